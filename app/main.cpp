@@ -1,0 +1,17 @@
+#include "app/mainwindow.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    int result = 0;
+    {
+        MainWindow window;
+        window.setWindowIcon(QIcon(QStringLiteral("icone_lumo.ico")));
+        window.show();
+        result = app.exec();
+    }
+    return result;
+}

@@ -1,0 +1,132 @@
+#include "app/mainwindow.h"
+
+#include "forms/ui_mainwindow.h"
+#include "widgets/checkedheader.h"
+
+#include <QGridLayout>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QTableWidget>
+#include <QThread>
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui_MainWindow)
+    , otdrAction(nullptr)
+{
+    ui->setupUi(this);
+    allSelected = false;
+    serialPort = new QSerialPort();
+    connect(serialPort, &QSerialPort::errorOccurred, this, &MainWindow::handleError);
+    connect(serialPort, &QSerialPort::readyRead, this, &MainWindow::readData);
+    pendingPos = 0;
+
+    replyTimer.setSingleShot(true);
+    replyTimer.setInterval(ReplyTimeoutMs);
+    connect(&replyTimer, &QTimer::timeout, this, [this] { onReplyTimeout(); });
+    drainTimer.setSingleShot(true);
+    drainTimer.setInterval(DrainQuietMs);
+    connect(&drainTimer, &QTimer::timeout, this, [this] {
+        draining = false;
+        updateActions();
+    });
+
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (connectInstrument())
+            break;
+    }
+    createDeleteDialog(QStringLiteral("Apagando arquivo, por favor aguarde."));
+}
+
+MainWindow::~MainWindow()
+{
+    closeSerialPort();
+    delete serialPort;
+    serialPort = nullptr;
+    delete ui;
+    ui = nullptr;
+    if (checkedHeader) {
+        delete checkedHeader;
+        checkedHeader = nullptr;
+    }
+    // A thread object must not be destroyed while its thread runs.
+    stopWorkerThread();
+}
+
+void MainWindow::setupListingUi()
+{
+    releaseListingObjects();
+
+    checkedHeader = new CheckedHeader(Qt::Horizontal, ui->tableWidget);
+    statusBox
+        = new QMessageBox(QMessageBox::Warning, QString(), QString(), QMessageBox::NoButton, this);
+    progressBar = new QProgressBar();
+    workerThread = new QThread(this);
+    pollTimer = new QTimer(this);
+    ui->tableWidget->setHorizontalHeader(checkedHeader);
+    if (!itemClickConnected) {
+        connect(ui->tableWidget,
+                SIGNAL(itemClicked(QTableWidgetItem *)),
+                this,
+                SLOT(selecionaItem(QTableWidgetItem *)));
+        itemClickConnected = true;
+    }
+    connect(pollTimer, SIGNAL(timeout()), this, SLOT(on_lista_arquivo()));
+
+    // Text centred above the progress bar, and no button row.
+    if (auto *grid = qobject_cast<QGridLayout *>(statusBox->layout())) {
+        if (QLayoutItem *buttons = grid->itemAtPosition(grid->rowCount() - 1, 0)) {
+            if (buttons->widget())
+                buttons->widget()->hide();
+        }
+        if (QLayoutItem *textItem = grid->itemAtPosition(0, 2)) {
+            if (QWidget *label = textItem->widget()) {
+                grid->removeWidget(label);
+                grid->addWidget(label, 0, 8, Qt::AlignCenter);
+            }
+        }
+        grid->addWidget(progressBar, 1, 8, Qt::AlignCenter);
+    }
+    progressBar->setMinimumWidth(width() / 2);
+    statusBox->setStandardButtons(QMessageBox::NoButton);
+    pollTimer->start(500);
+}
+
+// The objects of an earlier listing are released as soon as a new listing replaces them.
+void MainWindow::releaseListingObjects()
+{
+    stopWorkerThread();
+    delete workerThread;
+    workerThread = nullptr;
+    if (pollTimer) {
+        pollTimer->stop();
+        pollTimer->deleteLater();
+        pollTimer = nullptr;
+    }
+    if (statusBox) {
+        statusBox->hide();
+        statusBox->deleteLater(); // takes its progress bar with it
+        statusBox = nullptr;
+        progressBar = nullptr;
+    }
+}
+
+void MainWindow::stopWorkerThread()
+{
+    if (workerThread && workerThread->isRunning()) {
+        workerThread->quit();
+        workerThread->wait();
+    }
+}
+
+// The worker thread only delivers its started() back to this window as a queued call.
+bool MainWindow::startWorker(const char *slot)
+{
+    if (!workerThread)
+        return false;
+    // A thread that was told to quit may not have finished yet; start() would then do nothing.
+    stopWorkerThread();
+    connect(workerThread, SIGNAL(started()), this, slot);
+    workerThread->start(QThread::InheritPriority);
+    return true;
+}

@@ -1,0 +1,61 @@
+#include "app/mainwindow.h"
+
+#include "link/protocol.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QThread>
+
+void MainWindow::on_Apagar_clicked()
+{
+    if (!readyForAction())
+        return;
+    run = Run::Delete;
+    updateActions();
+    startWorker(SLOT(processApagaArquivo()));
+}
+
+void MainWindow::processApagaArquivo()
+{
+    disconnect(workerThread, SIGNAL(started()), this, SLOT(processApagaArquivo()));
+    workerThread->quit();
+    if (run != Run::Delete)
+        return;
+
+    pendingPos = 0;
+    const QList<int> rows = tickedRows();
+    pendingRows.assign(rows.cbegin(), rows.cend());
+    QCoreApplication::processEvents();
+    if (run != Run::Delete)
+        return;
+    if (pendingRows.empty()) {
+        run = Run::None;
+        updateActions();
+        return;
+    }
+
+    // From the first delete on, the instrument numbers its files anew.
+    tableCurrent = false;
+    sendRequest(Protocol::deleteRequest(pendingRows.front() + 1));
+    deleteDialog->show();
+    QCoreApplication::processEvents();
+}
+
+void MainWindow::handleDeleteReply(const QByteArray &reply)
+{
+    if (!Protocol::isDeleteAck(reply))
+        return;
+    ++pendingPos;
+    if (pendingPos < int(pendingRows.size())) {
+        replyExpected = false;
+        replyTimer.stop();
+        QCoreApplication::processEvents();
+        if (run != Run::Delete)
+            return;
+        sendRequest(Protocol::deleteRequest(pendingRows.at(pendingPos) + 1));
+        return;
+    }
+    pendingRows.clear();
+    deleteDialog->done(0);
+    sendListRequest();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+typedef struct _UMockdevTestbed UMockdevTestbed;
+
+// A umockdev test bed holding fake USB serial devices whose tty nodes are pseudo-terminals.
+// A program that runs with the test bed's environment (in this process under
+// umockdev-wrapper, or a child given environment()) finds and opens them like real ports.
+class MockSerialDevice
+{
+public:
+    MockSerialDevice();
+    ~MockSerialDevice();
+    MockSerialDevice(const MockSerialDevice &) = delete;
+    MockSerialDevice &operator=(const MockSerialDevice &) = delete;
+
+    static constexpr unsigned InstrumentVendor = 0x1fc9;
+
+    // Adds a USB CDC device with the given vendor id; returns its port name ("ttyACM…").
+    QString addPort(unsigned vendorId = InstrumentVendor, unsigned productId = 0x0001);
+    // The master end of a port's pseudo-terminal: what the instrument writes and reads.
+    int masterFd(const QString &portName) const;
+    // Pulls the cable: the device leaves the system and its terminal is hung up.
+    void unplug(const QString &portName);
+
+    QString rootDir() const;
+    // Environment entries a child process needs to see the test bed ("NAME=value").
+    QStringList environment() const;
+
+private:
+    UMockdevTestbed *testbed = nullptr;
+    QStringList sysPaths;
+    QStringList portNames;
+};

@@ -1,0 +1,260 @@
+#include "simulatedinstrument.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+// The instrument's commands, as it reads them.
+namespace {
+constexpr unsigned char ListCommand = 0x03;
+constexpr unsigned char DeleteCommand = 0x41;
+constexpr unsigned char DownloadCommand = 0xAA;
+constexpr qint64 IsolationGapNs = 1000000;
+} // namespace
+
+const QByteArray SimulatedInstrument::EndMarker = QByteArrayLiteral("imageLogo.bin");
+
+SimulatedInstrument::SimulatedInstrument(int masterFd, QObject *parent)
+    : QObject(parent)
+    , master(masterFd)
+{
+    char name[128];
+    if (ptsname_r(master, name, sizeof name) == 0)
+        slave = open(name, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    notifier = new QSocketNotifier(master, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &SimulatedInstrument::readRequests);
+    pumpTimer.setSingleShot(true);
+    connect(&pumpTimer, &QTimer::timeout, this, &SimulatedInstrument::pump);
+    clock.start();
+}
+
+SimulatedInstrument::~SimulatedInstrument()
+{
+    if (slave >= 0)
+        close(slave);
+}
+
+bool SimulatedInstrument::serveFolder(const QString &folder)
+{
+    const QDir dir(folder);
+    if (!dir.exists())
+        return false;
+    stored.clear();
+    const QFileInfoList entries = dir.entryInfoList(QDir::Files, QDir::Name);
+    for (const QFileInfo &info : entries) {
+        QFile file(info.absoluteFilePath());
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        stored.append({info.fileName().toUtf8(), file.readAll(), info.absoluteFilePath()});
+    }
+    return true;
+}
+
+QByteArray SimulatedInstrument::listRecord(quint16 size, const QByteArray &name)
+{
+    QByteArray record;
+    record.append(char(size & 0xFF));
+    record.append(char(size >> 8));
+    record.append(name);
+    record.append('\0');
+    return record;
+}
+
+void SimulatedInstrument::sendRaw(const QByteArray &bytes)
+{
+    enqueue(bytes, true);
+}
+
+void SimulatedInstrument::detach()
+{
+    detached = true;
+    queue.clear();
+    pumpTimer.stop();
+    notifier->setEnabled(false);
+    if (slave >= 0) {
+        close(slave);
+        slave = -1;
+    }
+}
+
+bool SimulatedInstrument::settled() const
+{
+    return queue.isEmpty() && slaveQueued() == 0;
+}
+
+// Bytes written to the program that it has not read yet. The raw system call keeps
+// umockdev's preload, which answers ioctls on device nodes itself, out of the way.
+int SimulatedInstrument::slaveQueued() const
+{
+    if (slave < 0)
+        return 0;
+    int queued = 0;
+    if (syscall(SYS_ioctl, slave, FIONREAD, &queued) != 0)
+        return 0;
+    return queued;
+}
+
+void SimulatedInstrument::readRequests()
+{
+    char buffer[256];
+    for (;;) {
+        const ssize_t n = read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        input.append(buffer, int(n));
+    }
+    while (!input.isEmpty()) {
+        const auto command = static_cast<unsigned char>(input.at(0));
+        int length = 0;
+        if (command == ListCommand)
+            length = 1;
+        else if (command == DeleteCommand || command == DownloadCommand)
+            length = 3;
+        if (length == 0) { // not a request: the instrument ignores the byte
+            input.remove(0, 1);
+            continue;
+        }
+        if (input.size() < length)
+            break;
+        const QByteArray request = input.left(length);
+        input.remove(0, length);
+        handleRequest(request);
+    }
+}
+
+void SimulatedInstrument::handleRequest(const QByteArray &request)
+{
+    const int index = received.size();
+    received.append(request);
+    emit requestReceived(request);
+    if (detached || (opts.stopAfterRequests >= 0 && index >= opts.stopAfterRequests))
+        return;
+
+    const auto command = static_cast<unsigned char>(request.at(0));
+    const int item = request.size() == 3 ? static_cast<unsigned char>(request.at(1))
+                                               + 256 * static_cast<unsigned char>(request.at(2))
+                                         : 0;
+    if (command == ListCommand)
+        queueListing();
+    else if (command == DownloadCommand)
+        queueDownload(item);
+    else if (command == DeleteCommand)
+        queueDelete(item);
+}
+
+void SimulatedInstrument::queueListing()
+{
+    QList<QByteArray> records;
+    for (const StoredFile &file : qAsConst(stored))
+        records.append(listRecord(quint16(qMin(file.content.size(), 0xFFFF)), file.name));
+    if (!opts.trailerName.isEmpty())
+        records.append(listRecord(512, opts.trailerName));
+    records.append(listRecord(2048, EndMarker));
+
+    if (opts.mergeFirstRecords && records.size() >= 2) {
+        records[0] += records.at(1);
+        records.removeAt(1);
+    }
+    for (const QByteArray &record : qAsConst(records))
+        enqueue(record, true);
+}
+
+void SimulatedInstrument::queueDownload(int item)
+{
+    const QByteArray content
+        = item >= 1 && item <= stored.size() ? stored.at(item - 1).content : QByteArray();
+    const int chunk = qMax(1, opts.chunkSize);
+    for (int pos = 0; pos < content.size(); pos += chunk) {
+        QByteArray piece = content.mid(pos, chunk);
+        if (opts.glueFinal && pos + chunk >= content.size())
+            piece += "FINAL";
+        enqueue(piece, false, true);
+    }
+    if (!opts.glueFinal || content.isEmpty())
+        enqueue("FINAL", true);
+}
+
+void SimulatedInstrument::queueDelete(int item)
+{
+    // A file that does not exist gets no answer.
+    if (item < 1 || item > stored.size())
+        return;
+    const StoredFile file = stored.takeAt(item - 1);
+    if (!file.path.isEmpty())
+        QFile::remove(file.path);
+    enqueue("OK", true);
+}
+
+void SimulatedInstrument::enqueue(const QByteArray &bytes, bool isolated, bool fileData)
+{
+    queue.append({bytes, isolated, fileData});
+    pump();
+}
+
+void SimulatedInstrument::schedule(qint64 ms)
+{
+    if (!pumpTimer.isActive())
+        pumpTimer.start(int(qBound<qint64>(0, ms, 1000)));
+}
+
+void SimulatedInstrument::pump()
+{
+    while (!queue.isEmpty() && !detached) {
+        Reply &reply = queue.front();
+        const qint64 now = clock.nsecsElapsed();
+        if (offset == 0) {
+            // A status reply or list record must not share a read with anything else.
+            if (mustDrain || reply.isolated) {
+                if (slaveQueued() > 0 || now - lastWriteNs < IsolationGapNs) {
+                    schedule(1);
+                    return;
+                }
+                mustDrain = false;
+            }
+            const qint64 pauseNs = qint64(opts.replyPauseMs) * 1000000;
+            if (pauseNs > 0 && now - lastWriteNs < pauseNs) {
+                schedule((pauseNs - (now - lastWriteNs)) / 1000000 + 1);
+                return;
+            }
+        }
+        if (now < nextWriteNs) {
+            schedule((nextWriteNs - now) / 1000000 + 1);
+            return;
+        }
+
+        int length = reply.bytes.size() - offset;
+        if (reply.fileData && opts.dropLinkAfterBytes >= 0)
+            length = int(qMin<qint64>(length, opts.dropLinkAfterBytes - fileDataSent));
+        if (opts.bitRate > 0) // at a slow line rate, a few bytes at a time
+            length = qMin(length, qMax(1, opts.bitRate / 100));
+        if (length <= 0 && reply.fileData) {
+            detach();
+            emit linkDropRequested();
+            return;
+        }
+        const ssize_t n = write(master, reply.bytes.constData() + offset, size_t(length));
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EINTR)
+                schedule(1);
+            return;
+        }
+        lastWriteNs = clock.nsecsElapsed();
+        if (opts.bitRate > 0)
+            nextWriteNs = lastWriteNs + qint64(n) * 10 * 1000000000LL / opts.bitRate;
+        if (reply.fileData)
+            fileDataSent += n;
+        offset += int(n);
+        if (offset < reply.bytes.size())
+            continue;
+        offset = 0;
+        mustDrain = reply.isolated;
+        queue.removeFirst();
+    }
+}

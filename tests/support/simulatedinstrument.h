@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class QSocketNotifier;
+
+// One file stored on the simulated instrument. The name is raw bytes, as sent on the wire.
+struct StoredFile
+{
+    QByteArray name;
+    QByteArray content;
+    QString path; // backing file when the instrument serves a folder
+};
+
+// The instrument's side of the serial link, played on the master end of a pseudo-terminal.
+// It answers list, delete and download requests. Every list record, "OK" and "FINAL" is
+// written only once the program has read everything before it, and nothing is written
+// after it until the program has read it, so that one read sees one reply.
+class SimulatedInstrument : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Options
+    {
+        int chunkSize = 64;         // bytes of file data per reply
+        int replyPauseMs = 0;       // pause before each reply
+        int bitRate = 0;            // 8N1 line rate to imitate; 0: as fast as the terminal takes it
+        int stopAfterRequests = -1; // fault: answer nothing from this request on (0-based)
+        int dropLinkAfterBytes = -1;    // fault: the link goes away after this much file data
+        bool mergeFirstRecords = false; // fault: the first two list records in one write
+        bool glueFinal = false;         // fault: "FINAL" written together with the last data
+        // The instrument's own last entry before the end marker; the program never shows it.
+        QByteArray trailerName = "config.dat";
+    };
+
+    static const QByteArray EndMarker;
+
+    explicit SimulatedInstrument(int masterFd, QObject *parent = nullptr);
+    ~SimulatedInstrument() override;
+
+    void setOptions(const Options &options) { opts = options; }
+    const Options &options() const { return opts; }
+    void setFiles(const QList<StoredFile> &files) { stored = files; }
+    const QList<StoredFile> &files() const { return stored; }
+    // Serves the files of a folder in name order; deleting removes them from the folder.
+    bool serveFolder(const QString &folder);
+
+    // Writes bytes that answer no request, as its own reply.
+    void sendRaw(const QByteArray &bytes);
+    // Stops talking: nothing more is read or written.
+    void detach();
+
+    const QList<QByteArray> &requests() const { return received; }
+    // True when every reply has been written and read by the program.
+    bool settled() const;
+
+    static QByteArray listRecord(quint16 size, const QByteArray &name);
+
+signals:
+    void requestReceived(const QByteArray &request);
+    void linkDropRequested();
+
+private:
+    struct Reply
+    {
+        QByteArray bytes;
+        bool isolated = true;
+        bool fileData = false;
+    };
+
+    void readRequests();
+    void handleRequest(const QByteArray &request);
+    void queueListing();
+    void queueDownload(int item);
+    void queueDelete(int item);
+    void enqueue(const QByteArray &bytes, bool isolated, bool fileData = false);
+    void pump();
+    void schedule(qint64 ms);
+    int slaveQueued() const;
+
+    int master = -1;
+    int slave = -1;
+    Options opts;
+    QList<StoredFile> stored;
+    QList<Reply> queue;
+    QByteArray input;
+    QList<QByteArray> received;
+    QSocketNotifier *notifier = nullptr;
+    QTimer pumpTimer;
+    QElapsedTimer clock;
+    qint64 lastWriteNs = 0;
+    qint64 nextWriteNs = 0;
+    int offset = 0; // bytes of the front reply already written
+    bool mustDrain = false;
+    qint64 fileDataSent = 0;
+    bool detached = false;
+};

@@ -1,0 +1,83 @@
+#include "testkit.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMainWindow>
+#include <QMessageBox>
+
+ModalWatcher::ModalWatcher(QObject *parent)
+    : QObject(parent)
+{
+    connect(&timer, &QTimer::timeout, this, &ModalWatcher::poll);
+    timer.start(20);
+}
+
+void ModalWatcher::poll()
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    // The main window is itself application-modal; only what opens over it is answered.
+    if (!modal || !modal->isVisible() || qobject_cast<QMainWindow *>(modal))
+        return;
+    Seen seen{QString::fromLatin1(modal->metaObject()->className()), modal->windowTitle(), {}};
+    if (auto *box = qobject_cast<QMessageBox *>(modal))
+        seen.text = box->text();
+    record.append(seen);
+    if (!handlers.isEmpty())
+        handlers.takeFirst()(modal);
+    else
+        dismiss(modal);
+}
+
+void ModalWatcher::dismiss(QWidget *widget)
+{
+    if (auto *box = qobject_cast<QMessageBox *>(widget))
+        box->done(QMessageBox::Ok);
+    else if (auto *dialog = qobject_cast<QDialog *>(widget))
+        dialog->reject();
+}
+
+ModalWatcher::Handler ModalWatcher::chooseFile(const QString &path)
+{
+    return [path](QWidget *widget) {
+        auto *dialog = qobject_cast<QFileDialog *>(widget);
+        if (!dialog)
+            return dismiss(widget);
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);
+        dialog->selectFile(path);
+        static_cast<QDialog *>(dialog)->accept(); // QFileDialog::accept is protected
+    };
+}
+
+ModalWatcher::Handler ModalWatcher::chooseDirectory(const QString &path)
+{
+    return [path](QWidget *widget) {
+        auto *dialog = qobject_cast<QFileDialog *>(widget);
+        if (!dialog)
+            return dismiss(widget);
+        dialog->setDirectory(path);
+        dialog->selectFile(path);
+        static_cast<QDialog *>(dialog)->accept(); // QFileDialog::accept is protected
+    };
+}
+
+InstrumentRig::InstrumentRig(const QList<StoredFile> &files)
+{
+    port = device.addPort();
+    instrument = std::make_unique<SimulatedInstrument>(device.masterFd(port));
+    instrument->setFiles(files);
+    QObject::connect(
+        instrument.get(), &SimulatedInstrument::linkDropRequested, [this] { device.unplug(port); });
+}
+
+QList<StoredFile> sampleFiles(int count, int size)
+{
+    QList<StoredFile> files;
+    for (int i = 0; i < count; ++i) {
+        QByteArray content(size, '\0');
+        for (int b = 0; b < size; ++b)
+            content[b] = char((b * 7 + i * 31) & 0xFF);
+        files.append({QByteArray("trace") + QByteArray::number(i) + ".sor", content, {}});
+    }
+    return files;
+}
