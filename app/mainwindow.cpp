@@ -45,10 +45,9 @@ MainWindow::~MainWindow()
     serialPort = nullptr;
     delete ui;
     ui = nullptr;
-    if (checkedHeader) {
-        delete checkedHeader;
-        checkedHeader = nullptr;
-    }
+    // The header belongs to the table it was installed in, which still uses it while the
+    // window's children are torn down; the table deletes it.
+    checkedHeader = nullptr;
     // A thread object must not be destroyed while its thread runs.
     stopWorkerThread();
 }

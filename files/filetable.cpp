@@ -2,6 +2,7 @@
 
 #include "forms/ui_mainwindow.h"
 
+#include <QHeaderView>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -11,6 +12,9 @@ void MainWindow::fillFileTable()
     const int count = entries.size();
     QTableWidget *table = ui->tableWidget;
 
+    // The header would otherwise hold every section to its style's minimum, wider than 30.
+    QHeaderView *header = table->horizontalHeader();
+    header->setMinimumSectionSize(qMin(header->minimumSectionSize(), 30));
     table->setColumnWidth(0, 30);
     table->setColumnWidth(1, count <= 10 ? 310 : 286);
     if (table->rowCount() >= 1) {

@@ -24,6 +24,8 @@ bool MainWindow::connectInstrument()
     serialPort->setStopBits(QSerialPort::OneStop);
     serialPort->setFlowControl(QSerialPort::NoFlowControl);
     if (serialPort->open(QIODevice::ReadWrite)) {
+        // Whatever waited on the line before the port was opened answers no request.
+        serialPort->clear(QSerialPort::Input);
         sendListRequest();
         return true;
     }

@@ -30,31 +30,33 @@ MockSerialDevice::~MockSerialDevice()
     g_object_unref(testbed);
 }
 
-QString MockSerialDevice::addPort(unsigned vendorId, unsigned productId)
+QString MockSerialDevice::addPort(unsigned vendorId, unsigned productId, bool withNode)
 {
     const QString port = nextPortName();
     const QString usb = QStringLiteral("usb-%1").arg(port);
     const QString vendor = QString::asprintf("%04x", vendorId);
     const QString product = QString::asprintf("%04x", productId);
-    const QString description = QStringLiteral("P: /devices/%1\n"
-                                               "E: SUBSYSTEM=usb\n"
-                                               "E: DEVTYPE=usb_device\n"
-                                               "E: ID_VENDOR_ID=%2\n"
-                                               "E: ID_MODEL_ID=%3\n"
-                                               "A: idVendor=%2\n"
-                                               "A: idProduct=%3\n"
-                                               "\n"
-                                               "P: /devices/%1/%4\n"
-                                               "N: %4\n"
-                                               "E: DEVNAME=/dev/%4\n"
-                                               "E: SUBSYSTEM=tty\n"
-                                               "E: ID_VENDOR_ID=%2\n"
-                                               "E: ID_MODEL_ID=%3\n"
-                                               "E: ID_VENDOR=Simulated\n"
-                                               "E: ID_MODEL=OTDR\n"
-                                               "A: dev=166:%5\n")
-                                    .arg(usb, vendor, product, port)
-                                    .arg(portNames.size());
+    const QString description
+        = QStringLiteral("P: /devices/%1\n"
+                         "E: SUBSYSTEM=usb\n"
+                         "E: DEVTYPE=usb_device\n"
+                         "E: ID_VENDOR_ID=%2\n"
+                         "E: ID_MODEL_ID=%3\n"
+                         "A: idVendor=%2\n"
+                         "A: idProduct=%3\n"
+                         "\n"
+                         "P: /devices/%1/%4\n"
+                         "%6"
+                         "E: DEVNAME=/dev/%4\n"
+                         "E: SUBSYSTEM=tty\n"
+                         "E: ID_VENDOR_ID=%2\n"
+                         "E: ID_MODEL_ID=%3\n"
+                         "E: ID_VENDOR=Simulated\n"
+                         "E: ID_MODEL=OTDR\n"
+                         "A: dev=166:%5\n")
+              .arg(usb, vendor, product, port)
+              .arg(portNames.size())
+              .arg(withNode ? QStringLiteral("N: %1\n").arg(port) : QString());
     GError *error = nullptr;
     if (!umockdev_testbed_add_from_string(testbed, description.toUtf8().constData(), &error)) {
         qWarning() << "umockdev:" << (error ? error->message : "could not add the device");
@@ -66,7 +68,8 @@ QString MockSerialDevice::addPort(unsigned vendorId, unsigned productId)
 
     // The instrument side must never block the thread that also runs the program.
     const int fd = masterFd(port);
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    if (fd >= 0)
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
     return port;
 }
 

@@ -19,7 +19,10 @@ public:
     static constexpr unsigned InstrumentVendor = 0x1fc9;
 
     // Adds a USB CDC device with the given vendor id; returns its port name ("ttyACM…").
-    QString addPort(unsigned vendorId = InstrumentVendor, unsigned productId = 0x0001);
+    // Without a node the port is listed but cannot be opened.
+    QString addPort(unsigned vendorId = InstrumentVendor,
+                    unsigned productId = 0x0001,
+                    bool withNode = true);
     // The master end of a port's pseudo-terminal: what the instrument writes and reads.
     int masterFd(const QString &portName) const;
     // Pulls the cable: the device leaves the system and its terminal is hung up.

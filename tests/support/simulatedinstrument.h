@@ -59,6 +59,8 @@ public:
     const QList<QByteArray> &requests() const { return received; }
     // True when every reply has been written and read by the program.
     bool settled() const;
+    // Replies not yet written in full.
+    int unwritten() const { return queue.size(); }
 
     static QByteArray listRecord(quint16 size, const QByteArray &name);
 

@@ -2,9 +2,13 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
+
+#include <stdlib.h>
 
 ModalWatcher::ModalWatcher(QObject *parent)
     : QObject(parent)
@@ -80,4 +84,28 @@ QList<StoredFile> sampleFiles(int count, int size)
         files.append({QByteArray("trace") + QByteArray::number(i) + ".sor", content, {}});
     }
     return files;
+}
+
+int openDescriptors(const QString &path)
+{
+    int count = 0;
+    const QFileInfoList fds = QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System);
+    for (const QFileInfo &fd : fds) {
+        if (fd.symLinkTarget() == path)
+            ++count;
+    }
+    return count;
+}
+
+QString terminalPath(int masterFd)
+{
+    char name[128];
+    return ptsname_r(masterFd, name, sizeof name) == 0 ? QString::fromLatin1(name) : QString();
+}
+
+int runningThreads()
+{
+    return QDir(QStringLiteral("/proc/self/task"))
+        .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+        .size();
 }

@@ -59,3 +59,10 @@ struct InstrumentRig
 
 // Files named and filled in a recognisable way: "trace<i>.sor", size bytes of pattern i.
 QList<StoredFile> sampleFiles(int count, int size = 300);
+
+// Descriptors this process holds open on the given path (e.g. a pseudo-terminal).
+int openDescriptors(const QString &path);
+// The path of the pseudo-terminal behind a master descriptor.
+QString terminalPath(int masterFd);
+// Threads this process is running.
+int runningThreads();
