@@ -118,7 +118,7 @@ void TestListing::mergedRecordsCountAsOne()
 
 void TestListing::relistingReplacesTheList()
 {
-    const int threads = runningThreads();
+    const int threads = runningQThreads();
     {
         WindowRig rig(sampleFiles(5));
         QTRY_VERIFY(rig.listed(5));
@@ -143,7 +143,7 @@ void TestListing::relistingReplacesTheList()
         QCOMPARE(rig.instrument->requests().at(3), QByteArray("\x41\x04\x00", 3));
         QCOMPARE(rig.cell(2, 1), QStringLiteral("trace3.sor"));
     }
-    QVERIFY(runningThreads() <= threads);
+    QVERIFY(runningQThreads() <= threads);
 }
 
 QTEST_MAIN(TestListing)

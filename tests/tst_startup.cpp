@@ -215,13 +215,13 @@ void TestStartup::closeBeforeListingCompletes()
     SimulatedInstrument::Options options;
     options.stopAfterRequests = 0;
     rig.instrument->setOptions(options);
-    const int threads = runningThreads();
+    const int threads = runningQThreads();
     {
         MainWindow window;
         window.show();
         QTRY_COMPARE(rig.instrument->requests().size(), 1);
     }
-    QVERIFY(runningThreads() <= threads);
+    QVERIFY(runningQThreads() <= threads);
 }
 
 QTEST_MAIN(TestStartup)

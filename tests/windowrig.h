@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -50,7 +51,11 @@ struct WindowRig : InstrumentRig
     void doubleClick(int row) const
     {
         const QRect rect = table->visualRect(table->model()->index(row, 1));
+        // A user's double-click: the view takes it only after a press on the same cell.
+        QTest::mousePress(table->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseRelease(table->viewport(), Qt::LeftButton, {}, rect.center());
         QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseRelease(table->viewport(), Qt::LeftButton, {}, rect.center());
     }
 
     QMessageBox *statusBox() const

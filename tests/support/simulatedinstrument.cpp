@@ -57,6 +57,16 @@ bool SimulatedInstrument::serveFolder(const QString &folder)
     return true;
 }
 
+QList<StoredFile> SimulatedInstrument::files() const
+{
+    QList<StoredFile> present;
+    for (const StoredFile &file : stored) {
+        if (!file.deleted)
+            present.append(file);
+    }
+    return present;
+}
+
 QByteArray SimulatedInstrument::listRecord(quint16 size, const QByteArray &name)
 {
     QByteArray record;
@@ -151,6 +161,7 @@ void SimulatedInstrument::handleRequest(const QByteArray &request)
 
 void SimulatedInstrument::queueListing()
 {
+    stored = files(); // a new listing numbers the files anew
     QList<QByteArray> records;
     for (const StoredFile &file : qAsConst(stored))
         records.append(listRecord(quint16(qMin(file.content.size(), 0xFFFF)), file.name));
@@ -184,12 +195,13 @@ void SimulatedInstrument::queueDownload(int item)
 void SimulatedInstrument::queueDelete(int item)
 {
     // A file that does not exist gets no answer.
-    if (item < 1 || item > stored.size())
+    if (item < 1 || item > stored.size() || stored.at(item - 1).deleted)
         return;
-    const StoredFile file = stored.takeAt(item - 1);
+    StoredFile &file = stored[item - 1];
+    file.deleted = true;
     if (!file.path.isEmpty())
         QFile::remove(file.path);
-    enqueue("OK", true);
+    enqueue(opts.ackReply, true);
 }
 
 void SimulatedInstrument::enqueue(const QByteArray &bytes, bool isolated, bool fileData)

@@ -14,13 +14,15 @@ struct StoredFile
 {
     QByteArray name;
     QByteArray content;
-    QString path; // backing file when the instrument serves a folder
+    QString path;         // backing file when the instrument serves a folder
+    bool deleted = false; // keeps its item number until the next listing
 };
 
 // The instrument's side of the serial link, played on the master end of a pseudo-terminal.
-// It answers list, delete and download requests. Every list record, "OK" and "FINAL" is
-// written only once the program has read everything before it, and nothing is written
-// after it until the program has read it, so that one read sees one reply.
+// It answers list, delete and download requests. Item numbers are positions in the last
+// listing: a deleted file keeps its number, unanswerable, until the next listing. Every list
+// record, "OK" and "FINAL" is written only once the program has read everything before it, and
+// nothing is written after it until the program has read it, so that one read sees one reply.
 class SimulatedInstrument : public QObject
 {
     Q_OBJECT
@@ -37,6 +39,7 @@ public:
         bool glueFinal = false;         // fault: "FINAL" written together with the last data
         // The instrument's own last entry before the end marker; the program never shows it.
         QByteArray trailerName = "config.dat";
+        QByteArray ackReply = "OK"; // what a delete is answered with
     };
 
     static const QByteArray EndMarker;
@@ -47,7 +50,8 @@ public:
     void setOptions(const Options &options) { opts = options; }
     const Options &options() const { return opts; }
     void setFiles(const QList<StoredFile> &files) { stored = files; }
-    const QList<StoredFile> &files() const { return stored; }
+    // The files still stored.
+    QList<StoredFile> files() const;
     // Serves the files of a folder in name order; deleting removes them from the folder.
     bool serveFolder(const QString &folder);
 

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
 
@@ -22,6 +23,10 @@ void ModalWatcher::poll()
     QWidget *modal = QApplication::activeModalWidget();
     // The main window is itself application-modal; only what opens over it is answered.
     if (!modal || !modal->isVisible() || qobject_cast<QMainWindow *>(modal))
+        return;
+    // A box without buttons is the program's own status box: the program closes it.
+    auto *message = qobject_cast<QMessageBox *>(modal);
+    if (message && message->buttons().isEmpty())
         return;
     Seen seen{QString::fromLatin1(modal->metaObject()->className()), modal->windowTitle(), {}};
     if (auto *box = qobject_cast<QMessageBox *>(modal))
@@ -48,7 +53,11 @@ ModalWatcher::Handler ModalWatcher::chooseFile(const QString &path)
         if (!dialog)
             return dismiss(widget);
         dialog->setOption(QFileDialog::DontConfirmOverwrite);
-        dialog->selectFile(path);
+        const QFileInfo info(path);
+        dialog->setDirectory(info.absolutePath());
+        // selectFile() leaves a focused name field alone; type the name as a user would.
+        if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            name->setText(info.fileName());
         static_cast<QDialog *>(dialog)->accept(); // QFileDialog::accept is protected
     };
 }
@@ -60,7 +69,8 @@ ModalWatcher::Handler ModalWatcher::chooseDirectory(const QString &path)
         if (!dialog)
             return dismiss(widget);
         dialog->setDirectory(path);
-        dialog->selectFile(path);
+        if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            name->clear();
         static_cast<QDialog *>(dialog)->accept(); // QFileDialog::accept is protected
     };
 }
@@ -103,9 +113,15 @@ QString terminalPath(int masterFd)
     return ptsname_r(masterFd, name, sizeof name) == 0 ? QString::fromLatin1(name) : QString();
 }
 
-int runningThreads()
+int runningQThreads()
 {
-    return QDir(QStringLiteral("/proc/self/task"))
-        .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
-        .size();
+    int count = 0;
+    const QStringList tasks
+        = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &task : tasks) {
+        QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(task));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "QThread")
+            ++count;
+    }
+    return count;
 }

@@ -64,5 +64,5 @@ QList<StoredFile> sampleFiles(int count, int size = 300);
 int openDescriptors(const QString &path);
 // The path of the pseudo-terminal behind a master descriptor.
 QString terminalPath(int masterFd);
-// Threads this process is running.
-int runningThreads();
+// Threads of QThread objects that this process is running (other libraries name theirs).
+int runningQThreads();
