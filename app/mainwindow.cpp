@@ -63,6 +63,10 @@ void MainWindow::setupListingUi()
     workerThread = new QThread(this);
     pollTimer = new QTimer(this);
     ui->tableWidget->setHorizontalHeader(checkedHeader);
+    // A widget that changes parent is hidden; without this the table loses its header row.
+    checkedHeader->show();
+    // The columns are sized to the fixed window; a sideways scroll bar would only hide rows.
+    ui->tableWidget->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     if (!itemClickConnected) {
         connect(ui->tableWidget,
                 SIGNAL(itemClicked(QTableWidgetItem *)),

@@ -1,6 +1,9 @@
 #include "widgets/checkedheader.h"
 #include "windowrig.h"
 
+#include <QHeaderView>
+#include <QScrollBar>
+
 class TestListing : public QObject
 {
     Q_OBJECT
@@ -46,6 +49,14 @@ void TestListing::rows()
     QCOMPARE(rig.table->columnWidth(0), 30);
     QTEST(rig.table->columnWidth(1), "nameWidth");
     QVERIFY(qobject_cast<CheckedHeader *>(rig.table->horizontalHeader()));
+    // What a user sees: the header row with its box, and all columns without scrolling.
+    QVERIFY(rig.table->horizontalHeader()->isVisible());
+    QVERIFY(!rig.table->horizontalScrollBar()->isVisible());
+    QVERIFY(
+        rig.table->columnWidth(0) + rig.table->columnWidth(1) + rig.table->verticalHeader()->width()
+            + (rig.table->verticalScrollBar()->isVisible() ? rig.table->verticalScrollBar()->width()
+                                                           : 0)
+        < rig.table->width() - 80);
     for (int row = 0; row < rows; ++row) {
         QCOMPARE(rig.cell(row, 0), QString());
         QCOMPARE(rig.table->item(row, 0)->data(Qt::TextAlignmentRole).toInt(), 0x84);

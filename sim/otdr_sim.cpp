@@ -1,0 +1,230 @@
+// otdr-sim: a simulated instrument on a fake USB serial port, and a program started where it
+// can find it (by default the otdr beside this executable).
+
+#include "mockserialdevice.h"
+#include "simulatedinstrument.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = write(signalPipe[1], &byte, 1);
+}
+
+QTextStream &err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+QString requestText(const QByteArray &request)
+{
+    return QString::fromLatin1(request.toHex(' ').toUpper());
+}
+
+bool copyFolder(const QString &from, const QString &to)
+{
+    const QFileInfoList files = QDir(from).entryInfoList(QDir::Files, QDir::Name);
+    for (const QFileInfo &file : files) {
+        if (!QFile::copy(file.absoluteFilePath(), QDir(to).filePath(file.fileName())))
+            return false;
+    }
+    return !files.isEmpty();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("otdr-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Plays the instrument on a fake USB serial port (vendor id 1fc9) and starts "
+                       "PROGRAM where it finds that port.\nWithout --folder it serves a temporary "
+                       "copy of the sample traces, so nothing of yours is ever deleted."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("PROGRAM"),
+                                 QStringLiteral("program and arguments (default: otdr)"),
+                                 QStringLiteral("[-- PROGRAM [ARGS...]]"));
+    const QCommandLineOption folder(QStringLiteral("folder"),
+                                    QStringLiteral("Serve the files of DIR; deletes remove them."),
+                                    QStringLiteral("DIR"));
+    const QCommandLineOption chunk(QStringLiteral("chunk"),
+                                   QStringLiteral("Bytes of file data per reply (64)."),
+                                   QStringLiteral("N"),
+                                   QStringLiteral("64"));
+    const QCommandLineOption pause(QStringLiteral("pause"),
+                                   QStringLiteral("Pause before each reply, in ms (0)."),
+                                   QStringLiteral("MS"),
+                                   QStringLiteral("0"));
+    const QCommandLineOption baud(QStringLiteral("baud"),
+                                  QStringLiteral("Line rate to imitate, 8N1, e.g. 1200 (0: as fast "
+                                                 "as the terminal takes it)."),
+                                  QStringLiteral("BITS"),
+                                  QStringLiteral("0"));
+    const QCommandLineOption stopAfter(
+        QStringLiteral("stop-after"),
+        QStringLiteral("Fault: answer no request after the first N."),
+        QStringLiteral("N"));
+    const QCommandLineOption dropAfter(
+        QStringLiteral("drop-after"),
+        QStringLiteral("Fault: pull the cable after BYTES of file data."),
+        QStringLiteral("BYTES"));
+    const QCommandLineOption merge(QStringLiteral("merge-records"),
+                                   QStringLiteral("Fault: send the first two list records in one "
+                                                  "write."));
+    const QCommandLineOption glue(
+        QStringLiteral("glue-final"),
+        QStringLiteral("Fault: send \"FINAL\" in the same write as the last "
+                       "data."));
+    const QCommandLineOption vendor(
+        QStringLiteral("vendor"),
+        QStringLiteral("USB vendor id of the fake port, hexadecimal (1fc9)."),
+        QStringLiteral("HEX"),
+        QStringLiteral("1fc9"));
+    const QCommandLineOption log(QStringLiteral("log"),
+                                 QStringLiteral("Report each request and each listing read on "
+                                                "standard error."));
+    parser.addOptions({folder, chunk, pause, baud, stopAfter, dropAfter, merge, glue, vendor, log});
+    parser.process(app);
+
+    SimulatedInstrument::Options options;
+    bool ok = true;
+    auto number = [&](const QCommandLineOption &option, int &target) {
+        if (!parser.isSet(option) && option.defaultValues().isEmpty())
+            return;
+        bool good = false;
+        target = parser.value(option).toInt(&good);
+        ok = ok && good && target >= 0;
+    };
+    number(chunk, options.chunkSize);
+    number(pause, options.replyPauseMs);
+    number(baud, options.bitRate);
+    number(stopAfter, options.stopAfterRequests);
+    number(dropAfter, options.dropLinkAfterBytes);
+    options.mergeFirstRecords = parser.isSet(merge);
+    options.glueFinal = parser.isSet(glue);
+    const unsigned vendorId = parser.value(vendor).toUInt(&ok, 16);
+    if (!ok || options.chunkSize < 1) {
+        err() << "otdr-sim: an option has a value out of range; see --help\n";
+        return 2;
+    }
+
+    QTemporaryDir copy;
+    QString served = parser.value(folder);
+    if (served.isEmpty()) {
+        if (!copy.isValid() || !copyFolder(QStringLiteral(OTDR_SAMPLES_DIR), copy.path())) {
+            err() << "otdr-sim: cannot copy the sample traces from " << OTDR_SAMPLES_DIR << "\n";
+            return 1;
+        }
+        served = copy.path();
+    }
+
+    MockSerialDevice device;
+    const QString port = device.addPort(vendorId);
+    if (port.isEmpty())
+        return 1;
+    SimulatedInstrument instrument(device.masterFd(port));
+    instrument.setOptions(options);
+    if (!instrument.serveFolder(served)) {
+        err() << "otdr-sim: cannot read the folder " << served << "\n";
+        return 1;
+    }
+
+    const bool logging = parser.isSet(log);
+    QTimer settleWatch;
+    settleWatch.setInterval(20);
+    QObject::connect(&instrument, &SimulatedInstrument::requestReceived, [&](const QByteArray &r) {
+        if (logging)
+            err() << "otdr-sim: request " << requestText(r) << Qt::endl;
+        if (static_cast<unsigned char>(r.at(0)) == 0x03)
+            settleWatch.start();
+    });
+    QObject::connect(&settleWatch, &QTimer::timeout, [&] {
+        if (!instrument.settled())
+            return;
+        settleWatch.stop();
+        if (logging)
+            err() << "otdr-sim: listing of " << instrument.files().size() << " files read"
+                  << Qt::endl;
+    });
+    QObject::connect(&instrument, &SimulatedInstrument::linkDropRequested, [&] {
+        if (logging)
+            err() << "otdr-sim: cable pulled" << Qt::endl;
+        device.unplug(port);
+    });
+
+    QStringList command = parser.positionalArguments();
+    if (command.isEmpty())
+        command = QStringList(
+            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("otdr")));
+
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("UMOCKDEV_DIR"), device.rootDir());
+    const QString preload = environment.value(QStringLiteral("LD_PRELOAD"));
+    environment.insert(QStringLiteral("LD_PRELOAD"),
+                       QStringLiteral("libumockdev-preload.so.0")
+                           + (preload.isEmpty() ? QString() : QLatin1Char(':') + preload));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.setInputChannelMode(QProcess::ForwardedInputChannel);
+    child.setProgram(command.takeFirst());
+    child.setArguments(command);
+    QObject::connect(&child,
+                     QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished),
+                     &app,
+                     [&](int code, QProcess::ExitStatus status) {
+                         app.exit(status == QProcess::NormalExit ? code : 1);
+                     });
+    QObject::connect(&child, &QProcess::errorOccurred, &app, [&](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            err() << "otdr-sim: cannot start " << child.program() << ": " << child.errorString()
+                  << "\n";
+            app.exit(127);
+        }
+    });
+
+    // On SIGINT or SIGTERM the program is ended with the simulator.
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+    }
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&] {
+        signalNotifier.setEnabled(false);
+        child.terminate();
+        if (!child.waitForFinished(3000))
+            child.kill();
+    });
+
+    if (logging)
+        err() << "otdr-sim: serving " << served << " on " << port << Qt::endl;
+    child.start();
+    const int result = app.exec();
+    if (child.state() != QProcess::NotRunning) {
+        child.kill();
+        child.waitForFinished(3000);
+    }
+    return result;
+}
