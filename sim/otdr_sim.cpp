@@ -124,8 +124,9 @@ int main(int argc, char *argv[])
     number(dropAfter, options.dropLinkAfterBytes);
     options.mergeFirstRecords = parser.isSet(merge);
     options.glueFinal = parser.isSet(glue);
-    const unsigned vendorId = parser.value(vendor).toUInt(&ok, 16);
-    if (!ok || options.chunkSize < 1) {
+    bool vendorOk = false;
+    const unsigned vendorId = parser.value(vendor).toUInt(&vendorOk, 16);
+    if (!ok || !vendorOk || options.chunkSize < 1) {
         err() << "otdr-sim: an option has a value out of range; see --help\n";
         return 2;
     }

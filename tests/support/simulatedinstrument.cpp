@@ -247,6 +247,11 @@ void SimulatedInstrument::pump()
         if (opts.bitRate > 0) // at a slow line rate, a few bytes at a time
             length = qMin(length, qMax(1, opts.bitRate / 100));
         if (length <= 0 && reply.fileData) {
+            // The cable goes once the program has what was sent before it.
+            if (slaveQueued() > 0) {
+                schedule(1);
+                return;
+            }
             detach();
             emit linkDropRequested();
             return;
