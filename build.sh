@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Installs what is missing (Debian packages, as root), builds, then:
+#   ./build.sh run [otdr-sim options]   otdr against the simulated instrument and the sample traces
+#   ./build.sh real                     otdr against the instrument on its USB cable
+#   ./build.sh test                     every test
+#   ./build.sh screenshot               docs/screenshot.png, under a virtual X server
+set -euo pipefail
+cd "$(dirname "$0")"
+
+action=${1:-run}
+[ $# -gt 0 ] && shift
+
+packages=(build-essential cmake pkg-config qtbase5-dev libqt5serialport5-dev umockdev libumockdev-dev)
+case "$action" in
+    screenshot) packages+=(xvfb xauth imagemagick) ;;
+esac
+
+install_missing() {
+    local missing=()
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
+            || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing packages: ${missing[*]}" >&2
+        echo "Run this as root (or with sudo) once so that they can be installed." >&2
+        exit 1
+    fi
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" > /dev/null
+    cmake --build "$dir" -j"$(nproc)"
+}
+
+install_missing "${packages[@]}"
+build build
+
+case "$action" in
+    run)
+        exec build/bin/otdr-sim "$@"
+        ;;
+    real)
+        exec build/bin/otdr "$@"
+        ;;
+    test)
+        cd build
+        ctest --output-on-failure -j2
+        ;;
+    screenshot)
+        mkdir -p docs
+        xvfb-run -a -s "-screen 0 480x400x24" tools/screenshot.sh build/bin/otdr-sim docs/screenshot.png
+        echo "docs/screenshot.png"
+        ;;
+    *)
+        echo "usage: $0 run|real|test|screenshot" >&2
+        exit 2
+        ;;
+esac
