@@ -4,6 +4,7 @@
 #include "widgets/checkedheader.h"
 
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTableWidget>
@@ -62,7 +63,15 @@ void MainWindow::setupListingUi()
     progressBar = new QProgressBar();
     workerThread = new QThread(this);
     pollTimer = new QTimer(this);
+    // The new header starts with the columns as they are until the table is rebuilt.
+    QHeaderView *oldHeader = ui->tableWidget->horizontalHeader();
+    checkedHeader->setMinimumSectionSize(oldHeader->minimumSectionSize());
+    QList<int> widths;
+    for (int section = 0; section < oldHeader->count(); ++section)
+        widths.append(oldHeader->sectionSize(section));
     ui->tableWidget->setHorizontalHeader(checkedHeader);
+    for (int section = 0; section < widths.size(); ++section)
+        checkedHeader->resizeSection(section, widths.at(section));
     // A widget that changes parent is hidden; without this the table loses its header row.
     checkedHeader->show();
     // The columns are sized to the fixed window; a sideways scroll bar would only hide rows.

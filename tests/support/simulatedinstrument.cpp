@@ -143,6 +143,7 @@ void SimulatedInstrument::handleRequest(const QByteArray &request)
 {
     const int index = received.size();
     received.append(request);
+    lastRequestNs = clock.nsecsElapsed();
     emit requestReceived(request);
     if (detached || (opts.stopAfterRequests >= 0 && index >= opts.stopAfterRequests))
         return;
@@ -230,9 +231,11 @@ void SimulatedInstrument::pump()
                 }
                 mustDrain = false;
             }
+            // The pause runs from the request or the previous reply, whichever came last.
             const qint64 pauseNs = qint64(opts.replyPauseMs) * 1000000;
-            if (pauseNs > 0 && now - lastWriteNs < pauseNs) {
-                schedule((pauseNs - (now - lastWriteNs)) / 1000000 + 1);
+            const qint64 since = now - qMax(lastWriteNs, lastRequestNs);
+            if (pauseNs > 0 && since < pauseNs) {
+                schedule((pauseNs - since) / 1000000 + 1);
                 return;
             }
         }

@@ -101,6 +101,7 @@ private:
     QTimer pumpTimer;
     QElapsedTimer clock;
     qint64 lastWriteNs = 0;
+    qint64 lastRequestNs = 0;
     qint64 nextWriteNs = 0;
     int offset = 0; // bytes of the front reply already written
     bool mustDrain = false;
