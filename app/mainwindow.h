@@ -58,6 +58,7 @@ private:
     // link/discovery.cpp
     bool connectInstrument();
     bool linkUsable() const;
+    bool deviceGone() const;
     void loseLink();
     // link/dispatcher.cpp
     void sendRequest(const QByteArray &request);

@@ -44,22 +44,34 @@ void MainWindow::closeSerialPort()
         serialPort->close();
 }
 
-void MainWindow::handleError(QSerialPort::SerialPortError error)
+// On Linux a pulled cable often reaches the port as read errors rather than a resource error.
+bool MainWindow::deviceGone() const
 {
-    if (error != QSerialPort::ResourceError || linkLost)
-        return;
-    loseLink();
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    return std::none_of(ports.cbegin(), ports.cend(), [this](const QSerialPortInfo &info) {
+        return info.portName() == serialPort->portName();
+    });
 }
 
-// Nothing can reach the instrument any more: end the run first, so that no byte is
-// credited to it while the box is up, and keep the table on screen.
+void MainWindow::handleError(QSerialPort::SerialPortError error)
+{
+    if (linkLost)
+        return;
+    if (error == QSerialPort::ResourceError
+        || (error == QSerialPort::ReadError && serialPort->isOpen() && deviceGone()))
+        loseLink();
+}
+
+// Nothing can reach the instrument any more. The run ends first, so that no byte is credited
+// to it, and the port is closed before the box waits for the user: a hung-up line would
+// otherwise keep signalling errors. The table stays on screen.
 void MainWindow::loseLink()
 {
     linkLost = true;
     const QString reason = serialPort->errorString();
     if (run != Run::None)
         abandonRun();
+    closeSerialPort();
     updateActions();
     QMessageBox::critical(this, tr("Critical Error"), reason);
-    closeSerialPort();
 }

@@ -90,6 +90,9 @@ int main(int argc, char *argv[])
         QStringLiteral("drop-after"),
         QStringLiteral("Fault: pull the cable after BYTES of file data."),
         QStringLiteral("BYTES"));
+    const QCommandLineOption silence(QStringLiteral("silence-after"),
+                                     QStringLiteral("Fault: fall silent after writing N replies."),
+                                     QStringLiteral("N"));
     const QCommandLineOption merge(QStringLiteral("merge-records"),
                                    QStringLiteral("Fault: send the first two list records in one "
                                                   "write."));
@@ -105,7 +108,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption log(QStringLiteral("log"),
                                  QStringLiteral("Report each request and each listing read on "
                                                 "standard error."));
-    parser.addOptions({folder, chunk, pause, baud, stopAfter, dropAfter, merge, glue, vendor, log});
+    parser.addOptions(
+        {folder, chunk, pause, baud, stopAfter, dropAfter, silence, merge, glue, vendor, log});
     parser.process(app);
 
     SimulatedInstrument::Options options;
@@ -122,6 +126,7 @@ int main(int argc, char *argv[])
     number(baud, options.bitRate);
     number(stopAfter, options.stopAfterRequests);
     number(dropAfter, options.dropLinkAfterBytes);
+    number(silence, options.silenceAfterReplies);
     options.mergeFirstRecords = parser.isSet(merge);
     options.glueFinal = parser.isSet(glue);
     bool vendorOk = false;

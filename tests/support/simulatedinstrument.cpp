@@ -145,7 +145,7 @@ void SimulatedInstrument::handleRequest(const QByteArray &request)
     received.append(request);
     lastRequestNs = clock.nsecsElapsed();
     emit requestReceived(request);
-    if (detached || (opts.stopAfterRequests >= 0 && index >= opts.stopAfterRequests))
+    if (detached || silenced || (opts.stopAfterRequests >= 0 && index >= opts.stopAfterRequests))
         return;
 
     const auto command = static_cast<unsigned char>(request.at(0));
@@ -207,6 +207,8 @@ void SimulatedInstrument::queueDelete(int item)
 
 void SimulatedInstrument::enqueue(const QByteArray &bytes, bool isolated, bool fileData)
 {
+    if (silenced)
+        return;
     queue.append({bytes, isolated, fileData});
     pump();
 }
@@ -276,5 +278,9 @@ void SimulatedInstrument::pump()
         offset = 0;
         mustDrain = reply.isolated;
         queue.removeFirst();
+        if (++repliesWritten == opts.silenceAfterReplies) {
+            silenced = true;
+            queue.clear();
+        }
     }
 }

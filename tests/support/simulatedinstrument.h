@@ -35,6 +35,7 @@ public:
         int bitRate = 0;            // 8N1 line rate to imitate; 0: as fast as the terminal takes it
         int stopAfterRequests = -1; // fault: answer nothing from this request on (0-based)
         int dropLinkAfterBytes = -1;    // fault: the link goes away after this much file data
+        int silenceAfterReplies = -1;   // fault: falls silent after writing this many replies
         bool mergeFirstRecords = false; // fault: the first two list records in one write
         bool glueFinal = false;         // fault: "FINAL" written together with the last data
         // The instrument's own last entry before the end marker; the program never shows it.
@@ -47,7 +48,13 @@ public:
     explicit SimulatedInstrument(int masterFd, QObject *parent = nullptr);
     ~SimulatedInstrument() override;
 
-    void setOptions(const Options &options) { opts = options; }
+    // New options also end a silence that an earlier option started.
+    void setOptions(const Options &options)
+    {
+        opts = options;
+        silenced = false;
+        repliesWritten = 0;
+    }
     const Options &options() const { return opts; }
     void setFiles(const QList<StoredFile> &files) { stored = files; }
     // The files still stored.
@@ -107,4 +114,6 @@ private:
     bool mustDrain = false;
     qint64 fileDataSent = 0;
     bool detached = false;
+    int repliesWritten = 0;
+    bool silenced = false;
 };
