@@ -16,7 +16,8 @@ namespace {
 constexpr unsigned char ListCommand = 0x03;
 constexpr unsigned char DeleteCommand = 0x41;
 constexpr unsigned char DownloadCommand = 0xAA;
-constexpr qint64 IsolationGapNs = 1000000;
+constexpr qint64 IsolationGapNs = 2000000;
+constexpr qint64 IdleConfirmNs = 1000000;
 } // namespace
 
 const QByteArray SimulatedInstrument::EndMarker = QByteArrayLiteral("imageLogo.bin");
@@ -109,6 +110,19 @@ int SimulatedInstrument::slaveQueued() const
     if (syscall(SYS_ioctl, slave, FIONREAD, &queued) != 0)
         return 0;
     return queued;
+}
+
+// The program has read everything written. Written bytes reach the terminal's queue a moment
+// after the write, so an empty queue counts only when seen twice, some time after the write.
+bool SimulatedInstrument::lineIdle(qint64 now)
+{
+    if (slaveQueued() > 0 || now - lastWriteNs < IsolationGapNs) {
+        idleSinceNs = -1;
+        return false;
+    }
+    if (idleSinceNs < 0)
+        idleSinceNs = now;
+    return now - idleSinceNs >= IdleConfirmNs;
 }
 
 void SimulatedInstrument::readRequests()
@@ -227,7 +241,7 @@ void SimulatedInstrument::pump()
         if (offset == 0) {
             // A status reply or list record must not share a read with anything else.
             if (mustDrain || reply.isolated) {
-                if (slaveQueued() > 0 || now - lastWriteNs < IsolationGapNs) {
+                if (!lineIdle(now)) {
                     schedule(1);
                     return;
                 }
@@ -253,7 +267,7 @@ void SimulatedInstrument::pump()
             length = qMin(length, qMax(1, opts.bitRate / 100));
         if (length <= 0 && reply.fileData) {
             // The cable goes once the program has what was sent before it.
-            if (slaveQueued() > 0) {
+            if (!lineIdle(now)) {
                 schedule(1);
                 return;
             }
@@ -268,6 +282,7 @@ void SimulatedInstrument::pump()
             return;
         }
         lastWriteNs = clock.nsecsElapsed();
+        idleSinceNs = -1;
         if (opts.bitRate > 0)
             nextWriteNs = lastWriteNs + qint64(n) * 10 * 1000000000LL / opts.bitRate;
         if (reply.fileData)

@@ -96,6 +96,7 @@ private:
     void pump();
     void schedule(qint64 ms);
     int slaveQueued() const;
+    bool lineIdle(qint64 now);
 
     int master = -1;
     int slave = -1;
@@ -109,6 +110,7 @@ private:
     QElapsedTimer clock;
     qint64 lastWriteNs = 0;
     qint64 lastRequestNs = 0;
+    qint64 idleSinceNs = -1;
     qint64 nextWriteNs = 0;
     int offset = 0; // bytes of the front reply already written
     bool mustDrain = false;
