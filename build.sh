@@ -12,6 +12,7 @@ action=${1:-run}
 
 packages=(build-essential cmake pkg-config qtbase5-dev libqt5serialport5-dev umockdev libumockdev-dev)
 case "$action" in
+    test) packages+=(clang libclang-rt-14-dev valgrind) ;;
     screenshot) packages+=(xvfb xauth imagemagick) ;;
 esac
 
@@ -49,8 +50,24 @@ case "$action" in
         exec build/bin/otdr "$@"
         ;;
     test)
-        cd build
-        ctest --output-on-failure -j2
+        # 1. Every test, and memcheck over a listing, a download and a delete.
+        (cd build && ctest --output-on-failure -j2)
+        # 2. The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
+        sanitize="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+        build build-sanitize -DCMAKE_CXX_FLAGS="$sanitize" \
+            -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined"
+        (cd build-sanitize && ctest --output-on-failure -j2 -LE memcheck)
+        # 3. The fuzz targets, for a bounded time each, from the seed corpus.
+        CXX=clang++ build build-fuzz -DOTDR_BUILD_FUZZ=ON -DOTDR_BUILD_SIM=OFF \
+            -DOTDR_BUILD_TESTS=OFF -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined"
+        for target in listrecord safefilename; do
+            corpus=$(mktemp -d)
+            build-fuzz/bin/fuzz_$target -max_total_time="${FUZZ_SECONDS:-30}" \
+                -print_final_stats=1 "$corpus" "fuzz/corpus/$target" 2>&1 \
+                | grep -E "^(Done|stat::number_of_executed_units|INFO: seed corpus)|ERROR|invariant"
+            rm -rf "$corpus"
+        done
+        echo "fuzz: both targets ran without finding a fault"
         ;;
     screenshot)
         mkdir -p docs

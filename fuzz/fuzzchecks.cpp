@@ -1,0 +1,85 @@
+#include "fuzzchecks.h"
+
+#include "files/safefilename.h"
+#include "otdr/otdraction.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+void require(bool condition, const char *what, const QByteArray &input)
+{
+    if (condition)
+        return;
+    std::fprintf(stderr, "invariant broken: %s; input %s\n", what, input.toHex().constData());
+    std::abort();
+}
+
+} // namespace
+
+namespace FuzzChecks {
+
+void listRecord(const QByteArray &reply)
+{
+    OtdrAction action;
+    const bool more = action.parseListReply(reply);
+    const QList<FileEntry> entries = action.fileEntries();
+    require(entries.size() <= 1, "at most one entry per record", reply);
+    require(action.listingDone(), "listing done", reply);
+    if (!more) {
+        require(entries.isEmpty(), "the end marker adds no entry", reply);
+        require(reply.size() >= 2 + 13 && reply.mid(2, 13) == OtdrAction::EndMarker,
+                "only the end marker ends a listing",
+                reply);
+        return;
+    }
+    if (entries.isEmpty())
+        return;
+    const FileEntry &entry = entries.first();
+    require(!entry.name.isEmpty(), "no empty name", reply);
+    require(entry.name != QLatin1String(OtdrAction::EndMarker), "marker is no entry", reply);
+    require(entry.size >= 0 && entry.size <= 0xFFFF, "size fits 16 bits", reply);
+    require(entry.size == quint8(reply.at(0)) + 256 * quint8(reply.at(1)), "little-endian", reply);
+    require(!entry.name.contains(QChar(0)), "name ends at the first zero byte", reply);
+}
+
+void safeFileName(const QByteArray &bytes)
+{
+    static const QRegularExpression device(
+        QStringLiteral("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9]) *$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QString base = QStringLiteral("/srv/traces");
+    QSet<QString> taken;
+    QSet<QString> given;
+    // The same input twice, and as UTF-8 and as Latin-1, gives a small batch.
+    const QStringList names{
+        QString::fromUtf8(bytes), QString::fromUtf8(bytes), QString::fromLatin1(bytes)};
+    for (const QString &name : names) {
+        const QString safe = safeFileName(name);
+        require(!safe.isEmpty(), "never empty", bytes);
+        require(safe != QLatin1String(".") && safe != QLatin1String(".."), "not . or ..", bytes);
+        for (const QChar c : safe) {
+            require(c.unicode() >= 0x20 && c.unicode() != 0x7F, "no control character", bytes);
+            require(!QStringLiteral("/\\<>:\"|?*").contains(c), "no reserved character", bytes);
+        }
+        require(!safe.endsWith(QLatin1Char('.')) && !safe.endsWith(QLatin1Char(' ')),
+                "no trailing dot or space",
+                bytes);
+        require(!device.match(safe.section(QLatin1Char('.'), 0, 0)).hasMatch(),
+                "not a device name",
+                bytes);
+        require(safe.toUtf8().size() <= 255, "fits a file system's name", bytes);
+        const QString joined = QDir::cleanPath(base + QLatin1Char('/') + safe);
+        require(QFileInfo(joined).absolutePath() == base, "inside the directory", bytes);
+
+        const QString unique = uniqueFileName(safe, taken);
+        require(!given.contains(unique.toLower()), "distinct within a batch", bytes);
+        given.insert(unique.toLower());
+    }
+}
+
+} // namespace FuzzChecks

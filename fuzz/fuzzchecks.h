@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+
+// The invariants the fuzz targets hold the program to; a failure aborts with a message.
+// Shared by the libFuzzer targets and the test that replays their corpus.
+namespace FuzzChecks {
+
+// One list-reply record through OtdrAction: at most one entry, never empty, never the end
+// marker, a size that fits 16 bits; false only for the end marker.
+void listRecord(const QByteArray &reply);
+
+// Any name made safe: never empty, no separator or reserved character, never "." or "..",
+// never a Windows device name, always inside the directory; distinct within a batch.
+void safeFileName(const QByteArray &bytes);
+
+} // namespace FuzzChecks

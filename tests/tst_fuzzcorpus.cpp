@@ -1,0 +1,47 @@
+#include "fuzzchecks.h"
+
+#include <QDir>
+#include <QtTest>
+
+// Replays the fuzz targets' corpus through their invariants (a broken one aborts).
+class TestFuzzCorpus : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void replay_data();
+    void replay();
+};
+
+void TestFuzzCorpus::replay_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("path");
+    const QDir corpus(QStringLiteral(OTDR_FUZZ_CORPUS));
+    int count = 0;
+    for (const QString &target : {QStringLiteral("listrecord"), QStringLiteral("safefilename")}) {
+        const QDir dir(corpus.filePath(target));
+        const QStringList files = dir.entryList(QDir::Files, QDir::Name);
+        for (const QString &file : files) {
+            QTest::newRow(qPrintable(target + '/' + file)) << target << dir.filePath(file);
+            ++count;
+        }
+    }
+    QVERIFY(count >= 20);
+}
+
+void TestFuzzCorpus::replay()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray input = file.readAll();
+    if (target == QLatin1String("listrecord"))
+        FuzzChecks::listRecord(input);
+    else
+        FuzzChecks::safeFileName(input);
+}
+
+QTEST_GUILESS_MAIN(TestFuzzCorpus)
+#include "tst_fuzzcorpus.moc"
