@@ -30,6 +30,9 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // Rebuilds the file table from the instrument's last listing.
+    void fillFileTable();
+
     // A reply awaited for this long without a byte arriving ends the run.
     static constexpr int ReplyTimeoutMs = 15000;
     // After an abandoned run the instrument may still be sending; new runs wait for this
@@ -77,7 +80,6 @@ private:
     // ui/selection.cpp
     QList<int> tickedRows() const;
     // files/filetable.cpp
-    void fillFileTable();
     void updateActions();
     // files/savedestination.cpp
     bool readyForAction() const;

@@ -16,8 +16,7 @@ namespace {
 constexpr unsigned char ListCommand = 0x03;
 constexpr unsigned char DeleteCommand = 0x41;
 constexpr unsigned char DownloadCommand = 0xAA;
-constexpr qint64 IsolationGapNs = 2000000;
-constexpr qint64 IdleConfirmNs = 1000000;
+
 } // namespace
 
 const QByteArray SimulatedInstrument::EndMarker = QByteArrayLiteral("imageLogo.bin");
@@ -31,6 +30,13 @@ SimulatedInstrument::SimulatedInstrument(int masterFd, QObject *parent)
         slave = open(name, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     notifier = new QSocketNotifier(master, QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &SimulatedInstrument::readRequests);
+    // A full terminal resumes the writes as soon as the program has read some of it.
+    writable = new QSocketNotifier(master, QSocketNotifier::Write, this);
+    writable->setEnabled(false);
+    connect(writable, &QSocketNotifier::activated, this, [this] {
+        writable->setEnabled(false);
+        pump();
+    });
     pumpTimer.setSingleShot(true);
     connect(&pumpTimer, &QTimer::timeout, this, &SimulatedInstrument::pump);
     clock.start();
@@ -89,6 +95,7 @@ void SimulatedInstrument::detach()
     queue.clear();
     pumpTimer.stop();
     notifier->setEnabled(false);
+    writable->setEnabled(false);
     if (slave >= 0) {
         close(slave);
         slave = -1;
@@ -116,13 +123,14 @@ int SimulatedInstrument::slaveQueued() const
 // after the write, so an empty queue counts only when seen twice, some time after the write.
 bool SimulatedInstrument::lineIdle(qint64 now)
 {
-    if (slaveQueued() > 0 || now - lastWriteNs < IsolationGapNs) {
+    const qint64 gapNs = qint64(opts.isolationGapUs) * 1000;
+    if (slaveQueued() > 0 || now - lastWriteNs < gapNs) {
         idleSinceNs = -1;
         return false;
     }
     if (idleSinceNs < 0)
         idleSinceNs = now;
-    return now - idleSinceNs >= IdleConfirmNs;
+    return now - idleSinceNs >= gapNs / 2;
 }
 
 void SimulatedInstrument::readRequests()
@@ -227,10 +235,11 @@ void SimulatedInstrument::enqueue(const QByteArray &bytes, bool isolated, bool f
     pump();
 }
 
-void SimulatedInstrument::schedule(qint64 ms)
+// Waits of less than a millisecond are polled from the event loop.
+void SimulatedInstrument::scheduleNs(qint64 ns)
 {
     if (!pumpTimer.isActive())
-        pumpTimer.start(int(qBound<qint64>(0, ms, 1000)));
+        pumpTimer.start(int(qBound<qint64>(0, ns / 1000000, 1000)));
 }
 
 void SimulatedInstrument::pump()
@@ -242,7 +251,7 @@ void SimulatedInstrument::pump()
             // A status reply or list record must not share a read with anything else.
             if (mustDrain || reply.isolated) {
                 if (!lineIdle(now)) {
-                    schedule(1);
+                    scheduleNs(qint64(opts.isolationGapUs) * 500);
                     return;
                 }
                 mustDrain = false;
@@ -251,12 +260,12 @@ void SimulatedInstrument::pump()
             const qint64 pauseNs = qint64(opts.replyPauseMs) * 1000000;
             const qint64 since = now - qMax(lastWriteNs, lastRequestNs);
             if (pauseNs > 0 && since < pauseNs) {
-                schedule((pauseNs - since) / 1000000 + 1);
+                scheduleNs(pauseNs - since + 1000000);
                 return;
             }
         }
         if (now < nextWriteNs) {
-            schedule((nextWriteNs - now) / 1000000 + 1);
+            scheduleNs(nextWriteNs - now + 1000000);
             return;
         }
 
@@ -268,7 +277,7 @@ void SimulatedInstrument::pump()
         if (length <= 0 && reply.fileData) {
             // The cable goes once the program has what was sent before it.
             if (!lineIdle(now)) {
-                schedule(1);
+                scheduleNs(qint64(opts.isolationGapUs) * 500);
                 return;
             }
             detach();
@@ -278,7 +287,7 @@ void SimulatedInstrument::pump()
         const ssize_t n = write(master, reply.bytes.constData() + offset, size_t(length));
         if (n < 0) {
             if (errno == EAGAIN || errno == EINTR)
-                schedule(1);
+                writable->setEnabled(true);
             return;
         }
         lastWriteNs = clock.nsecsElapsed();
@@ -292,7 +301,9 @@ void SimulatedInstrument::pump()
             continue;
         offset = 0;
         mustDrain = reply.isolated;
-        queue.removeFirst();
+        const Reply written = queue.takeFirst();
+        if (written.isolated)
+            emit statusReplyWritten(written.bytes);
         if (++repliesWritten == opts.silenceAfterReplies) {
             silenced = true;
             queue.clear();
