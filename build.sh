@@ -2,7 +2,8 @@
 # Installs what is missing (Debian packages, as root), builds, then:
 #   ./build.sh run [otdr-sim options]   otdr against the simulated instrument and the sample traces
 #   ./build.sh real                     otdr against the instrument on its USB cable
-#   ./build.sh test                     every test
+#   ./build.sh test                     every test, sanitizers, fuzzing, the Debian package
+#   ./build.sh package                  build/otdr_*.deb
 #   ./build.sh screenshot               docs/screenshot.png, under a virtual X server
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -12,7 +13,7 @@ action=${1:-run}
 
 packages=(build-essential cmake pkg-config qtbase5-dev libqt5serialport5-dev umockdev libumockdev-dev)
 case "$action" in
-    test) packages+=(clang libclang-rt-14-dev valgrind) ;;
+    test) packages+=(clang libclang-rt-14-dev valgrind binutils-mingw-w64-x86-64 desktop-file-utils) ;;
     screenshot) packages+=(xvfb xauth imagemagick) ;;
 esac
 
@@ -68,6 +69,15 @@ case "$action" in
             rm -rf "$corpus"
         done
         echo "fuzz: both targets ran without finding a fault"
+        # 4. The Debian package installs and its otdr starts (installing needs root).
+        if [ "$(id -u)" -eq 0 ]; then
+            tools/check-package.sh build
+        else
+            echo "package check skipped: it installs the package, which needs root"
+        fi
+        ;;
+    package)
+        (cd build && cpack -G DEB)
         ;;
     screenshot)
         mkdir -p docs
@@ -75,7 +85,7 @@ case "$action" in
         echo "docs/screenshot.png"
         ;;
     *)
-        echo "usage: $0 run|real|test|screenshot" >&2
+        echo "usage: $0 run|real|test|package|screenshot" >&2
         exit 2
         ;;
 esac

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds the Debian package, installs it, starts the installed otdr as its desktop entry does
+# (from /usr/share/otdr, where its window icon is) against the simulated instrument, waits for
+# the listing, and removes the package again. Needs root. Usage: check-package.sh BUILD_DIR
+set -euo pipefail
+build=$(cd "$1" && pwd)
+(cd "$build" && cpack -G DEB > /dev/null)
+package=$(ls "$build"/otdr_*.deb | head -n 1)
+contents=$(dpkg-deb -c "$package")
+for path in ./usr/bin/otdr ./usr/share/applications/otdr.desktop ./usr/share/otdr/icone_lumo.ico \
+    ./usr/share/pixmaps/otdr.png; do
+    grep -q " $path\$" <<< "$contents" || { echo "missing from the package: $path" >&2; exit 1; }
+done
+command -v desktop-file-validate > /dev/null && desktop-file-validate "$(dirname "$0")/../packaging/otdr.desktop"
+
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$package" > /dev/null
+trap 'DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq otdr > /dev/null' EXIT
+log=$(mktemp)
+(cd /usr/share/otdr && QT_QPA_PLATFORM=offscreen "$build/bin/otdr-sim" --log -- /usr/bin/otdr 2> "$log") &
+sim=$!
+for _ in $(seq 1 200); do
+    grep -q "files read" "$log" && break
+    sleep 0.1
+done
+kill "$sim" 2> /dev/null || true
+wait "$sim" || true
+if ! grep -q "files read" "$log"; then
+    cat "$log" >&2
+    echo "the installed otdr did not list the simulated instrument" >&2
+    exit 1
+fi
+rm -f "$log"
+echo "package $(basename "$package"): installs, and the installed otdr lists the instrument"
