@@ -47,13 +47,13 @@ void Ui_MainWindow::setupUi(QMainWindow *MainWindow)
     QFont nameFont;
     nameFont.setBold(true);
     nameFont.setUnderline(false);
-    nameFont.setWeight(75);
+    nameFont.setWeight(QFont::Bold);
     auto *nameHeader = new QTableWidgetItem();
     nameHeader->setFont(nameFont);
     tableWidget->setHorizontalHeaderItem(1, nameHeader);
     QFont sizeFont;
     sizeFont.setBold(true);
-    sizeFont.setWeight(75);
+    sizeFont.setWeight(QFont::Bold);
     auto *sizeHeader = new QTableWidgetItem();
     sizeHeader->setFont(sizeFont);
     tableWidget->setHorizontalHeaderItem(2, sizeHeader);

@@ -1,6 +1,7 @@
-#include "mockserialdevice.h"
-
+// GLib's headers use the word "signals", which Qt's headers make a macro: umockdev comes first.
 #include <umockdev.h>
+
+#include "mockserialdevice.h"
 
 #include <QByteArray>
 #include <QDebug>

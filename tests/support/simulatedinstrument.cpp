@@ -239,7 +239,7 @@ void SimulatedInstrument::enqueue(const QByteArray &bytes, bool isolated, bool f
 void SimulatedInstrument::scheduleNs(qint64 ns)
 {
     if (!pumpTimer.isActive())
-        pumpTimer.start(int(qBound<qint64>(0, ns / 1000000, 1000)));
+        pumpTimer.start(int(qBound(qint64(0), ns / 1000000, qint64(1000))));
 }
 
 void SimulatedInstrument::pump()
