@@ -5,21 +5,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-QStringList filesIn(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-}
-
-} // namespace
-
 class TestDownload : public QObject
 {
     Q_OBJECT
@@ -77,7 +62,7 @@ void TestDownload::batch()
     QCOMPARE(rig.instrument->requests(), expected);
     // Each request went out only after everything before it had been read.
     QCOMPARE(settledAtRequest, QList<bool>({true, true, true}));
-    QCOMPARE(filesIn(dir.path()), QStringList({"trace0.sor", "trace2.sor", "trace5.sor"}));
+    QCOMPARE(entriesOf(dir.path()), QStringList({"trace0.sor", "trace2.sor", "trace5.sor"}));
     for (int i : {0, 2, 5})
         QCOMPARE(readFile(dir.filePath(QStringLiteral("trace%1.sor").arg(i))), files.at(i).content);
     QList<int> values;
@@ -127,7 +112,7 @@ void TestDownload::singleFile()
     QCOMPARE(watcher.seen().first().title, QStringLiteral("Salva Documento"));
     QCOMPARE(proposed, QDir::homePath() + QStringLiteral("/trace3.sor"));
     QCOMPARE(rig.instrument->requests().at(1), QByteArray("\xAA\x04\x00", 3));
-    QCOMPARE(filesIn(dir.path()), QStringList{"escolhido"});
+    QCOMPARE(entriesOf(dir.path()), QStringList{"escolhido"});
     QCOMPARE(readFile(target), files.at(3).content);
     QCOMPARE(progress.last().first().toInt(), 0);
     QCOMPARE(progress.at(progress.size() - 2).first().toInt(), 1); // full at maximum 1
@@ -159,7 +144,7 @@ void TestDownload::dataShapes()
     rig.save->click();
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("out.sor")), 20000);
     QCOMPARE(readFile(dir.filePath("out.sor")), files.first().content);
-    QCOMPARE(filesIn(dir.path()), QStringList{"out.sor"});
+    QCOMPARE(entriesOf(dir.path()), QStringList{"out.sor"});
 }
 
 void TestDownload::finalGluedToDataIsData()
@@ -178,7 +163,7 @@ void TestDownload::finalGluedToDataIsData()
     QTest::qWait(300);
     // Still waiting for a "FINAL" of its own: nothing is on disk yet.
     QVERIFY(rig.statusBox()->isVisible());
-    QCOMPARE(filesIn(dir.path()), QStringList());
+    QCOMPARE(entriesOf(dir.path()), QStringList());
 }
 
 void TestDownload::existingFileIsReplacedWhole()
@@ -235,7 +220,7 @@ void TestDownload::unwritableDestination()
     QCOMPARE(error.title, QStringLiteral("Erro ao salvar"));
     QVERIFY2(error.text.contains(QDir::toNativeSeparators(chosen)), qPrintable(error.text));
     QVERIFY(!rig.statusBox()->isVisible());
-    QCOMPARE(filesIn(dir.path()), QStringList());
+    QCOMPARE(entriesOf(dir.path()), QStringList());
     // No request was sent for a file that could not be created.
     QCOMPARE(rig.instrument->requests().size(), 1);
     // The table stays usable.
@@ -265,7 +250,7 @@ void TestDownload::hostileNamesStayInside()
                              10000);
     QCOMPARE(QDir(base.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList{"dl"});
-    const QStringList saved = filesIn(dir);
+    const QStringList saved = entriesOf(dir);
     QCOMPARE(saved.size(), 7);
     QStringList contents;
     for (const QString &name : saved)
@@ -321,7 +306,7 @@ void TestDownload::actionsRefusedDuringARun()
     QTRY_VERIFY_WITH_TIMEOUT(rig.save->isEnabled(), 10000);
     QCOMPARE(watcher.seen().size(), 1);
     QCOMPARE(rig.instrument->requests().size(), 2);
-    QCOMPARE(filesIn(dir.path()), QStringList{"a.sor"});
+    QCOMPARE(entriesOf(dir.path()), QStringList{"a.sor"});
 }
 
 void TestDownload::strayRepliesAfterTheRun()
@@ -343,7 +328,7 @@ void TestDownload::strayRepliesAfterTheRun()
     QCOMPARE(readFile(dir.filePath("a.sor")), saved);
     QCOMPARE(rig.cell(2, 0), QStringLiteral("X"));
     QVERIFY(!rig.statusBox()->isVisible());
-    QCOMPARE(filesIn(dir.path()), QStringList{"a.sor"});
+    QCOMPARE(entriesOf(dir.path()), QStringList{"a.sor"});
 }
 
 QTEST_MAIN(TestDownload)

@@ -9,23 +9,11 @@ namespace {
 
 constexpr int BoxWaitMs = MainWindow::ReplyTimeoutMs + 8000;
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 void writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
-}
-
-QStringList entriesOf(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
-                               | QDir::NoDotAndDotDot);
 }
 
 double processCpuSeconds()

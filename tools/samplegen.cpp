@@ -38,7 +38,7 @@ struct Event
     double reflection; // height of the reflective peak in dB; 0 for a splice
 };
 
-struct TraceSpec
+struct TraceShape
 {
     QString fileName;
     QByteArray cableId;
@@ -69,22 +69,22 @@ quint16 crc16CcittFalse(const QByteArray &data)
 }
 
 // Loss below the launch level in thousandths of a dB, as the DataPts block stores it.
-QList<quint16> tracePoints(const TraceSpec &spec, int count)
+QList<quint16> tracePoints(const TraceShape &shape, int count)
 {
     QList<quint16> points;
-    quint32 seed = 12345u + spec.wavelength + quint32(spec.lengthKm * 10);
+    quint32 seed = 12345u + shape.wavelength + quint32(shape.lengthKm * 10);
     auto noise = [&seed] {
         seed = seed * 1103515245u + 12345u;
         return (double((seed >> 8) & 0xFFFF) / 65535.0) - 0.5;
     };
     for (int i = 0; i < count; ++i) {
-        const double km = i * spec.spacingM / 1000.0;
+        const double km = i * shape.spacingM / 1000.0;
         double loss;
         if (km < 0.05) { // launch reflection and dead zone
             loss = 1.0 - 6.0 * std::exp(-km / 0.01);
-        } else if (km <= spec.lengthKm) {
-            loss = 1.5 + spec.attenuation * km;
-            for (const Event &event : spec.events) {
+        } else if (km <= shape.lengthKm) {
+            loss = 1.5 + shape.attenuation * km;
+            for (const Event &event : shape.events) {
                 if (km > event.km)
                     loss += event.lossDb;
                 const double distanceM = (km - event.km) * 1000.0;
@@ -93,8 +93,8 @@ QList<quint16> tracePoints(const TraceSpec &spec, int count)
             }
             loss += noise() * (0.01 + 0.004 * km);
         } else { // end of the fibre: a last reflection, then the noise floor
-            const double pastM = (km - spec.lengthKm) * 1000.0;
-            const double end = 1.5 + spec.attenuation * spec.lengthKm;
+            const double pastM = (km - shape.lengthKm) * 1000.0;
+            const double end = 1.5 + shape.attenuation * shape.lengthKm;
             loss = pastM < 40.0 ? end - 14.0 * std::exp(-pastM / 8.0) + pastM * 0.5
                                 : 27.0 + noise() * 1.5;
         }
@@ -103,18 +103,18 @@ QList<quint16> tracePoints(const TraceSpec &spec, int count)
     return points;
 }
 
-QByteArray genParams(const TraceSpec &spec)
+QByteArray genParams(const TraceShape &shape)
 {
     BlockWriter w;
     w.text("GenParams");
     w.fixed("PT");
-    w.text(spec.cableId);
-    w.text(spec.fiberId);
+    w.text(shape.cableId);
+    w.text(shape.fiberId);
     w.u16(652); // fibre type: G.652
-    w.u16(spec.wavelength);
-    w.text(spec.from);
-    w.text(spec.to);
-    w.text("CB-" + spec.cableId);
+    w.u16(shape.wavelength);
+    w.text(shape.from);
+    w.text(shape.to);
+    w.text("CB-" + shape.cableId);
     w.fixed("BC"); // as built
     w.i32(0);
     w.i32(0);
@@ -137,20 +137,20 @@ QByteArray supParams()
     return w.bytes;
 }
 
-QByteArray fxdParams(const TraceSpec &spec, quint32 count)
+QByteArray fxdParams(const TraceShape &shape, quint32 count)
 {
     // Time for 10,000 points, in units of 100 ps, for the chosen point spacing.
     const quint32 dataSpacing
-        = quint32(std::lround(spec.spacingM * 2.0 * GroupIndex / LightSpeed * 1e14));
+        = quint32(std::lround(shape.spacingM * 2.0 * GroupIndex / LightSpeed * 1e14));
     BlockWriter w;
     w.text("FxdParams");
     w.u32(TimeStamp);
     w.fixed("mt");
-    w.u16(quint16(spec.wavelength * 10));
+    w.u16(quint16(shape.wavelength * 10));
     w.i32(0);
     w.i32(0);
     w.u16(1);
-    w.u16(spec.pulseNs);
+    w.u16(shape.pulseNs);
     w.u32(dataSpacing);
     w.u32(count);
     w.u32(quint32(std::lround(GroupIndex * 100000)));
@@ -185,13 +185,13 @@ QByteArray dataPts(const QList<quint16> &points)
     return w.bytes;
 }
 
-QByteArray sorFile(const TraceSpec &spec)
+QByteArray sorFile(const TraceShape &shape)
 {
-    const int count = int(std::ceil((spec.lengthKm * 1000.0 * 1.1 + 500.0) / spec.spacingM));
-    const QList<QByteArray> blocks{genParams(spec),
+    const int count = int(std::ceil((shape.lengthKm * 1000.0 * 1.1 + 500.0) / shape.spacingM));
+    const QList<QByteArray> blocks{genParams(shape),
                                    supParams(),
-                                   fxdParams(spec, quint32(count)),
-                                   dataPts(tracePoints(spec, count))};
+                                   fxdParams(shape, quint32(count)),
+                                   dataPts(tracePoints(shape, count))};
     const QList<QByteArray> names{"GenParams", "SupParams", "FxdParams", "DataPts", "Cksum"};
     constexpr int CksumSize = 6 + 2;
 
@@ -218,7 +218,7 @@ QByteArray sorFile(const TraceSpec &spec)
     return file;
 }
 
-QList<TraceSpec> samples()
+QList<TraceShape> samples()
 {
     const QList<Event> route1{{2.1, 0.05, 0}, {5.4, 0.35, 3.0}, {9.8, 0.08, 0}};
     const QList<Event> route2{{4.0, 0.06, 0}, {12.5, 0.04, 0}, {20.2, 0.45, 2.5}, {31.7, 0.1, 0}};
@@ -297,9 +297,9 @@ int main(int argc, char *argv[])
         QTextStream(stderr) << "cannot create " << out.path() << "\n";
         return 1;
     }
-    for (const TraceSpec &spec : samples()) {
-        QSaveFile file(out.filePath(spec.fileName));
-        if (!file.open(QIODevice::WriteOnly) || file.write(sorFile(spec)) < 0 || !file.commit()) {
+    for (const TraceShape &shape : samples()) {
+        QSaveFile file(out.filePath(shape.fileName));
+        if (!file.open(QIODevice::WriteOnly) || file.write(sorFile(shape)) < 0 || !file.commit()) {
             QTextStream(stderr) << "cannot write " << file.fileName() << ": " << file.errorString()
                                 << "\n";
             return 1;

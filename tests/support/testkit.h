@@ -60,6 +60,11 @@ struct InstrumentRig
 // Files named and filled in a recognisable way: "trace<i>.sor", size bytes of pattern i.
 QList<StoredFile> sampleFiles(int count, int size = 300);
 
+// A file's bytes, or "<missing>".
+QByteArray readFile(const QString &path);
+// The names of the entries in a folder, hidden ones included, in name order.
+QStringList entriesOf(const QString &dir);
+
 // Descriptors this process holds open on the given path (e.g. a pseudo-terminal).
 int openDescriptors(const QString &path);
 // The path of the pseudo-terminal behind a master descriptor.
