@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <QSerialPortInfo>
 
+#include <algorithm>
+
 bool MainWindow::connectInstrument()
 {
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
