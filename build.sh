@@ -54,9 +54,7 @@ case "$action" in
         exec build/bin/otdr "$@"
         ;;
     test)
-        # A test that fails is run once more and must then pass: once, under Qt 6 and a full
-        # machine, a test hung in a read that was not the serial port's (see the README).
-        ctest() { command ctest --output-on-failure -j2 --repeat until-pass:2 "$@"; }
+        ctest() { command ctest --output-on-failure -j2 "$@"; }
         # 1. Every test, and memcheck over a listing, a download and a delete.
         (cd build && ctest)
         # 2. The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
