@@ -7,25 +7,8 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QTableWidget>
 #include <QThread>
-
-namespace {
-
-// The select-all button's second caption is wider than the form allows in some fonts
-// (DejaVu Sans on Linux): the button grows just enough to show it whole.
-void fitCaption(QPushButton *button, const QString &longest)
-{
-    const QString shown = button->text();
-    button->setText(longest);
-    const int needed = button->sizeHint().width();
-    button->setText(shown);
-    if (needed > button->maximumWidth())
-        button->setMaximumWidth(needed);
-}
-
-} // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -33,7 +16,7 @@ MainWindow::MainWindow(QWidget *parent)
     , otdrAction(nullptr)
 {
     ui->setupUi(this);
-    fitCaption(ui->SelecionaTodos, QStringLiteral("Desselecionar todos"));
+    fitSelectAllButton();
     allSelected = false;
     serialPort = new QSerialPort();
     connect(serialPort, &QSerialPort::errorOccurred, this, &MainWindow::handleError);

@@ -70,6 +70,7 @@ private:
     void onReplyTimeout();
     // app/mainwindow.cpp
     void setupListingUi();
+    void fitSelectAllButton();
     void releaseListingObjects();
     void stopWorkerThread();
     bool startWorker(const char *slot);

@@ -7,6 +7,21 @@
 
 namespace {
 const QString TickMark = QStringLiteral("X");
+const QString SelectAllCaption = QStringLiteral("Selecionar todos");
+const QString DeselectAllCaption = QStringLiteral("Desselecionar todos");
+} // namespace
+
+// The second caption is wider than the form allows in some fonts (DejaVu Sans on Linux):
+// the button grows just enough to show it whole.
+void MainWindow::fitSelectAllButton()
+{
+    QPushButton *button = ui->SelecionaTodos;
+    const QString shown = button->text();
+    button->setText(DeselectAllCaption);
+    const int needed = button->sizeHint().width();
+    button->setText(shown);
+    if (needed > button->maximumWidth())
+        button->setMaximumWidth(needed);
 }
 
 void MainWindow::selecionaItem(QTableWidgetItem *)
@@ -27,8 +42,7 @@ void MainWindow::on_SelecionaTodos_clicked()
             tick->setData(Qt::DisplayRole, mark);
     }
     allSelected = !allSelected;
-    ui->SelecionaTodos->setText(allSelected ? QStringLiteral("Desselecionar todos")
-                                            : QStringLiteral("Selecionar todos"));
+    ui->SelecionaTodos->setText(allSelected ? DeselectAllCaption : SelectAllCaption);
 }
 
 QList<int> MainWindow::tickedRows() const
