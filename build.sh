@@ -17,7 +17,7 @@ case "$action" in
         packages+=(clang libclang-rt-14-dev valgrind binutils-mingw-w64-x86-64 desktop-file-utils
             qt6-base-dev qt6-serialport-dev)
         ;;
-    screenshot) packages+=(xvfb xauth imagemagick) ;;
+    screenshot) packages+=(xvfb xauth imagemagick xdotool) ;;
 esac
 
 install_missing() {
@@ -89,7 +89,8 @@ case "$action" in
     screenshot)
         mkdir -p docs
         xvfb-run -a -s "-screen 0 480x400x24" tools/screenshot.sh build/bin/otdr-sim docs/screenshot.png
-        echo "docs/screenshot.png"
+        xvfb-run -a -s "-screen 0 480x400x24" tools/screenshot.sh build/bin/otdr-sim docs/waiting.png waiting
+        echo "docs/screenshot.png docs/waiting.png"
         ;;
     *)
         echo "usage: $0 run|real|test|package|screenshot" >&2

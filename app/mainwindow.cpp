@@ -2,13 +2,22 @@
 
 #include "forms/ui_mainwindow.h"
 #include "widgets/checkedheader.h"
+#include "widgets/tablehint.h"
 
+#include <QAction>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTableWidget>
 #include <QThread>
+
+namespace {
+// Start-up looks for the instrument this many times, warning after each miss.
+constexpr int StartupSearches = 3;
+// The status box's text and bar share this grid column, clear of the icon's columns.
+constexpr int StatusColumn = 8;
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -17,27 +26,44 @@ MainWindow::MainWindow(QWidget *parent)
 {
     ui->setupUi(this);
     fitSelectAllButton();
-    allSelected = false;
     serialPort = new QSerialPort();
     connect(serialPort, &QSerialPort::errorOccurred, this, &MainWindow::handleError);
     connect(serialPort, &QSerialPort::readyRead, this, &MainWindow::readData);
-    pendingPos = 0;
 
+    // Children by name, so that they can be found; as members they go before the window does.
+    for (QTimer *timer : {&replyTimer, &drainTimer, &watchTimer})
+        timer->setParent(this);
+    replyTimer.setObjectName(QStringLiteral("replyTimer"));
     replyTimer.setSingleShot(true);
     replyTimer.setInterval(ReplyTimeoutMs);
-    connect(&replyTimer, &QTimer::timeout, this, [this] { onReplyTimeout(); });
+    connect(&replyTimer, &QTimer::timeout, this, &MainWindow::onReplyTimeout);
+    drainTimer.setObjectName(QStringLiteral("drainTimer"));
     drainTimer.setSingleShot(true);
     drainTimer.setInterval(DrainQuietMs);
-    connect(&drainTimer, &QTimer::timeout, this, [this] {
-        draining = false;
-        updateActions();
-    });
+    connect(&drainTimer, &QTimer::timeout, this, &MainWindow::onLineQuiet);
+    watchTimer.setObjectName(QStringLiteral("watchTimer"));
+    watchTimer.setInterval(WatchIntervalMs);
+    connect(&watchTimer, &QTimer::timeout, this, &MainWindow::lookForInstrument);
 
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (connectInstrument())
-            break;
-    }
+    refreshAction = new QAction(QStringLiteral("Atualizar lista"), this);
+    refreshAction->setObjectName(QStringLiteral("refreshAction"));
+    refreshAction->setShortcut(QKeySequence::Refresh);
+    refreshAction->setShortcutContext(Qt::WindowShortcut);
+    connect(refreshAction, &QAction::triggered, this, &MainWindow::refreshListing);
+    addAction(refreshAction);
+    ui->tableWidget->addAction(refreshAction);
+    ui->tableWidget->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    hint = new TableHint(ui->tableWidget->viewport());
+    hint->setObjectName(QStringLiteral("hint"));
+
+    bool found = false;
+    for (int attempt = 0; attempt < StartupSearches && !found; ++attempt)
+        found = findInstrument(true);
+    if (!serialPort->isOpen())
+        watchTimer.start();
     createDeleteDialog(QStringLiteral("Apagando arquivo, por favor aguarde."));
+    updateActions();
 }
 
 MainWindow::~MainWindow()
@@ -61,7 +87,7 @@ void MainWindow::setupListingUi()
     checkedHeader = new CheckedHeader(Qt::Horizontal, ui->tableWidget);
     statusBox
         = new QMessageBox(QMessageBox::Warning, QString(), QString(), QMessageBox::NoButton, this);
-    progressBar = new QProgressBar();
+    progressBar = new QProgressBar(statusBox);
     workerThread = new QThread(this);
     pollTimer = new QTimer(this);
     // The new header starts with the columns as they are until the table is rebuilt.
@@ -77,16 +103,19 @@ void MainWindow::setupListingUi()
     checkedHeader->show();
     // The columns are sized to the fixed window; a sideways scroll bar would only hide rows.
     ui->tableWidget->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    if (!itemClickConnected) {
-        connect(ui->tableWidget,
-                SIGNAL(itemClicked(QTableWidgetItem *)),
-                this,
-                SLOT(selecionaItem(QTableWidgetItem *)));
-        itemClickConnected = true;
-    }
+    connect(ui->tableWidget,
+            SIGNAL(itemClicked(QTableWidgetItem *)),
+            this,
+            SLOT(selecionaItem(QTableWidgetItem *)),
+            Qt::UniqueConnection);
     connect(pollTimer, SIGNAL(timeout()), this, SLOT(on_lista_arquivo()));
+    layoutStatusBox();
+    pollTimer->start(listingTickMs);
+}
 
-    // Text centred above the progress bar, and no button row.
+// Text centred above the progress bar, and no button row.
+void MainWindow::layoutStatusBox()
+{
     if (auto *grid = qobject_cast<QGridLayout *>(statusBox->layout())) {
         if (QLayoutItem *buttons = grid->itemAtPosition(grid->rowCount() - 1, 0)) {
             if (buttons->widget())
@@ -95,14 +124,13 @@ void MainWindow::setupListingUi()
         if (QLayoutItem *textItem = grid->itemAtPosition(0, 2)) {
             if (QWidget *label = textItem->widget()) {
                 grid->removeWidget(label);
-                grid->addWidget(label, 0, 8, Qt::AlignCenter);
+                grid->addWidget(label, 0, StatusColumn, Qt::AlignCenter);
             }
         }
-        grid->addWidget(progressBar, 1, 8, Qt::AlignCenter);
+        grid->addWidget(progressBar, 1, StatusColumn, Qt::AlignCenter);
     }
     progressBar->setMinimumWidth(width() / 2);
     statusBox->setStandardButtons(QMessageBox::NoButton);
-    pollTimer->start(500);
 }
 
 // The objects of an earlier listing are released as soon as a new listing replaces them.
@@ -133,13 +161,12 @@ void MainWindow::stopWorkerThread()
 }
 
 // The worker thread only delivers its started() back to this window as a queued call.
-bool MainWindow::startWorker(const char *slot)
+void MainWindow::startWorker(const char *slot)
 {
     if (!workerThread)
-        return false;
+        return;
     // A thread that was told to quit may not have finished yet; start() would then do nothing.
     stopWorkerThread();
     connect(workerThread, SIGNAL(started()), this, slot);
     workerThread->start(QThread::InheritPriority);
-    return true;
 }

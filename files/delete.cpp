@@ -25,9 +25,6 @@ void MainWindow::processApagaArquivo()
     pendingPos = 0;
     const QList<int> rows = tickedRows();
     pendingRows.assign(rows.cbegin(), rows.cend());
-    QCoreApplication::processEvents();
-    if (run != Run::Delete)
-        return;
     if (pendingRows.empty()) {
         run = Run::None;
         updateActions();
@@ -36,7 +33,8 @@ void MainWindow::processApagaArquivo()
 
     // From the first delete on, the instrument numbers its files anew.
     tableCurrent = false;
-    sendRequest(Protocol::deleteRequest(pendingRows.front() + 1));
+    if (!sendNextRequest(Run::Delete, Protocol::deleteRequest(pendingRows.front() + 1)))
+        return;
     deleteDialog->show();
     QCoreApplication::processEvents();
 }
@@ -47,12 +45,7 @@ void MainWindow::handleDeleteReply(const QByteArray &reply)
         return;
     ++pendingPos;
     if (pendingPos < int(pendingRows.size())) {
-        replyExpected = false;
-        replyTimer.stop();
-        QCoreApplication::processEvents();
-        if (run != Run::Delete)
-            return;
-        sendRequest(Protocol::deleteRequest(pendingRows.at(pendingPos) + 1));
+        sendNextRequest(Run::Delete, Protocol::deleteRequest(pendingRows.at(pendingPos) + 1));
         return;
     }
     pendingRows.clear();

@@ -3,7 +3,6 @@
 #include "files/safefilename.h"
 #include "link/protocol.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -18,12 +17,8 @@ void MainWindow::processSalvarArquivos()
 
     pendingPos = 0;
     progressBar->setValue(0);
-    if (!openOutputFile())
-        return;
-    QCoreApplication::processEvents();
-    if (run != Run::Download)
-        return;
-    sendRequest(Protocol::downloadRequest(pendingRows.at(pendingPos) + 1));
+    if (openOutputFile())
+        sendNextRequest(Run::Download, Protocol::downloadRequest(pendingRows.front() + 1));
 }
 
 void MainWindow::handleDownloadReply(const QByteArray &reply)
@@ -45,20 +40,14 @@ void MainWindow::handleDownloadReply(const QByteArray &reply)
     }
     ++pendingPos;
     if (pendingPos >= int(pendingRows.size())) {
-        finishDownload();
+        endRun();
+        fillFileTable();
         return;
     }
 
     progressBar->setValue(pendingPos);
-    if (!openOutputFile())
-        return;
-    // Nothing is asked of the instrument while the window repaints.
-    replyExpected = false;
-    replyTimer.stop();
-    QCoreApplication::processEvents();
-    if (run != Run::Download)
-        return;
-    sendRequest(Protocol::downloadRequest(pendingRows.at(pendingPos) + 1));
+    if (openOutputFile())
+        sendNextRequest(Run::Download, Protocol::downloadRequest(pendingRows.at(pendingPos) + 1));
 }
 
 // One file goes exactly where the save dialog said; several go into the chosen directory
@@ -88,16 +77,4 @@ void MainWindow::failDownload(const QString &text)
 {
     abandonRun();
     QMessageBox::critical(this, QStringLiteral("Erro ao salvar"), text);
-}
-
-void MainWindow::finishDownload()
-{
-    pendingRows.clear();
-    savePath = QString();
-    batchNames.clear();
-    run = Run::None;
-    replyExpected = false;
-    replyTimer.stop();
-    hideStatus();
-    fillFileTable();
 }

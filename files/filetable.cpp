@@ -1,10 +1,26 @@
 #include "app/mainwindow.h"
 
 #include "forms/ui_mainwindow.h"
+#include "link/protocol.h"
 
+#include <QAction>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableWidget>
+
+namespace {
+// Column widths that fit the fixed window: the name column gives up room for the vertical
+// scroll bar once there are more than ten rows.
+constexpr int TickWidth = 30;
+constexpr int NameWidth = 310;
+constexpr int NameWidthScrolled = 286;
+constexpr int RowsWithoutScrolling = 10;
+} // namespace
+
+int MainWindow::tableRows(int entries)
+{
+    return qBound(0, entries - 1, int(Protocol::MaxItem));
+}
 
 void MainWindow::fillFileTable()
 {
@@ -14,9 +30,9 @@ void MainWindow::fillFileTable()
 
     // The header would otherwise hold every section to its style's minimum, wider than 30.
     QHeaderView *header = table->horizontalHeader();
-    header->setMinimumSectionSize(qMin(header->minimumSectionSize(), 30));
-    table->setColumnWidth(0, 30);
-    table->setColumnWidth(1, count <= 10 ? 310 : 286);
+    header->setMinimumSectionSize(qMin(header->minimumSectionSize(), TickWidth));
+    table->setColumnWidth(0, TickWidth);
+    table->setColumnWidth(1, count <= RowsWithoutScrolling ? NameWidth : NameWidthScrolled);
     if (table->rowCount() >= 1) {
         table->clear();
         table->setHorizontalHeaderItem(0, new QTableWidgetItem(tr("%1").arg(QString())));
@@ -25,8 +41,7 @@ void MainWindow::fillFileTable()
         table->setHorizontalHeaderItem(
             2, new QTableWidgetItem(tr("%1").arg(QStringLiteral("Tamanho"))));
     }
-    // The instrument's last entry is not one of its trace files.
-    const int rows = count > 0 ? count - 1 : 0;
+    const int rows = tableRows(count);
     table->setRowCount(rows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     for (int i = 0; i < rows; ++i) {
@@ -47,4 +62,6 @@ void MainWindow::updateActions()
     ui->Apagar->setDisabled(!enable);
     ui->SalvarArquivo->setDisabled(!enable);
     ui->SelecionaTodos->setDisabled(!enable);
+    refreshAction->setEnabled(run == Run::None && !drainTimer.isActive() && linkUsable());
+    updateHint();
 }

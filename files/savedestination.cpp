@@ -9,7 +9,8 @@
 
 bool MainWindow::readyForAction() const
 {
-    return run == Run::None && !draining && tableCurrent && linkUsable() && workerThread;
+    return run == Run::None && !drainTimer.isActive() && tableCurrent && linkUsable()
+           && workerThread;
 }
 
 // The name comes from the instrument: the proposal never leaves the home directory.

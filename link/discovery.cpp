@@ -5,22 +5,31 @@
 
 #include <algorithm>
 
-bool MainWindow::connectInstrument()
+namespace {
+constexpr quint16 InstrumentVendor = 0x1FC9;
+constexpr qint32 LineRate = 1200;
+} // namespace
+
+// Opens the first port of the instrument's vendor and asks it for its files. Start-up warns
+// when there is none or it does not open; the watch that follows looks in silence.
+bool MainWindow::findInstrument(bool warn)
 {
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     auto match = std::find_if(ports.cbegin(), ports.cend(), [](const QSerialPortInfo &info) {
-        return QString::number(info.vendorIdentifier(), 16) == QLatin1String("1fc9");
+        return info.hasVendorIdentifier() && info.vendorIdentifier() == InstrumentVendor;
     });
     if (match == ports.cend()) {
-        QMessageBox::warning(
-            this,
-            QStringLiteral("Equipamento nao encontrado"),
-            QStringLiteral("Por favor, conecte o cabo USB antes \n de prosseguir."));
+        if (warn) {
+            QMessageBox::warning(
+                this,
+                QStringLiteral("Equipamento nao encontrado"),
+                QStringLiteral("Por favor, conecte o cabo USB antes \n de prosseguir."));
+        }
         return false;
     }
 
     serialPort->setPortName(match->portName());
-    serialPort->setBaudRate(1200, QSerialPort::AllDirections);
+    serialPort->setBaudRate(LineRate, QSerialPort::AllDirections);
     serialPort->setDataBits(QSerialPort::Data8);
     serialPort->setParity(QSerialPort::NoParity);
     serialPort->setStopBits(QSerialPort::OneStop);
@@ -31,13 +40,24 @@ bool MainWindow::connectInstrument()
         sendListRequest();
         return true;
     }
-    QMessageBox::critical(this, tr("Error"), serialPort->errorString());
+    if (warn)
+        QMessageBox::critical(this, tr("Error"), serialPort->errorString());
     return true;
+}
+
+void MainWindow::lookForInstrument()
+{
+    if (serialPort->isOpen()) {
+        watchTimer.stop();
+        return;
+    }
+    if (findInstrument(false) && serialPort->isOpen())
+        watchTimer.stop();
 }
 
 bool MainWindow::linkUsable() const
 {
-    return serialPort && serialPort->isOpen() && !linkLost;
+    return serialPort && serialPort->isOpen();
 }
 
 void MainWindow::closeSerialPort()
@@ -57,23 +77,27 @@ bool MainWindow::deviceGone() const
 
 void MainWindow::handleError(QSerialPort::SerialPortError error)
 {
-    if (linkLost)
+    if (!serialPort->isOpen())
         return;
-    if (error == QSerialPort::ResourceError
-        || (error == QSerialPort::ReadError && serialPort->isOpen() && deviceGone()))
+    if (error == QSerialPort::ResourceError || (error == QSerialPort::ReadError && deviceGone()))
         loseLink();
 }
 
 // Nothing can reach the instrument any more. The run ends first, so that no byte is credited
 // to it, and the port is closed before the box waits for the user: a hung-up line would
-// otherwise keep signalling errors. The table stays on screen.
+// otherwise keep signalling errors. The table stays on screen, and the window watches for the
+// instrument's return.
 void MainWindow::loseLink()
 {
-    linkLost = true;
     const QString reason = serialPort->errorString();
     if (run != Run::None)
         abandonRun();
     closeSerialPort();
+    tableCurrent = false;
+    relist = Relist::No;
+    // Whatever the old line still held is gone with it.
+    drainTimer.stop();
+    watchTimer.start();
     updateActions();
     QMessageBox::critical(this, tr("Critical Error"), reason);
 }

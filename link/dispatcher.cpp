@@ -2,15 +2,18 @@
 
 #include "link/protocol.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QMessageBox>
 
 void MainWindow::sendRequest(const QByteArray &request)
 {
+    // An item number that does not fit is never sent wrapped.
+    if (request.isEmpty())
+        return;
     if (lastRequest.isEmpty())
         lastRequest.resize(1);
     lastRequest[0] = request.at(0);
-    replyExpected = true;
     replyTimer.start();
     serialPort->write(request);
 }
@@ -19,7 +22,20 @@ void MainWindow::sendListRequest()
 {
     otdrAction.clear();
     run = Run::Listing;
+    updateActions();
     sendRequest(Protocol::listRequest());
+}
+
+// The next request of a batch: nothing is awaited while the window repaints, and the request
+// goes out only if the run survived the repaint (a lost link or a closed window ends it).
+bool MainWindow::sendNextRequest(Run expected, const QByteArray &request)
+{
+    replyTimer.stop();
+    QCoreApplication::processEvents();
+    if (run != expected)
+        return false;
+    sendRequest(request);
+    return true;
 }
 
 void MainWindow::readData()
@@ -27,19 +43,18 @@ void MainWindow::readData()
     const QByteArray reply = serialPort->readAll();
     if (lastRequest.isEmpty())
         return;
-    if (draining) {
+    if (drainTimer.isActive()) {
         drainTimer.start();
         return;
     }
     // Bytes that no outstanding request asked for are not credited to anything.
-    if (!replyExpected)
+    if (!replyTimer.isActive())
         return;
     replyTimer.start();
 
     switch (static_cast<unsigned char>(lastRequest.at(0))) {
     case Protocol::List:
         if (!otdrAction.parseListReply(reply)) {
-            replyExpected = false;
             replyTimer.stop();
             setupListingUi();
         }
@@ -55,28 +70,31 @@ void MainWindow::readData()
     }
 }
 
-// Ends the run under way without finishing it. The instrument may still be sending, so
-// new runs wait until the link has been quiet for a while.
-void MainWindow::abandonRun()
+// What every end of a run resets, finished or not.
+void MainWindow::endRun()
 {
-    const Run abandoned = run;
     run = Run::None;
-    replyExpected = false;
     replyTimer.stop();
     pendingRows.clear();
     pendingPos = 0;
     savePath = QString();
     batchNames.clear();
+    hideStatus();
+}
+
+// Ends the run under way without finishing it. The instrument may still be sending, so
+// new runs wait until the link has been quiet for a while.
+void MainWindow::abandonRun()
+{
+    const Run abandoned = run;
+    endRun();
     if (outputFile.isOpen()) {
         outputFile.cancelWriting();
         outputFile.commit(); // after cancelWriting this only removes the temporary file
     }
-    if (statusBox)
-        hideStatus();
     deleteDialog->done(0);
     if (abandoned == Run::Listing || abandoned == Run::Delete)
         tableCurrent = false;
-    draining = true;
     drainTimer.start();
     updateActions();
 }
@@ -85,8 +103,32 @@ void MainWindow::onReplyTimeout()
 {
     if (run == Run::None)
         return;
+    const Run abandoned = run;
     abandonRun();
+    // The instrument's numbering is unknown after a listing or a delete cut short: list once
+    // more when the line is quiet, but not again after that listing fails too.
+    const bool listAgain = abandoned != Run::Download && relist != Relist::Sent;
+    relist = listAgain ? Relist::WhenQuiet : Relist::No;
     QMessageBox::warning(this,
                          QStringLiteral("Equipamento sem resposta"),
                          QStringLiteral("O equipamento nao respondeu."));
+}
+
+void MainWindow::onLineQuiet()
+{
+    if (relist == Relist::WhenQuiet && run == Run::None && linkUsable()) {
+        relist = Relist::Sent;
+        sendListRequest();
+        return;
+    }
+    updateActions();
+}
+
+// F5 and the table's "Atualizar lista": a new listing whenever the link is idle.
+void MainWindow::refreshListing()
+{
+    if (run != Run::None || drainTimer.isActive() || !linkUsable())
+        return;
+    relist = Relist::No;
+    sendListRequest();
 }

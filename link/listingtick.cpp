@@ -12,11 +12,12 @@ void MainWindow::on_lista_arquivo()
         if (run == Run::Listing) {
             run = Run::None;
             tableCurrent = true;
+            relist = Relist::No;
         }
         fillFileTable();
         pollTimer->stop();
         workerThread->quit();
         deleteDialog->done(0);
     }
-    pauseMilliseconds(200);
+    pauseMilliseconds(static_cast<unsigned long>(tickPauseMs));
 }

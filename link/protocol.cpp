@@ -4,8 +4,11 @@ namespace Protocol {
 
 namespace {
 
+// An item that cannot be addressed gets no request rather than a wrapped number.
 QByteArray itemRequest(Command command, int item)
 {
+    if (item < 1 || item > MaxItem)
+        return QByteArray();
     QByteArray request(3, '\0');
     request[0] = char(command);
     request[1] = char(item & 0xFF);

@@ -11,6 +11,7 @@ enum Command : unsigned char { List = 0x03, Delete = 0x41, Download = 0xAA };
 constexpr int MaxItem = 0xFFFF;
 
 QByteArray listRequest();
+// Empty for an item outside 1..MaxItem.
 QByteArray deleteRequest(int item);
 QByteArray downloadRequest(int item);
 

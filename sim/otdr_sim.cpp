@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -49,6 +50,41 @@ bool copyFolder(const QString &from, const QString &to)
     }
     return !files.isEmpty();
 }
+
+// Values in seconds, as many as given ("--unplug-at 5 --unplug-at 20" or "5,20").
+bool seconds(const QStringList &values, QList<int> &out)
+{
+    for (const QString &value : values) {
+        for (const QString &part : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            bool ok = false;
+            const double s = part.toDouble(&ok);
+            if (!ok || s < 0)
+                return false;
+            out.append(int(s * 1000));
+        }
+    }
+    return true;
+}
+
+// The program started here ends with the simulator, however the simulator ends.
+class ChildProcess : public QProcess
+{
+public:
+    ChildProcess()
+    {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+        setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
+    }
+
+protected:
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    void setupChildProcess() override
+    {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+    }
+#endif
+};
 
 } // namespace
 
@@ -105,11 +141,35 @@ int main(int argc, char *argv[])
         QStringLiteral("USB vendor id of the fake port, hexadecimal (1fc9)."),
         QStringLiteral("HEX"),
         QStringLiteral("1fc9"));
+    const QCommandLineOption plugAfter(
+        QStringLiteral("plug-after"),
+        QStringLiteral("Start with the cable unplugged and plug it in after S seconds."),
+        QStringLiteral("S"));
+    const QCommandLineOption unplugAt(
+        QStringLiteral("unplug-at"),
+        QStringLiteral("Pull the cable S seconds after the start (repeatable, or S,S,...)."),
+        QStringLiteral("S"));
+    const QCommandLineOption plugAt(
+        QStringLiteral("plug-at"),
+        QStringLiteral("Plug the cable in again S seconds after the start (repeatable)."),
+        QStringLiteral("S"));
     const QCommandLineOption log(QStringLiteral("log"),
                                  QStringLiteral("Report each request and each listing read on "
                                                 "standard error."));
-    parser.addOptions(
-        {folder, chunk, pause, baud, stopAfter, dropAfter, silence, merge, glue, vendor, log});
+    parser.addOptions({folder,
+                       chunk,
+                       pause,
+                       baud,
+                       stopAfter,
+                       dropAfter,
+                       silence,
+                       merge,
+                       glue,
+                       vendor,
+                       plugAfter,
+                       unplugAt,
+                       plugAt,
+                       log});
     parser.process(app);
 
     SimulatedInstrument::Options options;
@@ -131,6 +191,11 @@ int main(int argc, char *argv[])
     options.glueFinal = parser.isSet(glue);
     bool vendorOk = false;
     const unsigned vendorId = parser.value(vendor).toUInt(&vendorOk, 16);
+    QList<int> plugTimes;
+    QList<int> unplugTimes;
+    ok = ok && seconds(parser.values(plugAfter), plugTimes) && plugTimes.size() <= 1
+         && seconds(parser.values(plugAt), plugTimes)
+         && seconds(parser.values(unplugAt), unplugTimes);
     if (!ok || !vendorOk || options.chunkSize < 1) {
         err() << "otdr-sim: an option has a value out of range; see --help\n";
         return 2;
@@ -147,10 +212,11 @@ int main(int argc, char *argv[])
     }
 
     MockSerialDevice device;
-    const QString port = device.addPort(vendorId);
-    if (port.isEmpty())
+    const bool startPlugged = !parser.isSet(plugAfter);
+    QString port = startPlugged ? device.addPort(vendorId) : QString();
+    if (startPlugged && port.isEmpty())
         return 1;
-    SimulatedInstrument instrument(device.masterFd(port));
+    SimulatedInstrument instrument(startPlugged ? device.masterFd(port) : -1);
     instrument.setOptions(options);
     if (!instrument.serveFolder(served)) {
         err() << "otdr-sim: cannot read the folder " << served << "\n";
@@ -163,7 +229,7 @@ int main(int argc, char *argv[])
     QObject::connect(&instrument, &SimulatedInstrument::requestReceived, [&](const QByteArray &r) {
         if (logging)
             err() << "otdr-sim: request " << requestText(r) << Qt::endl;
-        if (static_cast<unsigned char>(r.at(0)) == 0x03)
+        if (r == SimulatedInstrument::listRequest())
             settleWatch.start();
     });
     QObject::connect(&settleWatch, &QTimer::timeout, [&] {
@@ -174,18 +240,39 @@ int main(int argc, char *argv[])
             err() << "otdr-sim: listing of " << instrument.files().size() << " files read"
                   << Qt::endl;
     });
-    QObject::connect(&instrument, &SimulatedInstrument::linkDropRequested, [&] {
+    bool plugged = startPlugged;
+    auto unplug = [&] {
+        if (!plugged)
+            return;
+        plugged = false;
         if (logging)
             err() << "otdr-sim: cable pulled" << Qt::endl;
+        instrument.detach();
         device.unplug(port);
-    });
+    };
+    auto plug = [&] {
+        if (plugged)
+            return;
+        port = device.addPort(vendorId);
+        if (port.isEmpty())
+            return;
+        plugged = true;
+        instrument.attach(device.masterFd(port));
+        if (logging)
+            err() << "otdr-sim: cable plugged in on " << port << Qt::endl;
+    };
+    QObject::connect(&instrument, &SimulatedInstrument::linkDropRequested, unplug);
+    for (int ms : qAsConst(plugTimes))
+        QTimer::singleShot(ms, &app, plug);
+    for (int ms : qAsConst(unplugTimes))
+        QTimer::singleShot(ms, &app, unplug);
 
     QStringList command = parser.positionalArguments();
     if (command.isEmpty())
         command = QStringList(
             QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("otdr")));
 
-    QProcess child;
+    ChildProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("UMOCKDEV_DIR"), device.rootDir());
     const QString preload = environment.value(QStringLiteral("LD_PRELOAD"));
@@ -211,10 +298,11 @@ int main(int argc, char *argv[])
         }
     });
 
-    // On SIGINT or SIGTERM the program is ended with the simulator.
+    // On SIGINT, SIGTERM or SIGHUP the program is ended with the simulator.
     if (socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
         std::signal(SIGINT, onSignal);
         std::signal(SIGTERM, onSignal);
+        std::signal(SIGHUP, onSignal);
     }
     QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&] {
@@ -224,8 +312,10 @@ int main(int argc, char *argv[])
             child.kill();
     });
 
-    if (logging)
-        err() << "otdr-sim: serving " << served << " on " << port << Qt::endl;
+    if (logging) {
+        err() << "otdr-sim: serving " << served << " on "
+              << (startPlugged ? port : QStringLiteral("a cable not yet plugged in")) << Qt::endl;
+    }
     child.start();
     const int result = app.exec();
     if (child.state() != QProcess::NotRunning) {

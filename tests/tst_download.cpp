@@ -11,14 +11,11 @@ class TestDownload : public QObject
 
 private slots:
     void batch();
-    void singleFile_data();
-    void singleFile();
+    void destinations_data();
+    void destinations();
     void dataShapes_data();
     void dataShapes();
     void finalGluedToDataIsData();
-    void existingFileIsReplacedWhole();
-    void unwritableDestination_data();
-    void unwritableDestination();
     void hostileNamesStayInside();
     void cancelStartsNothing_data();
     void cancelStartsNothing();
@@ -31,7 +28,6 @@ void TestDownload::batch()
     QTemporaryDir dir;
     QList<StoredFile> files = sampleFiles(7, 1000);
     WindowRig rig(files);
-    QTRY_VERIFY(rig.listed(7));
     QList<bool> settledAtRequest;
     connect(rig.instrument.get(), &SimulatedInstrument::requestReceived, this, [&] {
         settledAtRequest.append(rig.instrument->settled());
@@ -55,10 +51,10 @@ void TestDownload::batch()
     QTRY_VERIFY(!rig.statusBox()->isVisible());
     QCOMPARE(watcher.seen().size(), 1);
     QCOMPARE(watcher.seen().first().title, QStringLiteral("Salva os Documentos"));
-    const QList<QByteArray> expected{QByteArray("\x03"),
-                                     QByteArray("\xAA\x01\x00", 3),
-                                     QByteArray("\xAA\x03\x00", 3),
-                                     QByteArray("\xAA\x06\x00", 3)};
+    const QList<QByteArray> expected{SimulatedInstrument::listRequest(),
+                                     SimulatedInstrument::downloadRequest(1),
+                                     SimulatedInstrument::downloadRequest(3),
+                                     SimulatedInstrument::downloadRequest(6)};
     QCOMPARE(rig.instrument->requests(), expected);
     // Each request went out only after everything before it had been read.
     QCOMPARE(settledAtRequest, QList<bool>({true, true, true}));
@@ -73,30 +69,62 @@ void TestDownload::batch()
     QTRY_VERIFY(rig.save->isEnabled());
     for (int row = 0; row < 7; ++row)
         QCOMPARE(rig.cell(row, 0), QString());
+
+    // A second batch of one file re-arms the same box for a single file.
+    watcher.push(ModalWatcher::chooseFile(dir.filePath("again.sor")));
+    rig.tick(6);
+    rig.save->click();
+    QTRY_VERIFY(rig.statusBox()->isVisible());
+    QCOMPARE(bar->maximum(), 1);
+    QTRY_VERIFY(rig.save->isEnabled());
+    QCOMPARE(readFile(dir.filePath("again.sor")), files.at(6).content);
+    QCOMPARE(rig.instrument->requests().last(), SimulatedInstrument::downloadRequest(7));
 }
 
-void TestDownload::singleFile_data()
+void TestDownload::destinations_data()
 {
     QTest::addColumn<bool>("doubleClick");
-    QTest::newRow("one ticked row") << false;
-    QTest::newRow("double-click on an unticked row") << true;
+    QTest::addColumn<QByteArray>("earlier"); // what the destination held before
+    QTest::addColumn<bool>("gone");          // the destination vanishes once chosen
+    QTest::newRow("one ticked row") << false << QByteArray() << false;
+    QTest::newRow("double-click on an unticked row") << true << QByteArray() << false;
+    QTest::newRow("an earlier file replaced whole") << true << QByteArray(5000, 'z') << false;
+    QTest::newRow("unwritable, one file") << true << QByteArray() << true;
+    QTest::newRow("unwritable, several files") << false << QByteArray() << true;
 }
 
-void TestDownload::singleFile()
+// One file goes exactly where the save dialog says; a destination that cannot be written gives
+// "Erro ao salvar" naming it, sends no request, and leaves the table usable.
+void TestDownload::destinations()
 {
     QFETCH(bool, doubleClick);
+    QFETCH(QByteArray, earlier);
+    QFETCH(bool, gone);
+    const bool several = gone && !doubleClick;
     QTemporaryDir dir;
+    const QString folder = dir.filePath("out");
+    QVERIFY(QDir().mkpath(folder));
+    const QString target = several ? folder : folder + QStringLiteral("/escolhido");
+    if (!earlier.isEmpty()) {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(earlier);
+    }
     const QList<StoredFile> files = sampleFiles(5, 2000);
     WindowRig rig(files);
-    QTRY_VERIFY(rig.listed(5));
-    const QString target = dir.filePath(QStringLiteral("escolhido")); // no extension added
+    rig.shortenTimers();
     QString proposed;
     ModalWatcher watcher;
     watcher.push([&](QWidget *widget) {
         auto *dialog = qobject_cast<QFileDialog *>(widget);
         QVERIFY(dialog);
         proposed = dialog->selectedFiles().value(0);
-        ModalWatcher::chooseFile(target)(widget);
+        if (several)
+            ModalWatcher::chooseDirectory(target)(widget);
+        else
+            ModalWatcher::chooseFile(target)(widget); // no extension is added
+        if (gone)
+            QDir(folder).removeRecursively();
     });
     QSignalSpy progress(rig.statusBox()->findChild<QProgressBar *>(), &QProgressBar::valueChanged);
     if (doubleClick) {
@@ -105,14 +133,27 @@ void TestDownload::singleFile()
         rig.doubleClick(3);
     } else {
         rig.tick(3);
+        if (several)
+            rig.tick(4);
         rig.save->click();
+    }
+    if (gone) {
+        QTRY_COMPARE(watcher.seen().size(), 2);
+        QCOMPARE(watcher.seen().at(1).title, QStringLiteral("Erro ao salvar"));
+        QVERIFY2(watcher.seen().at(1).text.contains(QDir::toNativeSeparators(target)),
+                 qPrintable(watcher.seen().at(1).text));
+        QVERIFY(!rig.statusBox()->isVisible());
+        QCOMPARE(entriesOf(dir.path()), QStringList());
+        QCOMPARE(rig.instrument->requests().size(), 1);
+        QTRY_VERIFY(rig.save->isEnabled());
+        return;
     }
     QTRY_COMPARE(rig.instrument->requests().size(), 2);
     QTRY_VERIFY(rig.save->isEnabled());
     QCOMPARE(watcher.seen().first().title, QStringLiteral("Salva Documento"));
     QCOMPARE(proposed, QDir::homePath() + QStringLiteral("/trace3.sor"));
-    QCOMPARE(rig.instrument->requests().at(1), QByteArray("\xAA\x04\x00", 3));
-    QCOMPARE(entriesOf(dir.path()), QStringList{"escolhido"});
+    QCOMPARE(rig.instrument->requests().at(1), SimulatedInstrument::downloadRequest(4));
+    QCOMPARE(entriesOf(folder), QStringList{"escolhido"});
     QCOMPARE(readFile(target), files.at(3).content);
     QCOMPARE(progress.last().first().toInt(), 0);
     QCOMPARE(progress.at(progress.size() - 2).first().toInt(), 1); // full at maximum 1
@@ -137,7 +178,6 @@ void TestDownload::dataShapes()
     options.chunkSize = chunk;
     QList<StoredFile> files = sampleFiles(2, size);
     WindowRig rig(files, options);
-    QTRY_VERIFY(rig.listed(2));
     ModalWatcher watcher;
     watcher.push(ModalWatcher::chooseFile(dir.filePath("out.sor")));
     rig.tick(0);
@@ -153,7 +193,6 @@ void TestDownload::finalGluedToDataIsData()
     SimulatedInstrument::Options options;
     options.glueFinal = true;
     WindowRig rig(sampleFiles(2, 200), options);
-    QTRY_VERIFY(rig.listed(2));
     ModalWatcher watcher;
     watcher.push(ModalWatcher::chooseFile(dir.filePath("out.sor")));
     rig.tick(0);
@@ -164,71 +203,6 @@ void TestDownload::finalGluedToDataIsData()
     // Still waiting for a "FINAL" of its own: nothing is on disk yet.
     QVERIFY(rig.statusBox()->isVisible());
     QCOMPARE(entriesOf(dir.path()), QStringList());
-}
-
-void TestDownload::existingFileIsReplacedWhole()
-{
-    QTemporaryDir dir;
-    const QString target = dir.filePath("trace.sor");
-    {
-        QFile old(target);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write(QByteArray(5000, 'z'));
-    }
-    QList<StoredFile> files = sampleFiles(2, 300);
-    WindowRig rig(files);
-    QTRY_VERIFY(rig.listed(2));
-    ModalWatcher watcher;
-    watcher.push(ModalWatcher::chooseFile(target));
-    rig.doubleClick(1);
-    QTRY_COMPARE(readFile(target).size(), 300);
-    QCOMPARE(readFile(target), files.at(1).content);
-}
-
-void TestDownload::unwritableDestination_data()
-{
-    QTest::addColumn<bool>("batch");
-    QTest::newRow("several files") << true;
-    QTest::newRow("one file") << false;
-}
-
-// The chosen directory disappears once the dialog has closed, so no file can be created
-// there, whoever runs the test.
-void TestDownload::unwritableDestination()
-{
-    QFETCH(bool, batch);
-    QTemporaryDir dir;
-    const QString gone = dir.filePath("gone");
-    const QString chosen = batch ? gone : gone + QStringLiteral("/otdr-test.sor");
-    QVERIFY(QDir().mkpath(gone));
-    WindowRig rig(sampleFiles(3, 300));
-    QTRY_VERIFY(rig.listed(3));
-    ModalWatcher watcher;
-    watcher.push([&](QWidget *widget) {
-        if (batch)
-            ModalWatcher::chooseDirectory(chosen)(widget);
-        else
-            ModalWatcher::chooseFile(chosen)(widget);
-        QDir(gone).removeRecursively();
-    });
-    if (batch) {
-        rig.tick(0);
-        rig.tick(2);
-        rig.save->click();
-    } else {
-        rig.doubleClick(1);
-    }
-    QTRY_COMPARE(watcher.seen().size(), 2);
-    const ModalWatcher::Seen error = watcher.seen().at(1);
-    QCOMPARE(error.title, QStringLiteral("Erro ao salvar"));
-    QVERIFY2(error.text.contains(QDir::toNativeSeparators(chosen)), qPrintable(error.text));
-    QVERIFY(!rig.statusBox()->isVisible());
-    QCOMPARE(entriesOf(dir.path()), QStringList());
-    // No request was sent for a file that could not be created.
-    QCOMPARE(rig.instrument->requests().size(), 1);
-    // The table stays usable.
-    QTRY_VERIFY(rig.save->isEnabled());
-    QCOMPARE(rig.table->rowCount(), 3);
 }
 
 void TestDownload::hostileNamesStayInside()
@@ -244,7 +218,6 @@ void TestDownload::hostileNamesStayInside()
                                   {"SAME.sor", "6", {}},
                                   {"same.sor", "7", {}}};
     WindowRig rig(files);
-    QTRY_VERIFY(rig.listed(7));
     ModalWatcher watcher;
     watcher.push(ModalWatcher::chooseDirectory(dir));
     rig.selectAll->click();
@@ -270,19 +243,22 @@ void TestDownload::cancelStartsNothing_data()
     QTest::newRow("save dialog") << 1;
     QTest::newRow("directory dialog") << 2;
     QTest::newRow("no tick, no dialog") << 0;
+    QTest::newRow("double-click dialog") << -1;
 }
 
 void TestDownload::cancelStartsNothing()
 {
     QFETCH(int, ticks);
     WindowRig rig(sampleFiles(3));
-    QTRY_VERIFY(rig.listed(3));
     for (int row = 0; row < ticks; ++row)
         rig.tick(row);
     ModalWatcher watcher;
-    rig.save->click();
+    if (ticks < 0)
+        rig.doubleClick(1);
+    else
+        rig.save->click();
     QTest::qWait(300);
-    QCOMPARE(watcher.seen().size(), ticks > 0 ? 1 : 0);
+    QCOMPARE(watcher.seen().size(), ticks != 0 ? 1 : 0);
     QVERIFY(!rig.statusBox()->isVisible());
     QCOMPARE(rig.instrument->requests().size(), 1);
     QVERIFY(rig.save->isEnabled());
@@ -294,7 +270,6 @@ void TestDownload::actionsRefusedDuringARun()
     SimulatedInstrument::Options options;
     options.replyPauseMs = 20;
     WindowRig rig(sampleFiles(3, 64 * 30), options);
-    QTRY_VERIFY(rig.listed(3));
     ModalWatcher watcher;
     watcher.push(ModalWatcher::chooseFile(dir.filePath("a.sor")));
     rig.tick(0);
@@ -316,7 +291,6 @@ void TestDownload::strayRepliesAfterTheRun()
 {
     QTemporaryDir dir;
     WindowRig rig(sampleFiles(3, 100));
-    QTRY_VERIFY(rig.listed(3));
     ModalWatcher watcher;
     watcher.push(ModalWatcher::chooseFile(dir.filePath("a.sor")));
     rig.tick(1);

@@ -1,3 +1,4 @@
+#include "app/mainwindow.h"
 #include "link/protocol.h"
 #include "otdr/otdraction.h"
 
@@ -14,6 +15,8 @@ private slots:
     void clearStartsANewListing();
     void requests_data();
     void requests();
+    void tableRows_data();
+    void tableRows();
     void statusReplies_data();
     void statusReplies();
 };
@@ -108,15 +111,36 @@ void TestOtdrAction::requests_data()
     QTest::newRow("row 255") << 255 << QByteArray("\x00\x01", 2);
     QTest::newRow("row 299") << 299 << QByteArray("\x2C\x01", 2);
     QTest::newRow("row 65534") << 65534 << QByteArray("\xFF\xFF", 2);
+    // Beyond 16 bits there is no request at all, never a wrapped number.
+    QTest::newRow("row 65535") << 65535 << QByteArray();
+    QTest::newRow("row -1") << -1 << QByteArray();
 }
 
 void TestOtdrAction::requests()
 {
     QFETCH(int, row);
     QFETCH(QByteArray, item);
-    QCOMPARE(Protocol::deleteRequest(row + 1), QByteArray("\x41") + item);
-    QCOMPARE(Protocol::downloadRequest(row + 1), QByteArray("\xAA") + item);
+    QCOMPARE(Protocol::deleteRequest(row + 1), item.isEmpty() ? item : "\x41" + item);
+    QCOMPARE(Protocol::downloadRequest(row + 1), item.isEmpty() ? item : "\xAA" + item);
     QCOMPARE(Protocol::listRequest(), QByteArray("\x03"));
+}
+
+void TestOtdrAction::tableRows_data()
+{
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("none") << 0 << 0;
+    QTest::newRow("the settings entry alone") << 1 << 0;
+    QTest::newRow("three") << 3 << 2;
+    QTest::newRow("every item addressable") << 65536 << 65535;
+    QTest::newRow("65,537 entries") << 65537 << 65535;
+}
+
+// The table never shows a row whose item number does not fit in 16 bits.
+void TestOtdrAction::tableRows()
+{
+    QFETCH(int, entries);
+    QTEST(MainWindow::tableRows(entries), "rows");
 }
 
 void TestOtdrAction::statusReplies_data()
@@ -141,5 +165,5 @@ void TestOtdrAction::statusReplies()
     QTEST(Protocol::isDownloadEnd(reply), "end");
 }
 
-QTEST_GUILESS_MAIN(TestOtdrAction)
+QTEST_MAIN(TestOtdrAction)
 #include "tst_otdraction.moc"

@@ -11,13 +11,26 @@ class TestOtdrSim : public QObject
     Q_OBJECT
 
 private slots:
+    void realProgramIsServed_data();
     void realProgramIsServed();
     void badOptions_data();
     void badOptions();
 };
 
+void TestOtdrSim::realProgramIsServed_data()
+{
+    QTest::addColumn<QStringList>("cable");
+    QTest::addColumn<int>("listings");
+    QTest::newRow("plugged in throughout") << QStringList() << 1;
+    // The program finds the instrument again on its own and lists it once more.
+    QTest::newRow("pulled and plugged in again")
+        << QStringList{"--unplug-at", "0.5", "--plug-at", "1.5"} << 2;
+}
+
 void TestOtdrSim::realProgramIsServed()
 {
+    QFETCH(QStringList, cable);
+    QFETCH(int, listings);
     QTemporaryDir dir;
     for (const char *name : {"um.sor", "dois.sor", "tres.sor"}) {
         QFile file(dir.filePath(name));
@@ -28,14 +41,17 @@ void TestOtdrSim::realProgramIsServed()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     sim.setProcessEnvironment(environment);
-    sim.start(OTDR_SIM, {"--log", "--folder", dir.path(), "--", OTDR_PROGRAM});
+    sim.start(OTDR_SIM,
+              QStringList{"--log", "--folder", dir.path()} + cable
+                  + QStringList{"--", OTDR_PROGRAM});
     QVERIFY(sim.waitForStarted());
     QByteArray log;
-    QTRY_VERIFY_WITH_TIMEOUT((log += sim.readAllStandardError()).contains("files read"), 20000);
-    QVERIFY2(log.contains("otdr-sim: request 03"), log.constData());
+    QTRY_VERIFY_WITH_TIMEOUT((log += sim.readAllStandardError()).count("files read") == listings,
+                             20000);
     QVERIFY2(log.contains("listing of 3 files read"), log.constData());
-    // The program answered nothing else and is still running.
-    QCOMPARE(log.count("otdr-sim: request"), 1);
+    // The program asked for nothing but the listings and is still running.
+    QCOMPARE(log.count("otdr-sim: request"), listings);
+    QCOMPARE(log.count("otdr-sim: request 03"), listings);
     QCOMPARE(sim.state(), QProcess::Running);
     ::kill(pid_t(sim.processId()), SIGTERM);
     QVERIFY(sim.waitForFinished(10000));
@@ -52,6 +68,7 @@ void TestOtdrSim::badOptions_data()
     QTest::newRow("baud text") << QStringList{"--baud", "fast"} << 2;
     QTest::newRow("missing folder") << QStringList{"--folder", "/nonexistent/otdr"} << 1;
     QTest::newRow("missing program") << QStringList{"--", "/nonexistent/program"} << 127;
+    QTest::newRow("plug time not a number") << QStringList{"--plug-after", "soon"} << 2;
 }
 
 void TestOtdrSim::badOptions()

@@ -149,7 +149,7 @@ void TestStartup::firstRequestIsOneListByte()
     QCOMPARE(openDescriptors(pts), before + 1);
     QTRY_COMPARE(rig.instrument->requests().size(), 1);
     QTest::qWait(200);
-    QCOMPARE(rig.instrument->requests(), QList<QByteArray>{QByteArray("\x03")});
+    QCOMPARE(rig.instrument->requests(), QList<QByteArray>{SimulatedInstrument::listRequest()});
 }
 
 void TestStartup::bytesBeforeTheFirstRequestAreDropped()
@@ -159,6 +159,7 @@ void TestStartup::bytesBeforeTheFirstRequestAreDropped()
     rig.instrument->sendRaw(SimulatedInstrument::listRecord(10, "stale.sor"));
     QTRY_COMPARE(rig.instrument->unwritten(), 0);
     MainWindow window;
+    window.setListingTiming(40, 10);
     auto *table = window.findChild<QTableWidget *>(QStringLiteral("tableWidget"));
     QTRY_COMPARE(table->rowCount(), 3);
     QTest::qWait(100);
@@ -188,6 +189,7 @@ void TestStartup::portErrors()
     const QString pts = terminalPath(rig.device.masterFd(rig.port));
     const int before = openDescriptors(pts);
     MainWindow window;
+    window.setListingTiming(40, 10);
     window.show();
     auto *table = window.findChild<QTableWidget *>(QStringLiteral("tableWidget"));
     QTRY_COMPARE(table->rowCount(), 2);

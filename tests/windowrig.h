@@ -16,17 +16,36 @@
 // The real main window talking to a simulated instrument over a fake serial port.
 struct WindowRig : InstrumentRig
 {
+    // Listed: the rig waits until the window shows one row per file.
+    enum Start { Listed, Unlisted, Unplugged };
+    // The rig lists faster than the window does for a user; tests of the tick itself set the
+    // window's own timing back.
+    static constexpr int FastTickMs = 40;
+    static constexpr int FastPauseMs = 10;
+
     explicit WindowRig(const QList<StoredFile> &files,
-                       const SimulatedInstrument::Options &options = {})
-        : InstrumentRig(files)
+                       const SimulatedInstrument::Options &options = {},
+                       Start start = Listed)
+        : InstrumentRig(files, start != Unplugged)
     {
         instrument->setOptions(options);
         window = std::make_unique<MainWindow>();
+        window->setListingTiming(FastTickMs, FastPauseMs);
         window->show();
         table = window->findChild<QTableWidget *>(QStringLiteral("tableWidget"));
         save = window->findChild<QPushButton *>(QStringLiteral("SalvarArquivo"));
         selectAll = window->findChild<QPushButton *>(QStringLiteral("SelecionaTodos"));
         erase = window->findChild<QPushButton *>(QStringLiteral("Apagar"));
+        if (start == Listed && !QTest::qWaitFor([&] { return listed(files.size()); }, 10000))
+            qWarning("WindowRig: the window did not list the instrument's %d files",
+                     int(files.size()));
+    }
+
+    // Time-outs and quiet periods short enough for a test to wait them out.
+    void shortenTimers(int replyMs = 1000, int quietMs = 300) const
+    {
+        window->findChild<QTimer *>(QStringLiteral("replyTimer"))->setInterval(replyMs);
+        window->findChild<QTimer *>(QStringLiteral("drainTimer"))->setInterval(quietMs);
     }
 
     // The listing has been shown and the buttons answer.

@@ -16,7 +16,9 @@ command -v desktop-file-validate > /dev/null && desktop-file-validate "$(dirname
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$package" > /dev/null
 trap 'DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq otdr > /dev/null' EXIT
 log=$(mktemp)
-(cd /usr/share/otdr && QT_QPA_PLATFORM=offscreen "$build/bin/otdr-sim" --log -- /usr/bin/otdr 2> "$log") &
+# exec: the background job is otdr-sim itself, so that the kill below reaches it, and it ends
+# the otdr it started.
+(cd /usr/share/otdr && exec env QT_QPA_PLATFORM=offscreen "$build/bin/otdr-sim" --log -- /usr/bin/otdr 2> "$log") &
 sim=$!
 for _ in $(seq 1 200); do
     grep -q "files read" "$log" && break

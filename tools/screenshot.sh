@@ -1,17 +1,30 @@
 #!/usr/bin/env bash
-# Run under an X server: starts the simulated instrument with otdr, waits for the listing to
-# be shown, and saves the screen. Usage: screenshot.sh OTDR_SIM OUTPUT.png
+# Run under an X server: starts the simulated instrument with otdr and saves the screen.
+# Usage: screenshot.sh OTDR_SIM OUTPUT.png [waiting]
+#   default: once the listing is shown; waiting: before the cable is plugged in, once the three
+#   start-up warnings have been answered (with xdotool), showing the note in the empty table.
 set -euo pipefail
 sim=$1
 out=$2
+mode=${3:-listed}
 log=$(mktemp)
-"$sim" --log 2> "$log" &
-pid=$!
-for _ in $(seq 1 100); do
-    grep -q "files read" "$log" && break
-    sleep 0.1
-done
-sleep 1.5 # the table is filled half a second after the listing ends
+if [ "$mode" = waiting ]; then
+    "$sim" --log --plug-after 600 2> "$log" &
+    pid=$!
+    for _ in 1 2 3; do
+        sleep 1.5
+        xdotool key Return
+    done
+    sleep 1.5
+else
+    "$sim" --log 2> "$log" &
+    pid=$!
+    for _ in $(seq 1 100); do
+        grep -q "files read" "$log" && break
+        sleep 0.1
+    done
+    sleep 1.5 # the table is filled half a second after the listing ends
+fi
 import -window root "$out"
 kill "$pid"
 wait "$pid" || true

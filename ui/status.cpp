@@ -1,10 +1,20 @@
 #include "app/mainwindow.h"
 
+#include "forms/ui_mainwindow.h"
+#include "widgets/tablehint.h"
+
 #include <QDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QTableWidget>
+
+namespace {
+// The delete dialog's window type, as it has always been set: Qt::SubWindow with the
+// Qt::Window bit, so that it stands as a window of its own.
+constexpr int DeleteDialogFlags = 0x13;
+} // namespace
 
 void MainWindow::showStatus(const QString &title, const QString &text, int maximum)
 {
@@ -41,5 +51,19 @@ void MainWindow::createDeleteDialog(const QString &text)
     grid->addWidget(busyBar, 1, 8);
     grid->addWidget(label, 0, 8);
     grid->addWidget(blank, 2, 8);
-    deleteDialog->setWindowFlags(Qt::WindowFlags(0x13));
+    deleteDialog->setWindowFlags(Qt::WindowFlags(DeleteDialogFlags));
+}
+
+// Without a link the table says what the window waits for: centred over an empty table,
+// along its foot over the rows of an instrument that went away.
+void MainWindow::updateHint()
+{
+    if (linkUsable()) {
+        hint->hide();
+        return;
+    }
+    if (ui->tableWidget->rowCount() > 0)
+        hint->showNote(QStringLiteral("Equipamento desconectado. Aguardando a reconexão…"), true);
+    else
+        hint->showNote(QStringLiteral("Aguardando o equipamento no cabo USB…"), false);
 }

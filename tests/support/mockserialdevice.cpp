@@ -7,6 +7,7 @@
 #include <QDebug>
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 namespace {
@@ -67,10 +68,14 @@ QString MockSerialDevice::addPort(unsigned vendorId, unsigned productId, bool wi
     sysPaths.append(QStringLiteral("/sys/devices/%1").arg(usb));
     portNames.append(port);
 
-    // The instrument side must never block the thread that also runs the program.
+    // The instrument's end must never block the thread that also runs the program.
     const int fd = masterFd(port);
-    if (fd >= 0)
+    if (fd >= 0) {
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        // A program started from here must not hold the instrument's end open: the line
+        // would then never hang up when the cable is pulled.
+        fcntl(fd, F_SETFD, fcntl(fd, F_GETFD) | FD_CLOEXEC);
+    }
     return port;
 }
 
@@ -89,9 +94,19 @@ void MockSerialDevice::unplug(const QString &portName)
     // Closing the master hangs the terminal up. The test bed closes that descriptor number
     // itself later, so it is left pointing at /dev/null instead of being freed.
     if (master >= 0) {
+        char pts[128];
+        const bool named = ptsname_r(master, pts, sizeof pts) == 0;
         const int nullFd = open("/dev/null", O_RDWR | O_CLOEXEC);
         dup2(nullFd, master);
         close(nullFd);
+        // The test bed remembers which device a terminal number served; a device plugged in
+        // later may get the same number, so that memory goes with the device.
+        if (named) {
+            QString key = QString::fromLatin1(pts);
+            key.replace(QLatin1Char('/'), QLatin1Char('_'));
+            unlink(
+                QStringLiteral("%1/dev/.ptymap/%2").arg(rootDir(), key).toLocal8Bit().constData());
+        }
     }
 }
 

@@ -23,8 +23,32 @@ const QByteArray SimulatedInstrument::EndMarker = QByteArrayLiteral("imageLogo.b
 
 SimulatedInstrument::SimulatedInstrument(int masterFd, QObject *parent)
     : QObject(parent)
-    , master(masterFd)
 {
+    pumpTimer.setSingleShot(true);
+    connect(&pumpTimer, &QTimer::timeout, this, &SimulatedInstrument::pump);
+    clock.start();
+    attach(masterFd);
+}
+
+SimulatedInstrument::~SimulatedInstrument()
+{
+    if (slave >= 0)
+        close(slave);
+}
+
+void SimulatedInstrument::attach(int masterFd)
+{
+    detach();
+    delete notifier;
+    delete writable;
+    master = masterFd;
+    detached = master < 0;
+    input.clear();
+    offset = 0;
+    mustDrain = false;
+    notifier = writable = nullptr;
+    if (master < 0) // not plugged in yet
+        return;
     char name[128];
     if (ptsname_r(master, name, sizeof name) == 0)
         slave = open(name, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -37,15 +61,29 @@ SimulatedInstrument::SimulatedInstrument(int masterFd, QObject *parent)
         writable->setEnabled(false);
         pump();
     });
-    pumpTimer.setSingleShot(true);
-    connect(&pumpTimer, &QTimer::timeout, this, &SimulatedInstrument::pump);
-    clock.start();
 }
 
-SimulatedInstrument::~SimulatedInstrument()
+QByteArray SimulatedInstrument::listRequest()
 {
-    if (slave >= 0)
-        close(slave);
+    return QByteArray(1, char(ListCommand));
+}
+
+namespace {
+QByteArray itemRequest(unsigned char command, int item)
+{
+    const char bytes[3] = {char(command), char(item & 0xFF), char((item >> 8) & 0xFF)};
+    return QByteArray(bytes, 3);
+}
+} // namespace
+
+QByteArray SimulatedInstrument::deleteRequest(int item)
+{
+    return itemRequest(DeleteCommand, item);
+}
+
+QByteArray SimulatedInstrument::downloadRequest(int item)
+{
+    return itemRequest(DownloadCommand, item);
 }
 
 bool SimulatedInstrument::serveFolder(const QString &folder)
@@ -94,8 +132,10 @@ void SimulatedInstrument::detach()
     detached = true;
     queue.clear();
     pumpTimer.stop();
-    notifier->setEnabled(false);
-    writable->setEnabled(false);
+    if (notifier)
+        notifier->setEnabled(false);
+    if (writable)
+        writable->setEnabled(false);
     if (slave >= 0) {
         close(slave);
         slave = -1;
@@ -202,8 +242,13 @@ void SimulatedInstrument::queueListing()
 
 void SimulatedInstrument::queueDownload(int item)
 {
-    const QByteArray content
+    QByteArray content
         = item >= 1 && item <= stored.size() ? stored.at(item - 1).content : QByteArray();
+    if (item == opts.damagedItem) {
+        if (opts.flipOffset >= 0 && opts.flipOffset < content.size())
+            content[opts.flipOffset] = char(~content.at(opts.flipOffset));
+        content.chop(opts.cutBytes);
+    }
     const int chunk = qMax(1, opts.chunkSize);
     for (int pos = 0; pos < content.size(); pos += chunk) {
         QByteArray piece = content.mid(pos, chunk);

@@ -38,6 +38,9 @@ public:
         int silenceAfterReplies = -1;   // fault: falls silent after writing this many replies
         bool mergeFirstRecords = false; // fault: the first two list records in one write
         bool glueFinal = false;         // fault: "FINAL" written together with the last data
+        int damagedItem = 0;            // fault: this item's download (1-based) is damaged:
+        int cutBytes = 0;               //   sent this many bytes short of what was listed,
+        int flipOffset = -1;            //   and/or with the byte at this offset inverted
         // The instrument's own last entry before the end marker; the program never shows it.
         QByteArray trailerName = "config.dat";
         QByteArray ackReply = "OK"; // what a delete is answered with
@@ -51,6 +54,15 @@ public:
 
     explicit SimulatedInstrument(int masterFd, QObject *parent = nullptr);
     ~SimulatedInstrument() override;
+
+    // The requests a program sends, built as the instrument reads them.
+    static QByteArray listRequest();
+    static QByteArray deleteRequest(int item);
+    static QByteArray downloadRequest(int item);
+
+    // Talks on another terminal from now on, as when the cable is plugged in again; the
+    // stored files and the numbering of the last listing stay.
+    void attach(int masterFd);
 
     // New options also end a silence that an earlier option started.
     void setOptions(const Options &options)

@@ -75,13 +75,26 @@ ModalWatcher::Handler ModalWatcher::chooseDirectory(const QString &path)
     };
 }
 
-InstrumentRig::InstrumentRig(const QList<StoredFile> &files)
+InstrumentRig::InstrumentRig(const QList<StoredFile> &files, bool plugged)
 {
-    port = device.addPort();
-    instrument = std::make_unique<SimulatedInstrument>(device.masterFd(port));
+    if (plugged)
+        port = device.addPort();
+    instrument = std::make_unique<SimulatedInstrument>(plugged ? device.masterFd(port) : -1);
     instrument->setFiles(files);
     QObject::connect(
         instrument.get(), &SimulatedInstrument::linkDropRequested, [this] { device.unplug(port); });
+}
+
+void InstrumentRig::unplug()
+{
+    instrument->detach();
+    device.unplug(port);
+}
+
+void InstrumentRig::plug()
+{
+    port = device.addPort();
+    instrument->attach(device.masterFd(port));
 }
 
 QList<StoredFile> sampleFiles(int count, int size)

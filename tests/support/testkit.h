@@ -50,7 +50,13 @@ private:
 // A simulated instrument on a fake USB serial port that this process can open.
 struct InstrumentRig
 {
-    explicit InstrumentRig(const QList<StoredFile> &files = {});
+    // Unplugged, the instrument waits for plug().
+    explicit InstrumentRig(const QList<StoredFile> &files = {}, bool plugged = true);
+
+    // The cable pulled: the device leaves the system and the instrument stops talking.
+    void unplug();
+    // The cable plugged in again: a new device, the same instrument and files.
+    void plug();
 
     MockSerialDevice device;
     QString port;
