@@ -2,10 +2,13 @@
 
 #include "files/safefilename.h"
 #include "otdr/otdraction.h"
+#include "sor/sorexport.h"
+#include "sor/sorreader.h"
 
 #include <QDir>
 #include <QRegularExpression>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -80,6 +83,24 @@ void safeFileName(const QByteArray &bytes)
         require(!given.contains(unique.toLower()), "distinct within a batch", bytes);
         given.insert(unique.toLower());
     }
+}
+
+void sorTrace(const QByteArray &bytes)
+{
+    const Sor::Trace trace = Sor::read(bytes);
+    require(trace.distanceM.size() == trace.levelDb.size(), "a distance per level", bytes);
+    require(trace.version == 1 || trace.version == 2 || !trace.errors.isEmpty(),
+            "a file of no version is an error",
+            bytes);
+    for (double d : trace.distanceM)
+        require(std::isfinite(d), "finite distances", bytes);
+    if (trace.keyEvents) {
+        for (const Sor::Event &e : trace.keyEvents->events)
+            require(std::isfinite(e.distanceM), "finite event distances", bytes);
+    }
+    require(Sor::toJson(trace).value(QStringLiteral("points")).toInt() == trace.points(),
+            "the export counts the points",
+            bytes);
 }
 
 } // namespace FuzzChecks

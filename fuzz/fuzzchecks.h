@@ -14,4 +14,8 @@ void listRecord(const QByteArray &reply);
 // never a Windows device name, always inside the directory; distinct within a batch.
 void safeFileName(const QByteArray &bytes);
 
+// Any bytes through the SOR reader: as many distances as levels, a version only for a file
+// without errors or with one of the two versions, finite distances, and an export that works.
+void sorTrace(const QByteArray &bytes);
+
 } // namespace FuzzChecks

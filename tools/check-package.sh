@@ -7,7 +7,7 @@ build=$(cd "$1" && pwd)
 (cd "$build" && cpack -G DEB > /dev/null)
 package=$(ls "$build"/otdr_*.deb | head -n 1)
 contents=$(dpkg-deb -c "$package")
-for path in ./usr/bin/otdr ./usr/share/applications/otdr.desktop ./usr/share/otdr/icone_lumo.ico \
+for path in ./usr/bin/otdr ./usr/bin/otdr-sor ./usr/share/applications/otdr.desktop ./usr/share/otdr/icone_lumo.ico \
     ./usr/share/pixmaps/otdr.png; do
     grep -q " $path\$" <<< "$contents" || { echo "missing from the package: $path" >&2; exit 1; }
 done

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QStringList>
+
+class QTextStream;
+
+// otdr-sor: checks, describes, exports and plots SOR traces. Results go to `out`, messages to
+// `err`; the result is the exit status (0 sound, 1 damaged, 2 usage error or unreadable file).
+int runSorTool(const QStringList &arguments, QTextStream &out, QTextStream &err);

@@ -1,0 +1,138 @@
+#include "sor/checksum.h"
+
+#include <QRegularExpression>
+
+#include <array>
+
+namespace Sor {
+
+namespace {
+
+// Both checksums shift the polynomial 0x1021 through the bytes, most significant bit first.
+std::array<quint16, 256> makeTable()
+{
+    std::array<quint16, 256> table{};
+    for (int i = 0; i < 256; ++i) {
+        quint16 crc = quint16(i << 8);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 0x8000) ? quint16((crc << 1) ^ 0x1021) : quint16(crc << 1);
+        table[size_t(i)] = crc;
+    }
+    return table;
+}
+
+const std::array<quint16, 256> Table = makeTable();
+
+quint16 crc16(const char *data, qint64 size, quint16 crc)
+{
+    const auto *bytes = reinterpret_cast<const uchar *>(data);
+    for (qint64 i = 0; i < size; ++i)
+        crc = quint16((crc << 8) ^ Table[((crc >> 8) ^ bytes[i]) & 0xFF]);
+    return crc;
+}
+
+} // namespace
+
+quint16 crc16CcittFalse(const char *data, qint64 size, quint16 crc)
+{
+    return crc16(data, size, crc);
+}
+
+quint16 crc16Xmodem(const char *data, qint64 size, quint16 crc)
+{
+    return crc16(data, size, crc);
+}
+
+ChecksumMethod makerMethod(const QString &maker)
+{
+    const QString name = maker.toLower();
+    for (const char *m : {"viavi", "wavetek", "jdsu"}) {
+        if (name.contains(QLatin1String(m)))
+            return ChecksumMethod::CcittFalseWhole;
+    }
+    if (name.contains(QLatin1String("anritsu")))
+        return ChecksumMethod::XmodemBefore;
+    static const QRegularExpression hp(QStringLiteral("\\bhp\\b"));
+    if (name.contains(QLatin1String("noyes")) || name.contains(QLatin1String("hewlett packard"))
+        || hp.match(name).hasMatch())
+        return ChecksumMethod::CcittFalseBefore;
+    return ChecksumMethod::None;
+}
+
+Checksum verify(const QByteArray &file, qint64 valueOffset, const QString &maker)
+{
+    Checksum result;
+    const auto *bytes = reinterpret_cast<const uchar *>(file.constData());
+    const quint16 stored = quint16(bytes[valueOffset] | (bytes[valueOffset + 1] << 8));
+    result.stored = stored;
+    if (stored == 0) {
+        result.state = ChecksumState::NotProvided;
+        return result;
+    }
+    // The whole-file method is the same checksum carried on over two zero bytes and the rest.
+    const quint16 before = crc16CcittFalse(file.constData(), valueOffset);
+    const char zeros[2] = {0, 0};
+    const quint16 whole = crc16CcittFalse(file.constData() + valueOffset + 2,
+                                          file.size() - valueOffset - 2,
+                                          crc16CcittFalse(zeros, 2, before));
+    const ChecksumMethod known = makerMethod(maker);
+    auto matches = [&](ChecksumMethod method) {
+        switch (method) {
+        case ChecksumMethod::CcittFalseWhole:
+            return whole == stored;
+        case ChecksumMethod::CcittFalseBefore:
+            return before == stored;
+        case ChecksumMethod::XmodemBefore:
+            return crc16Xmodem(file.constData(), valueOffset) == stored;
+        case ChecksumMethod::None:
+            break;
+        }
+        return false;
+    };
+    // The maker's own method first, so that it is the one named if two happen to match.
+    for (ChecksumMethod method : {known,
+                                  ChecksumMethod::CcittFalseWhole,
+                                  ChecksumMethod::CcittFalseBefore,
+                                  ChecksumMethod::XmodemBefore}) {
+        if (matches(method)) {
+            result.state = ChecksumState::Valid;
+            result.method = method;
+            return result;
+        }
+    }
+    result.state
+        = known == ChecksumMethod::None ? ChecksumState::CannotVerify : ChecksumState::Mismatch;
+    return result;
+}
+
+QString methodName(ChecksumMethod method)
+{
+    switch (method) {
+    case ChecksumMethod::CcittFalseWhole:
+        return QStringLiteral("ccitt-false-whole");
+    case ChecksumMethod::CcittFalseBefore:
+        return QStringLiteral("ccitt-false-before");
+    case ChecksumMethod::XmodemBefore:
+        return QStringLiteral("xmodem-before");
+    case ChecksumMethod::None:
+        break;
+    }
+    return QString();
+}
+
+QString stateName(ChecksumState state)
+{
+    switch (state) {
+    case ChecksumState::Valid:
+        return QStringLiteral("valid");
+    case ChecksumState::NotProvided:
+        return QStringLiteral("not-provided");
+    case ChecksumState::CannotVerify:
+        return QStringLiteral("cannot-verify");
+    case ChecksumState::Mismatch:
+        return QStringLiteral("mismatch");
+    }
+    return QString();
+}
+
+} // namespace Sor

@@ -1,0 +1,111 @@
+#include "sor/sorexport.h"
+
+#include <QIODevice>
+#include <QJsonArray>
+
+#include <cmath>
+
+namespace Sor {
+
+namespace {
+
+template<typename T>
+QJsonValue orNull(const std::optional<T> &value)
+{
+    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue textOrNull(bool present, const QString &text)
+{
+    return present ? QJsonValue(text) : QJsonValue(QJsonValue::Null);
+}
+
+} // namespace
+
+QJsonObject toJson(const Trace &trace, bool withPoints)
+{
+    QJsonObject json;
+    json[QStringLiteral("version")] = trace.version;
+    const bool sup = trace.supplier.has_value();
+    json[QStringLiteral("supplier")] = textOrNull(sup, sup ? trace.supplier->supplier : QString());
+    json[QStringLiteral("model")] = textOrNull(sup, sup ? trace.supplier->mainframe : QString());
+    json[QStringLiteral("serial")]
+        = textOrNull(sup, sup ? trace.supplier->mainframeSerial : QString());
+    const bool gen = trace.general.has_value();
+    json[QStringLiteral("cable_id")] = textOrNull(gen, gen ? trace.general->cableId : QString());
+    json[QStringLiteral("fiber_id")] = textOrNull(gen, gen ? trace.general->fiberId : QString());
+    json[QStringLiteral("wavelength_nm")] = orNull(trace.wavelengthNm);
+    QJsonArray pulses;
+    if (trace.fixed) {
+        for (int ns : trace.fixed->pulseWidthsNs)
+            pulses.append(ns);
+    }
+    json[QStringLiteral("pulse_widths_ns")] = pulses;
+    json[QStringLiteral("points")] = trace.points();
+    json[QStringLiteral("spacing_m")] = orNull(trace.spacingM);
+    json[QStringLiteral("range_m")] = orNull(trace.rangeM);
+    json[QStringLiteral("group_index")] = orNull(trace.groupIndex);
+    json[QStringLiteral("date")]
+        = trace.date ? QJsonValue(trace.date->toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null);
+
+    QJsonObject checksum;
+    checksum[QStringLiteral("state")] = stateName(trace.checksum.state);
+    const QString method = methodName(trace.checksum.method);
+    checksum[QStringLiteral("method")]
+        = method.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(method);
+    checksum[QStringLiteral("stored")] = trace.checksum.stored
+                                             ? QJsonValue(int(*trace.checksum.stored))
+                                             : QJsonValue(QJsonValue::Null);
+    json[QStringLiteral("checksum")] = checksum;
+
+    QJsonArray events;
+    if (trace.keyEvents) {
+        for (const Event &e : trace.keyEvents->events) {
+            events.append(QJsonObject{{QStringLiteral("number"), e.number},
+                                      {QStringLiteral("distance_m"), e.distanceM},
+                                      {QStringLiteral("loss_db"), e.lossDb},
+                                      {QStringLiteral("reflectance_db"), e.reflectanceDb},
+                                      {QStringLiteral("attenuation_db_km"), e.attenuationDbPerKm},
+                                      {QStringLiteral("code"), e.code}});
+        }
+    }
+    json[QStringLiteral("events")] = events;
+    QJsonArray blocks;
+    for (const BlockInfo &b : trace.blocks) {
+        blocks.append(QJsonObject{{QStringLiteral("name"), b.name},
+                                  {QStringLiteral("revision"), b.revision},
+                                  {QStringLiteral("size"), double(b.size)}});
+    }
+    json[QStringLiteral("blocks")] = blocks;
+    json[QStringLiteral("warnings")] = QJsonArray::fromStringList(trace.warnings);
+    json[QStringLiteral("errors")] = QJsonArray::fromStringList(trace.errors);
+
+    if (withPoints) {
+        QJsonArray distance;
+        QJsonArray level;
+        for (size_t i = 0; i < trace.levelDb.size(); ++i) {
+            distance.append(trace.distanceM[i]);
+            level.append(std::isnan(trace.levelDb[i]) ? QJsonValue(QJsonValue::Null)
+                                                      : QJsonValue(trace.levelDb[i]));
+        }
+        json[QStringLiteral("trace")] = QJsonObject{{QStringLiteral("distance_m"), distance},
+                                                    {QStringLiteral("level_db"), level}};
+    }
+    return json;
+}
+
+bool writeCsv(const Trace &trace, QIODevice &out)
+{
+    QByteArray text = "distance_m,level_db\n";
+    text.reserve(int(trace.levelDb.size()) * 20 + 32);
+    for (size_t i = 0; i < trace.levelDb.size(); ++i) {
+        text += QByteArray::number(trace.distanceM[i], 'f', 3);
+        text += ',';
+        if (!std::isnan(trace.levelDb[i]))
+            text += QByteArray::number(trace.levelDb[i], 'f', 3);
+        text += '\n';
+    }
+    return out.write(text) == text.size();
+}
+
+} // namespace Sor

@@ -1,0 +1,151 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <optional>
+#include <vector>
+
+// What a SOR trace file holds, as read: every field a file can leave out is optional, so that
+// "not given" stays apart from 0. Messages are in Portuguese, for the people who read them.
+namespace Sor {
+
+enum class ChecksumMethod { None, CcittFalseWhole, CcittFalseBefore, XmodemBefore };
+enum class ChecksumState { Valid, NotProvided, CannotVerify, Mismatch };
+
+struct Checksum
+{
+    ChecksumState state = ChecksumState::NotProvided;
+    ChecksumMethod method = ChecksumMethod::None; // the one that matched, when valid
+    std::optional<quint16> stored;                // absent when the file has no Cksum block
+};
+
+struct BlockInfo
+{
+    QString name;
+    int revision = 0;
+    qint64 offset = 0;
+    qint64 size = 0;
+};
+
+// A block this reader does not decode (a maker's own, LnkParams, ...), kept as it came.
+struct OtherBlock
+{
+    QString name;
+    int revision = 0;
+    QByteArray bytes;
+};
+
+struct GeneralParameters
+{
+    QString language;
+    QString cableId;
+    QString fiberId;
+    std::optional<int> fiberType; // version 2 only
+    int nominalWavelengthNm = 0;
+    QString locationA;
+    QString locationB;
+    QString cableCode;
+    QString buildCondition;
+    qint32 userOffset = 0;
+    std::optional<qint32> userOffsetDistance; // version 2 only
+    QString operatorName;
+    QString comment;
+};
+
+struct SupplierParameters
+{
+    QString supplier;
+    QString mainframe;
+    QString mainframeSerial;
+    QString module;
+    QString moduleSerial;
+    QString softwareRevision;
+    QString other;
+};
+
+struct FixedParameters
+{
+    quint32 dateTime = 0; // seconds since 1970, UTC
+    QString units;
+    quint16 wavelength = 0; // as stored: 0.1 nm, or nm for one maker
+    qint32 acquisitionOffset = 0;
+    std::optional<qint32> acquisitionOffsetDistance;
+    QVector<int> pulseWidthsNs;
+    QVector<qint32> dataSpacing; // time for 10,000 points, 100 ps units, one per pulse width
+    QVector<qint32> pointsPerPulse;
+    qint32 groupIndex = 0; // x 100,000
+    qint16 backscatter = 0;
+    qint32 averages = 0;
+    std::optional<quint16> averagingTime; // 0.1 s
+    qint32 acquisitionRange = 0;
+    std::optional<qint32> acquisitionRangeDistance;
+    qint32 frontPanelOffset = 0;
+    quint16 noiseFloor = 0;
+    qint16 noiseFloorScale = 0;
+    quint16 powerOffset = 0;
+    quint16 lossThreshold = 0;
+    quint16 reflectanceThreshold = 0;
+    quint16 endOfFiberThreshold = 0;
+    std::optional<QString> traceType;
+};
+
+struct Event
+{
+    int number = 0;
+    qint32 time = 0; // one way, 100 ps units
+    double distanceM = 0;
+    double attenuationDbPerKm = 0;
+    double lossDb = 0;
+    double reflectanceDb = 0;
+    QString code; // type digit, mode letter, ...
+    QString technique;
+    QString comment;
+    bool reflective() const { return code.startsWith(QLatin1Char('1')); }
+};
+
+struct KeyEvents
+{
+    QVector<Event> events;
+    std::optional<double> endToEndLossDb;
+    std::optional<double> opticalReturnLossDb;
+};
+
+struct Trace
+{
+    int version = 0; // 1 or 2; 0 when the file is not a trace
+    QVector<BlockInfo> blocks;
+    std::optional<GeneralParameters> general;
+    std::optional<SupplierParameters> supplier;
+    std::optional<FixedParameters> fixed;
+    std::optional<KeyEvents> keyEvents;
+    QVector<OtherBlock> otherBlocks;
+    Checksum checksum;
+
+    // DataPts: the trace, one entry per point; a "no data" point has a NaN level.
+    std::optional<qint32> declaredPoints;
+    QVector<int> scaleFactors;
+    std::vector<double> distanceM;
+    std::vector<double> levelDb;
+
+    // Derived values, present when the blocks they come from are.
+    std::optional<double> wavelengthNm;
+    std::optional<double> spacingM;
+    std::optional<double> groupIndex;
+    std::optional<double> rangeM;
+    std::optional<QDateTime> date;
+
+    QStringList warnings;
+    QStringList errors; // structural: the file cannot be what it claims to be
+
+    int points() const { return int(levelDb.size()); }
+    bool damaged() const { return !errors.isEmpty() || checksum.state == ChecksumState::Mismatch; }
+};
+
+QString methodName(ChecksumMethod method); // "ccitt-false-whole", ...; empty for None
+QString stateName(ChecksumState state);    // "valid", "not-provided", ...
+
+} // namespace Sor

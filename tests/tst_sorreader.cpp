@@ -1,0 +1,275 @@
+#include "sor/checksum.h"
+#include "sor/sorexport.h"
+#include "sor/sorreader.h"
+#include "sorwriter.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QtTest>
+
+#include <cmath>
+
+Q_DECLARE_METATYPE(SorWriter::Case)
+
+// The reader against traces the project's own generator writes from a description.
+class TestSorReader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cases_data();
+    void cases();
+    void sampleTraces();
+    void crcCheckValues();
+    void truncations();
+    void singleByteChanges();
+    void notATrace_data();
+    void notATrace();
+    void json();
+};
+
+namespace {
+
+constexpr double C = 299792458.0;
+
+double levelOf(quint16 value, int factor)
+{
+    return value == 65535 || value == 63999 ? std::nan("") : -double(value) * factor / 1e6;
+}
+
+QString latin1OrUtf8(const QByteArray &bytes)
+{
+    const QString utf8 = QString::fromUtf8(bytes);
+    return utf8.toUtf8() == bytes ? utf8 : QString::fromLatin1(bytes);
+}
+
+} // namespace
+
+void TestSorReader::cases_data()
+{
+    QTest::addColumn<SorWriter::Case>("c");
+    for (const SorWriter::Case &c : SorWriter::readerCases())
+        QTest::newRow(qPrintable(c.name)) << c;
+}
+
+// Every decoded value is what the generator wrote, in the units the reader promises.
+void TestSorReader::cases()
+{
+    QFETCH(SorWriter::Case, c);
+    const SorWriter::Trace &spec = c.trace;
+    const QByteArray file = SorWriter::write(spec);
+    const Sor::Trace t = Sor::read(file);
+
+    QCOMPARE(t.errors, QStringList());
+    QCOMPARE(t.version, spec.version);
+    QCOMPARE(Sor::stateName(t.checksum.state), c.state);
+    QCOMPARE(Sor::methodName(t.checksum.method), c.method);
+    if (c.warning.isEmpty())
+        QCOMPARE(t.warnings, QStringList());
+    else
+        QVERIFY2(t.warnings.size() == 1 && t.warnings.first().contains(c.warning),
+                 qPrintable(t.warnings.join(" | ")));
+
+    // Blocks: the map's order, and sizes that add up to the file.
+    QStringList names;
+    qint64 total = 0;
+    for (const Sor::BlockInfo &b : t.blocks) {
+        names << b.name;
+        total += b.size;
+    }
+    QStringList expected{"Map", "GenParams", "SupParams", "FxdParams"};
+    if (spec.withEvents)
+        expected << "KeyEvents";
+    expected << "DataPts";
+    for (const SorWriter::Block &b : spec.extraBlocks)
+        expected << QString::fromLatin1(b.name);
+    expected << "Cksum";
+    QCOMPARE(names, expected);
+    QCOMPARE(total + spec.trailing.size(), qint64(file.size()));
+    QCOMPARE(t.otherBlocks.size(), spec.extraBlocks.size());
+    for (int i = 0; i < spec.extraBlocks.size(); ++i) {
+        const QByteArray body = spec.extraBlocks.at(i).body;
+        QVERIFY(t.otherBlocks.at(i).bytes.endsWith(body));
+    }
+
+    QVERIFY(t.supplier && t.general && t.fixed);
+    QCOMPARE(t.supplier->supplier, QString::fromLatin1(spec.supplier));
+    QCOMPARE(t.supplier->mainframeSerial, QString::fromLatin1(spec.mainframeSerial));
+    QCOMPARE(t.general->comment, latin1OrUtf8(spec.comment));
+    QCOMPARE(t.general->cableId, QString::fromLatin1(spec.cableId));
+    QCOMPARE(t.general->fiberType.has_value(), spec.version == 2);
+    QCOMPARE(t.fixed->averagingTime.has_value(), spec.version == 2);
+    QCOMPARE(t.date->toSecsSinceEpoch(), qint64(spec.dateTime));
+    QCOMPARE(t.date->timeSpec(), Qt::UTC);
+    const double n = spec.groupIndex ? spec.groupIndex / 100000.0 : 1.468;
+    QCOMPARE(*t.groupIndex, n);
+    QCOMPARE(*t.wavelengthNm, spec.wavelength < 6000 ? spec.wavelength : spec.wavelength / 10.0);
+    QCOMPARE(t.fixed->pulseWidthsNs.size(), spec.pulses.size());
+    QCOMPARE(t.fixed->pulseWidthsNs.first(), int(spec.pulses.first().widthNs));
+    QCOMPARE(*t.spacingM, spec.pulses.first().spacing * 1e-14 * C / n);
+
+    // The trace: every point's level, "no data" marked, distances from its pulse's spacing.
+    QVector<double> levels;
+    for (const SorWriter::Scale &s : spec.data) {
+        for (quint16 v : s.values)
+            levels.append(levelOf(v, s.factor));
+    }
+    QCOMPARE(t.points(), levels.size());
+    QCOMPARE(t.scaleFactors.size(), spec.data.size());
+    for (int i = 0; i < levels.size(); ++i) {
+        if (std::isnan(levels.at(i)))
+            QVERIFY2(std::isnan(t.levelDb[size_t(i)]), qPrintable(QString::number(i)));
+        else
+            QCOMPARE(t.levelDb[size_t(i)], levels.at(i));
+    }
+    const SorWriter::Pulse &last = spec.pulses.last();
+    if (spec.pulses.size() > 1) {
+        // The second pulse's points follow the first's at its own spacing.
+        const size_t first = size_t(spec.pulses.first().points);
+        QVERIFY(qAbs(t.distanceM[first + 1] - t.distanceM[first] - last.spacing * 1e-14 * C / n)
+                < 1e-9);
+    } else {
+        QVERIFY(qAbs(t.distanceM.back() - (t.points() - 1) * *t.spacingM) < 1e-6);
+    }
+
+    QCOMPARE(t.keyEvents.has_value(), spec.withEvents);
+    if (spec.withEvents) {
+        QCOMPARE(t.keyEvents->events.size(), spec.events.size());
+        for (int i = 0; i < spec.events.size(); ++i) {
+            const SorWriter::Event &e = spec.events.at(i);
+            const Sor::Event &r = t.keyEvents->events.at(i);
+            QCOMPARE(r.number, int(e.number));
+            QCOMPARE(r.distanceM, e.time * 1e-10 * C / n);
+            QCOMPARE(r.lossDb, e.loss / 1000.0);
+            QCOMPARE(r.reflectanceDb, e.reflectance / 1000.0);
+            QCOMPARE(r.code, QString::fromLatin1(e.code));
+        }
+        QCOMPARE(*t.keyEvents->endToEndLossDb, spec.endToEndLoss / 1000.0);
+        QCOMPARE(*t.keyEvents->opticalReturnLossDb, spec.orl / 1000.0);
+    }
+}
+
+// The traces otdr-sim serves are sound version 2 files with a checksum that verifies.
+void TestSorReader::sampleTraces()
+{
+    const QDir dir(QStringLiteral(OTDR_SAMPLES_DIR));
+    const QStringList names = dir.entryList({"*.sor"}, QDir::Files);
+    QCOMPARE(names.size(), 5);
+    QSet<double> wavelengths;
+    for (const QString &name : names) {
+        const Sor::Trace t = Sor::readFile(dir.filePath(name));
+        QVERIFY2(!t.damaged() && t.warnings.isEmpty(), qPrintable(name));
+        QCOMPARE(t.checksum.state, Sor::ChecksumState::Valid);
+        QVERIFY(QFileInfo(dir.filePath(name)).size() <= 60 * 1024);
+        QVERIFY(name.contains(QString::number(*t.wavelengthNm)));
+        wavelengths.insert(*t.wavelengthNm);
+    }
+    QCOMPARE(wavelengths, QSet<double>({1310, 1550}));
+}
+
+// The published check values of both checksums.
+void TestSorReader::crcCheckValues()
+{
+    QCOMPARE(Sor::crc16CcittFalse("123456789", 9), quint16(0x29B1));
+    QCOMPARE(Sor::crc16Xmodem("123456789", 9), quint16(0x31C3));
+}
+
+// A file cut anywhere is a clean error (its blocks run past the end), never a crash.
+void TestSorReader::truncations()
+{
+    SorWriter::Trace spec = SorWriter::readerCases().first().trace;
+    spec.data.first().values.resize(300);
+    spec.pulses.first().points = 300;
+    const QByteArray file = SorWriter::write(spec);
+    for (int size = 0; size < file.size(); ++size) {
+        const Sor::Trace t = Sor::read(file.left(size));
+        QVERIFY2(!t.errors.isEmpty(), qPrintable(QString::number(size)));
+    }
+}
+
+// Any one byte changed: the file is never reported sound and verified. Where the change is not
+// a structural error it is a checksum mismatch, unless it hides the maker or the checksum.
+void TestSorReader::singleByteChanges()
+{
+    SorWriter::Trace spec = SorWriter::readerCases().first().trace; // a maker with a known method
+    spec.data.first().values.resize(200);
+    spec.pulses.first().points = 200;
+    const QByteArray file = SorWriter::write(spec);
+    int mismatches = 0;
+    for (int at = 0; at < file.size(); ++at) {
+        for (int flip : {0x01, 0x80, 0xFF}) {
+            QByteArray changed = file;
+            changed[at] = char(changed.at(at) ^ flip);
+            const Sor::Trace t = Sor::read(changed);
+            QVERIFY2(t.damaged() || t.checksum.state != Sor::ChecksumState::Valid,
+                     qPrintable(QStringLiteral("byte %1").arg(at)));
+            mismatches += t.errors.isEmpty() && t.checksum.state == Sor::ChecksumState::Mismatch;
+        }
+    }
+    QVERIFY(mismatches > file.size()); // most changes land in data that only the checksum covers
+}
+
+void TestSorReader::notATrace_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("empty") << QByteArray() << "curto demais";
+    QTest::newRow("text") << QByteArray("not a trace at all, just text") << "não é um traço";
+    QTest::newRow("map larger than the file")
+        << QByteArray("Map\0\xC8\x00\xFF\x00\x00\x00\x02\x00", 12) << "não cabe";
+    QTest::newRow("map sizes that do not add up")
+        << QByteArray("Map\0\xC8\x00\x16\x00\x00\x00\x02\x00X\0\xC8\x00\x00\x00\x00\x00\0\0", 22)
+        << "não somam";
+    QTest::newRow("negative block size")
+        << QByteArray("Map\0\xC8\x00\x14\x00\x00\x00\x02\x00X\0\xC8\x00\xFF\xFF\xFF\xFF", 20)
+        << "negativo";
+}
+
+void TestSorReader::notATrace()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, error);
+    const Sor::Trace t = Sor::read(bytes);
+    QVERIFY2(t.errors.size() == 1 && t.errors.first().contains(error),
+             qPrintable(t.errors.join('|')));
+    QVERIFY(t.damaged());
+    QCOMPARE(Sor::looksLikeTrace(bytes), bytes.startsWith("Map"));
+}
+
+// The keys other programs rely on, with "not given" as null.
+void TestSorReader::json()
+{
+    SorWriter::Trace spec = SorWriter::readerCases().at(3).trace; // a checksum that mismatches
+    spec.data.first().values[5] = 65535;
+    const Sor::Trace t = Sor::read(SorWriter::write(spec));
+    const QJsonObject json = Sor::toJson(t, true);
+    for (const char *key : {"version",
+                            "supplier",
+                            "wavelength_nm",
+                            "pulse_widths_ns",
+                            "points",
+                            "spacing_m",
+                            "group_index",
+                            "date",
+                            "checksum",
+                            "events",
+                            "blocks",
+                            "warnings",
+                            "errors",
+                            "trace"})
+        QVERIFY2(json.contains(QLatin1String(key)), key);
+    QCOMPARE(json["version"].toInt(), 2);
+    QCOMPARE(json["points"].toInt(), t.points());
+    QCOMPARE(json["date"].toString(), QStringLiteral("2026-11-20T09:00:00Z"));
+    QCOMPARE(json["checksum"]["state"].toString(), QStringLiteral("mismatch"));
+    QVERIFY(json["checksum"]["method"].isNull());
+    QCOMPARE(json["checksum"]["stored"].toInt(), int(*t.checksum.stored));
+    QCOMPARE(json["events"].toArray().size(), spec.events.size());
+    QCOMPARE(json["events"][1]["loss_db"].toDouble(), spec.events.at(1).loss / 1000.0);
+    QVERIFY(json["trace"]["level_db"][5].isNull());
+    QCOMPARE(json["trace"]["distance_m"].toArray().size(), t.points());
+    QVERIFY(Sor::toJson(Sor::read("x")).value("wavelength_nm").isNull());
+}
+
+QTEST_GUILESS_MAIN(TestSorReader)
+#include "tst_sorreader.moc"

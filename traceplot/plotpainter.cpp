@@ -1,0 +1,273 @@
+#include "traceplot/plotpainter.h"
+
+#include "traceplot/plotmath.h"
+
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QImage>
+#include <QImageWriter>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSvgGenerator>
+
+#include <cmath>
+
+namespace TracePlot {
+
+namespace {
+
+constexpr int LeftMargin = 64;
+constexpr int RightMargin = 16;
+constexpr int TopMargin = 12;
+constexpr int BottomMargin = 44;
+// Below this span the distance axis counts metres.
+constexpr double MetresBelow = 2000.0;
+
+QString number(double value, double step)
+{
+    const int decimals = step >= 1 ? 0 : int(std::ceil(-std::log10(step) - 1e-9));
+    return QString::number(value, 'f', qBound(0, decimals, 6))
+        .replace(QLatin1Char('.'), QLatin1Char(','));
+}
+
+} // namespace
+
+QColor seriesColour(int index)
+{
+    static const QColor colours[] = {QColor(0x1f, 0x77, 0xb4),
+                                     QColor(0xd6, 0x27, 0x28),
+                                     QColor(0x2c, 0xa0, 0x2c),
+                                     QColor(0xff, 0x7f, 0x0e),
+                                     QColor(0x94, 0x67, 0xbd),
+                                     QColor(0x8c, 0x56, 0x4b),
+                                     QColor(0xe3, 0x77, 0xc2),
+                                     QColor(0x17, 0xbe, 0xcf),
+                                     QColor(0x7f, 0x7f, 0x7f),
+                                     QColor(0xbc, 0xbd, 0x22)};
+    return colours[index % 10];
+}
+
+View fullView(const QVector<Series> &series)
+{
+    double x1 = 0;
+    double lo = 0;
+    double hi = -1e9;
+    bool any = false;
+    for (const Series &s : series) {
+        const Sor::Trace &t = *s.trace;
+        if (!t.distanceM.empty())
+            x1 = std::max(x1, t.distanceM.back());
+        for (double level : t.levelDb) {
+            if (std::isnan(level))
+                continue;
+            lo = any ? std::min(lo, level) : level;
+            hi = any ? std::max(hi, level) : level;
+            any = true;
+        }
+    }
+    if (!any) {
+        lo = -30;
+        hi = 0;
+    }
+    const double pad = std::max(0.5, (hi - lo) * 0.05);
+    return {0, x1 > 0 ? x1 : 1000, lo - pad, hi + pad};
+}
+
+QString legendText(const Series &series)
+{
+    QString text = series.label;
+    const Sor::Trace &t = *series.trace;
+    QStringList details;
+    if (t.wavelengthNm)
+        details << QStringLiteral("%1 nm").arg(*t.wavelengthNm);
+    if (t.fixed && !t.fixed->pulseWidthsNs.isEmpty())
+        details << QStringLiteral("%1 ns").arg(t.fixed->pulseWidthsNs.first());
+    if (!details.isEmpty())
+        text += QStringLiteral(" — ") + details.join(QStringLiteral(", "));
+    return text;
+}
+
+QRect plotArea(const QRect &bounds)
+{
+    return bounds.adjusted(LeftMargin, TopMargin, -RightMargin, -BottomMargin);
+}
+
+void paint(QPainter &painter,
+           const QRect &bounds,
+           const QVector<Series> &series,
+           const View &view,
+           const Markers &markers)
+{
+    painter.save();
+    painter.fillRect(bounds, Qt::white);
+    const QRect area = plotArea(bounds);
+    if (area.width() < 10 || area.height() < 10 || !(view.x1 > view.x0) || !(view.y1 > view.y0)) {
+        painter.restore();
+        return;
+    }
+    const QFontMetrics metrics(painter.font());
+    auto px = [&](double x) {
+        return area.left() + (x - view.x0) / (view.x1 - view.x0) * area.width();
+    };
+    auto py = [&](double y) {
+        return area.bottom() - (y - view.y0) / (view.y1 - view.y0) * area.height();
+    };
+
+    // Grid and ticks.
+    const bool metres = view.x1 - view.x0 < MetresBelow;
+    const double unit = metres ? 1.0 : 1000.0;
+    const int xWanted = qMax(2, area.width() / 110);
+    const int yWanted = qMax(2, area.height() / 50);
+    const double xStep = tickStep(view.x0 / unit, view.x1 / unit, xWanted);
+    const double yStep = tickStep(view.y0, view.y1, yWanted);
+    painter.setPen(QPen(QColor(0xe0, 0xe0, 0xe0), 1));
+    const QVector<double> xTicks = ticks(view.x0 / unit, view.x1 / unit, xWanted);
+    const QVector<double> yTicks = ticks(view.y0, view.y1, yWanted);
+    for (double x : xTicks)
+        painter.drawLine(QPointF(px(x * unit), area.top()), QPointF(px(x * unit), area.bottom()));
+    for (double y : yTicks)
+        painter.drawLine(QPointF(area.left(), py(y)), QPointF(area.right(), py(y)));
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawRect(area);
+    for (double x : xTicks) {
+        const QString label = number(x, xStep);
+        const double at = px(x * unit);
+        painter.drawLine(QPointF(at, area.bottom()), QPointF(at, area.bottom() + 4));
+        painter.drawText(QRectF(at - 50, area.bottom() + 5, 100, metrics.height()),
+                         Qt::AlignHCenter | Qt::AlignTop,
+                         label);
+    }
+    for (double y : yTicks) {
+        const double at = py(y);
+        painter.drawLine(QPointF(area.left() - 4, at), QPointF(area.left(), at));
+        painter.drawText(
+            QRectF(bounds.left(), at - metrics.height() / 2.0, LeftMargin - 8, metrics.height()),
+            Qt::AlignRight | Qt::AlignVCenter,
+            number(y, yStep));
+    }
+    painter.drawText(
+        QRectF(area.left(), area.bottom() + 5 + metrics.height(), area.width(), metrics.height()),
+        Qt::AlignHCenter,
+        metres ? QStringLiteral("distância (m)") : QStringLiteral("distância (km)"));
+    painter.save();
+    painter.translate(bounds.left() + metrics.height() / 2.0 + 2, area.center().y());
+    painter.rotate(-90);
+    painter.drawText(QRectF(-60, -metrics.height() / 2.0, 120, metrics.height()),
+                     Qt::AlignCenter,
+                     QStringLiteral("nível (dB)"));
+    painter.restore();
+
+    // The traces, one pixel column at a time.
+    painter.setClipRect(area);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    for (const Series &s : series) {
+        const Sor::Trace &t = *s.trace;
+        const QVector<Column> columns = thin(
+            t.distanceM.data(), t.levelDb.data(), t.levelDb.size(), view.x0, view.x1, area.width());
+        QPainterPath path;
+        bool open = false;
+        for (int c = 0; c < columns.size(); ++c) {
+            const Column &column = columns.at(c);
+            if (column.empty) {
+                continue; // a gap: "no data", or no point in this column when zoomed in
+            }
+            const double x = area.left() + c + 0.5;
+            if (!open)
+                path.moveTo(x, py(column.max));
+            else
+                path.lineTo(x, py(column.max));
+            path.lineTo(x, py(column.min));
+            open = true;
+        }
+        painter.setPen(QPen(s.colour, 1.2));
+        painter.drawPath(path);
+        // Key events: a mark on the trace and its number below it.
+        if (t.keyEvents) {
+            painter.setPen(QPen(s.colour, 1));
+            for (const Sor::Event &e : t.keyEvents->events) {
+                if (e.distanceM < view.x0 || e.distanceM > view.x1)
+                    continue;
+                const double x = px(e.distanceM);
+                const double top = area.bottom() - 18;
+                painter.drawLine(QPointF(x, top), QPointF(x, area.bottom()));
+                painter.drawText(QRectF(x - 12, top - metrics.height(), 24, metrics.height()),
+                                 Qt::AlignCenter,
+                                 QString::number(e.number));
+            }
+        }
+    }
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    // Markers A and B.
+    const std::optional<double> marks[] = {markers.a, markers.b};
+    for (int m = 0; m < 2; ++m) {
+        if (!marks[m] || *marks[m] < view.x0 || *marks[m] > view.x1)
+            continue;
+        const double x = px(*marks[m]);
+        painter.setPen(QPen(m == 0 ? QColor(0, 0, 0) : QColor(0x60, 0x60, 0x60), 1, Qt::DashLine));
+        painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        painter.setPen(Qt::black);
+        painter.drawText(QPointF(x + 3, area.top() + metrics.ascent() + 2),
+                         m == 0 ? QStringLiteral("A") : QStringLiteral("B"));
+    }
+    painter.setClipping(false);
+
+    // The legend, top right, where a trace that starts high at the left is not.
+    if (!series.isEmpty()) {
+        int width = 0;
+        for (const Series &s : series)
+            width = std::max(width, metrics.horizontalAdvance(legendText(s)));
+        const int line = metrics.height() + 2;
+        const QRect box(
+            area.right() - width - 40, area.top() + 8, width + 32, line * series.size() + 8);
+        painter.setPen(QColor(0xb0, 0xb0, 0xb0));
+        painter.setBrush(QColor(255, 255, 255, 230));
+        painter.drawRect(box);
+        for (int i = 0; i < series.size(); ++i) {
+            const int y = box.top() + 4 + i * line;
+            painter.fillRect(QRect(box.left() + 6, y + line / 2 - 2, 16, 4), series.at(i).colour);
+            painter.setPen(Qt::black);
+            painter.drawText(QRect(box.left() + 28, y, width + 4, line),
+                             Qt::AlignVCenter,
+                             legendText(series.at(i)));
+        }
+    }
+    painter.restore();
+}
+
+bool save(const QString &path, const QVector<Series> &series, const QSize &size, QString *error)
+{
+    const View view = fullView(series);
+    if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
+        QSvgGenerator svg;
+        svg.setFileName(path);
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setTitle(QStringLiteral("Traços OTDR"));
+        QPainter painter;
+        if (!painter.begin(&svg)) {
+            if (error)
+                *error = QStringLiteral("não foi possível criar o arquivo");
+            return false;
+        }
+        paint(painter, QRect(QPoint(0, 0), size), series, view);
+        painter.end();
+        if (!QFileInfo::exists(path)) {
+            if (error)
+                *error = QStringLiteral("não foi possível criar o arquivo");
+            return false;
+        }
+        return true;
+    }
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    paint(painter, image.rect(), series, view);
+    painter.end();
+    QImageWriter writer(path, "png");
+    if (writer.write(image))
+        return true;
+    if (error)
+        *error = writer.errorString();
+    return false;
+}
+
+} // namespace TracePlot
