@@ -9,6 +9,7 @@
 #include <QSerialPort>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <vector>
@@ -34,7 +35,7 @@ class Ui_MainWindow;
 //   ui/status.cpp             the status box, the delete dialog and the waiting hint
 //   files/filetable.cpp       the file table and the buttons' state
 //   files/savedestination.cpp the save dialogs and the start of a download
-//   files/download.cpp        the download batch
+//   files/download.cpp        the download batch and the report of damaged files
 //   files/delete.cpp          the delete batch
 class MainWindow : public QMainWindow
 {
@@ -63,6 +64,8 @@ public:
     static constexpr int ListingTickMs = 500;
     static constexpr int TickPauseMs = 200;
     // For tests and the benchmark, which list the instrument hundreds of times.
+    // For the benchmark, which compares the save rate with and without the check of each file.
+    void setVerifyDownloads(bool verify) { verifyDownloads = verify; }
     void setListingTiming(int tickMs, int pauseMs)
     {
         listingTickMs = tickMs;
@@ -145,6 +148,8 @@ private:
     QString outputFileName(int row);
     bool openOutputFile();
     void failDownload(const QString &text);
+    void checkDownload(const QString &saved, const QByteArray &bytes, int listedSize);
+    void reportDamagedFiles();
     // files/delete.cpp
     void handleDeleteReply(const QByteArray &reply);
 
@@ -170,6 +175,11 @@ private:
     Run run = Run::None;
     Relist relist = Relist::No;
     bool tableCurrent = false;
+    // The bytes of the file being downloaded, for its check once saved, and what the checks of
+    // the batch found.
+    bool verifyDownloads = true;
+    QByteArray received;
+    QStringList damagedFiles;
     // Names already given to files of the current download batch (lower case).
     QSet<QString> batchNames;
     int listingTickMs = ListingTickMs;

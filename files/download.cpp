@@ -1,9 +1,11 @@
 #include "app/mainwindow.h"
 
+#include "files/downloadcheck.h"
 #include "files/safefilename.h"
 #include "link/protocol.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QThread>
@@ -24,6 +26,8 @@ void MainWindow::processSalvarArquivos()
 void MainWindow::handleDownloadReply(const QByteArray &reply)
 {
     if (!Protocol::isDownloadEnd(reply)) {
+        if (verifyDownloads)
+            received += reply;
         if (outputFile.write(reply) != reply.size()) {
             failDownload(QStringLiteral("Nao foi possivel gravar o arquivo \"%1\":\n%2")
                              .arg(QDir::toNativeSeparators(outputFile.fileName()),
@@ -38,16 +42,39 @@ void MainWindow::handleDownloadReply(const QByteArray &reply)
                          .arg(QDir::toNativeSeparators(saved), outputFile.errorString()));
         return;
     }
+    // The file stays where it was saved, damaged or not; it is checked while the instrument
+    // sends the next one, and the user hears of any damage at the end of the batch.
+    QByteArray bytes;
+    bytes.swap(received);
+    const QList<FileEntry> entries = otdrAction.fileEntries();
+    const int row = pendingRows.at(pendingPos);
+    const int listed = row < entries.size() ? entries.at(row).size : 0;
     ++pendingPos;
     if (pendingPos >= int(pendingRows.size())) {
+        checkDownload(saved, bytes, listed);
         endRun();
         fillFileTable();
+        reportDamagedFiles();
         return;
     }
 
     progressBar->setValue(pendingPos);
-    if (openOutputFile())
-        sendNextRequest(Run::Download, Protocol::downloadRequest(pendingRows.at(pendingPos) + 1));
+    const bool goesOn
+        = openOutputFile()
+          && sendNextRequest(Run::Download,
+                             Protocol::downloadRequest(pendingRows.at(pendingPos) + 1));
+    checkDownload(saved, bytes, listed);
+    if (!goesOn)
+        reportDamagedFiles();
+}
+
+void MainWindow::checkDownload(const QString &saved, const QByteArray &bytes, int listedSize)
+{
+    if (!verifyDownloads)
+        return;
+    const QString damage = downloadDamage(bytes, listedSize);
+    if (!damage.isEmpty())
+        damagedFiles.append(QStringLiteral("%1: %2").arg(QFileInfo(saved).fileName(), damage));
 }
 
 // One file goes exactly where the save dialog said; several go into the chosen directory
@@ -65,6 +92,7 @@ bool MainWindow::openOutputFile()
 {
     const QString fileName = outputFileName(pendingRows.at(pendingPos));
     outputFile.setFileName(fileName);
+    received.clear();
     if (outputFile.open(QIODevice::WriteOnly))
         return true;
     failDownload(QStringLiteral("Nao foi possivel criar o arquivo \"%1\":\n%2")
@@ -77,4 +105,23 @@ void MainWindow::failDownload(const QString &text)
 {
     abandonRun();
     QMessageBox::critical(this, QStringLiteral("Erro ao salvar"), text);
+}
+
+// One box for the whole batch, opened without a nested event loop: the window stays usable
+// behind it.
+void MainWindow::reportDamagedFiles()
+{
+    if (damagedFiles.isEmpty())
+        return;
+    auto *box = new QMessageBox(
+        QMessageBox::Warning,
+        QStringLiteral("Arquivos danificados"),
+        QStringLiteral("Estes arquivos foram salvos, mas chegaram danificados do equipamento:\n\n%1"
+                       "\n\nBaixe-os de novo.")
+            .arg(damagedFiles.join(QLatin1Char('\n'))),
+        QMessageBox::Ok,
+        this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    damagedFiles.clear();
+    box->open();
 }

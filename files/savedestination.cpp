@@ -70,6 +70,7 @@ void MainWindow::launchDownload()
 {
     run = Run::Download;
     batchNames.clear();
+    damagedFiles.clear();
     showStatus(QStringLiteral("Baixando os arquivos"),
                QStringLiteral("Aguarde um instante, baixando os arquivos!"),
                int(pendingRows.size()));

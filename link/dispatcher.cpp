@@ -92,11 +92,14 @@ void MainWindow::abandonRun()
         outputFile.cancelWriting();
         outputFile.commit(); // after cancelWriting this only removes the temporary file
     }
+    received.clear();
     deleteDialog->done(0);
     if (abandoned == Run::Listing || abandoned == Run::Delete)
         tableCurrent = false;
     drainTimer.start();
     updateActions();
+    // Files of the batch saved before it was cut short are on disk: say which arrived damaged.
+    reportDamagedFiles();
 }
 
 void MainWindow::onReplyTimeout()

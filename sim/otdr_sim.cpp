@@ -141,6 +141,19 @@ int main(int argc, char *argv[])
         QStringLiteral("USB vendor id of the fake port, hexadecimal (1fc9)."),
         QStringLiteral("HEX"),
         QStringLiteral("1fc9"));
+    const QCommandLineOption damageItem(
+        QStringLiteral("damage-item"),
+        QStringLiteral("Fault: damage the download of item N (1-based) as --cut-bytes and "
+                       "--flip-offset say."),
+        QStringLiteral("N"));
+    const QCommandLineOption cutBytes(
+        QStringLiteral("cut-bytes"),
+        QStringLiteral("Fault: send the damaged item this many bytes short of its size."),
+        QStringLiteral("BYTES"));
+    const QCommandLineOption flipOffset(
+        QStringLiteral("flip-offset"),
+        QStringLiteral("Fault: invert the damaged item's byte at this offset."),
+        QStringLiteral("OFFSET"));
     const QCommandLineOption plugAfter(
         QStringLiteral("plug-after"),
         QStringLiteral("Start with the cable unplugged and plug it in after S seconds."),
@@ -166,6 +179,9 @@ int main(int argc, char *argv[])
                        merge,
                        glue,
                        vendor,
+                       damageItem,
+                       cutBytes,
+                       flipOffset,
                        plugAfter,
                        unplugAt,
                        plugAt,
@@ -187,6 +203,9 @@ int main(int argc, char *argv[])
     number(stopAfter, options.stopAfterRequests);
     number(dropAfter, options.dropLinkAfterBytes);
     number(silence, options.silenceAfterReplies);
+    number(damageItem, options.damagedItem);
+    number(cutBytes, options.cutBytes);
+    number(flipOffset, options.flipOffset);
     options.mergeFirstRecords = parser.isSet(merge);
     options.glueFinal = parser.isSet(glue);
     bool vendorOk = false;

@@ -124,9 +124,10 @@ bool isUtf8(const QByteArray &bytes)
 class Reader
 {
 public:
-    Reader(const QByteArray &file, Trace &trace)
+    Reader(const QByteArray &file, Trace &trace, Detail detail)
         : file(file)
         , t(trace)
+        , detail(detail)
     {
     }
 
@@ -148,7 +149,9 @@ private:
 
     const QByteArray &file;
     Trace &t;
+    const Detail detail;
     qint64 checksumAt = -1;
+    qint64 pointCount = 0;
 };
 
 QString Reader::decode(const QByteArray &raw, const char *field)
@@ -442,6 +445,11 @@ void Reader::readData(Cursor &c)
             return;
         }
         t.scaleFactors.append(factor);
+        pointCount += count;
+        if (detail == Detail::Check) {
+            c.skip(qint64(count) * 2);
+            continue;
+        }
         const uchar *p = c.position();
         const double scale = -factor / 1000000.0;
         const size_t first = t.levelDb.size();
@@ -454,10 +462,9 @@ void Reader::readData(Cursor &c)
         }
         c.skip(qint64(count) * 2);
     }
-    if (qint64(t.levelDb.size()) != declared) {
-        t.warnings.append(QStringLiteral("DataPts declara %1 pontos e traz %2")
-                              .arg(declared)
-                              .arg(t.levelDb.size()));
+    if (pointCount != declared) {
+        t.warnings.append(
+            QStringLiteral("DataPts declara %1 pontos e traz %2").arg(declared).arg(pointCount));
     }
 }
 
@@ -500,10 +507,10 @@ void Reader::derive()
         qint64 fixedPoints = 0;
         for (qint32 points : f.pointsPerPulse)
             fixedPoints += points;
-        if (t.declaredPoints && fixedPoints != qint64(t.levelDb.size())) {
+        if (t.declaredPoints && fixedPoints != pointCount) {
             t.warnings.append(QStringLiteral("FxdParams declara %1 pontos e DataPts traz %2")
                                   .arg(fixedPoints)
-                                  .arg(t.levelDb.size()));
+                                  .arg(pointCount));
         }
         // With several pulse widths, each one's points lie at its own spacing.
         const bool segments = f.dataSpacing.size() > 1 && fixedPoints == qint64(t.levelDb.size());
@@ -547,10 +554,10 @@ bool looksLikeTrace(const QByteArray &bytes)
            && count >= 1;
 }
 
-Trace read(const QByteArray &bytes)
+Trace read(const QByteArray &bytes, Detail detail)
 {
     Trace trace;
-    Reader(bytes, trace).run();
+    Reader(bytes, trace, detail).run();
     return trace;
 }
 

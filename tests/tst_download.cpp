@@ -1,3 +1,4 @@
+#include "sorwriter.h"
 #include "windowrig.h"
 
 #include <QDir>
@@ -21,6 +22,8 @@ private slots:
     void cancelStartsNothing();
     void actionsRefusedDuringARun();
     void strayRepliesAfterTheRun();
+    void verification_data();
+    void verification();
 };
 
 void TestDownload::batch()
@@ -306,6 +309,80 @@ void TestDownload::strayRepliesAfterTheRun()
     QCOMPARE(rig.cell(2, 0), QStringLiteral("X"));
     QVERIFY(!rig.statusBox()->isVisible());
     QCOMPARE(entriesOf(dir.path()), QStringList{"a.sor"});
+}
+
+void TestDownload::verification_data()
+{
+    QTest::addColumn<bool>("traces"); // SOR traces of a maker whose checksum is known
+    QTest::addColumn<int>("cut");
+    QTest::addColumn<int>("flip");
+    QTest::addColumn<bool>("doubleClick");
+    QTest::addColumn<QString>("reason"); // empty: no warning
+    QTest::newRow("a sound batch of traces") << true << 0 << -1 << false << QString();
+    QTest::newRow("the second of three cut short")
+        << false << 96 << -1 << false
+        << "trace1.sor: recebidos 1.904 bytes, mas o equipamento listou 2.000";
+    QTest::newRow("a flipped byte in a trace")
+        << true << 0 << 1500 << false << "t1.sor: a soma de verificação do traço não confere";
+    QTest::newRow("a flipped byte in a file that is not a trace")
+        << false << 0 << 100 << false << QString();
+    QTest::newRow("one file cut short, double-click")
+        << false << 1 << -1 << true << "trace1.sor: recebidos 1.999 bytes";
+}
+
+// Every saved file is checked against its listed size and, when it is a trace, its own
+// structure and checksum; damaged files stay on disk and one box names them at the end.
+void TestDownload::verification()
+{
+    QFETCH(bool, traces);
+    QFETCH(int, cut);
+    QFETCH(int, flip);
+    QFETCH(bool, doubleClick);
+    QFETCH(QString, reason);
+    QList<StoredFile> files = sampleFiles(3, 2000);
+    if (traces) {
+        for (int i = 0; i < files.size(); ++i) {
+            SorWriter::Trace t = SorWriter::readerCases().first().trace;
+            t.wavelength = quint16(13100 + 2400 * i);
+            files[i] = {QByteArray("t") + QByteArray::number(i) + ".sor", SorWriter::write(t), {}};
+        }
+    }
+    SimulatedInstrument::Options options;
+    options.damagedItem = 2;
+    options.cutBytes = cut;
+    options.flipOffset = flip;
+    QTemporaryDir dir;
+    WindowRig rig(files, options);
+    ModalWatcher watcher;
+    QList<bool> usableBehindTheBox;
+    if (doubleClick) {
+        watcher.push(ModalWatcher::chooseFile(dir.filePath(files.at(1).name)));
+        rig.doubleClick(1);
+    } else {
+        watcher.push(ModalWatcher::chooseDirectory(dir.path()));
+        rig.selectAll->click();
+        rig.save->click();
+    }
+    watcher.push([&](QWidget *widget) {
+        auto *box = qobject_cast<QMessageBox *>(widget);
+        QVERIFY(box);
+        QCOMPARE(box->icon(), QMessageBox::Warning);
+        // open(), not exec(): modal to the window only, and the table is already rebuilt.
+        QCOMPARE(box->windowModality(), Qt::WindowModal);
+        usableBehindTheBox.append(rig.save->isEnabled());
+        ModalWatcher::dismiss(widget);
+    });
+    QTRY_COMPARE(entriesOf(dir.path()).size(), doubleClick ? 1 : 3);
+    QTRY_VERIFY(rig.save->isEnabled());
+    QTest::qWait(200);
+    QCOMPARE(watcher.seen().size(), reason.isEmpty() ? 1 : 2);
+    if (!reason.isEmpty()) {
+        QCOMPARE(watcher.seen().last().title, QStringLiteral("Arquivos danificados"));
+        QVERIFY2(watcher.seen().last().text.contains(reason),
+                 qPrintable(watcher.seen().last().text));
+        QCOMPARE(watcher.seen().last().text.count(QStringLiteral(".sor:")), 1);
+        QCOMPARE(usableBehindTheBox, QList<bool>{true});
+    }
 }
 
 QTEST_MAIN(TestDownload)

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "files/downloadcheck.h"
 #include "link/protocol.h"
 #include "otdr/otdraction.h"
 
@@ -17,6 +18,8 @@ private slots:
     void requests();
     void tableRows_data();
     void tableRows();
+    void listedSizeIsSixteenBits_data();
+    void listedSizeIsSixteenBits();
     void statusReplies_data();
     void statusReplies();
 };
@@ -141,6 +144,25 @@ void TestOtdrAction::tableRows()
 {
     QFETCH(int, entries);
     QTEST(MainWindow::tableRows(entries), "rows");
+}
+
+void TestOtdrAction::listedSizeIsSixteenBits_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("listed");
+    QTest::addColumn<bool>("sound");
+    QTest::newRow("equal") << 30208 << 30208 << true;
+    QTest::newRow("short") << 30112 << 30208 << false;
+    QTest::newRow("70,000 bytes listed as their low 16 bits") << 70000 << 4464 << true;
+    QTest::newRow("70,000 bytes listed as 65,535") << 70000 << 65535 << false;
+}
+
+// A file longer than the listing's 16-bit size field can say is not called damaged for it.
+void TestOtdrAction::listedSizeIsSixteenBits()
+{
+    QFETCH(int, length);
+    QFETCH(int, listed);
+    QTEST(downloadDamage(QByteArray(length, 'x'), listed).isEmpty(), "sound");
 }
 
 void TestOtdrAction::statusReplies_data()

@@ -227,7 +227,7 @@ void SimulatedInstrument::queueListing()
     stored = files(); // a new listing numbers the files anew
     QList<QByteArray> records;
     for (const StoredFile &file : qAsConst(stored))
-        records.append(listRecord(quint16(qMin(file.content.size(), 0xFFFF)), file.name));
+        records.append(listRecord(quint16(file.content.size() & 0xFFFF), file.name)); // 16 bits
     if (!opts.trailerName.isEmpty())
         records.append(listRecord(512, opts.trailerName));
     records.append(listRecord(2048, EndMarker));

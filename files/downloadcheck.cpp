@@ -1,0 +1,27 @@
+#include "files/downloadcheck.h"
+
+#include "sor/sorreader.h"
+
+#include <QLocale>
+
+namespace {
+// The listing's size field holds the low 16 bits of the length.
+constexpr int ListedSizeModulus = 65536;
+} // namespace
+
+QString downloadDamage(const QByteArray &bytes, int listedSize)
+{
+    const QLocale portuguese(QLocale::Portuguese, QLocale::Brazil);
+    if (bytes.size() % ListedSizeModulus != listedSize % ListedSizeModulus) {
+        return QStringLiteral("recebidos %1 bytes, mas o equipamento listou %2")
+            .arg(portuguese.toString(bytes.size()), portuguese.toString(listedSize));
+    }
+    if (!Sor::looksLikeTrace(bytes))
+        return QString();
+    const Sor::Trace trace = Sor::read(bytes, Sor::Detail::Check);
+    if (!trace.errors.isEmpty())
+        return QStringLiteral("o traço está corrompido: %1").arg(trace.errors.first());
+    if (trace.checksum.state == Sor::ChecksumState::Mismatch)
+        return QStringLiteral("a soma de verificação do traço não confere");
+    return QString();
+}
