@@ -2,6 +2,7 @@
 # Installs what is missing (Debian packages, as root), builds, then:
 #   ./build.sh run [otdr-sim options]   otdr against the simulated instrument and the sample traces
 #   ./build.sh real                     otdr against the instrument on its USB cable
+#   ./build.sh view [FILE.sor...]       otdr-view on the sample traces (or the files given)
 #   ./build.sh test                     every test, sanitizers, fuzzing, the Debian package
 #   ./build.sh package                  build/otdr_*.deb
 #   ./build.sh screenshot               docs/screenshot.png, under a virtual X server
@@ -54,6 +55,13 @@ case "$action" in
     real)
         exec build/bin/otdr "$@"
         ;;
+    view)
+        # otdr-view on the sample traces, or on the traces given.
+        if [ $# -eq 0 ]; then
+            set -- build/samples/*.sor
+        fi
+        exec build/bin/otdr-view "$@"
+        ;;
     test)
         ctest() { command ctest --output-on-failure -j2 "$@"; }
         # 1. Every test, and memcheck over a listing, a download and a delete.
@@ -94,10 +102,11 @@ case "$action" in
         mkdir -p docs
         xvfb-run -a -s "-screen 0 480x400x24" tools/screenshot.sh build/bin/otdr-sim docs/screenshot.png
         xvfb-run -a -s "-screen 0 480x400x24" tools/screenshot.sh build/bin/otdr-sim docs/waiting.png waiting
-        echo "docs/screenshot.png docs/waiting.png"
+        xvfb-run -a -s "-screen 0 1160x760x24" tools/screenshot.sh build/bin/otdr-sim docs/view.png view
+        echo "docs/screenshot.png docs/waiting.png docs/view.png"
         ;;
     *)
-        echo "usage: $0 run|real|test|package|screenshot" >&2
+        echo "usage: $0 run|real|view|test|package|screenshot" >&2
         exit 2
         ;;
 esac

@@ -1,13 +1,17 @@
 // Measures the SOR reader and the plot on generated traces: reading and checking many traces,
 // one long trace, and a PNG of it. Prints a table; asserts nothing about time.
 
+#include "plotwidget.h"
 #include "sor/sorreader.h"
 #include "sorwriter.h"
 #include "traceplot/plotpainter.h"
+#include "viewerwindow.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
-#include <QGuiApplication>
+#include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -45,7 +49,7 @@ int main(int argc, char *argv[])
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
     const QCommandLineOption tracesOption("traces", "Traces read and checked.", "N", "1000");
@@ -87,7 +91,55 @@ int main(int argc, char *argv[])
         << QString::number(readMs, 'f', 2) << " ms | < 5 ms |\n";
     out << "| 1600x900 PNG plot of it, median | " << QString::number(plotMs, 'f', 1)
         << " ms | < 100 ms |\n";
+    // otdr-view: ten long traces opened, then repainted at 1600x900 while panning across them.
+    QStringList paths;
+    for (int i = 0; i < 10; ++i) {
+        QFile file(dir.filePath(QStringLiteral("t%1.sor").arg(i)));
+        file.open(QIODevice::WriteOnly);
+        file.write(longTrace(longPoints, quint16(1310 + 10 * i)));
+        paths << file.fileName();
+    }
+    ViewerWindow window;
+    QElapsedTimer opening;
+    opening.start();
+    const int opened = window.openFiles(paths);
+    const double openMs = opening.nsecsElapsed() / 1e6;
+    QList<Sor::Trace> ten;
+    QVector<TracePlot::Series> overlay;
+    for (const QString &path : qAsConst(paths))
+        ten.append(Sor::readFile(path));
+    for (int i = 0; i < ten.size(); ++i)
+        overlay.append({&ten.at(i), paths.at(i), TracePlot::seriesColour(i)});
+    // The widget paints into an image of its size, as into a window's backing store.
+    PlotWidget plot;
+    plot.resize(1600, 900);
+    plot.setSeries(overlay);
+    QImage canvas(plot.size(), QImage::Format_ARGB32_Premultiplied);
+    const TracePlot::View whole = plot.view();
+    QVector<double> paints;
+    const double span = (whole.x1 - whole.x0) / 4; // zoomed in, then panned end to end
+    for (int step = 0; step <= 40; ++step) {
+        const double x0 = whole.x0 + (whole.x1 - whole.x0 - span) * step / 40.0;
+        plot.setView({x0, x0 + span, whole.y0, whole.y1});
+        QElapsedTimer paint;
+        paint.start();
+        plot.render(&canvas);
+        paints.append(paint.nsecsElapsed() / 1e6);
+    }
+    plot.showAll();
+    QElapsedTimer wholePaint;
+    wholePaint.start();
+    plot.render(&canvas);
+    const double wholeMs = wholePaint.nsecsElapsed() / 1e6;
+    std::sort(paints.begin(), paints.end());
+    out << "| otdr-view: open ten traces of " << longPoints << " points | "
+        << QString::number(openMs, 'f', 1) << " ms | < 300 ms |\n";
+    out << "| otdr-view: repaint 1600x900 with ten overlaid, median over a pan | "
+        << QString::number(paints.at(paints.size() / 2), 'f', 2) << " ms | < 16 ms |\n";
+    out << "| the same, slowest step of the pan | " << QString::number(paints.last(), 'f', 2)
+        << " ms | |\n";
+    out << "| the same, whole traces | " << QString::number(wholeMs, 'f', 2) << " ms | |\n";
     out << "\nsound traces: " << sound << " of " << count
         << "; plot saved: " << (saved ? "yes" : "NO") << "\n";
-    return sound == count && saved && trace.points() == longPoints ? 0 : 1;
+    return sound == count && saved && trace.points() == longPoints && opened == 10 ? 0 : 1;
 }

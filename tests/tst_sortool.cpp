@@ -216,16 +216,21 @@ void TestSorTool::thinning()
     QCOMPARE(thinned.size(), columns);
     QVector<TracePlot::Column> expected(columns);
     for (int i = 0; i < points; ++i) {
-        if (x[size_t(i)] < x0 || x[size_t(i)] >= x1 || std::isnan(y[size_t(i)]))
+        if (x[size_t(i)] < x0 || x[size_t(i)] >= x1)
             continue;
         const int c = int((x[size_t(i)] - x0) / (x1 - x0) * columns);
         TracePlot::Column &e = expected[c];
+        if (std::isnan(y[size_t(i)])) {
+            e.noData = true;
+            continue;
+        }
         e.min = e.empty ? y[size_t(i)] : std::min(e.min, y[size_t(i)]);
         e.max = e.empty ? y[size_t(i)] : std::max(e.max, y[size_t(i)]);
         e.empty = false;
     }
     for (int c = 0; c < columns; ++c) {
         QCOMPARE(thinned.at(c).empty, expected.at(c).empty);
+        QCOMPARE(thinned.at(c).noData, expected.at(c).noData);
         QCOMPARE(thinned.at(c).min, expected.at(c).min);
         QCOMPARE(thinned.at(c).max, expected.at(c).max);
     }

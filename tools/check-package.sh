@@ -7,11 +7,16 @@ build=$(cd "$1" && pwd)
 (cd "$build" && cpack -G DEB > /dev/null)
 package=$(ls "$build"/otdr_*.deb | head -n 1)
 contents=$(dpkg-deb -c "$package")
-for path in ./usr/bin/otdr ./usr/bin/otdr-sor ./usr/share/applications/otdr.desktop ./usr/share/otdr/icone_lumo.ico \
+for path in ./usr/bin/otdr ./usr/bin/otdr-sor ./usr/bin/otdr-view \
+    ./usr/share/applications/otdr-view.desktop ./usr/share/mime/packages/otdr-sor.xml \
+    ./usr/share/applications/otdr.desktop ./usr/share/otdr/icone_lumo.ico \
     ./usr/share/pixmaps/otdr.png; do
     grep -q " $path\$" <<< "$contents" || { echo "missing from the package: $path" >&2; exit 1; }
 done
-command -v desktop-file-validate > /dev/null && desktop-file-validate "$(dirname "$0")/../packaging/otdr.desktop"
+if command -v desktop-file-validate > /dev/null; then
+    desktop-file-validate "$(dirname "$0")/../packaging/otdr.desktop"
+    desktop-file-validate "$(dirname "$0")/../packaging/otdr-view.desktop"
+fi
 
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$package" > /dev/null
 trap 'DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq otdr > /dev/null' EXIT
@@ -32,4 +37,16 @@ if ! grep -q "files read" "$log"; then
     exit 1
 fi
 rm -f "$log"
-echo "package $(basename "$package"): installs, and the installed otdr lists the instrument"
+# otdr-view starts from the package, and the system gives *.sor files to it.
+QT_QPA_PLATFORM=offscreen /usr/bin/otdr-view --help > /dev/null
+QT_QPA_PLATFORM=offscreen /usr/bin/otdr-sor check "$build"/samples/*.sor > /dev/null
+if [ -f /usr/share/mime/globs2 ]; then
+    grep -q "application/x-otdr-sor:\*\.sor" /usr/share/mime/globs2 \
+        || { echo "the package did not register *.sor" >&2; exit 1; }
+fi
+if [ -f /usr/share/applications/mimeinfo.cache ]; then
+    grep -q "^application/x-otdr-sor=.*otdr-view.desktop" /usr/share/applications/mimeinfo.cache \
+        || { echo "*.sor does not open in otdr-view" >&2; exit 1; }
+fi
+echo "package $(basename "$package"): installs, the installed otdr lists the instrument, and" \
+    "*.sor files open in otdr-view"

@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
 # Run under an X server: starts the simulated instrument with otdr and saves the screen.
-# Usage: screenshot.sh OTDR_SIM OUTPUT.png [waiting]
+# Usage: screenshot.sh OTDR_SIM OUTPUT.png [waiting|view]
 #   default: once the listing is shown; waiting: before the cable is plugged in, once the three
-#   start-up warnings have been answered (with xdotool), showing the note in the empty table.
+#   start-up warnings have been answered (with xdotool), showing the note in the empty table;
+#   view: otdr-view (beside OTDR_SIM) with two sample traces overlaid and its markers.
 set -euo pipefail
 sim=$1
 out=$2
 mode=${3:-listed}
 log=$(mktemp)
-if [ "$mode" = waiting ]; then
+if [ "$mode" = view ]; then
+    samples=$(dirname "$sim")/../samples
+    "$(dirname "$sim")/otdr-view" "$samples/ROTA02_1310.sor" "$samples/ROTA02_1550.sor" 2> "$log" &
+    pid=$!
+    sleep 2.5
+    window=$(xdotool search --name '^otdr-view$' | head -n 1)
+elif [ "$mode" = waiting ]; then
     "$sim" --log --plug-after 600 2> "$log" &
     pid=$!
     for _ in 1 2 3; do
@@ -25,7 +32,7 @@ else
     done
     sleep 1.5 # the table is filled half a second after the listing ends
 fi
-import -window root "$out"
+import -window "${window:-root}" "$out"
 kill "$pid"
 wait "$pid" || true
 rm -f "$log"

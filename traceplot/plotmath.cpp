@@ -16,10 +16,12 @@ thin(const double *x, const double *y, size_t count, double x0, double x1, int c
     size_t i = size_t(std::lower_bound(x, x + count, x0) - x);
     for (; i < count && x[i] < x1; ++i) {
         const double level = y[i];
-        if (std::isnan(level))
-            continue;
         const int c = qBound(0, int((x[i] - x0) * perColumn), columns - 1);
         Column &column = out[c];
+        if (std::isnan(level)) {
+            column.noData = true;
+            continue;
+        }
         if (column.empty) {
             column.min = column.max = level;
             column.empty = false;

@@ -14,6 +14,7 @@ struct Column
     double min = 0;
     double max = 0;
     bool empty = true;
+    bool noData = false; // a "no data" point fell here: the trace breaks if nothing else did
 };
 
 // Thins points (x ascending, y NaN for "no data") to `columns` columns spanning [x0, x1):

@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QPainter>
-#include <QPainterPath>
 #include <QSvgGenerator>
 
 #include <cmath>
@@ -157,30 +156,31 @@ void paint(QPainter &painter,
                      QStringLiteral("nível (dB)"));
     painter.restore();
 
-    // The traces, one pixel column at a time.
+    // The traces, one pixel column at a time: a polyline down each column from its highest to
+    // its lowest level and on to the next, in a one-pixel pen that takes the painter's fast path.
     painter.setClipRect(area);
-    painter.setRenderHint(QPainter::Antialiasing, true);
     for (const Series &s : series) {
         const Sor::Trace &t = *s.trace;
         const QVector<Column> columns = thin(
             t.distanceM.data(), t.levelDb.data(), t.levelDb.size(), view.x0, view.x1, area.width());
-        QPainterPath path;
-        bool open = false;
+        painter.setPen(QPen(s.colour, 0));
+        QPolygonF line;
+        line.reserve(columns.size() * 2);
         for (int c = 0; c < columns.size(); ++c) {
             const Column &column = columns.at(c);
             if (column.empty) {
-                continue; // a gap: "no data", or no point in this column when zoomed in
+                // "No data" breaks the trace; a column between two points when zoomed in does not.
+                if (column.noData && !line.isEmpty()) {
+                    painter.drawPolyline(line);
+                    line.clear();
+                }
+                continue;
             }
             const double x = area.left() + c + 0.5;
-            if (!open)
-                path.moveTo(x, py(column.max));
-            else
-                path.lineTo(x, py(column.max));
-            path.lineTo(x, py(column.min));
-            open = true;
+            line.append(QPointF(x, py(column.max)));
+            line.append(QPointF(x, py(column.min)));
         }
-        painter.setPen(QPen(s.colour, 1.2));
-        painter.drawPath(path);
+        painter.drawPolyline(line);
         // Key events: a mark on the trace and its number below it.
         if (t.keyEvents) {
             painter.setPen(QPen(s.colour, 1));
@@ -196,7 +196,6 @@ void paint(QPainter &painter,
             }
         }
     }
-    painter.setRenderHint(QPainter::Antialiasing, false);
     // Markers A and B.
     const std::optional<double> marks[] = {markers.a, markers.b};
     for (int m = 0; m < 2; ++m) {
@@ -234,9 +233,14 @@ void paint(QPainter &painter,
     painter.restore();
 }
 
-bool save(const QString &path, const QVector<Series> &series, const QSize &size, QString *error)
+bool save(const QString &path,
+          const QVector<Series> &series,
+          const QSize &size,
+          QString *error,
+          const View *shown,
+          const Markers &markers)
 {
-    const View view = fullView(series);
+    const View view = shown ? *shown : fullView(series);
     if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
         QSvgGenerator svg;
         svg.setFileName(path);
@@ -249,7 +253,7 @@ bool save(const QString &path, const QVector<Series> &series, const QSize &size,
                 *error = QStringLiteral("não foi possível criar o arquivo");
             return false;
         }
-        paint(painter, QRect(QPoint(0, 0), size), series, view);
+        paint(painter, QRect(QPoint(0, 0), size), series, view, markers);
         painter.end();
         if (!QFileInfo::exists(path)) {
             if (error)
@@ -260,7 +264,7 @@ bool save(const QString &path, const QVector<Series> &series, const QSize &size,
     }
     QImage image(size, QImage::Format_RGB32);
     QPainter painter(&image);
-    paint(painter, image.rect(), series, view);
+    paint(painter, image.rect(), series, view, markers);
     painter.end();
     QImageWriter writer(path, "png");
     if (writer.write(image))

@@ -52,9 +52,12 @@ void paint(QPainter &painter,
            const Markers &markers = {});
 
 // Saves a plot as PNG, or as SVG when the name ends in .svg; false with a reason on failure.
+// Without a view, the whole of the traces.
 bool save(const QString &path,
           const QVector<Series> &series,
           const QSize &size,
-          QString *error = nullptr);
+          QString *error = nullptr,
+          const View *view = nullptr,
+          const Markers &markers = {});
 
 } // namespace TracePlot

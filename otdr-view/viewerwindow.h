@@ -1,0 +1,64 @@
+#pragma once
+
+#include "sor/sortrace.h"
+#include "traceplot/plotpainter.h"
+
+#include <QMainWindow>
+
+#include <memory>
+#include <vector>
+
+class PlotWidget;
+class QLabel;
+class QListWidget;
+class QTableWidget;
+
+// otdr-view's window: traces overlaid on one plot, the selected one's events, information and
+// marker read-out, and exports of the plot and of the selected trace.
+class ViewerWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit ViewerWindow(QWidget *parent = nullptr);
+    ~ViewerWindow() override;
+
+    // Opens each file; those that cannot be shown are named, with the reason, in one message.
+    // Returns how many were opened.
+    int openFiles(const QStringList &paths);
+    void removeTrace(int index);
+    int traceCount() const { return int(documents.size()); }
+    int selected() const;
+    void select(int index);
+    PlotWidget *plot() const { return plotWidget; }
+    bool exportImage(const QString &path, QString *error = nullptr) const;
+    bool exportCsv(const QString &path, QString *error = nullptr) const;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    struct Document
+    {
+        QString path;
+        Sor::Trace trace;
+    };
+
+    void buildMenus();
+    void chooseFiles();
+    void chooseImage();
+    void chooseCsv();
+    QVector<TracePlot::Series> series() const;
+    void refresh();
+    void showSelected();
+    void updateReadout();
+    void eventChosen(int row);
+
+    std::vector<std::unique_ptr<Document>> documents;
+    PlotWidget *plotWidget = nullptr;
+    QListWidget *traceList = nullptr;
+    QTableWidget *eventTable = nullptr;
+    QLabel *information = nullptr;
+    QLabel *readout = nullptr;
+};

@@ -1,0 +1,213 @@
+#include "plotwidget.h"
+#include "sor/sorreader.h"
+#include "sorwriter.h"
+#include "testkit.h"
+#include "traceplot/markers.h"
+#include "viewerwindow.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+// otdr-view's window on traces the project's generator writes.
+class TestView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void openOverlayRemove();
+    void fileThatCannotBeRead();
+    void markerReadout();
+    void eventTable();
+    void zoomPanAndMarkers();
+
+private:
+    QString write(const QString &name, const SorWriter::Trace &trace);
+
+    QTemporaryDir dir;
+    // Falls 0.001 dB every 5 m: 0.2 dB/km, from 1.5 dB below the launch level.
+    SorWriter::Trace linear;
+};
+
+void TestView::initTestCase()
+{
+    linear = SorWriter::readerCases().first().trace;
+    linear.pulses = {{100, SorWriter::spacingFor(5.0, linear.groupIndex), 4000}};
+    linear.data.first().values.resize(4000);
+    for (int i = 0; i < 4000; ++i)
+        linear.data.first().values[i] = quint16(1500 + i);
+}
+
+QString TestView::write(const QString &name, const SorWriter::Trace &trace)
+{
+    QFile file(dir.filePath(name));
+    file.open(QIODevice::WriteOnly);
+    file.write(SorWriter::write(trace));
+    return file.fileName();
+}
+
+void TestView::openOverlayRemove()
+{
+    SorWriter::Trace second = linear;
+    second.wavelength = 13100;
+    ViewerWindow window;
+    window.show();
+    QCOMPARE(window.openFiles({write("a.sor", linear), write("b.sor", second)}), 2);
+    auto *list = window.findChild<QListWidget *>("traces");
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(window.selected(), 1);
+    QVERIFY(window.plot()->markers().a && window.plot()->markers().b);
+    // The plot shows the whole of both traces.
+    QVERIFY(qAbs(window.plot()->view().x1 - 3999 * 5.0) < 5.0);
+    window.removeTrace(0);
+    QCOMPARE(window.traceCount(), 1);
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("b.sor"));
+    QVERIFY(window.findChild<QLabel *>("information")->text().contains("1310 nm"));
+    window.removeTrace(0);
+    QCOMPARE(window.traceCount(), 0);
+    QCOMPARE(window.findChild<QTableWidget *>("events")->rowCount(), 0);
+    QVERIFY(window.exportCsv(dir.filePath("none.csv")) == false);
+}
+
+// A file that cannot be read is named with its reason; the traces already open stay.
+void TestView::fileThatCannotBeRead()
+{
+    ViewerWindow window;
+    window.show();
+    window.openFiles({write("good.sor", linear)});
+    QFile cut(dir.filePath("cut.sor"));
+    cut.open(QIODevice::WriteOnly);
+    cut.write(SorWriter::write(linear).left(500));
+    cut.close();
+    ModalWatcher watcher;
+    QCOMPARE(window.openFiles({cut.fileName(), dir.filePath("missing.sor"), dir.path()}), 0);
+    QCOMPARE(watcher.seen().size(), 1);
+    QCOMPARE(watcher.seen().first().title, QStringLiteral("Arquivo não aberto"));
+    const QString text = watcher.seen().first().text;
+    QVERIFY2(text.contains("cut.sor: o bloco") && text.contains("missing.sor: ")
+                 && text.contains(": é uma pasta"),
+             qPrintable(text));
+    QCOMPARE(window.traceCount(), 1);
+}
+
+// The read-out against a hand calculation: 5 km at 0.2 dB/km lose 1 dB, within one point.
+void TestView::markerReadout()
+{
+    ViewerWindow window;
+    window.show();
+    window.openFiles({write("linear.sor", linear)});
+    window.plot()->setMarker(0, 2000);
+    window.plot()->setMarker(1, 7000);
+    const Sor::Trace trace = Sor::read(SorWriter::write(linear));
+    const double spacing = *trace.spacingM;
+    const TracePlot::Readout r = TracePlot::readout(trace, 2000, 7000);
+    QVERIFY(qAbs(r.aDb - -1.9) <= 0.001 + 1e-9);
+    QVERIFY(qAbs(r.bDb - -2.9) <= 0.001 + 1e-9);
+    QCOMPARE(r.distanceM, 5000.0);
+    QVERIFY(qAbs(r.deltaDb - -1.0) <= 0.002 + 1e-9);
+    QVERIFY(qAbs(r.dbPerKm - 0.2) <= 0.0005);
+    QVERIFY(qAbs(*r.lsaDbPerKm - 0.2 * 5.0 / spacing) < 1e-6);
+    QVERIFY(qAbs(*r.lsaLossDb - 1.0) < 0.001);
+    const QString shown = window.findChild<QLabel *>("readout")->text();
+    QVERIFY2(shown.contains("5,0000 km") && shown.contains("0,200 dB/km")
+                 && shown.contains("1,000 dB"),
+             qPrintable(shown));
+    // Levels are read off the nearest point: a marker between points takes the nearer one.
+    QCOMPARE(TracePlot::levelAt(trace, 2.4 * spacing), trace.levelDb[2]);
+    QCOMPARE(TracePlot::levelAt(trace, 2.6 * spacing), trace.levelDb[3]);
+}
+
+// The table shows the file's events in metres and dB; a row puts marker A on its event.
+void TestView::eventTable()
+{
+    const SorWriter::Trace spec = SorWriter::sampleTraces().first().trace;
+    ViewerWindow window;
+    window.show();
+    window.openFiles({write("sample.sor", spec)});
+    auto *table = window.findChild<QTableWidget *>("events");
+    QCOMPARE(table->rowCount(), spec.events.size());
+    const double n = spec.groupIndex / 100000.0;
+    for (int r = 0; r < spec.events.size(); ++r) {
+        const SorWriter::Event &e = spec.events.at(r);
+        const double metres = e.time * 1e-10 * 299792458.0 / n;
+        QCOMPARE(table->item(r, 0)->text(), QString::number(e.number));
+        QCOMPARE(table->item(r, 1)->text().replace(',', '.').toDouble(),
+                 std::round(metres * 10) / 10);
+        QCOMPARE(table->item(r, 3)->text().replace(',', '.').toDouble(), e.loss / 1000.0);
+        QCOMPARE(table->item(r, 2)->text(),
+                 e.code.at(1) == 'E'   ? QStringLiteral("fim da fibra")
+                 : e.code.at(0) == '1' ? QStringLiteral("reflexivo")
+                                       : QStringLiteral("não reflexivo"));
+    }
+    table->setCurrentCell(1, 0);
+    QCOMPARE(*window.plot()->markers().a, spec.events.at(1).time * 1e-10 * 299792458.0 / n);
+}
+
+namespace {
+// A press, a move with the button held, and a release.
+void drag(QWidget *widget, QPoint from, QPoint to)
+{
+    QTest::mousePress(widget, Qt::LeftButton, {}, from);
+    QMouseEvent move(QEvent::MouseMove,
+                     to,
+                     widget->mapToGlobal(to),
+                     Qt::NoButton,
+                     Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+    QTest::mouseRelease(widget, Qt::LeftButton, {}, to);
+}
+} // namespace
+
+void TestView::zoomPanAndMarkers()
+{
+    ViewerWindow window;
+    window.resize(1024, 720);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.openFiles({write("linear.sor", linear)});
+    PlotWidget *plot = window.plot();
+    const TracePlot::View whole = plot->view();
+    const QRect area = TracePlot::plotArea(plot->rect());
+    // The wheel narrows the distance around the cursor.
+    const QPoint middle = area.center();
+    const double under
+        = whole.x0 + (middle.x() - area.left()) * (whole.x1 - whole.x0) / area.width();
+    QWheelEvent wheel(middle,
+                      plot->mapToGlobal(middle),
+                      QPoint(),
+                      QPoint(0, 120),
+                      Qt::NoButton,
+                      Qt::NoModifier,
+                      Qt::NoScrollPhase,
+                      false);
+    QApplication::sendEvent(plot, &wheel);
+    const TracePlot::View zoomed = plot->view();
+    QVERIFY(qAbs((zoomed.x1 - zoomed.x0) - 0.8 * (whole.x1 - whole.x0)) < 1e-6);
+    QVERIFY(qAbs(zoomed.x0 + (middle.x() - area.left()) * (zoomed.x1 - zoomed.x0) / area.width()
+                 - under)
+            < 1e-6);
+    // Dragging pans; a double-click shows the whole trace again.
+    drag(plot, middle + QPoint(40, 0), middle + QPoint(140, 0));
+    QVERIFY(plot->view().x0 < zoomed.x0);
+    QTest::mouseDClick(plot, Qt::LeftButton, {}, middle);
+    QCOMPARE(plot->view().x1, whole.x1);
+    // Marker A is dragged, and lands on a point of the trace.
+    const double a = *plot->markers().a;
+    const int ax = int(area.left() + (a - whole.x0) / (whole.x1 - whole.x0) * area.width());
+    drag(plot, QPoint(ax, middle.y()), QPoint(ax + 100, middle.y()));
+    const double moved = *plot->markers().a;
+    QVERIFY(moved > a);
+    const Sor::Trace trace = Sor::read(SorWriter::write(linear));
+    QCOMPARE(TracePlot::snap(trace, moved), moved);
+    QCOMPARE(plot->view().x1, whole.x1); // moving a marker does not pan
+}
+
+QTEST_MAIN(TestView)
+#include "tst_view.moc"
