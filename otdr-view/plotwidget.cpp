@@ -136,8 +136,8 @@ void PlotWidget::mouseMoveEvent(QMouseEvent *event)
     case Drag::MarkerA:
     case Drag::MarkerB: {
         double metres = metresAt(event->pos().x());
-        if (!series.isEmpty())
-            metres = TracePlot::snap(*series.first().trace, metres);
+        if (selectedSeries >= 0 && selectedSeries < series.size())
+            metres = TracePlot::snap(*series.at(selectedSeries).trace, metres);
         setMarker(drag == Drag::MarkerA ? 0 : 1, metres);
         break;
     }

@@ -23,6 +23,8 @@ public:
     const TracePlot::Markers &markers() const { return marks; }
     // 0 for A, 1 for B.
     void setMarker(int which, double metres);
+    // The trace whose points the markers land on when dragged.
+    void setSelected(int index) { selectedSeries = index; }
 
     QSize sizeHint() const override { return QSize(800, 420); }
 
@@ -48,6 +50,7 @@ private:
     QVector<TracePlot::Series> series;
     TracePlot::View current;
     TracePlot::Markers marks;
+    int selectedSeries = 0;
     Drag drag = Drag::None;
     QPoint pressedAt;
     TracePlot::View pressedView;

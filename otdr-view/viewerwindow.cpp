@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QScreen>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -21,6 +20,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -280,6 +280,7 @@ void ViewerWindow::refresh()
 void ViewerWindow::showSelected()
 {
     const int index = selected();
+    plotWidget->setSelected(index);
     QSignalBlocker quiet(eventTable);
     eventTable->setRowCount(0);
     if (index < 0 || index >= traceCount()) {

@@ -71,6 +71,13 @@ void TestView::openOverlayRemove()
     QVERIFY(window.findChild<QLabel *>("information")->text().contains("1310 nm"));
     window.removeTrace(0);
     QCOMPARE(window.traceCount(), 0);
+    // A damaged trace is still shown, and said to be damaged.
+    SorWriter::Trace damaged = linear;
+    damaged.checksum = SorWriter::Checksum::Wrong;
+    QCOMPARE(window.openFiles({write("damaged.sor", damaged)}), 1);
+    QVERIFY(window.findChild<QLabel *>("information")->text().contains("DANIFICADO"));
+    QCOMPARE(list->item(0)->foreground().color(), QColor(0xc0, 0, 0));
+    window.removeTrace(0);
     QCOMPARE(window.findChild<QTableWidget *>("events")->rowCount(), 0);
     QVERIFY(window.exportCsv(dir.filePath("none.csv")) == false);
 }
