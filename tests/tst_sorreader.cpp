@@ -56,12 +56,12 @@ void TestSorReader::cases_data()
 void TestSorReader::cases()
 {
     QFETCH(SorWriter::Case, c);
-    const SorWriter::Trace &spec = c.trace;
-    const QByteArray file = SorWriter::write(spec);
+    const SorWriter::Trace &written = c.trace;
+    const QByteArray file = SorWriter::write(written);
     const Sor::Trace t = Sor::read(file);
 
     QCOMPARE(t.errors, QStringList());
-    QCOMPARE(t.version, spec.version);
+    QCOMPARE(t.version, written.version);
     QCOMPARE(Sor::stateName(t.checksum.state), c.state);
     QCOMPARE(Sor::methodName(t.checksum.method), c.method);
     if (c.warning.isEmpty())
@@ -78,65 +78,66 @@ void TestSorReader::cases()
         total += b.size;
     }
     QStringList expected{"Map", "GenParams", "SupParams", "FxdParams"};
-    if (spec.withEvents)
+    if (written.withEvents)
         expected << "KeyEvents";
     expected << "DataPts";
-    for (const SorWriter::Block &b : spec.extraBlocks)
+    for (const SorWriter::Block &b : written.extraBlocks)
         expected << QString::fromLatin1(b.name);
     expected << "Cksum";
     QCOMPARE(names, expected);
-    QCOMPARE(total + spec.trailing.size(), qint64(file.size()));
-    QCOMPARE(t.otherBlocks.size(), spec.extraBlocks.size());
-    for (int i = 0; i < spec.extraBlocks.size(); ++i) {
-        const QByteArray body = spec.extraBlocks.at(i).body;
+    QCOMPARE(total + written.trailing.size(), qint64(file.size()));
+    QCOMPARE(t.otherBlocks.size(), written.extraBlocks.size());
+    for (int i = 0; i < written.extraBlocks.size(); ++i) {
+        const QByteArray body = written.extraBlocks.at(i).body;
         QVERIFY(t.otherBlocks.at(i).bytes.endsWith(body));
     }
 
     QVERIFY(t.supplier && t.general && t.fixed);
-    QCOMPARE(t.supplier->supplier, QString::fromLatin1(spec.supplier));
-    QCOMPARE(t.supplier->mainframeSerial, QString::fromLatin1(spec.mainframeSerial));
-    QCOMPARE(t.general->comment, latin1OrUtf8(spec.comment));
-    QCOMPARE(t.general->cableId, QString::fromLatin1(spec.cableId));
-    QCOMPARE(t.general->fiberType.has_value(), spec.version == 2);
-    QCOMPARE(t.fixed->averagingTime.has_value(), spec.version == 2);
-    QCOMPARE(t.date->toSecsSinceEpoch(), qint64(spec.dateTime));
+    QCOMPARE(t.supplier->supplier, QString::fromLatin1(written.supplier));
+    QCOMPARE(t.supplier->mainframeSerial, QString::fromLatin1(written.mainframeSerial));
+    QCOMPARE(t.general->comment, latin1OrUtf8(written.comment));
+    QCOMPARE(t.general->cableId, QString::fromLatin1(written.cableId));
+    QCOMPARE(t.general->fiberType.has_value(), written.version == 2);
+    QCOMPARE(t.fixed->averagingTime.has_value(), written.version == 2);
+    QCOMPARE(t.date->toSecsSinceEpoch(), qint64(written.dateTime));
     QCOMPARE(t.date->timeSpec(), Qt::UTC);
-    const double n = spec.groupIndex ? spec.groupIndex / 100000.0 : 1.468;
+    const double n = written.groupIndex ? written.groupIndex / 100000.0 : 1.468;
     QCOMPARE(*t.groupIndex, n);
-    QCOMPARE(*t.wavelengthNm, spec.wavelength < 6000 ? spec.wavelength : spec.wavelength / 10.0);
-    QCOMPARE(t.fixed->pulseWidthsNs.size(), spec.pulses.size());
-    QCOMPARE(t.fixed->pulseWidthsNs.first(), int(spec.pulses.first().widthNs));
-    QCOMPARE(*t.spacingM, spec.pulses.first().spacing * 1e-14 * C / n);
+    QCOMPARE(*t.wavelengthNm,
+             written.wavelength < 6000 ? written.wavelength : written.wavelength / 10.0);
+    QCOMPARE(t.fixed->pulseWidthsNs.size(), written.pulses.size());
+    QCOMPARE(t.fixed->pulseWidthsNs.first(), int(written.pulses.first().widthNs));
+    QCOMPARE(*t.spacingM, written.pulses.first().spacing * 1e-14 * C / n);
 
     // The trace: every point's level, "no data" marked, distances from its pulse's spacing.
     QVector<double> levels;
-    for (const SorWriter::Scale &s : spec.data) {
+    for (const SorWriter::Scale &s : written.data) {
         for (quint16 v : s.values)
             levels.append(levelOf(v, s.factor));
     }
     QCOMPARE(t.points(), levels.size());
-    QCOMPARE(t.scaleFactors.size(), spec.data.size());
+    QCOMPARE(t.scaleFactors.size(), written.data.size());
     for (int i = 0; i < levels.size(); ++i) {
         if (std::isnan(levels.at(i)))
             QVERIFY2(std::isnan(t.levelDb[size_t(i)]), qPrintable(QString::number(i)));
         else
             QCOMPARE(t.levelDb[size_t(i)], levels.at(i));
     }
-    const SorWriter::Pulse &last = spec.pulses.last();
-    if (spec.pulses.size() > 1) {
+    const SorWriter::Pulse &last = written.pulses.last();
+    if (written.pulses.size() > 1) {
         // The second pulse's points follow the first's at its own spacing.
-        const size_t first = size_t(spec.pulses.first().points);
+        const size_t first = size_t(written.pulses.first().points);
         QVERIFY(qAbs(t.distanceM[first + 1] - t.distanceM[first] - last.spacing * 1e-14 * C / n)
                 < 1e-9);
     } else {
         QVERIFY(qAbs(t.distanceM.back() - (t.points() - 1) * *t.spacingM) < 1e-6);
     }
 
-    QCOMPARE(t.keyEvents.has_value(), spec.withEvents);
-    if (spec.withEvents) {
-        QCOMPARE(t.keyEvents->events.size(), spec.events.size());
-        for (int i = 0; i < spec.events.size(); ++i) {
-            const SorWriter::Event &e = spec.events.at(i);
+    QCOMPARE(t.keyEvents.has_value(), written.withEvents);
+    if (written.withEvents) {
+        QCOMPARE(t.keyEvents->events.size(), written.events.size());
+        for (int i = 0; i < written.events.size(); ++i) {
+            const SorWriter::Event &e = written.events.at(i);
             const Sor::Event &r = t.keyEvents->events.at(i);
             QCOMPARE(r.number, int(e.number));
             QCOMPARE(r.distanceM, e.time * 1e-10 * C / n);
@@ -144,8 +145,8 @@ void TestSorReader::cases()
             QCOMPARE(r.reflectanceDb, e.reflectance / 1000.0);
             QCOMPARE(r.code, QString::fromLatin1(e.code));
         }
-        QCOMPARE(*t.keyEvents->endToEndLossDb, spec.endToEndLoss / 1000.0);
-        QCOMPARE(*t.keyEvents->opticalReturnLossDb, spec.orl / 1000.0);
+        QCOMPARE(*t.keyEvents->endToEndLossDb, written.endToEndLoss / 1000.0);
+        QCOMPARE(*t.keyEvents->opticalReturnLossDb, written.orl / 1000.0);
     }
 }
 
@@ -177,10 +178,10 @@ void TestSorReader::crcCheckValues()
 // A file cut anywhere is a clean error (its blocks run past the end), never a crash.
 void TestSorReader::truncations()
 {
-    SorWriter::Trace spec = SorWriter::readerCases().first().trace;
-    spec.data.first().values.resize(300);
-    spec.pulses.first().points = 300;
-    const QByteArray file = SorWriter::write(spec);
+    SorWriter::Trace written = SorWriter::readerCases().first().trace;
+    written.data.first().values.resize(300);
+    written.pulses.first().points = 300;
+    const QByteArray file = SorWriter::write(written);
     for (int size = 0; size < file.size(); ++size) {
         const Sor::Trace t = Sor::read(file.left(size));
         QVERIFY2(!t.errors.isEmpty(), qPrintable(QString::number(size)));
@@ -191,10 +192,11 @@ void TestSorReader::truncations()
 // a structural error it is a checksum mismatch, unless it hides the maker or the checksum.
 void TestSorReader::singleByteChanges()
 {
-    SorWriter::Trace spec = SorWriter::readerCases().first().trace; // a maker with a known method
-    spec.data.first().values.resize(200);
-    spec.pulses.first().points = 200;
-    const QByteArray file = SorWriter::write(spec);
+    SorWriter::Trace written
+        = SorWriter::readerCases().first().trace; // a maker with a known method
+    written.data.first().values.resize(200);
+    written.pulses.first().points = 200;
+    const QByteArray file = SorWriter::write(written);
     int mismatches = 0;
     for (int at = 0; at < file.size(); ++at) {
         for (int flip : {0x01, 0x80, 0xFF}) {
@@ -239,9 +241,9 @@ void TestSorReader::notATrace()
 // The keys other programs rely on, with "not given" as null.
 void TestSorReader::json()
 {
-    SorWriter::Trace spec = SorWriter::readerCases().at(3).trace; // a checksum that mismatches
-    spec.data.first().values[5] = 65535;
-    const Sor::Trace t = Sor::read(SorWriter::write(spec));
+    SorWriter::Trace written = SorWriter::readerCases().at(3).trace; // a checksum that mismatches
+    written.data.first().values[5] = 65535;
+    const Sor::Trace t = Sor::read(SorWriter::write(written));
     const QJsonObject json = Sor::toJson(t, true);
     for (const char *key : {"version",
                             "supplier",
@@ -264,8 +266,8 @@ void TestSorReader::json()
     QCOMPARE(json["checksum"]["state"].toString(), QStringLiteral("mismatch"));
     QVERIFY(json["checksum"]["method"].isNull());
     QCOMPARE(json["checksum"]["stored"].toInt(), int(*t.checksum.stored));
-    QCOMPARE(json["events"].toArray().size(), spec.events.size());
-    QCOMPARE(json["events"][1]["loss_db"].toDouble(), spec.events.at(1).loss / 1000.0);
+    QCOMPARE(json["events"].toArray().size(), written.events.size());
+    QCOMPARE(json["events"][1]["loss_db"].toDouble(), written.events.at(1).loss / 1000.0);
     QVERIFY(json["trace"]["level_db"][5].isNull());
     QCOMPARE(json["trace"]["distance_m"].toArray().size(), t.points());
     QVERIFY(Sor::toJson(Sor::read("x")).value("wavelength_nm").isNull());

@@ -133,15 +133,15 @@ void TestView::markerReadout()
 // The table shows the file's events in metres and dB; a row puts marker A on its event.
 void TestView::eventTable()
 {
-    const SorWriter::Trace spec = SorWriter::sampleTraces().first().trace;
+    const SorWriter::Trace written = SorWriter::sampleTraces().first().trace;
     ViewerWindow window;
     window.show();
-    window.openFiles({write("sample.sor", spec)});
+    window.openFiles({write("sample.sor", written)});
     auto *table = window.findChild<QTableWidget *>("events");
-    QCOMPARE(table->rowCount(), spec.events.size());
-    const double n = spec.groupIndex / 100000.0;
-    for (int r = 0; r < spec.events.size(); ++r) {
-        const SorWriter::Event &e = spec.events.at(r);
+    QCOMPARE(table->rowCount(), written.events.size());
+    const double n = written.groupIndex / 100000.0;
+    for (int r = 0; r < written.events.size(); ++r) {
+        const SorWriter::Event &e = written.events.at(r);
         const double metres = e.time * 1e-10 * 299792458.0 / n;
         QCOMPARE(table->item(r, 0)->text(), QString::number(e.number));
         QCOMPARE(table->item(r, 1)->text().replace(',', '.').toDouble(),
@@ -153,7 +153,7 @@ void TestView::eventTable()
                                        : QStringLiteral("não reflexivo"));
     }
     table->setCurrentCell(1, 0);
-    QCOMPARE(*window.plot()->markers().a, spec.events.at(1).time * 1e-10 * 299792458.0 / n);
+    QCOMPARE(*window.plot()->markers().a, written.events.at(1).time * 1e-10 * 299792458.0 / n);
 }
 
 namespace {
