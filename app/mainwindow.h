@@ -112,7 +112,7 @@ private:
     bool findInstrument(bool warn);
     bool linkUsable() const;
     bool deviceGone() const;
-    void loseLink();
+    void loseLink(const QString &reason);
     void lookForInstrument();
     // link/dispatcher.cpp
     void sendRequest(const QByteArray &request);
@@ -141,6 +141,7 @@ private:
     void updateActions();
     // files/savedestination.cpp
     bool readyForAction() const;
+    bool listingReplaced(int chosenFrom);
     QString proposedSavePath(int row) const;
     void launchDownload();
     // files/download.cpp
@@ -148,7 +149,8 @@ private:
     QString outputFileName(int row);
     bool openOutputFile();
     void failDownload(const QString &text);
-    void checkDownload(const QString &saved, const QByteArray &bytes, int listedSize);
+    bool saveDownload();
+    QString keepDamagedCopy(const QString &target, const QString &reason);
     void reportDamagedFiles();
     // files/delete.cpp
     void handleDeleteReply(const QByteArray &reply);
@@ -175,6 +177,11 @@ private:
     Run run = Run::None;
     Relist relist = Relist::No;
     bool tableCurrent = false;
+    // Counts the listings asked for: rows chosen under one listing are never sent under another.
+    int listingSerial = 0;
+    // The instrument's port is listed but would not open (held by another program, or no
+    // permission): the watch keeps trying, and the table says why it waits.
+    bool portRefused = false;
     // The bytes of the file being downloaded, for its check once saved, and what the checks of
     // the batch found.
     bool verifyDownloads = true;

@@ -19,6 +19,7 @@ bool MainWindow::findInstrument(bool warn)
         return info.hasVendorIdentifier() && info.vendorIdentifier() == InstrumentVendor;
     });
     if (match == ports.cend()) {
+        portRefused = false;
         if (warn) {
             QMessageBox::warning(
                 this,
@@ -34,7 +35,8 @@ bool MainWindow::findInstrument(bool warn)
     serialPort->setParity(QSerialPort::NoParity);
     serialPort->setStopBits(QSerialPort::OneStop);
     serialPort->setFlowControl(QSerialPort::NoFlowControl);
-    if (serialPort->open(QIODevice::ReadWrite)) {
+    portRefused = !serialPort->open(QIODevice::ReadWrite);
+    if (!portRefused) {
         // Whatever waited on the line before the port was opened answers no request.
         serialPort->clear(QSerialPort::Input);
         sendListRequest();
@@ -53,6 +55,8 @@ void MainWindow::lookForInstrument()
     }
     if (findInstrument(false) && serialPort->isOpen())
         watchTimer.stop();
+    else
+        updateHint();
 }
 
 bool MainWindow::linkUsable() const
@@ -80,16 +84,15 @@ void MainWindow::handleError(QSerialPort::SerialPortError error)
     if (!serialPort->isOpen())
         return;
     if (error == QSerialPort::ResourceError || (error == QSerialPort::ReadError && deviceGone()))
-        loseLink();
+        loseLink(serialPort->errorString());
 }
 
 // Nothing can reach the instrument any more. The run ends first, so that no byte is credited
 // to it, and the port is closed before the box waits for the user: a hung-up line would
 // otherwise keep signalling errors. The table stays on screen, and the window watches for the
 // instrument's return.
-void MainWindow::loseLink()
+void MainWindow::loseLink(const QString &reason)
 {
-    const QString reason = serialPort->errorString();
     if (run != Run::None)
         abandonRun();
     closeSerialPort();

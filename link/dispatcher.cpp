@@ -21,6 +21,7 @@ void MainWindow::sendRequest(const QByteArray &request)
 void MainWindow::sendListRequest()
 {
     otdrAction.clear();
+    ++listingSerial;
     run = Run::Listing;
     updateActions();
     sendRequest(Protocol::listRequest());
@@ -106,12 +107,25 @@ void MainWindow::onReplyTimeout()
 {
     if (run == Run::None)
         return;
+    // A line that never hung up may belong to a device that is gone: the silence is then a
+    // pulled cable, and the window watches for the instrument's return.
+    if (deviceGone()) {
+        loseLink(QStringLiteral("O equipamento nao respondeu e nao esta mais conectado."));
+        return;
+    }
     const Run abandoned = run;
+    const bool ownRelist = relist == Relist::Sent;
     abandonRun();
     // The instrument's numbering is unknown after a listing or a delete cut short: list once
     // more when the line is quiet, but not again after that listing fails too.
-    const bool listAgain = abandoned != Run::Download && relist != Relist::Sent;
+    const bool listAgain = abandoned != Run::Download && !ownRelist;
     relist = listAgain ? Relist::WhenQuiet : Relist::No;
+    // One box for a failed run and the listing that follows it: when that listing fails too,
+    // the table's note says so and how to try again.
+    if (ownRelist) {
+        updateActions();
+        return;
+    }
     QMessageBox::warning(this,
                          QStringLiteral("Equipamento sem resposta"),
                          QStringLiteral("O equipamento nao respondeu."));

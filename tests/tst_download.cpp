@@ -24,7 +24,33 @@ private slots:
     void strayRepliesAfterTheRun();
     void verification_data();
     void verification();
+    void damagedNeverReplacesAFile_data();
+    void damagedNeverReplacesAFile();
+    void oneDamageReportPerBatch();
 };
+
+namespace {
+// Traces that differ by wavelength; a damaged one has a checksum that does not match.
+QList<StoredFile> traceFiles(int count, int damaged)
+{
+    QList<StoredFile> files;
+    for (int i = 0; i < count; ++i) {
+        SorWriter::Trace t = SorWriter::readerCases().first().trace;
+        t.wavelength = quint16(13100 + 10 * i);
+        if (i < damaged)
+            t.checksum = SorWriter::Checksum::Wrong;
+        files.append({QByteArray("t") + QByteArray::number(i) + ".sor", SorWriter::write(t), {}});
+    }
+    return files;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+} // namespace
 
 void TestDownload::batch()
 {
@@ -383,6 +409,101 @@ void TestDownload::verification()
         QCOMPARE(watcher.seen().last().text.count(QStringLiteral(".sor:")), 1);
         QCOMPARE(usableBehindTheBox, QList<bool>{true});
     }
+}
+
+void TestDownload::damagedNeverReplacesAFile_data()
+{
+    QTest::addColumn<bool>("doubleClick");
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QString>("copy");
+    QTest::newRow("double-click over a sound file")
+        << true << QStringList{"trace1.sor"} << "trace1 (danificado).sor";
+    QTest::newRow("batch, an earlier damaged copy kept too")
+        << false << QStringList{"trace1.sor", "trace1 (danificado).sor"}
+        << "trace1 (danificado 2).sor";
+}
+
+// A download that arrives damaged is kept beside a file of its name, never over it, and the
+// end-of-batch box names both.
+void TestDownload::damagedNeverReplacesAFile()
+{
+    QFETCH(bool, doubleClick);
+    QFETCH(QStringList, before);
+    QFETCH(QString, copy);
+    QTemporaryDir dir;
+    for (const QString &name : before)
+        writeFile(dir.filePath(name), "sound: " + name.toUtf8());
+    const QList<StoredFile> files = sampleFiles(3, 2000);
+    SimulatedInstrument::Options options;
+    options.damagedItem = 2;
+    options.cutBytes = 100;
+    WindowRig rig(files, options);
+    ModalWatcher watcher;
+    if (doubleClick) {
+        watcher.push(ModalWatcher::chooseFile(dir.filePath("trace1.sor")));
+        rig.doubleClick(1);
+    } else {
+        watcher.push(ModalWatcher::chooseDirectory(dir.path()));
+        rig.selectAll->click();
+        rig.save->click();
+    }
+    QTRY_COMPARE(watcher.seen().size(), 2);
+    QTRY_VERIFY(rig.save->isEnabled());
+    const QString text = watcher.seen().last().text;
+    QCOMPARE(watcher.seen().last().title, QStringLiteral("Arquivos danificados"));
+    QVERIFY2(text.contains(QStringLiteral("trace1.sor: recebidos 1.900 bytes")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("\"%1\"").arg(copy)), qPrintable(text));
+    for (const QString &name : before)
+        QCOMPARE(readFile(dir.filePath(name)), "sound: " + name.toUtf8());
+    QCOMPARE(readFile(dir.filePath(copy)), files.at(1).content.left(1900));
+    QStringList expected = before + QStringList{copy};
+    if (!doubleClick)
+        expected += QStringList{"trace0.sor", "trace2.sor"};
+    expected.sort();
+    QCOMPARE(entriesOf(dir.path()), expected);
+    QTest::qWait(200);
+    QCOMPARE(watcher.seen().size(), 2);
+}
+
+// A batch cut short where it moves to the next file reports its damaged files in one box,
+// whose text names the first ten and whose details name them all.
+void TestDownload::oneDamageReportPerBatch()
+{
+    const QList<StoredFile> files = traceFiles(13, 12);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("t12.sor")); // the last file cannot be created
+    WindowRig rig(files);
+    ModalWatcher watcher;
+    watcher.push(ModalWatcher::chooseDirectory(dir.path()));
+    QStringList details;
+    const auto record = [&](QWidget *widget) {
+        if (auto *box = qobject_cast<QMessageBox *>(widget))
+            details.append(box->detailedText());
+        ModalWatcher::dismiss(widget);
+    };
+    watcher.push(record);
+    watcher.push(record);
+    rig.selectAll->click();
+    rig.save->click();
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.seen().size(), 3, 10000);
+    QTest::qWait(300);
+    QCOMPARE(watcher.seen().size(), 3);
+    QStringList titles;
+    QString text;
+    for (const ModalWatcher::Seen &seen : watcher.seen()) {
+        titles.append(seen.title);
+        if (seen.title == QStringLiteral("Arquivos danificados"))
+            text = seen.text;
+    }
+    titles.sort();
+    QCOMPARE(titles,
+             QStringList({"Arquivos danificados", "Erro ao salvar", "Salva os Documentos"}));
+    QCOMPARE(text.count(QStringLiteral(".sor: a soma de verificação")), 10);
+    QVERIFY2(text.contains(QStringLiteral("e mais 2")), qPrintable(text));
+    details.removeAll(QString());
+    QCOMPARE(details.size(), 1);
+    QCOMPARE(details.first().count(QStringLiteral(".sor: a soma de verificação")), 12);
+    QVERIFY(details.first().contains(QStringLiteral("t11.sor")));
 }
 
 QTEST_MAIN(TestDownload)

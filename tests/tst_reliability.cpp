@@ -35,6 +35,10 @@ private slots:
     void cablePulled_data();
     void cablePulled();
     void instrumentPluggedInLater();
+    void portThatWillNotOpen();
+    void deviceGoneWithoutHangUp();
+    void listChangedUnderTheSaveDialog_data();
+    void listChangedUnderTheSaveDialog();
     void randomBytesBetweenRuns();
     void closingTheWindowDuringARun_data();
     void closingTheWindowDuringARun();
@@ -44,6 +48,8 @@ private slots:
 namespace {
 enum class Cut { Listing, Download, GluedFinal, Delete };
 const QString NoAnswer = QStringLiteral("O equipamento nao respondeu.");
+const QString SilentNote
+    = QStringLiteral("O equipamento não respondeu. Pressione F5 para tentar de novo.");
 } // namespace
 
 void TestReliability::silence_data()
@@ -120,12 +126,23 @@ void TestReliability::silence()
         QCOMPARE(rig.instrument->requests().last(), SimulatedInstrument::listRequest());
         QCOMPARE(rig.cell(0, 1), QStringLiteral("trace%1.sor").arg(3 - left));
     } else {
-        // The second listing fails too: one more warning, then nothing until the user asks.
-        QTRY_COMPARE_WITH_TIMEOUT(watcher.seen().size(), boxes + 1, 10000);
-        QCOMPARE(watcher.seen().last().text, NoAnswer);
-        QTest::qWait(800);
+        // The second listing fails too: no second box, but a note that says how to go on.
+        auto *hint = rig.window->findChild<QLabel *>(QStringLiteral("hint"));
+        auto *refresh = rig.window->findChild<QAction *>(QStringLiteral("refreshAction"));
+        QTRY_VERIFY_WITH_TIMEOUT(hint->isVisible(), 10000);
+        QCOMPARE(hint->text(), SilentNote);
         QCOMPARE(rig.instrument->requests().size(), sent + 1);
-        QTRY_VERIFY(rig.window->findChild<QAction *>(QStringLiteral("refreshAction"))->isEnabled());
+        QTRY_VERIFY(refresh->isEnabled());
+        // F5 on a silent instrument: one box for the listing and the one that follows it.
+        refresh->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.instrument->requests().size(), sent + 3, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(hint->isVisible() && refresh->isEnabled(), 10000);
+        QCOMPARE(watcher.seen().size(), boxes + 1);
+        // And F5 once the instrument answers again lists it and takes the note away.
+        rig.instrument->setOptions({});
+        refresh->trigger();
+        QTRY_VERIFY(rig.listed(3));
+        QVERIFY(!hint->isVisible());
     }
     int noAnswers = 0;
     for (const ModalWatcher::Seen &seen : watcher.seen())
@@ -219,6 +236,98 @@ void TestReliability::instrumentPluggedInLater()
     QTest::qWait(500);
     QCOMPARE(rig.instrument->requests(), QList<QByteArray>{SimulatedInstrument::listRequest()});
     QCOMPARE(watcher.seen().size(), 3);
+}
+
+// A port of the instrument's vendor that will not open is tried again in silence, and the
+// table says why the window still waits.
+void TestReliability::portThatWillNotOpen()
+{
+    ModalWatcher watcher;
+    WindowRig rig(sampleFiles(2), {}, WindowRig::Unplugged);
+    auto *hint = rig.window->findChild<QLabel *>(QStringLiteral("hint"));
+    const QString refused = rig.device.addPort(MockSerialDevice::InstrumentVendor, 1, false);
+    QTRY_VERIFY_WITH_TIMEOUT(hint->text().startsWith(QStringLiteral("A porta do equipamento")),
+                             3000);
+    QVERIFY(hint->isVisible());
+    QCOMPARE(hint->text(),
+             QStringLiteral("A porta do equipamento está ocupada ou sem permissão. "
+                            "Tentando de novo…"));
+    rig.device.unplug(refused);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        hint->text(), QStringLiteral("Aguardando o equipamento no cabo USB…"), 3000);
+    rig.plug();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.listed(2), 5000);
+    QVERIFY(!hint->isVisible());
+    QCOMPARE(watcher.seen().size(), 3); // the start-up warnings only
+}
+
+// A device that leaves without hanging its line up is noticed at the first silence: the port
+// is closed and the instrument found again when it comes back.
+void TestReliability::deviceGoneWithoutHangUp()
+{
+    const QList<StoredFile> files = sampleFiles(2);
+    WindowRig rig(files);
+    rig.shortenTimers();
+    ModalWatcher watcher;
+    const QString pts = terminalPath(rig.device.masterFd(rig.port));
+    rig.unplug(false);
+    rig.window->findChild<QAction *>(QStringLiteral("refreshAction"))->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!watcher.seen().isEmpty(), 5000);
+    QCOMPARE(watcher.seen().size(), 1);
+    QCOMPARE(watcher.seen().first().title, QStringLiteral("Critical Error"));
+    QCOMPARE(openDescriptors(pts), 0);
+    auto *hint = rig.window->findChild<QLabel *>(QStringLiteral("hint"));
+    QVERIFY(hint->isVisible());
+    rig.plug();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.listed(2), 5000);
+    QVERIFY(!hint->isVisible());
+    QCOMPARE(watcher.seen().size(), 1);
+}
+
+void TestReliability::listChangedUnderTheSaveDialog_data()
+{
+    QTest::addColumn<bool>("doubleClick");
+    QTest::newRow("double-click") << true;
+    QTest::newRow("ticked rows") << false;
+}
+
+// Rows chosen before a save dialog are never sent under a listing that came while it was
+// open: nothing is downloaded, the user is told, and the table shows the new list.
+void TestReliability::listChangedUnderTheSaveDialog()
+{
+    QFETCH(bool, doubleClick);
+    QTemporaryDir dir;
+    QList<StoredFile> files = sampleFiles(3);
+    WindowRig rig(files);
+    QList<StoredFile> changed = files;
+    changed.removeAt(0);
+    ModalWatcher watcher;
+    watcher.push([&](QWidget *dialog) {
+        rig.instrument->setFiles(changed);
+        rig.window->findChild<QAction *>(QStringLiteral("refreshAction"))->trigger();
+        QVERIFY(QTest::qWaitFor([&] { return rig.listed(2); }, 5000));
+        if (doubleClick)
+            ModalWatcher::chooseFile(dir.filePath("chosen.sor"))(dialog);
+        else
+            ModalWatcher::chooseDirectory(dir.path())(dialog);
+    });
+    if (doubleClick) {
+        rig.doubleClick(1);
+    } else {
+        rig.tick(0);
+        rig.tick(1);
+        rig.save->click();
+    }
+    QTRY_COMPARE(watcher.seen().size(), 2);
+    QCOMPARE(watcher.seen().last().title, QStringLiteral("Lista de arquivos atualizada"));
+    QVERIFY(watcher.seen().last().text.contains(QStringLiteral("Escolha os arquivos de novo")));
+    QTest::qWait(300);
+    QCOMPARE(rig.instrument->requests(),
+             (QList<QByteArray>{SimulatedInstrument::listRequest(),
+                                SimulatedInstrument::listRequest()}));
+    QCOMPARE(entriesOf(dir.path()), QStringList());
+    QCOMPARE(rig.cell(0, 1), QStringLiteral("trace1.sor"));
+    QVERIFY(rig.save->isEnabled());
 }
 
 void TestReliability::randomBytesBetweenRuns()

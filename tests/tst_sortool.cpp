@@ -3,6 +3,7 @@
 #include "traceplot/plotmath.h"
 
 #include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,6 +23,7 @@ private slots:
     void infoAndExport();
     void plot_data();
     void plot();
+    void quietWithoutADesktop();
     void thinning_data();
     void thinning();
     void ticks_data();
@@ -183,6 +185,22 @@ void TestSorTool::plot()
         QVERIFY(text.contains("sound.sor"));
     }
     QCOMPARE(run({"plot", dir.filePath("sound.sor"), "-o", "/nonexistent/dir/x.png"}), 2);
+}
+
+// A plot made where no desktop session runs prints nothing beyond the tool's own output.
+void TestSorTool::quietWithoutADesktop()
+{
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    tool.setProcessEnvironment(environment);
+    tool.start(QStringLiteral(OTDR_SOR),
+               {"plot", dir.filePath("sound.sor"), "-o", dir.filePath("quiet.png")});
+    QVERIFY(tool.waitForFinished(30000));
+    QCOMPARE(tool.exitCode(), 0);
+    QCOMPARE(QString::fromLocal8Bit(tool.readAllStandardError()), QString());
+    QVERIFY(QImage(dir.filePath("quiet.png")).width() > 0);
 }
 
 void TestSorTool::thinning_data()

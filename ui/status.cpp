@@ -54,15 +54,26 @@ void MainWindow::createDeleteDialog(const QString &text)
     deleteDialog->setWindowFlags(Qt::WindowFlags(DeleteDialogFlags));
 }
 
-// Without a link the table says what the window waits for: centred over an empty table,
-// along its foot over the rows of an instrument that went away.
+// The table says what the window waits for: centred over an empty table, along its foot over
+// rows that no longer match the instrument. Without a link it waits for the instrument; with
+// a silent one, for the user to try again.
 void MainWindow::updateHint()
 {
+    const bool rows = ui->tableWidget->rowCount() > 0;
     if (linkUsable()) {
-        hint->hide();
+        if (run == Run::None && !tableCurrent && relist == Relist::No && !drainTimer.isActive())
+            hint->showNote(
+                QStringLiteral("O equipamento não respondeu. Pressione F5 para tentar de novo."),
+                rows);
+        else
+            hint->hide();
         return;
     }
-    if (ui->tableWidget->rowCount() > 0)
+    if (portRefused)
+        hint->showNote(QStringLiteral("A porta do equipamento está ocupada ou sem permissão. "
+                                      "Tentando de novo…"),
+                       rows);
+    else if (rows)
         hint->showNote(QStringLiteral("Equipamento desconectado. Aguardando a reconexão…"), true);
     else
         hint->showNote(QStringLiteral("Aguardando o equipamento no cabo USB…"), false);

@@ -84,12 +84,12 @@ int MockSerialDevice::masterFd(const QString &portName) const
     return umockdev_testbed_get_dev_fd(testbed, ("/dev/" + portName).toUtf8().constData());
 }
 
-void MockSerialDevice::unplug(const QString &portName)
+void MockSerialDevice::unplug(const QString &portName, bool hangUp)
 {
     const int index = portNames.indexOf(portName);
     if (index < 0)
         return;
-    const int master = masterFd(portName);
+    const int master = hangUp ? masterFd(portName) : -1;
     umockdev_testbed_remove_device(testbed, sysPaths.at(index).toUtf8().constData());
     // Closing the master hangs the terminal up. The test bed closes that descriptor number
     // itself later, so it is left pointing at /dev/null instead of being freed.

@@ -25,8 +25,9 @@ public:
                     bool withNode = true);
     // The master end of a port's pseudo-terminal: what the instrument writes and reads.
     int masterFd(const QString &portName) const;
-    // Pulls the cable: the device leaves the system and its terminal is hung up.
-    void unplug(const QString &portName);
+    // Pulls the cable: the device leaves the system and its terminal is hung up, or, where
+    // hangUp is false, stays open and silent, as a line that never reports the loss.
+    void unplug(const QString &portName, bool hangUp = true);
 
     QString rootDir() const;
     // Environment entries a child process needs to see the test bed ("NAME=value").

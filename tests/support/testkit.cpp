@@ -21,6 +21,8 @@ ModalWatcher::ModalWatcher(QObject *parent)
 void ModalWatcher::poll()
 {
     QWidget *modal = QApplication::activeModalWidget();
+    if (answering)
+        return;
     // The main window is itself application-modal; only what opens over it is answered.
     if (!modal || !modal->isVisible() || qobject_cast<QMainWindow *>(modal))
         return;
@@ -32,10 +34,12 @@ void ModalWatcher::poll()
     if (auto *box = qobject_cast<QMessageBox *>(modal))
         seen.text = box->text();
     record.append(seen);
+    answering = true;
     if (!handlers.isEmpty())
         handlers.takeFirst()(modal);
     else
         dismiss(modal);
+    answering = false;
 }
 
 void ModalWatcher::dismiss(QWidget *widget)
@@ -85,10 +89,10 @@ InstrumentRig::InstrumentRig(const QList<StoredFile> &files, bool plugged)
         instrument.get(), &SimulatedInstrument::linkDropRequested, [this] { device.unplug(port); });
 }
 
-void InstrumentRig::unplug()
+void InstrumentRig::unplug(bool hangUp)
 {
     instrument->detach();
-    device.unplug(port);
+    device.unplug(port, hangUp);
 }
 
 void InstrumentRig::plug()

@@ -43,6 +43,8 @@ private:
     void poll();
 
     QTimer timer;
+    // A handler may wait for the window; the widget it answers is not answered twice.
+    bool answering = false;
     QList<Handler> handlers;
     QList<Seen> record;
 };
@@ -53,8 +55,9 @@ struct InstrumentRig
     // Unplugged, the instrument waits for plug().
     explicit InstrumentRig(const QList<StoredFile> &files = {}, bool plugged = true);
 
-    // The cable pulled: the device leaves the system and the instrument stops talking.
-    void unplug();
+    // The cable pulled: the device leaves the system and the instrument stops talking. Where
+    // hangUp is false the line is never hung up, so the program hears of nothing.
+    void unplug(bool hangUp = true);
     // The cable plugged in again: a new device, the same instrument and files.
     void plug();
 
