@@ -1,12 +1,12 @@
 #pragma once
 
 #include "otdr/otdraction.h"
+#include "platform/serialport.h"
 
 #include <QByteArray>
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QSaveFile>
-#include <QSerialPort>
 #include <QSet>
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,8 @@
 #include "app/mainwindow.h"
 
+#include "platform/serialport.h"
+
 #include <QMessageBox>
-#include <QSerialPortInfo>
 
 #include <algorithm>
 

@@ -7,6 +7,22 @@
 #include <cstring>
 #include <memory>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace {
+// The tool writes UTF-8 everywhere: a Windows console is told so, so that accents show.
+void useUtf8(QTextStream &stream)
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    stream.setCodec("UTF-8");
+#else
+    Q_UNUSED(stream);
+#endif
+}
+} // namespace
+
 int main(int argc, char *argv[])
 {
     // Only a plot needs fonts, which come through a GUI platform; nothing is ever shown.
@@ -27,7 +43,12 @@ int main(int argc, char *argv[])
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     QCoreApplication::setApplicationName(QStringLiteral("otdr-sor"));
+#ifdef Q_OS_WIN
+    SetConsoleOutputCP(CP_UTF8);
+#endif
     QTextStream out(stdout);
     QTextStream err(stderr);
+    useUtf8(out);
+    useUtf8(err);
     return runSorTool(QCoreApplication::arguments(), out, err);
 }

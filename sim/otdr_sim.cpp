@@ -16,8 +16,11 @@
 #include <QTimer>
 
 #include <csignal>
+#include <fcntl.h>
+#include <stdlib.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -64,6 +67,31 @@ bool seconds(const QStringList &values, QList<int> &out)
         }
     }
     return true;
+}
+
+// A pseudo-terminal with nothing behind it but the instrument, raw, as a serial line is: for
+// a program that finds its port by name (Wine maps a COM port to a device path). Returns the
+// master end, non-blocking and not inherited, or -1.
+int openBarePty(QString &slavePath)
+{
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    char name[128];
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0
+        || ptsname_r(master, name, sizeof name) != 0) {
+        if (master >= 0)
+            close(master);
+        return -1;
+    }
+    const int slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios raw{};
+    if (slave >= 0 && tcgetattr(slave, &raw) == 0) {
+        cfmakeraw(&raw);
+        tcsetattr(slave, TCSANOW, &raw);
+    }
+    if (slave >= 0)
+        close(slave);
+    slavePath = QString::fromLocal8Bit(name);
+    return master;
 }
 
 // The program started here ends with the simulator, however the simulator ends.
@@ -166,6 +194,11 @@ int main(int argc, char *argv[])
         QStringLiteral("plug-at"),
         QStringLiteral("Plug the cable in again S seconds after the start (repeatable)."),
         QStringLiteral("S"));
+    const QCommandLineOption barePty(
+        QStringLiteral("bare-pty"),
+        QStringLiteral("Serve on a bare pseudo-terminal instead of a USB device; the program "
+                       "finds its path in OTDR_SIM_TTY (for Wine's COM ports). A pulled cable "
+                       "hangs it up for good."));
     const QCommandLineOption log(QStringLiteral("log"),
                                  QStringLiteral("Report each request and each listing read on "
                                                 "standard error."));
@@ -185,6 +218,7 @@ int main(int argc, char *argv[])
                        plugAfter,
                        unplugAt,
                        plugAt,
+                       barePty,
                        log});
     parser.process(app);
 
@@ -215,6 +249,11 @@ int main(int argc, char *argv[])
     ok = ok && seconds(parser.values(plugAfter), plugTimes) && plugTimes.size() <= 1
          && seconds(parser.values(plugAt), plugTimes)
          && seconds(parser.values(unplugAt), unplugTimes);
+    const bool bare = parser.isSet(barePty);
+    if (bare && !plugTimes.isEmpty()) {
+        err() << "otdr-sim: a bare pseudo-terminal cannot be plugged in again\n";
+        return 2;
+    }
     if (!ok || !vendorOk || options.chunkSize < 1) {
         err() << "otdr-sim: an option has a value out of range; see --help\n";
         return 2;
@@ -232,10 +271,20 @@ int main(int argc, char *argv[])
 
     MockSerialDevice device;
     const bool startPlugged = !parser.isSet(plugAfter);
-    QString port = startPlugged ? device.addPort(vendorId) : QString();
-    if (startPlugged && port.isEmpty())
-        return 1;
-    SimulatedInstrument instrument(startPlugged ? device.masterFd(port) : -1);
+    QString port;
+    int bareMaster = -1;
+    if (bare) {
+        bareMaster = openBarePty(port);
+        if (bareMaster < 0) {
+            err() << "otdr-sim: cannot open a pseudo-terminal\n";
+            return 1;
+        }
+    } else if (startPlugged) {
+        port = device.addPort(vendorId);
+        if (port.isEmpty())
+            return 1;
+    }
+    SimulatedInstrument instrument(bare ? bareMaster : startPlugged ? device.masterFd(port) : -1);
     instrument.setOptions(options);
     if (!instrument.serveFolder(served)) {
         err() << "otdr-sim: cannot read the folder " << served << "\n";
@@ -267,7 +316,12 @@ int main(int argc, char *argv[])
         if (logging)
             err() << "otdr-sim: cable pulled" << Qt::endl;
         instrument.detach();
-        device.unplug(port);
+        if (bare) {
+            close(bareMaster);
+            bareMaster = -1;
+        } else {
+            device.unplug(port);
+        }
     };
     auto plug = [&] {
         if (plugged)
@@ -293,11 +347,15 @@ int main(int argc, char *argv[])
 
     ChildProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("UMOCKDEV_DIR"), device.rootDir());
-    const QString preload = environment.value(QStringLiteral("LD_PRELOAD"));
-    environment.insert(QStringLiteral("LD_PRELOAD"),
-                       QStringLiteral("libumockdev-preload.so.0")
-                           + (preload.isEmpty() ? QString() : QLatin1Char(':') + preload));
+    if (bare) {
+        environment.insert(QStringLiteral("OTDR_SIM_TTY"), port);
+    } else {
+        environment.insert(QStringLiteral("UMOCKDEV_DIR"), device.rootDir());
+        const QString preload = environment.value(QStringLiteral("LD_PRELOAD"));
+        environment.insert(QStringLiteral("LD_PRELOAD"),
+                           QStringLiteral("libumockdev-preload.so.0")
+                               + (preload.isEmpty() ? QString() : QLatin1Char(':') + preload));
+    }
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     child.setInputChannelMode(QProcess::ForwardedInputChannel);

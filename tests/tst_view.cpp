@@ -1,7 +1,7 @@
 #include "plotwidget.h"
 #include "sor/sorreader.h"
 #include "sorwriter.h"
-#include "testkit.h"
+#include "modalwatcher.h"
 #include "traceplot/markers.h"
 #include "viewerwindow.h"
 
