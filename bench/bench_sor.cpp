@@ -1,6 +1,7 @@
 // Measures the SOR reader and the plot on generated traces: reading and checking many traces,
 // one long trace, and a PNG of it. Prints a table; asserts nothing about time.
 
+#include "measure.h"
 #include "plotwidget.h"
 #include "sor/sorreader.h"
 #include "sorwriter.h"
@@ -47,8 +48,7 @@ double medianMs(int runs, F &&work)
 
 int main(int argc, char *argv[])
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    useOffscreenUnlessSet();
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();

@@ -4,6 +4,7 @@
 
 #include "app/mainwindow.h"
 #include "files/downloadcheck.h"
+#include "measure.h"
 #include "simulatedinstrument.h"
 #include "sorwriter.h"
 #include "testkit.h"
@@ -20,8 +21,6 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
-
-#include <ctime>
 
 #include <algorithm>
 #include <fcntl.h>
@@ -264,13 +263,6 @@ ListingResult listing(int entries, bool timeFill)
     return result;
 }
 
-double processCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
 struct WatchResult
 {
     double lookMs = 0;   // one look at the system's serial ports
@@ -312,8 +304,7 @@ WatchResult watching(int seconds)
 
 int main(int argc, char *argv[])
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    useOffscreenUnlessSet();
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();

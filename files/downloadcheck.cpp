@@ -1,6 +1,7 @@
 #include "files/downloadcheck.h"
 
 #include "sor/sorreader.h"
+#include "sor/sortext.h"
 
 #include <QLocale>
 
@@ -18,10 +19,5 @@ QString downloadDamage(const QByteArray &bytes, int listedSize)
     }
     if (!Sor::looksLikeTrace(bytes))
         return QString();
-    const Sor::Trace trace = Sor::read(bytes, Sor::Detail::Check);
-    if (!trace.errors.isEmpty())
-        return QStringLiteral("o traço está corrompido: %1").arg(trace.errors.first());
-    if (trace.checksum.state == Sor::ChecksumState::Mismatch)
-        return QStringLiteral("a soma de verificação do traço não confere");
-    return QString();
+    return Sor::damageText(Sor::read(bytes, Sor::Detail::Check), Sor::DamageWording::Download);
 }

@@ -2,6 +2,7 @@
 
 #include "sor/sorexport.h"
 #include "sor/sorreader.h"
+#include "sor/sortext.h"
 #include "traceplot/plotpainter.h"
 
 #include <QBuffer>
@@ -26,38 +27,6 @@ const QString UsageText = QStringLiteral(
     "  plot ARQUIVO... -o SAIDA    os traços sobrepostos em PNG ou SVG\n\n"
     "otdr-sor COMANDO --help mostra as opções de cada comando.\n");
 
-QString decimal(double value, int decimals)
-{
-    return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
-}
-
-QString checksumText(const Sor::Checksum &checksum)
-{
-    switch (checksum.state) {
-    case Sor::ChecksumState::Valid:
-        return QStringLiteral("soma de verificação válida (%1)").arg(methodName(checksum.method));
-    case Sor::ChecksumState::NotProvided:
-        return checksum.stored ? QStringLiteral("soma de verificação não fornecida (gravada 0)")
-                               : QStringLiteral("sem soma de verificação");
-    case Sor::ChecksumState::CannotVerify:
-        return QStringLiteral("soma de verificação não verificável: o método do fabricante não "
-                              "é conhecido");
-    case Sor::ChecksumState::Mismatch:
-        return QStringLiteral("a soma de verificação não confere (gravada 0x%1)")
-            .arg(*checksum.stored, 4, 16, QLatin1Char('0'));
-    }
-    return QString();
-}
-
-// The reasons a trace is damaged, for one line.
-QString damageText(const Sor::Trace &trace)
-{
-    QStringList reasons = trace.errors;
-    if (trace.checksum.state == Sor::ChecksumState::Mismatch)
-        reasons.append(checksumText(trace.checksum));
-    return reasons.join(QStringLiteral("; "));
-}
-
 bool readable(const QString &path, QTextStream &err)
 {
     const QFileInfo info(path);
@@ -81,14 +50,16 @@ int check(const QStringList &files, QTextStream &out, QTextStream &err)
         }
         const Sor::Trace trace = Sor::readFile(path);
         if (trace.damaged()) {
-            out << path << ": danificado: " << damageText(trace) << "\n";
+            out << path << ": " << Sor::damagedWord() << ": "
+                << Sor::damageText(trace, Sor::DamageWording::Command) << "\n";
             status = std::max(status, int(Damaged));
         } else if (!trace.warnings.isEmpty()) {
             out << path << QStringLiteral(": íntegro, com avisos: ")
-                << trace.warnings.join(QStringLiteral("; ")) << " (" << checksumText(trace.checksum)
-                << ")\n";
+                << trace.warnings.join(QStringLiteral("; ")) << " ("
+                << Sor::checksumText(trace.checksum) << ")\n";
         } else {
-            out << path << QStringLiteral(": íntegro (") << checksumText(trace.checksum) << ")\n";
+            out << path << QStringLiteral(": íntegro (") << Sor::checksumText(trace.checksum)
+                << ")\n";
         }
     }
     return status;
@@ -99,53 +70,20 @@ int info(const QString &path, QTextStream &out, QTextStream &err)
     if (!readable(path, err))
         return Usage;
     const Sor::Trace t = Sor::readFile(path);
-    auto row = [&out](const QString &label, const QString &value) {
-        out << label.leftJustified(22) << value << "\n";
-    };
-    row(QStringLiteral("Arquivo:"), path);
-    row(QStringLiteral("Versão:"), QString::number(t.version));
-    if (t.supplier) {
-        row(QStringLiteral("Fabricante:"), t.supplier->supplier);
-        row(QStringLiteral("Modelo:"), t.supplier->mainframe);
-        row(QStringLiteral("Número de série:"), t.supplier->mainframeSerial);
-    }
-    if (t.wavelengthNm)
-        row(QStringLiteral("Comprimento de onda:"), QStringLiteral("%1 nm").arg(*t.wavelengthNm));
-    if (t.fixed && !t.fixed->pulseWidthsNs.isEmpty()) {
-        QStringList pulses;
-        for (int ns : t.fixed->pulseWidthsNs)
-            pulses << QStringLiteral("%1 ns").arg(ns);
-        row(QStringLiteral("Pulso:"), pulses.join(QStringLiteral(", ")));
-    }
-    if (t.rangeM)
-        row(QStringLiteral("Alcance:"), decimal(*t.rangeM / 1000.0, 3) + QStringLiteral(" km"));
-    row(QStringLiteral("Pontos:"),
-        t.spacingM ? QStringLiteral("%1, a cada %2 m").arg(t.points()).arg(decimal(*t.spacingM, 3))
-                   : QString::number(t.points()));
-    if (t.groupIndex)
-        row(QStringLiteral("Índice de grupo:"), decimal(*t.groupIndex, 5));
-    if (t.date)
-        row(QStringLiteral("Data:"), t.date->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'")));
-    if (t.general) {
-        row(QStringLiteral("Cabo:"), t.general->cableId);
-        row(QStringLiteral("Fibra:"), t.general->fiberId);
-    }
-    row(QStringLiteral("Soma de verificação:"), checksumText(t.checksum));
-    for (const QString &w : t.warnings)
-        row(QStringLiteral("Aviso:"), w);
-    for (const QString &e : t.errors)
-        row(QStringLiteral("Erro:"), e);
+    const QVector<Sor::SummaryRow> rows = Sor::summaryRows(t, path, Sor::SummaryStyle::Command);
+    for (const Sor::SummaryRow &row : rows)
+        out << (row.label + QLatin1Char(':')).leftJustified(22) << row.value << "\n";
     if (t.keyEvents && !t.keyEvents->events.isEmpty()) {
         out << "\nEventos:\n";
         out << QStringLiteral("  Nº  Distância (km)  Perda (dB)  Reflectância (dB)  Código\n");
         for (const Sor::Event &e : t.keyEvents->events) {
             out << "  " << QString::number(e.number).leftJustified(4)
-                << decimal(e.distanceM / 1000.0, 4).rightJustified(14) << "  "
-                << decimal(e.lossDb, 3).rightJustified(10) << "  "
-                << decimal(e.reflectanceDb, 3).rightJustified(17) << "  " << e.code << "\n";
+                << Sor::decimal(e.distanceM / 1000.0, 4).rightJustified(14) << "  "
+                << Sor::decimal(e.lossDb, 3).rightJustified(10) << "  "
+                << Sor::reflectanceText(e, 3).rightJustified(17) << "  " << e.code << "\n";
         }
         if (t.keyEvents->endToEndLossDb)
-            out << "  Perda total: " << decimal(*t.keyEvents->endToEndLossDb, 3) << " dB\n";
+            out << "  Perda total: " << Sor::decimal(*t.keyEvents->endToEndLossDb, 3) << " dB\n";
     }
     return t.damaged() ? Damaged : Sound;
 }
@@ -195,81 +133,110 @@ int plot(const QStringList &files, const QString &output, const QSize &size, QTe
     return Sound;
 }
 
-} // namespace
-
-int runSorTool(const QStringList &arguments, QTextStream &out, QTextStream &err)
+struct Options
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Verifica, descreve, exporta e desenha traços "
-                                                    "OTDR no formato SOR."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Mostra esta ajuda."));
-    parser.addOption(help);
-    parser.addPositionalArgument(QStringLiteral("comando"),
-                                 QStringLiteral("check, info, export ou plot"));
-    parser.parse(arguments);
-    const QString command = parser.positionalArguments().value(0);
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Mostra esta ajuda.")};
+    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("Exporta em JSON.")};
+    QCommandLineOption csv{QStringLiteral("csv"),
+                           QStringLiteral("Exporta distância e nível por ponto em CSV.")};
+    QCommandLineOption points{QStringLiteral("points"),
+                              QStringLiteral("Inclui os pontos do traço no JSON.")};
+    QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
+                              QStringLiteral("Imagem a gravar: .png ou .svg."),
+                              QStringLiteral("SAIDA")};
+    QCommandLineOption size{QStringLiteral("size"),
+                            QStringLiteral("Tamanho da imagem (1600x900)."),
+                            QStringLiteral("LxA"),
+                            QStringLiteral("1600x900")};
+};
 
-    parser.clearPositionalArguments();
-    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Exporta em JSON."));
-    const QCommandLineOption csv(QStringLiteral("csv"),
-                                 QStringLiteral("Exporta distância e nível por ponto em CSV."));
-    const QCommandLineOption points(QStringLiteral("points"),
-                                    QStringLiteral("Inclui os pontos do traço no JSON."));
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("Imagem a gravar: .png ou .svg."),
-                                    QStringLiteral("SAIDA"));
-    const QCommandLineOption size(QStringLiteral("size"),
-                                  QStringLiteral("Tamanho da imagem (1600x900)."),
-                                  QStringLiteral("LxA"),
-                                  QStringLiteral("1600x900"));
+// Each command's own options and arguments; its help names only those. Returns the usage line.
+QString describeCommand(QCommandLineParser &parser, const QString &command, const Options &o)
+{
+    const QString many = QStringLiteral("ARQUIVO...");
     if (command == QLatin1String("check")) {
-        parser.addPositionalArgument(QStringLiteral("check"), QString());
         parser.addPositionalArgument(
-            QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), QStringLiteral("ARQUIVO..."));
-    } else if (command == QLatin1String("info")) {
-        parser.addPositionalArgument(QStringLiteral("info"), QString());
+            QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), many);
+        return QStringLiteral("otdr-sor check ARQUIVO...");
+    }
+    if (command == QLatin1String("info")) {
         parser.addPositionalArgument(QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR."));
-    } else if (command == QLatin1String("export")) {
-        parser.addPositionalArgument(QStringLiteral("export"), QString());
+        return QStringLiteral("otdr-sor info ARQUIVO");
+    }
+    if (command == QLatin1String("export")) {
         parser.addPositionalArgument(QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR."));
-        parser.addOptions({json, csv, points});
-    } else if (command == QLatin1String("plot")) {
-        parser.addPositionalArgument(QStringLiteral("plot"), QString());
+        parser.addOptions({o.json, o.csv, o.points});
+        return QStringLiteral("otdr-sor export --json|--csv [--points] ARQUIVO");
+    }
+    if (command == QLatin1String("plot")) {
         parser.addPositionalArgument(
-            QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), QStringLiteral("ARQUIVO..."));
-        parser.addOptions({output, size});
+            QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), many);
+        parser.addOptions({o.output, o.size});
+        return QStringLiteral("otdr-sor plot ARQUIVO... -o SAIDA [--size LxA]");
     }
-    const bool parsed = parser.parse(arguments);
-    if (parser.isSet(help)) {
-        out << (command.isEmpty() ? UsageText : parser.helpText());
-        return Sound;
-    }
-    if (!parsed) {
-        err << "otdr-sor: " << parser.errorText() << "\n";
-        return Usage;
-    }
-    const QStringList files = parser.positionalArguments().mid(1);
+    return QString();
+}
+
+// The help of one command: its usage line, then the parser's lists of options and arguments.
+QString commandHelp(const QCommandLineParser &parser, const QString &usage)
+{
+    QString text = parser.helpText();
+    text = text.mid(text.indexOf(QLatin1Char('\n')) + 1);
+    return QStringLiteral("Uso: %1\n").arg(usage) + text;
+}
+
+int runCommand(const QString &command,
+               const QStringList &files,
+               const QCommandLineParser &parser,
+               const Options &o,
+               QTextStream &out,
+               QTextStream &err)
+{
     if (command == QLatin1String("check") && !files.isEmpty())
         return check(files, out, err);
     if (command == QLatin1String("info") && files.size() == 1)
         return info(files.first(), out, err);
     if (command == QLatin1String("export") && files.size() == 1
-        && parser.isSet(json) != parser.isSet(csv))
-        return exportTrace(files.first(), parser.isSet(json), parser.isSet(points), out, err);
-    if (command == QLatin1String("plot") && !files.isEmpty() && parser.isSet(output)) {
-        const QStringList wh = parser.value(size).split(QLatin1Char('x'));
+        && parser.isSet(o.json) != parser.isSet(o.csv))
+        return exportTrace(files.first(), parser.isSet(o.json), parser.isSet(o.points), out, err);
+    if (command == QLatin1String("plot") && !files.isEmpty() && parser.isSet(o.output)) {
+        const QStringList wh = parser.value(o.size).split(QLatin1Char('x'));
         const QSize s(wh.value(0).toInt(), wh.value(1).toInt());
         if (s.width() < 200 || s.height() < 150 || s.width() > 10000 || s.height() > 10000) {
-            err << QStringLiteral("otdr-sor: tamanho de imagem inválido: ") << parser.value(size)
+            err << QStringLiteral("otdr-sor: tamanho de imagem inválido: ") << parser.value(o.size)
                 << "\n";
             return Usage;
         }
-        return plot(files, parser.value(output), s, err);
+        return plot(files, parser.value(o.output), s, err);
     }
     err << (command.isEmpty() || QStringList{"check", "info", "export", "plot"}.contains(command)
                 ? UsageText
                 : QStringLiteral("otdr-sor: comando desconhecido: %1\n\n%2")
                       .arg(command, UsageText));
     return Usage;
+}
+
+} // namespace
+
+int runSorTool(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    const Options o;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Verifica, descreve, exporta e desenha traços "
+                                                    "OTDR no formato SOR."));
+    parser.addOption(o.help);
+    parser.parse(arguments);
+    const QString command = parser.positionalArguments().value(0);
+    const QString usage = describeCommand(parser, command, o);
+    const bool parsed = parser.parse(arguments);
+    if (parser.isSet(o.help)) {
+        out << (usage.isEmpty() ? UsageText : commandHelp(parser, usage));
+        return Sound;
+    }
+    if (!parsed) {
+        err << "otdr-sor: " << parser.errorText() << "\n";
+        return Usage;
+    }
+    return runCommand(command, parser.positionalArguments().mid(1), parser, o, out, err);
 }

@@ -56,22 +56,20 @@ void PlotWidget::setMarker(int which, double metres)
     emit markersChanged();
 }
 
-double PlotWidget::metresAt(double x) const
+TracePlot::Mapping PlotWidget::mapping() const
 {
-    const QRect area = TracePlot::plotArea(rect());
-    return current.x0 + (x - area.left()) / area.width() * (current.x1 - current.x0);
+    return TracePlot::Mapping(TracePlot::plotArea(rect()), current);
 }
 
-double PlotWidget::levelAt(double y) const
+// The marker whose line a pointer at x is on, if any: A before B where they overlap.
+PlotWidget::Drag PlotWidget::markerAt(double x) const
 {
-    const QRect area = TracePlot::plotArea(rect());
-    return current.y0 + (area.bottom() - y) / area.height() * (current.y1 - current.y0);
-}
-
-double PlotWidget::xOf(double metres) const
-{
-    const QRect area = TracePlot::plotArea(rect());
-    return area.left() + (metres - current.x0) / (current.x1 - current.x0) * area.width();
+    const TracePlot::Mapping map = mapping();
+    if (marks.a && map.near(*marks.a, x, MarkerGrabPixels))
+        return Drag::MarkerA;
+    if (marks.b && map.near(*marks.b, x, MarkerGrabPixels))
+        return Drag::MarkerB;
+    return Drag::None;
 }
 
 void PlotWidget::paintEvent(QPaintEvent *)
@@ -92,11 +90,11 @@ void PlotWidget::wheelEvent(QWheelEvent *event)
     const QPointF at = event->posF();
 #endif
     if (event->modifiers() & Qt::ControlModifier) { // the level axis
-        const double y = levelAt(at.y());
+        const double y = mapping().level(at.y());
         current.y0 = y + (current.y0 - y) * factor;
         current.y1 = y + (current.y1 - y) * factor;
     } else {
-        const double x = metresAt(at.x());
+        const double x = mapping().metres(at.x());
         const double span = std::max(SmallestSpanM, (current.x1 - current.x0) * factor);
         const double share = (x - current.x0) / (current.x1 - current.x0);
         current.x0 = x - share * span;
@@ -110,13 +108,9 @@ void PlotWidget::mousePressEvent(QMouseEvent *event)
 {
     pressedAt = event->pos();
     pressedView = current;
-    const auto near = [&](const std::optional<double> &m) {
-        return m && std::abs(xOf(*m) - event->pos().x()) <= MarkerGrabPixels;
-    };
-    if (event->button() == Qt::LeftButton && near(marks.a))
-        drag = Drag::MarkerA;
-    else if (event->button() == Qt::LeftButton && near(marks.b))
-        drag = Drag::MarkerB;
+    const Drag marker = markerAt(event->pos().x());
+    if (event->button() == Qt::LeftButton && marker != Drag::None)
+        drag = marker;
     else if (event->button() == Qt::RightButton
              || (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier))) {
         drag = Drag::Zoom;
@@ -135,7 +129,7 @@ void PlotWidget::mouseMoveEvent(QMouseEvent *event)
     switch (drag) {
     case Drag::MarkerA:
     case Drag::MarkerB: {
-        double metres = metresAt(event->pos().x());
+        double metres = mapping().metres(event->pos().x());
         if (selectedSeries >= 0 && selectedSeries < series.size())
             metres = TracePlot::snap(*series.at(selectedSeries).trace, metres);
         setMarker(drag == Drag::MarkerA ? 0 : 1, metres);
@@ -154,16 +148,12 @@ void PlotWidget::mouseMoveEvent(QMouseEvent *event)
     case Drag::Zoom:
         band->setGeometry(QRect(pressedAt, event->pos()).normalized());
         break;
-    case Drag::None: {
-        const auto near = [&](const std::optional<double> &m) {
-            return m && std::abs(xOf(*m) - event->pos().x()) <= MarkerGrabPixels;
-        };
-        if (near(marks.a) || near(marks.b))
+    case Drag::None:
+        if (markerAt(event->pos().x()) != Drag::None)
             setCursor(Qt::SizeHorCursor);
         else
             unsetCursor();
         break;
-    }
     }
 }
 
@@ -173,9 +163,10 @@ void PlotWidget::mouseReleaseEvent(QMouseEvent *event)
         band->hide();
         const QRect chosen = QRect(pressedAt, event->pos()).normalized();
         if (chosen.width() > 4 && chosen.height() > 4) {
-            const double x0 = metresAt(chosen.left());
-            const double x1 = std::max(x0 + SmallestSpanM, metresAt(chosen.right()));
-            current = {x0, x1, levelAt(chosen.bottom()), levelAt(chosen.top())};
+            const TracePlot::Mapping map = mapping();
+            const double x0 = map.metres(chosen.left());
+            const double x1 = std::max(x0 + SmallestSpanM, map.metres(chosen.right()));
+            current = {x0, x1, map.level(chosen.bottom()), map.level(chosen.top())};
             update();
         }
     }

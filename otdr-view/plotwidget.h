@@ -43,9 +43,8 @@ protected:
 private:
     enum class Drag { None, Pan, Zoom, MarkerA, MarkerB };
 
-    double metresAt(double x) const;
-    double levelAt(double y) const;
-    double xOf(double metres) const;
+    TracePlot::Mapping mapping() const;
+    Drag markerAt(double x) const;
 
     QVector<TracePlot::Series> series;
     TracePlot::View current;

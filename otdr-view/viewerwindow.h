@@ -45,6 +45,9 @@ private:
         Sor::Trace trace;
     };
 
+    QWidget *buildTraceList();
+    QWidget *buildTabs();
+    QWidget *buildReadout();
     void buildMenus();
     void chooseFiles();
     void chooseImage();
@@ -52,6 +55,8 @@ private:
     QVector<TracePlot::Series> series() const;
     void refresh();
     void showSelected();
+    void showInformation(const Sor::Trace &trace, const QString &fileName);
+    void fillEventTable(const Sor::Trace *trace);
     void updateReadout();
     void eventChosen(int row);
 

@@ -23,6 +23,27 @@ std::array<quint16, 256> makeTable()
 
 const std::array<quint16, 256> Table = makeTable();
 
+// Who uses which checksum, as seen on real files; and which makers' own blocks bear their
+// name, a sign of the software that wrote a file last.
+struct Maker
+{
+    const char *name;
+    ChecksumMethod method;
+    bool namesBlocks;
+    bool wholeWord;
+};
+const Maker Makers[] = {
+    {"viavi", ChecksumMethod::CcittFalseWhole, true, false},
+    {"wavetek", ChecksumMethod::CcittFalseWhole, true, false},
+    {"jdsu", ChecksumMethod::CcittFalseWhole, true, false},
+    {"anritsu", ChecksumMethod::XmodemBefore, true, false},
+    {"noyes", ChecksumMethod::CcittFalseBefore, true, false},
+    {"hewlett packard", ChecksumMethod::CcittFalseBefore, false, false},
+    {"hp", ChecksumMethod::CcittFalseBefore, false, true},
+    {"exfo", ChecksumMethod::None, true, false},
+    {"optixs", ChecksumMethod::None, true, false},
+};
+
 quint16 crc16(const char *data, qint64 size, quint16 crc)
 {
     const auto *bytes = reinterpret_cast<const uchar *>(data);
@@ -46,17 +67,29 @@ quint16 crc16Xmodem(const char *data, qint64 size, quint16 crc)
 ChecksumMethod makerMethod(const QString &maker)
 {
     const QString name = maker.toLower();
-    for (const char *m : {"viavi", "wavetek", "jdsu"}) {
-        if (name.contains(QLatin1String(m)))
-            return ChecksumMethod::CcittFalseWhole;
+    for (const Maker &m : Makers) {
+        if (m.method == ChecksumMethod::None)
+            continue;
+        const QLatin1String key(m.name);
+        // Short names count only as whole words ("hp", not "hpa").
+        const bool found
+            = m.wholeWord
+                  ? QRegularExpression(QStringLiteral("\\b%1\\b").arg(key)).match(name).hasMatch()
+                  : name.contains(key);
+        if (found)
+            return m.method;
     }
-    if (name.contains(QLatin1String("anritsu")))
-        return ChecksumMethod::XmodemBefore;
-    static const QRegularExpression hp(QStringLiteral("\\bhp\\b"));
-    if (name.contains(QLatin1String("noyes")) || name.contains(QLatin1String("hewlett packard"))
-        || hp.match(name).hasMatch())
-        return ChecksumMethod::CcittFalseBefore;
     return ChecksumMethod::None;
+}
+
+QString makerOfBlock(const QString &blockName)
+{
+    const QString name = blockName.toLower();
+    for (const Maker &m : Makers) {
+        if (m.namesBlocks && name.startsWith(QLatin1String(m.name)))
+            return QLatin1String(m.name);
+    }
+    return QString();
 }
 
 Checksum verify(const QByteArray &file, qint64 valueOffset, const QString &maker)

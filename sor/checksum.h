@@ -12,6 +12,9 @@ quint16 crc16Xmodem(const char *data, qint64 size, quint16 crc = 0x0000);
 
 // The method a maker is known to use, or None when it is unknown (or not verifiable).
 ChecksumMethod makerMethod(const QString &maker);
+// The maker whose own blocks start with this block's name ("exfo" for
+// "ExfoNewProprietaryBlock"), or an empty string.
+QString makerOfBlock(const QString &blockName);
 
 // Given the whole file and where the two checksum bytes lie, tries every known method.
 Checksum verify(const QByteArray &file, qint64 valueOffset, const QString &maker);

@@ -20,6 +20,10 @@ QJsonValue textOrNull(bool present, const QString &text)
     return present ? QJsonValue(text) : QJsonValue(QJsonValue::Null);
 }
 
+QJsonArray eventsJson(const Trace &trace);
+QJsonArray blocksJson(const Trace &trace);
+QJsonObject pointsJson(const Trace &trace);
+
 } // namespace
 
 QJsonObject toJson(const Trace &trace, bool withPoints)
@@ -58,41 +62,58 @@ QJsonObject toJson(const Trace &trace, bool withPoints)
                                              : QJsonValue(QJsonValue::Null);
     json[QStringLiteral("checksum")] = checksum;
 
+    json[QStringLiteral("events")] = eventsJson(trace);
+    json[QStringLiteral("blocks")] = blocksJson(trace);
+    json[QStringLiteral("warnings")] = QJsonArray::fromStringList(trace.warnings);
+    json[QStringLiteral("errors")] = QJsonArray::fromStringList(trace.errors);
+    if (withPoints)
+        json[QStringLiteral("trace")] = pointsJson(trace);
+    return json;
+}
+
+namespace {
+
+QJsonArray eventsJson(const Trace &trace)
+{
     QJsonArray events;
     if (trace.keyEvents) {
         for (const Event &e : trace.keyEvents->events) {
             events.append(QJsonObject{{QStringLiteral("number"), e.number},
                                       {QStringLiteral("distance_m"), e.distanceM},
                                       {QStringLiteral("loss_db"), e.lossDb},
-                                      {QStringLiteral("reflectance_db"), e.reflectanceDb},
+                                      {QStringLiteral("reflectance_db"), orNull(e.reflectanceDb)},
                                       {QStringLiteral("attenuation_db_km"), e.attenuationDbPerKm},
                                       {QStringLiteral("code"), e.code}});
         }
     }
-    json[QStringLiteral("events")] = events;
+    return events;
+}
+
+QJsonArray blocksJson(const Trace &trace)
+{
     QJsonArray blocks;
     for (const BlockInfo &b : trace.blocks) {
         blocks.append(QJsonObject{{QStringLiteral("name"), b.name},
                                   {QStringLiteral("revision"), b.revision},
                                   {QStringLiteral("size"), double(b.size)}});
     }
-    json[QStringLiteral("blocks")] = blocks;
-    json[QStringLiteral("warnings")] = QJsonArray::fromStringList(trace.warnings);
-    json[QStringLiteral("errors")] = QJsonArray::fromStringList(trace.errors);
-
-    if (withPoints) {
-        QJsonArray distance;
-        QJsonArray level;
-        for (size_t i = 0; i < trace.levelDb.size(); ++i) {
-            distance.append(trace.distanceM[i]);
-            level.append(std::isnan(trace.levelDb[i]) ? QJsonValue(QJsonValue::Null)
-                                                      : QJsonValue(trace.levelDb[i]));
-        }
-        json[QStringLiteral("trace")] = QJsonObject{{QStringLiteral("distance_m"), distance},
-                                                    {QStringLiteral("level_db"), level}};
-    }
-    return json;
+    return blocks;
 }
+
+QJsonObject pointsJson(const Trace &trace)
+{
+    QJsonArray distance;
+    QJsonArray level;
+    for (size_t i = 0; i < trace.levelDb.size(); ++i) {
+        distance.append(trace.distanceM[i]);
+        level.append(std::isnan(trace.levelDb[i]) ? QJsonValue(QJsonValue::Null)
+                                                  : QJsonValue(trace.levelDb[i]));
+    }
+    return QJsonObject{{QStringLiteral("distance_m"), distance},
+                       {QStringLiteral("level_db"), level}};
+}
+
+} // namespace
 
 bool writeCsv(const Trace &trace, QIODevice &out)
 {

@@ -1,97 +1,20 @@
 #include "sor/sorreader.h"
 
 #include "sor/checksum.h"
+#include "sor/readerimpl.h"
 
 #include <QFile>
 
 #include <cmath>
-#include <limits>
 
 namespace Sor {
 
-namespace {
+namespace Internal {
 
+namespace {
 constexpr double LightSpeed = 299792458.0; // m/s
 constexpr double DefaultGroupIndex = 1.468;
-// Values that mean "no data" (or clipped) rather than a level.
-constexpr quint16 NoData = 65535;
-constexpr quint16 NoDataOneMaker = 63999;
-
-// Reads little-endian fields from a span of bytes; past its end it reads nothing and says so.
-class Cursor
-{
-public:
-    Cursor(const char *data, qint64 size)
-        : at(reinterpret_cast<const uchar *>(data))
-        , end(at + size)
-    {
-    }
-
-    bool ok() const { return good; }
-    qint64 left() const { return end - at; }
-    const uchar *position() const { return at; }
-
-    quint16 u16() { return quint16(take(2)); }
-    qint16 i16() { return qint16(quint16(take(2))); }
-    quint32 u32() { return quint32(take(4)); }
-    qint32 i32() { return qint32(quint32(take(4))); }
-    void skip(qint64 n)
-    {
-        if (n < 0 || n > left()) {
-            good = false;
-            at = end;
-        } else {
-            at += n;
-        }
-    }
-    QByteArray fixed(int n)
-    {
-        if (!need(n))
-            return QByteArray();
-        const QByteArray bytes(reinterpret_cast<const char *>(at), n);
-        at += n;
-        return bytes;
-    }
-    // Up to the terminating zero, which must lie inside the span.
-    QByteArray text()
-    {
-        const uchar *zero = at;
-        while (zero < end && *zero != 0)
-            ++zero;
-        if (zero == end) {
-            good = false;
-            at = end;
-            return QByteArray();
-        }
-        const QByteArray bytes(reinterpret_cast<const char *>(at), int(zero - at));
-        at = zero + 1;
-        return bytes;
-    }
-
-private:
-    bool need(qint64 n)
-    {
-        if (good && n <= left())
-            return true;
-        good = false;
-        at = end;
-        return false;
-    }
-    quint64 take(int n)
-    {
-        if (!need(n))
-            return 0;
-        quint64 value = 0;
-        for (int i = 0; i < n; ++i)
-            value |= quint64(at[i]) << (8 * i);
-        at += n;
-        return value;
-    }
-
-    const uchar *at;
-    const uchar *end;
-    bool good = true;
-};
+} // namespace
 
 bool isUtf8(const QByteArray &bytes)
 {
@@ -120,39 +43,6 @@ bool isUtf8(const QByteArray &bytes)
     }
     return true;
 }
-
-class Reader
-{
-public:
-    Reader(const QByteArray &file, Trace &trace, Detail detail)
-        : file(file)
-        , t(trace)
-        , detail(detail)
-    {
-    }
-
-    void run();
-
-private:
-    QString decode(const QByteArray &raw, const char *field);
-    QString fixedText(Cursor &c, int n, const char *field);
-    QString text(Cursor &c, const char *field) { return decode(c.text(), field); }
-    bool readMap(qint64 &mapSize);
-    void readBlock(const BlockInfo &block);
-    void readGeneral(Cursor &c);
-    void readSupplier(Cursor &c);
-    void readFixed(Cursor &c);
-    void readEvents(Cursor &c);
-    void readData(Cursor &c);
-    void derive();
-    QString lastWriter() const;
-
-    const QByteArray &file;
-    Trace &t;
-    const Detail detail;
-    qint64 checksumAt = -1;
-    qint64 pointCount = 0;
-};
 
 QString Reader::decode(const QByteArray &raw, const char *field)
 {
@@ -239,9 +129,14 @@ bool Reader::readMap(qint64 &mapSize)
         return false;
     }
     mapSize = declared;
-    Cursor entries(file.constData() + (file.size() - c.left()),
-                   declared - (file.size() - c.left()));
     t.blocks.append({QStringLiteral("Map"), revision, 0, declared});
+    const qint64 read = file.size() - c.left();
+    Cursor entries(file.constData() + read, declared - read);
+    return readMapEntries(entries, count, declared);
+}
+
+bool Reader::readMapEntries(Cursor &entries, int count, qint32 declared)
+{
     for (int i = 1; i < count; ++i) {
         BlockInfo block;
         block.name = QString::fromLatin1(entries.text());
@@ -311,174 +206,14 @@ void Reader::readBlock(const BlockInfo &block)
         t.errors.append(QStringLiteral("o bloco %1 acaba antes de seus campos").arg(block.name));
 }
 
-void Reader::readGeneral(Cursor &c)
-{
-    GeneralParameters g;
-    g.language = fixedText(c, 2, "idioma");
-    g.cableId = text(c, "cabo");
-    g.fiberId = text(c, "fibra");
-    if (t.version == 2)
-        g.fiberType = c.i16();
-    g.nominalWavelengthNm = c.i16();
-    g.locationA = text(c, "local A");
-    g.locationB = text(c, "local B");
-    g.cableCode = text(c, "código do cabo");
-    g.buildCondition = fixedText(c, 2, "condição");
-    g.userOffset = c.i32();
-    if (t.version == 2)
-        g.userOffsetDistance = c.i32();
-    g.operatorName = text(c, "operador");
-    g.comment = text(c, "comentário");
-    if (c.ok())
-        t.general = g;
-}
-
-void Reader::readSupplier(Cursor &c)
-{
-    SupplierParameters s;
-    s.supplier = text(c, "fabricante");
-    s.mainframe = text(c, "modelo");
-    s.mainframeSerial = text(c, "número de série");
-    s.module = text(c, "módulo");
-    s.moduleSerial = text(c, "série do módulo");
-    s.softwareRevision = text(c, "versão do programa");
-    s.other = text(c, "outros");
-    if (c.ok())
-        t.supplier = s;
-}
-
-void Reader::readFixed(Cursor &c)
-{
-    FixedParameters f;
-    const bool v2 = t.version == 2;
-    f.dateTime = c.u32();
-    f.units = fixedText(c, 2, "unidades");
-    f.wavelength = c.u16();
-    f.acquisitionOffset = c.i32();
-    if (v2)
-        f.acquisitionOffsetDistance = c.i32();
-    const int pulses = c.i16();
-    if (pulses < 0 || pulses * 10 > c.left()) {
-        c.skip(c.left() + 1);
-        return;
-    }
-    for (int i = 0; i < pulses; ++i)
-        f.pulseWidthsNs.append(c.i16());
-    for (int i = 0; i < pulses; ++i)
-        f.dataSpacing.append(c.i32());
-    for (int i = 0; i < pulses; ++i)
-        f.pointsPerPulse.append(c.i32());
-    f.groupIndex = c.i32();
-    f.backscatter = c.i16();
-    f.averages = c.i32();
-    if (v2)
-        f.averagingTime = c.u16();
-    f.acquisitionRange = c.i32();
-    if (v2)
-        f.acquisitionRangeDistance = c.i32();
-    f.frontPanelOffset = c.i32();
-    f.noiseFloor = c.u16();
-    f.noiseFloorScale = c.i16();
-    f.powerOffset = c.u16();
-    f.lossThreshold = c.u16();
-    f.reflectanceThreshold = c.u16();
-    f.endOfFiberThreshold = c.u16();
-    if (v2) {
-        f.traceType = fixedText(c, 2, "tipo de traço");
-        c.skip(4 * 4); // window coordinates
-    }
-    if (c.ok())
-        t.fixed = f;
-}
-
-void Reader::readEvents(Cursor &c)
-{
-    KeyEvents k;
-    const int count = c.i16();
-    if (count < 0) {
-        c.skip(c.left() + 1);
-        return;
-    }
-    for (int i = 0; i < count && c.ok(); ++i) {
-        Event e;
-        e.number = c.i16();
-        e.time = c.i32();
-        e.attenuationDbPerKm = c.i16() / 1000.0;
-        e.lossDb = c.i16() / 1000.0;
-        e.reflectanceDb = c.i32() / 1000.0;
-        e.code = fixedText(c, 6, "código do evento");
-        e.technique = fixedText(c, 2, "técnica");
-        if (t.version == 2)
-            c.skip(5 * 4); // marker locations
-        e.comment = text(c, "comentário do evento");
-        k.events.append(e);
-    }
-    const qint32 endToEnd = c.i32();
-    c.skip(2 * 4);
-    const quint16 orl = c.u16();
-    c.skip(2 * 4);
-    if (!c.ok())
-        return;
-    k.endToEndLossDb = endToEnd / 1000.0;
-    k.opticalReturnLossDb = orl / 1000.0;
-    t.keyEvents = k;
-}
-
-void Reader::readData(Cursor &c)
-{
-    const qint32 declared = c.i32();
-    const int groups = c.i16();
-    if (!c.ok())
-        return;
-    t.declaredPoints = declared;
-    for (int g = 0; g < groups; ++g) {
-        const qint32 count = c.i32();
-        const int factor = c.i16();
-        if (!c.ok())
-            return;
-        if (count < 0 || qint64(count) * 2 > c.left()) {
-            t.errors.append(QStringLiteral("DataPts declara %1 pontos, mas o bloco só tem espaço "
-                                           "para %2")
-                                .arg(count)
-                                .arg(c.left() / 2));
-            t.levelDb.clear();
-            return;
-        }
-        t.scaleFactors.append(factor);
-        pointCount += count;
-        if (detail == Detail::Check) {
-            c.skip(qint64(count) * 2);
-            continue;
-        }
-        const uchar *p = c.position();
-        const double scale = -factor / 1000000.0;
-        const size_t first = t.levelDb.size();
-        t.levelDb.resize(first + size_t(count));
-        double *level = t.levelDb.data() + first;
-        for (qint32 i = 0; i < count; ++i, p += 2) {
-            const quint16 v = quint16(p[0] | (p[1] << 8));
-            level[i] = v == NoData || v == NoDataOneMaker ? std::numeric_limits<double>::quiet_NaN()
-                                                          : v * scale;
-        }
-        c.skip(qint64(count) * 2);
-    }
-    if (pointCount != declared) {
-        t.warnings.append(
-            QStringLiteral("DataPts declara %1 pontos e traz %2").arg(declared).arg(pointCount));
-    }
-}
-
 // A maker's own block names the software that wrote the file last, which may not be the
 // maker named in SupParams (a trace re-saved by another maker's software keeps that name).
 QString Reader::lastWriter() const
 {
     for (const OtherBlock &block : t.otherBlocks) {
-        const QString name = block.name.toLower();
-        for (const char *maker :
-             {"viavi", "wavetek", "jdsu", "anritsu", "noyes", "exfo", "optixs"}) {
-            if (name.startsWith(QLatin1String(maker)))
-                return QLatin1String(maker);
-        }
+        const QString maker = makerOfBlock(block.name);
+        if (!maker.isEmpty())
+            return maker;
     }
     return t.supplier ? t.supplier->supplier : QString();
 }
@@ -539,7 +274,9 @@ void Reader::derive()
         t.checksum = verify(file, checksumAt, lastWriter());
 }
 
-} // namespace
+} // namespace Internal
+
+using Internal::Cursor;
 
 bool looksLikeTrace(const QByteArray &bytes)
 {
@@ -557,7 +294,7 @@ bool looksLikeTrace(const QByteArray &bytes)
 Trace read(const QByteArray &bytes, Detail detail)
 {
     Trace trace;
-    Reader(bytes, trace, detail).run();
+    Internal::Reader(bytes, trace, detail).run();
     return trace;
 }
 

@@ -100,11 +100,17 @@ struct Event
     double distanceM = 0;
     double attenuationDbPerKm = 0;
     double lossDb = 0;
-    double reflectanceDb = 0;
+    // Absent where the file stores its "none" value. A positive value is kept as stored, but
+    // no reflection exceeds 0 dB: it is not a measurement (the file's warnings say so).
+    std::optional<double> reflectanceDb;
     QString code; // type digit, mode letter, ...
     QString technique;
     QString comment;
     bool reflective() const { return code.startsWith(QLatin1Char('1')); }
+    std::optional<double> measuredReflectanceDb() const
+    {
+        return reflectanceDb && *reflectanceDb <= 0 ? reflectanceDb : std::nullopt;
+    }
 };
 
 struct KeyEvents

@@ -1,11 +1,10 @@
+#include "measure.h"
 #include "windowrig.h"
 
 #include <QAction>
 #include <QDir>
 #include <QLabel>
 #include <QRandomGenerator>
-
-#include <ctime>
 
 namespace {
 
@@ -14,13 +13,6 @@ void writeFile(const QString &path, const QByteArray &content)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
-}
-
-double processCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
 } // namespace

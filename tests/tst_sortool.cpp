@@ -1,15 +1,17 @@
 #include "sortool.h"
 #include "sorwriter.h"
-#include "traceplot/plotmath.h"
 
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
 
-// otdr-sor's commands as a script sees them, and the plot's thinning and ticks.
+// otdr-sor's commands as a script sees them.
 class TestSorTool : public QObject
 {
     Q_OBJECT
@@ -24,10 +26,8 @@ private slots:
     void plot_data();
     void plot();
     void quietWithoutADesktop();
-    void thinning_data();
-    void thinning();
-    void ticks_data();
-    void ticks();
+    void reflectanceValues_data();
+    void reflectanceValues();
 
 private:
     int run(const QStringList &arguments);
@@ -40,13 +40,17 @@ private:
 
 void TestSorTool::initTestCase()
 {
-    const QList<SorWriter::Case> cases = SorWriter::readerCases();
-    write("sound.sor", SorWriter::write(cases.at(0).trace));
-    write("warned.sor", SorWriter::write(cases.at(11).trace)); // bytes after the last block
-    write("mismatch.sor", SorWriter::write(cases.at(3).trace));
-    write("unverifiable.sor", SorWriter::write(cases.at(5).trace));
-    write("cut.sor", SorWriter::write(cases.at(0).trace).left(3000));
+    const auto bytes = [](const char *name) {
+        return SorWriter::write(SorWriter::readerCase(QString::fromUtf8(name)).trace);
+    };
+    write("sound.sor", bytes("whole file, CCITT-FALSE"));
+    write("warned.sor", bytes("bytes after the last block"));
+    write("mismatch.sor", bytes("known maker, checksum wrong"));
+    write("unverifiable.sor", bytes("maker whose method is unknown"));
+    write("cut.sor", bytes("whole file, CCITT-FALSE").left(3000));
     write("text.sor", "not a trace");
+    write("none.sor", bytes("reflectance stored as none"));
+    write("positive.sor", bytes("positive reflectance"));
 }
 
 int TestSorTool::run(const QStringList &arguments)
@@ -109,6 +113,8 @@ void TestSorTool::usage_data()
     QTest::addColumn<QString>("says");
     QTest::newRow("help") << QStringList{"--help"} << 0 << "Comandos:";
     QTest::newRow("command help") << QStringList{"plot", "--help"} << 0 << "--output";
+    QTest::newRow("a command's help names its own usage")
+        << QStringList{"export", "--help"} << 0 << "Uso: otdr-sor export --json|--csv";
     QTest::newRow("no command") << QStringList{} << 2 << "Uso:";
     QTest::newRow("unknown command") << QStringList{"fix", "a.sor"} << 2 << "desconhecido";
     QTest::newRow("unknown option") << QStringList{"check", "--fast", "a.sor"} << 2 << "fast";
@@ -129,6 +135,12 @@ void TestSorTool::usage()
     }
     QTEST(run(arguments), "status");
     QVERIFY2((out + err).contains(says), qPrintable(out + err));
+    // A command's help lists no other command, nor itself, as an argument.
+    if (arguments.size() == 2 && arguments.last() == "--help") {
+        const QString listed = out.mid(out.indexOf("Arguments:"));
+        for (const char *command : {"check", "info", "export", "plot"})
+            QVERIFY2(!listed.contains(QLatin1String(command)), qPrintable(out));
+    }
 }
 
 void TestSorTool::infoAndExport()
@@ -146,6 +158,41 @@ void TestSorTool::infoAndExport()
     QCOMPARE(lines.at(2).section(',', 0, 0).toDouble(), 1.0); // 1 m spacing
     QCOMPARE(run({"export", "--json", dir.filePath("mismatch.sor")}), 1);
     QVERIFY(out.contains("\"state\": \"mismatch\""));
+}
+
+void TestSorTool::reflectanceValues_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("jsonValue"); // of the first non-reflective event
+    QTest::addColumn<bool>("warned");
+    QTest::newRow("none, as one maker stores it") << "none.sor"
+                                                  << "null" << false;
+    QTest::newRow("positive, kept with a warning") << "positive.sor"
+                                                   << "0" << true;
+}
+
+// "None" is not a number of decibels, and a reflectance above 0 dB is not a measurement.
+void TestSorTool::reflectanceValues()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, jsonValue);
+    QFETCH(bool, warned);
+    QCOMPARE(run({"export", "--json", dir.filePath(file)}), 0);
+    const QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
+    const QJsonArray events = json.value("events").toArray();
+    QCOMPARE(events.size(), 3);
+    const QJsonValue splice = events.at(0).toObject().value("reflectance_db");
+    QCOMPARE(splice.isNull() ? QStringLiteral("null") : QString::number(splice.toDouble()),
+             jsonValue);
+    const QJsonValue connector = events.at(1).toObject().value("reflectance_db");
+    QCOMPARE(connector.toDouble(), warned ? 40.0 : -43.0);
+    QCOMPARE(json.value("warnings").toArray().size(), warned ? 1 : 0);
+    QCOMPARE(run({"info", dir.filePath(file)}), 0);
+    QCOMPARE(out.contains(QStringLiteral("reflectância positiva (40,000 dB)")), warned);
+    QVERIFY2(!out.contains("2147483"), qPrintable(out));
+    // The splice's row ends its reflectance column empty, before the code.
+    const QString row = out.split('\n').filter(QRegularExpression("^  1 ")).value(0);
+    QCOMPARE(row.contains(QRegularExpression("0,100 {21}0F9999$")), !warned);
 }
 
 void TestSorTool::plot_data()
@@ -183,8 +230,17 @@ void TestSorTool::plot()
         const QByteArray text = svg.readAll();
         QVERIFY(text.contains("<svg"));
         QVERIFY(text.contains("sound.sor"));
+        QVERIFY(!text.contains("danificado"));
     }
     QCOMPARE(run({"plot", dir.filePath("sound.sor"), "-o", "/nonexistent/dir/x.png"}), 2);
+    // A damaged trace that can still be drawn says so in the legend, in words.
+    const QString damaged = dir.filePath("damaged-" + output);
+    QCOMPARE(run({"plot", dir.filePath("mismatch.sor"), "-o", damaged}), 0);
+    if (output.endsWith(".svg")) {
+        QFile svg(damaged);
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        QVERIFY(svg.readAll().contains("mismatch.sor (danificado)"));
+    }
 }
 
 // A plot made where no desktop session runs prints nothing beyond the tool's own output.
@@ -201,79 +257,6 @@ void TestSorTool::quietWithoutADesktop()
     QCOMPARE(tool.exitCode(), 0);
     QCOMPARE(QString::fromLocal8Bit(tool.readAllStandardError()), QString());
     QVERIFY(QImage(dir.filePath("quiet.png")).width() > 0);
-}
-
-void TestSorTool::thinning_data()
-{
-    QTest::addColumn<int>("points");
-    QTest::addColumn<int>("columns");
-    QTest::newRow("more points than columns") << 10000 << 37;
-    QTest::newRow("fewer points than columns") << 20 << 100;
-    QTest::newRow("one column") << 500 << 1;
-    QTest::newRow("a window inside the trace") << 5000 << 64;
-}
-
-// Each column keeps exactly the lowest and highest level of its points; spikes survive and
-// "no data" points are not levels.
-void TestSorTool::thinning()
-{
-    QFETCH(int, points);
-    QFETCH(int, columns);
-    std::vector<double> x(static_cast<size_t>(points)), y(static_cast<size_t>(points));
-    for (int i = 0; i < points; ++i) {
-        x[size_t(i)] = i * 0.5;
-        y[size_t(i)] = -0.001 * i + ((i * 7919) % 13 == 0 ? 3.0 : 0.0) - (i % 97 == 0 ? 5 : 0);
-        if (i % 50 == 7)
-            y[size_t(i)] = std::nan("");
-    }
-    const bool window = QByteArray(QTest::currentDataTag()).startsWith("a window");
-    const double x0 = window ? points * 0.1 : 0;
-    const double x1 = window ? points * 0.3 : points * 0.5;
-    const QVector<TracePlot::Column> thinned
-        = TracePlot::thin(x.data(), y.data(), x.size(), x0, x1, columns);
-    QCOMPARE(thinned.size(), columns);
-    QVector<TracePlot::Column> expected(columns);
-    for (int i = 0; i < points; ++i) {
-        if (x[size_t(i)] < x0 || x[size_t(i)] >= x1)
-            continue;
-        const int c = int((x[size_t(i)] - x0) / (x1 - x0) * columns);
-        TracePlot::Column &e = expected[c];
-        if (std::isnan(y[size_t(i)])) {
-            e.noData = true;
-            continue;
-        }
-        e.min = e.empty ? y[size_t(i)] : std::min(e.min, y[size_t(i)]);
-        e.max = e.empty ? y[size_t(i)] : std::max(e.max, y[size_t(i)]);
-        e.empty = false;
-    }
-    for (int c = 0; c < columns; ++c) {
-        QCOMPARE(thinned.at(c).empty, expected.at(c).empty);
-        QCOMPARE(thinned.at(c).noData, expected.at(c).noData);
-        QCOMPARE(thinned.at(c).min, expected.at(c).min);
-        QCOMPARE(thinned.at(c).max, expected.at(c).max);
-    }
-}
-
-void TestSorTool::ticks_data()
-{
-    QTest::addColumn<double>("lo");
-    QTest::addColumn<double>("hi");
-    QTest::addColumn<QVector<double>>("expected");
-    QTest::newRow("0 to 13.7 km") << 0.0 << 13.7 << QVector<double>{0, 2, 4, 6, 8, 10, 12};
-    QTest::newRow("dB, negative") << -28.3 << 1.2 << QVector<double>{-25, -20, -15, -10, -5, 0};
-    QTest::newRow("zoomed to metres")
-        << 1203.5 << 1211.0 << QVector<double>{1204, 1206, 1208, 1210};
-}
-
-void TestSorTool::ticks()
-{
-    QFETCH(double, lo);
-    QFETCH(double, hi);
-    QFETCH(QVector<double>, expected);
-    const QVector<double> got = TracePlot::ticks(lo, hi, 7);
-    QCOMPARE(got.size(), expected.size());
-    for (int i = 0; i < got.size(); ++i)
-        QVERIFY2(qAbs(got.at(i) - expected.at(i)) < 1e-9, qPrintable(QString::number(got.at(i))));
 }
 
 QTEST_MAIN(TestSorTool)

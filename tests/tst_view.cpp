@@ -1,7 +1,7 @@
+#include "modalwatcher.h"
 #include "plotwidget.h"
 #include "sor/sorreader.h"
 #include "sorwriter.h"
-#include "modalwatcher.h"
 #include "traceplot/markers.h"
 #include "viewerwindow.h"
 
@@ -21,6 +21,7 @@ class TestView : public QObject
 private slots:
     void initTestCase();
     void openOverlayRemove();
+    void reflectanceValues();
     void fileThatCannotBeRead();
     void markerReadout();
     void eventTable();
@@ -77,9 +78,31 @@ void TestView::openOverlayRemove()
     QCOMPARE(window.openFiles({write("damaged.sor", damaged)}), 1);
     QVERIFY(window.findChild<QLabel *>("information")->text().contains("DANIFICADO"));
     QCOMPARE(list->item(0)->foreground().color(), QColor(0xc0, 0, 0));
+    QCOMPARE(list->item(0)->text(), QStringLiteral("damaged.sor (danificado)"));
     window.removeTrace(0);
     QCOMPARE(window.findChild<QTableWidget *>("events")->rowCount(), 0);
     QVERIFY(window.exportCsv(dir.filePath("none.csv")) == false);
+}
+
+// "None" leaves the reflectance cell empty; a positive value stays, with a warning.
+void TestView::reflectanceValues()
+{
+    ViewerWindow window;
+    window.show();
+    const auto open = [&](const char *name) {
+        const SorWriter::Case c = SorWriter::readerCase(QString::fromUtf8(name));
+        QCOMPARE(window.openFiles({write(c.name + ".sor", c.trace)}), 1);
+    };
+    auto *events = window.findChild<QTableWidget *>("events");
+    auto *information = window.findChild<QLabel *>("information");
+    open("reflectance stored as none");
+    QCOMPARE(events->rowCount(), 3);
+    QCOMPARE(events->item(0, 4)->text(), QString());
+    QCOMPARE(events->item(1, 4)->text(), QStringLiteral("-43,00"));
+    QVERIFY(!information->text().contains("Aviso"));
+    open("positive reflectance");
+    QCOMPARE(events->item(1, 4)->text(), QStringLiteral("40,00"));
+    QVERIFY(information->text().contains(QStringLiteral("reflectância positiva")));
 }
 
 // A file that cannot be read is named with its reason; the traces already open stay.

@@ -368,7 +368,31 @@ QList<Case> readerCases()
     t = base;
     t.withEvents = false;
     add("no KeyEvents block", t, "valid", "ccitt-false-before");
+    // Event tables that hold values no measurement gives: "none" as the lowest 32-bit value
+    // on non-reflective events, and a reflectance above 0 dB.
+    t = base;
+    for (Event &e : t.events) {
+        if (!e.code.startsWith('1'))
+            e.reflectance = NoReflectance;
+    }
+    add("reflectance stored as none", t, "valid", "ccitt-false-before");
+    t = base;
+    for (Event &e : t.events) {
+        if (e.code.startsWith('1') && !e.code.startsWith("1E"))
+            e.reflectance = 40000;
+    }
+    add("positive reflectance", t, "valid", "ccitt-false-before", "reflectância positiva");
     return cases;
+}
+
+Case readerCase(const QString &name)
+{
+    const QList<Case> cases = readerCases();
+    for (const Case &c : cases) {
+        if (c.name == name)
+            return c;
+    }
+    qFatal("SorWriter: no reader case named \"%s\"", qPrintable(name));
 }
 
 QList<Case> sampleTraces()

@@ -19,13 +19,16 @@ struct Pulse
     qint32 points = 0;  // as FxdParams states it
 };
 
+// What one maker stores as the reflectance of an event that has none.
+constexpr qint32 NoReflectance = -2147483647;
+
 struct Event
 {
     qint16 number = 1;
     qint32 time = 0;        // one way, 100 ps units
     qint16 attenuation = 0; // dB/km x 1000
     qint16 loss = 0;        // dB x 1000
-    qint32 reflectance = 0; // dB x 1000
+    qint32 reflectance = 0; // dB x 1000; NoReflectance for "none"
     QByteArray code = "0F9999";
     QByteArray technique = "LS";
     QByteArray comment;
@@ -127,6 +130,8 @@ struct Case
 };
 // The cases a reader must handle, each written from the description it carries.
 QList<Case> readerCases();
+// One of them, by name.
+Case readerCase(const QString &name);
 // The sample traces the simulated instrument serves.
 QList<Case> sampleTraces();
 

@@ -76,11 +76,11 @@ if [ ! -f "$wintab/wintab.h" ]; then
     {
         echo '#pragma once'
         echo '#include <windows.h>'
-        echo '#ifndef DECL_WINELIB_TYPE_AW'
-        echo '#define DECL_WINELIB_TYPE_AW(type)'
-        echo '#endif'
         echo '#ifndef WINELIB_NAME_AW'
         echo '#define WINELIB_NAME_AW(func) func##W'
+        echo '#endif'
+        echo '#ifndef DECL_WINELIB_TYPE_AW'
+        echo '#define DECL_WINELIB_TYPE_AW(type) typedef WINELIB_NAME_AW(type) type;'
         echo '#endif'
         echo '#ifndef API'
         echo '#define API WINAPI'
@@ -93,6 +93,8 @@ fi
 jobs=$(nproc)
 build=$cache/qtbase-build
 if [ ! -f "$build/.built" ]; then
+    # A build cut short goes on where it stopped; only a failed configure starts again.
+    if [ ! -f "$build/.configured" ]; then
     log "configuring qtbase (a few minutes)"
     rm -rf "$build"
     mkdir -p "$build"
@@ -105,6 +107,8 @@ if [ ! -f "$build/.built" ]; then
         tail -n 40 "$cache/qtbase-configure.log" >&2
         exit 1
     }
+    touch "$build/.configured"
+    fi
     log "building qtbase (about 20 minutes on 2 cores)"
     (cd "$build" && make -j"$jobs" > "$cache/qtbase-build.log" 2>&1) || {
         tail -n 40 "$cache/qtbase-build.log" >&2

@@ -1,12 +1,61 @@
 #pragma once
 
+#include <QRectF>
 #include <QVector>
 
+#include <cmath>
 #include <cstddef>
 
-// The arithmetic of a trace plot, apart from any painting: thinning to pixel columns and
-// choosing axis ticks.
+// The arithmetic of a trace plot, apart from any painting: the mapping between the plane and
+// pixels, thinning to pixel columns and choosing axis ticks.
 namespace TracePlot {
+
+// The part of the plane shown: distance in metres, level in dB (y0 below y1).
+struct View
+{
+    double x0 = 0;
+    double x1 = 1000;
+    double y0 = -30;
+    double y1 = 0;
+};
+
+// Between a view of the plane and the pixels of the area it is drawn in; the level axis points
+// up. Painting, pointing and the tests use this one mapping.
+class Mapping
+{
+public:
+    Mapping(const QRectF &area, const View &view)
+        : area(area)
+        , view(view)
+    {
+    }
+
+    double x(double metres) const
+    {
+        return area.left() + (metres - view.x0) / (view.x1 - view.x0) * area.width();
+    }
+    double y(double db) const
+    {
+        return area.bottom() - (db - view.y0) / (view.y1 - view.y0) * area.height();
+    }
+    double metres(double x) const
+    {
+        return view.x0 + (x - area.left()) / area.width() * (view.x1 - view.x0);
+    }
+    double level(double y) const
+    {
+        return view.y0 + (area.bottom() - y) / area.height() * (view.y1 - view.y0);
+    }
+    // Whether a pixel column lies within `pixels` of the line drawn at a distance.
+    bool near(double metres, double x, double pixels) const
+    {
+        return std::abs(this->x(metres) - x) <= pixels;
+    }
+
+private:
+    QRectF area;
+    View view;
+};
 
 // The lowest and highest level that fall in one pixel column; empty when none does.
 struct Column

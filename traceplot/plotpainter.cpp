@@ -1,5 +1,6 @@
 #include "traceplot/plotpainter.h"
 
+#include "sor/sortext.h"
 #include "traceplot/plotmath.h"
 
 #include <QFileInfo>
@@ -22,11 +23,16 @@ constexpr int BottomMargin = 44;
 // Below this span the distance axis counts metres.
 constexpr double MetresBelow = 2000.0;
 
+// An area too small, or a view without extent, shows nothing.
+bool drawable(const QRect &area, const View &view)
+{
+    return area.width() >= 10 && area.height() >= 10 && view.x1 > view.x0 && view.y1 > view.y0;
+}
+
 QString number(double value, double step)
 {
     const int decimals = step >= 1 ? 0 : int(std::ceil(-std::log10(step) - 1e-9));
-    return QString::number(value, 'f', qBound(0, decimals, 6))
-        .replace(QLatin1Char('.'), QLatin1Char(','));
+    return Sor::decimal(value, qBound(0, decimals, 6));
 }
 
 } // namespace
@@ -74,11 +80,13 @@ View fullView(const QVector<Series> &series)
 
 QString legendText(const Series &series)
 {
-    QString text = series.label;
     const Sor::Trace &t = *series.trace;
+    QString text = series.label;
+    if (t.damaged())
+        text += QStringLiteral(" (%1)").arg(Sor::damagedWord());
     QStringList details;
     if (t.wavelengthNm)
-        details << QStringLiteral("%1 nm").arg(*t.wavelengthNm);
+        details << Sor::wavelengthText(*t.wavelengthNm);
     if (t.fixed && !t.fixed->pulseWidthsNs.isEmpty())
         details << QStringLiteral("%1 ns").arg(t.fixed->pulseWidthsNs.first());
     if (!details.isEmpty())
@@ -98,46 +106,53 @@ void paint(QPainter &painter,
            const Markers &markers)
 {
     painter.save();
+    paintFrame(painter, bounds, view);
+    const QRect area = plotArea(bounds);
+    if (drawable(area, view)) {
+        for (const Series &s : series)
+            paintTrace(painter, area, view, s);
+        paintMarkers(painter, area, view, markers);
+        paintLegend(painter, area, series);
+    }
+    painter.restore();
+}
+
+void paintFrame(QPainter &painter, const QRect &bounds, const View &view)
+{
+    painter.save();
     painter.fillRect(bounds, Qt::white);
     const QRect area = plotArea(bounds);
-    if (area.width() < 10 || area.height() < 10 || !(view.x1 > view.x0) || !(view.y1 > view.y0)) {
+    if (!drawable(area, view)) {
         painter.restore();
         return;
     }
+    const Mapping map(area, view);
     const QFontMetrics metrics(painter.font());
-    auto px = [&](double x) {
-        return area.left() + (x - view.x0) / (view.x1 - view.x0) * area.width();
-    };
-    auto py = [&](double y) {
-        return area.bottom() - (y - view.y0) / (view.y1 - view.y0) * area.height();
-    };
-
-    // Grid and ticks.
     const bool metres = view.x1 - view.x0 < MetresBelow;
     const double unit = metres ? 1.0 : 1000.0;
     const int xWanted = qMax(2, area.width() / 110);
     const int yWanted = qMax(2, area.height() / 50);
     const double xStep = tickStep(view.x0 / unit, view.x1 / unit, xWanted);
     const double yStep = tickStep(view.y0, view.y1, yWanted);
-    painter.setPen(QPen(QColor(0xe0, 0xe0, 0xe0), 1));
     const QVector<double> xTicks = ticks(view.x0 / unit, view.x1 / unit, xWanted);
     const QVector<double> yTicks = ticks(view.y0, view.y1, yWanted);
+    painter.setPen(QPen(QColor(0xe0, 0xe0, 0xe0), 1));
     for (double x : xTicks)
-        painter.drawLine(QPointF(px(x * unit), area.top()), QPointF(px(x * unit), area.bottom()));
+        painter.drawLine(QPointF(map.x(x * unit), area.top()),
+                         QPointF(map.x(x * unit), area.bottom()));
     for (double y : yTicks)
-        painter.drawLine(QPointF(area.left(), py(y)), QPointF(area.right(), py(y)));
+        painter.drawLine(QPointF(area.left(), map.y(y)), QPointF(area.right(), map.y(y)));
     painter.setPen(QPen(Qt::black, 1));
     painter.drawRect(area);
     for (double x : xTicks) {
-        const QString label = number(x, xStep);
-        const double at = px(x * unit);
+        const double at = map.x(x * unit);
         painter.drawLine(QPointF(at, area.bottom()), QPointF(at, area.bottom() + 4));
         painter.drawText(QRectF(at - 50, area.bottom() + 5, 100, metrics.height()),
                          Qt::AlignHCenter | Qt::AlignTop,
-                         label);
+                         number(x, xStep));
     }
     for (double y : yTicks) {
-        const double at = py(y);
+        const double at = map.y(y);
         painter.drawLine(QPointF(area.left() - 4, at), QPointF(area.left(), at));
         painter.drawText(
             QRectF(bounds.left(), at - metrics.height() / 2.0, LeftMargin - 8, metrics.height()),
@@ -148,87 +163,106 @@ void paint(QPainter &painter,
         QRectF(area.left(), area.bottom() + 5 + metrics.height(), area.width(), metrics.height()),
         Qt::AlignHCenter,
         metres ? QStringLiteral("distância (m)") : QStringLiteral("distância (km)"));
-    painter.save();
     painter.translate(bounds.left() + metrics.height() / 2.0 + 2, area.center().y());
     painter.rotate(-90);
     painter.drawText(QRectF(-60, -metrics.height() / 2.0, 120, metrics.height()),
                      Qt::AlignCenter,
                      QStringLiteral("nível (dB)"));
     painter.restore();
+}
 
-    // The traces, one pixel column at a time: a polyline down each column from its highest to
-    // its lowest level and on to the next, in a one-pixel pen that takes the painter's fast path.
+// One pixel column at a time: a polyline down each column from its highest to its lowest
+// level and on to the next, in a one-pixel pen that takes the painter's fast path.
+void paintTrace(QPainter &painter, const QRect &area, const View &view, const Series &series)
+{
+    if (!drawable(area, view))
+        return;
+    painter.save();
     painter.setClipRect(area);
-    for (const Series &s : series) {
-        const Sor::Trace &t = *s.trace;
-        const QVector<Column> columns = thin(
-            t.distanceM.data(), t.levelDb.data(), t.levelDb.size(), view.x0, view.x1, area.width());
-        painter.setPen(QPen(s.colour, 0));
-        QPolygonF line;
-        line.reserve(columns.size() * 2);
-        for (int c = 0; c < columns.size(); ++c) {
-            const Column &column = columns.at(c);
-            if (column.empty) {
-                // "No data" breaks the trace; a column between two points when zoomed in does not.
-                if (column.noData && !line.isEmpty()) {
-                    painter.drawPolyline(line);
-                    line.clear();
-                }
-                continue;
+    const Mapping map(area, view);
+    const Sor::Trace &t = *series.trace;
+    const QVector<Column> columns = thin(
+        t.distanceM.data(), t.levelDb.data(), t.levelDb.size(), view.x0, view.x1, area.width());
+    painter.setPen(QPen(series.colour, 0));
+    QPolygonF line;
+    line.reserve(columns.size() * 2);
+    for (int c = 0; c < columns.size(); ++c) {
+        const Column &column = columns.at(c);
+        if (column.empty) {
+            // "No data" breaks the trace; a column between two points when zoomed in does not.
+            if (column.noData && !line.isEmpty()) {
+                painter.drawPolyline(line);
+                line.clear();
             }
-            const double x = area.left() + c + 0.5;
-            line.append(QPointF(x, py(column.max)));
-            line.append(QPointF(x, py(column.min)));
+            continue;
         }
-        painter.drawPolyline(line);
-        // Key events: a mark on the trace and its number below it.
-        if (t.keyEvents) {
-            painter.setPen(QPen(s.colour, 1));
-            for (const Sor::Event &e : t.keyEvents->events) {
-                if (e.distanceM < view.x0 || e.distanceM > view.x1)
-                    continue;
-                const double x = px(e.distanceM);
-                const double top = area.bottom() - 18;
-                painter.drawLine(QPointF(x, top), QPointF(x, area.bottom()));
-                painter.drawText(QRectF(x - 12, top - metrics.height(), 24, metrics.height()),
-                                 Qt::AlignCenter,
-                                 QString::number(e.number));
-            }
+        const double x = area.left() + c + 0.5;
+        line.append(QPointF(x, map.y(column.max)));
+        line.append(QPointF(x, map.y(column.min)));
+    }
+    painter.drawPolyline(line);
+    // Key events: a mark on the trace and its number below it.
+    if (t.keyEvents) {
+        const QFontMetrics metrics(painter.font());
+        painter.setPen(QPen(series.colour, 1));
+        for (const Sor::Event &e : t.keyEvents->events) {
+            if (e.distanceM < view.x0 || e.distanceM > view.x1)
+                continue;
+            const double x = map.x(e.distanceM);
+            const double top = area.bottom() - 18;
+            painter.drawLine(QPointF(x, top), QPointF(x, area.bottom()));
+            painter.drawText(QRectF(x - 12, top - metrics.height(), 24, metrics.height()),
+                             Qt::AlignCenter,
+                             QString::number(e.number));
         }
     }
-    // Markers A and B.
+    painter.restore();
+}
+
+void paintMarkers(QPainter &painter, const QRect &area, const View &view, const Markers &markers)
+{
+    if (!drawable(area, view))
+        return;
+    painter.save();
+    painter.setClipRect(area);
+    const Mapping map(area, view);
+    const QFontMetrics metrics(painter.font());
     const std::optional<double> marks[] = {markers.a, markers.b};
     for (int m = 0; m < 2; ++m) {
         if (!marks[m] || *marks[m] < view.x0 || *marks[m] > view.x1)
             continue;
-        const double x = px(*marks[m]);
+        const double x = map.x(*marks[m]);
         painter.setPen(QPen(m == 0 ? QColor(0, 0, 0) : QColor(0x60, 0x60, 0x60), 1, Qt::DashLine));
         painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
         painter.setPen(Qt::black);
         painter.drawText(QPointF(x + 3, area.top() + metrics.ascent() + 2),
                          m == 0 ? QStringLiteral("A") : QStringLiteral("B"));
     }
-    painter.setClipping(false);
+    painter.restore();
+}
 
-    // The legend, top right, where a trace that starts high at the left is not.
-    if (!series.isEmpty()) {
-        int width = 0;
-        for (const Series &s : series)
-            width = std::max(width, metrics.horizontalAdvance(legendText(s)));
-        const int line = metrics.height() + 2;
-        const QRect box(
-            area.right() - width - 40, area.top() + 8, width + 32, line * series.size() + 8);
-        painter.setPen(QColor(0xb0, 0xb0, 0xb0));
-        painter.setBrush(QColor(255, 255, 255, 230));
-        painter.drawRect(box);
-        for (int i = 0; i < series.size(); ++i) {
-            const int y = box.top() + 4 + i * line;
-            painter.fillRect(QRect(box.left() + 6, y + line / 2 - 2, 16, 4), series.at(i).colour);
-            painter.setPen(Qt::black);
-            painter.drawText(QRect(box.left() + 28, y, width + 4, line),
-                             Qt::AlignVCenter,
-                             legendText(series.at(i)));
-        }
+// At the top right, where a trace that starts high at the left is not.
+void paintLegend(QPainter &painter, const QRect &area, const QVector<Series> &series)
+{
+    if (series.isEmpty())
+        return;
+    painter.save();
+    const QFontMetrics metrics(painter.font());
+    int width = 0;
+    for (const Series &s : series)
+        width = std::max(width, metrics.horizontalAdvance(legendText(s)));
+    const int line = metrics.height() + 2;
+    const QRect box(
+        area.right() - width - 40, area.top() + 8, width + 32, line * series.size() + 8);
+    painter.setPen(QColor(0xb0, 0xb0, 0xb0));
+    painter.setBrush(QColor(255, 255, 255, 230));
+    painter.drawRect(box);
+    for (int i = 0; i < series.size(); ++i) {
+        const int y = box.top() + 4 + i * line;
+        painter.fillRect(QRect(box.left() + 6, y + line / 2 - 2, 16, 4), series.at(i).colour);
+        painter.setPen(Qt::black);
+        painter.drawText(
+            QRect(box.left() + 28, y, width + 4, line), Qt::AlignVCenter, legendText(series.at(i)));
     }
     painter.restore();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sor/sortrace.h"
+#include "traceplot/plotmath.h"
 
 #include <QColor>
 #include <QRect>
@@ -22,15 +23,6 @@ struct Series
     QColor colour;
 };
 
-// The part of the plane shown: distance in metres, level in dB (y0 below y1).
-struct View
-{
-    double x0 = 0;
-    double x1 = 1000;
-    double y0 = -30;
-    double y1 = 0;
-};
-
 struct Markers
 {
     std::optional<double> a; // metres
@@ -40,16 +32,25 @@ struct Markers
 QColor seriesColour(int index);
 // The whole of every trace, with a little room above and below.
 View fullView(const QVector<Series> &series);
-// "ROTA01_1550.sor — 1550 nm, 100 ns"
+// "ROTA01_1550.sor — 1550 nm, 100 ns"; "ROTA01_1550.sor (danificado) — …" for a damaged one.
 QString legendText(const Series &series);
 // Where the traces are drawn inside a widget or image of this size.
 QRect plotArea(const QRect &bounds);
 
+// The whole plot: frame, traces with their events, markers and legend. A document that wants
+// another legend, or none, paints the parts itself.
 void paint(QPainter &painter,
            const QRect &bounds,
            const QVector<Series> &series,
            const View &view,
            const Markers &markers = {});
+// White ground, grid, ticks and axis titles around plotArea(bounds).
+void paintFrame(QPainter &painter, const QRect &bounds, const View &view);
+// A trace thinned to the area's pixel columns, and its key events; clipped to the area.
+void paintTrace(QPainter &painter, const QRect &area, const View &view, const Series &series);
+void paintMarkers(QPainter &painter, const QRect &area, const View &view, const Markers &markers);
+// A box at the top right of the area naming each series in its colour.
+void paintLegend(QPainter &painter, const QRect &area, const QVector<Series> &series);
 
 // Saves a plot as PNG, or as SVG when the name ends in .svg; false with a reason on failure.
 // Without a view, the whole of the traces.

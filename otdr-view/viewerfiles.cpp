@@ -1,0 +1,156 @@
+#include "viewerwindow.h"
+
+#include "plotwidget.h"
+#include "sor/sorexport.h"
+#include "sor/sorreader.h"
+#include "traceplot/markers.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QSaveFile>
+
+// The viewer's files: opening traces (menu, command line, dropped on the window) and writing
+// the plot as an image and the selected trace as CSV.
+
+namespace {
+// The size of an exported image.
+const QSize ImageSize(1600, 900);
+// Markers start at these shares of the first trace's length.
+constexpr double MarkerAStart = 0.1;
+constexpr double MarkerBStart = 0.6;
+} // namespace
+
+int ViewerWindow::openFiles(const QStringList &paths)
+{
+    QStringList failures;
+    int opened = 0;
+    for (const QString &path : paths) {
+        auto document = std::make_unique<Document>();
+        document->path = path;
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            failures << QStringLiteral("%1: é uma pasta").arg(info.fileName());
+            continue;
+        }
+        document->trace = Sor::readFile(path);
+        if (document->trace.points() == 0) {
+            const QString reason = !document->trace.errors.isEmpty()
+                                       ? document->trace.errors.first()
+                                       : QStringLiteral("o arquivo não traz pontos de traço");
+            failures << QStringLiteral("%1: %2").arg(info.fileName(), reason);
+            continue;
+        }
+        documents.push_back(std::move(document));
+        ++opened;
+    }
+    if (opened > 0) {
+        const bool first = plotWidget->markers().a == std::nullopt;
+        refresh();
+        select(traceCount() - 1);
+        if (first) {
+            const Sor::Trace &t = documents.front()->trace;
+            plotWidget->setMarker(0, TracePlot::snap(t, t.distanceM.back() * MarkerAStart));
+            plotWidget->setMarker(1, TracePlot::snap(t, t.distanceM.back() * MarkerBStart));
+        }
+    }
+    if (!failures.isEmpty()) {
+        QMessageBox::warning(
+            this,
+            QStringLiteral("Arquivo não aberto"),
+            QStringLiteral("Não foi possível abrir:\n\n%1").arg(failures.join(QLatin1Char('\n'))));
+    }
+    return opened;
+}
+
+bool ViewerWindow::exportImage(const QString &path, QString *error) const
+{
+    return TracePlot::save(
+        path, series(), ImageSize, error, &plotWidget->view(), plotWidget->markers());
+}
+
+bool ViewerWindow::exportCsv(const QString &path, QString *error) const
+{
+    const int index = selected();
+    if (index < 0 || index >= traceCount())
+        return false;
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && Sor::writeCsv(documents[size_t(index)]->trace, file)
+        && file.commit())
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
+}
+
+void ViewerWindow::chooseFiles()
+{
+    const QStringList paths = QFileDialog::getOpenFileNames(
+        this,
+        QStringLiteral("Abrir traços"),
+        QString(),
+        QStringLiteral("Traços OTDR (*.sor);;Todos os arquivos (*)"));
+    if (!paths.isEmpty())
+        openFiles(paths);
+}
+
+void ViewerWindow::chooseImage()
+{
+    if (traceCount() == 0)
+        return;
+    QString path = QFileDialog::getSaveFileName(this,
+                                                QStringLiteral("Exportar imagem"),
+                                                QStringLiteral("tracos.png"),
+                                                QStringLiteral("Imagem PNG (*.png)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".png");
+    QString error;
+    if (!exportImage(path, &error))
+        QMessageBox::warning(
+            this,
+            QStringLiteral("Exportar imagem"),
+            QStringLiteral("Não foi possível gravar \"%1\":\n%2").arg(path, error));
+}
+
+void ViewerWindow::chooseCsv()
+{
+    const int index = selected();
+    if (index < 0)
+        return;
+    const QString proposed
+        = QFileInfo(documents[size_t(index)]->path).completeBaseName() + QStringLiteral(".csv");
+    QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Exportar CSV"), proposed, QStringLiteral("CSV (*.csv)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!exportCsv(path, &error))
+        QMessageBox::warning(
+            this,
+            QStringLiteral("Exportar CSV"),
+            QStringLiteral("Não foi possível gravar \"%1\":\n%2").arg(path, error));
+}
+
+void ViewerWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void ViewerWindow::dropEvent(QDropEvent *event)
+{
+    QStringList paths;
+    for (const QUrl &url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    if (!paths.isEmpty()) {
+        event->acceptProposedAction();
+        openFiles(paths);
+    }
+}

@@ -1,0 +1,192 @@
+#include "sor/sortext.h"
+
+#include <cmath>
+
+namespace Sor {
+
+QString decimal(double value, int decimals)
+{
+    if (std::isnan(value))
+        return QStringLiteral("sem dados");
+    return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
+}
+
+QString kilometres(double metres)
+{
+    return decimal(metres / 1000.0, 4) + QStringLiteral(" km");
+}
+
+QString pulseText(const Trace &trace)
+{
+    QStringList pulses;
+    if (trace.fixed) {
+        for (int ns : trace.fixed->pulseWidthsNs)
+            pulses << QStringLiteral("%1 ns").arg(ns);
+    }
+    return pulses.join(QStringLiteral(", "));
+}
+
+QString wavelengthText(double nm)
+{
+    return QStringLiteral("%1 nm").arg(nm);
+}
+
+QString checksumText(const Checksum &checksum)
+{
+    switch (checksum.state) {
+    case ChecksumState::Valid:
+        return QStringLiteral("soma de verificação válida (%1)").arg(methodName(checksum.method));
+    case ChecksumState::NotProvided:
+        return checksum.stored ? QStringLiteral("soma de verificação não fornecida (gravada 0)")
+                               : QStringLiteral("sem soma de verificação");
+    case ChecksumState::CannotVerify:
+        return QStringLiteral("soma de verificação não verificável: o método do fabricante não "
+                              "é conhecido");
+    case ChecksumState::Mismatch:
+        return QStringLiteral("a soma de verificação não confere (gravada 0x%1)")
+            .arg(checksum.stored.value_or(0), 4, 16, QLatin1Char('0'));
+    }
+    return QString();
+}
+
+QString checksumBrief(const Checksum &checksum)
+{
+    switch (checksum.state) {
+    case ChecksumState::Valid:
+        return QStringLiteral("válida (%1)").arg(methodName(checksum.method));
+    case ChecksumState::NotProvided:
+        return QStringLiteral("não fornecida");
+    case ChecksumState::CannotVerify:
+        return QStringLiteral("não verificável (método do fabricante desconhecido)");
+    case ChecksumState::Mismatch:
+        return QStringLiteral("a soma de verificação não confere");
+    }
+    return QString();
+}
+
+QString damagedWord()
+{
+    return QStringLiteral("danificado");
+}
+
+QString damageText(const Trace &trace, DamageWording wording)
+{
+    const bool mismatch = trace.checksum.state == ChecksumState::Mismatch;
+    if (wording == DamageWording::Download) {
+        if (!trace.errors.isEmpty())
+            return QStringLiteral("o traço está corrompido: %1").arg(trace.errors.first());
+        return mismatch ? QStringLiteral("a soma de verificação do traço não confere") : QString();
+    }
+    QStringList reasons = trace.errors;
+    if (mismatch) {
+        reasons << (wording == DamageWording::Command ? checksumText(trace.checksum)
+                                                      : checksumBrief(trace.checksum));
+    }
+    return reasons.join(QStringLiteral("; "));
+}
+
+QString eventType(const Event &event)
+{
+    if (event.code.size() > 1 && event.code.at(1) == QLatin1Char('E'))
+        return QStringLiteral("fim da fibra");
+    const QChar type = event.code.isEmpty() ? QChar() : event.code.at(0);
+    if (type == QLatin1Char('0'))
+        return QStringLiteral("não reflexivo");
+    if (type == QLatin1Char('1'))
+        return QStringLiteral("reflexivo");
+    if (type == QLatin1Char('2'))
+        return QStringLiteral("saturado");
+    return event.code;
+}
+
+QString reflectanceText(const Event &event, int decimals)
+{
+    return event.reflectanceDb ? decimal(*event.reflectanceDb, decimals) : QString();
+}
+
+namespace {
+
+void supplierRows(const Trace &t, QVector<SummaryRow> &rows)
+{
+    if (!t.supplier)
+        return;
+    rows.append({QStringLiteral("Fabricante"), t.supplier->supplier});
+    rows.append({QStringLiteral("Modelo"), t.supplier->mainframe});
+    rows.append({QStringLiteral("Número de série"), t.supplier->mainframeSerial});
+}
+
+QVector<SummaryRow> commandRows(const Trace &t, const QString &file)
+{
+    QVector<SummaryRow> rows{{QStringLiteral("Arquivo"), file},
+                             {QStringLiteral("Versão"), QString::number(t.version)}};
+    supplierRows(t, rows);
+    if (t.wavelengthNm)
+        rows.append({QStringLiteral("Comprimento de onda"), wavelengthText(*t.wavelengthNm)});
+    if (t.fixed && !t.fixed->pulseWidthsNs.isEmpty())
+        rows.append({QStringLiteral("Pulso"), pulseText(t)});
+    if (t.rangeM)
+        rows.append(
+            {QStringLiteral("Alcance"), decimal(*t.rangeM / 1000.0, 3) + QStringLiteral(" km")});
+    rows.append(
+        {QStringLiteral("Pontos"),
+         t.spacingM ? QStringLiteral("%1, a cada %2 m").arg(t.points()).arg(decimal(*t.spacingM, 3))
+                    : QString::number(t.points())});
+    if (t.groupIndex)
+        rows.append({QStringLiteral("Índice de grupo"), decimal(*t.groupIndex, 5)});
+    if (t.date) {
+        rows.append({QStringLiteral("Data"),
+                     t.date->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'"))});
+    }
+    if (t.general) {
+        rows.append({QStringLiteral("Cabo"), t.general->cableId});
+        rows.append({QStringLiteral("Fibra"), t.general->fiberId});
+    }
+    rows.append({QStringLiteral("Soma de verificação"), checksumText(t.checksum)});
+    for (const QString &w : t.warnings)
+        rows.append({QStringLiteral("Aviso"), w});
+    for (const QString &e : t.errors)
+        rows.append({QStringLiteral("Erro"), e});
+    return rows;
+}
+
+QVector<SummaryRow> panelRows(const Trace &t, const QString &file)
+{
+    QVector<SummaryRow> rows{{QStringLiteral("Arquivo"), file}};
+    supplierRows(t, rows);
+    if (t.wavelengthNm)
+        rows.append({QStringLiteral("Comprimento de onda"), wavelengthText(*t.wavelengthNm)});
+    if (t.fixed) {
+        rows.append({QStringLiteral("Pulso"), pulseText(t)});
+        rows.append({QStringLiteral("Médias"), QString::number(t.fixed->averages)});
+    }
+    if (t.rangeM)
+        rows.append({QStringLiteral("Alcance"), kilometres(*t.rangeM)});
+    if (t.spacingM)
+        rows.append({QStringLiteral("Resolução"), decimal(*t.spacingM, 3) + QStringLiteral(" m")});
+    if (t.date) {
+        rows.append(
+            {QStringLiteral("Data"), t.date->toString(QStringLiteral("dd/MM/yyyy HH:mm 'UTC'"))});
+    }
+    if (t.general) {
+        rows.append({QStringLiteral("Fibra"), t.general->fiberId});
+        rows.append({QStringLiteral("Cabo"), t.general->cableId});
+    }
+    if (t.damaged()) {
+        rows.append(
+            {QStringLiteral("Soma de verificação"), damageText(t, DamageWording::Panel), true});
+    } else {
+        rows.append({QStringLiteral("Soma de verificação"), checksumBrief(t.checksum)});
+    }
+    for (const QString &w : t.warnings)
+        rows.append({QStringLiteral("Aviso"), w});
+    return rows;
+}
+
+} // namespace
+
+QVector<SummaryRow> summaryRows(const Trace &trace, const QString &file, SummaryStyle style)
+{
+    return style == SummaryStyle::Command ? commandRows(trace, file) : panelRows(trace, file);
+}
+
+} // namespace Sor

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "sor/sortrace.h"
+
+#include <QString>
+#include <QVector>
+
+// The words a user reads about a trace, in Portuguese: numbers with a decimal comma, the
+// checksum's state, why a trace is damaged, an event's type and the rows of a summary. A
+// program chooses what to show, never how to say it.
+namespace Sor {
+
+// "1,250"; "sem dados" for a level that has none (NaN).
+QString decimal(double value, int decimals);
+// A distance in kilometres to a tenth of a metre: "12,3456 km".
+QString kilometres(double metres);
+// "100 ns, 1000 ns"; empty when the file gives none.
+QString pulseText(const Trace &trace);
+// "1550 nm"
+QString wavelengthText(double nm);
+
+// The checksum as a sentence (otdr-sor), or briefly, for a panel that says "damaged" apart.
+QString checksumText(const Checksum &checksum);
+QString checksumBrief(const Checksum &checksum);
+
+// "danificado", the word that marks a damaged trace wherever it is shown.
+QString damagedWord();
+// Why a trace is damaged, empty when it is not: every reason on one line, the checksum's
+// stored value included (otdr-sor), without it (a panel), or the first reason as the download
+// check reports it.
+enum class DamageWording { Command, Panel, Download };
+QString damageText(const Trace &trace, DamageWording wording);
+
+// "não reflexivo", "reflexivo", "saturado", "fim da fibra", or the code as stored.
+QString eventType(const Event &event);
+// The reflectance as stored, or an empty cell where the file gives none.
+QString reflectanceText(const Event &event, int decimals);
+
+// Label and value of each line of a trace's summary; damaged marks the checksum's line of a
+// damaged trace, whose value is then the reasons.
+struct SummaryRow
+{
+    QString label;
+    QString value;
+    bool damaged = false;
+};
+// otdr-sor info's lines, or the viewer's information panel's.
+enum class SummaryStyle { Command, Panel };
+QVector<SummaryRow> summaryRows(const Trace &trace, const QString &file, SummaryStyle style);
+
+} // namespace Sor

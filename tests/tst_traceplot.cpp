@@ -1,0 +1,158 @@
+#include "sor/sorreader.h"
+#include "sorwriter.h"
+#include "traceplot/plotmath.h"
+#include "traceplot/plotpainter.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cmath>
+
+// The plot's arithmetic, checked by what it must guarantee rather than by how it works.
+class TestTracePlot : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void thinning_data();
+    void thinning();
+    void ticks_data();
+    void ticks();
+    void mapping();
+    void legend();
+};
+
+void TestTracePlot::thinning_data()
+{
+    QTest::addColumn<int>("points");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<double>("from"); // shares of the trace's length shown
+    QTest::addColumn<double>("to");
+    QTest::newRow("more points than columns") << 10000 << 37 << 0.0 << 1.0;
+    QTest::newRow("fewer points than columns") << 20 << 100 << 0.0 << 1.0;
+    QTest::newRow("one column") << 500 << 1 << 0.0 << 1.0;
+    QTest::newRow("a window inside the trace") << 5000 << 64 << 0.2 << 0.6;
+}
+
+// Every column's level range holds exactly the levels of the points that fall in it: each
+// point lies within its column, each column's extremes are levels of its points, and "no
+// data" is never a level.
+void TestTracePlot::thinning()
+{
+    QFETCH(int, points);
+    QFETCH(int, columns);
+    QFETCH(double, from);
+    QFETCH(double, to);
+    QRandomGenerator random(20261207);
+    std::vector<double> x(static_cast<size_t>(points)), y(static_cast<size_t>(points));
+    for (size_t i = 0; i < x.size(); ++i) {
+        x[i] = double(i) * 0.5;
+        y[i] = -0.001 * double(i) + (random.bounded(40) == 0 ? random.bounded(8.0) - 4 : 0);
+        if (random.bounded(30) == 0)
+            y[i] = std::nan("");
+    }
+    const double x0 = x.back() * from;
+    const double x1 = x.back() * to + 0.25;
+    const QVector<TracePlot::Column> thinned
+        = TracePlot::thin(x.data(), y.data(), x.size(), x0, x1, columns);
+    QCOMPARE(thinned.size(), columns);
+    const double width = (x1 - x0) / columns;
+    QVector<bool> minSeen(columns), maxSeen(columns), anyLevel(columns), anyNoData(columns);
+    for (size_t i = 0; i < x.size(); ++i) {
+        if (x[i] < x0 || x[i] >= x1)
+            continue;
+        const int c = qMin(columns - 1, int((x[i] - x0) / width));
+        const TracePlot::Column &column = thinned.at(c);
+        if (std::isnan(y[i])) {
+            anyNoData[c] = true;
+            continue;
+        }
+        anyLevel[c] = true;
+        QVERIFY(!column.empty);
+        QVERIFY(column.min <= y[i] && y[i] <= column.max);
+        minSeen[c] = minSeen[c] || column.min == y[i];
+        maxSeen[c] = maxSeen[c] || column.max == y[i];
+    }
+    for (int c = 0; c < columns; ++c) {
+        QCOMPARE(thinned.at(c).empty, !anyLevel.at(c));
+        QCOMPARE(thinned.at(c).noData, anyNoData.at(c));
+        if (anyLevel.at(c)) {
+            QVERIFY(std::isfinite(thinned.at(c).min) && std::isfinite(thinned.at(c).max));
+            QVERIFY2(minSeen.at(c) && maxSeen.at(c), qPrintable(QString::number(c)));
+        }
+    }
+}
+
+void TestTracePlot::ticks_data()
+{
+    QTest::addColumn<double>("lo");
+    QTest::addColumn<double>("hi");
+    QTest::addColumn<int>("wanted");
+    QTest::newRow("0 to 13.7 km") << 0.0 << 13.7 << 7;
+    QTest::newRow("dB, negative") << -28.3 << 1.2 << 7;
+    QTest::newRow("zoomed to metres") << 1203.5 << 1211.0 << 7;
+    QTest::newRow("tiny span") << -0.0032 << -0.0011 << 5;
+    QTest::newRow("long fibre") << 0.0 << 120000.0 << 12;
+    QTest::newRow("two wanted") << 3.0 << 4.0 << 2;
+}
+
+// Ticks are round (1, 2 or 5 times a power of ten), evenly stepped, inside the range, and
+// cover it: no gap at either end wider than a step.
+void TestTracePlot::ticks()
+{
+    QFETCH(double, lo);
+    QFETCH(double, hi);
+    QFETCH(int, wanted);
+    const QVector<double> got = TracePlot::ticks(lo, hi, wanted);
+    const double step = TracePlot::tickStep(lo, hi, wanted);
+    QVERIFY(got.size() >= 2);
+    QVERIFY(got.size() <= 2 * wanted + 1);
+    const double exponent = std::floor(std::log10(step));
+    const double mantissa = step / std::pow(10.0, exponent);
+    QVERIFY2(std::abs(mantissa - 1) < 1e-9 || std::abs(mantissa - 2) < 1e-9
+                 || std::abs(mantissa - 5) < 1e-9,
+             qPrintable(QString::number(step)));
+    for (int i = 0; i < got.size(); ++i) {
+        QVERIFY(got.at(i) >= lo - 1e-9 && got.at(i) <= hi + 1e-9);
+        const double multiple = got.at(i) / step;
+        QVERIFY2(std::abs(multiple - std::round(multiple)) < 1e-6,
+                 qPrintable(QString::number(got.at(i))));
+        if (i > 0)
+            QVERIFY(std::abs(got.at(i) - got.at(i - 1) - step) < step * 1e-9);
+    }
+    QVERIFY(got.first() - lo < step + 1e-9);
+    QVERIFY(hi - got.last() < step + 1e-9);
+}
+
+// Pixels and the plane map into each other; the level axis points up; a marker is near only
+// within its grab distance.
+void TestTracePlot::mapping()
+{
+    const TracePlot::Mapping map(QRectF(64, 12, 1000, 400), {500, 1500, -30, 0});
+    QCOMPARE(map.x(500), 64.0);
+    QCOMPARE(map.x(1500), 1064.0);
+    QCOMPARE(map.y(-30), 412.0);
+    QCOMPARE(map.y(0), 12.0);
+    for (double metres : {500.0, 777.7, 1499.0})
+        QVERIFY(std::abs(map.metres(map.x(metres)) - metres) < 1e-9);
+    for (double db : {-30.0, -12.5, 0.0})
+        QVERIFY(std::abs(map.level(map.y(db)) - db) < 1e-9);
+    QVERIFY(map.near(1000, map.x(1000) + 6, 6));
+    QVERIFY(!map.near(1000, map.x(1000) - 7, 6));
+}
+
+// The legend says in words which trace is damaged.
+void TestTracePlot::legend()
+{
+    const Sor::Trace sound
+        = Sor::read(SorWriter::write(SorWriter::readerCase("whole file, CCITT-FALSE").trace));
+    const Sor::Trace damaged
+        = Sor::read(SorWriter::write(SorWriter::readerCase("known maker, checksum wrong").trace));
+    QCOMPARE(TracePlot::legendText({&sound, "a.sor", Qt::blue}),
+             QStringLiteral("a.sor — 1310 nm, 100 ns"));
+    QCOMPARE(TracePlot::legendText({&damaged, "b.sor", Qt::red}),
+             QStringLiteral("b.sor (danificado) — 1310 nm, 100 ns"));
+}
+
+QTEST_MAIN(TestTracePlot)
+#include "tst_traceplot.moc"
