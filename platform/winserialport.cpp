@@ -1,19 +1,13 @@
 #include "platform/winserialport.h"
 
-#include <QElapsedTimer>
 #include <QWinEventNotifier>
 
 #include <windows.h>
 
 namespace {
-// A read asks for up to this much and completes as soon as any byte has arrived.
-constexpr DWORD ReadChunk = 4096;
-// An idle read completes empty after this long and is issued again.
-constexpr DWORD IdleReadMs = 1000;
-// An empty read that completes much sooner than that is a line that has gone away (a hung-up
-// terminal reads as an end of file rather than waiting).
-constexpr qint64 EmptyReadGoneMs = IdleReadMs / 4;
-constexpr int EmptyReadsGone = 3;
+// A wait for a byte that ends with none, again and again, is a line that has gone away (a
+// hung-up terminal reads as an end of file).
+constexpr int EmptyWakesGone = 3;
 constexpr qint64 WriteChunk = 4096;
 
 QString systemMessage(DWORD code)
@@ -44,7 +38,6 @@ bool deviceLost(DWORD code)
     case ERROR_DEVICE_NOT_CONNECTED:
     case ERROR_GEN_FAILURE:
     case ERROR_INVALID_HANDLE:
-    case ERROR_NO_SUCH_DEVICE:
     case ERROR_OPERATION_ABORTED:
     case ERROR_HANDLE_EOF:
     case ERROR_BROKEN_PIPE:
@@ -58,18 +51,18 @@ bool deviceLost(DWORD code)
 struct WinSerialPort::Io
 {
     HANDLE handle = INVALID_HANDLE_VALUE;
+    OVERLAPPED waitOverlapped{};
     OVERLAPPED readOverlapped{};
     OVERLAPPED writeOverlapped{};
-    QWinEventNotifier *readNotifier = nullptr;
+    QWinEventNotifier *waitNotifier = nullptr;
     QWinEventNotifier *writeNotifier = nullptr;
-    // The buffers belong to the system while an operation is pending.
-    QByteArray readChunk;
+    // These belong to the system while an operation is pending.
+    char firstByte = 0;
     QByteArray writeChunk;
-    bool reading = false;
+    bool waiting = false;
     bool writing = false;
     bool failed = false;
-    QElapsedTimer readStarted;
-    int quickEmptyReads = 0;
+    int emptyWakes = 0;
 };
 
 WinSerialPort::WinSerialPort(QObject *parent)
@@ -143,16 +136,16 @@ bool WinSerialPort::open(OpenMode mode)
         io.reset();
         return false;
     }
-    io->readOverlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    io->writeOverlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    io->readNotifier = new QWinEventNotifier(io->readOverlapped.hEvent, this);
+    for (OVERLAPPED *o : {&io->waitOverlapped, &io->readOverlapped, &io->writeOverlapped})
+        o->hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    io->waitNotifier = new QWinEventNotifier(io->waitOverlapped.hEvent, this);
     io->writeNotifier = new QWinEventNotifier(io->writeOverlapped.hEvent, this);
-    connect(io->readNotifier, &QWinEventNotifier::activated, this, &WinSerialPort::readCompleted);
+    connect(io->waitNotifier, &QWinEventNotifier::activated, this, &WinSerialPort::byteArrived);
     connect(io->writeNotifier, &QWinEventNotifier::activated, this, &WinSerialPort::writeCompleted);
     lastError = NoError;
     QIODevice::open(mode | QIODevice::Unbuffered);
     if (mode & QIODevice::ReadOnly)
-        startRead();
+        waitForBytes();
     return true;
 }
 
@@ -185,12 +178,8 @@ bool WinSerialPort::configure()
         fail(UnsupportedOperationError, GetLastError());
         return false;
     }
-    // A read returns at once with what has arrived, or waits for the first byte up to
-    // IdleReadMs; writes have no time limit of their own.
+    // No time limits: a read of one byte waits for it, a read of what is queued returns at once.
     COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-    timeouts.ReadTotalTimeoutConstant = IdleReadMs;
     if (!SetCommTimeouts(io->handle, &timeouts)) {
         fail(UnsupportedOperationError, GetLastError());
         return false;
@@ -208,14 +197,14 @@ void WinSerialPort::close()
     // The pending operations are cancelled and waited for: their buffers go with io.
     CancelIo(io->handle);
     DWORD done = 0;
-    if (io->reading)
-        GetOverlappedResult(io->handle, &io->readOverlapped, &done, TRUE);
+    if (io->waiting)
+        GetOverlappedResult(io->handle, &io->waitOverlapped, &done, TRUE);
     if (io->writing)
         GetOverlappedResult(io->handle, &io->writeOverlapped, &done, TRUE);
-    delete io->readNotifier;
+    delete io->waitNotifier;
     delete io->writeNotifier;
-    CloseHandle(io->readOverlapped.hEvent);
-    CloseHandle(io->writeOverlapped.hEvent);
+    for (OVERLAPPED *o : {&io->waitOverlapped, &io->readOverlapped, &io->writeOverlapped})
+        CloseHandle(o->hEvent);
     CloseHandle(io->handle);
     io.reset();
     readBuffer.clear();
@@ -267,52 +256,81 @@ qint64 WinSerialPort::writeData(const char *data, qint64 maxSize)
     return maxSize;
 }
 
-void WinSerialPort::startRead()
+// One byte is awaited at a time, then what followed it is taken from the driver's queue: the
+// other end sees its bytes taken as soon as this side has them, never before.
+void WinSerialPort::waitForBytes()
 {
-    if (!io || io->reading || io->failed)
+    if (!io || io->waiting || io->failed)
         return;
-    io->readChunk.resize(int(ReadChunk));
-    io->readStarted.start();
-    // Completed at once or later, the event is signalled and readCompleted() takes the bytes.
-    if (ReadFile(io->handle, io->readChunk.data(), ReadChunk, nullptr, &io->readOverlapped)
+    if (ReadFile(io->handle, &io->firstByte, 1, nullptr, &io->waitOverlapped)
         || GetLastError() == ERROR_IO_PENDING) {
-        io->reading = true;
+        io->waiting = true;
         return;
     }
-    fail(ResourceError, GetLastError());
+    const DWORD code = GetLastError();
+    fail(deviceLost(code) ? ResourceError : ReadError, code);
 }
 
-void WinSerialPort::readCompleted()
+void WinSerialPort::byteArrived()
 {
-    if (!io || !io->reading)
+    if (!io || !io->waiting)
         return;
-    io->reading = false;
+    io->waiting = false;
     DWORD got = 0;
-    if (!GetOverlappedResult(io->handle, &io->readOverlapped, &got, FALSE)) {
+    if (!GetOverlappedResult(io->handle, &io->waitOverlapped, &got, FALSE)) {
         const DWORD code = GetLastError();
         if (code == ERROR_IO_INCOMPLETE) {
-            io->reading = true;
+            io->waiting = true;
             return;
         }
         fail(deviceLost(code) ? ResourceError : ReadError, code);
         return;
     }
-    ResetEvent(io->readOverlapped.hEvent);
-    if (got == 0) {
-        io->quickEmptyReads
-            = io->readStarted.elapsed() < EmptyReadGoneMs ? io->quickEmptyReads + 1 : 0;
-        if (io->quickEmptyReads >= EmptyReadsGone) {
-            fail(ResourceError, ERROR_DEVICE_NOT_CONNECTED);
-            return;
-        }
-        startRead();
+    ResetEvent(io->waitOverlapped.hEvent);
+    if (got == 1)
+        readBuffer.append(io->firstByte);
+    const qint64 more = readAvailable();
+    if (more < 0)
+        return;
+    const qint64 taken = got + more;
+    io->emptyWakes = taken > 0 ? 0 : io->emptyWakes + 1;
+    if (io->emptyWakes >= EmptyWakesGone) {
+        fail(ResourceError, ERROR_DEVICE_NOT_CONNECTED);
         return;
     }
-    io->quickEmptyReads = 0;
-    readBuffer.append(io->readChunk.constData(), int(got));
-    emit readyRead();
-    // A reader may have closed the port from readyRead().
-    startRead();
+    waitForBytes();
+    if (taken > 0)
+        emit readyRead();
+}
+
+// Everything the driver holds now; -1 once the link has failed.
+qint64 WinSerialPort::readAvailable()
+{
+    qint64 total = 0;
+    for (;;) {
+        COMSTAT status{};
+        DWORD errors = 0;
+        if (!ClearCommError(io->handle, &errors, &status)) {
+            fail(ResourceError, GetLastError());
+            return -1;
+        }
+        if (status.cbInQue == 0)
+            return total;
+        QByteArray chunk(int(status.cbInQue), Qt::Uninitialized);
+        DWORD got = 0;
+        const bool done
+            = ReadFile(io->handle, chunk.data(), status.cbInQue, nullptr, &io->readOverlapped)
+              || GetLastError() == ERROR_IO_PENDING;
+        if (!done || !GetOverlappedResult(io->handle, &io->readOverlapped, &got, TRUE)) {
+            const DWORD code = GetLastError();
+            fail(deviceLost(code) ? ResourceError : ReadError, code);
+            return -1;
+        }
+        if (got == 0)
+            return total;
+        readBuffer.append(chunk.constData(), int(got));
+        total += got;
+    }
 }
 
 void WinSerialPort::startWrite()

@@ -71,8 +71,9 @@ private:
     struct Io;
 
     bool configure();
-    void startRead();
-    void readCompleted();
+    void waitForBytes();
+    void byteArrived();
+    qint64 readAvailable();
     void startWrite();
     void writeCompleted();
     void fail(SerialPortError error, unsigned long systemError);

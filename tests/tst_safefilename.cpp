@@ -67,7 +67,8 @@ void TestSafeFileName::names()
     const QString safe = safeFileName(name);
     QTEST(safe, "safe");
     // Joined to a directory, the name stays inside it.
-    const QString dir = QStringLiteral("/data/traces");
+    // An absolute folder on any system ("/data/traces", or "C:/data/traces" on Windows).
+    const QString dir = QDir::rootPath() + QStringLiteral("data/traces");
     QCOMPARE(QFileInfo(QDir::cleanPath(dir + '/' + safe)).absolutePath(), dir);
 }
 

@@ -33,6 +33,7 @@ deploy() {
     done
 }
 deploy "$out/bin"
+cp "$qt/bin/Qt5Test.dll" "$out/bin/" # the tests' only
 
 # The zip: a folder a technician unzips and runs.
 stage=$out/stage/otdr-windows-x64

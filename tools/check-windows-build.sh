@@ -11,15 +11,22 @@ native=$(cd "$2" && pwd)
 export WINEPREFIX=$win/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEQT_QPA_PLATFORM=offscreen WINEQT_QPA_FONTDIR='Z:\usr\share\fonts\truetype\dejavu'
 
-# Resources: an icon group, an icon and a version block, with the project's version.
+# Resources: one icon (type 3) of the size of the image in resources/otdr.ico, its group
+# IDI_ICON1 (type 14) and a version block (type 16) with the project's version.
 exe=$win/bin/otdr.exe
-resources=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n '/Resource Directory/,$p')
-for type in "Type: ICON" "Type: GROUP_ICON" "Type: VERSION"; do
-    grep -q "$type" <<< "$resources" || { echo "otdr.exe: no $type resource" >&2; exit 1; }
-done
+resources=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n '/The .rsrc Resource Directory/,$p')
+fail() { echo "otdr.exe: $*" >&2; exit 1; }
+grep -q "Entry: ID: 0x000003" <<< "$resources" || fail "no icon resource"
+grep -q "Entry: ID: 0x00000e" <<< "$resources" || fail "no icon group resource"
+grep -q "IDI_ICON1" <<< "$resources" || fail "no icon group IDI_ICON1"
+grep -q "Entry: ID: 0x000010" <<< "$resources" || fail "no version resource"
+ico=$(dirname "$0")/../resources/otdr.ico
+image_bytes=$(od -An -tu4 -j14 -N4 "$ico" | tr -d ' ')
+icon_leaf=$(grep -m1 "Leaf:" <<< "$resources" | sed 's/.*Size: 0x\([0-9a-f]*\).*/\1/')
+[ "$((16#$icon_leaf))" -eq "$image_bytes" ] || fail "icon of $((16#$icon_leaf)) bytes, not $image_bytes"
 version=$(strings -el "$exe")
 for value in FileVersion ProductVersion 0.0.0.0 otdr.exe; do
-    grep -qx "$value" <<< "$version" || { echo "otdr.exe: no \"$value\" in its version" >&2; exit 1; }
+    grep -qx "$value" <<< "$version" || fail "no \"$value\" in its version"
 done
 echo "otdr.exe: icon and version information present"
 
@@ -50,6 +57,19 @@ if ! kill -0 "$pid" 2> /dev/null; then
     exit 1
 fi
 kill "$pid" 2> /dev/null || true
-wineserver -k 2> /dev/null || true
+wineserver -k > /dev/null 2>&1 || true
 wait "$pid" 2> /dev/null || true
 echo "otdr.exe: starts and waits for the instrument"
+
+# The zip holds a folder that runs as it is unpacked.
+listing=$(unzip -Z1 "$win/otdr-windows-x64.zip")
+for entry in otdr.exe otdr-sor.exe otdr-view.exe LEIA-ME.txt Qt5Core.dll Qt5Widgets.dll Qt5Svg.dll \
+    libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll platforms/qwindows.dll \
+    styles/qwindowsvistastyle.dll icone_lumo.ico; do
+    grep -qx "otdr-windows-x64/$entry" <<< "$listing" || { echo "zip: no $entry" >&2; exit 1; }
+done
+if grep -q "tst_\|Qt5Test" <<< "$listing"; then
+    echo "zip: holds test files" >&2
+    exit 1
+fi
+echo "otdr-windows-x64.zip: the three programs, their DLLs and plugins, LEIA-ME.txt"

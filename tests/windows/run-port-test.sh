@@ -17,6 +17,6 @@ if [ -z "${OTDR_SIM_TTY:-}" ]; then
     exec "$sim" --bare-pty "$@" -- "$0" "$sim" "$prefix" "$test" "${functions[@]}"
 fi
 wine reg add 'HKLM\Software\Wine\Ports' /v COM5 /d "$OTDR_SIM_TTY" /f > /dev/null 2>&1
-wineserver -k 2> /dev/null || true
+wineserver -k > /dev/null 2>&1 || true
 wineserver -w
-WINEOTDR_SIM_PORT=COM5 wine "$test" "${functions[@]}" < /dev/null
+OTDR_SIM_PORT=COM5 wine "$test" "${functions[@]}" < /dev/null

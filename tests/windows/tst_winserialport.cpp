@@ -29,6 +29,7 @@ private:
 
 void TestWinSerialPort::initTestCase()
 {
+    qRegisterMetaType<WinSerialPort::SerialPortError>();
     const QString name = qEnvironmentVariable("OTDR_SIM_PORT");
     QVERIFY2(!name.isEmpty(),
              "OTDR_SIM_PORT names no port: run this test through run-port-test.sh");
