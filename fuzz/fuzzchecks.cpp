@@ -1,5 +1,6 @@
 #include "fuzzchecks.h"
 
+#include "analysis/analysis.h"
 #include "files/safefilename.h"
 #include "otdr/otdraction.h"
 #include "sor/sorexport.h"
@@ -101,6 +102,18 @@ void sorTrace(const QByteArray &bytes)
     require(Sor::toJson(trace).value(QStringLiteral("points")).toInt() == trace.points(),
             "the export counts the points",
             bytes);
+    // The analysis of whatever was read: events in order, inside the trace, with finite values.
+    const Analysis::Result found = Analysis::analyze(trace);
+    const double length = trace.distanceM.empty() ? 0 : trace.distanceM.back();
+    double last = -1;
+    for (const Analysis::Event &e : found.events) {
+        require(std::isfinite(e.distanceM) && e.distanceM >= 0 && e.distanceM <= length + 1e-6,
+                "events inside the trace",
+                bytes);
+        require(e.distanceM >= last, "events in order", bytes);
+        require(std::isfinite(e.lossDb), "finite losses", bytes);
+        last = e.distanceM;
+    }
 }
 
 } // namespace FuzzChecks

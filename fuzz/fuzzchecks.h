@@ -15,7 +15,8 @@ void listRecord(const QByteArray &reply);
 void safeFileName(const QByteArray &bytes);
 
 // Any bytes through the SOR reader: as many distances as levels, a version only for a file
-// without errors or with one of the two versions, finite distances, and an export that works.
+// without errors or with one of the two versions, finite distances, and an export that works;
+// then through the analysis: events in order, inside the trace, with finite losses.
 void sorTrace(const QByteArray &bytes);
 
 } // namespace FuzzChecks

@@ -1,5 +1,6 @@
 #include "sortool.h"
 
+#include "analyzecommand.h"
 #include "sor/sorexport.h"
 #include "sor/sorreader.h"
 #include "sor/sortext.h"
@@ -24,7 +25,8 @@ const QString UsageText = QStringLiteral(
     "  check ARQUIVO...            diz se cada traço está íntegro ou danificado\n"
     "  info ARQUIVO                resumo do traço e tabela de eventos\n"
     "  export --json|--csv ARQUIVO o traço em JSON (--points inclui os pontos) ou CSV\n"
-    "  plot ARQUIVO... -o SAIDA    os traços sobrepostos em PNG ou SVG\n\n"
+    "  plot ARQUIVO... -o SAIDA    os traços sobrepostos em PNG ou SVG\n"
+    "  analyze ARQUIVO...          acha os eventos de cada traço (--json)\n\n"
     "otdr-sor COMANDO --help mostra as opções de cada comando.\n");
 
 bool readable(const QString &path, QTextStream &err)
@@ -75,13 +77,7 @@ int info(const QString &path, QTextStream &out, QTextStream &err)
         out << (row.label + QLatin1Char(':')).leftJustified(22) << row.value << "\n";
     if (t.keyEvents && !t.keyEvents->events.isEmpty()) {
         out << "\nEventos:\n";
-        out << QStringLiteral("  Nº  Distância (km)  Perda (dB)  Reflectância (dB)  Código\n");
-        for (const Sor::Event &e : t.keyEvents->events) {
-            out << "  " << QString::number(e.number).leftJustified(4)
-                << Sor::decimal(e.distanceM / 1000.0, 4).rightJustified(14) << "  "
-                << Sor::decimal(e.lossDb, 3).rightJustified(10) << "  "
-                << Sor::reflectanceText(e, 3).rightJustified(17) << "  " << e.code << "\n";
-        }
+        printFileEvents(t, out);
         if (t.keyEvents->endToEndLossDb)
             out << "  Perda total: " << Sor::decimal(*t.keyEvents->endToEndLossDb, 3) << " dB\n";
     }
@@ -149,7 +145,52 @@ struct Options
                             QStringLiteral("Tamanho da imagem (1600x900)."),
                             QStringLiteral("LxA"),
                             QStringLiteral("1600x900")};
+    QCommandLineOption analysisJson{QStringLiteral("json"),
+                                    QStringLiteral("Os eventos encontrados em JSON.")};
+    QCommandLineOption lossThreshold{QStringLiteral("loss-threshold"),
+                                     QStringLiteral("Menor perda que é evento (0,05 dB)."),
+                                     QStringLiteral("DB"),
+                                     QStringLiteral("0.05")};
+    QCommandLineOption reflectanceThreshold{
+        QStringLiteral("reflectance-threshold"),
+        QStringLiteral("Menor reflectância que é evento reflexivo (-65 dB)."),
+        QStringLiteral("DB"),
+        QStringLiteral("-65")};
+    QCommandLineOption endThreshold{QStringLiteral("end-threshold"),
+                                    QStringLiteral("Queda que marca o fim da fibra (3 dB)."),
+                                    QStringLiteral("DB"),
+                                    QStringLiteral("3")};
 };
+
+// A threshold as given, with a decimal point or comma; false when it is no number.
+bool thresholdValue(const QString &text, double &value)
+{
+    bool ok = false;
+    value = QString(text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+    return ok && std::isfinite(value);
+}
+
+int analyzeCommand(const QStringList &files,
+                   const QCommandLineParser &parser,
+                   const Options &o,
+                   QTextStream &out,
+                   QTextStream &err)
+{
+    Analysis::Thresholds thresholds;
+    const bool ok
+        = thresholdValue(parser.value(o.lossThreshold), thresholds.lossDb)
+          && thresholdValue(parser.value(o.reflectanceThreshold), thresholds.reflectanceDb)
+          && thresholdValue(parser.value(o.endThreshold), thresholds.endDb);
+    if (!ok || thresholds.lossDb < 0 || thresholds.endDb <= 0) {
+        err << QStringLiteral("otdr-sor: limiar inválido\n");
+        return Usage;
+    }
+    for (const QString &path : files) {
+        if (!readable(path, err))
+            return Usage;
+    }
+    return analyzeFiles(files, thresholds, parser.isSet(o.analysisJson), out, err);
+}
 
 // Each command's own options and arguments; its help names only those. Returns the usage line.
 QString describeCommand(QCommandLineParser &parser, const QString &command, const Options &o)
@@ -168,6 +209,14 @@ QString describeCommand(QCommandLineParser &parser, const QString &command, cons
         parser.addPositionalArgument(QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR."));
         parser.addOptions({o.json, o.csv, o.points});
         return QStringLiteral("otdr-sor export --json|--csv [--points] ARQUIVO");
+    }
+    if (command == QLatin1String("analyze")) {
+        parser.addPositionalArgument(
+            QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), many);
+        parser.addOptions(
+            {o.lossThreshold, o.reflectanceThreshold, o.endThreshold, o.analysisJson});
+        return QStringLiteral("otdr-sor analyze ARQUIVO... [--loss-threshold DB] "
+                              "[--reflectance-threshold DB] [--end-threshold DB] [--json]");
     }
     if (command == QLatin1String("plot")) {
         parser.addPositionalArgument(
@@ -200,6 +249,8 @@ int runCommand(const QString &command,
     if (command == QLatin1String("export") && files.size() == 1
         && parser.isSet(o.json) != parser.isSet(o.csv))
         return exportTrace(files.first(), parser.isSet(o.json), parser.isSet(o.points), out, err);
+    if (command == QLatin1String("analyze") && !files.isEmpty())
+        return analyzeCommand(files, parser, o, out, err);
     if (command == QLatin1String("plot") && !files.isEmpty() && parser.isSet(o.output)) {
         const QStringList wh = parser.value(o.size).split(QLatin1Char('x'));
         const QSize s(wh.value(0).toInt(), wh.value(1).toInt());
@@ -210,7 +261,8 @@ int runCommand(const QString &command,
         }
         return plot(files, parser.value(o.output), s, err);
     }
-    err << (command.isEmpty() || QStringList{"check", "info", "export", "plot"}.contains(command)
+    err << (command.isEmpty()
+                    || QStringList{"check", "info", "export", "plot", "analyze"}.contains(command)
                 ? UsageText
                 : QStringLiteral("otdr-sor: comando desconhecido: %1\n\n%2")
                       .arg(command, UsageText));

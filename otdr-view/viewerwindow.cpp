@@ -92,7 +92,8 @@ QWidget *ViewerWindow::buildTabs()
     information->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     information->setTextInteractionFlags(Qt::TextSelectableByMouse);
     information->setMargin(6);
-    auto *tabs = new QTabWidget;
+    tabs = new QTabWidget;
+    tabs->setObjectName(QStringLiteral("tabs"));
     tabs->addTab(eventTable, QStringLiteral("Eventos"));
     tabs->addTab(information, QStringLiteral("Informações"));
     return tabs;
@@ -123,6 +124,11 @@ void ViewerWindow::buildMenus()
     file->addSeparator();
     QAction *quit = file->addAction(QStringLiteral("&Sair"), this, &QWidget::close);
     quit->setShortcut(QKeySequence::Quit);
+    QMenu *analysis = menuBar()->addMenu(QStringLiteral("Aná&lise"));
+    analysis->addAction(QStringLiteral("&Reanalisar…"), this, &ViewerWindow::chooseThresholds);
+    fileEventsAction = analysis->addAction(
+        QStringLiteral("&Eventos do arquivo"), this, &ViewerWindow::showFileEvents);
+    fileEventsAction->setObjectName(QStringLiteral("fileEvents"));
     QMenu *view = menuBar()->addMenu(QStringLiteral("&Exibir"));
     QAction *all
         = view->addAction(QStringLiteral("&Traço inteiro"), plotWidget, &PlotWidget::showAll);
@@ -156,8 +162,10 @@ QVector<TracePlot::Series> ViewerWindow::series() const
 {
     QVector<TracePlot::Series> all;
     for (size_t i = 0; i < documents.size(); ++i) {
-        all.append({&documents[i]->trace,
-                    QFileInfo(documents[i]->path).fileName(),
+        const Document &d = *documents[i];
+        const QString name = QFileInfo(d.path).fileName();
+        all.append({&d.shown(),
+                    d.analysed ? QStringLiteral("%1 (análise)").arg(name) : name,
                     TracePlot::seriesColour(int(i))});
     }
     return all;
@@ -195,8 +203,11 @@ void ViewerWindow::showSelected()
     } else {
         const Document &d = *documents[size_t(index)];
         showInformation(d.trace, QFileInfo(d.path).fileName());
-        fillEventTable(&d.trace);
+        fillEventTable(&d.shown());
     }
+    const bool analysed = index >= 0 && index < traceCount() && documents[size_t(index)]->analysed;
+    tabs->setTabText(0, analysed ? QStringLiteral("Eventos (análise)") : QStringLiteral("Eventos"));
+    fileEventsAction->setEnabled(analysed);
     updateReadout();
 }
 
@@ -246,9 +257,9 @@ void ViewerWindow::fillEventTable(const Sor::Trace *trace)
 void ViewerWindow::eventChosen(int row)
 {
     const int index = selected();
-    if (index < 0 || row < 0 || !documents[size_t(index)]->trace.keyEvents)
+    if (index < 0 || row < 0 || !documents[size_t(index)]->shown().keyEvents)
         return;
-    const Sor::Trace &t = documents[size_t(index)]->trace;
+    const Sor::Trace &t = documents[size_t(index)]->shown();
     if (row < t.keyEvents->events.size())
         plotWidget->setMarker(0, t.keyEvents->events.at(row).distanceM);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/analysis.h"
 #include "sor/sortrace.h"
 #include "traceplot/plotpainter.h"
 
@@ -11,6 +12,7 @@
 class PlotWidget;
 class QLabel;
 class QListWidget;
+class QTabWidget;
 class QTableWidget;
 
 // otdr-view's window: traces overlaid on one plot, the selected one's events, information and
@@ -32,6 +34,9 @@ public:
     void select(int index);
     PlotWidget *plot() const { return plotWidget; }
     bool exportImage(const QString &path, QString *error = nullptr) const;
+    // The selected trace's events found by the analysis in place of the file's, and back.
+    void reanalyze(const Analysis::Thresholds &thresholds);
+    void showFileEvents();
     bool exportCsv(const QString &path, QString *error = nullptr) const;
 
 protected:
@@ -43,6 +48,9 @@ private:
     {
         QString path;
         Sor::Trace trace;
+        // The trace with the analysis' events in place of its own, while they are shown.
+        std::optional<Sor::Trace> analysed;
+        const Sor::Trace &shown() const { return analysed ? *analysed : trace; }
     };
 
     QWidget *buildTraceList();
@@ -52,6 +60,7 @@ private:
     void chooseFiles();
     void chooseImage();
     void chooseCsv();
+    void chooseThresholds();
     QVector<TracePlot::Series> series() const;
     void refresh();
     void showSelected();
@@ -64,6 +73,9 @@ private:
     PlotWidget *plotWidget = nullptr;
     QListWidget *traceList = nullptr;
     QTableWidget *eventTable = nullptr;
+    QTabWidget *tabs = nullptr;
+    QAction *fileEventsAction = nullptr;
+    Analysis::Thresholds thresholds;
     QLabel *information = nullptr;
     QLabel *readout = nullptr;
 };

@@ -85,17 +85,32 @@ QString damageText(const Trace &trace, DamageWording wording)
     return reasons.join(QStringLiteral("; "));
 }
 
+QString eventKindText(EventKind kind)
+{
+    switch (kind) {
+    case EventKind::NonReflective:
+        return QStringLiteral("não reflexivo");
+    case EventKind::Reflective:
+        return QStringLiteral("reflexivo");
+    case EventKind::Saturated:
+        return QStringLiteral("saturado");
+    case EventKind::End:
+        return QStringLiteral("fim da fibra");
+    }
+    return QString();
+}
+
 QString eventType(const Event &event)
 {
     if (event.code.size() > 1 && event.code.at(1) == QLatin1Char('E'))
-        return QStringLiteral("fim da fibra");
+        return eventKindText(EventKind::End);
     const QChar type = event.code.isEmpty() ? QChar() : event.code.at(0);
     if (type == QLatin1Char('0'))
-        return QStringLiteral("não reflexivo");
+        return eventKindText(EventKind::NonReflective);
     if (type == QLatin1Char('1'))
-        return QStringLiteral("reflexivo");
+        return eventKindText(EventKind::Reflective);
     if (type == QLatin1Char('2'))
-        return QStringLiteral("saturado");
+        return eventKindText(EventKind::Saturated);
     return event.code;
 }
 

@@ -31,7 +31,10 @@ QString damagedWord();
 enum class DamageWording { Command, Panel, Download };
 QString damageText(const Trace &trace, DamageWording wording);
 
-// "não reflexivo", "reflexivo", "saturado", "fim da fibra", or the code as stored.
+// "não reflexivo", "reflexivo", "saturado", "fim da fibra"; of a file's event, or the code as
+// stored where it names none of them.
+enum class EventKind { NonReflective, Reflective, Saturated, End };
+QString eventKindText(EventKind kind);
 QString eventType(const Event &event);
 // The reflectance as stored, or an empty cell where the file gives none.
 QString reflectanceText(const Event &event, int decimals);

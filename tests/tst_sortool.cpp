@@ -1,5 +1,6 @@
 #include "sortool.h"
 #include "sorwriter.h"
+#include "tracesim.h"
 
 #include <QImage>
 #include <QJsonArray>
@@ -26,6 +27,7 @@ private slots:
     void plot_data();
     void plot();
     void quietWithoutADesktop();
+    void analyze();
     void reflectanceValues_data();
     void reflectanceValues();
 
@@ -50,6 +52,15 @@ void TestSorTool::initTestCase()
     write("cut.sor", bytes("whole file, CCITT-FALSE").left(3000));
     write("text.sor", "not a trace");
     write("none.sor", bytes("reflectance stored as none"));
+    SorWriter::Simulation fibre;
+    fibre.pulseNs = 1000;
+    fibre.spacingM = 5;
+    fibre.points = 12000;
+    fibre.launchSnrDb = 35;
+    fibre.events = {{SorWriter::TrueEvent::Step, 12000, 0.3, 0},
+                    {SorWriter::TrueEvent::Reflection, 20000, 0.5, -45},
+                    {SorWriter::TrueEvent::End, 40000, 0, -14}};
+    write("simulated.sor", SorWriter::write(SorWriter::simulatedTrace(fibre)));
     write("positive.sor", bytes("positive reflectance"));
 }
 
@@ -158,6 +169,48 @@ void TestSorTool::infoAndExport()
     QCOMPARE(lines.at(2).section(',', 0, 0).toDouble(), 1.0); // 1 m spacing
     QCOMPARE(run({"export", "--json", dir.filePath("mismatch.sor")}), 1);
     QVERIFY(out.contains("\"state\": \"mismatch\""));
+}
+
+// The events the analysis finds, in a table beside the file's and as JSON: one object for one
+// file, an array for several; a file that cannot be read is named and the others analysed.
+void TestSorTool::analyze()
+{
+    QCOMPARE(run({"analyze", dir.filePath("simulated.sor")}), 0);
+    QVERIFY2(out.contains(QStringLiteral("Eventos encontrados")), qPrintable(out));
+    QVERIFY2(out.contains(QRegularExpression("\\n  2 +20,0000  reflexivo +0,50\\d")),
+             qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("Fim da fibra: 40,0000 km")), qPrintable(out));
+
+    QCOMPARE(run({"analyze", "--json", dir.filePath("simulated.sor")}), 0);
+    const QJsonObject one = QJsonDocument::fromJson(out.toUtf8()).object();
+    QCOMPARE(one.value("file").toString(), dir.filePath("simulated.sor"));
+    QVERIFY(std::abs(one.value("fiber_end_m").toDouble() - 40000) <= 5);
+    QVERIFY(one.value("orl_db").isDouble() && one.value("total_loss_db").isDouble());
+    QCOMPARE(one.value("thresholds").toObject().value("loss_db").toDouble(), 0.05);
+    const QJsonArray events = one.value("events").toArray();
+    QCOMPARE(events.size(), 3);
+    QStringList types;
+    for (const QJsonValue &e : events)
+        types << e.toObject().value("type").toString();
+    QCOMPARE(types, QStringList({"non-reflective", "reflective", "end"}));
+    QVERIFY(events.at(0).toObject().value("reflectance_db").isNull());
+    QVERIFY(std::abs(events.at(1).toObject().value("reflectance_db").toDouble() + 45) < 0.5);
+    for (const char *key : {"number", "distance_m", "loss_db", "attenuation_db_km"})
+        QVERIFY2(events.at(1).toObject().value(key).isDouble(), key);
+
+    QCOMPARE(run({"analyze",
+                  "--json",
+                  "--loss-threshold",
+                  "0,4",
+                  dir.filePath("simulated.sor"),
+                  dir.filePath("cut.sor"),
+                  dir.filePath("sound.sor")}),
+             1);
+    QVERIFY2(err.contains("cut.sor: "), qPrintable(err));
+    const QJsonArray several = QJsonDocument::fromJson(out.toUtf8()).array();
+    QCOMPARE(several.size(), 2);
+    QCOMPARE(several.at(0).toObject().value("events").toArray().size(), 2); // 0.3 dB is no event
+    QCOMPARE(run({"analyze", "--end-threshold", "x", dir.filePath("simulated.sor")}), 2);
 }
 
 void TestSorTool::reflectanceValues_data()

@@ -3,10 +3,13 @@
 #include "sor/sorreader.h"
 #include "sorwriter.h"
 #include "traceplot/markers.h"
+#include "tracesim.h"
 #include "viewerwindow.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QListWidget>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,6 +25,7 @@ private slots:
     void initTestCase();
     void openOverlayRemove();
     void reflectanceValues();
+    void reanalysis();
     void fileThatCannotBeRead();
     void markerReadout();
     void eventTable();
@@ -103,6 +107,43 @@ void TestView::reflectanceValues()
     open("positive reflectance");
     QCOMPARE(events->item(1, 4)->text(), QStringLiteral("40,00"));
     QVERIFY(information->text().contains(QStringLiteral("reflectância positiva")));
+}
+
+// "Reanalisar" puts the analysis' events in place of the file's, marked as such in the tab and
+// the legend; "Eventos do arquivo" brings the file's back.
+void TestView::reanalysis()
+{
+    SorWriter::Simulation fibre;
+    fibre.pulseNs = 1000;
+    fibre.spacingM = 5;
+    fibre.points = 12000;
+    fibre.launchSnrDb = 35;
+    fibre.events = {{SorWriter::TrueEvent::Reflection, 15000, 0.5, -45},
+                    {SorWriter::TrueEvent::End, 40000, 0, -14}};
+    SorWriter::Trace written = SorWriter::simulatedTrace(fibre);
+    written.withEvents = true;
+    written.events = {SorWriter::Event{}}; // one event of its own, at 0 m
+    ViewerWindow window;
+    window.show();
+    QCOMPARE(window.openFiles({write("fibre.sor", written)}), 1);
+    auto *events = window.findChild<QTableWidget *>("events");
+    auto *tabs = window.findChild<QTabWidget *>("tabs");
+    auto *list = window.findChild<QListWidget *>("traces");
+    auto *fileEvents = window.findChild<QAction *>("fileEvents");
+    QCOMPARE(events->rowCount(), 1);
+    QVERIFY(!fileEvents->isEnabled());
+    window.reanalyze({});
+    QCOMPARE(events->rowCount(), 2);
+    QCOMPARE(events->item(0, 1)->text(), QStringLiteral("15000,0"));
+    QCOMPARE(events->item(0, 2)->text(), QStringLiteral("reflexivo"));
+    QCOMPARE(events->item(1, 2)->text(), QStringLiteral("fim da fibra"));
+    QCOMPARE(tabs->tabText(0), QStringLiteral("Eventos (análise)"));
+    QVERIFY(list->item(0)->toolTip().startsWith(QStringLiteral("fibre.sor (análise)")));
+    QVERIFY(fileEvents->isEnabled());
+    fileEvents->trigger();
+    QCOMPARE(events->rowCount(), 1);
+    QCOMPARE(tabs->tabText(0), QStringLiteral("Eventos"));
+    QCOMPARE(list->item(0)->text(), QStringLiteral("fibre.sor"));
 }
 
 // A file that cannot be read is named with its reason; the traces already open stay.

@@ -77,7 +77,7 @@ QByteArray fixed(const Trace &t)
         w.i32(p.spacing);
     for (const Pulse &p : t.pulses)
         w.i32(p.points);
-    w.i32(t.groupIndex).i16(800).i32(t.averages);
+    w.i32(t.groupIndex).i16(t.backscatter).i32(t.averages);
     if (v2)
         w.u16(t.averagingTime);
     const Pulse first = t.pulses.value(0);

@@ -76,6 +76,7 @@ struct Trace
     quint16 wavelength = 15500; // 0.1 nm
     QList<Pulse> pulses;
     qint32 groupIndex = 146800;
+    qint16 backscatter = 800; // dB below, for a 1 ns pulse, x 10
     qint32 averages = 4096;
     quint16 averagingTime = 300;
     // KeyEvents; no block when there are none and withEvents is false

@@ -1,0 +1,113 @@
+#include "analysis/analysis.h"
+
+#include "analysis/tracedata.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Analysis {
+
+namespace {
+constexpr double LightSpeed = 299792458.0;
+} // namespace
+
+double defaultBackscatterDb(double wavelengthNm)
+{
+    // Typical of single-mode fibre (G.652), as instruments assume when none is set; elsewhere
+    // Rayleigh scattering's fourth power of the wavelength from the 1550 nm value.
+    const struct
+    {
+        double nm;
+        double db;
+    } known[] = {{1310, -79.4}, {1550, -81.7}, {1625, -82.4}};
+    for (const auto &k : known) {
+        if (std::abs(wavelengthNm - k.nm) <= 30)
+            return k.db;
+    }
+    if (!(wavelengthNm > 0))
+        return -81.7;
+    return -81.7 + 40.0 * std::log10(1550.0 / wavelengthNm);
+}
+
+QString typeName(EventType type)
+{
+    switch (type) {
+    case EventType::Reflective:
+        return QStringLiteral("reflective");
+    case EventType::NonReflective:
+        return QStringLiteral("non-reflective");
+    case EventType::End:
+        return QStringLiteral("end");
+    }
+    return QString();
+}
+
+Result analyze(const Input &input, const Thresholds &thresholds)
+{
+    Result result;
+    result.thresholds = thresholds;
+    if (!input.levelsDb || input.count < 16 || !(input.spacingM > 0)
+        || !std::isfinite(input.spacingM) || input.pulseNs <= 0 || !(input.groupIndex > 1)
+        || !std::isfinite(input.groupIndex))
+        return result;
+    TraceData t;
+    t.spacing = input.spacingM;
+    t.pulseNs = input.pulseNs;
+    t.groupIndex = input.groupIndex;
+    t.backscatterDb = input.backscatterDb;
+    // Points past the last one with data carry nothing; "no data" inside lies at the lowest level.
+    size_t last = input.count;
+    while (last > 0 && !std::isfinite(input.levelsDb[last - 1]))
+        --last;
+    if (last < 16)
+        return result;
+    double lowest = input.levelsDb[0];
+    double highest = lowest;
+    for (size_t i = 0; i < last; ++i) {
+        if (std::isfinite(input.levelsDb[i])) {
+            lowest
+                = std::isfinite(lowest) ? std::min(lowest, input.levelsDb[i]) : input.levelsDb[i];
+            highest
+                = std::isfinite(highest) ? std::max(highest, input.levelsDb[i]) : input.levelsDb[i];
+        }
+    }
+    if (!(highest - lowest > 1e-6) || highest - lowest > 1e4)
+        return result;
+    t.y.assign(input.levelsDb, input.levelsDb + last);
+    for (double &v : t.y) {
+        if (!std::isfinite(v))
+            v = lowest;
+    }
+    const double pulseM = LightSpeed * input.pulseNs * 1e-9 / (2.0 * input.groupIndex);
+    const double pulsePoints = pulseM / input.spacingM;
+    if (!(pulsePoints < double(t.y.size())))
+        return result;
+    t.pulse = size_t(std::max(1.0, std::round(pulsePoints)));
+    t.fits = Fits(t.y);
+    estimateNoise(t);
+    findFloor(t, thresholds.endDb);
+    measureEvents(t, findCandidates(t, thresholds), thresholds, result);
+    return result;
+}
+
+Result analyze(const Sor::Trace &trace, const Thresholds &thresholds)
+{
+    Input input;
+    if (!trace.fixed || trace.fixed->pulseWidthsNs.isEmpty() || !trace.spacingM)
+        return Result{{}, {}, {}, {}, thresholds};
+    const Sor::FixedParameters &f = *trace.fixed;
+    size_t count = trace.levelDb.size();
+    if (f.pointsPerPulse.size() > 1 && f.pointsPerPulse.first() > 0)
+        count = std::min(count, size_t(f.pointsPerPulse.first()));
+    input.levelsDb = trace.levelDb.data();
+    input.count = count;
+    input.spacingM = *trace.spacingM;
+    input.pulseNs = f.pulseWidthsNs.first();
+    input.groupIndex = trace.groupIndex.value_or(1.468);
+    input.backscatterDb = f.backscatter != 0
+                              ? -std::abs(f.backscatter) / 10.0
+                              : defaultBackscatterDb(trace.wavelengthNm.value_or(1550));
+    return analyze(input, thresholds);
+}
+
+} // namespace Analysis

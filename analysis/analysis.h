@@ -1,0 +1,65 @@
+#pragma once
+
+#include "sor/sortrace.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+// Finds a trace's events itself: where the backscatter steps down (or up, a "gainer"), where it
+// reflects, and where the fibre ends; the loss of each by the four-point least-squares method,
+// the reflectance of each reflection, the attenuation before each, and for the whole fibre its
+// end, its total loss and its optical return loss. A pure function: a trace and thresholds in,
+// a plain result out.
+namespace Analysis {
+
+struct Thresholds
+{
+    double lossDb = 0.05;         // smaller steps are not events
+    double reflectanceDb = -65.0; // weaker reflections are not reflective events
+    double endDb = 3.0;           // a drop at least this deep ends the fibre
+};
+
+enum class EventType { Reflective, NonReflective, End };
+
+struct Event
+{
+    double distanceM = 0; // where the event begins
+    EventType type = EventType::NonReflective;
+    double lossDb = 0;                     // negative for a gain
+    std::optional<double> reflectanceDb;   // reflective events, and a reflecting end
+    std::optional<double> attenuationDbKm; // of the section before the event
+};
+
+struct Result
+{
+    std::vector<Event> events;
+    std::optional<double> fiberEndM;
+    std::optional<double> totalLossDb;
+    std::optional<double> orlDb;
+    Thresholds thresholds;
+};
+
+// What an analysis needs of a trace: levels in dB (NaN for "no data") at a constant spacing.
+struct Input
+{
+    const double *levelsDb = nullptr;
+    size_t count = 0;
+    double spacingM = 0;
+    int pulseNs = 0;
+    double groupIndex = 1.468;
+    double backscatterDb = -81.0; // for a 1 ns pulse
+};
+
+Result analyze(const Input &input, const Thresholds &thresholds = {});
+// A read trace: its first pulse width's points, and the file's backscatter coefficient when it
+// gives one, else defaultBackscatterDb() for its wavelength.
+Result analyze(const Sor::Trace &trace, const Thresholds &thresholds = {});
+
+// A typical single-mode fibre's backscatter coefficient for a 1 ns pulse.
+double defaultBackscatterDb(double wavelengthNm);
+// "reflective", "non-reflective", "end"
+QString typeName(EventType type);
+
+} // namespace Analysis

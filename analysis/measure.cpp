@@ -1,0 +1,290 @@
+#include "analysis/tracedata.h"
+
+#include <cmath>
+
+namespace Analysis {
+
+namespace {
+
+constexpr double LightSpeed = 299792458.0;
+// A level in the trace's dB is 5 log10 of the power.
+const double PowerPerDb = std::log(10.0) / 5;
+// How many deviations of its own error a loss or a peak must exceed to be kept.
+constexpr double Significance = 4.0;
+// At most this many measuring passes: each drops what the one before found to be no event.
+constexpr int Passes = 4;
+// No fibre loses this much (dB/km): a section that falls faster is a receiver recovering from
+// the fibre end's reflection.
+constexpr double SteepestFibreDbKm = 20.0;
+// After the fibre end's reflection the receiver recovers within this many pulse lengths.
+constexpr size_t RecoveryPulses = 8;
+// A section needs this many points to be measured.
+constexpr size_t FewestPoints = 4;
+
+struct Measured
+{
+    size_t at = 0;
+    bool peaked = false;     // stands above the backscatter on both sides
+    bool reflective = false; // and reflects at least as much as the threshold asks
+    bool end = false;
+    double lossDb = 0;
+    double lossError = 0;
+    double heightDb = 0;
+    Line before;
+    Line after;
+};
+
+// Past an event, the points that still carry it: the pulse, and after a reflection the
+// receiver's recovery too.
+size_t deadZone(const TraceData &t, bool reflective)
+{
+    return reflective ? 3 * t.pulse + 2 : t.pulse + 1;
+}
+
+// A reflection begins where the level first rises a tenth of the way, in power, from the
+// backscatter to the peak (the first of two in one dead zone, too); a step begins where the
+// candidate's windows saw it.
+size_t locate(const TraceData &t, const Candidate &c)
+{
+    if (!c.reflective)
+        return c.at;
+    const size_t from = c.at > t.pulse ? c.at - t.pulse : 0;
+    const size_t to = std::min(t.y.size(), c.at + 3 * t.pulse + 2);
+    const size_t w = std::max<size_t>(4, t.pulse);
+    const Line base = t.fits.line(from > w ? from - w : 0, std::max<size_t>(from, 1));
+    double top = t.y[from];
+    for (size_t i = from; i < to; ++i)
+        top = std::max(top, t.y[i]);
+    for (size_t i = from; i < to; ++i) {
+        const double b = base.at(double(i));
+        const double rise = 5 * std::log10(0.9 * std::pow(10, b / 5) + 0.1 * std::pow(10, top / 5));
+        if (t.y[i] >= rise)
+            return i;
+    }
+    return c.at;
+}
+
+// The events in order, none inside another's pulse length: a reflection's dead zone hides
+// what lies in it, so the two are one event.
+std::vector<Measured> ordered(const TraceData &t, const std::vector<Candidate> &candidates)
+{
+    std::vector<Measured> events;
+    for (const Candidate &c : candidates) {
+        Measured e;
+        e.at = locate(t, c);
+        e.peaked = c.reflective;
+        events.push_back(e);
+    }
+    std::sort(events.begin(), events.end(), [](const Measured &a, const Measured &b) {
+        return a.at < b.at;
+    });
+    std::vector<Measured> merged;
+    for (const Measured &e : events) {
+        if (!merged.empty() && e.at < merged.back().at + t.pulse)
+            merged.back().peaked = merged.back().peaked || e.peaked;
+        else
+            merged.push_back(e);
+    }
+    return merged;
+}
+
+// Where a step begins, from all the points of its transition: in power, the trace goes from
+// the line before to the line after over one pulse length, so the points' share of the way
+// still to go adds up to the points before the step plus half the pulse.
+void placeStep(const TraceData &t, Measured &e, size_t from, size_t to)
+{
+    if (e.peaked || to <= from + 2 * t.pulse)
+        return;
+    double share = 0;
+    const auto power = [](double db) { return std::exp(db * PowerPerDb); };
+    for (size_t i = from; i < to; ++i) {
+        const double high = power(e.before.at(double(i)));
+        const double low = power(e.after.at(double(i)));
+        if (!(std::abs(high - low) > 0))
+            return;
+        share += std::clamp((power(t.y[i]) - low) / (high - low), -0.5, 1.5);
+    }
+    const double at = double(from) + share - (double(t.pulse) - 1) / 2;
+    if (at >= double(from) && at < double(to))
+        e.at = size_t(std::lround(at));
+}
+
+// The four-point least-squares loss: a line through the backscatter between the event before
+// and this one, another between this one and the next, their difference at the event.
+void measure(const TraceData &t, std::vector<Measured> &events, size_t end, bool refine = false)
+{
+    const size_t w = std::max<size_t>(4, t.pulse);
+    for (size_t k = 0; k < events.size(); ++k) {
+        Measured &e = events[k];
+        size_t beforeFrom
+            = k == 0 ? t.pulse + 1 : events[k - 1].at + deadZone(t, events[k - 1].peaked);
+        if (e.at < beforeFrom + 2)
+            beforeFrom = e.at > w ? e.at - w : 0;
+        size_t afterFrom = e.at + deadZone(t, e.peaked);
+        size_t afterTo = k + 1 < events.size() ? events[k + 1].at : end;
+        if (afterTo < afterFrom + 2) {
+            afterFrom = std::min(afterFrom, t.y.size() - 1);
+            afterTo = std::min(t.y.size(), afterFrom + w);
+        }
+        e.before = t.fits.line(beforeFrom, e.at);
+        e.after = t.fits.line(afterFrom, afterTo);
+        const double x = double(e.at);
+        e.lossDb = e.before.at(x) - e.after.at(x);
+        const double spreadBefore
+            = t.fits.residual(beforeFrom, e.at, e.before)
+              * extrapolationSpread(e.at - beforeFrom, x - double(beforeFrom + e.at - 1) / 2);
+        const double spreadAfter
+            = t.fits.residual(afterFrom, afterTo, e.after)
+              * extrapolationSpread(afterTo - afterFrom, double(afterFrom + afterTo - 1) / 2 - x);
+        const bool measurable
+            = e.at - beforeFrom >= FewestPoints && afterTo - afterFrom >= FewestPoints;
+        e.lossError = measurable ? std::hypot(spreadBefore, spreadAfter) : HUGE_VAL;
+        if (measurable && refine) {
+            const size_t span = 2 * t.pulse + 2;
+            placeStep(t,
+                      e,
+                      std::max(beforeFrom, e.at > span ? e.at - span : 0),
+                      std::min(afterTo, e.at + span + t.pulse));
+        }
+        double top = t.y[e.at];
+        for (size_t i = e.at; i < std::min(t.y.size(), e.at + t.pulse + 2); ++i)
+            top = std::max(top, t.y[i]);
+        // A reflection stands above the backscatter on both sides; a gain only above the side
+        // before it.
+        e.heightDb = top - std::max(e.before.at(x), e.after.at(x));
+    }
+}
+
+double reflectance(const TraceData &t, double heightDb)
+{
+    return t.backscatterDb + 10 * std::log10(double(t.pulseNs))
+           + 10 * std::log10(std::pow(10, heightDb / 5) - 1);
+}
+
+// Keeps what is an event by the thresholds, marks the fibre's end and drops all past it;
+// true when nothing was dropped.
+bool judge(const TraceData &t, std::vector<Measured> &events, const Thresholds &thresholds)
+{
+    std::vector<Measured> kept;
+    bool stable = true;
+    for (Measured &e : events) {
+        const double sigma = t.noiseAt(e.at);
+        const bool peaked = e.heightDb > Significance * sigma && e.heightDb > 0;
+        const bool peak = peaked && reflectance(t, e.heightDb) >= thresholds.reflectanceDb;
+        const bool step = std::abs(e.lossDb) >= thresholds.lossDb
+                          && std::abs(e.lossDb) >= Significance * e.lossError;
+        // The fibre ends where the trace drops into the floor, or where a reflection is all
+        // that stands above it.
+        const bool recovering = -e.after.slope / t.spacing * 1000 > SteepestFibreDbKm;
+        const bool lastLight
+            = peaked && t.usable <= e.at + deadZone(t, true) + RecoveryPulses * t.pulse;
+        stable = stable && e.peaked == peaked;
+        e.peaked = peaked;
+        e.reflective = peak;
+        e.end = t.floorDb && (e.lossDb >= thresholds.endDb || recovering || lastLight);
+        if (peak || step || e.end)
+            kept.push_back(e);
+        else
+            stable = false;
+        if (e.end)
+            break;
+    }
+    stable = stable && kept.size() == events.size();
+    events = kept;
+    return stable;
+}
+
+// The returned power: the backscatter of each section, summed in closed form over its line,
+// and each reflection, both brought back to the launch; -10 log10 of it is the ORL.
+std::optional<double>
+returnLoss(const TraceData &t, const std::vector<Measured> &events, const Line &first, size_t end)
+{
+    const double launch = first.at(0);
+    const double perMetre
+        = std::pow(10, t.backscatterDb / 10) * 2 * t.groupIndex / (LightSpeed * 1e-9);
+    double returned = 0;
+    auto section = [&](const Line &line, size_t from, size_t to) {
+        if (to <= from)
+            return;
+        const double ratio = std::pow(10, line.slope / 5);
+        const double firstPower = std::pow(10, (line.at(double(from)) - launch) / 5);
+        const double count = double(to - from);
+        const double sum
+            = std::abs(ratio - 1) < 1e-12 ? count : (1 - std::pow(ratio, count)) / (1 - ratio);
+        returned += perMetre * t.spacing * firstPower * sum;
+    };
+    size_t from = 0;
+    Line line = first;
+    for (const Measured &e : events) {
+        section(line, from, e.at);
+        if (e.peaked)
+            returned += std::pow(10, reflectance(t, e.heightDb) / 10)
+                        * std::pow(10, (e.before.at(double(e.at)) - launch) / 5);
+        from = e.at;
+        line = e.after;
+        if (e.end)
+            break;
+    }
+    if (events.empty() || !events.back().end)
+        section(line, from, end);
+    if (!(returned > 0) || !std::isfinite(returned))
+        return std::nullopt;
+    return -10 * std::log10(returned);
+}
+
+void report(const TraceData &t, const std::vector<Measured> &events, size_t end, Result &result)
+{
+    const Line first = events.empty() ? t.fits.line(t.pulse + 1, end) : events.front().before;
+    for (const Measured &e : events) {
+        Event out;
+        out.distanceM = double(e.at) * t.spacing;
+        out.type = e.end          ? EventType::End
+                   : e.reflective ? EventType::Reflective
+                                  : EventType::NonReflective;
+        out.lossDb = e.end && t.floorDb ? e.before.at(double(e.at)) - *t.floorDb : e.lossDb;
+        if (e.reflective)
+            out.reflectanceDb = reflectance(t, e.heightDb);
+        out.attenuationDbKm = -e.before.slope / t.spacing * 1000;
+        result.events.push_back(out);
+    }
+    const bool ended = !events.empty() && events.back().end;
+    const double endAt = ended ? double(events.back().at) : double(end - 1);
+    const Line &last = ended ? events.back().before : events.empty() ? first : events.back().after;
+    if (ended)
+        result.fiberEndM = endAt * t.spacing;
+    result.totalLossDb = first.at(0) - last.at(endAt);
+    result.orlDb = returnLoss(t, events, first, end);
+}
+
+} // namespace
+
+void measureEvents(const TraceData &t,
+                   std::vector<Candidate> candidates,
+                   const Thresholds &thresholds,
+                   Result &result)
+{
+    const size_t end = std::max(t.usable, t.pulse + 4);
+    if (end > t.y.size())
+        return;
+    std::vector<Measured> events = ordered(t, candidates);
+    for (int pass = 0; pass < Passes; ++pass) {
+        measure(t, events, end, true);
+        if (judge(t, events, thresholds))
+            break;
+    }
+    // The steps placed, their losses measured again from there.
+    measure(t, events, end);
+    judge(t, events, thresholds);
+    // Without a drop into the floor among the events, the fibre ends where the floor begins.
+    if (t.floorDb && (events.empty() || !events.back().end) && t.usable < t.y.size()) {
+        Measured last;
+        last.at = t.usable > t.pulse ? t.usable - t.pulse : t.usable;
+        last.end = true;
+        events.push_back(last);
+        measure(t, events, end);
+        events.back().end = true;
+    }
+    report(t, events, end, result);
+}
+
+} // namespace Analysis

@@ -1,0 +1,112 @@
+#include "analyzecommand.h"
+
+#include "analysis/analysisjson.h"
+#include "sor/sorreader.h"
+#include "sor/sortext.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTextStream>
+
+namespace {
+
+QString kindText(Analysis::EventType type)
+{
+    switch (type) {
+    case Analysis::EventType::Reflective:
+        return Sor::eventKindText(Sor::EventKind::Reflective);
+    case Analysis::EventType::NonReflective:
+        return Sor::eventKindText(Sor::EventKind::NonReflective);
+    case Analysis::EventType::End:
+        return Sor::eventKindText(Sor::EventKind::End);
+    }
+    return QString();
+}
+
+QString optionalDb(const std::optional<double> &value, int decimals)
+{
+    return value ? Sor::decimal(*value, decimals) : QString();
+}
+
+void printFound(const Analysis::Result &r, QTextStream &out)
+{
+    out << QStringLiteral("Eventos encontrados (limiares: perda %1 dB, reflectância %2 dB, fim "
+                          "%3 dB):\n")
+               .arg(Sor::decimal(r.thresholds.lossDb, 3),
+                    Sor::decimal(r.thresholds.reflectanceDb, 1),
+                    Sor::decimal(r.thresholds.endDb, 1));
+    if (r.events.empty()) {
+        out << QStringLiteral("  nenhum\n");
+    } else {
+        out << QStringLiteral("  Nº  Distância (km)  Tipo            Perda (dB)  Reflectância (dB)"
+                              "  Atenuação (dB/km)\n");
+    }
+    int number = 0;
+    for (const Analysis::Event &e : r.events) {
+        out << "  " << QString::number(++number).leftJustified(4)
+            << Sor::decimal(e.distanceM / 1000.0, 4).rightJustified(14) << "  "
+            << kindText(e.type).leftJustified(14) << Sor::decimal(e.lossDb, 3).rightJustified(12)
+            << "  " << optionalDb(e.reflectanceDb, 2).rightJustified(17) << "  "
+            << optionalDb(e.attenuationDbKm, 3).rightJustified(17) << "\n";
+    }
+    out << QStringLiteral("Fim da fibra: %1   Perda total: %2   ORL: %3\n")
+               .arg(r.fiberEndM ? Sor::kilometres(*r.fiberEndM) : QStringLiteral("não encontrado"),
+                    r.totalLossDb ? Sor::decimal(*r.totalLossDb, 3) + QStringLiteral(" dB")
+                                  : QStringLiteral("—"),
+                    r.orlDb ? Sor::decimal(*r.orlDb, 2) + QStringLiteral(" dB")
+                            : QStringLiteral("—"));
+}
+
+} // namespace
+
+void printFileEvents(const Sor::Trace &t, QTextStream &out)
+{
+    out << QStringLiteral("  Nº  Distância (km)  Perda (dB)  Reflectância (dB)  Código\n");
+    for (const Sor::Event &e : t.keyEvents->events) {
+        out << "  " << QString::number(e.number).leftJustified(4)
+            << Sor::decimal(e.distanceM / 1000.0, 4).rightJustified(14) << "  "
+            << Sor::decimal(e.lossDb, 3).rightJustified(10) << "  "
+            << Sor::reflectanceText(e, 3).rightJustified(17) << "  " << e.code << "\n";
+    }
+}
+
+int analyzeFiles(const QStringList &files,
+                 const Analysis::Thresholds &thresholds,
+                 bool json,
+                 QTextStream &out,
+                 QTextStream &err)
+{
+    int status = 0;
+    QJsonArray all;
+    bool first = true;
+    for (const QString &path : files) {
+        const Sor::Trace trace = Sor::readFile(path);
+        if (trace.points() == 0) {
+            err << "otdr-sor: " << path << ": "
+                << (trace.errors.isEmpty() ? QStringLiteral("o arquivo não traz pontos de traço")
+                                           : trace.errors.first())
+                << "\n";
+            status = 1;
+            continue;
+        }
+        const Analysis::Result result = Analysis::analyze(trace, thresholds);
+        if (json) {
+            all.append(Analysis::toJson(result, path));
+            continue;
+        }
+        out << (first ? "" : "\n") << path << "\n";
+        first = false;
+        printFound(result, out);
+        if (trace.keyEvents && !trace.keyEvents->events.isEmpty()) {
+            out << QStringLiteral("Eventos do arquivo:\n");
+            printFileEvents(trace, out);
+        }
+    }
+    if (json && !all.isEmpty()) {
+        const QJsonDocument document
+            = files.size() == 1 ? QJsonDocument(all.first().toObject()) : QJsonDocument(all);
+        out << document.toJson(QJsonDocument::Indented);
+    }
+    return status;
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "analysis/analysis.h"
+
+#include <QStringList>
+
+class QTextStream;
+
+// otdr-sor analyze: each file's events as the analysis finds them, beside the file's own, with
+// the fibre end, total loss and ORL; as text or JSON. A file that cannot be read is named on
+// `err` and the others are still analysed; the result is 1 when any could not be.
+int analyzeFiles(const QStringList &files,
+                 const Analysis::Thresholds &thresholds,
+                 bool json,
+                 QTextStream &out,
+                 QTextStream &err);
+
+// The event table a file stores, as otdr-sor info prints it.
+void printFileEvents(const Sor::Trace &trace, QTextStream &out);

@@ -1,0 +1,223 @@
+#include "analysis/analysis.h"
+#include "sor/sorreader.h"
+#include "tracesim.h"
+
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+using SorWriter::Simulation;
+using SorWriter::TrueEvent;
+
+Q_DECLARE_METATYPE(Simulation)
+
+// The analysis against simulated traces whose events are known, and against input that no
+// trace should have.
+class TestAnalysis : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void knownEvents_data();
+    void knownEvents();
+    void thresholds();
+    void throughTheReader();
+    void hostileInput_data();
+    void hostileInput();
+};
+
+namespace {
+
+// 1 us pulses (102 m) on 5 m points, 0.2 dB/km, a clean trace: the events are exact.
+Simulation fibre(const QList<TrueEvent> &events, double snrDb = 35)
+{
+    Simulation s;
+    s.pulseNs = 1000;
+    s.spacingM = 5;
+    s.points = 12000;
+    s.launchSnrDb = snrDb;
+    s.events = events;
+    return s;
+}
+
+Analysis::Result analyzed(const Simulation &s, const std::vector<double> &levels)
+{
+    Analysis::Input input;
+    input.levelsDb = levels.data();
+    input.count = levels.size();
+    input.spacingM = s.spacingM;
+    input.pulseNs = s.pulseNs;
+    input.groupIndex = s.groupIndex;
+    input.backscatterDb = s.backscatterDb;
+    return Analysis::analyze(input);
+}
+
+QString describe(const Analysis::Result &r)
+{
+    QStringList events;
+    for (const Analysis::Event &e : r.events) {
+        events << QStringLiteral("%1 m %2 %3 dB")
+                      .arg(e.distanceM)
+                      .arg(Analysis::typeName(e.type))
+                      .arg(e.lossDb);
+    }
+    return events.join(QStringLiteral("; "));
+}
+
+} // namespace
+
+void TestAnalysis::knownEvents_data()
+{
+    QTest::addColumn<Simulation>("simulation");
+    QTest::addColumn<int>("found"); // events the analysis must report, end included
+    const TrueEvent end{TrueEvent::End, 40000, 0, -14};
+    QTest::newRow("a splice") << fibre({{TrueEvent::Step, 12000, 0.3, 0}, end}) << 2;
+    QTest::newRow("a connector") << fibre({{TrueEvent::Reflection, 15000, 0.5, -45}, end}) << 2;
+    QTest::newRow("a gainer") << fibre({{TrueEvent::Step, 20000, -0.15, 0}, end}) << 2;
+    QTest::newRow("one of each") << fibre({{TrueEvent::Step, 8000, 0.2, 0},
+                                           {TrueEvent::Reflection, 16000, 0.4, -50},
+                                           {TrueEvent::Step, 24000, -0.1, 0},
+                                           end})
+                                 << 4;
+    QTest::newRow("an end without reflection")
+        << fibre({{TrueEvent::Step, 10000, 0.25, 0}, {TrueEvent::End, 30000, 0, 0}}) << 2;
+    QTest::newRow("a flat trace that ends in noise") << fibre({end}) << 1;
+    QTest::newRow("no event, no end") << fibre({}) << 0;
+}
+
+// Each event where it is, of its kind, with its loss and reflectance; the fibre end within a
+// point; nothing else.
+void TestAnalysis::knownEvents()
+{
+    QFETCH(Simulation, simulation);
+    QFETCH(int, found);
+    const std::vector<double> levels = SorWriter::simulateLevels(simulation);
+    const Analysis::Result r = analyzed(simulation, levels);
+    QVERIFY2(int(r.events.size()) == found, qPrintable(describe(r)));
+    for (int k = 0; k < found; ++k) {
+        const TrueEvent &truth = simulation.events.at(k);
+        const Analysis::Event &e = r.events.at(size_t(k));
+        QVERIFY2(std::abs(e.distanceM - truth.positionM) <= simulation.spacingM,
+                 qPrintable(describe(r)));
+        if (truth.kind == TrueEvent::End) {
+            QCOMPARE(e.type, Analysis::EventType::End);
+            QVERIFY(r.fiberEndM && std::abs(*r.fiberEndM - truth.positionM) <= simulation.spacingM);
+            QCOMPARE(e.reflectanceDb.has_value(), truth.reflectanceDb < 0);
+            continue;
+        }
+        QCOMPARE(e.type,
+                 truth.kind == TrueEvent::Reflection ? Analysis::EventType::Reflective
+                                                     : Analysis::EventType::NonReflective);
+        QVERIFY2(std::abs(e.lossDb - truth.lossDb) <= 0.01, qPrintable(describe(r)));
+        if (truth.kind == TrueEvent::Reflection)
+            QVERIFY2(std::abs(*e.reflectanceDb - truth.reflectanceDb) <= 0.5,
+                     qPrintable(describe(r)));
+        else
+            QVERIFY(!e.reflectanceDb);
+        QVERIFY(std::abs(*e.attenuationDbKm - simulation.attenuationDbKm) <= 0.01);
+    }
+    // The total loss: the fibre's attenuation to its end plus the events' losses.
+    if (r.fiberEndM) {
+        double total = simulation.attenuationDbKm * *r.fiberEndM / 1000;
+        for (const TrueEvent &e : simulation.events)
+            total += e.kind == TrueEvent::End ? 0 : e.lossDb;
+        QVERIFY2(std::abs(*r.totalLossDb - total) <= 0.05,
+                 qPrintable(QString::number(*r.totalLossDb)));
+        // The backscatter of 40 km alone returns about -32 dB; a Fresnel end far more.
+        QVERIFY(r.orlDb && *r.orlDb > 14 && *r.orlDb < 40);
+    }
+}
+
+// Thresholds decide what is an event: a raised loss threshold drops a small splice, a raised
+// reflectance threshold makes a weak connector a mere loss, and a reflection inside another's
+// pulse length is one event.
+void TestAnalysis::thresholds()
+{
+    const Simulation s = fibre({{TrueEvent::Step, 8000, 0.12, 0},
+                                {TrueEvent::Reflection, 16000, 0.3, -55},
+                                {TrueEvent::Reflection, 16060, 0.2, -50},
+                                {TrueEvent::End, 30000, 0, -14}});
+    const std::vector<double> levels = SorWriter::simulateLevels(s);
+    Analysis::Input input;
+    input.levelsDb = levels.data();
+    input.count = levels.size();
+    input.spacingM = s.spacingM;
+    input.pulseNs = s.pulseNs;
+    input.backscatterDb = s.backscatterDb;
+    const Analysis::Result plain = Analysis::analyze(input);
+    QVERIFY2(plain.events.size() == 3, qPrintable(describe(plain)));
+    QCOMPARE(plain.events.at(1).type, Analysis::EventType::Reflective);
+    // the two in one dead zone
+    QVERIFY2(std::abs(plain.events.at(1).lossDb - 0.5) <= 0.02, qPrintable(describe(plain)));
+    const Analysis::Result strict = Analysis::analyze(input, {0.2, -45, 3});
+    QVERIFY2(strict.events.size() == 2, qPrintable(describe(strict)));
+    QCOMPARE(strict.events.at(0).type, Analysis::EventType::NonReflective);
+    // Taken for a mere loss, the pair is placed within its dead zone.
+    QVERIFY2(std::abs(strict.events.at(0).distanceM - 16000)
+                 <= SorWriter::pulseLengthM(s.pulseNs, s.groupIndex),
+             qPrintable(describe(strict)));
+    QCOMPARE(strict.thresholds.lossDb, 0.2);
+}
+
+// Written as a file and read back: the file's scales, spacing and backscatter coefficient give
+// the same events.
+void TestAnalysis::throughTheReader()
+{
+    const Simulation s
+        = fibre({{TrueEvent::Reflection, 15000, 0.5, -45}, {TrueEvent::End, 40000, 0, -14}});
+    const Sor::Trace trace = Sor::read(SorWriter::write(SorWriter::simulatedTrace(s)));
+    QVERIFY(!trace.damaged());
+    QCOMPARE(trace.points(), s.points);
+    QVERIFY(std::abs(*trace.spacingM - s.spacingM) < 1e-3);
+    const Analysis::Result r = Analysis::analyze(trace);
+    QVERIFY2(r.events.size() == 2, qPrintable(describe(r)));
+    QVERIFY(std::abs(r.events.at(0).distanceM - 15000) <= s.spacingM);
+    QVERIFY(std::abs(*r.events.at(0).reflectanceDb + 45) <= 0.5);
+    QVERIFY(std::abs(*r.fiberEndM - 40000) <= s.spacingM);
+}
+
+void TestAnalysis::hostileInput_data()
+{
+    QTest::addColumn<QVector<double>>("levels");
+    QTest::addColumn<double>("spacing");
+    QTest::addColumn<int>("pulse");
+    QTest::addColumn<double>("groupIndex");
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    QVector<double> ramp(3000);
+    for (int i = 0; i < ramp.size(); ++i)
+        ramp[i] = -0.001 * i;
+    QTest::newRow("one point") << QVector<double>{-1.0} << 1.0 << 100 << 1.468;
+    QTest::newRow("all no data") << QVector<double>(3000, nan) << 1.0 << 100 << 1.468;
+    QTest::newRow("constant") << QVector<double>(3000, -7.0) << 1.0 << 100 << 1.468;
+    QTest::newRow("no spacing") << ramp << 0.0 << 100 << 1.468;
+    QTest::newRow("negative spacing") << ramp << -5.0 << 100 << 1.468;
+    QTest::newRow("a pulse longer than the trace") << ramp << 0.001 << 10000 << 1.468;
+    QTest::newRow("no pulse") << ramp << 1.0 << 0 << 1.468;
+    QTest::newRow("no group index") << ramp << 1.0 << 100 << 0.0;
+    QTest::newRow("absurd spacing") << ramp << 1e12 << 100 << 1.468;
+    QTest::newRow("absurd levels")
+        << QVector<double>{0, 1e300, -1e300, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0} << 1.0
+        << 10 << 1.468;
+}
+
+// Input no trace should have gives an empty result, never a crash or a made-up event.
+void TestAnalysis::hostileInput()
+{
+    QFETCH(QVector<double>, levels);
+    QFETCH(double, spacing);
+    QFETCH(int, pulse);
+    QFETCH(double, groupIndex);
+    Analysis::Input input;
+    input.levelsDb = levels.constData();
+    input.count = size_t(levels.size());
+    input.spacingM = spacing;
+    input.pulseNs = pulse;
+    input.groupIndex = groupIndex;
+    const Analysis::Result r = Analysis::analyze(input);
+    QVERIFY2(r.events.empty(), qPrintable(describe(r)));
+    QVERIFY(!r.fiberEndM);
+}
+
+QTEST_APPLESS_MAIN(TestAnalysis)
+#include "tst_analysis.moc"

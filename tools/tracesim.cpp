@@ -1,0 +1,159 @@
+#include "tracesim.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+
+namespace SorWriter {
+
+namespace {
+
+constexpr double LightSpeed = 299792458.0;
+// The receiver's recovery after a reflection: a share of the reflection's power that fades
+// over half a pulse length.
+constexpr double RecoveryShare = 0.05;
+constexpr double RecoveryLengths = 0.5;
+
+// The one-way level (dB) of the backscatter just past a distance, from the attenuation and the
+// steps before it.
+double idealLevel(const Simulation &s, double x)
+{
+    double level = -s.attenuationDbKm * x / 1000.0;
+    for (const TrueEvent &e : s.events) {
+        if (e.kind != TrueEvent::End && e.positionM < x)
+            level -= e.lossDb;
+    }
+    return level;
+}
+
+double endOf(const Simulation &s)
+{
+    for (const TrueEvent &e : s.events) {
+        if (e.kind == TrueEvent::End)
+            return e.positionM;
+    }
+    return std::numeric_limits<double>::infinity();
+}
+
+// Gaussian noise from a generator whose sequence is the same on every system.
+class Noise
+{
+public:
+    explicit Noise(quint32 seed)
+        : engine(seed)
+    {
+    }
+    double next()
+    {
+        if (spare) {
+            spare = false;
+            return kept;
+        }
+        double u1 = 0;
+        while (u1 <= 0)
+            u1 = uniform();
+        const double u2 = uniform();
+        const double radius = std::sqrt(-2.0 * std::log(u1));
+        kept = radius * std::sin(2 * M_PI * u2);
+        spare = true;
+        return radius * std::cos(2 * M_PI * u2);
+    }
+
+private:
+    double uniform() { return double(engine()) / 4294967296.0; }
+
+    std::mt19937 engine;
+    bool spare = false;
+    double kept = 0;
+};
+
+} // namespace
+
+double pulseLengthM(int pulseNs, double groupIndex)
+{
+    return LightSpeed * pulseNs * 1e-9 / (2.0 * groupIndex);
+}
+
+double peakHeightDb(double reflectanceDb, double backscatterDb, int pulseNs)
+{
+    const double ratio
+        = std::pow(10.0, (reflectanceDb - backscatterDb - 10.0 * std::log10(pulseNs)) / 10.0);
+    return 5.0 * std::log10(1.0 + ratio);
+}
+
+double localSnrDb(const Simulation &s, double positionM)
+{
+    return s.launchSnrDb + idealLevel(s, positionM);
+}
+
+std::vector<double> simulateLevels(const Simulation &s)
+{
+    const size_t n = size_t(std::max(s.points, 0));
+    const double end = endOf(s);
+    const double pulse = pulseLengthM(s.pulseNs, s.groupIndex);
+    // The pulse smears the backscatter: each point sees the power of one pulse length of fibre.
+    std::vector<double> power(n);
+    std::vector<double> sum(n + 1, 0.0);
+    for (size_t i = 0; i < n; ++i) {
+        const double x = double(i) * s.spacingM;
+        const double ideal = x < end ? std::pow(10.0, idealLevel(s, x) / 5.0) : 0.0;
+        sum[i + 1] = sum[i] + ideal;
+    }
+    const size_t span = size_t(std::max<long>(1, std::lround(pulse / s.spacingM)));
+    for (size_t i = 0; i < n; ++i) {
+        const size_t from = i + 1 >= span ? i + 1 - span : 0;
+        power[i] = (sum[i + 1] - sum[from]) / double(i + 1 - from);
+    }
+    // Reflections: the pulse's length of reflected power on top, then the receiver's recovery.
+    for (const TrueEvent &e : s.events) {
+        if (e.reflectanceDb >= 0 || (e.kind != TrueEvent::Reflection && e.kind != TrueEvent::End))
+            continue;
+        const double height = peakHeightDb(e.reflectanceDb, s.backscatterDb, s.pulseNs);
+        const double reflected = (std::pow(10.0, height / 5.0) - 1.0)
+                                 * std::pow(10.0, idealLevel(s, e.positionM) / 5.0);
+        const double tail = pulse * RecoveryLengths;
+        for (size_t i = size_t(std::max(0.0, std::ceil(e.positionM / s.spacingM))); i < n; ++i) {
+            const double past = double(i) * s.spacingM - e.positionM;
+            if (past < pulse) {
+                power[i] += reflected;
+            } else {
+                const double fade = RecoveryShare * std::exp(-(past - pulse) / tail);
+                if (fade < 1e-9)
+                    break;
+                power[i] += reflected * fade;
+            }
+        }
+    }
+    // Noise in the power, before the logarithm: the level's noise grows as the power falls, and
+    // past the end the receiver shows the noise's magnitude, its floor.
+    const double noise = std::pow(10.0, -s.launchSnrDb / 5.0);
+    Noise random(s.seed);
+    std::vector<double> levels(n);
+    for (size_t i = 0; i < n; ++i) {
+        const double measured = std::abs(power[i] + noise * random.next());
+        levels[i] = 5.0 * std::log10(std::max(measured, noise * 1e-3));
+    }
+    return levels;
+}
+
+Trace simulatedTrace(const Simulation &s)
+{
+    Trace t;
+    t.wavelength = quint16(s.wavelengthNm * 10);
+    t.nominalWavelength = qint16(s.wavelengthNm);
+    t.groupIndex = qint32(std::lround(s.groupIndex * 100000));
+    t.backscatter = qint16(std::lround(-s.backscatterDb * 10));
+    t.pulses = {{qint16(s.pulseNs), spacingFor(s.spacingM, t.groupIndex), s.points}};
+    t.withEvents = false;
+    const std::vector<double> levels = simulateLevels(s);
+    const double top = levels.empty() ? 0 : *std::max_element(levels.begin(), levels.end());
+    Scale scale;
+    scale.values.reserve(int(levels.size()));
+    for (double level : levels)
+        scale.values.append(quint16(std::clamp(std::lround((top - level) * 1000.0), 0L, 65534L)));
+    t.data = {scale};
+    return t;
+}
+
+} // namespace SorWriter

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "sorwriter.h"
+
+#include <QList>
+#include <QString>
+
+#include <vector>
+
+// Traces whose truth is known, as an OTDR measures them: backscatter falling with the fibre's
+// attenuation, steps where it loses (or, seen from the "wrong" end, gains) power, reflections
+// whose height follows from their reflectance, the pulse width and the backscatter coefficient,
+// all smeared over the pulse's length in the fibre, a receiver that recovers slowly from strong
+// reflections, the fibre's end, and noise added to the power before the logarithm, so that the
+// trace grows noisier as it falls, down to a noise floor. Seeded: a case is written again
+// exactly from its seed.
+namespace SorWriter {
+
+struct TrueEvent
+{
+    enum Kind { Step, Reflection, End };
+    Kind kind = Step;
+    double positionM = 0;
+    double lossDb = 0;        // one way; negative for a gain
+    double reflectanceDb = 0; // Reflection, and an End with a Fresnel reflection; 0: none
+};
+
+struct Simulation
+{
+    double spacingM = 1;
+    int points = 30000;
+    int pulseNs = 100;
+    int wavelengthNm = 1550;
+    double groupIndex = 1.468;
+    double attenuationDbKm = 0.2;
+    double backscatterDb = -81.0; // for a 1 ns pulse
+    // The launch's signal-to-noise ratio: the trace's height at 0 m above the noise's RMS, in
+    // the trace's own dB (5 log10 of the power).
+    double launchSnrDb = 30;
+    // Events in distance order; the fibre ends at the End event, if any.
+    QList<TrueEvent> events;
+    quint32 seed = 1;
+};
+
+// The pulse's length in the fibre, one way: the distance over which an event is smeared.
+double pulseLengthM(int pulseNs, double groupIndex);
+// The reflection's height above the backscatter, in the trace's dB.
+double peakHeightDb(double reflectanceDb, double backscatterDb, int pulseNs);
+// The trace's levels in dB (0 dB at the launch), one per point.
+std::vector<double> simulateLevels(const Simulation &simulation);
+// The same as a trace file's description, without events (an analysis finds them).
+Trace simulatedTrace(const Simulation &simulation);
+// The local signal-to-noise ratio (trace dB) of the ideal trace at a distance.
+double localSnrDb(const Simulation &simulation, double positionM);
+
+} // namespace SorWriter
