@@ -47,7 +47,7 @@ std::vector<double> highestAhead(const std::vector<double> &y, size_t n, size_t 
 // slope or an event changes few of them, the noise all.
 void estimateNoise(TraceData &t)
 {
-    t.block = std::max<size_t>(128, 4 * t.pulse);
+    t.block = std::max<size_t>(128, t.pulse);
     std::vector<double> differences;
     for (size_t start = 0; start + 1 < t.y.size(); start += t.block) {
         const size_t end = std::min(t.y.size() - 1, start + t.block);
@@ -129,6 +129,7 @@ std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thre
     bool inRun = false;
     double strongest = 0;
     double highest = 0;
+    double bestStep = 0;
     size_t lastSeen = 0;
     Candidate best;
     Candidate reflection;
@@ -139,9 +140,19 @@ std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thre
         const double step = before + slope * across - t.fits.mean(i + gap, i + gap + w);
         const double sigma = t.noiseAt(i);
         const double peak = ahead[i] - (before + slope * (double(w) + 1) / 2);
-        const bool stepSeen = std::abs(step) >= std::max(thresholds.lossDb * 0.5,
-                                                         Significance * stepSpread * sigma);
+        // The slope carried across both windows may be off by its neighbourhood's spread.
+        const double stepError = std::hypot(stepSpread * sigma, t.slopeErrorAt(i) * across);
+        const bool stepSeen
+            = std::abs(step) >= std::max(thresholds.lossDb * 0.5, Significance * stepError);
         const bool peakSeen = peak >= Significance * sigma * 2;
+        // A step of the other sign, with no reflection, is the next event.
+        const bool turned = inRun && stepSeen && !peakSeen && highest == 0 && strongest > 0
+                            && (step > 0) != (bestStep > 0)
+                            && std::abs(step) > 2 * Significance * stepError;
+        if (turned) {
+            found.push_back(best);
+            inRun = false;
+        }
         if (!stepSeen && !peakSeen) {
             // A run ends after a pulse length without a sign, so noise does not split one
             // event in two. A reflection in it names the run; else its strongest step.
@@ -159,6 +170,7 @@ std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thre
         inRun = true;
         if (std::abs(step) > strongest) {
             strongest = std::abs(step);
+            bestStep = step;
             best = {i, false};
         }
         if (peakSeen && peak > highest) {

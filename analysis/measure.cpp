@@ -30,6 +30,7 @@ struct Measured
     double lossDb = 0;
     double lossError = 0;
     double heightDb = 0;
+    double topDb = 0; // the highest level within the pulse after the event
     Line before;
     Line after;
 };
@@ -151,6 +152,7 @@ void measure(const TraceData &t, std::vector<Measured> &events, size_t end, bool
             top = std::max(top, t.y[i]);
         // A reflection stands above the backscatter on both sides; a gain only above the side
         // before it.
+        e.topDb = top;
         e.heightDb = top - std::max(e.before.at(x), e.after.at(x));
     }
 }
@@ -159,6 +161,12 @@ double reflectance(const TraceData &t, double heightDb)
 {
     return t.backscatterDb + 10 * std::log10(double(t.pulseNs))
            + 10 * std::log10(std::pow(10, heightDb / 5) - 1);
+}
+
+// A fibre end's reflection stands on the backscatter before it; past it there is none.
+double endHeight(const Measured &e)
+{
+    return e.topDb - e.before.at(double(e.at));
 }
 
 // Keeps what is an event by the thresholds, marks the fibre's end and drops all past it;
@@ -218,7 +226,7 @@ returnLoss(const TraceData &t, const std::vector<Measured> &events, const Line &
     for (const Measured &e : events) {
         section(line, from, e.at);
         if (e.peaked)
-            returned += std::pow(10, reflectance(t, e.heightDb) / 10)
+            returned += std::pow(10, reflectance(t, e.end ? endHeight(e) : e.heightDb) / 10)
                         * std::pow(10, (e.before.at(double(e.at)) - launch) / 5);
         from = e.at;
         line = e.after;
@@ -243,7 +251,7 @@ void report(const TraceData &t, const std::vector<Measured> &events, size_t end,
                                   : EventType::NonReflective;
         out.lossDb = e.end && t.floorDb ? e.before.at(double(e.at)) - *t.floorDb : e.lossDb;
         if (e.reflective)
-            out.reflectanceDb = reflectance(t, e.heightDb);
+            out.reflectanceDb = reflectance(t, e.end ? endHeight(e) : e.heightDb);
         out.attenuationDbKm = -e.before.slope / t.spacing * 1000;
         result.events.push_back(out);
     }

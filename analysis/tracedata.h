@@ -21,6 +21,7 @@ struct TraceData
     size_t block = 64;
     std::vector<double> noise; // the level's noise (dB), per block of points
     std::vector<double> slope; // the backscatter's change from point to point, per block
+    std::vector<double> slopeError;
     int pulseNs = 1;
     double groupIndex = 1.468;
     double backscatterDb = -81;
@@ -32,6 +33,10 @@ struct TraceData
     double slopeAt(size_t i) const
     {
         return slope.empty() ? 0 : slope[std::min(i / block, slope.size() - 1)];
+    }
+    double slopeErrorAt(size_t i) const
+    {
+        return slopeError.empty() ? 0 : slopeError[std::min(i / block, slopeError.size() - 1)];
     }
 };
 

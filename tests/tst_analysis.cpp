@@ -104,6 +104,9 @@ void TestAnalysis::knownEvents()
             QCOMPARE(e.type, Analysis::EventType::End);
             QVERIFY(r.fiberEndM && std::abs(*r.fiberEndM - truth.positionM) <= simulation.spacingM);
             QCOMPARE(e.reflectanceDb.has_value(), truth.reflectanceDb < 0);
+            if (e.reflectanceDb)
+                QVERIFY2(std::abs(*e.reflectanceDb - truth.reflectanceDb) <= 0.5,
+                         qPrintable(QString::number(*e.reflectanceDb)));
             continue;
         }
         QCOMPARE(e.type,
