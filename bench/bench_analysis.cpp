@@ -112,13 +112,8 @@ int main(int argc, char *argv[])
     for (int c = 0; c < count; ++c) {
         const Simulation s = randomFibre(quint32(1000 + c));
         const std::vector<double> levels = SorWriter::simulateLevels(s);
-        Analysis::Input input;
-        input.levelsDb = levels.data();
-        input.count = levels.size();
-        input.spacingM = s.spacingM;
-        input.pulseNs = s.pulseNs;
-        input.groupIndex = s.groupIndex;
-        input.backscatterDb = s.backscatterDb;
+        const Analysis::Input input{
+            levels.data(), levels.size(), s.spacingM, s.pulseNs, s.groupIndex, s.backscatterDb};
         QElapsedTimer timer;
         timer.start();
         const Analysis::Result r = Analysis::analyze(input);

@@ -41,16 +41,13 @@ Simulation fibre(const QList<TrueEvent> &events, double snrDb = 35)
     return s;
 }
 
-Analysis::Result analyzed(const Simulation &s, const std::vector<double> &levels)
+Analysis::Result analyzed(const Simulation &s,
+                          const std::vector<double> &levels,
+                          const Analysis::Thresholds &thresholds = {})
 {
-    Analysis::Input input;
-    input.levelsDb = levels.data();
-    input.count = levels.size();
-    input.spacingM = s.spacingM;
-    input.pulseNs = s.pulseNs;
-    input.groupIndex = s.groupIndex;
-    input.backscatterDb = s.backscatterDb;
-    return Analysis::analyze(input);
+    return Analysis::analyze(
+        {levels.data(), levels.size(), s.spacingM, s.pulseNs, s.groupIndex, s.backscatterDb},
+        thresholds);
 }
 
 QString describe(const Analysis::Result &r)
@@ -142,18 +139,12 @@ void TestAnalysis::thresholds()
                                 {TrueEvent::Reflection, 16060, 0.2, -50},
                                 {TrueEvent::End, 30000, 0, -14}});
     const std::vector<double> levels = SorWriter::simulateLevels(s);
-    Analysis::Input input;
-    input.levelsDb = levels.data();
-    input.count = levels.size();
-    input.spacingM = s.spacingM;
-    input.pulseNs = s.pulseNs;
-    input.backscatterDb = s.backscatterDb;
-    const Analysis::Result plain = Analysis::analyze(input);
+    const Analysis::Result plain = analyzed(s, levels);
     QVERIFY2(plain.events.size() == 3, qPrintable(describe(plain)));
     QCOMPARE(plain.events.at(1).type, Analysis::EventType::Reflective);
     // the two in one dead zone
     QVERIFY2(std::abs(plain.events.at(1).lossDb - 0.5) <= 0.02, qPrintable(describe(plain)));
-    const Analysis::Result strict = Analysis::analyze(input, {0.2, -45, 3});
+    const Analysis::Result strict = analyzed(s, levels, {0.2, -45, 3});
     QVERIFY2(strict.events.size() == 2, qPrintable(describe(strict)));
     QCOMPARE(strict.events.at(0).type, Analysis::EventType::NonReflective);
     // Taken for a mere loss, the pair is placed within its dead zone.
