@@ -5,6 +5,7 @@
 #include "sor/sorreader.h"
 #include "sor/sortext.h"
 #include "traceplot/plotpainter.h"
+#include "verdictlines.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>
@@ -42,7 +43,10 @@ bool readable(const QString &path, QTextStream &err)
     return false;
 }
 
-int check(const QStringList &files, QTextStream &out, QTextStream &err)
+int check(const QStringList &files,
+          const std::optional<Acceptance::Limits> &limits,
+          QTextStream &out,
+          QTextStream &err)
 {
     int status = Sound;
     for (const QString &path : files) {
@@ -63,11 +67,18 @@ int check(const QStringList &files, QTextStream &out, QTextStream &err)
             out << path << QStringLiteral(": íntegro (") << Sor::checksumText(trace.checksum)
                 << ")\n";
         }
+        if (limits) {
+            printVerdict(trace, *limits, out);
+            status = std::max(status, verdictStatus(trace, *limits));
+        }
     }
     return status;
 }
 
-int info(const QString &path, QTextStream &out, QTextStream &err)
+int info(const QString &path,
+         const std::optional<Acceptance::Limits> &limits,
+         QTextStream &out,
+         QTextStream &err)
 {
     if (!readable(path, err))
         return Usage;
@@ -80,6 +91,11 @@ int info(const QString &path, QTextStream &out, QTextStream &err)
         printFileEvents(t, out);
         if (t.keyEvents->endToEndLossDb)
             out << "  Perda total: " << Sor::decimal(*t.keyEvents->endToEndLossDb, 3) << " dB\n";
+    }
+    if (limits) {
+        out << "\n";
+        printVerdict(t, *limits, out);
+        return std::max(t.damaged() ? int(Damaged) : int(Sound), verdictStatus(t, *limits));
     }
     return t.damaged() ? Damaged : Sound;
 }
@@ -145,6 +161,13 @@ struct Options
                             QStringLiteral("Tamanho da imagem (1600x900)."),
                             QStringLiteral("LxA"),
                             QStringLiteral("1600x900")};
+    QCommandLineOption limits{QStringLiteral("limits"),
+                              QStringLiteral("Julga cada traço pelos limites deste arquivo JSON."),
+                              QStringLiteral("ARQUIVO")};
+    QCommandLineOption preset{QStringLiteral("preset"),
+                              QStringLiteral("Julga pelos limites predefinidos: monomodo-generico "
+                                             "ou \"sem limites\"."),
+                              QStringLiteral("NOME")};
     QCommandLineOption analysisJson{QStringLiteral("json"),
                                     QStringLiteral("Os eventos encontrados em JSON.")};
     QCommandLineOption lossThreshold{QStringLiteral("loss-threshold"),
@@ -199,11 +222,13 @@ QString describeCommand(QCommandLineParser &parser, const QString &command, cons
     if (command == QLatin1String("check")) {
         parser.addPositionalArgument(
             QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), many);
-        return QStringLiteral("otdr-sor check ARQUIVO...");
+        parser.addOptions({o.limits, o.preset});
+        return QStringLiteral("otdr-sor check ARQUIVO... [--limits ARQUIVO | --preset NOME]");
     }
     if (command == QLatin1String("info")) {
         parser.addPositionalArgument(QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR."));
-        return QStringLiteral("otdr-sor info ARQUIVO");
+        parser.addOptions({o.limits, o.preset});
+        return QStringLiteral("otdr-sor info ARQUIVO [--limits ARQUIVO | --preset NOME]");
     }
     if (command == QLatin1String("export")) {
         parser.addPositionalArgument(QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR."));
@@ -242,10 +267,14 @@ int runCommand(const QString &command,
                QTextStream &out,
                QTextStream &err)
 {
+    std::optional<Acceptance::Limits> limits;
+    const bool judged = command == QLatin1String("check") || command == QLatin1String("info");
+    if (judged && !chosenLimits(parser, o.limits, o.preset, limits, err))
+        return Usage;
     if (command == QLatin1String("check") && !files.isEmpty())
-        return check(files, out, err);
+        return check(files, limits, out, err);
     if (command == QLatin1String("info") && files.size() == 1)
-        return info(files.first(), out, err);
+        return info(files.first(), limits, out, err);
     if (command == QLatin1String("export") && files.size() == 1
         && parser.isSet(o.json) != parser.isSet(o.csv))
         return exportTrace(files.first(), parser.isSet(o.json), parser.isSet(o.points), out, err);

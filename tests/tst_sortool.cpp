@@ -51,6 +51,8 @@ void TestSorTool::initTestCase()
     write("unverifiable.sor", bytes("maker whose method is unknown"));
     write("cut.sor", bytes("whole file, CCITT-FALSE").left(3000));
     write("text.sor", "not a trace");
+    write("strict.json", R"({"name": "rigoroso", "connector_loss_max_db": 0.3})");
+    write("typo.json", R"({"conector_loss_max_db": 0.3})");
     write("none.sor", bytes("reflectance stored as none"));
     SorWriter::Simulation fibre;
     fibre.pulseNs = 1000;
@@ -134,6 +136,20 @@ void TestSorTool::usage_data()
     QTest::newRow("a folder") << QStringList{"info", "."} << 2 << "é uma pasta";
     QTest::newRow("bad size") << QStringList{"plot", "sound.sor", "-o", "x.png", "--size", "9x9"}
                               << 2 << "tamanho";
+    QTest::newRow("limits that fail one event")
+        << QStringList{"check", "--limits", "strict.json", "sound.sor"} << 1
+        << "veredito (rigoroso): REPROVADO: evento 2 (1,2000 km): perda de conector máx. 0,300 dB";
+    QTest::newRow("a preset that passes")
+        << QStringList{"info", "--preset", "monomodo-generico", "sound.sor"} << 0
+        << "veredito (monomodo-generico): APROVADO";
+    QTest::newRow("a damaged trace is not judged")
+        << QStringList{"check", "--preset", "sem limites", "mismatch.sor"} << 1
+        << "veredito (sem limites): INDETERMINADO: danificado";
+    QTest::newRow("a limits file with an unknown key")
+        << QStringList{"check", "--limits", "typo.json", "sound.sor"} << 2
+        << "chave desconhecida: \"conector_loss_max_db\"";
+    QTest::newRow("an unknown preset")
+        << QStringList{"check", "--preset", "x", "sound.sor"} << 2 << "predefinição desconhecida";
 }
 
 void TestSorTool::usage()
@@ -141,7 +157,7 @@ void TestSorTool::usage()
     QFETCH(QStringList, arguments);
     QFETCH(QString, says);
     for (QString &a : arguments) {
-        if (a.endsWith(".sor") || a == ".")
+        if (a.endsWith(".sor") || a.endsWith(".json") || a == ".")
             a = dir.filePath(a);
     }
     QTEST(run(arguments), "status");

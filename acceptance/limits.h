@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The limits a client sets for a link. A limit that is absent is not checked.
+namespace Acceptance {
+
+struct Limits
+{
+    QString name;
+    std::optional<double> spliceLossMaxDb;    // non-reflective events
+    std::optional<double> connectorLossMaxDb; // reflective events
+    std::optional<double> reflectanceMaxDb;
+    QMap<int, double> attenuationMaxDbKm; // by wavelength (nm)
+    std::optional<double> totalLossMaxDb;
+    std::optional<double> orlMinDb;
+    std::optional<double> lengthMinM;
+    std::optional<double> lengthMaxM;
+
+    // The attenuation limit of the key nearest to a wavelength, within 30 nm.
+    std::optional<double> attenuationFor(double wavelengthNm) const;
+    bool checksAnything() const;
+};
+
+// Limits from JSON with exactly the keys above ("name", "splice_loss_max_db", …,
+// "attenuation_max_db_km" as an object from wavelength to limit). An unknown key, a value of the
+// wrong type or JSON that does not parse is an error that names it, never a default.
+std::optional<Limits> parseLimits(const QByteArray &json, QString *error);
+std::optional<Limits> readLimits(const QString &path, QString *error);
+
+// The built-in sets, by name.
+QStringList presetNames();
+std::optional<Limits> preset(const QString &name);
+
+} // namespace Acceptance

@@ -1,0 +1,82 @@
+#include "verdictlines.h"
+
+#include "sor/sortext.h"
+
+#include <QCommandLineParser>
+#include <QTextStream>
+
+bool chosenLimits(const QCommandLineParser &parser,
+                  const QCommandLineOption &file,
+                  const QCommandLineOption &name,
+                  std::optional<Acceptance::Limits> &limits,
+                  QTextStream &err)
+{
+    if (parser.isSet(file) && parser.isSet(name)) {
+        err << QStringLiteral("otdr-sor: use --limits ou --preset, não os dois\n");
+        return false;
+    }
+    QString error;
+    if (parser.isSet(file)) {
+        limits = Acceptance::readLimits(parser.value(file), &error);
+    } else if (parser.isSet(name)) {
+        limits = Acceptance::preset(parser.value(name));
+        if (!limits) {
+            error = QStringLiteral("predefinição desconhecida: \"%1\" (há: %2)")
+                        .arg(parser.value(name),
+                             Acceptance::presetNames().join(QStringLiteral(", ")));
+        }
+    } else {
+        return true;
+    }
+    if (!limits)
+        err << "otdr-sor: " << error << "\n";
+    return limits.has_value();
+}
+
+void printVerdict(const Sor::Trace &trace, const Acceptance::Limits &limits, QTextStream &out)
+{
+    const Acceptance::Judgement j = Acceptance::judge(Acceptance::fileLink(trace), limits);
+    QStringList reasons;
+    const auto texts = [&](const QStringList &keys) {
+        QStringList said;
+        for (const QString &key : keys)
+            said << Acceptance::limitText(key, limits, trace.wavelengthNm);
+        return said;
+    };
+    for (const Acceptance::JudgedEvent &e : j.events) {
+        if (!e.broken.isEmpty()) {
+            reasons << QStringLiteral("evento %1 (%2): %3")
+                           .arg(e.number)
+                           .arg(Sor::kilometres(e.distanceM),
+                                texts(e.broken).join(QStringLiteral(", ")));
+        }
+    }
+    for (const QString &text : texts(j.broken))
+        reasons << text;
+    if (j.verdict == Acceptance::Verdict::Unknown) {
+        QStringList missing;
+        for (const Acceptance::JudgedEvent &e : j.events)
+            missing << e.unknown;
+        missing << j.unknown;
+        missing.removeDuplicates();
+        for (QString &key : missing) {
+            if (key != Sor::damagedWord())
+                key = Acceptance::limitText(key, limits, trace.wavelengthNm)
+                      + QStringLiteral(" (sem valor)");
+        }
+        reasons = missing;
+    }
+    out << QStringLiteral("  veredito (%1): %2")
+               .arg(limits.name, Acceptance::verdictWord(j.verdict))
+        << (reasons.isEmpty() ? QString()
+                              : QStringLiteral(": ") + reasons.join(QStringLiteral("; ")))
+        << "\n";
+}
+
+int verdictStatus(const Sor::Trace &trace, const Acceptance::Limits &limits)
+{
+    return Acceptance::judge(Acceptance::fileLink(trace), limits).verdict
+                   == Acceptance::Verdict::Pass
+               ? 0
+               : 1;
+}
