@@ -23,7 +23,7 @@ windows_qt=${OTDR_WINDOWS_CACHE:-$HOME/.cache/otdr-windows}/qt5-mingw64/.complet
 case "$action" in
     test)
         packages+=(clang libclang-rt-14-dev valgrind binutils-mingw-w64-x86-64 desktop-file-utils
-            qt6-base-dev qt6-serialport-dev qt6-svg-dev)
+            qt6-base-dev qt6-serialport-dev qt6-svg-dev poppler-utils)
         if [ -f "$windows_qt" ] || [ "${OTDR_WINDOWS:-}" = 1 ]; then
             packages+=("${windows_packages[@]}")
         fi

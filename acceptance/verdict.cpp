@@ -136,9 +136,12 @@ Judgement judge(const Link &link, const Limits &limits)
           false,
           j.broken,
           j.unknown);
-    if (link.damaged)
-        j.unknown << Sor::damagedWord();
     j.verdict = combine(j.broken + allBroken, j.unknown + allUnknown);
+    // A damaged trace's figures cannot be trusted, whichever way they point.
+    if (link.damaged) {
+        j.unknown << Sor::damagedWord();
+        j.verdict = Verdict::Unknown;
+    }
     return j;
 }
 

@@ -52,8 +52,8 @@ struct Judgement
     QStringList unknown;         // the checked values not given, or "danificado"
 };
 
-// Fail when any checked value breaks its limit; else unknown when the trace is damaged or a
-// checked value is not given; else pass. The fibre end is not an event to judge.
+// Unknown for a damaged trace; else fail when any checked value breaks its limit; else unknown
+// when a checked value is not given; else pass. The fibre end is not an event to judge.
 Judgement judge(const Link &link, const Limits &limits);
 
 // "APROVADO", "REPROVADO", "INDETERMINADO"

@@ -29,6 +29,29 @@ double defaultBackscatterDb(double wavelengthNm)
     return -81.7 + 40.0 * std::log10(1550.0 / wavelengthNm);
 }
 
+// The analysis' events as a file's event table holds them, so that the table and the plot show
+// them as they show any: type digit, then "A" for the analysis, "E" for the end.
+Sor::KeyEvents asKeyEvents(const Result &result)
+{
+    Sor::KeyEvents k;
+    int number = 0;
+    for (const Event &found : result.events) {
+        Sor::Event e;
+        e.number = ++number;
+        e.distanceM = found.distanceM;
+        e.lossDb = found.lossDb;
+        e.reflectanceDb = found.reflectanceDb;
+        e.attenuationDbPerKm = found.attenuationDbKm.value_or(0);
+        const QChar type = found.reflectanceDb ? QLatin1Char('1') : QLatin1Char('0');
+        const QChar mode = found.type == EventType::End ? QLatin1Char('E') : QLatin1Char('A');
+        e.code = QString(type) + mode + QStringLiteral("9999");
+        k.events.append(e);
+    }
+    k.endToEndLossDb = result.totalLossDb;
+    k.opticalReturnLossDb = result.orlDb;
+    return k;
+}
+
 QString typeName(EventType type)
 {
     switch (type) {

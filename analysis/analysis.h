@@ -61,5 +61,8 @@ Result analyze(const Sor::Trace &trace, const Thresholds &thresholds = {});
 double defaultBackscatterDb(double wavelengthNm);
 // "reflective", "non-reflective", "end"
 QString typeName(EventType type);
+// The events as a file's event table holds them (type digit, then "A" for the analysis or "E"
+// for the end), so that tables and plots show them as they show a file's.
+Sor::KeyEvents asKeyEvents(const Result &result);
 
 } // namespace Analysis

@@ -110,6 +110,21 @@ void placeStep(const TraceData &t, Measured &e, size_t from, size_t to)
         e.at = size_t(std::lround(at));
 }
 
+void settle(const TraceData &t, std::vector<Measured> &events)
+{
+    std::stable_sort(events.begin(), events.end(), [](const Measured &a, const Measured &b) {
+        return a.at < b.at;
+    });
+    std::vector<Measured> kept;
+    for (const Measured &e : events) {
+        if (!kept.empty() && e.at < kept.back().at + t.pulse)
+            kept.back().peaked = kept.back().peaked || e.peaked;
+        else
+            kept.push_back(e);
+    }
+    events = kept;
+}
+
 // The four-point least-squares loss: a line through the backscatter between the event before
 // and this one, another between this one and the next, their difference at the event.
 void measure(const TraceData &t, std::vector<Measured> &events, size_t end, bool refine = false)
@@ -277,16 +292,22 @@ void measureEvents(const TraceData &t,
     std::vector<Measured> events = ordered(t, candidates);
     for (int pass = 0; pass < Passes; ++pass) {
         measure(t, events, end, true);
-        if (judge(t, events, thresholds))
+        // A step placed from its transition may have moved past a neighbour: order again,
+        // and what now shares a pulse length is one event.
+        const size_t before = events.size();
+        settle(t, events);
+        if (judge(t, events, thresholds) && events.size() == before)
             break;
     }
     // The steps placed, their losses measured again from there.
     measure(t, events, end);
     judge(t, events, thresholds);
     // Without a drop into the floor among the events, the fibre ends where the floor begins.
-    if (t.floorDb && (events.empty() || !events.back().end) && t.usable < t.y.size()) {
+    const size_t floorAt = t.usable > t.pulse ? t.usable - t.pulse : t.usable;
+    if (t.floorDb && (events.empty() || !events.back().end) && t.usable < t.y.size()
+        && (events.empty() || floorAt > events.back().at + t.pulse)) {
         Measured last;
-        last.at = t.usable > t.pulse ? t.usable - t.pulse : t.usable;
+        last.at = floorAt;
         last.end = true;
         events.push_back(last);
         measure(t, events, end);

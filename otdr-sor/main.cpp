@@ -25,12 +25,12 @@ void useUtf8(QTextStream &stream)
 
 int main(int argc, char *argv[])
 {
-    // Only a plot needs fonts, which come through a GUI platform; nothing is ever shown.
+    // Only a plot or a report needs fonts, which come through a GUI platform; nothing is shown.
     std::unique_ptr<QCoreApplication> app;
     // Without a desktop session the GUI platform would note on standard error that it has no
     // runtime folder; a private one, gone at exit, keeps the output the tool's own.
     std::unique_ptr<QTemporaryDir> runtimeDir;
-    if (argc > 1 && std::strcmp(argv[1], "plot") == 0) {
+    if (argc > 1 && (std::strcmp(argv[1], "plot") == 0 || std::strcmp(argv[1], "report") == 0)) {
         if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {

@@ -1,6 +1,7 @@
 #include "sortool.h"
 
 #include "analyzecommand.h"
+#include "reportcommand.h"
 #include "sor/sorexport.h"
 #include "sor/sorreader.h"
 #include "sor/sortext.h"
@@ -27,7 +28,8 @@ const QString UsageText = QStringLiteral(
     "  info ARQUIVO                resumo do traço e tabela de eventos\n"
     "  export --json|--csv ARQUIVO o traço em JSON (--points inclui os pontos) ou CSV\n"
     "  plot ARQUIVO... -o SAIDA    os traços sobrepostos em PNG ou SVG\n"
-    "  analyze ARQUIVO...          acha os eventos de cada traço (--json)\n\n"
+    "  analyze ARQUIVO...          acha os eventos de cada traço (--json)\n"
+    "  report ARQUIVO... -o PDF    o relatório dos traços, julgados pelos limites\n\n"
     "otdr-sor COMANDO --help mostra as opções de cada comando.\n");
 
 bool readable(const QString &path, QTextStream &err)
@@ -168,6 +170,21 @@ struct Options
                               QStringLiteral("Julga pelos limites predefinidos: monomodo-generico "
                                              "ou \"sem limites\"."),
                               QStringLiteral("NOME")};
+    QCommandLineOption reportOutput{{QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("O relatório a gravar (PDF)."),
+                                    QStringLiteral("RELATORIO.pdf")};
+    QCommandLineOption csvSummary{QStringLiteral("csv"),
+                                  QStringLiteral("Grava também o resumo em CSV."),
+                                  QStringLiteral("RESUMO.csv")};
+    QCommandLineOption reanalyze{QStringLiteral("reanalyze"),
+                                 QStringLiteral("Julga os eventos achados pela análise, não os "
+                                                "do arquivo.")};
+    QCommandLineOption title{
+        QStringLiteral("title"), QStringLiteral("Título do relatório."), QStringLiteral("TEXTO")};
+    QCommandLineOption company{
+        QStringLiteral("company"), QStringLiteral("Empresa."), QStringLiteral("TEXTO")};
+    QCommandLineOption operatorName{
+        QStringLiteral("operator"), QStringLiteral("Operador."), QStringLiteral("TEXTO")};
     QCommandLineOption analysisJson{QStringLiteral("json"),
                                     QStringLiteral("Os eventos encontrados em JSON.")};
     QCommandLineOption lossThreshold{QStringLiteral("loss-threshold"),
@@ -191,6 +208,29 @@ bool thresholdValue(const QString &text, double &value)
     bool ok = false;
     value = QString(text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
     return ok && std::isfinite(value);
+}
+
+int reportCommand(const QStringList &files,
+                  const QCommandLineParser &parser,
+                  const Options &o,
+                  const std::optional<Acceptance::Limits> &limits,
+                  QTextStream &err)
+{
+    for (const QString &path : files) {
+        if (!QFileInfo::exists(path)) {
+            err << "otdr-sor: " << path << QStringLiteral(": arquivo não encontrado\n");
+            return Usage;
+        }
+    }
+    Report::Options options;
+    options.limits = limits.value_or(*Acceptance::preset(QStringLiteral("sem limites")));
+    options.reanalyze = parser.isSet(o.reanalyze);
+    if (parser.isSet(o.title))
+        options.title = parser.value(o.title);
+    options.company = parser.value(o.company);
+    options.operatorName = parser.value(o.operatorName);
+    return writeReport(
+        files, options, parser.value(o.reportOutput), parser.value(o.csvSummary), err);
 }
 
 int analyzeCommand(const QStringList &files,
@@ -235,6 +275,21 @@ QString describeCommand(QCommandLineParser &parser, const QString &command, cons
         parser.addOptions({o.json, o.csv, o.points});
         return QStringLiteral("otdr-sor export --json|--csv [--points] ARQUIVO");
     }
+    if (command == QLatin1String("report")) {
+        parser.addPositionalArgument(
+            QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), many);
+        parser.addOptions({o.reportOutput,
+                           o.limits,
+                           o.preset,
+                           o.reanalyze,
+                           o.title,
+                           o.company,
+                           o.operatorName,
+                           o.csvSummary});
+        return QStringLiteral("otdr-sor report ARQUIVO... -o RELATORIO.pdf [--limits ARQUIVO | "
+                              "--preset NOME] [--reanalyze] [--title TEXTO] [--company TEXTO] "
+                              "[--operator TEXTO] [--csv RESUMO.csv]");
+    }
     if (command == QLatin1String("analyze")) {
         parser.addPositionalArgument(
             QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), many);
@@ -268,7 +323,8 @@ int runCommand(const QString &command,
                QTextStream &err)
 {
     std::optional<Acceptance::Limits> limits;
-    const bool judged = command == QLatin1String("check") || command == QLatin1String("info");
+    const bool judged = command == QLatin1String("check") || command == QLatin1String("info")
+                        || command == QLatin1String("report");
     if (judged && !chosenLimits(parser, o.limits, o.preset, limits, err))
         return Usage;
     if (command == QLatin1String("check") && !files.isEmpty())
@@ -278,6 +334,8 @@ int runCommand(const QString &command,
     if (command == QLatin1String("export") && files.size() == 1
         && parser.isSet(o.json) != parser.isSet(o.csv))
         return exportTrace(files.first(), parser.isSet(o.json), parser.isSet(o.points), out, err);
+    if (command == QLatin1String("report") && !files.isEmpty() && parser.isSet(o.reportOutput))
+        return reportCommand(files, parser, o, limits, err);
     if (command == QLatin1String("analyze") && !files.isEmpty())
         return analyzeCommand(files, parser, o, out, err);
     if (command == QLatin1String("plot") && !files.isEmpty() && parser.isSet(o.output)) {
@@ -291,7 +349,8 @@ int runCommand(const QString &command,
         return plot(files, parser.value(o.output), s, err);
     }
     err << (command.isEmpty()
-                    || QStringList{"check", "info", "export", "plot", "analyze"}.contains(command)
+                    || QStringList{"check", "info", "export", "plot", "analyze", "report"}.contains(
+                        command)
                 ? UsageText
                 : QStringLiteral("otdr-sor: comando desconhecido: %1\n\n%2")
                       .arg(command, UsageText));

@@ -12,30 +12,6 @@
 
 namespace {
 
-// The analysis' events as a file's event table holds them, so that the table and the plot show
-// them as they show any: type digit, then "A" for the analysis, "E" for the end.
-Sor::KeyEvents keyEvents(const Analysis::Result &result)
-{
-    Sor::KeyEvents k;
-    int number = 0;
-    for (const Analysis::Event &found : result.events) {
-        Sor::Event e;
-        e.number = ++number;
-        e.distanceM = found.distanceM;
-        e.lossDb = found.lossDb;
-        e.reflectanceDb = found.reflectanceDb;
-        e.attenuationDbPerKm = found.attenuationDbKm.value_or(0);
-        const QChar type = found.reflectanceDb ? QLatin1Char('1') : QLatin1Char('0');
-        const QChar mode
-            = found.type == Analysis::EventType::End ? QLatin1Char('E') : QLatin1Char('A');
-        e.code = QString(type) + mode + QStringLiteral("9999");
-        k.events.append(e);
-    }
-    k.endToEndLossDb = result.totalLossDb;
-    k.opticalReturnLossDb = result.orlDb;
-    return k;
-}
-
 QDoubleSpinBox *thresholdBox(double value, double from, double to, const QString &name)
 {
     auto *box = new QDoubleSpinBox;
@@ -58,7 +34,7 @@ void ViewerWindow::reanalyze(const Analysis::Thresholds &chosen)
     thresholds = chosen;
     Document &d = *documents[size_t(index)];
     d.analysed = d.trace;
-    d.analysed->keyEvents = keyEvents(Analysis::analyze(d.trace, thresholds));
+    d.analysed->keyEvents = Analysis::asKeyEvents(Analysis::analyze(d.trace, thresholds));
     refresh();
     select(index);
 }

@@ -71,14 +71,15 @@ QWidget *ViewerWindow::buildTraceList()
 // The selected trace's events and its information, one tab each.
 QWidget *ViewerWindow::buildTabs()
 {
-    eventTable = new QTableWidget(0, 6);
+    eventTable = new QTableWidget(0, 7);
     eventTable->setObjectName(QStringLiteral("events"));
     eventTable->setHorizontalHeaderLabels({QStringLiteral("Nº"),
                                            QStringLiteral("Distância (m)"),
                                            QStringLiteral("Tipo"),
                                            QStringLiteral("Perda (dB)"),
                                            QStringLiteral("Refl. (dB)"),
-                                           QStringLiteral("Aten. (dB/km)")});
+                                           QStringLiteral("Aten. (dB/km)"),
+                                           QStringLiteral("Veredito")});
     eventTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     eventTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     eventTable->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -126,6 +127,9 @@ void ViewerWindow::buildMenus()
     quit->setShortcut(QKeySequence::Quit);
     QMenu *analysis = menuBar()->addMenu(QStringLiteral("Aná&lise"));
     analysis->addAction(QStringLiteral("&Reanalisar…"), this, &ViewerWindow::chooseThresholds);
+    analysis->addAction(QStringLiteral("&Limites…"), this, &ViewerWindow::chooseLimits);
+    analysis->addAction(
+        QStringLiteral("Exportar &relatório PDF…"), this, &ViewerWindow::chooseReport);
     fileEventsAction = analysis->addAction(
         QStringLiteral("&Eventos do arquivo"), this, &ViewerWindow::showFileEvents);
     fileEventsAction->setObjectName(QStringLiteral("fileEvents"));
@@ -235,6 +239,7 @@ void ViewerWindow::fillEventTable(const Sor::Trace *trace)
         return;
     const QVector<Sor::Event> &events = trace->keyEvents->events;
     eventTable->setRowCount(events.size());
+    const QStringList verdicts = eventVerdicts(*trace);
     for (int r = 0; r < events.size(); ++r) {
         const Sor::Event &e = events.at(r);
         // A reflectance of 0 is what many files store for "none".
@@ -244,13 +249,17 @@ void ViewerWindow::fillEventTable(const Sor::Trace *trace)
                                 Sor::eventType(e),
                                 Sor::decimal(e.lossDb, 3),
                                 reflectance ? Sor::reflectanceText(e, 2) : QString(),
-                                Sor::decimal(e.attenuationDbPerKm, 3)};
+                                Sor::decimal(e.attenuationDbPerKm, 3),
+                                verdicts.value(r)};
         for (int c = 0; c < cells.size(); ++c) {
             auto *item = new QTableWidgetItem(cells.at(c));
-            if (c != 2)
+            if (c != 2 && c != 6)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             eventTable->setItem(r, c, item);
         }
+        // A failure is red, and says so in words too.
+        if (verdicts.value(r).startsWith(Acceptance::verdictWord(Acceptance::Verdict::Fail)))
+            eventTable->item(r, 6)->setForeground(QColor(0xc0, 0, 0));
     }
 }
 

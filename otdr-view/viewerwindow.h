@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acceptance/verdict.h"
 #include "analysis/analysis.h"
 #include "sor/sortrace.h"
 #include "traceplot/plotpainter.h"
@@ -37,6 +38,10 @@ public:
     // The selected trace's events found by the analysis in place of the file's, and back.
     void reanalyze(const Analysis::Thresholds &thresholds);
     void showFileEvents();
+    // The limits the event table judges by; none shows no verdicts.
+    void setLimits(const std::optional<Acceptance::Limits> &limits);
+    // The report of the traces that are open, judged by those limits.
+    bool exportReport(const QString &path, QString *error = nullptr) const;
     bool exportCsv(const QString &path, QString *error = nullptr) const;
 
 protected:
@@ -61,6 +66,9 @@ private:
     void chooseImage();
     void chooseCsv();
     void chooseThresholds();
+    void chooseLimits();
+    void chooseReport();
+    QStringList eventVerdicts(const Sor::Trace &trace) const;
     QVector<TracePlot::Series> series() const;
     void refresh();
     void showSelected();
@@ -76,6 +84,7 @@ private:
     QTabWidget *tabs = nullptr;
     QAction *fileEventsAction = nullptr;
     Analysis::Thresholds thresholds;
+    std::optional<Acceptance::Limits> limits;
     QLabel *information = nullptr;
     QLabel *readout = nullptr;
 };

@@ -19,7 +19,9 @@ void TestFuzzCorpus::replay_data()
     QTest::addColumn<QString>("path");
     const QDir corpus(QStringLiteral(OTDR_FUZZ_CORPUS));
     int count = 0;
-    for (const QString &target : {QStringLiteral("listrecord"), QStringLiteral("safefilename")}) {
+    for (const QString &target : {QStringLiteral("listrecord"),
+                                  QStringLiteral("safefilename"),
+                                  QStringLiteral("sortrace")}) {
         const QDir dir(corpus.filePath(target));
         const QStringList files = dir.entryList(QDir::Files, QDir::Name);
         for (const QString &file : files) {
@@ -27,7 +29,7 @@ void TestFuzzCorpus::replay_data()
             ++count;
         }
     }
-    // The reader's seeds are the generator's cases, made at build time.
+    // The reader's other seeds are the generator's cases, made at build time.
     const QDir cases(QStringLiteral(OTDR_SAMPLES_DIR "/cases"));
     for (const QString &file : cases.entryList(QDir::Files, QDir::Name)) {
         QTest::newRow(qPrintable("sortrace/" + file)) << "sortrace" << cases.filePath(file);

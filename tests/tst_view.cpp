@@ -26,6 +26,7 @@ private slots:
     void openOverlayRemove();
     void reflectanceValues();
     void reanalysis();
+    void limitsAndReport();
     void fileThatCannotBeRead();
     void markerReadout();
     void eventTable();
@@ -144,6 +145,32 @@ void TestView::reanalysis()
     QCOMPARE(events->rowCount(), 1);
     QCOMPARE(tabs->tabText(0), QStringLiteral("Eventos"));
     QCOMPARE(list->item(0)->text(), QStringLiteral("fibre.sor"));
+}
+
+// With limits chosen, each event's verdict stands in the table, a failure in red and in words;
+// the report of the open traces is written as a PDF.
+void TestView::limitsAndReport()
+{
+    ViewerWindow window;
+    window.show();
+    const SorWriter::Case c = SorWriter::readerCase(QStringLiteral("whole file, CCITT-FALSE"));
+    QCOMPARE(window.openFiles({write("judged.sor", c.trace)}), 1);
+    auto *events = window.findChild<QTableWidget *>("events");
+    QCOMPARE(events->rowCount(), 3);
+    QCOMPARE(events->item(1, 6)->text(), QString());
+    window.setLimits(
+        Acceptance::parseLimits(R"({"name": "x", "connector_loss_max_db": 0.3})", nullptr));
+    QCOMPARE(events->item(0, 6)->text(), QStringLiteral("APROVADO"));
+    QCOMPARE(events->item(1, 6)->text(),
+             QStringLiteral("REPROVADO: perda de conector máx. 0,300 dB"));
+    QCOMPARE(events->item(1, 6)->foreground().color(), QColor(0xc0, 0, 0));
+    QCOMPARE(events->item(2, 6)->text(), QString()); // the fibre end is not judged
+    const QString pdf = dir.filePath("relatorio.pdf");
+    QVERIFY(window.exportReport(pdf));
+    QFile file(pdf);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.read(5) == "%PDF-");
+    QVERIFY(!window.exportReport(dir.filePath("nowhere/relatorio.pdf")));
 }
 
 // A file that cannot be read is named with its reason; the traces already open stay.

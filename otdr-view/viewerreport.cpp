@@ -1,0 +1,98 @@
+#include "viewerwindow.h"
+
+#include "report/report.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+
+// The viewer's limits: each event's verdict in the table, and the report of the open traces.
+
+void ViewerWindow::setLimits(const std::optional<Acceptance::Limits> &chosen)
+{
+    limits = chosen;
+    showSelected();
+}
+
+QStringList ViewerWindow::eventVerdicts(const Sor::Trace &trace) const
+{
+    QStringList verdicts;
+    if (!limits)
+        return verdicts;
+    const Acceptance::Judgement j = Acceptance::judge(Acceptance::fileLink(trace), *limits);
+    for (const Acceptance::JudgedEvent &e : j.events) {
+        QStringList broken;
+        for (const QString &key : e.broken)
+            broken << Acceptance::limitText(key, *limits, trace.wavelengthNm);
+        verdicts << (e.end ? QString()
+                           : Acceptance::verdictWord(e.verdict)
+                                 + (broken.isEmpty() ? QString()
+                                                     : QStringLiteral(": ")
+                                                           + broken.join(QStringLiteral(", "))));
+    }
+    return verdicts;
+}
+
+bool ViewerWindow::exportReport(const QString &path, QString *error) const
+{
+    QStringList paths;
+    for (const auto &d : documents)
+        paths << d->path;
+    Report::Options options;
+    options.limits = limits.value_or(*Acceptance::preset(QStringLiteral("sem limites")));
+    return Report::writePdf(Report::judgeFiles(paths, options), options, path, error);
+}
+
+void ViewerWindow::chooseLimits()
+{
+    const QString fromFile = QStringLiteral("Arquivo de limites (JSON)…");
+    bool ok = false;
+    const QString choice = QInputDialog::getItem(this,
+                                                 QStringLiteral("Limites"),
+                                                 QStringLiteral("Julgar os eventos pelos limites:"),
+                                                 Acceptance::presetNames() << fromFile,
+                                                 0,
+                                                 false,
+                                                 &ok);
+    if (!ok)
+        return;
+    if (choice != fromFile) {
+        setLimits(Acceptance::preset(choice));
+        return;
+    }
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Arquivo de limites"), QString(), QStringLiteral("Limites (*.json)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    const std::optional<Acceptance::Limits> read = Acceptance::readLimits(path, &error);
+    if (!read) {
+        QMessageBox::warning(this,
+                             QStringLiteral("Limites"),
+                             QStringLiteral("Não foi possível usar os limites:\n%1").arg(error));
+        return;
+    }
+    setLimits(read);
+}
+
+void ViewerWindow::chooseReport()
+{
+    if (traceCount() == 0)
+        return;
+    QString path = QFileDialog::getSaveFileName(this,
+                                                QStringLiteral("Exportar relatório PDF"),
+                                                QStringLiteral("relatorio.pdf"),
+                                                QStringLiteral("PDF (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".pdf");
+    QString error;
+    if (!exportReport(path, &error)) {
+        QMessageBox::warning(
+            this,
+            QStringLiteral("Exportar relatório PDF"),
+            QStringLiteral("Não foi possível gravar \"%1\":\n%2").arg(path, error));
+    }
+}

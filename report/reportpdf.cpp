@@ -1,0 +1,325 @@
+#include "report/report.h"
+
+#include "sor/sortext.h"
+#include "traceplot/plotpainter.h"
+
+#include <QFileInfo>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+namespace Report {
+
+namespace {
+
+constexpr int Resolution = 150; // dots per inch of the page's coordinates
+constexpr int Row = 24;         // a table row, in those dots
+constexpr double BodyPoints = 8.5;
+constexpr int PlotHeight = 560;
+const QColor FailColour(0xc0, 0x00, 0x00);
+const QColor PassColour(0x00, 0x70, 0x20);
+
+QColor verdictColour(Acceptance::Verdict v)
+{
+    return v == Acceptance::Verdict::Fail   ? FailColour
+           : v == Acceptance::Verdict::Pass ? PassColour
+                                            : QColor(0x60, 0x60, 0x60);
+}
+
+// Writes down a page: the painter, the printable area and how far down it is filled.
+struct Page
+{
+    QPainter &painter;
+    QRect area;
+    int y = 0;
+
+    void font(double points, bool bold = false)
+    {
+        QFont f = painter.font();
+        f.setPointSizeF(points);
+        f.setBold(bold);
+        // No ligatures: a reader searching for "reflexivo" must find it.
+        f.setStyleStrategy(QFont::PreferNoShaping);
+        painter.setFont(f);
+    }
+    void line(const QString &text,
+              double points = BodyPoints,
+              bool bold = false,
+              const QColor &colour = Qt::black)
+    {
+        font(points, bold);
+        painter.setPen(colour);
+        // Long lines wrap at words.
+        const QRect bounds = painter.fontMetrics().boundingRect(
+            QRect(area.left(), area.top() + y, area.width(), area.height()),
+            Qt::TextWordWrap,
+            text);
+        const int height = bounds.height() + 4;
+        painter.drawText(QRect(area.left(), area.top() + y, area.width(), height),
+                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
+                         text);
+        y += height;
+    }
+    // One table row; widths are shares of the area's width; a cell may have its own colour.
+    void row(const QStringList &cells,
+             const QVector<double> &widths,
+             bool bold = false,
+             const QVector<QColor> &colours = {})
+    {
+        // A header row is bold, in a smaller size that keeps it as narrow as its column.
+        font(bold ? BodyPoints - 1.5 : BodyPoints, bold);
+        double x = area.left();
+        for (int c = 0; c < cells.size() && c < widths.size(); ++c) {
+            const double w = widths.at(c) * area.width();
+            painter.setPen(c < colours.size() && colours.at(c).isValid() ? colours.at(c)
+                                                                         : Qt::black);
+            const QRectF cell(x + 2, area.top() + y, w - 4, Row);
+            painter.drawText(
+                cell,
+                Qt::AlignLeft | Qt::AlignVCenter,
+                painter.fontMetrics().elidedText(cells.at(c), Qt::ElideRight, int(w - 4)));
+            x += w;
+        }
+        painter.setPen(QColor(0xd0, 0xd0, 0xd0));
+        painter.drawLine(area.left(), area.top() + y + Row, area.right(), area.top() + y + Row);
+        y += Row;
+    }
+};
+
+const QVector<double> SummaryWidths{0.20, 0.11, 0.07, 0.07, 0.13, 0.11, 0.13, 0.18};
+const QVector<double> EventWidths{0.04, 0.10, 0.12, 0.09, 0.09, 0.12, 0.44};
+
+void limitsLines(Page &page, const Options &o)
+{
+    page.line(QStringLiteral("Limites: %1")
+                  .arg(o.limits.name.isEmpty() ? QStringLiteral("—") : o.limits.name),
+              BodyPoints,
+              true);
+    const QStringList keys{"splice_loss_max_db",
+                           "connector_loss_max_db",
+                           "reflectance_max_db",
+                           "total_loss_max_db",
+                           "orl_min_db",
+                           "length_min_m",
+                           "length_max_m"};
+    QStringList said;
+    const Acceptance::Limits &l = o.limits;
+    const QVector<bool> set{bool(l.spliceLossMaxDb),
+                            bool(l.connectorLossMaxDb),
+                            bool(l.reflectanceMaxDb),
+                            bool(l.totalLossMaxDb),
+                            bool(l.orlMinDb),
+                            bool(l.lengthMinM),
+                            bool(l.lengthMaxM)};
+    for (int k = 0; k < keys.size(); ++k) {
+        if (set.at(k))
+            said << Acceptance::limitText(keys.at(k), l, std::nullopt);
+    }
+    for (auto it = l.attenuationMaxDbKm.cbegin(); it != l.attenuationMaxDbKm.cend(); ++it)
+        said << QStringLiteral("atenuação máx. %1 dB/km em %2 nm")
+                    .arg(Sor::decimal(it.value(), 3))
+                    .arg(it.key());
+    page.line(said.isEmpty() ? QStringLiteral("nenhum limite verificado")
+                             : said.join(QStringLiteral("; ")));
+}
+
+void summaryPage(Page &page, const QVector<Entry> &entries, int from, int count, const Options &o)
+{
+    if (from == 0) {
+        page.line(o.title, 16, true);
+        page.line(QStringLiteral("Empresa: %1").arg(o.company));
+        page.line(QStringLiteral("Operador: %1").arg(o.operatorName));
+        page.line(
+            QStringLiteral("Data: %1").arg(o.date.toString(QStringLiteral("dd/MM/yyyy HH:mm"))));
+        page.line(o.reanalyze ? QStringLiteral("Eventos: reanalisados por este programa")
+                              : QStringLiteral("Eventos: os de cada arquivo"));
+        limitsLines(page, o);
+        int counts[3] = {0, 0, 0};
+        for (const Entry &e : entries)
+            ++counts[int(e.judgement.verdict)];
+        page.line(QStringLiteral("%1 traços: %2 APROVADO, %3 REPROVADO, %4 INDETERMINADO")
+                      .arg(entries.size())
+                      .arg(counts[0])
+                      .arg(counts[1])
+                      .arg(counts[2]),
+                  10,
+                  true);
+        page.y += Row / 2;
+    }
+    page.row(summaryHeader(), SummaryWidths, true);
+    for (int i = from; i < std::min(entries.size(), from + count); ++i) {
+        QVector<QColor> colours(SummaryWidths.size());
+        colours.last() = verdictColour(entries.at(i).judgement.verdict);
+        page.row(summaryRow(entries.at(i)), SummaryWidths, false, colours);
+    }
+}
+
+void identification(Page &page, const Entry &e)
+{
+    const Sor::Trace &t = e.trace;
+    const auto text
+        = [](bool present, const QString &value) { return present ? value : QString(); };
+    const bool g = t.general.has_value();
+    const bool s = t.supplier.has_value();
+    const QList<QPair<QString, QString>> rows{
+        {QStringLiteral("Cabo"), text(g, g ? t.general->cableId : QString())},
+        {QStringLiteral("Fibra"), text(g, g ? t.general->fiberId : QString())},
+        {QStringLiteral("Local A"), text(g, g ? t.general->locationA : QString())},
+        {QStringLiteral("Local B"), text(g, g ? t.general->locationB : QString())},
+        {QStringLiteral("Fabricante"), text(s, s ? t.supplier->supplier : QString())},
+        {QStringLiteral("Modelo"), text(s, s ? t.supplier->mainframe : QString())},
+        {QStringLiteral("Número de série"), text(s, s ? t.supplier->mainframeSerial : QString())},
+        {QStringLiteral("Data"),
+         t.date ? t.date->toString(QStringLiteral("dd/MM/yyyy HH:mm 'UTC'")) : QString()},
+        {QStringLiteral("Comprimento de onda"),
+         t.wavelengthNm ? Sor::wavelengthText(*t.wavelengthNm) : QString()},
+        {QStringLiteral("Pulso"), Sor::pulseText(t)},
+        {QStringLiteral("Alcance"), t.rangeM ? Sor::kilometres(*t.rangeM) : QString()},
+        {QStringLiteral("Índice de grupo"),
+         t.groupIndex ? Sor::decimal(*t.groupIndex, 5) : QString()},
+        {QStringLiteral("Soma de verificação"),
+         t.damaged() ? Sor::damagedWord() : Sor::checksumBrief(t.checksum)}};
+    const int half = (rows.size() + 1) / 2;
+    for (int r = 0; r < half; ++r) {
+        QStringList cells{rows.at(r).first, rows.at(r).second};
+        if (r + half < rows.size())
+            cells << rows.at(r + half).first << rows.at(r + half).second;
+        page.row(cells, {0.17, 0.31, 0.21, 0.31});
+    }
+}
+
+void events(Page &page, const Entry &e, const Options &o)
+{
+    page.row({QStringLiteral("Nº"),
+              QStringLiteral("Dist. (km)"),
+              QStringLiteral("Tipo"),
+              QStringLiteral("Perda (dB)"),
+              QStringLiteral("Refl. (dB)"),
+              QStringLiteral("Aten. (dB/km)"),
+              QStringLiteral("Veredito")},
+             EventWidths,
+             true);
+    const int room = (page.area.height() - page.y - 3 * Row) / Row;
+    const QVector<Acceptance::JudgedEvent> &all = e.judgement.events;
+    for (int i = 0; i < all.size() && i < room; ++i) {
+        const Acceptance::JudgedEvent &ev = all.at(i);
+        QStringList broken;
+        for (const QString &key : ev.broken)
+            broken << Acceptance::limitText(key, o.limits, e.link.wavelengthNm);
+        const QString kind = Sor::eventKindText(ev.end          ? Sor::EventKind::End
+                                                : ev.reflective ? Sor::EventKind::Reflective
+                                                                : Sor::EventKind::NonReflective);
+        const QString verdict
+            = ev.end ? QString()
+                     : Acceptance::verdictWord(ev.verdict)
+                           + (broken.isEmpty()
+                                  ? QString()
+                                  : QStringLiteral(": ") + broken.join(QStringLiteral(", ")));
+        QVector<QColor> colours(EventWidths.size());
+        colours.last() = verdictColour(ev.verdict);
+        page.row({QString::number(ev.number),
+                  Sor::decimal(ev.distanceM / 1000, 4),
+                  kind,
+                  Sor::decimal(ev.lossDb, 3),
+                  (ev.reflective || ev.end) && ev.reflectanceDb ? Sor::decimal(*ev.reflectanceDb, 2)
+                                                                : QString(),
+                  ev.attenuationDbKm ? Sor::decimal(*ev.attenuationDbKm, 3) : QString(),
+                  verdict},
+                 EventWidths,
+                 false,
+                 colours);
+    }
+    if (all.size() > room)
+        page.line(QStringLiteral("… e mais %1 eventos, que não cabem nesta página.")
+                      .arg(all.size() - room));
+}
+
+void tracePage(Page &page, const Entry &e, const Options &o)
+{
+    const Acceptance::Judgement &j = e.judgement;
+    page.line(QFileInfo(e.path).fileName(), 13, true);
+    page.line(QStringLiteral("Veredito do traço: %1").arg(Acceptance::verdictWord(j.verdict)),
+              11,
+              true,
+              verdictColour(j.verdict));
+    QStringList link;
+    for (const QString &key : j.broken)
+        link << Acceptance::limitText(key, o.limits, e.link.wavelengthNm);
+    if (!link.isEmpty())
+        page.line(
+            QStringLiteral("Limites do enlace violados: %1").arg(link.join(QStringLiteral("; "))),
+            BodyPoints,
+            false,
+            FailColour);
+    if (!e.readable) {
+        page.line(QStringLiteral("Este arquivo não pôde ser lido: %1").arg(e.problem),
+                  10,
+                  true,
+                  FailColour);
+        return;
+    }
+    if (e.trace.damaged()) {
+        page.line(QStringLiteral("Traço %1: %2").arg(Sor::damagedWord(), e.problem),
+                  BodyPoints,
+                  true,
+                  FailColour);
+    }
+    page.y += Row / 2;
+    identification(page, e);
+    page.y += Row / 2;
+    const QRect plot(page.area.left(), page.area.top() + page.y, page.area.width(), PlotHeight);
+    const TracePlot::Series series{
+        &e.trace, QFileInfo(e.path).fileName(), TracePlot::seriesColour(0)};
+    const TracePlot::View view = TracePlot::fullView({series});
+    page.font(BodyPoints);
+    TracePlot::paintFrame(page.painter, plot, view);
+    TracePlot::paintTrace(page.painter, TracePlot::plotArea(plot), view, series);
+    page.y += PlotHeight + Row / 2;
+    events(page, e, o);
+}
+
+} // namespace
+
+bool writePdf(const QVector<Entry> &entries,
+              const Options &options,
+              const QString &path,
+              QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    {
+        QPdfWriter pdf(&file);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+        pdf.setResolution(Resolution);
+        pdf.setTitle(options.title);
+        pdf.setCreator(QStringLiteral("otdr-sor"));
+        QPainter painter(&pdf);
+        const QRect area(QPoint(0, 0), pdf.pageLayout().paintRectPixels(Resolution).size());
+        int from = 0;
+        for (int p = 0; p < summaryPages(entries.size()); ++p) {
+            if (p > 0)
+                pdf.newPage();
+            Page page{painter, area};
+            const int count = p == 0 ? summaryRowsOnFirstPage() : summaryRowsPerPage();
+            summaryPage(page, entries, from, count, options);
+            from += count;
+        }
+        for (const Entry &e : entries) {
+            pdf.newPage();
+            Page page{painter, area};
+            tracePage(page, e, options);
+        }
+    }
+    if (file.commit())
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
+}
+
+} // namespace Report

@@ -1,0 +1,167 @@
+#include "report/report.h"
+#include "sortool.h"
+#include "sorwriter.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The report a client receives, read back from the PDF as a reader's text.
+class TestReport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void pagination_data();
+    void pagination();
+    void batch();
+    void limitsThatCannotBeUsed();
+
+private:
+    QString write(const QString &name, const QByteArray &bytes);
+    int run(const QStringList &arguments);
+    QString text(const QString &pdf);
+
+    QTemporaryDir dir;
+    QString out;
+    QString err;
+};
+
+void TestReport::initTestCase()
+{
+    QVERIFY2(!QStandardPaths::findExecutable("pdftotext").isEmpty(),
+             "pdftotext (poppler-utils) reads the report back; ./build.sh test installs it");
+    const auto bytes = [](const char *name) {
+        return SorWriter::write(SorWriter::readerCase(QString::fromUtf8(name)).trace);
+    };
+    write("a.sor", bytes("whole file, CCITT-FALSE"));
+    write("b.sor", bytes("before the value, XMODEM"));
+    write("damaged.sor", bytes("known maker, checksum wrong"));
+    write("cut.sor", bytes("whole file, CCITT-FALSE").left(400));
+    // Fails only the 0.4 dB connector of each trace (the splice is 0.1 dB).
+    write("limits.json", R"({"name": "cliente", "connector_loss_max_db": 0.35,
+                             "splice_loss_max_db": 0.3})");
+    write("typo.json", R"({"splice_loss_max": 0.3})");
+}
+
+QString TestReport::write(const QString &name, const QByteArray &bytes)
+{
+    QFile file(dir.filePath(name));
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return file.fileName();
+}
+
+int TestReport::run(const QStringList &arguments)
+{
+    out.clear();
+    err.clear();
+    QTextStream o(&out);
+    QTextStream e(&err);
+    const int status = runSorTool(QStringList{"otdr-sor"} + arguments, o, e);
+    o.flush();
+    e.flush();
+    return status;
+}
+
+QString TestReport::text(const QString &pdf)
+{
+    QProcess tool;
+    tool.start(QStringLiteral("pdftotext"), {"-layout", pdf, "-"});
+    tool.waitForFinished(30000);
+    return QString::fromUtf8(tool.readAllStandardOutput());
+}
+
+void TestReport::pagination_data()
+{
+    QTest::addColumn<int>("traces");
+    QTest::addColumn<int>("summaryPages");
+    const int first = Report::summaryRowsOnFirstPage();
+    const int more = Report::summaryRowsPerPage();
+    QTest::newRow("none") << 0 << 1;
+    QTest::newRow("a full first page") << first << 1;
+    QTest::newRow("one more") << first + 1 << 2;
+    QTest::newRow("two full pages") << first + more << 2;
+    QTest::newRow("a 144-fibre cable at two wavelengths")
+        << 288 << 1 + (288 - first + more - 1) / more;
+}
+
+void TestReport::pagination()
+{
+    QFETCH(int, traces);
+    QFETCH(int, summaryPages);
+    QCOMPARE(Report::summaryPages(traces), summaryPages);
+    QCOMPARE(Report::pageCount(traces), summaryPages + traces);
+}
+
+// A limits file that fails exactly one event of each trace: that event, its trace and the
+// summary say so; a damaged file cannot be judged, an unreadable one has its page; the PDF is
+// text a reader can search, one page per trace after the summary.
+void TestReport::batch()
+{
+    const QString pdf = dir.filePath("relatorio.pdf");
+    const QString csv = dir.filePath("resumo.csv");
+    const QStringList files{dir.filePath("a.sor"),
+                            dir.filePath("b.sor"),
+                            dir.filePath("damaged.sor"),
+                            dir.filePath("cut.sor")};
+    QCOMPARE(run(QStringList{"report"} + files
+                 + QStringList{"-o",
+                               pdf,
+                               "--limits",
+                               dir.filePath("limits.json"),
+                               "--company",
+                               "ACME Redes",
+                               "--operator",
+                               "J. Silva",
+                               "--csv",
+                               csv}),
+             1);
+    const QString t = text(pdf);
+    QVERIFY2(t.contains("ACME Redes") && t.contains("J. Silva") && t.contains("Limites: cliente"),
+             qPrintable(t));
+    QVERIFY2(t.contains("4 traços: 0 APROVADO, 2 REPROVADO, 2 INDETERMINADO"), qPrintable(t));
+    // the failing event of each trace whose events were read, and the limits
+    QCOMPARE(t.count("perda de conector máx. 0,350 dB"), 3 + 1);
+    QVERIFY(
+        t.contains(QRegularExpression("2 +1,2000 +reflexivo +0,400 +-43,00 +0,300 +REPROVADO")));
+    QVERIFY(t.contains(QRegularExpression("1 +0,6000 +não reflexivo +0,100 +0,300 +APROVADO")));
+    QVERIFY2(t.contains("danificado: a soma de verificação não confere"), qPrintable(t));
+    QVERIFY2(t.contains("Este arquivo não pôde ser lido"), qPrintable(t));
+    QVERIFY(err.contains("cut.sor"));
+    QCOMPARE(t.count(QChar('\f')), Report::pageCount(4));
+    QFile summary(csv);
+    QVERIFY(summary.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(summary.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 5);
+    QVERIFY(lines.at(1).startsWith("a.sor,CABO,F01,1310,") && lines.at(1).endsWith(",REPROVADO"));
+    QVERIFY(lines.at(3).endsWith(",INDETERMINADO"));
+
+    // "sem limites" passes every sound trace.
+    QCOMPARE(run({"report",
+                  dir.filePath("a.sor"),
+                  dir.filePath("b.sor"),
+                  "-o",
+                  pdf,
+                  "--preset",
+                  "sem limites"}),
+             0);
+    QVERIFY(text(pdf).contains("2 traços: 2 APROVADO, 0 REPROVADO, 0 INDETERMINADO"));
+}
+
+// A limits file that cannot be used is an error naming the key, and no PDF is written.
+void TestReport::limitsThatCannotBeUsed()
+{
+    const QString pdf = dir.filePath("nunca.pdf");
+    QCOMPARE(
+        run({"report", dir.filePath("a.sor"), "-o", pdf, "--limits", dir.filePath("typo.json")}),
+        2);
+    QVERIFY2(err.contains("chave desconhecida: \"splice_loss_max\""), qPrintable(err));
+    QVERIFY(!QFile::exists(pdf));
+    QCOMPARE(run({"report", dir.filePath("a.sor"), "-o", "/nonexistent/dir/r.pdf"}), 2);
+}
+
+QTEST_MAIN(TestReport)
+#include "tst_report.moc"
