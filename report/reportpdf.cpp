@@ -147,7 +147,7 @@ void summaryPage(Page &page, const QVector<Entry> &entries, int from, int count,
         page.y += Row / 2;
     }
     page.row(summaryHeader(), SummaryWidths, true);
-    for (int i = from; i < std::min(entries.size(), from + count); ++i) {
+    for (int i = from; i < std::min(int(entries.size()), from + count); ++i) {
         QVector<QColor> colours(SummaryWidths.size());
         colours.last() = verdictColour(entries.at(i).judgement.verdict);
         page.row(summaryRow(entries.at(i)), SummaryWidths, false, colours);
