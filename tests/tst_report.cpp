@@ -1,5 +1,5 @@
 #include "report/report.h"
-#include "sortool.h"
+#include "sortoolrun.h"
 #include "sorwriter.h"
 
 #include <QProcess>
@@ -48,22 +48,12 @@ void TestReport::initTestCase()
 
 QString TestReport::write(const QString &name, const QByteArray &bytes)
 {
-    QFile file(dir.filePath(name));
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
-    return file.fileName();
+    return writeInto(dir, name, bytes);
 }
 
 int TestReport::run(const QStringList &arguments)
 {
-    out.clear();
-    err.clear();
-    QTextStream o(&out);
-    QTextStream e(&err);
-    const int status = runSorTool(QStringList{"otdr-sor"} + arguments, o, e);
-    o.flush();
-    e.flush();
-    return status;
+    return runCapturing(arguments, out, err);
 }
 
 QString TestReport::text(const QString &pdf)

@@ -1,4 +1,4 @@
-#include "sortool.h"
+#include "sortoolrun.h"
 #include "sorwriter.h"
 #include "tracesim.h"
 
@@ -68,22 +68,12 @@ void TestSorTool::initTestCase()
 
 int TestSorTool::run(const QStringList &arguments)
 {
-    out.clear();
-    err.clear();
-    QTextStream o(&out);
-    QTextStream e(&err);
-    const int status = runSorTool(QStringList{"otdr-sor"} + arguments, o, e);
-    o.flush();
-    e.flush();
-    return status;
+    return runCapturing(arguments, out, err);
 }
 
 QString TestSorTool::write(const QString &name, const QByteArray &bytes)
 {
-    QFile file(dir.filePath(name));
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
-    return file.fileName();
+    return writeInto(dir, name, bytes);
 }
 
 void TestSorTool::check_data()
