@@ -50,7 +50,10 @@ QVector<Entry> judgeFiles(const QStringList &paths, const Options &options)
     for (const QString &path : paths) {
         Entry e;
         e.path = path;
-        e.trace = Sor::readFile(path);
+        // A folder is named as the other commands name it.
+        e.trace = QFileInfo(path).isDir() ? Sor::Trace() : Sor::readFile(path);
+        if (QFileInfo(path).isDir())
+            e.trace.errors << QStringLiteral("é uma pasta");
         e.readable = e.trace.points() > 0;
         if (!e.readable) {
             e.problem = e.trace.errors.isEmpty()

@@ -6,6 +6,8 @@ TableHint::TableHint(QWidget *viewport)
     : QLabel(viewport)
 {
     setAlignment(Qt::AlignCenter);
+    // A long note wraps rather than running past the table's edges.
+    setWordWrap(true);
     // Grey text, halfway between the text and the view's background, in light and dark themes.
     QPalette colours = palette();
     const QColor text = colours.color(QPalette::Text);
@@ -40,7 +42,7 @@ bool TableHint::eventFilter(QObject *watched, QEvent *event)
 void TableHint::place()
 {
     const QRect area = parentWidget()->rect();
-    const int height = sizeHint().height();
+    const int height = heightForWidth(area.width());
     setGeometry(area.x(),
                 foot ? area.bottom() + 1 - height : area.center().y() - height / 2,
                 area.width(),
