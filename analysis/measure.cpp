@@ -106,8 +106,10 @@ void placeStep(const TraceData &t, Measured &e, size_t from, size_t to)
         share += std::clamp((power(t.y[i]) - low) / (high - low), -0.5, 1.5);
     }
     const double at = double(from) + share - (double(t.pulse) - 1) / 2;
-    if (at >= double(from) && at < double(to))
-        e.at = size_t(std::lround(at));
+    // Rounded, the place must still lie among the points the sum ran over.
+    const size_t placed = at >= double(from) ? size_t(std::lround(at)) : to;
+    if (placed < to && placed < t.y.size())
+        e.at = placed;
 }
 
 void settle(const TraceData &t, std::vector<Measured> &events)
