@@ -137,6 +137,28 @@ std::vector<double> simulateLevels(const Simulation &s)
     return levels;
 }
 
+Simulation fromOtherEnd(const Simulation &s)
+{
+    Simulation other = s;
+    const double end = endOf(s);
+    other.events.clear();
+    for (const TrueEvent &e : s.events) {
+        if (e.kind == TrueEvent::End)
+            continue;
+        TrueEvent mirrored = e;
+        mirrored.positionM = end - e.positionM;
+        mirrored.lossDb = e.lossFromEndDb.value_or(e.lossDb);
+        mirrored.lossFromEndDb = e.lossDb;
+        other.events.prepend(mirrored);
+    }
+    for (const TrueEvent &e : s.events) {
+        if (e.kind == TrueEvent::End)
+            other.events.append(e);
+    }
+    other.seed = s.seed + 1;
+    return other;
+}
+
 Trace simulatedTrace(const Simulation &s)
 {
     Trace t;

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 // Traces whose truth is known, as an OTDR measures them: backscatter falling with the fibre's
@@ -23,6 +24,10 @@ struct TrueEvent
     double positionM = 0;
     double lossDb = 0;        // one way; negative for a gain
     double reflectanceDb = 0; // Reflection, and an End with a Fresnel reflection; 0: none
+    // As seen from the far end. Where the two fibres' backscatter differs, a splice reads its
+    // true loss plus the difference from one end and minus it from the other, where it may
+    // look like a gain. Absent: the same as lossDb.
+    std::optional<double> lossFromEndDb;
 };
 
 struct Simulation
@@ -50,6 +55,9 @@ double peakHeightDb(double reflectanceDb, double backscatterDb, int pulseNs);
 std::vector<double> simulateLevels(const Simulation &simulation);
 // The same as a trace file's description, without events (an analysis finds them).
 Trace simulatedTrace(const Simulation &simulation);
+// The same fibre measured from its far end: events mirrored about the End (which the
+// simulation must have), each with its loss as seen from there.
+Simulation fromOtherEnd(const Simulation &simulation);
 // The local signal-to-noise ratio (trace dB) of the ideal trace at a distance.
 double localSnrDb(const Simulation &simulation, double positionM);
 

@@ -1,0 +1,383 @@
+#include "acceptance/twoway.h"
+
+#include "sor/sortext.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace Acceptance {
+
+namespace {
+
+constexpr double LightSpeed = 299792458.0;
+
+double pulseLengthM(const Measurement &m)
+{
+    return LightSpeed * m.pulseNs * 1e-9 / (2.0 * (m.groupIndex > 0 ? m.groupIndex : 1.468));
+}
+
+// The events to match: the fibre's end is where the other direction starts, not an event.
+QVector<int> eventsAlong(const Link &link)
+{
+    QVector<int> kept;
+    for (int i = 0; i < link.events.size(); ++i) {
+        if (!link.events.at(i).end)
+            kept << i;
+    }
+    return kept;
+}
+
+// How well a shift lays b over a: how many of b land within the tolerance of some event of a,
+// and how far off they land in all.
+struct Fit
+{
+    int count = 0;
+    double spread = 0;
+    bool betterThan(const Fit &other) const
+    {
+        return count != other.count ? count > other.count : spread < other.spread;
+    }
+};
+
+Fit fitOf(const QVector<double> &sortedA, const QVector<double> &b, double shift, double tol)
+{
+    Fit fit;
+    for (double position : b) {
+        const double x = position + shift;
+        const auto at = std::lower_bound(sortedA.cbegin(), sortedA.cend(), x);
+        double nearest = tol + 1;
+        if (at != sortedA.cend())
+            nearest = std::min(nearest, *at - x);
+        if (at != sortedA.cbegin())
+            nearest = std::min(nearest, x - *(at - 1));
+        if (nearest <= tol) {
+            ++fit.count;
+            fit.spread += nearest;
+        }
+    }
+    return fit;
+}
+
+// The order-keeping matching with the most pairs, and of those the closest.
+QVector<Match> alignInOrder(const QVector<double> &a, const QVector<double> &b, double tol)
+{
+    const int n = a.size();
+    const int m = b.size();
+    const double pairWorth = double(n + m + 1);
+    // best(i, j): the score of a[i..] against b[j..].
+    std::vector<double> best(size_t(n + 1) * size_t(m + 1), 0.0);
+    const auto at = [&](int i, int j) -> double & { return best[size_t(i) * size_t(m + 1) + j]; };
+    for (int i = n - 1; i >= 0; --i) {
+        for (int j = m - 1; j >= 0; --j) {
+            double score = std::max(at(i + 1, j), at(i, j + 1));
+            const double gap = std::abs(a.at(i) - b.at(j));
+            if (gap <= tol)
+                score = std::max(score, at(i + 1, j + 1) + pairWorth - gap / tol);
+            at(i, j) = score;
+        }
+    }
+    QVector<Match> matches;
+    int i = 0;
+    int j = 0;
+    while (i < n && j < m) {
+        const double gap = std::abs(a.at(i) - b.at(j));
+        if (gap <= tol && at(i, j) == at(i + 1, j + 1) + pairWorth - gap / tol) {
+            matches.append({i++, j++});
+        } else if (at(i, j) == at(i + 1, j)) {
+            matches.append({i++, -1});
+        } else {
+            matches.append({-1, j++});
+        }
+    }
+    for (; i < n; ++i)
+        matches.append({i, -1});
+    for (; j < m; ++j)
+        matches.append({-1, j});
+    // Unmatched events in position order among the matched ones.
+    const auto position
+        = [&](const Match &match) { return match.a >= 0 ? a.at(match.a) : b.at(match.b); };
+    std::stable_sort(matches.begin(), matches.end(), [&](const Match &x, const Match &y) {
+        return position(x) < position(y);
+    });
+    return matches;
+}
+
+int pairsIn(const QVector<Match> &matches)
+{
+    return int(std::count_if(
+        matches.cbegin(), matches.cend(), [](const Match &m) { return m.a >= 0 && m.b >= 0; }));
+}
+
+std::optional<double> worseReflectance(const std::optional<double> &x,
+                                       const std::optional<double> &y)
+{
+    if (x && y)
+        return std::max(*x, *y);
+    return x ? x : y;
+}
+
+QVector<double> positionsOf(const Link &link, const QVector<int> &kept)
+{
+    QVector<double> positions;
+    for (int i : kept)
+        positions << link.events.at(i).distanceM;
+    return positions;
+}
+
+} // namespace
+
+Measurement measurementOf(const QString &name, const Sor::Trace &trace, const Link &link)
+{
+    Measurement m;
+    m.name = name;
+    m.link = link;
+    if (trace.fixed && !trace.fixed->pulseWidthsNs.isEmpty())
+        m.pulseNs = trace.fixed->pulseWidthsNs.first();
+    m.spacingM = trace.spacingM.value_or(0);
+    if (trace.groupIndex && *trace.groupIndex > 1)
+        m.groupIndex = *trace.groupIndex;
+    return m;
+}
+
+double defaultToleranceM(const Measurement &a, const Measurement &b)
+{
+    return std::max({pulseLengthM(a), pulseLengthM(b), 3 * a.spacingM, 3 * b.spacingM, 1.0});
+}
+
+Matching matchPositions(const QVector<double> &a,
+                        const QVector<double> &b,
+                        double toleranceM,
+                        double maxShiftM)
+{
+    QVector<double> sortedA = a;
+    std::sort(sortedA.begin(), sortedA.end());
+    // The shift that lays most of b on a: every shift that puts one event on another is a
+    // candidate; no shift at all is the first.
+    double shift = 0;
+    Fit fit = fitOf(sortedA, b, 0, toleranceM);
+    for (double x : a) {
+        for (double y : b) {
+            const double candidate = x - y;
+            if (std::abs(candidate) > maxShiftM)
+                continue;
+            const Fit f = fitOf(sortedA, b, candidate, toleranceM);
+            if (f.betterThan(fit)) {
+                fit = f;
+                shift = candidate;
+            }
+        }
+    }
+    QVector<double> shifted = b;
+    for (double &y : shifted)
+        y += shift;
+    QVector<Match> matches = alignInOrder(a, shifted, toleranceM);
+    // One event's place is a poor estimate of the shift: the mean of all the pairs' is better.
+    double sum = 0;
+    const int pairs = pairsIn(matches);
+    for (const Match &m : matches) {
+        if (m.a >= 0 && m.b >= 0)
+            sum += a.at(m.a) - shifted.at(m.b);
+    }
+    if (pairs > 1 && std::abs(shift + sum / pairs) <= maxShiftM) {
+        QVector<double> refined = b;
+        for (double &y : refined)
+            y += shift + sum / pairs;
+        const QVector<Match> again = alignInOrder(a, refined, toleranceM);
+        if (pairsIn(again) >= pairs) {
+            shift += sum / pairs;
+            matches = again;
+        }
+    }
+    return {matches, shift};
+}
+
+QString directionsProblem(const Measurement &a, const Measurement &b)
+{
+    const std::optional<double> wa = a.link.wavelengthNm;
+    const std::optional<double> wb = b.link.wavelengthNm;
+    if (!wa || !wb || std::abs(*wa - *wb) > 1) {
+        return QStringLiteral("os comprimentos de onda diferem: %1 em %2, %3 em %4")
+            .arg(wa ? Sor::wavelengthText(*wa) : QStringLiteral("desconhecido"),
+                 a.name,
+                 wb ? Sor::wavelengthText(*wb) : QStringLiteral("desconhecido"),
+                 b.name);
+    }
+    if (a.pulseNs != b.pulseNs) {
+        return QStringLiteral("as larguras de pulso diferem: %1 ns em %2, %3 ns em %4")
+            .arg(a.pulseNs)
+            .arg(a.name)
+            .arg(b.pulseNs)
+            .arg(b.name);
+    }
+    for (const Measurement *m : {&a, &b}) {
+        if (!m->link.lengthM || *m->link.lengthM <= 0)
+            return QStringLiteral("o fim da fibra não é conhecido em %1").arg(m->name);
+    }
+    return QString();
+}
+
+TwoWay averageDirections(const Measurement &a, const Measurement &b, double toleranceM)
+{
+    TwoWay result;
+    result.toleranceM = toleranceM > 0 ? toleranceM : defaultToleranceM(a, b);
+    result.lengthAM = a.link.lengthM;
+    result.lengthBM = b.link.lengthM;
+    if (!a.link.lengthM || !b.link.lengthM || *a.link.lengthM <= 0 || *b.link.lengthM <= 0)
+        return result;
+    const double la = *a.link.lengthM;
+    const double lb = *b.link.lengthM;
+    result.fiberLengthM = std::max(la, lb);
+    if (a.link.totalLossDb && b.link.totalLossDb)
+        result.totalLossDb = (*a.link.totalLossDb + *b.link.totalLossDb) / 2;
+
+    const QVector<int> keptA = eventsAlong(a.link);
+    const QVector<int> keptB = eventsAlong(b.link);
+    const QVector<double> positionsA = positionsOf(a.link, keptA);
+    QVector<double> mirrored;
+    for (int i : keptB)
+        mirrored << (lb - b.link.events.at(i).distanceM) * la / lb;
+    // B's events come in reverse order once mirrored: put them in order along A.
+    QVector<int> orderB(keptB.size());
+    std::iota(orderB.begin(), orderB.end(), 0);
+    std::sort(orderB.begin(), orderB.end(), [&](int x, int y) {
+        return mirrored.at(x) < mirrored.at(y);
+    });
+    QVector<double> sortedB;
+    for (int k : orderB)
+        sortedB << mirrored.at(k);
+
+    const double maxShift = std::max(5 * result.toleranceM, 0.01 * la);
+    const Matching matching = matchPositions(positionsA, sortedB, result.toleranceM, maxShift);
+    result.shiftM = matching.shiftM;
+    for (const Match &m : matching.matches) {
+        TwoWayEvent e;
+        const JudgedEvent *fromA = m.a >= 0 ? &a.link.events.at(keptA.at(m.a)) : nullptr;
+        const JudgedEvent *fromB = m.b >= 0 ? &b.link.events.at(keptB.at(orderB.at(m.b))) : nullptr;
+        e.distanceM = fromA ? fromA->distanceM : sortedB.at(m.b) + matching.shiftM;
+        if (fromA)
+            e.lossAbDb = fromA->lossDb;
+        if (fromB)
+            e.lossBaDb = fromB->lossDb;
+        e.seenFrom = fromA && fromB ? SeenFrom::Both : fromA ? SeenFrom::A : SeenFrom::B;
+        e.lossDb = fromA && fromB ? (fromA->lossDb + fromB->lossDb) / 2
+                                  : (fromA ? fromA->lossDb : fromB->lossDb);
+        e.reflectanceDb = worseReflectance(fromA ? fromA->reflectanceDb : std::nullopt,
+                                           fromB ? fromB->reflectanceDb : std::nullopt);
+        e.reflective = (fromA && fromA->reflective) || (fromB && fromB->reflective);
+        result.events.append(e);
+    }
+    return result;
+}
+
+Link averagedLink(const TwoWay &twoWay, const Link &a, const Link &b)
+{
+    Link link;
+    link.damaged = a.damaged || b.damaged;
+    link.wavelengthNm = a.wavelengthNm;
+    link.lengthM = twoWay.fiberLengthM;
+    link.totalLossDb = twoWay.totalLossDb;
+    if (a.orlDb && b.orlDb)
+        link.orlDb = std::min(*a.orlDb, *b.orlDb);
+    int number = 0;
+    for (const TwoWayEvent &e : twoWay.events) {
+        JudgedEvent j;
+        j.number = ++number;
+        j.distanceM = e.distanceM;
+        j.reflective = e.reflective;
+        j.lossDb = e.lossDb;
+        j.reflectanceDb = e.reflectanceDb;
+        link.events.append(j);
+    }
+    return link;
+}
+
+Sor::Trace mirroredTrace(const Sor::Trace &b, const TwoWay &twoWay)
+{
+    Sor::Trace mirrored = b;
+    mirrored.keyEvents.reset();
+    if (!twoWay.lengthAM || !twoWay.lengthBM || *twoWay.lengthBM <= 0)
+        return mirrored;
+    const double scale = *twoWay.lengthAM / *twoWay.lengthBM;
+    std::reverse(mirrored.distanceM.begin(), mirrored.distanceM.end());
+    std::reverse(mirrored.levelDb.begin(), mirrored.levelDb.end());
+    for (double &x : mirrored.distanceM)
+        x = (*twoWay.lengthBM - x) * scale + twoWay.shiftM;
+    return mirrored;
+}
+
+int Wavelengths::bends() const
+{
+    return int(std::count_if(events.cbegin(), events.cend(), [](const WavelengthEvent &e) {
+        return e.bend || e.sectionBend;
+    }));
+}
+
+QString wavelengthsProblem(const Measurement &shorter, const Measurement &longer)
+{
+    const std::optional<double> ws = shorter.link.wavelengthNm;
+    const std::optional<double> wl = longer.link.wavelengthNm;
+    if (!ws || !wl) {
+        return QStringLiteral("o comprimento de onda não é conhecido em %1")
+            .arg(ws ? longer.name : shorter.name);
+    }
+    if (*ws >= *wl - 1) {
+        return QStringLiteral("%1 (%2) deveria ter o comprimento de onda menor que %3 (%4)")
+            .arg(shorter.name, Sor::wavelengthText(*ws), longer.name, Sor::wavelengthText(*wl));
+    }
+    return QString();
+}
+
+Wavelengths compareWavelengths(const Measurement &shorter,
+                               const Measurement &longer,
+                               double thresholdDb,
+                               double toleranceM)
+{
+    Wavelengths result;
+    result.thresholdDb = thresholdDb;
+    result.toleranceM = toleranceM > 0 ? toleranceM : defaultToleranceM(shorter, longer);
+    const QVector<int> keptS = eventsAlong(shorter.link);
+    const QVector<int> keptL = eventsAlong(longer.link);
+    // One direction: the two wavelengths' positions differ by a sample or two, no more.
+    const Matching matching = matchPositions(positionsOf(shorter.link, keptS),
+                                             positionsOf(longer.link, keptL),
+                                             result.toleranceM,
+                                             result.toleranceM);
+    for (const Match &m : matching.matches) {
+        const JudgedEvent *s = m.a >= 0 ? &shorter.link.events.at(keptS.at(m.a)) : nullptr;
+        const JudgedEvent *l = m.b >= 0 ? &longer.link.events.at(keptL.at(m.b)) : nullptr;
+        WavelengthEvent e;
+        e.distanceM = s ? s->distanceM : l->distanceM;
+        if (s) {
+            e.lossShortDb = s->lossDb;
+            e.attenuationShortDbKm
+                = s->attenuationDbKm.value_or(0) > 0 ? s->attenuationDbKm : std::nullopt;
+        }
+        if (l) {
+            e.lossLongDb = l->lossDb;
+            e.attenuationLongDbKm
+                = l->attenuationDbKm.value_or(0) > 0 ? l->attenuationDbKm : std::nullopt;
+        }
+        // An event the shorter wavelength does not see at all lost nothing there.
+        e.bend = l && l->lossDb - e.lossShortDb.value_or(0) > thresholdDb;
+        e.sectionBend = e.attenuationShortDbKm && e.attenuationLongDbKm
+                        && *e.attenuationLongDbKm > *e.attenuationShortDbKm;
+        result.events.append(e);
+    }
+    return result;
+}
+
+QString seenFromText(SeenFrom seen)
+{
+    switch (seen) {
+    case SeenFrom::Both:
+        return QStringLiteral("ambas");
+    case SeenFrom::A:
+        return QStringLiteral("A");
+    case SeenFrom::B:
+        return QStringLiteral("B");
+    }
+    return QString();
+}
+
+} // namespace Acceptance

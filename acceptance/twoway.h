@@ -1,0 +1,111 @@
+#pragma once
+
+#include "acceptance/verdict.h"
+#include "sor/sortrace.h"
+
+#include <QString>
+#include <QVector>
+
+#include <optional>
+
+// One fibre seen twice: from both ends at one wavelength (a splice's true loss is the mean of
+// the two directions), or from one end at two wavelengths (a bend loses far more at the longer).
+namespace Acceptance {
+
+// One measurement as the comparison needs it: its events and how finely it was taken.
+struct Measurement
+{
+    QString name; // for messages: the file's name
+    Link link;
+    int pulseNs = 0;
+    double spacingM = 0;
+    double groupIndex = 1.468;
+};
+
+Measurement measurementOf(const QString &name, const Sor::Trace &trace, const Link &link);
+
+// The distance within which two events are one: the longer of the two pulses in the fibre,
+// or three samples of the coarser trace, whichever is larger.
+double defaultToleranceM(const Measurement &a, const Measurement &b);
+
+// Two lists of event positions matched in order along the fibre, each at most once, after the
+// shift that best lays the second over the first (at most maxShiftM) is taken off.
+struct Match
+{
+    int a = -1; // index into the first list; -1 when only the second has it
+    int b = -1;
+};
+struct Matching
+{
+    QVector<Match> matches; // in order along the fibre
+    double shiftM = 0;      // added to the second list's positions
+};
+Matching matchPositions(const QVector<double> &a,
+                        const QVector<double> &b,
+                        double toleranceM,
+                        double maxShiftM);
+
+enum class SeenFrom { Both, A, B };
+
+struct TwoWayEvent
+{
+    double distanceM = 0;                // as seen from A
+    std::optional<double> lossAbDb;      // as measured from A
+    std::optional<double> lossBaDb;      // as measured from B
+    double lossDb = 0;                   // their mean, or the one end's value
+    std::optional<double> reflectanceDb; // the worse of the two
+    bool reflective = false;
+    SeenFrom seenFrom = SeenFrom::Both;
+};
+
+struct TwoWay
+{
+    QVector<TwoWayEvent> events;        // the fibre's end aside
+    std::optional<double> fiberLengthM; // the larger of the two
+    std::optional<double> totalLossDb;  // the mean of the two ends'
+    std::optional<double> lengthAM;
+    std::optional<double> lengthBM;
+    double shiftM = 0;     // taken off the mirrored positions
+    double toleranceM = 0; // used to match
+};
+
+// Why two traces are not the two directions of one fibre; empty when they may be.
+QString directionsProblem(const Measurement &a, const Measurement &b);
+// B's positions mirrored onto A's axis (scaled so that the two ends meet), the common shift
+// taken off, events matched and averaged. toleranceM <= 0: the default.
+TwoWay averageDirections(const Measurement &a, const Measurement &b, double toleranceM = 0);
+// The averaged events as a link to judge: losses averaged, the worse reflectance and ORL.
+Link averagedLink(const TwoWay &twoWay, const Link &a, const Link &b);
+// B's trace drawn on A's axis: each point's distance mirrored as its events were.
+Sor::Trace mirroredTrace(const Sor::Trace &b, const TwoWay &twoWay);
+
+struct WavelengthEvent
+{
+    double distanceM = 0;
+    std::optional<double> lossShortDb; // absent where the shorter wavelength sees no event
+    std::optional<double> lossLongDb;
+    std::optional<double> attenuationShortDbKm; // the section before the event
+    std::optional<double> attenuationLongDbKm;
+    bool bend = false;        // the longer loses more than the threshold beyond the shorter
+    bool sectionBend = false; // the section before it loses more per km at the longer
+};
+
+struct Wavelengths
+{
+    QVector<WavelengthEvent> events;
+    double thresholdDb = 0.5;
+    double toleranceM = 0;
+    int bends() const;
+};
+
+// Why two traces are not one fibre's direction at a shorter and a longer wavelength.
+QString wavelengthsProblem(const Measurement &shorter, const Measurement &longer);
+Wavelengths compareWavelengths(const Measurement &shorter,
+                               const Measurement &longer,
+                               double thresholdDb = 0.5,
+                               double toleranceM = 0);
+
+// "ambas", "A", "B"
+QString seenFromText(SeenFrom seen);
+
+} // namespace Acceptance

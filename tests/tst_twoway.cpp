@@ -1,0 +1,321 @@
+#include "acceptance/pairing.h"
+#include "acceptance/twoway.h"
+#include "analysis/analysis.h"
+#include "sor/sorreader.h"
+#include "tracesim.h"
+
+#include <QtTest>
+
+using SorWriter::Simulation;
+using SorWriter::TrueEvent;
+
+// One fibre from both ends and at two wavelengths: generated pairs whose truth is known.
+class TestTwoWay : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void averagesAGainer_data();
+    void averagesAGainer();
+    void commonOffset();
+    void refusedPairs_data();
+    void refusedPairs();
+    void bends();
+    void pairsInABatch();
+    void mirroredTrace();
+};
+
+namespace {
+
+// A 27 km fibre: a splice between fibres of unlike backscatter (a gainer from A), a connector,
+// a splice only one end can see, and the end.
+Simulation fibreFromA()
+{
+    Simulation s;
+    s.pulseNs = 100;
+    s.spacingM = 1;
+    s.points = 30000;
+    s.launchSnrDb = 32;
+    TrueEvent gainer{TrueEvent::Step, 8000, -0.05, 0};
+    gainer.lossFromEndDb = 0.25;
+    TrueEvent onlyFromA{TrueEvent::Step, 20000, 0.3, 0};
+    onlyFromA.lossFromEndDb = 0.0;
+    s.events = {gainer,
+                {TrueEvent::Reflection, 14000, 0.5, -45},
+                onlyFromA,
+                {TrueEvent::End, 27000, 0, -14}};
+    return s;
+}
+
+struct Measured
+{
+    Sor::Trace trace;
+    Acceptance::Measurement measurement;
+};
+
+// The simulation written as a file, read back and analysed: events as a user's would be.
+Measured measured(const Simulation &s, const QString &name)
+{
+    Measured m;
+    m.trace = Sor::read(SorWriter::write(SorWriter::simulatedTrace(s)));
+    Analysis::Thresholds thresholds;
+    thresholds.lossDb = 0.03;
+    const Analysis::Result found = Analysis::analyze(m.trace, thresholds);
+    m.measurement
+        = Acceptance::measurementOf(name, m.trace, Acceptance::analysedLink(m.trace, found));
+    return m;
+}
+
+QString describe(const Acceptance::TwoWay &t)
+{
+    QStringList lines;
+    for (const Acceptance::TwoWayEvent &e : t.events) {
+        lines << QStringLiteral("%1 m: %2 / %3 → %4 (%5)")
+                     .arg(e.distanceM)
+                     .arg(e.lossAbDb.value_or(qQNaN()))
+                     .arg(e.lossBaDb.value_or(qQNaN()))
+                     .arg(e.lossDb)
+                     .arg(Acceptance::seenFromText(e.seenFrom));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+Acceptance::Measurement handMade(const QString &name,
+                                 const QVector<double> &positions,
+                                 double lengthM,
+                                 int pulseNs = 1000,
+                                 double wavelength = 1550)
+{
+    Acceptance::Measurement m;
+    m.name = name;
+    m.pulseNs = pulseNs;
+    m.spacingM = 41;
+    m.link.wavelengthNm = wavelength;
+    m.link.lengthM = lengthM;
+    for (double x : positions) {
+        Acceptance::JudgedEvent e;
+        e.distanceM = x;
+        e.lossDb = 0.1;
+        m.link.events << e;
+    }
+    Acceptance::JudgedEvent end;
+    end.end = true;
+    end.distanceM = lengthM;
+    m.link.events << end;
+    return m;
+}
+
+} // namespace
+
+void TestTwoWay::averagesAGainer_data()
+{
+    QTest::addColumn<double>("endApartM"); // B measures the fibre this much longer
+    QTest::newRow("ends agree") << 0.0;
+    QTest::newRow("B's end two samples further") << 2.0;
+    QTest::newRow("B's end two samples nearer") << -2.0;
+}
+
+// The gainer and its exaggerated twin average to the splice's true loss; the connector is
+// matched; the splice only A sees is reported as such, with its one-way loss.
+void TestTwoWay::averagesAGainer()
+{
+    QFETCH(double, endApartM);
+    const Simulation a = fibreFromA();
+    Simulation b = SorWriter::fromOtherEnd(a);
+    b.events.last().positionM += endApartM;
+    for (TrueEvent &e : b.events) {
+        if (e.kind != TrueEvent::End)
+            e.positionM += endApartM;
+    }
+    const Measured ma = measured(a, "A.sor");
+    const Measured mb = measured(b, "B.sor");
+    const QString problem = Acceptance::directionsProblem(ma.measurement, mb.measurement);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    const Acceptance::TwoWay t = Acceptance::averageDirections(ma.measurement, mb.measurement);
+    QVERIFY2(t.events.size() == 3, qPrintable(describe(t)));
+    const Acceptance::TwoWayEvent &splice = t.events.at(0);
+    QCOMPARE(splice.seenFrom, Acceptance::SeenFrom::Both);
+    QVERIFY2(std::abs(*splice.lossAbDb + 0.05) < 0.02, qPrintable(describe(t)));
+    QVERIFY2(std::abs(*splice.lossBaDb - 0.25) < 0.02, qPrintable(describe(t)));
+    QVERIFY2(std::abs(splice.lossDb - 0.10) <= 0.01, qPrintable(describe(t)));
+    QVERIFY(std::abs(splice.distanceM - 8000) <= 2);
+    const Acceptance::TwoWayEvent &connector = t.events.at(1);
+    QCOMPARE(connector.seenFrom, Acceptance::SeenFrom::Both);
+    QVERIFY(connector.reflective);
+    QVERIFY(std::abs(connector.lossDb - 0.5) <= 0.02);
+    QVERIFY(connector.reflectanceDb && std::abs(*connector.reflectanceDb + 45) < 1);
+    const Acceptance::TwoWayEvent &one = t.events.at(2);
+    QCOMPARE(one.seenFrom, Acceptance::SeenFrom::A);
+    QVERIFY(!one.lossBaDb);
+    QCOMPARE(one.lossDb, *one.lossAbDb);
+    QVERIFY(std::abs(one.lossDb - 0.3) <= 0.02);
+    QCOMPARE(*t.fiberLengthM, std::max(*ma.measurement.link.lengthM, *mb.measurement.link.lengthM));
+    QVERIFY(std::abs(*t.fiberLengthM - 27000 - std::max(0.0, endApartM)) <= 1);
+}
+
+// As two real ends disagree: every event 150 m off (±40 m) after mirroring, a 1 µs pulse at
+// 41 m spacing. The common shift is found, every event matched once, in order.
+void TestTwoWay::commonOffset()
+{
+    const QVector<double> splices{3000, 7400, 7600, 15000, 22000, 29500};
+    const double length = 31391;
+    const QVector<double> jitter{40, -35, 10, -20, 30, 0};
+    QVector<double> fromB;
+    for (int i = 0; i < splices.size(); ++i)
+        fromB.prepend(length + 41 - (splices.at(i) - 150 + jitter.at(i)) * (length + 41) / length);
+    const Acceptance::Measurement a = handMade("A.sor", splices, length);
+    const Acceptance::Measurement b = handMade("B.sor", fromB, length + 41);
+    const Acceptance::TwoWay t = Acceptance::averageDirections(a, b);
+    QVERIFY2(t.events.size() == splices.size(), qPrintable(describe(t)));
+    for (int i = 0; i < splices.size(); ++i) {
+        QCOMPARE(t.events.at(i).seenFrom, Acceptance::SeenFrom::Both);
+        QCOMPARE(t.events.at(i).distanceM, splices.at(i));
+    }
+    QVERIFY2(std::abs(t.shiftM - 150) < 20, qPrintable(QString::number(t.shiftM)));
+    // A tolerance narrower than the ends' disagreement, with no shift allowed to mend it, leaves
+    // the events apart: the shift, not the tolerance, is what matched them.
+    const Acceptance::Matching unshifted = Acceptance::matchPositions(
+        splices, QVector<double>{2850, 7250, 7450, 14850, 21850, 29350}, 40, 0);
+    QCOMPARE(unshifted.matches.size(), 2 * splices.size());
+}
+
+void TestTwoWay::refusedPairs_data()
+{
+    QTest::addColumn<double>("wavelengthB");
+    QTest::addColumn<int>("pulseB");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("wavelengths") << 1310.0 << 1000
+                                 << "os comprimentos de onda diferem: 1550 nm em A.sor, "
+                                    "1310 nm em B.sor";
+    QTest::newRow("pulses") << 1550.0 << 300
+                            << "as larguras de pulso diferem: 1000 ns em A.sor, 300 ns em B.sor";
+    QTest::newRow("a pair") << 1550.0 << 1000 << QString();
+}
+
+void TestTwoWay::refusedPairs()
+{
+    QFETCH(double, wavelengthB);
+    QFETCH(int, pulseB);
+    QFETCH(QString, problem);
+    const Acceptance::Measurement a = handMade("A.sor", {1000}, 5000);
+    const Acceptance::Measurement b = handMade("B.sor", {4000}, 5000, pulseB, wavelengthB);
+    QCOMPARE(Acceptance::directionsProblem(a, b), problem);
+}
+
+// 1310 and 1550 nm of one fibre, a bend adding 1.2 dB at 1550 nm to the second of three
+// events: that event, and no other, is flagged; so is a bend 1310 nm does not see at all.
+void TestTwoWay::bends()
+{
+    Simulation s;
+    s.pulseNs = 100;
+    s.spacingM = 1;
+    s.points = 30000;
+    s.launchSnrDb = 32;
+    s.wavelengthNm = 1310;
+    s.attenuationDbKm = 0.33;
+    s.events = {{TrueEvent::Step, 5000, 0.15, 0},
+                {TrueEvent::Step, 11000, 0.2, 0},
+                {TrueEvent::Reflection, 17000, 0.4, -50},
+                {TrueEvent::End, 25000, 0, -14}};
+    Simulation l = s;
+    l.wavelengthNm = 1550;
+    l.attenuationDbKm = 0.19;
+    l.events[1].lossDb += 1.2;
+    l.events.insert(3, {TrueEvent::Step, 21000, 0.9, 0});
+    l.seed = 7;
+    const Measured shorter = measured(s, "1310.sor");
+    const Measured longer = measured(l, "1550.sor");
+    QVERIFY(Acceptance::wavelengthsProblem(shorter.measurement, longer.measurement).isEmpty());
+    QVERIFY(!Acceptance::wavelengthsProblem(longer.measurement, shorter.measurement).isEmpty());
+    const Acceptance::Wavelengths w
+        = Acceptance::compareWavelengths(shorter.measurement, longer.measurement);
+    QStringList flagged;
+    for (const Acceptance::WavelengthEvent &e : w.events) {
+        if (e.bend)
+            flagged << QString::number(std::lround(e.distanceM / 1000.0));
+    }
+    QCOMPARE(w.events.size(), 4);
+    QCOMPARE(flagged, QStringList({"11", "21"}));
+    QVERIFY(!w.events.at(3).lossShortDb);
+    QVERIFY(std::abs(*w.events.at(1).lossLongDb - *w.events.at(1).lossShortDb - 1.2) < 0.05);
+    QVERIFY(!w.events.at(0).sectionBend);
+
+    // A section losing more per km at the longer wavelength is flagged, whatever its events.
+    Acceptance::Measurement a = handMade("1310.sor", {2000, 6000}, 9000, 1000, 1310);
+    Acceptance::Measurement b = handMade("1550.sor", {2000, 6000}, 9000, 1000, 1550);
+    a.link.events[0].attenuationDbKm = a.link.events[1].attenuationDbKm = 0.34;
+    b.link.events[0].attenuationDbKm = 0.2;
+    b.link.events[1].attenuationDbKm = 0.41;
+    const Acceptance::Wavelengths section = Acceptance::compareWavelengths(a, b);
+    QCOMPARE(section.events.size(), 2);
+    QVERIFY(!section.events.at(0).sectionBend);
+    QVERIFY(section.events.at(1).sectionBend);
+    QVERIFY(!section.events.at(1).bend);
+    QCOMPARE(section.bends(), 1);
+}
+
+void TestTwoWay::pairsInABatch()
+{
+    const auto trace
+        = [](const QString &a, const QString &b, double wavelength, const QString &fiber) {
+              Sor::Trace t;
+              t.general = Sor::GeneralParameters();
+              t.general->cableId = QStringLiteral("CB-7");
+              t.general->fiberId = fiber;
+              t.general->locationA = a;
+              t.general->locationB = b;
+              t.wavelengthNm = wavelength;
+              return t;
+          };
+    const QVector<Sor::Trace> batch{trace("CENTRAL", "POSTE", 1550, "01"),
+                                    trace("CENTRAL", "POSTE", 1310, "01"),
+                                    trace("POSTE", "CENTRAL", 1310, "01"),
+                                    trace("POSTE", "CENTRAL", 1550, "02"),
+                                    trace("POSTE", "CENTRAL", 1550, "01"),
+                                    trace("", "", 1550, ""),
+                                    trace("", "", 1550, "")};
+    QVector<const Sor::Trace *> pointers;
+    for (const Sor::Trace &t : batch)
+        pointers << &t;
+    const QStringList names{
+        "a.sor", "b.sor", "c.sor", "d.sor", "e.sor", "F03_je.sor", "F03_jo.sor"};
+    const QVector<Acceptance::Pair> byIds = Acceptance::pairDirections(pointers, names);
+    QCOMPARE(byIds.size(), 2);
+    QCOMPARE(byIds.at(0).first, 0);
+    QCOMPARE(byIds.at(0).second, 4);
+    QCOMPARE(byIds.at(1).first, 1);
+    QCOMPARE(byIds.at(1).second, 2);
+    const QVector<Acceptance::Pair> byNames
+        = Acceptance::pairDirections(pointers, names, {"jo", "je"});
+    QCOMPARE(byNames.size(), 3);
+    QCOMPARE(byNames.at(2).first, 6);
+    QCOMPARE(byNames.at(2).second, 5);
+    const QVector<Acceptance::Pair> wavelengths = Acceptance::pairWavelengths(pointers);
+    QCOMPARE(wavelengths.size(), 2);
+    QCOMPARE(wavelengths.at(0).first, 1);
+    QCOMPARE(wavelengths.at(0).second, 0);
+    QCOMPARE(wavelengths.at(1).first, 2);
+    QCOMPARE(wavelengths.at(1).second, 4);
+}
+
+// B's trace on A's axis: its launch at A's end, its end at A's launch, levels in order.
+void TestTwoWay::mirroredTrace()
+{
+    Sor::Trace b;
+    b.distanceM = {0, 1000, 2000, 3000, 4000};
+    b.levelDb = {0, -1, -2, -3, -30};
+    Acceptance::TwoWay t;
+    t.lengthAM = 2500;
+    t.lengthBM = 3000;
+    t.shiftM = 10;
+    const Sor::Trace m = Acceptance::mirroredTrace(b, t);
+    const std::vector<double> expected{
+        -2500.0 / 3 + 10, 10, 2500.0 / 3 + 10, 5000.0 / 3 + 10, 2510};
+    QCOMPARE(m.distanceM.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+        QVERIFY(std::abs(m.distanceM.at(i) - expected.at(i)) < 1e-9);
+    QCOMPARE(m.levelDb, (std::vector<double>{-30, -3, -2, -1, 0}));
+}
+
+QTEST_GUILESS_MAIN(TestTwoWay)
+#include "tst_twoway.moc"
