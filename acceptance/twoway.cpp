@@ -117,6 +117,12 @@ std::optional<double> worseReflectance(const std::optional<double> &x,
     return x ? x : y;
 }
 
+// A non-reflective event's stored reflectance (often 0) is no reflection.
+std::optional<double> reflectanceOf(const JudgedEvent *e)
+{
+    return e && e->reflective ? e->reflectanceDb : std::nullopt;
+}
+
 QVector<double> positionsOf(const Link &link, const QVector<int> &kept)
 {
     QVector<double> positions;
@@ -262,8 +268,7 @@ TwoWay averageDirections(const Measurement &a, const Measurement &b, double tole
         e.seenFrom = fromA && fromB ? SeenFrom::Both : fromA ? SeenFrom::A : SeenFrom::B;
         e.lossDb = fromA && fromB ? (fromA->lossDb + fromB->lossDb) / 2
                                   : (fromA ? fromA->lossDb : fromB->lossDb);
-        e.reflectanceDb = worseReflectance(fromA ? fromA->reflectanceDb : std::nullopt,
-                                           fromB ? fromB->reflectanceDb : std::nullopt);
+        e.reflectanceDb = worseReflectance(reflectanceOf(fromA), reflectanceOf(fromB));
         e.reflective = (fromA && fromA->reflective) || (fromB && fromB->reflective);
         result.events.append(e);
     }

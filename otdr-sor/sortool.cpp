@@ -6,6 +6,7 @@
 #include "sor/sorreader.h"
 #include "sor/sortext.h"
 #include "traceplot/plotpainter.h"
+#include "twowaycommand.h"
 #include "verdictlines.h"
 
 #include <QBuffer>
@@ -29,7 +30,9 @@ const QString UsageText = QStringLiteral(
     "  export --json|--csv ARQUIVO o traço em JSON (--points inclui os pontos) ou CSV\n"
     "  plot ARQUIVO... -o SAIDA    os traços sobrepostos em PNG ou SVG\n"
     "  analyze ARQUIVO...          acha os eventos de cada traço (--json)\n"
-    "  report ARQUIVO... -o PDF    o relatório dos traços, julgados pelos limites\n\n"
+    "  report ARQUIVO... -o PDF    o relatório dos traços, julgados pelos limites\n"
+    "  bidir A.sor B.sor           as duas pontas de uma fibra, eventos casados e a média\n"
+    "  bends CURTO.sor LONGO.sor   dois comprimentos de onda de uma fibra: curvaturas\n\n"
     "otdr-sor COMANDO --help mostra as opções de cada comando.\n");
 
 bool readable(const QString &path, QTextStream &err)
@@ -200,6 +203,26 @@ struct Options
                                     QStringLiteral("Queda que marca o fim da fibra (3 dB)."),
                                     QStringLiteral("DB"),
                                     QStringLiteral("3")};
+    QCommandLineOption comparisonJson{QStringLiteral("json"),
+                                      QStringLiteral("O resultado em JSON.")};
+    QCommandLineOption tolerance{
+        QStringLiteral("tolerance"),
+        QStringLiteral("Distância máxima entre as posições de um mesmo evento (padrão: o maior "
+                       "pulso na fibra ou 3 amostras do traço mais espaçado)."),
+        QStringLiteral("M")};
+    QCommandLineOption bendThreshold{
+        QStringLiteral("threshold"),
+        QStringLiteral("Perda a mais no comprimento de onda longo que é curvatura (0,5 dB)."),
+        QStringLiteral("DB"),
+        QStringLiteral("0.5")};
+    QCommandLineOption eventsFound{QStringLiteral("reanalyze"),
+                                   QStringLiteral("Compara os eventos achados pela análise, não "
+                                                  "os do arquivo.")};
+    QCommandLineOption pairByName{
+        QStringLiteral("pair-by-name"),
+        QStringLiteral("Sem cabo e fibra nos arquivos, casa as pontas pelos nomes que diferem só "
+                       "nestas marcas (a de A, a de B), p. ex. je,jo."),
+        QStringLiteral("A,B")};
 };
 
 // A threshold as given, with a decimal point or comma; false when it is no number.
@@ -229,6 +252,15 @@ int reportCommand(const QStringList &files,
         options.title = parser.value(o.title);
     options.company = parser.value(o.company);
     options.operatorName = parser.value(o.operatorName);
+    if (parser.isSet(o.pairByName)) {
+        options.pairMarkers = parser.value(o.pairByName).split(QLatin1Char(','));
+        if (options.pairMarkers.size() != 2 || options.pairMarkers.contains(QString())
+            || options.pairMarkers.at(0) == options.pairMarkers.at(1)) {
+            err << QStringLiteral("otdr-sor: --pair-by-name precisa de duas marcas diferentes, "
+                                  "p. ex. je,jo\n");
+            return Usage;
+        }
+    }
     return writeReport(
         files, options, parser.value(o.reportOutput), parser.value(o.csvSummary), err);
 }
@@ -253,6 +285,34 @@ int analyzeCommand(const QStringList &files,
             return Usage;
     }
     return analyzeFiles(files, thresholds, parser.isSet(o.analysisJson), out, err);
+}
+
+int twoWayCommand(const QString &command,
+                  const QStringList &files,
+                  const QCommandLineParser &parser,
+                  const Options &o,
+                  QTextStream &out,
+                  QTextStream &err)
+{
+    TwoWayOptions options;
+    options.json = parser.isSet(o.comparisonJson);
+    options.reanalyze = parser.isSet(o.eventsFound);
+    if (parser.isSet(o.tolerance)
+        && (!thresholdValue(parser.value(o.tolerance), options.toleranceM)
+            || options.toleranceM <= 0)) {
+        err << QStringLiteral("otdr-sor: tolerância inválida: ") << parser.value(o.tolerance)
+            << "\n";
+        return Usage;
+    }
+    if (command == QLatin1String("bidir"))
+        return bidirCommand(files.at(0), files.at(1), options, out, err);
+    if (!thresholdValue(parser.value(o.bendThreshold), options.thresholdDb)
+        || options.thresholdDb < 0) {
+        err << QStringLiteral("otdr-sor: limiar inválido: ") << parser.value(o.bendThreshold)
+            << "\n";
+        return Usage;
+    }
+    return bendsCommand(files.at(0), files.at(1), options, out, err);
 }
 
 // Each command's own options and arguments; its help names only those. Returns the usage line.
@@ -285,10 +345,26 @@ QString describeCommand(QCommandLineParser &parser, const QString &command, cons
                            o.title,
                            o.company,
                            o.operatorName,
-                           o.csvSummary});
+                           o.csvSummary,
+                           o.pairByName});
         return QStringLiteral("otdr-sor report ARQUIVO... -o RELATORIO.pdf [--limits ARQUIVO | "
                               "--preset NOME] [--reanalyze] [--title TEXTO] [--company TEXTO] "
-                              "[--operator TEXTO] [--csv RESUMO.csv]");
+                              "[--operator TEXTO] [--csv RESUMO.csv] [--pair-by-name A,B]");
+    }
+    if (command == QLatin1String("bidir")) {
+        parser.addPositionalArgument(QStringLiteral("A"), QStringLiteral("O traço medido de A."));
+        parser.addPositionalArgument(QStringLiteral("B"), QStringLiteral("O traço medido de B."));
+        parser.addOptions({o.comparisonJson, o.tolerance, o.eventsFound});
+        return QStringLiteral("otdr-sor bidir A.sor B.sor [--json] [--tolerance M] [--reanalyze]");
+    }
+    if (command == QLatin1String("bends")) {
+        parser.addPositionalArgument(QStringLiteral("CURTO"),
+                                     QStringLiteral("O traço no comprimento de onda menor."));
+        parser.addPositionalArgument(QStringLiteral("LONGO"),
+                                     QStringLiteral("O traço no comprimento de onda maior."));
+        parser.addOptions({o.comparisonJson, o.bendThreshold, o.tolerance, o.eventsFound});
+        return QStringLiteral("otdr-sor bends CURTO.sor LONGO.sor [--threshold DB] [--json] "
+                              "[--tolerance M] [--reanalyze]");
     }
     if (command == QLatin1String("analyze")) {
         parser.addPositionalArgument(
@@ -338,6 +414,9 @@ int runCommand(const QString &command,
         return reportCommand(files, parser, o, limits, err);
     if (command == QLatin1String("analyze") && !files.isEmpty())
         return analyzeCommand(files, parser, o, out, err);
+    if ((command == QLatin1String("bidir") || command == QLatin1String("bends"))
+        && files.size() == 2)
+        return twoWayCommand(command, files, parser, o, out, err);
     if (command == QLatin1String("plot") && !files.isEmpty() && parser.isSet(o.output)) {
         const QStringList wh = parser.value(o.size).split(QLatin1Char('x'));
         const QSize s(wh.value(0).toInt(), wh.value(1).toInt());
@@ -349,8 +428,15 @@ int runCommand(const QString &command,
         return plot(files, parser.value(o.output), s, err);
     }
     err << (command.isEmpty()
-                    || QStringList{"check", "info", "export", "plot", "analyze", "report"}.contains(
-                        command)
+                    || QStringList{"check",
+                                   "info",
+                                   "export",
+                                   "plot",
+                                   "analyze",
+                                   "report",
+                                   "bidir",
+                                   "bends"}
+                           .contains(command)
                 ? UsageText
                 : QStringLiteral("otdr-sor: comando desconhecido: %1\n\n%2")
                       .arg(command, UsageText));

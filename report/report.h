@@ -22,6 +22,10 @@ struct Options
     Acceptance::Limits limits;
     bool reanalyze = false; // judge the analysis' events, not the file's
     Analysis::Thresholds thresholds;
+    // Without cable and fibre ids, the two ends of a fibre are the files whose names differ
+    // only in these markers: A's, then B's.
+    QStringList pairMarkers;
+    double bendThresholdDb = 0.5;
     QDateTime date = QDateTime::currentDateTime();
 };
 

@@ -30,6 +30,8 @@ private slots:
     void analyze();
     void reflectanceValues_data();
     void reflectanceValues();
+    void bothEnds();
+    void twoWavelengths();
 
 private:
     int run(const QStringList &arguments);
@@ -64,6 +66,8 @@ void TestSorTool::initTestCase()
                     {SorWriter::TrueEvent::End, 40000, 0, -14}};
     write("simulated.sor", SorWriter::write(SorWriter::simulatedTrace(fibre)));
     write("positive.sor", bytes("positive reflectance"));
+    for (const SorWriter::Case &c : SorWriter::twoEndedSamples())
+        write(c.name, SorWriter::write(c.trace));
 }
 
 int TestSorTool::run(const QStringList &arguments)
@@ -138,6 +142,21 @@ void TestSorTool::usage_data()
     QTest::newRow("a limits file with an unknown key")
         << QStringList{"check", "--limits", "typo.json", "sound.sor"} << 2
         << "chave desconhecida: \"conector_loss_max_db\"";
+    QTest::newRow("both ends' table")
+        << QStringList{"bidir", "1550-ab.sor", "1550-ba.sor"} << 0
+        << "  1                4,0000          -0,050           0,250       0,100";
+    QTest::newRow("both ends at two wavelengths")
+        << QStringList{"bidir", "1310-ab.sor", "1550-ba.sor"} << 2
+        << "os comprimentos de onda diferem: 1310 nm em 1310-ab.sor, 1550 nm em 1550-ba.sor";
+    QTest::newRow("a file without events")
+        << QStringList{"bidir", "simulated.sor", "1550-ba.sor"} << 1 << "(use --reanalyze)";
+    QTest::newRow("a tolerance that is no distance")
+        << QStringList{"bidir", "1550-ab.sor", "1550-ba.sor", "--tolerance", "-3"} << 2
+        << "tolerância inválida";
+    QTest::newRow("wavelengths the wrong way round")
+        << QStringList{"bends", "1550-ab.sor", "1310-ab.sor"} << 2
+        << "deveria ter o comprimento de onda menor";
+    QTest::newRow("bends one file") << QStringList{"bends", "1550-ab.sor"} << 2 << "Uso:";
     QTest::newRow("an unknown preset")
         << QStringList{"check", "--preset", "x", "sound.sor"} << 2 << "predefinição desconhecida";
 }
@@ -252,6 +271,47 @@ void TestSorTool::reflectanceValues()
     // The splice's row ends its reflectance column empty, before the code.
     const QString row = out.split('\n').filter(QRegularExpression("^  1 ")).value(0);
     QCOMPARE(row.contains(QRegularExpression("0,100 {21}0F9999$")), !warned);
+}
+
+// The samples' fibre from both ends: the gainer averages to its true loss, every event is seen
+// from both ends, lengths and totals as documented.
+void TestSorTool::bothEnds()
+{
+    QCOMPARE(run({"bidir", dir.filePath("1550-ab.sor"), dir.filePath("1550-ba.sor"), "--json"}), 0);
+    const QJsonObject o = QJsonDocument::fromJson(out.toUtf8()).object();
+    const QJsonArray events = o.value("events").toArray();
+    QCOMPARE(events.size(), 4);
+    const QVector<double> truth{4000, 9500, 15000, 19000};
+    const QVector<double> losses{0.1, 0.45, 0.11, 0.95};
+    for (int i = 0; i < events.size(); ++i) {
+        const QJsonObject e = events.at(i).toObject();
+        QCOMPARE(e.value("seen_from").toString(), QStringLiteral("both"));
+        QVERIFY(std::abs(e.value("distance_m").toDouble() - truth.at(i)) < 2.5);
+        QVERIFY(std::abs(e.value("loss_db").toDouble() - losses.at(i)) < 1e-9);
+    }
+    QCOMPARE(events.at(0).toObject().value("loss_ab_db").toDouble(), -0.05);
+    QCOMPARE(events.at(0).toObject().value("loss_ba_db").toDouble(), 0.25);
+    QVERIFY(events.at(0).toObject().value("reflectance_db").isNull());
+    QCOMPARE(events.at(1).toObject().value("reflectance_db").toDouble(), -48.0);
+    QVERIFY(std::abs(o.value("fiber_length_m").toDouble() - 24002) < 1);
+    QVERIFY(o.value("total_loss_db").toDouble() > 6);
+}
+
+// 1310 and 1550 nm from one end: the bend at 19 km, and nothing else, is flagged; a higher
+// threshold flags nothing.
+void TestSorTool::twoWavelengths()
+{
+    const QStringList files{dir.filePath("1310-ba.sor"), dir.filePath("1550-ba.sor")};
+    QCOMPARE(run(QStringList{"bends"} + files + QStringList{"--json"}), 0);
+    QJsonArray events = QJsonDocument::fromJson(out.toUtf8()).object().value("events").toArray();
+    QCOMPARE(events.size(), 4);
+    for (const QJsonValue &v : events) {
+        const QJsonObject e = v.toObject();
+        const bool atTheBend = std::abs(e.value("distance_m").toDouble() - (24002 - 19000)) < 3;
+        QCOMPARE(e.value("bend").toBool(), atTheBend);
+    }
+    QCOMPARE(run(QStringList{"bends"} + files + QStringList{"--json", "--threshold", "0,9"}), 0);
+    QVERIFY(out.contains("\"bends\": 0"));
 }
 
 void TestSorTool::plot_data()

@@ -1,8 +1,10 @@
 // Writes the project's own sample traces (SOR version 2, synthetic fibres at 1310 and 1550 nm)
-// into OUTPUT_DIRECTORY, and into OUTPUT_DIRECTORY/cases the traces a reader must get right.
+// into OUTPUT_DIRECTORY, into OUTPUT_DIRECTORY/pairs one fibre from both ends at two
+// wavelengths, and into OUTPUT_DIRECTORY/cases the traces a reader must get right.
 // The output is the same on every run.
 
 #include "sorwriter.h"
+#include "tracesim.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,6 +47,13 @@ int main(int argc, char *argv[])
     }
     for (const SorWriter::Case &sample : SorWriter::sampleTraces()) {
         if (!save(out.filePath(sample.name), SorWriter::write(sample.trace)))
+            return 1;
+    }
+    if (!QDir().mkpath(out.filePath(QStringLiteral("pairs"))))
+        return 1;
+    for (const SorWriter::Case &sample : SorWriter::twoEndedSamples()) {
+        if (!save(out.filePath(QStringLiteral("pairs/") + sample.name),
+                  SorWriter::write(sample.trace)))
             return 1;
     }
     const QList<SorWriter::Case> cases = SorWriter::readerCases();

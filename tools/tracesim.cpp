@@ -159,7 +159,36 @@ Simulation fromOtherEnd(const Simulation &s)
     return other;
 }
 
-Trace simulatedTrace(const Simulation &s)
+namespace {
+
+QList<Event> trueEvents(const Simulation &s, qint32 groupIndex, qint32 &endToEndLoss)
+{
+    QList<Event> events;
+    double total = 0;
+    for (const TrueEvent &t : s.events) {
+        Event e;
+        e.number = qint16(events.size() + 1);
+        e.time = timeFor(t.positionM, groupIndex);
+        e.attenuation = qint16(std::lround(s.attenuationDbKm * 1000));
+        const bool reflects = t.kind != TrueEvent::Step && t.reflectanceDb < 0;
+        e.reflectance = reflects ? qint32(std::lround(t.reflectanceDb * 1000)) : 0;
+        if (t.kind == TrueEvent::End) {
+            e.code = "1E9999";
+            total += s.attenuationDbKm * t.positionM / 1000.0;
+        } else {
+            e.loss = qint16(std::lround(t.lossDb * 1000));
+            e.code = reflects ? "1F9999" : "0F9999";
+            total += t.lossDb;
+        }
+        events.append(e);
+    }
+    endToEndLoss = qint32(std::lround(total * 1000));
+    return events;
+}
+
+} // namespace
+
+Trace simulatedTrace(const Simulation &s, bool withTrueEvents)
 {
     Trace t;
     t.wavelength = quint16(s.wavelengthNm * 10);
@@ -167,7 +196,9 @@ Trace simulatedTrace(const Simulation &s)
     t.groupIndex = qint32(std::lround(s.groupIndex * 100000));
     t.backscatter = qint16(std::lround(-s.backscatterDb * 10));
     t.pulses = {{qint16(s.pulseNs), spacingFor(s.spacingM, t.groupIndex), s.points}};
-    t.withEvents = false;
+    t.withEvents = withTrueEvents;
+    if (withTrueEvents)
+        t.events = trueEvents(s, t.groupIndex, t.endToEndLoss);
     const std::vector<double> levels = simulateLevels(s);
     const double top = levels.empty() ? 0 : *std::max_element(levels.begin(), levels.end());
     Scale scale;
@@ -176,6 +207,46 @@ Trace simulatedTrace(const Simulation &s)
         scale.values.append(quint16(std::clamp(std::lround((top - level) * 1000.0), 0L, 65534L)));
     t.data = {scale};
     return t;
+}
+
+QList<Case> twoEndedSamples()
+{
+    QList<Case> samples;
+    for (const int wavelength : {1310, 1550}) {
+        Simulation s;
+        s.spacingM = 2;
+        s.points = 14000;
+        s.pulseNs = 300;
+        s.wavelengthNm = wavelength;
+        s.attenuationDbKm = wavelength == 1310 ? 0.33 : 0.19;
+        s.launchSnrDb = 34;
+        s.seed = quint32(wavelength);
+        TrueEvent gainer{TrueEvent::Step, 4000, -0.05, 0};
+        gainer.lossFromEndDb = 0.25;
+        TrueEvent splice{TrueEvent::Step, 15000, 0.14, 0};
+        splice.lossFromEndDb = 0.08;
+        s.events = {gainer,
+                    {TrueEvent::Reflection, 9500, 0.45, -48},
+                    splice,
+                    {TrueEvent::Step, 19000, wavelength == 1310 ? 0.12 : 0.95, 0},
+                    {TrueEvent::End, 24000, 0, -14}};
+        Simulation back = fromOtherEnd(s);
+        // The far end puts the fibre's end a sample further.
+        for (TrueEvent &e : back.events)
+            e.positionM += s.spacingM;
+        for (const Simulation *one : {&s, &back}) {
+            Trace t = simulatedTrace(*one, true);
+            t.cableId = "CB-12";
+            t.fiberId = "07";
+            t.locationA = one == &s ? "CENTRAL" : "POSTE 14";
+            t.locationB = one == &s ? "POSTE 14" : "CENTRAL";
+            const QString name
+                = QStringLiteral("%1-%2.sor").arg(wavelength).arg(one == &s ? "ab" : "ba");
+            samples.append(
+                {name, t, QStringLiteral("valid"), QStringLiteral("ccitt-false-before")});
+        }
+    }
+    return samples;
 }
 
 } // namespace SorWriter

@@ -53,11 +53,16 @@ double pulseLengthM(int pulseNs, double groupIndex);
 double peakHeightDb(double reflectanceDb, double backscatterDb, int pulseNs);
 // The trace's levels in dB (0 dB at the launch), one per point.
 std::vector<double> simulateLevels(const Simulation &simulation);
-// The same as a trace file's description, without events (an analysis finds them).
-Trace simulatedTrace(const Simulation &simulation);
+// The same as a trace file's description: without events (an analysis finds them), or with the
+// true ones as an instrument's own analysis would have stored them.
+Trace simulatedTrace(const Simulation &simulation, bool withTrueEvents = false);
 // The same fibre measured from its far end: events mirrored about the End (which the
 // simulation must have), each with its loss as seen from there.
 Simulation fromOtherEnd(const Simulation &simulation);
+// One fibre measured from both ends at 1310 and 1550 nm, with the files' own events: a splice
+// that gains from one end, a connector, a splice, and a bend that only 1550 nm feels much.
+// Named "<wavelength>-ab.sor" and "<wavelength>-ba.sor".
+QList<Case> twoEndedSamples();
 // The local signal-to-noise ratio (trace dB) of the ideal trace at a distance.
 double localSnrDb(const Simulation &simulation, double positionM);
 

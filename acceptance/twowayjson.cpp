@@ -1,0 +1,63 @@
+#include "acceptance/twowayjson.h"
+
+#include <QJsonArray>
+
+namespace Acceptance {
+
+namespace {
+QJsonValue orNull(const std::optional<double> &value)
+{
+    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
+}
+
+QString seenName(SeenFrom seen)
+{
+    return seen == SeenFrom::Both ? QStringLiteral("both")
+           : seen == SeenFrom::A  ? QStringLiteral("a")
+                                  : QStringLiteral("b");
+}
+} // namespace
+
+QJsonObject toJson(const TwoWay &t, const QString &fileA, const QString &fileB)
+{
+    QJsonArray events;
+    for (const TwoWayEvent &e : t.events) {
+        events.append(QJsonObject{{QStringLiteral("distance_m"), e.distanceM},
+                                  {QStringLiteral("loss_ab_db"), orNull(e.lossAbDb)},
+                                  {QStringLiteral("loss_ba_db"), orNull(e.lossBaDb)},
+                                  {QStringLiteral("loss_db"), e.lossDb},
+                                  {QStringLiteral("reflectance_db"), orNull(e.reflectanceDb)},
+                                  {QStringLiteral("reflective"), e.reflective},
+                                  {QStringLiteral("seen_from"), seenName(e.seenFrom)}});
+    }
+    return QJsonObject{{QStringLiteral("file_a"), fileA},
+                       {QStringLiteral("file_b"), fileB},
+                       {QStringLiteral("fiber_length_m"), orNull(t.fiberLengthM)},
+                       {QStringLiteral("total_loss_db"), orNull(t.totalLossDb)},
+                       {QStringLiteral("shift_m"), t.shiftM},
+                       {QStringLiteral("tolerance_m"), t.toleranceM},
+                       {QStringLiteral("events"), events}};
+}
+
+QJsonObject toJson(const Wavelengths &w, const QString &shorterFile, const QString &longerFile)
+{
+    QJsonArray events;
+    for (const WavelengthEvent &e : w.events) {
+        events.append(
+            QJsonObject{{QStringLiteral("distance_m"), e.distanceM},
+                        {QStringLiteral("loss_short_db"), orNull(e.lossShortDb)},
+                        {QStringLiteral("loss_long_db"), orNull(e.lossLongDb)},
+                        {QStringLiteral("attenuation_short_db_km"), orNull(e.attenuationShortDbKm)},
+                        {QStringLiteral("attenuation_long_db_km"), orNull(e.attenuationLongDbKm)},
+                        {QStringLiteral("bend"), e.bend},
+                        {QStringLiteral("section_bend"), e.sectionBend}});
+    }
+    return QJsonObject{{QStringLiteral("file_short"), shorterFile},
+                       {QStringLiteral("file_long"), longerFile},
+                       {QStringLiteral("threshold_db"), w.thresholdDb},
+                       {QStringLiteral("tolerance_m"), w.toleranceM},
+                       {QStringLiteral("bends"), w.bends()},
+                       {QStringLiteral("events"), events}};
+}
+
+} // namespace Acceptance

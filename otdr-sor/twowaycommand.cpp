@@ -1,0 +1,169 @@
+#include "twowaycommand.h"
+
+#include "acceptance/twowayjson.h"
+#include "analysis/analysis.h"
+#include "sor/sorreader.h"
+#include "sor/sortext.h"
+
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QTextStream>
+
+namespace {
+
+enum Status { Sound = 0, Damaged = 1, Usage = 2 };
+
+// A file's events as the comparison takes them; nothing when it has none to give.
+std::optional<Acceptance::Measurement>
+load(const QString &path, bool reanalyze, int &status, QTextStream &err)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable()) {
+        err << "otdr-sor: " << path << ": "
+            << (info.exists() ? QStringLiteral("não pôde ser lido")
+                              : QStringLiteral("arquivo não encontrado"))
+            << "\n";
+        status = Usage;
+        return std::nullopt;
+    }
+    const Sor::Trace trace = Sor::readFile(path);
+    const QString name = info.fileName();
+    if (trace.damaged()) {
+        err << "otdr-sor: " << path << ": " << Sor::damagedWord() << ": "
+            << Sor::damageText(trace, Sor::DamageWording::Command) << "\n";
+        status = std::max(status, int(Damaged));
+    }
+    if (reanalyze) {
+        if (trace.points() == 0) {
+            err << "otdr-sor: " << path << QStringLiteral(": o arquivo não traz pontos de traço\n");
+            status = std::max(status, int(Damaged));
+            return std::nullopt;
+        }
+        const Analysis::Result found = Analysis::analyze(trace);
+        return Acceptance::measurementOf(name, trace, Acceptance::analysedLink(trace, found));
+    }
+    if (!trace.keyEvents) {
+        err << "otdr-sor: " << path
+            << QStringLiteral(": o arquivo não traz eventos (use --reanalyze)\n");
+        status = std::max(status, int(Damaged));
+        return std::nullopt;
+    }
+    return Acceptance::measurementOf(name, trace, Acceptance::fileLink(trace));
+}
+
+QString optionalDb(const std::optional<double> &value, int decimals = 3)
+{
+    return value ? Sor::decimal(*value, decimals) : QString();
+}
+
+void printTwoWay(const Acceptance::TwoWay &t,
+                 const Acceptance::Measurement &a,
+                 const Acceptance::Measurement &b,
+                 QTextStream &out)
+{
+    out << QStringLiteral("A: %1   B: %2   (%3, %4 ns)\n")
+               .arg(a.name,
+                    b.name,
+                    Sor::wavelengthText(a.link.wavelengthNm.value_or(0)),
+                    QString::number(a.pulseNs));
+    out << QStringLiteral("Deslocamento comum removido: %1 m; tolerância: %2 m\n")
+               .arg(Sor::decimal(t.shiftM, 1), Sor::decimal(t.toleranceM, 1));
+    out << QStringLiteral("  Nº  Distância de A (km)  Perda A→B (dB)  Perda B→A (dB)  Média (dB)"
+                          "  Reflectância (dB)  Visto de\n");
+    int number = 0;
+    for (const Acceptance::TwoWayEvent &e : t.events) {
+        out << "  " << QString::number(++number).leftJustified(4)
+            << Sor::decimal(e.distanceM / 1000.0, 4).rightJustified(19)
+            << optionalDb(e.lossAbDb).rightJustified(16)
+            << optionalDb(e.lossBaDb).rightJustified(16)
+            << Sor::decimal(e.lossDb, 3).rightJustified(12)
+            << optionalDb(e.reflectanceDb, 2).rightJustified(19) << "  "
+            << Acceptance::seenFromText(e.seenFrom) << "\n";
+    }
+    out << QStringLiteral("Comprimento da fibra: %1   Perda total (média das duas pontas): %2\n")
+               .arg(t.fiberLengthM ? Sor::kilometres(*t.fiberLengthM) : QStringLiteral("—"),
+                    t.totalLossDb ? Sor::decimal(*t.totalLossDb, 3) + QStringLiteral(" dB")
+                                  : QStringLiteral("—"));
+}
+
+void printWavelengths(const Acceptance::Wavelengths &w,
+                      const Acceptance::Measurement &s,
+                      const Acceptance::Measurement &l,
+                      QTextStream &out)
+{
+    const QString ws = Sor::wavelengthText(s.link.wavelengthNm.value_or(0));
+    const QString wl = Sor::wavelengthText(l.link.wavelengthNm.value_or(0));
+    out << QStringLiteral("%1 (%2) contra %3 (%4); curvatura: perda %5 dB maior em %4\n")
+               .arg(s.name, ws, l.name, wl, Sor::decimal(w.thresholdDb, 2));
+    out << QStringLiteral("  Nº  Distância (km)  Perda %1 (dB)  Perda %2 (dB)  Aten. %1  Aten. %2"
+                          "  Curvatura\n")
+               .arg(ws, wl);
+    int number = 0;
+    for (const Acceptance::WavelengthEvent &e : w.events) {
+        QStringList flags;
+        if (e.bend)
+            flags << QStringLiteral("SIM");
+        if (e.sectionBend)
+            flags << QStringLiteral("no trecho");
+        out << "  " << QString::number(++number).leftJustified(4)
+            << Sor::decimal(e.distanceM / 1000.0, 4).rightJustified(14)
+            << optionalDb(e.lossShortDb).rightJustified(ws.size() + 13)
+            << optionalDb(e.lossLongDb).rightJustified(wl.size() + 13)
+            << optionalDb(e.attenuationShortDbKm).rightJustified(ws.size() + 8)
+            << optionalDb(e.attenuationLongDbKm).rightJustified(wl.size() + 8) << "  "
+            << flags.join(QStringLiteral(", ")) << "\n";
+    }
+    out << QStringLiteral("Curvaturas: %1\n").arg(w.bends());
+}
+
+} // namespace
+
+int bidirCommand(const QString &fileA,
+                 const QString &fileB,
+                 const TwoWayOptions &options,
+                 QTextStream &out,
+                 QTextStream &err)
+{
+    int status = Sound;
+    const auto a = load(fileA, options.reanalyze, status, err);
+    const auto b = load(fileB, options.reanalyze, status, err);
+    if (!a || !b)
+        return std::max(status, int(Damaged));
+    const QString problem = Acceptance::directionsProblem(*a, *b);
+    if (!problem.isEmpty()) {
+        err << QStringLiteral("otdr-sor: não são as duas pontas de uma fibra: ") << problem << "\n";
+        return Usage;
+    }
+    const Acceptance::TwoWay t = Acceptance::averageDirections(*a, *b, options.toleranceM);
+    if (options.json)
+        out << QJsonDocument(Acceptance::toJson(t, fileA, fileB)).toJson(QJsonDocument::Indented);
+    else
+        printTwoWay(t, *a, *b, out);
+    return status;
+}
+
+int bendsCommand(const QString &shorter,
+                 const QString &longer,
+                 const TwoWayOptions &options,
+                 QTextStream &out,
+                 QTextStream &err)
+{
+    int status = Sound;
+    const auto s = load(shorter, options.reanalyze, status, err);
+    const auto l = load(longer, options.reanalyze, status, err);
+    if (!s || !l)
+        return std::max(status, int(Damaged));
+    const QString problem = Acceptance::wavelengthsProblem(*s, *l);
+    if (!problem.isEmpty()) {
+        err << "otdr-sor: " << problem << "\n";
+        return Usage;
+    }
+    const Acceptance::Wavelengths w
+        = Acceptance::compareWavelengths(*s, *l, options.thresholdDb, options.toleranceM);
+    if (options.json)
+        out << QJsonDocument(Acceptance::toJson(w, shorter, longer))
+                   .toJson(QJsonDocument::Indented);
+    else
+        printWavelengths(w, *s, *l, out);
+    return status;
+}

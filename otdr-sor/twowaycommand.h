@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+class QTextStream;
+
+struct TwoWayOptions
+{
+    bool json = false;
+    bool reanalyze = false; // the analysis' events, not the files'
+    double toleranceM = 0;  // 0: the default
+    double thresholdDb = 0.5;
+};
+
+// otdr-sor bidir: the two directions of one fibre matched and averaged, as a table or JSON.
+int bidirCommand(const QString &fileA,
+                 const QString &fileB,
+                 const TwoWayOptions &options,
+                 QTextStream &out,
+                 QTextStream &err);
+// otdr-sor bends: one fibre at a shorter and a longer wavelength, bends flagged.
+int bendsCommand(const QString &shorter,
+                 const QString &longer,
+                 const TwoWayOptions &options,
+                 QTextStream &out,
+                 QTextStream &err);
