@@ -117,6 +117,16 @@ std::optional<double> worseReflectance(const std::optional<double> &x,
     return x ? x : y;
 }
 
+// The mean of the attenuations given (0 is none given).
+std::optional<double> meanOfGiven(const std::optional<double> &x, const std::optional<double> &y)
+{
+    const bool hasX = x && *x > 0;
+    const bool hasY = y && *y > 0;
+    if (hasX && hasY)
+        return (*x + *y) / 2;
+    return hasX ? x : hasY ? y : std::nullopt;
+}
+
 // A non-reflective event's stored reflectance (often 0) is no reflection.
 std::optional<double> reflectanceOf(const JudgedEvent *e)
 {
@@ -253,6 +263,13 @@ TwoWay averageDirections(const Measurement &a, const Measurement &b, double tole
     for (int k : orderB)
         sortedB << mirrored.at(k);
 
+    // B stores each section's attenuation at the event that ends it as B sees it: its first
+    // section (at A's far end) at B's first event, and so on, and A's first at B's end.
+    const JudgedEvent *sectionFromB = nullptr;
+    for (const JudgedEvent &e : b.link.events) {
+        if (e.end)
+            sectionFromB = &e;
+    }
     const double maxShift = std::max(5 * result.toleranceM, 0.01 * la);
     const Matching matching = matchPositions(positionsA, sortedB, result.toleranceM, maxShift);
     result.shiftM = matching.shiftM;
@@ -270,8 +287,21 @@ TwoWay averageDirections(const Measurement &a, const Measurement &b, double tole
                                   : (fromA ? fromA->lossDb : fromB->lossDb);
         e.reflectanceDb = worseReflectance(reflectanceOf(fromA), reflectanceOf(fromB));
         e.reflective = (fromA && fromA->reflective) || (fromB && fromB->reflective);
+        e.attenuationDbKm
+            = meanOfGiven(fromA ? fromA->attenuationDbKm : std::nullopt,
+                          sectionFromB ? sectionFromB->attenuationDbKm : std::nullopt);
+        if (fromB)
+            sectionFromB = fromB;
         result.events.append(e);
     }
+    const JudgedEvent *endOfA = nullptr;
+    for (const JudgedEvent &e : a.link.events) {
+        if (e.end)
+            endOfA = &e;
+    }
+    result.lastSectionDbKm = meanOfGiven(
+        endOfA ? endOfA->attenuationDbKm : std::nullopt,
+        sectionFromB && !sectionFromB->end ? sectionFromB->attenuationDbKm : std::nullopt);
     return result;
 }
 
@@ -292,7 +322,16 @@ Link averagedLink(const TwoWay &twoWay, const Link &a, const Link &b)
         j.reflective = e.reflective;
         j.lossDb = e.lossDb;
         j.reflectanceDb = e.reflectanceDb;
+        j.attenuationDbKm = e.attenuationDbKm;
         link.events.append(j);
+    }
+    if (twoWay.fiberLengthM) {
+        JudgedEvent end;
+        end.number = ++number;
+        end.end = true;
+        end.distanceM = *twoWay.fiberLengthM;
+        end.attenuationDbKm = twoWay.lastSectionDbKm;
+        link.events.append(end);
     }
     return link;
 }

@@ -54,15 +54,18 @@ struct TwoWayEvent
     std::optional<double> lossBaDb;      // as measured from B
     double lossDb = 0;                   // their mean, or the one end's value
     std::optional<double> reflectanceDb; // the worse of the two
+    // The section before it (from A): the mean of what each end measured there.
+    std::optional<double> attenuationDbKm;
     bool reflective = false;
     SeenFrom seenFrom = SeenFrom::Both;
 };
 
 struct TwoWay
 {
-    QVector<TwoWayEvent> events;        // the fibre's end aside
-    std::optional<double> fiberLengthM; // the larger of the two
-    std::optional<double> totalLossDb;  // the mean of the two ends'
+    QVector<TwoWayEvent> events;           // the fibre's end aside
+    std::optional<double> fiberLengthM;    // the larger of the two
+    std::optional<double> totalLossDb;     // the mean of the two ends'
+    std::optional<double> lastSectionDbKm; // from the last event to the end, averaged
     std::optional<double> lengthAM;
     std::optional<double> lengthBM;
     double shiftM = 0;     // taken off the mirrored positions

@@ -53,9 +53,10 @@ int main(int argc, char *argv[])
     const double cpu = processCpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    const QVector<Report::Entry> entries = Report::judgeFiles(files, options);
+    QVector<Report::Entry> entries = Report::judgeFiles(files, options);
+    const QVector<Report::Fibre> fibres = Report::pairFibres(entries, options);
     QString error;
-    if (!Report::writePdf(entries, options, pdf, &error)) {
+    if (!Report::writePdf(entries, fibres, options, pdf, &error)) {
         out << "report failed: " << error << "\n";
         return 1;
     }
@@ -64,7 +65,7 @@ int main(int argc, char *argv[])
                .arg(count)
                .arg(processCpuSeconds() - cpu, 0, 'f', 2)
                .arg(wall.elapsed() / 1000.0, 0, 'f', 2)
-               .arg(Report::pageCount(count))
+               .arg(Report::pageCount(count, fibres.size()))
                .arg(QFileInfo(pdf).size() / 1e6, 0, 'f', 1);
     return 0;
 }

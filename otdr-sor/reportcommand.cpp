@@ -8,9 +8,10 @@ int writeReport(const QStringList &files,
                 const QString &csv,
                 QTextStream &err)
 {
-    const QVector<Report::Entry> entries = Report::judgeFiles(files, options);
+    QVector<Report::Entry> entries = Report::judgeFiles(files, options);
+    const QVector<Report::Fibre> fibres = Report::pairFibres(entries, options);
     QString error;
-    if (!Report::writePdf(entries, options, pdf, &error)) {
+    if (!Report::writePdf(entries, fibres, options, pdf, &error)) {
         err << "otdr-sor: " << pdf << ": " << error << "\n";
         return 2;
     }
@@ -22,7 +23,15 @@ int writeReport(const QStringList &files,
     for (const Report::Entry &e : entries) {
         if (!e.readable)
             err << "otdr-sor: " << e.path << ": " << e.problem << "\n";
-        if (e.judgement.verdict != Acceptance::Verdict::Pass)
+        if (Report::finalVerdict(e) != Acceptance::Verdict::Pass)
+            status = 1;
+    }
+    for (const Report::Fibre &f : fibres) {
+        if (!f.problem.isEmpty()) {
+            err << QStringLiteral("otdr-sor: %1 e %2: não são as duas pontas de uma fibra: %3\n")
+                       .arg(entries.at(f.a).path, entries.at(f.b).path, f.problem);
+        }
+        if (f.judgement.verdict != Acceptance::Verdict::Pass)
             status = 1;
     }
     return status;

@@ -41,7 +41,9 @@ bool ViewerWindow::exportReport(const QString &path, QString *error) const
         paths << d->path;
     Report::Options options;
     options.limits = limits.value_or(*Acceptance::preset(QStringLiteral("sem limites")));
-    return Report::writePdf(Report::judgeFiles(paths, options), options, path, error);
+    QVector<Report::Entry> entries = Report::judgeFiles(paths, options);
+    const QVector<Report::Fibre> fibres = Report::pairFibres(entries, options);
+    return Report::writePdf(entries, fibres, options, path, error);
 }
 
 void ViewerWindow::chooseLimits()

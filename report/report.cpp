@@ -1,5 +1,6 @@
 #include "report/report.h"
 
+#include "acceptance/pairing.h"
 #include "sor/sorreader.h"
 #include "sor/sortext.h"
 
@@ -42,7 +43,86 @@ QString worstEvent(const Entry &e)
     return QStringLiteral("%1: %2 dB").arg(worst->number).arg(Sor::decimal(worst->lossDb, 3));
 }
 
+QVector<const Sor::Trace *> readTraces(const QVector<Entry> &entries)
+{
+    QVector<const Sor::Trace *> traces;
+    for (const Entry &e : entries)
+        traces << &e.trace;
+    return traces;
+}
+
+// Bends: each readable trace against the longer wavelengths of its fibre and direction.
+void markBends(QVector<Entry> &entries, const Options &options)
+{
+    for (const Acceptance::Pair &p : Acceptance::pairWavelengths(readTraces(entries))) {
+        Entry &shorter = entries[p.first];
+        Entry &longer = entries[p.second];
+        if (!shorter.readable || !longer.readable)
+            continue;
+        const Acceptance::Wavelengths w = Acceptance::compareWavelengths(
+            Acceptance::measurementOf(shorter.path, shorter.trace, shorter.link),
+            Acceptance::measurementOf(longer.path, longer.trace, longer.link),
+            options.bendThresholdDb);
+        for (const Acceptance::WavelengthEvent &e : w.events) {
+            if (!e.bend && !e.sectionBend)
+                continue;
+            for (Entry *entry : {&shorter, &longer}) {
+                if (!entry->bendsM.contains(e.distanceM))
+                    entry->bendsM << e.distanceM;
+            }
+        }
+    }
+}
+
+QString bendsText(const QVector<double> &bends)
+{
+    if (bends.isEmpty())
+        return QString();
+    const QString first = Sor::decimal(bends.first() / 1000.0, 3) + QStringLiteral(" km");
+    return bends.size() == 1 ? first : QStringLiteral("%1 +%2").arg(first).arg(bends.size() - 1);
+}
+
 } // namespace
+
+QVector<Fibre> pairFibres(QVector<Entry> &entries, const Options &options)
+{
+    QStringList names;
+    for (const Entry &e : entries)
+        names << e.path;
+    QVector<Fibre> fibres;
+    const QVector<Acceptance::Pair> pairs
+        = Acceptance::pairDirections(readTraces(entries), names, options.pairMarkers);
+    for (const Acceptance::Pair &p : pairs) {
+        Fibre f;
+        f.a = p.first;
+        f.b = p.second;
+        Entry &a = entries[f.a];
+        Entry &b = entries[f.b];
+        const Acceptance::Measurement ma
+            = Acceptance::measurementOf(QFileInfo(a.path).fileName(), a.trace, a.link);
+        const Acceptance::Measurement mb
+            = Acceptance::measurementOf(QFileInfo(b.path).fileName(), b.trace, b.link);
+        f.problem = !a.readable || !b.readable
+                        ? QStringLiteral("%1 não pôde ser lido")
+                              .arg(QFileInfo(a.readable ? b.path : a.path).fileName())
+                        : Acceptance::directionsProblem(ma, mb);
+        if (f.problem.isEmpty()) {
+            f.twoWay = Acceptance::averageDirections(ma, mb);
+            f.link = Acceptance::averagedLink(f.twoWay, a.link, b.link);
+            f.judgement = Acceptance::judge(f.link, options.limits);
+            a.fibreVerdict = b.fibreVerdict = f.judgement.verdict;
+        } else {
+            f.judgement.verdict = Acceptance::Verdict::Unknown;
+        }
+        fibres.append(f);
+    }
+    return fibres;
+}
+
+Acceptance::Verdict finalVerdict(const Entry &entry)
+{
+    return entry.fibreVerdict.value_or(entry.judgement.verdict);
+}
 
 QVector<Entry> judgeFiles(const QStringList &paths, const Options &options)
 {
@@ -73,6 +153,7 @@ QVector<Entry> judgeFiles(const QStringList &paths, const Options &options)
         e.judgement = Acceptance::judge(e.link, options.limits);
         entries.append(e);
     }
+    markBends(entries, options);
     return entries;
 }
 
@@ -81,10 +162,12 @@ QStringList summaryHeader()
     return {QStringLiteral("Arquivo"),
             QStringLiteral("Cabo"),
             QStringLiteral("Fibra"),
-            QStringLiteral("λ (nm)"),
-            QStringLiteral("Compr. (km)"),
-            QStringLiteral("Perda (dB)"),
+            QStringLiteral("λ nm"),
+            QStringLiteral("Compr. km"),
+            QStringLiteral("Perda dB"),
             QStringLiteral("Pior evento"),
+            QStringLiteral("Curvatura"),
+            QStringLiteral("2 pontas"),
             QStringLiteral("Veredito")};
 }
 
@@ -101,6 +184,8 @@ QStringList summaryRow(const Entry &e)
             optional(e.link.lengthM, 0.001, 3),
             optional(e.link.totalLossDb, 1, 3),
             worstEvent(e),
+            bendsText(e.bendsM),
+            e.fibreVerdict ? Acceptance::verdictWord(*e.fibreVerdict) : QString(),
             Acceptance::verdictWord(e.judgement.verdict)};
 }
 
@@ -120,9 +205,9 @@ int summaryPages(int entries)
     return 1 + (rest + PageRows - 1) / PageRows;
 }
 
-int pageCount(int entries)
+int pageCount(int entries, int fibres)
 {
-    return summaryPages(entries) + entries;
+    return summaryPages(entries) + fibres + entries;
 }
 
 bool writeCsv(const QVector<Entry> &entries, const QString &path, QString *error)

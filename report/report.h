@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acceptance/twoway.h"
 #include "acceptance/verdict.h"
 #include "analysis/analysis.h"
 #include "sor/sortrace.h"
@@ -38,22 +39,44 @@ struct Entry
     bool readable = false;
     Acceptance::Link link;
     Acceptance::Judgement judgement;
+    QVector<double> bendsM; // where a longer wavelength of the same fibre shows a bend
+    // The verdict of its fibre on both ends' averaged losses, when it is one end of a pair.
+    std::optional<Acceptance::Verdict> fibreVerdict;
 };
 
+// One fibre measured from both ends: the two entries, matched and judged on averaged losses;
+// a pair that cannot be averaged says why.
+struct Fibre
+{
+    int a = -1; // index of the A→B entry
+    int b = -1;
+    QString problem;
+    Acceptance::TwoWay twoWay;
+    Acceptance::Link link;
+    Acceptance::Judgement judgement;
+};
+
+// Each file judged by itself, and its bends found against the other wavelengths of its fibre.
 QVector<Entry> judgeFiles(const QStringList &paths, const Options &options);
+// The batch's pairs of ends, judged; each paired entry learns its fibre's verdict.
+QVector<Fibre> pairFibres(QVector<Entry> &entries, const Options &options);
+// The verdict that counts for an entry: its fibre's, where it has one.
+Acceptance::Verdict finalVerdict(const Entry &entry);
 
 // The summary's columns and one entry's row: file, cable, fibre, wavelength, length, total
-// loss, worst event, verdict.
+// loss, worst event, bends, the fibre's verdict from both ends, the trace's verdict.
 QStringList summaryHeader();
 QStringList summaryRow(const Entry &entry);
 
-// Pages: the summary (as many as its rows need), then one per entry.
+// Pages: the summary (as many as its rows need), then one per fibre measured from both ends,
+// then one per entry.
 int summaryRowsOnFirstPage();
 int summaryRowsPerPage();
 int summaryPages(int entries);
-int pageCount(int entries);
+int pageCount(int entries, int fibres = 0);
 
 bool writePdf(const QVector<Entry> &entries,
+              const QVector<Fibre> &fibres,
               const Options &options,
               const QString &path,
               QString *error);

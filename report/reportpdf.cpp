@@ -32,6 +32,7 @@ struct Page
     QPainter &painter;
     QRect area;
     int y = 0;
+    double rowPoints = BodyPoints; // a table's body text
 
     void font(double points, bool bold = false)
     {
@@ -67,7 +68,7 @@ struct Page
              const QVector<QColor> &colours = {})
     {
         // A header row is bold, in a smaller size that keeps it as narrow as its column.
-        font(bold ? BodyPoints - 1.5 : BodyPoints, bold);
+        font(bold ? rowPoints - 1.5 : rowPoints, bold);
         double x = area.left();
         for (int c = 0; c < cells.size() && c < widths.size(); ++c) {
             const double w = widths.at(c) * area.width();
@@ -86,7 +87,9 @@ struct Page
     }
 };
 
-const QVector<double> SummaryWidths{0.20, 0.11, 0.07, 0.07, 0.13, 0.11, 0.13, 0.18};
+const QVector<double> SummaryWidths{0.18, 0.08, 0.05, 0.05, 0.08, 0.07, 0.11, 0.10, 0.14, 0.14};
+constexpr double SummaryPoints = 7.5; // ten columns across a portrait page
+const QVector<double> FibreWidths{0.04, 0.10, 0.10, 0.10, 0.10, 0.09, 0.09, 0.38};
 const QVector<double> EventWidths{0.04, 0.10, 0.12, 0.09, 0.09, 0.12, 0.44};
 
 void limitsLines(Page &page, const Options &o)
@@ -123,7 +126,27 @@ void limitsLines(Page &page, const Options &o)
                              : said.join(QStringLiteral("; ")));
 }
 
-void summaryPage(Page &page, const QVector<Entry> &entries, int from, int count, const Options &o)
+void countsLine(Page &page, const QString &what, const QVector<Acceptance::Verdict> &verdicts)
+{
+    int counts[3] = {0, 0, 0};
+    for (const Acceptance::Verdict v : verdicts)
+        ++counts[int(v)];
+    page.line(QStringLiteral("%1 %2: %3 APROVADO, %4 REPROVADO, %5 INDETERMINADO")
+                  .arg(verdicts.size())
+                  .arg(what)
+                  .arg(counts[0])
+                  .arg(counts[1])
+                  .arg(counts[2]),
+              10,
+              true);
+}
+
+void summaryPage(Page &page,
+                 const QVector<Entry> &entries,
+                 const QVector<Fibre> &fibres,
+                 int from,
+                 int count,
+                 const Options &o)
 {
     if (from == 0) {
         page.line(o.title, 16, true);
@@ -134,23 +157,39 @@ void summaryPage(Page &page, const QVector<Entry> &entries, int from, int count,
         page.line(o.reanalyze ? QStringLiteral("Eventos: reanalisados por este programa")
                               : QStringLiteral("Eventos: os de cada arquivo"));
         limitsLines(page, o);
-        int counts[3] = {0, 0, 0};
+        QVector<Acceptance::Verdict> verdicts;
         for (const Entry &e : entries)
-            ++counts[int(e.judgement.verdict)];
-        page.line(QStringLiteral("%1 traços: %2 APROVADO, %3 REPROVADO, %4 INDETERMINADO")
-                      .arg(entries.size())
-                      .arg(counts[0])
-                      .arg(counts[1])
-                      .arg(counts[2]),
-                  10,
-                  true);
+            verdicts << e.judgement.verdict;
+        countsLine(page, QStringLiteral("traços"), verdicts);
+        if (!fibres.isEmpty()) {
+            verdicts.clear();
+            for (const Fibre &f : fibres)
+                verdicts << f.judgement.verdict;
+            countsLine(
+                page, QStringLiteral("fibras medidas das duas pontas (perdas médias)"), verdicts);
+        }
+        int bent = 0;
+        for (const Entry &e : entries)
+            bent += e.bendsM.isEmpty() ? 0 : 1;
+        if (bent > 0)
+            page.line(QStringLiteral("Curvaturas: %1 traços mostram perda maior no comprimento de "
+                                     "onda longo (coluna Curvatura)")
+                          .arg(bent),
+                      BodyPoints,
+                      true,
+                      FailColour);
         page.y += Row / 2;
     }
+    page.rowPoints = SummaryPoints;
     page.row(summaryHeader(), SummaryWidths, true);
     for (int i = from; i < std::min(int(entries.size()), from + count); ++i) {
+        const Entry &e = entries.at(i);
         QVector<QColor> colours(SummaryWidths.size());
-        colours.last() = verdictColour(entries.at(i).judgement.verdict);
-        page.row(summaryRow(entries.at(i)), SummaryWidths, false, colours);
+        colours.last() = verdictColour(e.judgement.verdict);
+        colours[colours.size() - 2]
+            = verdictColour(e.fibreVerdict.value_or(Acceptance::Verdict::Unknown));
+        colours[colours.size() - 3] = FailColour;
+        page.row(summaryRow(e), SummaryWidths, false, colours);
     }
 }
 
@@ -278,9 +317,121 @@ void tracePage(Page &page, const Entry &e, const Options &o)
     events(page, e, o);
 }
 
+void fibreEvents(Page &page, const Fibre &f, const Options &o)
+{
+    page.row({QStringLiteral("Nº"),
+              QStringLiteral("km de A"),
+              QStringLiteral("A→B (dB)"),
+              QStringLiteral("B→A (dB)"),
+              QStringLiteral("Média (dB)"),
+              QStringLiteral("Refl. (dB)"),
+              QStringLiteral("Visto de"),
+              QStringLiteral("Veredito")},
+             FibreWidths,
+             true);
+    const auto db = [](const std::optional<double> &v, int decimals) {
+        return v ? Sor::decimal(*v, decimals) : QString();
+    };
+    const int room = (page.area.height() - page.y - 3 * Row) / Row;
+    for (int i = 0; i < f.twoWay.events.size() && i < room; ++i) {
+        const Acceptance::TwoWayEvent &e = f.twoWay.events.at(i);
+        const Acceptance::JudgedEvent &judged = f.judgement.events.at(i);
+        QStringList broken;
+        for (const QString &key : judged.broken)
+            broken << Acceptance::limitText(key, o.limits, f.link.wavelengthNm);
+        QVector<QColor> colours(FibreWidths.size());
+        colours.last() = verdictColour(judged.verdict);
+        page.row(
+            {QString::number(i + 1),
+             Sor::decimal(e.distanceM / 1000, 4),
+             db(e.lossAbDb, 3),
+             db(e.lossBaDb, 3),
+             Sor::decimal(e.lossDb, 3),
+             db(e.reflectanceDb, 2),
+             e.seenFrom == Acceptance::SeenFrom::Both
+                 ? QStringLiteral("ambas")
+                 : QStringLiteral("só %1").arg(Acceptance::seenFromText(e.seenFrom)),
+             Acceptance::verdictWord(judged.verdict)
+                 + (broken.isEmpty() ? QString()
+                                     : QStringLiteral(": ") + broken.join(QStringLiteral(", ")))},
+            FibreWidths,
+            false,
+            colours);
+    }
+    if (f.twoWay.events.size() > room)
+        page.line(QStringLiteral("… e mais %1 eventos, que não cabem nesta página.")
+                      .arg(f.twoWay.events.size() - room));
+}
+
+void fibrePage(Page &page, const QVector<Entry> &entries, const Fibre &f, const Options &o)
+{
+    const Entry &a = entries.at(f.a);
+    const Entry &b = entries.at(f.b);
+    const Sor::Trace &t = a.trace;
+    const QString fibre = t.general ? QStringLiteral("%1 / %2: %3 ↔ %4")
+                                          .arg(t.general->cableId,
+                                               t.general->fiberId,
+                                               t.general->locationA,
+                                               t.general->locationB)
+                                    : QString();
+    page.line(QStringLiteral("Fibra %1").arg(fibre), 13, true);
+    page.line(QStringLiteral("Medida das duas pontas: %1 (de A) e %2 (de B)%3")
+                  .arg(QFileInfo(a.path).fileName(),
+                       QFileInfo(b.path).fileName(),
+                       t.wavelengthNm ? QStringLiteral(", ") + Sor::wavelengthText(*t.wavelengthNm)
+                                      : QString()));
+    if (!f.problem.isEmpty()) {
+        page.line(QStringLiteral("Par recusado: %1").arg(f.problem), 10, true, FailColour);
+        return;
+    }
+    page.line(QStringLiteral("Veredito da fibra (perdas médias das duas pontas): %1")
+                  .arg(Acceptance::verdictWord(f.judgement.verdict)),
+              11,
+              true,
+              verdictColour(f.judgement.verdict));
+    QStringList link;
+    for (const QString &key : f.judgement.broken)
+        link << Acceptance::limitText(key, o.limits, f.link.wavelengthNm);
+    if (!link.isEmpty())
+        page.line(
+            QStringLiteral("Limites do enlace violados: %1").arg(link.join(QStringLiteral("; "))),
+            BodyPoints,
+            false,
+            FailColour);
+    const auto value = [](const std::optional<double> &v, const QString &text) {
+        return v ? text : QStringLiteral("—");
+    };
+    page.line(
+        QStringLiteral("Comprimento: %1   Perda total (média): %2   Deslocamento comum "
+                       "removido: %3 m   Tolerância: %4 m")
+            .arg(value(f.twoWay.fiberLengthM, Sor::kilometres(f.twoWay.fiberLengthM.value_or(0))),
+                 value(f.twoWay.totalLossDb,
+                       Sor::decimal(f.twoWay.totalLossDb.value_or(0), 3) + QStringLiteral(" dB")),
+                 Sor::decimal(f.twoWay.shiftM, 1),
+                 Sor::decimal(f.twoWay.toleranceM, 1)));
+    page.y += Row / 2;
+    // B's trace mirrored onto A's axis, over A's.
+    const Sor::Trace mirrored = Acceptance::mirroredTrace(b.trace, f.twoWay);
+    const QVector<TracePlot::Series> series{
+        {&a.trace, QFileInfo(a.path).fileName(), TracePlot::seriesColour(0)},
+        {&mirrored,
+         QStringLiteral("%1 (espelhado)").arg(QFileInfo(b.path).fileName()),
+         TracePlot::seriesColour(1)}};
+    const QRect plot(page.area.left(), page.area.top() + page.y, page.area.width(), PlotHeight);
+    const TracePlot::View view = TracePlot::fullView(series);
+    page.font(BodyPoints);
+    TracePlot::paintFrame(page.painter, plot, view);
+    for (const TracePlot::Series &s : series)
+        TracePlot::paintTrace(page.painter, TracePlot::plotArea(plot), view, s);
+    TracePlot::paintLegend(page.painter, TracePlot::plotArea(plot), series);
+    page.y += PlotHeight + Row / 2;
+    fibreEvents(page, f, o);
+}
+
 } // namespace
 
 bool writePdf(const QVector<Entry> &entries,
+              const QVector<Fibre> &fibres,
               const Options &options,
               const QString &path,
               QString *error)
@@ -306,8 +457,13 @@ bool writePdf(const QVector<Entry> &entries,
                 pdf.newPage();
             Page page{painter, area};
             const int count = p == 0 ? summaryRowsOnFirstPage() : summaryRowsPerPage();
-            summaryPage(page, entries, from, count, options);
+            summaryPage(page, entries, fibres, from, count, options);
             from += count;
+        }
+        for (const Fibre &f : fibres) {
+            pdf.newPage();
+            Page page{painter, area};
+            fibrePage(page, entries, f, options);
         }
         for (const Entry &e : entries) {
             pdf.newPage();

@@ -1,6 +1,7 @@
 #include "report/report.h"
 #include "sortoolrun.h"
 #include "sorwriter.h"
+#include "tracesim.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -18,6 +19,7 @@ private slots:
     void pagination();
     void batch();
     void limitsThatCannotBeUsed();
+    void bothEnds();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
@@ -44,6 +46,19 @@ void TestReport::initTestCase()
     write("limits.json", R"({"name": "cliente", "connector_loss_max_db": 0.35,
                              "splice_loss_max_db": 0.3})");
     write("typo.json", R"({"splice_loss_max": 0.3})");
+    for (SorWriter::Case c : SorWriter::twoEndedSamples()) {
+        write(c.name, SorWriter::write(c.trace));
+        // Without ids, only the names can pair them.
+        c.trace.cableId.clear();
+        c.trace.fiberId.clear();
+        if (c.name.startsWith("1550"))
+            write(QString(c.name).replace("-ab", "-je").replace("-ba", "-jo"),
+                  SorWriter::write(c.trace));
+        if (c.name == "1310-ab.sor")
+            write("mixed-je.sor", SorWriter::write(c.trace));
+        if (c.name == "1550-ba.sor")
+            write("mixed-jo.sor", SorWriter::write(c.trace));
+    }
 }
 
 QString TestReport::write(const QString &name, const QByteArray &bytes)
@@ -84,6 +99,7 @@ void TestReport::pagination()
     QFETCH(int, summaryPages);
     QCOMPARE(Report::summaryPages(traces), summaryPages);
     QCOMPARE(Report::pageCount(traces), summaryPages + traces);
+    QCOMPARE(Report::pageCount(traces, traces / 2), summaryPages + traces + traces / 2);
 }
 
 // A limits file that fails exactly one event of each trace: that event, its trace and the
@@ -151,6 +167,44 @@ void TestReport::limitsThatCannotBeUsed()
     QVERIFY2(err.contains("chave desconhecida: \"splice_loss_max\""), qPrintable(err));
     QVERIFY(!QFile::exists(pdf));
     QCOMPARE(run({"report", dir.filePath("a.sor"), "-o", "/nonexistent/dir/r.pdf"}), 2);
+}
+
+// One fibre from both ends at two wavelengths: a page per fibre judged on averaged losses (the
+// gainer passes, the bend fails at 1550 nm), the bend flagged in the summary; without ids the
+// names pair the ends, and a pair of two wavelengths is refused on its page.
+void TestReport::bothEnds()
+{
+    const QString pdf = dir.filePath("fibras.pdf");
+    QStringList files;
+    for (const char *name : {"1310-ab.sor", "1310-ba.sor", "1550-ab.sor", "1550-ba.sor"})
+        files << dir.filePath(name);
+    QCOMPARE(run(QStringList{"report"} + files
+                 + QStringList{"-o", pdf, "--preset", "monomodo-generico"}),
+             1);
+    QString t = text(pdf);
+    QVERIFY2(t.contains("2 fibras medidas das duas pontas (perdas médias): 1 APROVADO, 1 "
+                        "REPROVADO, 0"),
+             qPrintable(t));
+    QCOMPARE(t.count(QChar('\f')), Report::pageCount(4, 2));
+    QCOMPARE(t.count(QRegularExpression("1 +4,0000 +-0,050 +0,250 +0,100 +ambas +APROVADO")), 2);
+    QVERIFY(t.contains(QRegularExpression("4 +19,0000 +0,950 +0,950 +0,950 +ambas +REPROVADO")));
+    QVERIFY(t.contains(QRegularExpression("1310-ab.sor +CB-12 .* 19,000 km +APROVADO +APROVADO")));
+    QVERIFY(t.contains(QRegularExpression("1550-ba.sor +CB-12 .* 5,002 km +REPROVADO +REPROVADO")));
+
+    files.clear();
+    for (const char *name : {"1550-je.sor", "1550-jo.sor", "mixed-je.sor", "mixed-jo.sor"})
+        files << dir.filePath(name);
+    QCOMPARE(run(QStringList{"report"} + files + QStringList{"-o", pdf, "--pair-by-name", "je,jo"}),
+             1);
+    t = text(pdf);
+    QVERIFY2(t.contains("2 fibras medidas das duas pontas (perdas médias): 1 APROVADO, 0 "
+                        "REPROVADO, 1"),
+             qPrintable(t));
+    QVERIFY2(t.simplified().contains("Par recusado: os comprimentos de onda diferem: 1310 nm"),
+             qPrintable(t));
+    QVERIFY2(err.contains("não são as duas pontas de uma fibra"), qPrintable(err));
+    QCOMPARE(run(QStringList{"report"} + files + QStringList{"-o", pdf, "--pair-by-name", "je"}),
+             2);
 }
 
 QTEST_MAIN(TestReport)

@@ -18,6 +18,7 @@ private slots:
     void averagesAGainer_data();
     void averagesAGainer();
     void commonOffset();
+    void sectionsAveraged();
     void refusedPairs_data();
     void refusedPairs();
     void bends();
@@ -177,6 +178,29 @@ void TestTwoWay::commonOffset()
     const Acceptance::Matching unshifted = Acceptance::matchPositions(
         splices, QVector<double>{2850, 7250, 7450, 14850, 21850, 29350}, 40, 0);
     QCOMPARE(unshifted.matches.size(), 2 * splices.size());
+}
+
+// Each end stores a section's attenuation at the event that closes it as that end sees it: the
+// same stretch of fibre is averaged, not neighbouring ones.
+void TestTwoWay::sectionsAveraged()
+{
+    Acceptance::Measurement a = handMade("A.sor", {1000, 3000}, 5000);
+    Acceptance::Measurement b = handMade("B.sor", {2000, 4000}, 5000);
+    const QVector<double> fromA{0.30, 0.40, 0.50}; // 0–1 km, 1–3 km, 3–5 km
+    const QVector<double> fromB{0.52, 0.38, 0.32}; // B's order: A's 3–5 km, 1–3 km, 0–1 km
+    for (int i = 0; i < 3; ++i) {
+        a.link.events[i].attenuationDbKm = fromA.at(i);
+        b.link.events[i].attenuationDbKm = fromB.at(i);
+    }
+    const Acceptance::TwoWay t = Acceptance::averageDirections(a, b);
+    QCOMPARE(t.events.size(), 2);
+    QVERIFY(std::abs(*t.events.at(0).attenuationDbKm - 0.31) < 1e-9);
+    QVERIFY(std::abs(*t.events.at(1).attenuationDbKm - 0.39) < 1e-9);
+    QVERIFY(std::abs(*t.lastSectionDbKm - 0.51) < 1e-9);
+    const Acceptance::Link averaged = Acceptance::averagedLink(t, a.link, b.link);
+    QCOMPARE(averaged.events.size(), 3);
+    QVERIFY(averaged.events.last().end);
+    QCOMPARE(averaged.events.last().attenuationDbKm, t.lastSectionDbKm);
 }
 
 void TestTwoWay::refusedPairs_data()
