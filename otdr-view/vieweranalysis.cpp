@@ -1,14 +1,19 @@
 #include "viewerwindow.h"
 
+#include "acceptance/pairing.h"
 #include "plotwidget.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
+#include <QFileInfo>
 #include <QFormLayout>
+#include <QInputDialog>
+#include <QMessageBox>
 
 // The viewer's own analysis of a trace: its events in place of the file's, marked as such in
-// the event tab and in the legend, until the file's are asked for again.
+// the event tab and in the legend, until the file's are asked for again. And two traces of one
+// fibre compared: its two ends, or two wavelengths.
 
 namespace {
 
@@ -70,4 +75,87 @@ void ViewerWindow::chooseThresholds()
     if (dialog.exec() != QDialog::Accepted)
         return;
     reanalyze({loss->value(), reflectance->value(), end->value()});
+}
+
+ComparisonDialog *
+ViewerWindow::compare(ComparisonDialog::Kind kind, int first, int second, QString *problem)
+{
+    if (first < 0 || second < 0 || first >= traceCount() || second >= traceCount()
+        || first == second)
+        return nullptr;
+    const Document *a = documents[size_t(first)].get();
+    const Document *b = documents[size_t(second)].get();
+    // Two wavelengths are compared shorter first, whichever was chosen first.
+    if (kind == ComparisonDialog::Kind::Wavelengths
+        && a->trace.wavelengthNm.value_or(0) > b->trace.wavelengthNm.value_or(0))
+        std::swap(a, b);
+    auto *dialog = new ComparisonDialog(kind, a->shown(), a->path, b->shown(), b->path, this);
+    if (!dialog->problem().isEmpty()) {
+        if (problem)
+            *problem = dialog->problem();
+        delete dialog;
+        return nullptr;
+    }
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    return dialog;
+}
+
+void ViewerWindow::chooseComparison(ComparisonDialog::Kind kind)
+{
+    const QString title = kind == ComparisonDialog::Kind::Directions
+                              ? QStringLiteral("Comparar direções")
+                              : QStringLiteral("Comparar comprimentos de onda");
+    const int index = selected();
+    if (index < 0 || traceCount() < 2) {
+        QMessageBox::information(this,
+                                 title,
+                                 QStringLiteral("Abra os dois traços da fibra e selecione um "
+                                                "deles para compará-los."));
+        return;
+    }
+    // The other trace the labels point to comes first in the list.
+    QVector<const Sor::Trace *> traces;
+    QStringList names;
+    for (const auto &d : documents) {
+        traces << &d->trace;
+        names << d->path;
+    }
+    int likely = -1;
+    const QVector<Acceptance::Pair> pairs = kind == ComparisonDialog::Kind::Directions
+                                                ? Acceptance::pairDirections(traces, names)
+                                                : Acceptance::pairWavelengths(traces);
+    for (const Acceptance::Pair &p : pairs) {
+        if (likely < 0 && (p.first == index || p.second == index))
+            likely = p.first == index ? p.second : p.first;
+    }
+    QStringList choices;
+    QVector<int> indices;
+    for (int i = 0; i < traceCount(); ++i) {
+        if (i == index)
+            continue;
+        const int at = i == likely ? 0 : int(choices.size());
+        choices.insert(at, QFileInfo(documents[size_t(i)]->path).fileName());
+        indices.insert(at, i);
+    }
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(
+        this,
+        title,
+        kind == ComparisonDialog::Kind::Directions
+            ? QStringLiteral("Comparar %1 com o traço da outra ponta:")
+                  .arg(QFileInfo(documents[size_t(index)]->path).fileName())
+            : QStringLiteral("Comparar %1 com o outro comprimento de onda:")
+                  .arg(QFileInfo(documents[size_t(index)]->path).fileName()),
+        choices,
+        0,
+        false,
+        &ok);
+    if (!ok || !choices.contains(chosen))
+        return;
+    QString problem;
+    if (!compare(kind, index, indices.at(choices.indexOf(chosen)), &problem)) {
+        QMessageBox::warning(
+            this, title, QStringLiteral("Não é possível comparar estes traços:\n%1").arg(problem));
+    }
 }

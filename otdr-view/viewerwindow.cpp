@@ -128,6 +128,12 @@ void ViewerWindow::buildMenus()
     QMenu *analysis = menuBar()->addMenu(QStringLiteral("Aná&lise"));
     analysis->addAction(QStringLiteral("&Reanalisar…"), this, &ViewerWindow::chooseThresholds);
     analysis->addAction(QStringLiteral("&Limites…"), this, &ViewerWindow::chooseLimits);
+    analysis->addAction(QStringLiteral("Comparar &direções…"), this, [this] {
+        chooseComparison(ComparisonDialog::Kind::Directions);
+    });
+    analysis->addAction(QStringLiteral("Comparar &comprimentos de onda…"), this, [this] {
+        chooseComparison(ComparisonDialog::Kind::Wavelengths);
+    });
     analysis->addAction(
         QStringLiteral("Exportar &relatório PDF…"), this, &ViewerWindow::chooseReport);
     fileEventsAction = analysis->addAction(

@@ -2,6 +2,7 @@
 
 #include "acceptance/verdict.h"
 #include "analysis/analysis.h"
+#include "comparisondialog.h"
 #include "sor/sortrace.h"
 #include "traceplot/plotpainter.h"
 
@@ -43,6 +44,10 @@ public:
     // The report of the traces that are open, judged by those limits.
     bool exportReport(const QString &path, QString *error = nullptr) const;
     bool exportCsv(const QString &path, QString *error = nullptr) const;
+    // Two open traces of one fibre compared in a window of their own; none, with the reason,
+    // when they are not the two ends (or two wavelengths) of one fibre.
+    ComparisonDialog *
+    compare(ComparisonDialog::Kind kind, int first, int second, QString *problem = nullptr);
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -68,6 +73,7 @@ private:
     void chooseThresholds();
     void chooseLimits();
     void chooseReport();
+    void chooseComparison(ComparisonDialog::Kind kind);
     QStringList eventVerdicts(const Sor::Trace &trace) const;
     QVector<TracePlot::Series> series() const;
     void refresh();

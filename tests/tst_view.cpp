@@ -1,3 +1,4 @@
+#include "comparisondialog.h"
 #include "modalwatcher.h"
 #include "plotwidget.h"
 #include "sor/sorreader.h"
@@ -7,6 +8,7 @@
 #include "viewerwindow.h"
 
 #include <QAction>
+#include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QTabWidget>
@@ -31,6 +33,7 @@ private slots:
     void markerReadout();
     void eventTable();
     void zoomPanAndMarkers();
+    void compareOneFibre();
 
 private:
     QString write(const QString &name, const SorWriter::Trace &trace);
@@ -305,6 +308,66 @@ void TestView::zoomPanAndMarkers()
     const Sor::Trace trace = Sor::read(SorWriter::write(linear));
     QCOMPARE(TracePlot::snap(trace, moved), moved);
     QCOMPARE(plot->view().x1, whole.x1); // moving a marker does not pan
+}
+
+// One fibre's four traces: the other end is offered first, the averaged table shows the gainer's
+// true loss; the two wavelengths flag the bend, whichever is chosen first; a pair of unlike
+// wavelengths is refused with the reason.
+void TestView::compareOneFibre()
+{
+    ViewerWindow window;
+    window.show();
+    QStringList files;
+    for (const SorWriter::Case &c : SorWriter::twoEndedSamples())
+        files << write(c.name, c.trace);
+    QCOMPARE(window.openFiles(files), 4); // 1310-ab, 1310-ba, 1550-ab, 1550-ba
+    window.select(2);
+    QAction *directions = nullptr;
+    for (QAction *action : window.findChildren<QAction *>()) {
+        if (action->text() == QStringLiteral("Comparar &direções…"))
+            directions = action;
+    }
+    QVERIFY(directions);
+    ModalWatcher watcher;
+    QStringList offered;
+    watcher.push([&offered](QWidget *w) {
+        auto *input = qobject_cast<QInputDialog *>(w);
+        offered = input->comboBoxItems();
+        input->setTextValue(offered.value(0));
+        input->accept();
+    });
+    directions->trigger();
+    QCOMPARE(offered, QStringList({"1550-ba.sor", "1310-ab.sor", "1310-ba.sor"}));
+    auto *dialog = window.findChild<ComparisonDialog *>();
+    QVERIFY(dialog && dialog->isVisible());
+    QTableWidget *table = dialog->table();
+    QCOMPARE(table->rowCount(), 4);
+    QCOMPARE(table->item(0, 2)->text(), QStringLiteral("-0,050"));
+    QCOMPARE(table->item(0, 3)->text(), QStringLiteral("0,250"));
+    QCOMPARE(table->item(0, 4)->text(), QStringLiteral("0,100"));
+    QCOMPARE(table->item(0, 6)->text(), QStringLiteral("ambas"));
+    dialog->close();
+
+    ComparisonDialog *bends = window.compare(ComparisonDialog::Kind::Wavelengths, 2, 0);
+    QVERIFY(bends);
+    QStringList flagged;
+    for (int r = 0; r < bends->table()->rowCount(); ++r)
+        flagged << bends->table()->item(r, 6)->text();
+    QCOMPARE(flagged, QStringList({"", "", "", "SIM"}));
+    QVERIFY(bends->table()->horizontalHeaderItem(2)->text().contains("1310"));
+
+    QString problem;
+    QVERIFY(!window.compare(ComparisonDialog::Kind::Directions, 0, 3, &problem));
+    QVERIFY2(problem.contains("os comprimentos de onda diferem"), qPrintable(problem));
+    watcher.push([](QWidget *w) {
+        auto *input = qobject_cast<QInputDialog *>(w);
+        input->setTextValue(QStringLiteral("1310-ab.sor"));
+        input->accept();
+    });
+    directions->trigger();
+    QCOMPARE(watcher.seen().size(), 3); // the choice twice, then the refusal
+    QCOMPARE(watcher.seen().last().title, QStringLiteral("Comparar direções"));
+    QVERIFY(watcher.seen().last().text.contains("Não é possível comparar estes traços"));
 }
 
 QTEST_MAIN(TestView)
