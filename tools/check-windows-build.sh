@@ -45,7 +45,9 @@ compare() {
 }
 compare check "${files[@]}"
 compare export --json "${files[@]:0:3}"
-echo "otdr-sor.exe: check and export --json print what the Linux build prints"
+compare bidir pairs/1550-ab.sor pairs/1550-ba.sor
+compare bends pairs/1310-ab.sor pairs/1550-ab.sor --json
+echo "otdr-sor.exe: check, export --json, bidir and bends print what the Linux build prints"
 
 # otdr.exe starts, finds no instrument and waits with its warning open.
 wine "$exe" < /dev/null > "$win/otdr-start.log" 2>&1 &
