@@ -20,7 +20,8 @@ public:
 
 private:
     QString decode(const QByteArray &raw, const char *field);
-    QString fixedText(Cursor &c, int n, const char *field);
+    QString fixedText(Cursor &c, int n, const char *field) { return fixedText(c.fixed(n), field); }
+    QString fixedText(QByteArray raw, const char *field);
     QString text(Cursor &c, const char *field) { return decode(c.text(), field); }
     bool readMap(qint64 &mapSize);
     bool readMapEntries(Cursor &entries, int count, qint32 declared);

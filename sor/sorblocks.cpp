@@ -1,4 +1,5 @@
 #include "sor/readerimpl.h"
+#include "sor/sorlayout.h"
 #include "sor/sortext.h"
 
 #include <limits>
@@ -16,24 +17,31 @@ constexpr qint32 NoReflectance = -2147483647;
 
 void Reader::readGeneral(Cursor &c)
 {
+    const QByteArray body
+        = QByteArray::fromRawData(reinterpret_cast<const char *>(c.position()), int(c.left()));
+    const std::optional<Layout::General> raw = Layout::parseGeneral(body, t.version);
+    if (!raw) {
+        c.skip(c.left() + 1); // the block ends before its fields
+        return;
+    }
+    c.skip(c.left());
     GeneralParameters g;
-    g.language = fixedText(c, 2, "idioma");
-    g.cableId = text(c, "cabo");
-    g.fiberId = text(c, "fibra");
+    g.language = fixedText(raw->language, "idioma");
+    g.cableId = decode(raw->cableId, "cabo");
+    g.fiberId = decode(raw->fiberId, "fibra");
     if (t.version == 2)
-        g.fiberType = c.i16();
-    g.nominalWavelengthNm = c.i16();
-    g.locationA = text(c, "local A");
-    g.locationB = text(c, "local B");
-    g.cableCode = text(c, "código do cabo");
-    g.buildCondition = fixedText(c, 2, "condição");
-    g.userOffset = c.i32();
+        g.fiberType = raw->fiberType;
+    g.nominalWavelengthNm = raw->nominalWavelength;
+    g.locationA = decode(raw->locationA, "local A");
+    g.locationB = decode(raw->locationB, "local B");
+    g.cableCode = decode(raw->cableCode, "código do cabo");
+    g.buildCondition = fixedText(raw->buildCondition, "condição");
+    g.userOffset = raw->userOffset;
     if (t.version == 2)
-        g.userOffsetDistance = c.i32();
-    g.operatorName = text(c, "operador");
-    g.comment = text(c, "comentário");
-    if (c.ok())
-        t.general = g;
+        g.userOffsetDistance = raw->userOffsetDistance;
+    g.operatorName = decode(raw->operatorName, "operador");
+    g.comment = decode(raw->comment, "comentário");
+    t.general = g;
 }
 
 void Reader::readSupplier(Cursor &c)

@@ -54,9 +54,8 @@ QString Reader::decode(const QByteArray &raw, const char *field)
 }
 
 // Two-byte codes such as the language; some files leave zero bytes in them.
-QString Reader::fixedText(Cursor &c, int n, const char *field)
+QString Reader::fixedText(QByteArray raw, const char *field)
 {
-    QByteArray raw = c.fixed(n);
     if (raw.contains('\0')) {
         t.warnings.append(
             QStringLiteral("o campo %1 contém bytes nulos").arg(QString::fromUtf8(field)));

@@ -1,5 +1,7 @@
 #include "sorwriter.h"
 
+#include "sor/sorlayout.h"
+
 #include <QtGlobal>
 
 #include <cmath>
@@ -10,132 +12,74 @@ namespace {
 
 constexpr double LightSpeed = 299792458.0;
 
-class Bytes
+Sor::Layout::General general(const Trace &t)
 {
-public:
-    Bytes &u16(quint16 v)
-    {
-        b.append(char(v & 0xFF)).append(char(v >> 8));
-        return *this;
-    }
-    Bytes &i16(qint16 v) { return u16(quint16(v)); }
-    Bytes &u32(quint32 v)
-    {
-        for (int shift = 0; shift < 32; shift += 8)
-            b.append(char((v >> shift) & 0xFF));
-        return *this;
-    }
-    Bytes &i32(qint32 v) { return u32(quint32(v)); }
-    Bytes &text(const QByteArray &s)
-    {
-        b.append(s).append('\0');
-        return *this;
-    }
-    Bytes &fixed(const QByteArray &s, int n)
-    {
-        b.append(s.left(n).leftJustified(n, '\0'));
-        return *this;
-    }
-
-    QByteArray b;
-};
-
-QByteArray general(const Trace &t)
-{
-    const bool v2 = t.version == 2;
-    Bytes w;
-    w.fixed(t.language, 2).text(t.cableId).text(t.fiberId);
-    if (v2)
-        w.i16(t.fiberType);
-    w.i16(t.nominalWavelength).text(t.locationA).text(t.locationB).text(t.cableCode);
-    w.fixed(t.buildCondition, 2).i32(0);
-    if (v2)
-        w.i32(0);
-    w.text(t.operatorName).text(t.comment);
-    return w.b;
+    Sor::Layout::General g;
+    g.language = t.language;
+    g.cableId = t.cableId;
+    g.fiberId = t.fiberId;
+    g.fiberType = t.fiberType;
+    g.nominalWavelength = t.nominalWavelength;
+    g.locationA = t.locationA;
+    g.locationB = t.locationB;
+    g.cableCode = t.cableCode;
+    g.buildCondition = t.buildCondition;
+    g.operatorName = t.operatorName;
+    g.comment = t.comment;
+    return g;
 }
 
-QByteArray supplier(const Trace &t)
+Sor::FixedParameters fixed(const Trace &t)
 {
-    Bytes w;
-    w.text(t.supplier).text(t.mainframe).text(t.mainframeSerial).text(t.module);
-    w.text(t.moduleSerial).text(t.software).text(t.other);
-    return w.b;
-}
-
-QByteArray fixed(const Trace &t)
-{
-    const bool v2 = t.version == 2;
-    Bytes w;
-    w.u32(t.dateTime).fixed(t.units, 2).u16(t.wavelength).i32(0);
-    if (v2)
-        w.i32(0);
-    w.i16(qint16(t.pulses.size()));
-    for (const Pulse &p : t.pulses)
-        w.i16(p.widthNs);
-    for (const Pulse &p : t.pulses)
-        w.i32(p.spacing);
-    for (const Pulse &p : t.pulses)
-        w.i32(p.points);
-    w.i32(t.groupIndex).i16(t.backscatter).i32(t.averages);
-    if (v2)
-        w.u16(t.averagingTime);
+    Sor::FixedParameters f;
+    f.dateTime = t.dateTime;
+    f.units = QString::fromLatin1(t.units);
+    f.wavelength = t.wavelength;
+    for (const Pulse &p : t.pulses) {
+        f.pulseWidthsNs.append(p.widthNs);
+        f.dataSpacing.append(p.spacing);
+        f.pointsPerPulse.append(p.points);
+    }
+    f.groupIndex = t.groupIndex;
+    f.backscatter = t.backscatter;
+    f.averages = t.averages;
+    f.averagingTime = t.averagingTime;
     const Pulse first = t.pulses.value(0);
-    w.i32(qint32(qint64(first.spacing) * first.points / 10000));
-    if (v2)
-        w.i32(0);
-    w.i32(0).u16(27000).i16(1000).u16(0).u16(200).u16(65000).u16(3000);
-    if (v2) {
-        w.fixed("ST", 2);
-        for (int i = 0; i < 4; ++i)
-            w.i32(0);
-    }
-    return w.b;
+    f.acquisitionRange = qint32(qint64(first.spacing) * first.points / 10000);
+    // An instrument's usual settings.
+    f.noiseFloor = 27000;
+    f.noiseFloorScale = 1000;
+    f.lossThreshold = 200;
+    f.reflectanceThreshold = 65000;
+    f.endOfFiberThreshold = 3000;
+    f.traceType = QStringLiteral("ST");
+    return f;
 }
 
 QByteArray events(const Trace &t)
 {
-    Bytes w;
-    w.i16(qint16(t.events.size()));
-    for (const Event &e : t.events) {
-        w.i16(e.number).i32(e.time).i16(e.attenuation).i16(e.loss).i32(e.reflectance);
-        w.fixed(e.code, 6).fixed(e.technique, 2);
-        if (t.version == 2) {
-            for (int i = 0; i < 5; ++i)
-                w.i32(0);
-        }
-        w.text(e.comment);
-    }
-    w.i32(t.endToEndLoss).i32(0).i32(0).u16(t.orl).i32(0).i32(0);
-    return w.b;
+    QList<Sor::Layout::EventRecord> records;
+    for (const Event &e : t.events)
+        records.append({e.number,
+                        e.time,
+                        e.attenuation,
+                        e.loss,
+                        e.reflectance,
+                        e.code,
+                        e.technique,
+                        e.comment});
+    return Sor::Layout::eventsBody(records, t.endToEndLoss, t.orl, t.version);
 }
 
 QByteArray dataPoints(const Trace &t)
 {
-    qint32 total = 0;
+    QList<Sor::Layout::ScaleGroup> groups;
     for (const Scale &s : t.data)
-        total += s.values.size();
-    Bytes w;
-    w.i32(t.declaredPoints >= 0 ? t.declaredPoints : total).i16(qint16(t.data.size()));
-    for (const Scale &s : t.data) {
-        w.i32(s.values.size()).i16(s.factor);
-        for (quint16 v : s.values)
-            w.u16(v);
-    }
-    return w.b;
+        groups.append({s.factor, s.values});
+    return Sor::Layout::dataBody(groups, t.declaredPoints);
 }
 
 } // namespace
-
-quint16 crc16(const QByteArray &bytes, quint16 crc)
-{
-    for (const char byte : bytes) {
-        crc ^= quint16(quint8(byte)) << 8;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 0x8000) ? quint16((crc << 1) ^ 0x1021) : quint16(crc << 1);
-    }
-    return crc;
-}
 
 qint32 spacingFor(double metres, qint32 groupIndex)
 {
@@ -149,62 +93,50 @@ qint32 timeFor(double metres, qint32 groupIndex)
 
 QByteArray write(const Trace &t)
 {
-    const bool v2 = t.version == 2;
-    QList<QPair<QByteArray, QByteArray>> blocks{
-        {"GenParams", general(t)}, {"SupParams", supplier(t)}, {"FxdParams", fixed(t)}};
+    using Sor::Layout::named;
+    const int v = t.version;
+    const quint16 revision = v == 2 ? 200 : 100;
+    QList<Sor::Layout::RawBlock> blocks{
+        {"GenParams", revision, named("GenParams", Sor::Layout::generalBody(general(t), v), v)},
+        {"SupParams",
+         revision,
+         named("SupParams",
+               Sor::Layout::supplierBody({t.supplier,
+                                          t.mainframe,
+                                          t.mainframeSerial,
+                                          t.module,
+                                          t.moduleSerial,
+                                          t.software,
+                                          t.other}),
+               v)},
+        {"FxdParams", revision, named("FxdParams", Sor::Layout::fixedBody(fixed(t), v), v)}};
     if (t.withEvents)
-        blocks.append({"KeyEvents", events(t)});
-    blocks.append({"DataPts", dataPoints(t)});
-    QList<quint16> revisions;
-    for (int i = 0; i < blocks.size(); ++i)
-        revisions.append(v2 ? 200 : 100);
-    for (const Block &extra : t.extraBlocks) {
-        blocks.append({extra.name, extra.body});
-        revisions.append(extra.revision);
-    }
-    blocks.append({"Cksum", QByteArray(2, '\0')});
-    revisions.append(v2 ? 200 : 100);
-
-    // In version 2 every block but an empty one starts with its own name.
-    QList<QByteArray> bodies;
-    for (const auto &block : blocks) {
-        bodies.append(v2 && !block.second.isEmpty() ? block.first + '\0' + block.second
-                                                    : block.second);
-    }
-    int mapSize = (v2 ? 4 : 0) + 2 + 4 + 2;
-    for (const auto &block : blocks)
-        mapSize += block.first.size() + 1 + 2 + 4;
-    Bytes map;
-    if (v2)
-        map.b.append("Map", 4);
-    map.u16(v2 ? 200 : 100).i32(mapSize).i16(qint16(blocks.size() + 1));
-    for (int i = 0; i < blocks.size(); ++i)
-        map.text(blocks.at(i).first).u16(revisions.at(i)).i32(bodies.at(i).size());
-
-    QByteArray file = map.b;
-    for (const QByteArray &body : bodies)
-        file += body;
-    const int valueAt = file.size() - 2;
-    file += t.trailing;
+        blocks.append({"KeyEvents", revision, named("KeyEvents", events(t), v)});
+    blocks.append({"DataPts", revision, named("DataPts", dataPoints(t), v)});
+    for (const Block &extra : t.extraBlocks)
+        blocks.append({extra.name, extra.revision, named(extra.name, extra.body, v)});
+    blocks.append({"Cksum", revision, named("Cksum", QByteArray(2, '\0'), v)});
+    QByteArray file = Sor::Layout::assemble(blocks, v, t.trailing);
+    const qint64 valueAt = file.size() - t.trailing.size() - 2;
     quint16 sum = 0;
     switch (t.checksum) {
     case Checksum::Zero:
         break;
     case Checksum::CcittFalseWhole:
-        sum = crc16(file, 0xFFFF); // the value's own bytes are still zero
+        sum = Sor::Layout::checksumOf(file, valueAt, Sor::ChecksumMethod::CcittFalseWhole);
         break;
     case Checksum::CcittFalseBefore:
-        sum = crc16(file.left(valueAt), 0xFFFF);
+        sum = Sor::Layout::checksumOf(file, valueAt, Sor::ChecksumMethod::CcittFalseBefore);
         break;
     case Checksum::XmodemBefore:
-        sum = crc16(file.left(valueAt), 0x0000);
+        sum = Sor::Layout::checksumOf(file, valueAt, Sor::ChecksumMethod::XmodemBefore);
         break;
     case Checksum::Wrong:
-        sum = quint16(crc16(file.left(valueAt), 0xFFFF) ^ 0x5A5A);
+        sum = Sor::Layout::checksumOf(file, valueAt, Sor::ChecksumMethod::CcittFalseBefore)
+              ^ 0x5A5A;
         break;
     }
-    file[valueAt] = char(sum & 0xFF);
-    file[valueAt + 1] = char(sum >> 8);
+    Sor::Layout::storeChecksum(file, valueAt, sum);
     return file;
 }
 

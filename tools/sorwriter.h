@@ -7,7 +7,8 @@
 
 // Writes SOR trace files from a description of what they hold: the project's own sample traces
 // and the cases a reader must get right (both versions, every checksum method, the quirks of
-// real files). Tests read what it writes and compare with the description.
+// real files), through the reader's own block layouts. Tests read what it writes and compare
+// with the description.
 namespace SorWriter {
 
 enum class Checksum { Zero, CcittFalseWhole, CcittFalseBefore, XmodemBefore, Wrong };
@@ -94,8 +95,6 @@ struct Trace
 };
 
 QByteArray write(const Trace &trace);
-
-quint16 crc16(const QByteArray &bytes, quint16 init); // poly 0x1021, no reflection
 
 // Time for 10,000 points of the given spacing, in 100 ps units, for a group index x 100,000.
 qint32 spacingFor(double metres, qint32 groupIndex);
