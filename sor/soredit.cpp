@@ -1,0 +1,170 @@
+#include "sor/soredit.h"
+
+#include "sor/checksum.h"
+#include "sor/sorlayout.h"
+#include "sor/sorreader.h"
+#include "sor/sortext.h"
+
+namespace Sor {
+
+namespace {
+
+struct Field
+{
+    const std::optional<QString> *wanted;
+    QByteArray Layout::General::*raw;
+    QString GeneralParameters::*current;
+    const char *name;
+};
+
+// The file cut into the blocks its map names, and what follows them.
+bool split(const QByteArray &file,
+           const Trace &t,
+           QList<Layout::RawBlock> &blocks,
+           QByteArray &trailing)
+{
+    if (t.blocks.isEmpty())
+        return false;
+    qint64 end = 0;
+    for (int i = 0; i < t.blocks.size(); ++i) {
+        const BlockInfo &b = t.blocks.at(i);
+        end = b.offset + b.size;
+        if (end > file.size())
+            return false;
+        if (i > 0)
+            blocks.append(
+                {b.name.toLatin1(), quint16(b.revision), file.mid(int(b.offset), int(b.size))});
+    }
+    trailing = file.mid(int(end));
+    return true;
+}
+
+// The maker whose method a new checksum follows when the old one cannot show it.
+ChecksumMethod usualMethod(const Trace &t)
+{
+    const ChecksumMethod maker = makerMethod(t.supplier ? t.supplier->supplier : QString());
+    return maker != ChecksumMethod::None ? maker : ChecksumMethod::CcittFalseBefore;
+}
+
+// Where the checksum's two bytes lie in an assembled file; -1 when it has none.
+qint64 checksumOffset(const QList<Layout::RawBlock> &blocks, qint64 mapSize, int version)
+{
+    qint64 at = mapSize;
+    const int skip = version == 2 ? 6 : 0;
+    for (const Layout::RawBlock &b : blocks) {
+        if (b.name == "Cksum")
+            return b.bytes.size() >= skip + 2 ? at + skip : -1;
+        at += b.bytes.size();
+    }
+    return -1;
+}
+
+} // namespace
+
+bool Edits::isEmpty() const
+{
+    return !cableId && !fiberId && !locationA && !locationB && !operatorName && !comment;
+}
+
+Rewritten rewrite(const QByteArray &original, const Edits &edits, bool force)
+{
+    Rewritten r;
+    const Trace t = read(original, Detail::Check);
+    if (t.damaged() && !force) {
+        r.error = QStringLiteral("o arquivo está danificado: %1")
+                      .arg(damageText(t, DamageWording::Command));
+        return r;
+    }
+    QList<Layout::RawBlock> blocks;
+    QByteArray trailing;
+    const int v = t.version;
+    int general = -1;
+    if (split(original, t, blocks, trailing)) {
+        for (int i = 0; i < blocks.size(); ++i) {
+            if (blocks.at(i).name == "GenParams")
+                general = i;
+        }
+    }
+    const QByteArray prefix = v == 2 ? QByteArray("GenParams", 10) : QByteArray();
+    if (general < 0 || !t.general || !blocks.at(general).bytes.startsWith(prefix)) {
+        r.error = QStringLiteral("a identificação do traço (bloco GenParams) não pode ser lida: %1")
+                      .arg(t.errors.value(0, QStringLiteral("o bloco falta")));
+        return r;
+    }
+    std::optional<Layout::General> raw
+        = Layout::parseGeneral(blocks.at(general).bytes.mid(prefix.size()), v);
+    if (!raw) {
+        r.error = QStringLiteral("a identificação do traço (bloco GenParams) não pode ser lida");
+        return r;
+    }
+    const Field fields[] = {
+        {&edits.cableId, &Layout::General::cableId, &GeneralParameters::cableId, "cabo"},
+        {&edits.fiberId, &Layout::General::fiberId, &GeneralParameters::fiberId, "fibra"},
+        {&edits.locationA, &Layout::General::locationA, &GeneralParameters::locationA, "local A"},
+        {&edits.locationB, &Layout::General::locationB, &GeneralParameters::locationB, "local B"},
+        {&edits.operatorName,
+         &Layout::General::operatorName,
+         &GeneralParameters::operatorName,
+         "operador"},
+        {&edits.comment, &Layout::General::comment, &GeneralParameters::comment, "comentário"},
+    };
+    for (const Field &f : fields) {
+        // A value the field already holds keeps its bytes, whatever their encoding.
+        if (!*f.wanted || **f.wanted == (*t.general).*f.current)
+            continue;
+        if ((*f.wanted)->contains(QChar(0))) {
+            r.error = QStringLiteral("o valor de %1 contém um caractere nulo")
+                          .arg(QString::fromUtf8(f.name));
+            return r;
+        }
+        (*raw).*f.raw = (*f.wanted)->toUtf8();
+        r.changed = true;
+    }
+    if (r.changed)
+        blocks[general].bytes = prefix + Layout::generalBody(*raw, v);
+    QByteArray file = Layout::assemble(blocks, v, trailing, quint16(t.blocks.first().revision));
+    if (!r.changed) {
+        // Nothing asked of the file: every byte comes back as it was read.
+        if (file != original)
+            r.error = QStringLiteral("o arquivo não pôde ser reescrito igual ao original");
+        else
+            r.bytes = file;
+        return r;
+    }
+    if (t.damaged()) {
+        r.warnings << QStringLiteral("o original estava danificado: %1")
+                          .arg(damageText(t, DamageWording::Command));
+    }
+    const qint64 valueAt = checksumOffset(blocks, t.blocks.first().size, v);
+    if (valueAt < 0) {
+        r.warnings << QStringLiteral("o arquivo não tem soma de verificação");
+    } else if (t.checksum.state != ChecksumState::NotProvided) {
+        r.method = t.checksum.state == ChecksumState::Valid ? t.checksum.method : usualMethod(t);
+        if (t.checksum.state == ChecksumState::CannotVerify) {
+            r.warnings << QStringLiteral("a soma de verificação original não pôde ser "
+                                         "verificada; a nova segue o método %1")
+                              .arg(methodName(r.method));
+        }
+        Layout::storeChecksum(file, valueAt, 0);
+        Layout::storeChecksum(file, valueAt, Layout::checksumOf(file, valueAt, r.method));
+    }
+    // What is written must read back as asked.
+    const Trace back = read(file, Detail::Check);
+    bool asked = back.errors.isEmpty() && back.general.has_value()
+                 && (back.checksum.state == ChecksumState::Valid
+                     || (back.checksum.state == t.checksum.state
+                         && t.checksum.state == ChecksumState::NotProvided)
+                     || valueAt < 0);
+    for (const Field &f : fields) {
+        if (asked && *f.wanted)
+            asked = (*back.general).*f.current == **f.wanted;
+    }
+    if (!asked) {
+        r.error = QStringLiteral("o arquivo editado não se lê como pedido");
+        return r;
+    }
+    r.bytes = file;
+    return r;
+}
+
+} // namespace Sor
