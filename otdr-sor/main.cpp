@@ -9,6 +9,8 @@
 
 #ifdef Q_OS_WIN
 #include <windows.h>
+#else
+#include <csignal>
 #endif
 
 namespace {
@@ -45,6 +47,10 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("otdr-sor"));
 #ifdef Q_OS_WIN
     SetConsoleOutputCP(CP_UTF8);
+#else
+    // Past a file size limit a write then fails as on a full disk, with a message, instead of
+    // ending the program half way through a batch.
+    std::signal(SIGXFSZ, SIG_IGN);
 #endif
     QTextStream out(stdout);
     QTextStream err(stderr);

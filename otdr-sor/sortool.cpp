@@ -1,6 +1,7 @@
 #include "sortool.h"
 
 #include "analyzecommand.h"
+#include "editcommand.h"
 #include "reportcommand.h"
 #include "sor/sorexport.h"
 #include "sor/sorreader.h"
@@ -32,7 +33,8 @@ const QString UsageText = QStringLiteral(
     "  analyze ARQUIVO...          acha os eventos de cada traço (--json)\n"
     "  report ARQUIVO... -o PDF    o relatório dos traços, julgados pelos limites\n"
     "  bidir A.sor B.sor           as duas pontas de uma fibra, eventos casados e a média\n"
-    "  bends CURTO.sor LONGO.sor   dois comprimentos de onda de uma fibra: curvaturas\n\n"
+    "  bends CURTO.sor LONGO.sor   dois comprimentos de onda de uma fibra: curvaturas\n"
+    "  edit ARQUIVO... --cable ... corrige a identificação sem tocar na medida\n\n"
     "otdr-sor COMANDO --help mostra as opções de cada comando.\n");
 
 bool readable(const QString &path, QTextStream &err)
@@ -223,6 +225,41 @@ struct Options
         QStringLiteral("Sem cabo e fibra nos arquivos, casa as pontas pelos nomes que diferem só "
                        "nestas marcas (a de A, a de B), p. ex. je,jo."),
         QStringLiteral("A,B")};
+    // edit: the identification fields, each a text or a pattern.
+    QCommandLineOption cable{
+        QStringLiteral("cable"), QStringLiteral("Identificação do cabo."), QStringLiteral("TEXTO")};
+    QCommandLineOption fiber{QStringLiteral("fiber"),
+                             QStringLiteral("Identificação da fibra."),
+                             QStringLiteral("TEXTO")};
+    QCommandLineOption locationA{
+        QStringLiteral("location-a"), QStringLiteral("Local A (origem)."), QStringLiteral("TEXTO")};
+    QCommandLineOption locationB{QStringLiteral("location-b"),
+                                 QStringLiteral("Local B (destino)."),
+                                 QStringLiteral("TEXTO")};
+    QCommandLineOption editOperator{
+        QStringLiteral("operator"), QStringLiteral("Operador."), QStringLiteral("TEXTO")};
+    QCommandLineOption comment{
+        QStringLiteral("comment"), QStringLiteral("Comentário."), QStringLiteral("TEXTO")};
+    QCommandLineOption editOutput{{QStringLiteral("o"), QStringLiteral("output")},
+                                  QStringLiteral("O arquivo a gravar (um só traço)."),
+                                  QStringLiteral("SAIDA.sor")};
+    QCommandLineOption outDir{QStringLiteral("out-dir"),
+                              QStringLiteral("Grava cada traço nesta pasta."),
+                              QStringLiteral("PASTA")};
+    QCommandLineOption inPlace{
+        QStringLiteral("in-place"),
+        QStringLiteral("Grava sobre o próprio arquivo, guardando o original como ARQUIVO.orig.")};
+    QCommandLineOption noBackup{QStringLiteral("no-backup"),
+                                QStringLiteral("Com --in-place, não guarda o original.")};
+    QCommandLineOption rename{
+        QStringLiteral("rename"),
+        QStringLiteral("Nomeia cada saída pelo padrão, com os valores já editados, p. ex. "
+                       "'{cable}_{fiber}_{wavelength}.sor'."),
+        QStringLiteral("PADRAO")};
+    QCommandLineOption dryRun{QStringLiteral("dry-run"),
+                              QStringLiteral("Mostra o que mudaria, sem gravar nada.")};
+    QCommandLineOption force{QStringLiteral("force"),
+                             QStringLiteral("Edita também um arquivo danificado.")};
 };
 
 // A threshold as given, with a decimal point or comma; false when it is no number.
@@ -351,6 +388,30 @@ QString describeCommand(QCommandLineParser &parser, const QString &command, cons
                               "--preset NOME] [--reanalyze] [--title TEXTO] [--company TEXTO] "
                               "[--operator TEXTO] [--csv RESUMO.csv] [--pair-by-name A,B]");
     }
+    if (command == QLatin1String("edit")) {
+        parser.addPositionalArgument(
+            QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), many);
+        parser.addOptions({o.cable,
+                           o.fiber,
+                           o.locationA,
+                           o.locationB,
+                           o.editOperator,
+                           o.comment,
+                           o.editOutput,
+                           o.outDir,
+                           o.inPlace,
+                           o.noBackup,
+                           o.rename,
+                           o.dryRun,
+                           o.force});
+        return QStringLiteral(
+            "otdr-sor edit ARQUIVO... [--cable TEXTO] [--fiber TEXTO] [--location-a TEXTO] "
+            "[--location-b TEXTO] [--operator TEXTO] [--comment TEXTO] (-o SAIDA.sor | --out-dir "
+            "PASTA | --in-place [--no-backup]) [--rename PADRAO] [--dry-run] [--force]\n\n"
+            "Os textos e o --rename aceitam campos: {n} (posição na lista, desde 1; {n:03} com "
+            "três dígitos), {name} (nome do arquivo sem extensão), {wavelength}, {cable} e "
+            "{fiber} (os valores do arquivo; no --rename, os já editados).");
+    }
     if (command == QLatin1String("bidir")) {
         parser.addPositionalArgument(QStringLiteral("A"), QStringLiteral("O traço medido de A."));
         parser.addPositionalArgument(QStringLiteral("B"), QStringLiteral("O traço medido de B."));
@@ -414,6 +475,28 @@ int runCommand(const QString &command,
         return reportCommand(files, parser, o, limits, err);
     if (command == QLatin1String("analyze") && !files.isEmpty())
         return analyzeCommand(files, parser, o, out, err);
+    if (command == QLatin1String("edit") && !files.isEmpty()) {
+        EditOptions edit;
+        const QList<QPair<const QCommandLineOption *, QString>> fields{
+            {&o.cable, QStringLiteral("cable")},
+            {&o.fiber, QStringLiteral("fiber")},
+            {&o.locationA, QStringLiteral("location-a")},
+            {&o.locationB, QStringLiteral("location-b")},
+            {&o.editOperator, QStringLiteral("operator")},
+            {&o.comment, QStringLiteral("comment")}};
+        for (const auto &field : fields) {
+            if (parser.isSet(*field.first))
+                edit.values.insert(field.second, parser.value(*field.first));
+        }
+        edit.output = parser.value(o.editOutput);
+        edit.outputDir = parser.value(o.outDir);
+        edit.inPlace = parser.isSet(o.inPlace);
+        edit.backup = !parser.isSet(o.noBackup);
+        edit.rename = parser.value(o.rename);
+        edit.dryRun = parser.isSet(o.dryRun);
+        edit.force = parser.isSet(o.force);
+        return editFiles(files, edit, out, err);
+    }
     if ((command == QLatin1String("bidir") || command == QLatin1String("bends"))
         && files.size() == 2)
         return twoWayCommand(command, files, parser, o, out, err);

@@ -5,6 +5,8 @@
 #include "sor/sorreader.h"
 #include "sor/sortext.h"
 
+#include <QSaveFile>
+
 namespace Sor {
 
 namespace {
@@ -165,6 +167,21 @@ Rewritten rewrite(const QByteArray &original, const Edits &edits, bool force)
     }
     r.bytes = file;
     return r;
+}
+
+bool saveFile(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
+}
+
+QString backupPath(const QString &path)
+{
+    return path + QStringLiteral(".orig");
 }
 
 } // namespace Sor

@@ -41,4 +41,9 @@ struct Rewritten
 // read back before it is returned: it holds the new values and its checksum verifies.
 Rewritten rewrite(const QByteArray &original, const Edits &edits, bool force = false);
 
+// Writes a whole file or nothing: a crash or a full disk leaves what was there before.
+bool saveFile(const QString &path, const QByteArray &bytes, QString *error);
+// Where a file edited in place keeps its original: "FILE.orig".
+QString backupPath(const QString &path);
+
 } // namespace Sor

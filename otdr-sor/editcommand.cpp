@@ -1,0 +1,309 @@
+#include "editcommand.h"
+
+#include "sor/soredit.h"
+#include "sor/sorreader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTextStream>
+
+#include <cmath>
+
+namespace {
+
+enum Status { Written = 0, Failed = 1, NothingWritten = 2 };
+
+// The fields a pattern may name, for one file.
+struct Fields
+{
+    int n = 0;
+    QString name;
+    QString wavelength;
+    QString cable;
+    QString fiber;
+};
+
+// A pattern with its fields filled in; an unknown field is an error naming it.
+bool fill(const QString &pattern, const Fields &f, QString &result, QString &error)
+{
+    static const QRegularExpression field(QStringLiteral("\\{([a-z]+)(?::([0-9]+))?\\}"));
+    result.clear();
+    int from = 0;
+    auto it = field.globalMatch(pattern);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        result += pattern.mid(from, m.capturedStart() - from);
+        from = m.capturedEnd();
+        const QString key = m.captured(1);
+        const QString width = m.captured(2);
+        if (!width.isEmpty() && key != QLatin1String("n")) {
+            error = QStringLiteral("só {n} aceita largura: %1").arg(m.captured(0));
+            return false;
+        }
+        if (key == QLatin1String("n")) {
+            result += QString::number(f.n).rightJustified(
+                width.toInt(),
+                width.startsWith(QLatin1Char('0')) ? QLatin1Char('0') : QLatin1Char(' '));
+        } else if (key == QLatin1String("name")) {
+            result += f.name;
+        } else if (key == QLatin1String("wavelength")) {
+            if (f.wavelength.isEmpty()) {
+                error = QStringLiteral("o comprimento de onda não é conhecido");
+                return false;
+            }
+            result += f.wavelength;
+        } else if (key == QLatin1String("cable")) {
+            result += f.cable;
+        } else if (key == QLatin1String("fiber")) {
+            result += f.fiber;
+        } else {
+            error = QStringLiteral("campo desconhecido no padrão: %1").arg(m.captured(0));
+            return false;
+        }
+    }
+    result += pattern.mid(from);
+    return true;
+}
+
+Fields fieldsOf(const Sor::Trace &t, const QString &path, int n)
+{
+    Fields f;
+    f.n = n;
+    f.name = QFileInfo(path).completeBaseName();
+    if (t.wavelengthNm)
+        f.wavelength = QString::number(std::lround(*t.wavelengthNm));
+    else if (t.general && t.general->nominalWavelengthNm > 0)
+        f.wavelength = QString::number(t.general->nominalWavelengthNm);
+    if (t.general) {
+        f.cable = t.general->cableId;
+        f.fiber = t.general->fiberId;
+    }
+    return f;
+}
+
+struct Plan
+{
+    QString input;
+    QString output;
+    QByteArray original;
+    Sor::Rewritten result;
+    QStringList changes; // "cabo: "A" → "B""
+};
+
+const struct
+{
+    const char *option;
+    const char *word;
+    std::optional<QString> Sor::Edits::*edit;
+    QString Sor::GeneralParameters::*current;
+} Editable[] = {
+    {"cable", "cabo", &Sor::Edits::cableId, &Sor::GeneralParameters::cableId},
+    {"fiber", "fibra", &Sor::Edits::fiberId, &Sor::GeneralParameters::fiberId},
+    {"location-a", "local A", &Sor::Edits::locationA, &Sor::GeneralParameters::locationA},
+    {"location-b", "local B", &Sor::Edits::locationB, &Sor::GeneralParameters::locationB},
+    {"operator", "operador", &Sor::Edits::operatorName, &Sor::GeneralParameters::operatorName},
+    {"comment", "comentário", &Sor::Edits::comment, &Sor::GeneralParameters::comment},
+};
+
+// One file read and edited in memory, its output named; false with a message when it cannot be.
+bool planOne(const QString &path, int n, const EditOptions &o, Plan &plan, QTextStream &err)
+{
+    const auto fail = [&](const QString &why) {
+        err << "otdr-sor: " << QDir::toNativeSeparators(path) << ": " << why << "\n";
+        return false;
+    };
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return fail(info.exists() ? QStringLiteral("é uma pasta")
+                                  : QStringLiteral("arquivo não encontrado"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(file.errorString());
+    plan.input = path;
+    plan.original = file.readAll();
+    const Sor::Trace trace = Sor::read(plan.original, Sor::Detail::Check);
+    const Fields fields = fieldsOf(trace, path, n);
+    Sor::Edits edits;
+    QString error;
+    for (const auto &e : Editable) {
+        const QString option = QLatin1String(e.option);
+        if (!o.values.contains(option))
+            continue;
+        QString value;
+        if (!fill(o.values.value(option), fields, value, error))
+            return fail(error);
+        edits.*e.edit = value;
+        const QString current = trace.general ? (*trace.general).*e.current : QString();
+        if (value != current) {
+            plan.changes << QStringLiteral("%1: \"%2\" → \"%3\"")
+                                .arg(QString::fromUtf8(e.word), current, value);
+        }
+    }
+    plan.result = Sor::rewrite(plan.original, edits, o.force);
+    if (!plan.result.ok()) {
+        return fail(plan.result.error
+                    + (trace.damaged() && !o.force ? QStringLiteral(" (--force edita assim mesmo)")
+                                                   : QString()));
+    }
+    if (!o.output.isEmpty()) {
+        plan.output = o.output;
+        return true;
+    }
+    QString name = info.fileName();
+    if (!o.rename.isEmpty()) {
+        // The output is named by the values it will hold.
+        const Sor::Trace edited = Sor::read(plan.result.bytes, Sor::Detail::Check);
+        if (!fill(o.rename, fieldsOf(edited, path, n), name, error))
+            return fail(error);
+        if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\'))
+            || name == QLatin1String(".") || name == QLatin1String(".."))
+            return fail(
+                QStringLiteral("--rename dá um nome de arquivo inválido: \"%1\"").arg(name));
+    }
+    plan.output = o.inPlace && o.rename.isEmpty()
+                      ? path
+                      : QDir(o.inPlace ? info.path() : o.outputDir).filePath(name);
+    return plan.output.isEmpty() ? fail(QStringLiteral("sem saída")) : true;
+}
+
+QString key(const QString &path)
+{
+    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+#ifdef Q_OS_WIN
+    return absolute.toLower();
+#else
+    return absolute;
+#endif
+}
+
+// Two outputs with one name, an output over another input, or over a file that is there: an
+// error before anything is written.
+bool outputsAreSafe(const QVector<Plan> &plans, const EditOptions &o, QTextStream &err)
+{
+    QMap<QString, QString> inputs;
+    for (const Plan &p : plans)
+        inputs.insert(key(p.input), p.input);
+    QMap<QString, QString> outputs;
+    for (const Plan &p : plans) {
+        const QString k = key(p.output);
+        const QString native = QDir::toNativeSeparators(p.output);
+        if (outputs.contains(k)) {
+            err << QStringLiteral("otdr-sor: %1 e %2 seriam gravados com o mesmo nome: %3\n")
+                       .arg(QDir::toNativeSeparators(outputs.value(k)),
+                            QDir::toNativeSeparators(p.input),
+                            native);
+            return false;
+        }
+        outputs.insert(k, p.input);
+        if (k == key(p.input)) {
+            if (!o.inPlace) {
+                err << QStringLiteral("otdr-sor: %1: a saída é o próprio arquivo; use --in-place\n")
+                           .arg(native);
+                return false;
+            }
+        } else if (inputs.contains(k)) {
+            err << QStringLiteral("otdr-sor: %1: a saída de %2 cairia sobre outro arquivo da "
+                                  "lista\n")
+                       .arg(native, QDir::toNativeSeparators(p.input));
+            return false;
+        } else if (o.output.isEmpty() && QFileInfo::exists(p.output)) {
+            err << QStringLiteral("otdr-sor: %1: já existe; nada foi gravado\n").arg(native);
+            return false;
+        }
+    }
+    return true;
+}
+
+void showPlan(const Plan &p, QTextStream &out)
+{
+    out << QDir::toNativeSeparators(p.input) << QStringLiteral(" → ")
+        << QDir::toNativeSeparators(p.output) << "\n";
+    if (p.changes.isEmpty())
+        out << QStringLiteral("  (nenhum campo muda)\n");
+    for (const QString &change : p.changes)
+        out << "  " << change << "\n";
+}
+
+// One plan carried out: the original kept when asked, then the new file written whole.
+bool carryOut(const Plan &p, const EditOptions &o, QString &error)
+{
+    if (o.inPlace && o.backup && !QFileInfo::exists(Sor::backupPath(p.input))) {
+        if (!Sor::saveFile(Sor::backupPath(p.input), p.original, &error)) {
+            error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(Sor::backupPath(p.input)),
+                                                 error);
+            return false;
+        }
+    }
+    if (!Sor::saveFile(p.output, p.result.bytes, &error)) {
+        error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(p.output), error);
+        return false;
+    }
+    // Renamed in place: the new name replaces the old file, whose bytes the backup holds.
+    if (o.inPlace && key(p.output) != key(p.input) && !QFile::remove(p.input)) {
+        error = QStringLiteral("%1: gravado como %2, mas o original não pôde ser removido")
+                    .arg(QDir::toNativeSeparators(p.input), QDir::toNativeSeparators(p.output));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int editFiles(const QStringList &files, const EditOptions &o, QTextStream &out, QTextStream &err)
+{
+    const int modes = int(!o.output.isEmpty()) + int(!o.outputDir.isEmpty()) + int(o.inPlace);
+    if (modes != 1 && !(o.dryRun && modes == 0)) {
+        err << QStringLiteral("otdr-sor: escolha uma saída: -o ARQUIVO, --out-dir PASTA ou "
+                              "--in-place\n");
+        return NothingWritten;
+    }
+    if (!o.output.isEmpty() && (files.size() != 1 || !o.rename.isEmpty())) {
+        err << QStringLiteral("otdr-sor: -o grava um só arquivo, sem --rename; para vários, use "
+                              "--out-dir ou --in-place\n");
+        return NothingWritten;
+    }
+    if (!o.outputDir.isEmpty() && !QFileInfo(o.outputDir).isDir()) {
+        err << "otdr-sor: " << QDir::toNativeSeparators(o.outputDir)
+            << QStringLiteral(": a pasta não existe\n");
+        return NothingWritten;
+    }
+    QVector<Plan> plans;
+    for (int i = 0; i < files.size(); ++i) {
+        Plan plan;
+        if (!planOne(files.at(i), i + 1, o, plan, err))
+            return NothingWritten;
+        plans.append(plan);
+    }
+    if (modes == 1 && !outputsAreSafe(plans, o, err))
+        return NothingWritten;
+    for (const Plan &p : plans) {
+        for (const QString &warning : p.result.warnings) {
+            err << "otdr-sor: " << QDir::toNativeSeparators(p.input) << QStringLiteral(": aviso: ")
+                << warning << "\n";
+        }
+    }
+    if (o.dryRun) {
+        for (Plan &p : plans) {
+            if (modes == 0)
+                p.output = QStringLiteral("(sem saída)");
+            showPlan(p, out);
+        }
+        return Written;
+    }
+    QStringList done;
+    for (const Plan &p : plans) {
+        QString error;
+        if (!carryOut(p, o, error)) {
+            err << QStringLiteral("otdr-sor: não foi possível gravar %1\n").arg(error);
+            err << (done.isEmpty() ? QStringLiteral("otdr-sor: nenhum arquivo foi gravado\n")
+                                   : QStringLiteral("otdr-sor: já gravados: %1\n")
+                                         .arg(done.join(QStringLiteral(", "))));
+            return Failed;
+        }
+        done << QDir::toNativeSeparators(p.output);
+        showPlan(p, out);
+    }
+    return Written;
+}
