@@ -119,6 +119,8 @@ void ViewerWindow::buildMenus()
     open->setShortcut(QKeySequence::Open);
     file->addAction(QStringLiteral("Exportar &imagem (PNG)…"), this, &ViewerWindow::chooseImage);
     file->addAction(QStringLiteral("Exportar &CSV…"), this, &ViewerWindow::chooseCsv);
+    file->addAction(
+        QStringLiteral("&Editar identificação…"), this, &ViewerWindow::chooseIdentification);
     QAction *remove = file->addAction(
         QStringLiteral("&Remover traço"), this, [this] { removeTrace(selected()); });
     remove->setShortcut(QKeySequence::Delete);

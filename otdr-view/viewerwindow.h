@@ -3,6 +3,7 @@
 #include "acceptance/verdict.h"
 #include "analysis/analysis.h"
 #include "comparisondialog.h"
+#include "sor/soredit.h"
 #include "sor/sortrace.h"
 #include "traceplot/plotpainter.h"
 
@@ -44,6 +45,12 @@ public:
     // The report of the traces that are open, judged by those limits.
     bool exportReport(const QString &path, QString *error = nullptr) const;
     bool exportCsv(const QString &path, QString *error = nullptr) const;
+    // The trace's identification changed in its file, the original kept as FILE.orig; a damaged
+    // file only when forced. The trace is read again from what was written.
+    bool editIdentification(int index,
+                            const Sor::Edits &edits,
+                            bool force = false,
+                            QString *error = nullptr);
     // Two open traces of one fibre compared in a window of their own; none, with the reason,
     // when they are not the two ends (or two wavelengths) of one fibre.
     ComparisonDialog *
@@ -74,6 +81,7 @@ private:
     void chooseLimits();
     void chooseReport();
     void chooseComparison(ComparisonDialog::Kind kind);
+    void chooseIdentification();
     QStringList eventVerdicts(const Sor::Trace &trace) const;
     QVector<TracePlot::Series> series() const;
     void refresh();

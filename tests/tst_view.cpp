@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -34,6 +35,7 @@ private slots:
     void eventTable();
     void zoomPanAndMarkers();
     void compareOneFibre();
+    void editIdentification();
 
 private:
     QString write(const QString &name, const SorWriter::Trace &trace);
@@ -368,6 +370,54 @@ void TestView::compareOneFibre()
     QCOMPARE(watcher.seen().size(), 3); // the choice twice, then the refusal
     QCOMPARE(watcher.seen().last().title, QStringLiteral("Comparar direções"));
     QVERIFY(watcher.seen().last().text.contains("Não é possível comparar estes traços"));
+}
+
+// The identification typed in the dialog is written to the file, the original kept beside it,
+// the panel shows the new value; a damaged file is written only when the user says so.
+void TestView::editIdentification()
+{
+    ViewerWindow window;
+    window.show();
+    const QString path = write("identificar.sor", linear);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray original = file.readAll();
+    file.close();
+    QCOMPARE(window.openFiles({path}), 1);
+    QAction *edit = nullptr;
+    for (QAction *action : window.findChildren<QAction *>()) {
+        if (action->text() == QStringLiteral("&Editar identificação…"))
+            edit = action;
+    }
+    QVERIFY(edit);
+    ModalWatcher watcher;
+    watcher.push([](QWidget *w) {
+        w->findChild<QLineEdit *>("cable")->setText(QStringLiteral("CB-77"));
+        w->findChild<QLineEdit *>("locationB")->setText(QStringLiteral("POSTE São José"));
+        qobject_cast<QDialog *>(w)->accept();
+    });
+    edit->trigger();
+    QCOMPARE(watcher.seen().first().title, QStringLiteral("Editar identificação"));
+    const Sor::Trace written = Sor::readFile(path);
+    QCOMPARE(written.general->cableId, QStringLiteral("CB-77"));
+    QCOMPARE(written.general->locationB, QStringLiteral("POSTE São José"));
+    QCOMPARE(written.checksum.state, Sor::ChecksumState::Valid);
+    QFile backup(path + ".orig");
+    QVERIFY(backup.open(QIODevice::ReadOnly));
+    QVERIFY(backup.readAll() == original);
+    QVERIFY(window.findChild<QLabel *>("information")->text().contains("CB-77"));
+
+    SorWriter::Trace wrong = linear;
+    wrong.checksum = SorWriter::Checksum::Wrong;
+    QCOMPARE(window.openFiles({write("danificado.sor", wrong)}), 1);
+    Sor::Edits edits;
+    edits.fiberId = QStringLiteral("F2");
+    QString error;
+    QVERIFY(!window.editIdentification(1, edits, false, &error));
+    QVERIFY2(error.contains("danificado"), qPrintable(error));
+    QVERIFY(!QFile::exists(dir.filePath("danificado.sor.orig")));
+    QVERIFY(window.editIdentification(1, edits, true, &error));
+    QCOMPARE(Sor::readFile(dir.filePath("danificado.sor")).general->fiberId, QStringLiteral("F2"));
 }
 
 QTEST_MAIN(TestView)

@@ -1,0 +1,121 @@
+#include "viewerwindow.h"
+
+#include "sor/sorreader.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QStatusBar>
+
+// A trace's identification corrected in its own file, through the same writer as otdr-sor
+// edit: nothing but the fields changes, and the original stays beside it.
+
+bool ViewerWindow::editIdentification(int index,
+                                      const Sor::Edits &edits,
+                                      bool force,
+                                      QString *error)
+{
+    if (index < 0 || index >= traceCount())
+        return false;
+    Document &d = *documents[size_t(index)];
+    QFile file(d.path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    const QByteArray original = file.readAll();
+    file.close();
+    const Sor::Rewritten r = Sor::rewrite(original, edits, force);
+    if (!r.ok()) {
+        if (error)
+            *error = r.error;
+        return false;
+    }
+    if (!r.changed)
+        return true;
+    QString why;
+    const QString backup = Sor::backupPath(d.path);
+    // The first original is the one worth keeping: a later edit leaves it alone.
+    if ((!QFileInfo::exists(backup) && !Sor::saveFile(backup, original, &why))
+        || !Sor::saveFile(d.path, r.bytes, &why)) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    d.trace = Sor::read(r.bytes);
+    d.analysed.reset();
+    refresh();
+    select(index);
+    statusBar()->showMessage(QStringLiteral("Identificação gravada em %1; o original está em %2")
+                                 .arg(QFileInfo(d.path).fileName(), QFileInfo(backup).fileName()));
+    return true;
+}
+
+void ViewerWindow::chooseIdentification()
+{
+    const int index = selected();
+    if (index < 0)
+        return;
+    const Sor::Trace &t = documents[size_t(index)]->trace;
+    const Sor::GeneralParameters g = t.general.value_or(Sor::GeneralParameters());
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Editar identificação"));
+    auto *form = new QFormLayout(&dialog);
+    const QList<QPair<QString, QString>> fields{{QStringLiteral("Cabo:"), g.cableId},
+                                                {QStringLiteral("Fibra:"), g.fiberId},
+                                                {QStringLiteral("Local A:"), g.locationA},
+                                                {QStringLiteral("Local B:"), g.locationB},
+                                                {QStringLiteral("Operador:"), g.operatorName},
+                                                {QStringLiteral("Comentário:"), g.comment}};
+    const QStringList names{"cable", "fiber", "locationA", "locationB", "operator", "comment"};
+    QList<QLineEdit *> edits;
+    for (int i = 0; i < fields.size(); ++i) {
+        auto *line = new QLineEdit(fields.at(i).second);
+        line->setObjectName(names.at(i));
+        line->setMinimumWidth(320);
+        form->addRow(fields.at(i).first, line);
+        edits << line;
+    }
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(new QLabel(
+        QStringLiteral("Só estes campos mudam; o original fica em %1.")
+            .arg(QFileInfo(Sor::backupPath(documents[size_t(index)]->path)).fileName())));
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    Sor::Edits chosen;
+    std::optional<QString> *targets[] = {&chosen.cableId,
+                                         &chosen.fiberId,
+                                         &chosen.locationA,
+                                         &chosen.locationB,
+                                         &chosen.operatorName,
+                                         &chosen.comment};
+    for (int i = 0; i < edits.size(); ++i) {
+        if (edits.at(i)->text() != fields.at(i).second)
+            *targets[i] = edits.at(i)->text();
+    }
+    bool force = false;
+    if (t.damaged()) {
+        force = QMessageBox::question(this,
+                                      QStringLiteral("Editar identificação"),
+                                      QStringLiteral("Este arquivo está danificado. Gravar a "
+                                                     "identificação nele assim mesmo?"))
+                == QMessageBox::Yes;
+        if (!force)
+            return;
+    }
+    QString error;
+    if (!editIdentification(index, chosen, force, &error)) {
+        QMessageBox::warning(this,
+                             QStringLiteral("Editar identificação"),
+                             QStringLiteral("A identificação não foi gravada:\n%1").arg(error));
+    }
+}
