@@ -3,6 +3,7 @@
 #include "analysis/analysis.h"
 #include "files/safefilename.h"
 #include "otdr/otdraction.h"
+#include "sor/soredit.h"
 #include "sor/sorexport.h"
 #include "sor/sorreader.h"
 
@@ -113,6 +114,22 @@ void sorTrace(const QByteArray &bytes)
         require(e.distanceM >= last, "events in order", bytes);
         require(std::isfinite(e.lossDb), "finite losses", bytes);
         last = e.distanceM;
+    }
+    // Written back: unchanged, the same bytes, for any file the reader accepts; edited, the new
+    // value reads back and the measurement keeps its bytes.
+    const Sor::Rewritten same = Sor::rewrite(bytes, {});
+    require(same.ok() == !trace.damaged(), "a sound file is written back", bytes);
+    if (same.ok())
+        require(same.bytes == bytes, "unchanged, the same bytes", bytes);
+    Sor::Edits edits;
+    edits.cableId = QStringLiteral("CABO-7");
+    const Sor::Rewritten edited = Sor::rewrite(bytes, edits, true);
+    if (edited.ok() && edited.changed) {
+        const Sor::Trace back = Sor::read(edited.bytes);
+        require(back.general && back.general->cableId == QStringLiteral("CABO-7"),
+                "the edit reads back",
+                bytes);
+        require(back.levelDb.size() == trace.levelDb.size(), "the points stay", bytes);
     }
 }
 

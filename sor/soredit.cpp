@@ -7,6 +7,8 @@
 
 #include <QSaveFile>
 
+#include <vector>
+
 namespace Sor {
 
 namespace {
@@ -18,6 +20,21 @@ struct Field
     QString GeneralParameters::*current;
     const char *name;
 };
+
+std::vector<Field> fieldsOf(const Edits &edits)
+{
+    return {
+        {&edits.cableId, &Layout::General::cableId, &GeneralParameters::cableId, "cabo"},
+        {&edits.fiberId, &Layout::General::fiberId, &GeneralParameters::fiberId, "fibra"},
+        {&edits.locationA, &Layout::General::locationA, &GeneralParameters::locationA, "local A"},
+        {&edits.locationB, &Layout::General::locationB, &GeneralParameters::locationB, "local B"},
+        {&edits.operatorName,
+         &Layout::General::operatorName,
+         &GeneralParameters::operatorName,
+         "operador"},
+        {&edits.comment, &Layout::General::comment, &GeneralParameters::comment, "comentário"},
+    };
+}
 
 // The file cut into the blocks its map names, and what follows them.
 bool split(const QByteArray &file,
@@ -61,6 +78,40 @@ qint64 checksumOffset(const QList<Layout::RawBlock> &blocks, qint64 mapSize, int
     return -1;
 }
 
+// The edits made in the GenParams block; false, with the error, when they cannot be.
+bool editGeneral(const Trace &t, const Edits &edits, QList<Layout::RawBlock> &blocks, Rewritten &r)
+{
+    const int v = t.version;
+    int general = -1;
+    for (int i = 0; i < blocks.size(); ++i) {
+        if (blocks.at(i).name == "GenParams")
+            general = i;
+    }
+    const QByteArray prefix = v == 2 ? QByteArray("GenParams", 10) : QByteArray();
+    std::optional<Layout::General> raw;
+    if (general >= 0 && t.general && blocks.at(general).bytes.startsWith(prefix))
+        raw = Layout::parseGeneral(blocks.at(general).bytes.mid(prefix.size()), v);
+    if (!raw) {
+        r.error = QStringLiteral("a identificação do traço (bloco GenParams) não pode ser lida");
+        return false;
+    }
+    for (const Field &f : fieldsOf(edits)) {
+        // A value the field already holds keeps its bytes, whatever their encoding.
+        if (!*f.wanted || **f.wanted == (*t.general).*f.current)
+            continue;
+        if ((*f.wanted)->contains(QChar(0))) {
+            r.error = QStringLiteral("o valor de %1 contém um caractere nulo")
+                          .arg(QString::fromUtf8(f.name));
+            return false;
+        }
+        (*raw).*f.raw = (*f.wanted)->toUtf8();
+        r.changed = true;
+    }
+    if (r.changed)
+        blocks[general].bytes = prefix + Layout::generalBody(*raw, v);
+    return true;
+}
+
 } // namespace
 
 bool Edits::isEmpty() const
@@ -80,51 +131,14 @@ Rewritten rewrite(const QByteArray &original, const Edits &edits, bool force)
     QList<Layout::RawBlock> blocks;
     QByteArray trailing;
     const int v = t.version;
-    int general = -1;
-    if (split(original, t, blocks, trailing)) {
-        for (int i = 0; i < blocks.size(); ++i) {
-            if (blocks.at(i).name == "GenParams")
-                general = i;
-        }
-    }
-    const QByteArray prefix = v == 2 ? QByteArray("GenParams", 10) : QByteArray();
-    if (general < 0 || !t.general || !blocks.at(general).bytes.startsWith(prefix)) {
-        r.error = QStringLiteral("a identificação do traço (bloco GenParams) não pode ser lida: %1")
-                      .arg(t.errors.value(0, QStringLiteral("o bloco falta")));
+    if (!split(original, t, blocks, trailing)) {
+        r.error = QStringLiteral("os blocos do arquivo não podem ser separados: %1")
+                      .arg(t.errors.value(0));
         return r;
     }
-    std::optional<Layout::General> raw
-        = Layout::parseGeneral(blocks.at(general).bytes.mid(prefix.size()), v);
-    if (!raw) {
-        r.error = QStringLiteral("a identificação do traço (bloco GenParams) não pode ser lida");
+    if (!edits.isEmpty() && !editGeneral(t, edits, blocks, r))
         return r;
-    }
-    const Field fields[] = {
-        {&edits.cableId, &Layout::General::cableId, &GeneralParameters::cableId, "cabo"},
-        {&edits.fiberId, &Layout::General::fiberId, &GeneralParameters::fiberId, "fibra"},
-        {&edits.locationA, &Layout::General::locationA, &GeneralParameters::locationA, "local A"},
-        {&edits.locationB, &Layout::General::locationB, &GeneralParameters::locationB, "local B"},
-        {&edits.operatorName,
-         &Layout::General::operatorName,
-         &GeneralParameters::operatorName,
-         "operador"},
-        {&edits.comment, &Layout::General::comment, &GeneralParameters::comment, "comentário"},
-    };
-    for (const Field &f : fields) {
-        // A value the field already holds keeps its bytes, whatever their encoding.
-        if (!*f.wanted || **f.wanted == (*t.general).*f.current)
-            continue;
-        if ((*f.wanted)->contains(QChar(0))) {
-            r.error = QStringLiteral("o valor de %1 contém um caractere nulo")
-                          .arg(QString::fromUtf8(f.name));
-            return r;
-        }
-        (*raw).*f.raw = (*f.wanted)->toUtf8();
-        r.changed = true;
-    }
-    if (r.changed)
-        blocks[general].bytes = prefix + Layout::generalBody(*raw, v);
-    QByteArray file = Layout::assemble(blocks, v, trailing, quint16(t.blocks.first().revision));
+    QByteArray file = Layout::assemble(blocks, v, trailing, t.blocks.first().revision);
     if (!r.changed) {
         // Nothing asked of the file: every byte comes back as it was read.
         if (file != original)
@@ -157,7 +171,7 @@ Rewritten rewrite(const QByteArray &original, const Edits &edits, bool force)
                      || (back.checksum.state == t.checksum.state
                          && t.checksum.state == ChecksumState::NotProvided)
                      || valueAt < 0);
-    for (const Field &f : fields) {
+    for (const Field &f : fieldsOf(edits)) {
         if (asked && *f.wanted)
             asked = (*back.general).*f.current == **f.wanted;
     }

@@ -151,10 +151,8 @@ QByteArray named(const QByteArray &name, const QByteArray &body, int version)
     return version == 2 && !body.isEmpty() ? name + '\0' + body : body;
 }
 
-QByteArray assemble(const QList<RawBlock> &blocks,
-                    int version,
-                    const QByteArray &trailing,
-                    quint16 mapRevision)
+QByteArray
+assemble(const QList<RawBlock> &blocks, int version, const QByteArray &trailing, int mapRevision)
 {
     const bool v2 = version == 2;
     int mapSize = (v2 ? 4 : 0) + 2 + 4 + 2;
@@ -166,7 +164,7 @@ QByteArray assemble(const QList<RawBlock> &blocks,
     Bytes map;
     if (v2)
         map.b.append("Map", 4);
-    map.u16(mapRevision != 0 ? mapRevision : (v2 ? 200 : 100));
+    map.u16(quint16(mapRevision >= 0 ? mapRevision : (v2 ? 200 : 100)));
     map.i32(mapSize).i16(qint16(blocks.size() + 1));
     for (const RawBlock &block : blocks)
         map.text(block.name).u16(block.revision).i32(block.bytes.size());

@@ -93,11 +93,11 @@ struct RawBlock
 };
 // A body with its name in front, as version 2 writes every block but an empty one.
 QByteArray named(const QByteArray &name, const QByteArray &body, int version);
-// The map, then the blocks in order, then any trailing bytes. mapRevision 0: 100 or 200.
+// The map, then the blocks in order, then any trailing bytes. mapRevision < 0: 100 or 200.
 QByteArray assemble(const QList<RawBlock> &blocks,
                     int version,
                     const QByteArray &trailing = QByteArray(),
-                    quint16 mapRevision = 0);
+                    int mapRevision = -1);
 
 // The checksum of a file whose two checksum bytes lie at valueAt, by one method (their own
 // value is taken as zero); and the file with it stored there.
