@@ -141,7 +141,7 @@ bool planOne(const QString &path, int n, const EditOptions &o, Plan &plan, QText
                                 .arg(QString::fromUtf8(e.word), current, value);
         }
     }
-    plan.result = Sor::rewrite(plan.original, edits, o.force);
+    plan.result = Sor::rewrite(plan.original, trace, edits, o.force);
     if (!plan.result.ok()) {
         return fail(plan.result.error
                     + (trace.damaged() && !o.force ? QStringLiteral(" (--force edita assim mesmo)")
@@ -154,8 +154,10 @@ bool planOne(const QString &path, int n, const EditOptions &o, Plan &plan, QText
     QString name = info.fileName();
     if (!o.rename.isEmpty()) {
         // The output is named by the values it will hold.
-        const Sor::Trace edited = Sor::read(plan.result.bytes, Sor::Detail::Check);
-        if (!fill(o.rename, fieldsOf(edited, path, n), name, error))
+        Fields edited = fields;
+        edited.cable = edits.cableId.value_or(fields.cable);
+        edited.fiber = edits.fiberId.value_or(fields.fiber);
+        if (!fill(o.rename, edited, name, error))
             return fail(error);
         if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\'))
             || name == QLatin1String(".") || name == QLatin1String(".."))

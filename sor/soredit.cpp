@@ -121,8 +121,12 @@ bool Edits::isEmpty() const
 
 Rewritten rewrite(const QByteArray &original, const Edits &edits, bool force)
 {
+    return rewrite(original, read(original, Detail::Check), edits, force);
+}
+
+Rewritten rewrite(const QByteArray &original, const Trace &t, const Edits &edits, bool force)
+{
     Rewritten r;
-    const Trace t = read(original, Detail::Check);
     if (t.damaged() && !force) {
         r.error = QStringLiteral("o arquivo está danificado: %1")
                       .arg(damageText(t, DamageWording::Command));

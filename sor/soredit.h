@@ -40,6 +40,9 @@ struct Rewritten
 // forced; a file whose identification block cannot be found is refused always. The result is
 // read back before it is returned: it holds the new values and its checksum verifies.
 Rewritten rewrite(const QByteArray &original, const Edits &edits, bool force = false);
+// The same, for a caller that has read the original already (Sor::read of those bytes).
+Rewritten
+rewrite(const QByteArray &original, const Trace &read, const Edits &edits, bool force = false);
 
 // Writes a whole file or nothing: a crash or a full disk leaves what was there before.
 bool saveFile(const QString &path, const QByteArray &bytes, QString *error);

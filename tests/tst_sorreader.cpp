@@ -178,6 +178,24 @@ void TestSorReader::crcCheckValues()
 {
     QCOMPARE(Sor::crc16CcittFalse("123456789", 9), quint16(0x29B1));
     QCOMPARE(Sor::crc16Xmodem("123456789", 9), quint16(0x31C3));
+    // Longer inputs, of every length around the eight bytes taken in one step, against the
+    // checksum's definition, one bit at a time.
+    QByteArray bytes;
+    for (int i = 0; i < 4099; ++i)
+        bytes.append(char((i * 131 + 7) ^ (i >> 3)));
+    for (int size : {0, 1, 7, 8, 9, 15, 16, 17, 4099}) {
+        quint16 bitwise = 0xFFFF;
+        for (int i = 0; i < size; ++i) {
+            for (int bit = 7; bit >= 0; --bit) {
+                const bool top = (bitwise & 0x8000) != 0;
+                const bool in = (quint8(bytes.at(i)) >> bit) & 1;
+                bitwise = quint16(bitwise << 1);
+                if (top != in)
+                    bitwise ^= 0x1021;
+            }
+        }
+        QCOMPARE(Sor::crc16CcittFalse(bytes.constData(), size), bitwise);
+    }
 }
 
 // A file cut anywhere is a clean error (its blocks run past the end), never a crash.
