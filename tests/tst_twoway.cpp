@@ -85,7 +85,8 @@ Acceptance::Measurement handMade(const QString &name,
                                  const QVector<double> &positions,
                                  double lengthM,
                                  int pulseNs = 1000,
-                                 double wavelength = 1550)
+                                 double wavelength = 1550,
+                                 const QVector<double> &attenuations = {})
 {
     Acceptance::Measurement m;
     m.name = name;
@@ -93,16 +94,15 @@ Acceptance::Measurement handMade(const QString &name,
     m.spacingM = 41;
     m.link.wavelengthNm = wavelength;
     m.link.lengthM = lengthM;
-    for (double x : positions) {
+    for (int i = 0; i <= positions.size(); ++i) {
         Acceptance::JudgedEvent e;
-        e.distanceM = x;
-        e.lossDb = 0.1;
+        e.end = i == positions.size();
+        e.distanceM = e.end ? lengthM : positions.at(i);
+        e.lossDb = e.end ? 0 : 0.1;
+        if (i < attenuations.size())
+            e.attenuationDbKm = attenuations.at(i);
         m.link.events << e;
     }
-    Acceptance::JudgedEvent end;
-    end.end = true;
-    end.distanceM = lengthM;
-    m.link.events << end;
     return m;
 }
 
@@ -184,14 +184,11 @@ void TestTwoWay::commonOffset()
 // same stretch of fibre is averaged, not neighbouring ones.
 void TestTwoWay::sectionsAveraged()
 {
-    Acceptance::Measurement a = handMade("A.sor", {1000, 3000}, 5000);
-    Acceptance::Measurement b = handMade("B.sor", {2000, 4000}, 5000);
-    const QVector<double> fromA{0.30, 0.40, 0.50}; // 0–1 km, 1–3 km, 3–5 km
-    const QVector<double> fromB{0.52, 0.38, 0.32}; // B's order: A's 3–5 km, 1–3 km, 0–1 km
-    for (int i = 0; i < 3; ++i) {
-        a.link.events[i].attenuationDbKm = fromA.at(i);
-        b.link.events[i].attenuationDbKm = fromB.at(i);
-    }
+    // A's sections: 0–1 km, 1–3 km, 3–5 km; B's, in its own order: A's 3–5, 1–3, 0–1 km.
+    const Acceptance::Measurement a
+        = handMade("A.sor", {1000, 3000}, 5000, 1000, 1550, {0.30, 0.40, 0.50});
+    const Acceptance::Measurement b
+        = handMade("B.sor", {2000, 4000}, 5000, 1000, 1550, {0.52, 0.38, 0.32});
     const Acceptance::TwoWay t = Acceptance::averageDirections(a, b);
     QCOMPARE(t.events.size(), 2);
     QVERIFY(std::abs(*t.events.at(0).attenuationDbKm - 0.31) < 1e-9);
@@ -265,11 +262,10 @@ void TestTwoWay::bends()
     QVERIFY(!w.events.at(0).sectionBend);
 
     // A section losing more per km at the longer wavelength is flagged, whatever its events.
-    Acceptance::Measurement a = handMade("1310.sor", {2000, 6000}, 9000, 1000, 1310);
-    Acceptance::Measurement b = handMade("1550.sor", {2000, 6000}, 9000, 1000, 1550);
-    a.link.events[0].attenuationDbKm = a.link.events[1].attenuationDbKm = 0.34;
-    b.link.events[0].attenuationDbKm = 0.2;
-    b.link.events[1].attenuationDbKm = 0.41;
+    const Acceptance::Measurement a
+        = handMade("1310.sor", {2000, 6000}, 9000, 1000, 1310, {0.34, 0.34});
+    const Acceptance::Measurement b
+        = handMade("1550.sor", {2000, 6000}, 9000, 1000, 1550, {0.2, 0.41});
     const Acceptance::Wavelengths section = Acceptance::compareWavelengths(a, b);
     QCOMPARE(section.events.size(), 2);
     QVERIFY(!section.events.at(0).sectionBend);

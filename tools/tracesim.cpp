@@ -221,13 +221,9 @@ QList<Case> twoEndedSamples()
         s.attenuationDbKm = wavelength == 1310 ? 0.33 : 0.19;
         s.launchSnrDb = 34;
         s.seed = quint32(wavelength);
-        TrueEvent gainer{TrueEvent::Step, 4000, -0.05, 0};
-        gainer.lossFromEndDb = 0.25;
-        TrueEvent splice{TrueEvent::Step, 15000, 0.14, 0};
-        splice.lossFromEndDb = 0.08;
-        s.events = {gainer,
+        s.events = {{TrueEvent::Step, 4000, -0.05, 0, 0.25},
                     {TrueEvent::Reflection, 9500, 0.45, -48},
-                    splice,
+                    {TrueEvent::Step, 15000, 0.14, 0, 0.08},
                     {TrueEvent::Step, 19000, wavelength == 1310 ? 0.12 : 0.95, 0},
                     {TrueEvent::End, 24000, 0, -14}};
         Simulation back = fromOtherEnd(s);
@@ -242,8 +238,11 @@ QList<Case> twoEndedSamples()
             t.locationB = one == &s ? "POSTE 14" : "CENTRAL";
             const QString name
                 = QStringLiteral("%1-%2.sor").arg(wavelength).arg(one == &s ? "ab" : "ba");
-            samples.append(
-                {name, t, QStringLiteral("valid"), QStringLiteral("ccitt-false-before")});
+            samples.append({name,
+                            t,
+                            QStringLiteral("valid"),
+                            QStringLiteral("ccitt-false-before"),
+                            QString()});
         }
     }
     return samples;

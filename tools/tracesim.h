@@ -20,6 +20,20 @@ namespace SorWriter {
 struct TrueEvent
 {
     enum Kind { Step, Reflection, End };
+    TrueEvent() = default;
+    TrueEvent(Kind kind,
+              double positionM,
+              double lossDb = 0,
+              double reflectanceDb = 0,
+              std::optional<double> lossFromEndDb = std::nullopt)
+        : kind(kind)
+        , positionM(positionM)
+        , lossDb(lossDb)
+        , reflectanceDb(reflectanceDb)
+        , lossFromEndDb(lossFromEndDb)
+    {
+    }
+
     Kind kind = Step;
     double positionM = 0;
     double lossDb = 0;        // one way; negative for a gain
