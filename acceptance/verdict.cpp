@@ -184,4 +184,24 @@ QString limitText(const QString &key, const Limits &l, const std::optional<doubl
     return key;
 }
 
+QStringList brokenLimitsText(const QStringList &keys,
+                             const Limits &limits,
+                             const std::optional<double> &wavelengthNm)
+{
+    QStringList texts;
+    for (const QString &key : keys)
+        texts << limitText(key, limits, wavelengthNm);
+    return texts;
+}
+
+QString eventVerdictText(const JudgedEvent &event,
+                         const Limits &limits,
+                         const std::optional<double> &wavelengthNm)
+{
+    const QStringList broken = brokenLimitsText(event.broken, limits, wavelengthNm);
+    return verdictWord(event.verdict)
+           + (broken.isEmpty() ? QString()
+                               : QStringLiteral(": ") + broken.join(QStringLiteral(", ")));
+}
+
 } // namespace Acceptance

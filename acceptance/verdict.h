@@ -62,4 +62,13 @@ QString verdictWord(Verdict verdict);
 QString
 limitText(const QString &key, const Limits &limits, const std::optional<double> &wavelengthNm);
 
+// An event's verdict with the limits it breaks: "REPROVADO: perda de emenda máx. 0,300 dB".
+QString eventVerdictText(const JudgedEvent &event,
+                         const Limits &limits,
+                         const std::optional<double> &wavelengthNm);
+// The limits a whole link breaks, in words, joined by "; ".
+QStringList brokenLimitsText(const QStringList &keys,
+                             const Limits &limits,
+                             const std::optional<double> &wavelengthNm);
+
 } // namespace Acceptance

@@ -21,16 +21,9 @@ QStringList ViewerWindow::eventVerdicts(const Sor::Trace &trace) const
     if (!limits)
         return verdicts;
     const Acceptance::Judgement j = Acceptance::judge(Acceptance::fileLink(trace), *limits);
-    for (const Acceptance::JudgedEvent &e : j.events) {
-        QStringList broken;
-        for (const QString &key : e.broken)
-            broken << Acceptance::limitText(key, *limits, trace.wavelengthNm);
+    for (const Acceptance::JudgedEvent &e : j.events)
         verdicts << (e.end ? QString()
-                           : Acceptance::verdictWord(e.verdict)
-                                 + (broken.isEmpty() ? QString()
-                                                     : QStringLiteral(": ")
-                                                           + broken.join(QStringLiteral(", "))));
-    }
+                           : Acceptance::eventVerdictText(e, *limits, trace.wavelengthNm));
     return verdicts;
 }
 

@@ -96,8 +96,8 @@ QVector<Fibre> pairFibres(QVector<Entry> &entries, const Options &options)
         Fibre f;
         f.a = p.first;
         f.b = p.second;
-        Entry &a = entries[f.a];
-        Entry &b = entries[f.b];
+        const Entry &a = entries.at(f.a);
+        const Entry &b = entries.at(f.b);
         const Acceptance::Measurement ma
             = Acceptance::measurementOf(QFileInfo(a.path).fileName(), a.trace, a.link);
         const Acceptance::Measurement mb
@@ -110,11 +110,18 @@ QVector<Fibre> pairFibres(QVector<Entry> &entries, const Options &options)
             f.twoWay = Acceptance::averageDirections(ma, mb);
             f.link = Acceptance::averagedLink(f.twoWay, a.link, b.link);
             f.judgement = Acceptance::judge(f.link, options.limits);
-            a.fibreVerdict = b.fibreVerdict = f.judgement.verdict;
         } else {
             f.judgement.verdict = Acceptance::Verdict::Unknown;
         }
         fibres.append(f);
+    }
+    // Each end of a fibre that could be averaged answers to its fibre's verdict.
+    for (auto e = entries.begin(); e != entries.end(); ++e) {
+        const int index = int(e - entries.begin());
+        for (const Fibre &f : fibres) {
+            if (f.problem.isEmpty() && (f.a == index || f.b == index))
+                e->fibreVerdict = f.judgement.verdict;
+        }
     }
     return fibres;
 }

@@ -242,18 +242,11 @@ void events(Page &page, const Entry &e, const Options &o)
     const QVector<Acceptance::JudgedEvent> &all = e.judgement.events;
     for (int i = 0; i < all.size() && i < room; ++i) {
         const Acceptance::JudgedEvent &ev = all.at(i);
-        QStringList broken;
-        for (const QString &key : ev.broken)
-            broken << Acceptance::limitText(key, o.limits, e.link.wavelengthNm);
         const QString kind = Sor::eventKindText(ev.end          ? Sor::EventKind::End
                                                 : ev.reflective ? Sor::EventKind::Reflective
                                                                 : Sor::EventKind::NonReflective);
         const QString verdict
-            = ev.end ? QString()
-                     : Acceptance::verdictWord(ev.verdict)
-                           + (broken.isEmpty()
-                                  ? QString()
-                                  : QStringLiteral(": ") + broken.join(QStringLiteral(", ")));
+            = ev.end ? QString() : Acceptance::eventVerdictText(ev, o.limits, e.link.wavelengthNm);
         QVector<QColor> colours(EventWidths.size());
         colours.last() = verdictColour(ev.verdict);
         page.row({QString::number(ev.number),
@@ -281,9 +274,7 @@ void tracePage(Page &page, const Entry &e, const Options &o)
               11,
               true,
               verdictColour(j.verdict));
-    QStringList link;
-    for (const QString &key : j.broken)
-        link << Acceptance::limitText(key, o.limits, e.link.wavelengthNm);
+    const QStringList link = Acceptance::brokenLimitsText(j.broken, o.limits, e.link.wavelengthNm);
     if (!link.isEmpty())
         page.line(
             QStringLiteral("Limites do enlace violados: %1").arg(link.join(QStringLiteral("; "))),
@@ -336,27 +327,21 @@ void fibreEvents(Page &page, const Fibre &f, const Options &o)
     for (int i = 0; i < f.twoWay.events.size() && i < room; ++i) {
         const Acceptance::TwoWayEvent &e = f.twoWay.events.at(i);
         const Acceptance::JudgedEvent &judged = f.judgement.events.at(i);
-        QStringList broken;
-        for (const QString &key : judged.broken)
-            broken << Acceptance::limitText(key, o.limits, f.link.wavelengthNm);
         QVector<QColor> colours(FibreWidths.size());
         colours.last() = verdictColour(judged.verdict);
-        page.row(
-            {QString::number(i + 1),
-             Sor::decimal(e.distanceM / 1000, 4),
-             db(e.lossAbDb, 3),
-             db(e.lossBaDb, 3),
-             Sor::decimal(e.lossDb, 3),
-             db(e.reflectanceDb, 2),
-             e.seenFrom == Acceptance::SeenFrom::Both
-                 ? QStringLiteral("ambas")
-                 : QStringLiteral("só %1").arg(Acceptance::seenFromText(e.seenFrom)),
-             Acceptance::verdictWord(judged.verdict)
-                 + (broken.isEmpty() ? QString()
-                                     : QStringLiteral(": ") + broken.join(QStringLiteral(", ")))},
-            FibreWidths,
-            false,
-            colours);
+        page.row({QString::number(i + 1),
+                  Sor::decimal(e.distanceM / 1000, 4),
+                  db(e.lossAbDb, 3),
+                  db(e.lossBaDb, 3),
+                  Sor::decimal(e.lossDb, 3),
+                  db(e.reflectanceDb, 2),
+                  e.seenFrom == Acceptance::SeenFrom::Both
+                      ? QStringLiteral("ambas")
+                      : QStringLiteral("só %1").arg(Acceptance::seenFromText(e.seenFrom)),
+                  Acceptance::eventVerdictText(judged, o.limits, f.link.wavelengthNm)},
+                 FibreWidths,
+                 false,
+                 colours);
     }
     if (f.twoWay.events.size() > room)
         page.line(QStringLiteral("… e mais %1 eventos, que não cabem nesta página.")
@@ -389,9 +374,8 @@ void fibrePage(Page &page, const QVector<Entry> &entries, const Fibre &f, const 
               11,
               true,
               verdictColour(f.judgement.verdict));
-    QStringList link;
-    for (const QString &key : f.judgement.broken)
-        link << Acceptance::limitText(key, o.limits, f.link.wavelengthNm);
+    const QStringList link
+        = Acceptance::brokenLimitsText(f.judgement.broken, o.limits, f.link.wavelengthNm);
     if (!link.isEmpty())
         page.line(
             QStringLiteral("Limites do enlace violados: %1").arg(link.join(QStringLiteral("; "))),
