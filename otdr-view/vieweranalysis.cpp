@@ -64,7 +64,9 @@ void ViewerWindow::chooseThresholds()
     auto *reflectance
         = thresholdBox(thresholds.reflectanceDb, -90, 0, QStringLiteral("reflectance"));
     auto *end = thresholdBox(thresholds.endDb, 0.5, 30, QStringLiteral("end"));
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    auto *buttons = new QDialogButtonBox;
+    buttons->addButton(QStringLiteral("Reanalisar"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     auto *form = new QFormLayout(&dialog);

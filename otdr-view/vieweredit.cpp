@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStatusBar>
 
 // A trace's identification corrected in its own file, through the same writer as otdr-sor
@@ -82,7 +83,9 @@ void ViewerWindow::chooseIdentification()
         form->addRow(fields.at(i).first, line);
         edits << line;
     }
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
+    auto *buttons = new QDialogButtonBox;
+    buttons->addButton(QStringLiteral("Gravar"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     form->addRow(new QLabel(
@@ -104,11 +107,17 @@ void ViewerWindow::chooseIdentification()
     }
     bool force = false;
     if (t.damaged()) {
-        force = QMessageBox::question(this,
-                                      QStringLiteral("Editar identificação"),
-                                      QStringLiteral("Este arquivo está danificado. Gravar a "
-                                                     "identificação nele assim mesmo?"))
-                == QMessageBox::Yes;
+        QMessageBox ask(QMessageBox::Warning,
+                        QStringLiteral("Editar identificação"),
+                        QStringLiteral("Este arquivo está danificado. Gravar a identificação "
+                                       "nele assim mesmo?"),
+                        QMessageBox::NoButton,
+                        this);
+        QPushButton *write
+            = ask.addButton(QStringLiteral("Gravar assim mesmo"), QMessageBox::AcceptRole);
+        ask.addButton(QStringLiteral("Cancelar"), QMessageBox::RejectRole);
+        ask.exec();
+        force = ask.clickedButton() == write;
         if (!force)
             return;
     }
