@@ -298,6 +298,12 @@ int reportCommand(const QStringList &files,
             return Usage;
         }
     }
+    if (!thresholdValue(parser.value(o.bendThreshold), options.bendThresholdDb)
+        || options.bendThresholdDb < 0) {
+        err << QStringLiteral("otdr-sor: limiar inválido: ") << parser.value(o.bendThreshold)
+            << "\n";
+        return Usage;
+    }
     return writeReport(
         files, options, parser.value(o.reportOutput), parser.value(o.csvSummary), err);
 }
@@ -383,10 +389,12 @@ QString describeCommand(QCommandLineParser &parser, const QString &command, cons
                            o.company,
                            o.operatorName,
                            o.csvSummary,
-                           o.pairByName});
+                           o.pairByName,
+                           o.bendThreshold});
         return QStringLiteral("otdr-sor report ARQUIVO... -o RELATORIO.pdf [--limits ARQUIVO | "
                               "--preset NOME] [--reanalyze] [--title TEXTO] [--company TEXTO] "
-                              "[--operator TEXTO] [--csv RESUMO.csv] [--pair-by-name A,B]");
+                              "[--operator TEXTO] [--csv RESUMO.csv] [--pair-by-name A,B] "
+                              "[--threshold DB]");
     }
     if (command == QLatin1String("edit")) {
         parser.addPositionalArgument(

@@ -190,6 +190,12 @@ void TestReport::bothEnds()
     QVERIFY(t.contains(QRegularExpression("4 +19,0000 +0,950 +0,950 +0,950 +ambas +REPROVADO")));
     QVERIFY(t.contains(QRegularExpression("1310-ab.sor +CB-12 .* 19,000 km +APROVADO +APROVADO")));
     QVERIFY(t.contains(QRegularExpression("1550-ba.sor +CB-12 .* 5,002 km +REPROVADO +REPROVADO")));
+    QVERIFY(t.contains("Curvaturas: 4 traços"));
+    // A threshold above the bend's 0.83 dB flags none.
+    QCOMPARE(run(QStringList{"report"} + files
+                 + QStringList{"-o", pdf, "--preset", "monomodo-generico", "--threshold", "0,9"}),
+             1);
+    QVERIFY(!text(pdf).contains("Curvaturas:"));
 
     files.clear();
     for (const char *name : {"1550-je.sor", "1550-jo.sor", "mixed-je.sor", "mixed-jo.sor"})
