@@ -10,11 +10,9 @@ namespace Acceptance {
 
 namespace {
 
-constexpr double LightSpeed = 299792458.0;
-
 double pulseLengthM(const Measurement &m)
 {
-    return LightSpeed * m.pulseNs * 1e-9 / (2.0 * (m.groupIndex > 0 ? m.groupIndex : 1.468));
+    return Sor::pulseLengthM(m.pulseNs, m.groupIndex > 0 ? m.groupIndex : 1.468);
 }
 
 // The events to match: the fibre's end is where the other direction starts, not an event.

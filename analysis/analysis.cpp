@@ -8,7 +8,6 @@
 namespace Analysis {
 
 namespace {
-constexpr double LightSpeed = 299792458.0;
 } // namespace
 
 double defaultBackscatterDb(double wavelengthNm)
@@ -101,7 +100,7 @@ Result analyze(const Input &input, const Thresholds &thresholds)
         if (!std::isfinite(v))
             v = lowest;
     }
-    const double pulseM = LightSpeed * input.pulseNs * 1e-9 / (2.0 * input.groupIndex);
+    const double pulseM = Sor::pulseLengthM(input.pulseNs, input.groupIndex);
     const double pulsePoints = pulseM / input.spacingM;
     if (!(pulsePoints < double(t.y.size())))
         return result;

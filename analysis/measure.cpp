@@ -6,7 +6,6 @@ namespace Analysis {
 
 namespace {
 
-constexpr double LightSpeed = 299792458.0;
 // A level in the trace's dB is 5 log10 of the power.
 const double PowerPerDb = std::log(10.0) / 5;
 // How many deviations of its own error a loss or a peak must exceed to be kept.
@@ -226,7 +225,7 @@ returnLoss(const TraceData &t, const std::vector<Measured> &events, const Line &
 {
     const double launch = first.at(0);
     const double perMetre
-        = std::pow(10, t.backscatterDb / 10) * 2 * t.groupIndex / (LightSpeed * 1e-9);
+        = std::pow(10, t.backscatterDb / 10) * 2 * t.groupIndex / (Sor::LightSpeed * 1e-9);
     double returned = 0;
     auto section = [&](const Line &line, size_t from, size_t to) {
         if (to <= from)

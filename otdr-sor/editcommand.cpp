@@ -92,21 +92,6 @@ struct Plan
     QStringList changes; // "cabo: "A" → "B""
 };
 
-const struct
-{
-    const char *option;
-    const char *word;
-    std::optional<QString> Sor::Edits::*edit;
-    QString Sor::GeneralParameters::*current;
-} Editable[] = {
-    {"cable", "cabo", &Sor::Edits::cableId, &Sor::GeneralParameters::cableId},
-    {"fiber", "fibra", &Sor::Edits::fiberId, &Sor::GeneralParameters::fiberId},
-    {"location-a", "local A", &Sor::Edits::locationA, &Sor::GeneralParameters::locationA},
-    {"location-b", "local B", &Sor::Edits::locationB, &Sor::GeneralParameters::locationB},
-    {"operator", "operador", &Sor::Edits::operatorName, &Sor::GeneralParameters::operatorName},
-    {"comment", "comentário", &Sor::Edits::comment, &Sor::GeneralParameters::comment},
-};
-
 // One file read and edited in memory, its output named; false with a message when it cannot be.
 bool planOne(const QString &path, int n, const EditOptions &o, Plan &plan, QTextStream &err)
 {
@@ -127,8 +112,8 @@ bool planOne(const QString &path, int n, const EditOptions &o, Plan &plan, QText
     const Fields fields = fieldsOf(trace, path, n);
     Sor::Edits edits;
     QString error;
-    for (const auto &e : Editable) {
-        const QString option = QLatin1String(e.option);
+    for (const Sor::EditableField &e : Sor::editableFields()) {
+        const QString option = QLatin1String(e.key);
         if (!o.values.contains(option))
             continue;
         QString value;

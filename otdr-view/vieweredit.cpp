@@ -68,20 +68,15 @@ void ViewerWindow::chooseIdentification()
     QDialog dialog(this);
     dialog.setWindowTitle(QStringLiteral("Editar identificação"));
     auto *form = new QFormLayout(&dialog);
-    const QList<QPair<QString, QString>> fields{{QStringLiteral("Cabo:"), g.cableId},
-                                                {QStringLiteral("Fibra:"), g.fiberId},
-                                                {QStringLiteral("Local A:"), g.locationA},
-                                                {QStringLiteral("Local B:"), g.locationB},
-                                                {QStringLiteral("Operador:"), g.operatorName},
-                                                {QStringLiteral("Comentário:"), g.comment}};
-    const QStringList names{"cable", "fiber", "locationA", "locationB", "operator", "comment"};
-    QList<QLineEdit *> edits;
-    for (int i = 0; i < fields.size(); ++i) {
-        auto *line = new QLineEdit(fields.at(i).second);
-        line->setObjectName(names.at(i));
+    QList<QLineEdit *> lines;
+    for (const Sor::EditableField &f : Sor::editableFields()) {
+        auto *line = new QLineEdit(g.*f.current);
+        line->setObjectName(QLatin1String(f.key));
         line->setMinimumWidth(320);
-        form->addRow(fields.at(i).first, line);
-        edits << line;
+        QString label = QString::fromUtf8(f.word);
+        label[0] = label.at(0).toUpper();
+        form->addRow(label + QLatin1Char(':'), line);
+        lines << line;
     }
     auto *buttons = new QDialogButtonBox;
     buttons->addButton(QStringLiteral("Gravar"), QDialogButtonBox::AcceptRole);
@@ -95,15 +90,10 @@ void ViewerWindow::chooseIdentification()
     if (dialog.exec() != QDialog::Accepted)
         return;
     Sor::Edits chosen;
-    std::optional<QString> *targets[] = {&chosen.cableId,
-                                         &chosen.fiberId,
-                                         &chosen.locationA,
-                                         &chosen.locationB,
-                                         &chosen.operatorName,
-                                         &chosen.comment};
-    for (int i = 0; i < edits.size(); ++i) {
-        if (edits.at(i)->text() != fields.at(i).second)
-            *targets[i] = edits.at(i)->text();
+    for (int i = 0; i < lines.size(); ++i) {
+        const Sor::EditableField &f = Sor::editableFields().at(i);
+        if (lines.at(i)->text() != g.*f.current)
+            chosen.*f.edit = lines.at(i)->text();
     }
     bool force = false;
     if (t.damaged()) {

@@ -109,6 +109,33 @@ QString makerOfBlock(const QString &blockName)
     return QString();
 }
 
+namespace {
+// The whole-file method is the checksum before the value carried on over two zero bytes and the
+// rest of the file.
+quint16 wholeFile(const QByteArray &file, qint64 valueOffset, quint16 before)
+{
+    const char zeros[2] = {0, 0};
+    return crc16CcittFalse(file.constData() + valueOffset + 2,
+                           file.size() - valueOffset - 2,
+                           crc16CcittFalse(zeros, 2, before));
+}
+} // namespace
+
+quint16 checksumOf(const QByteArray &file, qint64 valueOffset, ChecksumMethod method)
+{
+    switch (method) {
+    case ChecksumMethod::CcittFalseWhole:
+        return wholeFile(file, valueOffset, crc16CcittFalse(file.constData(), valueOffset));
+    case ChecksumMethod::CcittFalseBefore:
+        return crc16CcittFalse(file.constData(), valueOffset);
+    case ChecksumMethod::XmodemBefore:
+        return crc16Xmodem(file.constData(), valueOffset);
+    case ChecksumMethod::None:
+        break;
+    }
+    return 0;
+}
+
 Checksum verify(const QByteArray &file, qint64 valueOffset, const QString &maker)
 {
     Checksum result;
@@ -119,12 +146,9 @@ Checksum verify(const QByteArray &file, qint64 valueOffset, const QString &maker
         result.state = ChecksumState::NotProvided;
         return result;
     }
-    // The whole-file method is the same checksum carried on over two zero bytes and the rest.
+    // One pass over the bytes before the value serves both CCITT-FALSE methods.
     const quint16 before = crc16CcittFalse(file.constData(), valueOffset);
-    const char zeros[2] = {0, 0};
-    const quint16 whole = crc16CcittFalse(file.constData() + valueOffset + 2,
-                                          file.size() - valueOffset - 2,
-                                          crc16CcittFalse(zeros, 2, before));
+    const quint16 whole = wholeFile(file, valueOffset, before);
     const ChecksumMethod known = makerMethod(maker);
     auto matches = [&](ChecksumMethod method) {
         switch (method) {
@@ -133,7 +157,7 @@ Checksum verify(const QByteArray &file, qint64 valueOffset, const QString &maker
         case ChecksumMethod::CcittFalseBefore:
             return before == stored;
         case ChecksumMethod::XmodemBefore:
-            return crc16Xmodem(file.constData(), valueOffset) == stored;
+            return checksumOf(file, valueOffset, method) == stored;
         case ChecksumMethod::None:
             break;
         }

@@ -16,6 +16,8 @@ ChecksumMethod makerMethod(const QString &maker);
 // "ExfoNewProprietaryBlock"), or an empty string.
 QString makerOfBlock(const QString &blockName);
 
+// The checksum of a file by one method, its two checksum bytes at valueOffset taken as zero.
+quint16 checksumOf(const QByteArray &file, qint64 valueOffset, ChecksumMethod method);
 // Given the whole file and where the two checksum bytes lie, tries every known method.
 Checksum verify(const QByteArray &file, qint64 valueOffset, const QString &maker);
 

@@ -1,40 +1,14 @@
 #include "sor/soredit.h"
 
 #include "sor/checksum.h"
-#include "sor/sorlayout.h"
 #include "sor/sorreader.h"
 #include "sor/sortext.h"
 
 #include <QSaveFile>
 
-#include <vector>
-
 namespace Sor {
 
 namespace {
-
-struct Field
-{
-    const std::optional<QString> *wanted;
-    QByteArray Layout::General::*raw;
-    QString GeneralParameters::*current;
-    const char *name;
-};
-
-std::vector<Field> fieldsOf(const Edits &edits)
-{
-    return {
-        {&edits.cableId, &Layout::General::cableId, &GeneralParameters::cableId, "cabo"},
-        {&edits.fiberId, &Layout::General::fiberId, &GeneralParameters::fiberId, "fibra"},
-        {&edits.locationA, &Layout::General::locationA, &GeneralParameters::locationA, "local A"},
-        {&edits.locationB, &Layout::General::locationB, &GeneralParameters::locationB, "local B"},
-        {&edits.operatorName,
-         &Layout::General::operatorName,
-         &GeneralParameters::operatorName,
-         "operador"},
-        {&edits.comment, &Layout::General::comment, &GeneralParameters::comment, "comentário"},
-    };
-}
 
 // The file cut into the blocks its map names, and what follows them.
 bool split(const QByteArray &file,
@@ -95,16 +69,17 @@ bool editGeneral(const Trace &t, const Edits &edits, QList<Layout::RawBlock> &bl
         r.error = QStringLiteral("a identificação do traço (bloco GenParams) não pode ser lida");
         return false;
     }
-    for (const Field &f : fieldsOf(edits)) {
+    for (const EditableField &f : editableFields()) {
+        const std::optional<QString> &wanted = edits.*f.edit;
         // A value the field already holds keeps its bytes, whatever their encoding.
-        if (!*f.wanted || **f.wanted == (*t.general).*f.current)
+        if (!wanted || *wanted == (*t.general).*f.current)
             continue;
-        if ((*f.wanted)->contains(QChar(0))) {
+        if (wanted->contains(QChar(0))) {
             r.error = QStringLiteral("o valor de %1 contém um caractere nulo")
-                          .arg(QString::fromUtf8(f.name));
+                          .arg(QString::fromUtf8(f.word));
             return false;
         }
-        (*raw).*f.raw = (*f.wanted)->toUtf8();
+        (*raw).*f.raw = wanted->toUtf8();
         r.changed = true;
     }
     if (r.changed)
@@ -113,6 +88,21 @@ bool editGeneral(const Trace &t, const Edits &edits, QList<Layout::RawBlock> &bl
 }
 
 } // namespace
+
+const QVector<EditableField> &editableFields()
+{
+    using G = GeneralParameters;
+    using L = Layout::General;
+    static const QVector<EditableField> fields{
+        {"cable", "cabo", &Edits::cableId, &G::cableId, &L::cableId},
+        {"fiber", "fibra", &Edits::fiberId, &G::fiberId, &L::fiberId},
+        {"location-a", "local A", &Edits::locationA, &G::locationA, &L::locationA},
+        {"location-b", "local B", &Edits::locationB, &G::locationB, &L::locationB},
+        {"operator", "operador", &Edits::operatorName, &G::operatorName, &L::operatorName},
+        {"comment", "comentário", &Edits::comment, &G::comment, &L::comment},
+    };
+    return fields;
+}
 
 bool Edits::isEmpty() const
 {
@@ -165,8 +155,7 @@ Rewritten rewrite(const QByteArray &original, const Trace &t, const Edits &edits
                                          "verificada; a nova segue o método %1")
                               .arg(methodName(r.method));
         }
-        Layout::storeChecksum(file, valueAt, 0);
-        Layout::storeChecksum(file, valueAt, Layout::checksumOf(file, valueAt, r.method));
+        Layout::storeChecksum(file, valueAt, checksumOf(file, valueAt, r.method));
     }
     // What is written must read back as asked.
     const Trace back = read(file, Detail::Check);
@@ -175,9 +164,9 @@ Rewritten rewrite(const QByteArray &original, const Trace &t, const Edits &edits
                      || (back.checksum.state == t.checksum.state
                          && t.checksum.state == ChecksumState::NotProvided)
                      || valueAt < 0);
-    for (const Field &f : fieldsOf(edits)) {
-        if (asked && *f.wanted)
-            asked = (*back.general).*f.current == **f.wanted;
+    for (const EditableField &f : editableFields()) {
+        if (asked && edits.*f.edit)
+            asked = (*back.general).*f.current == *(edits.*f.edit);
     }
     if (!asked) {
         r.error = QStringLiteral("o arquivo editado não se lê como pedido");

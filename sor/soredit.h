@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sor/sorlayout.h"
 #include "sor/sortrace.h"
 
 #include <QByteArray>
@@ -25,6 +26,19 @@ struct Edits
 
     bool isEmpty() const;
 };
+
+// Each field an edit may change: its key (otdr-sor's option name), the word messages use, and
+// where it stands in the edits, in the read trace and in the block's bytes. In the order users
+// see them.
+struct EditableField
+{
+    const char *key;  // "cable", "fiber", "location-a", "location-b", "operator", "comment"
+    const char *word; // "cabo", "fibra", "local A", "local B", "operador", "comentário"
+    std::optional<QString> Edits::*edit;
+    QString GeneralParameters::*current;
+    QByteArray Layout::General::*raw;
+};
+const QVector<EditableField> &editableFields();
 
 struct Rewritten
 {

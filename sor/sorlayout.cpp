@@ -1,6 +1,5 @@
 #include "sor/sorlayout.h"
 
-#include "sor/checksum.h"
 #include "sor/cursor.h"
 
 namespace Sor {
@@ -175,26 +174,6 @@ assemble(const QList<RawBlock> &blocks, int version, const QByteArray &trailing,
         file += block.bytes;
     file += trailing;
     return file;
-}
-
-quint16 checksumOf(const QByteArray &file, qint64 valueAt, ChecksumMethod method)
-{
-    switch (method) {
-    case ChecksumMethod::CcittFalseWhole: {
-        const char zeros[2] = {0, 0};
-        const quint16 before = crc16CcittFalse(file.constData(), valueAt);
-        return crc16CcittFalse(file.constData() + valueAt + 2,
-                               file.size() - valueAt - 2,
-                               crc16CcittFalse(zeros, 2, before));
-    }
-    case ChecksumMethod::CcittFalseBefore:
-        return crc16CcittFalse(file.constData(), valueAt);
-    case ChecksumMethod::XmodemBefore:
-        return crc16Xmodem(file.constData(), valueAt);
-    case ChecksumMethod::None:
-        break;
-    }
-    return 0;
 }
 
 void storeChecksum(QByteArray &file, qint64 valueAt, quint16 value)

@@ -99,9 +99,7 @@ QByteArray assemble(const QList<RawBlock> &blocks,
                     const QByteArray &trailing = QByteArray(),
                     int mapRevision = -1);
 
-// The checksum of a file whose two checksum bytes lie at valueAt, by one method (their own
-// value is taken as zero); and the file with it stored there.
-quint16 checksumOf(const QByteArray &file, qint64 valueAt, ChecksumMethod method);
+// The file with a checksum stored in its two checksum bytes.
 void storeChecksum(QByteArray &file, qint64 valueAt, quint16 value);
 
 } // namespace Layout

@@ -12,7 +12,6 @@ namespace Sor {
 namespace Internal {
 
 namespace {
-constexpr double LightSpeed = 299792458.0; // m/s
 constexpr double DefaultGroupIndex = 1.468;
 } // namespace
 

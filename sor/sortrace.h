@@ -151,6 +151,14 @@ struct Trace
     bool damaged() const { return !errors.isEmpty() || checksum.state == ChecksumState::Mismatch; }
 };
 
+// Light in vacuum, m/s: with the group index, it turns a file's times into distances.
+constexpr double LightSpeed = 299792458.0;
+// The length of fibre a pulse fills, one way: the distance over which it smears an event.
+inline double pulseLengthM(int pulseNs, double groupIndex)
+{
+    return LightSpeed * pulseNs * 1e-9 / (2.0 * groupIndex);
+}
+
 QString methodName(ChecksumMethod method); // "ccitt-false-whole", ...; empty for None
 QString stateName(ChecksumState state);    // "valid", "not-provided", ...
 

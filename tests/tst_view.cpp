@@ -393,7 +393,7 @@ void TestView::editIdentification()
     ModalWatcher watcher;
     watcher.push([](QWidget *w) {
         w->findChild<QLineEdit *>("cable")->setText(QStringLiteral("CB-77"));
-        w->findChild<QLineEdit *>("locationB")->setText(QStringLiteral("POSTE São José"));
+        w->findChild<QLineEdit *>("location-b")->setText(QStringLiteral("POSTE São José"));
         qobject_cast<QDialog *>(w)->accept();
     });
     edit->trigger();

@@ -1,5 +1,6 @@
 #include "sorwriter.h"
 
+#include "sor/checksum.h"
 #include "sor/sorlayout.h"
 
 #include <QtGlobal>
@@ -9,8 +10,6 @@
 namespace SorWriter {
 
 namespace {
-
-constexpr double LightSpeed = 299792458.0;
 
 Sor::Layout::General general(const Trace &t)
 {
@@ -83,12 +82,12 @@ QByteArray dataPoints(const Trace &t)
 
 qint32 spacingFor(double metres, qint32 groupIndex)
 {
-    return qint32(std::lround(metres * (groupIndex / 100000.0) / LightSpeed * 1e14));
+    return qint32(std::lround(metres * (groupIndex / 100000.0) / Sor::LightSpeed * 1e14));
 }
 
 qint32 timeFor(double metres, qint32 groupIndex)
 {
-    return qint32(std::lround(metres * (groupIndex / 100000.0) / LightSpeed * 1e10));
+    return qint32(std::lround(metres * (groupIndex / 100000.0) / Sor::LightSpeed * 1e10));
 }
 
 QByteArray write(const Trace &t)
@@ -123,17 +122,16 @@ QByteArray write(const Trace &t)
     case Checksum::Zero:
         break;
     case Checksum::CcittFalseWhole:
-        sum = Sor::Layout::checksumOf(file, valueAt, Sor::ChecksumMethod::CcittFalseWhole);
+        sum = Sor::checksumOf(file, valueAt, Sor::ChecksumMethod::CcittFalseWhole);
         break;
     case Checksum::CcittFalseBefore:
-        sum = Sor::Layout::checksumOf(file, valueAt, Sor::ChecksumMethod::CcittFalseBefore);
+        sum = Sor::checksumOf(file, valueAt, Sor::ChecksumMethod::CcittFalseBefore);
         break;
     case Checksum::XmodemBefore:
-        sum = Sor::Layout::checksumOf(file, valueAt, Sor::ChecksumMethod::XmodemBefore);
+        sum = Sor::checksumOf(file, valueAt, Sor::ChecksumMethod::XmodemBefore);
         break;
     case Checksum::Wrong:
-        sum = Sor::Layout::checksumOf(file, valueAt, Sor::ChecksumMethod::CcittFalseBefore)
-              ^ 0x5A5A;
+        sum = Sor::checksumOf(file, valueAt, Sor::ChecksumMethod::CcittFalseBefore) ^ 0x5A5A;
         break;
     }
     Sor::Layout::storeChecksum(file, valueAt, sum);

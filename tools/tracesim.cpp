@@ -1,5 +1,7 @@
 #include "tracesim.h"
 
+#include "sor/sortrace.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -9,7 +11,6 @@ namespace SorWriter {
 
 namespace {
 
-constexpr double LightSpeed = 299792458.0;
 // The receiver's recovery after a reflection: a share of the reflection's power that fades
 // over half a pulse length.
 constexpr double RecoveryShare = 0.05;
@@ -72,7 +73,7 @@ private:
 
 double pulseLengthM(int pulseNs, double groupIndex)
 {
-    return LightSpeed * pulseNs * 1e-9 / (2.0 * groupIndex);
+    return Sor::pulseLengthM(pulseNs, groupIndex);
 }
 
 double peakHeightDb(double reflectanceDb, double backscatterDb, int pulseNs)
