@@ -20,8 +20,9 @@ load(const QString &path, bool reanalyze, int &status, QTextStream &err)
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable()) {
         err << "otdr-sor: " << path << ": "
-            << (info.exists() ? QStringLiteral("não pôde ser lido")
-                              : QStringLiteral("arquivo não encontrado"))
+            << (!info.exists() ? QStringLiteral("arquivo não encontrado")
+                : info.isDir() ? QStringLiteral("é uma pasta")
+                               : QStringLiteral("sem permissão de leitura"))
             << "\n";
         status = Usage;
         return std::nullopt;

@@ -148,6 +148,8 @@ void TestSorTool::usage_data()
     QTest::newRow("both ends at two wavelengths")
         << QStringList{"bidir", "1310-ab.sor", "1550-ba.sor"} << 2
         << "os comprimentos de onda diferem: 1310 nm em 1310-ab.sor, 1550 nm em 1550-ba.sor";
+    QTest::newRow("a folder for an end")
+        << QStringList{"bidir", "1550-ab.sor", "."} << 2 << ".: é uma pasta";
     QTest::newRow("a file without events")
         << QStringList{"bidir", "simulated.sor", "1550-ba.sor"} << 1 << "(use --reanalyze)";
     QTest::newRow("a tolerance that is no distance")
