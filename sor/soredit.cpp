@@ -149,13 +149,14 @@ Rewritten rewrite(const QByteArray &original, const Trace &t, const Edits &edits
     if (valueAt < 0) {
         r.warnings << QStringLiteral("o arquivo não tem soma de verificação");
     } else if (t.checksum.state != ChecksumState::NotProvided) {
-        r.method = t.checksum.state == ChecksumState::Valid ? t.checksum.method : usualMethod(t);
+        const ChecksumMethod method
+            = t.checksum.state == ChecksumState::Valid ? t.checksum.method : usualMethod(t);
         if (t.checksum.state == ChecksumState::CannotVerify) {
             r.warnings << QStringLiteral("a soma de verificação original não pôde ser "
                                          "verificada; a nova segue o método %1")
-                              .arg(methodName(r.method));
+                              .arg(methodName(method));
         }
-        Layout::storeChecksum(file, valueAt, checksumOf(file, valueAt, r.method));
+        Layout::storeChecksum(file, valueAt, checksumOf(file, valueAt, method));
     }
     // What is written must read back as asked.
     const Trace back = read(file, Detail::Check);

@@ -46,7 +46,6 @@ struct Rewritten
     QString error;        // why it cannot, in Portuguese
     QStringList warnings; // what the user should know about the file written
     bool changed = false; // false: the bytes are the original's
-    ChecksumMethod method = ChecksumMethod::None; // the new checksum's, when one was made
     bool ok() const { return error.isEmpty(); }
 };
 
