@@ -74,6 +74,7 @@ Result analyze(const Input &input, const Thresholds &thresholds)
         return result;
     TraceData t;
     t.spacing = input.spacingM;
+    t.origin = std::isfinite(input.originM) ? input.originM : 0;
     t.pulseNs = input.pulseNs;
     t.groupIndex = input.groupIndex;
     t.backscatterDb = input.backscatterDb;
@@ -124,6 +125,7 @@ Result analyze(const Sor::Trace &trace, const Thresholds &thresholds)
     input.levelsDb = trace.levelDb.data();
     input.count = count;
     input.spacingM = *trace.spacingM;
+    input.originM = trace.distanceM.empty() ? 0 : trace.distanceM.front();
     input.pulseNs = f.pulseWidthsNs.first();
     input.groupIndex = trace.groupIndex.value_or(1.468);
     input.backscatterDb = f.backscatter != 0

@@ -50,6 +50,7 @@ struct Input
     int pulseNs = 0;
     double groupIndex = 1.468;
     double backscatterDb = -81.0; // for a 1 ns pulse
+    double originM = 0;           // the first point's distance: results lie on the trace's axis
 };
 
 Result analyze(const Input &input, const Thresholds &thresholds = {});

@@ -1,5 +1,6 @@
 #include "analysis/tracedata.h"
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 
@@ -39,6 +40,24 @@ std::vector<double> highestAhead(const std::vector<double> &y, size_t n, size_t 
         ahead[j] = y[window.front()];
     }
     return ahead;
+}
+
+// Where events may start to be seen: past the launch's dead zone. A trace that starts on the
+// front connector's reflection (the first point is the panel) holds none until the receiver has
+// recovered from it, two pulse lengths past its top.
+size_t firstVisible(const TraceData &t, size_t w)
+{
+    const size_t start = std::max(w, t.pulse + 1);
+    const size_t reach = std::min(t.usable, 2 * t.pulse + 3);
+    if (reach == 0)
+        return start;
+    const size_t top
+        = size_t(std::max_element(t.y.begin(), t.y.begin() + long(reach)) - t.y.begin());
+    const size_t after = top + 2 * t.pulse + 1;
+    if (after + w > t.usable)
+        return start;
+    const double height = t.y[top] - t.fits.mean(after, after + w);
+    return height >= Significance * t.noiseAt(after) * 2 ? std::max(start, after + w) : start;
 }
 
 } // namespace
@@ -134,7 +153,7 @@ std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thre
     Candidate best;
     Candidate reflection;
     // The launch's own dead zone holds no event.
-    for (size_t i = std::max(w, t.pulse + 1); i + gap + w <= n; ++i) {
+    for (size_t i = firstVisible(t, w); i + gap + w <= n; ++i) {
         const double before = t.fits.mean(i - w, i);
         const double slope = t.slopeAt(i);
         const double step = before + slope * across - t.fits.mean(i + gap, i + gap + w);

@@ -261,7 +261,7 @@ void report(const TraceData &t, const std::vector<Measured> &events, size_t end,
     const Line first = events.empty() ? t.fits.line(t.pulse + 1, end) : events.front().before;
     for (const Measured &e : events) {
         Event out;
-        out.distanceM = double(e.at) * t.spacing;
+        out.distanceM = t.origin + double(e.at) * t.spacing;
         out.type = e.end          ? EventType::End
                    : e.reflective ? EventType::Reflective
                                   : EventType::NonReflective;
@@ -275,7 +275,7 @@ void report(const TraceData &t, const std::vector<Measured> &events, size_t end,
     const double endAt = ended ? double(events.back().at) : double(end - 1);
     const Line &last = ended ? events.back().before : events.empty() ? first : events.back().after;
     if (ended)
-        result.fiberEndM = endAt * t.spacing;
+        result.fiberEndM = t.origin + endAt * t.spacing;
     result.totalLossDb = first.at(0) - last.at(endAt);
     result.orlDb = returnLoss(t, events, first, end);
 }

@@ -15,6 +15,7 @@ struct TraceData
     std::vector<double> y;
     Fits fits;
     double spacing = 1;
+    double origin = 0; // the first point's distance
     size_t pulse = 1;  // the pulse's length, in points (at least 1)
     size_t usable = 0; // the points before the noise floor
     std::optional<double> floorDb;

@@ -96,6 +96,15 @@ void sorTrace(const QByteArray &bytes)
             bytes);
     for (double d : trace.distanceM)
         require(std::isfinite(d), "finite distances", bytes);
+    if (trace.offsets) {
+        const Sor::Offsets &o = *trace.offsets;
+        require(std::isfinite(o.spanStartM), "a finite span start", bytes);
+        // Moved only by the span's start, and only when the file's events allow it.
+        if (!trace.distanceM.empty())
+            require(std::abs(trace.distanceM.front() + (o.applied ? o.spanStartM : 0)) < 1e-6,
+                    "the first point at the span's start",
+                    bytes);
+    }
     if (trace.keyEvents) {
         for (const Sor::Event &e : trace.keyEvents->events)
             require(std::isfinite(e.distanceM), "finite event distances", bytes);
@@ -105,10 +114,12 @@ void sorTrace(const QByteArray &bytes)
             bytes);
     // The analysis of whatever was read: events in order, inside the trace, with finite values.
     const Analysis::Result found = Analysis::analyze(trace);
+    const double first = trace.distanceM.empty() ? 0 : trace.distanceM.front();
     const double length = trace.distanceM.empty() ? 0 : trace.distanceM.back();
-    double last = -1;
+    double last = first - 1;
     for (const Analysis::Event &e : found.events) {
-        require(std::isfinite(e.distanceM) && e.distanceM >= 0 && e.distanceM <= length + 1e-6,
+        require(std::isfinite(e.distanceM) && e.distanceM >= first - 1e-6
+                    && e.distanceM <= length + 1e-6,
                 "events inside the trace",
                 bytes);
         require(e.distanceM >= last, "events in order", bytes);

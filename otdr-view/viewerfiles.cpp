@@ -53,8 +53,10 @@ int ViewerWindow::openFiles(const QStringList &paths)
         select(traceCount() - 1);
         if (first) {
             const Sor::Trace &t = documents.front()->trace;
-            plotWidget->setMarker(0, TracePlot::snap(t, t.distanceM.back() * MarkerAStart));
-            plotWidget->setMarker(1, TracePlot::snap(t, t.distanceM.back() * MarkerBStart));
+            const double from = t.distanceM.front();
+            const double along = t.distanceM.back() - from;
+            plotWidget->setMarker(0, TracePlot::snap(t, from + along * MarkerAStart));
+            plotWidget->setMarker(1, TracePlot::snap(t, from + along * MarkerBStart));
         }
     }
     if (!failures.isEmpty()) {

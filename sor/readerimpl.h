@@ -32,6 +32,7 @@ private:
     void readEvents(Cursor &c);
     void readData(Cursor &c);
     void derive();
+    void placeOnSpan(double groupIndex, qint64 fixedPoints);
     QString lastWriter() const;
 
     const QByteArray &file;

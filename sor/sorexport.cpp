@@ -20,6 +20,7 @@ QJsonValue textOrNull(bool present, const QString &text)
     return present ? QJsonValue(text) : QJsonValue(QJsonValue::Null);
 }
 
+void offsetsJson(const Trace &trace, QJsonObject &json);
 QJsonArray eventsJson(const Trace &trace);
 QJsonArray blocksJson(const Trace &trace);
 QJsonObject pointsJson(const Trace &trace);
@@ -49,6 +50,7 @@ QJsonObject toJson(const Trace &trace, bool withPoints)
     json[QStringLiteral("spacing_m")] = orNull(trace.spacingM);
     json[QStringLiteral("range_m")] = orNull(trace.rangeM);
     json[QStringLiteral("group_index")] = orNull(trace.groupIndex);
+    offsetsJson(trace, json);
     json[QStringLiteral("date")]
         = trace.date ? QJsonValue(trace.date->toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null);
 
@@ -72,6 +74,34 @@ QJsonObject toJson(const Trace &trace, bool withPoints)
 }
 
 namespace {
+
+// Every distance in the export is measured from the span's start; these say how far that lies
+// from the first point and why.
+void offsetsJson(const Trace &trace, QJsonObject &json)
+{
+    const std::optional<Offsets> &o = trace.offsets;
+    auto metres = [&o](double Offsets::*field) {
+        return o ? QJsonValue((*o).*field) : QJsonValue(QJsonValue::Null);
+    };
+    json[QStringLiteral("front_panel_offset_m")] = metres(&Offsets::frontPanelM);
+    json[QStringLiteral("acquisition_offset_m")] = metres(&Offsets::acquisitionM);
+    json[QStringLiteral("user_offset_m")] = metres(&Offsets::userM);
+    json[QStringLiteral("span_start_m")] = metres(&Offsets::spanStartM);
+    json[QStringLiteral("offsets_applied")]
+        = o ? QJsonValue(o->applied) : QJsonValue(QJsonValue::Null);
+    if (!o) {
+        json[QStringLiteral("offsets_stored")] = QJsonValue(QJsonValue::Null);
+        return;
+    }
+    QJsonObject stored{{QStringLiteral("front_panel"), o->frontPanel},
+                       {QStringLiteral("acquisition"), o->acquisition},
+                       {QStringLiteral("user"), o->user}};
+    if (trace.fixed && trace.fixed->acquisitionOffsetDistance)
+        stored[QStringLiteral("acquisition_distance")] = *trace.fixed->acquisitionOffsetDistance;
+    if (trace.general && trace.general->userOffsetDistance)
+        stored[QStringLiteral("user_distance")] = *trace.general->userOffsetDistance;
+    json[QStringLiteral("offsets_stored")] = stored;
+}
 
 QJsonArray eventsJson(const Trace &trace)
 {

@@ -11,7 +11,10 @@ namespace Sor {
 
 // The keys other programs rely on: version, supplier, wavelength_nm, pulse_widths_ns, points,
 // spacing_m, group_index, date, checksum {state, method, stored}, events, blocks, warnings,
-// errors; with points, also trace {distance_m, level_db} (null for "no data").
+// errors; with points, also trace {distance_m, level_db} (null for "no data"). Every distance
+// is measured from the span's start; front_panel_offset_m, acquisition_offset_m, user_offset_m
+// and span_start_m (from the first point) say where that lies, offsets_stored as the file has
+// them.
 QJsonObject toJson(const Trace &trace, bool withPoints = false);
 
 // "distance_m,level_db", then one line per point; a "no data" point has an empty level.

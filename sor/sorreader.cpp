@@ -2,9 +2,11 @@
 
 #include "sor/checksum.h"
 #include "sor/readerimpl.h"
+#include "sor/sortext.h"
 
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Sor {
@@ -263,6 +265,7 @@ void Reader::derive()
             for (Event &e : t.keyEvents->events)
                 e.distanceM = e.time * 1e-10 * LightSpeed / n;
         }
+        placeOnSpan(n, fixedPoints);
     } else {
         t.distanceM.assign(t.levelDb.size(), 0.0);
         if (!t.levelDb.empty())
@@ -270,6 +273,64 @@ void Reader::derive()
     }
     if (checksumAt >= 0)
         t.checksum = verify(file, checksumAt, lastWriter());
+}
+
+// The points start where the instrument started acquiring, the events at the span's start:
+// both are put on the events' axis. The front panel lies on the points at its own offset, or,
+// where a maker leaves that 0, where the acquisition's offset (negative: it started before the
+// panel) puts it; the user offset takes the span's start further, past a launch cable.
+void Reader::placeOnSpan(double groupIndex, qint64 fixedPoints)
+{
+    const FixedParameters &f = *t.fixed;
+    const qint32 user = t.general ? t.general->userOffset : 0;
+    auto metres = [groupIndex](qint32 time) { return time * 1e-10 * LightSpeed / groupIndex; };
+    Offsets o;
+    o.frontPanel = f.frontPanelOffset;
+    o.acquisition = f.acquisitionOffset;
+    o.user = user;
+    o.frontPanelM = metres(f.frontPanelOffset);
+    o.acquisitionM = metres(f.acquisitionOffset);
+    o.userM = metres(user);
+    o.spanStartM = (f.frontPanelOffset != 0 ? o.frontPanelM : -o.acquisitionM) + o.userM;
+    const bool moves = o.spanStartM != 0;
+    // The extent of the points along their own axis, from what the file declares, so that a
+    // check that skips the levels judges the offsets as a full read does.
+    const qint64 points = t.levelDb.empty() ? std::max(pointCount, fixedPoints) : t.points();
+    const double stepM = metres(f.dataSpacing.value(0)) / 10000.0;
+    const double lastM
+        = t.levelDb.empty() ? double(std::max<qint64>(points - 1, 0)) * stepM : t.distanceM.back();
+    const double slackM = pulseLengthM(f.pulseWidthsNs.value(0), groupIndex) + 2 * std::abs(stepM);
+    QStringList off;
+    if (moves && points > 0 && t.keyEvents) {
+        for (const Event &e : t.keyEvents->events) {
+            // An out-of-range marker lies past the measured range by what it is.
+            if (e.code.mid(1, 1) == QLatin1String("O"))
+                continue;
+            const double at = e.distanceM + o.spanStartM;
+            if (!(at >= -slackM && at <= lastM + slackM))
+                off << QString::number(e.number);
+        }
+    }
+    if (!moves || points == 0) {
+        o.applied = true;
+    } else if (!std::isfinite(o.spanStartM) || std::abs(o.spanStartM) > lastM + slackM) {
+        t.warnings.append(QStringLiteral("o início do enlace (%1 m) cai fora do traço; as "
+                                         "distâncias ficam como gravadas")
+                              .arg(decimal(o.spanStartM, 1)));
+    } else if (!off.isEmpty()) {
+        t.warnings.append(
+            QStringLiteral("os deslocamentos do arquivo (início do enlace a %1 m) "
+                           "poriam fora do traço %2 %3; as distâncias ficam "
+                           "como gravadas")
+                .arg(decimal(o.spanStartM, 1),
+                     off.size() == 1 ? QStringLiteral("o evento") : QStringLiteral("os eventos"),
+                     off.join(QStringLiteral(", "))));
+    } else {
+        o.applied = true;
+        for (double &x : t.distanceM)
+            x -= o.spanStartM;
+    }
+    t.offsets = o;
 }
 
 } // namespace Internal

@@ -130,6 +130,17 @@ void supplierRows(const Trace &t, QVector<SummaryRow> &rows)
     rows.append({QStringLiteral("Número de série"), t.supplier->mainframeSerial});
 }
 
+QString spanStartText(const Offsets &o)
+{
+    if (!o.applied)
+        return QStringLiteral("no primeiro ponto (deslocamentos não aplicados)");
+    if (o.spanStartM == 0)
+        return QStringLiteral("no primeiro ponto");
+    return QStringLiteral("%1 m %2 do primeiro ponto; distâncias medidas a partir dele")
+        .arg(decimal(std::abs(o.spanStartM), 1),
+             o.spanStartM > 0 ? QStringLiteral("depois") : QStringLiteral("antes"));
+}
+
 QVector<SummaryRow> commandRows(const Trace &t, const QString &file)
 {
     QVector<SummaryRow> rows{{QStringLiteral("Arquivo"), file},
@@ -148,6 +159,14 @@ QVector<SummaryRow> commandRows(const Trace &t, const QString &file)
                     : QString::number(t.points())});
     if (t.groupIndex)
         rows.append({QStringLiteral("Índice de grupo"), decimal(*t.groupIndex, 5)});
+    if (t.offsets) {
+        const Offsets &o = *t.offsets;
+        rows.append(
+            {QStringLiteral("Deslocamentos"),
+             QStringLiteral("painel frontal %1 m, aquisição %2 m, usuário %3 m")
+                 .arg(decimal(o.frontPanelM, 1), decimal(o.acquisitionM, 1), decimal(o.userM, 1))});
+        rows.append({QStringLiteral("Início do enlace"), spanStartText(o)});
+    }
     if (t.date) {
         rows.append({QStringLiteral("Data"),
                      t.date->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'"))});
@@ -178,6 +197,8 @@ QVector<SummaryRow> panelRows(const Trace &t, const QString &file)
         rows.append({QStringLiteral("Alcance"), kilometres(*t.rangeM)});
     if (t.spacingM)
         rows.append({QStringLiteral("Resolução"), decimal(*t.spacingM, 3) + QStringLiteral(" m")});
+    if (t.offsets && (t.offsets->spanStartM != 0 || !t.offsets->applied))
+        rows.append({QStringLiteral("Início do enlace"), spanStartText(*t.offsets)});
     if (t.date) {
         rows.append(
             {QStringLiteral("Data"), t.date->toString(QStringLiteral("dd/MM/yyyy HH:mm 'UTC'"))});

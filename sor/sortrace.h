@@ -120,6 +120,26 @@ struct KeyEvents
     std::optional<double> opticalReturnLossDb;
 };
 
+// The three fields that move a file's points and its event table apart, as stored (100 ps of
+// one-way time) and as distances, and the one axis they give: every distance the reader returns
+// (points and events) is measured from the span's start, where the instrument's own event table
+// measures from; the launch cable then lies before 0.
+struct Offsets
+{
+    qint32 frontPanel = 0;  // FxdParams
+    qint32 acquisition = 0; // FxdParams; may be negative
+    qint32 user = 0;        // GenParams: the span's start, usually a launch cable's end
+    double frontPanelM = 0;
+    double acquisitionM = 0;
+    double userM = 0;
+    // Where the span starts, measured from the first point along the points' own axis: the
+    // front panel (its offset, else the acquisition's start before it) plus the user offset.
+    double spanStartM = 0;
+    // False when moving the points by spanStartM would put the file's own events off the trace:
+    // then nothing moves, and a warning says why.
+    bool applied = false;
+};
+
 struct Trace
 {
     int version = 0; // 1 or 2; 0 when the file is not a trace
@@ -141,7 +161,8 @@ struct Trace
     std::optional<double> wavelengthNm;
     std::optional<double> spacingM;
     std::optional<double> groupIndex;
-    std::optional<double> rangeM;
+    std::optional<double> rangeM;   // the length the points cover, from the first to the last
+    std::optional<Offsets> offsets; // with FxdParams
     std::optional<QDateTime> date;
 
     QStringList warnings;

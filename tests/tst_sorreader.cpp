@@ -130,8 +130,18 @@ void TestSorReader::cases()
         QVERIFY(qAbs(t.distanceM[first + 1] - t.distanceM[first] - last.spacing * 1e-14 * C / n)
                 < 1e-9);
     } else {
-        QVERIFY(qAbs(t.distanceM.back() - (t.points() - 1) * *t.spacingM) < 1e-6);
+        // Measured from the span's start, which the offsets put this far along the points
+        // (to within the stored times' 100 ps).
+        QVERIFY(qAbs(t.distanceM.front() + c.spanStartM) < 0.05);
+        QVERIFY(qAbs(t.distanceM.back() - ((t.points() - 1) * *t.spacingM - c.spanStartM)) < 0.05);
     }
+    QVERIFY(t.offsets);
+    QCOMPARE(t.offsets->frontPanel, written.frontPanelOffset);
+    QCOMPARE(t.offsets->acquisition, written.acquisitionOffset);
+    QCOMPARE(t.offsets->user, written.userOffset);
+    QCOMPARE(t.offsets->applied, !c.warning.contains(QStringLiteral("fora do traço")));
+    // A check that skips the levels judges the offsets as the full read does.
+    QCOMPARE(Sor::read(file, Sor::Detail::Check).warnings, t.warnings);
 
     QCOMPARE(t.keyEvents.has_value(), written.withEvents);
     if (written.withEvents) {

@@ -20,6 +20,8 @@ private slots:
     void ticks();
     void mapping();
     void legend();
+    void launchBeforeZero_data();
+    void launchBeforeZero();
 };
 
 void TestTracePlot::thinning_data()
@@ -152,6 +154,39 @@ void TestTracePlot::legend()
              QStringLiteral("a.sor — 1310 nm, 100 ns"));
     QCOMPARE(TracePlot::legendText({&damaged, "b.sor", Qt::red}),
              QStringLiteral("b.sor (danificado) — 1310 nm, 100 ns"));
+}
+
+void TestTracePlot::launchBeforeZero_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("spanStartMarked");
+    QTest::newRow("a launch reel: the user's span start") << "user offset" << true;
+    QTest::newRow("the front panel only") << "front panel offset" << false;
+}
+
+// The whole trace is drawn, the launch before 0 m included, and the span's start the user set
+// is marked there by a dotted line in the trace's colour.
+void TestTracePlot::launchBeforeZero()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, spanStartMarked);
+    const Sor::Trace t = Sor::read(SorWriter::write(SorWriter::readerCase(name).trace));
+    QVERIFY(t.distanceM.front() < -10);
+    const QColor colour(0x12, 0x34, 0xab);
+    const QVector<TracePlot::Series> series{{&t, "a.sor", colour}};
+    const TracePlot::View view = TracePlot::fullView(series);
+    QCOMPARE(view.x0, t.distanceM.front());
+    QImage image(900, 400, QImage::Format_RGB32);
+    QPainter painter(&image);
+    TracePlot::paint(painter, image.rect(), series, view);
+    painter.end();
+    const QRect area = TracePlot::plotArea(image.rect());
+    const int x = int(std::lround(TracePlot::Mapping(area, view).x(0) - 0.5));
+    int coloured = 0;
+    for (int y = area.top() + 1; y < area.bottom(); ++y)
+        coloured += QColor(image.pixel(x, y)) == colour ? 1 : 0;
+    QVERIFY2(spanStartMarked == (coloured > area.height() / 4),
+             qPrintable(QString::number(coloured)));
 }
 
 QTEST_MAIN(TestTracePlot)

@@ -24,6 +24,7 @@ private slots:
     void bends();
     void pairsInABatch();
     void mirroredTrace();
+    void launchReels();
 };
 
 namespace {
@@ -335,6 +336,45 @@ void TestTwoWay::mirroredTrace()
     for (size_t i = 0; i < expected.size(); ++i)
         QVERIFY(std::abs(m.distanceM.at(i) - expected.at(i)) < 1e-9);
     QCOMPARE(m.levelDb, (std::vector<double>{-30, -3, -2, -1, 0}));
+}
+
+// Each end measured through its own launch reel (1,000 m at A, 500 m at B), with the events the
+// instruments stored: the span's length, not the reels', mirrors B, so the events meet and B's
+// reel lies past A's end.
+void TestTwoWay::launchReels()
+{
+    const Simulation a = fibreFromA();
+    const Simulation b = SorWriter::fromOtherEnd(a);
+    const Sor::Trace ta = Sor::read(SorWriter::write(SorWriter::launchedTrace(a, {0, 0, 1000})));
+    const Sor::Trace tb = Sor::read(SorWriter::write(SorWriter::launchedTrace(b, {0, 0, 500})));
+    const Acceptance::Measurement ma
+        = Acceptance::measurementOf("A.sor", ta, Acceptance::fileLink(ta));
+    const Acceptance::Measurement mb
+        = Acceptance::measurementOf("B.sor", tb, Acceptance::fileLink(tb));
+    const Acceptance::TwoWay t = Acceptance::averageDirections(ma, mb);
+    // The splices and the connector met from both ends, where A has them; each reel's end
+    // connector is seen by its own end only, the other end's fibre end.
+    const QVector<QPair<double, Acceptance::SeenFrom>> expected{{0, Acceptance::SeenFrom::A},
+                                                                {8000, Acceptance::SeenFrom::Both},
+                                                                {14000, Acceptance::SeenFrom::Both},
+                                                                {20000, Acceptance::SeenFrom::Both},
+                                                                {27000, Acceptance::SeenFrom::B}};
+    QVERIFY2(t.events.size() == expected.size(), qPrintable(describe(t)));
+    for (int i = 0; i < expected.size(); ++i) {
+        QVERIFY2(std::abs(t.events.at(i).distanceM - expected.at(i).first) <= 2,
+                 qPrintable(describe(t)));
+        QCOMPARE(t.events.at(i).seenFrom, expected.at(i).second);
+    }
+    QVERIFY(std::abs(t.shiftM) <= 2);
+    QVERIFY(std::abs(*t.fiberLengthM - 27000) <= 1);
+    const Sor::Trace m = Acceptance::mirroredTrace(tb, t);
+    // B's first point, 500 m before its span's start, lies 500 m past A's end.
+    QVERIFY2(std::abs(m.distanceM.back() - 27500) <= 2,
+             qPrintable(QString::number(m.distanceM.back())));
+    // B's span's start lies on A's end.
+    const auto startOfB = std::lower_bound(tb.distanceM.begin(), tb.distanceM.end(), 0.0);
+    const size_t k = size_t(startOfB - tb.distanceM.begin());
+    QVERIFY(std::abs(m.distanceM.at(m.distanceM.size() - 1 - k) - 27000) <= 2);
 }
 
 QTEST_GUILESS_MAIN(TestTwoWay)

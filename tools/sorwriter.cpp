@@ -1,5 +1,7 @@
 #include "sorwriter.h"
 
+#include "tracesim.h"
+
 #include "sor/checksum.h"
 #include "sor/sorlayout.h"
 
@@ -23,6 +25,8 @@ Sor::Layout::General general(const Trace &t)
     g.locationB = t.locationB;
     g.cableCode = t.cableCode;
     g.buildCondition = t.buildCondition;
+    g.userOffset = t.userOffset;
+    g.userOffsetDistance = t.userOffsetDistance;
     g.operatorName = t.operatorName;
     g.comment = t.comment;
     return g;
@@ -34,6 +38,9 @@ Sor::FixedParameters fixed(const Trace &t)
     f.dateTime = t.dateTime;
     f.units = QString::fromLatin1(t.units);
     f.wavelength = t.wavelength;
+    f.acquisitionOffset = t.acquisitionOffset;
+    f.acquisitionOffsetDistance = t.acquisitionOffsetDistance;
+    f.frontPanelOffset = t.frontPanelOffset;
     for (const Pulse &p : t.pulses) {
         f.pulseWidthsNs.append(p.widthNs);
         f.dataSpacing.append(p.spacing);
@@ -312,6 +319,18 @@ QList<Case> readerCases()
             e.reflectance = 40000;
     }
     add("positive reflectance", t, "valid", "ccitt-false-before", "reflectância positiva");
+    cases.append(offsetCases());
+    // Offsets that contradict the file's own events: the distances stay as stored.
+    t = base;
+    t.userOffset = timeFor(5000, t.groupIndex);
+    add("user offset past the trace", t, "valid", "ccitt-false-before", "cai fora do traço");
+    t = base;
+    t.frontPanelOffset = timeFor(1500, t.groupIndex);
+    add("offsets that move the events off the trace",
+        t,
+        "valid",
+        "ccitt-false-before",
+        "poriam fora do traço os eventos 2, 3");
     return cases;
 }
 

@@ -69,12 +69,17 @@ struct Trace
     QByteArray locationB = "CAIXA";
     QByteArray cableCode = "CB";
     QByteArray buildCondition = "BC";
+    qint32 userOffset = 0;         // one way, 100 ps units: the span's start
+    qint32 userOffsetDistance = 0; // as one maker stores it, in 0.1 m
     QByteArray operatorName = "Tecnico de campo";
     QByteArray comment = "Traco gerado pelo projeto";
     // FxdParams
     quint32 dateTime = 1795165200; // 2026-11-20 09:00 UTC
     QByteArray units = "mt";
-    quint16 wavelength = 15500; // 0.1 nm
+    quint16 wavelength = 15500;   // 0.1 nm
+    qint32 acquisitionOffset = 0; // one way, 100 ps units; negative: before the front panel
+    qint32 acquisitionOffsetDistance = 0;
+    qint32 frontPanelOffset = 0;
     QList<Pulse> pulses;
     qint32 groupIndex = 146800;
     qint16 backscatter = 800; // dB below, for a 1 ns pulse, x 10
@@ -124,9 +129,10 @@ struct Case
     QString name;
     Trace trace;
     // What a reader must make of it.
-    QString state;   // checksum state: valid, not-provided, cannot-verify, mismatch
-    QString method;  // the method that matched, when valid
-    QString warning; // part of the one warning expected; empty: none
+    QString state;         // checksum state: valid, not-provided, cannot-verify, mismatch
+    QString method;        // the method that matched, when valid
+    QString warning;       // part of the one warning expected; empty: none
+    double spanStartM = 0; // where the span starts, from the first point: points lie before it
 };
 // The cases a reader must handle, each written from the description it carries.
 QList<Case> readerCases();

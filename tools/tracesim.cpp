@@ -162,20 +162,25 @@ Simulation fromOtherEnd(const Simulation &s)
 
 namespace {
 
-QList<Event> trueEvents(const Simulation &s, qint32 groupIndex, qint32 &endToEndLoss)
+// As an instrument stores them: measured from the span's start (spanStartM along the points),
+// the events before it left out.
+QList<Event>
+trueEvents(const Simulation &s, qint32 groupIndex, qint32 &endToEndLoss, double spanStartM = 0)
 {
     QList<Event> events;
     double total = 0;
     for (const TrueEvent &t : s.events) {
+        if (t.positionM < spanStartM)
+            continue;
         Event e;
         e.number = qint16(events.size() + 1);
-        e.time = timeFor(t.positionM, groupIndex);
+        e.time = timeFor(t.positionM - spanStartM, groupIndex);
         e.attenuation = qint16(std::lround(s.attenuationDbKm * 1000));
         const bool reflects = t.kind != TrueEvent::Step && t.reflectanceDb < 0;
         e.reflectance = reflects ? qint32(std::lround(t.reflectanceDb * 1000)) : 0;
         if (t.kind == TrueEvent::End) {
             e.code = "1E9999";
-            total += s.attenuationDbKm * t.positionM / 1000.0;
+            total += s.attenuationDbKm * (t.positionM - spanStartM) / 1000.0;
         } else {
             e.loss = qint16(std::lround(t.lossDb * 1000));
             e.code = reflects ? "1F9999" : "0F9999";
@@ -207,6 +212,96 @@ Trace simulatedTrace(const Simulation &s, bool withTrueEvents)
     for (double level : levels)
         scale.values.append(quint16(std::clamp(std::lround((top - level) * 1000.0), 0L, 65534L)));
     t.data = {scale};
+    return t;
+}
+
+QList<Case> offsetCases()
+{
+    // As the makers store them (distances): a front panel offset alone; an acquisition that
+    // starts before the front panel; a launch reel's end as the user offset; all three at once.
+    struct Kind
+    {
+        const char *name;
+        const char *supplier;
+        Checksum checksum;
+        const char *method;
+        double frontPanelM;
+        double acquisitionM;
+        double userM;
+    };
+    const Kind kinds[] = {
+        {"front panel offset", "Anritsu", Checksum::XmodemBefore, "xmodem-before", 20.4, 0, 0},
+        {"negative acquisition offset",
+         "otdr sample generator",
+         Checksum::CcittFalseBefore,
+         "ccitt-false-before",
+         0,
+         -43.9,
+         0},
+        {"user offset",
+         "otdr sample generator",
+         Checksum::CcittFalseBefore,
+         "ccitt-false-before",
+         0,
+         0,
+         1004.4},
+        {"all three offsets",
+         "Noyes",
+         Checksum::CcittFalseBefore,
+         "ccitt-false-before",
+         43.9,
+         -43.9,
+         503.4},
+    };
+    QList<Case> cases;
+    quint32 seed = 27;
+    for (const Kind &k : kinds) {
+        Simulation s;
+        s.spacingM = 1;
+        s.pulseNs = 100;
+        s.launchSnrDb = 32;
+        s.seed = seed++;
+        s.events = {{TrueEvent::Step, 1800, 0.3},
+                    {TrueEvent::Reflection, 3200, 0.4, -42},
+                    {TrueEvent::End, 5500, 0, -14}};
+        s.points = 6300;
+        Trace t = launchedTrace(s, {k.frontPanelM, k.acquisitionM, k.userM});
+        t.supplier = k.supplier;
+        t.checksum = k.checksum;
+        cases.append({QString::fromLatin1(k.name),
+                      t,
+                      QStringLiteral("valid"),
+                      QString::fromLatin1(k.method),
+                      QString(),
+                      Launch{k.frontPanelM, k.acquisitionM, k.userM}.spanStartM()});
+    }
+    return cases;
+}
+
+Trace launchedTrace(const Simulation &span, const Launch &launch)
+{
+    // Along the points: the front panel (the instrument's own fibre before it), then the
+    // launch cable, then the span; its connectors reflect.
+    const double start = launch.spanStartM();
+    const double panel = start - launch.userM;
+    Simulation s = span;
+    s.points = span.points + int(std::ceil(start / span.spacingM));
+    s.events.clear();
+    s.events.append({TrueEvent::Reflection, panel, 0.2, -50});
+    if (launch.userM > 0)
+        s.events.append({TrueEvent::Reflection, start, 0.3, -45});
+    for (TrueEvent e : span.events) {
+        e.positionM += start;
+        s.events.append(e);
+    }
+    Trace t = simulatedTrace(s);
+    t.withEvents = true;
+    t.events = trueEvents(s, t.groupIndex, t.endToEndLoss, start);
+    t.frontPanelOffset = timeFor(launch.frontPanelM, t.groupIndex);
+    t.acquisitionOffset = timeFor(launch.acquisitionM, t.groupIndex);
+    t.acquisitionOffsetDistance = qint32(std::lround(launch.acquisitionM * 10));
+    t.userOffset = timeFor(launch.userM, t.groupIndex);
+    t.userOffsetDistance = qint32(std::lround(launch.userM * 10));
     return t;
 }
 

@@ -77,6 +77,22 @@ Simulation fromOtherEnd(const Simulation &simulation);
 // that gains from one end, a connector, a splice, and a bend that only 1550 nm feels much.
 // Named "<wavelength>-ab.sor" and "<wavelength>-ba.sor".
 QList<Case> twoEndedSamples();
+// Where a measurement's span starts, as the offsets a file stores say it (metres).
+struct Launch
+{
+    double frontPanelM = 0;  // the front panel along the points
+    double acquisitionM = 0; // the first point from the front panel: negative, before it
+    double userM = 0;        // the span's start past the front panel: a launch cable's end
+    double spanStartM() const { return (frontPanelM != 0 ? frontPanelM : -acquisitionM) + userM; }
+};
+// The span measured through a launch: its events (positions from the span's start) moved along
+// the points by the launch, a front connector and the launch cable's end reflecting, the
+// offsets stored, and the events the instrument stores, measured from the span's start.
+Trace launchedTrace(const Simulation &span, const Launch &launch);
+// A fibre whose points and event table lie apart by each kind of offset that makers store
+// (front panel, an acquisition started before the panel, a launch reel as the user offset, and
+// all three), with the events the instrument stored, measured from the span's start.
+QList<Case> offsetCases();
 // The local signal-to-noise ratio (trace dB) of the ideal trace at a distance.
 double localSnrDb(const Simulation &simulation, double positionM);
 

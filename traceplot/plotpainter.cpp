@@ -54,14 +54,18 @@ QColor seriesColour(int index)
 
 View fullView(const QVector<Series> &series)
 {
+    // From 0, the span's start, or from further back where a launch cable lies before it.
+    double x0 = 0;
     double x1 = 0;
     double lo = 0;
     double hi = -1e9;
     bool any = false;
     for (const Series &s : series) {
         const Sor::Trace &t = *s.trace;
-        if (!t.distanceM.empty())
+        if (!t.distanceM.empty()) {
+            x0 = std::min(x0, t.distanceM.front());
             x1 = std::max(x1, t.distanceM.back());
+        }
         for (double level : t.levelDb) {
             if (std::isnan(level))
                 continue;
@@ -75,7 +79,7 @@ View fullView(const QVector<Series> &series)
         hi = 0;
     }
     const double pad = std::max(0.5, (hi - lo) * 0.05);
-    return {0, x1 > 0 ? x1 : 1000, lo - pad, hi + pad};
+    return {x0, x1 > x0 ? x1 : x0 + 1000, lo - pad, hi + pad};
 }
 
 QString legendText(const Series &series)
@@ -201,6 +205,16 @@ void paintTrace(QPainter &painter, const QRect &area, const View &view, const Se
         line.append(QPointF(x, map.y(column.min)));
     }
     painter.drawPolyline(line);
+    // Where the user put the span's start (a launch cable's end): 0 m on the axis.
+    if (t.offsets && t.offsets->applied && t.offsets->user != 0 && view.x0 <= 0 && view.x1 >= 0) {
+        const double x = map.x(0);
+        painter.setPen(QPen(series.colour, 1, Qt::DotLine));
+        painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        const QFontMetrics metrics(painter.font());
+        // Below the markers' letters, clear of the events' numbers at the foot.
+        painter.drawText(QPointF(x + 3, area.top() + 2 * metrics.height() + 2),
+                         QStringLiteral("início do enlace"));
+    }
     // Key events: a mark on the trace and its number below it.
     if (t.keyEvents) {
         const QFontMetrics metrics(painter.font());

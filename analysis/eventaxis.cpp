@@ -1,0 +1,100 @@
+#include "analysis/eventaxis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace Analysis {
+
+namespace {
+
+// A rise counts fully from this height, or from this many times the noise before it, so that
+// each reflection counts once, however strong: one end must not outweigh every connector.
+constexpr double MinimumRiseDb = 0.1;
+constexpr double NoiseMargin = 4.0;
+
+} // namespace
+
+double eventToleranceM(const Sor::Trace &trace)
+{
+    const int pulseNs = trace.fixed ? trace.fixed->pulseWidthsNs.value(0) : 0;
+    return Sor::pulseLengthM(pulseNs, trace.groupIndex.value_or(1.468))
+           + 2 * trace.spacingM.value_or(0);
+}
+
+std::optional<double> eventAxisShiftM(const Sor::Trace &trace, double maxShiftM)
+{
+    const size_t n = trace.levelDb.size();
+    if (!trace.keyEvents || !trace.spacingM || !(*trace.spacingM > 0) || n < 8
+        || !std::isfinite(maxShiftM) || maxShiftM < 0)
+        return std::nullopt;
+    const double dx = *trace.spacingM;
+    const double x0 = trace.distanceM.front();
+    const double pulsePoints = eventToleranceM(trace) / dx - 2;
+    // The rise across a reflection's leading edge: half a pulse before it against half a pulse
+    // after, where a reflection's top lasts a pulse.
+    const size_t h = size_t(std::clamp(std::round(pulsePoints / 2), 2.0, 256.0));
+    if (n < 4 * h)
+        return std::nullopt;
+    // Scored against the noise before it, so that the floor's noise past a fibre's end does not
+    // pass for reflections; a window with "no data" in it shows none.
+    const std::vector<double> &y = trace.levelDb;
+    std::vector<double> rise(n, 0.0);
+    for (size_t i = h; i + h <= n; ++i) {
+        double before = 0;
+        double after = 0;
+        double square = 0;
+        bool data = true;
+        for (size_t k = 0; k < h && data; ++k) {
+            data = std::isfinite(y[i - h + k]) && std::isfinite(y[i + k]);
+            before += y[i - h + k];
+            after += y[i + k];
+            square += y[i - h + k] * y[i - h + k];
+        }
+        if (!data)
+            continue;
+        const double mean = before / double(h);
+        const double spread = std::sqrt(std::max(0.0, square / double(h) - mean * mean));
+        const double up = after / double(h) - mean;
+        rise[i] = std::clamp(up / (MinimumRiseDb + NoiseMargin * spread), 0.0, 1.0);
+    }
+    // The best rise near each point, so that an edge a sample off still counts.
+    const size_t reach = std::max<size_t>(1, h / 2);
+    std::vector<double> nearby(n, 0.0);
+    for (size_t i = 0; i < n; ++i) {
+        const size_t from = i >= reach ? i - reach : 0;
+        const size_t to = std::min(n - 1, i + reach);
+        nearby[i] = *std::max_element(rise.begin() + long(from), rise.begin() + long(to) + 1);
+    }
+    std::vector<double> at;
+    for (const Sor::Event &e : trace.keyEvents->events) {
+        const QChar type = e.code.isEmpty() ? QChar() : e.code.at(0);
+        if ((type == QLatin1Char('1') || type == QLatin1Char('2'))
+            && e.code.mid(1, 1) != QLatin1String("O") && std::isfinite(e.distanceM))
+            at.push_back((e.distanceM - x0) / dx);
+    }
+    if (at.empty())
+        return std::nullopt;
+    const long steps = long(std::min(maxShiftM / dx, double(n)));
+    double best = -1;
+    long chosen = 0;
+    for (long k = 0; k <= 2 * steps; ++k) {
+        // 0, +1, -1, +2, -2, …: the first of equal scores is the smallest shift.
+        const long s = k % 2 == 0 ? k / 2 : -(k + 1) / 2;
+        double score = 0;
+        for (double a : at) {
+            const double i = std::round(a + double(s));
+            if (i >= 0 && i < double(n))
+                score += nearby[size_t(i)];
+        }
+        if (score > best + 1e-9) {
+            best = score;
+            chosen = s;
+        }
+    }
+    if (!(best > 0))
+        return std::nullopt;
+    return double(chosen) * dx;
+}
+
+} // namespace Analysis
