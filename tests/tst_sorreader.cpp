@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <limits>
 
 Q_DECLARE_METATYPE(SorWriter::Case)
 
@@ -26,6 +27,8 @@ private slots:
     void notATrace_data();
     void notATrace();
     void json();
+    void absurdOffsets_data();
+    void absurdOffsets();
 };
 
 namespace {
@@ -304,6 +307,46 @@ void TestSorReader::json()
     QVERIFY(json["trace"]["level_db"][5].isNull());
     QCOMPARE(json["trace"]["distance_m"].toArray().size(), t.points());
     QVERIFY(Sor::toJson(Sor::read("x")).value("wavelength_nm").isNull());
+}
+
+void TestSorReader::absurdOffsets_data()
+{
+    QTest::addColumn<int>("frontPanel");
+    QTest::addColumn<int>("acquisition");
+    QTest::addColumn<int>("user");
+    QTest::addColumn<int>("groupIndex");
+    const int most = std::numeric_limits<qint32>::max();
+    const int least = std::numeric_limits<qint32>::min();
+    QTest::newRow("the largest user offset") << 0 << 0 << most << 146800;
+    QTest::newRow("the lowest acquisition offset") << 0 << least << 0 << 146800;
+    QTest::newRow("every offset at its limit") << most << least << most << 146800;
+    QTest::newRow("a negative front panel offset") << -10000000 << 0 << 0 << 146800;
+    QTest::newRow("a tiny group index") << 0 << 0 << most << 1;
+    QTest::newRow("a negative group index") << 0 << 0 << most << -5;
+}
+
+// Offsets no instrument writes move nothing, say so, and leave every distance finite.
+void TestSorReader::absurdOffsets()
+{
+    QFETCH(int, frontPanel);
+    QFETCH(int, acquisition);
+    QFETCH(int, user);
+    QFETCH(int, groupIndex);
+    SorWriter::Trace written = SorWriter::readerCase("whole file, CCITT-FALSE").trace;
+    written.frontPanelOffset = frontPanel;
+    written.acquisitionOffset = acquisition;
+    written.userOffset = user;
+    written.groupIndex = groupIndex;
+    const Sor::Trace t = Sor::read(SorWriter::write(written));
+    QVERIFY(t.errors.isEmpty());
+    QVERIFY(t.offsets);
+    QVERIFY(!t.offsets->applied);
+    QVERIFY(std::isfinite(t.offsets->spanStartM));
+    QCOMPARE(t.distanceM.front(), 0.0);
+    for (double x : t.distanceM)
+        QVERIFY(std::isfinite(x));
+    QVERIFY2(t.warnings.join(QLatin1Char(' ')).contains(QStringLiteral("ficam como gravadas")),
+             qPrintable(t.warnings.join(QStringLiteral(" | "))));
 }
 
 QTEST_GUILESS_MAIN(TestSorReader)
