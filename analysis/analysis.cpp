@@ -97,9 +97,12 @@ Result analyze(const Input &input, const Thresholds &thresholds)
     if (!(highest - lowest > 1e-6) || highest - lowest > 1e4)
         return result;
     t.y.assign(input.levelsDb, input.levelsDb + last);
-    for (double &v : t.y) {
-        if (!std::isfinite(v))
-            v = lowest;
+    t.noData.assign(last, false);
+    for (size_t i = 0; i < last; ++i) {
+        if (!std::isfinite(t.y[i])) {
+            t.y[i] = lowest;
+            t.noData[i] = true;
+        }
     }
     const double pulseM = Sor::pulseLengthM(input.pulseNs, input.groupIndex);
     const double pulsePoints = pulseM / input.spacingM;
@@ -109,6 +112,7 @@ Result analyze(const Input &input, const Thresholds &thresholds)
     t.fits = Fits(t.y);
     estimateNoise(t);
     findFloor(t, thresholds.endDb);
+    scaleNoise(t);
     measureEvents(t, findCandidates(t, thresholds), thresholds, result);
     return result;
 }

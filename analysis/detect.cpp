@@ -14,6 +14,9 @@ constexpr double Significance = 5.0;
 constexpr double FloorScatterDb = 0.4;
 // The share of the trace whose level gives the noise floor.
 constexpr double TailShare = 0.04;
+// The step statistic's noise beyond this many times what the points' own noise gives is the
+// instrument's filtering, not chance.
+constexpr double CorrelatedExcess = 1.5;
 // The resolution of the levels a file stores.
 constexpr double QuantumDb = 0.001;
 
@@ -100,7 +103,61 @@ void estimateNoise(TraceData &t)
     }
 }
 
-// Whether the trace falls into a noise floor, the floor's level, and the points before it.
+// The noise at the scale the detector looks at: the spread of its own step statistic, block by
+// block over at least sixteen pulse lengths. An instrument filters its points, so neighbouring
+// points differ less than the levels a pulse length apart do; where they understate it, the
+// levels' noise is raised to what the statistic shows.
+void scaleNoise(TraceData &t)
+{
+    const size_t n = t.usable;
+    const size_t w = std::max<size_t>(4, t.pulse);
+    const size_t gap = t.pulse + 1;
+    if (t.noise.empty() || n < 2 * w + gap + 1)
+        return;
+    const double across = double(gap + w);
+    std::vector<std::vector<double>> perBlock(t.noise.size());
+    for (size_t i = w; i + gap + w <= n; ++i) {
+        const double step
+            = t.fits.mean(i - w, i) + t.slopeAt(i) * across - t.fits.mean(i + gap, i + gap + w);
+        perBlock[std::min(i / t.block, perBlock.size() - 1)].push_back(step);
+    }
+    // Each block's own spread, then the lower quartile of its neighbourhood's: an event raises
+    // the spread of the few blocks it lies in, the noise that of all.
+    std::vector<double> spread(perBlock.size(), -1);
+    for (size_t b = 0; b < perBlock.size(); ++b) {
+        std::vector<double> &s = perBlock[b];
+        if (s.size() < 16)
+            continue;
+        const double centre = median(s);
+        for (double &v : s)
+            v = std::abs(v - centre);
+        spread[b] = 1.4826 * median(s);
+    }
+    const size_t reach = std::max<size_t>(2, (16 * t.pulse) / (2 * t.block) + 1);
+    const double stepSpread = std::sqrt(2.0 / double(w));
+    std::vector<double> near;
+    for (size_t b = 0; b < perBlock.size(); ++b) {
+        near.clear();
+        const size_t from = b >= reach ? b - reach : 0;
+        const size_t to = std::min(perBlock.size(), b + reach + 1);
+        for (size_t k = from; k < to; ++k)
+            if (spread[k] >= 0)
+                near.push_back(spread[k]);
+        if (near.size() < 3)
+            continue;
+        const auto quartile = near.begin() + long(near.size() / 4);
+        std::nth_element(near.begin(), quartile, near.end());
+        // Independent noise gives about the points' own spread: only a clear excess is the
+        // instrument's filtering.
+        const double seen = *quartile / stepSpread;
+        if (seen > CorrelatedExcess * t.noise[b])
+            t.noise[b] = seen;
+    }
+}
+
+// Whether the trace falls into a noise floor, the floor's level, and the points before it: the
+// backscatter stops where the trace first sinks into the floor (or into "no data", which lies
+// below it) and stays there for a while; nothing past that is analysed.
 void findFloor(TraceData &t, double endDb)
 {
     const size_t n = t.y.size();
@@ -108,26 +165,53 @@ void findFloor(TraceData &t, double endDb)
     t.usable = n;
     if (tail * 4 > n)
         return;
-    const std::vector<double> last(t.y.end() - long(tail), t.y.end());
-    const double level = median(last);
+    std::vector<double> last;
+    size_t missing = 0;
+    for (size_t i = n - tail; i < n; ++i) {
+        if (t.noData[i])
+            ++missing;
+        else
+            last.push_back(t.y[i]);
+    }
+    const double level = last.empty() ? t.y[n - 1] : median(last);
     std::vector<double> spread;
     for (double v : last)
         spread.push_back(std::abs(v - level));
-    if (median(spread) * 1.4826 < FloorScatterDb)
+    const double scatter = median(spread) * 1.4826;
+    if (scatter < FloorScatterDb && missing * 10 < tail)
         return;
     t.floorDb = level;
-    // Usable: up to the last point whose neighbourhood stands clear of the floor.
-    const size_t window = std::max<size_t>(8, t.pulse);
-    double sum = 0;
-    size_t lastClear = 0;
-    for (size_t i = 0; i < n; ++i) {
-        sum += t.y[i];
-        if (i >= window)
-            sum -= t.y[i - window];
-        if (i + 1 >= window && sum / double(window) >= level + endDb)
-            lastClear = i;
+    // The level over a window, "no data" counted below the floor, and its own noise in the
+    // floor: the scale at which the floor is told from backscatter.
+    const size_t window = std::max<size_t>(16, 2 * t.pulse);
+    const double below = level - 2 * scatter;
+    std::vector<double> sums(n + 1, 0.0);
+    for (size_t i = 0; i < n; ++i)
+        sums[i + 1] = sums[i] + (t.noData[i] ? below : t.y[i]);
+    auto mean = [&](size_t from) { return (sums[from + window] - sums[from]) / double(window); };
+    if (n < 2 * window + tail)
+        return;
+    std::vector<double> floorMeans;
+    for (size_t i = n - tail; i + window <= n; i += std::max<size_t>(1, window / 4))
+        floorMeans.push_back(mean(i));
+    const double centre = median(floorMeans);
+    for (double &v : floorMeans)
+        v = std::abs(v - centre);
+    const double rise = std::max(std::min(endDb, 1.0), Significance * 1.4826 * median(floorMeans));
+    // The first window that lies in the floor, and the next few, past the launch.
+    const size_t from = std::min(n - window, 2 * t.pulse + 2);
+    for (size_t i = from; i + window <= n; ++i) {
+        if (mean(i) >= centre + rise)
+            continue;
+        bool stays = true;
+        for (size_t k = 1; k <= 4 && stays; ++k)
+            stays = i + k * window / 2 + window > n || mean(i + k * window / 2) < centre + rise;
+        if (stays) {
+            t.floorAt = i;
+            t.usable = std::min(n, t.floorAt + window / 2 + 2 * t.pulse + 2);
+            return;
+        }
     }
-    t.usable = std::min(n, lastClear + t.pulse + 2);
 }
 
 // Where the level before a point and the level past its pulse length differ by more than the
@@ -153,7 +237,9 @@ std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thre
     Candidate best;
     Candidate reflection;
     // The launch's own dead zone holds no event.
-    for (size_t i = firstVisible(t, w); i + gap + w <= n; ++i) {
+    // Nothing in the floor is an event: the last run starts before it.
+    const size_t last = std::min(n, t.floorAt);
+    for (size_t i = firstVisible(t, w); i + gap + w <= n && i < last; ++i) {
         const double before = t.fits.mean(i - w, i);
         const double slope = t.slopeAt(i);
         const double step = before + slope * across - t.fits.mean(i + gap, i + gap + w);

@@ -13,10 +13,14 @@ constexpr double Significance = 4.0;
 // At most this many measuring passes: each drops what the one before found to be no event.
 constexpr int Passes = 4;
 // No fibre loses this much (dB/km): a section that falls faster is a receiver recovering from
-// the fibre end's reflection.
-constexpr double SteepestFibreDbKm = 20.0;
+// the fibre end's reflection, however long a saturated one takes.
+constexpr double SteepestFibreDbKm = 5.0;
 // After the fibre end's reflection the receiver recovers within this many pulse lengths.
 constexpr size_t RecoveryPulses = 8;
+// A reflection has begun where the level stands this many deviations, and at least this much,
+// above the backscatter before it.
+constexpr double RiseNoise = 4.0;
+constexpr double RiseLeastDb = 0.02;
 // A section needs this many points to be measured.
 constexpr size_t FewestPoints = 4;
 
@@ -55,10 +59,13 @@ size_t locate(const TraceData &t, const Candidate &c)
     double top = t.y[from];
     for (size_t i = from; i < to; ++i)
         top = std::max(top, t.y[i]);
+    // A receiver's rise takes a few samples: where the level first leaves the backscatter by
+    // more than its noise, or a tenth of the way in power, whichever comes first.
     for (size_t i = from; i < to; ++i) {
         const double b = base.at(double(i));
         const double rise = 5 * std::log10(0.9 * std::pow(10, b / 5) + 0.1 * std::pow(10, top / 5));
-        if (t.y[i] >= rise)
+        const double clear = b + std::max(RiseNoise * t.noiseAt(i), RiseLeastDb);
+        if (t.y[i] >= std::min(rise, clear))
             return i;
     }
     return c.at;
@@ -157,11 +164,20 @@ void measure(const TraceData &t, std::vector<Measured> &events, size_t end, bool
             = e.at - beforeFrom >= FewestPoints && afterTo - afterFrom >= FewestPoints;
         e.lossError = measurable ? std::hypot(spreadBefore, spreadAfter) : HUGE_VAL;
         if (measurable && refine) {
+            // Lines clear of the transition, wherever in it the step was first seen: a line
+            // that runs into it bends towards it and holds the place where it is.
             const size_t span = 2 * t.pulse + 2;
+            const size_t guard = t.pulse;
+            Measured clear = e;
+            if (e.at >= beforeFrom + guard + FewestPoints)
+                clear.before = t.fits.line(beforeFrom, e.at - guard);
+            if (afterFrom + guard + FewestPoints <= afterTo)
+                clear.after = t.fits.line(afterFrom + guard, afterTo);
             placeStep(t,
-                      e,
+                      clear,
                       std::max(beforeFrom, e.at > span ? e.at - span : 0),
                       std::min(afterTo, e.at + span + t.pulse));
+            e.at = clear.at;
         }
         double top = t.y[e.at];
         for (size_t i = e.at; i < std::min(t.y.size(), e.at + t.pulse + 2); ++i)
@@ -199,7 +215,9 @@ bool judge(const TraceData &t, std::vector<Measured> &events, const Thresholds &
                           && std::abs(e.lossDb) >= Significance * e.lossError;
         // The fibre ends where the trace drops into the floor, or where a reflection is all
         // that stands above it.
-        const bool recovering = -e.after.slope / t.spacing * 1000 > SteepestFibreDbKm;
+        // Only the last event's section runs down into the floor.
+        const bool recovering
+            = &e == &events.back() && -e.after.slope / t.spacing * 1000 > SteepestFibreDbKm;
         const bool lastLight
             = peaked && t.usable <= e.at + deadZone(t, true) + RecoveryPulses * t.pulse;
         stable = stable && e.peaked == peaked;
@@ -280,6 +298,31 @@ void report(const TraceData &t, const std::vector<Measured> &events, size_t end,
     result.orlDb = returnLoss(t, events, first, end);
 }
 
+// A saturated end's receiver recovers for long: past the last reflection before the floor, a
+// section that falls faster than any fibre is that recovery, not fibre, and the reflection is
+// the end. Whatever was seen in the recovery goes with it.
+void endAtLastReflection(const TraceData &t, std::vector<Measured> &events, size_t end)
+{
+    if (!t.floorDb || t.floorAt >= t.y.size() || events.empty())
+        return;
+    for (size_t k = events.size(); k-- > 0;) {
+        if (!events[k].peaked)
+            continue;
+        if (events[k].end)
+            return;
+        const size_t from = events[k].at + deadZone(t, true);
+        const bool steep
+            = from + FewestPoints >= t.floorAt
+              || -t.fits.line(from, t.floorAt).slope / t.spacing * 1000 > SteepestFibreDbKm;
+        if (steep) {
+            events.resize(k + 1);
+            measure(t, events, end);
+            events.back().end = true;
+        }
+        return;
+    }
+}
+
 } // namespace
 
 void measureEvents(const TraceData &t,
@@ -303,8 +346,11 @@ void measureEvents(const TraceData &t,
     // The steps placed, their losses measured again from there.
     measure(t, events, end);
     judge(t, events, thresholds);
+    endAtLastReflection(t, events, end);
     // Without a drop into the floor among the events, the fibre ends where the floor begins.
-    const size_t floorAt = t.usable > t.pulse ? t.usable - t.pulse : t.usable;
+    const size_t floorAt = t.floorAt < t.usable
+                               ? (t.floorAt > t.pulse ? t.floorAt - t.pulse : 0)
+                               : (t.usable > t.pulse ? t.usable - t.pulse : t.usable);
     if (t.floorDb && (events.empty() || !events.back().end) && t.usable < t.y.size()
         && (events.empty() || floorAt > events.back().at + t.pulse)) {
         Measured last;

@@ -13,11 +13,13 @@ namespace Analysis {
 struct TraceData
 {
     std::vector<double> y;
+    std::vector<bool> noData; // the instrument stored no level: below its floor
     Fits fits;
     double spacing = 1;
     double origin = 0; // the first point's distance
     size_t pulse = 1;  // the pulse's length, in points (at least 1)
-    size_t usable = 0; // the points before the noise floor
+    size_t usable = 0; // the points before the noise floor, and enough past it to see the drop
+    size_t floorAt = SIZE_MAX; // where the backscatter has sunk into the floor
     std::optional<double> floorDb;
     size_t block = 64;
     std::vector<double> noise; // the level's noise (dB), per block of points
@@ -51,6 +53,7 @@ struct Candidate
 // detect.cpp
 void estimateNoise(TraceData &t);
 void findFloor(TraceData &t, double endDb);
+void scaleNoise(TraceData &t);
 std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thresholds);
 // measure.cpp
 void measureEvents(const TraceData &t,
