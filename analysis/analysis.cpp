@@ -8,6 +8,53 @@
 namespace Analysis {
 
 namespace {
+
+QString number(double value, int decimals)
+{
+    return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
+}
+
+// Values no fibre has are left out, each with the reason.
+void keepPossibleValues(Result &r, double originM)
+{
+    if (r.fiberEndM && !r.events.empty() && *r.fiberEndM < r.events.front().distanceM) {
+        r.warnings << QStringLiteral("fim da fibra não determinado: %1 m cai antes do primeiro "
+                                     "evento")
+                          .arg(number(*r.fiberEndM, 1));
+        r.fiberEndM.reset();
+    }
+    if (r.totalLossDb && *r.totalLossDb < 0) {
+        r.warnings << QStringLiteral("perda total não determinada: a medida dá %1 dB, abaixo de 0")
+                          .arg(number(*r.totalLossDb, 3));
+        r.totalLossDb.reset();
+    }
+    if (r.orlDb && (*r.orlDb < LowestOrlDb || *r.orlDb > HighestOrlDb)) {
+        r.warnings << QStringLiteral("ORL não determinado: a medida dá %1 dB, fora de %2 a %3 dB")
+                          .arg(number(*r.orlDb, 2))
+                          .arg(LowestOrlDb)
+                          .arg(HighestOrlDb);
+        r.orlDb.reset();
+    }
+    double from = std::min(originM, r.events.empty() ? originM : r.events.front().distanceM);
+    for (size_t i = 0; i < r.events.size(); ++i) {
+        Event &e = r.events[i];
+        const double length = e.distanceM - from;
+        from = e.distanceM;
+        if (!e.attenuationDbKm || length < ShortestJudgedSectionM)
+            continue;
+        if (*e.attenuationDbKm < LowestAttenuationDbKm
+            || *e.attenuationDbKm > HighestAttenuationDbKm) {
+            r.warnings << QStringLiteral("atenuação do trecho antes do evento %1 não determinada: "
+                                         "a medida dá %2 dB/km em %3 km, fora de %4 a %5 dB/km")
+                              .arg(i + 1)
+                              .arg(number(*e.attenuationDbKm, 3), number(length / 1000, 3))
+                              .arg(number(LowestAttenuationDbKm, 1),
+                                   number(HighestAttenuationDbKm, 1));
+            e.attenuationDbKm.reset();
+        }
+    }
+}
+
 } // namespace
 
 double defaultBackscatterDb(double wavelengthNm)
@@ -109,11 +156,17 @@ Result analyze(const Input &input, const Thresholds &thresholds)
     if (!(pulsePoints < double(t.y.size())))
         return result;
     t.pulse = size_t(std::max(1.0, std::round(pulsePoints)));
+    if (input.spanStartM && std::isfinite(*input.spanStartM) && *input.spanStartM > t.origin) {
+        const double at = std::round((*input.spanStartM - t.origin) / input.spacingM);
+        if (at < double(t.y.size()))
+            t.spanStart = size_t(at);
+    }
     t.fits = Fits(t.y);
-    estimateNoise(t);
     findFloor(t, thresholds.endDb);
+    estimateNoise(t);
     scaleNoise(t);
     measureEvents(t, findCandidates(t, thresholds), thresholds, result);
+    keepPossibleValues(result, t.origin + double(t.spanStart) * t.spacing);
     return result;
 }
 
@@ -121,7 +174,7 @@ Result analyze(const Sor::Trace &trace, const Thresholds &thresholds)
 {
     Input input;
     if (!trace.fixed || trace.fixed->pulseWidthsNs.isEmpty() || !trace.spacingM)
-        return Result{{}, {}, {}, {}, thresholds};
+        return Result{{}, {}, {}, {}, thresholds, {}};
     const Sor::FixedParameters &f = *trace.fixed;
     size_t count = trace.levelDb.size();
     if (f.pointsPerPulse.size() > 1 && f.pointsPerPulse.first() > 0)
@@ -130,6 +183,8 @@ Result analyze(const Sor::Trace &trace, const Thresholds &thresholds)
     input.count = count;
     input.spacingM = *trace.spacingM;
     input.originM = trace.distanceM.empty() ? 0 : trace.distanceM.front();
+    if (trace.offsets && trace.offsets->applied && trace.offsets->user != 0)
+        input.spanStartM = 0.0;
     input.pulseNs = f.pulseWidthsNs.first();
     input.groupIndex = trace.groupIndex.value_or(1.468);
     input.backscatterDb = f.backscatter != 0

@@ -3,6 +3,7 @@
 #include "sor/sortrace.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -32,6 +33,8 @@ struct Event
     std::optional<double> attenuationDbKm; // of the section before the event
 };
 
+// A value no fibre has is never a result: it is left out ("não determinado") and a warning
+// says what was found and why it was not kept.
 struct Result
 {
     std::vector<Event> events;
@@ -39,7 +42,16 @@ struct Result
     std::optional<double> totalLossDb;
     std::optional<double> orlDb;
     Thresholds thresholds;
+    QStringList warnings;
 };
+
+// What a fibre can measure: an ORL within these, a section of at least a kilometre within these
+// dB/km; a total loss is never below 0.
+constexpr double LowestOrlDb = 10;
+constexpr double HighestOrlDb = 80;
+constexpr double LowestAttenuationDbKm = 0.1;
+constexpr double HighestAttenuationDbKm = 1.5;
+constexpr double ShortestJudgedSectionM = 1000;
 
 // What an analysis needs of a trace: levels in dB (NaN for "no data") at a constant spacing.
 struct Input
@@ -51,6 +63,9 @@ struct Input
     double groupIndex = 1.468;
     double backscatterDb = -81.0; // for a 1 ns pulse
     double originM = 0;           // the first point's distance: results lie on the trace's axis
+    // Where the user put the span's start (a launch cable's end), on that axis: nothing before
+    // it is the span's, and its total loss runs from there.
+    std::optional<double> spanStartM;
 };
 
 Result analyze(const Input &input, const Thresholds &thresholds = {});

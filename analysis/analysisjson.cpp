@@ -33,7 +33,8 @@ QJsonObject toJson(const Result &result, const QString &file)
                        {QStringLiteral("total_loss_db"), orNull(result.totalLossDb)},
                        {QStringLiteral("orl_db"), orNull(result.orlDb)},
                        {QStringLiteral("thresholds"), thresholds},
-                       {QStringLiteral("events"), events}};
+                       {QStringLiteral("events"), events},
+                       {QStringLiteral("warnings"), QJsonArray::fromStringList(result.warnings)}};
 }
 
 } // namespace Analysis

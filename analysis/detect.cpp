@@ -17,6 +17,8 @@ constexpr double TailShare = 0.04;
 // The step statistic's noise beyond this many times what the points' own noise gives is the
 // instrument's filtering, not chance.
 constexpr double CorrelatedExcess = 1.5;
+// A block's noise needs this many points.
+constexpr size_t FewestForNoise = 16;
 // The resolution of the levels a file stores.
 constexpr double QuantumDb = 0.001;
 
@@ -50,7 +52,9 @@ std::vector<double> highestAhead(const std::vector<double> &y, size_t n, size_t 
 // recovered from it, two pulse lengths past its top.
 size_t firstVisible(const TraceData &t, size_t w)
 {
-    const size_t start = std::max(w, t.pulse + 1);
+    // A launch cable's end is the span's first event: it is seen from a pulse before it.
+    const size_t span = t.spanStart > 2 * t.pulse ? t.spanStart - 2 * t.pulse : 0;
+    const size_t start = std::max({w, t.pulse + 1, span});
     const size_t reach = std::min(t.usable, 2 * t.pulse + 3);
     if (reach == 0)
         return start;
@@ -71,8 +75,16 @@ void estimateNoise(TraceData &t)
 {
     t.block = std::max<size_t>(128, t.pulse);
     std::vector<double> differences;
+    // The floor's noise and slope are not the backscatter's, nor is the drop into it: a block
+    // that reaches into them is measured on the backscatter it holds, and the floor keeps the
+    // backscatter's last slope.
+    const size_t floorAt = std::min(t.y.size(), t.floorAt) > 2 * t.pulse + FewestForNoise
+                               ? std::min(t.y.size(), t.floorAt) - 2 * t.pulse
+                               : std::min(t.y.size(), t.floorAt);
     for (size_t start = 0; start + 1 < t.y.size(); start += t.block) {
-        const size_t end = std::min(t.y.size() - 1, start + t.block);
+        size_t end = std::min(t.y.size() - 1, start + t.block);
+        if (start < floorAt && end > floorAt && floorAt >= start + FewestForNoise)
+            end = floorAt - 1;
         differences.clear();
         // Disjoint pairs: independent differences, and half the work.
         for (size_t i = start; i < end; i += 2)
@@ -82,7 +94,7 @@ void estimateNoise(TraceData &t)
         const double slope = t.fits.line(start, end + 1).slope;
         for (double &d : differences)
             d = std::abs(d - slope);
-        t.slope.push_back(slope);
+        t.slope.push_back(start >= floorAt && !t.slope.empty() ? t.slope.back() : slope);
         if (differences.empty())
             differences.push_back(0);
         // The median absolute difference of two independent points is 0.954 deviations; a
@@ -109,7 +121,8 @@ void estimateNoise(TraceData &t)
 // levels' noise is raised to what the statistic shows.
 void scaleNoise(TraceData &t)
 {
-    const size_t n = t.usable;
+    // The backscatter only: the drop into the floor and the floor itself are no measure of it.
+    const size_t n = std::min(t.usable, t.floorAt);
     const size_t w = std::max<size_t>(4, t.pulse);
     const size_t gap = t.pulse + 1;
     if (t.noise.empty() || n < 2 * w + gap + 1)
@@ -197,7 +210,7 @@ void findFloor(TraceData &t, double endDb)
     const double centre = median(floorMeans);
     for (double &v : floorMeans)
         v = std::abs(v - centre);
-    const double rise = std::max(std::min(endDb, 1.0), Significance * 1.4826 * median(floorMeans));
+    const double rise = std::max(endDb, Significance * 1.4826 * median(floorMeans));
     // The first window that lies in the floor, and the next few, past the launch.
     const size_t from = std::min(n - window, 2 * t.pulse + 2);
     for (size_t i = from; i + window <= n; ++i) {
@@ -258,6 +271,7 @@ std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thre
             found.push_back(best);
             inRun = false;
         }
+
         if (!stepSeen && !peakSeen) {
             // A run ends after a pulse length without a sign, so noise does not split one
             // event in two. A reflection in it names the run; else its strongest step.

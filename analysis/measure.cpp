@@ -87,10 +87,14 @@ std::vector<Measured> ordered(const TraceData &t, const std::vector<Candidate> &
     });
     std::vector<Measured> merged;
     for (const Measured &e : events) {
-        if (!merged.empty() && e.at < merged.back().at + t.pulse)
+        if (!merged.empty() && e.at < merged.back().at + t.pulse) {
+            // A reflection names the event and places it where it rises.
+            if (e.peaked && !merged.back().peaked)
+                merged.back().at = e.at;
             merged.back().peaked = merged.back().peaked || e.peaked;
-        else
+        } else {
             merged.push_back(e);
+        }
     }
     return merged;
 }
@@ -173,6 +177,9 @@ void measure(const TraceData &t, std::vector<Measured> &events, size_t end, bool
                 clear.before = t.fits.line(beforeFrom, e.at - guard);
             if (afterFrom + guard + FewestPoints <= afterTo)
                 clear.after = t.fits.line(afterFrom + guard, afterTo);
+            // A fibre end falls into the floor, which is no line through noise and "no data".
+            if (e.end && t.floorDb)
+                clear.after = {0, *t.floorDb};
             placeStep(t,
                       clear,
                       std::max(beforeFrom, e.at > span ? e.at - span : 0),
@@ -294,7 +301,7 @@ void report(const TraceData &t, const std::vector<Measured> &events, size_t end,
     const Line &last = ended ? events.back().before : events.empty() ? first : events.back().after;
     if (ended)
         result.fiberEndM = t.origin + endAt * t.spacing;
-    result.totalLossDb = first.at(0) - last.at(endAt);
+    result.totalLossDb = first.at(double(t.spanStart)) - last.at(endAt);
     result.orlDb = returnLoss(t, events, first, end);
 }
 
@@ -305,22 +312,26 @@ void endAtLastReflection(const TraceData &t, std::vector<Measured> &events, size
 {
     if (!t.floorDb || t.floorAt >= t.y.size() || events.empty())
         return;
+    // The earliest of the reflections from which the trace only falls, steeper than fibre,
+    // into the floor; the first half of what follows it decides, as the fibre end's own drop
+    // would steepen a line through all of it.
+    size_t chosen = events.size();
     for (size_t k = events.size(); k-- > 0;) {
         if (!events[k].peaked)
             continue;
-        if (events[k].end)
-            return;
         const size_t from = events[k].at + deadZone(t, true);
-        const bool steep
-            = from + FewestPoints >= t.floorAt
-              || -t.fits.line(from, t.floorAt).slope / t.spacing * 1000 > SteepestFibreDbKm;
-        if (steep) {
-            events.resize(k + 1);
-            measure(t, events, end);
-            events.back().end = true;
-        }
-        return;
+        const size_t half = from + (t.floorAt > from ? (t.floorAt - from) / 2 : 0);
+        const bool steep = half < from + FewestPoints
+                           || -t.fits.line(from, half).slope / t.spacing * 1000 > SteepestFibreDbKm;
+        if (!steep)
+            break;
+        chosen = k;
     }
+    if (chosen == events.size())
+        return;
+    events.resize(chosen + 1);
+    measure(t, events, end);
+    events.back().end = true;
 }
 
 } // namespace
@@ -359,6 +370,14 @@ void measureEvents(const TraceData &t,
         events.push_back(last);
         measure(t, events, end);
         events.back().end = true;
+    }
+    // With a user offset the span starts there: what lies in the launch cable is not the span's.
+    if (t.spanStart > 0) {
+        const size_t from = t.spanStart > t.pulse ? t.spanStart - t.pulse : 0;
+        events.erase(std::remove_if(events.begin(),
+                                    events.end(),
+                                    [from](const Measured &e) { return e.at < from && !e.end; }),
+                     events.end());
     }
     report(t, events, end, result);
 }

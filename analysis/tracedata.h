@@ -16,9 +16,10 @@ struct TraceData
     std::vector<bool> noData; // the instrument stored no level: below its floor
     Fits fits;
     double spacing = 1;
-    double origin = 0; // the first point's distance
-    size_t pulse = 1;  // the pulse's length, in points (at least 1)
-    size_t usable = 0; // the points before the noise floor, and enough past it to see the drop
+    double origin = 0;    // the first point's distance
+    size_t spanStart = 0; // the point where the span starts: past a launch cable, if any
+    size_t pulse = 1;     // the pulse's length, in points (at least 1)
+    size_t usable = 0;    // the points before the noise floor, and enough past it to see the drop
     size_t floorAt = SIZE_MAX; // where the backscatter has sunk into the floor
     std::optional<double> floorDb;
     size_t block = 64;

@@ -112,8 +112,14 @@ int main(int argc, char *argv[])
     for (int c = 0; c < count; ++c) {
         const Simulation s = randomFibre(quint32(1000 + c));
         const std::vector<double> levels = SorWriter::simulateLevels(s);
-        const Analysis::Input input{
-            levels.data(), levels.size(), s.spacingM, s.pulseNs, s.groupIndex, s.backscatterDb};
+        const Analysis::Input input{levels.data(),
+                                    levels.size(),
+                                    s.spacingM,
+                                    s.pulseNs,
+                                    s.groupIndex,
+                                    s.backscatterDb,
+                                    0,
+                                    {}};
         QElapsedTimer timer;
         timer.start();
         const Analysis::Result r = Analysis::analyze(input);

@@ -50,12 +50,14 @@ void printFound(const Analysis::Result &r, QTextStream &out)
             << "  " << optionalDb(e.reflectanceDb, 2).rightJustified(17) << "  "
             << optionalDb(e.attenuationDbKm, 3).rightJustified(17) << "\n";
     }
+    const QString unknown = QStringLiteral("não determinado");
     out << QStringLiteral("Fim da fibra: %1   Perda total: %2   ORL: %3\n")
                .arg(r.fiberEndM ? Sor::kilometres(*r.fiberEndM) : QStringLiteral("não encontrado"),
                     r.totalLossDb ? Sor::decimal(*r.totalLossDb, 3) + QStringLiteral(" dB")
-                                  : QStringLiteral("—"),
-                    r.orlDb ? Sor::decimal(*r.orlDb, 2) + QStringLiteral(" dB")
-                            : QStringLiteral("—"));
+                                  : QStringLiteral("não determinada"),
+                    r.orlDb ? Sor::decimal(*r.orlDb, 2) + QStringLiteral(" dB") : unknown);
+    for (const QString &warning : r.warnings)
+        out << QStringLiteral("Aviso: ") << warning << "\n";
 }
 
 } // namespace

@@ -23,6 +23,10 @@ private slots:
     void knownEvents();
     void thresholds();
     void throughTheReader();
+    void asRealTracesAre_data();
+    void asRealTracesAre();
+    void launchReel();
+    void impossibleValues();
     void hostileInput_data();
     void hostileInput();
 };
@@ -46,7 +50,7 @@ Analysis::Result analyzed(const Simulation &s,
                           const Analysis::Thresholds &thresholds = {})
 {
     return Analysis::analyze(
-        {levels.data(), levels.size(), s.spacingM, s.pulseNs, s.groupIndex, s.backscatterDb},
+        {levels.data(), levels.size(), s.spacingM, s.pulseNs, s.groupIndex, s.backscatterDb, 0, {}},
         thresholds);
 }
 
@@ -211,6 +215,103 @@ void TestAnalysis::hostileInput()
     const Analysis::Result r = Analysis::analyze(input);
     QVERIFY2(r.events.empty(), qPrintable(describe(r)));
     QVERIFY(!r.fiberEndM);
+}
+
+void TestAnalysis::asRealTracesAre_data()
+{
+    QTest::addColumn<Simulation>("simulation");
+    const QList<TrueEvent> events{{TrueEvent::Step, 12000, 0.3, 0},
+                                  {TrueEvent::Reflection, 20000, 0.5, -45},
+                                  {TrueEvent::End, 40000, 0, -14}};
+    Simulation s = fibre(events, 28);
+    s.noiseSpreadPoints = 16;
+    QTest::newRow("noise the instrument's filter spread over 16 points") << s;
+    s = fibre(events, 30);
+    s.noDataFloor = true;
+    QTest::newRow("a floor stored as no data") << s;
+    s = fibre({{TrueEvent::Reflection, 12000, 0.5, -30},
+               {TrueEvent::End, 20000, 0, -14},
+               {TrueEvent::Ghost, 24000, 0, -42}},
+              30);
+    s.noDataFloor = true;
+    QTest::newRow("a ghost past the end") << s;
+    s = fibre(events, 30);
+    s.saturationDb = 3;
+    s.recoveryPulses = 2;
+    s.noDataFloor = true;
+    QTest::newRow("a saturated end that recovers for long") << s;
+    s = fibre({{TrueEvent::Step, 12000, 0.3, 0}, {TrueEvent::End, 40000, 0, 0}}, 30);
+    s.noDataFloor = true;
+    s.noiseSpreadPoints = 4;
+    QTest::newRow("a silent end into no data, filtered noise") << s;
+}
+
+// What real traces have and the plain simulation lacks: the events found are the true ones,
+// each within the pulse's length and two samples, the fibre's end among them, nothing past it.
+void TestAnalysis::asRealTracesAre()
+{
+    QFETCH(Simulation, simulation);
+    const Sor::Trace trace = Sor::read(SorWriter::write(SorWriter::simulatedTrace(simulation)));
+    const Analysis::Result r = Analysis::analyze(trace);
+    const double tolerance
+        = Sor::pulseLengthM(simulation.pulseNs, simulation.groupIndex) + 2 * simulation.spacingM;
+    QList<TrueEvent> truth;
+    for (const TrueEvent &e : simulation.events) {
+        if (e.kind != TrueEvent::Ghost)
+            truth << e;
+    }
+    QVERIFY2(int(r.events.size()) == truth.size(), qPrintable(describe(r)));
+    for (int k = 0; k < truth.size(); ++k) {
+        QVERIFY2(std::abs(r.events.at(size_t(k)).distanceM - truth.at(k).positionM) <= tolerance,
+                 qPrintable(describe(r)));
+    }
+    QCOMPARE(r.events.back().type, Analysis::EventType::End);
+    QVERIFY(r.fiberEndM && std::abs(*r.fiberEndM - truth.last().positionM) <= tolerance);
+    QVERIFY2(r.warnings.isEmpty(), qPrintable(r.warnings.join(QStringLiteral("; "))));
+}
+
+// Measured through a 1,000 m launch reel with a user offset: the span starts at the reel's
+// end, the analysis' first event is that connector at 0 m, nothing in the reel is an event, and
+// the total loss is the span's.
+void TestAnalysis::launchReel()
+{
+    Simulation span = fibre({{TrueEvent::Step, 12000, 0.3, 0},
+                             {TrueEvent::Reflection, 20000, 0.5, -45},
+                             {TrueEvent::End, 30000, 0, -14}});
+    span.points = 7000;
+    const Sor::Trace trace
+        = Sor::read(SorWriter::write(SorWriter::launchedTrace(span, {0, 0, 1000})));
+    const Analysis::Result r = Analysis::analyze(trace);
+    const double tolerance = Sor::pulseLengthM(span.pulseNs, span.groupIndex) + 2 * span.spacingM;
+    QVERIFY2(r.events.size() == 4, qPrintable(describe(r)));
+    QVERIFY2(std::abs(r.events.front().distanceM) <= tolerance, qPrintable(describe(r)));
+    QCOMPARE(r.events.front().type, Analysis::EventType::Reflective);
+    QVERIFY(r.fiberEndM && std::abs(*r.fiberEndM - 30000) <= tolerance);
+    // The reel's end connector (0.3 dB), the splice, the connector and 30 km of fibre.
+    const double total = 0.3 + 0.3 + 0.5 + 30 * span.attenuationDbKm;
+    QVERIFY2(r.totalLossDb && std::abs(*r.totalLossDb - total) <= 0.1,
+             qPrintable(QString::number(r.totalLossDb.value_or(-1))));
+}
+
+// A value no fibre has is left out with the reason, never given: here a trace that rises along
+// its length, whose total loss and sections' attenuation would come out negative.
+void TestAnalysis::impossibleValues()
+{
+    std::vector<double> levels(12000);
+    for (size_t i = 0; i < levels.size(); ++i)
+        levels[i] = -20 + 0.0003 * double(i) + (i >= 6000 ? -0.5 : 0.0) + (i % 2 ? 0.002 : -0.002);
+    Analysis::Input input;
+    input.levelsDb = levels.data();
+    input.count = levels.size();
+    input.spacingM = 5;
+    input.pulseNs = 1000;
+    const Analysis::Result r = Analysis::analyze(input);
+    QVERIFY2(!r.totalLossDb || *r.totalLossDb >= 0, qPrintable(describe(r)));
+    for (const Analysis::Event &e : r.events)
+        QVERIFY(!e.attenuationDbKm || *e.attenuationDbKm >= Analysis::LowestAttenuationDbKm);
+    QVERIFY(!r.events.empty());
+    QVERIFY2(!r.warnings.isEmpty(), qPrintable(describe(r)));
+    QVERIFY(r.warnings.join(QLatin1Char(' ')).contains(QStringLiteral("não determinad")));
 }
 
 QTEST_APPLESS_MAIN(TestAnalysis)

@@ -12,9 +12,8 @@ namespace SorWriter {
 namespace {
 
 // The receiver's recovery after a reflection: a share of the reflection's power that fades
-// over half a pulse length.
+// over the simulation's recovery (half a pulse length unless it saturates).
 constexpr double RecoveryShare = 0.05;
-constexpr double RecoveryLengths = 0.5;
 
 // The one-way level (dB) of the backscatter just past a distance, from the attenuation and the
 // steps before it.
@@ -22,7 +21,7 @@ double idealLevel(const Simulation &s, double x)
 {
     double level = -s.attenuationDbKm * x / 1000.0;
     for (const TrueEvent &e : s.events) {
-        if (e.kind != TrueEvent::End && e.positionM < x)
+        if (e.kind != TrueEvent::End && e.kind != TrueEvent::Ghost && e.positionM < x)
             level -= e.lossDb;
     }
     return level;
@@ -107,13 +106,16 @@ std::vector<double> simulateLevels(const Simulation &s)
         power[i] = (sum[i + 1] - sum[from]) / double(i + 1 - from);
     }
     // Reflections: the pulse's length of reflected power on top, then the receiver's recovery.
+    const double ceiling = std::pow(10.0, s.saturationDb / 5.0);
     for (const TrueEvent &e : s.events) {
-        if (e.reflectanceDb >= 0 || (e.kind != TrueEvent::Reflection && e.kind != TrueEvent::End))
+        if (e.reflectanceDb >= 0 || e.kind == TrueEvent::Step)
             continue;
         const double height = peakHeightDb(e.reflectanceDb, s.backscatterDb, s.pulseNs);
         const double reflected = (std::pow(10.0, height / 5.0) - 1.0)
                                  * std::pow(10.0, idealLevel(s, e.positionM) / 5.0);
-        const double tail = pulse * RecoveryLengths;
+        const double tail = pulse * s.recoveryPulses;
+        // A saturated receiver recovers from what it could take, not from what arrived.
+        const double recovering = std::min(reflected, ceiling);
         for (size_t i = size_t(std::max(0.0, std::ceil(e.positionM / s.spacingM))); i < n; ++i) {
             const double past = double(i) * s.spacingM - e.positionM;
             if (past < pulse) {
@@ -122,18 +124,32 @@ std::vector<double> simulateLevels(const Simulation &s)
                 const double fade = RecoveryShare * std::exp(-(past - pulse) / tail);
                 if (fade < 1e-9)
                     break;
-                power[i] += reflected * fade;
+                power[i] += recovering * fade;
             }
         }
     }
     // Noise in the power, before the logarithm: the level's noise grows as the power falls, and
-    // past the end the receiver shows the noise's magnitude, its floor.
+    // past the end the receiver shows the noise's magnitude, its floor. An instrument's filter
+    // spreads each sample of it over several points.
     const double noise = std::pow(10.0, -s.launchSnrDb / 5.0);
     Noise random(s.seed);
+    const size_t spread = size_t(std::max(1, s.noiseSpreadPoints));
+    std::vector<double> samples(n + spread);
+    for (double &v : samples)
+        v = random.next();
     std::vector<double> levels(n);
+    double window = 0;
+    for (size_t k = 0; k < spread; ++k)
+        window += samples[k];
     for (size_t i = 0; i < n; ++i) {
-        const double measured = std::abs(power[i] + noise * random.next());
-        levels[i] = 5.0 * std::log10(std::max(measured, noise * 1e-3));
+        const double sample = spread == 1 ? samples[i] : window / std::sqrt(double(spread));
+        window += samples[i + spread] - samples[i];
+        const double measured = std::min(power[i], ceiling) + noise * sample;
+        if (s.noDataFloor && measured < noise) {
+            levels[i] = std::numeric_limits<double>::quiet_NaN();
+            continue;
+        }
+        levels[i] = 5.0 * std::log10(std::max(std::abs(measured), noise * 1e-3));
     }
     return levels;
 }
@@ -144,7 +160,7 @@ Simulation fromOtherEnd(const Simulation &s)
     const double end = endOf(s);
     other.events.clear();
     for (const TrueEvent &e : s.events) {
-        if (e.kind == TrueEvent::End)
+        if (e.kind == TrueEvent::End || e.kind == TrueEvent::Ghost)
             continue;
         TrueEvent mirrored = e;
         mirrored.positionM = end - e.positionM;
@@ -170,7 +186,7 @@ trueEvents(const Simulation &s, qint32 groupIndex, qint32 &endToEndLoss, double 
     QList<Event> events;
     double total = 0;
     for (const TrueEvent &t : s.events) {
-        if (t.positionM < spanStartM)
+        if (t.positionM < spanStartM || t.kind == TrueEvent::Ghost)
             continue;
         Event e;
         e.number = qint16(events.size() + 1);
@@ -206,11 +222,16 @@ Trace simulatedTrace(const Simulation &s, bool withTrueEvents)
     if (withTrueEvents)
         t.events = trueEvents(s, t.groupIndex, t.endToEndLoss);
     const std::vector<double> levels = simulateLevels(s);
-    const double top = levels.empty() ? 0 : *std::max_element(levels.begin(), levels.end());
+    double top = -std::numeric_limits<double>::infinity();
+    for (double level : levels)
+        top = std::isnan(level) ? top : std::max(top, level);
     Scale scale;
     scale.values.reserve(int(levels.size()));
     for (double level : levels)
-        scale.values.append(quint16(std::clamp(std::lround((top - level) * 1000.0), 0L, 65534L)));
+        scale.values.append(
+            std::isnan(level)
+                ? quint16(65535)
+                : quint16(std::clamp(std::lround((top - level) * 1000.0), 0L, 65534L)));
     t.data = {scale};
     return t;
 }

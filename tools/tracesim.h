@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -19,7 +20,9 @@ namespace SorWriter {
 
 struct TrueEvent
 {
-    enum Kind { Step, Reflection, End };
+    // A ghost: a reflection seen again where no fibre reflects (at a multiple of a strong
+    // reflection's distance), with no loss; the instrument stores none.
+    enum Kind { Step, Reflection, End, Ghost };
     TrueEvent() = default;
     TrueEvent(Kind kind,
               double positionM,
@@ -59,6 +62,15 @@ struct Simulation
     // Events in distance order; the fibre ends at the End event, if any.
     QList<TrueEvent> events;
     quint32 seed = 1;
+    // What real instruments add. Their filter spreads the noise over this many points, so
+    // that neighbouring points differ less than the noise is.
+    int noiseSpreadPoints = 1;
+    // Below the noise the receiver stores "no data", in runs mixed with the floor's noise.
+    bool noDataFloor = false;
+    // A reflection above this level (dB, 0 at the launch) saturates the receiver: its top is
+    // cut there, and it recovers over this many pulse lengths.
+    double saturationDb = std::numeric_limits<double>::infinity();
+    double recoveryPulses = 0.5;
 };
 
 // The pulse's length in the fibre, one way: the distance over which an event is smeared.
