@@ -87,7 +87,11 @@ std::vector<Measured> ordered(const TraceData &t, const std::vector<Candidate> &
     });
     std::vector<Measured> merged;
     for (const Measured &e : events) {
-        if (!merged.empty() && e.at < merged.back().at + t.pulse) {
+        // A step seen just before a reflection is the reflection's own edge, its dead zone
+        // seen from before it.
+        const size_t reach
+            = e.peaked && !merged.empty() && !merged.back().peaked ? 2 * t.pulse : t.pulse;
+        if (!merged.empty() && e.at < merged.back().at + reach) {
             // A reflection names the event and places it where it rises.
             if (e.peaked && !merged.back().peaked)
                 merged.back().at = e.at;
