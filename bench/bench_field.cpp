@@ -28,6 +28,7 @@ struct Figures
     int endsFound = 0;
     int strongExtra = 0;
     int impossible = 0;
+    int undetermined = 0;
     std::vector<double> lossError;
     int planted = 0;
     int plantedFound = 0;
@@ -188,6 +189,7 @@ void analyseFile(const QString &name, const Sor::Trace &t, bool withPlants, Figu
             f.extras << QStringLiteral("%1 @%2 m").arg(name).arg(e.distanceM, 0, 'f', 0);
         }
     }
+    f.undetermined += int(r.warnings.size());
     const QStringList impossible = impossibleValues(r);
     f.impossible += impossible.size();
     for (const QString &v : impossible)
@@ -363,6 +365,7 @@ int main(int argc, char *argv[])
     out << "| loss error on found non-reflective events, median | "
         << QString::number(median(f.lossError), 'f', 3) << " dB | <= 0.03 dB |\n";
     out << "| impossible values | " << f.impossible << " | 0 |\n";
+    out << "| values left out as not determined (with a warning) | " << f.undetermined << " | |\n";
     out << "| planted splices (0.1, 0.2, 0.5 dB) found, loss within 0.05 dB | "
         << share(f.plantedFound, f.planted) << " | >= 95 % |\n";
     out << "| analysis of the " << files.size() << " files | " << QString::number(f.seconds, 'f', 3)
