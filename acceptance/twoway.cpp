@@ -115,6 +115,14 @@ std::optional<double> worseReflectance(const std::optional<double> &x,
     return x ? x : y;
 }
 
+// The mean of the losses given; a gain is a loss given too.
+std::optional<double> meanOfLosses(const std::optional<double> &x, const std::optional<double> &y)
+{
+    if (x && y)
+        return (*x + *y) / 2;
+    return x ? x : y;
+}
+
 // The mean of the attenuations given (0 is none given).
 std::optional<double> meanOfGiven(const std::optional<double> &x, const std::optional<double> &y)
 {
@@ -281,8 +289,9 @@ TwoWay averageDirections(const Measurement &a, const Measurement &b, double tole
         if (fromB)
             e.lossBaDb = fromB->lossDb;
         e.seenFrom = fromA && fromB ? SeenFrom::Both : fromA ? SeenFrom::A : SeenFrom::B;
-        e.lossDb = fromA && fromB ? (fromA->lossDb + fromB->lossDb) / 2
-                                  : (fromA ? fromA->lossDb : fromB->lossDb);
+        // A loss one end does not measure is not averaged in as 0.
+        e.lossDb = meanOfLosses(fromA ? fromA->lossDb : std::nullopt,
+                                fromB ? fromB->lossDb : std::nullopt);
         e.reflectanceDb = worseReflectance(reflectanceOf(fromA), reflectanceOf(fromB));
         e.reflective = (fromA && fromA->reflective) || (fromB && fromB->reflective);
         e.attenuationDbKm
@@ -401,7 +410,7 @@ Wavelengths compareWavelengths(const Measurement &shorter,
                 = l->attenuationDbKm.value_or(0) > 0 ? l->attenuationDbKm : std::nullopt;
         }
         // An event the shorter wavelength does not see at all lost nothing there.
-        e.bend = l && l->lossDb - e.lossShortDb.value_or(0) > thresholdDb;
+        e.bend = l && l->lossDb && *l->lossDb - e.lossShortDb.value_or(0) > thresholdDb;
         e.sectionBend = e.attenuationShortDbKm && e.attenuationLongDbKm
                         && *e.attenuationLongDbKm > *e.attenuationShortDbKm;
         result.events.append(e);

@@ -52,7 +52,7 @@ struct TwoWayEvent
     double distanceM = 0;                // as seen from A
     std::optional<double> lossAbDb;      // as measured from A
     std::optional<double> lossBaDb;      // as measured from B
-    double lossDb = 0;                   // their mean, or the one end's value
+    std::optional<double> lossDb;        // their mean, or the one end's value
     std::optional<double> reflectanceDb; // the worse of the two
     // The section before it (from A): the mean of what each end measured there.
     std::optional<double> attenuationDbKm;

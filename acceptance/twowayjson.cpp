@@ -25,7 +25,7 @@ QJsonObject toJson(const TwoWay &t, const QString &fileA, const QString &fileB)
         events.append(QJsonObject{{QStringLiteral("distance_m"), e.distanceM},
                                   {QStringLiteral("loss_ab_db"), orNull(e.lossAbDb)},
                                   {QStringLiteral("loss_ba_db"), orNull(e.lossBaDb)},
-                                  {QStringLiteral("loss_db"), e.lossDb},
+                                  {QStringLiteral("loss_db"), orNull(e.lossDb)},
                                   {QStringLiteral("reflectance_db"), orNull(e.reflectanceDb)},
                                   {QStringLiteral("reflective"), e.reflective},
                                   {QStringLiteral("seen_from"), seenName(e.seenFrom)}});

@@ -6,22 +6,47 @@ namespace Acceptance {
 
 namespace {
 
-// Marks a value against an upper (or, with atLeast, a lower) limit.
+// One checked value: what it is and where, in the words of a report.
+struct Checked
+{
+    QString key;   // the limit's key
+    QString what;  // "perda", "reflectância", …
+    QString where; // "evento 3", "trecho antes do evento 3", "enlace"
+    int decimals = 3;
+    QString unit;
+};
+
+// Marks a value against an upper (or, with atLeast, a lower) limit; a value exactly at its
+// limit keeps it. Each failure or missing value says why.
 void check(const std::optional<double> &limit,
            const std::optional<double> &value,
-           const QString &key,
+           const Checked &c,
            bool atLeast,
+           const Limits &limits,
+           const std::optional<double> &wavelengthNm,
            QStringList &broken,
-           QStringList &unknown)
+           QStringList &unknown,
+           QStringList &reasons)
 {
     if (!limit)
         return;
+    const QString limitWords = limitText(c.key, limits, wavelengthNm);
     if (!value) {
-        unknown << key;
+        unknown << c.key;
+        reasons << QStringLiteral("%1: %2 não medida (%3)").arg(c.where, c.what, limitWords);
         return;
     }
-    if (atLeast ? *value < *limit : *value > *limit)
-        broken << key;
+    if (atLeast ? *value < *limit : *value > *limit) {
+        broken << c.key;
+        reasons << QStringLiteral("%1: %2 %3 %4 %5 (%6)")
+                       .arg(c.where,
+                            c.what,
+                            Sor::decimal(*value, c.decimals),
+                            c.unit,
+                            atLeast ? QStringLiteral("abaixo do limite")
+                                    : QStringLiteral("acima do limite"),
+                            limitWords);
+    }
 }
 
 Verdict combine(const QStringList &broken, const QStringList &unknown)
@@ -29,6 +54,28 @@ Verdict combine(const QStringList &broken, const QStringList &unknown)
     return !broken.isEmpty()    ? Verdict::Fail
            : !unknown.isEmpty() ? Verdict::Unknown
                                 : Verdict::Pass;
+}
+
+// Each section's length: from the event before (or the span's start) to this one.
+void measureSections(QVector<JudgedEvent> &events)
+{
+    double from = 0;
+    for (JudgedEvent &e : events) {
+        e.sectionM = std::max(0.0, e.distanceM - from);
+        from = std::max(from, e.distanceM);
+    }
+}
+
+// Past the fibre's end nothing is judged.
+void markPastEnd(QVector<JudgedEvent> &events)
+{
+    std::optional<double> end;
+    for (const JudgedEvent &e : events) {
+        if (e.end && !end)
+            end = e.distanceM;
+    }
+    for (JudgedEvent &e : events)
+        e.pastEnd = end && !e.end && e.distanceM > *end;
 }
 
 } // namespace
@@ -41,18 +88,27 @@ Link fileLink(const Sor::Trace &trace)
     if (!trace.keyEvents)
         return link;
     for (const Sor::Event &e : trace.keyEvents->events) {
+        const QChar mode = e.code.size() > 1 ? e.code.at(1) : QChar();
         JudgedEvent j;
         j.number = e.number;
         j.distanceM = e.distanceM;
-        j.end = e.code.size() > 1 && e.code.at(1) == QLatin1Char('E');
+        j.end = mode == QLatin1Char('E');
+        j.marker = mode == QLatin1Char('O');
         j.reflective = e.reflective();
-        j.lossDb = e.lossDb;
+        // A marker the user added, or one past the range, stores no measurement: a loss of 0
+        // there is none, and an out-of-range marker measures no loss at all.
+        if (!j.marker && !(mode == QLatin1Char('A') && e.lossDb == 0))
+            j.lossDb = e.lossDb;
         j.reflectanceDb = e.measuredReflectanceDb();
-        j.attenuationDbKm = e.attenuationDbPerKm;
+        // A coefficient of 0 or below is no attenuation a fibre has: not measured.
+        if (e.attenuationDbPerKm > 0)
+            j.attenuationDbKm = e.attenuationDbPerKm;
         link.events.append(j);
-        if (j.end)
+        if (j.end && !link.lengthM)
             link.lengthM = e.distanceM;
     }
+    measureSections(link.events);
+    markPastEnd(link.events);
     const std::optional<double> total = trace.keyEvents->endToEndLossDb;
     const std::optional<double> orl = trace.keyEvents->opticalReturnLossDb;
     if (total && *total > 0)
@@ -76,9 +132,11 @@ Link analysedLink(const Sor::Trace &trace, const Analysis::Result &result)
         j.reflective = e.type == Analysis::EventType::Reflective;
         j.lossDb = e.lossDb;
         j.reflectanceDb = e.reflectanceDb;
-        j.attenuationDbKm = e.attenuationDbKm;
+        if (e.attenuationDbKm && *e.attenuationDbKm > 0)
+            j.attenuationDbKm = e.attenuationDbKm;
         link.events.append(j);
     }
+    measureSections(link.events);
     link.totalLossDb = result.totalLossDb;
     link.orlDb = result.orlDb;
     link.lengthM = result.fiberEndM;
@@ -89,58 +147,131 @@ Judgement judge(const Link &link, const Limits &limits)
 {
     Judgement j;
     j.events = link.events;
+    // A damaged trace's figures cannot be trusted, whichever way they point.
+    const QString untrusted
+        = QStringLiteral("arquivo %1: seus valores não são confiáveis").arg(Sor::damagedWord());
+    if (!limits.checksAnything()) {
+        if (link.damaged) {
+            j.unknown << Sor::damagedWord();
+            j.verdict = Verdict::Unknown;
+            j.reasons << untrusted;
+        }
+        for (JudgedEvent &e : j.events)
+            e.verdict = Verdict::NoLimits;
+        if (!link.damaged)
+            j.verdict = Verdict::NoLimits;
+        return j;
+    }
     const std::optional<double> attenuation
         = link.wavelengthNm ? limits.attenuationFor(*link.wavelengthNm) : std::nullopt;
+    const std::optional<double> &nm = link.wavelengthNm;
     QStringList allBroken;
     QStringList allUnknown;
     for (JudgedEvent &e : j.events) {
-        if (!e.end) {
+        if (e.pastEnd) {
+            e.verdict = Verdict::Pass;
+            continue;
+        }
+        const QString where = QStringLiteral("evento %1").arg(e.number);
+        if (!e.end && !e.marker) {
             check(e.reflective ? limits.connectorLossMaxDb : limits.spliceLossMaxDb,
                   e.lossDb,
-                  e.reflective ? QStringLiteral("connector_loss_max_db")
-                               : QStringLiteral("splice_loss_max_db"),
+                  {e.reflective ? QStringLiteral("connector_loss_max_db")
+                                : QStringLiteral("splice_loss_max_db"),
+                   QStringLiteral("perda"),
+                   where,
+                   3,
+                   QStringLiteral("dB")},
                   false,
+                  limits,
+                  nm,
                   e.broken,
-                  e.unknown);
+                  e.unknown,
+                  j.reasons);
             if (e.reflective) {
                 check(limits.reflectanceMaxDb,
                       e.reflectanceDb,
-                      QStringLiteral("reflectance_max_db"),
+                      {QStringLiteral("reflectance_max_db"),
+                       QStringLiteral("reflectância"),
+                       where,
+                       2,
+                       QStringLiteral("dB")},
                       false,
+                      limits,
+                      nm,
                       e.broken,
-                      e.unknown);
+                      e.unknown,
+                      j.reasons);
             }
         }
-        check(attenuation,
-              e.attenuationDbKm,
-              QStringLiteral("attenuation_max_db_km"),
-              false,
-              e.broken,
-              e.unknown);
+        if (!e.marker && !e.shortSection()) {
+            check(attenuation,
+                  e.attenuationDbKm,
+                  {QStringLiteral("attenuation_max_db_km"),
+                   QStringLiteral("atenuação"),
+                   QStringLiteral("trecho antes do evento %1").arg(e.number),
+                   3,
+                   QStringLiteral("dB/km")},
+                  false,
+                  limits,
+                  nm,
+                  e.broken,
+                  e.unknown,
+                  j.reasons);
+        }
         e.verdict = combine(e.broken, e.unknown);
         allBroken << e.broken;
         allUnknown << e.unknown;
     }
+    const QString link_ = QStringLiteral("enlace");
     check(limits.totalLossMaxDb,
           link.totalLossDb,
-          QStringLiteral("total_loss_max_db"),
+          {QStringLiteral("total_loss_max_db"), QStringLiteral("perda total"), link_, 3, "dB"},
           false,
+          limits,
+          nm,
           j.broken,
-          j.unknown);
-    check(limits.orlMinDb, link.orlDb, QStringLiteral("orl_min_db"), true, j.broken, j.unknown);
-    check(
-        limits.lengthMinM, link.lengthM, QStringLiteral("length_min_m"), true, j.broken, j.unknown);
+          j.unknown,
+          j.reasons);
+    check(limits.orlMinDb,
+          link.orlDb,
+          {QStringLiteral("orl_min_db"), QStringLiteral("ORL"), link_, 2, "dB"},
+          true,
+          limits,
+          nm,
+          j.broken,
+          j.unknown,
+          j.reasons);
+    check(limits.lengthMinM,
+          link.lengthM,
+          {QStringLiteral("length_min_m"), QStringLiteral("comprimento"), link_, 1, "m"},
+          true,
+          limits,
+          nm,
+          j.broken,
+          j.unknown,
+          j.reasons);
     check(limits.lengthMaxM,
           link.lengthM,
-          QStringLiteral("length_max_m"),
+          {QStringLiteral("length_max_m"), QStringLiteral("comprimento"), link_, 1, "m"},
           false,
+          limits,
+          nm,
           j.broken,
-          j.unknown);
+          j.unknown,
+          j.reasons);
     j.verdict = combine(j.broken + allBroken, j.unknown + allUnknown);
+    // A trace that gives nothing to judge passes nothing.
+    const bool nothing = link.events.isEmpty() && !link.lengthM && !link.totalLossDb;
+    if (nothing && j.verdict != Verdict::Fail) {
+        j.verdict = Verdict::Unknown;
+        j.reasons << QStringLiteral("enlace: o traço não traz eventos, comprimento nem perda");
+    }
     // A damaged trace's figures cannot be trusted, whichever way they point.
     if (link.damaged) {
         j.unknown << Sor::damagedWord();
         j.verdict = Verdict::Unknown;
+        j.reasons << untrusted;
     }
     return j;
 }
@@ -154,6 +285,8 @@ QString verdictWord(Verdict verdict)
         return QStringLiteral("REPROVADO");
     case Verdict::Unknown:
         return QStringLiteral("INDETERMINADO");
+    case Verdict::NoLimits:
+        return QStringLiteral("SEM LIMITES");
     }
     return QString();
 }
@@ -198,10 +331,17 @@ QString eventVerdictText(const JudgedEvent &event,
                          const Limits &limits,
                          const std::optional<double> &wavelengthNm)
 {
+    if (event.pastEnd)
+        return QStringLiteral("não julgado: após o fim da fibra");
     const QStringList broken = brokenLimitsText(event.broken, limits, wavelengthNm);
-    return verdictWord(event.verdict)
-           + (broken.isEmpty() ? QString()
-                               : QStringLiteral(": ") + broken.join(QStringLiteral(", ")));
+    if (!broken.isEmpty())
+        return verdictWord(event.verdict) + QStringLiteral(": ")
+               + broken.join(QStringLiteral(", "));
+    const QStringList unknown = brokenLimitsText(event.unknown, limits, wavelengthNm);
+    if (event.verdict == Verdict::Unknown && !unknown.isEmpty())
+        return verdictWord(event.verdict) + QStringLiteral(": sem valor para ")
+               + unknown.join(QStringLiteral(", "));
+    return verdictWord(event.verdict);
 }
 
 } // namespace Acceptance

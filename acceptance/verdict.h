@@ -11,7 +11,8 @@
 // Whether a trace's events and the whole link keep within a client's limits.
 namespace Acceptance {
 
-enum class Verdict { Pass, Fail, Unknown };
+// NoLimits: nothing was asked of the trace, so it neither passes nor fails.
+enum class Verdict { Pass, Fail, Unknown, NoLimits };
 
 // An event as it is judged: the file's own or the analysis'.
 struct JudgedEvent
@@ -20,12 +21,18 @@ struct JudgedEvent
     double distanceM = 0;
     bool reflective = false;
     bool end = false;
-    double lossDb = 0;
+    bool marker = false;                 // a marker past the measured range: never a splice
+    bool pastEnd = false;                // beyond the fibre's end: shown, never judged
+    std::optional<double> lossDb;        // absent where none was measured
     std::optional<double> reflectanceDb; // measured; absent where none is given
     std::optional<double> attenuationDbKm;
+    std::optional<double> sectionM; // the length of the section before it
     Verdict verdict = Verdict::Pass;
     QStringList broken;  // the limits it breaks ("splice_loss_max_db", …)
     QStringList unknown; // the checked values it does not give
+    // The section before it is too short to measure its attenuation: shown, not judged.
+    bool shortSection() const { return sectionM && *sectionM < ShortestJudgedSectionM; }
+    static constexpr double ShortestJudgedSectionM = 1000;
 };
 
 // What a trace offers for judging: its events, and the link's figures where known.
@@ -50,13 +57,19 @@ struct Judgement
     QVector<JudgedEvent> events; // each with its own verdict
     QStringList broken;          // the link's limits broken (total loss, ORL, length)
     QStringList unknown;         // the checked values not given, or "danificado"
+    // Why it fails or cannot be judged, one line each: the value, the limit and where
+    // ("evento 3", "trecho antes do evento 5", "enlace").
+    QStringList reasons;
 };
 
-// Unknown for a damaged trace; else fail when any checked value breaks its limit; else unknown
-// when a checked value is not given; else pass. The fibre end is not an event to judge.
+// Without limits, no limits; else unknown for a damaged trace or one that gives nothing to
+// judge (no event, no length, no loss); else fail when any checked value breaks its limit
+// (a value exactly at its limit keeps it); else unknown when a checked value is not given; else
+// pass. The fibre end is not an event to judge, nor a marker past the range, nor anything past
+// the end; a section shorter than a kilometre keeps its attenuation unjudged.
 Judgement judge(const Link &link, const Limits &limits);
 
-// "APROVADO", "REPROVADO", "INDETERMINADO"
+// "APROVADO", "REPROVADO", "INDETERMINADO", "SEM LIMITES"
 QString verdictWord(Verdict verdict);
 // A limit's key in the words of a report: "perda de emenda máx. 0,300 dB".
 QString

@@ -23,7 +23,7 @@ int writeReport(const QStringList &files,
     for (const Report::Entry &e : entries) {
         if (!e.readable)
             err << "otdr-sor: " << e.path << ": " << e.problem << "\n";
-        if (Report::finalVerdict(e) != Acceptance::Verdict::Pass)
+        if (!Report::passes(Report::finalVerdict(e)))
             status = 1;
     }
     for (const Report::Fibre &f : fibres) {
@@ -31,7 +31,7 @@ int writeReport(const QStringList &files,
             err << QStringLiteral("otdr-sor: %1 e %2: não são as duas pontas de uma fibra: %3\n")
                        .arg(entries.at(f.a).path, entries.at(f.b).path, f.problem);
         }
-        if (f.judgement.verdict != Acceptance::Verdict::Pass)
+        if (!Report::passes(f.judgement.verdict))
             status = 1;
     }
     return status;

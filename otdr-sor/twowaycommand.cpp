@@ -77,7 +77,7 @@ void printTwoWay(const Acceptance::TwoWay &t,
             << Sor::decimal(e.distanceM / 1000.0, 4).rightJustified(19)
             << optionalDb(e.lossAbDb).rightJustified(16)
             << optionalDb(e.lossBaDb).rightJustified(16)
-            << Sor::decimal(e.lossDb, 3).rightJustified(12)
+            << Sor::measuredText(e.lossDb, 3).rightJustified(12)
             << optionalDb(e.reflectanceDb, 2).rightJustified(19) << "  "
             << Acceptance::seenFromText(e.seenFrom) << "\n";
     }

@@ -107,7 +107,7 @@ void ComparisonDialog::showDirections(const Acceptance::Measurement &a,
         events->setItem(r, 1, cell(Sor::decimal(e.distanceM / 1000.0, 4)));
         events->setItem(r, 2, cell(db(e.lossAbDb)));
         events->setItem(r, 3, cell(db(e.lossBaDb)));
-        events->setItem(r, 4, cell(Sor::decimal(e.lossDb, 3)));
+        events->setItem(r, 4, cell(Sor::measuredText(e.lossDb, 3)));
         events->setItem(r, 5, cell(db(e.reflectanceDb, 2)));
         events->setItem(r, 6, new QTableWidgetItem(Acceptance::seenFromText(e.seenFrom)));
     }

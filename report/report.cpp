@@ -30,17 +30,18 @@ QString worstEvent(const Entry &e)
 {
     const Acceptance::JudgedEvent *worst = nullptr;
     for (const Acceptance::JudgedEvent &event : e.judgement.events) {
-        if (event.end)
+        if (event.end || event.marker || event.pastEnd)
             continue;
         const bool failing = event.verdict == Acceptance::Verdict::Fail;
         const bool worstFails = worst && worst->verdict == Acceptance::Verdict::Fail;
         if (!worst || (failing && !worstFails)
-            || (failing == worstFails && event.lossDb > worst->lossDb))
+            || (failing == worstFails
+                && event.lossDb.value_or(-1e9) > worst->lossDb.value_or(-1e9)))
             worst = &event;
     }
-    if (!worst)
+    if (!worst || !worst->lossDb)
         return QString();
-    return QStringLiteral("%1: %2 dB").arg(worst->number).arg(Sor::decimal(worst->lossDb, 3));
+    return QStringLiteral("%1: %2 dB").arg(worst->number).arg(Sor::decimal(*worst->lossDb, 3));
 }
 
 QVector<const Sor::Trace *> readTraces(const QVector<Entry> &entries)
@@ -187,13 +188,17 @@ QStringList summaryRow(const Entry &e)
     return {QFileInfo(e.path).fileName(),
             t.general ? t.general->cableId : QString(),
             t.general ? t.general->fiberId : QString(),
-            t.wavelengthNm ? QString::number(*t.wavelengthNm) : QString(),
+            // Whole, with the decimal comma where it has a tenth: 1310, 1548,2.
+            t.wavelengthNm ? Sor::decimal(*t.wavelengthNm,
+                                          std::round(*t.wavelengthNm) == *t.wavelengthNm ? 0 : 1)
+                           : QString(),
             optional(e.link.lengthM, 0.001, 3),
             optional(e.link.totalLossDb, 1, 3),
             worstEvent(e),
             bendsText(e.bendsM),
             e.fibreVerdict ? Acceptance::verdictWord(*e.fibreVerdict) : QString(),
-            Acceptance::verdictWord(e.judgement.verdict)};
+            // One end of a fibre measured from both answers to the fibre's verdict.
+            Acceptance::verdictWord(finalVerdict(e))};
 }
 
 int summaryRowsOnFirstPage()

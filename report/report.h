@@ -62,6 +62,11 @@ QVector<Entry> judgeFiles(const QStringList &paths, const Options &options);
 QVector<Fibre> pairFibres(QVector<Entry> &entries, const Options &options);
 // The verdict that counts for an entry: its fibre's, where it has one.
 Acceptance::Verdict finalVerdict(const Entry &entry);
+// Whether a verdict lets the batch's exit status say "sound": a pass, or nothing asked.
+inline bool passes(Acceptance::Verdict v)
+{
+    return v == Acceptance::Verdict::Pass || v == Acceptance::Verdict::NoLimits;
+}
 
 // The summary's columns and one entry's row: file, cable, fibre, wavelength, length, total
 // loss, worst event, bends, the fibre's verdict from both ends, the trace's verdict.

@@ -21,9 +21,10 @@ const QColor PassColour(0x00, 0x70, 0x20);
 
 QColor verdictColour(Acceptance::Verdict v)
 {
-    return v == Acceptance::Verdict::Fail   ? FailColour
-           : v == Acceptance::Verdict::Pass ? PassColour
-                                            : QColor(0x60, 0x60, 0x60);
+    return v == Acceptance::Verdict::Fail       ? FailColour
+           : v == Acceptance::Verdict::Pass     ? PassColour
+           : v == Acceptance::Verdict::NoLimits ? QColor(0x30, 0x30, 0x30)
+                                                : QColor(0x60, 0x60, 0x60);
 }
 
 // Writes down a page: the painter, the printable area and how far down it is filled.
@@ -90,7 +91,7 @@ struct Page
 const QVector<double> SummaryWidths{0.18, 0.08, 0.05, 0.05, 0.08, 0.07, 0.11, 0.10, 0.14, 0.14};
 constexpr double SummaryPoints = 7.5; // ten columns across a portrait page
 const QVector<double> FibreWidths{0.04, 0.10, 0.10, 0.10, 0.10, 0.09, 0.09, 0.38};
-const QVector<double> EventWidths{0.04, 0.10, 0.12, 0.09, 0.09, 0.12, 0.44};
+const QVector<double> EventWidths{0.04, 0.09, 0.13, 0.08, 0.08, 0.19, 0.39};
 
 void limitsLines(Page &page, const Options &o)
 {
@@ -128,17 +129,18 @@ void limitsLines(Page &page, const Options &o)
 
 void countsLine(Page &page, const QString &what, const QVector<Acceptance::Verdict> &verdicts)
 {
-    int counts[3] = {0, 0, 0};
+    int counts[4] = {0, 0, 0, 0};
     for (const Acceptance::Verdict v : verdicts)
         ++counts[int(v)];
-    page.line(QStringLiteral("%1 %2: %3 APROVADO, %4 REPROVADO, %5 INDETERMINADO")
-                  .arg(verdicts.size())
-                  .arg(what)
-                  .arg(counts[0])
-                  .arg(counts[1])
-                  .arg(counts[2]),
-              10,
-              true);
+    QString line = QStringLiteral("%1 %2: %3 APROVADO, %4 REPROVADO, %5 INDETERMINADO")
+                       .arg(verdicts.size())
+                       .arg(what)
+                       .arg(counts[0])
+                       .arg(counts[1])
+                       .arg(counts[2]);
+    if (counts[int(Acceptance::Verdict::NoLimits)] > 0)
+        line += QStringLiteral(", %1 SEM LIMITES").arg(counts[int(Acceptance::Verdict::NoLimits)]);
+    page.line(line, 10, true);
 }
 
 void summaryPage(Page &page,
@@ -159,7 +161,7 @@ void summaryPage(Page &page,
         limitsLines(page, o);
         QVector<Acceptance::Verdict> verdicts;
         for (const Entry &e : entries)
-            verdicts << e.judgement.verdict;
+            verdicts << finalVerdict(e);
         countsLine(page, QStringLiteral("traços"), verdicts);
         if (!fibres.isEmpty()) {
             verdicts.clear();
@@ -185,7 +187,7 @@ void summaryPage(Page &page,
     for (int i = from; i < std::min(int(entries.size()), from + count); ++i) {
         const Entry &e = entries.at(i);
         QVector<QColor> colours(SummaryWidths.size());
-        colours.last() = verdictColour(e.judgement.verdict);
+        colours.last() = verdictColour(finalVerdict(e));
         colours[colours.size() - 2]
             = verdictColour(e.fibreVerdict.value_or(Acceptance::Verdict::Unknown));
         colours[colours.size() - 3] = FailColour;
@@ -217,7 +219,16 @@ void identification(Page &page, const Entry &e)
         {QStringLiteral("Índice de grupo"),
          t.groupIndex ? Sor::decimal(*t.groupIndex, 5) : QString()},
         {QStringLiteral("Soma de verificação"),
-         t.damaged() ? Sor::damagedWord() : Sor::checksumBrief(t.checksum)}};
+         t.damaged() ? Sor::damagedWord() : Sor::checksumBrief(t.checksum)},
+        // The link as it was judged: the file's figures, or the analysis' with --reanalyze.
+        {QStringLiteral("Comprimento da fibra"),
+         e.link.lengthM ? Sor::kilometres(*e.link.lengthM) : QStringLiteral("não medido")},
+        {QStringLiteral("Perda total"),
+         e.link.totalLossDb ? Sor::decimal(*e.link.totalLossDb, 3) + QStringLiteral(" dB")
+                            : QStringLiteral("não medida")},
+        {QStringLiteral("ORL"),
+         e.link.orlDb ? Sor::decimal(*e.link.orlDb, 2) + QStringLiteral(" dB")
+                      : QStringLiteral("não medido")}};
     const int half = (rows.size() + 1) / 2;
     for (int r = 0; r < half; ++r) {
         QStringList cells{rows.at(r).first, rows.at(r).second};
@@ -225,6 +236,16 @@ void identification(Page &page, const Entry &e)
             cells << rows.at(r + half).first << rows.at(r + half).second;
         page.row(cells, {0.17, 0.31, 0.21, 0.31});
     }
+}
+
+// A section's attenuation, "não medido" where none was, marked where the section is too short
+// to judge it.
+QString attenuationCell(const Acceptance::JudgedEvent &e)
+{
+    if (e.marker)
+        return QString();
+    const QString value = Sor::measuredText(e.attenuationDbKm, 3);
+    return e.shortSection() ? value + QStringLiteral(" (trecho curto)") : value;
 }
 
 void events(Page &page, const Entry &e, const Options &o)
@@ -245,17 +266,19 @@ void events(Page &page, const Entry &e, const Options &o)
         const QString kind = Sor::eventKindText(ev.end          ? Sor::EventKind::End
                                                 : ev.reflective ? Sor::EventKind::Reflective
                                                                 : Sor::EventKind::NonReflective);
+        // The word only: the reasons above the table say the value, the limit and where.
         const QString verdict
-            = ev.end ? QString() : Acceptance::eventVerdictText(ev, o.limits, e.link.wavelengthNm);
+            = ev.end && !ev.pastEnd ? QString()
+              : ev.pastEnd ? Acceptance::eventVerdictText(ev, o.limits, e.link.wavelengthNm)
+                           : Acceptance::verdictWord(ev.verdict);
         QVector<QColor> colours(EventWidths.size());
         colours.last() = verdictColour(ev.verdict);
         page.row({QString::number(ev.number),
                   Sor::decimal(ev.distanceM / 1000, 4),
                   kind,
-                  Sor::decimal(ev.lossDb, 3),
-                  (ev.reflective || ev.end) && ev.reflectanceDb ? Sor::decimal(*ev.reflectanceDb, 2)
-                                                                : QString(),
-                  ev.attenuationDbKm ? Sor::decimal(*ev.attenuationDbKm, 3) : QString(),
+                  ev.end ? QString() : Sor::measuredText(ev.lossDb, 3),
+                  (ev.reflective || ev.end) ? Sor::measuredText(ev.reflectanceDb, 2) : QString(),
+                  attenuationCell(ev),
                   verdict},
                  EventWidths,
                  false,
@@ -274,13 +297,9 @@ void tracePage(Page &page, const Entry &e, const Options &o)
               11,
               true,
               verdictColour(j.verdict));
-    const QStringList link = Acceptance::brokenLimitsText(j.broken, o.limits, e.link.wavelengthNm);
-    if (!link.isEmpty())
-        page.line(
-            QStringLiteral("Limites do enlace violados: %1").arg(link.join(QStringLiteral("; "))),
-            BodyPoints,
-            false,
-            FailColour);
+    // Why it fails or cannot be judged: each value, its limit and where.
+    for (const QString &reason : j.reasons)
+        page.line(reason, BodyPoints, false, verdictColour(j.verdict));
     if (!e.readable) {
         page.line(QStringLiteral("Este arquivo não pôde ser lido: %1").arg(e.problem),
                   10,
@@ -333,7 +352,7 @@ void fibreEvents(Page &page, const Fibre &f, const Options &o)
                   Sor::decimal(e.distanceM / 1000, 4),
                   db(e.lossAbDb, 3),
                   db(e.lossBaDb, 3),
-                  Sor::decimal(e.lossDb, 3),
+                  Sor::measuredText(e.lossDb, 3),
                   db(e.reflectanceDb, 2),
                   e.seenFrom == Acceptance::SeenFrom::Both
                       ? QStringLiteral("ambas")

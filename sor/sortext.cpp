@@ -11,6 +11,11 @@ QString decimal(double value, int decimals)
     return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
 }
 
+QString measuredText(const std::optional<double> &value, int decimals)
+{
+    return value ? decimal(*value, decimals) : QStringLiteral("não medido");
+}
+
 QString kilometres(double metres)
 {
     return decimal(metres / 1000.0, 4) + QStringLiteral(" km");

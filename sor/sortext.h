@@ -12,6 +12,8 @@ namespace Sor {
 
 // "1,250"; "sem dados" for a level that has none (NaN).
 QString decimal(double value, int decimals);
+// A value that may not have been measured: "0,125", or "não medido".
+QString measuredText(const std::optional<double> &value, int decimals);
 // A distance in kilometres to a tenth of a metre: "12,3456 km".
 QString kilometres(double metres);
 // "100 ns, 1000 ns"; empty when the file gives none.

@@ -101,7 +101,8 @@ struct Event
     double attenuationDbPerKm = 0;
     double lossDb = 0;
     // Absent where the file stores its "none" value. A positive value is kept as stored, but
-    // no reflection exceeds 0 dB: it is not a measurement (the file's warnings say so).
+    // no reflection exceeds 0 dB: it is not a measurement (the file's warnings say so), nor is
+    // exactly 0, which files store for "not given".
     std::optional<double> reflectanceDb;
     QString code; // type digit, mode letter, ...
     QString technique;
@@ -109,7 +110,7 @@ struct Event
     bool reflective() const { return code.startsWith(QLatin1Char('1')); }
     std::optional<double> measuredReflectanceDb() const
     {
-        return reflectanceDb && *reflectanceDb <= 0 ? reflectanceDb : std::nullopt;
+        return reflectanceDb && *reflectanceDb < 0 ? reflectanceDb : std::nullopt;
     }
 };
 

@@ -5,6 +5,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
+
+Q_DECLARE_METATYPE(SorWriter::Trace)
+
 // Limits as a client writes them, and the verdicts of traces whose events are known.
 class TestAcceptance : public QObject
 {
@@ -18,6 +22,8 @@ private slots:
     void wavelengths();
     void verdicts_data();
     void verdicts();
+    void storedValues_data();
+    void storedValues();
 };
 
 void TestAcceptance::parse_data()
@@ -123,8 +129,9 @@ void TestAcceptance::verdicts_data()
         << QByteArray(R"({"splice_loss_max_db": 0.3, "connector_loss_max_db": 0.75,
                           "reflectance_max_db": -35, "orl_min_db": 25})")
         << plain << int(Acceptance::Verdict::Pass) << QList<int>{} << QStringList();
-    QTest::newRow("no limits") << QByteArray("{}") << plain << int(Acceptance::Verdict::Pass)
-                               << QList<int>{} << QStringList();
+    QTest::newRow("no limits: neither pass nor fail")
+        << QByteArray("{}") << plain << int(Acceptance::Verdict::NoLimits) << QList<int>{}
+        << QStringList();
     QTest::newRow("damaged") << QByteArray("{}") << "known maker, checksum wrong"
                              << int(Acceptance::Verdict::Unknown) << QList<int>{} << QStringList();
     QTest::newRow("a total loss stored as 0")
@@ -159,6 +166,111 @@ void TestAcceptance::verdicts()
     }
     QCOMPARE(failed, failing);
     QCOMPARE(j.broken, linkBroken);
+}
+
+namespace {
+
+// A 2.4 km trace whose events are given as the file stores them.
+SorWriter::Trace
+withEvents(const QList<SorWriter::Event> &events, qint32 endToEndLoss = 700, quint16 orl = 32000)
+{
+    SorWriter::Trace t = SorWriter::readerCase("whole file, CCITT-FALSE").trace;
+    t.events = events;
+    t.endToEndLoss = endToEndLoss;
+    t.orl = orl;
+    return t;
+}
+
+SorWriter::Event stored(qint16 number,
+                        double metres,
+                        double lossDb,
+                        double reflectanceDb,
+                        const char *code,
+                        double attenuationDbKm = 0.3)
+{
+    SorWriter::Event e;
+    e.number = number;
+    e.time = SorWriter::timeFor(metres, 146800);
+    e.loss = qint16(std::lround(lossDb * 1000));
+    e.reflectance = qint32(std::lround(reflectanceDb * 1000));
+    e.code = code;
+    e.attenuation = qint16(std::lround(attenuationDbKm * 1000));
+    return e;
+}
+
+} // namespace
+
+void TestAcceptance::storedValues_data()
+{
+    QTest::addColumn<SorWriter::Trace>("trace");
+    QTest::addColumn<QByteArray>("limits");
+    QTest::addColumn<int>("verdict");
+    QTest::addColumn<QString>("reason"); // part of a reason given; empty: none given
+    const SorWriter::Event end = stored(9, 2000, 0, -14, "1E9999");
+    const QByteArray connectors = R"({"connector_loss_max_db": 0.5, "reflectance_max_db": -35})";
+    QTest::newRow("a user's marker with 0 dB and reflectance 0 is not measured")
+        << withEvents({stored(1, 1200, 0, 0, "1A9999", 0.2), end}) << connectors
+        << int(Acceptance::Verdict::Unknown) << "evento 1: reflectância não medida";
+    QTest::newRow("an out-of-range marker is never a splice")
+        << withEvents({stored(1, 1200, 3.0, 0, "0O9999", 0.2), end})
+        << QByteArray(R"({"splice_loss_max_db": 0.3})") << int(Acceptance::Verdict::Pass)
+        << QString();
+    QTest::newRow("nothing past the end is judged") << withEvents(
+        {stored(1, 1200, 0.1, 0, "0F9999", 0.2), end, stored(10, 2300, 2.0, 0, "0F9999", 0.2)})
+                                                    << QByteArray(R"({"splice_loss_max_db": 0.3})")
+                                                    << int(Acceptance::Verdict::Pass) << QString();
+    QTest::newRow("a section under a kilometre keeps its attenuation unjudged")
+        << withEvents(
+               {stored(1, 600, 0.1, 0, "0F9999", 0.9), stored(2, 1800, 0.1, 0, "0F9999"), end})
+        << QByteArray(R"({"attenuation_max_db_km": {"1310": 0.4}})")
+        << int(Acceptance::Verdict::Pass) << QString();
+    QTest::newRow("a section's attenuation of 0 is not measured")
+        << withEvents({stored(1, 1200, 0.1, 0, "0F9999", 0.0), end})
+        << QByteArray(R"({"attenuation_max_db_km": {"1310": 0.4}})")
+        << int(Acceptance::Verdict::Unknown) << "trecho antes do evento 1: atenuação não medida";
+    QTest::newRow("a section that breaks its limit names where")
+        << withEvents({stored(1, 1200, 0.1, 0, "0F9999", 0.5), end})
+        << QByteArray(R"({"attenuation_max_db_km": {"1310": 0.4}})")
+        << int(Acceptance::Verdict::Fail)
+        << "trecho antes do evento 1: atenuação 0,500 dB/km acima do limite";
+    QTest::newRow("a loss exactly at its limit keeps it")
+        << withEvents({stored(1, 1200, 0.3, 0, "0F9999"), end})
+        << QByteArray(R"({"splice_loss_max_db": 0.3})") << int(Acceptance::Verdict::Pass)
+        << QString();
+    QTest::newRow("an ORL under its minimum fails the link")
+        << withEvents({stored(1, 1200, 0.1, 0, "0F9999"), end}, 700, 24000)
+        << QByteArray(R"({"orl_min_db": 25})") << int(Acceptance::Verdict::Fail)
+        << "enlace: ORL 24,00 dB abaixo do limite";
+    QTest::newRow("a length under its minimum fails the link")
+        << withEvents({stored(1, 1200, 0.1, 0, "0F9999"), end})
+        << QByteArray(R"({"length_min_m": 2500})") << int(Acceptance::Verdict::Fail)
+        << "enlace: comprimento 2000,0 m abaixo do limite";
+    QTest::newRow("without limits, neither pass nor fail")
+        << withEvents({stored(1, 1200, 3.0, 0, "0F9999"), end}) << QByteArray("{}")
+        << int(Acceptance::Verdict::NoLimits) << QString();
+    QTest::newRow("nothing to judge is never a pass")
+        << withEvents({}, 0, 0) << QByteArray(R"({"splice_loss_max_db": 0.3})")
+        << int(Acceptance::Verdict::Unknown) << "não traz eventos";
+}
+
+// What a file stores that is no measurement is never judged as one; values at the edge of a
+// limit keep it; at-least limits are checked; every failure or gap says where and why.
+void TestAcceptance::storedValues()
+{
+    QFETCH(SorWriter::Trace, trace);
+    QFETCH(QByteArray, limits);
+    QFETCH(int, verdict);
+    QFETCH(QString, reason);
+    const Sor::Trace t = Sor::read(SorWriter::write(trace));
+    const Acceptance::Judgement j
+        = Acceptance::judge(Acceptance::fileLink(t), *Acceptance::parseLimits(limits, nullptr));
+    QVERIFY2(int(j.verdict) == verdict, qPrintable(j.reasons.join(QStringLiteral(" | "))));
+    if (reason.isEmpty()) {
+        QVERIFY2(j.reasons.isEmpty(), qPrintable(j.reasons.join(QStringLiteral(" | "))));
+    } else {
+        QVERIFY2(j.reasons.join(QLatin1Char('\n')).contains(reason),
+                 qPrintable(j.reasons.join(QStringLiteral(" | "))));
+    }
 }
 
 QTEST_APPLESS_MAIN(TestAcceptance)

@@ -155,12 +155,12 @@ void TestSorReader::cases()
             QCOMPARE(r.number, int(e.number));
             QCOMPARE(r.distanceM, e.time * 1e-10 * C / n);
             QCOMPARE(r.lossDb, e.loss / 1000.0);
-            // "None" is not a level; a positive value is kept but is no measurement.
+            // "None" is not a level; a positive value is kept but is no measurement, nor is 0.
             QCOMPARE(r.reflectanceDb.has_value(), e.reflectance != SorWriter::NoReflectance);
             if (r.reflectanceDb)
                 QCOMPARE(*r.reflectanceDb, e.reflectance / 1000.0);
             QCOMPARE(r.measuredReflectanceDb().has_value(),
-                     e.reflectance != SorWriter::NoReflectance && e.reflectance <= 0);
+                     e.reflectance != SorWriter::NoReflectance && e.reflectance < 0);
             QCOMPARE(r.code, QString::fromLatin1(e.code));
         }
         QCOMPARE(*t.keyEvents->endToEndLossDb, written.endToEndLoss / 1000.0);
