@@ -3,6 +3,7 @@
 #include "analyzecommand.h"
 #include "editcommand.h"
 #include "reportcommand.h"
+#include "sor/outputguard.h"
 #include "sor/sorexport.h"
 #include "sor/sorreader.h"
 #include "sor/sortext.h"
@@ -270,12 +271,24 @@ bool thresholdValue(const QString &text, double &value)
     return ok && std::isfinite(value);
 }
 
+// A report, a summary or a plot never replaces a trace: nothing is written and the status is 2.
+bool outputAllowed(const QString &output, const QStringList &inputs, QTextStream &err)
+{
+    const QString problem = Sor::outputProblem(output, inputs);
+    if (!problem.isEmpty())
+        err << "otdr-sor: " << problem << "\n";
+    return problem.isEmpty();
+}
+
 int reportCommand(const QStringList &files,
                   const QCommandLineParser &parser,
                   const Options &o,
                   const std::optional<Acceptance::Limits> &limits,
                   QTextStream &err)
 {
+    if (!outputAllowed(parser.value(o.reportOutput), files, err)
+        || (parser.isSet(o.csvSummary) && !outputAllowed(parser.value(o.csvSummary), files, err)))
+        return Usage;
     for (const QString &path : files) {
         if (!QFileInfo::exists(path)) {
             err << "otdr-sor: " << path << QStringLiteral(": arquivo não encontrado\n");
@@ -516,6 +529,8 @@ int runCommand(const QString &command,
                 << "\n";
             return Usage;
         }
+        if (!outputAllowed(parser.value(o.output), files, err))
+            return Usage;
         return plot(files, parser.value(o.output), s, err);
     }
     err << (command.isEmpty()

@@ -1,6 +1,7 @@
 #include "viewerwindow.h"
 
 #include "plotwidget.h"
+#include "sor/outputguard.h"
 #include "sor/sorexport.h"
 #include "sor/sorreader.h"
 #include "traceplot/markers.h"
@@ -68,8 +69,23 @@ int ViewerWindow::openFiles(const QStringList &paths)
     return opened;
 }
 
+// Nothing the viewer exports is written over a trace, open or not.
+QString ViewerWindow::outputProblem(const QString &path) const
+{
+    QStringList paths;
+    for (const auto &d : documents)
+        paths << d->path;
+    return Sor::outputProblem(path, paths);
+}
+
 bool ViewerWindow::exportImage(const QString &path, QString *error) const
 {
+    const QString problem = outputProblem(path);
+    if (!problem.isEmpty()) {
+        if (error)
+            *error = problem;
+        return false;
+    }
     return TracePlot::save(
         path, series(), ImageSize, error, &plotWidget->view(), plotWidget->markers());
 }
@@ -79,6 +95,12 @@ bool ViewerWindow::exportCsv(const QString &path, QString *error) const
     const int index = selected();
     if (index < 0 || index >= traceCount())
         return false;
+    const QString problem = outputProblem(path);
+    if (!problem.isEmpty()) {
+        if (error)
+            *error = problem;
+        return false;
+    }
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && Sor::writeCsv(documents[size_t(index)]->trace, file)
         && file.commit())

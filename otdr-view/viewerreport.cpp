@@ -29,6 +29,12 @@ QStringList ViewerWindow::eventVerdicts(const Sor::Trace &trace) const
 
 bool ViewerWindow::exportReport(const QString &path, QString *error) const
 {
+    const QString problem = outputProblem(path);
+    if (!problem.isEmpty()) {
+        if (error)
+            *error = problem;
+        return false;
+    }
     QStringList paths;
     for (const auto &d : documents)
         paths << d->path;

@@ -37,6 +37,8 @@ public:
     void select(int index);
     PlotWidget *plot() const { return plotWidget; }
     bool exportImage(const QString &path, QString *error = nullptr) const;
+    // Why a file the viewer would export must not be written (over a trace); empty: it may.
+    QString outputProblem(const QString &path) const;
     // The selected trace's events found by the analysis in place of the file's, and back.
     void reanalyze(const Analysis::Thresholds &thresholds);
     void showFileEvents();

@@ -20,6 +20,8 @@ private slots:
     void batch();
     void limitsThatCannotBeUsed();
     void bothEnds();
+    void neverOverATrace_data();
+    void neverOverATrace();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
@@ -219,6 +221,44 @@ void TestReport::bothEnds()
     QVERIFY2(err.contains("não são as duas pontas de uma fibra"), qPrintable(err));
     QCOMPARE(run(QStringList{"report"} + files + QStringList{"-o", pdf, "--pair-by-name", "je"}),
              2);
+}
+
+void TestReport::neverOverATrace_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // "%1" stands for the folder
+    QTest::addColumn<QString>("named");         // the file the message names
+    QTest::newRow("a report over one of its traces")
+        << QStringList{"report", "%1/a.sor", "%1/b.sor", "-o", "%1/b.sor"} << "b.sor";
+    QTest::newRow("a summary over one of its traces")
+        << QStringList{"report", "%1/a.sor", "-o", "%1/r.pdf", "--csv", "%1/a.sor"} << "a.sor";
+    QTest::newRow("a plot over its trace")
+        << QStringList{"plot", "%1/b.sor", "-o", "%1/b.sor"} << "b.sor";
+    QTest::newRow("a report over any trace, named in capitals")
+        << QStringList{"report", "%1/a.sor", "-o", "%1/novo.SOR"} << "novo.SOR";
+    QTest::newRow("the same trace by another path")
+        << QStringList{"plot", "%1/a.sor", "-o", "%1/./a.sor"} << "a.sor";
+}
+
+// No output is ever written over a trace: the status is 2, the message names the file, and
+// every trace keeps its bytes.
+void TestReport::neverOverATrace()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, named);
+    for (QString &a : arguments)
+        a.replace(QStringLiteral("%1"), dir.path());
+    QFile a(dir.filePath("a.sor"));
+    QFile b(dir.filePath("b.sor"));
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    const QByteArray before = a.readAll() + b.readAll();
+    a.close();
+    b.close();
+    QCOMPARE(run(arguments), 2);
+    QVERIFY2(err.contains(named), qPrintable(err));
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    QCOMPARE(a.readAll() + b.readAll(), before);
+    QVERIFY(!QFileInfo::exists(dir.filePath("novo.SOR")));
+    QVERIFY(!QFileInfo::exists(dir.filePath("r.pdf")));
 }
 
 QTEST_MAIN(TestReport)

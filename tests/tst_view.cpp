@@ -36,6 +36,7 @@ private slots:
     void zoomPanAndMarkers();
     void compareOneFibre();
     void editIdentification();
+    void exportsNeverOverATrace();
 
 private:
     QString write(const QString &name, const SorWriter::Trace &trace);
@@ -418,6 +419,29 @@ void TestView::editIdentification()
     QVERIFY(!QFile::exists(dir.filePath("danificado.sor.orig")));
     QVERIFY(window.editIdentification(1, edits, true, &error));
     QCOMPARE(Sor::readFile(dir.filePath("danificado.sor")).general->fiberId, QStringLiteral("F2"));
+}
+
+// The image, the CSV and the report are never written over a trace: over the open one, or over
+// any file named .sor; the trace keeps its bytes and the reason names the file.
+void TestView::exportsNeverOverATrace()
+{
+    ViewerWindow window;
+    const QString path = write("kept.sor", linear);
+    QCOMPARE(window.openFiles({path}), 1);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    QString error;
+    QVERIFY(!window.exportImage(path, &error));
+    QVERIFY2(error.contains("kept.sor"), qPrintable(error));
+    QVERIFY(!window.exportCsv(path, &error));
+    QVERIFY(!window.exportReport(path, &error));
+    QVERIFY(!window.exportImage(dir.filePath("other.sor"), &error));
+    QVERIFY(!QFileInfo::exists(dir.filePath("other.sor")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
+    QVERIFY(window.exportImage(dir.filePath("kept.png"), &error));
 }
 
 QTEST_MAIN(TestView)
