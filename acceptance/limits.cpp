@@ -1,8 +1,12 @@
 #include "acceptance/limits.h"
 
+#include "sor/sortext.h"
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
+#include <QVector>
 
 #include <cmath>
 
@@ -68,6 +72,108 @@ bool attenuations(const QJsonObject &o, Limits &l, QString *error)
     return true;
 }
 
+// QJsonDocument's reasons are in English; the user reads Portuguese.
+QString parseErrorText(QJsonParseError::ParseError error)
+{
+    switch (error) {
+    case QJsonParseError::UnterminatedObject:
+        return QStringLiteral("objeto sem o \"}\" que o fecha");
+    case QJsonParseError::MissingNameSeparator:
+        return QStringLiteral("falta \":\" depois de uma chave");
+    case QJsonParseError::UnterminatedArray:
+        return QStringLiteral("lista sem o \"]\" que a fecha");
+    case QJsonParseError::MissingValueSeparator:
+        return QStringLiteral("falta \",\" entre dois valores");
+    case QJsonParseError::IllegalValue:
+        return QStringLiteral("valor inválido (chaves e textos vão entre aspas)");
+    case QJsonParseError::TerminationByNumber:
+        return QStringLiteral("o texto acaba no meio de um número");
+    case QJsonParseError::IllegalNumber:
+        return QStringLiteral("número inválido");
+    case QJsonParseError::IllegalEscapeSequence:
+        return QStringLiteral("sequência de escape inválida");
+    case QJsonParseError::IllegalUTF8String:
+        return QStringLiteral("texto que não é UTF-8");
+    case QJsonParseError::UnterminatedString:
+        return QStringLiteral("texto sem as aspas que o fecham");
+    case QJsonParseError::MissingObject:
+        return QStringLiteral("falta o objeto");
+    case QJsonParseError::GarbageAtEnd:
+        return QStringLiteral("há texto depois do fim do objeto");
+    default:
+        return QStringLiteral("JSON malformado");
+    }
+}
+
+// A key given twice in one object: JSON readers keep one of the two in silence, so which limit
+// the client meant cannot be known. Empty when every key is given once.
+QString repeatedKey(const QByteArray &json)
+{
+    QVector<QSet<QString>> seen; // the keys of each open object, innermost last
+    QVector<bool> isObject;
+    bool afterKeyCandidate = false;
+    QString candidate;
+    for (int i = 0; i < json.size(); ++i) {
+        const char c = json.at(i);
+        if (c == '"') {
+            QByteArray text;
+            for (++i; i < json.size() && json.at(i) != '"'; ++i) {
+                if (json.at(i) == '\\' && i + 1 < json.size())
+                    ++i;
+                text += json.at(i);
+            }
+            candidate = QString::fromUtf8(text);
+            afterKeyCandidate = true;
+            continue;
+        }
+        if (c == ':' && afterKeyCandidate && !isObject.isEmpty() && isObject.last()) {
+            if (seen.last().contains(candidate))
+                return candidate;
+            seen.last().insert(candidate);
+        }
+        if (c == '{' || c == '[') {
+            isObject << (c == '{');
+            seen << QSet<QString>();
+        } else if ((c == '}' || c == ']') && !isObject.isEmpty()) {
+            isObject.removeLast();
+            seen.removeLast();
+        }
+        if (c != ' ' && c != '\n' && c != '\r' && c != '\t')
+            afterKeyCandidate = false;
+    }
+    return QString();
+}
+
+// Limits no client can mean: a maximum loss below 0, a reflectance maximum above 0 dB, an ORL
+// minimum below 0, a length below 0 or a minimum above the maximum. Empty when none.
+QString meaninglessLimit(const Limits &l)
+{
+    const QList<QPair<QString, std::optional<double>>> losses{
+        {QStringLiteral("splice_loss_max_db"), l.spliceLossMaxDb},
+        {QStringLiteral("connector_loss_max_db"), l.connectorLossMaxDb},
+        {QStringLiteral("total_loss_max_db"), l.totalLossMaxDb},
+        {QStringLiteral("length_min_m"), l.lengthMinM},
+        {QStringLiteral("length_max_m"), l.lengthMaxM}};
+    for (const auto &loss : losses) {
+        if (loss.second && *loss.second < 0)
+            return QStringLiteral("a chave \"%1\" não pode ser negativa").arg(loss.first);
+    }
+    if (l.reflectanceMaxDb && *l.reflectanceMaxDb > 0)
+        return QStringLiteral("a chave \"reflectance_max_db\" não pode passar de 0 dB: nenhuma "
+                              "reflexão a alcança");
+    if (l.orlMinDb && *l.orlMinDb < 0)
+        return QStringLiteral("a chave \"orl_min_db\" não pode ser negativa");
+    if (l.lengthMinM && l.lengthMaxM && *l.lengthMinM > *l.lengthMaxM)
+        return QStringLiteral("a chave \"length_min_m\" passa de \"length_max_m\"");
+    for (auto it = l.attenuationMaxDbKm.cbegin(); it != l.attenuationMaxDbKm.cend(); ++it) {
+        if (it.value() < 0)
+            return QStringLiteral("em \"attenuation_max_db_km\", o limite de %1 nm não pode ser "
+                                  "negativo")
+                .arg(it.key());
+    }
+    return QString();
+}
+
 } // namespace
 
 std::optional<double> Limits::attenuationFor(double wavelengthNm) const
@@ -100,7 +206,12 @@ std::optional<Limits> parseLimits(const QByteArray &json, QString *error)
     if (parse.error != QJsonParseError::NoError) {
         *error = QStringLiteral("JSON inválido no byte %1: %2")
                      .arg(parse.offset)
-                     .arg(parse.errorString());
+                     .arg(parseErrorText(parse.error));
+        return std::nullopt;
+    }
+    const QString repeated = repeatedKey(json);
+    if (!repeated.isEmpty()) {
+        *error = QStringLiteral("a chave \"%1\" aparece duas vezes").arg(repeated);
         return std::nullopt;
     }
     if (!document.isObject()) {
@@ -142,6 +253,11 @@ std::optional<Limits> parseLimits(const QByteArray &json, QString *error)
           && attenuations(o, l, error);
     if (!ok)
         return std::nullopt;
+    const QString meaningless = meaninglessLimit(l);
+    if (!meaningless.isEmpty()) {
+        *error = meaningless;
+        return std::nullopt;
+    }
     return l;
 }
 
@@ -150,7 +266,8 @@ std::optional<Limits> readLimits(const QString &path, QString *error)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+            *error
+                = QStringLiteral("%1: %2").arg(path, Sor::fileErrorText(file, Sor::FileUse::Read));
         return std::nullopt;
     }
     QString why;

@@ -2,6 +2,7 @@
 
 #include "sor/soredit.h"
 #include "sor/sorreader.h"
+#include "sor/sortext.h"
 
 #include <QDir>
 #include <QFile>
@@ -105,7 +106,7 @@ bool planOne(const QString &path, int n, const EditOptions &o, Plan &plan, QText
                                   : QStringLiteral("arquivo não encontrado"));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(file.errorString());
+        return fail(Sor::fileErrorText(file, Sor::FileUse::Read));
     plan.input = path;
     plan.original = file.readAll();
     const Sor::Trace trace = Sor::read(plan.original, Sor::Detail::Check);

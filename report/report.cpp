@@ -236,7 +236,7 @@ bool writeCsv(const QVector<Entry> &entries, const QString &path, QString *error
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
         return true;
     if (error)
-        *error = file.errorString();
+        *error = Sor::fileErrorText(file, Sor::FileUse::Write);
     return false;
 }
 

@@ -442,7 +442,7 @@ bool writePdf(const QVector<Entry> &entries,
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         if (error)
-            *error = file.errorString();
+            *error = Sor::fileErrorText(file, Sor::FileUse::Write);
         return false;
     }
     {
@@ -477,7 +477,7 @@ bool writePdf(const QVector<Entry> &entries,
     if (file.commit())
         return true;
     if (error)
-        *error = file.errorString();
+        *error = Sor::fileErrorText(file, Sor::FileUse::Write);
     return false;
 }
 

@@ -183,7 +183,7 @@ bool saveFile(const QString &path, const QByteArray &bytes, QString *error)
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
         return true;
     if (error)
-        *error = file.errorString();
+        *error = fileErrorText(file, FileUse::Write);
     return false;
 }
 

@@ -362,7 +362,7 @@ Trace readFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         Trace trace;
-        trace.errors.append(file.errorString());
+        trace.errors.append(fileErrorText(file, FileUse::Read));
         return trace;
     }
     return read(file.readAll());

@@ -1,5 +1,8 @@
 #include "sor/sortext.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <cmath>
 
 namespace Sor {
@@ -9,6 +12,29 @@ QString decimal(double value, int decimals)
     if (std::isnan(value))
         return QStringLiteral("sem dados");
     return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
+}
+
+QString fileErrorText(const QFileDevice &file, FileUse use)
+{
+    if (file.error() == QFileDevice::NoError)
+        return QString();
+    const QFileInfo info(file.fileName());
+    const QFileInfo folder(info.absolutePath());
+    if (info.isDir())
+        return QStringLiteral("é uma pasta");
+    if (!folder.isDir())
+        return QStringLiteral("a pasta %1 não existe")
+            .arg(QDir::toNativeSeparators(folder.filePath()));
+    if (use == FileUse::Read) {
+        if (!info.exists())
+            return QStringLiteral("arquivo não encontrado");
+        if (!info.isReadable())
+            return QStringLiteral("sem permissão de leitura");
+        return QStringLiteral("não foi possível ler o arquivo");
+    }
+    if ((info.exists() && !info.isWritable()) || !folder.isWritable())
+        return QStringLiteral("sem permissão para gravar");
+    return QStringLiteral("não foi possível gravar (disco cheio?)");
 }
 
 QString measuredText(const std::optional<double> &value, int decimals)

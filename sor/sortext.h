@@ -2,6 +2,7 @@
 
 #include "sor/sortrace.h"
 
+#include <QFileDevice>
 #include <QString>
 #include <QVector>
 
@@ -24,6 +25,11 @@ QString wavelengthText(double nm);
 // The checksum as a sentence (otdr-sor), or briefly, for a panel that says "damaged" apart.
 QString checksumText(const Checksum &checksum);
 QString checksumBrief(const Checksum &checksum);
+
+// Why a file could not be opened, read or written, in the user's words (Qt's own reasons are in
+// English): "arquivo não encontrado", "é uma pasta", "sem permissão", …
+enum class FileUse { Read, Write };
+QString fileErrorText(const QFileDevice &file, FileUse use);
 
 // "danificado", the word that marks a damaged trace wherever it is shown.
 QString damagedWord();

@@ -48,6 +48,24 @@ void TestAcceptance::parse_data()
     QTest::newRow("a wavelength that is no number")
         << QByteArray(R"({"attenuation_max_db_km": {"azul": 0.3}})") << "\"azul\" precisa";
     QTest::newRow("not JSON") << QByteArray("{splice: 1}") << "JSON inválido no byte";
+    QTest::newRow("a text left open, said in Portuguese")
+        << QByteArray(R"({"orl_min_db": 30, "name": "x)") << "texto sem as aspas que o fecham";
+    QTest::newRow("a key given twice")
+        << QByteArray(R"({"splice_loss_max_db": 0.3, "splice_loss_max_db": 0.1})")
+        << "a chave \"splice_loss_max_db\" aparece duas vezes";
+    QTest::newRow("a wavelength given twice")
+        << QByteArray(R"({"attenuation_max_db_km": {"1550": 0.3, "1550": 0.2}})")
+        << "a chave \"1550\" aparece duas vezes";
+    QTest::newRow("a negative loss maximum") << QByteArray(R"({"splice_loss_max_db": -0.1})")
+                                             << "\"splice_loss_max_db\" não pode ser negativa";
+    QTest::newRow("a reflectance maximum above 0 dB")
+        << QByteArray(R"({"reflectance_max_db": 35})")
+        << "\"reflectance_max_db\" não pode passar de 0 dB";
+    QTest::newRow("a minimum length above the maximum")
+        << QByteArray(R"({"length_min_m": 5000, "length_max_m": 1000})")
+        << "\"length_min_m\" passa de \"length_max_m\"";
+    QTest::newRow("an ORL minimum below 0")
+        << QByteArray(R"({"orl_min_db": -5})") << "\"orl_min_db\" não pode ser negativa";
     QTest::newRow("an array") << QByteArray("[1, 2]") << "precisam ser um objeto";
 }
 
@@ -76,6 +94,13 @@ void TestAcceptance::unreadableFile()
     QString why;
     QVERIFY(!Acceptance::readLimits(QStringLiteral("/nonexistent/limites.json"), &why));
     QVERIFY2(why.startsWith(QStringLiteral("/nonexistent/limites.json: ")), qPrintable(why));
+    // In the user's words, not Qt's English.
+    QVERIFY2(why.contains(QStringLiteral("não existe")), qPrintable(why));
+    QTemporaryDir dir;
+    QVERIFY(!Acceptance::readLimits(dir.filePath("faltando.json"), &why));
+    QVERIFY2(why.endsWith(QStringLiteral("arquivo não encontrado")), qPrintable(why));
+    QVERIFY(!Acceptance::readLimits(dir.path(), &why));
+    QVERIFY2(why.endsWith(QStringLiteral("é uma pasta")), qPrintable(why));
     QVERIFY(!Acceptance::preset(QStringLiteral("nenhum")));
     QVERIFY(!Acceptance::preset(QStringLiteral("sem limites"))->checksAnything());
     const Acceptance::Limits generic = *Acceptance::preset(QStringLiteral("monomodo-generico"));

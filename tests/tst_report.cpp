@@ -176,6 +176,8 @@ void TestReport::limitsThatCannotBeUsed()
     QVERIFY2(err.contains("chave desconhecida: \"splice_loss_max\""), qPrintable(err));
     QVERIFY(!QFile::exists(pdf));
     QCOMPARE(run({"report", dir.filePath("a.sor"), "-o", "/nonexistent/dir/r.pdf"}), 2);
+    // Said in the user's words, not Qt's English.
+    QVERIFY2(err.contains("a pasta /nonexistent/dir não existe"), qPrintable(err));
 }
 
 // One fibre from both ends at two wavelengths: a page per fibre judged on averaged losses (the
