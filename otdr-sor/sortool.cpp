@@ -99,6 +99,9 @@ int info(const QString &path,
         printFileEvents(t, out);
         if (t.keyEvents->endToEndLossDb)
             out << "  Perda total: " << Sor::decimal(*t.keyEvents->endToEndLossDb, 3) << " dB\n";
+        // A stored 0 is no ORL any link has: not given.
+        if (t.keyEvents->opticalReturnLossDb && *t.keyEvents->opticalReturnLossDb > 0)
+            out << "  ORL: " << Sor::decimal(*t.keyEvents->opticalReturnLossDb, 2) << " dB\n";
     }
     if (limits) {
         out << "\n";
@@ -289,12 +292,7 @@ int reportCommand(const QStringList &files,
     if (!outputAllowed(parser.value(o.reportOutput), files, err)
         || (parser.isSet(o.csvSummary) && !outputAllowed(parser.value(o.csvSummary), files, err)))
         return Usage;
-    for (const QString &path : files) {
-        if (!QFileInfo::exists(path)) {
-            err << "otdr-sor: " << path << QStringLiteral(": arquivo não encontrado\n");
-            return Usage;
-        }
-    }
+    // A file that cannot be read gets its own page saying why; the batch goes on.
     Report::Options options;
     options.limits = limits.value_or(*Acceptance::preset(QStringLiteral("sem limites")));
     options.reanalyze = parser.isSet(o.reanalyze);

@@ -65,6 +65,13 @@ QJsonObject toJson(const Trace &trace, bool withPoints)
     json[QStringLiteral("checksum")] = checksum;
 
     json[QStringLiteral("events")] = eventsJson(trace);
+    // The link's figures as the file stores them; a 0 there is none given.
+    const auto given = [&trace](std::optional<double> KeyEvents::*field) {
+        const std::optional<double> v = trace.keyEvents ? (*trace.keyEvents).*field : std::nullopt;
+        return v && *v != 0 ? QJsonValue(*v) : QJsonValue(QJsonValue::Null);
+    };
+    json[QStringLiteral("total_loss_db")] = given(&KeyEvents::endToEndLossDb);
+    json[QStringLiteral("orl_db")] = given(&KeyEvents::opticalReturnLossDb);
     json[QStringLiteral("blocks")] = blocksJson(trace);
     json[QStringLiteral("warnings")] = QJsonArray::fromStringList(trace.warnings);
     json[QStringLiteral("errors")] = QJsonArray::fromStringList(trace.errors);

@@ -20,6 +20,7 @@ private slots:
     void batch();
     void limitsThatCannotBeUsed();
     void bothEnds();
+    void unreadableFilesInABatch();
     void neverOverATrace_data();
     void neverOverATrace();
 
@@ -223,6 +224,27 @@ void TestReport::bothEnds()
     QVERIFY2(err.contains("não são as duas pontas de uma fibra"), qPrintable(err));
     QCOMPARE(run(QStringList{"report"} + files + QStringList{"-o", pdf, "--pair-by-name", "je"}),
              2);
+}
+
+// A missing file and a folder in the list do not stop the batch: each gets its page saying
+// why, the others are judged, and the exit status says a file failed.
+void TestReport::unreadableFilesInABatch()
+{
+    const QString pdf = dir.filePath("lote.pdf");
+    QCOMPARE(run({"report",
+                  dir.filePath("a.sor"),
+                  dir.filePath("sumiu.sor"),
+                  dir.path(),
+                  "-o",
+                  pdf,
+                  "--limits",
+                  dir.filePath("limits.json")}),
+             1);
+    const QString t = text(pdf).simplified();
+    QVERIFY2(t.contains("Este arquivo não pôde ser lido: arquivo não encontrado"), qPrintable(t));
+    QVERIFY2(t.contains("Este arquivo não pôde ser lido: é uma pasta"), qPrintable(t));
+    QVERIFY2(t.contains("3 traços: 0 APROVADO, 1 REPROVADO, 2 INDETERMINADO"), qPrintable(t));
+    QVERIFY2(err.contains("sumiu.sor") && err.contains("é uma pasta"), qPrintable(err));
 }
 
 void TestReport::neverOverATrace_data()

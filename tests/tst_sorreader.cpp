@@ -305,6 +305,12 @@ void TestSorReader::json()
     QCOMPARE(json["events"].toArray().size(), written.events.size());
     QCOMPARE(json["events"][1]["loss_db"].toDouble(), written.events.at(1).loss / 1000.0);
     QVERIFY(json["trace"]["level_db"][5].isNull());
+    // The link's stored figures; a 0 stored is none given.
+    QCOMPARE(json["orl_db"].toDouble(), written.orl / 1000.0);
+    QCOMPARE(json["total_loss_db"].toDouble(), written.endToEndLoss / 1000.0);
+    const QJsonObject zeros = Sor::toJson(Sor::read(
+        SorWriter::write(SorWriter::readerCase("odd event numbers, ORL and loss 0").trace)));
+    QVERIFY(zeros["orl_db"].isNull() && zeros["total_loss_db"].isNull());
     QCOMPARE(json["trace"]["distance_m"].toArray().size(), t.points());
     QVERIFY(Sor::toJson(Sor::read("x")).value("wavelength_nm").isNull());
 }
