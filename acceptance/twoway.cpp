@@ -2,6 +2,8 @@
 
 #include "sor/sortext.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cmath>
 #include <numeric>
@@ -9,6 +11,26 @@
 namespace Acceptance {
 
 namespace {
+
+// Two wavelengths of one band, as limits take a wavelength's key.
+constexpr double SameBandNm = 30;
+
+// One fibre's id as each end names it: the two places' codes swapped in front of the same
+// number (NORSEA109 from one end, SEANOR109 from the other).
+bool fromTheOtherEnd(const QString &x, const QString &y)
+{
+    const auto letters = [](const QString &id) {
+        int n = 0;
+        while (n < id.size() && id.at(n).isLetter())
+            ++n;
+        return n;
+    };
+    const int n = letters(x);
+    if (n < 2 || n % 2 != 0 || letters(y) != n || x.mid(n) != y.mid(n))
+        return false;
+    const int half = n / 2;
+    return x.mid(0, half) == y.mid(half, half) && x.mid(half, half) == y.mid(0, half);
+}
 
 double pulseLengthM(const Measurement &m)
 {
@@ -159,7 +181,40 @@ Measurement measurementOf(const QString &name, const Sor::Trace &trace, const Li
     m.spacingM = trace.spacingM.value_or(0);
     if (trace.groupIndex && *trace.groupIndex > 1)
         m.groupIndex = *trace.groupIndex;
+    if (trace.general) {
+        if (trace.general->nominalWavelengthNm > 0)
+            m.nominalWavelengthNm = trace.general->nominalWavelengthNm;
+        m.cableId = trace.general->cableId.trimmed();
+        m.fiberId = trace.general->fiberId.trimmed();
+        m.locationA = trace.general->locationA.trimmed();
+    }
     return m;
+}
+
+QString identityProblem(const QString &pathA,
+                        const Measurement &a,
+                        const QString &pathB,
+                        const Measurement &b)
+{
+    const QFileInfo fa(pathA);
+    const QFileInfo fb(pathB);
+    if (fa.exists() && fb.exists() && fa.canonicalFilePath() == fb.canonicalFilePath())
+        return QStringLiteral("%1 foi dado duas vezes").arg(a.name);
+    const auto differ = [](const QString &x, const QString &y) {
+        return !x.isEmpty() && !y.isEmpty() && x != y && !fromTheOtherEnd(x, y);
+    };
+    if (differ(a.cableId, b.cableId) || differ(a.fiberId, b.fiberId)) {
+        return QStringLiteral("são fibras diferentes: %1 / %2 em %3, %4 / %5 em %6")
+            .arg(a.cableId, a.fiberId, a.name, b.cableId, b.fiberId, b.name);
+    }
+    // Ids that name the fibre from each end prove two ends, whatever places a template kept.
+    const bool namedFromBothEnds
+        = fromTheOtherEnd(a.fiberId, b.fiberId) || fromTheOtherEnd(a.cableId, b.cableId);
+    if (!namedFromBothEnds && !a.locationA.isEmpty() && a.locationA == b.locationA) {
+        return QStringLiteral("as duas medidas partem do mesmo local (%1): %2 e %3")
+            .arg(a.locationA, a.name, b.name);
+    }
+    return QString();
 }
 
 double defaultToleranceM(const Measurement &a, const Measurement &b)
@@ -216,9 +271,11 @@ Matching matchPositions(const QVector<double> &a,
 
 QString directionsProblem(const Measurement &a, const Measurement &b)
 {
-    const std::optional<double> wa = a.link.wavelengthNm;
-    const std::optional<double> wb = b.link.wavelengthNm;
-    if (!wa || !wb || std::abs(*wa - *wb) > 1) {
+    const std::optional<double> wa
+        = a.nominalWavelengthNm ? a.nominalWavelengthNm : a.link.wavelengthNm;
+    const std::optional<double> wb
+        = b.nominalWavelengthNm ? b.nominalWavelengthNm : b.link.wavelengthNm;
+    if (!wa || !wb || std::abs(*wa - *wb) > SameBandNm) {
         return QStringLiteral("os comprimentos de onda diferem: %1 em %2, %3 em %4")
             .arg(wa ? Sor::wavelengthText(*wa) : QStringLiteral("desconhecido"),
                  a.name,

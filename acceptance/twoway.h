@@ -20,6 +20,11 @@ struct Measurement
     int pulseNs = 0;
     double spacingM = 0;
     double groupIndex = 1.468;
+    // What the file says of itself: the band it was measured in, the fibre and where from.
+    std::optional<double> nominalWavelengthNm;
+    QString cableId;
+    QString fiberId;
+    QString locationA;
 };
 
 Measurement measurementOf(const QString &name, const Sor::Trace &trace, const Link &link);
@@ -72,8 +77,16 @@ struct TwoWay
     double toleranceM = 0; // used to match
 };
 
-// Why two traces are not the two directions of one fibre; empty when they may be.
+// Why two traces are not the two directions of one fibre; empty when they may be. Wavelengths
+// are compared by band (within 30 nm, as limits are): two lasers of one band differ by a few nm.
 QString directionsProblem(const Measurement &a, const Measurement &b);
+// Why two files given as one fibre's two ends look like something else: the same file twice,
+// two fibres (their ids differ), or two measurements from the same place. Empty when nothing
+// says so; a user may pair them anyway.
+QString identityProblem(const QString &pathA,
+                        const Measurement &a,
+                        const QString &pathB,
+                        const Measurement &b);
 // B's positions mirrored onto A's axis (scaled so that the two ends meet), the common shift
 // taken off, events matched and averaged. toleranceM <= 0: the default.
 TwoWay averageDirections(const Measurement &a, const Measurement &b, double toleranceM = 0);

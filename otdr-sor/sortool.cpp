@@ -264,6 +264,10 @@ struct Options
                               QStringLiteral("Mostra o que mudaria, sem gravar nada.")};
     QCommandLineOption force{QStringLiteral("force"),
                              QStringLiteral("Edita também um arquivo danificado.")};
+    QCommandLineOption pairAnyway{
+        QStringLiteral("force"),
+        QStringLiteral("Compara assim mesmo dois arquivos que parecem não ser as duas pontas "
+                       "de uma fibra (o mesmo arquivo, fibras diferentes, o mesmo local A).")};
 };
 
 // A threshold as given, with a decimal point or comma; false when it is no number.
@@ -351,6 +355,7 @@ int twoWayCommand(const QString &command,
     TwoWayOptions options;
     options.json = parser.isSet(o.comparisonJson);
     options.reanalyze = parser.isSet(o.eventsFound);
+    options.force = command == QLatin1String("bidir") && parser.isSet(o.pairAnyway);
     if (parser.isSet(o.tolerance)
         && (!thresholdValue(parser.value(o.tolerance), options.toleranceM)
             || options.toleranceM <= 0)) {
@@ -434,8 +439,9 @@ QString describeCommand(QCommandLineParser &parser, const QString &command, cons
     if (command == QLatin1String("bidir")) {
         parser.addPositionalArgument(QStringLiteral("A"), QStringLiteral("O traço medido de A."));
         parser.addPositionalArgument(QStringLiteral("B"), QStringLiteral("O traço medido de B."));
-        parser.addOptions({o.comparisonJson, o.tolerance, o.eventsFound});
-        return QStringLiteral("otdr-sor bidir A.sor B.sor [--json] [--tolerance M] [--reanalyze]");
+        parser.addOptions({o.comparisonJson, o.tolerance, o.eventsFound, o.pairAnyway});
+        return QStringLiteral(
+            "otdr-sor bidir A.sor B.sor [--json] [--tolerance M] [--reanalyze] [--force]");
     }
     if (command == QLatin1String("bends")) {
         parser.addPositionalArgument(QStringLiteral("CURTO"),

@@ -135,6 +135,16 @@ int bidirCommand(const QString &fileA,
         err << QStringLiteral("otdr-sor: não são as duas pontas de uma fibra: ") << problem << "\n";
         return Usage;
     }
+    // What the files say of themselves may be wrong (labels typed in the field): --force pairs
+    // them anyway, saying so.
+    const QString identity = Acceptance::identityProblem(fileA, *a, fileB, *b);
+    if (!identity.isEmpty() && !options.force) {
+        err << QStringLiteral("otdr-sor: não são as duas pontas de uma fibra: ") << identity
+            << QStringLiteral(" (--force compara assim mesmo)\n");
+        return Usage;
+    }
+    if (!identity.isEmpty())
+        err << QStringLiteral("otdr-sor: aviso: ") << identity << "\n";
     const Acceptance::TwoWay t = Acceptance::averageDirections(*a, *b, options.toleranceM);
     if (options.json)
         out << QJsonDocument(Acceptance::toJson(t, fileA, fileB)).toJson(QJsonDocument::Indented);

@@ -10,6 +10,7 @@ struct TwoWayOptions
     bool reanalyze = false; // the analysis' events, not the files'
     double toleranceM = 0;  // 0: the default
     double thresholdDb = 0.5;
+    bool force = false; // pair two files whose labels say they are no pair
 };
 
 // otdr-sor bidir: the two directions of one fibre matched and averaged, as a table or JSON.

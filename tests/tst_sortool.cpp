@@ -66,8 +66,25 @@ void TestSorTool::initTestCase()
                     {SorWriter::TrueEvent::End, 40000, 0, -14}};
     write("simulated.sor", SorWriter::write(SorWriter::simulatedTrace(fibre)));
     write("positive.sor", bytes("positive reflectance"));
-    for (const SorWriter::Case &c : SorWriter::twoEndedSamples())
+    for (const SorWriter::Case &c : SorWriter::twoEndedSamples()) {
         write(c.name, SorWriter::write(c.trace));
+        // Both ends named by their fibre's id from each end, the template's places kept.
+        SorWriter::Trace named = c.trace;
+        named.locationA = "CENTRAL";
+        named.fiberId = c.name.endsWith("-ab.sor") ? "NORSEA109" : "SEANOR109";
+        write(QString(c.name).replace(".sor", "-named.sor"), SorWriter::write(named));
+        if (c.name == QLatin1String("1550-ab.sor"))
+            write("1550-again.sor", SorWriter::write(c.trace)); // the same end, measured again
+        if (c.name != QLatin1String("1550-ba.sor"))
+            continue;
+        SorWriter::Trace other = c.trace;
+        other.fiberId = "08";
+        write("1550-other.sor", SorWriter::write(other));
+        // Its laser reads 1547.4 nm: the band, 1550 nm, is what both ends share.
+        SorWriter::Trace laser = c.trace;
+        laser.wavelength = 15474;
+        write("1550-laser.sor", SorWriter::write(laser));
+    }
 }
 
 int TestSorTool::run(const QStringList &arguments)
@@ -148,6 +165,22 @@ void TestSorTool::usage_data()
     QTest::newRow("both ends at two wavelengths")
         << QStringList{"bidir", "1310-ab.sor", "1550-ba.sor"} << 2
         << "os comprimentos de onda diferem: 1310 nm em 1310-ab.sor, 1550 nm em 1550-ba.sor";
+    QTest::newRow("the same file twice") << QStringList{"bidir", "1550-ab.sor", "1550-ab.sor"} << 2
+                                         << "1550-ab.sor foi dado duas vezes";
+    QTest::newRow("two fibres")
+        << QStringList{"bidir", "1550-ab.sor", "1550-other.sor"} << 2
+        << "são fibras diferentes: CB-12 / 07 em 1550-ab.sor, CB-12 / 08 em 1550-other.sor";
+    QTest::newRow("two measurements from the same end")
+        << QStringList{"bidir", "1550-ab.sor", "1550-again.sor"} << 2
+        << "as duas medidas partem do mesmo local (CENTRAL)";
+    QTest::newRow("two fibres paired anyway")
+        << QStringList{"bidir", "1550-ab.sor", "1550-other.sor", "--force"} << 0
+        << "aviso: são fibras diferentes";
+    QTest::newRow("one fibre's id as each end names it")
+        << QStringList{"bidir", "1550-ab-named.sor", "1550-ba-named.sor"} << 0
+        << "Comprimento da fibra";
+    QTest::newRow("two lasers of one band")
+        << QStringList{"bidir", "1550-ab.sor", "1550-laser.sor"} << 0 << "Comprimento da fibra";
     QTest::newRow("a folder for an end")
         << QStringList{"bidir", "1550-ab.sor", "."} << 2 << ".: é uma pasta";
     QTest::newRow("a file without events")
