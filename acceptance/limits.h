@@ -32,8 +32,12 @@ struct Limits
 std::optional<Limits> parseLimits(const QByteArray &json, QString *error);
 std::optional<Limits> readLimits(const QString &path, QString *error);
 
-// The built-in sets, by name.
+// The built-in sets, by name, each from a published standard (the sources are beside the
+// figures): monomodo-generico, tia-568.3-d-upc, tia-568.3-d-apc, gpon-classe-b+, gpon-classe-c+,
+// and "sem limites".
 QStringList presetNames();
+// A preset's name for people: "Monomodo genérico (TIA-568.3-D, ITU-T G.652.D)".
+QString presetTitle(const QString &name);
 std::optional<Limits> preset(const QString &name);
 
 } // namespace Acceptance

@@ -176,8 +176,9 @@ struct Options
                               QStringLiteral("Julga cada traço pelos limites deste arquivo JSON."),
                               QStringLiteral("ARQUIVO")};
     QCommandLineOption preset{QStringLiteral("preset"),
-                              QStringLiteral("Julga pelos limites predefinidos: monomodo-generico "
-                                             "ou \"sem limites\"."),
+                              QStringLiteral("Julga pelos limites predefinidos: monomodo-generico, "
+                                             "tia-568.3-d-upc, tia-568.3-d-apc, gpon-classe-b+, "
+                                             "gpon-classe-c+ ou \"sem limites\"."),
                               QStringLiteral("NOME")};
     QCommandLineOption reportOutput{{QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("O relatório a gravar (PDF)."),

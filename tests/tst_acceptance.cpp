@@ -107,6 +107,16 @@ void TestAcceptance::unreadableFile()
     QCOMPARE(*generic.spliceLossMaxDb, 0.3);
     QCOMPARE(*generic.connectorLossMaxDb, 0.75);
     QCOMPARE(*generic.reflectanceMaxDb, -35.0);
+    QCOMPARE(*generic.attenuationFor(1625), 0.4); // ITU-T G.652.D
+    // Each preset checks something, but "sem limites", and has a readable name.
+    for (const QString &name : Acceptance::presetNames()) {
+        QVERIFY(Acceptance::preset(name));
+        QCOMPARE(Acceptance::preset(name)->checksAnything(), name != QStringLiteral("sem limites"));
+        QVERIFY(Acceptance::presetTitle(name) != name);
+    }
+    QCOMPARE(*Acceptance::preset(QStringLiteral("tia-568.3-d-apc"))->reflectanceMaxDb, -55.0);
+    QCOMPARE(*Acceptance::preset(QStringLiteral("gpon-classe-b+"))->totalLossMaxDb, 28.0);
+    QCOMPARE(*Acceptance::preset(QStringLiteral("gpon-classe-c+"))->totalLossMaxDb, 32.0);
 }
 
 void TestAcceptance::wavelengths_data()
@@ -116,7 +126,8 @@ void TestAcceptance::wavelengths_data()
     QTest::newRow("exact") << 1550.0 << 0.3;
     QTest::newRow("near") << 1525.0 << 0.3;
     QTest::newRow("30 nm away") << 1340.0 << 0.4;
-    QTest::newRow("too far") << 1625.0 << -1.0;
+    QTest::newRow("1625 nm, its own key") << 1625.0 << 0.4;
+    QTest::newRow("too far") << 1480.0 << -1.0;
 }
 
 // A trace's wavelength takes the nearest key within 30 nm.
