@@ -25,6 +25,7 @@ private slots:
     void pairsInABatch();
     void mirroredTrace();
     void launchReels();
+    void totalFromBothEnds();
 };
 
 namespace {
@@ -375,6 +376,20 @@ void TestTwoWay::launchReels()
     const auto startOfB = std::lower_bound(tb.distanceM.begin(), tb.distanceM.end(), 0.0);
     const size_t k = size_t(startOfB - tb.distanceM.begin());
     QVERIFY(std::abs(m.distanceM.at(m.distanceM.size() - 1 - k) - 27000) <= 2);
+}
+
+// The fibre's total loss is the mean of both ends' totals, never one end's alone; one end
+// without a total leaves the fibre's unknown.
+void TestTwoWay::totalFromBothEnds()
+{
+    Acceptance::Measurement a = handMade("A.sor", {3000, 9000}, 20000);
+    Acceptance::Measurement b = handMade("B.sor", {11000, 17000}, 20000);
+    a.link.totalLossDb = 10.0;
+    b.link.totalLossDb = 12.5;
+    QCOMPARE(*Acceptance::averageDirections(a, b).totalLossDb, 11.25);
+    QCOMPARE(*Acceptance::averageDirections(b, a).totalLossDb, 11.25);
+    b.link.totalLossDb.reset();
+    QVERIFY(!Acceptance::averageDirections(a, b).totalLossDb);
 }
 
 QTEST_GUILESS_MAIN(TestTwoWay)
