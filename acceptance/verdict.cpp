@@ -16,8 +16,15 @@ struct Checked
     QString unit;
 };
 
+// How close a passing value came to its limit: kept where it is the closest yet.
+struct Margin
+{
+    std::optional<double> share;
+    QString text;
+};
+
 // Marks a value against an upper (or, with atLeast, a lower) limit; a value exactly at its
-// limit keeps it. Each failure or missing value says why.
+// limit keeps it. Each failure or missing value says why; a pass says how close it came.
 void check(const std::optional<double> &limit,
            const std::optional<double> &value,
            const Checked &c,
@@ -26,7 +33,8 @@ void check(const std::optional<double> &limit,
            const std::optional<double> &wavelengthNm,
            QStringList &broken,
            QStringList &unknown,
-           QStringList &reasons)
+           QStringList &reasons,
+           Margin *margin = nullptr)
 {
     if (!limit)
         return;
@@ -35,6 +43,14 @@ void check(const std::optional<double> &limit,
         unknown << c.key;
         reasons << QStringLiteral("%1: %2 não medida (%3)").arg(c.where, c.what, limitWords);
         return;
+    }
+    const double room = atLeast ? *value - *limit : *limit - *value;
+    if (room >= 0 && margin) {
+        const double share = std::abs(*limit) > 0 ? room / std::abs(*limit) : room;
+        if (!margin->share || share < *margin->share) {
+            margin->share = share;
+            margin->text = Sor::decimal(room, c.decimals) + QLatin1Char(' ') + c.unit;
+        }
     }
     if (atLeast ? *value < *limit : *value > *limit) {
         broken << c.key;
@@ -173,6 +189,7 @@ Judgement judge(const Link &link, const Limits &limits)
             continue;
         }
         const QString where = QStringLiteral("evento %1").arg(e.number);
+        Margin margin;
         if (!e.end && !e.marker) {
             check(e.reflective ? limits.connectorLossMaxDb : limits.spliceLossMaxDb,
                   e.lossDb,
@@ -187,7 +204,8 @@ Judgement judge(const Link &link, const Limits &limits)
                   nm,
                   e.broken,
                   e.unknown,
-                  j.reasons);
+                  j.reasons,
+                  &margin);
             if (e.reflective) {
                 check(limits.reflectanceMaxDb,
                       e.reflectanceDb,
@@ -201,7 +219,8 @@ Judgement judge(const Link &link, const Limits &limits)
                       nm,
                       e.broken,
                       e.unknown,
-                      j.reasons);
+                      j.reasons,
+                      &margin);
             }
         }
         if (!e.marker && !e.shortSection()) {
@@ -217,13 +236,17 @@ Judgement judge(const Link &link, const Limits &limits)
                   nm,
                   e.broken,
                   e.unknown,
-                  j.reasons);
+                  j.reasons,
+                  &margin);
         }
         e.verdict = combine(e.broken, e.unknown);
+        e.marginShare = margin.share;
+        e.marginText = margin.text;
         allBroken << e.broken;
         allUnknown << e.unknown;
     }
     const QString link_ = QStringLiteral("enlace");
+    Margin linkMargin;
     check(limits.totalLossMaxDb,
           link.totalLossDb,
           {QStringLiteral("total_loss_max_db"), QStringLiteral("perda total"), link_, 3, "dB"},
@@ -232,7 +255,8 @@ Judgement judge(const Link &link, const Limits &limits)
           nm,
           j.broken,
           j.unknown,
-          j.reasons);
+          j.reasons,
+          &linkMargin);
     check(limits.orlMinDb,
           link.orlDb,
           {QStringLiteral("orl_min_db"), QStringLiteral("ORL"), link_, 2, "dB"},
@@ -241,7 +265,8 @@ Judgement judge(const Link &link, const Limits &limits)
           nm,
           j.broken,
           j.unknown,
-          j.reasons);
+          j.reasons,
+          &linkMargin);
     check(limits.lengthMinM,
           link.lengthM,
           {QStringLiteral("length_min_m"), QStringLiteral("comprimento"), link_, 1, "m"},
@@ -250,7 +275,8 @@ Judgement judge(const Link &link, const Limits &limits)
           nm,
           j.broken,
           j.unknown,
-          j.reasons);
+          j.reasons,
+          &linkMargin);
     check(limits.lengthMaxM,
           link.lengthM,
           {QStringLiteral("length_max_m"), QStringLiteral("comprimento"), link_, 1, "m"},
@@ -259,8 +285,16 @@ Judgement judge(const Link &link, const Limits &limits)
           nm,
           j.broken,
           j.unknown,
-          j.reasons);
+          j.reasons,
+          &linkMargin);
     j.verdict = combine(j.broken + allBroken, j.unknown + allUnknown);
+    if (linkMargin.share && *linkMargin.share <= JudgedEvent::AttentionShare)
+        j.attention << QStringLiteral("enlace: a %1 do limite").arg(linkMargin.text);
+    for (const JudgedEvent &e : j.events) {
+        if (e.attention())
+            j.attention
+                << QStringLiteral("evento %1: a %2 do limite").arg(e.number).arg(e.marginText);
+    }
     // A trace that gives nothing to judge passes nothing.
     const bool nothing = link.events.isEmpty() && !link.lengthM && !link.totalLossDb;
     if (nothing && j.verdict != Verdict::Fail) {
@@ -332,7 +366,7 @@ QString eventVerdictText(const JudgedEvent &event,
                          const std::optional<double> &wavelengthNm)
 {
     if (event.pastEnd)
-        return QStringLiteral("não julgado: após o fim da fibra");
+        return QStringLiteral("após o fim");
     const QStringList broken = brokenLimitsText(event.broken, limits, wavelengthNm);
     if (!broken.isEmpty())
         return verdictWord(event.verdict) + QStringLiteral(": ")

@@ -30,6 +30,12 @@ struct JudgedEvent
     Verdict verdict = Verdict::Pass;
     QStringList broken;  // the limits it breaks ("splice_loss_max_db", …)
     QStringList unknown; // the checked values it does not give
+    // How far its closest checked value is from its limit, as a share of the limit and in the
+    // value's own words ("0,050 dB"); attention when that is within a tenth of the limit.
+    std::optional<double> marginShare;
+    QString marginText;
+    bool attention() const { return marginShare && *marginShare <= AttentionShare; }
+    static constexpr double AttentionShare = 0.1;
     // The section before it is too short to measure its attenuation: shown, not judged.
     bool shortSection() const { return sectionM && *sectionM < ShortestJudgedSectionM; }
     static constexpr double ShortestJudgedSectionM = 1000;
@@ -60,6 +66,9 @@ struct Judgement
     // Why it fails or cannot be judged, one line each: the value, the limit and where
     // ("evento 3", "trecho antes do evento 5", "enlace").
     QStringList reasons;
+    // The link's values that pass within a tenth of their limit, in words; with the events',
+    // they make a passing trace one to watch (ATENÇÃO), without changing its verdict.
+    QStringList attention;
 };
 
 // Without limits, no limits; else unknown for a damaged trace or one that gives nothing to

@@ -18,6 +18,7 @@ constexpr double BodyPoints = 8.5;
 constexpr int PlotHeight = 560;
 const QColor FailColour(0xc0, 0x00, 0x00);
 const QColor PassColour(0x00, 0x70, 0x20);
+const QColor AttentionColour(0xa0, 0x60, 0x00);
 
 QColor verdictColour(Acceptance::Verdict v)
 {
@@ -91,7 +92,7 @@ struct Page
 const QVector<double> SummaryWidths{0.18, 0.08, 0.05, 0.05, 0.08, 0.07, 0.11, 0.10, 0.14, 0.14};
 constexpr double SummaryPoints = 7.5; // ten columns across a portrait page
 const QVector<double> FibreWidths{0.04, 0.10, 0.10, 0.10, 0.10, 0.09, 0.09, 0.38};
-const QVector<double> EventWidths{0.04, 0.09, 0.13, 0.08, 0.08, 0.19, 0.39};
+const QVector<double> EventWidths{0.04, 0.09, 0.13, 0.08, 0.08, 0.19, 0.17, 0.22};
 
 void limitsLines(Page &page, const Options &o)
 {
@@ -127,7 +128,10 @@ void limitsLines(Page &page, const Options &o)
                              : said.join(QStringLiteral("; ")));
 }
 
-void countsLine(Page &page, const QString &what, const QVector<Acceptance::Verdict> &verdicts)
+void countsLine(Page &page,
+                const QString &what,
+                const QVector<Acceptance::Verdict> &verdicts,
+                int attention = 0)
 {
     int counts[4] = {0, 0, 0, 0};
     for (const Acceptance::Verdict v : verdicts)
@@ -140,6 +144,8 @@ void countsLine(Page &page, const QString &what, const QVector<Acceptance::Verdi
                        .arg(counts[2]);
     if (counts[int(Acceptance::Verdict::NoLimits)] > 0)
         line += QStringLiteral(", %1 SEM LIMITES").arg(counts[int(Acceptance::Verdict::NoLimits)]);
+    if (attention > 0)
+        line += QStringLiteral(" (%1 APROVADO com ATENÇÃO)").arg(attention);
     page.line(line, 10, true);
 }
 
@@ -160,9 +166,15 @@ void summaryPage(Page &page,
                               : QStringLiteral("Eventos: os de cada arquivo"));
         limitsLines(page, o);
         QVector<Acceptance::Verdict> verdicts;
-        for (const Entry &e : entries)
+        int watched = 0;
+        for (const Entry &e : entries) {
             verdicts << finalVerdict(e);
-        countsLine(page, QStringLiteral("traços"), verdicts);
+            watched
+                += finalVerdict(e) == Acceptance::Verdict::Pass && !e.judgement.attention.isEmpty()
+                       ? 1
+                       : 0;
+        }
+        countsLine(page, QStringLiteral("traços"), verdicts, watched);
         if (!fibres.isEmpty()) {
             verdicts.clear();
             for (const Fibre &f : fibres)
@@ -256,6 +268,7 @@ void events(Page &page, const Entry &e, const Options &o)
               QStringLiteral("Perda (dB)"),
               QStringLiteral("Refl. (dB)"),
               QStringLiteral("Aten. (dB/km)"),
+              QStringLiteral("Margem"),
               QStringLiteral("Veredito")},
              EventWidths,
              true);
@@ -273,12 +286,16 @@ void events(Page &page, const Entry &e, const Options &o)
                            : Acceptance::verdictWord(ev.verdict);
         QVector<QColor> colours(EventWidths.size());
         colours.last() = verdictColour(ev.verdict);
+        colours[colours.size() - 2] = ev.attention() ? AttentionColour : QColor();
         page.row({QString::number(ev.number),
                   Sor::decimal(ev.distanceM / 1000, 4),
                   kind,
                   ev.end ? QString() : Sor::measuredText(ev.lossDb, 3),
                   (ev.reflective || ev.end) ? Sor::measuredText(ev.reflectanceDb, 2) : QString(),
                   attenuationCell(ev),
+                  ev.marginText.isEmpty() || ev.verdict != Acceptance::Verdict::Pass
+                      ? QString()
+                      : ev.marginText + (ev.attention() ? QStringLiteral(" ATENÇÃO") : QString()),
                   verdict},
                  EventWidths,
                  false,
@@ -300,6 +317,14 @@ void tracePage(Page &page, const Entry &e, const Options &o)
     // Why it fails or cannot be judged: each value, its limit and where.
     for (const QString &reason : j.reasons)
         page.line(reason, BodyPoints, false, verdictColour(j.verdict));
+    // A pass that came within a tenth of a limit is one to watch.
+    if (j.verdict == Acceptance::Verdict::Pass && !j.attention.isEmpty()) {
+        page.line(QStringLiteral("ATENÇÃO, perto do limite: %1")
+                      .arg(j.attention.join(QStringLiteral("; "))),
+                  BodyPoints,
+                  false,
+                  AttentionColour);
+    }
     if (!e.readable) {
         page.line(QStringLiteral("Este arquivo não pôde ser lido: %1").arg(e.problem),
                   10,

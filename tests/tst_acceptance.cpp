@@ -24,6 +24,7 @@ private slots:
     void verdicts();
     void storedValues_data();
     void storedValues();
+    void attention();
 };
 
 void TestAcceptance::parse_data()
@@ -307,6 +308,36 @@ void TestAcceptance::storedValues()
         QVERIFY2(j.reasons.join(QLatin1Char('\n')).contains(reason),
                  qPrintable(j.reasons.join(QStringLiteral(" | "))));
     }
+}
+
+// A value that passes within a tenth of its limit is one to watch: the event and the link say
+// how close, and the verdict stays a pass.
+void TestAcceptance::attention()
+{
+    Acceptance::Link link;
+    link.wavelengthNm = 1550;
+    link.orlDb = 27;
+    link.lengthM = 5000;
+    Acceptance::JudgedEvent close;
+    close.number = 1;
+    close.distanceM = 2000;
+    close.lossDb = 0.28;
+    Acceptance::JudgedEvent clear = close;
+    clear.number = 2;
+    clear.distanceM = 4000;
+    clear.lossDb = 0.2;
+    link.events = {close, clear};
+    Acceptance::Limits limits;
+    limits.spliceLossMaxDb = 0.3;
+    limits.orlMinDb = 25;
+    const Acceptance::Judgement j = Acceptance::judge(link, limits);
+    QCOMPARE(j.verdict, Acceptance::Verdict::Pass);
+    QVERIFY(j.events.at(0).attention());
+    QCOMPARE(j.events.at(0).marginText, QStringLiteral("0,020 dB"));
+    QVERIFY(!j.events.at(1).attention());
+    QCOMPARE(j.events.at(1).marginText, QStringLiteral("0,100 dB"));
+    QCOMPARE(j.attention,
+             (QStringList{"enlace: a 2,00 dB do limite", "evento 1: a 0,020 dB do limite"}));
 }
 
 QTEST_APPLESS_MAIN(TestAcceptance)
