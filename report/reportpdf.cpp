@@ -29,6 +29,9 @@ QColor verdictColour(Acceptance::Verdict v)
 }
 
 // Writes down a page: the painter, the printable area and how far down it is filled.
+// The smallest size a cell's text is set in before it is cut.
+constexpr double SmallestPoints = 4.5;
+
 struct Page
 {
     QPainter &painter;
@@ -77,10 +80,21 @@ struct Page
             painter.setPen(c < colours.size() && colours.at(c).isValid() ? colours.at(c)
                                                                          : Qt::black);
             const QRectF cell(x + 2, area.top() + y, w - 4, Row);
+            // A text wider than its column is set smaller, down to a size still read on paper,
+            // rather than cut: a file name or an id must be whole.
+            const QFont kept = painter.font();
+            const double wide = painter.fontMetrics().horizontalAdvance(cells.at(c));
+            if (wide > w - 4) {
+                QFont smaller = kept;
+                smaller.setPointSizeF(
+                    std::max(SmallestPoints, kept.pointSizeF() * (w - 4) / wide * 0.98));
+                painter.setFont(smaller);
+            }
             painter.drawText(
                 cell,
                 Qt::AlignLeft | Qt::AlignVCenter,
                 painter.fontMetrics().elidedText(cells.at(c), Qt::ElideRight, int(w - 4)));
+            painter.setFont(kept);
             x += w;
         }
         painter.setPen(QColor(0xd0, 0xd0, 0xd0));
@@ -89,10 +103,10 @@ struct Page
     }
 };
 
-const QVector<double> SummaryWidths{0.18, 0.08, 0.05, 0.05, 0.08, 0.07, 0.11, 0.10, 0.14, 0.14};
+const QVector<double> SummaryWidths{0.18, 0.08, 0.07, 0.06, 0.07, 0.06, 0.10, 0.10, 0.14, 0.14};
 constexpr double SummaryPoints = 7.5; // ten columns across a portrait page
 const QVector<double> FibreWidths{0.04, 0.10, 0.10, 0.10, 0.10, 0.09, 0.09, 0.38};
-const QVector<double> EventWidths{0.04, 0.09, 0.13, 0.08, 0.08, 0.19, 0.17, 0.22};
+const QVector<double> EventWidths{0.04, 0.09, 0.13, 0.09, 0.09, 0.18, 0.14, 0.24};
 
 void limitsLines(Page &page, const Options &o)
 {

@@ -59,7 +59,8 @@ QString pulseText(const Trace &trace)
 
 QString wavelengthText(double nm)
 {
-    return QStringLiteral("%1 nm").arg(nm);
+    // With the decimal comma, as every number the user reads: "1550 nm", "1553,2 nm".
+    return decimal(nm, std::round(nm) == nm ? 0 : 1) + QStringLiteral(" nm");
 }
 
 QString checksumText(const Checksum &checksum)

@@ -154,6 +154,12 @@ void TestTracePlot::legend()
              QStringLiteral("a.sor — 1310 nm, 100 ns"));
     QCOMPARE(TracePlot::legendText({&damaged, "b.sor", Qt::red}),
              QStringLiteral("b.sor (danificado) — 1310 nm, 100 ns"));
+    // A laser's own wavelength, with the decimal comma.
+    SorWriter::Trace laser = SorWriter::readerCase("whole file, CCITT-FALSE").trace;
+    laser.wavelength = 15532;
+    const Sor::Trace measured = Sor::read(SorWriter::write(laser));
+    QCOMPARE(TracePlot::legendText({&measured, "c.sor", Qt::blue}),
+             QStringLiteral("c.sor — 1553,2 nm, 100 ns"));
 }
 
 void TestTracePlot::launchBeforeZero_data()
