@@ -1,5 +1,6 @@
 #include "acceptance/twoway.h"
 
+#include "analysis/pointloss.h"
 #include "sor/sortext.h"
 
 #include <QFileInfo>
@@ -181,6 +182,8 @@ Measurement measurementOf(const QString &name, const Sor::Trace &trace, const Li
     m.spacingM = trace.spacingM.value_or(0);
     if (trace.groupIndex && *trace.groupIndex > 1)
         m.groupIndex = *trace.groupIndex;
+    if (trace.points() > 0)
+        m.trace = std::make_shared<const Sor::Trace>(trace);
     if (trace.general) {
         if (trace.general->nominalWavelengthNm > 0)
             m.nominalWavelengthNm = trace.general->nominalWavelengthNm;
@@ -345,10 +348,23 @@ TwoWay averageDirections(const Measurement &a, const Measurement &b, double tole
             e.lossAbDb = fromA->lossDb;
         if (fromB)
             e.lossBaDb = fromB->lossDb;
-        e.seenFrom = fromA && fromB ? SeenFrom::Both : fromA ? SeenFrom::A : SeenFrom::B;
+        // An end that stores no loss there (below its threshold, or a marker without a value)
+        // is measured on its own points at the place, as commercial suites do; only where its
+        // points cannot give it does the other end's value stand alone.
+        if (!e.lossAbDb && a.trace) {
+            e.lossAbDb = Analysis::lossAt(*a.trace, e.distanceM);
+            e.measuredA = e.lossAbDb.has_value();
+        }
+        if (!e.lossBaDb && b.trace) {
+            const double onB = lb - (e.distanceM - matching.shiftM) * lb / la;
+            e.lossBaDb = Analysis::lossAt(*b.trace, onB);
+            e.measuredB = e.lossBaDb.has_value();
+        }
+        e.seenFrom = (fromA || e.measuredA) && (fromB || e.measuredB) ? SeenFrom::Both
+                     : fromA                                          ? SeenFrom::A
+                                                                      : SeenFrom::B;
         // A loss one end does not measure is not averaged in as 0.
-        e.lossDb = meanOfLosses(fromA ? fromA->lossDb : std::nullopt,
-                                fromB ? fromB->lossDb : std::nullopt);
+        e.lossDb = meanOfLosses(e.lossAbDb, e.lossBaDb);
         e.reflectanceDb = worseReflectance(reflectanceOf(fromA), reflectanceOf(fromB));
         e.reflective = (fromA && fromA->reflective) || (fromB && fromB->reflective);
         e.attenuationDbKm

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVector>
 
+#include <memory>
 #include <optional>
 
 // One fibre seen twice: from both ends at one wavelength (a splice's true loss is the mean of
@@ -25,6 +26,8 @@ struct Measurement
     QString cableId;
     QString fiberId;
     QString locationA;
+    // The points, to measure a loss where this end stores none.
+    std::shared_ptr<const Sor::Trace> trace;
 };
 
 Measurement measurementOf(const QString &name, const Sor::Trace &trace, const Link &link);
@@ -63,6 +66,10 @@ struct TwoWayEvent
     std::optional<double> attenuationDbKm;
     bool reflective = false;
     SeenFrom seenFrom = SeenFrom::Both;
+    // The loss an end stores no value for, measured on that end's own points at the place the
+    // other end found ("medido aqui").
+    bool measuredA = false;
+    bool measuredB = false;
 };
 
 struct TwoWay

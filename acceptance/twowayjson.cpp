@@ -18,6 +18,16 @@ QString seenName(SeenFrom seen)
 }
 } // namespace
 
+namespace {
+// "stored" in the end's file, "measured" on its points, null where that end has none.
+QJsonValue how(const std::optional<double> &loss, bool measured)
+{
+    if (!loss)
+        return QJsonValue(QJsonValue::Null);
+    return measured ? QStringLiteral("measured") : QStringLiteral("stored");
+}
+} // namespace
+
 QJsonObject toJson(const TwoWay &t, const QString &fileA, const QString &fileB)
 {
     QJsonArray events;
@@ -28,7 +38,9 @@ QJsonObject toJson(const TwoWay &t, const QString &fileA, const QString &fileB)
                                   {QStringLiteral("loss_db"), orNull(e.lossDb)},
                                   {QStringLiteral("reflectance_db"), orNull(e.reflectanceDb)},
                                   {QStringLiteral("reflective"), e.reflective},
-                                  {QStringLiteral("seen_from"), seenName(e.seenFrom)}});
+                                  {QStringLiteral("seen_from"), seenName(e.seenFrom)},
+                                  {QStringLiteral("how_ab"), how(e.lossAbDb, e.measuredA)},
+                                  {QStringLiteral("how_ba"), how(e.lossBaDb, e.measuredB)}});
     }
     return QJsonObject{{QStringLiteral("file_a"), fileA},
                        {QStringLiteral("file_b"), fileB},

@@ -72,15 +72,24 @@ void printTwoWay(const Acceptance::TwoWay &t,
     out << QStringLiteral("  Nº  Distância de A (km)  Perda A→B (dB)  Perda B→A (dB)  Média (dB)"
                           "  Reflectância (dB)  Visto de\n");
     int number = 0;
+    bool measured = false;
+    // A loss an end does not store, measured on its own points, is marked.
+    const auto loss = [&measured](const std::optional<double> &v, bool here) {
+        measured = measured || here;
+        return optionalDb(v) + (here ? QStringLiteral("*") : QString());
+    };
     for (const Acceptance::TwoWayEvent &e : t.events) {
         out << "  " << QString::number(++number).leftJustified(4)
             << Sor::decimal(e.distanceM / 1000.0, 4).rightJustified(19)
-            << optionalDb(e.lossAbDb).rightJustified(16)
-            << optionalDb(e.lossBaDb).rightJustified(16)
+            << loss(e.lossAbDb, e.measuredA).rightJustified(16)
+            << loss(e.lossBaDb, e.measuredB).rightJustified(16)
             << Sor::measuredText(e.lossDb, 3).rightJustified(12)
             << optionalDb(e.reflectanceDb, 2).rightJustified(19) << "  "
             << Acceptance::seenFromText(e.seenFrom) << "\n";
     }
+    if (measured)
+        out << QStringLiteral("* medido aqui: essa ponta não grava o evento; a perda foi medida "
+                              "nos seus pontos, no lugar que a outra ponta achou\n");
     out << QStringLiteral("Comprimento da fibra: %1   Perda total (média das duas pontas): %2\n")
                .arg(t.fiberLengthM ? Sor::kilometres(*t.fiberLengthM) : QStringLiteral("—"),
                     t.totalLossDb ? Sor::decimal(*t.totalLossDb, 3) + QStringLiteral(" dB")

@@ -389,8 +389,8 @@ void fibreEvents(Page &page, const Fibre &f, const Options &o)
         colours.last() = verdictColour(judged.verdict);
         page.row({QString::number(i + 1),
                   Sor::decimal(e.distanceM / 1000, 4),
-                  db(e.lossAbDb, 3),
-                  db(e.lossBaDb, 3),
+                  db(e.lossAbDb, 3) + (e.measuredA ? QStringLiteral(" (medido aqui)") : QString()),
+                  db(e.lossBaDb, 3) + (e.measuredB ? QStringLiteral(" (medido aqui)") : QString()),
                   Sor::measuredText(e.lossDb, 3),
                   db(e.reflectanceDb, 2),
                   e.seenFrom == Acceptance::SeenFrom::Both
