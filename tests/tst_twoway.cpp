@@ -26,6 +26,7 @@ private slots:
     void mirroredTrace();
     void launchReels();
     void totalFromBothEnds();
+    void bendsMatchWithinTolerance();
 };
 
 namespace {
@@ -393,6 +394,22 @@ void TestTwoWay::totalFromBothEnds()
     QCOMPARE(*Acceptance::averageDirections(b, a).totalLossDb, 11.25);
     b.link.totalLossDb.reset();
     QVERIFY(!Acceptance::averageDirections(a, b).totalLossDb);
+}
+
+// Two wavelengths' events that lie within the tolerance the comparison reports are one event,
+// however the two differ: one a little before, the next a little after.
+void TestTwoWay::bendsMatchWithinTolerance()
+{
+    const Acceptance::Measurement shorter
+        = handMade("1310.sor", {5000, 12000, 20000}, 30000, 1000, 1310);
+    const double tolerance = Acceptance::defaultToleranceM(shorter, shorter);
+    const Acceptance::Measurement longer = handMade(
+        "1550.sor", {5000 + 0.95 * tolerance, 12000 - 0.95 * tolerance, 20000}, 30000, 1000, 1550);
+    const Acceptance::Wavelengths w = Acceptance::compareWavelengths(shorter, longer);
+    QCOMPARE(w.toleranceM, tolerance);
+    QCOMPARE(w.events.size(), 3);
+    for (const Acceptance::WavelengthEvent &e : w.events)
+        QVERIFY(e.lossShortDb && e.lossLongDb);
 }
 
 QTEST_GUILESS_MAIN(TestTwoWay)
