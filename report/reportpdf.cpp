@@ -432,14 +432,9 @@ void fibrePage(Page &page, const QVector<Entry> &entries, const Fibre &f, const 
               11,
               true,
               verdictColour(f.judgement.verdict));
-    const QStringList link
-        = Acceptance::brokenLimitsText(f.judgement.broken, o.limits, f.link.wavelengthNm);
-    if (!link.isEmpty())
-        page.line(
-            QStringLiteral("Limites do enlace violados: %1").arg(link.join(QStringLiteral("; "))),
-            BodyPoints,
-            false,
-            FailColour);
+    // Why, as on a trace's page: each value, its limit and where.
+    for (const QString &reason : f.judgement.reasons)
+        page.line(reason, BodyPoints, false, verdictColour(f.judgement.verdict));
     const auto value = [](const std::optional<double> &v, const QString &text) {
         return v ? text : QStringLiteral("—");
     };
