@@ -190,54 +190,39 @@ Judgement judge(const Link &link, const Limits &limits)
         }
         const QString where = QStringLiteral("evento %1").arg(e.number);
         Margin margin;
+        // Every upper limit of an event, its reasons on the trace's, its margin its own.
+        const auto checkEvent = [&](const std::optional<double> &limit,
+                                    const std::optional<double> &value,
+                                    const Checked &c) {
+            check(limit, value, c, false, limits, nm, e.broken, e.unknown, j.reasons, &margin);
+        };
         if (!e.end && !e.marker) {
-            check(e.reflective ? limits.connectorLossMaxDb : limits.spliceLossMaxDb,
-                  e.lossDb,
-                  {e.reflective ? QStringLiteral("connector_loss_max_db")
-                                : QStringLiteral("splice_loss_max_db"),
-                   QStringLiteral("perda"),
-                   where,
-                   3,
-                   QStringLiteral("dB")},
-                  false,
-                  limits,
-                  nm,
-                  e.broken,
-                  e.unknown,
-                  j.reasons,
-                  &margin);
+            checkEvent(e.reflective ? limits.connectorLossMaxDb : limits.spliceLossMaxDb,
+                       e.lossDb,
+                       {e.reflective ? QStringLiteral("connector_loss_max_db")
+                                     : QStringLiteral("splice_loss_max_db"),
+                        QStringLiteral("perda"),
+                        where,
+                        3,
+                        QStringLiteral("dB")});
             if (e.reflective) {
-                check(limits.reflectanceMaxDb,
-                      e.reflectanceDb,
-                      {QStringLiteral("reflectance_max_db"),
-                       QStringLiteral("reflectância"),
-                       where,
-                       2,
-                       QStringLiteral("dB")},
-                      false,
-                      limits,
-                      nm,
-                      e.broken,
-                      e.unknown,
-                      j.reasons,
-                      &margin);
+                checkEvent(limits.reflectanceMaxDb,
+                           e.reflectanceDb,
+                           {QStringLiteral("reflectance_max_db"),
+                            QStringLiteral("reflectância"),
+                            where,
+                            2,
+                            QStringLiteral("dB")});
             }
         }
         if (!e.marker && !e.shortSection()) {
-            check(attenuation,
-                  e.attenuationDbKm,
-                  {QStringLiteral("attenuation_max_db_km"),
-                   QStringLiteral("atenuação"),
-                   QStringLiteral("trecho antes do evento %1").arg(e.number),
-                   3,
-                   QStringLiteral("dB/km")},
-                  false,
-                  limits,
-                  nm,
-                  e.broken,
-                  e.unknown,
-                  j.reasons,
-                  &margin);
+            checkEvent(attenuation,
+                       e.attenuationDbKm,
+                       {QStringLiteral("attenuation_max_db_km"),
+                        QStringLiteral("atenuação"),
+                        QStringLiteral("trecho antes do evento %1").arg(e.number),
+                        3,
+                        QStringLiteral("dB/km")});
         }
         e.verdict = combine(e.broken, e.unknown);
         e.marginShare = margin.share;
@@ -247,46 +232,28 @@ Judgement judge(const Link &link, const Limits &limits)
     }
     const QString link_ = QStringLiteral("enlace");
     Margin linkMargin;
-    check(limits.totalLossMaxDb,
-          link.totalLossDb,
-          {QStringLiteral("total_loss_max_db"), QStringLiteral("perda total"), link_, 3, "dB"},
-          false,
-          limits,
-          nm,
-          j.broken,
-          j.unknown,
-          j.reasons,
-          &linkMargin);
-    check(limits.orlMinDb,
-          link.orlDb,
-          {QStringLiteral("orl_min_db"), QStringLiteral("ORL"), link_, 2, "dB"},
-          true,
-          limits,
-          nm,
-          j.broken,
-          j.unknown,
-          j.reasons,
-          &linkMargin);
-    check(limits.lengthMinM,
-          link.lengthM,
-          {QStringLiteral("length_min_m"), QStringLiteral("comprimento"), link_, 1, "m"},
-          true,
-          limits,
-          nm,
-          j.broken,
-          j.unknown,
-          j.reasons,
-          &linkMargin);
-    check(limits.lengthMaxM,
-          link.lengthM,
-          {QStringLiteral("length_max_m"), QStringLiteral("comprimento"), link_, 1, "m"},
-          false,
-          limits,
-          nm,
-          j.broken,
-          j.unknown,
-          j.reasons,
-          &linkMargin);
+    const auto checkLink = [&](const std::optional<double> &limit,
+                               const std::optional<double> &value,
+                               const Checked &c,
+                               bool atLeast) {
+        check(limit, value, c, atLeast, limits, nm, j.broken, j.unknown, j.reasons, &linkMargin);
+    };
+    checkLink(limits.totalLossMaxDb,
+              link.totalLossDb,
+              {QStringLiteral("total_loss_max_db"), QStringLiteral("perda total"), link_, 3, "dB"},
+              false);
+    checkLink(limits.orlMinDb,
+              link.orlDb,
+              {QStringLiteral("orl_min_db"), QStringLiteral("ORL"), link_, 2, "dB"},
+              true);
+    checkLink(limits.lengthMinM,
+              link.lengthM,
+              {QStringLiteral("length_min_m"), QStringLiteral("comprimento"), link_, 1, "m"},
+              true);
+    checkLink(limits.lengthMaxM,
+              link.lengthM,
+              {QStringLiteral("length_max_m"), QStringLiteral("comprimento"), link_, 1, "m"},
+              false);
     j.verdict = combine(j.broken + allBroken, j.unknown + allUnknown);
     if (linkMargin.share && *linkMargin.share <= JudgedEvent::AttentionShare)
         j.attention << QStringLiteral("enlace: a %1 do limite").arg(linkMargin.text);
