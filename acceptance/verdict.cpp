@@ -146,7 +146,8 @@ Link analysedLink(const Sor::Trace &trace, const Analysis::Result &result)
         j.distanceM = e.distanceM;
         j.end = e.type == Analysis::EventType::End;
         j.reflective = e.type == Analysis::EventType::Reflective;
-        j.lossDb = e.lossDb;
+        if (e.lossMeasured)
+            j.lossDb = e.lossDb;
         j.reflectanceDb = e.reflectanceDb;
         if (e.attenuationDbKm && *e.attenuationDbKm > 0)
             j.attenuationDbKm = e.attenuationDbKm;

@@ -165,6 +165,7 @@ Result analyze(const Input &input, const Thresholds &thresholds)
     findFloor(t, thresholds.endDb);
     estimateNoise(t);
     scaleNoise(t);
+    findLaunch(t);
     measureEvents(t, findCandidates(t, thresholds), thresholds, result);
     keepPossibleValues(result, t.origin + double(t.spanStart) * t.spacing);
     return result;

@@ -31,6 +31,9 @@ struct Event
     double lossDb = 0;                     // negative for a gain
     std::optional<double> reflectanceDb;   // reflective events, and a reflecting end
     std::optional<double> attenuationDbKm; // of the section before the event
+    // False for the front connector the trace starts on: no backscatter before it to measure
+    // its loss by (lossDb is then 0, and means nothing).
+    bool lossMeasured = true;
 };
 
 // A value no fibre has is never a result: it is left out ("não determinado") and a warning

@@ -20,7 +20,8 @@ QJsonObject toJson(const Result &result, const QString &file)
             QJsonObject{{QStringLiteral("number"), ++number},
                         {QStringLiteral("distance_m"), e.distanceM},
                         {QStringLiteral("type"), typeName(e.type)},
-                        {QStringLiteral("loss_db"), e.lossDb},
+                        {QStringLiteral("loss_db"),
+                         e.lossMeasured ? QJsonValue(e.lossDb) : QJsonValue(QJsonValue::Null)},
                         {QStringLiteral("reflectance_db"), orNull(e.reflectanceDb)},
                         {QStringLiteral("attenuation_db_km"), orNull(e.attenuationDbKm)}});
     }

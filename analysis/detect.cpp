@@ -17,6 +17,8 @@ constexpr double TailShare = 0.04;
 // The step statistic's noise beyond this many times what the points' own noise gives is the
 // instrument's filtering, not chance.
 constexpr double CorrelatedExcess = 1.5;
+// A front connector's reflection stands at least this far above the backscatter after it.
+constexpr double LeastLaunchDb = 0.1;
 // A block's noise needs this many points.
 constexpr size_t FewestForNoise = 16;
 // The resolution of the levels a file stores.
@@ -55,19 +57,36 @@ size_t firstVisible(const TraceData &t, size_t w)
     // A launch cable's end is the span's first event: it is seen from a pulse before it.
     const size_t span = t.spanStart > 2 * t.pulse ? t.spanStart - 2 * t.pulse : 0;
     const size_t start = std::max({w, t.pulse + 1, span});
+    return t.launchEnd > 0 ? std::max(start, t.launchEnd + w) : start;
+}
+
+} // namespace
+
+// Whether the trace starts on the front connector's reflection (the first point is the panel):
+// its height above the backscatter after it, and where its dead zone ends, two pulse lengths
+// past its top.
+void findLaunch(TraceData &t)
+{
+    const size_t w = std::max<size_t>(4, t.pulse);
     const size_t reach = std::min(t.usable, 2 * t.pulse + 3);
     if (reach == 0)
-        return start;
+        return;
     const size_t top
         = size_t(std::max_element(t.y.begin(), t.y.begin() + long(reach)) - t.y.begin());
     const size_t after = top + 2 * t.pulse + 1;
     if (after + w > t.usable)
-        return start;
+        return;
+    // Anything standing above the stretch after it hides events until it has passed; only a
+    // rise above what the fibre's own slope explains is a reflection, the front connector.
     const double height = t.y[top] - t.fits.mean(after, after + w);
-    return height >= Significance * t.noiseAt(after) * 2 ? std::max(start, after + w) : start;
+    if (height < Significance * t.noiseAt(after) * 2)
+        return;
+    t.launchEnd = after;
+    const double fall = -t.slopeAt(after) * (double(after - top) + double(w) / 2);
+    if (height - std::max(0.0, fall)
+        >= std::max(Significance * t.noiseAt(after) * 2, LeastLaunchDb))
+        t.launchHeightDb = height - std::max(0.0, fall);
 }
-
-} // namespace
 
 // The noise of the levels, block by block, from the spread of point-to-point differences: a
 // slope or an event changes few of them, the noise all.

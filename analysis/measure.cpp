@@ -288,6 +288,15 @@ returnLoss(const TraceData &t, const std::vector<Measured> &events, const Line &
 void report(const TraceData &t, const std::vector<Measured> &events, size_t end, Result &result)
 {
     const Line first = events.empty() ? t.fits.line(t.pulse + 1, end) : events.front().before;
+    // Without a launch cable, the front connector the trace starts on is the span's first
+    // event, at its start.
+    if (t.launchHeightDb && t.spanStart == 0 && t.origin <= 0) {
+        Event launch;
+        launch.type = EventType::Reflective;
+        launch.lossMeasured = false;
+        launch.reflectanceDb = reflectance(t, *t.launchHeightDb);
+        result.events.push_back(launch);
+    }
     for (const Measured &e : events) {
         Event out;
         out.distanceM = t.origin + double(e.at) * t.spacing;

@@ -21,6 +21,10 @@ struct TraceData
     size_t pulse = 1;     // the pulse's length, in points (at least 1)
     size_t usable = 0;    // the points before the noise floor, and enough past it to see the drop
     size_t floorAt = SIZE_MAX; // where the backscatter has sunk into the floor
+    // The front connector's reflection the trace starts on, its height; and where the launch's
+    // dead zone ends (0: none).
+    std::optional<double> launchHeightDb;
+    size_t launchEnd = 0;
     std::optional<double> floorDb;
     size_t block = 64;
     std::vector<double> noise; // the level's noise (dB), per block of points
@@ -55,6 +59,7 @@ struct Candidate
 void estimateNoise(TraceData &t);
 void findFloor(TraceData &t, double endDb);
 void scaleNoise(TraceData &t);
+void findLaunch(TraceData &t);
 std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thresholds);
 // measure.cpp
 void measureEvents(const TraceData &t,

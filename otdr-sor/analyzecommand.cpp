@@ -46,7 +46,9 @@ void printFound(const Analysis::Result &r, QTextStream &out)
     for (const Analysis::Event &e : r.events) {
         out << "  " << QString::number(++number).leftJustified(4)
             << Sor::decimal(e.distanceM / 1000.0, 4).rightJustified(14) << "  "
-            << kindText(e.type).leftJustified(14) << Sor::decimal(e.lossDb, 3).rightJustified(12)
+            << kindText(e.type).leftJustified(14)
+            << (e.lossMeasured ? Sor::decimal(e.lossDb, 3) : QStringLiteral("não medido"))
+                   .rightJustified(12)
             << "  " << optionalDb(e.reflectanceDb, 2).rightJustified(17) << "  "
             << optionalDb(e.attenuationDbKm, 3).rightJustified(17) << "\n";
     }

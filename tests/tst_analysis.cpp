@@ -26,6 +26,7 @@ private slots:
     void asRealTracesAre_data();
     void asRealTracesAre();
     void launchReel();
+    void frontConnector();
     void impossibleValues();
     void hostileInput_data();
     void hostileInput();
@@ -291,6 +292,26 @@ void TestAnalysis::launchReel()
     const double total = 0.3 + 0.3 + 0.5 + 30 * span.attenuationDbKm;
     QVERIFY2(r.totalLossDb && std::abs(*r.totalLossDb - total) <= 0.1,
              qPrintable(QString::number(r.totalLossDb.value_or(-1))));
+}
+
+// Without a launch cable, the front connector the trace starts on is event 1 at the span's start,
+// with its reflectance and no loss (nothing before it to measure one by); nothing in its dead
+// zone is an event.
+void TestAnalysis::frontConnector()
+{
+    const Simulation s = fibre({{TrueEvent::Reflection, 0, 0.3, -50},
+                                {TrueEvent::Step, 12000, 0.3, 0},
+                                {TrueEvent::End, 30000, 0, -14}});
+    const Sor::Trace trace = Sor::read(SorWriter::write(SorWriter::simulatedTrace(s)));
+    const Analysis::Result r = Analysis::analyze(trace);
+    QVERIFY2(r.events.size() == 3, qPrintable(describe(r)));
+    const Analysis::Event &launch = r.events.front();
+    QCOMPARE(launch.distanceM, 0.0);
+    QCOMPARE(launch.type, Analysis::EventType::Reflective);
+    QVERIFY(!launch.lossMeasured);
+    QVERIFY2(launch.reflectanceDb && std::abs(*launch.reflectanceDb + 50) <= 1.5,
+             qPrintable(QString::number(launch.reflectanceDb.value_or(0))));
+    QVERIFY(std::abs(r.events.at(1).distanceM - 12000) <= s.spacingM);
 }
 
 // A value no fibre has is left out with the reason, never given: here a trace that rises along
