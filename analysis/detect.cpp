@@ -82,6 +82,7 @@ void findLaunch(TraceData &t)
     if (height < Significance * t.noiseAt(after) * 2)
         return;
     t.launchEnd = after;
+    t.launchTop = top;
     const double fall = -t.slopeAt(after) * (double(after - top) + double(w) / 2);
     if (height - std::max(0.0, fall)
         >= std::max(Significance * t.noiseAt(after) * 2, LeastLaunchDb))

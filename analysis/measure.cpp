@@ -289,8 +289,11 @@ void report(const TraceData &t, const std::vector<Measured> &events, size_t end,
 {
     const Line first = events.empty() ? t.fits.line(t.pulse + 1, end) : events.front().before;
     // Without a launch cable, the front connector the trace starts on is the span's first
-    // event, at its start.
-    if (t.launchHeightDb && t.spanStart == 0 && t.origin <= 0) {
+    // event, at its start: where the axis' 0 lies on that reflection, and before every other.
+    const double zero = -t.origin / t.spacing;
+    const bool onLaunch = t.launchHeightDb && t.spanStart == 0 && zero >= 0
+                          && zero <= double(t.launchTop + t.pulse + 2);
+    if (onLaunch && (events.empty() || t.origin + double(events.front().at) * t.spacing > 0)) {
         Event launch;
         launch.type = EventType::Reflective;
         launch.lossMeasured = false;

@@ -24,6 +24,7 @@ struct TraceData
     // The front connector's reflection the trace starts on, its height; and where the launch's
     // dead zone ends (0: none).
     std::optional<double> launchHeightDb;
+    size_t launchTop = 0;
     size_t launchEnd = 0;
     std::optional<double> floorDb;
     size_t block = 64;
