@@ -204,6 +204,8 @@ Trace fibreTrace(const Fibre &fibre, double spacingM, int points, quint16 wavele
     Event end;
     end.number = number;
     end.time = timeFor(fibre.lengthKm * 1000.0, t.groupIndex);
+    // An instrument stores the last section's attenuation at the end, as at every event.
+    end.attenuation = qint16(std::lround(fibre.attenuation * 1000));
     end.reflectance = -14000;
     end.code = "1E9999";
     t.events.append(end);
