@@ -104,12 +104,12 @@ Link fileLink(const Sor::Trace &trace)
     if (!trace.keyEvents)
         return link;
     for (const Sor::Event &e : trace.keyEvents->events) {
-        const QChar mode = e.code.size() > 1 ? e.code.at(1) : QChar();
+        const QChar mode = e.mode();
         JudgedEvent j;
         j.number = e.number;
         j.distanceM = e.distanceM;
         j.end = mode == QLatin1Char('E');
-        j.marker = mode == QLatin1Char('O');
+        j.marker = e.outOfRange();
         j.reflective = e.reflective();
         // A marker the user added, or one past the range, stores no measurement: a loss of 0
         // there is none, and an out-of-range marker measures no loss at all.

@@ -69,8 +69,8 @@ std::optional<double> eventAxisShiftM(const Sor::Trace &trace, double maxShiftM)
     std::vector<double> at;
     for (const Sor::Event &e : trace.keyEvents->events) {
         const QChar type = e.code.isEmpty() ? QChar() : e.code.at(0);
-        if ((type == QLatin1Char('1') || type == QLatin1Char('2'))
-            && e.code.mid(1, 1) != QLatin1String("O") && std::isfinite(e.distanceM))
+        if ((type == QLatin1Char('1') || type == QLatin1Char('2')) && !e.outOfRange()
+            && std::isfinite(e.distanceM))
             at.push_back((e.distanceM - x0) / dx);
     }
     if (at.empty())

@@ -39,16 +39,11 @@ struct Figures
     QStringList missedPlants;
 };
 
-bool outOfRange(const Sor::Event &e)
-{
-    return e.code.mid(1, 1) == QLatin1String("O");
-}
-
 // A stored event counts when the trace can show it: past the launch's dead zone, not a marker
 // past the measured range, reflective or losing at least 0.1 dB.
 bool counted(const Sor::Event &e, double toleranceM)
 {
-    if (outOfRange(e) || e.distanceM <= toleranceM)
+    if (e.outOfRange() || e.distanceM <= toleranceM)
         return false;
     return (e.reflective() && e.measuredReflectanceDb() && *e.measuredReflectanceDb() < 0)
            || std::abs(e.lossDb) >= 0.1;
@@ -56,7 +51,7 @@ bool counted(const Sor::Event &e, double toleranceM)
 
 bool endEvent(const Sor::Event &e)
 {
-    return e.code.mid(1, 1) == QLatin1String("E");
+    return e.mode() == QLatin1Char('E');
 }
 
 // Values no fibre has, among what the analysis reports as results.

@@ -304,7 +304,7 @@ void Reader::placeOnSpan(double groupIndex, qint64 fixedPoints)
     if (moves && points > 0 && t.keyEvents) {
         for (const Event &e : t.keyEvents->events) {
             // An out-of-range marker lies past the measured range by what it is.
-            if (e.code.mid(1, 1) == QLatin1String("O"))
+            if (e.outOfRange())
                 continue;
             const double at = e.distanceM + o.spanStartM;
             if (!(at >= -slackM && at <= lastM + slackM))

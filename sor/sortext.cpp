@@ -134,7 +134,7 @@ QString eventKindText(EventKind kind)
 
 QString eventType(const Event &event)
 {
-    if (event.code.size() > 1 && event.code.at(1) == QLatin1Char('E'))
+    if (event.mode() == QLatin1Char('E'))
         return eventKindText(EventKind::End);
     const QChar type = event.code.isEmpty() ? QChar() : event.code.at(0);
     if (type == QLatin1Char('0'))

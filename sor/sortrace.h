@@ -108,6 +108,10 @@ struct Event
     QString technique;
     QString comment;
     bool reflective() const { return code.startsWith(QLatin1Char('1')); }
+    // How the event came to be: 'F' found, 'M' moved, 'A' added by the user, 'E' the end,
+    // 'O' a marker past the measured range; none where the code is too short.
+    QChar mode() const { return code.size() > 1 ? code.at(1) : QChar(); }
+    bool outOfRange() const { return mode() == QLatin1Char('O'); }
     std::optional<double> measuredReflectanceDb() const
     {
         return reflectanceDb && *reflectanceDb < 0 ? reflectanceDb : std::nullopt;
