@@ -188,10 +188,7 @@ QStringList summaryRow(const Entry &e)
     return {QFileInfo(e.path).fileName(),
             t.general ? t.general->cableId : QString(),
             t.general ? t.general->fiberId : QString(),
-            // Whole, with the decimal comma where it has a tenth: 1310, 1548,2.
-            t.wavelengthNm ? Sor::decimal(*t.wavelengthNm,
-                                          std::round(*t.wavelengthNm) == *t.wavelengthNm ? 0 : 1)
-                           : QString(),
+            t.wavelengthNm ? Sor::wavelengthNumber(*t.wavelengthNm) : QString(),
             optional(e.link.lengthM, 0.001, 3),
             optional(e.link.totalLossDb, 1, 3),
             worstEvent(e),

@@ -57,10 +57,15 @@ QString pulseText(const Trace &trace)
     return pulses.join(QStringLiteral(", "));
 }
 
+QString wavelengthNumber(double nm)
+{
+    // With the decimal comma, as every number the user reads: "1550", "1553,2".
+    return decimal(nm, std::round(nm) == nm ? 0 : 1);
+}
+
 QString wavelengthText(double nm)
 {
-    // With the decimal comma, as every number the user reads: "1550 nm", "1553,2 nm".
-    return decimal(nm, std::round(nm) == nm ? 0 : 1) + QStringLiteral(" nm");
+    return wavelengthNumber(nm) + QStringLiteral(" nm");
 }
 
 QString checksumText(const Checksum &checksum)

@@ -19,8 +19,9 @@ QString measuredText(const std::optional<double> &value, int decimals);
 QString kilometres(double metres);
 // "100 ns, 1000 ns"; empty when the file gives none.
 QString pulseText(const Trace &trace);
-// "1550 nm"
+// "1550 nm", "1553,2 nm"; without the unit, for a column that names it.
 QString wavelengthText(double nm);
+QString wavelengthNumber(double nm);
 
 // The checksum as a sentence (otdr-sor), or briefly, for a panel that says "damaged" apart.
 QString checksumText(const Checksum &checksum);
