@@ -160,6 +160,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption merge(QStringLiteral("merge-records"),
                                    QStringLiteral("Fault: send the first two list records in one "
                                                   "write."));
+    const QCommandLineOption split(
+        QStringLiteral("split-replies"),
+        QStringLiteral("Fault: write each reply a few bytes at a time, as a plain serial line "
+                       "would (the instrument's USB port hands over each reply whole)."));
     const QCommandLineOption glue(
         QStringLiteral("glue-final"),
         QStringLiteral("Fault: send \"FINAL\" in the same write as the last "
@@ -210,6 +214,7 @@ int main(int argc, char *argv[])
                        dropAfter,
                        silence,
                        merge,
+                       split,
                        glue,
                        vendor,
                        damageItem,
@@ -241,6 +246,7 @@ int main(int argc, char *argv[])
     number(cutBytes, options.cutBytes);
     number(flipOffset, options.flipOffset);
     options.mergeFirstRecords = parser.isSet(merge);
+    options.splitReplies = parser.isSet(split);
     options.glueFinal = parser.isSet(glue);
     bool vendorOk = false;
     const unsigned vendorId = parser.value(vendor).toUInt(&vendorOk, 16);

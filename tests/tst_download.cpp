@@ -27,6 +27,7 @@ private slots:
     void damagedNeverReplacesAFile_data();
     void damagedNeverReplacesAFile();
     void oneDamageReportPerBatch();
+    void slowLine();
 };
 
 namespace {
@@ -504,6 +505,31 @@ void TestDownload::oneDamageReportPerBatch()
     QCOMPARE(details.size(), 1);
     QCOMPARE(details.first().count(QStringLiteral(".sor: a soma de verificação")), 12);
     QVERIFY(details.first().contains(QStringLiteral("t11.sor")));
+}
+
+// As slow as the real link: the listing and a download still arrive whole and in time.
+void TestDownload::slowLine()
+{
+    QTemporaryDir dir;
+    const QList<StoredFile> files = sampleFiles(2, 300);
+    SimulatedInstrument::Options options;
+    options.bitRate = 1200; // 120 bytes a second
+    QElapsedTimer clock;
+    clock.start();
+    WindowRig rig(files, options);
+    QVERIFY(rig.listed(2));
+    QCOMPARE(rig.cell(1, 1), QStringLiteral("trace1.sor"));
+    // Four records of some 25 bytes each took their time on the line.
+    QVERIFY2(clock.elapsed() >= 500, qPrintable(QString::number(clock.elapsed())));
+
+    ModalWatcher watcher;
+    watcher.push(ModalWatcher::chooseFile(dir.filePath("lento.sor")));
+    clock.restart();
+    rig.doubleClick(1);
+    QTRY_VERIFY_WITH_TIMEOUT(readFile(dir.filePath("lento.sor")) == files.at(1).content, 20000);
+    QVERIFY2(clock.elapsed() >= 2500, qPrintable(QString::number(clock.elapsed())));
+    QTRY_VERIFY(rig.save->isEnabled());
+    QVERIFY(watcher.seen().size() == 1);
 }
 
 QTEST_MAIN(TestDownload)

@@ -22,6 +22,7 @@ void TestOtdrSim::realProgramIsServed_data()
     QTest::addColumn<QStringList>("cable");
     QTest::addColumn<int>("listings");
     QTest::newRow("plugged in throughout") << QStringList() << 1;
+    QTest::newRow("as slow as the real link") << QStringList{"--baud", "1200"} << 1;
     // The program finds the instrument again on its own and lists it once more. The cable goes
     // late enough for a sanitizer build of the program to have listed it once.
     QTest::newRow("pulled and plugged in again")

@@ -41,6 +41,7 @@ private slots:
     void faults();
     void mergedRecords();
     void linkDrop();
+    void lineRate_data();
     void lineRate();
 };
 
@@ -185,11 +186,21 @@ void TestSimulator::linkDrop()
     QVERIFY(!listed);
 }
 
+void TestSimulator::lineRate_data()
+{
+    QTest::addColumn<bool>("split");
+    QTest::newRow("each reply whole, as over USB") << false;
+    QTest::newRow("fault: replies in pieces") << true;
+}
+
 void TestSimulator::lineRate()
 {
+    QFETCH(bool, split);
     InstrumentRig rig(sampleFiles(1, 480));
     SimulatedInstrument::Options options;
     options.bitRate = 9600; // 960 bytes a second
+    options.chunkSize = 160;
+    options.splitReplies = split;
     rig.instrument->setOptions(options);
     Client client(rig.port);
     QElapsedTimer clock;
@@ -198,6 +209,12 @@ void TestSimulator::lineRate()
     QTRY_VERIFY_WITH_TIMEOUT(client.all().endsWith("FINAL"), 10000);
     // It cannot be faster than the line: 485 bytes take at least half a second.
     QVERIFY2(clock.elapsed() >= 450, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(client.all(), rig.instrument->files().at(0).content + "FINAL");
+    // Three replies of data and the end marker: one read each, unless split.
+    if (split)
+        QVERIFY2(client.reads.size() > 4, qPrintable(QString::number(client.reads.size())));
+    else
+        QCOMPARE(client.reads.size(), 4);
 }
 
 QTEST_GUILESS_MAIN(TestSimulator)

@@ -280,6 +280,12 @@ void SimulatedInstrument::enqueue(const QByteArray &bytes, bool isolated, bool f
     pump();
 }
 
+// Ten bits a byte (8N1); no time at all when no rate is imitated.
+qint64 SimulatedInstrument::lineTimeNs(int bytes) const
+{
+    return opts.bitRate > 0 ? qint64(bytes) * 10 * 1000000000LL / opts.bitRate : 0;
+}
+
 // Waits of less than a millisecond are polled from the event loop.
 void SimulatedInstrument::scheduleNs(qint64 ns)
 {
@@ -302,7 +308,11 @@ void SimulatedInstrument::pump()
                 mustDrain = false;
             }
             // The pause runs from the request or the previous reply, whichever came last.
-            const qint64 pauseNs = qint64(opts.replyPauseMs) * 1000000;
+            // At a slow line rate the reply also takes its time on the line, then arrives
+            // whole: a USB port hands over a reply in one piece however slow the transfer.
+            qint64 pauseNs = qint64(opts.replyPauseMs) * 1000000;
+            if (opts.bitRate > 0 && !opts.splitReplies)
+                pauseNs += lineTimeNs(reply.bytes.size());
             const qint64 since = now - qMax(lastWriteNs, lastRequestNs);
             if (pauseNs > 0 && since < pauseNs) {
                 scheduleNs(pauseNs - since + 1000000);
@@ -317,7 +327,7 @@ void SimulatedInstrument::pump()
         int length = reply.bytes.size() - offset;
         if (reply.fileData && opts.dropLinkAfterBytes >= 0)
             length = int(qMin<qint64>(length, opts.dropLinkAfterBytes - fileDataSent));
-        if (opts.bitRate > 0) // at a slow line rate, a few bytes at a time
+        if (opts.splitReplies) // a few bytes at a time, as a plain serial line would
             length = qMin(length, qMax(1, opts.bitRate / 100));
         if (length <= 0 && reply.fileData) {
             // The cable goes once the program has what was sent before it.
@@ -337,8 +347,8 @@ void SimulatedInstrument::pump()
         }
         lastWriteNs = clock.nsecsElapsed();
         idleSinceNs = -1;
-        if (opts.bitRate > 0)
-            nextWriteNs = lastWriteNs + qint64(n) * 10 * 1000000000LL / opts.bitRate;
+        if (opts.splitReplies)
+            nextWriteNs = lastWriteNs + lineTimeNs(int(n));
         if (reply.fileData)
             fileDataSent += n;
         offset += int(n);

@@ -30,10 +30,13 @@ class SimulatedInstrument : public QObject
 public:
     struct Options
     {
-        int chunkSize = 64;         // bytes of file data per reply
-        int replyPauseMs = 0;       // pause before each reply
-        int bitRate = 0;            // 8N1 line rate to imitate; 0: as fast as the terminal takes it
-        int stopAfterRequests = -1; // fault: answer nothing from this request on (0-based)
+        int chunkSize = 64;   // bytes of file data per reply
+        int replyPauseMs = 0; // pause before each reply
+        int bitRate = 0;      // 8N1 line rate to imitate; 0: as fast as the terminal takes it
+        // fault: each reply written a few bytes at a time (bitRate / 100), paced by the line
+        // rate, as a plain serial line delivers it and the instrument's USB port never does
+        bool splitReplies = false;
+        int stopAfterRequests = -1;     // fault: answer nothing from this request on (0-based)
         int dropLinkAfterBytes = -1;    // fault: the link goes away after this much file data
         int silenceAfterReplies = -1;   // fault: falls silent after writing this many replies
         bool mergeFirstRecords = false; // fault: the first two list records in one write
@@ -112,6 +115,7 @@ private:
     void queueDelete(int item);
     void enqueue(const QByteArray &bytes, bool isolated, bool fileData = false);
     void pump();
+    qint64 lineTimeNs(int bytes) const;
     void scheduleNs(qint64 ns);
     int slaveQueued() const;
     bool lineIdle(qint64 now);
