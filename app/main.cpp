@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "translation/qtportuguese.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -6,6 +7,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QtPortuguese::install(&app);
     int result = 0;
     {
         MainWindow window;

@@ -1,4 +1,5 @@
 #include "sortool.h"
+#include "translation/qtportuguese.h"
 
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -45,6 +46,7 @@ int main(int argc, char *argv[])
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     QCoreApplication::setApplicationName(QStringLiteral("otdr-sor"));
+    QtPortuguese::install(app.get());
 #ifdef Q_OS_WIN
     SetConsoleOutputCP(CP_UTF8);
 #else

@@ -1,3 +1,4 @@
+#include "translation/qtportuguese.h"
 #include "viewerwindow.h"
 
 #include <QApplication>
@@ -6,6 +7,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QtPortuguese::install(&app);
     QApplication::setApplicationName(QStringLiteral("otdr-view"));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Mostra traços OTDR (.sor) sobrepostos."));

@@ -18,7 +18,8 @@ cmake -S . -B "$out" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=tools/min
     -DOTDR_NATIVE_BUILD="$native" > /dev/null
 cmake --build "$out" -j"$(nproc)"
 
-# What a Windows program of ours needs beside it: Qt's DLLs and plugins, MinGW's runtime.
+# What a Windows program of ours needs beside it: Qt's DLLs, plugins and translations, MinGW's
+# runtime.
 deploy() {
     local dir=$1
     mkdir -p "$dir/platforms" "$dir/styles" "$dir/imageformats" "$dir/iconengines"
@@ -27,6 +28,9 @@ deploy() {
     cp "$qt"/plugins/styles/qwindowsvistastyle.dll "$dir/styles/"
     cp "$qt"/plugins/imageformats/{qico,qsvg}.dll "$dir/imageformats/"
     cp "$qt"/plugins/iconengines/qsvgicon.dll "$dir/iconengines/"
+    # Qt's own texts in Portuguese (Debian's catalogues, for the same Qt version).
+    mkdir -p "$dir/translations"
+    cp /usr/share/qt5/translations/qtbase_pt_BR.qm "$dir/translations/"
     local runtime
     for runtime in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
         cp "$(x86_64-w64-mingw32-g++-posix -print-file-name="$runtime")" "$dir/"

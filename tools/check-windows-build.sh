@@ -47,7 +47,10 @@ compare check "${files[@]}"
 compare export --json "${files[@]:0:3}"
 compare bidir pairs/1550-ab.sor pairs/1550-ba.sor
 compare bends pairs/1310-ab.sor pairs/1550-ab.sor --json
-echo "otdr-sor.exe: check, export --json, bidir and bends print what the Linux build prints"
+# Qt's own texts come from the catalogue beside the program, as on Linux from Qt's folder.
+compare plot --help
+compare check --limitz x.sor
+echo "otdr-sor.exe: check, export --json, bidir, bends and the help print what the Linux build prints"
 
 # otdr.exe starts, finds no instrument and waits with its warning open.
 wine "$exe" < /dev/null > "$win/otdr-start.log" 2>&1 &
@@ -67,11 +70,11 @@ echo "otdr.exe: starts and waits for the instrument"
 listing=$(unzip -Z1 "$win/otdr-windows-x64.zip")
 for entry in otdr.exe otdr-sor.exe otdr-view.exe LEIA-ME.txt Qt5Core.dll Qt5Widgets.dll Qt5Svg.dll \
     libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll platforms/qwindows.dll \
-    styles/qwindowsvistastyle.dll icone_lumo.ico; do
+    styles/qwindowsvistastyle.dll icone_lumo.ico translations/qtbase_pt_BR.qm; do
     grep -qx "otdr-windows-x64/$entry" <<< "$listing" || { echo "zip: no $entry" >&2; exit 1; }
 done
 if grep -q "tst_\|Qt5Test" <<< "$listing"; then
     echo "zip: holds test files" >&2
     exit 1
 fi
-echo "otdr-windows-x64.zip: the three programs, their DLLs and plugins, LEIA-ME.txt"
+echo "otdr-windows-x64.zip: the three programs, their DLLs, plugins and translations, LEIA-ME.txt"
