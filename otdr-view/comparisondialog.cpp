@@ -3,6 +3,7 @@
 #include "plotwidget.h"
 #include "sor/sortext.h"
 
+#include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -36,6 +37,7 @@ ComparisonDialog::ComparisonDialog(Kind kind,
     , first(firstTrace)
     , second(secondTrace)
 {
+    setWindowFlags(windowFlags() | Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
     setWindowTitle(kind == Kind::Directions ? QStringLiteral("Comparar direções")
                                             : QStringLiteral("Comparar comprimentos de onda"));
     plotWidget = new PlotWidget;
@@ -55,9 +57,13 @@ ComparisonDialog::ComparisonDialog(Kind kind,
     splitter->addWidget(events);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
+    auto *buttons = new QDialogButtonBox;
+    buttons->addButton(QStringLiteral("Fechar"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(summary);
     layout->addWidget(splitter);
+    layout->addWidget(buttons);
     resize(1000, 800);
 
     const Acceptance::Measurement a = Acceptance::measurementOf(

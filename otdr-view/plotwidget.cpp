@@ -8,6 +8,7 @@
 #include <QRubberBand>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -17,6 +18,8 @@ constexpr int MarkerGrabPixels = 6;
 constexpr double WheelZoom = 0.8;
 // Closer than this the view does not zoom in: a few points across the plot.
 constexpr double SmallestSpanM = 5.0;
+// + shows this share of the distance, − the inverse.
+constexpr double KeyZoom = 0.5;
 } // namespace
 
 PlotWidget::PlotWidget(QWidget *parent)
@@ -56,9 +59,67 @@ void PlotWidget::setMarker(int which, double metres)
     emit markersChanged();
 }
 
+// Where the traces are drawn: the legend may take a strip of the widget.
+QRect PlotWidget::area() const
+{
+    return TracePlot::layout(rect(), series, current, fontMetrics()).area;
+}
+
 TracePlot::Mapping PlotWidget::mapping() const
 {
-    return TracePlot::Mapping(TracePlot::plotArea(rect()), current);
+    return TracePlot::Mapping(area(), current);
+}
+
+void PlotWidget::zoomAt(double x, double factor)
+{
+    const double span = std::max(SmallestSpanM, (current.x1 - current.x0) * factor);
+    const double share = (x - current.x0) / (current.x1 - current.x0);
+    current.x0 = x - share * span;
+    current.x1 = current.x0 + span;
+    current = TracePlot::fitLevels(series, current);
+    update();
+}
+
+void PlotWidget::zoom(double factor)
+{
+    if (series.isEmpty())
+        return;
+    const bool seen = marks.a && *marks.a >= current.x0 && *marks.a <= current.x1;
+    zoomAt(seen ? *marks.a : (current.x0 + current.x1) / 2, factor);
+}
+
+double PlotWidget::division() const
+{
+    return TracePlot::distanceDivision(area(), current);
+}
+
+void PlotWidget::moveMarker(int points)
+{
+    if (selectedSeries < 0 || selectedSeries >= series.size())
+        return;
+    const std::vector<double> &x = series.at(selectedSeries).trace->distanceM;
+    if (x.empty())
+        return;
+    const std::optional<double> &mark = marks.active == 0 ? marks.a : marks.b;
+    const double from = mark ? *mark : (current.x0 + current.x1) / 2;
+    const long at
+        = long(std::lower_bound(
+                   x.begin(), x.end(), TracePlot::snap(*series.at(selectedSeries).trace, from))
+               - x.begin());
+    const double to = x[size_t(qBound(0L, at + points, long(x.size()) - 1))];
+    setMarker(marks.active, to);
+    follow(to);
+}
+
+// Pans so that a distance is in view.
+void PlotWidget::follow(double metres)
+{
+    const double span = current.x1 - current.x0;
+    if (metres < current.x0)
+        current = {metres - span * 0.1, metres + span * 0.9, current.y0, current.y1};
+    else if (metres > current.x1)
+        current = {metres - span * 0.9, metres + span * 0.1, current.y0, current.y1};
+    update();
 }
 
 // The marker whose line a pointer at x is on, if any: A before B where they overlap.
@@ -93,14 +154,10 @@ void PlotWidget::wheelEvent(QWheelEvent *event)
         const double y = mapping().level(at.y());
         current.y0 = y + (current.y0 - y) * factor;
         current.y1 = y + (current.y1 - y) * factor;
+        update();
     } else {
-        const double x = mapping().metres(at.x());
-        const double span = std::max(SmallestSpanM, (current.x1 - current.x0) * factor);
-        const double share = (x - current.x0) / (current.x1 - current.x0);
-        current.x0 = x - share * span;
-        current.x1 = current.x0 + span;
+        zoomAt(mapping().metres(at.x()), factor);
     }
-    update();
     event->accept();
 }
 
@@ -136,10 +193,10 @@ void PlotWidget::mouseMoveEvent(QMouseEvent *event)
         break;
     }
     case Drag::Pan: {
-        const QRect area = TracePlot::plotArea(rect());
+        const QRect shown = area();
         const QPoint moved = event->pos() - pressedAt;
-        const double dx = moved.x() * (pressedView.x1 - pressedView.x0) / area.width();
-        const double dy = moved.y() * (pressedView.y1 - pressedView.y0) / area.height();
+        const double dx = moved.x() * (pressedView.x1 - pressedView.x0) / shown.width();
+        const double dy = moved.y() * (pressedView.y1 - pressedView.y0) / shown.height();
         current
             = {pressedView.x0 - dx, pressedView.x1 - dx, pressedView.y0 + dy, pressedView.y1 + dy};
         update();
@@ -181,8 +238,49 @@ void PlotWidget::mouseDoubleClickEvent(QMouseEvent *)
 
 void PlotWidget::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Home || event->key() == Qt::Key_Escape)
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    switch (event->key()) {
+    case Qt::Key_Home:
         showAll();
-    else
+        break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: // + without Shift on many keyboards
+        zoom(KeyZoom);
+        break;
+    case Qt::Key_Minus:
+        zoom(1 / KeyZoom);
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+        const int sign = event->key() == Qt::Key_Left ? -1 : 1;
+        int points = 1;
+        const std::vector<double> *x = selectedSeries >= 0 && selectedSeries < series.size()
+                                           ? &series.at(selectedSeries).trace->distanceM
+                                           : nullptr;
+        if (shift && x && x->size() > 1) {
+            const double spacing = (x->back() - x->front()) / double(x->size() - 1);
+            points = std::max(1, int(std::lround(division() / spacing)));
+        }
+        moveMarker(sign * points);
+        break;
+    }
+    default:
+        // Escape is left to the window: it closes a comparison.
         QWidget::keyPressEvent(event);
+    }
+}
+
+// Tab would move the focus away; on the plot it makes the other marker the active one.
+bool PlotWidget::event(QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && !series.isEmpty()) {
+            marks.active = 1 - marks.active;
+            update();
+            emit markersChanged();
+            return true;
+        }
+    }
+    return QWidget::event(event);
 }

@@ -7,7 +7,9 @@
 class QRubberBand;
 
 // The traces on screen: wheel and rubber band zoom, drag to pan, Home or a double-click for the
-// whole trace, and markers A and B dragged along the distance axis.
+// whole trace, and markers A and B dragged along the distance axis. By keyboard: + and − zoom
+// around marker A, the arrows move the active marker by a point (Shift: by a division), Tab
+// makes the other marker active.
 class PlotWidget : public QWidget
 {
     Q_OBJECT
@@ -25,6 +27,13 @@ public:
     void setMarker(int which, double metres);
     // The trace whose points the markers land on when dragged.
     void setSelected(int index) { selectedSeries = index; }
+    // Zooms the distance axis by a factor (below 1: in) around marker A, or the middle without
+    // it; the level axis follows what is then shown.
+    void zoom(double factor);
+    // Moves the active marker by this many points of the selected trace.
+    void moveMarker(int points);
+    // The distance between two grid lines, for Shift with the arrows.
+    double division() const;
 
     QSize sizeHint() const override { return QSize(800, 420); }
 
@@ -39,11 +48,15 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     enum class Drag { None, Pan, Zoom, MarkerA, MarkerB };
 
+    QRect area() const;
     TracePlot::Mapping mapping() const;
+    void zoomAt(double metres, double factor);
+    void follow(double metres);
     Drag markerAt(double x) const;
 
     QVector<TracePlot::Series> series;

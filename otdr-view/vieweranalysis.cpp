@@ -21,6 +21,8 @@ QDoubleSpinBox *thresholdBox(double value, double from, double to, const QString
 {
     auto *box = new QDoubleSpinBox;
     box->setObjectName(name);
+    // The decimal comma, as every number the viewer shows.
+    box->setLocale(QLocale(QLocale::Portuguese, QLocale::Brazil));
     box->setDecimals(name == QLatin1String("loss") ? 3 : 1);
     box->setRange(from, to);
     box->setSingleStep(name == QLatin1String("loss") ? 0.01 : 1);

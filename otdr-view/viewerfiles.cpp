@@ -6,13 +6,18 @@
 #include "sor/sorreader.h"
 #include "traceplot/markers.h"
 
+#include <QAction>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QSaveFile>
+#include <QSettings>
+
+#include <algorithm>
 
 // The viewer's files: opening traces (menu, command line, dropped on the window) and writing
 // the plot as an image and the selected trace as CSV.
@@ -23,6 +28,8 @@ const QSize ImageSize(1600, 900);
 // Markers start at these shares of the first trace's length.
 constexpr double MarkerAStart = 0.1;
 constexpr double MarkerBStart = 0.6;
+// How many files Arquivo › Arquivos recentes remembers.
+constexpr int RecentFiles = 10;
 } // namespace
 
 int ViewerWindow::openFiles(const QStringList &paths)
@@ -45,6 +52,12 @@ int ViewerWindow::openFiles(const QStringList &paths)
             failures << QStringLiteral("%1: %2").arg(info.fileName(), reason);
             continue;
         }
+        // The first colour no open trace has.
+        while (std::any_of(documents.cbegin(), documents.cend(), [&](const auto &d) {
+            return d->colour == document->colour;
+        }))
+            ++document->colour;
+        remember(path);
         documents.push_back(std::move(document));
         ++opened;
     }
@@ -67,6 +80,37 @@ int ViewerWindow::openFiles(const QStringList &paths)
             QStringLiteral("Não foi possível abrir:\n\n%1").arg(failures.join(QLatin1Char('\n'))));
     }
     return opened;
+}
+
+QStringList ViewerWindow::recentFiles() const
+{
+    return QSettings().value(QStringLiteral("recentFiles")).toStringList();
+}
+
+void ViewerWindow::remember(const QString &path)
+{
+    QStringList files = recentFiles();
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    files.removeAll(absolute);
+    files.prepend(absolute);
+    QSettings().setValue(QStringLiteral("recentFiles"), QVariant(files.mid(0, RecentFiles)));
+}
+
+void ViewerWindow::fillRecentMenu()
+{
+    recentMenu->clear();
+    const QStringList files = recentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = files.at(i);
+        // Numbered mnemonics: the names themselves would share letters.
+        const QString name = QFileInfo(path).fileName();
+        QAction *again
+            = recentMenu->addAction(i < 9 ? QStringLiteral("&%1 %2").arg(i + 1).arg(name) : name,
+                                    this,
+                                    [this, path] { openFiles({path}); });
+        again->setStatusTip(path);
+    }
+    recentMenu->setEnabled(!files.isEmpty());
 }
 
 // Nothing the viewer exports is written over a trace, open or not.

@@ -6,6 +6,8 @@
 #include "traceplot/markers.h"
 
 #include <QAction>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -19,6 +21,8 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <iterator>
 
 ViewerWindow::ViewerWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -123,7 +127,14 @@ void ViewerWindow::buildMenus()
         QStringLiteral("&Editar identificação…"), this, &ViewerWindow::chooseIdentification);
     QAction *remove = file->addAction(
         QStringLiteral("&Remover traço"), this, [this] { removeTrace(selected()); });
+    // Delete closes a trace only from the list of traces, where the user chose one.
     remove->setShortcut(QKeySequence::Delete);
+    remove->setShortcutContext(Qt::WidgetShortcut);
+    traceList->addAction(remove);
+    recentMenu = file->addMenu(QStringLiteral("Arquivos recen&tes"));
+    recentMenu->setObjectName(QStringLiteral("recent"));
+    connect(recentMenu, &QMenu::aboutToShow, this, &ViewerWindow::fillRecentMenu);
+    fillRecentMenu();
     file->addSeparator();
     QAction *quit = file->addAction(QStringLiteral("&Sair"), this, &QWidget::close);
     quit->setShortcut(QKeySequence::Quit);
@@ -137,7 +148,7 @@ void ViewerWindow::buildMenus()
         chooseComparison(ComparisonDialog::Kind::Wavelengths);
     });
     analysis->addAction(
-        QStringLiteral("Exportar &relatório PDF…"), this, &ViewerWindow::chooseReport);
+        QStringLiteral("Exportar relatório &PDF…"), this, &ViewerWindow::chooseReport);
     fileEventsAction = analysis->addAction(
         QStringLiteral("&Eventos do arquivo"), this, &ViewerWindow::showFileEvents);
     fileEventsAction->setObjectName(QStringLiteral("fileEvents"));
@@ -145,6 +156,46 @@ void ViewerWindow::buildMenus()
     QAction *all
         = view->addAction(QStringLiteral("&Traço inteiro"), plotWidget, &PlotWidget::showAll);
     all->setShortcut(Qt::Key_Home);
+    QMenu *help = menuBar()->addMenu(QStringLiteral("Aj&uda"));
+    help->addAction(QStringLiteral("&Atalhos…"), this, &ViewerWindow::showShortcuts);
+}
+
+// The keys and the mouse on the plot, in one table.
+void ViewerWindow::showShortcuts()
+{
+    static const char *const rows[][2]
+        = {{"+  /  −", "aproxima / afasta em torno do marcador A"},
+           {"← →", "move o marcador ativo um ponto"},
+           {"Shift + ← →", "move o marcador ativo uma divisão"},
+           {"Tab", "troca o marcador ativo (A / B)"},
+           {"Home", "mostra o traço inteiro"},
+           {"Delete", "remove o traço escolhido na lista de traços"},
+           {"Ctrl+O", "abre traços"},
+           {"Roda do mouse", "aproxima / afasta a distância (Ctrl: o nível)"},
+           {"Botão direito, arrastar", "aproxima a área desenhada"},
+           {"Arrastar", "desloca o gráfico; sobre um marcador, move o marcador"},
+           {"Duplo clique", "mostra o traço inteiro"}};
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Atalhos"));
+    auto *table = new QTableWidget(int(std::size(rows)), 2);
+    table->setObjectName(QStringLiteral("shortcuts"));
+    table->setHorizontalHeaderLabels({QStringLiteral("Tecla"), QStringLiteral("Ação")});
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->hide();
+    for (int r = 0; r < int(std::size(rows)); ++r) {
+        table->setItem(r, 0, new QTableWidgetItem(QString::fromUtf8(rows[r][0])));
+        table->setItem(r, 1, new QTableWidgetItem(QString::fromUtf8(rows[r][1])));
+    }
+    table->resizeColumnsToContents();
+    table->horizontalHeader()->setStretchLastSection(true);
+    auto *buttons = new QDialogButtonBox;
+    buttons->addButton(QStringLiteral("Fechar"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(table);
+    layout->addWidget(buttons);
+    dialog.resize(560, 420);
+    dialog.exec();
 }
 
 void ViewerWindow::removeTrace(int index)
@@ -155,6 +206,7 @@ void ViewerWindow::removeTrace(int index)
     // The plot lets go of the trace before it is freed.
     std::unique_ptr<Document> gone = std::move(documents[size_t(index)]);
     documents.erase(documents.begin() + index);
+    remember(gone->path);
     refresh();
     select(qMin(keep, traceCount() - 1));
 }
@@ -178,7 +230,8 @@ QVector<TracePlot::Series> ViewerWindow::series() const
         const QString name = QFileInfo(d.path).fileName();
         all.append({&d.shown(),
                     d.analysed ? QStringLiteral("%1 (análise)").arg(name) : name,
-                    TracePlot::seriesColour(int(i))});
+                    TracePlot::seriesColour(d.colour),
+                    int(i) == selected()});
     }
     return all;
 }
@@ -208,6 +261,7 @@ void ViewerWindow::showSelected()
 {
     const int index = selected();
     plotWidget->setSelected(index);
+    plotWidget->setSeries(series()); // the selected trace in front
     if (index < 0 || index >= traceCount()) {
         information->setText(QStringLiteral("Abra um ou mais traços (.sor) pelo menu Arquivo, "
                                             "ou arraste-os para esta janela."));

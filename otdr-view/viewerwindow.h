@@ -32,6 +32,8 @@ public:
     // Returns how many were opened.
     int openFiles(const QStringList &paths);
     void removeTrace(int index);
+    // The files opened lately, newest first: a closed trace is opened again from here.
+    QStringList recentFiles() const;
     int traceCount() const { return int(documents.size()); }
     int selected() const;
     void select(int index);
@@ -67,6 +69,8 @@ private:
     {
         QString path;
         Sor::Trace trace;
+        // Kept while the trace is open, whatever is opened or closed beside it.
+        int colour = 0;
         // The trace with the analysis' events in place of its own, while they are shown.
         std::optional<Sor::Trace> analysed;
         const Sor::Trace &shown() const { return analysed ? *analysed : trace; }
@@ -77,6 +81,9 @@ private:
     QWidget *buildReadout();
     void buildMenus();
     void chooseFiles();
+    void remember(const QString &path);
+    void fillRecentMenu();
+    void showShortcuts();
     void chooseImage();
     void chooseCsv();
     void chooseThresholds();
@@ -99,6 +106,7 @@ private:
     QTableWidget *eventTable = nullptr;
     QTabWidget *tabs = nullptr;
     QAction *fileEventsAction = nullptr;
+    QMenu *recentMenu = nullptr;
     Analysis::Thresholds thresholds;
     std::optional<Acceptance::Limits> limits;
     QLabel *information = nullptr;

@@ -360,8 +360,7 @@ void tracePage(Page &page, const Entry &e, const Options &o)
         &e.trace, QFileInfo(e.path).fileName(), TracePlot::seriesColour(0)};
     const TracePlot::View view = TracePlot::fullView({series});
     page.font(BodyPoints);
-    TracePlot::paintFrame(page.painter, plot, view);
-    TracePlot::paintTrace(page.painter, TracePlot::plotArea(plot), view, series);
+    TracePlot::paint(page.painter, plot, {series}, view);
     page.y += PlotHeight + Row / 2;
     events(page, e, o);
 }
@@ -457,10 +456,7 @@ void fibrePage(Page &page, const QVector<Entry> &entries, const Fibre &f, const 
     const QRect plot(page.area.left(), page.area.top() + page.y, page.area.width(), PlotHeight);
     const TracePlot::View view = TracePlot::fullView(series);
     page.font(BodyPoints);
-    TracePlot::paintFrame(page.painter, plot, view);
-    for (const TracePlot::Series &s : series)
-        TracePlot::paintTrace(page.painter, TracePlot::plotArea(plot), view, s);
-    TracePlot::paintLegend(page.painter, TracePlot::plotArea(plot), series);
+    TracePlot::paint(page.painter, plot, series, view);
     page.y += PlotHeight + Row / 2;
     fibreEvents(page, f, o);
 }

@@ -1,7 +1,10 @@
 #include "sor/sorreader.h"
 #include "sorwriter.h"
+#include "traceplot/eventflags.h"
+#include "traceplot/markers.h"
 #include "traceplot/plotmath.h"
 #include "traceplot/plotpainter.h"
+#include "tracesim.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -22,6 +25,11 @@ private slots:
     void legend();
     void launchBeforeZero_data();
     void launchBeforeZero();
+    void flagsNeverOverprint_data();
+    void flagsNeverOverprint();
+    void legendClearOfTraces_data();
+    void legendClearOfTraces();
+    void levelsFollowTheZoom();
 };
 
 void TestTracePlot::thinning_data()
@@ -193,6 +201,158 @@ void TestTracePlot::launchBeforeZero()
         coloured += QColor(image.pixel(x, y)) == colour ? 1 : 0;
     QVERIFY2(spanStartMarked == (coloured > area.height() / 4),
              qPrintable(QString::number(coloured)));
+}
+
+namespace {
+// Six traces of one cable: the same splices and connector, a little apart.
+std::vector<Sor::Trace> cableTraces(int count)
+{
+    std::vector<Sor::Trace> traces;
+    for (int i = 0; i < count; ++i) {
+        SorWriter::Simulation fibre;
+        fibre.pulseNs = 500;
+        fibre.spacingM = 4;
+        fibre.points = 20000;
+        fibre.seed = quint32(7 + i);
+        fibre.events = {{SorWriter::TrueEvent::Step, 6000.0 + 3 * i, 0.1 + 0.02 * i, 0},
+                        {SorWriter::TrueEvent::Step, 6400.0 + 5 * i, 0.08, 0},
+                        {SorWriter::TrueEvent::Reflection, 30000.0 - 4 * i, 0.3, -50},
+                        {SorWriter::TrueEvent::Step, 30150.0 + 2 * i, 0.05, 0},
+                        {SorWriter::TrueEvent::End, 60000.0 + 10 * i, 0, -14}};
+        traces.push_back(Sor::read(SorWriter::write(SorWriter::simulatedTrace(fibre, true))));
+    }
+    return traces;
+}
+
+QVector<TracePlot::Series> seriesOf(const std::vector<Sor::Trace> &traces, int emphasised)
+{
+    QVector<TracePlot::Series> series;
+    for (size_t i = 0; i < traces.size(); ++i)
+        series.append({&traces[i],
+                       QStringLiteral("f%1.sor").arg(i + 1),
+                       TracePlot::seriesColour(int(i)),
+                       int(i) == emphasised});
+    return series;
+}
+} // namespace
+
+void TestTracePlot::flagsNeverOverprint_data()
+{
+    QTest::addColumn<int>("traces");
+    QTest::addColumn<bool>("zoomed");
+    QTest::newRow("one trace, the whole of it") << 1 << false;
+    QTest::newRow("six traces, the whole of them") << 6 << false;
+    QTest::newRow("six traces, zoomed on two close splices") << 6 << true;
+}
+
+// Every event has a flag standing on its trace at its distance; no two numbers overprint, and the
+// selected trace's stand nearest to their trace.
+void TestTracePlot::flagsNeverOverprint()
+{
+    QFETCH(int, traces);
+    QFETCH(bool, zoomed);
+    const std::vector<Sor::Trace> cable = cableTraces(traces);
+    const QVector<TracePlot::Series> series = seriesOf(cable, traces - 1);
+    TracePlot::View view = TracePlot::fullView(series);
+    if (zoomed)
+        view = TracePlot::fitLevels(series, {5500, 7000, 0, 0});
+    const QRect area = TracePlot::plotArea(QRect(0, 0, 1400, 600));
+    const TracePlot::Mapping map(area, view);
+    const QFont font;
+    const QVector<TracePlot::Flag> flags
+        = TracePlot::placeFlags(area, view, series, QFontMetrics(font));
+    int expected = 0;
+    for (const Sor::Trace &t : cable)
+        for (const Sor::Event &e : t.keyEvents->events)
+            expected += e.distanceM >= view.x0 && e.distanceM <= view.x1 ? 1 : 0;
+    QCOMPARE(flags.size(), expected);
+    QVERIFY(expected >= (zoomed ? 2 * traces : 5 * traces));
+    for (int i = 0; i < flags.size(); ++i) {
+        const TracePlot::Flag &f = flags.at(i);
+        const Sor::Trace &t = cable[size_t(f.series)];
+        const Sor::Event &e = t.keyEvents->events.at(f.event);
+        QCOMPARE(f.text, QString::number(e.number));
+        QVERIFY(std::abs(f.anchor.x() - map.x(e.distanceM)) < 1e-9);
+        // On the trace: no higher than its highest point within a few pixels of the event.
+        QVERIFY2(f.anchor.y() >= map.y(TracePlot::levelAt(t, e.distanceM)) - 60,
+                 qPrintable(QStringLiteral("%1 %2").arg(f.anchor.y()).arg(e.distanceM)));
+        QVERIFY2(!f.box.isEmpty(),
+                 qPrintable(
+                     QStringLiteral("flag %1 of trace %2 has no room").arg(f.text).arg(f.series)));
+        QVERIFY(area.contains(f.box.toAlignedRect().adjusted(1, 1, -1, -1)));
+        for (int j = 0; j < i; ++j)
+            QVERIFY2(!flags.at(j).box.intersects(f.box),
+                     qPrintable(QStringLiteral("%1 and %2").arg(flags.at(j).text, f.text)));
+    }
+    // The selected trace's flags are placed first: they stand nearer to their trace than the
+    // others do to theirs.
+    double staff[2] = {0, 0};
+    int count[2] = {0, 0};
+    for (const TracePlot::Flag &f : flags) {
+        staff[f.emphasised] += std::abs(f.box.center().y() - f.anchor.y());
+        ++count[f.emphasised];
+    }
+    if (traces > 1)
+        QVERIFY2(
+            staff[1] / count[1] < staff[0] / count[0],
+            qPrintable(QStringLiteral("%1 %2").arg(staff[1] / count[1]).arg(staff[0] / count[0])));
+}
+
+void TestTracePlot::legendClearOfTraces_data()
+{
+    QTest::addColumn<bool>("everywhere");
+    QTest::newRow("a cable's traces: a corner is free") << false;
+    QTest::newRow("noise over the whole plot: the legend goes above it") << true;
+}
+
+// No point of any trace lies under the legend.
+void TestTracePlot::legendClearOfTraces()
+{
+    QFETCH(bool, everywhere);
+    std::vector<Sor::Trace> cable = cableTraces(3);
+    if (everywhere) {
+        // Levels that swing over the whole height, all along.
+        for (size_t i = 0; i < cable[0].levelDb.size(); ++i)
+            cable[0].levelDb[i] = i % 2 ? -2 : -45;
+    }
+    const QVector<TracePlot::Series> series = seriesOf(cable, 0);
+    const TracePlot::View view = TracePlot::fullView(series);
+    const QRect bounds(0, 0, 1200, 500);
+    const QFont font;
+    const TracePlot::Layout l = TracePlot::layout(bounds, series, view, QFontMetrics(font));
+    QVERIFY(!l.legend.isEmpty());
+    QVERIFY(bounds.contains(l.legend));
+    QCOMPARE(l.legend.bottom() < l.area.top(), everywhere);
+    QCOMPARE(l.area == TracePlot::plotArea(bounds), !everywhere);
+    const TracePlot::Mapping map(l.area, view);
+    for (const Sor::Trace &t : cable) {
+        for (size_t i = 0; i < t.distanceM.size(); ++i) {
+            const QPointF p(map.x(t.distanceM[i]), map.y(t.levelDb[i]));
+            QVERIFY2(!QRectF(l.legend).contains(p),
+                     qPrintable(QStringLiteral("point %1 under the legend").arg(i)));
+        }
+    }
+}
+
+// Zoomed on a stretch, the level axis spans what that stretch shows, not the whole trace.
+void TestTracePlot::levelsFollowTheZoom()
+{
+    const std::vector<Sor::Trace> cable = cableTraces(1);
+    const QVector<TracePlot::Series> series = seriesOf(cable, 0);
+    const TracePlot::View whole = TracePlot::fullView(series);
+    const TracePlot::View stretch = TracePlot::fitLevels(series, {10000, 12000, -99, 99});
+    QCOMPARE(stretch.x0, 10000.0);
+    QCOMPARE(stretch.x1, 12000.0);
+    QVERIFY(stretch.y1 - stretch.y0 < (whole.y1 - whole.y0) / 4);
+    const Sor::Trace &t = cable.front();
+    for (size_t i = 0; i < t.distanceM.size(); ++i) {
+        if (t.distanceM[i] >= 10000 && t.distanceM[i] <= 12000)
+            QVERIFY(t.levelDb[i] > stretch.y0 && t.levelDb[i] < stretch.y1);
+    }
+    // Where nothing is measured, the view stays as it was.
+    const TracePlot::View beyond = TracePlot::fitLevels(series, {900000, 910000, -7, 3});
+    QCOMPARE(beyond.y0, -7.0);
+    QCOMPARE(beyond.y1, 3.0);
 }
 
 QTEST_MAIN(TestTracePlot)

@@ -1,6 +1,7 @@
 #include "traceplot/plotpainter.h"
 
 #include "sor/sortext.h"
+#include "traceplot/eventflags.h"
 #include "traceplot/plotmath.h"
 
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <QPainter>
 #include <QSvgGenerator>
 
+#include <algorithm>
 #include <cmath>
 
 namespace TracePlot {
@@ -103,6 +105,97 @@ QRect plotArea(const QRect &bounds)
     return bounds.adjusted(LeftMargin, TopMargin, -RightMargin, -BottomMargin);
 }
 
+View fitLevels(const QVector<Series> &series, const View &view)
+{
+    double lo = 0;
+    double hi = 0;
+    bool any = false;
+    for (const Series &s : series) {
+        const std::vector<double> &x = s.trace->distanceM;
+        for (size_t i = size_t(std::lower_bound(x.begin(), x.end(), view.x0) - x.begin());
+             i < x.size() && x[i] <= view.x1;
+             ++i) {
+            const double level = s.trace->levelDb[i];
+            if (std::isnan(level))
+                continue;
+            lo = any ? std::min(lo, level) : level;
+            hi = any ? std::max(hi, level) : level;
+            any = true;
+        }
+    }
+    if (!any)
+        return view;
+    const double pad = std::max(0.2, (hi - lo) * 0.08);
+    return {view.x0, view.x1, lo - pad, hi + pad};
+}
+
+double distanceDivision(const QRect &area, const View &view)
+{
+    const double unit = view.x1 - view.x0 < MetresBelow ? 1.0 : 1000.0;
+    return tickStep(view.x0 / unit, view.x1 / unit, qMax(2, area.width() / 110)) * unit;
+}
+
+namespace {
+
+QSize legendSize(const QVector<Series> &series, const QFontMetrics &metrics)
+{
+    int width = 0;
+    for (const Series &s : series)
+        width = std::max(width, metrics.horizontalAdvance(legendText(s)));
+    // Room for a bold line too.
+    return QSize(width + width / 10 + 36, (metrics.height() + 2) * series.size() + 8);
+}
+
+// How many pixel columns of traces a box (with a little room around it) crosses.
+int covered(const QRect &box, const QRect &area, const View &view, const QVector<Series> &series)
+{
+    const Mapping map(area, view);
+    const double x0 = map.metres(box.left());
+    const double x1 = map.metres(box.right() + 1);
+    int count = 0;
+    for (const Series &s : series) {
+        const Sor::Trace &t = *s.trace;
+        const QVector<Column> columns
+            = thin(t.distanceM.data(), t.levelDb.data(), t.levelDb.size(), x0, x1, box.width());
+        for (const Column &c : columns) {
+            if (!c.empty && map.y(c.min) >= box.top() - 4 && map.y(c.max) <= box.bottom() + 4)
+                ++count;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+Layout layout(const QRect &bounds,
+              const QVector<Series> &series,
+              const View &view,
+              const QFontMetrics &metrics)
+{
+    Layout l{plotArea(bounds), QRect()};
+    if (series.isEmpty() || !drawable(l.area, view))
+        return l;
+    const QSize size = legendSize(series, metrics);
+    const QRect &a = l.area;
+    const int inset = 8;
+    // Top right first, where a trace that starts high at the left seldom is.
+    const QRect corners[] = {
+        QRect(QPoint(a.right() - inset - size.width(), a.top() + inset), size),
+        QRect(QPoint(a.left() + inset, a.bottom() - inset - size.height()), size),
+        QRect(QPoint(a.right() - inset - size.width(), a.bottom() - inset - size.height()), size),
+        QRect(QPoint(a.left() + inset, a.top() + inset), size)};
+    for (const QRect &corner : corners) {
+        if (a.contains(corner) && covered(corner, a, view, series) == 0) {
+            l.legend = corner;
+            return l;
+        }
+    }
+    // No free corner: the plot gives up a strip above it to the legend.
+    l.area.setTop(l.area.top() + size.height() + inset);
+    l.legend = QRect(QPoint(l.area.right() - size.width(), bounds.top() + TopMargin), size);
+    return l;
+}
+
 void paint(QPainter &painter,
            const QRect &bounds,
            const QVector<Series> &series,
@@ -110,13 +203,21 @@ void paint(QPainter &painter,
            const Markers &markers)
 {
     painter.save();
-    paintFrame(painter, bounds, view);
-    const QRect area = plotArea(bounds);
-    if (drawable(area, view)) {
-        for (const Series &s : series)
-            paintTrace(painter, area, view, s);
-        paintMarkers(painter, area, view, markers);
-        paintLegend(painter, area, series);
+    const Layout l = layout(bounds, series, view, QFontMetrics(painter.font()));
+    painter.fillRect(bounds, Qt::white);
+    paintFrame(painter, l.area.adjusted(-LeftMargin, -TopMargin, RightMargin, BottomMargin), view);
+    if (drawable(l.area, view)) {
+        // The emphasised trace last, in front of the others.
+        for (bool front : {false, true}) {
+            for (const Series &s : series) {
+                if (s.emphasised == front)
+                    paintTrace(painter, l.area, view, s);
+            }
+        }
+        paintFlags(painter, l.area, view, series);
+        paintMarkers(painter, l.area, view, markers);
+        if (!l.legend.isEmpty())
+            paintLegend(painter, l.legend, series);
     }
     painter.restore();
 }
@@ -211,24 +312,9 @@ void paintTrace(QPainter &painter, const QRect &area, const View &view, const Se
         painter.setPen(QPen(series.colour, 1, Qt::DotLine));
         painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
         const QFontMetrics metrics(painter.font());
-        // Below the markers' letters, clear of the events' numbers at the foot.
+        // Below the markers' letters.
         painter.drawText(QPointF(x + 3, area.top() + 2 * metrics.height() + 2),
                          QStringLiteral("início do enlace"));
-    }
-    // Key events: a mark on the trace and its number below it.
-    if (t.keyEvents) {
-        const QFontMetrics metrics(painter.font());
-        painter.setPen(QPen(series.colour, 1));
-        for (const Sor::Event &e : t.keyEvents->events) {
-            if (e.distanceM < view.x0 || e.distanceM > view.x1)
-                continue;
-            const double x = map.x(e.distanceM);
-            const double top = area.bottom() - 18;
-            painter.drawLine(QPointF(x, top), QPointF(x, area.bottom()));
-            painter.drawText(QRectF(x - 12, top - metrics.height(), 24, metrics.height()),
-                             Qt::AlignCenter,
-                             QString::number(e.number));
-        }
     }
     painter.restore();
 }
@@ -246,37 +332,40 @@ void paintMarkers(QPainter &painter, const QRect &area, const View &view, const 
         if (!marks[m] || *marks[m] < view.x0 || *marks[m] > view.x1)
             continue;
         const double x = map.x(*marks[m]);
-        painter.setPen(QPen(m == 0 ? QColor(0, 0, 0) : QColor(0x60, 0x60, 0x60), 1, Qt::DashLine));
+        const bool active = markers.active == m;
+        painter.setPen(QPen(
+            m == 0 ? QColor(0, 0, 0) : QColor(0x60, 0x60, 0x60), active ? 2 : 1, Qt::DashLine));
         painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
         painter.setPen(Qt::black);
+        QFont font = painter.font();
+        font.setBold(active);
+        painter.setFont(font);
         painter.drawText(QPointF(x + 3, area.top() + metrics.ascent() + 2),
                          m == 0 ? QStringLiteral("A") : QStringLiteral("B"));
     }
     painter.restore();
 }
 
-// At the top right, where a trace that starts high at the left is not.
-void paintLegend(QPainter &painter, const QRect &area, const QVector<Series> &series)
+void paintLegend(QPainter &painter, const QRect &box, const QVector<Series> &series)
 {
     if (series.isEmpty())
         return;
     painter.save();
     const QFontMetrics metrics(painter.font());
-    int width = 0;
-    for (const Series &s : series)
-        width = std::max(width, metrics.horizontalAdvance(legendText(s)));
     const int line = metrics.height() + 2;
-    const QRect box(
-        area.right() - width - 40, area.top() + 8, width + 32, line * series.size() + 8);
     painter.setPen(QColor(0xb0, 0xb0, 0xb0));
     painter.setBrush(QColor(255, 255, 255, 230));
     painter.drawRect(box);
     for (int i = 0; i < series.size(); ++i) {
         const int y = box.top() + 4 + i * line;
         painter.fillRect(QRect(box.left() + 6, y + line / 2 - 2, 16, 4), series.at(i).colour);
+        QFont font = painter.font();
+        font.setBold(series.at(i).emphasised);
+        painter.setFont(font);
         painter.setPen(Qt::black);
-        painter.drawText(
-            QRect(box.left() + 28, y, width + 4, line), Qt::AlignVCenter, legendText(series.at(i)));
+        painter.drawText(QRect(box.left() + 28, y, box.width() - 30, line),
+                         Qt::AlignVCenter,
+                         legendText(series.at(i)));
     }
     painter.restore();
 }

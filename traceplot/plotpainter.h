@@ -4,6 +4,7 @@
 #include "traceplot/plotmath.h"
 
 #include <QColor>
+#include <QFontMetrics>
 #include <QRect>
 #include <QString>
 #include <QVector>
@@ -21,12 +22,22 @@ struct Series
     const Sor::Trace *trace = nullptr;
     QString label; // the file name
     QColor colour;
+    bool emphasised = false; // the selected one: drawn in front, its flags bold
 };
 
 struct Markers
 {
     std::optional<double> a; // metres
     std::optional<double> b;
+    int active = 0; // the one the keyboard moves: 0 for A, 1 for B
+};
+
+// Where the traces and the legend go in a widget or image: the legend in a corner that no
+// trace crosses, or above the plot where every corner is taken.
+struct Layout
+{
+    QRect area;
+    QRect legend;
 };
 
 QColor seriesColour(int index);
@@ -34,8 +45,17 @@ QColor seriesColour(int index);
 View fullView(const QVector<Series> &series);
 // "ROTA01_1550.sor — 1550 nm, 100 ns"; "ROTA01_1550.sor (danificado) — …" for a damaged one.
 QString legendText(const Series &series);
-// Where the traces are drawn inside a widget or image of this size.
+// The view's distances with the level axis fitted to the points they show; the view as it is
+// where none has data there.
+View fitLevels(const QVector<Series> &series, const View &view);
+// Where the traces are drawn inside a widget or image of this size, before any legend.
 QRect plotArea(const QRect &bounds);
+Layout layout(const QRect &bounds,
+              const QVector<Series> &series,
+              const View &view,
+              const QFontMetrics &metrics);
+// The distance between two grid lines of the distance axis, in metres.
+double distanceDivision(const QRect &area, const View &view);
 
 // The whole plot: frame, traces with their events, markers and legend. A document that wants
 // another legend, or none, paints the parts itself.
@@ -46,11 +66,12 @@ void paint(QPainter &painter,
            const Markers &markers = {});
 // White ground, grid, ticks and axis titles around plotArea(bounds).
 void paintFrame(QPainter &painter, const QRect &bounds, const View &view);
-// A trace thinned to the area's pixel columns, and its key events; clipped to the area.
+// A trace thinned to the area's pixel columns; clipped to the area. Its events are flags
+// (eventflags.h), placed with every other trace's.
 void paintTrace(QPainter &painter, const QRect &area, const View &view, const Series &series);
 void paintMarkers(QPainter &painter, const QRect &area, const View &view, const Markers &markers);
-// A box at the top right of the area naming each series in its colour.
-void paintLegend(QPainter &painter, const QRect &area, const QVector<Series> &series);
+// The legend's box, naming each series in its colour.
+void paintLegend(QPainter &painter, const QRect &box, const QVector<Series> &series);
 
 // Saves a plot as PNG, or as SVG when the name ends in .svg; false with a reason on failure.
 // Without a view, the whole of the traces.
