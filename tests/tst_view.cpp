@@ -8,10 +8,14 @@
 #include "viewerwindow.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -37,6 +41,11 @@ private slots:
     void compareOneFibre();
     void editIdentification();
     void exportsNeverOverATrace();
+    void deleteActsOnFocus();
+    void mnemonicsDiffer();
+    void decimalComma();
+    void keyboard();
+    void comparisonCloses();
 
 private:
     QString write(const QString &name, const SorWriter::Trace &trace);
@@ -442,6 +451,214 @@ void TestView::exportsNeverOverATrace()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), before);
     QVERIFY(window.exportImage(dir.filePath("kept.png"), &error));
+}
+
+// Delete in the event table leaves the traces alone; in the list of traces it closes the chosen
+// one, the others keep their colours, and the closed one is opened again from the recent files.
+void TestView::deleteActsOnFocus()
+{
+    ViewerWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QStringList files;
+    for (int i = 0; i < 3; ++i) {
+        SorWriter::Trace t = linear;
+        t.wavelength = quint16(13100 + 100 * i);
+        files << write(QStringLiteral("w%1.sor").arg(i), t);
+    }
+    QCOMPARE(window.openFiles(files), 3);
+    auto *list = window.findChild<QListWidget *>("traces");
+    auto *events = window.findChild<QTableWidget *>("events");
+    const auto colours = [&] {
+        QMap<QString, QColor> byName;
+        for (int i = 0; i < list->count(); ++i)
+            byName[list->item(i)->text()]
+                = list->item(i)->icon().pixmap(14).toImage().pixelColor(7, 7);
+        return byName;
+    };
+    const QMap<QString, QColor> before = colours();
+    QCOMPARE(before.size(), 3);
+    QCOMPARE(QSet<QRgb>({before.value("w0.sor").rgb(),
+                         before.value("w1.sor").rgb(),
+                         before.value("w2.sor").rgb()})
+                 .size(),
+             3);
+
+    window.activateWindow();
+    events->setFocus();
+    QTRY_VERIFY(events->hasFocus());
+    QTest::keyClick(events, Qt::Key_Delete);
+    QCOMPARE(window.traceCount(), 3);
+
+    window.select(0);
+    list->setFocus();
+    QTRY_VERIFY(list->hasFocus());
+    QTest::keyClick(list, Qt::Key_Delete);
+    QCOMPARE(window.traceCount(), 2);
+    QMap<QString, QColor> after = colours();
+    QCOMPARE(after.keys(), QStringList({"w1.sor", "w2.sor"}));
+    QCOMPARE(after.value("w1.sor"), before.value("w1.sor"));
+    QCOMPARE(after.value("w2.sor"), before.value("w2.sor"));
+
+    QCOMPARE(window.recentFiles().value(0), QFileInfo(files.at(0)).absoluteFilePath());
+    auto *recent = window.findChild<QMenu *>("recent");
+    QVERIFY(recent);
+    emit recent->aboutToShow();
+    QVERIFY(!recent->actions().isEmpty());
+    QCOMPARE(recent->actions().first()->text(), QStringLiteral("&1 w0.sor"));
+    recent->actions().first()->trigger();
+    QCOMPARE(window.traceCount(), 3);
+    // Opened again, it takes the free colour: the one it had.
+    QCOMPARE(colours().value("w0.sor"), before.value("w0.sor"));
+}
+
+// Within the menu bar and within each menu, no two entries answer to the same Alt letter.
+void TestView::mnemonicsDiffer()
+{
+    ViewerWindow window;
+    const auto letter = [](const QString &text) {
+        const int at = text.indexOf(QLatin1Char('&'));
+        return at >= 0 && at + 1 < text.size() ? text.at(at + 1).toLower() : QChar();
+    };
+    QStringList seen;
+    QList<QChar> bar;
+    for (QAction *menuAction : window.menuBar()->actions()) {
+        const QChar key = letter(menuAction->text());
+        QVERIFY2(!key.isNull() && !bar.contains(key), qPrintable(menuAction->text()));
+        bar.append(key);
+        QList<QChar> keys;
+        for (QAction *action : menuAction->menu()->actions()) {
+            if (action->isSeparator())
+                continue;
+            const QChar k = letter(action->text());
+            QVERIFY2(!k.isNull(), qPrintable(action->text()));
+            QVERIFY2(!keys.contains(k), qPrintable(menuAction->text() + " › " + action->text()));
+            keys.append(k);
+            seen << action->text();
+        }
+    }
+    QVERIFY(seen.contains(QStringLiteral("&Reanalisar…")));
+    QVERIFY(seen.contains(QStringLiteral("&Atalhos…")));
+}
+
+// The re-analysis dialog's values are written with the decimal comma.
+void TestView::decimalComma()
+{
+    ViewerWindow window;
+    window.show();
+    QCOMPARE(window.openFiles({write("comma.sor", linear)}), 1);
+    QAction *reanalyse = nullptr;
+    for (QAction *action : window.findChildren<QAction *>())
+        if (action->text() == QStringLiteral("&Reanalisar…"))
+            reanalyse = action;
+    QVERIFY(reanalyse);
+    QStringList texts;
+    ModalWatcher watcher;
+    watcher.push([&texts](QWidget *dialog) {
+        for (const char *name : {"loss", "reflectance", "end"})
+            texts << dialog->findChild<QDoubleSpinBox *>(name)->text();
+        ModalWatcher::dismiss(dialog);
+    });
+    reanalyse->trigger();
+    QCOMPARE(texts.size(), 3);
+    QVERIFY2(texts.at(0).contains(QLatin1Char(',')) && !texts.at(0).contains(QLatin1Char('.')),
+             qPrintable(texts.join('|')));
+    QVERIFY2(texts.at(1).contains(QLatin1Char(',')), qPrintable(texts.join('|')));
+}
+
+// +/− zoom around marker A, arrows move the active marker by a point or (Shift) a division, Tab
+// makes the other one active, Home shows everything; the shortcuts are listed in Ajuda.
+void TestView::keyboard()
+{
+    ViewerWindow window;
+    window.resize(1024, 720);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.openFiles({write("keys.sor", linear)});
+    PlotWidget *plot = window.plot();
+    window.activateWindow();
+    plot->setFocus();
+    QTRY_VERIFY(plot->hasFocus());
+    const TracePlot::View whole = plot->view();
+    const double a = *plot->markers().a;
+    const double b = *plot->markers().b;
+
+    QTest::keyClick(plot, Qt::Key_Right);
+    QVERIFY(std::abs(*plot->markers().a - a - 5.0) < 0.01); // one point: 5 m
+    QTest::keyClick(plot, Qt::Key_Left);
+    QCOMPARE(*plot->markers().a, a);
+    QTest::keyClick(plot, Qt::Key_Right, Qt::ShiftModifier);
+    QVERIFY(plot->division() >= 1000);
+    QVERIFY2(std::abs(*plot->markers().a - a - plot->division()) <= 5.0,
+             qPrintable(QString::number(*plot->markers().a - a)));
+    QTest::keyClick(plot, Qt::Key_Left, Qt::ShiftModifier);
+    QCOMPARE(*plot->markers().a, a);
+
+    QTest::keyClick(plot, Qt::Key_Tab);
+    QVERIFY(plot->hasFocus());
+    QCOMPARE(plot->markers().active, 1);
+    QTest::keyClick(plot, Qt::Key_Right);
+    QVERIFY(std::abs(*plot->markers().b - b - 5.0) < 0.01);
+    QCOMPARE(*plot->markers().a, a);
+
+    QTest::keyClick(plot, Qt::Key_Plus);
+    const TracePlot::View in = plot->view();
+    QVERIFY(std::abs((in.x1 - in.x0) - (whole.x1 - whole.x0) / 2) < 1e-6);
+    // Around A: it keeps its place across the plot.
+    QVERIFY(std::abs((a - in.x0) / (in.x1 - in.x0) - (a - whole.x0) / (whole.x1 - whole.x0))
+            < 1e-9);
+    // The level axis follows: half the fibre spans about half the levels.
+    QVERIFY(in.y1 - in.y0 < 0.7 * (whole.y1 - whole.y0));
+    QTest::keyClick(plot, Qt::Key_Minus);
+    QVERIFY(std::abs((plot->view().x1 - plot->view().x0) - (whole.x1 - whole.x0)) < 1e-6);
+    QTest::keyClick(plot, Qt::Key_Plus);
+    QTest::keyClick(plot, Qt::Key_Home);
+    QCOMPARE(plot->view().x0, whole.x0);
+    QCOMPARE(plot->view().x1, whole.x1);
+
+    ModalWatcher watcher;
+    QStringList keys;
+    watcher.push([&keys](QWidget *dialog) {
+        auto *table = dialog->findChild<QTableWidget *>("shortcuts");
+        for (int r = 0; table && r < table->rowCount(); ++r)
+            keys << table->item(r, 0)->text();
+        ModalWatcher::dismiss(dialog);
+    });
+    for (QAction *action : window.findChildren<QAction *>())
+        if (action->text() == QStringLiteral("&Atalhos…"))
+            action->trigger();
+    QCOMPARE(watcher.seen().value(0).title, QStringLiteral("Atalhos"));
+    for (const char *key : {"Tab", "Home", "Shift + ← →"})
+        QVERIFY2(keys.contains(QString::fromUtf8(key)), qPrintable(keys.join('|')));
+}
+
+// A comparison window closes with its button and with Escape, even from its plot.
+void TestView::comparisonCloses()
+{
+    ViewerWindow window;
+    window.show();
+    QStringList files;
+    for (const SorWriter::Case &c : SorWriter::twoEndedSamples())
+        files << write(c.name, c.trace);
+    QCOMPARE(window.openFiles(files), 4);
+    for (bool escape : {true, false}) {
+        ComparisonDialog *dialog = window.compare(ComparisonDialog::Kind::Directions, 0, 1);
+        QVERIFY(dialog);
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        if (escape) {
+            dialog->activateWindow();
+            dialog->plot()->setFocus();
+            QTRY_VERIFY(dialog->plot()->hasFocus());
+            QTest::keyClick(dialog->plot(), Qt::Key_Escape);
+        } else {
+            auto *buttons = dialog->findChild<QDialogButtonBox *>();
+            QVERIFY(buttons);
+            QCOMPARE(buttons->buttons().size(), 1);
+            QCOMPARE(buttons->buttons().first()->text(), QStringLiteral("Fechar"));
+            buttons->buttons().first()->click();
+        }
+        QTRY_VERIFY(!dialog->isVisible());
+    }
 }
 
 QTEST_MAIN(TestView)
