@@ -2,6 +2,8 @@
 
 #include "sor/sortext.h"
 
+#include <iterator>
+
 namespace Acceptance {
 
 namespace {
@@ -317,6 +319,39 @@ QString limitText(const QString &key, const Limits &l, const std::optional<doubl
     if (key == QLatin1String("length_max_m"))
         return QStringLiteral("comprimento máx. %1").arg(db(l.lengthMaxM, 1, "m"));
     return key;
+}
+
+QVector<LimitRow> limitRows(const Limits &l)
+{
+    QVector<LimitRow> rows;
+    const QString keys[] = {QStringLiteral("splice_loss_max_db"),
+                            QStringLiteral("connector_loss_max_db"),
+                            QStringLiteral("reflectance_max_db"),
+                            QStringLiteral("total_loss_max_db"),
+                            QStringLiteral("orl_min_db"),
+                            QStringLiteral("length_min_m"),
+                            QStringLiteral("length_max_m")};
+    const bool set[] = {bool(l.spliceLossMaxDb),
+                        bool(l.connectorLossMaxDb),
+                        bool(l.reflectanceMaxDb),
+                        bool(l.totalLossMaxDb),
+                        bool(l.orlMinDb),
+                        bool(l.lengthMinM),
+                        bool(l.lengthMaxM)};
+    for (size_t k = 0; k < std::size(keys); ++k) {
+        if (!set[k])
+            continue;
+        // The words of limitText: up to the value, then the value.
+        const QString text = limitText(keys[k], l, std::nullopt);
+        const int cut = text.indexOf(QLatin1String(". ")) + 1;
+        rows.append({keys[k], text.left(cut), text.mid(cut + 1), std::nullopt});
+    }
+    for (auto it = l.attenuationMaxDbKm.cbegin(); it != l.attenuationMaxDbKm.cend(); ++it)
+        rows.append({QStringLiteral("attenuation_max_db_km"),
+                     QStringLiteral("atenuação máx."),
+                     Sor::decimal(it.value(), 3) + QStringLiteral(" dB/km"),
+                     it.key()});
+    return rows;
 }
 
 QStringList brokenLimitsText(const QStringList &keys,

@@ -84,6 +84,18 @@ QString verdictWord(Verdict verdict);
 QString
 limitText(const QString &key, const Limits &limits, const std::optional<double> &wavelengthNm);
 
+// Each limit that is set, in the order a report lists them, as a person reads it: the label
+// ("perda de emenda máx.") and the value with its unit ("0,300 dB"). The attenuation has a row
+// per wavelength, with it.
+struct LimitRow
+{
+    QString key;
+    QString label;
+    QString value;
+    std::optional<int> wavelengthNm;
+};
+QVector<LimitRow> limitRows(const Limits &limits);
+
 // An event's verdict with the limits it breaks: "REPROVADO: perda de emenda máx. 0,300 dB".
 QString eventVerdictText(const JudgedEvent &event,
                          const Limits &limits,

@@ -1,10 +1,10 @@
 #include "viewerwindow.h"
 
+#include "limitsdialog.h"
 #include "report/report.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QInputDialog>
 #include <QMessageBox>
 
 // The viewer's limits: each event's verdict in the table, and the report of the open traces.
@@ -47,34 +47,9 @@ bool ViewerWindow::exportReport(const QString &path, QString *error) const
 
 void ViewerWindow::chooseLimits()
 {
-    const QString fromFile = QStringLiteral("Arquivo de limites (JSON)…");
-    bool ok = false;
-    const QString choice = QInputDialog::getItem(this,
-                                                 QStringLiteral("Limites"),
-                                                 QStringLiteral("Julgar os eventos pelos limites:"),
-                                                 Acceptance::presetNames() << fromFile,
-                                                 0,
-                                                 false,
-                                                 &ok);
-    if (!ok)
-        return;
-    if (choice != fromFile) {
-        setLimits(Acceptance::preset(choice));
-        return;
-    }
-    const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Arquivo de limites"), QString(), QStringLiteral("Limites (*.json)"));
-    if (path.isEmpty())
-        return;
-    QString error;
-    const std::optional<Acceptance::Limits> read = Acceptance::readLimits(path, &error);
-    if (!read) {
-        QMessageBox::warning(this,
-                             QStringLiteral("Limites"),
-                             QStringLiteral("Não foi possível usar os limites:\n%1").arg(error));
-        return;
-    }
-    setLimits(read);
+    LimitsDialog dialog(limits, this);
+    if (dialog.exec() == QDialog::Accepted && dialog.limits())
+        setLimits(dialog.limits());
 }
 
 void ViewerWindow::chooseReport()

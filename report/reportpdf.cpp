@@ -114,30 +114,13 @@ void limitsLines(Page &page, const Options &o)
                   .arg(o.limits.name.isEmpty() ? QStringLiteral("—") : o.limits.name),
               BodyPoints,
               true);
-    const QStringList keys{"splice_loss_max_db",
-                           "connector_loss_max_db",
-                           "reflectance_max_db",
-                           "total_loss_max_db",
-                           "orl_min_db",
-                           "length_min_m",
-                           "length_max_m"};
     QStringList said;
-    const Acceptance::Limits &l = o.limits;
-    const QVector<bool> set{bool(l.spliceLossMaxDb),
-                            bool(l.connectorLossMaxDb),
-                            bool(l.reflectanceMaxDb),
-                            bool(l.totalLossMaxDb),
-                            bool(l.orlMinDb),
-                            bool(l.lengthMinM),
-                            bool(l.lengthMaxM)};
-    for (int k = 0; k < keys.size(); ++k) {
-        if (set.at(k))
-            said << Acceptance::limitText(keys.at(k), l, std::nullopt);
+    for (const Acceptance::LimitRow &row : Acceptance::limitRows(o.limits)) {
+        said << (row.wavelengthNm ? QStringLiteral("%1 %2 em %3 nm")
+                                        .arg(row.label, row.value)
+                                        .arg(*row.wavelengthNm)
+                                  : row.label + QLatin1Char(' ') + row.value);
     }
-    for (auto it = l.attenuationMaxDbKm.cbegin(); it != l.attenuationMaxDbKm.cend(); ++it)
-        said << QStringLiteral("atenuação máx. %1 dB/km em %2 nm")
-                    .arg(Sor::decimal(it.value(), 3))
-                    .arg(it.key());
     page.line(said.isEmpty() ? QStringLiteral("nenhum limite verificado")
                              : said.join(QStringLiteral("; ")));
 }

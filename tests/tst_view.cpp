@@ -1,4 +1,5 @@
 #include "comparisondialog.h"
+#include "limitsdialog.h"
 #include "modalwatcher.h"
 #include "plotwidget.h"
 #include "sor/sorreader.h"
@@ -8,6 +9,7 @@
 #include "viewerwindow.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QInputDialog>
@@ -46,6 +48,7 @@ private slots:
     void decimalComma();
     void keyboard();
     void comparisonCloses();
+    void limitsShownBeforeApplied();
 
 private:
     QString write(const QString &name, const SorWriter::Trace &trace);
@@ -659,6 +662,75 @@ void TestView::comparisonCloses()
         }
         QTRY_VERIFY(!dialog->isVisible());
     }
+}
+
+// Análise › Limites names each preset for people and shows the values it checks, a JSON file's
+// too, before anything is applied; a file that cannot be used says why and applies nothing.
+void TestView::limitsShownBeforeApplied()
+{
+    const auto rows = [](const LimitsDialog &d) {
+        QStringList texts;
+        for (int r = 0; r < d.table()->rowCount(); ++r)
+            texts << d.table()->item(r, 0)->text() + " = " + d.table()->item(r, 1)->text();
+        return texts;
+    };
+    LimitsDialog dialog(std::nullopt);
+    auto *presets = dialog.findChild<QComboBox *>("presets");
+    QCOMPARE(presets->itemText(0),
+             QStringLiteral("Monomodo genérico (TIA-568.3-D, ITU-T G.652.D)"));
+    QStringList shown = rows(dialog);
+    QVERIFY2(shown.size() >= 4, qPrintable(shown.join('|')));
+    QVERIFY2(shown.filter(QRegularExpression("^Perda de emenda máx\\. = \\d+,\\d+ dB$")).size()
+                 == 1,
+             qPrintable(shown.join('|')));
+    QVERIFY2(shown.filter(QRegularExpression("^Atenuação máx\\. em 1550 nm = 0,\\d+ dB/km$")).size()
+                 == 1,
+             qPrintable(shown.join('|')));
+    const int none = presets->findText(QStringLiteral("Sem limites"));
+    QVERIFY(none > 0);
+    presets->setCurrentIndex(none);
+    emit presets->activated(none);
+    QCOMPARE(dialog.table()->rowCount(), 0);
+    QVERIFY(dialog.limits() && !dialog.limits()->checksAnything());
+
+    QFile json(dir.filePath("cliente.json"));
+    QVERIFY(json.open(QIODevice::WriteOnly));
+    json.write(
+        R"({"name": "cliente", "splice_loss_max_db": 0.15, "attenuation_max_db_km": {"1310": 0.35}})");
+    json.close();
+    QVERIFY(dialog.loadFile(json.fileName()));
+    QCOMPARE(rows(dialog),
+             QStringList(
+                 {"Perda de emenda máx. = 0,150 dB", "Atenuação máx. em 1310 nm = 0,350 dB/km"}));
+    QFile broken(dir.filePath("quebrado.json"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write(R"({"splice_loss_max": 0.15})");
+    broken.close();
+    QVERIFY(!dialog.loadFile(broken.fileName()));
+    QVERIFY(!dialog.limits());
+    QCOMPARE(dialog.table()->rowCount(), 0);
+    QVERIFY(dialog.findChild<QLabel *>("limitsNote")->text().contains("quebrado.json"));
+
+    // From the menu: the chosen preset judges the events once applied.
+    ViewerWindow window;
+    window.show();
+    const SorWriter::Case c = SorWriter::readerCase(QStringLiteral("whole file, CCITT-FALSE"));
+    QCOMPARE(window.openFiles({write("limits.sor", c.trace)}), 1);
+    ModalWatcher watcher;
+    watcher.push([](QWidget *w) {
+        auto *d = qobject_cast<LimitsDialog *>(w);
+        QVERIFY(d);
+        auto *box = d->findChild<QComboBox *>("presets");
+        const int gpon = box->findText(QStringLiteral("GPON classe B+ (ITU-T G.984.2, 28 dB)"));
+        box->setCurrentIndex(gpon);
+        emit box->activated(gpon);
+        d->accept();
+    });
+    for (QAction *action : window.findChildren<QAction *>())
+        if (action->text() == QStringLiteral("&Limites…"))
+            action->trigger();
+    QCOMPARE(watcher.seen().size(), 1);
+    QVERIFY(!window.findChild<QTableWidget *>("events")->item(0, 6)->text().isEmpty());
 }
 
 QTEST_MAIN(TestView)
