@@ -195,6 +195,9 @@ struct Options
         QStringLiteral("company"), QStringLiteral("Empresa."), QStringLiteral("TEXTO")};
     QCommandLineOption operatorName{
         QStringLiteral("operator"), QStringLiteral("Operador."), QStringLiteral("TEXTO")};
+    QCommandLineOption logo{QStringLiteral("logo"),
+                            QStringLiteral("Logotipo no cabeçalho de cada página (PNG)."),
+                            QStringLiteral("ARQUIVO.png")};
     QCommandLineOption analysisJson{QStringLiteral("json"),
                                     QStringLiteral("Os eventos encontrados em JSON.")};
     QCommandLineOption lossThreshold{QStringLiteral("loss-threshold"),
@@ -305,6 +308,11 @@ int reportCommand(const QStringList &files,
         options.title = parser.value(o.title);
     options.company = parser.value(o.company);
     options.operatorName = parser.value(o.operatorName);
+    if (parser.isSet(o.logo) && !options.logo.load(parser.value(o.logo))) {
+        err << QStringLiteral("otdr-sor: não foi possível ler o logotipo: %1\n")
+                   .arg(parser.value(o.logo));
+        return Usage;
+    }
     if (parser.isSet(o.pairByName)) {
         options.pairMarkers = parser.value(o.pairByName).split(QLatin1Char(','));
         if (options.pairMarkers.size() != 2 || options.pairMarkers.contains(QString())
@@ -405,12 +413,14 @@ QString describeCommand(QCommandLineParser &parser, const QString &command, cons
                            o.title,
                            o.company,
                            o.operatorName,
+                           o.logo,
                            o.csvSummary,
                            o.pairByName,
                            o.bendThreshold});
         return QStringLiteral("otdr-sor report ARQUIVO... -o RELATORIO.pdf [--limits ARQUIVO | "
                               "--preset NOME] [--reanalyze] [--title TEXTO] [--company TEXTO] "
-                              "[--operator TEXTO] [--csv RESUMO.csv] [--pair-by-name A,B] "
+                              "[--operator TEXTO] [--logo ARQUIVO.png] [--csv RESUMO.csv] "
+                              "[--pair-by-name A,B] "
                               "[--threshold DB]");
     }
     if (command == QLatin1String("edit")) {

@@ -46,7 +46,17 @@ public:
     void showFileEvents();
     // The limits the event table judges by; none shows no verdicts.
     void setLimits(const std::optional<Acceptance::Limits> &limits);
-    // The report of the traces that are open, judged by those limits.
+    // What a report's pages say of who made it; remembered between runs.
+    struct ReportHeading
+    {
+        QString title;
+        QString company;
+        QString operatorName;
+        QString logoPath; // a PNG at the left of each page's header; none when empty
+    };
+    ReportHeading reportHeading() const;
+    void setReportHeading(const ReportHeading &heading);
+    // The report of the traces that are open, judged by those limits, under that heading.
     bool exportReport(const QString &path, QString *error = nullptr) const;
     bool exportCsv(const QString &path, QString *error = nullptr) const;
     // The trace's identification changed in its file, the original kept as FILE.orig; a damaged
@@ -89,6 +99,7 @@ private:
     void chooseThresholds();
     void chooseLimits();
     void chooseReport();
+    bool askReportHeading();
     void chooseComparison(ComparisonDialog::Kind kind);
     void chooseIdentification();
     QStringList eventVerdicts(const Sor::Trace &trace) const;

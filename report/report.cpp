@@ -12,8 +12,10 @@
 namespace Report {
 
 namespace {
-constexpr int FirstPageRows = 36;
-constexpr int PageRows = 56;
+constexpr int FirstPageRows = 34;
+constexpr int PageRows = 52;
+// The rows the legend and the signature lines take at the end of the summary.
+constexpr int ClosingRows = 15;
 
 // A CSV field: quoted when it holds a separator, a quote or a line break.
 QString csvField(const QString &text)
@@ -211,7 +213,10 @@ int summaryRowsPerPage()
 int summaryPages(int entries)
 {
     const int rest = std::max(0, entries - FirstPageRows);
-    return 1 + (rest + PageRows - 1) / PageRows;
+    const int pages = 1 + (rest + PageRows - 1) / PageRows;
+    // The rows on the last page, and whether the closing lines still fit under them.
+    const int last = pages == 1 ? entries : rest - (pages - 2) * PageRows;
+    return last + ClosingRows <= (pages == 1 ? FirstPageRows : PageRows) ? pages : pages + 1;
 }
 
 int pageCount(int entries, int fibres)

@@ -6,6 +6,7 @@
 #include "sor/sortrace.h"
 
 #include <QDateTime>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -20,6 +21,7 @@ struct Options
     QString title = QStringLiteral("Relatório de certificação OTDR");
     QString company;
     QString operatorName;
+    QImage logo; // at the left of every page's header; none when null
     Acceptance::Limits limits;
     bool reanalyze = false; // judge the analysis' events, not the file's
     Analysis::Thresholds thresholds;
@@ -73,8 +75,8 @@ inline bool passes(Acceptance::Verdict v)
 QStringList summaryHeader();
 QStringList summaryRow(const Entry &entry);
 
-// Pages: the summary (as many as its rows need), then one per fibre measured from both ends,
-// then one per entry.
+// Pages: the summary (as many as its rows need, its legend and signature lines at the end of
+// the last), then one per fibre measured from both ends, then one per entry.
 int summaryRowsOnFirstPage();
 int summaryRowsPerPage();
 int summaryPages(int entries);

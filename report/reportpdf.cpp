@@ -15,7 +15,10 @@ namespace {
 constexpr int Resolution = 150; // dots per inch of the page's coordinates
 constexpr int Row = 24;         // a table row, in those dots
 constexpr double BodyPoints = 8.5;
-constexpr int PlotHeight = 560;
+constexpr int PlotHeight = 540;
+// Every page's header (logo, company, title) and footer (date, page number), in dots.
+constexpr int HeaderHeight = 72;
+constexpr int FooterHeight = 44;
 const QColor FailColour(0xc0, 0x00, 0x00);
 const QColor PassColour(0x00, 0x70, 0x20);
 const QColor AttentionColour(0xa0, 0x60, 0x00);
@@ -192,6 +195,8 @@ void summaryPage(Page &page,
         page.y += Row / 2;
     }
     page.rowPoints = SummaryPoints;
+    if (from > 0 && from >= entries.size())
+        return; // a page for the closing lines alone
     page.row(summaryHeader(), SummaryWidths, true);
     for (int i = from; i < std::min(int(entries.size()), from + count); ++i) {
         const Entry &e = entries.at(i);
@@ -228,7 +233,7 @@ void identification(Page &page, const Entry &e)
         {QStringLiteral("Índice de grupo"),
          t.groupIndex ? Sor::decimal(*t.groupIndex, 5) : QString()},
         {QStringLiteral("Soma de verificação"),
-         t.damaged() ? Sor::damagedWord() : Sor::checksumBrief(t.checksum)},
+         t.damaged() ? Sor::damagedWord() : Sor::checksumPlain(t.checksum)},
         // The link as it was judged: the file's figures, or the analysis' with --reanalyze.
         {QStringLiteral("Comprimento da fibra"),
          e.link.lengthM ? Sor::kilometres(*e.link.lengthM) : QStringLiteral("não medido")},
@@ -444,6 +449,109 @@ void fibrePage(Page &page, const QVector<Entry> &entries, const Fibre &f, const 
     fibreEvents(page, f, o);
 }
 
+// The words and colours the report uses, then where the technician and the client sign.
+void closingLines(Page &page, const Options &o)
+{
+    page.y += Row / 2;
+    page.line(QStringLiteral("Legenda"), BodyPoints + 1, true);
+    const struct
+    {
+        QString word;
+        QColor colour;
+        QString meaning;
+    } words[]
+        = {{Acceptance::verdictWord(Acceptance::Verdict::Pass),
+            PassColour,
+            QStringLiteral("todos os valores medidos dentro dos limites")},
+           {QStringLiteral("ATENÇÃO"),
+            AttentionColour,
+            QStringLiteral("aprovado, mas algum valor a menos de 10 % do seu limite")},
+           {Acceptance::verdictWord(Acceptance::Verdict::Fail),
+            FailColour,
+            QStringLiteral("algum valor fora do seu limite")},
+           {Acceptance::verdictWord(Acceptance::Verdict::Unknown),
+            verdictColour(Acceptance::Verdict::Unknown),
+            QStringLiteral("um valor que o limite pede não foi medido, ou o arquivo não pôde ser "
+                           "lido")},
+           {Acceptance::verdictWord(Acceptance::Verdict::NoLimits),
+            verdictColour(Acceptance::Verdict::NoLimits),
+            QStringLiteral("nenhum limite foi verificado")}};
+    page.rowPoints = BodyPoints;
+    for (const auto &w : words)
+        page.row({w.word, w.meaning}, {0.2, 0.8}, false, {w.colour, QColor()});
+    page.row({QStringLiteral("(valor)"),
+              QStringLiteral("achado: o evento está no arquivo e a perda é a que ele traz")},
+             {0.2, 0.8});
+    page.row({QStringLiteral("(medido aqui)"),
+              QStringLiteral("medido: o arquivo não traz o evento; a perda foi medida nos pontos "
+                             "do traço, na posição vista da outra ponta")},
+             {0.2, 0.8});
+    page.row({QStringLiteral("(vazio) / não medido"),
+              QStringLiteral("ausente: nem o arquivo nem os pontos do traço dão o valor")},
+             {0.2, 0.8});
+    page.y += Row * 2;
+    page.font(BodyPoints);
+    page.painter.setPen(Qt::black);
+    const int half = page.area.width() / 2;
+    const int lineY = page.area.top() + page.y;
+    const QString who[]
+        = {o.operatorName.isEmpty() ? QStringLiteral("Técnico responsável")
+                                    : QStringLiteral("Técnico responsável: %1").arg(o.operatorName),
+           QStringLiteral("Cliente")};
+    for (int i = 0; i < 2; ++i) {
+        const int left = page.area.left() + i * half + 20;
+        page.painter.drawLine(left, lineY, left + half - 80, lineY);
+        page.painter.drawText(
+            QRect(left, lineY + 4, half - 80, Row), Qt::AlignLeft | Qt::AlignTop, who[i]);
+        page.painter.drawText(QRect(left, lineY + 4 + Row, half - 80, Row),
+                              Qt::AlignLeft | Qt::AlignTop,
+                              QStringLiteral("Data: ____/____/________"));
+    }
+    page.y += 3 * Row;
+}
+
+// The header and footer of page `number` of `total`, around the area the page's content gets.
+void pageFrame(QPainter &painter, const QRect &whole, const Options &o, int number, int total)
+{
+    painter.save();
+    QFont f = painter.font();
+    f.setStyleStrategy(QFont::PreferNoShaping);
+    f.setPointSizeF(BodyPoints);
+    painter.setFont(f);
+    painter.setPen(Qt::black);
+    int left = whole.left();
+    if (!o.logo.isNull()) {
+        const QImage logo = o.logo.scaled(QSize(HeaderHeight * 3, HeaderHeight - 12),
+                                          Qt::KeepAspectRatio,
+                                          Qt::SmoothTransformation);
+        painter.drawImage(QPoint(left, whole.top()), logo);
+        left += logo.width() + 16;
+    }
+    const QRect text(left, whole.top(), whole.right() - left, HeaderHeight - 12);
+    f.setBold(true);
+    painter.setFont(f);
+    painter.drawText(text, Qt::AlignLeft | Qt::AlignTop, o.company);
+    f.setBold(false);
+    painter.setFont(f);
+    painter.drawText(text, Qt::AlignLeft | Qt::AlignBottom, o.title);
+    painter.setPen(QColor(0x90, 0x90, 0x90));
+    painter.drawLine(whole.left(),
+                     whole.top() + HeaderHeight - 6,
+                     whole.right(),
+                     whole.top() + HeaderHeight - 6);
+    const int footer = whole.bottom() - FooterHeight + 10;
+    painter.drawLine(whole.left(), footer, whole.right(), footer);
+    painter.setPen(Qt::black);
+    const QRect foot(whole.left(), footer + 4, whole.width(), FooterHeight - 14);
+    painter.drawText(foot,
+                     Qt::AlignLeft | Qt::AlignVCenter,
+                     o.date.toString(QStringLiteral("dd/MM/yyyy HH:mm")));
+    painter.drawText(foot,
+                     Qt::AlignRight | Qt::AlignVCenter,
+                     QStringLiteral("página %1 de %2").arg(number).arg(total));
+    painter.restore();
+}
+
 } // namespace
 
 bool writePdf(const QVector<Entry> &entries,
@@ -466,24 +574,32 @@ bool writePdf(const QVector<Entry> &entries,
         pdf.setTitle(options.title);
         pdf.setCreator(QStringLiteral("otdr-sor"));
         QPainter painter(&pdf);
-        const QRect area(QPoint(0, 0), pdf.pageLayout().paintRectPixels(Resolution).size());
-        int from = 0;
-        for (int p = 0; p < summaryPages(entries.size()); ++p) {
-            if (p > 0)
+        const QRect whole(QPoint(0, 0), pdf.pageLayout().paintRectPixels(Resolution).size());
+        const QRect area = whole.adjusted(0, HeaderHeight, 0, -FooterHeight);
+        const int summary = summaryPages(entries.size());
+        const int total = pageCount(entries.size(), fibres.size());
+        int number = 0;
+        const auto nextPage = [&] {
+            if (number > 0)
                 pdf.newPage();
-            Page page{painter, area};
+            pageFrame(painter, whole, options, ++number, total);
+            return Page{painter, area};
+        };
+        int from = 0;
+        for (int p = 0; p < summary; ++p) {
+            Page page = nextPage();
             const int count = p == 0 ? summaryRowsOnFirstPage() : summaryRowsPerPage();
             summaryPage(page, entries, fibres, from, count, options);
             from += count;
+            if (p == summary - 1)
+                closingLines(page, options);
         }
         for (const Fibre &f : fibres) {
-            pdf.newPage();
-            Page page{painter, area};
+            Page page = nextPage();
             fibrePage(page, entries, f, options);
         }
         for (const Entry &e : entries) {
-            pdf.newPage();
-            Page page{painter, area};
+            Page page = nextPage();
             tracePage(page, e, options);
         }
     }

@@ -101,6 +101,21 @@ QString checksumBrief(const Checksum &checksum)
     return QString();
 }
 
+QString checksumPlain(const Checksum &checksum)
+{
+    switch (checksum.state) {
+    case ChecksumState::Valid:
+        return QStringLiteral("íntegro, soma conferida");
+    case ChecksumState::NotProvided:
+        return QStringLiteral("sem soma de verificação");
+    case ChecksumState::CannotVerify:
+        return QStringLiteral("soma não verificável para este fabricante");
+    case ChecksumState::Mismatch:
+        return QStringLiteral("a soma de verificação não confere");
+    }
+    return QString();
+}
+
 QString damagedWord()
 {
     return QStringLiteral("danificado");

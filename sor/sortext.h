@@ -26,6 +26,9 @@ QString wavelengthNumber(double nm);
 // The checksum as a sentence (otdr-sor), or briefly, for a panel that says "damaged" apart.
 QString checksumText(const Checksum &checksum);
 QString checksumBrief(const Checksum &checksum);
+// The same for a client, without the method: "íntegro, soma conferida", "sem soma de
+// verificação", "soma não verificável para este fabricante".
+QString checksumPlain(const Checksum &checksum);
 
 // Why a file could not be opened, read or written, in the user's words (Qt's own reasons are in
 // English): "arquivo não encontrado", "é uma pasta", "sem permissão", …

@@ -86,23 +86,45 @@ void TestReport::pagination_data()
 {
     QTest::addColumn<int>("traces");
     QTest::addColumn<int>("summaryPages");
-    const int first = Report::summaryRowsOnFirstPage();
-    const int more = Report::summaryRowsPerPage();
     QTest::newRow("none") << 0 << 1;
-    QTest::newRow("a full first page") << first << 1;
-    QTest::newRow("one more") << first + 1 << 2;
-    QTest::newRow("two full pages") << first + more << 2;
-    QTest::newRow("a 144-fibre cable at two wavelengths")
-        << 288 << 1 + (288 - first + more - 1) / more;
+    QTest::newRow("the closing lines still fit under the rows") << 19 << 1;
+    QTest::newRow("they go on a page of their own") << 20 << 2;
+    QTest::newRow("rows over two pages, closing lines under them") << 40 << 2;
 }
 
+// The pages the PDF holds (its page tree, read back): the summary, its legend and signature
+// lines at the end of the last summary page, then one page per trace; every page is numbered
+// "página N de M" with the real total.
 void TestReport::pagination()
 {
     QFETCH(int, traces);
     QFETCH(int, summaryPages);
-    QCOMPARE(Report::summaryPages(traces), summaryPages);
+    QStringList files;
+    for (int i = 0; i < traces; ++i)
+        files << dir.filePath("a.sor");
+    const QVector<Report::Entry> entries = Report::judgeFiles(files, Report::Options());
+    Report::Options options;
+    options.company = QStringLiteral("ACME Redes");
+    const QString pdf = dir.filePath(QStringLiteral("paginas-%1.pdf").arg(traces));
+    QVERIFY(Report::writePdf(entries, {}, options, pdf, nullptr));
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {pdf});
+    QVERIFY(info.waitForFinished(30000));
+    const QRegularExpressionMatch pages
+        = QRegularExpression("Pages: +(\\d+)")
+              .match(QString::fromUtf8(info.readAllStandardOutput()));
+    QVERIFY(pages.hasMatch());
+    QCOMPARE(pages.captured(1).toInt(), summaryPages + traces);
     QCOMPARE(Report::pageCount(traces), summaryPages + traces);
-    QCOMPARE(Report::pageCount(traces, traces / 2), summaryPages + traces + traces / 2);
+    const QStringList pageTexts = text(pdf).split(QChar('\f'), Qt::SkipEmptyParts);
+    QCOMPARE(pageTexts.size(), summaryPages + traces);
+    for (int p = 0; p < pageTexts.size(); ++p) {
+        QVERIFY2(pageTexts.at(p).contains(
+                     QStringLiteral("página %1 de %2").arg(p + 1).arg(summaryPages + traces)),
+                 qPrintable(pageTexts.at(p)));
+        QVERIFY(pageTexts.at(p).contains("ACME Redes"));
+        QCOMPARE(pageTexts.at(p).contains("Cliente"), p == summaryPages - 1);
+    }
 }
 
 // A limits file that fails exactly one event of each trace: that event, its trace and the

@@ -192,6 +192,9 @@ void TestSorTool::usage_data()
         << QStringList{"bends", "1550-ab.sor", "1310-ab.sor"} << 2
         << "deveria ter o comprimento de onda menor";
     QTest::newRow("bends one file") << QStringList{"bends", "1550-ab.sor"} << 2 << "Uso:";
+    QTest::newRow("a logo that is no image")
+        << QStringList{"report", "sound.sor", "-o", "never.pdf", "--logo", "sound.sor"} << 2
+        << "não foi possível ler o logotipo";
     QTest::newRow("an unknown preset")
         << QStringList{"check", "--preset", "x", "sound.sor"} << 2 << "predefinição desconhecida";
 }

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -49,6 +50,7 @@ private slots:
     void keyboard();
     void comparisonCloses();
     void limitsShownBeforeApplied();
+    void reportHeadingAskedAndKept();
 
 private:
     QString write(const QString &name, const SorWriter::Trace &trace);
@@ -731,6 +733,65 @@ void TestView::limitsShownBeforeApplied()
             action->trigger();
     QCOMPARE(watcher.seen().size(), 1);
     QVERIFY(!window.findChild<QTableWidget *>("events")->item(0, 6)->text().isEmpty());
+}
+
+// "Exportar relatório PDF…" asks for the title, company, operator and logo first; the pages
+// carry them, and the next report offers them again.
+void TestView::reportHeadingAskedAndKept()
+{
+    ViewerWindow window;
+    window.show();
+    QCOMPARE(window.openFiles({write("heading.sor", linear)}), 1);
+    QImage logo(120, 40, QImage::Format_RGB32);
+    logo.fill(Qt::darkBlue);
+    const QString logoPath = dir.filePath("logo.png");
+    QVERIFY(logo.save(logoPath));
+    QAction *report = nullptr;
+    for (QAction *action : window.findChildren<QAction *>())
+        if (action->text() == QStringLiteral("Exportar relatório &PDF…"))
+            report = action;
+    QVERIFY(report);
+    const QString pdf = dir.filePath("cabecalho.pdf");
+    ModalWatcher watcher;
+    watcher.push([&](QWidget *dialog) {
+        dialog->findChild<QLineEdit *>("reportTitle")->setText("Cabo ELM-MIL");
+        dialog->findChild<QLineEdit *>("reportCompany")->setText("ACME Redes");
+        dialog->findChild<QLineEdit *>("reportOperator")->setText("J. Silva");
+        dialog->findChild<QLineEdit *>("reportLogo")->setText(logoPath);
+        qobject_cast<QDialog *>(dialog)->accept();
+    });
+    watcher.push(ModalWatcher::chooseFile(pdf));
+    report->trigger();
+    QTRY_VERIFY(QFileInfo::exists(pdf));
+    QCOMPARE(watcher.seen().size(), 2);
+    QCOMPARE(watcher.seen().first().title, QStringLiteral("Exportar relatório PDF"));
+    QProcess tool;
+    tool.start(QStringLiteral("pdftotext"), {"-layout", pdf, "-"});
+    QVERIFY(tool.waitForFinished(30000));
+    const QString text = QString::fromUtf8(tool.readAllStandardOutput());
+    for (const char *said : {"Cabo ELM-MIL",
+                             "ACME Redes",
+                             "J. Silva",
+                             "página 1 de 2",
+                             "página 2 de 2",
+                             "íntegro, soma conferida"})
+        QVERIFY2(text.contains(QString::fromUtf8(said)), qPrintable(text));
+    // The logo is drawn: the PDF holds an image.
+    QProcess images;
+    images.start(QStringLiteral("pdfimages"), {"-list", pdf});
+    QVERIFY(images.waitForFinished(30000));
+    QVERIFY(QString::fromUtf8(images.readAllStandardOutput()).count(QStringLiteral(" image "))
+            >= 2);
+
+    QStringList offered;
+    watcher.push([&offered](QWidget *dialog) {
+        for (const char *name : {"reportTitle", "reportCompany", "reportOperator", "reportLogo"})
+            offered << dialog->findChild<QLineEdit *>(name)->text();
+        ModalWatcher::dismiss(dialog);
+    });
+    report->trigger();
+    QCOMPARE(offered, QStringList({"Cabo ELM-MIL", "ACME Redes", "J. Silva", logoPath}));
+    QCOMPARE(watcher.seen().size(), 3); // cancelled: no file asked for
 }
 
 QTEST_MAIN(TestView)
