@@ -146,7 +146,7 @@ case "$action" in
         mkdir -p docs
         xvfb-run -a -s "-screen 0 480x400x24" tools/screenshot.sh build/bin/otdr-sim docs/screenshot.png
         xvfb-run -a -s "-screen 0 480x400x24" tools/screenshot.sh build/bin/otdr-sim docs/waiting.png waiting
-        xvfb-run -a -s "-screen 0 1160x760x24" tools/screenshot.sh build/bin/otdr-sim docs/view.png view
+        xvfb-run -a -s "-screen 0 1400x900x24" tools/screenshot.sh build/bin/otdr-sim docs/view.png view
         echo "docs/screenshot.png docs/waiting.png docs/view.png"
         ;;
     *)

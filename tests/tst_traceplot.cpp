@@ -280,6 +280,8 @@ void TestTracePlot::flagsNeverOverprint()
                  qPrintable(
                      QStringLiteral("flag %1 of trace %2 has no room").arg(f.text).arg(f.series)));
         QVERIFY(area.contains(f.box.toAlignedRect().adjusted(1, 1, -1, -1)));
+        // Below the top line, where the markers' letters are.
+        QVERIFY(f.box.top() >= area.top() + QFontMetrics(font).height());
         for (int j = 0; j < i; ++j)
             QVERIFY2(!flags.at(j).box.intersects(f.box),
                      qPrintable(QStringLiteral("%1 and %2").arg(flags.at(j).text, f.text)));

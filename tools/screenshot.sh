@@ -3,7 +3,8 @@
 # Usage: screenshot.sh OTDR_SIM OUTPUT.png [waiting|view]
 #   default: once the listing is shown; waiting: before the cable is plugged in, once the three
 #   start-up warnings have been answered (with xdotool), showing the note in the empty table;
-#   view: otdr-view (beside OTDR_SIM) with two sample traces overlaid and its markers.
+#   view: otdr-view (beside OTDR_SIM) with six sample traces overlaid, their events flagged, and
+#   its markers.
 set -euo pipefail
 sim=$1
 out=$2
@@ -11,7 +12,8 @@ mode=${3:-listed}
 log=$(mktemp)
 if [ "$mode" = view ]; then
     samples=$(dirname "$sim")/../samples
-    "$(dirname "$sim")/otdr-view" "$samples/ROTA02_1310.sor" "$samples/ROTA02_1550.sor" 2> "$log" &
+    "$(dirname "$sim")/otdr-view" "$samples"/ROTA0{1,2}_1{310,550}.sor "$samples/pairs/1550-ab.sor" \
+        "$samples/ENLACE-CENTRO_1550.sor" 2> "$log" &
     pid=$!
     sleep 2.5
     window=$(xdotool search --name '^otdr-view$' | head -n 1)

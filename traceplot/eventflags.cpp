@@ -55,6 +55,8 @@ QVector<Flag> placeFlags(const QRect &area,
         return series.at(a).emphasised && !series.at(b).emphasised;
     });
     const double height = metrics.height() + 2;
+    // The top line is the markers' letters'.
+    const double ceiling = area.top() + metrics.height() + 4;
     for (int s : order) {
         const Sor::Trace &t = *series.at(s).trace;
         if (!t.keyEvents)
@@ -76,7 +78,7 @@ QVector<Flag> placeFlags(const QRect &area,
             const double width = metrics.horizontalAdvance(f.text) + 6;
             // Up from the trace first, one box at a time, then down below it.
             QVector<double> tops;
-            for (double top = f.anchor.y() - StaffPixels - height; top >= area.top(); top -= height)
+            for (double top = f.anchor.y() - StaffPixels - height; top >= ceiling; top -= height)
                 tops.append(top);
             for (double top = f.anchor.y() + StaffPixels; top + height <= area.bottom();
                  top += height)
@@ -105,25 +107,30 @@ void paintFlags(QPainter &painter,
     painter.save();
     painter.setClipRect(area);
     const QVector<Flag> flags = placeFlags(area, view, series, QFontMetrics(painter.font()));
-    for (bool front : {false, true}) {
-        QFont font = painter.font();
-        font.setBold(front);
-        painter.setFont(font);
-        for (const Flag &f : flags) {
-            if (f.emphasised != front)
-                continue;
-            const QColor colour = series.at(f.series).colour;
-            painter.setPen(QPen(colour, front ? 2 : 1));
-            if (f.box.isEmpty()) { // no room for the number: a tick on the trace
-                painter.drawLine(f.anchor, f.anchor - QPointF(0, StaffPixels / 2));
-                continue;
+    // All staffs first, then the boxes over them: a staff never crosses a number.
+    for (bool boxes : {false, true}) {
+        for (bool front : {false, true}) {
+            QFont font = painter.font();
+            font.setBold(front);
+            painter.setFont(font);
+            for (const Flag &f : flags) {
+                if (f.emphasised != front)
+                    continue;
+                painter.setPen(QPen(series.at(f.series).colour, front ? 2 : 1));
+                if (f.box.isEmpty()) { // no room for the number: a tick on the trace
+                    if (!boxes)
+                        painter.drawLine(f.anchor, f.anchor - QPointF(0, StaffPixels / 2));
+                } else if (!boxes) {
+                    const double foot
+                        = f.box.bottom() < f.anchor.y() ? f.box.bottom() : f.box.top();
+                    painter.drawLine(
+                        f.anchor, QPointF(qBound(f.box.left(), f.anchor.x(), f.box.right()), foot));
+                } else {
+                    painter.setBrush(Qt::white);
+                    painter.drawRect(f.box);
+                    painter.drawText(f.box, Qt::AlignCenter, f.text);
+                }
             }
-            const double foot = f.box.bottom() < f.anchor.y() ? f.box.bottom() : f.box.top();
-            painter.drawLine(f.anchor,
-                             QPointF(qBound(f.box.left(), f.anchor.x(), f.box.right()), foot));
-            painter.setBrush(Qt::white);
-            painter.drawRect(f.box);
-            painter.drawText(f.box, Qt::AlignCenter, f.text);
         }
     }
     painter.restore();
