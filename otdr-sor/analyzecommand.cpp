@@ -1,9 +1,11 @@
 #include "analyzecommand.h"
 
 #include "analysis/analysisjson.h"
+#include "command.h"
 #include "sor/sorreader.h"
 #include "sor/sortext.h"
 
+#include <QCommandLineParser>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -113,4 +115,74 @@ int analyzeFiles(const QStringList &files,
         out << document.toJson(QJsonDocument::Indented);
     }
     return status;
+}
+
+namespace {
+
+// otdr-sor analyze: the command line of analyzeFiles.
+class AnalyzeCommand : public Command
+{
+public:
+    AnalyzeCommand()
+        : Command(QStringLiteral("analyze"),
+                  QStringLiteral("ARQUIVO..."),
+                  QStringLiteral("acha os eventos de cada traço (--json)"))
+    {
+    }
+
+    QString describe(QCommandLineParser &parser) const override
+    {
+        parser.addPositionalArgument(
+            QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), QStringLiteral("ARQUIVO..."));
+        parser.addOptions({lossThreshold, reflectanceThreshold, endThreshold, json});
+        return QStringLiteral("otdr-sor analyze ARQUIVO... [--loss-threshold DB] "
+                              "[--reflectance-threshold DB] [--end-threshold DB] [--json]");
+    }
+
+    std::optional<int> run(const QStringList &files,
+                           const QCommandLineParser &parser,
+                           QTextStream &out,
+                           QTextStream &err) const override
+    {
+        if (files.isEmpty())
+            return std::nullopt;
+        Analysis::Thresholds thresholds;
+        const bool ok = CommandLine::numberValue(parser.value(lossThreshold), thresholds.lossDb)
+                        && CommandLine::numberValue(parser.value(reflectanceThreshold),
+                                                    thresholds.reflectanceDb)
+                        && CommandLine::numberValue(parser.value(endThreshold), thresholds.endDb);
+        if (!ok || thresholds.lossDb < 0 || thresholds.endDb <= 0) {
+            err << QStringLiteral("otdr-sor: limiar inválido\n");
+            return Usage;
+        }
+        for (const QString &path : files) {
+            if (!CommandLine::readable(path, err))
+                return Usage;
+        }
+        return analyzeFiles(files, thresholds, parser.isSet(json), out, err);
+    }
+
+private:
+    const QCommandLineOption lossThreshold{QStringLiteral("loss-threshold"),
+                                           QStringLiteral("Menor perda que é evento (0,05 dB)."),
+                                           QStringLiteral("DB"),
+                                           QStringLiteral("0.05")};
+    const QCommandLineOption reflectanceThreshold{
+        QStringLiteral("reflectance-threshold"),
+        QStringLiteral("Menor reflectância que é evento reflexivo (-65 dB)."),
+        QStringLiteral("DB"),
+        QStringLiteral("-65")};
+    const QCommandLineOption endThreshold{QStringLiteral("end-threshold"),
+                                          QStringLiteral("Queda que marca o fim da fibra (3 dB)."),
+                                          QStringLiteral("DB"),
+                                          QStringLiteral("3")};
+    const QCommandLineOption json{QStringLiteral("json"),
+                                  QStringLiteral("Os eventos encontrados em JSON.")};
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeAnalyzeCommand()
+{
+    return std::make_unique<AnalyzeCommand>();
 }

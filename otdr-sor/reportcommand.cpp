@@ -1,5 +1,9 @@
 #include "reportcommand.h"
 
+#include "command.h"
+#include "verdictlines.h"
+
+#include <QCommandLineParser>
 #include <QTextStream>
 
 int writeReport(const QStringList &files,
@@ -35,4 +39,120 @@ int writeReport(const QStringList &files,
             status = 1;
     }
     return status;
+}
+
+namespace {
+
+// otdr-sor report: the command line of writeReport.
+class ReportCommand : public Command
+{
+public:
+    ReportCommand()
+        : Command(QStringLiteral("report"),
+                  QStringLiteral("ARQUIVO... -o PDF"),
+                  QStringLiteral("o relatório dos traços, julgados pelos limites"))
+    {
+    }
+
+    QString describe(QCommandLineParser &parser) const override
+    {
+        parser.addPositionalArgument(
+            QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), QStringLiteral("ARQUIVO..."));
+        parser.addOptions({output,
+                           limits,
+                           preset,
+                           reanalyze,
+                           title,
+                           company,
+                           operatorName,
+                           logo,
+                           csvSummary,
+                           pairByName,
+                           bendThreshold});
+        return QStringLiteral("otdr-sor report ARQUIVO... -o RELATORIO.pdf [--limits ARQUIVO | "
+                              "--preset NOME] [--reanalyze] [--title TEXTO] [--company TEXTO] "
+                              "[--operator TEXTO] [--logo ARQUIVO.png] [--csv RESUMO.csv] "
+                              "[--pair-by-name A,B] "
+                              "[--threshold DB]");
+    }
+
+    std::optional<int> run(const QStringList &files,
+                           const QCommandLineParser &parser,
+                           QTextStream &,
+                           QTextStream &err) const override
+    {
+        std::optional<Acceptance::Limits> chosen;
+        if (!chosenLimits(parser, limits, preset, chosen, err))
+            return Usage;
+        if (files.isEmpty() || !parser.isSet(output))
+            return std::nullopt;
+        if (!CommandLine::outputAllowed(parser.value(output), files, err)
+            || (parser.isSet(csvSummary)
+                && !CommandLine::outputAllowed(parser.value(csvSummary), files, err)))
+            return Usage;
+        // A file that cannot be read gets its own page saying why; the batch goes on.
+        Report::Options options;
+        options.limits = chosen.value_or(*Acceptance::preset(QStringLiteral("sem limites")));
+        options.reanalyze = parser.isSet(reanalyze);
+        if (parser.isSet(title))
+            options.title = parser.value(title);
+        options.company = parser.value(company);
+        options.operatorName = parser.value(operatorName);
+        if (parser.isSet(logo) && !options.logo.load(parser.value(logo))) {
+            err << QStringLiteral("otdr-sor: não foi possível ler o logotipo: %1\n")
+                       .arg(parser.value(logo));
+            return Usage;
+        }
+        if (parser.isSet(pairByName)) {
+            options.pairMarkers = parser.value(pairByName).split(QLatin1Char(','));
+            if (options.pairMarkers.size() != 2 || options.pairMarkers.contains(QString())
+                || options.pairMarkers.at(0) == options.pairMarkers.at(1)) {
+                err << QStringLiteral("otdr-sor: --pair-by-name precisa de duas marcas "
+                                      "diferentes, p. ex. je,jo\n");
+                return Usage;
+            }
+        }
+        if (!CommandLine::numberValue(parser.value(bendThreshold), options.bendThresholdDb)
+            || options.bendThresholdDb < 0) {
+            err << QStringLiteral("otdr-sor: limiar inválido: ") << parser.value(bendThreshold)
+                << "\n";
+            return Usage;
+        }
+        return writeReport(files, options, parser.value(output), parser.value(csvSummary), err);
+    }
+
+private:
+    const QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("O relatório a gravar (PDF)."),
+                                    QStringLiteral("RELATORIO.pdf")};
+    const QCommandLineOption limits = CommandLine::limitsOption();
+    const QCommandLineOption preset = CommandLine::presetOption();
+    const QCommandLineOption reanalyze{QStringLiteral("reanalyze"),
+                                       QStringLiteral("Julga os eventos achados pela análise, "
+                                                      "não os do arquivo.")};
+    const QCommandLineOption title{
+        QStringLiteral("title"), QStringLiteral("Título do relatório."), QStringLiteral("TEXTO")};
+    const QCommandLineOption company{
+        QStringLiteral("company"), QStringLiteral("Empresa."), QStringLiteral("TEXTO")};
+    const QCommandLineOption operatorName{
+        QStringLiteral("operator"), QStringLiteral("Operador."), QStringLiteral("TEXTO")};
+    const QCommandLineOption logo{QStringLiteral("logo"),
+                                  QStringLiteral("Logotipo no cabeçalho de cada página (PNG)."),
+                                  QStringLiteral("ARQUIVO.png")};
+    const QCommandLineOption csvSummary{QStringLiteral("csv"),
+                                        QStringLiteral("Grava também o resumo em CSV."),
+                                        QStringLiteral("RESUMO.csv")};
+    const QCommandLineOption pairByName{
+        QStringLiteral("pair-by-name"),
+        QStringLiteral("Sem cabo e fibra nos arquivos, casa as pontas pelos nomes que diferem só "
+                       "nestas marcas (a de A, a de B), p. ex. je,jo."),
+        QStringLiteral("A,B")};
+    const QCommandLineOption bendThreshold = CommandLine::bendThresholdOption();
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeReportCommand()
+{
+    return std::make_unique<ReportCommand>();
 }

@@ -2,9 +2,11 @@
 
 #include "acceptance/twowayjson.h"
 #include "analysis/analysis.h"
+#include "command.h"
 #include "sor/sorreader.h"
 #include "sor/sortext.h"
 
+#include <QCommandLineParser>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QTextStream>
@@ -17,18 +19,12 @@ enum Status { Sound = 0, Damaged = 1, Usage = 2 };
 std::optional<Acceptance::Measurement>
 load(const QString &path, bool reanalyze, int &status, QTextStream &err)
 {
-    const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable()) {
-        err << "otdr-sor: " << path << ": "
-            << (!info.exists() ? QStringLiteral("arquivo não encontrado")
-                : info.isDir() ? QStringLiteral("é uma pasta")
-                               : QStringLiteral("sem permissão de leitura"))
-            << "\n";
+    if (!CommandLine::readable(path, err)) {
         status = Usage;
         return std::nullopt;
     }
     const Sor::Trace trace = Sor::readFile(path);
-    const QString name = info.fileName();
+    const QString name = QFileInfo(path).fileName();
     if (trace.damaged()) {
         err << "otdr-sor: " << path << ": " << Sor::damagedWord() << ": "
             << Sor::damageText(trace, Sor::DamageWording::Command) << "\n";
@@ -186,4 +182,22 @@ int bendsCommand(const QString &shorter,
     else
         printWavelengths(w, *s, *l, out);
     return status;
+}
+
+bool twoWayOptions(const QCommandLineParser &parser,
+                   const QCommandLineOption &json,
+                   const QCommandLineOption &tolerance,
+                   const QCommandLineOption &eventsFound,
+                   TwoWayOptions &options,
+                   QTextStream &err)
+{
+    options.json = parser.isSet(json);
+    options.reanalyze = parser.isSet(eventsFound);
+    if (parser.isSet(tolerance)
+        && (!CommandLine::numberValue(parser.value(tolerance), options.toleranceM)
+            || options.toleranceM <= 0)) {
+        err << QStringLiteral("otdr-sor: tolerância inválida: ") << parser.value(tolerance) << "\n";
+        return false;
+    }
+    return true;
 }

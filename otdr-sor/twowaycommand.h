@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QCommandLineOption;
+class QCommandLineParser;
 class QTextStream;
 
 struct TwoWayOptions
@@ -25,3 +27,12 @@ int bendsCommand(const QString &shorter,
                  const TwoWayOptions &options,
                  QTextStream &out,
                  QTextStream &err);
+
+// --json, --tolerance and --reanalyze as both commands take them; false, with the reason on
+// `err`, for a tolerance that is no positive number.
+bool twoWayOptions(const QCommandLineParser &parser,
+                   const QCommandLineOption &json,
+                   const QCommandLineOption &tolerance,
+                   const QCommandLineOption &eventsFound,
+                   TwoWayOptions &options,
+                   QTextStream &err);

@@ -1,3 +1,4 @@
+#include "command.h"
 #include "sortoolrun.h"
 #include "sorwriter.h"
 #include "tracesim.h"
@@ -23,6 +24,7 @@ private slots:
     void check();
     void usage_data();
     void usage();
+    void everyCommand();
     void infoAndExport();
     void plot_data();
     void plot();
@@ -215,6 +217,36 @@ void TestSorTool::usage()
         for (const char *command : {"check", "info", "export", "plot"})
             QVERIFY2(!listed.contains(QLatin1String(command)), qPrintable(out));
     }
+}
+
+// Every command of the registry is listed, has its help, refuses an option it does not know and,
+// without its files, says how it is used rather than that it is unknown.
+void TestSorTool::everyCommand()
+{
+    QCOMPARE(int(commands().size()), 9);
+    QCOMPARE(run({}), 2);
+    const QString list = err;
+    for (const auto &command : commands()) {
+        const QString name = command->name();
+        QVERIFY2(list.contains(QStringLiteral("  %1 %2").arg(name, command->synopsis())),
+                 qPrintable(list));
+        QVERIFY(list.contains(command->description()));
+        QCOMPARE(findCommand(name), command.get());
+
+        QCOMPARE(run({name, "--help"}), 0);
+        QVERIFY2(out.startsWith(QStringLiteral("Uso: otdr-sor %1").arg(name)), qPrintable(out));
+        QVERIFY2(out.contains(QString::fromUtf8("Mostra esta ajuda.")), qPrintable(out));
+
+        QCOMPARE(run({name, "--no-such-option", dir.filePath("sound.sor")}), 2);
+        QVERIFY2(err.contains("no-such-option"), qPrintable(err));
+
+        QCOMPARE(run({name}), 2);
+        QVERIFY2(err.startsWith(QStringLiteral("Uso: otdr-sor %1").arg(name)), qPrintable(err));
+        QVERIFY2(!err.contains("desconhecido"), qPrintable(err));
+    }
+    QCOMPARE(findCommand("cable-job"), nullptr);
+    QCOMPARE(run({"cable-job"}), 2);
+    QVERIFY2(err.startsWith("otdr-sor: comando desconhecido: cable-job"), qPrintable(err));
 }
 
 void TestSorTool::infoAndExport()

@@ -1,0 +1,61 @@
+#include "command.h"
+#include "twowaycommand.h"
+
+#include <QCommandLineParser>
+#include <QTextStream>
+
+namespace {
+
+// otdr-sor bends: the command line of bendsCommand.
+class BendsCommand : public Command
+{
+public:
+    BendsCommand()
+        : Command(QStringLiteral("bends"),
+                  QStringLiteral("CURTO.sor LONGO.sor"),
+                  QStringLiteral("dois comprimentos de onda de uma fibra: curvaturas"))
+    {
+    }
+
+    QString describe(QCommandLineParser &parser) const override
+    {
+        parser.addPositionalArgument(QStringLiteral("CURTO"),
+                                     QStringLiteral("O traço no comprimento de onda menor."));
+        parser.addPositionalArgument(QStringLiteral("LONGO"),
+                                     QStringLiteral("O traço no comprimento de onda maior."));
+        parser.addOptions({json, threshold, tolerance, eventsFound});
+        return QStringLiteral("otdr-sor bends CURTO.sor LONGO.sor [--threshold DB] [--json] "
+                              "[--tolerance M] [--reanalyze]");
+    }
+
+    std::optional<int> run(const QStringList &files,
+                           const QCommandLineParser &parser,
+                           QTextStream &out,
+                           QTextStream &err) const override
+    {
+        if (files.size() != 2)
+            return std::nullopt;
+        TwoWayOptions options;
+        if (!twoWayOptions(parser, json, tolerance, eventsFound, options, err))
+            return Usage;
+        if (!CommandLine::numberValue(parser.value(threshold), options.thresholdDb)
+            || options.thresholdDb < 0) {
+            err << QStringLiteral("otdr-sor: limiar inválido: ") << parser.value(threshold) << "\n";
+            return Usage;
+        }
+        return bendsCommand(files.at(0), files.at(1), options, out, err);
+    }
+
+private:
+    const QCommandLineOption json = CommandLine::comparisonJsonOption();
+    const QCommandLineOption threshold = CommandLine::bendThresholdOption();
+    const QCommandLineOption tolerance = CommandLine::toleranceOption();
+    const QCommandLineOption eventsFound = CommandLine::eventsFoundOption();
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeBendsCommand()
+{
+    return std::make_unique<BendsCommand>();
+}

@@ -1,0 +1,58 @@
+#include "command.h"
+#include "twowaycommand.h"
+
+#include <QCommandLineParser>
+#include <QTextStream>
+
+namespace {
+
+// otdr-sor bidir: the command line of bidirCommand.
+class BidirCommand : public Command
+{
+public:
+    BidirCommand()
+        : Command(QStringLiteral("bidir"),
+                  QStringLiteral("A.sor B.sor"),
+                  QStringLiteral("as duas pontas de uma fibra, eventos casados e a média"))
+    {
+    }
+
+    QString describe(QCommandLineParser &parser) const override
+    {
+        parser.addPositionalArgument(QStringLiteral("A"), QStringLiteral("O traço medido de A."));
+        parser.addPositionalArgument(QStringLiteral("B"), QStringLiteral("O traço medido de B."));
+        parser.addOptions({json, tolerance, eventsFound, force});
+        return QStringLiteral(
+            "otdr-sor bidir A.sor B.sor [--json] [--tolerance M] [--reanalyze] [--force]");
+    }
+
+    std::optional<int> run(const QStringList &files,
+                           const QCommandLineParser &parser,
+                           QTextStream &out,
+                           QTextStream &err) const override
+    {
+        if (files.size() != 2)
+            return std::nullopt;
+        TwoWayOptions options;
+        if (!twoWayOptions(parser, json, tolerance, eventsFound, options, err))
+            return Usage;
+        options.force = parser.isSet(force);
+        return bidirCommand(files.at(0), files.at(1), options, out, err);
+    }
+
+private:
+    const QCommandLineOption json = CommandLine::comparisonJsonOption();
+    const QCommandLineOption tolerance = CommandLine::toleranceOption();
+    const QCommandLineOption eventsFound = CommandLine::eventsFoundOption();
+    const QCommandLineOption force{
+        QStringLiteral("force"),
+        QStringLiteral("Compara assim mesmo dois arquivos que parecem não ser as duas pontas "
+                       "de uma fibra (o mesmo arquivo, fibras diferentes, o mesmo local A).")};
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeBidirCommand()
+{
+    return std::make_unique<BidirCommand>();
+}

@@ -1,0 +1,119 @@
+#include "command.h"
+
+#include "sor/outputguard.h"
+
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <cmath>
+
+Command::Command(QString name, QString synopsis, QString description)
+    : commandName(std::move(name))
+    , commandSynopsis(std::move(synopsis))
+    , commandDescription(std::move(description))
+{
+}
+
+Command::~Command() = default;
+
+const std::vector<std::unique_ptr<Command>> &commands()
+{
+    static const std::vector<std::unique_ptr<Command>> all = [] {
+        std::vector<std::unique_ptr<Command>> list;
+        list.push_back(makeCheckCommand());
+        list.push_back(makeInfoCommand());
+        list.push_back(makeExportCommand());
+        list.push_back(makePlotCommand());
+        list.push_back(makeAnalyzeCommand());
+        list.push_back(makeReportCommand());
+        list.push_back(makeBidirCommand());
+        list.push_back(makeBendsCommand());
+        list.push_back(makeEditCommand());
+        return list;
+    }();
+    return all;
+}
+
+const Command *findCommand(const QString &name)
+{
+    for (const auto &command : commands()) {
+        if (command->name() == name)
+            return command.get();
+    }
+    return nullptr;
+}
+
+namespace CommandLine {
+
+bool readable(const QString &path, QTextStream &err)
+{
+    const QFileInfo info(path);
+    if (info.isFile() && info.isReadable())
+        return true;
+    err << "otdr-sor: " << path << ": "
+        << (!info.exists() ? QStringLiteral("arquivo não encontrado")
+            : info.isDir() ? QStringLiteral("é uma pasta")
+                           : QStringLiteral("sem permissão de leitura"))
+        << "\n";
+    return false;
+}
+
+bool numberValue(const QString &text, double &value)
+{
+    bool ok = false;
+    value = QString(text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+    return ok && std::isfinite(value);
+}
+
+bool outputAllowed(const QString &output, const QStringList &inputs, QTextStream &err)
+{
+    const QString problem = Sor::outputProblem(output, inputs);
+    if (!problem.isEmpty())
+        err << "otdr-sor: " << problem << "\n";
+    return problem.isEmpty();
+}
+
+QCommandLineOption limitsOption()
+{
+    return {QStringLiteral("limits"),
+            QStringLiteral("Julga cada traço pelos limites deste arquivo JSON."),
+            QStringLiteral("ARQUIVO")};
+}
+
+QCommandLineOption presetOption()
+{
+    return {QStringLiteral("preset"),
+            QStringLiteral("Julga pelos limites predefinidos: monomodo-generico, "
+                           "tia-568.3-d-upc, tia-568.3-d-apc, gpon-classe-b+, "
+                           "gpon-classe-c+ ou \"sem limites\"."),
+            QStringLiteral("NOME")};
+}
+
+QCommandLineOption bendThresholdOption()
+{
+    return {QStringLiteral("threshold"),
+            QStringLiteral("Perda a mais no comprimento de onda longo que é curvatura (0,5 dB)."),
+            QStringLiteral("DB"),
+            QStringLiteral("0.5")};
+}
+
+QCommandLineOption toleranceOption()
+{
+    return {QStringLiteral("tolerance"),
+            QStringLiteral("Distância máxima entre as posições de um mesmo evento (padrão: o "
+                           "maior pulso na fibra ou 3 amostras do traço mais espaçado)."),
+            QStringLiteral("M")};
+}
+
+QCommandLineOption eventsFoundOption()
+{
+    return {QStringLiteral("reanalyze"),
+            QStringLiteral("Compara os eventos achados pela análise, não os do arquivo.")};
+}
+
+QCommandLineOption comparisonJsonOption()
+{
+    return {QStringLiteral("json"), QStringLiteral("O resultado em JSON.")};
+}
+
+} // namespace CommandLine

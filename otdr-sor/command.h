@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QCommandLineOption>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QCommandLineParser;
+class QTextStream;
+
+// One verb of otdr-sor: its name, its line in the list of commands, its options and arguments,
+// and its run. The list of commands, each command's help, the dispatcher and the message for a
+// name that is no command all read the registry below.
+class Command
+{
+public:
+    enum Status { Sound = 0, Damaged = 1, Usage = 2 };
+
+    Command(QString name, QString synopsis, QString description);
+    virtual ~Command();
+
+    const QString &name() const { return commandName; }
+    // What follows the name in the list of commands: "ARQUIVO...", "A.sor B.sor".
+    const QString &synopsis() const { return commandSynopsis; }
+    const QString &description() const { return commandDescription; }
+
+    // Adds the command's options and arguments to the parser; returns its usage line.
+    virtual QString describe(QCommandLineParser &parser) const = 0;
+    // Runs with the arguments after the command's name; none when they make no call of it
+    // (the dispatcher then prints the usage line).
+    virtual std::optional<int> run(const QStringList &arguments,
+                                   const QCommandLineParser &parser,
+                                   QTextStream &out,
+                                   QTextStream &err) const = 0;
+
+private:
+    QString commandName;
+    QString commandSynopsis;
+    QString commandDescription;
+};
+
+// Every command, in the order the list shows them.
+const std::vector<std::unique_ptr<Command>> &commands();
+const Command *findCommand(const QString &name);
+
+// Each command's own file makes it.
+std::unique_ptr<Command> makeCheckCommand();
+std::unique_ptr<Command> makeInfoCommand();
+std::unique_ptr<Command> makeExportCommand();
+std::unique_ptr<Command> makePlotCommand();
+std::unique_ptr<Command> makeAnalyzeCommand();
+std::unique_ptr<Command> makeReportCommand();
+std::unique_ptr<Command> makeBidirCommand();
+std::unique_ptr<Command> makeBendsCommand();
+std::unique_ptr<Command> makeEditCommand();
+
+// What several commands share.
+namespace CommandLine {
+// The file is one that can be read; otherwise says why on `err`.
+bool readable(const QString &path, QTextStream &err);
+// A number as given, with a decimal point or comma; false when it is no number.
+bool numberValue(const QString &text, double &value);
+// A report, a summary or a plot never replaces a trace: false, with the reason on `err`.
+bool outputAllowed(const QString &output, const QStringList &inputs, QTextStream &err);
+// --limits FILE and --preset NAME, shared by the commands that judge.
+QCommandLineOption limitsOption();
+QCommandLineOption presetOption();
+// --threshold DB: the extra loss at the longer wavelength that is a bend.
+QCommandLineOption bendThresholdOption();
+// --tolerance M, --reanalyze and --json of the commands that compare two traces.
+QCommandLineOption toleranceOption();
+QCommandLineOption eventsFoundOption();
+QCommandLineOption comparisonJsonOption();
+} // namespace CommandLine

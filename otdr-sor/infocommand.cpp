@@ -1,0 +1,75 @@
+#include "analyzecommand.h"
+#include "command.h"
+#include "sor/sorreader.h"
+#include "sor/sortext.h"
+#include "verdictlines.h"
+
+#include <QCommandLineParser>
+#include <QTextStream>
+
+namespace {
+
+// otdr-sor info: the trace's summary and its event table, and with limits, its verdict.
+class InfoCommand : public Command
+{
+public:
+    InfoCommand()
+        : Command(QStringLiteral("info"),
+                  QStringLiteral("ARQUIVO"),
+                  QStringLiteral("resumo do traço e tabela de eventos"))
+    {
+    }
+
+    QString describe(QCommandLineParser &parser) const override
+    {
+        parser.addPositionalArgument(QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR."));
+        parser.addOptions({limits, preset});
+        return QStringLiteral("otdr-sor info ARQUIVO [--limits ARQUIVO | --preset NOME]");
+    }
+
+    std::optional<int> run(const QStringList &files,
+                           const QCommandLineParser &parser,
+                           QTextStream &out,
+                           QTextStream &err) const override
+    {
+        std::optional<Acceptance::Limits> chosen;
+        if (!chosenLimits(parser, limits, preset, chosen, err))
+            return Usage;
+        if (files.size() != 1)
+            return std::nullopt;
+        const QString &path = files.first();
+        if (!CommandLine::readable(path, err))
+            return Usage;
+        const Sor::Trace t = Sor::readFile(path);
+        const QVector<Sor::SummaryRow> rows = Sor::summaryRows(t, path, Sor::SummaryStyle::Command);
+        for (const Sor::SummaryRow &row : rows)
+            out << (row.label + QLatin1Char(':')).leftJustified(22) << row.value << "\n";
+        if (t.keyEvents && !t.keyEvents->events.isEmpty()) {
+            out << "\nEventos:\n";
+            printFileEvents(t, out);
+            if (t.keyEvents->endToEndLossDb)
+                out << "  Perda total: " << Sor::decimal(*t.keyEvents->endToEndLossDb, 3)
+                    << " dB\n";
+            // A stored 0 is no ORL any link has: not given.
+            if (t.keyEvents->opticalReturnLossDb && *t.keyEvents->opticalReturnLossDb > 0)
+                out << "  ORL: " << Sor::decimal(*t.keyEvents->opticalReturnLossDb, 2) << " dB\n";
+        }
+        if (chosen) {
+            out << "\n";
+            printVerdict(t, *chosen, out);
+            return std::max(t.damaged() ? int(Damaged) : int(Sound), verdictStatus(t, *chosen));
+        }
+        return t.damaged() ? Damaged : Sound;
+    }
+
+private:
+    const QCommandLineOption limits = CommandLine::limitsOption();
+    const QCommandLineOption preset = CommandLine::presetOption();
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeInfoCommand()
+{
+    return std::make_unique<InfoCommand>();
+}

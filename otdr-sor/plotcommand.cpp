@@ -1,0 +1,85 @@
+#include "command.h"
+#include "sor/sorreader.h"
+#include "traceplot/plotpainter.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace {
+
+// otdr-sor plot: the traces overlaid in one PNG or SVG image.
+class PlotCommand : public Command
+{
+public:
+    PlotCommand()
+        : Command(QStringLiteral("plot"),
+                  QStringLiteral("ARQUIVO... -o SAIDA"),
+                  QStringLiteral("os traços sobrepostos em PNG ou SVG"))
+    {
+    }
+
+    QString describe(QCommandLineParser &parser) const override
+    {
+        parser.addPositionalArgument(
+            QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), QStringLiteral("ARQUIVO..."));
+        parser.addOptions({output, size});
+        return QStringLiteral("otdr-sor plot ARQUIVO... -o SAIDA [--size LxA]");
+    }
+
+    std::optional<int> run(const QStringList &files,
+                           const QCommandLineParser &parser,
+                           QTextStream &,
+                           QTextStream &err) const override
+    {
+        if (files.isEmpty() || !parser.isSet(output))
+            return std::nullopt;
+        const QStringList wh = parser.value(size).split(QLatin1Char('x'));
+        const QSize s(wh.value(0).toInt(), wh.value(1).toInt());
+        if (s.width() < 200 || s.height() < 150 || s.width() > 10000 || s.height() > 10000) {
+            err << QStringLiteral("otdr-sor: tamanho de imagem inválido: ") << parser.value(size)
+                << "\n";
+            return Usage;
+        }
+        const QString image = parser.value(output);
+        if (!CommandLine::outputAllowed(image, files, err))
+            return Usage;
+        QList<Sor::Trace> traces;
+        for (const QString &path : files) {
+            if (!CommandLine::readable(path, err))
+                return Usage;
+            traces.append(Sor::readFile(path));
+            if (traces.last().points() == 0) {
+                err << "otdr-sor: " << path
+                    << QStringLiteral(": o traço não tem pontos para desenhar\n");
+                return Damaged;
+            }
+        }
+        QVector<TracePlot::Series> series;
+        for (int i = 0; i < traces.size(); ++i)
+            series.append(
+                {&traces.at(i), QFileInfo(files.at(i)).fileName(), TracePlot::seriesColour(i)});
+        QString error;
+        if (!TracePlot::save(image, series, s, &error)) {
+            err << "otdr-sor: " << image << ": " << error << "\n";
+            return Usage;
+        }
+        return Sound;
+    }
+
+private:
+    const QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("Imagem a gravar: .png ou .svg."),
+                                    QStringLiteral("SAIDA")};
+    const QCommandLineOption size{QStringLiteral("size"),
+                                  QStringLiteral("Tamanho da imagem (1600x900)."),
+                                  QStringLiteral("LxA"),
+                                  QStringLiteral("1600x900")};
+};
+
+} // namespace
+
+std::unique_ptr<Command> makePlotCommand()
+{
+    return std::make_unique<PlotCommand>();
+}
