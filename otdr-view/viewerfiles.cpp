@@ -82,9 +82,14 @@ int ViewerWindow::openFiles(const QStringList &paths)
     return opened;
 }
 
+std::unique_ptr<QSettings> viewerSettings()
+{
+    return std::make_unique<QSettings>(QStringLiteral("otdr"), QStringLiteral("otdr-view"));
+}
+
 QStringList ViewerWindow::recentFiles() const
 {
-    return QSettings().value(QStringLiteral("recentFiles")).toStringList();
+    return viewerSettings()->value(QStringLiteral("recentFiles")).toStringList();
 }
 
 void ViewerWindow::remember(const QString &path)
@@ -93,7 +98,7 @@ void ViewerWindow::remember(const QString &path)
     const QString absolute = QFileInfo(path).absoluteFilePath();
     files.removeAll(absolute);
     files.prepend(absolute);
-    QSettings().setValue(QStringLiteral("recentFiles"), QVariant(files.mid(0, RecentFiles)));
+    viewerSettings()->setValue(QStringLiteral("recentFiles"), QVariant(files.mid(0, RecentFiles)));
 }
 
 void ViewerWindow::fillRecentMenu()

@@ -71,22 +71,22 @@ void ViewerWindow::chooseLimits()
 
 ViewerWindow::ReportHeading ViewerWindow::reportHeading() const
 {
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("report"));
-    return {settings.value(QStringLiteral("title"), Report::Options().title).toString(),
-            settings.value(QStringLiteral("company")).toString(),
-            settings.value(QStringLiteral("operator")).toString(),
-            settings.value(QStringLiteral("logo")).toString()};
+    const std::unique_ptr<QSettings> settings = viewerSettings();
+    settings->beginGroup(QStringLiteral("report"));
+    return {settings->value(QStringLiteral("title"), Report::Options().title).toString(),
+            settings->value(QStringLiteral("company")).toString(),
+            settings->value(QStringLiteral("operator")).toString(),
+            settings->value(QStringLiteral("logo")).toString()};
 }
 
 void ViewerWindow::setReportHeading(const ReportHeading &heading)
 {
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("report"));
-    settings.setValue(QStringLiteral("title"), heading.title);
-    settings.setValue(QStringLiteral("company"), heading.company);
-    settings.setValue(QStringLiteral("operator"), heading.operatorName);
-    settings.setValue(QStringLiteral("logo"), heading.logoPath);
+    const std::unique_ptr<QSettings> settings = viewerSettings();
+    settings->beginGroup(QStringLiteral("report"));
+    settings->setValue(QStringLiteral("title"), heading.title);
+    settings->setValue(QStringLiteral("company"), heading.company);
+    settings->setValue(QStringLiteral("operator"), heading.operatorName);
+    settings->setValue(QStringLiteral("logo"), heading.logoPath);
 }
 
 // Title, company, operator and logo, as the command's options give them; false if cancelled.

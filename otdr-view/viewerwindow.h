@@ -14,9 +14,14 @@
 
 class PlotWidget;
 class QLabel;
+class QSettings;
 class QListWidget;
 class QTabWidget;
 class QTableWidget;
+
+// Where the viewer keeps what it remembers between runs (recent files, the report's heading),
+// the same on every system.
+std::unique_ptr<QSettings> viewerSettings();
 
 // otdr-view's window: traces overlaid on one plot, the selected one's events, information and
 // marker read-out, and exports of the plot and of the selected trace.

@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -765,6 +766,18 @@ void TestView::reportHeadingAskedAndKept()
     QTRY_VERIFY(QFileInfo::exists(pdf));
     QCOMPARE(watcher.seen().size(), 2);
     QCOMPARE(watcher.seen().first().title, QStringLiteral("Exportar relatório PDF"));
+    QStringList offered;
+    watcher.push([&offered](QWidget *dialog) {
+        for (const char *name : {"reportTitle", "reportCompany", "reportOperator", "reportLogo"})
+            offered << dialog->findChild<QLineEdit *>(name)->text();
+        ModalWatcher::dismiss(dialog);
+    });
+    report->trigger();
+    QCOMPARE(offered, QStringList({"Cabo ELM-MIL", "ACME Redes", "J. Silva", logoPath}));
+    QCOMPARE(watcher.seen().size(), 3); // cancelled: no file asked for
+
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty()) // as under Wine
+        QSKIP("pdftotext (poppler-utils) reads the report back");
     QProcess tool;
     tool.start(QStringLiteral("pdftotext"), {"-layout", pdf, "-"});
     QVERIFY(tool.waitForFinished(30000));
@@ -782,16 +795,6 @@ void TestView::reportHeadingAskedAndKept()
     QVERIFY(images.waitForFinished(30000));
     QVERIFY(QString::fromUtf8(images.readAllStandardOutput()).count(QStringLiteral(" image "))
             >= 2);
-
-    QStringList offered;
-    watcher.push([&offered](QWidget *dialog) {
-        for (const char *name : {"reportTitle", "reportCompany", "reportOperator", "reportLogo"})
-            offered << dialog->findChild<QLineEdit *>(name)->text();
-        ModalWatcher::dismiss(dialog);
-    });
-    report->trigger();
-    QCOMPARE(offered, QStringList({"Cabo ELM-MIL", "ACME Redes", "J. Silva", logoPath}));
-    QCOMPARE(watcher.seen().size(), 3); // cancelled: no file asked for
 }
 
 QTEST_MAIN(TestView)
