@@ -35,7 +35,7 @@ bool fromTheOtherEnd(const QString &x, const QString &y)
 
 double pulseLengthM(const Measurement &m)
 {
-    return Sor::pulseLengthM(m.pulseNs, m.groupIndex > 0 ? m.groupIndex : 1.468);
+    return Sor::pulseLengthM(m.pulseNs, m.groupIndex > 0 ? m.groupIndex : Sor::DefaultGroupIndex);
 }
 
 // The events to match: the fibre's end is where the other direction starts, not an event.

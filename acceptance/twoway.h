@@ -13,6 +13,9 @@
 // the two directions), or from one end at two wavelengths (a bend loses far more at the longer).
 namespace Acceptance {
 
+// The extra loss at the longer wavelength that makes an event a bend, unless a user says otherwise.
+constexpr double DefaultBendThresholdDb = 0.5;
+
 // One measurement as the comparison needs it: its events and how finely it was taken.
 struct Measurement
 {
@@ -20,7 +23,7 @@ struct Measurement
     Link link;
     int pulseNs = 0;
     double spacingM = 0;
-    double groupIndex = 1.468;
+    double groupIndex = Sor::DefaultGroupIndex;
     // What the file says of itself: the band it was measured in, the fibre and where from.
     std::optional<double> nominalWavelengthNm;
     QString cableId;
@@ -116,7 +119,7 @@ struct WavelengthEvent
 struct Wavelengths
 {
     QVector<WavelengthEvent> events;
-    double thresholdDb = 0.5;
+    double thresholdDb = DefaultBendThresholdDb;
     double toleranceM = 0;
     int bends() const;
 };
@@ -125,7 +128,7 @@ struct Wavelengths
 QString wavelengthsProblem(const Measurement &shorter, const Measurement &longer);
 Wavelengths compareWavelengths(const Measurement &shorter,
                                const Measurement &longer,
-                               double thresholdDb = 0.5,
+                               double thresholdDb = DefaultBendThresholdDb,
                                double toleranceM = 0);
 
 // "ambas", "A", "B"

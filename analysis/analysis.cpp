@@ -187,7 +187,7 @@ Result analyze(const Sor::Trace &trace, const Thresholds &thresholds)
     if (trace.offsets && trace.offsets->applied && trace.offsets->user != 0)
         input.spanStartM = 0.0;
     input.pulseNs = f.pulseWidthsNs.first();
-    input.groupIndex = trace.groupIndex.value_or(1.468);
+    input.groupIndex = trace.groupIndex.value_or(Sor::DefaultGroupIndex);
     input.backscatterDb = f.backscatter != 0
                               ? -std::abs(f.backscatter) / 10.0
                               : defaultBackscatterDb(trace.wavelengthNm.value_or(1550));

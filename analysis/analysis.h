@@ -63,7 +63,7 @@ struct Input
     size_t count = 0;
     double spacingM = 0;
     int pulseNs = 0;
-    double groupIndex = 1.468;
+    double groupIndex = Sor::DefaultGroupIndex;
     double backscatterDb = -81.0; // for a 1 ns pulse
     double originM = 0;           // the first point's distance: results lie on the trace's axis
     // Where the user put the span's start (a launch cable's end), on that axis: nothing before

@@ -8,8 +8,8 @@ namespace Analysis {
 
 namespace {
 
-// How many noise deviations a step or a peak must stand above to be taken for an event.
-constexpr double Significance = 5.0;
+// How many noise deviations a step or a peak must stand above to be taken for a candidate.
+constexpr double CandidateSignificance = 5.0;
 // A trace ends in noise when its last points scatter this much (dB): backscatter never does.
 constexpr double FloorScatterDb = 0.4;
 // The share of the trace whose level gives the noise floor.
@@ -79,13 +79,13 @@ void findLaunch(TraceData &t)
     // Anything standing above the stretch after it hides events until it has passed; only a
     // rise above what the fibre's own slope explains is a reflection, the front connector.
     const double height = t.y[top] - t.fits.mean(after, after + w);
-    if (height < Significance * t.noiseAt(after) * 2)
+    if (height < CandidateSignificance * t.noiseAt(after) * 2)
         return;
     t.launchEnd = after;
     t.launchTop = top;
     const double fall = -t.slopeAt(after) * (double(after - top) + double(w) / 2);
     if (height - std::max(0.0, fall)
-        >= std::max(Significance * t.noiseAt(after) * 2, LeastLaunchDb))
+        >= std::max(CandidateSignificance * t.noiseAt(after) * 2, LeastLaunchDb))
         t.launchHeightDb = height - std::max(0.0, fall);
 }
 
@@ -230,7 +230,7 @@ void findFloor(TraceData &t, double endDb)
     const double centre = median(floorMeans);
     for (double &v : floorMeans)
         v = std::abs(v - centre);
-    const double rise = std::max(endDb, Significance * 1.4826 * median(floorMeans));
+    const double rise = std::max(endDb, CandidateSignificance * 1.4826 * median(floorMeans));
     // The first window that lies in the floor, and the next few, past the launch.
     const size_t from = std::min(n - window, 2 * t.pulse + 2);
     for (size_t i = from; i + window <= n; ++i) {
@@ -281,12 +281,12 @@ std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thre
         // The slope carried across both windows may be off by its neighbourhood's spread.
         const double stepError = std::hypot(stepSpread * sigma, t.slopeErrorAt(i) * across);
         const bool stepSeen
-            = std::abs(step) >= std::max(thresholds.lossDb * 0.5, Significance * stepError);
-        const bool peakSeen = peak >= Significance * sigma * 2;
+            = std::abs(step) >= std::max(thresholds.lossDb * 0.5, CandidateSignificance * stepError);
+        const bool peakSeen = peak >= CandidateSignificance * sigma * 2;
         // A step of the other sign, with no reflection, is the next event.
         const bool turned = inRun && stepSeen && !peakSeen && highest == 0 && strongest > 0
                             && (step > 0) != (bestStep > 0)
-                            && std::abs(step) > 2 * Significance * stepError;
+                            && std::abs(step) > 2 * CandidateSignificance * stepError;
         if (turned) {
             found.push_back(best);
             inRun = false;

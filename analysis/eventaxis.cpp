@@ -18,7 +18,7 @@ constexpr double NoiseMargin = 4.0;
 double eventToleranceM(const Sor::Trace &trace)
 {
     const int pulseNs = trace.fixed ? trace.fixed->pulseWidthsNs.value(0) : 0;
-    return Sor::pulseLengthM(pulseNs, trace.groupIndex.value_or(1.468))
+    return Sor::pulseLengthM(pulseNs, trace.groupIndex.value_or(Sor::DefaultGroupIndex))
            + 2 * trace.spacingM.value_or(0);
 }
 

@@ -8,8 +8,8 @@ namespace {
 
 // A level in the trace's dB is 5 log10 of the power.
 const double PowerPerDb = std::log(10.0) / 5;
-// How many deviations of its own error a loss or a peak must exceed to be kept.
-constexpr double Significance = 4.0;
+// How many deviations of its own error a measured loss or peak must exceed to be kept.
+constexpr double KeepSignificance = 4.0;
 // At most this many measuring passes: each drops what the one before found to be no event.
 constexpr int Passes = 4;
 // No fibre loses this much (dB/km): a section that falls faster is a receiver recovering from
@@ -220,10 +220,10 @@ bool judge(const TraceData &t, std::vector<Measured> &events, const Thresholds &
     bool stable = true;
     for (Measured &e : events) {
         const double sigma = t.noiseAt(e.at);
-        const bool peaked = e.heightDb > Significance * sigma && e.heightDb > 0;
+        const bool peaked = e.heightDb > KeepSignificance * sigma && e.heightDb > 0;
         const bool peak = peaked && reflectance(t, e.heightDb) >= thresholds.reflectanceDb;
         const bool step = std::abs(e.lossDb) >= thresholds.lossDb
-                          && std::abs(e.lossDb) >= Significance * e.lossError;
+                          && std::abs(e.lossDb) >= KeepSignificance * e.lossError;
         // The fibre ends where the trace drops into the floor, or where a reflection is all
         // that stands above it.
         // Only the last event's section runs down into the floor.

@@ -32,7 +32,7 @@ struct TraceData
     std::vector<double> slope; // the backscatter's change from point to point, per block
     std::vector<double> slopeError;
     int pulseNs = 1;
-    double groupIndex = 1.468;
+    double groupIndex = Sor::DefaultGroupIndex;
     double backscatterDb = -81;
 
     double noiseAt(size_t i) const

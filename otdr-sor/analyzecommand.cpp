@@ -163,19 +163,23 @@ public:
     }
 
 private:
-    const QCommandLineOption lossThreshold{QStringLiteral("loss-threshold"),
-                                           QStringLiteral("Menor perda que é evento (0,05 dB)."),
-                                           QStringLiteral("DB"),
-                                           QStringLiteral("0.05")};
+    const QCommandLineOption lossThreshold{
+        QStringLiteral("loss-threshold"),
+        QStringLiteral("Menor perda que é evento (%1 dB).")
+            .arg(Sor::decimal(Analysis::Thresholds().lossDb, 2)),
+        QStringLiteral("DB"),
+        QString::number(Analysis::Thresholds().lossDb)};
     const QCommandLineOption reflectanceThreshold{
         QStringLiteral("reflectance-threshold"),
-        QStringLiteral("Menor reflectância que é evento reflexivo (-65 dB)."),
+        QStringLiteral("Menor reflectância que é evento reflexivo (%1 dB).")
+            .arg(Analysis::Thresholds().reflectanceDb),
         QStringLiteral("DB"),
-        QStringLiteral("-65")};
-    const QCommandLineOption endThreshold{QStringLiteral("end-threshold"),
-                                          QStringLiteral("Queda que marca o fim da fibra (3 dB)."),
-                                          QStringLiteral("DB"),
-                                          QStringLiteral("3")};
+        QString::number(Analysis::Thresholds().reflectanceDb)};
+    const QCommandLineOption endThreshold{
+        QStringLiteral("end-threshold"),
+        QStringLiteral("Queda que marca o fim da fibra (%1 dB).").arg(Analysis::Thresholds().endDb),
+        QStringLiteral("DB"),
+        QString::number(Analysis::Thresholds().endDb)};
     const QCommandLineOption json{QStringLiteral("json"),
                                   QStringLiteral("Os eventos encontrados em JSON.")};
 };

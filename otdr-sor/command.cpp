@@ -1,6 +1,8 @@
 #include "command.h"
 
+#include "acceptance/twoway.h"
 #include "sor/outputguard.h"
+#include "sor/sortext.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -92,9 +94,10 @@ QCommandLineOption presetOption()
 QCommandLineOption bendThresholdOption()
 {
     return {QStringLiteral("threshold"),
-            QStringLiteral("Perda a mais no comprimento de onda longo que é curvatura (0,5 dB)."),
+            QStringLiteral("Perda a mais no comprimento de onda longo que é curvatura (%1 dB).")
+                .arg(Sor::decimal(Acceptance::DefaultBendThresholdDb, 1)),
             QStringLiteral("DB"),
-            QStringLiteral("0.5")};
+            QString::number(Acceptance::DefaultBendThresholdDb)};
 }
 
 QCommandLineOption toleranceOption()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "acceptance/twoway.h"
+
 #include <QString>
 
 class QCommandLineOption;
@@ -11,7 +13,7 @@ struct TwoWayOptions
     bool json = false;
     bool reanalyze = false; // the analysis' events, not the files'
     double toleranceM = 0;  // 0: the default
-    double thresholdDb = 0.5;
+    double thresholdDb = Acceptance::DefaultBendThresholdDb;
     bool force = false; // pair two files whose labels say they are no pair
 };
 

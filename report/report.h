@@ -28,7 +28,7 @@ struct Options
     // Without cable and fibre ids, the two ends of a fibre are the files whose names differ
     // only in these markers: A's, then B's.
     QStringList pairMarkers;
-    double bendThresholdDb = 0.5;
+    double bendThresholdDb = Acceptance::DefaultBendThresholdDb;
     QDateTime date = QDateTime::currentDateTime();
 };
 

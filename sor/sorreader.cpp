@@ -13,10 +13,6 @@ namespace Sor {
 
 namespace Internal {
 
-namespace {
-constexpr double DefaultGroupIndex = 1.468;
-} // namespace
-
 bool isUtf8(const QByteArray &bytes)
 {
     const auto *p = reinterpret_cast<const uchar *>(bytes.constData());

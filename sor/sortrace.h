@@ -179,6 +179,8 @@ struct Trace
 
 // Light in vacuum, m/s: with the group index, it turns a file's times into distances.
 constexpr double LightSpeed = 299792458.0;
+// The group index of standard single-mode fibre, taken where a file gives none (or 0).
+constexpr double DefaultGroupIndex = 1.468;
 // The length of fibre a pulse fills, one way: the distance over which it smears an event.
 inline double pulseLengthM(int pulseNs, double groupIndex)
 {
