@@ -163,12 +163,11 @@ public:
     }
 
 private:
-    const QCommandLineOption lossThreshold{
-        QStringLiteral("loss-threshold"),
-        QStringLiteral("Menor perda que é evento (%1 dB).")
-            .arg(Sor::decimal(Analysis::Thresholds().lossDb, 2)),
-        QStringLiteral("DB"),
-        QString::number(Analysis::Thresholds().lossDb)};
+    const QCommandLineOption lossThreshold{QStringLiteral("loss-threshold"),
+                                           QStringLiteral("Menor perda que é evento (%1 dB).")
+                                               .arg(Sor::decimal(Analysis::Thresholds().lossDb, 2)),
+                                           QStringLiteral("DB"),
+                                           QString::number(Analysis::Thresholds().lossDb)};
     const QCommandLineOption reflectanceThreshold{
         QStringLiteral("reflectance-threshold"),
         QStringLiteral("Menor reflectância que é evento reflexivo (%1 dB).")

@@ -49,15 +49,10 @@ namespace CommandLine {
 
 bool readable(const QString &path, QTextStream &err)
 {
-    const QFileInfo info(path);
-    if (info.isFile() && info.isReadable())
-        return true;
-    err << "otdr-sor: " << path << ": "
-        << (!info.exists() ? QStringLiteral("arquivo não encontrado")
-            : info.isDir() ? QStringLiteral("é uma pasta")
-                           : QStringLiteral("sem permissão de leitura"))
-        << "\n";
-    return false;
+    const QString reason = Sor::unreadableReason(path);
+    if (!reason.isEmpty())
+        err << "otdr-sor: " << path << ": " << reason << "\n";
+    return reason.isEmpty();
 }
 
 bool numberValue(const QString &text, double &value)

@@ -103,9 +103,9 @@ bool planOne(const QString &path, int n, const EditOptions &o, Plan &plan, QText
         return false;
     };
     const QFileInfo info(path);
-    if (!info.isFile())
-        return fail(info.exists() ? QStringLiteral("é uma pasta")
-                                  : QStringLiteral("arquivo não encontrado"));
+    const QString unreadable = Sor::unreadableReason(path);
+    if (!unreadable.isEmpty())
+        return fail(unreadable);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(Sor::fileErrorText(file, Sor::FileUse::Read));

@@ -4,6 +4,7 @@
 #include "sor/outputguard.h"
 #include "sor/sorexport.h"
 #include "sor/sorreader.h"
+#include "sor/sortext.h"
 #include "traceplot/markers.h"
 
 #include <QAction>
@@ -40,8 +41,9 @@ int ViewerWindow::openFiles(const QStringList &paths)
         auto document = std::make_unique<Document>();
         document->path = path;
         const QFileInfo info(path);
-        if (info.isDir()) {
-            failures << QStringLiteral("%1: é uma pasta").arg(info.fileName());
+        const QString unreadable = Sor::unreadableReason(path);
+        if (!unreadable.isEmpty()) {
+            failures << QStringLiteral("%1: %2").arg(info.fileName(), unreadable);
             continue;
         }
         document->trace = Sor::readFile(path);

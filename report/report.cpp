@@ -140,10 +140,11 @@ QVector<Entry> judgeFiles(const QStringList &paths, const Options &options)
     for (const QString &path : paths) {
         Entry e;
         e.path = path;
-        // A folder is named as the other commands name it.
-        e.trace = QFileInfo(path).isDir() ? Sor::Trace() : Sor::readFile(path);
-        if (QFileInfo(path).isDir())
-            e.trace.errors << QStringLiteral("é uma pasta");
+        // A file that cannot be read is named as the other commands name it.
+        const QString unreadable = Sor::unreadableReason(path);
+        e.trace = unreadable.isEmpty() ? Sor::readFile(path) : Sor::Trace();
+        if (!unreadable.isEmpty())
+            e.trace.errors << unreadable;
         e.readable = e.trace.points() > 0;
         if (!e.readable) {
             e.problem = e.trace.errors.isEmpty()

@@ -37,6 +37,16 @@ QString fileErrorText(const QFileDevice &file, FileUse use)
     return QStringLiteral("não foi possível gravar (disco cheio?)");
 }
 
+QString unreadableReason(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isFile() && info.isReadable())
+        return QString();
+    return !info.exists() ? QStringLiteral("arquivo não encontrado")
+           : info.isDir() ? QStringLiteral("é uma pasta")
+                          : QStringLiteral("sem permissão de leitura");
+}
+
 QString measuredText(const std::optional<double> &value, int decimals)
 {
     return value ? decimal(*value, decimals) : QStringLiteral("não medido");

@@ -34,6 +34,9 @@ QString checksumPlain(const Checksum &checksum);
 // English): "arquivo não encontrado", "é uma pasta", "sem permissão", …
 enum class FileUse { Read, Write };
 QString fileErrorText(const QFileDevice &file, FileUse use);
+// Why a path is no file that can be read ("arquivo não encontrado", "é uma pasta", "sem
+// permissão de leitura"); empty when it is one.
+QString unreadableReason(const QString &path);
 
 // "danificado", the word that marks a damaged trace wherever it is shown.
 QString damagedWord();

@@ -63,6 +63,8 @@ private:
 
 void TestView::initTestCase()
 {
+    // What an earlier run remembered (recent files, a report's logo) is not this run's.
+    viewerSettings()->clear();
     linear = SorWriter::readerCases().first().trace;
     linear.pulses = {{100, SorWriter::spacingFor(5.0, linear.groupIndex), 4000}};
     linear.data.first().values.resize(4000);
