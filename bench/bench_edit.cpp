@@ -3,6 +3,7 @@
 // (read, written whole) measured in the same run.
 #include "editcommand.h"
 #include "measure.h"
+#include "sor/savefile.h"
 #include "sor/soredit.h"
 #include "tracesim.h"
 

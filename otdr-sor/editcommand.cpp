@@ -1,6 +1,7 @@
 #include "editcommand.h"
 
 #include "command.h"
+#include "sor/savefile.h"
 #include "sor/soredit.h"
 #include "sor/sorreader.h"
 #include "sor/sortext.h"

@@ -1,5 +1,6 @@
 #include "viewerwindow.h"
 
+#include "sor/savefile.h"
 #include "sor/sorreader.h"
 
 #include <QDialog>

@@ -2,6 +2,7 @@
 
 #include "plotwidget.h"
 #include "sor/outputguard.h"
+#include "sor/savefile.h"
 #include "sor/sorexport.h"
 #include "sor/sorreader.h"
 #include "sor/sortext.h"
@@ -15,7 +16,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QSaveFile>
 #include <QSettings>
 
 #include <algorithm>
@@ -152,13 +152,9 @@ bool ViewerWindow::exportCsv(const QString &path, QString *error) const
             *error = problem;
         return false;
     }
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && Sor::writeCsv(documents[size_t(index)]->trace, file)
-        && file.commit())
-        return true;
-    if (error)
-        *error = file.errorString();
-    return false;
+    const Sor::Trace &trace = documents[size_t(index)]->trace;
+    return Sor::saveFile(
+        path, [&trace](QIODevice &file) { return Sor::writeCsv(trace, file); }, error);
 }
 
 void ViewerWindow::chooseFiles()

@@ -1,11 +1,11 @@
 #include "report/report.h"
 
 #include "acceptance/pairing.h"
+#include "sor/savefile.h"
 #include "sor/sorreader.h"
 #include "sor/sortext.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -234,13 +234,7 @@ bool writeCsv(const QVector<Entry> &entries, const QString &path, QString *error
             fields << csvField(field);
         text += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
     }
-    QSaveFile file(path);
-    const QByteArray bytes = text.toUtf8();
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    if (error)
-        *error = Sor::fileErrorText(file, Sor::FileUse::Write);
-    return false;
+    return Sor::saveFile(path, text.toUtf8(), error);
 }
 
 } // namespace Report

@@ -1,12 +1,12 @@
 #include "report/report.h"
 
+#include "sor/savefile.h"
 #include "sor/sortext.h"
 #include "traceplot/plotpainter.h"
 
 #include <QFileInfo>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 namespace Report {
 
@@ -560,54 +560,48 @@ bool writePdf(const QVector<Entry> &entries,
               const QString &path,
               QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = Sor::fileErrorText(file, Sor::FileUse::Write);
-        return false;
-    }
-    {
-        QPdfWriter pdf(&file);
-        pdf.setPageSize(QPageSize(QPageSize::A4));
-        pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-        pdf.setResolution(Resolution);
-        pdf.setTitle(options.title);
-        pdf.setCreator(QStringLiteral("otdr-sor"));
-        QPainter painter(&pdf);
-        const QRect whole(QPoint(0, 0), pdf.pageLayout().paintRectPixels(Resolution).size());
-        const QRect area = whole.adjusted(0, HeaderHeight, 0, -FooterHeight);
-        const int summary = summaryPages(entries.size());
-        const int total = pageCount(entries.size(), fibres.size());
-        int number = 0;
-        const auto nextPage = [&] {
-            if (number > 0)
-                pdf.newPage();
-            pageFrame(painter, whole, options, ++number, total);
-            return Page{painter, area};
-        };
-        int from = 0;
-        for (int p = 0; p < summary; ++p) {
-            Page page = nextPage();
-            const int count = p == 0 ? summaryRowsOnFirstPage() : summaryRowsPerPage();
-            summaryPage(page, entries, fibres, from, count, options);
-            from += count;
-            if (p == summary - 1)
-                closingLines(page, options);
-        }
-        for (const Fibre &f : fibres) {
-            Page page = nextPage();
-            fibrePage(page, entries, f, options);
-        }
-        for (const Entry &e : entries) {
-            Page page = nextPage();
-            tracePage(page, e, options);
-        }
-    }
-    if (file.commit())
-        return true;
-    if (error)
-        *error = Sor::fileErrorText(file, Sor::FileUse::Write);
-    return false;
+    // The writer and its painter finish the document before the file is committed.
+    return Sor::saveFile(
+        path,
+        [&](QIODevice &file) {
+            QPdfWriter pdf(&file);
+            pdf.setPageSize(QPageSize(QPageSize::A4));
+            pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+            pdf.setResolution(Resolution);
+            pdf.setTitle(options.title);
+            pdf.setCreator(QStringLiteral("otdr-sor"));
+            QPainter painter(&pdf);
+            const QRect whole(QPoint(0, 0), pdf.pageLayout().paintRectPixels(Resolution).size());
+            const QRect area = whole.adjusted(0, HeaderHeight, 0, -FooterHeight);
+            const int summary = summaryPages(entries.size());
+            const int total = pageCount(entries.size(), fibres.size());
+            int number = 0;
+            const auto nextPage = [&] {
+                if (number > 0)
+                    pdf.newPage();
+                pageFrame(painter, whole, options, ++number, total);
+                return Page{painter, area};
+            };
+            int from = 0;
+            for (int p = 0; p < summary; ++p) {
+                Page page = nextPage();
+                const int count = p == 0 ? summaryRowsOnFirstPage() : summaryRowsPerPage();
+                summaryPage(page, entries, fibres, from, count, options);
+                from += count;
+                if (p == summary - 1)
+                    closingLines(page, options);
+            }
+            for (const Fibre &f : fibres) {
+                Page page = nextPage();
+                fibrePage(page, entries, f, options);
+            }
+            for (const Entry &e : entries) {
+                Page page = nextPage();
+                tracePage(page, e, options);
+            }
+            return true;
+        },
+        error);
 }
 
 } // namespace Report

@@ -177,16 +177,6 @@ Rewritten rewrite(const QByteArray &original, const Trace &t, const Edits &edits
     return r;
 }
 
-bool saveFile(const QString &path, const QByteArray &bytes, QString *error)
-{
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    if (error)
-        *error = fileErrorText(file, FileUse::Write);
-    return false;
-}
-
 QString backupPath(const QString &path)
 {
     return path + QStringLiteral(".orig");

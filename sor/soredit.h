@@ -57,8 +57,6 @@ Rewritten rewrite(const QByteArray &original, const Edits &edits, bool force = f
 Rewritten
 rewrite(const QByteArray &original, const Trace &read, const Edits &edits, bool force = false);
 
-// Writes a whole file or nothing: a crash or a full disk leaves what was there before.
-bool saveFile(const QString &path, const QByteArray &bytes, QString *error);
 // Where a file edited in place keeps its original: "FILE.orig".
 QString backupPath(const QString &path);
 

@@ -3,22 +3,22 @@
 // wavelengths, and into OUTPUT_DIRECTORY/cases the traces a reader must get right.
 // The output is the same on every run.
 
+#include "sor/savefile.h"
 #include "sorwriter.h"
 #include "tracesim.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QSaveFile>
 #include <QTextStream>
 
 namespace {
 
 bool save(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    QString error;
+    if (Sor::saveFile(path, bytes, &error))
         return true;
-    QTextStream(stderr) << "cannot write " << path << ": " << file.errorString() << "\n";
+    QTextStream(stderr) << "cannot write " << path << ": " << error << "\n";
     return false;
 }
 
