@@ -205,6 +205,85 @@ QString meaninglessLimit(const Limits &l)
 
 } // namespace
 
+const QVector<LimitKey> &limitKeys()
+{
+    static const QVector<LimitKey> keys{{QStringLiteral("splice_loss_max_db"),
+                                         QStringLiteral("perda de emenda máx."),
+                                         QStringLiteral("perda"),
+                                         QStringLiteral("dB"),
+                                         3,
+                                         3,
+                                         false,
+                                         &Limits::spliceLossMaxDb},
+                                        {QStringLiteral("connector_loss_max_db"),
+                                         QStringLiteral("perda de conector máx."),
+                                         QStringLiteral("perda"),
+                                         QStringLiteral("dB"),
+                                         3,
+                                         3,
+                                         false,
+                                         &Limits::connectorLossMaxDb},
+                                        {QStringLiteral("reflectance_max_db"),
+                                         QStringLiteral("reflectância máx."),
+                                         QStringLiteral("reflectância"),
+                                         QStringLiteral("dB"),
+                                         1,
+                                         2,
+                                         false,
+                                         &Limits::reflectanceMaxDb},
+                                        {QStringLiteral("total_loss_max_db"),
+                                         QStringLiteral("perda total máx."),
+                                         QStringLiteral("perda total"),
+                                         QStringLiteral("dB"),
+                                         3,
+                                         3,
+                                         false,
+                                         &Limits::totalLossMaxDb},
+                                        {QStringLiteral("orl_min_db"),
+                                         QStringLiteral("ORL mín."),
+                                         QStringLiteral("ORL"),
+                                         QStringLiteral("dB"),
+                                         2,
+                                         2,
+                                         true,
+                                         &Limits::orlMinDb},
+                                        {QStringLiteral("length_min_m"),
+                                         QStringLiteral("comprimento mín."),
+                                         QStringLiteral("comprimento"),
+                                         QStringLiteral("m"),
+                                         1,
+                                         1,
+                                         true,
+                                         &Limits::lengthMinM},
+                                        {QStringLiteral("length_max_m"),
+                                         QStringLiteral("comprimento máx."),
+                                         QStringLiteral("comprimento"),
+                                         QStringLiteral("m"),
+                                         1,
+                                         1,
+                                         false,
+                                         &Limits::lengthMaxM},
+                                        {QStringLiteral("attenuation_max_db_km"),
+                                         QStringLiteral("atenuação máx."),
+                                         QStringLiteral("atenuação"),
+                                         QStringLiteral("dB/km"),
+                                         3,
+                                         3,
+                                         false,
+                                         nullptr}};
+    return keys;
+}
+
+const LimitKey &limitKey(const QString &json)
+{
+    for (const LimitKey &key : limitKeys()) {
+        if (key.json == json)
+            return key;
+    }
+    Q_ASSERT_X(false, "limitKey", "no such limit");
+    return limitKeys().first();
+}
+
 std::optional<double> Limits::attenuationFor(double wavelengthNm) const
 {
     std::optional<double> found;
@@ -248,15 +327,9 @@ std::optional<Limits> parseLimits(const QByteArray &json, QString *error)
         return std::nullopt;
     }
     const QJsonObject o = document.object();
-    const QStringList known{"name",
-                            "splice_loss_max_db",
-                            "connector_loss_max_db",
-                            "reflectance_max_db",
-                            "attenuation_max_db_km",
-                            "total_loss_max_db",
-                            "orl_min_db",
-                            "length_min_m",
-                            "length_max_m"};
+    QStringList known{QStringLiteral("name")};
+    for (const LimitKey &key : limitKeys())
+        known << key.json;
     for (const QString &key : o.keys()) {
         if (!known.contains(key)) {
             *error = QStringLiteral("chave desconhecida: \"%1\"").arg(key);
@@ -271,15 +344,12 @@ std::optional<Limits> parseLimits(const QByteArray &json, QString *error)
         }
         l.name = o.value(QStringLiteral("name")).toString();
     }
-    const bool ok
-        = number(o, QStringLiteral("splice_loss_max_db"), l.spliceLossMaxDb, error)
-          && number(o, QStringLiteral("connector_loss_max_db"), l.connectorLossMaxDb, error)
-          && number(o, QStringLiteral("reflectance_max_db"), l.reflectanceMaxDb, error)
-          && number(o, QStringLiteral("total_loss_max_db"), l.totalLossMaxDb, error)
-          && number(o, QStringLiteral("orl_min_db"), l.orlMinDb, error)
-          && number(o, QStringLiteral("length_min_m"), l.lengthMinM, error)
-          && number(o, QStringLiteral("length_max_m"), l.lengthMaxM, error)
-          && attenuations(o, l, error);
+    bool ok = true;
+    for (const LimitKey &key : limitKeys()) {
+        if (ok && key.member)
+            ok = number(o, key.json, l.*key.member, error);
+    }
+    ok = ok && attenuations(o, l, error);
     if (!ok)
         return std::nullopt;
     const QString meaningless = meaninglessLimit(l);

@@ -3,6 +3,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <optional>
 
@@ -25,6 +26,28 @@ struct Limits
     std::optional<double> attenuationFor(double wavelengthNm) const;
     bool checksAnything() const;
 };
+
+// One limit a client can set, as every part of the program names it: its key in the limits'
+// JSON, its words in a report ("perda de emenda máx. 0,300 dB"), what it checks in a reason
+// ("perda"), its unit, the decimals of the limit and of a measured value, and whether a value
+// must stay at most or at least at it. The attenuation is set per wavelength: its entry has no
+// member (attenuationMaxDbKm holds it).
+struct LimitKey
+{
+    QString json;
+    QString label;
+    QString quantity;
+    QString unit;
+    int limitDecimals = 3;
+    int valueDecimals = 3;
+    bool atLeast = false;
+    std::optional<double> Limits::*member = nullptr;
+};
+
+// Every limit, in the order reports list them, the attenuation last.
+const QVector<LimitKey> &limitKeys();
+// The entry of a JSON key; a key that is no limit's is a programming error.
+const LimitKey &limitKey(const QString &json);
 
 // Limits from JSON with exactly the keys above ("name", "splice_loss_max_db", …,
 // "attenuation_max_db_km" as an object from wavelength to limit). An unknown key, a value of the

@@ -18,6 +18,13 @@ struct Checked
     QString unit;
 };
 
+// A limit's check at a place, in the words the limit's entry gives.
+Checked checkedAt(const QString &key, const QString &where)
+{
+    const LimitKey &k = limitKey(key);
+    return {k.json, k.quantity, where, k.valueDecimals, k.unit};
+}
+
 // How close a passing value came to its limit: kept where it is the closest yet.
 struct Margin
 {
@@ -202,30 +209,20 @@ Judgement judge(const Link &link, const Limits &limits)
         if (!e.end && !e.marker) {
             checkEvent(e.reflective ? limits.connectorLossMaxDb : limits.spliceLossMaxDb,
                        e.lossDb,
-                       {e.reflective ? QStringLiteral("connector_loss_max_db")
-                                     : QStringLiteral("splice_loss_max_db"),
-                        QStringLiteral("perda"),
-                        where,
-                        3,
-                        QStringLiteral("dB")});
+                       checkedAt(e.reflective ? QStringLiteral("connector_loss_max_db")
+                                              : QStringLiteral("splice_loss_max_db"),
+                                 where));
             if (e.reflective) {
                 checkEvent(limits.reflectanceMaxDb,
                            e.reflectanceDb,
-                           {QStringLiteral("reflectance_max_db"),
-                            QStringLiteral("reflectância"),
-                            where,
-                            2,
-                            QStringLiteral("dB")});
+                           checkedAt(QStringLiteral("reflectance_max_db"), where));
             }
         }
         if (!e.marker && !e.shortSection()) {
             checkEvent(attenuation,
                        e.attenuationDbKm,
-                       {QStringLiteral("attenuation_max_db_km"),
-                        QStringLiteral("atenuação"),
-                        QStringLiteral("trecho antes do evento %1").arg(e.number),
-                        3,
-                        QStringLiteral("dB/km")});
+                       checkedAt(QStringLiteral("attenuation_max_db_km"),
+                                 QStringLiteral("trecho antes do evento %1").arg(e.number)));
         }
         e.verdict = combine(e.broken, e.unknown);
         e.marginShare = margin.share;
@@ -235,28 +232,25 @@ Judgement judge(const Link &link, const Limits &limits)
     }
     const QString link_ = QStringLiteral("enlace");
     Margin linkMargin;
-    const auto checkLink = [&](const std::optional<double> &limit,
-                               const std::optional<double> &value,
-                               const Checked &c,
-                               bool atLeast) {
-        check(limit, value, c, atLeast, limits, nm, j.broken, j.unknown, j.reasons, &linkMargin);
-    };
-    checkLink(limits.totalLossMaxDb,
-              link.totalLossDb,
-              {QStringLiteral("total_loss_max_db"), QStringLiteral("perda total"), link_, 3, "dB"},
-              false);
-    checkLink(limits.orlMinDb,
-              link.orlDb,
-              {QStringLiteral("orl_min_db"), QStringLiteral("ORL"), link_, 2, "dB"},
-              true);
-    checkLink(limits.lengthMinM,
-              link.lengthM,
-              {QStringLiteral("length_min_m"), QStringLiteral("comprimento"), link_, 1, "m"},
-              true);
-    checkLink(limits.lengthMaxM,
-              link.lengthM,
-              {QStringLiteral("length_max_m"), QStringLiteral("comprimento"), link_, 1, "m"},
-              false);
+    // The link's limits, each against its value, as the table says which way.
+    const QList<QPair<QString, std::optional<double>>> linkValues{
+        {QStringLiteral("total_loss_max_db"), link.totalLossDb},
+        {QStringLiteral("orl_min_db"), link.orlDb},
+        {QStringLiteral("length_min_m"), link.lengthM},
+        {QStringLiteral("length_max_m"), link.lengthM}};
+    for (const auto &v : linkValues) {
+        const LimitKey &k = limitKey(v.first);
+        check(limits.*k.member,
+              v.second,
+              checkedAt(k.json, link_),
+              k.atLeast,
+              limits,
+              nm,
+              j.broken,
+              j.unknown,
+              j.reasons,
+              &linkMargin);
+    }
     j.verdict = combine(j.broken + allBroken, j.unknown + allUnknown);
     if (linkMargin.share && *linkMargin.share <= JudgedEvent::AttentionShare)
         j.attention << QStringLiteral("enlace: a %1 do limite").arg(linkMargin.text);
@@ -297,59 +291,32 @@ QString verdictWord(Verdict verdict)
 
 QString limitText(const QString &key, const Limits &l, const std::optional<double> &wavelengthNm)
 {
-    const auto db = [](const std::optional<double> &v, int decimals, const char *unit) {
-        return v ? Sor::decimal(*v, decimals) + QLatin1Char(' ') + QLatin1String(unit) : QString();
-    };
-    if (key == QLatin1String("splice_loss_max_db"))
-        return QStringLiteral("perda de emenda máx. %1").arg(db(l.spliceLossMaxDb, 3, "dB"));
-    if (key == QLatin1String("connector_loss_max_db"))
-        return QStringLiteral("perda de conector máx. %1").arg(db(l.connectorLossMaxDb, 3, "dB"));
-    if (key == QLatin1String("reflectance_max_db"))
-        return QStringLiteral("reflectância máx. %1").arg(db(l.reflectanceMaxDb, 1, "dB"));
-    if (key == QLatin1String("attenuation_max_db_km")) {
-        return QStringLiteral("atenuação máx. %1")
-            .arg(db(wavelengthNm ? l.attenuationFor(*wavelengthNm) : std::nullopt, 3, "dB/km"));
-    }
-    if (key == QLatin1String("total_loss_max_db"))
-        return QStringLiteral("perda total máx. %1").arg(db(l.totalLossMaxDb, 3, "dB"));
-    if (key == QLatin1String("orl_min_db"))
-        return QStringLiteral("ORL mín. %1").arg(db(l.orlMinDb, 2, "dB"));
-    if (key == QLatin1String("length_min_m"))
-        return QStringLiteral("comprimento mín. %1").arg(db(l.lengthMinM, 1, "m"));
-    if (key == QLatin1String("length_max_m"))
-        return QStringLiteral("comprimento máx. %1").arg(db(l.lengthMaxM, 1, "m"));
-    return key;
+    const LimitKey &k = limitKey(key);
+    const std::optional<double> value = k.member       ? l.*k.member
+                                        : wavelengthNm ? l.attenuationFor(*wavelengthNm)
+                                                       : std::nullopt;
+    return k.label + QLatin1Char(' ')
+           + (value ? Sor::decimal(*value, k.limitDecimals) + QLatin1Char(' ') + k.unit
+                    : QString());
 }
 
 QVector<LimitRow> limitRows(const Limits &l)
 {
     QVector<LimitRow> rows;
-    const QString keys[] = {QStringLiteral("splice_loss_max_db"),
-                            QStringLiteral("connector_loss_max_db"),
-                            QStringLiteral("reflectance_max_db"),
-                            QStringLiteral("total_loss_max_db"),
-                            QStringLiteral("orl_min_db"),
-                            QStringLiteral("length_min_m"),
-                            QStringLiteral("length_max_m")};
-    const bool set[] = {bool(l.spliceLossMaxDb),
-                        bool(l.connectorLossMaxDb),
-                        bool(l.reflectanceMaxDb),
-                        bool(l.totalLossMaxDb),
-                        bool(l.orlMinDb),
-                        bool(l.lengthMinM),
-                        bool(l.lengthMaxM)};
-    for (size_t k = 0; k < std::size(keys); ++k) {
-        if (!set[k])
-            continue;
-        // The words of limitText: up to the value, then the value.
-        const QString text = limitText(keys[k], l, std::nullopt);
-        const int cut = text.indexOf(QLatin1String(". ")) + 1;
-        rows.append({keys[k], text.left(cut), text.mid(cut + 1), std::nullopt});
+    for (const LimitKey &k : limitKeys()) {
+        if (k.member && l.*k.member) {
+            rows.append({k.json,
+                         k.label,
+                         Sor::decimal(*(l.*k.member), k.limitDecimals) + QLatin1Char(' ') + k.unit,
+                         std::nullopt});
+        }
     }
+    const LimitKey &attenuation = limitKey(QStringLiteral("attenuation_max_db_km"));
     for (auto it = l.attenuationMaxDbKm.cbegin(); it != l.attenuationMaxDbKm.cend(); ++it)
-        rows.append({QStringLiteral("attenuation_max_db_km"),
-                     QStringLiteral("atenuação máx."),
-                     Sor::decimal(it.value(), 3) + QStringLiteral(" dB/km"),
+        rows.append({attenuation.json,
+                     attenuation.label,
+                     Sor::decimal(it.value(), attenuation.limitDecimals) + QLatin1Char(' ')
+                         + attenuation.unit,
                      it.key()});
     return rows;
 }
