@@ -104,11 +104,11 @@ void MainWindow::setupListingUi()
     // The columns are sized to the fixed window; a sideways scroll bar would only hide rows.
     ui->tableWidget->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(ui->tableWidget,
-            SIGNAL(itemClicked(QTableWidgetItem *)),
+            &QTableWidget::itemClicked,
             this,
-            SLOT(selecionaItem(QTableWidgetItem *)),
+            &MainWindow::selecionaItem,
             Qt::UniqueConnection);
-    connect(pollTimer, SIGNAL(timeout()), this, SLOT(on_lista_arquivo()));
+    connect(pollTimer, &QTimer::timeout, this, &MainWindow::on_lista_arquivo);
     layoutStatusBox();
     pollTimer->start(listingTickMs);
 }
@@ -161,12 +161,12 @@ void MainWindow::stopWorkerThread()
 }
 
 // The worker thread only delivers its started() back to this window as a queued call.
-void MainWindow::startWorker(const char *slot)
+void MainWindow::startWorker(void (MainWindow::*slot)())
 {
     if (!workerThread)
         return;
     // A thread that was told to quit may not have finished yet; start() would then do nothing.
     stopWorkerThread();
-    connect(workerThread, SIGNAL(started()), this, slot);
+    connect(workerThread, &QThread::started, this, slot);
     workerThread->start(QThread::InheritPriority);
 }

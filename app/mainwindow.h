@@ -129,7 +129,7 @@ private:
     void fitSelectAllButton();
     void releaseListingObjects();
     void stopWorkerThread();
-    void startWorker(const char *slot);
+    void startWorker(void (MainWindow::*slot)());
     // ui/status.cpp
     void showStatus(const QString &title, const QString &text, int maximum);
     void hideStatus();

@@ -12,12 +12,12 @@ void MainWindow::on_Apagar_clicked()
         return;
     run = Run::Delete;
     updateActions();
-    startWorker(SLOT(processApagaArquivo()));
+    startWorker(&MainWindow::processApagaArquivo);
 }
 
 void MainWindow::processApagaArquivo()
 {
-    disconnect(workerThread, SIGNAL(started()), this, SLOT(processApagaArquivo()));
+    disconnect(workerThread, &QThread::started, this, &MainWindow::processApagaArquivo);
     workerThread->quit();
     if (run != Run::Delete)
         return;

@@ -17,7 +17,7 @@ constexpr int DamagedFilesShown = 10;
 
 void MainWindow::processSalvarArquivos()
 {
-    disconnect(workerThread, SIGNAL(started()), this, SLOT(processSalvarArquivos()));
+    disconnect(workerThread, &QThread::started, this, &MainWindow::processSalvarArquivos);
     workerThread->quit();
     if (run != Run::Download || pendingRows.empty())
         return;

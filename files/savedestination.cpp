@@ -98,5 +98,5 @@ void MainWindow::launchDownload()
                QStringLiteral("Aguarde um instante, baixando os arquivos!"),
                int(pendingRows.size()));
     updateActions();
-    startWorker(SLOT(processSalvarArquivos()));
+    startWorker(&MainWindow::processSalvarArquivos);
 }

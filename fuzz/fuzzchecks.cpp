@@ -34,7 +34,6 @@ void listRecord(const QByteArray &reply)
     const bool more = action.parseListReply(reply);
     const QList<FileEntry> entries = action.fileEntries();
     require(entries.size() <= 1, "at most one entry per record", reply);
-    require(action.listingDone(), "listing done", reply);
     if (!more) {
         require(entries.isEmpty(), "the end marker adds no entry", reply);
         require(reply.size() >= 2 + 13 && reply.mid(2, 13) == OtdrAction::EndMarker,

@@ -74,7 +74,6 @@ void TestWinSerialPort::transfer()
     OtdrAction listing;
     exchange(Protocol::listRequest(),
              [&](const QByteArray &reply) { return !listing.parseListReply(reply); });
-    QVERIFY(listing.listingDone());
     const QList<FileEntry> entries = listing.fileEntries();
     QCOMPARE(entries.size(), samples.size() + 1); // and the instrument's settings file
     for (int i = 0; i < samples.size(); ++i) {
