@@ -25,6 +25,8 @@ private slots:
     void storedValues_data();
     void storedValues();
     void attention();
+    void everyLimitKey_data();
+    void everyLimitKey();
 };
 
 void TestAcceptance::parse_data()
@@ -338,6 +340,61 @@ void TestAcceptance::attention()
     QCOMPARE(j.events.at(1).marginText, QStringLiteral("0,100 dB"));
     QCOMPARE(j.attention,
              (QStringList{"enlace: a 2,00 dB do limite", "evento 1: a 0,020 dB do limite"}));
+}
+
+void TestAcceptance::everyLimitKey_data()
+{
+    QTest::addColumn<QString>("key");
+    for (const Acceptance::LimitKey &k : Acceptance::limitKeys())
+        QTest::newRow(qPrintable(k.json)) << k.json;
+}
+
+// Every limit of the table is read from its JSON key, listed in words with its unit, and a link
+// limit fails a value on its wrong side only: below an "at least", above an "at most".
+void TestAcceptance::everyLimitKey()
+{
+    QFETCH(QString, key);
+    const Acceptance::LimitKey &k = Acceptance::limitKey(key);
+    QCOMPARE(k.json, key);
+    const bool attenuation = !k.member;
+    const QByteArray json = attenuation
+                                ? QByteArray(R"({"attenuation_max_db_km": {"1310": 0.4}})")
+                                : QStringLiteral("{\"%1\": -0.5}").arg(key).toUtf8();
+    QString error;
+    const bool negativeMeaningless = !attenuation && key != QLatin1String("reflectance_max_db");
+    std::optional<Acceptance::Limits> l = Acceptance::parseLimits(json, &error);
+    // A negative loss, length or ORL is refused by its key; a reflectance limit must be one.
+    QCOMPARE(bool(l), !negativeMeaningless);
+    if (negativeMeaningless) {
+        QVERIFY2(error.contains(key), qPrintable(error));
+        l = Acceptance::parseLimits(QStringLiteral("{\"%1\": 20}").arg(key).toUtf8(), &error);
+        QVERIFY2(l, qPrintable(error));
+    }
+    const QVector<Acceptance::LimitRow> rows = Acceptance::limitRows(*l);
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.first().key, key);
+    QCOMPARE(rows.first().label, k.label);
+    QVERIFY(rows.first().value.endsWith(QLatin1Char(' ') + k.unit));
+    QCOMPARE(rows.first().wavelengthNm.has_value(), attenuation);
+    QVERIFY(Acceptance::limitText(key, *l, 1310.0).startsWith(k.label + QLatin1Char(' ')));
+
+    // The link's own limits, on each side of 20.
+    const QList<QPair<QString, std::optional<double> Acceptance::Link::*>> linkValues{
+        {"total_loss_max_db", &Acceptance::Link::totalLossDb},
+        {"orl_min_db", &Acceptance::Link::orlDb},
+        {"length_min_m", &Acceptance::Link::lengthM},
+        {"length_max_m", &Acceptance::Link::lengthM}};
+    for (const auto &v : linkValues) {
+        if (v.first != key)
+            continue;
+        for (double value : {19.0, 21.0}) {
+            Acceptance::Link link;
+            link.*v.second = value;
+            const Acceptance::Judgement j = Acceptance::judge(link, *l);
+            const bool wrongSide = k.atLeast ? value < 20 : value > 20;
+            QCOMPARE(j.broken.contains(key), wrongSide);
+        }
+    }
 }
 
 QTEST_APPLESS_MAIN(TestAcceptance)
