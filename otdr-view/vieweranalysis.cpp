@@ -31,17 +31,20 @@ QDoubleSpinBox *thresholdBox(double value, double from, double to, const QString
     return box;
 }
 
+TraceSet::Pairing pairing(ComparisonDialog::Kind kind)
+{
+    return kind == ComparisonDialog::Kind::Directions ? TraceSet::Pairing::Directions
+                                                      : TraceSet::Pairing::Wavelengths;
+}
+
 } // namespace
 
 void ViewerWindow::reanalyze(const Analysis::Thresholds &chosen)
 {
     const int index = selected();
-    if (index < 0 || index >= traceCount())
+    if (!set.contains(index))
         return;
-    thresholds = chosen;
-    Document &d = *documents[size_t(index)];
-    d.analysed = d.trace;
-    d.analysed->keyEvents = Analysis::asKeyEvents(Analysis::analyze(d.trace, thresholds));
+    set.reanalyze(index, chosen);
     refresh();
     select(index);
 }
@@ -49,9 +52,9 @@ void ViewerWindow::reanalyze(const Analysis::Thresholds &chosen)
 void ViewerWindow::showFileEvents()
 {
     const int index = selected();
-    if (index < 0 || index >= traceCount())
+    if (!set.contains(index))
         return;
-    documents[size_t(index)]->analysed.reset();
+    set.showFileEvents(index);
     refresh();
     select(index);
 }
@@ -62,10 +65,10 @@ void ViewerWindow::chooseThresholds()
         return;
     QDialog dialog(this);
     dialog.setWindowTitle(QStringLiteral("Reanalisar"));
-    auto *loss = thresholdBox(thresholds.lossDb, 0, 5, QStringLiteral("loss"));
+    auto *loss = thresholdBox(set.thresholds().lossDb, 0, 5, QStringLiteral("loss"));
     auto *reflectance
-        = thresholdBox(thresholds.reflectanceDb, -90, 0, QStringLiteral("reflectance"));
-    auto *end = thresholdBox(thresholds.endDb, 0.5, 30, QStringLiteral("end"));
+        = thresholdBox(set.thresholds().reflectanceDb, -90, 0, QStringLiteral("reflectance"));
+    auto *end = thresholdBox(set.thresholds().endDb, 0.5, 30, QStringLiteral("end"));
     auto *buttons = new QDialogButtonBox;
     buttons->addButton(QStringLiteral("Reanalisar"), QDialogButtonBox::AcceptRole);
     buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
@@ -87,13 +90,11 @@ ViewerWindow::compare(ComparisonDialog::Kind kind, int first, int second, QStrin
     if (first < 0 || second < 0 || first >= traceCount() || second >= traceCount()
         || first == second)
         return nullptr;
-    const Document *a = documents[size_t(first)].get();
-    const Document *b = documents[size_t(second)].get();
     // Two wavelengths are compared shorter first, whichever was chosen first.
-    if (kind == ComparisonDialog::Kind::Wavelengths
-        && a->trace.wavelengthNm.value_or(0) > b->trace.wavelengthNm.value_or(0))
-        std::swap(a, b);
-    auto *dialog = new ComparisonDialog(kind, a->shown(), a->path, b->shown(), b->path, this);
+    const auto order = set.comparisonOrder(pairing(kind), first, second);
+    const TraceSet::Open &a = set.at(order.first);
+    const TraceSet::Open &b = set.at(order.second);
+    auto *dialog = new ComparisonDialog(kind, a.shown(), a.path, b.shown(), b.path, this);
     if (!dialog->problem().isEmpty()) {
         if (problem)
             *problem = dialog->problem();
@@ -119,42 +120,29 @@ void ViewerWindow::chooseComparison(ComparisonDialog::Kind kind)
         return;
     }
     // The other trace the labels point to comes first in the list.
-    QVector<const Sor::Trace *> traces;
-    QStringList names;
-    for (const auto &d : documents) {
-        traces << &d->trace;
-        names << d->path;
-    }
-    int likely = -1;
-    const QVector<Acceptance::Pair> pairs = kind == ComparisonDialog::Kind::Directions
-                                                ? Acceptance::pairDirections(traces, names)
-                                                : Acceptance::pairWavelengths(traces);
-    for (const Acceptance::Pair &p : pairs) {
-        if (likely < 0 && (p.first == index || p.second == index))
-            likely = p.first == index ? p.second : p.first;
-    }
+    const int likely = set.likelyPartner(pairing(kind), index);
     QStringList choices;
     QVector<int> indices;
     for (int i = 0; i < traceCount(); ++i) {
         if (i == index)
             continue;
         const int at = i == likely ? 0 : int(choices.size());
-        choices.insert(at, QFileInfo(documents[size_t(i)]->path).fileName());
+        choices.insert(at, QFileInfo(set.at(i).path).fileName());
         indices.insert(at, i);
     }
     bool ok = false;
-    const QString chosen = QInputDialog::getItem(
-        this,
-        title,
-        kind == ComparisonDialog::Kind::Directions
-            ? QStringLiteral("Comparar %1 com o traço da outra ponta:")
-                  .arg(QFileInfo(documents[size_t(index)]->path).fileName())
-            : QStringLiteral("Comparar %1 com o outro comprimento de onda:")
-                  .arg(QFileInfo(documents[size_t(index)]->path).fileName()),
-        choices,
-        0,
-        false,
-        &ok);
+    const QString chosen
+        = QInputDialog::getItem(this,
+                                title,
+                                kind == ComparisonDialog::Kind::Directions
+                                    ? QStringLiteral("Comparar %1 com o traço da outra ponta:")
+                                          .arg(QFileInfo(set.at(index).path).fileName())
+                                    : QStringLiteral("Comparar %1 com o outro comprimento de onda:")
+                                          .arg(QFileInfo(set.at(index).path).fileName()),
+                                choices,
+                                0,
+                                false,
+                                &ok);
     if (!ok || !choices.contains(chosen))
         return;
     QString problem;

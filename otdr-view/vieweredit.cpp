@@ -22,40 +22,14 @@ bool ViewerWindow::editIdentification(int index,
                                       bool force,
                                       QString *error)
 {
-    if (index < 0 || index >= traceCount())
+    if (!set.editIdentification(index, edits, force, error))
         return false;
-    Document &d = *documents[size_t(index)];
-    QFile file(d.path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    const QByteArray original = file.readAll();
-    file.close();
-    const Sor::Rewritten r = Sor::rewrite(original, edits, force);
-    if (!r.ok()) {
-        if (error)
-            *error = r.error;
-        return false;
-    }
-    if (!r.changed)
-        return true;
-    QString why;
-    const QString backup = Sor::backupPath(d.path);
-    // The first original is the one worth keeping: a later edit leaves it alone.
-    if ((!QFileInfo::exists(backup) && !Sor::saveFile(backup, original, &why))
-        || !Sor::saveFile(d.path, r.bytes, &why)) {
-        if (error)
-            *error = why;
-        return false;
-    }
-    d.trace = Sor::read(r.bytes);
-    d.analysed.reset();
+    const QString path = set.at(index).path;
     refresh();
     select(index);
-    statusBar()->showMessage(QStringLiteral("Identificação gravada em %1; o original está em %2")
-                                 .arg(QFileInfo(d.path).fileName(), QFileInfo(backup).fileName()));
+    statusBar()->showMessage(
+        QStringLiteral("Identificação gravada em %1; o original está em %2")
+            .arg(QFileInfo(path).fileName(), QFileInfo(Sor::backupPath(path)).fileName()));
     return true;
 }
 
@@ -64,7 +38,7 @@ void ViewerWindow::chooseIdentification()
     const int index = selected();
     if (index < 0)
         return;
-    const Sor::Trace &t = documents[size_t(index)]->trace;
+    const Sor::Trace &t = set.at(index).trace;
     const Sor::GeneralParameters g = t.general.value_or(Sor::GeneralParameters());
     QDialog dialog(this);
     dialog.setWindowTitle(QStringLiteral("Editar identificação"));
@@ -84,9 +58,8 @@ void ViewerWindow::chooseIdentification()
     buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    form->addRow(new QLabel(
-        QStringLiteral("Só estes campos mudam; o original fica em %1.")
-            .arg(QFileInfo(Sor::backupPath(documents[size_t(index)]->path)).fileName())));
+    form->addRow(new QLabel(QStringLiteral("Só estes campos mudam; o original fica em %1.")
+                                .arg(QFileInfo(Sor::backupPath(set.at(index).path)).fileName())));
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted)
         return;

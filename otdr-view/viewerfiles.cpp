@@ -36,39 +36,15 @@ constexpr int RecentFiles = 10;
 int ViewerWindow::openFiles(const QStringList &paths)
 {
     QStringList failures;
-    int opened = 0;
-    for (const QString &path : paths) {
-        auto document = std::make_unique<Document>();
-        document->path = path;
-        const QFileInfo info(path);
-        const QString unreadable = Sor::unreadableReason(path);
-        if (!unreadable.isEmpty()) {
-            failures << QStringLiteral("%1: %2").arg(info.fileName(), unreadable);
-            continue;
-        }
-        document->trace = Sor::readFile(path);
-        if (document->trace.points() == 0) {
-            const QString reason = !document->trace.errors.isEmpty()
-                                       ? document->trace.errors.first()
-                                       : QStringLiteral("o arquivo não traz pontos de traço");
-            failures << QStringLiteral("%1: %2").arg(info.fileName(), reason);
-            continue;
-        }
-        // The first colour no open trace has.
-        while (std::any_of(documents.cbegin(), documents.cend(), [&](const auto &d) {
-            return d->colour == document->colour;
-        }))
-            ++document->colour;
-        remember(path);
-        documents.push_back(std::move(document));
-        ++opened;
-    }
+    const bool first = set.size() == 0;
+    const int opened = set.open(paths, &failures);
+    for (int i = set.size() - opened; i < set.size(); ++i)
+        remember(set.at(i).path);
     if (opened > 0) {
-        const bool first = plotWidget->markers().a == std::nullopt;
         refresh();
         select(traceCount() - 1);
-        if (first) {
-            const Sor::Trace &t = documents.front()->trace;
+        if (first || !plotWidget->markers().a) {
+            const Sor::Trace &t = set.at(0).trace;
             const double from = t.distanceM.front();
             const double along = t.distanceM.back() - from;
             plotWidget->setMarker(0, TracePlot::snap(t, from + along * MarkerAStart));
@@ -120,41 +96,19 @@ void ViewerWindow::fillRecentMenu()
     recentMenu->setEnabled(!files.isEmpty());
 }
 
-// Nothing the viewer exports is written over a trace, open or not.
 QString ViewerWindow::outputProblem(const QString &path) const
 {
-    QStringList paths;
-    for (const auto &d : documents)
-        paths << d->path;
-    return Sor::outputProblem(path, paths);
+    return set.outputProblem(path);
 }
 
 bool ViewerWindow::exportImage(const QString &path, QString *error) const
 {
-    const QString problem = outputProblem(path);
-    if (!problem.isEmpty()) {
-        if (error)
-            *error = problem;
-        return false;
-    }
-    return TracePlot::save(
-        path, series(), ImageSize, error, &plotWidget->view(), plotWidget->markers());
+    return set.exportImage(path, ImageSize, plotWidget->view(), plotWidget->markers(), error);
 }
 
 bool ViewerWindow::exportCsv(const QString &path, QString *error) const
 {
-    const int index = selected();
-    if (index < 0 || index >= traceCount())
-        return false;
-    const QString problem = outputProblem(path);
-    if (!problem.isEmpty()) {
-        if (error)
-            *error = problem;
-        return false;
-    }
-    const Sor::Trace &trace = documents[size_t(index)]->trace;
-    return Sor::saveFile(
-        path, [&trace](QIODevice &file) { return Sor::writeCsv(trace, file); }, error);
+    return set.exportCsv(selected(), path, error);
 }
 
 void ViewerWindow::chooseFiles()
@@ -168,43 +122,41 @@ void ViewerWindow::chooseFiles()
         openFiles(paths);
 }
 
+void ViewerWindow::exportAs(const QString &title,
+                            const QString &proposed,
+                            const QString &filter,
+                            const std::function<bool(const QString &, QString *)> &write)
+{
+    QString path = QFileDialog::getSaveFileName(this, title, proposed, filter);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QLatin1Char('.') + QFileInfo(proposed).suffix();
+    QString error;
+    if (!write(path, &error))
+        QMessageBox::warning(
+            this, title, QStringLiteral("Não foi possível gravar \"%1\":\n%2").arg(path, error));
+}
+
 void ViewerWindow::chooseImage()
 {
     if (traceCount() == 0)
         return;
-    QString path = QFileDialog::getSaveFileName(this,
-                                                QStringLiteral("Exportar imagem"),
-                                                QStringLiteral("tracos.png"),
-                                                QStringLiteral("Imagem PNG (*.png)"));
-    if (path.isEmpty())
-        return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".png");
-    QString error;
-    if (!exportImage(path, &error))
-        QMessageBox::warning(
-            this,
-            QStringLiteral("Exportar imagem"),
-            QStringLiteral("Não foi possível gravar \"%1\":\n%2").arg(path, error));
+    exportAs(QStringLiteral("Exportar imagem"),
+             QStringLiteral("tracos.png"),
+             QStringLiteral("Imagem PNG (*.png)"),
+             [this](const QString &path, QString *error) { return exportImage(path, error); });
 }
 
 void ViewerWindow::chooseCsv()
 {
     const int index = selected();
-    if (index < 0)
+    if (!set.contains(index))
         return;
-    const QString proposed
-        = QFileInfo(documents[size_t(index)]->path).completeBaseName() + QStringLiteral(".csv");
-    QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Exportar CSV"), proposed, QStringLiteral("CSV (*.csv)"));
-    if (path.isEmpty())
-        return;
-    QString error;
-    if (!exportCsv(path, &error))
-        QMessageBox::warning(
-            this,
-            QStringLiteral("Exportar CSV"),
-            QStringLiteral("Não foi possível gravar \"%1\":\n%2").arg(path, error));
+    exportAs(QStringLiteral("Exportar CSV"),
+             QFileInfo(set.at(index).path).completeBaseName() + QStringLiteral(".csv"),
+             QStringLiteral("CSV (*.csv)"),
+             [this](const QString &path, QString *error) { return exportCsv(path, error); });
 }
 
 void ViewerWindow::dragEnterEvent(QDragEnterEvent *event)

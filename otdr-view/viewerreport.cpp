@@ -18,53 +18,18 @@
 
 void ViewerWindow::setLimits(const std::optional<Acceptance::Limits> &chosen)
 {
-    limits = chosen;
+    set.setLimits(chosen);
     showSelected();
-}
-
-QStringList ViewerWindow::eventVerdicts(const Sor::Trace &trace) const
-{
-    QStringList verdicts;
-    if (!limits)
-        return verdicts;
-    const Acceptance::Judgement j = Acceptance::judge(Acceptance::fileLink(trace), *limits);
-    for (const Acceptance::JudgedEvent &e : j.events)
-        verdicts << (e.end ? QString()
-                           : Acceptance::eventVerdictText(e, *limits, trace.wavelengthNm));
-    return verdicts;
 }
 
 bool ViewerWindow::exportReport(const QString &path, QString *error) const
 {
-    const QString problem = outputProblem(path);
-    if (!problem.isEmpty()) {
-        if (error)
-            *error = problem;
-        return false;
-    }
-    QStringList paths;
-    for (const auto &d : documents)
-        paths << d->path;
-    Report::Options options;
-    options.limits = limits.value_or(*Acceptance::preset(QStringLiteral("sem limites")));
-    const ReportHeading heading = reportHeading();
-    if (!heading.title.isEmpty())
-        options.title = heading.title;
-    options.company = heading.company;
-    options.operatorName = heading.operatorName;
-    if (!heading.logoPath.isEmpty() && !options.logo.load(heading.logoPath)) {
-        if (error)
-            *error = QStringLiteral("não foi possível ler o logotipo \"%1\"").arg(heading.logoPath);
-        return false;
-    }
-    QVector<Report::Entry> entries = Report::judgeFiles(paths, options);
-    const QVector<Report::Fibre> fibres = Report::pairFibres(entries, options);
-    return Report::writePdf(entries, fibres, options, path, error);
+    return set.exportReport(path, reportHeading(), error);
 }
 
 void ViewerWindow::chooseLimits()
 {
-    LimitsDialog dialog(limits, this);
+    LimitsDialog dialog(set.limits(), this);
     if (dialog.exec() == QDialog::Accepted && dialog.limits())
         setLimits(dialog.limits());
 }
@@ -139,19 +104,8 @@ void ViewerWindow::chooseReport()
 {
     if (traceCount() == 0 || !askReportHeading())
         return;
-    QString path = QFileDialog::getSaveFileName(this,
-                                                QStringLiteral("Exportar relatório PDF"),
-                                                QStringLiteral("relatorio.pdf"),
-                                                QStringLiteral("PDF (*.pdf)"));
-    if (path.isEmpty())
-        return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".pdf");
-    QString error;
-    if (!exportReport(path, &error)) {
-        QMessageBox::warning(
-            this,
-            QStringLiteral("Exportar relatório PDF"),
-            QStringLiteral("Não foi possível gravar \"%1\":\n%2").arg(path, error));
-    }
+    exportAs(QStringLiteral("Exportar relatório PDF"),
+             QStringLiteral("relatorio.pdf"),
+             QStringLiteral("PDF (*.pdf)"),
+             [this](const QString &path, QString *error) { return exportReport(path, error); });
 }

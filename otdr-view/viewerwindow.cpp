@@ -200,13 +200,12 @@ void ViewerWindow::showShortcuts()
 
 void ViewerWindow::removeTrace(int index)
 {
-    if (index < 0 || index >= traceCount())
+    if (!set.contains(index))
         return;
     const int keep = selected();
     // The plot lets go of the trace before it is freed.
-    std::unique_ptr<Document> gone = std::move(documents[size_t(index)]);
-    documents.erase(documents.begin() + index);
-    remember(gone->path);
+    plotWidget->setSeries({});
+    remember(set.close(index));
     refresh();
     select(qMin(keep, traceCount() - 1));
 }
@@ -224,16 +223,7 @@ void ViewerWindow::select(int index)
 
 QVector<TracePlot::Series> ViewerWindow::series() const
 {
-    QVector<TracePlot::Series> all;
-    for (size_t i = 0; i < documents.size(); ++i) {
-        const Document &d = *documents[i];
-        const QString name = QFileInfo(d.path).fileName();
-        all.append({&d.shown(),
-                    d.analysed ? QStringLiteral("%1 (análise)").arg(name) : name,
-                    TracePlot::seriesColour(d.colour),
-                    int(i) == selected()});
-    }
-    return all;
+    return set.series(selected());
 }
 
 void ViewerWindow::refresh()
@@ -267,11 +257,11 @@ void ViewerWindow::showSelected()
                                             "ou arraste-os para esta janela."));
         fillEventTable(nullptr);
     } else {
-        const Document &d = *documents[size_t(index)];
-        showInformation(d.trace, QFileInfo(d.path).fileName());
-        fillEventTable(&d.shown());
+        const TraceSet::Open &t = set.at(index);
+        showInformation(t.trace, QFileInfo(t.path).fileName());
+        fillEventTable(&t.shown());
     }
-    const bool analysed = index >= 0 && index < traceCount() && documents[size_t(index)]->analysed;
+    const bool analysed = set.contains(index) && set.at(index).analysed;
     tabs->setTabText(0, analysed ? QStringLiteral("Eventos (análise)") : QStringLiteral("Eventos"));
     fileEventsAction->setEnabled(analysed);
     updateReadout();
@@ -301,7 +291,7 @@ void ViewerWindow::fillEventTable(const Sor::Trace *trace)
         return;
     const QVector<Sor::Event> &events = trace->keyEvents->events;
     eventTable->setRowCount(events.size());
-    const QStringList verdicts = eventVerdicts(*trace);
+    const QStringList verdicts = set.eventVerdicts(selected());
     for (int r = 0; r < events.size(); ++r) {
         const Sor::Event &e = events.at(r);
         // A reflectance of 0 is what many files store for "none".
@@ -328,9 +318,9 @@ void ViewerWindow::fillEventTable(const Sor::Trace *trace)
 void ViewerWindow::eventChosen(int row)
 {
     const int index = selected();
-    if (index < 0 || row < 0 || !documents[size_t(index)]->shown().keyEvents)
+    if (!set.contains(index) || row < 0 || !set.at(index).shown().keyEvents)
         return;
-    const Sor::Trace &t = documents[size_t(index)]->shown();
+    const Sor::Trace &t = set.at(index).shown();
     if (row < t.keyEvents->events.size())
         plotWidget->setMarker(0, t.keyEvents->events.at(row).distanceM);
 }
@@ -343,7 +333,7 @@ void ViewerWindow::updateReadout()
         readout->setText(QStringLiteral("<b>Marcadores</b><br>Arraste A e B sobre o gráfico."));
         return;
     }
-    const TracePlot::Readout r = TracePlot::readout(documents[size_t(index)]->trace, *m.a, *m.b);
+    const TracePlot::Readout r = TracePlot::readout(set.at(index).trace, *m.a, *m.b);
     QString text = QStringLiteral("<b>Marcadores</b> no traço selecionado<table cellspacing='3'>");
     auto row = [&text](const QString &label, const QString &value) {
         text += QStringLiteral("<tr><td>%1</td><td align='right'>%2</td></tr>").arg(label, value);

@@ -6,9 +6,11 @@
 #include "sor/soredit.h"
 #include "sor/sortrace.h"
 #include "traceplot/plotpainter.h"
+#include "traceset/traceset.h"
 
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -39,7 +41,9 @@ public:
     void removeTrace(int index);
     // The files opened lately, newest first: a closed trace is opened again from here.
     QStringList recentFiles() const;
-    int traceCount() const { return int(documents.size()); }
+    int traceCount() const { return set.size(); }
+    // The open traces and what is done with them; the window shows them.
+    const TraceSet &traces() const { return set; }
     int selected() const;
     void select(int index);
     PlotWidget *plot() const { return plotWidget; }
@@ -52,13 +56,7 @@ public:
     // The limits the event table judges by; none shows no verdicts.
     void setLimits(const std::optional<Acceptance::Limits> &limits);
     // What a report's pages say of who made it; remembered between runs.
-    struct ReportHeading
-    {
-        QString title;
-        QString company;
-        QString operatorName;
-        QString logoPath; // a PNG at the left of each page's header; none when empty
-    };
+    using ReportHeading = TraceSet::ReportHeading;
     ReportHeading reportHeading() const;
     void setReportHeading(const ReportHeading &heading);
     // The report of the traces that are open, judged by those limits, under that heading.
@@ -80,17 +78,6 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
-    struct Document
-    {
-        QString path;
-        Sor::Trace trace;
-        // Kept while the trace is open, whatever is opened or closed beside it.
-        int colour = 0;
-        // The trace with the analysis' events in place of its own, while they are shown.
-        std::optional<Sor::Trace> analysed;
-        const Sor::Trace &shown() const { return analysed ? *analysed : trace; }
-    };
-
     QWidget *buildTraceList();
     QWidget *buildTabs();
     QWidget *buildReadout();
@@ -101,13 +88,17 @@ private:
     void showShortcuts();
     void chooseImage();
     void chooseCsv();
+    // Asks where to write, adds the suffix the user left out, writes, and says why it could not.
+    void exportAs(const QString &title,
+                  const QString &proposed,
+                  const QString &filter,
+                  const std::function<bool(const QString &, QString *)> &write);
     void chooseThresholds();
     void chooseLimits();
     void chooseReport();
     bool askReportHeading();
     void chooseComparison(ComparisonDialog::Kind kind);
     void chooseIdentification();
-    QStringList eventVerdicts(const Sor::Trace &trace) const;
     QVector<TracePlot::Series> series() const;
     void refresh();
     void showSelected();
@@ -116,15 +107,13 @@ private:
     void updateReadout();
     void eventChosen(int row);
 
-    std::vector<std::unique_ptr<Document>> documents;
+    TraceSet set;
     PlotWidget *plotWidget = nullptr;
     QListWidget *traceList = nullptr;
     QTableWidget *eventTable = nullptr;
     QTabWidget *tabs = nullptr;
     QAction *fileEventsAction = nullptr;
     QMenu *recentMenu = nullptr;
-    Analysis::Thresholds thresholds;
-    std::optional<Acceptance::Limits> limits;
     QLabel *information = nullptr;
     QLabel *readout = nullptr;
 };

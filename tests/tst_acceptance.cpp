@@ -357,9 +357,8 @@ void TestAcceptance::everyLimitKey()
     const Acceptance::LimitKey &k = Acceptance::limitKey(key);
     QCOMPARE(k.json, key);
     const bool attenuation = !k.member;
-    const QByteArray json = attenuation
-                                ? QByteArray(R"({"attenuation_max_db_km": {"1310": 0.4}})")
-                                : QStringLiteral("{\"%1\": -0.5}").arg(key).toUtf8();
+    const QByteArray json = attenuation ? QByteArray(R"({"attenuation_max_db_km": {"1310": 0.4}})")
+                                        : QStringLiteral("{\"%1\": -0.5}").arg(key).toUtf8();
     QString error;
     const bool negativeMeaningless = !attenuation && key != QLatin1String("reflectance_max_db");
     std::optional<Acceptance::Limits> l = Acceptance::parseLimits(json, &error);

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "acceptance/limits.h"
+#include "analysis/analysis.h"
+#include "sor/soredit.h"
+#include "sor/sortrace.h"
+#include "traceplot/plotpainter.h"
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+// The traces open in a viewer, with the events shown for each (the file's or the analysis'), the
+// limits they are judged by, and what is done with them: open, close, re-analyse, judge, export,
+// edit, pair for a comparison. Knows nothing of widgets: a window shows it and forwards the
+// user's actions, and a test drives it directly.
+class TraceSet
+{
+public:
+    struct Open
+    {
+        QString path;
+        Sor::Trace trace;
+        // The trace with the analysis' events in place of its own, while they are shown.
+        std::optional<Sor::Trace> analysed;
+        // Kept while the trace is open, whatever is opened or closed beside it.
+        int colour = 0;
+        const Sor::Trace &shown() const { return analysed ? *analysed : trace; }
+    };
+
+    // What a report's pages say of who made it.
+    struct ReportHeading
+    {
+        QString title;
+        QString company;
+        QString operatorName;
+        QString logoPath; // a PNG at the left of each page's header; none when empty
+    };
+
+    enum class Pairing { Directions, Wavelengths };
+
+    // Opens each file that holds a trace, in the first colour no open trace has; each one that
+    // cannot be shown is named in `failures` with the reason. Returns how many were opened.
+    int open(const QStringList &paths, QStringList *failures = nullptr);
+    // Closes a trace; returns its path (empty for no such trace).
+    QString close(int index);
+    int size() const { return int(traces.size()); }
+    bool contains(int index) const { return index >= 0 && index < size(); }
+    const Open &at(int index) const { return *traces[size_t(index)]; }
+    QStringList paths() const;
+    // What a plot draws: each trace shown, labelled and coloured, the chosen one emphasised.
+    QVector<TracePlot::Series> series(int emphasised = -1) const;
+
+    // The analysis' events in place of a trace's own, with these thresholds; and back.
+    void reanalyze(int index, const Analysis::Thresholds &thresholds);
+    void showFileEvents(int index);
+    const Analysis::Thresholds &thresholds() const { return chosenThresholds; }
+
+    // The limits events are judged by; none judges nothing.
+    void setLimits(const std::optional<Acceptance::Limits> &limits) { chosenLimits = limits; }
+    const std::optional<Acceptance::Limits> &limits() const { return chosenLimits; }
+    // Each shown event's verdict in words, empty for the fibre end; none without limits.
+    QStringList eventVerdicts(int index) const;
+
+    // Why a file must not be written (over a trace, open or not); empty when it may.
+    QString outputProblem(const QString &path) const;
+    bool exportImage(const QString &path,
+                     const QSize &size,
+                     const TracePlot::View &view,
+                     const TracePlot::Markers &markers,
+                     QString *error = nullptr) const;
+    bool exportCsv(int index, const QString &path, QString *error = nullptr) const;
+    bool
+    exportReport(const QString &path, const ReportHeading &heading, QString *error = nullptr) const;
+
+    // The trace's identification changed in its file, the first original kept as FILE.orig; a
+    // damaged file only when forced. The trace is read again from what was written.
+    bool editIdentification(int index,
+                            const Sor::Edits &edits,
+                            bool force = false,
+                            QString *error = nullptr);
+
+    // The trace the labels point to as the other end (or other wavelength) of one; -1 for none.
+    int likelyPartner(Pairing pairing, int index) const;
+    // Two traces in the order they are compared: shorter wavelength first.
+    std::pair<int, int> comparisonOrder(Pairing pairing, int first, int second) const;
+
+private:
+    std::vector<std::unique_ptr<Open>> traces;
+    Analysis::Thresholds chosenThresholds;
+    std::optional<Acceptance::Limits> chosenLimits;
+};
