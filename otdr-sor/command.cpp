@@ -31,6 +31,7 @@ const std::vector<std::unique_ptr<Command>> &commands()
         list.push_back(makeBidirCommand());
         list.push_back(makeBendsCommand());
         list.push_back(makeEditCommand());
+        list.push_back(makeCableCommand());
         return list;
     }();
     return all;

@@ -56,6 +56,7 @@ std::unique_ptr<Command> makeReportCommand();
 std::unique_ptr<Command> makeBidirCommand();
 std::unique_ptr<Command> makeBendsCommand();
 std::unique_ptr<Command> makeEditCommand();
+std::unique_ptr<Command> makeCableCommand();
 
 // What several commands share.
 namespace CommandLine {

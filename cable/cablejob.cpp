@@ -1,0 +1,580 @@
+#include "cable/cablejob.h"
+
+#include "analysis/pointloss.h"
+#include "sor/sorreader.h"
+#include "sor/sortext.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QHash>
+#include <QMap>
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace Cable {
+
+namespace {
+
+// Two measurements of one fibre agree within this everywhere: the same trace saved twice.
+constexpr double DuplicateDb = 0.01;
+// A fibre longer or shorter than the cable's median by more than this share is flagged.
+constexpr double LengthShare = 0.01;
+
+double median(QVector<double> values)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const int n = values.size();
+    return n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2;
+}
+
+// The value most files of a group share.
+template<typename T>
+T mostCommon(const QVector<T> &values)
+{
+    QMap<T, int> counts;
+    for (const T &v : values)
+        ++counts[v];
+    T best = values.value(0);
+    int most = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            best = it.key();
+        }
+    }
+    return best;
+}
+
+// The fibre's id as the file gives it, else the file's name without its extension.
+QString idOf(const File &f)
+{
+    const QString id = f.trace.general ? f.trace.general->fiberId.trimmed() : QString();
+    return id.isEmpty() ? QFileInfo(f.path).completeBaseName() : id;
+}
+
+// Which fibre and which end each file is, by the ids' markers or by the locations.
+void label(QVector<File> &files, const Options &o)
+{
+    QVector<QString> locations;
+    for (const File &f : files) {
+        if (f.problem.isEmpty() && f.trace.general)
+            locations << f.trace.general->locationA.trimmed();
+    }
+    const QString locationA = locations.isEmpty() ? QString() : mostCommon(locations);
+    for (File &f : files) {
+        if (!f.problem.isEmpty())
+            continue;
+        f.cable = f.trace.general ? f.trace.general->cableId.trimmed() : QString();
+        f.bandNm = f.trace.wavelengthNm ? bandOf(*f.trace.wavelengthNm) : 0;
+        const QString id = idOf(f);
+        if (o.pairMarkers.size() == 2) {
+            const bool a = id.contains(o.pairMarkers.at(0));
+            const bool b = id.contains(o.pairMarkers.at(1));
+            if (a == b) {
+                f.problem = QStringLiteral("o nome \"%1\" não traz só uma das marcas %2")
+                                .arg(id, o.pairMarkers.join(QLatin1Char('/')));
+                continue;
+            }
+            f.end = a ? QLatin1Char('A') : QLatin1Char('B');
+            f.fiber = QString(id).remove(o.pairMarkers.at(a ? 0 : 1));
+        } else {
+            const QString here = f.trace.general ? f.trace.general->locationA.trimmed() : QString();
+            f.end = here == locationA ? QLatin1Char('A') : QLatin1Char('B');
+            f.fiber = id;
+        }
+    }
+}
+
+// A measurement's events on A's axis: B's mirrored over its own length.
+QVector<double> eventsFromA(const File &f)
+{
+    QVector<double> at;
+    const Acceptance::Link link = Acceptance::fileLink(f.trace);
+    for (const Acceptance::JudgedEvent &e : link.events) {
+        if (e.end || e.marker || e.pastEnd)
+            continue;
+        at << (f.end == QLatin1Char('A') || !link.lengthM ? e.distanceM
+                                                          : *link.lengthM - e.distanceM);
+    }
+    return at;
+}
+
+// One fibre at one band: its two ends, and what averaging them gave.
+struct Measured
+{
+    const File *a = nullptr;
+    const File *b = nullptr;
+    std::optional<Acceptance::TwoWay> twoWay;
+    Acceptance::Link link; // averaged, or the one end's
+};
+
+Measured measure(const File *a, const File *b, double toleranceM)
+{
+    Measured m;
+    m.a = a;
+    m.b = b;
+    if (a && b) {
+        const Acceptance::Link la = Acceptance::fileLink(a->trace);
+        const Acceptance::Link lb = Acceptance::fileLink(b->trace);
+        const Acceptance::Measurement ma = Acceptance::measurementOf(a->name, a->trace, la);
+        const Acceptance::Measurement mb = Acceptance::measurementOf(b->name, b->trace, lb);
+        if (Acceptance::directionsProblem(ma, mb).isEmpty()) {
+            m.twoWay = Acceptance::averageDirections(ma, mb, toleranceM);
+            m.link = Acceptance::averagedLink(*m.twoWay, la, lb);
+            return m;
+        }
+    }
+    m.link = Acceptance::fileLink((a ? a : b)->trace);
+    return m;
+}
+
+// Where a distance from A lies on B's own axis.
+std::optional<double> onB(const Measured &m, double fromA)
+{
+    if (m.twoWay && m.twoWay->lengthAM && m.twoWay->lengthBM && *m.twoWay->lengthAM > 0) {
+        const double la = *m.twoWay->lengthAM;
+        const double lb = *m.twoWay->lengthBM;
+        return lb - (fromA - m.twoWay->shiftM) * lb / la;
+    }
+    const std::optional<double> length = Acceptance::fileLink(m.b->trace).lengthM;
+    if (!length)
+        return std::nullopt;
+    return *length - fromA;
+}
+
+// One end's loss at a closure: the event it stores there, else measured on its points.
+void endLoss(const File *file,
+             const Measured &m,
+             double closureM,
+             double toleranceM,
+             std::optional<double> &loss,
+             How &how)
+{
+    if (!file)
+        return;
+    const bool isA = file == m.a;
+    if (m.twoWay) {
+        for (const Acceptance::TwoWayEvent &e : m.twoWay->events) {
+            if (std::abs(e.distanceM - closureM) > toleranceM)
+                continue;
+            const std::optional<double> &value = isA ? e.lossAbDb : e.lossBaDb;
+            if (value) {
+                loss = value;
+                how = (isA ? e.measuredA : e.measuredB) ? How::Measured : How::Found;
+                return;
+            }
+        }
+    } else {
+        const Acceptance::Link link = Acceptance::fileLink(file->trace);
+        for (const Acceptance::JudgedEvent &e : link.events) {
+            const double fromA = isA || !link.lengthM ? e.distanceM : *link.lengthM - e.distanceM;
+            if (!e.end && e.lossDb && std::abs(fromA - closureM) <= toleranceM) {
+                loss = e.lossDb;
+                how = How::Found;
+                return;
+            }
+        }
+    }
+    const std::optional<double> there = isA ? std::optional<double>(closureM) : onB(m, closureM);
+    if (there) {
+        loss = Analysis::lossAt(file->trace, *there);
+        how = loss ? How::Measured : How::Absent;
+    }
+}
+
+QVector<Closure> findClosures(const QMap<QString, QVector<double>> &eventsByFibre,
+                              double toleranceM,
+                              double fromM,
+                              double toM)
+{
+    QVector<QPair<double, QString>> all;
+    for (auto it = eventsByFibre.cbegin(); it != eventsByFibre.cend(); ++it) {
+        for (double at : it.value()) {
+            if (at > fromM + toleranceM && at < toM - toleranceM)
+                all.append({at, it.key()});
+        }
+    }
+    std::sort(all.begin(), all.end());
+    const int needed = std::max(1, int(std::ceil(eventsByFibre.size() / 3.0)));
+    QVector<Closure> closures;
+    for (int i = 0; i < all.size();) {
+        int j = i + 1;
+        while (j < all.size() && all.at(j).first - all.at(j - 1).first <= toleranceM)
+            ++j;
+        QSet<QString> fibres;
+        QVector<double> at;
+        for (int k = i; k < j; ++k) {
+            fibres.insert(all.at(k).second);
+            at << all.at(k).first;
+        }
+        if (fibres.size() >= needed)
+            closures.append({int(closures.size()) + 1, median(at), int(fibres.size())});
+        i = j;
+    }
+    return closures;
+}
+
+// Files whose settings differ from the rest of the same end and band.
+QStringList settingsChecks(const QVector<const File *> &files)
+{
+    QMap<QString, QVector<const File *>> groups;
+    for (const File *f : files)
+        groups[QStringLiteral("%1 %2").arg(f->end).arg(f->bandNm)].append(f);
+    QStringList found;
+    using Setting = std::function<QString(const File &)>;
+    const QList<QPair<QString, Setting>> settings{
+        {QStringLiteral("pulso"),
+         [](const File &f) {
+             return f.trace.fixed && !f.trace.fixed->pulseWidthsNs.isEmpty()
+                        ? QStringLiteral("%1 ns").arg(f.trace.fixed->pulseWidthsNs.first())
+                        : QString();
+         }},
+        {QStringLiteral("alcance"),
+         [](const File &f) {
+             return f.trace.rangeM ? Sor::kilometres(*f.trace.rangeM) : QString();
+         }},
+        {QStringLiteral("espaçamento"),
+         [](const File &f) {
+             return f.trace.spacingM ? Sor::decimal(*f.trace.spacingM, 3) + QStringLiteral(" m")
+                                     : QString();
+         }},
+        {QStringLiteral("tempo de média"),
+         [](const File &f) {
+             return f.trace.fixed && f.trace.fixed->averagingTime
+                        ? QStringLiteral("%1 s").arg(*f.trace.fixed->averagingTime / 10.0)
+                        : QString();
+         }},
+        {QStringLiteral("índice de grupo"),
+         [](const File &f) {
+             return f.trace.groupIndex ? Sor::decimal(*f.trace.groupIndex, 5) : QString();
+         }},
+        {QStringLiteral("limiares"), [](const File &f) {
+             return f.trace.fixed ? QStringLiteral("%1/%2/%3")
+                                        .arg(f.trace.fixed->lossThreshold)
+                                        .arg(f.trace.fixed->reflectanceThreshold)
+                                        .arg(f.trace.fixed->endOfFiberThreshold)
+                                  : QString();
+         }}};
+    for (const auto &group : groups) {
+        if (group.size() < 3) // two files cannot say which one is odd
+            continue;
+        for (const auto &setting : settings) {
+            QVector<QString> values;
+            for (const File *f : group)
+                values << setting.second(*f);
+            const QString usual = mostCommon(values);
+            for (int i = 0; i < group.size(); ++i) {
+                if (values.at(i) != usual)
+                    found << QStringLiteral("%1: %2 %3 (os outros da ponta %4 em %5 nm: %6)")
+                                 .arg(group.at(i)->name,
+                                      setting.first,
+                                      values.at(i).isEmpty() ? QStringLiteral("—") : values.at(i))
+                                 .arg(group.at(i)->end)
+                                 .arg(group.at(i)->bandNm)
+                                 .arg(usual.isEmpty() ? QStringLiteral("—") : usual);
+            }
+        }
+    }
+    return found;
+}
+
+// Two files whose points agree within 0.01 dB everywhere but that are labelled as two fibres.
+QStringList duplicateChecks(const QVector<const File *> &files)
+{
+    // Files are only compared within a bucket of the same length and coarse shape.
+    QHash<QString, QVector<const File *>> buckets;
+    for (const File *f : files) {
+        const std::vector<double> &y = f->trace.levelDb;
+        QString key = QString::number(y.size());
+        for (int s = 0; s < 8 && !y.empty(); ++s) {
+            const double v = y[y.size() * size_t(s) / 8];
+            key += QLatin1Char(':')
+                   + (std::isnan(v) ? QStringLiteral("n") : QString::number(std::lround(v * 10)));
+        }
+        buckets[key].append(f);
+    }
+    QStringList found;
+    for (const auto &bucket : buckets) {
+        for (int i = 0; i < bucket.size(); ++i) {
+            for (int j = i + 1; j < bucket.size(); ++j) {
+                const File &a = *bucket.at(i);
+                const File &b = *bucket.at(j);
+                if (a.fiber == b.fiber && a.end == b.end)
+                    continue;
+                bool same = true;
+                for (size_t k = 0; same && k < a.trace.levelDb.size(); ++k) {
+                    const double x = a.trace.levelDb[k];
+                    const double y = b.trace.levelDb[k];
+                    same = (std::isnan(x) && std::isnan(y)) || std::abs(x - y) <= DuplicateDb;
+                }
+                if (same)
+                    found << QStringLiteral("%1 e %2: os mesmos pontos, fibras %3 e %4")
+                                 .arg(a.name, b.name, a.fiber, b.fiber);
+            }
+        }
+    }
+    found.sort();
+    return found;
+}
+
+} // namespace
+
+QString howKey(How how)
+{
+    switch (how) {
+    case How::Found:
+        return QStringLiteral("found");
+    case How::Measured:
+        return QStringLiteral("measured");
+    case How::Absent:
+        return QStringLiteral("absent");
+    }
+    return QString();
+}
+
+bool Checks::raised() const
+{
+    return !settings.isEmpty() || !duplicates.isEmpty() || !missing.isEmpty()
+           || !lengthOutliers.isEmpty();
+}
+
+int Job::status() const
+{
+    if (checks.raised())
+        return 1;
+    for (const Fibre &f : fibres) {
+        if (f.verdict == Acceptance::Verdict::Fail || f.verdict == Acceptance::Verdict::Unknown)
+            return 1;
+    }
+    for (const File &f : files) {
+        if (!f.problem.isEmpty())
+            return 1;
+    }
+    return 0;
+}
+
+QStringList sorFiles(const QStringList &filesOrFolders)
+{
+    QStringList found;
+    for (const QString &path : filesOrFolders) {
+        if (!QFileInfo(path).isDir()) {
+            found << path;
+            continue;
+        }
+        QStringList inside;
+        QDirIterator it(path,
+                        {QStringLiteral("*.sor"), QStringLiteral("*.SOR")},
+                        QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            inside << it.next();
+        inside.sort();
+        found << inside;
+    }
+    return found;
+}
+
+int bandOf(double wavelengthNm)
+{
+    for (int band : {1310, 1383, 1490, 1550, 1625}) {
+        if (std::abs(wavelengthNm - band) <= 30)
+            return band;
+    }
+    return int(std::lround(wavelengthNm));
+}
+
+Job run(const QStringList &paths, const Options &o)
+{
+    Job job;
+    for (const QString &path : sorFiles(paths)) {
+        File f;
+        f.path = path;
+        f.name = QFileInfo(path).fileName();
+        const QString unreadable = Sor::unreadableReason(path);
+        if (!unreadable.isEmpty()) {
+            f.problem = unreadable;
+        } else {
+            f.trace = Sor::readFile(path);
+            if (f.trace.points() == 0)
+                f.problem = f.trace.errors.value(0, QStringLiteral("o arquivo não traz pontos"));
+            else if (f.trace.damaged())
+                f.problem = Sor::damagedWord() + QStringLiteral(": ")
+                            + Sor::damageText(f.trace, Sor::DamageWording::Command);
+        }
+        job.files.append(f);
+    }
+    label(job.files, o);
+
+    // The usable files by fibre, band and end; the tolerance from the coarsest of them.
+    QVector<const File *> usable;
+    QMap<QString, QMap<int, QPair<const File *, const File *>>> byFibre;
+    double toleranceM = o.toleranceM;
+    QSet<int> bands;
+    for (const File &f : job.files) {
+        if (!f.problem.isEmpty())
+            continue;
+        usable << &f;
+        bands.insert(f.bandNm);
+        auto &ends = byFibre[f.fiber][f.bandNm];
+        const File *&slot = f.end == QLatin1Char('A') ? ends.first : ends.second;
+        if (slot)
+            job.checks.duplicates << QStringLiteral("%1 e %2: a mesma fibra %3, ponta %4, %5 nm")
+                                         .arg(slot->name, f.name, f.fiber)
+                                         .arg(f.end)
+                                         .arg(f.bandNm);
+        else
+            slot = &f;
+        if (o.toleranceM <= 0) {
+            const int pulse = f.trace.fixed && !f.trace.fixed->pulseWidthsNs.isEmpty()
+                                  ? f.trace.fixed->pulseWidthsNs.first()
+                                  : 0;
+            toleranceM = std::max(
+                {toleranceM,
+                 Sor::pulseLengthM(pulse, f.trace.groupIndex.value_or(Sor::DefaultGroupIndex)),
+                 3 * f.trace.spacingM.value_or(0)});
+        }
+    }
+    job.toleranceM = toleranceM;
+    job.bands = QVector<int>(bands.cbegin(), bands.cend());
+    std::sort(job.bands.begin(), job.bands.end());
+
+    // Each fibre averaged at each band.
+    QMap<QString, QMap<int, Measured>> measured;
+    QMap<QString, QVector<double>> eventsByFibre;
+    QVector<double> lengths;
+    for (auto fibre = byFibre.cbegin(); fibre != byFibre.cend(); ++fibre) {
+        for (auto band = fibre.value().cbegin(); band != fibre.value().cend(); ++band) {
+            const Measured m = measure(band.value().first, band.value().second, toleranceM);
+            measured[fibre.key()][band.key()] = m;
+            if (m.twoWay) {
+                for (const Acceptance::TwoWayEvent &e : m.twoWay->events)
+                    eventsByFibre[fibre.key()] << e.distanceM;
+            } else {
+                eventsByFibre[fibre.key()] << eventsFromA(*(m.a ? m.a : m.b));
+            }
+            if (m.link.lengthM)
+                lengths << *m.link.lengthM;
+        }
+    }
+    const double cableLength = median(lengths);
+    const double launch = o.launchM.value_or(0);
+    const double receive = o.receiveM.value_or(0);
+
+    if (!o.referencePath.isEmpty()) {
+        File ref;
+        ref.trace = Sor::readFile(o.referencePath);
+        ref.end = QLatin1Char('A');
+        const QVector<double> at = eventsFromA(ref);
+        for (double d : at) {
+            if (d > launch + toleranceM && d < cableLength - receive - toleranceM)
+                job.closures.append({int(job.closures.size()) + 1, d, 0});
+        }
+    } else {
+        job.closures = findClosures(eventsByFibre, toleranceM, launch, cableLength - receive);
+    }
+
+    // The matrix, and each fibre's summary.
+    for (auto fibre = measured.cbegin(); fibre != measured.cend(); ++fibre) {
+        Fibre summary;
+        summary.fiber = fibre.key();
+        const QMap<int, Measured> &byBand = fibre.value();
+        for (const Measured &m : byBand) {
+            for (const File *f : {m.a, m.b}) {
+                if (f) {
+                    summary.files << f->name;
+                    if (summary.cable.isEmpty())
+                        summary.cable = f->cable;
+                }
+            }
+        }
+        for (const Closure &c : job.closures) {
+            for (auto band = byBand.cbegin(); band != byBand.cend(); ++band) {
+                const Measured &m = band.value();
+                Cell cell;
+                cell.fiber = fibre.key();
+                cell.bandNm = band.key();
+                cell.closure = c.number;
+                endLoss(m.a, m, c.distanceM, toleranceM, cell.lossAbDb, cell.howAb);
+                endLoss(m.b, m, c.distanceM, toleranceM, cell.lossBaDb, cell.howBa);
+                if (cell.lossAbDb && cell.lossBaDb)
+                    cell.lossDb = (*cell.lossAbDb + *cell.lossBaDb) / 2;
+                else
+                    cell.lossDb = cell.lossAbDb ? cell.lossAbDb : cell.lossBaDb;
+                if (o.limits.spliceLossMaxDb)
+                    cell.verdict = !cell.lossDb ? Acceptance::Verdict::Unknown
+                                   : *cell.lossDb > *o.limits.spliceLossMaxDb
+                                       ? Acceptance::Verdict::Fail
+                                       : Acceptance::Verdict::Pass;
+                job.matrix.append(cell);
+            }
+        }
+        // The fibre's figures at its first band, judged on the averaged values.
+        const Measured &first = byBand.first();
+        summary.lengthM = first.link.lengthM;
+        summary.totalLossDb = first.link.totalLossDb;
+        summary.orlDb = first.link.orlDb;
+        const Acceptance::Judgement j = Acceptance::judge(first.link, o.limits);
+        summary.verdict = j.verdict;
+        summary.reasons = j.reasons;
+        // Bends: the A end at its shortest band against each longer one.
+        if (byBand.size() > 1 && first.a) {
+            const Acceptance::Measurement shorter = Acceptance::measurementOf(
+                first.a->name, first.a->trace, Acceptance::fileLink(first.a->trace));
+            for (auto band = std::next(byBand.cbegin()); band != byBand.cend(); ++band) {
+                if (!band.value().a)
+                    continue;
+                const File &longFile = *band.value().a;
+                const Acceptance::Measurement longer = Acceptance::measurementOf(
+                    longFile.name, longFile.trace, Acceptance::fileLink(longFile.trace));
+                if (Acceptance::wavelengthsProblem(shorter, longer).isEmpty())
+                    summary.bends += Acceptance::compareWavelengths(
+                                         shorter, longer, o.bendThresholdDb, toleranceM)
+                                         .bends();
+            }
+        }
+        if (summary.bends > 0 && summary.verdict == Acceptance::Verdict::Pass)
+            summary.reasons << QStringLiteral("%1 curvatura(s)").arg(summary.bends);
+
+        // What this fibre lacks that the job has.
+        const bool twoEnded = std::any_of(usable.cbegin(), usable.cend(), [](const File *f) {
+            return f->end == QLatin1Char('B');
+        });
+        for (int band : job.bands) {
+            const auto it = byBand.constFind(band);
+            if (it == byBand.cend()) {
+                job.checks.missing
+                    << QStringLiteral("fibra %1: nada em %2 nm").arg(fibre.key()).arg(band);
+                continue;
+            }
+            if (!it.value().a)
+                job.checks.missing << QStringLiteral("fibra %1: falta a ponta A em %2 nm")
+                                          .arg(fibre.key())
+                                          .arg(band);
+            if (twoEnded && !it.value().b)
+                job.checks.missing << QStringLiteral("fibra %1: falta a ponta B em %2 nm")
+                                          .arg(fibre.key())
+                                          .arg(band);
+        }
+        if (summary.lengthM && cableLength > 0
+            && std::abs(*summary.lengthM - cableLength) > LengthShare * cableLength) {
+            job.checks.lengthOutliers
+                << QStringLiteral("fibra %1: %2, %3 % da mediana do cabo (%4)")
+                       .arg(fibre.key(),
+                            Sor::kilometres(*summary.lengthM),
+                            Sor::decimal(100 * (*summary.lengthM - cableLength) / cableLength, 1),
+                            Sor::kilometres(cableLength));
+        }
+        job.fibres.append(summary);
+    }
+    job.checks.settings = settingsChecks(usable);
+    job.checks.duplicates << duplicateChecks(usable);
+    return job;
+}
+
+} // namespace Cable

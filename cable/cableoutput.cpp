@@ -1,0 +1,173 @@
+#include "cable/cablejob.h"
+
+#include "sor/sortext.h"
+
+#include <QJsonArray>
+
+namespace Cable {
+
+namespace {
+
+QJsonValue number(const std::optional<double> &v)
+{
+    return v ? QJsonValue(*v) : QJsonValue();
+}
+
+QString cell(const std::optional<double> &v, int decimals)
+{
+    return v ? Sor::decimal(*v, decimals) : QStringLiteral("—");
+}
+
+// A loss in the table, marked where it was measured on the points rather than found.
+QString matrixText(const Cell &c)
+{
+    if (!c.lossDb)
+        return QStringLiteral("ausente");
+    const bool measured = c.howAb == How::Measured || c.howBa == How::Measured;
+    return Sor::decimal(*c.lossDb, 3) + (measured ? QStringLiteral("*") : QString());
+}
+
+} // namespace
+
+QJsonObject toJson(const Job &job)
+{
+    QJsonArray fibres;
+    for (const Fibre &f : job.fibres) {
+        fibres.append(QJsonObject{{"fiber", f.fiber},
+                                  {"cable", f.cable},
+                                  {"files", QJsonArray::fromStringList(f.files)},
+                                  {"length_m", number(f.lengthM)},
+                                  {"total_loss_db", number(f.totalLossDb)},
+                                  {"orl_db", number(f.orlDb)},
+                                  {"bends", f.bends},
+                                  {"verdict", Acceptance::verdictWord(f.verdict)},
+                                  {"reasons", QJsonArray::fromStringList(f.reasons)}});
+    }
+    QJsonArray closures;
+    for (const Closure &c : job.closures)
+        closures.append(QJsonObject{
+            {"number", c.number}, {"distance_m", c.distanceM}, {"fibers_with_event", c.fibres}});
+    QJsonArray matrix;
+    for (const Cell &c : job.matrix) {
+        matrix.append(QJsonObject{{"fiber", c.fiber},
+                                  {"wavelength_nm", c.bandNm},
+                                  {"closure", c.closure},
+                                  {"loss_ab_db", number(c.lossAbDb)},
+                                  {"loss_ba_db", number(c.lossBaDb)},
+                                  {"loss_db", number(c.lossDb)},
+                                  {"how_ab", howKey(c.howAb)},
+                                  {"how_ba", howKey(c.howBa)},
+                                  {"verdict", Acceptance::verdictWord(c.verdict)}});
+    }
+    QJsonArray unusable;
+    for (const File &f : job.files) {
+        if (!f.problem.isEmpty())
+            unusable.append(QJsonObject{{"file", f.name}, {"problem", f.problem}});
+    }
+    return QJsonObject{
+        {"tolerance_m", job.toleranceM},
+        {"fibres", fibres},
+        {"closures", closures},
+        {"matrix", matrix},
+        {"unusable_files", unusable},
+        {"checks",
+         QJsonObject{{"settings", QJsonArray::fromStringList(job.checks.settings)},
+                     {"duplicates", QJsonArray::fromStringList(job.checks.duplicates)},
+                     {"missing", QJsonArray::fromStringList(job.checks.missing)},
+                     {"length_outliers", QJsonArray::fromStringList(job.checks.lengthOutliers)}}}};
+}
+
+QString matrixCsv(const Job &job)
+{
+    QString text = QStringLiteral(
+        "fiber,wavelength_nm,closure,distance_m,loss_ab_db,loss_ba_db,loss_db,how_ab,how_ba,"
+        "verdict\n");
+    const auto value = [](const std::optional<double> &v) {
+        return v ? QString::number(*v, 'f', 3) : QString();
+    };
+    for (const Cell &c : job.matrix) {
+        const double at = job.closures.value(c.closure - 1).distanceM;
+        text += QStringList{c.fiber,
+                            QString::number(c.bandNm),
+                            QString::number(c.closure),
+                            QString::number(at, 'f', 1),
+                            value(c.lossAbDb),
+                            value(c.lossBaDb),
+                            value(c.lossDb),
+                            howKey(c.howAb),
+                            howKey(c.howBa),
+                            Acceptance::verdictWord(c.verdict)}
+                    .join(QLatin1Char(','))
+                + QLatin1Char('\n');
+    }
+    return text;
+}
+
+QString table(const Job &job)
+{
+    QString text;
+    text += QStringLiteral("Fibras: %1   Emendas: %2   Tolerância: %3 m\n\n")
+                .arg(job.fibres.size())
+                .arg(job.closures.size())
+                .arg(Sor::decimal(job.toleranceM, 1));
+    text += QStringLiteral("%1 %2 %3 %4 %5 %6  %7\n")
+                .arg(QStringLiteral("Fibra"), -12)
+                .arg(QStringLiteral("Compr. (km)"), 12)
+                .arg(QStringLiteral("Perda (dB)"), 11)
+                .arg(QStringLiteral("ORL (dB)"), 9)
+                .arg(QStringLiteral("Curv."), 6)
+                .arg(QStringLiteral("Veredito"), -13)
+                .arg(QStringLiteral("Arquivos"));
+    for (const Fibre &f : job.fibres) {
+        text += QStringLiteral("%1 %2 %3 %4 %5 %6  %7\n")
+                    .arg(f.fiber, -12)
+                    .arg(f.lengthM ? Sor::decimal(*f.lengthM / 1000, 3) : QStringLiteral("—"), 12)
+                    .arg(cell(f.totalLossDb, 3), 11)
+                    .arg(cell(f.orlDb, 2), 9)
+                    .arg(f.bends, 6)
+                    .arg(Acceptance::verdictWord(f.verdict), -13)
+                    .arg(f.files.join(QStringLiteral(", ")));
+    }
+    for (int band : job.bands) {
+        text += QStringLiteral("\nPerda média por emenda em %1 nm (dB; * medida nos pontos):\n")
+                    .arg(band);
+        QString header = QStringLiteral("%1").arg(QStringLiteral("Fibra"), -12);
+        for (const Closure &c : job.closures)
+            header += QStringLiteral(" %1").arg(
+                QStringLiteral("%1@%2").arg(c.number).arg(Sor::decimal(c.distanceM / 1000, 2)), 10);
+        text += header + QLatin1Char('\n');
+        for (const Fibre &f : job.fibres) {
+            QString row = QStringLiteral("%1").arg(f.fiber, -12);
+            for (const Closure &c : job.closures) {
+                QString value = QStringLiteral("—");
+                for (const Cell &m : job.matrix) {
+                    if (m.fiber == f.fiber && m.bandNm == band && m.closure == c.number)
+                        value = matrixText(m);
+                }
+                row += QStringLiteral(" %1").arg(value, 10);
+            }
+            text += row + QLatin1Char('\n');
+        }
+    }
+    const QList<QPair<QString, QStringList>> checks{
+        {QStringLiteral("Configurações diferentes"), job.checks.settings},
+        {QStringLiteral("Duplicados"), job.checks.duplicates},
+        {QStringLiteral("Faltando"), job.checks.missing},
+        {QStringLiteral("Comprimento fora da mediana"), job.checks.lengthOutliers}};
+    text += QStringLiteral("\nVerificações:\n");
+    for (const auto &check : checks) {
+        text += QStringLiteral("  %1: %2\n")
+                    .arg(check.first,
+                         check.second.isEmpty() ? QStringLiteral("nenhum")
+                                                : QString::number(check.second.size()));
+        for (const QString &line : check.second)
+            text += QStringLiteral("    %1\n").arg(line);
+    }
+    for (const File &f : job.files) {
+        if (!f.problem.isEmpty())
+            text += QStringLiteral("  não usado: %1: %2\n").arg(f.name, f.problem);
+    }
+    return text;
+}
+
+} // namespace Cable

@@ -1,0 +1,148 @@
+#include "cable/cablejob.h"
+#include "command.h"
+#include "verdictlines.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QTextStream>
+
+namespace {
+
+// otdr-sor cable: every fibre of a cable from both ends, as a splice matrix with its checks.
+class CableCommand : public Command
+{
+public:
+    CableCommand()
+        : Command(QStringLiteral("cable"),
+                  QStringLiteral("PASTA..."),
+                  QStringLiteral("as fibras de um cabo: matriz de emendas e verificações"))
+    {
+    }
+
+    QString describe(QCommandLineParser &parser) const override
+    {
+        parser.addPositionalArgument(QStringLiteral("PASTA"),
+                                     QStringLiteral("Traços SOR, ou pastas com eles."),
+                                     QStringLiteral("PASTA..."));
+        parser.addOptions({pairByName,
+                           reference,
+                           tolerance,
+                           launch,
+                           receive,
+                           limits,
+                           preset,
+                           threshold,
+                           json,
+                           csv});
+        return QStringLiteral("otdr-sor cable ARQUIVO_OU_PASTA... [--pair-by-name A,B] "
+                              "[--reference ARQUIVO] [--tolerance M] [--launch M] [--receive M] "
+                              "[--limits ARQUIVO | --preset NOME] [--threshold DB] "
+                              "[--json | --csv]");
+    }
+
+    std::optional<int> run(const QStringList &paths,
+                           const QCommandLineParser &parser,
+                           QTextStream &out,
+                           QTextStream &err) const override
+    {
+        std::optional<Acceptance::Limits> chosen;
+        if (!chosenLimits(parser, limits, preset, chosen, err))
+            return Usage;
+        if (paths.isEmpty() || (parser.isSet(json) && parser.isSet(csv)))
+            return std::nullopt;
+        Cable::Options options;
+        options.limits = chosen.value_or(*Acceptance::preset(QStringLiteral("sem limites")));
+        if (parser.isSet(pairByName)) {
+            options.pairMarkers = parser.value(pairByName).split(QLatin1Char(','));
+            if (options.pairMarkers.size() != 2 || options.pairMarkers.contains(QString())
+                || options.pairMarkers.at(0) == options.pairMarkers.at(1)) {
+                err << QStringLiteral("otdr-sor: --pair-by-name precisa de duas marcas "
+                                      "diferentes, p. ex. ELMMIL,MILELM\n");
+                return Usage;
+            }
+        }
+        const auto metres = [&](const QCommandLineOption &option, std::optional<double> &value) {
+            if (!parser.isSet(option))
+                return true;
+            double v = 0;
+            if (!CommandLine::numberValue(parser.value(option), v) || v < 0) {
+                err << QStringLiteral("otdr-sor: valor inválido para --%1: %2\n")
+                           .arg(option.names().first(), parser.value(option));
+                return false;
+            }
+            value = v;
+            return true;
+        };
+        std::optional<double> toleranceM;
+        if (!metres(tolerance, toleranceM) || !metres(launch, options.launchM)
+            || !metres(receive, options.receiveM))
+            return Usage;
+        options.toleranceM = toleranceM.value_or(0);
+        if (!CommandLine::numberValue(parser.value(threshold), options.bendThresholdDb)
+            || options.bendThresholdDb < 0) {
+            err << QStringLiteral("otdr-sor: limiar inválido: ") << parser.value(threshold) << "\n";
+            return Usage;
+        }
+        if (parser.isSet(reference)) {
+            if (!CommandLine::readable(parser.value(reference), err))
+                return Usage;
+            options.referencePath = parser.value(reference);
+        }
+        for (const QString &path : paths) {
+            if (!QFileInfo(path).isDir() && !CommandLine::readable(path, err))
+                return Usage;
+        }
+        const QStringList files = Cable::sorFiles(paths);
+        if (files.isEmpty()) {
+            err << QStringLiteral("otdr-sor: nenhum arquivo .sor em %1\n")
+                       .arg(paths.join(QStringLiteral(", ")));
+            return Usage;
+        }
+        const Cable::Job job = Cable::run(files, options);
+        if (parser.isSet(json))
+            out << QJsonDocument(Cable::toJson(job)).toJson(QJsonDocument::Indented);
+        else if (parser.isSet(csv))
+            out << Cable::matrixCsv(job);
+        else
+            out << Cable::table(job);
+        for (const Cable::File &f : job.files) {
+            if (!f.problem.isEmpty())
+                err << "otdr-sor: " << f.path << ": " << f.problem << "\n";
+        }
+        return job.status();
+    }
+
+private:
+    const QCommandLineOption pairByName{
+        QStringLiteral("pair-by-name"),
+        QStringLiteral("As ids das fibras diferem pela ponta: a marca de A e a de B, p. ex. "
+                       "ELMMIL,MILELM."),
+        QStringLiteral("A,B")};
+    const QCommandLineOption reference{
+        QStringLiteral("reference"),
+        QStringLiteral("Os eventos deste traço são as emendas (padrão: onde ao menos um terço "
+                       "das fibras tem evento)."),
+        QStringLiteral("ARQUIVO")};
+    const QCommandLineOption tolerance = CommandLine::toleranceOption();
+    const QCommandLineOption launch{
+        QStringLiteral("launch"),
+        QStringLiteral("Comprimento do cordão de lançamento: o enlace começa depois dele."),
+        QStringLiteral("M")};
+    const QCommandLineOption receive{
+        QStringLiteral("receive"),
+        QStringLiteral("Comprimento do cordão de recepção: o enlace acaba antes dele."),
+        QStringLiteral("M")};
+    const QCommandLineOption limits = CommandLine::limitsOption();
+    const QCommandLineOption preset = CommandLine::presetOption();
+    const QCommandLineOption threshold = CommandLine::bendThresholdOption();
+    const QCommandLineOption json{QStringLiteral("json"), QStringLiteral("O resultado em JSON.")};
+    const QCommandLineOption csv{QStringLiteral("csv"), QStringLiteral("A matriz em CSV.")};
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeCableCommand()
+{
+    return std::make_unique<CableCommand>();
+}

@@ -1,0 +1,247 @@
+#include "cable/cablejob.h"
+#include "sortoolrun.h"
+#include "sorwriter.h"
+#include "tracesim.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// A cable's job on generated cables whose truth is known.
+class TestCable : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanCable();
+    void faults_data();
+    void faults();
+    void commandLine();
+};
+
+namespace {
+
+constexpr int Fibres = 6;
+const double Splices[] = {6000, 14000, 20000};
+
+// Fibre i (1-based): two splices that lose differently from each end, a connector, the end at
+// 28 km; `end` moves the end (a broken fibre), `pulse` the A end's pulse.
+SorWriter::Simulation fibre(int i, double end = 28000, int pulse = 300)
+{
+    SorWriter::Simulation s;
+    s.spacingM = 2;
+    s.points = 16000;
+    s.pulseNs = pulse;
+    s.attenuationDbKm = 0.19;
+    s.launchSnrDb = 34;
+    s.seed = quint32(100 + i);
+    s.events = {{SorWriter::TrueEvent::Step, Splices[0], 0.10 + 0.01 * i, 0, 0.06 + 0.01 * i},
+                {SorWriter::TrueEvent::Step, Splices[1], 0.15, 0, 0.11},
+                {SorWriter::TrueEvent::Reflection, Splices[2], 0.40, -50},
+                {SorWriter::TrueEvent::End, end, 0, -14}};
+    return s;
+}
+
+struct Written
+{
+    SorWriter::Trace a;
+    SorWriter::Trace b;
+};
+
+Written ends(int i, double end = 28000, int pulse = 300)
+{
+    const SorWriter::Simulation s = fibre(i, end, pulse);
+    SorWriter::Simulation back = SorWriter::fromOtherEnd(fibre(i, end));
+    for (SorWriter::TrueEvent &e : back.events)
+        e.positionM += s.spacingM;
+    Written w{SorWriter::simulatedTrace(s, true), SorWriter::simulatedTrace(back, true)};
+    for (SorWriter::Trace *t : {&w.a, &w.b}) {
+        t->cableId = "CB-1";
+        t->fiberId = QByteArray("F0") + QByteArray::number(i);
+        t->locationA = t == &w.a ? "CENTRAL" : "POSTE";
+        t->locationB = t == &w.a ? "POSTE" : "CENTRAL";
+    }
+    return w;
+}
+
+void save(const QString &path, const SorWriter::Trace &t)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(SorWriter::write(t));
+}
+
+void writeCable(const QString &dir)
+{
+    for (int i = 1; i <= Fibres; ++i) {
+        const Written w = ends(i);
+        save(QStringLiteral("%1/F0%2-a.sor").arg(dir).arg(i), w.a);
+        save(QStringLiteral("%1/F0%2-b.sor").arg(dir).arg(i), w.b);
+    }
+}
+
+const Cable::Cell *cellOf(const Cable::Job &job, const QString &fiber, int closure)
+{
+    for (const Cable::Cell &c : job.matrix) {
+        if (c.fiber == fiber && c.closure == closure)
+            return &c;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// Every closure found on every fibre; where both ends store the event, the loss is the mean of
+// the two stored values; nothing raised.
+void TestCable::cleanCable()
+{
+    QTemporaryDir dir;
+    writeCable(dir.path());
+    const Cable::Job job = Cable::run({dir.path()}, {});
+    QCOMPARE(job.files.size(), 2 * Fibres);
+    QCOMPARE(job.fibres.size(), Fibres);
+    QCOMPARE(job.bands, QVector<int>({1550}));
+    QCOMPARE(job.closures.size(), 3);
+    for (int c = 0; c < 3; ++c) {
+        QVERIFY2(std::abs(job.closures.at(c).distanceM - Splices[c]) <= job.toleranceM,
+                 qPrintable(QString::number(job.closures.at(c).distanceM)));
+        QCOMPARE(job.closures.at(c).fibres, Fibres);
+    }
+    QCOMPARE(job.matrix.size(), Fibres * 3);
+    for (int i = 1; i <= Fibres; ++i) {
+        const Cable::Cell *first = cellOf(job, QStringLiteral("F0%1").arg(i), 1);
+        QVERIFY(first);
+        QCOMPARE(first->howAb, Cable::How::Found);
+        QCOMPARE(first->howBa, Cable::How::Found);
+        // The values each end stores (to 0.001 dB), and their mean.
+        const double ab = 0.10 + 0.01 * i;
+        const double ba = 0.06 + 0.01 * i;
+        QVERIFY2(std::abs(*first->lossAbDb - ab) < 0.0006,
+                 qPrintable(QString::number(*first->lossAbDb)));
+        QVERIFY2(std::abs(*first->lossBaDb - ba) < 0.0006,
+                 qPrintable(QString::number(*first->lossBaDb)));
+        QVERIFY(std::abs(*first->lossDb - (*first->lossAbDb + *first->lossBaDb) / 2) < 1e-12);
+    }
+    QVERIFY(!job.checks.raised());
+    QCOMPARE(job.status(), 0);
+    for (const Cable::Fibre &f : job.fibres) {
+        QVERIFY(f.lengthM && std::abs(*f.lengthM - 28000) < 10);
+        QCOMPARE(f.files.size(), 2);
+    }
+}
+
+void TestCable::faults_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("raised"); // the check that must name it
+    QTest::addColumn<QString>("says");
+    QTest::newRow("a splice one end does not store") << "unseen"
+                                                     << ""
+                                                     << "";
+    QTest::newRow("a copy under another fibre's name") << "copy"
+                                                       << "duplicates"
+                                                       << "F05-a.sor";
+    QTest::newRow("a missing end") << "missing"
+                                   << "missing"
+                                   << "fibra F03: falta a ponta B";
+    QTest::newRow("a broken fibre") << "broken"
+                                    << "length_outliers"
+                                    << "fibra F04";
+    QTest::newRow("another pulse width") << "pulse"
+                                         << "settings"
+                                         << "F06-a.sor: pulso 1000 ns";
+}
+
+// Each fault is named by its check, and only by it; a splice one end did not store is measured
+// on that end's points at the place, close to its true loss.
+void TestCable::faults()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, raised);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    writeCable(dir.path());
+    if (fault == "unseen") {
+        Written w = ends(2);
+        w.b.events.removeAt(w.b.events.size() - 3); // the 14 km splice, seen from B
+        save(dir.filePath("F02-b.sor"), w.b);
+    } else if (fault == "copy") {
+        Written w = ends(2);
+        w.a.fiberId = "F05";
+        save(dir.filePath("F05-a.sor"), w.a);
+    } else if (fault == "missing") {
+        QVERIFY(QFile::remove(dir.filePath("F03-b.sor")));
+    } else if (fault == "broken") {
+        const Written w = ends(4, 18000);
+        save(dir.filePath("F04-a.sor"), w.a);
+        save(dir.filePath("F04-b.sor"), w.b);
+    } else if (fault == "pulse") {
+        save(dir.filePath("F06-a.sor"), ends(6, 28000, 1000).a);
+    }
+    const Cable::Job job = Cable::run({dir.path()}, {});
+    const QJsonObject checks = Cable::toJson(job).value("checks").toObject();
+    for (const QString &key : checks.keys()) {
+        const QStringList lines = checks.value(key).toVariant().toStringList();
+        QCOMPARE(lines.isEmpty(), key != raised);
+        if (key == raised)
+            QVERIFY2(lines.join('\n').contains(says), qPrintable(lines.join('\n')));
+    }
+    QCOMPARE(job.status(), raised.isEmpty() ? 0 : 1);
+    if (fault == "unseen") {
+        const Cable::Cell *c = cellOf(job, "F02", 2);
+        QVERIFY(c);
+        QCOMPARE(c->howAb, Cable::How::Found);
+        QCOMPARE(c->howBa, Cable::How::Measured);
+        QVERIFY2(std::abs(*c->lossBaDb - 0.11) < 0.05, qPrintable(QString::number(*c->lossBaDb)));
+    }
+    if (fault == "missing") {
+        const Cable::Cell *c = cellOf(job, "F03", 1);
+        QVERIFY(c);
+        QCOMPARE(c->howBa, Cable::How::Absent);
+        QCOMPARE(c->lossDb, c->lossAbDb); // the one end's value, never 0 for none
+    }
+}
+
+// The command: its table, JSON and CSV, its exit status, and its refusals.
+void TestCable::commandLine()
+{
+    QTemporaryDir dir;
+    writeCable(dir.path());
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"cable", dir.path(), "--json"}, out, err), 0);
+    const QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
+    for (const char *key : {"fibres", "closures", "matrix", "checks"})
+        QVERIFY2(json.contains(key), key);
+    const QJsonObject cell = json.value("matrix").toArray().first().toObject();
+    for (const char *key : {"fiber",
+                            "wavelength_nm",
+                            "closure",
+                            "loss_ab_db",
+                            "loss_ba_db",
+                            "loss_db",
+                            "how_ab",
+                            "how_ba",
+                            "verdict"})
+        QVERIFY2(cell.contains(key), key);
+    QCOMPARE(cell.value("how_ab").toString(), QStringLiteral("found"));
+    QCOMPARE(runCapturing({"cable", dir.path(), "--csv"}, out, err), 0);
+    QCOMPARE(out.count('\n'), 1 + Fibres * 3);
+    QCOMPARE(runCapturing({"cable", dir.path(), "--preset", "monomodo-generico"}, out, err), 0);
+    QVERIFY2(out.contains("Fibras: 6   Emendas: 3"), qPrintable(out));
+    QVERIFY2(out.contains("APROVADO"), qPrintable(out));
+    // A connector's 0.40 dB breaks a 0.3 dB splice limit at closure 3 on every fibre.
+    QFile limits(dir.filePath("limites.json"));
+    QVERIFY(limits.open(QIODevice::WriteOnly));
+    limits.write(R"({"splice_loss_max_db": 0.3, "connector_loss_max_db": 0.3})");
+    limits.close();
+    QCOMPARE(runCapturing({"cable", dir.path(), "--limits", limits.fileName()}, out, err), 1);
+    QVERIFY2(out.contains("REPROVADO"), qPrintable(out));
+    QCOMPARE(runCapturing({"cable", dir.path(), "--launch", "perto"}, out, err), 2);
+    QCOMPARE(runCapturing({"cable", dir.filePath("nada")}, out, err), 2);
+    QCOMPARE(runCapturing({"cable", dir.path(), "--pair-by-name", "X"}, out, err), 2);
+}
+
+QTEST_MAIN(TestCable)
+#include "tst_cable.moc"
