@@ -110,6 +110,9 @@ struct Measured
 {
     const File *a = nullptr;
     const File *b = nullptr;
+    // Each end's trace with its points, read again for this fibre only.
+    std::shared_ptr<const Sor::Trace> pointsA;
+    std::shared_ptr<const Sor::Trace> pointsB;
     std::optional<Acceptance::TwoWay> twoWay;
     Acceptance::Link link; // averaged, or the one end's
 };
@@ -119,11 +122,15 @@ Measured measure(const File *a, const File *b, double toleranceM)
     Measured m;
     m.a = a;
     m.b = b;
+    if (a)
+        m.pointsA = std::make_shared<const Sor::Trace>(Sor::readFile(a->path));
+    if (b)
+        m.pointsB = std::make_shared<const Sor::Trace>(Sor::readFile(b->path));
     if (a && b) {
-        const Acceptance::Link la = Acceptance::fileLink(a->trace);
-        const Acceptance::Link lb = Acceptance::fileLink(b->trace);
-        const Acceptance::Measurement ma = Acceptance::measurementOf(a->name, a->trace, la);
-        const Acceptance::Measurement mb = Acceptance::measurementOf(b->name, b->trace, lb);
+        const Acceptance::Link la = Acceptance::fileLink(*m.pointsA);
+        const Acceptance::Link lb = Acceptance::fileLink(*m.pointsB);
+        const Acceptance::Measurement ma = Acceptance::measurementOf(a->name, *m.pointsA, la);
+        const Acceptance::Measurement mb = Acceptance::measurementOf(b->name, *m.pointsB, lb);
         if (Acceptance::directionsProblem(ma, mb).isEmpty()) {
             m.twoWay = Acceptance::averageDirections(ma, mb, toleranceM);
             m.link = Acceptance::averagedLink(*m.twoWay, la, lb);
@@ -183,7 +190,7 @@ void endLoss(const File *file,
     }
     const std::optional<double> there = isA ? std::optional<double>(closureM) : onB(m, closureM);
     if (there) {
-        loss = Analysis::lossAt(file->trace, *there);
+        loss = Analysis::lossAt(isA ? *m.pointsA : *m.pointsB, *there);
         how = loss ? How::Measured : How::Absent;
     }
 }
@@ -284,36 +291,53 @@ QStringList settingsChecks(const QVector<const File *> &files)
     return found;
 }
 
-// Two files whose points agree within 0.01 dB everywhere but that are labelled as two fibres.
-QStringList duplicateChecks(const QVector<const File *> &files)
+// A trace's coarse shape: files that could be copies of each other share it.
+QString shapeOf(const Sor::Trace &t)
 {
-    // Files are only compared within a bucket of the same length and coarse shape.
-    QHash<QString, QVector<const File *>> buckets;
-    for (const File *f : files) {
-        const std::vector<double> &y = f->trace.levelDb;
-        QString key = QString::number(y.size());
-        for (int s = 0; s < 8 && !y.empty(); ++s) {
-            const double v = y[y.size() * size_t(s) / 8];
-            key += QLatin1Char(':')
-                   + (std::isnan(v) ? QStringLiteral("n") : QString::number(std::lround(v * 10)));
-        }
-        buckets[key].append(f);
+    const std::vector<double> &y = t.levelDb;
+    QString key = QString::number(y.size());
+    for (int s = 0; s < 8 && !y.empty(); ++s) {
+        const double v = y[y.size() * size_t(s) / 8];
+        key += QLatin1Char(':')
+               + (std::isnan(v) ? QStringLiteral("n") : QString::number(std::lround(v * 10)));
     }
+    return key;
+}
+
+bool samePoints(const Sor::Trace &a, const Sor::Trace &b)
+{
+    if (a.levelDb.size() != b.levelDb.size())
+        return false;
+    for (size_t k = 0; k < a.levelDb.size(); ++k) {
+        const double x = a.levelDb[k];
+        const double y = b.levelDb[k];
+        if (!((std::isnan(x) && std::isnan(y)) || std::abs(x - y) <= DuplicateDb))
+            return false;
+    }
+    return true;
+}
+
+// Two files whose points agree within 0.01 dB everywhere but that are labelled as two fibres;
+// only files of one shape are read again and compared.
+QStringList duplicateChecks(const QVector<const File *> &files, const QVector<QString> &shapes)
+{
+    QHash<QString, QVector<const File *>> buckets;
+    for (int i = 0; i < files.size(); ++i)
+        buckets[shapes.at(i)].append(files.at(i));
     QStringList found;
     for (const auto &bucket : buckets) {
+        if (bucket.size() < 2)
+            continue;
+        std::vector<Sor::Trace> traces;
+        for (const File *f : bucket)
+            traces.push_back(Sor::readFile(f->path));
         for (int i = 0; i < bucket.size(); ++i) {
             for (int j = i + 1; j < bucket.size(); ++j) {
                 const File &a = *bucket.at(i);
                 const File &b = *bucket.at(j);
                 if (a.fiber == b.fiber && a.end == b.end)
                     continue;
-                bool same = true;
-                for (size_t k = 0; same && k < a.trace.levelDb.size(); ++k) {
-                    const double x = a.trace.levelDb[k];
-                    const double y = b.trace.levelDb[k];
-                    same = (std::isnan(x) && std::isnan(y)) || std::abs(x - y) <= DuplicateDb;
-                }
-                if (same)
+                if (samePoints(traces[size_t(i)], traces[size_t(j)]))
                     found << QStringLiteral("%1 e %2: os mesmos pontos, fibras %3 e %4")
                                  .arg(a.name, b.name, a.fiber, b.fiber);
             }
@@ -392,6 +416,7 @@ int bandOf(double wavelengthNm)
 Job run(const QStringList &paths, const Options &o)
 {
     Job job;
+    QHash<QString, QString> shapes; // by path
     for (const QString &path : sorFiles(paths)) {
         File f;
         f.path = path;
@@ -406,6 +431,10 @@ Job run(const QStringList &paths, const Options &o)
             else if (f.trace.damaged())
                 f.problem = Sor::damagedWord() + QStringLiteral(": ")
                             + Sor::damageText(f.trace, Sor::DamageWording::Command);
+            shapes.insert(path, shapeOf(f.trace));
+            // The points are read again when the fibre is measured.
+            f.trace.distanceM = std::vector<double>();
+            f.trace.levelDb = std::vector<double>();
         }
         job.files.append(f);
     }
@@ -444,46 +473,39 @@ Job run(const QStringList &paths, const Options &o)
     job.bands = QVector<int>(bands.cbegin(), bands.cend());
     std::sort(job.bands.begin(), job.bands.end());
 
-    // Each fibre averaged at each band.
-    QMap<QString, QMap<int, Measured>> measured;
+    // Where the fibres' events agree, from each file's own events (B's mirrored on its length).
     QMap<QString, QVector<double>> eventsByFibre;
     QVector<double> lengths;
-    for (auto fibre = byFibre.cbegin(); fibre != byFibre.cend(); ++fibre) {
-        for (auto band = fibre.value().cbegin(); band != fibre.value().cend(); ++band) {
-            const Measured m = measure(band.value().first, band.value().second, toleranceM);
-            measured[fibre.key()][band.key()] = m;
-            if (m.twoWay) {
-                for (const Acceptance::TwoWayEvent &e : m.twoWay->events)
-                    eventsByFibre[fibre.key()] << e.distanceM;
-            } else {
-                eventsByFibre[fibre.key()] << eventsFromA(*(m.a ? m.a : m.b));
-            }
-            if (m.link.lengthM)
-                lengths << *m.link.lengthM;
-        }
+    for (const File *f : usable) {
+        eventsByFibre[f->fiber] << eventsFromA(*f);
+        const std::optional<double> length = Acceptance::fileLink(f->trace).lengthM;
+        if (length)
+            lengths << *length;
     }
     const double cableLength = median(lengths);
     const double launch = o.launchM.value_or(0);
     const double receive = o.receiveM.value_or(0);
-
     if (!o.referencePath.isEmpty()) {
         File ref;
         ref.trace = Sor::readFile(o.referencePath);
         ref.end = QLatin1Char('A');
-        const QVector<double> at = eventsFromA(ref);
-        for (double d : at) {
+        for (double d : eventsFromA(ref)) {
             if (d > launch + toleranceM && d < cableLength - receive - toleranceM)
                 job.closures.append({int(job.closures.size()) + 1, d, 0});
         }
     } else {
         job.closures = findClosures(eventsByFibre, toleranceM, launch, cableLength - receive);
     }
+    const bool twoEnded = std::any_of(
+        usable.cbegin(), usable.cend(), [](const File *f) { return f->end == QLatin1Char('B'); });
 
-    // The matrix, and each fibre's summary.
-    for (auto fibre = measured.cbegin(); fibre != measured.cend(); ++fibre) {
+    // Fibre by fibre, with only that fibre's points in memory: the matrix and its summary.
+    for (auto fibre = byFibre.cbegin(); fibre != byFibre.cend(); ++fibre) {
+        QMap<int, Measured> byBand;
+        for (auto band = fibre.value().cbegin(); band != fibre.value().cend(); ++band)
+            byBand[band.key()] = measure(band.value().first, band.value().second, toleranceM);
         Fibre summary;
         summary.fiber = fibre.key();
-        const QMap<int, Measured> &byBand = fibre.value();
         for (const Measured &m : byBand) {
             for (const File *f : {m.a, m.b}) {
                 if (f) {
@@ -525,13 +547,13 @@ Job run(const QStringList &paths, const Options &o)
         // Bends: the A end at its shortest band against each longer one.
         if (byBand.size() > 1 && first.a) {
             const Acceptance::Measurement shorter = Acceptance::measurementOf(
-                first.a->name, first.a->trace, Acceptance::fileLink(first.a->trace));
+                first.a->name, *first.pointsA, Acceptance::fileLink(*first.pointsA));
             for (auto band = std::next(byBand.cbegin()); band != byBand.cend(); ++band) {
-                if (!band.value().a)
+                const Measured &m = band.value();
+                if (!m.a)
                     continue;
-                const File &longFile = *band.value().a;
                 const Acceptance::Measurement longer = Acceptance::measurementOf(
-                    longFile.name, longFile.trace, Acceptance::fileLink(longFile.trace));
+                    m.a->name, *m.pointsA, Acceptance::fileLink(*m.pointsA));
                 if (Acceptance::wavelengthsProblem(shorter, longer).isEmpty())
                     summary.bends += Acceptance::compareWavelengths(
                                          shorter, longer, o.bendThresholdDb, toleranceM)
@@ -542,9 +564,6 @@ Job run(const QStringList &paths, const Options &o)
             summary.reasons << QStringLiteral("%1 curvatura(s)").arg(summary.bends);
 
         // What this fibre lacks that the job has.
-        const bool twoEnded = std::any_of(usable.cbegin(), usable.cend(), [](const File *f) {
-            return f->end == QLatin1Char('B');
-        });
         for (int band : job.bands) {
             const auto it = byBand.constFind(band);
             if (it == byBand.cend()) {
@@ -573,7 +592,10 @@ Job run(const QStringList &paths, const Options &o)
         job.fibres.append(summary);
     }
     job.checks.settings = settingsChecks(usable);
-    job.checks.duplicates << duplicateChecks(usable);
+    QVector<QString> usableShapes;
+    for (const File *f : usable)
+        usableShapes << shapes.value(f->path);
+    job.checks.duplicates << duplicateChecks(usable, usableShapes);
     return job;
 }
 

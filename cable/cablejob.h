@@ -35,12 +35,13 @@ struct Options
 enum class How { Found, Measured, Absent };
 QString howKey(How how); // "found", "measured", "absent"
 
-// One file of the job.
+// One file of the job. Its trace is kept without its points (a cable's points do not fit in
+// memory at once): each fibre's are read again while that fibre is measured.
 struct File
 {
     QString path;
     QString name; // the file's name
-    Sor::Trace trace;
+    Sor::Trace trace; // blocks, events and figures; no points
     QString problem; // why it cannot be used; empty when it can
     QString fiber;   // the fibre's key: its id with the end's marker taken out
     QString cable;
