@@ -15,7 +15,7 @@ action=${1:-run}
 [ $# -gt 0 ] && shift
 
 packages=(build-essential cmake pkg-config qtbase5-dev libqt5serialport5-dev libqt5svg5-dev umockdev
-    libumockdev-dev qttranslations5-l10n)
+    libumockdev-dev qttranslations5-l10n libxlsxwriter-dev)
 windows_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools wine wine64
     libwine-dev zip patch xz-utils fonts-dejavu-core)
 # The Qt for Windows that tools/windows-qt.sh builds once and keeps.
@@ -23,7 +23,8 @@ windows_qt=${OTDR_WINDOWS_CACHE:-$HOME/.cache/otdr-windows}/qt5-mingw64/.complet
 case "$action" in
     test)
         packages+=(clang libclang-rt-14-dev valgrind binutils-mingw-w64-x86-64 desktop-file-utils
-            qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-translations-l10n poppler-utils)
+            qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-translations-l10n poppler-utils
+            python3-openpyxl)
         if [ -f "$windows_qt" ] || [ "${OTDR_WINDOWS:-}" = 1 ]; then
             packages+=("${windows_packages[@]}")
         fi

@@ -40,10 +40,10 @@ QString howKey(How how); // "found", "measured", "absent"
 struct File
 {
     QString path;
-    QString name; // the file's name
+    QString name;     // the file's name
     Sor::Trace trace; // blocks, events and figures; no points
-    QString problem; // why it cannot be used; empty when it can
-    QString fiber;   // the fibre's key: its id with the end's marker taken out
+    QString problem;  // why it cannot be used; empty when it can
+    QString fiber;    // the fibre's key: its id with the end's marker taken out
     QString cable;
     QChar end;      // 'A' or 'B'
     int bandNm = 0; // 1310, 1550, … (the nominal band of its wavelength)

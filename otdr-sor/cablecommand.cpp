@@ -1,4 +1,5 @@
 #include "cable/cablejob.h"
+#include "cable/cablexlsx.h"
 #include "command.h"
 #include "verdictlines.h"
 
@@ -34,11 +35,12 @@ public:
                            preset,
                            threshold,
                            json,
-                           csv});
+                           csv,
+                           xlsx});
         return QStringLiteral("otdr-sor cable ARQUIVO_OU_PASTA... [--pair-by-name A,B] "
                               "[--reference ARQUIVO] [--tolerance M] [--launch M] [--receive M] "
                               "[--limits ARQUIVO | --preset NOME] [--threshold DB] "
-                              "[--json | --csv]");
+                              "[--json | --csv] [--xlsx PLANILHA.xlsx]");
     }
 
     std::optional<int> run(const QStringList &paths,
@@ -94,6 +96,15 @@ public:
                 return Usage;
         }
         const QStringList files = Cable::sorFiles(paths);
+        if (parser.isSet(xlsx)) {
+            if (!Cable::xlsxAvailable()) {
+                err << QStringLiteral("otdr-sor: --xlsx: esta versão foi construída sem "
+                                      "planilhas\n");
+                return Usage;
+            }
+            if (!CommandLine::outputAllowed(parser.value(xlsx), files, err))
+                return Usage;
+        }
         if (files.isEmpty()) {
             err << QStringLiteral("otdr-sor: nenhum arquivo .sor em %1\n")
                        .arg(paths.join(QStringLiteral(", ")));
@@ -106,6 +117,11 @@ public:
             out << Cable::matrixCsv(job);
         else
             out << Cable::table(job);
+        QString error;
+        if (parser.isSet(xlsx) && !Cable::writeXlsx(job, parser.value(xlsx), &error)) {
+            err << "otdr-sor: " << parser.value(xlsx) << ": " << error << "\n";
+            return Usage;
+        }
         for (const Cable::File &f : job.files) {
             if (!f.problem.isEmpty())
                 err << "otdr-sor: " << f.path << ": " << f.problem << "\n";
@@ -138,6 +154,11 @@ private:
     const QCommandLineOption threshold = CommandLine::bendThresholdOption();
     const QCommandLineOption json{QStringLiteral("json"), QStringLiteral("O resultado em JSON.")};
     const QCommandLineOption csv{QStringLiteral("csv"), QStringLiteral("A matriz em CSV.")};
+    const QCommandLineOption xlsx{
+        QStringLiteral("xlsx"),
+        QStringLiteral("Grava também a planilha: a matriz por comprimento "
+                       "de onda, as fibras e as verificações."),
+        QStringLiteral("PLANILHA.xlsx")};
 };
 
 } // namespace

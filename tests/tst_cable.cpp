@@ -1,10 +1,12 @@
 #include "cable/cablejob.h"
+#include "cable/cablexlsx.h"
 #include "sortoolrun.h"
 #include "sorwriter.h"
 #include "tracesim.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -18,6 +20,7 @@ private slots:
     void faults_data();
     void faults();
     void commandLine();
+    void workbook();
 };
 
 namespace {
@@ -241,6 +244,69 @@ void TestCable::commandLine()
     QCOMPARE(runCapturing({"cable", dir.path(), "--launch", "perto"}, out, err), 2);
     QCOMPARE(runCapturing({"cable", dir.filePath("nada")}, out, err), 2);
     QCOMPARE(runCapturing({"cable", dir.path(), "--pair-by-name", "X"}, out, err), 2);
+}
+
+// The workbook read back (openpyxl) holds what the JSON says: the averaged loss of every cell of
+// the matrix, a fibre row each, the checks; a loss measured on the points is in italics.
+void TestCable::workbook()
+{
+    if (!Cable::xlsxAvailable())
+        QSKIP("built without libxlsxwriter");
+    const QString python = QStringLiteral("/usr/bin/python3");
+    QTemporaryDir dir;
+    writeCable(dir.path());
+    Written w = ends(2);
+    w.b.events.removeAt(w.b.events.size() - 3); // measured on B's points at 14 km
+    save(dir.filePath("F02-b.sor"), w.b);
+    QVERIFY(QFile::remove(dir.filePath("F03-b.sor")));
+    const QString book = dir.filePath("cabo.xlsx");
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"cable", dir.path(), "--json", "--xlsx", book}, out, err), 1);
+    const QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
+    QProcess reader;
+    reader.start(
+        python,
+        {"-c",
+         "import json, sys, openpyxl\n"
+         "wb = openpyxl.load_workbook(sys.argv[1])\n"
+         "ws = wb['1550 nm']\n"
+         "cells = {}\n"
+         "for r in range(2, ws.max_row + 1):\n"
+         "    for c in range(2, ws.max_column + 1):\n"
+         "        v = ws.cell(r, c)\n"
+         "        cells['%s/%d' % (ws.cell(r, 1).value, c - 1)] = [v.value, bool(v.font.i)]\n"
+         "print(json.dumps({'sheets': wb.sheetnames, 'cells': cells,\n"
+         "    'fibres': [r[0] for r in wb['Fibras'].iter_rows(min_row=2, values_only=True)],\n"
+         "    'checks': [r[1] for r in wb['Verificações'].iter_rows(min_row=2, "
+         "values_only=True)]}))\n",
+         book});
+    QVERIFY(reader.waitForFinished(30000));
+    const QJsonObject read = QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
+    QVERIFY2(!read.isEmpty(), reader.readAllStandardError().constData());
+    QCOMPARE(read.value("sheets").toVariant().toStringList(),
+             QStringList({"1550 nm", "Fibras", "Verificações"}));
+    const QJsonObject cells = read.value("cells").toObject();
+    const QJsonArray matrix = json.value("matrix").toArray();
+    QCOMPARE(cells.size(), matrix.size());
+    for (const QJsonValue &v : matrix) {
+        const QJsonObject m = v.toObject();
+        const QJsonArray cell = cells
+                                    .value(QStringLiteral("%1/%2")
+                                               .arg(m.value("fiber").toString())
+                                               .arg(m.value("closure").toInt()))
+                                    .toArray();
+        QVERIFY(std::abs(cell.at(0).toDouble() - m.value("loss_db").toDouble()) < 1e-9);
+        const bool measured = m.value("how_ab").toString() == "measured"
+                              || m.value("how_ba").toString() == "measured";
+        QCOMPARE(cell.at(1).toBool(), measured);
+    }
+    QVERIFY(cells.value("F02/2").toArray().at(1).toBool());
+    QCOMPARE(read.value("fibres").toVariant().toStringList(),
+             QStringList({"F01", "F02", "F03", "F04", "F05", "F06"}));
+    const QStringList checks = read.value("checks").toVariant().toStringList();
+    QVERIFY2(checks.join('\n').contains("fibra F03: falta a ponta B"),
+             qPrintable(checks.join('\n')));
 }
 
 QTEST_MAIN(TestCable)

@@ -1,0 +1,214 @@
+#include "cable/cablexlsx.h"
+
+#include "sor/savefile.h"
+#include "sor/sortext.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#ifdef OTDR_HAVE_XLSX
+#include <xlsxwriter.h>
+#endif
+
+namespace Cable {
+
+#ifdef OTDR_HAVE_XLSX
+
+namespace {
+
+struct Formats
+{
+    lxw_format *header = nullptr;
+    lxw_format *pass = nullptr;
+    lxw_format *passMeasured = nullptr;
+    lxw_format *fail = nullptr;
+    lxw_format *failMeasured = nullptr;
+    lxw_format *plain = nullptr;
+    lxw_format *plainMeasured = nullptr;
+    lxw_format *absent = nullptr;
+};
+
+lxw_format *number(lxw_workbook *book, uint32_t colour, bool italic)
+{
+    lxw_format *f = workbook_add_format(book);
+    format_set_num_format(f, "0.000");
+    if (colour)
+        format_set_bg_color(f, colour);
+    if (italic)
+        format_set_italic(f);
+    return f;
+}
+
+Formats formats(lxw_workbook *book)
+{
+    Formats f;
+    f.header = workbook_add_format(book);
+    format_set_bold(f.header);
+    f.pass = number(book, 0xC6EFCE, false);
+    f.passMeasured = number(book, 0xC6EFCE, true);
+    f.fail = number(book, 0xFFC7CE, false);
+    f.failMeasured = number(book, 0xFFC7CE, true);
+    f.plain = number(book, 0, false);
+    f.plainMeasured = number(book, 0, true);
+    f.absent = workbook_add_format(book);
+    format_set_font_color(f.absent, 0x808080);
+    return f;
+}
+
+std::string utf8(const QString &text)
+{
+    return text.toUtf8().toStdString();
+}
+
+void text(lxw_worksheet *sheet, int row, int column, const QString &value, lxw_format *f = nullptr)
+{
+    worksheet_write_string(sheet, lxw_row_t(row), lxw_col_t(column), utf8(value).c_str(), f);
+}
+
+void value(lxw_worksheet *sheet,
+           int row,
+           int column,
+           const std::optional<double> &v,
+           lxw_format *f = nullptr)
+{
+    if (v)
+        worksheet_write_number(sheet, lxw_row_t(row), lxw_col_t(column), *v, f);
+}
+
+} // namespace
+
+bool xlsxAvailable()
+{
+    return true;
+}
+
+bool writeXlsx(const Job &job, const QString &path, QString *error)
+{
+    // The library writes a file by name: a private one first, then the whole of it at once.
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        if (error)
+            *error = QStringLiteral("não foi possível criar uma pasta temporária");
+        return false;
+    }
+    const QString temporary = scratch.filePath(QStringLiteral("cabo.xlsx"));
+    lxw_workbook *book = workbook_new(QFile::encodeName(temporary).constData());
+    if (!book) {
+        if (error)
+            *error = QStringLiteral("não foi possível criar a planilha");
+        return false;
+    }
+    const Formats f = formats(book);
+    for (int band : job.bands) {
+        lxw_worksheet *sheet
+            = workbook_add_worksheet(book, utf8(QStringLiteral("%1 nm").arg(band)).c_str());
+        text(sheet, 0, 0, QStringLiteral("Fibra"), f.header);
+        for (int c = 0; c < job.closures.size(); ++c)
+            text(sheet,
+                 0,
+                 c + 1,
+                 QStringLiteral("%1 (%2 km)")
+                     .arg(job.closures.at(c).number)
+                     .arg(Sor::decimal(job.closures.at(c).distanceM / 1000, 3)),
+                 f.header);
+        worksheet_set_column(sheet, 0, 0, 14, nullptr);
+        worksheet_set_column(sheet, 1, lxw_col_t(job.closures.size()), 12, nullptr);
+        for (int r = 0; r < job.fibres.size(); ++r) {
+            const QString &fiber = job.fibres.at(r).fiber;
+            text(sheet, r + 1, 0, fiber);
+            for (const Cell &cell : job.matrix) {
+                if (cell.fiber != fiber || cell.bandNm != band)
+                    continue;
+                const int column = cell.closure;
+                if (!cell.lossDb) {
+                    text(sheet, r + 1, column, QStringLiteral("ausente"), f.absent);
+                    continue;
+                }
+                const bool measured = cell.howAb == How::Measured || cell.howBa == How::Measured;
+                lxw_format *format = cell.verdict == Acceptance::Verdict::Pass
+                                         ? (measured ? f.passMeasured : f.pass)
+                                     : cell.verdict == Acceptance::Verdict::Fail
+                                         ? (measured ? f.failMeasured : f.fail)
+                                         : (measured ? f.plainMeasured : f.plain);
+                value(sheet, r + 1, column, cell.lossDb, format);
+            }
+        }
+    }
+    lxw_worksheet *fibres = workbook_add_worksheet(book, "Fibras");
+    const QStringList heads{QStringLiteral("Fibra"),
+                            QStringLiteral("Cabo"),
+                            QStringLiteral("Comprimento (km)"),
+                            QStringLiteral("Perda total (dB)"),
+                            QStringLiteral("ORL (dB)"),
+                            QStringLiteral("Curvaturas"),
+                            QStringLiteral("Veredito"),
+                            QStringLiteral("Arquivos")};
+    for (int c = 0; c < heads.size(); ++c)
+        text(fibres, 0, c, heads.at(c), f.header);
+    for (int r = 0; r < job.fibres.size(); ++r) {
+        const Fibre &fibre = job.fibres.at(r);
+        text(fibres, r + 1, 0, fibre.fiber);
+        text(fibres, r + 1, 1, fibre.cable);
+        value(fibres,
+              r + 1,
+              2,
+              fibre.lengthM ? std::optional<double>(*fibre.lengthM / 1000) : std::nullopt,
+              f.plain);
+        value(fibres, r + 1, 3, fibre.totalLossDb, f.plain);
+        value(fibres, r + 1, 4, fibre.orlDb, f.plain);
+        worksheet_write_number(fibres, lxw_row_t(r + 1), 5, fibre.bends, nullptr);
+        text(fibres, r + 1, 6, Acceptance::verdictWord(fibre.verdict));
+        text(fibres, r + 1, 7, fibre.files.join(QStringLiteral(", ")));
+    }
+    worksheet_set_column(fibres, 0, 7, 16, nullptr);
+    lxw_worksheet *checks = workbook_add_worksheet(book, "Verificações");
+    text(checks, 0, 0, QStringLiteral("Verificação"), f.header);
+    text(checks, 0, 1, QStringLiteral("O que foi encontrado"), f.header);
+    int row = 1;
+    const QList<QPair<QString, QStringList>> lists{
+        {QStringLiteral("settings"), job.checks.settings},
+        {QStringLiteral("duplicates"), job.checks.duplicates},
+        {QStringLiteral("missing"), job.checks.missing},
+        {QStringLiteral("length_outliers"), job.checks.lengthOutliers}};
+    for (const auto &list : lists) {
+        for (const QString &line : list.second) {
+            text(checks, row, 0, list.first);
+            text(checks, row, 1, line);
+            ++row;
+        }
+    }
+    worksheet_set_column(checks, 0, 0, 18, nullptr);
+    worksheet_set_column(checks, 1, 1, 90, nullptr);
+    if (workbook_close(book) != LXW_NO_ERROR) {
+        if (error)
+            *error = QStringLiteral("não foi possível gravar a planilha");
+        return false;
+    }
+    QFile written(temporary);
+    if (!written.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("não foi possível ler a planilha gravada");
+        return false;
+    }
+    return Sor::saveFile(path, written.readAll(), error);
+}
+
+#else
+
+bool xlsxAvailable()
+{
+    return false;
+}
+
+bool writeXlsx(const Job &, const QString &, QString *error)
+{
+    if (error)
+        *error = QStringLiteral("esta versão foi construída sem planilhas (libxlsxwriter)");
+    return false;
+}
+
+#endif
+
+} // namespace Cable
