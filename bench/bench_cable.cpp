@@ -2,15 +2,18 @@
 // it is there, and on a generated cable of --fibres fibres from both ends at 1310 and 1550 nm.
 // Prints what was found and how long it took; asserts nothing (the tests do).
 #include "cable/cablejob.h"
+#include "cable/cablexlsx.h"
+#include "report/report.h"
 #include "sor/sorreader.h"
 #include "sorwriter.h"
 #include "tracesim.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -127,6 +130,7 @@ void generated(int fibres, int points, QTextStream &out)
                 SorWriter::Trace t = SorWriter::simulatedTrace(*one, true);
                 t.fiberId = QByteArray::number(i);
                 t.locationA = one == &s ? "A" : "B";
+                t.locationB = one == &s ? "B" : "A";
                 QFile file(dir.filePath(QStringLiteral("%1-%2-%3.sor")
                                             .arg(i, 4, 10, QLatin1Char('0'))
                                             .arg(wavelength)
@@ -146,13 +150,33 @@ void generated(int fibres, int points, QTextStream &out)
         << job.matrix.size() << " cells, checks raised " << job.checks.raised() << "; job "
         << QString::number(seconds, 'f', 2) << " s, peak memory " << peakKb() / 1024 << " MB ("
         << before / 1024 << " MB before)\n";
+    if (Cable::xlsxAvailable()) {
+        clock.restart();
+        QString error;
+        const bool written = Cable::writeXlsx(job, dir.filePath("cabo.xlsx"), &error);
+        out << "generated: workbook " << (written ? QStringLiteral("written") : error) << " in "
+            << QString::number(clock.nsecsElapsed() / 1e9, 'f', 2) << " s, "
+            << QFileInfo(dir.filePath("cabo.xlsx")).size() / 1024 << " KB; peak memory "
+            << peakKb() / 1024 << " MB\n";
+    }
+    clock.restart();
+    QString error;
+    const bool written
+        = Report::writeCablePdf(job, Report::Options(), dir.filePath("cabo.pdf"), &error);
+    out << "generated: PDF " << (written ? QStringLiteral("written") : error) << " in "
+        << QString::number(clock.nsecsElapsed() / 1e9, 'f', 1) << " s, "
+        << QFileInfo(dir.filePath("cabo.pdf")).size() / 1024 / 1024 << " MB; peak memory "
+        << peakKb() / 1024 << " MB\n";
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The PDF's fonts come through a GUI platform; nothing is shown.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
     const QCommandLineOption traces(QStringLiteral("traces"),

@@ -1,6 +1,7 @@
 #include "cable/cablejob.h"
 #include "cable/cablexlsx.h"
 #include "command.h"
+#include "report/report.h"
 #include "verdictlines.h"
 
 #include <QCommandLineParser>
@@ -36,11 +37,16 @@ public:
                            threshold,
                            json,
                            csv,
-                           xlsx});
+                           xlsx,
+                           output,
+                           title,
+                           company,
+                           operatorName});
         return QStringLiteral("otdr-sor cable ARQUIVO_OU_PASTA... [--pair-by-name A,B] "
                               "[--reference ARQUIVO] [--tolerance M] [--launch M] [--receive M] "
                               "[--limits ARQUIVO | --preset NOME] [--threshold DB] "
-                              "[--json | --csv] [--xlsx PLANILHA.xlsx]");
+                              "[--json | --csv] [--xlsx PLANILHA.xlsx] [-o RELATORIO.pdf "
+                              "[--title TEXTO] [--company TEXTO] [--operator TEXTO]]");
     }
 
     std::optional<int> run(const QStringList &paths,
@@ -105,6 +111,8 @@ public:
             if (!CommandLine::outputAllowed(parser.value(xlsx), files, err))
                 return Usage;
         }
+        if (parser.isSet(output) && !CommandLine::outputAllowed(parser.value(output), files, err))
+            return Usage;
         if (files.isEmpty()) {
             err << QStringLiteral("otdr-sor: nenhum arquivo .sor em %1\n")
                        .arg(paths.join(QStringLiteral(", ")));
@@ -121,6 +129,20 @@ public:
         if (parser.isSet(xlsx) && !Cable::writeXlsx(job, parser.value(xlsx), &error)) {
             err << "otdr-sor: " << parser.value(xlsx) << ": " << error << "\n";
             return Usage;
+        }
+        if (parser.isSet(output)) {
+            Report::Options report;
+            report.limits = options.limits;
+            report.pairMarkers = options.pairMarkers;
+            report.bendThresholdDb = options.bendThresholdDb;
+            report.title
+                = parser.isSet(title) ? parser.value(title) : QStringLiteral("Relatório do cabo");
+            report.company = parser.value(company);
+            report.operatorName = parser.value(operatorName);
+            if (!Report::writeCablePdf(job, report, parser.value(output), &error)) {
+                err << "otdr-sor: " << parser.value(output) << ": " << error << "\n";
+                return Usage;
+            }
         }
         for (const Cable::File &f : job.files) {
             if (!f.problem.isEmpty())
@@ -154,6 +176,15 @@ private:
     const QCommandLineOption threshold = CommandLine::bendThresholdOption();
     const QCommandLineOption json{QStringLiteral("json"), QStringLiteral("O resultado em JSON.")};
     const QCommandLineOption csv{QStringLiteral("csv"), QStringLiteral("A matriz em CSV.")};
+    const QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("Grava também o relatório (PDF)."),
+                                    QStringLiteral("RELATORIO.pdf")};
+    const QCommandLineOption title{
+        QStringLiteral("title"), QStringLiteral("Título do relatório."), QStringLiteral("TEXTO")};
+    const QCommandLineOption company{
+        QStringLiteral("company"), QStringLiteral("Empresa."), QStringLiteral("TEXTO")};
+    const QCommandLineOption operatorName{
+        QStringLiteral("operator"), QStringLiteral("Operador."), QStringLiteral("TEXTO")};
     const QCommandLineOption xlsx{
         QStringLiteral("xlsx"),
         QStringLiteral("Grava também a planilha: a matriz por comprimento "

@@ -33,7 +33,13 @@ int main(int argc, char *argv[])
     // Without a desktop session the GUI platform would note on standard error that it has no
     // runtime folder; a private one, gone at exit, keeps the output the tool's own.
     std::unique_ptr<QTemporaryDir> runtimeDir;
-    if (argc > 1 && (std::strcmp(argv[1], "plot") == 0 || std::strcmp(argv[1], "report") == 0)) {
+    bool drawing
+        = argc > 1 && (std::strcmp(argv[1], "plot") == 0 || std::strcmp(argv[1], "report") == 0);
+    // A cable's job draws only for its PDF.
+    for (int i = 2; argc > 1 && std::strcmp(argv[1], "cable") == 0 && i < argc; ++i)
+        drawing = drawing || std::strcmp(argv[i], "-o") == 0
+                  || std::strncmp(argv[i], "--output", 8) == 0;
+    if (drawing) {
         if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {

@@ -3,6 +3,7 @@
 #include "acceptance/twoway.h"
 #include "acceptance/verdict.h"
 #include "analysis/analysis.h"
+#include "cable/cablejob.h"
 #include "sor/sortrace.h"
 
 #include <QDateTime>
@@ -81,6 +82,13 @@ int summaryRowsOnFirstPage();
 int summaryRowsPerPage();
 int summaryPages(int entries);
 int pageCount(int entries, int fibres = 0);
+
+// A cable's job as a PDF: the matrix (as many pages as it needs), the fibre summary, the checks,
+// then each fibre measured from both ends on its own page, as writePdf draws it.
+bool writeCablePdf(const Cable::Job &job,
+                   const Options &options,
+                   const QString &path,
+                   QString *error);
 
 bool writePdf(const QVector<Entry> &entries,
               const QVector<Fibre> &fibres,

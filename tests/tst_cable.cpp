@@ -21,6 +21,7 @@ private slots:
     void faults();
     void commandLine();
     void workbook();
+    void pdf();
 };
 
 namespace {
@@ -307,6 +308,45 @@ void TestCable::workbook()
     const QStringList checks = read.value("checks").toVariant().toStringList();
     QVERIFY2(checks.join('\n').contains("fibra F03: falta a ponta B"),
              qPrintable(checks.join('\n')));
+}
+
+// The PDF: the matrix, the fibres, the checks, then a page per fibre measured from both ends;
+// the matrix shows each cell's averaged loss as the JSON gives it.
+void TestCable::pdf()
+{
+    QTemporaryDir dir;
+    writeCable(dir.path());
+    QVERIFY(QFile::remove(dir.filePath("F03-b.sor")));
+    const QString pdf = dir.filePath("cabo.pdf");
+    QString out;
+    QString err;
+    QCOMPARE(
+        runCapturing({"cable", dir.path(), "--json", "-o", pdf, "--company", "ACME"}, out, err), 1);
+    const QJsonArray matrix
+        = QJsonDocument::fromJson(out.toUtf8()).object().value("matrix").toArray();
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {pdf});
+    QVERIFY(info.waitForFinished(30000));
+    // The matrix, the fibres, the checks; five fibres with both ends.
+    QVERIFY2(
+        QString::fromUtf8(info.readAllStandardOutput()).contains(QRegularExpression("Pages: +8\n")),
+        "not 8 pages");
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {"-layout", pdf, "-"});
+    QVERIFY(text.waitForFinished(30000));
+    const QString pages = QString::fromUtf8(text.readAllStandardOutput());
+    QVERIFY(pages.contains("Matriz de emendas em 1550 nm"));
+    QVERIFY(pages.contains("fibra F03: falta a ponta B em 1550 nm"));
+    QVERIFY(pages.contains("página 8 de 8"));
+    // Fibre 1's row of the matrix holds its three averaged losses, in order.
+    QStringList first;
+    for (const QJsonValue &v : matrix) {
+        if (v.toObject().value("fiber").toString() == "F01")
+            first << QString::number(v.toObject().value("loss_db").toDouble(), 'f', 3)
+                         .replace('.', ',');
+    }
+    QCOMPARE(first.size(), 3);
+    QVERIFY2(pages.contains(QRegularExpression("F01 +" + first.join(" +"))), qPrintable(pages));
 }
 
 QTEST_MAIN(TestCable)
