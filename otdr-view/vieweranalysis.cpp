@@ -1,11 +1,14 @@
 #include "viewerwindow.h"
 
 #include "acceptance/pairing.h"
+#include "cablewindow.h"
 #include "plotwidget.h"
+#include "traceplot/markers.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QInputDialog>
@@ -150,4 +153,47 @@ void ViewerWindow::chooseComparison(ComparisonDialog::Kind kind)
         QMessageBox::warning(
             this, title, QStringLiteral("Não é possível comparar estes traços:\n%1").arg(problem));
     }
+}
+
+void ViewerWindow::chooseCableProject()
+{
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("Abrir projeto de cabo: a pasta dos traços"));
+    if (!folder.isEmpty())
+        openCableProject(folder);
+}
+
+CableWindow *ViewerWindow::openCableProject(const QString &folder, const QStringList &markers)
+{
+    auto *window
+        = new CableWindow(folder, markers, set.limits().value_or(Acceptance::Limits()), this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(window, &CableWindow::closureChosen, this, &ViewerWindow::showAround);
+    window->show();
+    return window;
+}
+
+void ViewerWindow::showAround(const QStringList &paths, double distanceM)
+{
+    QStringList missing;
+    for (const QString &path : paths) {
+        if (!set.paths().contains(path))
+            missing << path;
+    }
+    if (!missing.isEmpty())
+        openFiles(missing);
+    const int index = int(set.paths().indexOf(paths.value(0)));
+    if (index < 0)
+        return;
+    select(index);
+    // Some pulse lengths either side of the closure, the levels fitted to what is shown.
+    const Sor::Trace &t = set.at(index).trace;
+    const double pulseM = t.fixed && !t.fixed->pulseWidthsNs.isEmpty()
+                              ? Sor::pulseLengthM(t.fixed->pulseWidthsNs.first(),
+                                                  t.groupIndex.value_or(Sor::DefaultGroupIndex))
+                              : 100;
+    const double half = std::max(200.0, 8 * pulseM);
+    plotWidget->setView(
+        TracePlot::fitLevels(series(), {distanceM - half, distanceM + half, -60, 0}));
+    plotWidget->setMarker(0, TracePlot::snap(t, distanceM));
 }

@@ -121,6 +121,8 @@ void ViewerWindow::buildMenus()
     QMenu *file = menuBar()->addMenu(QStringLiteral("&Arquivo"));
     QAction *open = file->addAction(QStringLiteral("&Abrir…"), this, &ViewerWindow::chooseFiles);
     open->setShortcut(QKeySequence::Open);
+    file->addAction(
+        QStringLiteral("Abrir &projeto de cabo…"), this, &ViewerWindow::chooseCableProject);
     file->addAction(QStringLiteral("Exportar &imagem (PNG)…"), this, &ViewerWindow::chooseImage);
     file->addAction(QStringLiteral("Exportar &CSV…"), this, &ViewerWindow::chooseCsv);
     file->addAction(

@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+class CableWindow;
 class PlotWidget;
 class QLabel;
 class QSettings;
@@ -72,6 +73,11 @@ public:
     // when they are not the two ends (or two wavelengths) of one fibre.
     ComparisonDialog *
     compare(ComparisonDialog::Kind kind, int first, int second, QString *problem = nullptr);
+    // A folder's cable job in a window of its own; a matrix cell chosen there opens the fibre's
+    // traces here, zoomed on that closure.
+    CableWindow *openCableProject(const QString &folder, const QStringList &markers = {});
+    // Opens the files not yet open and shows the first one around a distance, marker A on it.
+    void showAround(const QStringList &paths, double distanceM);
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -98,6 +104,7 @@ private:
     void chooseReport();
     bool askReportHeading();
     void chooseComparison(ComparisonDialog::Kind kind);
+    void chooseCableProject();
     void chooseIdentification();
     QVector<TracePlot::Series> series() const;
     void refresh();

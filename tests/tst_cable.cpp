@@ -27,46 +27,13 @@ private slots:
 namespace {
 
 constexpr int Fibres = 6;
-const double Splices[] = {6000, 14000, 20000};
+const double *const Splices = SorWriter::CableClosuresM;
 
-// Fibre i (1-based): two splices that lose differently from each end, a connector, the end at
-// 28 km; `end` moves the end (a broken fibre), `pulse` the A end's pulse.
-SorWriter::Simulation fibre(int i, double end = 28000, int pulse = 300)
-{
-    SorWriter::Simulation s;
-    s.spacingM = 2;
-    s.points = 16000;
-    s.pulseNs = pulse;
-    s.attenuationDbKm = 0.19;
-    s.launchSnrDb = 34;
-    s.seed = quint32(100 + i);
-    s.events = {{SorWriter::TrueEvent::Step, Splices[0], 0.10 + 0.01 * i, 0, 0.06 + 0.01 * i},
-                {SorWriter::TrueEvent::Step, Splices[1], 0.15, 0, 0.11},
-                {SorWriter::TrueEvent::Reflection, Splices[2], 0.40, -50},
-                {SorWriter::TrueEvent::End, end, 0, -14}};
-    return s;
-}
-
-struct Written
-{
-    SorWriter::Trace a;
-    SorWriter::Trace b;
-};
+using Written = SorWriter::CableEnds;
 
 Written ends(int i, double end = 28000, int pulse = 300)
 {
-    const SorWriter::Simulation s = fibre(i, end, pulse);
-    SorWriter::Simulation back = SorWriter::fromOtherEnd(fibre(i, end));
-    for (SorWriter::TrueEvent &e : back.events)
-        e.positionM += s.spacingM;
-    Written w{SorWriter::simulatedTrace(s, true), SorWriter::simulatedTrace(back, true)};
-    for (SorWriter::Trace *t : {&w.a, &w.b}) {
-        t->cableId = "CB-1";
-        t->fiberId = QByteArray("F0") + QByteArray::number(i);
-        t->locationA = t == &w.a ? "CENTRAL" : "POSTE";
-        t->locationB = t == &w.a ? "POSTE" : "CENTRAL";
-    }
-    return w;
+    return SorWriter::cableFibre(i, end, pulse);
 }
 
 void save(const QString &path, const SorWriter::Trace &t)

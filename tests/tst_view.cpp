@@ -1,3 +1,4 @@
+#include "cablewindow.h"
 #include "comparisondialog.h"
 #include "limitsdialog.h"
 #include "modalwatcher.h"
@@ -52,6 +53,7 @@ private slots:
     void comparisonCloses();
     void limitsShownBeforeApplied();
     void reportHeadingAskedAndKept();
+    void cableProject();
 
 private:
     QString write(const QString &name, const SorWriter::Trace &trace);
@@ -797,6 +799,49 @@ void TestView::reportHeadingAskedAndKept()
     QVERIFY(images.waitForFinished(30000));
     QVERIFY(QString::fromUtf8(images.readAllStandardOutput()).count(QStringLiteral(" image "))
             >= 2);
+}
+
+// A folder of a cable's traces: the matrix per wavelength, the fibres; a cell chosen opens that
+// fibre's two traces, zoomed on the closure with marker A on it.
+void TestView::cableProject()
+{
+    QDir(dir.path()).mkdir("cabo");
+    const QString folder = dir.filePath("cabo");
+    for (int i = 1; i <= 4; ++i) {
+        const SorWriter::CableEnds ends = SorWriter::cableFibre(i);
+        QFile a(QStringLiteral("%1/F0%2-a.sor").arg(folder).arg(i));
+        QVERIFY(a.open(QIODevice::WriteOnly));
+        a.write(SorWriter::write(ends.a));
+        QFile b(QStringLiteral("%1/F0%2-b.sor").arg(folder).arg(i));
+        QVERIFY(b.open(QIODevice::WriteOnly));
+        b.write(SorWriter::write(ends.b));
+    }
+    ViewerWindow window;
+    window.resize(1024, 720);
+    window.show();
+    CableWindow *cable = window.openCableProject(folder);
+    QVERIFY(cable && cable->isVisible());
+    QTableWidget *matrix = cable->matrix(1550);
+    QVERIFY(matrix);
+    QCOMPARE(matrix->rowCount(), 4);
+    QCOMPARE(matrix->columnCount(), 3);
+    QCOMPARE(matrix->verticalHeaderItem(1)->text(), QStringLiteral("F02"));
+    // Fibre 2's first splice: 0.12 dB from A, 0.08 dB from B.
+    QCOMPARE(matrix->item(1, 0)->text(), QStringLiteral("0,100"));
+    QCOMPARE(cable->fibres()->rowCount(), 4);
+    QVERIFY(cable->findChild<QListWidget *>("cableChecks")->item(0)->text().endsWith("nenhum"));
+
+    QVERIFY(QTest::qWaitForWindowExposed(cable));
+    const QRect cell = matrix->visualItemRect(matrix->item(1, 1));
+    QTest::mouseClick(matrix->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(window.traceCount(), 2);
+    QCOMPARE(window.traces().at(window.selected()).path, folder + "/F02-a.sor");
+    const TracePlot::View view = window.plot()->view();
+    QVERIFY(view.x0 < 14000 && view.x1 > 14000 && view.x1 - view.x0 < 5000);
+    QVERIFY(std::abs(*window.plot()->markers().a - 14000) < 5);
+    // The same cell again opens nothing twice.
+    QTest::mouseClick(matrix->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(window.traceCount(), 2);
 }
 
 QTEST_MAIN(TestView)

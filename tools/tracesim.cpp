@@ -326,6 +326,36 @@ Trace launchedTrace(const Simulation &span, const Launch &launch)
     return t;
 }
 
+CableEnds cableFibre(int i, double endM, int pulseNs)
+{
+    const auto fibre = [&](int pulse) {
+        Simulation s;
+        s.spacingM = 2;
+        s.points = 16000;
+        s.pulseNs = pulse;
+        s.attenuationDbKm = 0.19;
+        s.launchSnrDb = 34;
+        s.seed = quint32(100 + i);
+        s.events = {{TrueEvent::Step, CableClosuresM[0], 0.10 + 0.01 * i, 0, 0.06 + 0.01 * i},
+                    {TrueEvent::Step, CableClosuresM[1], 0.15, 0, 0.11},
+                    {TrueEvent::Reflection, CableClosuresM[2], 0.40, -50},
+                    {TrueEvent::End, endM, 0, -14}};
+        return s;
+    };
+    Simulation back = fromOtherEnd(fibre(300));
+    // The far end puts the fibre's end a sample further.
+    for (TrueEvent &e : back.events)
+        e.positionM += 2;
+    CableEnds ends{simulatedTrace(fibre(pulseNs), true), simulatedTrace(back, true)};
+    for (Trace *t : {&ends.a, &ends.b}) {
+        t->cableId = "CB-1";
+        t->fiberId = QByteArray("F0") + QByteArray::number(i);
+        t->locationA = t == &ends.a ? "CENTRAL" : "POSTE";
+        t->locationB = t == &ends.a ? "POSTE" : "CENTRAL";
+    }
+    return ends;
+}
+
 QList<Case> twoEndedSamples()
 {
     QList<Case> samples;

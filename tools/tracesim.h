@@ -85,6 +85,18 @@ Trace simulatedTrace(const Simulation &simulation, bool withTrueEvents = false);
 // The same fibre measured from its far end: events mirrored about the End (which the
 // simulation must have), each with its loss as seen from there.
 Simulation fromOtherEnd(const Simulation &simulation);
+// Fibre i (from 1) of a generated cable CB-1 between CENTRAL and POSTE, at 1550 nm: splices at
+// 6 km (0.10 + 0.01 i dB from A, 0.06 + 0.01 i dB from B) and 14 km (0.15 and 0.11 dB), a
+// 0.40 dB connector at 20 km, the end at endM; its id "F0i". Each end's file stores the true
+// events; pulseNs is the A end's pulse.
+struct CableEnds
+{
+    Trace a;
+    Trace b;
+};
+CableEnds cableFibre(int i, double endM = 28000, int pulseNs = 300);
+// Where cableFibre's splices and connector are.
+const double CableClosuresM[] = {6000, 14000, 20000};
 // One fibre measured from both ends at 1310 and 1550 nm, with the files' own events: a splice
 // that gains from one end, a connector, a splice, and a bend that only 1550 nm feels much.
 // Named "<wavelength>-ab.sor" and "<wavelength>-ba.sor".
