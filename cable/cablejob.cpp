@@ -347,6 +347,71 @@ QStringList duplicateChecks(const QVector<const File *> &files, const QVector<QS
     return found;
 }
 
+// The event nearest a place, within the tolerance, as a connector judged by the limits.
+std::optional<Connector> connectorAt(const Acceptance::Link &link,
+                                     double atM,
+                                     double toleranceM,
+                                     const Acceptance::Limits &limits)
+{
+    const Acceptance::JudgedEvent *best = nullptr;
+    for (const Acceptance::JudgedEvent &e : link.events) {
+        if (!e.end && std::abs(e.distanceM - atM) <= toleranceM
+            && (!best || std::abs(e.distanceM - atM) < std::abs(best->distanceM - atM)))
+            best = &e;
+    }
+    if (!best)
+        return std::nullopt;
+    Connector c{best->distanceM, best->lossDb, best->reflectanceDb, Acceptance::Verdict::NoLimits};
+    Acceptance::Link alone;
+    Acceptance::JudgedEvent e = *best;
+    e.reflective = true;
+    e.sectionM.reset(); // its section is the cord's: not judged here
+    e.attenuationDbKm.reset();
+    alone.events = {e};
+    alone.lengthM = 1; // judged for its own values, not for the link's
+    Acceptance::Limits connectorLimits;
+    connectorLimits.connectorLossMaxDb = limits.connectorLossMaxDb;
+    connectorLimits.reflectanceMaxDb = limits.reflectanceMaxDb;
+    if (connectorLimits.checksAnything())
+        c.verdict = Acceptance::judge(alone, connectorLimits).events.value(0).verdict;
+    return c;
+}
+
+// The link of the span alone: the cords' events and fibre left out, their connectors kept.
+Acceptance::Link spanLink(Acceptance::Link link, double launchM, double receiveM, double toleranceM)
+{
+    if (launchM <= 0 && receiveM <= 0)
+        return link;
+    const std::optional<double> length = link.lengthM;
+    double cordsDb = 0;
+    QVector<Acceptance::JudgedEvent> kept;
+    std::optional<double> firstSection;
+    for (const Acceptance::JudgedEvent &e : link.events) {
+        if (!firstSection && !e.end)
+            firstSection = e.attenuationDbKm;
+        const bool beforeSpan = launchM > 0 && e.distanceM < launchM - toleranceM;
+        const bool afterSpan
+            = receiveM > 0 && length && !e.end && e.distanceM > *length - receiveM + toleranceM;
+        if (!beforeSpan && !afterSpan)
+            kept.append(e);
+    }
+    if (launchM > 0 && firstSection)
+        cordsDb += launchM / 1000 * *firstSection;
+    std::optional<double> lastSection;
+    for (const Acceptance::JudgedEvent &e : link.events) {
+        if (e.end)
+            lastSection = e.attenuationDbKm;
+    }
+    if (receiveM > 0 && lastSection)
+        cordsDb += receiveM / 1000 * *lastSection;
+    link.events = kept;
+    if (length)
+        link.lengthM = *length - launchM - receiveM;
+    if (link.totalLossDb)
+        link.totalLossDb = *link.totalLossDb - cordsDb;
+    return link;
+}
+
 } // namespace
 
 QString howKey(How how)
@@ -536,14 +601,29 @@ Job run(const QStringList &paths, const Options &o)
                 job.matrix.append(cell);
             }
         }
-        // The fibre's figures at its first band, judged on the averaged values.
+        // The fibre's figures at its first band, judged on the averaged values of the span.
         const Measured &first = byBand.first();
-        summary.lengthM = first.link.lengthM;
-        summary.totalLossDb = first.link.totalLossDb;
-        summary.orlDb = first.link.orlDb;
-        const Acceptance::Judgement j = Acceptance::judge(first.link, o.limits);
+        if (launch > 0)
+            summary.launchConnector = connectorAt(first.link, launch, toleranceM, o.limits);
+        if (receive > 0 && first.link.lengthM)
+            summary.receiveConnector
+                = connectorAt(first.link, *first.link.lengthM - receive, toleranceM, o.limits);
+        const Acceptance::Link span = spanLink(first.link, launch, receive, toleranceM);
+        summary.lengthM = span.lengthM;
+        summary.totalLossDb = span.totalLossDb;
+        summary.orlDb = span.orlDb;
+        const Acceptance::Judgement j = Acceptance::judge(span, o.limits);
         summary.verdict = j.verdict;
         summary.reasons = j.reasons;
+        for (const auto &cord :
+             {std::make_pair(QStringLiteral("lançamento"), summary.launchConnector),
+              std::make_pair(QStringLiteral("recepção"), summary.receiveConnector)}) {
+            if (!cord.second || cord.second->verdict != Acceptance::Verdict::Fail)
+                continue;
+            summary.verdict = Acceptance::Verdict::Fail;
+            summary.reasons << QStringLiteral("conector do cordão de %1 (%2): fora do limite")
+                                   .arg(cord.first, Sor::kilometres(cord.second->distanceM));
+        }
         // Bends: the A end at its shortest band against each longer one.
         if (byBand.size() > 1 && first.a) {
             const Acceptance::Measurement shorter = Acceptance::measurementOf(
@@ -580,14 +660,15 @@ Job run(const QStringList &paths, const Options &o)
                                           .arg(fibre.key())
                                           .arg(band);
         }
-        if (summary.lengthM && cableLength > 0
-            && std::abs(*summary.lengthM - cableLength) > LengthShare * cableLength) {
+        const double spanLength = cableLength - launch - receive;
+        if (summary.lengthM && spanLength > 0
+            && std::abs(*summary.lengthM - spanLength) > LengthShare * spanLength) {
             job.checks.lengthOutliers
                 << QStringLiteral("fibra %1: %2, %3 % da mediana do cabo (%4)")
                        .arg(fibre.key(),
                             Sor::kilometres(*summary.lengthM),
-                            Sor::decimal(100 * (*summary.lengthM - cableLength) / cableLength, 1),
-                            Sor::kilometres(cableLength));
+                            Sor::decimal(100 * (*summary.lengthM - spanLength) / spanLength, 1),
+                            Sor::kilometres(spanLength));
         }
         job.fibres.append(summary);
     }

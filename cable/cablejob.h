@@ -69,15 +69,26 @@ struct Cell
     Acceptance::Verdict verdict = Acceptance::Verdict::NoLimits;
 };
 
+// The connector at the end of a launch or receive cord: measured and judged as a connector.
+struct Connector
+{
+    double distanceM = 0; // from end A
+    std::optional<double> lossDb;
+    std::optional<double> reflectanceDb;
+    Acceptance::Verdict verdict = Acceptance::Verdict::NoLimits;
+};
+
 struct Fibre
 {
     QString fiber;
     QString cable;
     QStringList files;
-    std::optional<double> lengthM;
-    std::optional<double> totalLossDb; // mean of the two ends (first band)
+    std::optional<double> lengthM;     // the span's: the cords left out
+    std::optional<double> totalLossDb; // mean of the two ends (first band), the cords' fibre out
     std::optional<double> orlDb;       // the worse end
     int bends = 0;                     // events that lose more at the longer band
+    std::optional<Connector> launchConnector;  // with --launch
+    std::optional<Connector> receiveConnector; // with --receive
     Acceptance::Verdict verdict = Acceptance::Verdict::NoLimits;
     QStringList reasons;
 };

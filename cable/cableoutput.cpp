@@ -13,6 +13,16 @@ QJsonValue number(const std::optional<double> &v)
     return v ? QJsonValue(*v) : QJsonValue();
 }
 
+QJsonValue connectorJson(const std::optional<Connector> &c)
+{
+    if (!c)
+        return QJsonValue();
+    return QJsonObject{{"distance_m", c->distanceM},
+                       {"loss_db", number(c->lossDb)},
+                       {"reflectance_db", number(c->reflectanceDb)},
+                       {"verdict", Acceptance::verdictWord(c->verdict)}};
+}
+
 QString cell(const std::optional<double> &v, int decimals)
 {
     return v ? Sor::decimal(*v, decimals) : QStringLiteral("—");
@@ -40,6 +50,8 @@ QJsonObject toJson(const Job &job)
                                   {"total_loss_db", number(f.totalLossDb)},
                                   {"orl_db", number(f.orlDb)},
                                   {"bends", f.bends},
+                                  {"launch_connector", connectorJson(f.launchConnector)},
+                                  {"receive_connector", connectorJson(f.receiveConnector)},
                                   {"verdict", Acceptance::verdictWord(f.verdict)},
                                   {"reasons", QJsonArray::fromStringList(f.reasons)}});
     }
@@ -127,6 +139,22 @@ QString table(const Job &job)
                     .arg(f.bends, 6)
                     .arg(Acceptance::verdictWord(f.verdict), -13)
                     .arg(f.files.join(QStringLiteral(", ")));
+    }
+    bool cords = false;
+    for (const Fibre &f : job.fibres) {
+        for (const std::optional<Connector> &c : {f.launchConnector, f.receiveConnector}) {
+            if (!c)
+                continue;
+            if (!cords)
+                text += QStringLiteral("\nConectores dos cordões (perda, reflectância):\n");
+            cords = true;
+            text += QStringLiteral("  %1 %2: %3 dB, %4 dB %5\n")
+                        .arg(f.fiber, -12)
+                        .arg(Sor::kilometres(c->distanceM))
+                        .arg(cell(c->lossDb, 3),
+                             cell(c->reflectanceDb, 2),
+                             Acceptance::verdictWord(c->verdict));
+        }
     }
     for (int band : job.bands) {
         text += QStringLiteral("\nPerda média por emenda em %1 nm (dB; * medida nos pontos):\n")

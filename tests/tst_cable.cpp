@@ -22,6 +22,7 @@ private slots:
     void commandLine();
     void workbook();
     void pdf();
+    void cords();
 };
 
 namespace {
@@ -314,6 +315,48 @@ void TestCable::pdf()
     }
     QCOMPARE(first.size(), 3);
     QVERIFY2(pages.contains(QRegularExpression("F01 +" + first.join(" +"))), qPrintable(pages));
+}
+
+// Launch and receive cords: their connectors are measured and judged as connectors, no closure;
+// the span's length and loss leave the cords out.
+void TestCable::cords()
+{
+    QTemporaryDir dir;
+    for (int i = 1; i <= 4; ++i) {
+        const Written w = SorWriter::cableFibre(i, 28000, 300, 1000, 500);
+        save(QStringLiteral("%1/F0%2-a.sor").arg(dir.path()).arg(i), w.a);
+        save(QStringLiteral("%1/F0%2-b.sor").arg(dir.path()).arg(i), w.b);
+    }
+    // Without them the cords' connectors are two more closures.
+    const Cable::Job plain = Cable::run({dir.path()}, {});
+    QCOMPARE(plain.closures.size(), 5);
+    Cable::Options o;
+    o.launchM = 1000;
+    o.receiveM = 500;
+    o.limits = *Acceptance::parseLimits(R"({"connector_loss_max_db": 0.25})", nullptr);
+    const Cable::Job job = Cable::run({dir.path()}, o);
+    QCOMPARE(job.closures.size(), 3);
+    for (int c = 0; c < 3; ++c)
+        QVERIFY(std::abs(job.closures.at(c).distanceM - Splices[c]) <= job.toleranceM);
+    for (int i = 0; i < 4; ++i) {
+        const Cable::Fibre &f = job.fibres.at(i);
+        const Cable::Fibre &whole = plain.fibres.at(i);
+        QVERIFY(f.launchConnector && f.receiveConnector);
+        QVERIFY(std::abs(f.launchConnector->distanceM - 1000) <= job.toleranceM);
+        QVERIFY(std::abs(f.receiveConnector->distanceM - 27500) <= job.toleranceM);
+        QVERIFY2(std::abs(*f.launchConnector->lossDb - 0.30) < 0.01,
+                 qPrintable(QString::number(*f.launchConnector->lossDb)));
+        // 0.30 dB breaks the 0.25 dB connector limit: the fibre fails, saying why.
+        QCOMPARE(f.launchConnector->verdict, Acceptance::Verdict::Fail);
+        QCOMPARE(f.verdict, Acceptance::Verdict::Fail);
+        QVERIFY2(f.reasons.join('\n').contains("cordão de lançamento"),
+                 qPrintable(f.reasons.join('\n')));
+        QVERIFY(std::abs(*f.lengthM - (*whole.lengthM - 1500)) < 1e-6);
+        // The cords' 1.5 km of fibre at 0.19 dB/km are not the span's.
+        QVERIFY2(std::abs((*whole.totalLossDb - *f.totalLossDb) - 1.5 * 0.19) < 0.02,
+                 qPrintable(QString::number(*whole.totalLossDb - *f.totalLossDb)));
+    }
+    QVERIFY(!job.checks.raised());
 }
 
 QTEST_MAIN(TestCable)

@@ -326,7 +326,7 @@ Trace launchedTrace(const Simulation &span, const Launch &launch)
     return t;
 }
 
-CableEnds cableFibre(int i, double endM, int pulseNs)
+CableEnds cableFibre(int i, double endM, int pulseNs, double launchM, double receiveM)
 {
     const auto fibre = [&](int pulse) {
         Simulation s;
@@ -340,6 +340,11 @@ CableEnds cableFibre(int i, double endM, int pulseNs)
                     {TrueEvent::Step, CableClosuresM[1], 0.15, 0, 0.11},
                     {TrueEvent::Reflection, CableClosuresM[2], 0.40, -50},
                     {TrueEvent::End, endM, 0, -14}};
+        if (launchM > 0)
+            s.events.prepend({TrueEvent::Reflection, launchM, 0.30, -50});
+        if (receiveM > 0)
+            s.events.insert(s.events.size() - 1,
+                            {TrueEvent::Reflection, endM - receiveM, 0.30, -50});
         return s;
     };
     Simulation back = fromOtherEnd(fibre(300));

@@ -88,13 +88,15 @@ Simulation fromOtherEnd(const Simulation &simulation);
 // Fibre i (from 1) of a generated cable CB-1 between CENTRAL and POSTE, at 1550 nm: splices at
 // 6 km (0.10 + 0.01 i dB from A, 0.06 + 0.01 i dB from B) and 14 km (0.15 and 0.11 dB), a
 // 0.40 dB connector at 20 km, the end at endM; its id "F0i". Each end's file stores the true
-// events; pulseNs is the A end's pulse.
+// events; pulseNs is the A end's pulse. With cords, a 0.30 dB connector (-50 dB) where the
+// launch cord ends (launchM from A) and where the receive cord begins (receiveM before the end).
 struct CableEnds
 {
     Trace a;
     Trace b;
 };
-CableEnds cableFibre(int i, double endM = 28000, int pulseNs = 300);
+CableEnds
+cableFibre(int i, double endM = 28000, int pulseNs = 300, double launchM = 0, double receiveM = 0);
 // Where cableFibre's splices and connector are.
 const double CableClosuresM[] = {6000, 14000, 20000};
 // One fibre measured from both ends at 1310 and 1550 nm, with the files' own events: a splice
