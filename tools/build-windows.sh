@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The Windows build: Qt for x86_64-w64-mingw32 (built once into a cache, tools/windows-qt.sh),
+# The Windows build: Qt and libxlsxwriter for x86_64-w64-mingw32 (built once into a cache,
+# tools/windows-qt.sh and tools/windows-xlsx.sh),
 # then otdr.exe, otdr-sor.exe and otdr-view.exe, their tests under Wine, and
 # build-windows/otdr-windows-x64.zip.
 #   tools/build-windows.sh NATIVE_BUILD_DIR [--no-tests]
@@ -12,8 +13,10 @@ run_tests=1
 [ "${2:-}" = "--no-tests" ] && run_tests=0
 
 qt=$(tools/windows-qt.sh)
+xlsx=$(tools/windows-xlsx.sh)
 out=build-windows
 cmake -S . -B "$out" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=tools/mingw-w64.cmake \
+    -DOTDR_XLSXWRITER_DIR="$xlsx" \
     -DCMAKE_PREFIX_PATH="$qt" -DOTDR_SAMPLES_DIR="$native/samples" \
     -DOTDR_NATIVE_BUILD="$native" > /dev/null
 cmake --build "$out" -j"$(nproc)"

@@ -47,10 +47,17 @@ compare check "${files[@]}"
 compare export --json "${files[@]:0:3}"
 compare bidir pairs/1550-ab.sor pairs/1550-ba.sor
 compare bends pairs/1310-ab.sor pairs/1550-ab.sor --json
+compare cable pairs
+# The workbook is written under Windows too: a zip holding the matrix's sheet.
+rm -f cabo-windows.xlsx
+wine "$win/bin/otdr-sor.exe" cable pairs --xlsx cabo-windows.xlsx > /dev/null 2>&1 < /dev/null || true
+unzip -l cabo-windows.xlsx 2> /dev/null | grep -q "xl/worksheets/sheet1.xml" \
+    || { echo "otdr-sor.exe cable --xlsx wrote no workbook" >&2; exit 1; }
+rm -f cabo-windows.xlsx
 # Qt's own texts come from the catalogue beside the program, as on Linux from Qt's folder.
 compare plot --help
 compare check --limitz x.sor
-echo "otdr-sor.exe: check, export --json, bidir, bends and the help print what the Linux build prints"
+echo "otdr-sor.exe: check, export --json, bidir, bends, cable (and its workbook) and the help print what the Linux build prints"
 
 # otdr.exe starts, finds no instrument and waits with its warning open.
 wine "$exe" < /dev/null > "$win/otdr-start.log" 2>&1 &
