@@ -100,6 +100,32 @@ void field(const QString &traces, QTextStream &out)
     QFile::copy(a + "/ELMMIL0001_1550.sor", copy.filePath("ELMMIL0002_1550.sor"));
     // The id inside names fibre 1: the copy is told apart by its name.
     Cable::Job copied = Cable::run({copy.path()}, o);
+    // Fibre 3's A end as if measured with a 1 µs pulse: its pulse width changed in place (this
+    // maker's checksum cannot be verified, so the file stays readable).
+    QFile three(copy.filePath("ELMMIL0003_1550.sor"));
+    if (three.open(QIODevice::ReadWrite)) {
+        QByteArray bytes = three.readAll();
+        const Sor::Trace read = Sor::read(bytes);
+        for (const Sor::BlockInfo &block : read.blocks) {
+            // The name, date, units, wavelength and two offsets come before the first pulse.
+            const qint64 at = block.offset + 10 + 4 + 2 + 2 + 4 + 4 + 2;
+            if (block.name == QLatin1String("FxdParams") && read.version == 2
+                && at + 2 <= bytes.size() && read.fixed
+                && read.fixed->pulseWidthsNs.value(0) == 500) {
+                bytes[int(at)] = char(1000 & 0xff);
+                bytes[int(at) + 1] = char(1000 >> 8);
+                three.seek(0);
+                three.write(bytes);
+            }
+        }
+        three.close();
+    }
+    copied = Cable::run({copy.path()}, o);
+    out << "field: the same with fibre 3's A end at 1000 ns: settings "
+        << copied.checks.settings.size()
+        << (copied.checks.settings.isEmpty() ? QString()
+                                             : " (" + copied.checks.settings.first() + ")")
+        << "\n";
     out << "field: a copy of fibre 1 as fibre 2: duplicates " << copied.checks.duplicates.size()
         << (copied.checks.duplicates.isEmpty() ? QString()
                                                : " (" + copied.checks.duplicates.first() + ")")
