@@ -36,6 +36,11 @@ int runSorTool(const QStringList &arguments, QTextStream &out, QTextStream &err)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Verifica, descreve, exporta e desenha traços "
                                                     "OTDR no formato SOR."));
+    // The program's version, alone: no command's help needs to list it.
+    if (arguments.size() == 2 && arguments.at(1) == QLatin1String("--version")) {
+        out << "otdr-sor " << OTDR_VERSION << "\n";
+        return Command::Sound;
+    }
     parser.addOption(help);
     parser.parse(arguments);
     const QString name = parser.positionalArguments().value(0);

@@ -49,10 +49,17 @@ mkdir -p "$stage"
 cp "$out"/bin/{otdr,otdr-sor,otdr-view}.exe resources/icone_lumo.ico "$stage/"
 deploy "$stage"
 find "$stage" -name '*.exe' -o -name '*.dll' | xargs x86_64-w64-mingw32-strip --strip-unneeded
+tools/windows-sign.sh "$out/certs" "$stage"/*.exe
 sed 's/$/\r/' packaging/LEIA-ME.txt > "$stage/LEIA-ME.txt"
 rm -f "$out/otdr-windows-x64.zip"
 (cd "$out/stage" && zip -qr9 ../otdr-windows-x64.zip otdr-windows-x64)
 echo "windows: $out/otdr-windows-x64.zip ($(du -k "$out/otdr-windows-x64.zip" | cut -f1) KB)"
+
+# The installer beside it, with the project's version.
+version=$(sed -n 's/^project(otdr VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+rm -f "$out"/otdr-*-x64.msi
+tools/windows-msi.sh "$stage" "$out/otdr-$version-x64.msi" "$version"
+echo "windows: $out/otdr-$version-x64.msi ($(du -k "$out/otdr-$version-x64.msi" | cut -f1) KB)"
 
 if [ "$run_tests" -eq 1 ]; then
     (cd "$out" && ctest --output-on-failure)

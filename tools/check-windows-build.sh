@@ -85,3 +85,62 @@ if grep -q "tst_\|Qt5Test" <<< "$listing"; then
     exit 1
 fi
 echo "otdr-windows-x64.zip: the three programs, their DLLs, plugins and translations, LEIA-ME.txt"
+
+# The installer: signed; installs silently; the programs run from where it put them; .sor opens
+# in otdr-view; both Start menu entries; a newer build installs over it as one product; removing
+# it takes the files, the entries and the keys, and leaves the user's traces.
+msi=$(ls "$win"/otdr-*-x64.msi | head -n 1)
+fail() { echo "installer: $*" >&2; exit 1; }
+if [ -z "${OTDR_SIGN_PFX:-}" ]; then
+    osslsigncode verify -CAfile "$win/certs/cert.pem" -in "$msi" > /dev/null 2>&1 \
+        || fail "its signature does not verify against the throwaway certificate"
+    osslsigncode verify -CAfile "$win/certs/cert.pem" -in "$win/stage/otdr-windows-x64/otdr.exe" \
+        > /dev/null 2>&1 || fail "otdr.exe is not signed"
+fi
+export WINEPREFIX=$win/wine-installer WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+rm -rf "$WINEPREFIX"
+wineboot -i > /dev/null 2>&1 || true
+c=$WINEPREFIX/drive_c
+documents=$(find "$c/users" -maxdepth 2 -type d -name Documents | head -n 1)
+[ -n "$documents" ] || documents=$c/users/$USER/Documents
+mkdir -p "$documents"
+cp "$native/samples/ROTA01_1310.sor" "$documents/meu-traco.sor"
+wine msiexec /i "$msi" /qn > /dev/null 2>&1 || fail "msiexec /i failed"
+installed="$c/Program Files/otdr"
+for file in otdr.exe otdr-sor.exe otdr-view.exe LEIA-ME.txt Qt5Core.dll platforms/qwindows.dll \
+    translations/qtbase_pt_BR.qm; do
+    [ -f "$installed/$file" ] || fail "no $file under Program Files\\otdr"
+done
+version=$(wine "C:\\Program Files\\otdr\\otdr-sor.exe" --version 2> /dev/null < /dev/null | tr -d '\r')
+[[ "$version" == "otdr-sor "* ]] || fail "otdr-sor.exe --version printed \"$version\""
+wine "C:\\Program Files\\otdr\\otdr-view.exe" --help 2> /dev/null < /dev/null | grep -q "ARQUIVO" \
+    || fail "otdr-view.exe does not start from the installed folder"
+command=$(wine reg query 'HKCR\otdr.sor\shell\open\command' 2> /dev/null | tr -d '\r')
+grep -qF 'C:\Program Files\otdr\otdr-view.exe' <<< "$command" || fail ".sor does not open otdr-view.exe"
+wine reg query 'HKCR\.sor' 2> /dev/null | grep -q "otdr.sor" || fail "no .sor association"
+for entry in otdr otdr-view; do
+    find "$c" -path '*Start Menu*' -name "$entry.lnk" | grep -q . || fail "no Start menu entry $entry"
+done
+wine reg query 'HKCU\Environment' /v PATH 2> /dev/null | grep -qF 'Program Files\otdr' \
+    || fail "otdr-sor is not on the user's PATH"
+products() {
+    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2> /dev/null \
+        | tr -d '\r' | grep -c 'DisplayName.*REG_SZ.*otdr$' || true
+}
+[ "$(products)" -eq 1 ] || fail "installed as $(products) products"
+# A newer build of the same files.
+base=$(sed -n 's/^project(otdr VERSION \([0-9]*\.[0-9]*\)\.\([0-9]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")
+patch=$(sed -n 's/^project(otdr VERSION [0-9]*\.[0-9]*\.\([0-9]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")
+newer=$win/upgrade/otdr-newer-x64.msi
+mkdir -p "$win/upgrade"
+"$(dirname "$0")/windows-msi.sh" "$win/stage/otdr-windows-x64" "$newer" "$base.$((patch + 1))" 2> /dev/null
+wine msiexec /i "$newer" /qn > /dev/null 2>&1 || fail "the newer build did not install over it"
+[ "$(products)" -eq 1 ] || fail "after the upgrade, $(products) products are installed"
+wine msiexec /x "$newer" /qn > /dev/null 2>&1 || fail "msiexec /x failed"
+[ ! -e "$installed/otdr.exe" ] || fail "otdr.exe is still there after removal"
+! find "$c" -path '*Start Menu*' -name "otdr*.lnk" | grep -q . || fail "Start menu entries left"
+! wine reg query 'HKCR\.sor' > /dev/null 2>&1 || fail "the .sor association is left"
+[ "$(products)" -eq 0 ] || fail "still listed as installed"
+[ -f "$documents/meu-traco.sor" ] || fail "the user's trace in Documents is gone"
+wineserver -k > /dev/null 2>&1 || true
+echo "$(basename "$msi"): signed, installs silently, runs, opens .sor, upgrades in place, removes cleanly"
