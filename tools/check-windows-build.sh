@@ -6,6 +6,7 @@
 # - otdr.exe starts and keeps running without an instrument (its warnings are checked by
 #   tst_winwindow, which runs the same window code).
 set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
 win=$(cd "$1" && pwd)
 native=$(cd "$2" && pwd)
 export WINEPREFIX=$win/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -113,8 +114,14 @@ for file in otdr.exe otdr-sor.exe otdr-view.exe LEIA-ME.txt Qt5Core.dll platform
 done
 version=$(wine "C:\\Program Files\\otdr\\otdr-sor.exe" --version 2> /dev/null < /dev/null | tr -d '\r')
 [[ "$version" == "otdr-sor "* ]] || fail "otdr-sor.exe --version printed \"$version\""
-wine "C:\\Program Files\\otdr\\otdr-view.exe" --help 2> /dev/null < /dev/null | grep -q "ARQUIVO" \
-    || fail "otdr-view.exe does not start from the installed folder"
+# A GUI program shows its help in a box: the viewer is started on a trace and left to run.
+(cd "$documents" && wine "C:\\Program Files\\otdr\\otdr-view.exe" meu-traco.sor \
+    > /dev/null 2>&1 < /dev/null) &
+viewer=$!
+sleep 8
+kill -0 "$viewer" 2> /dev/null || fail "otdr-view.exe does not start from the installed folder"
+wineserver -k > /dev/null 2>&1 || true
+wait "$viewer" 2> /dev/null || true
 command=$(wine reg query 'HKCR\otdr.sor\shell\open\command' 2> /dev/null | tr -d '\r')
 grep -qF 'C:\Program Files\otdr\otdr-view.exe' <<< "$command" || fail ".sor does not open otdr-view.exe"
 wine reg query 'HKCR\.sor' 2> /dev/null | grep -q "otdr.sor" || fail "no .sor association"
@@ -129,11 +136,11 @@ products() {
 }
 [ "$(products)" -eq 1 ] || fail "installed as $(products) products"
 # A newer build of the same files.
-base=$(sed -n 's/^project(otdr VERSION \([0-9]*\.[0-9]*\)\.\([0-9]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")
-patch=$(sed -n 's/^project(otdr VERSION [0-9]*\.[0-9]*\.\([0-9]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")
+base=$(sed -n 's/^project(otdr VERSION \([0-9]*\.[0-9]*\)\.\([0-9]*\).*/\1/p' "$root/CMakeLists.txt")
+patch=$(sed -n 's/^project(otdr VERSION [0-9]*\.[0-9]*\.\([0-9]*\).*/\1/p' "$root/CMakeLists.txt")
 newer=$win/upgrade/otdr-newer-x64.msi
 mkdir -p "$win/upgrade"
-"$(dirname "$0")/windows-msi.sh" "$win/stage/otdr-windows-x64" "$newer" "$base.$((patch + 1))" 2> /dev/null
+"$root/tools/windows-msi.sh" "$win/stage/otdr-windows-x64" "$newer" "$base.$((patch + 1))" 2> /dev/null
 wine msiexec /i "$newer" /qn > /dev/null 2>&1 || fail "the newer build did not install over it"
 [ "$(products)" -eq 1 ] || fail "after the upgrade, $(products) products are installed"
 wine msiexec /x "$newer" /qn > /dev/null 2>&1 || fail "msiexec /x failed"
