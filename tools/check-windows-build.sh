@@ -114,14 +114,18 @@ for file in otdr.exe otdr-sor.exe otdr-view.exe LEIA-ME.txt Qt5Core.dll platform
 done
 version=$(wine "C:\\Program Files\\otdr\\otdr-sor.exe" --version 2> /dev/null < /dev/null | tr -d '\r')
 [[ "$version" == "otdr-sor "* ]] || fail "otdr-sor.exe --version printed \"$version\""
-# A GUI program shows its help in a box: the viewer is started on a trace and left to run.
-(cd "$documents" && wine "C:\\Program Files\\otdr\\otdr-view.exe" meu-traco.sor \
-    > /dev/null 2>&1 < /dev/null) &
-viewer=$!
-sleep 8
-kill -0 "$viewer" 2> /dev/null || fail "otdr-view.exe does not start from the installed folder"
-wineserver -k > /dev/null 2>&1 || true
-wait "$viewer" 2> /dev/null || true
+# A GUI program shows its help in a box: the window and the viewer (on a trace) are started
+# from the installed folder and left to run.
+runs_installed() {
+    (cd "$documents" && wine "C:\\Program Files\\otdr\\$1" "${@:2}" > /dev/null 2>&1 < /dev/null) &
+    local started=$!
+    sleep 8
+    kill -0 "$started" 2> /dev/null || fail "$1 does not start from the installed folder"
+    wineserver -k > /dev/null 2>&1 || true
+    wait "$started" 2> /dev/null || true
+}
+runs_installed otdr.exe
+runs_installed otdr-view.exe meu-traco.sor
 command=$(wine reg query 'HKCR\otdr.sor\shell\open\command' 2> /dev/null | tr -d '\r')
 grep -qF 'C:\Program Files\otdr\otdr-view.exe' <<< "$command" || fail ".sor does not open otdr-view.exe"
 wine reg query 'HKCR\.sor' 2> /dev/null | grep -q "otdr.sor" || fail "no .sor association"
