@@ -61,15 +61,8 @@ public:
             return std::nullopt;
         Cable::Options options;
         options.limits = chosen.value_or(*Acceptance::preset(QStringLiteral("sem limites")));
-        if (parser.isSet(pairByName)) {
-            options.pairMarkers = parser.value(pairByName).split(QLatin1Char(','));
-            if (options.pairMarkers.size() != 2 || options.pairMarkers.contains(QString())
-                || options.pairMarkers.at(0) == options.pairMarkers.at(1)) {
-                err << QStringLiteral("otdr-sor: --pair-by-name precisa de duas marcas "
-                                      "diferentes, p. ex. ELMMIL,MILELM\n");
-                return Usage;
-            }
-        }
+        if (!CommandLine::pairMarkers(parser, pairByName, options.pairMarkers, err))
+            return Usage;
         const auto metres = [&](const QCommandLineOption &option, std::optional<double> &value) {
             if (!parser.isSet(option))
                 return true;

@@ -4,6 +4,7 @@
 #include "sor/outputguard.h"
 #include "sor/sortext.h"
 
+#include <QCommandLineParser>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -85,6 +86,21 @@ QCommandLineOption presetOption()
                            "tia-568.3-d-upc, tia-568.3-d-apc, gpon-classe-b+, "
                            "gpon-classe-c+ ou \"sem limites\"."),
             QStringLiteral("NOME")};
+}
+
+bool pairMarkers(const QCommandLineParser &parser,
+                 const QCommandLineOption &option,
+                 QStringList &markers,
+                 QTextStream &err)
+{
+    if (!parser.isSet(option))
+        return true;
+    markers = parser.value(option).split(QLatin1Char(','));
+    if (markers.size() == 2 && !markers.contains(QString()) && markers.at(0) != markers.at(1))
+        return true;
+    err << QStringLiteral("otdr-sor: --pair-by-name precisa de duas marcas diferentes, p. ex. "
+                          "je,jo\n");
+    return false;
 }
 
 QCommandLineOption bendThresholdOption()

@@ -75,4 +75,10 @@ QCommandLineOption bendThresholdOption();
 QCommandLineOption toleranceOption();
 QCommandLineOption eventsFoundOption();
 QCommandLineOption comparisonJsonOption();
+// The two markers of --pair-by-name A,B (none when it is not given); false, with the reason on
+// `err`, unless they are two different non-empty texts.
+bool pairMarkers(const QCommandLineParser &parser,
+                 const QCommandLineOption &option,
+                 QStringList &markers,
+                 QTextStream &err);
 } // namespace CommandLine

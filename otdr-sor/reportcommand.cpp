@@ -103,15 +103,8 @@ public:
                        .arg(parser.value(logo));
             return Usage;
         }
-        if (parser.isSet(pairByName)) {
-            options.pairMarkers = parser.value(pairByName).split(QLatin1Char(','));
-            if (options.pairMarkers.size() != 2 || options.pairMarkers.contains(QString())
-                || options.pairMarkers.at(0) == options.pairMarkers.at(1)) {
-                err << QStringLiteral("otdr-sor: --pair-by-name precisa de duas marcas "
-                                      "diferentes, p. ex. je,jo\n");
-                return Usage;
-            }
-        }
+        if (!CommandLine::pairMarkers(parser, pairByName, options.pairMarkers, err))
+            return Usage;
         if (!CommandLine::numberValue(parser.value(bendThreshold), options.bendThresholdDb)
             || options.bendThresholdDb < 0) {
             err << QStringLiteral("otdr-sor: limiar inválido: ") << parser.value(bendThreshold)

@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPdfWriter>
 
+#include <functional>
+
 namespace Report {
 
 namespace {
@@ -552,15 +554,14 @@ void pageFrame(QPainter &painter, const QRect &whole, const Options &o, int numb
     painter.restore();
 }
 
-} // namespace
-
-bool writePdf(const QVector<Entry> &entries,
-              const QVector<Fibre> &fibres,
-              const Options &options,
-              const QString &path,
-              QString *error)
+// A PDF of `total` A4 pages, each with the report's header and footer; `draw` fills them,
+// asking for each new page. The writer and its painter finish before the file is committed.
+bool writeDocument(const QString &path,
+                   const Options &options,
+                   int total,
+                   const std::function<void(const std::function<Page()> &)> &draw,
+                   QString *error)
 {
-    // The writer and its painter finish the document before the file is committed.
     return Sor::saveFile(
         path,
         [&](QIODevice &file) {
@@ -573,15 +574,32 @@ bool writePdf(const QVector<Entry> &entries,
             QPainter painter(&pdf);
             const QRect whole(QPoint(0, 0), pdf.pageLayout().paintRectPixels(Resolution).size());
             const QRect area = whole.adjusted(0, HeaderHeight, 0, -FooterHeight);
-            const int summary = summaryPages(entries.size());
-            const int total = pageCount(entries.size(), fibres.size());
             int number = 0;
-            const auto nextPage = [&] {
+            draw([&] {
                 if (number > 0)
                     pdf.newPage();
                 pageFrame(painter, whole, options, ++number, total);
                 return Page{painter, area};
-            };
+            });
+            return true;
+        },
+        error);
+}
+
+} // namespace
+
+bool writePdf(const QVector<Entry> &entries,
+              const QVector<Fibre> &fibres,
+              const Options &options,
+              const QString &path,
+              QString *error)
+{
+    const int summary = summaryPages(entries.size());
+    return writeDocument(
+        path,
+        options,
+        pageCount(entries.size(), fibres.size()),
+        [&](const std::function<Page()> &nextPage) {
             int from = 0;
             for (int p = 0; p < summary; ++p) {
                 Page page = nextPage();
@@ -599,7 +617,6 @@ bool writePdf(const QVector<Entry> &entries,
                 Page page = nextPage();
                 tracePage(page, e, options);
             }
-            return true;
         },
         error);
 }
@@ -779,25 +796,11 @@ bool writeCablePdf(const Cable::Job &job,
         = std::max(1, int((checks.size() + CableRowsPerPage - 1) / CableRowsPerPage));
     const QVector<QPair<QString, QString>> pairs = twoEndedFiles(job);
     const int total = int(blocks.size()) + summaryPages + checkPages + int(pairs.size());
-    return Sor::saveFile(
+    return writeDocument(
         path,
-        [&](QIODevice &file) {
-            QPdfWriter pdf(&file);
-            pdf.setPageSize(QPageSize(QPageSize::A4));
-            pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-            pdf.setResolution(Resolution);
-            pdf.setTitle(options.title);
-            pdf.setCreator(QStringLiteral("otdr-sor"));
-            QPainter painter(&pdf);
-            const QRect whole(QPoint(0, 0), pdf.pageLayout().paintRectPixels(Resolution).size());
-            const QRect area = whole.adjusted(0, HeaderHeight, 0, -FooterHeight);
-            int number = 0;
-            const auto nextPage = [&] {
-                if (number > 0)
-                    pdf.newPage();
-                pageFrame(painter, whole, options, ++number, total);
-                return Page{painter, area};
-            };
+        options,
+        total,
+        [&](const std::function<Page()> &nextPage) {
             for (const MatrixBlock &b : blocks) {
                 Page page = nextPage();
                 matrixPage(page, job, b);
@@ -830,7 +833,6 @@ bool writeCablePdf(const Cable::Job &job,
                 }
                 fibrePage(page, entries, fibres.first(), options);
             }
-            return true;
         },
         error);
 }
