@@ -313,9 +313,9 @@ void TestTracePlot::legendClearOfTraces()
     QFETCH(bool, everywhere);
     std::vector<Sor::Trace> cable = cableTraces(3);
     if (everywhere) {
-        // Levels that swing over the whole height, all along.
+        // Levels that swing beyond every other trace's, all along: the whole height is taken.
         for (size_t i = 0; i < cable[0].levelDb.size(); ++i)
-            cable[0].levelDb[i] = i % 2 ? -2 : -45;
+            cable[0].levelDb[i] = i % 2 ? 5 : -70;
     }
     const QVector<TracePlot::Series> series = seriesOf(cable, 0);
     const TracePlot::View view = TracePlot::fullView(series);
