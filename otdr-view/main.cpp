@@ -1,3 +1,4 @@
+#include "singleinstance/singleinstance.h"
 #include "translation/qtportuguese.h"
 #include "viewerwindow.h"
 
@@ -24,10 +25,23 @@ int main(int argc, char *argv[])
         QStringLiteral("A,B"));
     parser.addOptions({cable, markers});
     parser.process(app);
+    // A file manager starts one viewer per selected trace: they all open in the first.
+    const QStringList files = parser.positionalArguments();
+    SingleInstance instance(QStringLiteral("otdr-view"));
+    if (instance.start(parser.isSet(cable) ? QStringList() : files) == SingleInstance::HandedOver)
+        return 0;
     ViewerWindow window;
     window.show();
-    if (!parser.positionalArguments().isEmpty())
-        window.openFiles(parser.positionalArguments());
+    QObject::connect(
+        &instance, &SingleInstance::filesReceived, &window, [&window](const QStringList &received) {
+            window.openFiles(received);
+            if (window.isMinimized())
+                window.showNormal();
+            window.raise();
+            window.activateWindow();
+        });
+    if (!files.isEmpty())
+        window.openFiles(files);
     if (parser.isSet(cable))
         window.openCableProject(parser.value(cable),
                                 parser.value(markers).split(QLatin1Char(','), Qt::SkipEmptyParts));

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Qt 5.15 (qtbase and qtsvg) for x86_64-w64-mingw32 from Debian's source packages, into
 # a cache folder that later runs reuse: prints that folder's Qt prefix on standard output.
+# A cache built with other options than these is built again.
 #   tools/windows-qt.sh [CACHE_DIR]     (default: ~/.cache/otdr-windows)
 # The sources come through an apt configuration of this script's own, so the system's apt
 # set-up stays as it is.
@@ -13,7 +14,16 @@ mkdir -p "$cache"
 cache=$(cd "$cache" && pwd)
 prefix=$cache/qt5-mingw64
 
-if [ -f "$prefix/.complete" ]; then
+# Qt Network is there for the viewer's local socket (one viewer for several files), without
+# TLS: nothing of ours goes over a network.
+configure_options=(-prefix "$prefix" -xplatform win32-g++
+    -device-option CROSS_COMPILE=x86_64-w64-mingw32- -release -shared -opensource
+    -confirm-license -nomake examples -nomake tests -no-opengl -no-dbus -no-icu -no-vulkan
+    -no-direct2d -no-openssl -no-feature-sql -no-feature-printer -qt-zlib
+    -qt-libpng -no-libjpeg -qt-pcre -qt-freetype -qt-harfbuzz -make-tool make)
+stamp="${configure_options[*]}"
+
+if [ -f "$prefix/.complete" ] && [ "$(cat "$prefix/.complete")" = "$stamp" ]; then
     echo "$prefix"
     exit 0
 fi
@@ -92,23 +102,20 @@ fi
 
 jobs=$(nproc)
 build=$cache/qtbase-build
-if [ ! -f "$build/.built" ]; then
-    # A build cut short goes on where it stopped; only a failed configure starts again.
-    if [ ! -f "$build/.configured" ]; then
+# A build cut short goes on where it stopped; a failed configure, or one with other options,
+# starts again.
+if [ ! -f "$build/.configured" ] || [ "$(cat "$build/.configured")" != "$stamp" ]; then
     log "configuring qtbase (a few minutes)"
-    rm -rf "$build"
+    rm -rf "$build" "$prefix"
     mkdir -p "$build"
-    (cd "$build" && "$cache/qtbase/configure" -prefix "$prefix" -xplatform win32-g++ \
-        -device-option CROSS_COMPILE=x86_64-w64-mingw32- -release -shared -opensource \
-        -confirm-license -nomake examples -nomake tests -no-opengl -no-dbus -no-icu -no-vulkan \
-        -no-direct2d -no-feature-network -no-feature-sql -no-feature-printer -qt-zlib \
-        -qt-libpng -no-libjpeg -qt-pcre -qt-freetype -qt-harfbuzz -make-tool make \
+    (cd "$build" && "$cache/qtbase/configure" "${configure_options[@]}" \
         > "$cache/qtbase-configure.log" 2>&1) || {
         tail -n 40 "$cache/qtbase-configure.log" >&2
         exit 1
     }
-    touch "$build/.configured"
-    fi
+    echo "$stamp" > "$build/.configured"
+fi
+if [ ! -f "$build/.built" ]; then
     log "building qtbase (about 20 minutes on 2 cores)"
     (cd "$build" && make -j"$jobs" > "$cache/qtbase-build.log" 2>&1) || {
         tail -n 40 "$cache/qtbase-build.log" >&2
@@ -129,5 +136,5 @@ mkdir -p "$svg_build"
     exit 1
 }
 
-touch "$prefix/.complete"
+echo "$stamp" > "$prefix/.complete"
 echo "$prefix"
