@@ -147,7 +147,7 @@ void TestSingleInstance::viewerWithoutTracesStays()
     QProcess *own = viewer(arguments);
     QVERIFY(own->waitForStarted(10000));
     // Long enough for a hand-over to have happened and the copy to have ended.
-    QTest::qWait(3000);
+    QTest::qWait(5000);
     QCOMPARE(own->state(), QProcess::Running);
     QCOMPARE(received.count(), 0);
 }

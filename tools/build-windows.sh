@@ -26,7 +26,7 @@ cmake --build "$out" -j"$(nproc)"
 deploy() {
     local dir=$1
     mkdir -p "$dir/platforms" "$dir/styles" "$dir/imageformats" "$dir/iconengines"
-    cp "$qt"/bin/{Qt5Core,Qt5Gui,Qt5Widgets,Qt5Svg}.dll "$dir/"
+    cp "$qt"/bin/{Qt5Core,Qt5Gui,Qt5Widgets,Qt5Svg,Qt5Network}.dll "$dir/"
     cp "$qt"/plugins/platforms/{qwindows,qoffscreen}.dll "$dir/platforms/"
     cp "$qt"/plugins/styles/qwindowsvistastyle.dll "$dir/styles/"
     cp "$qt"/plugins/imageformats/{qico,qsvg}.dll "$dir/imageformats/"

@@ -77,7 +77,7 @@ echo "otdr.exe: starts and waits for the instrument"
 # The zip holds a folder that runs as it is unpacked.
 listing=$(unzip -Z1 "$win/otdr-windows-x64.zip")
 for entry in otdr.exe otdr-sor.exe otdr-view.exe LEIA-ME.txt Qt5Core.dll Qt5Widgets.dll Qt5Svg.dll \
-    libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll platforms/qwindows.dll \
+    Qt5Network.dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll platforms/qwindows.dll \
     styles/qwindowsvistastyle.dll icone_lumo.ico translations/qtbase_pt_BR.qm; do
     grep -qx "otdr-windows-x64/$entry" <<< "$listing" || { echo "zip: no $entry" >&2; exit 1; }
 done
@@ -98,6 +98,23 @@ if [ -z "${OTDR_SIGN_PFX:-}" ]; then
     osslsigncode verify -CAfile "$win/certs/cert.pem" -in "$win/stage/otdr-windows-x64/otdr.exe" \
         > /dev/null 2>&1 || fail "otdr.exe is not signed"
 fi
+# A user without administrator rights installs it for themselves (MSIINSTALLPERUSER=1). Wine
+# installs everything as an administrator, for the machine, so what makes that possible is read
+# from the package: the summary says no elevation is needed, the context follows ALLUSERS=2
+# (the machine unless the user is asked for), and nothing goes where only an administrator
+# writes (the machine's registry or environment, folders Windows does not move to the user's).
+words=$(msiinfo suminfo "$msi" | sed -n 's/^Source: \([0-9]*\).*/\1/p')
+(( words & 8 )) || fail "the summary asks for elevation (word count $words)"
+msiinfo export "$msi" Property | tr -d '\r' | grep -qx $'ALLUSERS\t2' || fail "ALLUSERS is not 2"
+! msiinfo export "$msi" Property | grep -q '^MSIINSTALLPERUSER' \
+    || fail "MSIINSTALLPERUSER is set: a plain install would not be the machine's"
+msiinfo export "$msi" Registry | tail -n +4 | cut -f2 | grep -qvx -- '0\|1\|-1' \
+    && fail "registry values outside HKCR and HKCU"
+msiinfo export "$msi" Environment | tail -n +4 | cut -f2 | grep -q '\*' \
+    && fail "the machine's environment is written"
+msiinfo export "$msi" Directory | tail -n +4 | tr -d '\r' | awk -F'\t' '$2 == "TARGETDIR"' \
+    | cut -f1 | grep -qvx 'ProgramFiles64Folder\|ProgramMenuFolder' \
+    && fail "installs into a folder that stays the machine's in a per-user install"
 export WINEPREFIX=$win/wine-installer WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 rm -rf "$WINEPREFIX"
 wineboot -i > /dev/null 2>&1 || true
@@ -132,6 +149,23 @@ wine reg query 'HKCR\.sor' 2> /dev/null | grep -q "otdr.sor" || fail "no .sor as
 for entry in otdr otdr-view; do
     find "$c" -path '*Start Menu*' -name "$entry.lnk" | grep -q . || fail "no Start menu entry $entry"
 done
+# Two traces opened through the association, as Explorer opens a selection (a viewer for each):
+# the second hands its trace to the first and ends; the one viewer left remembers both.
+cp "$native/samples/ROTA01_1550.sor" "$documents/outro-traco.sor"
+viewers() { pgrep -fc 'otdr-view\.exe' || true; }
+wine start /unix "$documents/meu-traco.sor" > /dev/null 2>&1
+sleep 5
+wine start /unix "$documents/outro-traco.sor" > /dev/null 2>&1
+for _ in $(seq 30); do
+    recent=$(wine reg query 'HKCU\Software\otdr\otdr-view' /v recentFiles 2> /dev/null | tr -d '\r')
+    grep -q 'outro-traco.sor' <<< "$recent" && break
+    sleep 1
+done
+grep -q 'meu-traco.sor' <<< "$recent" && grep -q 'outro-traco.sor' <<< "$recent" \
+    || fail "the two traces opened together are not in one viewer ($recent)"
+sleep 2
+[ "$(viewers)" -eq 1 ] || fail "$(viewers) viewers for two traces opened together"
+wineserver -k > /dev/null 2>&1 || true
 wine reg query 'HKCU\Environment' /v PATH 2> /dev/null | grep -qF 'Program Files\otdr' \
     || fail "otdr-sor is not on the user's PATH"
 products() {
@@ -139,6 +173,15 @@ products() {
         | tr -d '\r' | grep -c 'DisplayName.*REG_SZ.*otdr$' || true
 }
 [ "$(products)" -eq 1 ] || fail "installed as $(products) products"
+# What "Aplicativos instalados" shows: name, publisher, version, help link, icon.
+project_version=$(sed -n 's/^project(otdr VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+entry=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2> /dev/null \
+    | tr -d '\r' | grep -a -A40 'DisplayName.*REG_SZ.*otdr$')
+grep -aq "Publisher.*REG_SZ *otdr$" <<< "$entry" || fail "no publisher in the uninstall entry"
+grep -aq "DisplayVersion.*REG_SZ *$project_version$" <<< "$entry" || fail "not version $project_version"
+grep -aq "HelpLink.*REG_SZ *https://" <<< "$entry" || fail "no help link in the uninstall entry"
+wine reg query 'HKCR\Installer\Products' /s 2> /dev/null | grep -aq 'ProductIcon.*otdr\.ico' \
+    || fail "no product icon"
 # A newer build of the same files.
 base=$(sed -n 's/^project(otdr VERSION \([0-9]*\.[0-9]*\)\.\([0-9]*\).*/\1/p' "$root/CMakeLists.txt")
 patch=$(sed -n 's/^project(otdr VERSION [0-9]*\.[0-9]*\.\([0-9]*\).*/\1/p' "$root/CMakeLists.txt")
@@ -151,6 +194,9 @@ wine msiexec /x "$newer" /qn > /dev/null 2>&1 || fail "msiexec /x failed"
 [ ! -e "$installed/otdr.exe" ] || fail "otdr.exe is still there after removal"
 ! find "$c" -path '*Start Menu*' -name "otdr*.lnk" | grep -q . || fail "Start menu entries left"
 ! wine reg query 'HKCR\.sor' > /dev/null 2>&1 || fail "the .sor association is left"
+! wine reg query 'HKCR\otdr.sor' > /dev/null 2>&1 || fail "the otdr.sor class is left"
+! wine reg query 'HKCU\Environment' /v PATH 2> /dev/null | grep -qF 'Program Files\otdr' \
+    || fail "otdr-sor is still on the user's PATH"
 [ "$(products)" -eq 0 ] || fail "still listed as installed"
 [ -f "$documents/meu-traco.sor" ] || fail "the user's trace in Documents is gone"
 wineserver -k > /dev/null 2>&1 || true
