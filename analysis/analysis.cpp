@@ -111,15 +111,12 @@ QString typeName(EventType type)
     return QString();
 }
 
-Result analyze(const Input &input, const Thresholds &thresholds)
+bool prepare(const Input &input, TraceData &t)
 {
-    Result result;
-    result.thresholds = thresholds;
     if (!input.levelsDb || input.count < 16 || !(input.spacingM > 0)
         || !std::isfinite(input.spacingM) || input.pulseNs <= 0 || !(input.groupIndex > 1)
         || !std::isfinite(input.groupIndex))
-        return result;
-    TraceData t;
+        return false;
     t.spacing = input.spacingM;
     t.origin = std::isfinite(input.originM) ? input.originM : 0;
     t.pulseNs = input.pulseNs;
@@ -130,31 +127,30 @@ Result analyze(const Input &input, const Thresholds &thresholds)
     while (last > 0 && !std::isfinite(input.levelsDb[last - 1]))
         --last;
     if (last < 16)
-        return result;
-    double lowest = input.levelsDb[0];
-    double highest = lowest;
+        return false;
+    t.y.assign(input.levelsDb, input.levelsDb + last);
+    t.noData.assign(last, false);
+    for (size_t i = 0; i < last; ++i)
+        t.noData[i] = !std::isfinite(t.y[i]);
+    markClipped(t);
+    double lowest = HUGE_VAL;
+    double highest = -HUGE_VAL;
     for (size_t i = 0; i < last; ++i) {
-        if (std::isfinite(input.levelsDb[i])) {
-            lowest
-                = std::isfinite(lowest) ? std::min(lowest, input.levelsDb[i]) : input.levelsDb[i];
-            highest
-                = std::isfinite(highest) ? std::max(highest, input.levelsDb[i]) : input.levelsDb[i];
+        if (!t.noData[i]) {
+            lowest = std::min(lowest, t.y[i]);
+            highest = std::max(highest, t.y[i]);
         }
     }
     if (!(highest - lowest > 1e-6) || highest - lowest > 1e4)
-        return result;
-    t.y.assign(input.levelsDb, input.levelsDb + last);
-    t.noData.assign(last, false);
+        return false;
     for (size_t i = 0; i < last; ++i) {
-        if (!std::isfinite(t.y[i])) {
+        if (t.noData[i])
             t.y[i] = lowest;
-            t.noData[i] = true;
-        }
     }
     const double pulseM = Sor::pulseLengthM(input.pulseNs, input.groupIndex);
     const double pulsePoints = pulseM / input.spacingM;
     if (!(pulsePoints < double(t.y.size())))
-        return result;
+        return false;
     t.pulse = size_t(std::max(1.0, std::round(pulsePoints)));
     if (input.spanStartM && std::isfinite(*input.spanStartM) && *input.spanStartM > t.origin) {
         const double at = std::round((*input.spanStartM - t.origin) / input.spacingM);
@@ -162,7 +158,17 @@ Result analyze(const Input &input, const Thresholds &thresholds)
             t.spanStart = size_t(at);
     }
     t.fits = Fits(t.y);
-    findFloor(t, thresholds.endDb);
+    return true;
+}
+
+Result analyze(const Input &input, const Thresholds &thresholds)
+{
+    Result result;
+    result.thresholds = thresholds;
+    TraceData t;
+    if (!prepare(input, t))
+        return result;
+    findFloor(t);
     estimateNoise(t);
     scaleNoise(t);
     findLaunch(t);
@@ -171,26 +177,45 @@ Result analyze(const Input &input, const Thresholds &thresholds)
     return result;
 }
 
-Result analyze(const Sor::Trace &trace, const Thresholds &thresholds)
+bool inputOf(const Sor::Trace &trace, Input &input)
 {
-    Input input;
-    if (!trace.fixed || trace.fixed->pulseWidthsNs.isEmpty() || !trace.spacingM)
-        return Result{{}, {}, {}, {}, thresholds, {}};
+    if (!trace.fixed || trace.fixed->pulseWidthsNs.isEmpty() || !trace.spacingM
+        || trace.levelDb.empty())
+        return false;
     const Sor::FixedParameters &f = *trace.fixed;
     size_t count = trace.levelDb.size();
     if (f.pointsPerPulse.size() > 1 && f.pointsPerPulse.first() > 0)
         count = std::min(count, size_t(f.pointsPerPulse.first()));
-    input.levelsDb = trace.levelDb.data();
-    input.count = count;
-    input.spacingM = *trace.spacingM;
-    input.originM = trace.distanceM.empty() ? 0 : trace.distanceM.front();
-    if (trace.offsets && trace.offsets->applied && trace.offsets->user != 0)
-        input.spanStartM = 0.0;
     input.pulseNs = f.pulseWidthsNs.first();
     input.groupIndex = trace.groupIndex.value_or(Sor::DefaultGroupIndex);
+    input.spacingM = *trace.spacingM;
+    // On the span's axis the front panel lies at minus the user offset: the points before it
+    // are the instrument's inside, no fibre, and a launch cable runs from there to 0.
+    size_t first = 0;
+    if (trace.offsets && trace.offsets->applied) {
+        const double panelM = -trace.offsets->userM;
+        const double reach = Sor::pulseLengthM(input.pulseNs, input.groupIndex);
+        while (first < count && trace.distanceM[first] < panelM - reach)
+            ++first;
+        if (trace.offsets->userM != 0)
+            input.spanStartM = 0.0;
+    }
+    if (first >= count)
+        return false;
+    input.levelsDb = trace.levelDb.data() + first;
+    input.count = count - first;
+    input.originM = trace.distanceM[first];
     input.backscatterDb = f.backscatter != 0
                               ? -std::abs(f.backscatter) / 10.0
                               : defaultBackscatterDb(trace.wavelengthNm.value_or(1550));
+    return true;
+}
+
+Result analyze(const Sor::Trace &trace, const Thresholds &thresholds)
+{
+    Input input;
+    if (!inputOf(trace, input))
+        return Result{{}, {}, {}, {}, thresholds, {}};
     return analyze(input, thresholds);
 }
 

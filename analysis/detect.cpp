@@ -12,6 +12,9 @@ namespace {
 constexpr double CandidateSignificance = 5.0;
 // A trace ends in noise when its last points scatter this much (dB): backscatter never does.
 constexpr double FloorScatterDb = 0.4;
+// A window lies in the floor when its level stands less than this above the floor's (dB), or
+// than its own spread allows.
+constexpr double FloorRiseDb = 3.0;
 // The share of the trace whose level gives the noise floor.
 constexpr double TailShare = 0.04;
 // The step statistic's noise beyond this many times what the points' own noise gives is the
@@ -19,8 +22,16 @@ constexpr double TailShare = 0.04;
 constexpr double CorrelatedExcess = 1.5;
 // A front connector's reflection stands at least this far above the backscatter after it.
 constexpr double LeastLaunchDb = 0.1;
+// A receiver's recovery is judged over stretches of at least this many points (or two pulse
+// lengths), and at most this many.
+constexpr size_t RecoveryStretch = 8;
+constexpr size_t LongestRecoveryStretch = 512;
 // A block's noise needs this many points.
 constexpr size_t FewestForNoise = 16;
+// A level stored at this many points, and at one in this many, is a cut, not a measurement:
+// the noise reaches one level exactly this often only where the instrument clips it there.
+constexpr size_t ClippedFewest = 16;
+constexpr size_t ClippedShare = 200;
 // The resolution of the levels a file stores.
 constexpr double QuantumDb = 0.001;
 
@@ -56,24 +67,80 @@ size_t firstVisible(const TraceData &t, size_t w)
 {
     // A launch cable's end is the span's first event: it is seen from a pulse before it.
     const size_t span = t.spanStart > 2 * t.pulse ? t.spanStart - 2 * t.pulse : 0;
-    const size_t start = std::max({w, t.pulse + 1, span});
+    const size_t start = std::max({w, t.panel + t.pulse + 1, span});
     return t.launchEnd > 0 ? std::max(start, t.launchEnd + w) : start;
 }
 
 } // namespace
 
-// Whether the trace starts on the front connector's reflection (the first point is the panel):
-// its height above the backscatter after it, and where its dead zone ends, two pulse lengths
-// past its top.
+namespace {
+
+// A line through the points [from, from + count), with the error of its slope from their
+// scatter about it, and the steepest slope a fibre has, per point.
+struct SlopeFit
+{
+    double fall = 0; // minus the slope
+    double error = 0;
+    double steepest = 0;
+};
+
+SlopeFit slopeFit(const TraceData &t, size_t from, size_t count)
+{
+    const Line line = t.fits.line(from, from + count);
+    const double spread = t.fits.residual(from, from + count, line);
+    const double n = double(count);
+    return {-line.slope, spread * std::sqrt(12 / (n * (n * n - 1))),
+            SteepestFibreDbKm / 1000 * t.spacing};
+}
+
+} // namespace
+
+bool steeperThanFibre(const TraceData &t, size_t from, size_t count)
+{
+    const SlopeFit f = slopeFit(t, from, count);
+    return f.fall - 3 * f.error > f.steepest;
+}
+
+bool keepsFibreSlope(const TraceData &t, size_t from, size_t count)
+{
+    const SlopeFit f = slopeFit(t, from, count);
+    return f.fall + 3 * f.error < f.steepest;
+}
+
+void markClipped(TraceData &t)
+{
+    double lowest = HUGE_VAL;
+    for (size_t i = 0; i < t.y.size(); ++i) {
+        if (!t.noData[i])
+            lowest = std::min(lowest, t.y[i]);
+    }
+    size_t count = 0;
+    for (size_t i = 0; i < t.y.size(); ++i)
+        count += !t.noData[i] && t.y[i] == lowest;
+    if (count < std::max<size_t>(ClippedFewest, t.y.size() / ClippedShare))
+        return;
+    for (size_t i = 0; i < t.y.size(); ++i) {
+        if (t.y[i] == lowest)
+            t.noData[i] = true;
+    }
+}
+
+// Whether the trace starts on the front connector's reflection (the first point that carries
+// light is the panel): its height above the backscatter after it, and where its dead zone ends:
+// two pulse lengths past its top, and further while the receiver still recovers from it (the
+// trace falling faster than any fibre, stretch after stretch).
 void findLaunch(TraceData &t)
 {
     const size_t w = std::max<size_t>(4, t.pulse);
-    const size_t reach = std::min(t.usable, 2 * t.pulse + 3);
-    if (reach == 0)
+    const size_t reach = std::min(t.usable, t.panel + 2 * t.pulse + 3);
+    if (reach <= t.panel)
         return;
-    const size_t top
-        = size_t(std::max_element(t.y.begin(), t.y.begin() + long(reach)) - t.y.begin());
-    const size_t after = top + 2 * t.pulse + 1;
+    size_t top = size_t(std::max_element(t.y.begin() + long(t.panel), t.y.begin() + long(reach))
+                        - t.y.begin());
+    // A receiver slower than the pulse is still rising there: its top is further on.
+    while (top + 1 < t.usable && t.y[top + 1] >= t.y[top])
+        ++top;
+    size_t after = top + 2 * t.pulse + 1;
     if (after + w > t.usable)
         return;
     // Anything standing above the stretch after it hides events until it has passed; only a
@@ -81,12 +148,29 @@ void findLaunch(TraceData &t)
     const double height = t.y[top] - t.fits.mean(after, after + w);
     if (height < CandidateSignificance * t.noiseAt(after) * 2)
         return;
+    // Judged at every scale from two pulse lengths up, as a tail falls steeply at first and
+    // ever more slowly later: a stretch is the tail's when the fall goes on past it (a step
+    // there would be an event), or when it goes on straight from the top's own fall.
+    const size_t shortest = std::max<size_t>(RecoveryStretch, 2 * t.pulse);
+    if (after + shortest <= t.usable && steeperThanFibre(t, after, shortest))
+        after += shortest;
+    for (size_t stretch = shortest;
+         stretch <= LongestRecoveryStretch && after + 2 * stretch <= t.usable;) {
+        if (steeperThanFibre(t, after, stretch) && steeperThanFibre(t, after + stretch, stretch)) {
+            after += stretch;
+            stretch = shortest;
+        } else {
+            stretch *= 2;
+        }
+    }
     t.launchEnd = after;
     t.launchTop = top;
+    // Its height above the backscatter carried back to its top.
+    const double above = t.y[top] - t.fits.mean(after, after + w);
     const double fall = -t.slopeAt(after) * (double(after - top) + double(w) / 2);
-    if (height - std::max(0.0, fall)
+    if (above - std::max(0.0, fall)
         >= std::max(CandidateSignificance * t.noiseAt(after) * 2, LeastLaunchDb))
-        t.launchHeightDb = height - std::max(0.0, fall);
+        t.launchHeightDb = above - std::max(0.0, fall);
 }
 
 // The noise of the levels, block by block, from the spread of point-to-point differences: a
@@ -106,20 +190,17 @@ void estimateNoise(TraceData &t)
         if (start < floorAt && end > floorAt && floorAt >= start + FewestForNoise)
             end = floorAt - 1;
         differences.clear();
-        // Disjoint pairs: independent differences, and half the work.
-        for (size_t i = start; i < end; i += 2)
-            differences.push_back(t.y[i + 1] - t.y[i]);
-        // The block's least-squares slope: the levels are stored to a thousandth of a dB,
-        // which makes single differences too coarse to take their median.
+        // Disjoint triples' second differences: independent, and blind to the level's slope
+        // and to the curve of a receiver's recovery, which single differences take for noise.
+        for (size_t i = start + 1; i < end; i += 3)
+            differences.push_back(std::abs(t.y[i + 1] - 2 * t.y[i] + t.y[i - 1]));
         const double slope = t.fits.line(start, end + 1).slope;
-        for (double &d : differences)
-            d = std::abs(d - slope);
         t.slope.push_back(start >= floorAt && !t.slope.empty() ? t.slope.back() : slope);
         if (differences.empty())
             differences.push_back(0);
-        // The median absolute difference of two independent points is 0.954 deviations; a
+        // The median absolute second difference of independent points is 1.652 deviations; a
         // level stored to 0.001 dB is never known better than that step allows.
-        t.noise.push_back(std::max(QuantumDb / std::sqrt(12.0), median(differences) / 0.954));
+        t.noise.push_back(std::max(QuantumDb / std::sqrt(12.0), median(differences) / 1.652));
     }
     // An event inside a block bends its figures: each block takes the median of its
     // neighbourhood's.
@@ -190,13 +271,17 @@ void scaleNoise(TraceData &t)
 
 // Whether the trace falls into a noise floor, the floor's level, and the points before it: the
 // backscatter stops where the trace first sinks into the floor (or into "no data", which lies
-// below it) and stays there for a while; nothing past that is analysed.
-void findFloor(TraceData &t, double endDb)
+// below it) and stays there for a while; nothing past that is analysed. The floor is known by
+// the trace's last points, when they scatter as no backscatter does or hold "no data". Points
+// at the floor before any light came back (the instrument's inside) are no fibre: the trace
+// starts where it leaves them.
+void findFloor(TraceData &t)
 {
     const size_t n = t.y.size();
     const size_t tail = std::max<size_t>(16, size_t(double(n) * TailShare));
     t.usable = n;
-    if (tail * 4 > n)
+    const size_t window = std::max<size_t>(16, 2 * t.pulse);
+    if (tail * 4 > n || n < 2 * window + tail)
         return;
     std::vector<double> last;
     size_t missing = 0;
@@ -207,38 +292,41 @@ void findFloor(TraceData &t, double endDb)
             last.push_back(t.y[i]);
     }
     const double level = last.empty() ? t.y[n - 1] : median(last);
-    std::vector<double> spread;
-    for (double v : last)
-        spread.push_back(std::abs(v - level));
-    const double scatter = median(spread) * 1.4826;
-    if (scatter < FloorScatterDb && missing * 10 < tail)
+    for (double &v : last)
+        v = std::abs(v - level);
+    if (median(last) * 1.4826 < FloorScatterDb && missing * 10 < tail)
         return;
-    t.floorDb = level;
-    // The level over a window, "no data" counted below the floor, and its own noise in the
-    // floor: the scale at which the floor is told from backscatter.
-    const size_t window = std::max<size_t>(16, 2 * t.pulse);
-    const double below = level - 2 * scatter;
+    // Window means ("no data" at the lowest level stored, as the lines see it), and their own
+    // spread in the floor: the scale at which the floor is told from backscatter.
     std::vector<double> sums(n + 1, 0.0);
     for (size_t i = 0; i < n; ++i)
-        sums[i + 1] = sums[i] + (t.noData[i] ? below : t.y[i]);
+        sums[i + 1] = sums[i] + t.y[i];
     auto mean = [&](size_t from) { return (sums[from + window] - sums[from]) / double(window); };
-    if (n < 2 * window + tail)
-        return;
     std::vector<double> floorMeans;
     for (size_t i = n - tail; i + window <= n; i += std::max<size_t>(1, window / 4))
         floorMeans.push_back(mean(i));
     const double centre = median(floorMeans);
     for (double &v : floorMeans)
         v = std::abs(v - centre);
-    const double rise = std::max(endDb, CandidateSignificance * 1.4826 * median(floorMeans));
-    // The first window that lies in the floor, and the next few, past the launch.
-    const size_t from = std::min(n - window, 2 * t.pulse + 2);
-    for (size_t i = from; i + window <= n; ++i) {
-        if (mean(i) >= centre + rise)
+    const double rise = std::max(FloorRiseDb, CandidateSignificance * 1.4826 * median(floorMeans));
+    auto inFloor = [&](size_t i) { return mean(i) < centre + rise; };
+    // The light comes back at the front panel: points before it lie in the floor.
+    size_t light = 0;
+    while (light + window <= n && inFloor(light))
+        ++light;
+    if (light + window > n)
+        return;
+    t.floorDb = centre;
+    t.floorRiseDb = rise;
+    t.floorWindow = window;
+    t.panel = light > t.pulse ? light : 0;
+    // The first window past the launch that lies in the floor, and the next few.
+    for (size_t i = std::min(n - window, light + 2 * t.pulse + 2); i + window <= n; ++i) {
+        if (!inFloor(i))
             continue;
         bool stays = true;
         for (size_t k = 1; k <= 4 && stays; ++k)
-            stays = i + k * window / 2 + window > n || mean(i + k * window / 2) < centre + rise;
+            stays = i + k * window / 2 + window > n || inFloor(i + k * window / 2);
         if (stays) {
             t.floorAt = i;
             t.usable = std::min(n, t.floorAt + window / 2 + 2 * t.pulse + 2);

@@ -12,15 +12,14 @@ const double PowerPerDb = std::log(10.0) / 5;
 constexpr double KeepSignificance = 4.0;
 // At most this many measuring passes: each drops what the one before found to be no event.
 constexpr int Passes = 4;
-// No fibre loses this much (dB/km): a section that falls faster is a receiver recovering from
-// the fibre end's reflection, however long a saturated one takes.
-constexpr double SteepestFibreDbKm = 5.0;
-// After the fibre end's reflection the receiver recovers within this many pulse lengths.
-constexpr size_t RecoveryPulses = 8;
 // A reflection has begun where the level stands this many deviations, and at least this much,
 // above the backscatter before it.
 constexpr double RiseNoise = 4.0;
 constexpr double RiseLeastDb = 0.02;
+// Whether backscatter follows a reflection is judged on stretches of this many points (or half
+// a pulse length), level with it within this much or the noise.
+constexpr size_t RecoveryPoints = 8;
+constexpr double RejoinDb = 0.5;
 // A section needs this many points to be measured.
 constexpr size_t FewestPoints = 4;
 
@@ -43,6 +42,12 @@ struct Measured
 size_t deadZone(const TraceData &t, bool reflective)
 {
     return reflective ? 3 * t.pulse + 2 : t.pulse + 1;
+}
+
+// Where the backscatter is first seen: past the front connector's dead zone.
+size_t backscatterFrom(const TraceData &t)
+{
+    return std::max(t.panel + t.pulse + 1, t.launchEnd);
 }
 
 // A reflection begins where the level first rises a tenth of the way, in power, from the
@@ -149,7 +154,7 @@ void measure(const TraceData &t, std::vector<Measured> &events, size_t end, bool
     for (size_t k = 0; k < events.size(); ++k) {
         Measured &e = events[k];
         size_t beforeFrom
-            = k == 0 ? t.pulse + 1 : events[k - 1].at + deadZone(t, events[k - 1].peaked);
+            = k == 0 ? backscatterFrom(t) : events[k - 1].at + deadZone(t, events[k - 1].peaked);
         if (e.at < beforeFrom + 2)
             beforeFrom = e.at > w ? e.at - w : 0;
         size_t afterFrom = e.at + deadZone(t, e.peaked);
@@ -194,9 +199,12 @@ void measure(const TraceData &t, std::vector<Measured> &events, size_t end, bool
         for (size_t i = e.at; i < std::min(t.y.size(), e.at + t.pulse + 2); ++i)
             top = std::max(top, t.y[i]);
         // A reflection stands above the backscatter on both sides; a gain only above the side
-        // before it.
+        // before it. Past a fibre's end there is no backscatter but a receiver recovering,
+        // whose line says nothing of the level at the event.
         e.topDb = top;
-        e.heightDb = top - std::max(e.before.at(x), e.after.at(x));
+        const bool recovery = afterTo >= afterFrom + FewestPoints
+                              && steeperThanFibre(t, afterFrom, afterTo - afterFrom);
+        e.heightDb = top - (recovery ? e.before.at(x) : std::max(e.before.at(x), e.after.at(x)));
     }
 }
 
@@ -212,6 +220,32 @@ double endHeight(const Measured &e)
     return e.topDb - e.before.at(double(e.at));
 }
 
+// Whether the trace past a reflection only falls into the floor: no stretch on the way back at
+// the backscatter's level before it (less its loss, at most the end threshold) and keeping a
+// fibre's slope, as after the last reflection a receiver recovers, however slowly and unevenly.
+bool fallsToFloor(const TraceData &t, const Measured &e, double endDb)
+{
+    if (!t.floorDb || t.floorAt >= t.y.size())
+        return false;
+    // Stretches long enough that their slope tells a fibre's from a recovery's: its error
+    // from the noise a third of the steepest fibre's.
+    const double sigma = t.noiseAt(e.at + deadZone(t, true));
+    const double steepest = SteepestFibreDbKm / 1000 * t.spacing;
+    size_t stretch = std::max<size_t>(RecoveryPoints, t.pulse / 2);
+    while (stretch < t.floorAt
+           && 3 * sigma * std::sqrt(12 / std::pow(double(stretch), 3)) > steepest)
+        stretch += stretch / 2;
+    for (size_t at = e.at + deadZone(t, true); at + stretch <= t.floorAt; at += stretch / 2) {
+        const double level = t.fits.mean(at, at + stretch);
+        const double backscatter = e.before.at(double(at) + double(stretch) / 2);
+        const double margin = std::max(KeepSignificance * t.noiseAt(at), RejoinDb);
+        if (level > backscatter - endDb - margin && level < backscatter + margin
+            && keepsFibreSlope(t, at, stretch))
+            return false;
+    }
+    return true;
+}
+
 // Keeps what is an event by the thresholds, marks the fibre's end and drops all past it;
 // true when nothing was dropped.
 bool judge(const TraceData &t, std::vector<Measured> &events, const Thresholds &thresholds)
@@ -224,17 +258,22 @@ bool judge(const TraceData &t, std::vector<Measured> &events, const Thresholds &
         const bool peak = peaked && reflectance(t, e.heightDb) >= thresholds.reflectanceDb;
         const bool step = std::abs(e.lossDb) >= thresholds.lossDb
                           && std::abs(e.lossDb) >= KeepSignificance * e.lossError;
-        // The fibre ends where the trace drops into the floor, or where a reflection is all
-        // that stands above it.
-        // Only the last event's section runs down into the floor.
+        // The fibre ends where the trace drops into the floor and stays there (a step with
+        // backscatter past it, however deep, is an event), or where only the receiver's
+        // recovery follows; a fall without a reflection must be as deep as the end threshold.
+        const size_t past = std::min(t.y.size(), e.at + deadZone(t, e.peaked));
+        const size_t reach = std::min(t.y.size(), past + t.floorWindow);
+        const bool intoFloor
+            = t.floorDb && reach > past && t.fits.mean(past, reach) < *t.floorDb + t.floorRiseDb;
         const bool recovering
-            = &e == &events.back() && -e.after.slope / t.spacing * 1000 > SteepestFibreDbKm;
-        const bool lastLight
-            = peaked && t.usable <= e.at + deadZone(t, true) + RecoveryPulses * t.pulse;
+            = &e == &events.back()
+              && (peaked ? fallsToFloor(t, e, thresholds.endDb)
+                         : -e.after.slope / t.spacing * 1000 > SteepestFibreDbKm);
+        const bool deep = t.floorDb && e.before.at(double(e.at)) - *t.floorDb >= thresholds.endDb;
         stable = stable && e.peaked == peaked;
         e.peaked = peaked;
         e.reflective = peak;
-        e.end = t.floorDb && (e.lossDb >= thresholds.endDb || recovering || lastLight);
+        e.end = t.floorDb && (intoFloor || recovering) && (peaked || deep);
         if (peak || step || e.end)
             kept.push_back(e);
         else
@@ -287,7 +326,7 @@ returnLoss(const TraceData &t, const std::vector<Measured> &events, const Line &
 
 void report(const TraceData &t, const std::vector<Measured> &events, size_t end, Result &result)
 {
-    const Line first = events.empty() ? t.fits.line(t.pulse + 1, end) : events.front().before;
+    const Line first = events.empty() ? t.fits.line(backscatterFrom(t), end) : events.front().before;
     // Without a launch cable, the front connector the trace starts on is the span's first
     // event, at its start: where the axis' 0 lies on that reflection, and before every other.
     const double zero = -t.origin / t.spacing;
@@ -324,22 +363,16 @@ void report(const TraceData &t, const std::vector<Measured> &events, size_t end,
 // A saturated end's receiver recovers for long: past the last reflection before the floor, a
 // section that falls faster than any fibre is that recovery, not fibre, and the reflection is
 // the end. Whatever was seen in the recovery goes with it.
-void endAtLastReflection(const TraceData &t, std::vector<Measured> &events, size_t end)
+void endAtLastReflection(const TraceData &t, std::vector<Measured> &events, size_t end, double endDb)
 {
     if (!t.floorDb || t.floorAt >= t.y.size() || events.empty())
         return;
-    // The earliest of the reflections from which the trace only falls, steeper than fibre,
-    // into the floor; the first half of what follows it decides, as the fibre end's own drop
-    // would steepen a line through all of it.
+    // The earliest of the reflections from which the trace only falls into the floor.
     size_t chosen = events.size();
     for (size_t k = events.size(); k-- > 0;) {
         if (!events[k].peaked)
             continue;
-        const size_t from = events[k].at + deadZone(t, true);
-        const size_t half = from + (t.floorAt > from ? (t.floorAt - from) / 2 : 0);
-        const bool steep = half < from + FewestPoints
-                           || -t.fits.line(from, half).slope / t.spacing * 1000 > SteepestFibreDbKm;
-        if (!steep)
+        if (!fallsToFloor(t, events[k], endDb))
             break;
         chosen = k;
     }
@@ -348,6 +381,11 @@ void endAtLastReflection(const TraceData &t, std::vector<Measured> &events, size
     events.resize(chosen + 1);
     measure(t, events, end);
     events.back().end = true;
+}
+
+QString decimal(double value, int decimals)
+{
+    return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
 }
 
 } // namespace
@@ -373,7 +411,7 @@ void measureEvents(const TraceData &t,
     // The steps placed, their losses measured again from there.
     measure(t, events, end);
     judge(t, events, thresholds);
-    endAtLastReflection(t, events, end);
+    endAtLastReflection(t, events, end, thresholds.endDb);
     // Without a drop into the floor among the events, the fibre ends where the floor begins.
     const size_t floorAt = t.floorAt < t.usable
                                ? (t.floorAt > t.pulse ? t.floorAt - t.pulse : 0)
@@ -386,6 +424,16 @@ void measureEvents(const TraceData &t,
         events.push_back(last);
         measure(t, events, end);
         events.back().end = true;
+        // A fall shallower than the end threshold is the trace fading into the noise, which
+        // says nothing of where the fibre ends.
+        const double fall = events.back().before.at(double(floorAt)) - *t.floorDb;
+        if (fall < thresholds.endDb) {
+            events.pop_back();
+            result.warnings << QStringLiteral("fim da fibra não encontrado: o traço desce ao "
+                                              "ruído com queda de %1 dB, menor que o limiar de "
+                                              "fim (%2 dB)")
+                                   .arg(decimal(fall, 1), decimal(thresholds.endDb, 1));
+        }
     }
     // With a user offset the span starts there: what lies in the launch cable is not the span's.
     if (t.spanStart > 0) {

@@ -21,12 +21,17 @@ struct TraceData
     size_t pulse = 1;     // the pulse's length, in points (at least 1)
     size_t usable = 0;    // the points before the noise floor, and enough past it to see the drop
     size_t floorAt = SIZE_MAX; // where the backscatter has sunk into the floor
+    // The first point that carries light: the front panel, past the points at the floor that
+    // some instruments store before it.
+    size_t panel = 0;
     // The front connector's reflection the trace starts on, its height; and where the launch's
     // dead zone ends (0: none).
     std::optional<double> launchHeightDb;
     size_t launchTop = 0;
     size_t launchEnd = 0;
     std::optional<double> floorDb;
+    double floorRiseDb = 0; // how far above the floor's level a level still lies in it
+    size_t floorWindow = 16; // over this many points
     size_t block = 64;
     std::vector<double> noise; // the level's noise (dB), per block of points
     std::vector<double> slope; // the backscatter's change from point to point, per block
@@ -56,11 +61,27 @@ struct Candidate
     bool reflective = false;
 };
 
+// No fibre loses this much (dB/km): a section that falls faster is a receiver recovering from a
+// reflection, however long a saturated one takes.
+constexpr double SteepestFibreDbKm = 5.0;
+
+// analysis.cpp: what the analysis takes of a read trace (its first pulse width's points from
+// the front panel on); false when it has none.
+bool inputOf(const Sor::Trace &trace, Input &input);
+// The levels to analyse, "no data" marked; false when nothing can be analysed.
+bool prepare(const Input &input, TraceData &t);
 // detect.cpp
+// The trace's lowest level stored at many points is where the instrument cut its floor: "no
+// data" as much as the levels a file marks so.
+void markClipped(TraceData &t);
 void estimateNoise(TraceData &t);
-void findFloor(TraceData &t, double endDb);
+void findFloor(TraceData &t);
 void scaleNoise(TraceData &t);
 void findLaunch(TraceData &t);
+// Whether the points [from, from + count) fall faster than any fibre, beyond their noise.
+bool steeperThanFibre(const TraceData &t, size_t from, size_t count);
+// Whether they keep to a fibre's slope (or rise), beyond their noise: backscatter.
+bool keepsFibreSlope(const TraceData &t, size_t from, size_t count);
 std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thresholds);
 // measure.cpp
 void measureEvents(const TraceData &t,
