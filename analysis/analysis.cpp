@@ -14,9 +14,43 @@ QString number(double value, int decimals)
     return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
 }
 
-// Values no fibre has are left out, each with the reason.
-void keepPossibleValues(Result &r, double originM)
+// Values no fibre has are left out, each with the reason: events and an end outside the span
+// (before its start, past the last point), events losing or gaining more than a fibre's event
+// can, and totals out of range.
+void keepPossibleValues(Result &r, double originM, double lastM, double slackM)
 {
+    std::vector<Event> kept;
+    for (const Event &e : r.events) {
+        const bool end = e.type == EventType::End;
+        QString why;
+        if (e.distanceM < originM - slackM)
+            why = QStringLiteral("cai antes do início do enlace (%1 m)").arg(number(originM, 1));
+        else if (e.distanceM > lastM + slackM)
+            why = QStringLiteral("cai depois do último ponto (%1 m)").arg(number(lastM, 1));
+        else if (!end && e.lossMeasured && e.lossDb > HighestEventLossDb)
+            why = QStringLiteral("perde %1 dB, mais que %2 dB")
+                      .arg(number(e.lossDb, 3), number(HighestEventLossDb, 0));
+        else if (!end && e.lossMeasured && e.lossDb < -HighestEventGainDb)
+            why = QStringLiteral("ganha %1 dB, mais que %2 dB")
+                      .arg(number(-e.lossDb, 3), number(HighestEventGainDb, 0));
+        if (why.isEmpty()) {
+            kept.push_back(e);
+            continue;
+        }
+        r.warnings << QStringLiteral("%1 em %2 m deixado de fora: %3")
+                          .arg(end ? QStringLiteral("fim da fibra") : QStringLiteral("evento"),
+                               number(e.distanceM, 1),
+                               why);
+        if (end)
+            r.fiberEndM.reset();
+    }
+    r.events = kept;
+    if (r.fiberEndM && *r.fiberEndM <= originM) {
+        r.warnings << QStringLiteral("fim da fibra não determinado: %1 m não fica depois do "
+                                     "início do enlace (%2 m)")
+                          .arg(number(*r.fiberEndM, 1), number(originM, 1));
+        r.fiberEndM.reset();
+    }
     if (r.fiberEndM && !r.events.empty() && *r.fiberEndM < r.events.front().distanceM) {
         r.warnings << QStringLiteral("fim da fibra não determinado: %1 m cai antes do primeiro "
                                      "evento")
@@ -173,7 +207,10 @@ Result analyze(const Input &input, const Thresholds &thresholds)
     scaleNoise(t);
     findLaunch(t);
     measureEvents(t, findCandidates(t, thresholds), thresholds, result);
-    keepPossibleValues(result, t.origin + double(t.spanStart) * t.spacing);
+    keepPossibleValues(result,
+                       t.origin + double(std::max(t.spanStart, t.panel)) * t.spacing,
+                       t.origin + double(input.count - 1) * t.spacing,
+                       double(t.pulse + 2) * t.spacing);
     return result;
 }
 
@@ -209,6 +246,34 @@ bool inputOf(const Sor::Trace &trace, Input &input)
                               ? -std::abs(f.backscatter) / 10.0
                               : defaultBackscatterDb(trace.wavelengthNm.value_or(1550));
     return true;
+}
+
+Thresholds thresholdsFor(const Sor::Trace &trace, const ThresholdChoice &choice)
+{
+    Thresholds t;
+    if (trace.fixed) {
+        // Stored in thousandths of a dB, a reflectance's sign left out; 0 or 65535 for none.
+        const Sor::FixedParameters &f = *trace.fixed;
+        const double loss = f.lossThreshold / 1000.0;
+        const double reflectance = -f.reflectanceThreshold / 1000.0;
+        const double end = f.endOfFiberThreshold / 1000.0;
+        if (loss >= FileLossThresholdsDb[0] && loss <= FileLossThresholdsDb[1])
+            t.lossDb = loss;
+        if (reflectance >= FileReflectanceThresholdsDb[0]
+            && reflectance <= FileReflectanceThresholdsDb[1])
+            t.reflectanceDb = reflectance;
+        if (end >= FileEndThresholdsDb[0] && end <= FileEndThresholdsDb[1])
+            t.endDb = end;
+    }
+    t.lossDb = choice.lossDb.value_or(t.lossDb);
+    t.reflectanceDb = choice.reflectanceDb.value_or(t.reflectanceDb);
+    t.endDb = choice.endDb.value_or(t.endDb);
+    return t;
+}
+
+Result analyze(const Sor::Trace &trace)
+{
+    return analyze(trace, thresholdsFor(trace));
 }
 
 Result analyze(const Sor::Trace &trace, const Thresholds &thresholds)

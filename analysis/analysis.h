@@ -22,6 +22,20 @@ struct Thresholds
     double endDb = 3.0;           // a drop at least this deep ends the fibre
 };
 
+// The thresholds a user chose, each one alone: those not given come from the trace's file (what
+// its instrument used) or the defaults.
+struct ThresholdChoice
+{
+    std::optional<double> lossDb;
+    std::optional<double> reflectanceDb;
+    std::optional<double> endDb;
+};
+
+// The thresholds an analysis of a trace uses, each from the first that gives it: the choice,
+// the file (FxdParams' loss, reflectance and end-of-fibre thresholds, where they lie within
+// what instruments offer), the defaults.
+Thresholds thresholdsFor(const Sor::Trace &trace, const ThresholdChoice &choice = {});
+
 enum class EventType { Reflective, NonReflective, End };
 
 struct Event
@@ -48,6 +62,11 @@ struct Result
     QStringList warnings;
 };
 
+// What instruments offer as thresholds (dB): a file's value outside these is no setting.
+constexpr double FileLossThresholdsDb[] = {0.005, 5};
+constexpr double FileReflectanceThresholdsDb[] = {-80, -10};
+constexpr double FileEndThresholdsDb[] = {0.5, 30};
+
 // What a fibre can measure: an ORL within these, a section of at least a kilometre within these
 // dB/km; a total loss is never below 0.
 constexpr double LowestOrlDb = 10;
@@ -55,6 +74,9 @@ constexpr double HighestOrlDb = 80;
 constexpr double LowestAttenuationDbKm = 0.1;
 constexpr double HighestAttenuationDbKm = 1.5;
 constexpr double ShortestJudgedSectionM = 1000;
+// No event but the fibre's end loses more than this, nor gains more than this (dB).
+constexpr double HighestEventLossDb = 20;
+constexpr double HighestEventGainDb = 5;
 
 // What an analysis needs of a trace: levels in dB (NaN for "no data") at a constant spacing.
 struct Input
@@ -72,9 +94,11 @@ struct Input
 };
 
 Result analyze(const Input &input, const Thresholds &thresholds = {});
-// A read trace: its first pulse width's points, and the file's backscatter coefficient when it
-// gives one, else defaultBackscatterDb() for its wavelength.
-Result analyze(const Sor::Trace &trace, const Thresholds &thresholds = {});
+// A read trace: its first pulse width's points from the front panel on, the span's start where
+// its offsets put it, and the file's backscatter coefficient when it gives one, else
+// defaultBackscatterDb() for its wavelength; with thresholdsFor() the trace when none are given.
+Result analyze(const Sor::Trace &trace, const Thresholds &thresholds);
+Result analyze(const Sor::Trace &trace);
 
 // A typical single-mode fibre's backscatter coefficient for a 1 ns pulse.
 double defaultBackscatterDb(double wavelengthNm);

@@ -20,6 +20,8 @@ constexpr double TailShare = 0.04;
 // The step statistic's noise beyond this many times what the points' own noise gives is the
 // instrument's filtering, not chance.
 constexpr double CorrelatedExcess = 1.5;
+// A step statistic this large (dB) is an event's, never the backscatter's noise.
+constexpr double StrongStepDb = 1.0;
 // A front connector's reflection stands at least this far above the backscatter after it.
 constexpr double LeastLaunchDb = 0.1;
 // A receiver's recovery is judged over stretches of at least this many points (or two pulse
@@ -177,8 +179,11 @@ void findLaunch(TraceData &t)
 // slope or an event changes few of them, the noise all.
 void estimateNoise(TraceData &t)
 {
-    t.block = std::max<size_t>(128, t.pulse);
+    // Blocks of a few pulse lengths, so that an event bends the figures of few of their points.
+    t.block = std::max<size_t>(128, 4 * t.pulse);
+    const size_t lag = std::clamp<size_t>(t.pulse / 2, 8, 32);
     std::vector<double> differences;
+    std::vector<double> slopes;
     // The floor's noise and slope are not the backscatter's, nor is the drop into it: a block
     // that reaches into them is measured on the backscatter it holds, and the floor keeps the
     // backscatter's last slope.
@@ -194,7 +199,14 @@ void estimateNoise(TraceData &t)
         // and to the curve of a receiver's recovery, which single differences take for noise.
         for (size_t i = start + 1; i < end; i += 3)
             differences.push_back(std::abs(t.y[i + 1] - 2 * t.y[i] + t.y[i - 1]));
-        const double slope = t.fits.line(start, end + 1).slope;
+        // The slope from the median of differences a few points apart: a step within the
+        // block changes few of them, where it bends a line through all its points.
+        slopes.clear();
+        for (size_t i = start; i + lag <= end; ++i)
+            slopes.push_back((t.y[i + lag] - t.y[i]) / double(lag));
+        const double slope = slopes.size() >= FewestForNoise
+                                 ? median(slopes)
+                                 : t.fits.line(start, end + 1).slope;
         t.slope.push_back(start >= floorAt && !t.slope.empty() ? t.slope.back() : slope);
         if (differences.empty())
             differences.push_back(0);
@@ -204,13 +216,13 @@ void estimateNoise(TraceData &t)
     }
     // An event inside a block bends its figures: each block takes the median of its
     // neighbourhood's.
-    const std::vector<double> slopes = t.slope;
+    const std::vector<double> blockSlopes = t.slope;
     const std::vector<double> noises = t.noise;
-    for (size_t b = 0; b < slopes.size(); ++b) {
+    for (size_t b = 0; b < blockSlopes.size(); ++b) {
         const size_t from = b >= 2 ? b - 2 : 0;
-        const size_t to = std::min(slopes.size(), b + 3);
-        t.slope[b]
-            = median(std::vector<double>(slopes.begin() + long(from), slopes.begin() + long(to)));
+        const size_t to = std::min(blockSlopes.size(), b + 3);
+        t.slope[b] = median(
+            std::vector<double>(blockSlopes.begin() + long(from), blockSlopes.begin() + long(to)));
         t.noise[b]
             = median(std::vector<double>(noises.begin() + long(from), noises.begin() + long(to)));
     }
@@ -229,11 +241,22 @@ void scaleNoise(TraceData &t)
     if (t.noise.empty() || n < 2 * w + gap + 1)
         return;
     const double across = double(gap + w);
+    std::vector<double> steps(n, 0.0);
+    std::vector<bool> eventNear(n, false);
+    for (size_t i = w; i + gap + w <= n; ++i) {
+        steps[i]
+            = t.fits.mean(i - w, i) + t.slopeAt(i) * across - t.fits.mean(i + gap, i + gap + w);
+        // A step no noise makes, and the statistic around it, tell of an event: with pulses a
+        // block long, they would be most of a block's figures.
+        if (std::abs(steps[i]) >= StrongStepDb) {
+            for (size_t k = i > w + gap ? i - w - gap : 0; k < std::min(n, i + w + gap); ++k)
+                eventNear[k] = true;
+        }
+    }
     std::vector<std::vector<double>> perBlock(t.noise.size());
     for (size_t i = w; i + gap + w <= n; ++i) {
-        const double step
-            = t.fits.mean(i - w, i) + t.slopeAt(i) * across - t.fits.mean(i + gap, i + gap + w);
-        perBlock[std::min(i / t.block, perBlock.size() - 1)].push_back(step);
+        if (!eventNear[i])
+            perBlock[std::min(i / t.block, perBlock.size() - 1)].push_back(steps[i]);
     }
     // Each block's own spread, then the lower quartile of its neighbourhood's: an event raises
     // the spread of the few blocks it lies in, the noise that of all.
@@ -278,9 +301,10 @@ void scaleNoise(TraceData &t)
 void findFloor(TraceData &t)
 {
     const size_t n = t.y.size();
-    const size_t tail = std::max<size_t>(16, size_t(double(n) * TailShare));
-    t.usable = n;
     const size_t window = std::max<size_t>(16, 2 * t.pulse);
+    // A few windows at least, for their spread.
+    const size_t tail = std::max(2 * window, size_t(double(n) * TailShare));
+    t.usable = n;
     if (tail * 4 > n || n < 2 * window + tail)
         return;
     std::vector<double> last;
@@ -305,10 +329,12 @@ void findFloor(TraceData &t)
     std::vector<double> floorMeans;
     for (size_t i = n - tail; i + window <= n; i += std::max<size_t>(1, window / 4))
         floorMeans.push_back(mean(i));
-    const double centre = median(floorMeans);
-    for (double &v : floorMeans)
-        v = std::abs(v - centre);
-    const double rise = std::max(FloorRiseDb, CandidateSignificance * 1.4826 * median(floorMeans));
+    // The floor's level, and how high its own windows reach (noise swinging between "no data"
+    // and peaks reaches far): a window lies in it below that, with a margin.
+    std::sort(floorMeans.begin(), floorMeans.end());
+    const double centre = floorMeans[floorMeans.size() / 2];
+    const double upper = floorMeans[floorMeans.size() * 9 / 10];
+    const double rise = FloorRiseDb + (upper - centre);
     auto inFloor = [&](size_t i) { return mean(i) < centre + rise; };
     // The light comes back at the front panel: points before it lie in the floor.
     size_t light = 0;

@@ -20,6 +20,8 @@ constexpr double RiseLeastDb = 0.02;
 // a pulse length), level with it within this much or the noise.
 constexpr size_t RecoveryPoints = 8;
 constexpr double RejoinDb = 0.5;
+// A step this many times the noise shows its transition's own width.
+constexpr double ClearStepNoise = 20;
 // A section needs this many points to be measured.
 constexpr size_t FewestPoints = 4;
 
@@ -116,15 +118,32 @@ void placeStep(const TraceData &t, Measured &e, size_t from, size_t to)
     if (e.peaked || to <= from + 2 * t.pulse)
         return;
     double share = 0;
+    std::vector<double> shares;
     const auto power = [](double db) { return std::exp(db * PowerPerDb); };
     for (size_t i = from; i < to; ++i) {
         const double high = power(e.before.at(double(i)));
         const double low = power(e.after.at(double(i)));
         if (!(std::abs(high - low) > 0))
             return;
-        share += std::clamp((power(t.y[i]) - low) / (high - low), -0.5, 1.5);
+        shares.push_back(std::clamp((power(t.y[i]) - low) / (high - low), -0.5, 1.5));
+        share += shares.back();
     }
-    const double at = double(from) + share - (double(t.pulse) - 1) / 2;
+    // A receiver slower than the pulse draws the step out: where the step stands well clear
+    // of the noise, the transition's own width (from nine tenths of the way still to go to
+    // one tenth) takes the pulse's place.
+    double width = double(t.pulse);
+    const double x = double(e.at);
+    if (std::abs(e.before.at(x) - e.after.at(x)) >= ClearStepNoise * t.noiseAt(e.at)) {
+        const size_t centre = size_t(std::clamp(share, 0.0, double(shares.size() - 1)));
+        size_t high = centre;
+        while (high > 0 && shares[high - 1] < 0.9)
+            --high;
+        size_t low = centre;
+        while (low + 1 < shares.size() && shares[low + 1] > 0.1)
+            ++low;
+        width = std::max(width, double(low - high) / 0.8);
+    }
+    const double at = double(from) + share - (width - 1) / 2;
     // Rounded, the place must still lie among the points the sum ran over.
     const size_t placed = at >= double(from) ? size_t(std::lround(at)) : to;
     if (placed < to && placed < t.y.size())

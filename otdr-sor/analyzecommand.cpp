@@ -78,7 +78,7 @@ void printFileEvents(const Sor::Trace &t, QTextStream &out)
 }
 
 int analyzeFiles(const QStringList &files,
-                 const Analysis::Thresholds &thresholds,
+                 const Analysis::ThresholdChoice &thresholds,
                  bool json,
                  QTextStream &out,
                  QTextStream &err)
@@ -96,7 +96,8 @@ int analyzeFiles(const QStringList &files,
             status = 1;
             continue;
         }
-        const Analysis::Result result = Analysis::analyze(trace, thresholds);
+        const Analysis::Result result
+            = Analysis::analyze(trace, Analysis::thresholdsFor(trace, thresholds));
         if (json) {
             all.append(Analysis::toJson(result, path));
             continue;
@@ -146,12 +147,19 @@ public:
     {
         if (files.isEmpty())
             return std::nullopt;
-        Analysis::Thresholds thresholds;
-        const bool ok = CommandLine::numberValue(parser.value(lossThreshold), thresholds.lossDb)
-                        && CommandLine::numberValue(parser.value(reflectanceThreshold),
-                                                    thresholds.reflectanceDb)
-                        && CommandLine::numberValue(parser.value(endThreshold), thresholds.endDb);
-        if (!ok || thresholds.lossDb < 0 || thresholds.endDb <= 0) {
+        Analysis::ThresholdChoice thresholds;
+        bool ok = true;
+        const auto chosen = [&](const QCommandLineOption &option, std::optional<double> &value) {
+            double number = 0;
+            if (!parser.isSet(option))
+                return;
+            ok = ok && CommandLine::numberValue(parser.value(option), number);
+            value = number;
+        };
+        chosen(lossThreshold, thresholds.lossDb);
+        chosen(reflectanceThreshold, thresholds.reflectanceDb);
+        chosen(endThreshold, thresholds.endDb);
+        if (!ok || thresholds.lossDb.value_or(0) < 0 || thresholds.endDb.value_or(1) <= 0) {
             err << QStringLiteral("otdr-sor: limiar inválido\n");
             return Usage;
         }
@@ -163,22 +171,22 @@ public:
     }
 
 private:
-    const QCommandLineOption lossThreshold{QStringLiteral("loss-threshold"),
-                                           QStringLiteral("Menor perda que é evento (%1 dB).")
-                                               .arg(Sor::decimal(Analysis::Thresholds().lossDb, 2)),
-                                           QStringLiteral("DB"),
-                                           QString::number(Analysis::Thresholds().lossDb)};
+    // Each one given overrides the file's own (what its instrument used), then the default.
+    const QCommandLineOption lossThreshold{
+        QStringLiteral("loss-threshold"),
+        QStringLiteral("Menor perda que é evento (a do arquivo; sem ela, %1 dB).")
+            .arg(Sor::decimal(Analysis::Thresholds().lossDb, 2)),
+        QStringLiteral("DB")};
     const QCommandLineOption reflectanceThreshold{
         QStringLiteral("reflectance-threshold"),
-        QStringLiteral("Menor reflectância que é evento reflexivo (%1 dB).")
+        QStringLiteral("Menor reflectância que é evento reflexivo (a do arquivo; sem ela, %1 dB).")
             .arg(Analysis::Thresholds().reflectanceDb),
-        QStringLiteral("DB"),
-        QString::number(Analysis::Thresholds().reflectanceDb)};
+        QStringLiteral("DB")};
     const QCommandLineOption endThreshold{
         QStringLiteral("end-threshold"),
-        QStringLiteral("Queda que marca o fim da fibra (%1 dB).").arg(Analysis::Thresholds().endDb),
-        QStringLiteral("DB"),
-        QString::number(Analysis::Thresholds().endDb)};
+        QStringLiteral("Queda que marca o fim da fibra (a do arquivo; sem ela, %1 dB).")
+            .arg(Analysis::Thresholds().endDb),
+        QStringLiteral("DB")};
     const QCommandLineOption json{QStringLiteral("json"),
                                   QStringLiteral("Os eventos encontrados em JSON.")};
 };

@@ -10,7 +10,7 @@ class QTextStream;
 // the fibre end, total loss and ORL; as text or JSON. A file that cannot be read is named on
 // `err` and the others are still analysed; the result is 1 when any could not be.
 int analyzeFiles(const QStringList &files,
-                 const Analysis::Thresholds &thresholds,
+                 const Analysis::ThresholdChoice &thresholds,
                  bool json,
                  QTextStream &out,
                  QTextStream &err);

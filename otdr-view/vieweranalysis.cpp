@@ -64,14 +64,16 @@ void ViewerWindow::showFileEvents()
 
 void ViewerWindow::chooseThresholds()
 {
-    if (selected() < 0)
+    const int index = selected();
+    if (!set.contains(index))
         return;
     QDialog dialog(this);
     dialog.setWindowTitle(QStringLiteral("Reanalisar"));
-    auto *loss = thresholdBox(set.thresholds().lossDb, 0, 5, QStringLiteral("loss"));
-    auto *reflectance
-        = thresholdBox(set.thresholds().reflectanceDb, -90, 0, QStringLiteral("reflectance"));
-    auto *end = thresholdBox(set.thresholds().endDb, 0.5, 30, QStringLiteral("end"));
+    // The trace's own thresholds (its instrument's) to start from.
+    const Analysis::Thresholds start = Analysis::thresholdsFor(set.at(index).trace);
+    auto *loss = thresholdBox(start.lossDb, 0, 5, QStringLiteral("loss"));
+    auto *reflectance = thresholdBox(start.reflectanceDb, -90, 0, QStringLiteral("reflectance"));
+    auto *end = thresholdBox(start.endDb, 0.5, 30, QStringLiteral("end"));
     auto *buttons = new QDialogButtonBox;
     buttons->addButton(QStringLiteral("Reanalisar"), QDialogButtonBox::AcceptRole);
     buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);

@@ -154,7 +154,8 @@ QVector<Entry> judgeFiles(const QStringList &paths, const Options &options)
             e.problem = Sor::damageText(e.trace, Sor::DamageWording::Command);
         }
         if (e.readable && options.reanalyze) {
-            const Analysis::Result found = Analysis::analyze(e.trace, options.thresholds);
+            const Analysis::Result found
+                = Analysis::analyze(e.trace, Analysis::thresholdsFor(e.trace, options.thresholds));
             e.link = Acceptance::analysedLink(e.trace, found);
             e.trace.keyEvents = Analysis::asKeyEvents(found);
         } else {

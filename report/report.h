@@ -25,7 +25,8 @@ struct Options
     QImage logo; // at the left of every page's header; none when null
     Acceptance::Limits limits;
     bool reanalyze = false; // judge the analysis' events, not the file's
-    Analysis::Thresholds thresholds;
+    Analysis::ThresholdChoice thresholds; // what is not chosen comes from each file
+
     // Without cable and fibre ids, the two ends of a fibre are the files whose names differ
     // only in these markers: A's, then B's.
     QStringList pairMarkers;
