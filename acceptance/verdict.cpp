@@ -1,5 +1,6 @@
 #include "acceptance/verdict.h"
 
+#include "analysis/pointloss.h"
 #include "sor/sortext.h"
 
 #include <iterator>
@@ -120,10 +121,13 @@ Link fileLink(const Sor::Trace &trace)
         j.end = mode == QLatin1Char('E');
         j.marker = e.outOfRange();
         j.reflective = e.reflective();
-        // A marker the user added, or one past the range, stores no measurement: a loss of 0
-        // there is none, and an out-of-range marker measures no loss at all.
-        if (!j.marker && !(mode == QLatin1Char('A') && e.lossDb == 0))
-            j.lossDb = e.lossDb;
+        // An out-of-range marker measures no loss at all; one the user added that stores none
+        // is measured on the points, and judged on that.
+        if (!j.marker) {
+            const Analysis::EventLoss loss = Analysis::eventLoss(trace, e);
+            j.lossDb = loss.db;
+            j.lossMeasuredHere = loss.measuredHere;
+        }
         j.reflectanceDb = e.measuredReflectanceDb();
         // A coefficient of 0 or below is no attenuation a fibre has: not measured.
         if (e.attenuationDbPerKm > 0)
@@ -165,7 +169,14 @@ Link analysedLink(const Sor::Trace &trace, const Analysis::Result &result)
     measureSections(link.events);
     link.totalLossDb = result.totalLossDb;
     link.orlDb = result.orlDb;
-    link.lengthM = result.fiberEndM;
+    if (!result.fiberEndM) {
+        link.undetermined = QStringLiteral("enlace: a análise não encontrou o fim da fibra");
+    } else if (*result.fiberEndM <= 0) {
+        link.undetermined = QStringLiteral("enlace: o comprimento achado (%1 km) não é positivo")
+                                .arg(Sor::decimal(*result.fiberEndM / 1000, 3));
+    } else {
+        link.lengthM = result.fiberEndM;
+    }
     return link;
 }
 
@@ -258,6 +269,11 @@ Judgement judge(const Link &link, const Limits &limits)
         if (e.attention())
             j.attention
                 << QStringLiteral("evento %1: a %2 do limite").arg(e.number).arg(e.marginText);
+    }
+    // A fibre whose end is not known passes nothing.
+    if (!link.undetermined.isEmpty() && j.verdict != Verdict::Fail) {
+        j.verdict = Verdict::Unknown;
+        j.reasons << link.undetermined;
     }
     // A trace that gives nothing to judge passes nothing.
     const bool nothing = link.events.isEmpty() && !link.lengthM && !link.totalLossDb;

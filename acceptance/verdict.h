@@ -24,6 +24,7 @@ struct JudgedEvent
     bool marker = false;                 // a marker past the measured range: never a splice
     bool pastEnd = false;                // beyond the fibre's end: shown, never judged
     std::optional<double> lossDb;        // absent where none was measured
+    bool lossMeasuredHere = false;       // on the points: the file stores none
     std::optional<double> reflectanceDb; // measured; absent where none is given
     std::optional<double> attenuationDbKm;
     std::optional<double> sectionM; // the length of the section before it
@@ -50,6 +51,9 @@ struct Link
     std::optional<double> lengthM;
     std::optional<double> wavelengthNm;
     bool damaged = false;
+    // Why the fibre's extent is not known (an analysis that found no end, or a length that is
+    // not positive): nothing on it then passes.
+    QString undetermined;
 };
 
 // The file's own events and figures (a total loss or ORL stored as 0 is not given), or the

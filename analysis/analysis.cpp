@@ -254,9 +254,10 @@ Thresholds thresholdsFor(const Sor::Trace &trace, const ThresholdChoice &choice)
     if (trace.fixed) {
         // Stored in thousandths of a dB, a reflectance's sign left out; 0 or 65535 for none.
         const Sor::FixedParameters &f = *trace.fixed;
-        const double loss = f.lossThreshold / 1000.0;
-        const double reflectance = -f.reflectanceThreshold / 1000.0;
-        const double end = f.endOfFiberThreshold / 1000.0;
+        const auto given = [](quint16 value) { return value == 0xffff ? 0.0 : value / 1000.0; };
+        const double loss = given(f.lossThreshold);
+        const double reflectance = -given(f.reflectanceThreshold);
+        const double end = given(f.endOfFiberThreshold);
         if (loss >= FileLossThresholdsDb[0] && loss <= FileLossThresholdsDb[1])
             t.lossDb = loss;
         if (reflectance >= FileReflectanceThresholdsDb[0]

@@ -20,6 +20,9 @@ constexpr double TailShare = 0.04;
 // The step statistic's noise beyond this many times what the points' own noise gives is the
 // instrument's filtering, not chance.
 constexpr double CorrelatedExcess = 1.5;
+// A reflection stands at least this far above the backscatter: less is the trace's own curve
+// (a long pulse's smear of a step), however quiet its points.
+constexpr double LeastPeakDb = 0.05;
 // A step statistic this large (dB) is an event's, never the backscatter's noise.
 constexpr double StrongStepDb = 1.0;
 // A front connector's reflection stands at least this far above the backscatter after it.
@@ -380,6 +383,7 @@ std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thre
     double strongest = 0;
     double highest = 0;
     double bestStep = 0;
+    double lowestSince = 0; // the weakest step since the strongest
     size_t lastSeen = 0;
     Candidate best;
     Candidate reflection;
@@ -396,16 +400,23 @@ std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thre
         const double stepError = std::hypot(stepSpread * sigma, t.slopeErrorAt(i) * across);
         const bool stepSeen
             = std::abs(step) >= std::max(thresholds.lossDb * 0.5, CandidateSignificance * stepError);
-        const bool peakSeen = peak >= CandidateSignificance * sigma * 2;
+        const bool peakSeen = peak >= std::max(CandidateSignificance * sigma * 2, LeastPeakDb);
         // A step of the other sign, with no reflection, is the next event.
         const bool turned = inRun && stepSeen && !peakSeen && highest == 0 && strongest > 0
                             && (step > 0) != (bestStep > 0)
                             && std::abs(step) > 2 * CandidateSignificance * stepError;
-        if (turned) {
+        // A step that rises again after its statistic sank to under half its height is the
+        // next event, however soon: long pulses leave little quiet between events.
+        const bool again = inRun && stepSeen && !peakSeen && highest == 0
+                           && lowestSince < strongest / 2
+                           && (step > 0) == (bestStep > 0)
+                           && std::abs(step) > 2 * lowestSince + CandidateSignificance * stepError;
+        if (turned || again) {
             found.push_back(best);
             inRun = false;
         }
 
+        lowestSince = std::min(lowestSince, std::abs(step));
         if (!stepSeen && !peakSeen) {
             // A run ends after a pulse length without a sign, so noise does not split one
             // event in two. A reflection in it names the run; else its strongest step.
@@ -423,8 +434,9 @@ std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thre
         inRun = true;
         if (std::abs(step) > strongest) {
             strongest = std::abs(step);
+            lowestSince = strongest;
             bestStep = step;
-            best = {i, false};
+            best = {i, false, step > 0};
         }
         if (peakSeen && peak > highest) {
             highest = peak;

@@ -31,6 +31,7 @@ struct Measured
     bool peaked = false;     // stands above the backscatter on both sides
     bool reflective = false; // and reflects at least as much as the threshold asks
     bool end = false;
+    bool loses = true; // seen as a loss, not a gain
     double lossDb = 0;
     double lossError = 0;
     double heightDb = 0;
@@ -63,19 +64,23 @@ size_t locate(const TraceData &t, const Candidate &c)
     const size_t to = std::min(t.y.size(), c.at + 3 * t.pulse + 2);
     const size_t w = std::max<size_t>(4, t.pulse);
     const Line base = t.fits.line(from > w ? from - w : 0, std::max<size_t>(from, 1));
-    double top = t.y[from];
+    size_t peak = from;
     for (size_t i = from; i < to; ++i)
-        top = std::max(top, t.y[i]);
-    // A receiver's rise takes a few samples: where the level first leaves the backscatter by
-    // more than its noise, or a tenth of the way in power, whichever comes first.
-    for (size_t i = from; i < to; ++i) {
+        peak = t.y[i] > t.y[peak] ? i : peak;
+    const double top = t.y[peak];
+    // A receiver's rise takes a few samples: where the level leaves the backscatter by more
+    // than its noise, or a tenth of the way in power, whichever comes first, and stays above
+    // up to the top (the trace's own curve far before it is no rise).
+    const auto risen = [&](size_t i) {
         const double b = base.at(double(i));
         const double rise = 5 * std::log10(0.9 * std::pow(10, b / 5) + 0.1 * std::pow(10, top / 5));
         const double clear = b + std::max(RiseNoise * t.noiseAt(i), RiseLeastDb);
-        if (t.y[i] >= std::min(rise, clear))
-            return i;
-    }
-    return c.at;
+        return t.y[i] >= std::min(rise, clear);
+    };
+    size_t begins = peak;
+    while (begins > from && risen(begins - 1))
+        --begins;
+    return begins;
 }
 
 // The events in order, none inside another's pulse length: a reflection's dead zone hides
@@ -87,6 +92,7 @@ std::vector<Measured> ordered(const TraceData &t, const std::vector<Candidate> &
         Measured e;
         e.at = locate(t, c);
         e.peaked = c.reflective;
+        e.loses = c.loses;
         events.push_back(e);
     }
     std::sort(events.begin(), events.end(), [](const Measured &a, const Measured &b) {
@@ -94,10 +100,12 @@ std::vector<Measured> ordered(const TraceData &t, const std::vector<Candidate> &
     });
     std::vector<Measured> merged;
     for (const Measured &e : events) {
-        // A step seen just before a reflection is the reflection's own edge, its dead zone
-        // seen from before it.
-        const size_t reach
-            = e.peaked && !merged.empty() && !merged.back().peaked ? 2 * t.pulse : t.pulse;
+        // A rise seen just before a reflection is the reflection's own front, seen from before
+        // it; a loss there is an event of its own unless it lies within the pulse.
+        const size_t reach = e.peaked && !merged.empty() && !merged.back().peaked
+                                     && !merged.back().loses
+                                 ? 2 * t.pulse
+                                 : t.pulse;
         if (!merged.empty() && e.at < merged.back().at + reach) {
             // A reflection names the event and places it where it rises.
             if (e.peaked && !merged.back().peaked)
@@ -218,12 +226,17 @@ void measure(const TraceData &t, std::vector<Measured> &events, size_t end, bool
         for (size_t i = e.at; i < std::min(t.y.size(), e.at + t.pulse + 2); ++i)
             top = std::max(top, t.y[i]);
         // A reflection stands above the backscatter on both sides; a gain only above the side
-        // before it. Past a fibre's end there is no backscatter but a receiver recovering,
-        // whose line says nothing of the level at the event.
+        // before it. Past a fibre's end there is no backscatter but a receiver recovering, or
+        // the floor, whose line says nothing of the level at the event; nor is a line that
+        // would have the fibre gain more than any event can.
         e.topDb = top;
-        const bool recovery = afterTo >= afterFrom + FewestPoints
-                              && steeperThanFibre(t, afterFrom, afterTo - afterFrom);
-        e.heightDb = top - (recovery ? e.before.at(x) : std::max(e.before.at(x), e.after.at(x)));
+        const bool backscatterAfter
+            = afterTo >= afterFrom + FewestPoints
+              && !steeperThanFibre(t, afterFrom, afterTo - afterFrom)
+              && !(t.floorDb && t.fits.mean(afterFrom, afterTo) < *t.floorDb + t.floorRiseDb)
+              && e.after.at(x) <= e.before.at(x) + HighestEventGainDb;
+        e.heightDb
+            = top - (backscatterAfter ? std::max(e.before.at(x), e.after.at(x)) : e.before.at(x));
     }
 }
 

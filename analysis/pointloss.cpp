@@ -66,4 +66,12 @@ std::optional<double> lossAt(const Sor::Trace &trace, double distanceM)
     return before.at(at) - after.at(at);
 }
 
+EventLoss eventLoss(const Sor::Trace &trace, const Sor::Event &event)
+{
+    if (!event.valuelessMarker())
+        return {event.lossDb, false};
+    const std::optional<double> measured = lossAt(trace, event.distanceM);
+    return {measured, measured.has_value()};
+}
+
 } // namespace Analysis

@@ -15,4 +15,13 @@ namespace Analysis {
 // zone in either stretch, or an error of more than 0.05 dB.
 std::optional<double> lossAt(const Sor::Trace &trace, double distanceM);
 
+// An event's loss as the tools show it: the stored one, or for a marker that stores none its
+// loss measured here on the points (empty where they cannot give it).
+struct EventLoss
+{
+    std::optional<double> db;
+    bool measuredHere = false;
+};
+EventLoss eventLoss(const Sor::Trace &trace, const Sor::Event &event);
+
 } // namespace Analysis

@@ -59,6 +59,7 @@ struct Candidate
 {
     size_t at = 0;
     bool reflective = false;
+    bool loses = true; // the step it was seen by loses (else gains, or a reflection's front)
 };
 
 // No fibre loses this much (dB/km): a section that falls faster is a receiver recovering from a

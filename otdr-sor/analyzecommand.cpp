@@ -1,6 +1,7 @@
 #include "analyzecommand.h"
 
 #include "analysis/analysisjson.h"
+#include "analysis/pointloss.h"
 #include "command.h"
 #include "sor/sorreader.h"
 #include "sor/sortext.h"
@@ -70,9 +71,10 @@ void printFileEvents(const Sor::Trace &t, QTextStream &out)
 {
     out << QStringLiteral("  Nº  Distância (km)  Perda (dB)  Reflectância (dB)  Código\n");
     for (const Sor::Event &e : t.keyEvents->events) {
+        const Analysis::EventLoss loss = Analysis::eventLoss(t, e);
         out << "  " << QString::number(e.number).leftJustified(4)
             << Sor::decimal(e.distanceM / 1000.0, 4).rightJustified(14) << "  "
-            << Sor::decimal(e.lossDb, 3).rightJustified(10) << "  "
+            << Sor::measuredHereText(loss.db, loss.measuredHere, 3).rightJustified(10) << "  "
             << Sor::reflectanceText(e, 3).rightJustified(17) << "  " << e.code << "\n";
     }
 }

@@ -1,13 +1,38 @@
+#include "analysis/pointloss.h"
 #include "command.h"
 #include "sor/sorexport.h"
 #include "sor/sorreader.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 
 namespace {
+
+// The file's events as stored, but for a marker that stores no loss: its loss measured on the
+// points ("how": "measured"), or none where they cannot give it ("how": "not-measured").
+QJsonObject withMeasuredMarkers(QJsonObject json, const Sor::Trace &t)
+{
+    if (!t.keyEvents)
+        return json;
+    QJsonArray events = json.value(QStringLiteral("events")).toArray();
+    for (int i = 0; i < events.size() && i < t.keyEvents->events.size(); ++i) {
+        const Sor::Event &e = t.keyEvents->events.at(i);
+        if (!e.valuelessMarker())
+            continue;
+        QJsonObject event = events.at(i).toObject();
+        const Analysis::EventLoss loss = Analysis::eventLoss(t, e);
+        event[QStringLiteral("loss_db")] = loss.db ? QJsonValue(*loss.db) : QJsonValue();
+        event[QStringLiteral("how")]
+            = loss.measuredHere ? QStringLiteral("measured") : QStringLiteral("not-measured");
+        events[i] = event;
+    }
+    json[QStringLiteral("events")] = events;
+    return json;
+}
 
 // otdr-sor export: the trace as JSON (with its points if asked) or its points as CSV.
 class ExportCommand : public Command
@@ -39,7 +64,7 @@ public:
             return Usage;
         const Sor::Trace t = Sor::readFile(path);
         if (parser.isSet(json)) {
-            out << QJsonDocument(Sor::toJson(t, parser.isSet(points)))
+            out << QJsonDocument(withMeasuredMarkers(Sor::toJson(t, parser.isSet(points)), t))
                        .toJson(QJsonDocument::Indented);
         } else {
             if (t.points() == 0) {

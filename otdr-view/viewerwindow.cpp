@@ -1,6 +1,7 @@
 #include "viewerwindow.h"
 
 #include "plotwidget.h"
+#include "analysis/pointloss.h"
 #include "sor/sorreader.h"
 #include "sor/sortext.h"
 #include "traceplot/markers.h"
@@ -298,10 +299,11 @@ void ViewerWindow::fillEventTable(const Sor::Trace *trace)
         const Sor::Event &e = events.at(r);
         // A reflectance of 0 is what many files store for "none".
         const bool reflectance = e.reflectanceDb.value_or(0) != 0;
+        const Analysis::EventLoss loss = Analysis::eventLoss(*trace, e);
         const QStringList cells{QString::number(e.number),
                                 Sor::decimal(e.distanceM, 1),
                                 Sor::eventType(e),
-                                Sor::decimal(e.lossDb, 3),
+                                Sor::measuredHereText(loss.db, loss.measuredHere, 3),
                                 reflectance ? Sor::reflectanceText(e, 2) : QString(),
                                 Sor::decimal(e.attenuationDbPerKm, 3),
                                 verdicts.value(r)};

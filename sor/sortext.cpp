@@ -52,6 +52,12 @@ QString measuredText(const std::optional<double> &value, int decimals)
     return value ? decimal(*value, decimals) : QStringLiteral("não medido");
 }
 
+QString measuredHereText(const std::optional<double> &value, bool measuredHere, int decimals)
+{
+    return measuredText(value, decimals)
+           + (value && measuredHere ? QStringLiteral(" (medido aqui)") : QString());
+}
+
 QString kilometres(double metres)
 {
     return decimal(metres / 1000.0, 4) + QStringLiteral(" km");

@@ -15,6 +15,8 @@ namespace Sor {
 QString decimal(double value, int decimals);
 // A value that may not have been measured: "0,125", or "não medido".
 QString measuredText(const std::optional<double> &value, int decimals);
+// A value the tools measured on the points where the file stores none: "0,123 (medido aqui)".
+QString measuredHereText(const std::optional<double> &value, bool measuredHere, int decimals);
 // A distance in kilometres to a tenth of a metre: "12,3456 km".
 QString kilometres(double metres);
 // "100 ns, 1000 ns"; empty when the file gives none.

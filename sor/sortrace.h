@@ -112,6 +112,11 @@ struct Event
     // 'O' a marker past the measured range; none where the code is too short.
     QChar mode() const { return code.size() > 1 ? code.at(1) : QChar(); }
     bool outOfRange() const { return mode() == QLatin1Char('O'); }
+    // A marker the user added that stores no measurement: a loss of 0 and no reflectance.
+    bool valuelessMarker() const
+    {
+        return mode() == QLatin1Char('A') && lossDb == 0 && !measuredReflectanceDb();
+    }
     std::optional<double> measuredReflectanceDb() const
     {
         return reflectanceDb && *reflectanceDb < 0 ? reflectanceDb : std::nullopt;

@@ -11,6 +11,7 @@ using SorWriter::Simulation;
 using SorWriter::TrueEvent;
 
 Q_DECLARE_METATYPE(Simulation)
+Q_DECLARE_METATYPE(SorWriter::Launch)
 
 // The analysis against simulated traces whose events are known, and against input that no
 // trace should have.
@@ -26,6 +27,11 @@ private slots:
     void asRealTracesAre_data();
     void asRealTracesAre();
     void launchReel();
+    void everyInstrument_data();
+    void everyInstrument();
+    void fileThresholds();
+    void impossibleEvents_data();
+    void impossibleEvents();
     void frontConnector();
     void impossibleValues();
     void hostileInput_data();
@@ -292,6 +298,163 @@ void TestAnalysis::launchReel()
     const double total = 0.3 + 0.3 + 0.5 + 30 * span.attenuationDbKm;
     QVERIFY2(r.totalLossDb && std::abs(*r.totalLossDb - total) <= 0.1,
              qPrintable(QString::number(r.totalLossDb.value_or(-1))));
+}
+
+void TestAnalysis::everyInstrument_data()
+{
+    QTest::addColumn<Simulation>("simulation");
+    QTest::addColumn<SorWriter::Launch>("launch");
+    const SorWriter::Launch none;
+    // A maker that stores the instrument's inside: 1,071 m of points at the floor before the
+    // front panel, whose offset says where the span starts.
+    Simulation s = fibre({{TrueEvent::Step, 12000, 0.3, 0},
+                          {TrueEvent::Reflection, 20000, 0.5, -45},
+                          {TrueEvent::End, 30000, 0, -14}});
+    s.points = 7000;
+    s.noDataFloor = true;
+    QTest::newRow("a kilometre of floor before the front panel")
+        << s << SorWriter::Launch{1071, 0, 0, true};
+    // A receiver that takes hundreds of metres to recover from the front connector.
+    s = Simulation();
+    s.pulseNs = 10;
+    s.spacingM = 0.5;
+    s.points = 4000;
+    s.launchSnrDb = 30;
+    s.launchTailDb = 12;
+    s.launchTailM = 60;
+    s.events = {{TrueEvent::Reflection, 0, 0.2, -40},
+                {TrueEvent::Step, 700, 0.4, 0},
+                {TrueEvent::End, 1400, 0, -30}};
+    QTest::newRow("a slow recovery from the front connector") << s << none;
+    // An old instrument: 1,000 points 41 m apart.
+    s = fibre({{TrueEvent::Step, 12000, 0.4, 0},
+               {TrueEvent::Reflection, 22000, 0.5, -45},
+               {TrueEvent::End, 32000, 0, -14}});
+    s.spacingM = 41;
+    s.points = 1000;
+    QTest::newRow("1,000 points 41 m apart") << s << none;
+    // A fine one: 125,000 points 8 cm apart, 5 ns.
+    s = Simulation();
+    s.pulseNs = 5;
+    s.spacingM = 0.08;
+    s.points = 125000;
+    s.launchSnrDb = 25;
+    s.events = {{TrueEvent::Reflection, 1000, 0.3, -50},
+                {TrueEvent::Step, 2500, 0.5, 0},
+                {TrueEvent::End, 6000, 0, -14}};
+    QTest::newRow("125,000 points 8 cm apart") << s << none;
+    // A 20 us pulse, and steps of 2, 5 and 12 dB (splitters, a crushed fibre) with backscatter
+    // past each: events, not the end.
+    s = Simulation();
+    s.pulseNs = 20000;
+    s.spacingM = 32.85;
+    s.points = 3125;
+    s.attenuationDbKm = 0.35;
+    s.launchSnrDb = 45;
+    s.events = {{TrueEvent::Step, 21000, 2, 0},
+                {TrueEvent::Step, 29500, 5, 0},
+                {TrueEvent::Step, 36000, 12, 0},
+                {TrueEvent::End, 45000, 0, -14}};
+    QTest::newRow("a 20 us pulse with steps of 2, 5 and 12 dB") << s << none;
+    // A floor the instrument cut at one level, with the noise peaking above it.
+    s = fibre({{TrueEvent::Step, 12000, 0.3, 0},
+               {TrueEvent::Reflection, 20000, 0.5, -45},
+               {TrueEvent::End, 40000, 0, -14}},
+              30);
+    s.clippedFloor = true;
+    QTest::newRow("a floor cut at one level") << s << none;
+}
+
+// The kinds of trace other makers write: the events found are the true ones, each within the
+// pulse's length and two samples; the fibre's end is found; nothing lies before the span's start
+// or past the end.
+void TestAnalysis::everyInstrument()
+{
+    QFETCH(Simulation, simulation);
+    QFETCH(SorWriter::Launch, launch);
+    const SorWriter::Trace written = launch.spanStartM() > 0
+                                         ? SorWriter::launchedTrace(simulation, launch)
+                                         : SorWriter::simulatedTrace(simulation);
+    const Sor::Trace trace = Sor::read(SorWriter::write(written));
+    QVERIFY(!trace.damaged());
+    const Analysis::Result r = Analysis::analyze(trace);
+    const double tolerance
+        = Sor::pulseLengthM(simulation.pulseNs, simulation.groupIndex) + 2 * simulation.spacingM;
+    QList<TrueEvent> truth;
+    for (const TrueEvent &e : simulation.events) {
+        if (e.kind != TrueEvent::Ghost)
+            truth << e;
+    }
+    // The front panel's own connector is the launch's, at the span's start.
+    if (launch.spanStartM() > 0)
+        truth.prepend({TrueEvent::Reflection, 0, 0.2, -50});
+    QVERIFY2(int(r.events.size()) == truth.size(), qPrintable(describe(r)));
+    for (int k = 0; k < truth.size(); ++k) {
+        QVERIFY2(std::abs(r.events.at(size_t(k)).distanceM - truth.at(k).positionM) <= tolerance,
+                 qPrintable(describe(r)));
+    }
+    QCOMPARE(r.events.back().type, Analysis::EventType::End);
+    QVERIFY2(r.fiberEndM && std::abs(*r.fiberEndM - truth.last().positionM) <= tolerance,
+             qPrintable(describe(r)));
+    for (const Analysis::Event &e : r.events)
+        QVERIFY2(e.distanceM >= -tolerance, qPrintable(describe(r)));
+}
+
+// By default the file's own thresholds decide, as they did on the instrument; each one chosen
+// overrides; a value no instrument offers is no setting.
+void TestAnalysis::fileThresholds()
+{
+    const Simulation s = fibre({{TrueEvent::Step, 8000, 0.12, 0},
+                                {TrueEvent::Reflection, 16000, 0.4, -45},
+                                {TrueEvent::End, 30000, 0, -14}});
+    SorWriter::Trace written = SorWriter::simulatedTrace(s);
+    written.lossThreshold = 200;
+    written.reflectanceThreshold = 65535;
+    written.endOfFiberThreshold = 65000;
+    const Sor::Trace trace = Sor::read(SorWriter::write(written));
+    const Analysis::Thresholds fromFile = Analysis::thresholdsFor(trace);
+    QCOMPARE(fromFile.lossDb, 0.2);
+    QCOMPARE(fromFile.reflectanceDb, Analysis::Thresholds().reflectanceDb);
+    QCOMPARE(fromFile.endDb, Analysis::Thresholds().endDb);
+    const Analysis::Result instruments = Analysis::analyze(trace);
+    QVERIFY2(instruments.events.size() == 2, qPrintable(describe(instruments)));
+    QCOMPARE(instruments.thresholds.lossDb, 0.2);
+    Analysis::ThresholdChoice choice;
+    choice.lossDb = 0.05;
+    const Analysis::Result chosen = Analysis::analyze(trace, Analysis::thresholdsFor(trace, choice));
+    QVERIFY2(chosen.events.size() == 3, qPrintable(describe(chosen)));
+    QVERIFY(std::abs(chosen.events.front().distanceM - 8000) <= s.spacingM);
+}
+
+void TestAnalysis::impossibleEvents_data()
+{
+    QTest::addColumn<double>("stepDb");
+    QTest::addColumn<QString>("word");
+    QTest::newRow("losing 25 dB") << 25.0 << "perde";
+    QTest::newRow("gaining 8 dB") << -8.0 << "ganha";
+}
+
+// No event loses more than 20 dB or gains more than 5 dB with backscatter on both sides: such
+// a step is left out with the reason, the rest of the trace analysed as it stands.
+void TestAnalysis::impossibleEvents()
+{
+    QFETCH(double, stepDb);
+    QFETCH(QString, word);
+    std::vector<double> levels(12000);
+    for (size_t i = 0; i < levels.size(); ++i)
+        levels[i] = -0.001 * double(i) - (i >= 6000 ? stepDb : 0.0) + (i % 2 ? 0.003 : -0.003);
+    Analysis::Input input;
+    input.levelsDb = levels.data();
+    input.count = levels.size();
+    input.spacingM = 5;
+    input.pulseNs = 100;
+    const Analysis::Result r = Analysis::analyze(input);
+    for (const Analysis::Event &e : r.events) {
+        QVERIFY2(e.lossDb <= Analysis::HighestEventLossDb
+                     && e.lossDb >= -Analysis::HighestEventGainDb,
+                 qPrintable(describe(r)));
+    }
+    QVERIFY2(r.warnings.join(QLatin1Char(' ')).contains(word), qPrintable(r.warnings.join('|')));
 }
 
 // Without a launch cable, the front connector the trace starts on is event 1 at the span's start,

@@ -55,9 +55,9 @@ Sor::FixedParameters fixed(const Trace &t)
     // An instrument's usual settings.
     f.noiseFloor = 27000;
     f.noiseFloorScale = 1000;
-    f.lossThreshold = 200;
-    f.reflectanceThreshold = 65000;
-    f.endOfFiberThreshold = 3000;
+    f.lossThreshold = t.lossThreshold;
+    f.reflectanceThreshold = t.reflectanceThreshold;
+    f.endOfFiberThreshold = t.endOfFiberThreshold;
     f.traceType = QStringLiteral("ST");
     return f;
 }

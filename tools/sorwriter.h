@@ -85,6 +85,11 @@ struct Trace
     qint16 backscatter = 800; // dB below, for a 1 ns pulse, x 10
     qint32 averages = 4096;
     quint16 averagingTime = 300;
+    // The analysis' thresholds the instrument used: loss and end of fibre in 0.001 dB, the
+    // reflectance's size in 0.001 dB (65535: none).
+    quint16 lossThreshold = 200;
+    quint16 reflectanceThreshold = 65000;
+    quint16 endOfFiberThreshold = 3000;
     // KeyEvents; no block when there are none and withEvents is false
     bool withEvents = true;
     QList<Event> events;

@@ -14,6 +14,8 @@ namespace {
 // The receiver's recovery after a reflection: a share of the reflection's power that fades
 // over the simulation's recovery (half a pulse length unless it saturates).
 constexpr double RecoveryShare = 0.05;
+// Where an instrument that cuts its floor stores every level below the noise.
+constexpr double ClipBelowNoiseDb = 3;
 
 // The one-way level (dB) of the backscatter just past a distance, from the attenuation and the
 // steps before it.
@@ -97,7 +99,8 @@ std::vector<double> simulateLevels(const Simulation &s)
     std::vector<double> sum(n + 1, 0.0);
     for (size_t i = 0; i < n; ++i) {
         const double x = double(i) * s.spacingM;
-        const double ideal = x < end ? std::pow(10.0, idealLevel(s, x) / 5.0) : 0.0;
+        const double ideal
+            = x < end && x >= s.darkM ? std::pow(10.0, idealLevel(s, x) / 5.0) : 0.0;
         sum[i + 1] = sum[i] + ideal;
     }
     const size_t span = size_t(std::max<long>(1, std::lround(pulse / s.spacingM)));
@@ -128,6 +131,14 @@ std::vector<double> simulateLevels(const Simulation &s)
             }
         }
     }
+    if (s.launchTailDb > 0 && s.launchTailM > 0) {
+        const double height = std::pow(10.0, s.launchTailDb / 5.0) - 1.0;
+        for (size_t i = 0; i < n; ++i) {
+            const double past = double(i) * s.spacingM - s.darkM;
+            if (past >= 0)
+                power[i] += height * std::exp(-past / s.launchTailM);
+        }
+    }
     // Noise in the power, before the logarithm: the level's noise grows as the power falls, and
     // past the end the receiver shows the noise's magnitude, its floor. An instrument's filter
     // spreads each sample of it over several points.
@@ -147,6 +158,10 @@ std::vector<double> simulateLevels(const Simulation &s)
         const double measured = std::min(power[i], ceiling) + noise * sample;
         if (s.noDataFloor && measured < noise) {
             levels[i] = std::numeric_limits<double>::quiet_NaN();
+            continue;
+        }
+        if (s.clippedFloor && measured < noise) {
+            levels[i] = 5.0 * std::log10(noise) - ClipBelowNoiseDb;
             continue;
         }
         levels[i] = 5.0 * std::log10(std::max(std::abs(measured), noise * 1e-3));
@@ -307,6 +322,7 @@ Trace launchedTrace(const Simulation &span, const Launch &launch)
     const double panel = start - launch.userM;
     Simulation s = span;
     s.points = span.points + int(std::ceil(start / span.spacingM));
+    s.darkM = launch.darkInside ? panel : 0;
     s.events.clear();
     s.events.append({TrueEvent::Reflection, panel, 0.2, -50});
     if (launch.userM > 0)

@@ -71,6 +71,16 @@ struct Simulation
     // cut there, and it recovers over this many pulse lengths.
     double saturationDb = std::numeric_limits<double>::infinity();
     double recoveryPulses = 0.5;
+    // Some receivers recover slowly from the front connector: a tail this high above the
+    // backscatter at 0 m (dB), fading over this distance (1/e).
+    double launchTailDb = 0;
+    double launchTailM = 0;
+    // The instrument's inside before its front panel, where no light comes back: its points
+    // lie in the floor (some makers store a kilometre of them).
+    double darkM = 0;
+    // Some instruments cut their floor: every level below the noise's magnitude stored at one
+    // level under it.
+    bool clippedFloor = false;
 };
 
 // The pulse's length in the fibre, one way: the distance over which an event is smeared.
@@ -109,6 +119,9 @@ struct Launch
     double frontPanelM = 0;  // the front panel along the points
     double acquisitionM = 0; // the first point from the front panel: negative, before it
     double userM = 0;        // the span's start past the front panel: a launch cable's end
+    // The points before the front panel lie in the floor, as one maker stores them; else they
+    // are backscatter of the instrument's own fibre.
+    bool darkInside = false;
     double spanStartM() const { return (frontPanelM != 0 ? frontPanelM : -acquisitionM) + userM; }
 };
 // The span measured through a launch: its events (positions from the span's start) moved along
