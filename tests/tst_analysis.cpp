@@ -320,12 +320,27 @@ void TestAnalysis::everyInstrument_data()
     s.spacingM = 0.5;
     s.points = 4000;
     s.launchSnrDb = 30;
-    s.launchTailDb = 12;
-    s.launchTailM = 60;
-    s.events = {{TrueEvent::Reflection, 0, 0.2, -40},
-                {TrueEvent::Step, 700, 0.4, 0},
-                {TrueEvent::End, 1400, 0, -30}};
+    s.launchTailDb = 25;
+    s.launchTailM = 80;
+    s.events = {{TrueEvent::Reflection, 0, 0.2, -30},
+                {TrueEvent::Step, 1200, 0.4, 0},
+                {TrueEvent::End, 1700, 0, -30}};
     QTest::newRow("a slow recovery from the front connector") << s << none;
+    // A receiver slower than its 10 ns pulse, whose reflections rise and fall over ten points
+    // and whose strong end reflection saturates it: the front connector's top is well past the
+    // first point.
+    s = Simulation();
+    s.pulseNs = 10;
+    s.spacingM = 0.43;
+    s.points = 6000;
+    s.launchSnrDb = 22;
+    s.receiverM = 2;
+    s.saturationDb = 12;
+    s.recoveryPulses = 30;
+    s.events = {{TrueEvent::Reflection, 0, 0.2, -30},
+                {TrueEvent::Reflection, 1010, 0.5, -55},
+                {TrueEvent::End, 2176, 0, -14}};
+    QTest::newRow("a receiver slower than the pulse") << s << none;
     // An old instrument: 1,000 points 41 m apart.
     s = fibre({{TrueEvent::Step, 12000, 0.4, 0},
                {TrueEvent::Reflection, 22000, 0.5, -45},

@@ -131,6 +131,11 @@ std::vector<double> simulateLevels(const Simulation &s)
             }
         }
     }
+    if (s.receiverM > 0) {
+        const double keep = std::exp(-s.spacingM / s.receiverM);
+        for (size_t i = 1; i < n; ++i)
+            power[i] = keep * power[i - 1] + (1 - keep) * power[i];
+    }
     if (s.launchTailDb > 0 && s.launchTailM > 0) {
         const double height = std::pow(10.0, s.launchTailDb / 5.0) - 1.0;
         for (size_t i = 0; i < n; ++i) {

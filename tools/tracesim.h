@@ -78,6 +78,9 @@ struct Simulation
     // The instrument's inside before its front panel, where no light comes back: its points
     // lie in the floor (some makers store a kilometre of them).
     double darkM = 0;
+    // A receiver slower than the pulse: the power it measures follows the light with this
+    // time constant (as a distance), so a reflection rises and falls over several points.
+    double receiverM = 0;
     // Some instruments cut their floor: every level below the noise's magnitude stored at one
     // level under it.
     bool clippedFloor = false;
