@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace Analysis {
 
@@ -164,20 +165,27 @@ bool prepare(const Input &input, TraceData &t)
         return false;
     t.y.assign(input.levelsDb, input.levelsDb + last);
     t.noData.assign(last, false);
-    for (size_t i = 0; i < last; ++i)
-        t.noData[i] = !std::isfinite(t.y[i]);
+    for (size_t i = 0; i < last; ++i) {
+        if (!std::isfinite(t.y[i])) {
+            t.noData[i] = true;
+            t.y[i] = std::numeric_limits<double>::quiet_NaN();
+        }
+    }
     markClipped(t);
     double lowest = HUGE_VAL;
     double highest = -HUGE_VAL;
+    bool anyMissing = false;
     for (size_t i = 0; i < last; ++i) {
-        if (!t.noData[i]) {
+        if (t.noData[i]) {
+            anyMissing = true;
+        } else {
             lowest = std::min(lowest, t.y[i]);
             highest = std::max(highest, t.y[i]);
         }
     }
     if (!(highest - lowest > 1e-6) || highest - lowest > 1e4)
         return false;
-    for (size_t i = 0; i < last; ++i) {
+    for (size_t i = 0; anyMissing && i < last; ++i) {
         if (t.noData[i])
             t.y[i] = lowest;
     }

@@ -109,19 +109,22 @@ bool steeperThanFibre(const TraceData &t, size_t from, size_t count)
 bool keepsFibreSlope(const TraceData &t, size_t from, size_t count)
 {
     const SlopeFit f = slopeFit(t, from, count);
-    return f.fall + 3 * f.error < f.steepest;
+    return f.fall + 3 * f.error < HighestAttenuationDbKm / 1000 * t.spacing;
 }
 
 void markClipped(TraceData &t)
 {
+    // "No data" is NaN here, which no comparison takes for the lowest level.
     double lowest = HUGE_VAL;
-    for (size_t i = 0; i < t.y.size(); ++i) {
-        if (!t.noData[i])
-            lowest = std::min(lowest, t.y[i]);
-    }
     size_t count = 0;
-    for (size_t i = 0; i < t.y.size(); ++i)
-        count += !t.noData[i] && t.y[i] == lowest;
+    for (const double v : t.y) {
+        if (v < lowest) {
+            lowest = v;
+            count = 1;
+        } else if (v == lowest) {
+            ++count;
+        }
+    }
     if (count < std::max<size_t>(ClippedFewest, t.y.size() / ClippedShare))
         return;
     for (size_t i = 0; i < t.y.size(); ++i) {
@@ -205,9 +208,9 @@ void estimateNoise(TraceData &t)
         // The slope from the median of differences a few points apart: a step within the
         // block changes few of them, where it bends a line through all its points.
         slopes.clear();
-        for (size_t i = start; i + lag <= end; ++i)
+        for (size_t i = start; i + lag <= end; i += 2)
             slopes.push_back((t.y[i + lag] - t.y[i]) / double(lag));
-        const double slope = slopes.size() >= FewestForNoise
+        const double slope = slopes.size() >= FewestForNoise / 2
                                  ? median(slopes)
                                  : t.fits.line(start, end + 1).slope;
         t.slope.push_back(start >= floorAt && !t.slope.empty() ? t.slope.back() : slope);
@@ -245,20 +248,22 @@ void scaleNoise(TraceData &t)
         return;
     const double across = double(gap + w);
     std::vector<double> steps(n, 0.0);
-    std::vector<bool> eventNear(n, false);
+    // A step no noise makes, and the statistic around it, tell of an event: with pulses a
+    // block long, they would be most of a block's figures. Marked as the ranges they reach.
+    std::vector<int> strong(n + 1, 0);
     for (size_t i = w; i + gap + w <= n; ++i) {
         steps[i]
             = t.fits.mean(i - w, i) + t.slopeAt(i) * across - t.fits.mean(i + gap, i + gap + w);
-        // A step no noise makes, and the statistic around it, tell of an event: with pulses a
-        // block long, they would be most of a block's figures.
         if (std::abs(steps[i]) >= StrongStepDb) {
-            for (size_t k = i > w + gap ? i - w - gap : 0; k < std::min(n, i + w + gap); ++k)
-                eventNear[k] = true;
+            ++strong[i > w + gap ? i - w - gap : 0];
+            --strong[std::min(n, i + w + gap)];
         }
     }
     std::vector<std::vector<double>> perBlock(t.noise.size());
-    for (size_t i = w; i + gap + w <= n; ++i) {
-        if (!eventNear[i])
+    int reached = 0;
+    for (size_t i = 0; i + gap + w <= n; ++i) {
+        reached += strong[i];
+        if (i >= w && reached == 0)
             perBlock[std::min(i / t.block, perBlock.size() - 1)].push_back(steps[i]);
     }
     // Each block's own spread, then the lower quartile of its neighbourhood's: an event raises

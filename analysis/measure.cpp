@@ -232,7 +232,7 @@ void measure(const TraceData &t, std::vector<Measured> &events, size_t end, bool
         e.topDb = top;
         const bool backscatterAfter
             = afterTo >= afterFrom + FewestPoints
-              && !steeperThanFibre(t, afterFrom, afterTo - afterFrom)
+              && keepsFibreSlope(t, afterFrom, afterTo - afterFrom)
               && !(t.floorDb && t.fits.mean(afterFrom, afterTo) < *t.floorDb + t.floorRiseDb)
               && e.after.at(x) <= e.before.at(x) + HighestEventGainDb;
         e.heightDb

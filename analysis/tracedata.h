@@ -81,7 +81,8 @@ void scaleNoise(TraceData &t);
 void findLaunch(TraceData &t);
 // Whether the points [from, from + count) fall faster than any fibre, beyond their noise.
 bool steeperThanFibre(const TraceData &t, size_t from, size_t count);
-// Whether they keep to a fibre's slope (or rise), beyond their noise: backscatter.
+// Whether they keep to a fibre's slope (at most the highest attenuation a fibre has, or a
+// rise), beyond their noise: backscatter.
 bool keepsFibreSlope(const TraceData &t, size_t from, size_t count);
 std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thresholds);
 // measure.cpp
