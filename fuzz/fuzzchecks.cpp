@@ -111,15 +111,27 @@ void sorTrace(const QByteArray &bytes)
     require(Sor::toJson(trace).value(QStringLiteral("points")).toInt() == trace.points(),
             "the export counts the points",
             bytes);
-    // The analysis of whatever was read: events in order, inside the trace, with finite values.
+    // The analysis of whatever was read: events in order, between the span's start and the last
+    // point (within the pulse's length and two samples, what the trace resolves), with finite
+    // values; the end, if any, past the start.
     const Analysis::Result found = Analysis::analyze(trace);
     const double first = trace.distanceM.empty() ? 0 : trace.distanceM.front();
+    const double start = trace.offsets && trace.offsets->applied ? std::max(first, 0.0) : first;
     const double length = trace.distanceM.empty() ? 0 : trace.distanceM.back();
+    const double slack = trace.fixed && !trace.fixed->pulseWidthsNs.isEmpty()
+                             ? Sor::pulseLengthM(trace.fixed->pulseWidthsNs.first(),
+                                                 trace.groupIndex.value_or(Sor::DefaultGroupIndex))
+                                   + 2 * trace.spacingM.value_or(0)
+                             : 0;
     double last = first - 1;
+    if (found.fiberEndM)
+        require(*found.fiberEndM > start && *found.fiberEndM <= length + slack + 1e-6,
+                "the end inside the span",
+                bytes);
     for (const Analysis::Event &e : found.events) {
-        require(std::isfinite(e.distanceM) && e.distanceM >= first - 1e-6
-                    && e.distanceM <= length + 1e-6,
-                "events inside the trace",
+        require(std::isfinite(e.distanceM) && e.distanceM >= start - slack - 1e-6
+                    && e.distanceM <= length + slack + 1e-6,
+                "events inside the span",
                 bytes);
         require(e.distanceM >= last, "events in order", bytes);
         require(std::isfinite(e.lossDb), "finite losses", bytes);

@@ -10,6 +10,8 @@
 Q_DECLARE_METATYPE(SorWriter::Trace)
 
 // Limits as a client writes them, and the verdicts of traces whose events are known.
+Q_DECLARE_METATYPE(std::optional<double>)
+
 class TestAcceptance : public QObject
 {
     Q_OBJECT
@@ -25,6 +27,8 @@ private slots:
     void storedValues_data();
     void storedValues();
     void attention();
+    void analysedExtent_data();
+    void analysedExtent();
     void everyLimitKey_data();
     void everyLimitKey();
 };
@@ -394,6 +398,43 @@ void TestAcceptance::everyLimitKey()
             QCOMPARE(j.broken.contains(key), wrongSide);
         }
     }
+}
+
+void TestAcceptance::analysedExtent_data()
+{
+    QTest::addColumn<std::optional<double>>("endM");
+    QTest::addColumn<int>("verdict");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("an end found") << std::optional<double>(2000.0) << int(Acceptance::Verdict::Pass)
+                                  << QString();
+    QTest::newRow("no end found") << std::optional<double>() << int(Acceptance::Verdict::Unknown)
+                                  << "não encontrou o fim da fibra";
+    QTest::newRow("an end before the span's start")
+        << std::optional<double>(-965.0) << int(Acceptance::Verdict::Unknown)
+        << "comprimento achado (-0,965 km) não é positivo";
+}
+
+// A re-analysed fibre whose extent is not known passes nothing, whatever else it shows.
+void TestAcceptance::analysedExtent()
+{
+    QFETCH(std::optional<double>, endM);
+    QFETCH(int, verdict);
+    QFETCH(QString, reason);
+    Analysis::Result found;
+    Analysis::Event splice;
+    splice.distanceM = 800;
+    splice.lossDb = 0.05;
+    splice.attenuationDbKm = 0.3;
+    found.events.push_back(splice);
+    found.fiberEndM = endM;
+    found.totalLossDb = 1.0;
+    const Sor::Trace t = Sor::read(SorWriter::write(withEvents({})));
+    const Acceptance::Judgement j
+        = Acceptance::judge(Acceptance::analysedLink(t, found),
+                            *Acceptance::parseLimits(R"({"splice_loss_max_db": 0.3})", nullptr));
+    QCOMPARE(int(j.verdict), verdict);
+    if (!reason.isEmpty())
+        QVERIFY2(j.reasons.join(QLatin1Char('|')).contains(reason), qPrintable(j.reasons.join('|')));
 }
 
 QTEST_APPLESS_MAIN(TestAcceptance)

@@ -32,6 +32,7 @@ private slots:
     void analyze();
     void reflectanceValues_data();
     void reflectanceValues();
+    void markerMeasuredHere();
     void bothEnds();
     void twoWavelengths();
 
@@ -67,6 +68,14 @@ void TestSorTool::initTestCase()
                     {SorWriter::TrueEvent::Reflection, 20000, 0.5, -45},
                     {SorWriter::TrueEvent::End, 40000, 0, -14}};
     write("simulated.sor", SorWriter::write(SorWriter::simulatedTrace(fibre)));
+    // The same fibre whose splice the user marked by hand: a marker storing 0 dB and no
+    // reflectance, as some makers write it.
+    SorWriter::Trace marked = SorWriter::simulatedTrace(fibre, true);
+    marked.events[0].code = "0A9999";
+    marked.events[0].loss = 0;
+    marked.events[0].reflectance = 0;
+    write("marker.sor", SorWriter::write(marked));
+    write("splices.json", R"({"name": "emendas", "splice_loss_max_db": 0.1})");
     write("positive.sor", bytes("positive reflectance"));
     for (const SorWriter::Case &c : SorWriter::twoEndedSamples()) {
         write(c.name, SorWriter::write(c.trace));
@@ -284,7 +293,8 @@ void TestSorTool::analyze()
     QCOMPARE(one.value("file").toString(), dir.filePath("simulated.sor"));
     QVERIFY(std::abs(one.value("fiber_end_m").toDouble() - 40000) <= 5);
     QVERIFY(one.value("orl_db").isDouble() && one.value("total_loss_db").isDouble());
-    QCOMPARE(one.value("thresholds").toObject().value("loss_db").toDouble(), 0.05);
+    // The file's own threshold, as its instrument used it (the generator writes 0.2 dB).
+    QCOMPARE(one.value("thresholds").toObject().value("loss_db").toDouble(), 0.2);
     const QJsonArray events = one.value("events").toArray();
     QCOMPARE(events.size(), 3);
     QStringList types;
@@ -309,6 +319,49 @@ void TestSorTool::analyze()
     QCOMPARE(several.size(), 2);
     QCOMPARE(several.at(0).toObject().value("events").toArray().size(), 2); // 0.3 dB is no event
     QCOMPARE(run({"analyze", "--end-threshold", "x", dir.filePath("simulated.sor")}), 2);
+}
+
+// A marker that stores no value is measured on the trace's points where the tools show it, says
+// so, and is judged on what was measured.
+void TestSorTool::markerMeasuredHere()
+{
+    QCOMPARE(run({"info", dir.filePath("marker.sor")}), 0);
+    const QRegularExpressionMatch shown
+        = QRegularExpression("\\n  1 +12,0000 +(\\d+,\\d{3}) \\(medido aqui\\)").match(out);
+    QVERIFY2(shown.hasMatch(), qPrintable(out));
+    QVERIFY(std::abs(shown.captured(1).replace(',', '.').toDouble() - 0.3) <= 0.05);
+    QCOMPARE(run({"export", "--json", dir.filePath("marker.sor")}), 0);
+    const QJsonObject marker = QJsonDocument::fromJson(out.toUtf8())
+                                   .object()
+                                   .value("events")
+                                   .toArray()
+                                   .at(0)
+                                   .toObject();
+    QCOMPARE(marker.value("how").toString(), QStringLiteral("measured"));
+    QVERIFY(std::abs(marker.value("loss_db").toDouble() - 0.3) <= 0.05);
+    QCOMPARE(run({"info", dir.filePath("marker.sor"), "--limits", dir.filePath("splices.json")}),
+             1);
+    QVERIFY2(out.contains(QStringLiteral("REPROVADO")), qPrintable(out));
+    // Where the points cannot give it (in the launch's dead zone), none is shown.
+    SorWriter::Simulation fibre;
+    fibre.pulseNs = 1000;
+    fibre.spacingM = 5;
+    fibre.points = 12000;
+    fibre.events = {{SorWriter::TrueEvent::Step, 12000, 0.3, 0},
+                    {SorWriter::TrueEvent::End, 40000, 0, -14}};
+    SorWriter::Trace early = SorWriter::simulatedTrace(fibre, true);
+    early.events[0].code = "0A9999";
+    early.events[0].loss = 0;
+    early.events[0].time = SorWriter::timeFor(40, early.groupIndex);
+    QCOMPARE(run({"export", "--json", write("early.sor", SorWriter::write(early))}), 0);
+    const QJsonObject unmeasured = QJsonDocument::fromJson(out.toUtf8())
+                                       .object()
+                                       .value("events")
+                                       .toArray()
+                                       .at(0)
+                                       .toObject();
+    QCOMPARE(unmeasured.value("how").toString(), QStringLiteral("not-measured"));
+    QVERIFY(unmeasured.value("loss_db").isNull());
 }
 
 void TestSorTool::reflectanceValues_data()
