@@ -20,6 +20,9 @@ constexpr double TailShare = 0.04;
 // The step statistic's noise beyond this many times what the points' own noise gives is the
 // instrument's filtering, not chance.
 constexpr double CorrelatedExcess = 1.5;
+// Where a pulse spans fewer points than this, small steps are also looked for over windows of
+// this many.
+constexpr size_t WidestWindow = 32;
 // A reflection stands at least this far above the backscatter: less is the trace's own curve
 // (a long pulse's smear of a step), however quiet its points.
 constexpr double LeastPeakDb = 0.05;
@@ -112,6 +115,27 @@ bool keepsFibreSlope(const TraceData &t, size_t from, size_t count)
     return f.fall + 3 * f.error < HighestAttenuationDbKm / 1000 * t.spacing;
 }
 
+// Judged at every scale from two pulse lengths up, as a tail falls steeply at first and ever
+// more slowly later: a stretch is the tail's when the fall goes on past it (a step there would
+// be an event), or when it goes on straight from the reflection's own fall.
+size_t recovered(const TraceData &t, size_t from)
+{
+    const size_t shortest = std::max<size_t>(RecoveryStretch, 2 * t.pulse);
+    size_t after = from;
+    if (after + shortest <= t.usable && steeperThanFibre(t, after, shortest))
+        after += shortest;
+    for (size_t stretch = shortest;
+         stretch <= LongestRecoveryStretch && after + 2 * stretch <= t.usable;) {
+        if (steeperThanFibre(t, after, stretch) && steeperThanFibre(t, after + stretch, stretch)) {
+            after += stretch;
+            stretch = shortest;
+        } else {
+            stretch *= 2;
+        }
+    }
+    return after;
+}
+
 void markClipped(TraceData &t)
 {
     // "No data" is NaN here, which no comparison takes for the lowest level.
@@ -156,21 +180,7 @@ void findLaunch(TraceData &t)
     const double height = t.y[top] - t.fits.mean(after, after + w);
     if (height < CandidateSignificance * t.noiseAt(after) * 2)
         return;
-    // Judged at every scale from two pulse lengths up, as a tail falls steeply at first and
-    // ever more slowly later: a stretch is the tail's when the fall goes on past it (a step
-    // there would be an event), or when it goes on straight from the top's own fall.
-    const size_t shortest = std::max<size_t>(RecoveryStretch, 2 * t.pulse);
-    if (after + shortest <= t.usable && steeperThanFibre(t, after, shortest))
-        after += shortest;
-    for (size_t stretch = shortest;
-         stretch <= LongestRecoveryStretch && after + 2 * stretch <= t.usable;) {
-        if (steeperThanFibre(t, after, stretch) && steeperThanFibre(t, after + stretch, stretch)) {
-            after += stretch;
-            stretch = shortest;
-        } else {
-            stretch *= 2;
-        }
-    }
+    after = recovered(t, after);
     t.launchEnd = after;
     t.launchTop = top;
     // Its height above the backscatter carried back to its top.
@@ -373,10 +383,13 @@ void findFloor(TraceData &t)
 // fibre's own slope explains, or where the trace rises above the level before, beyond the
 // noise: the strongest point of each such run. Means of two windows, not lines, so that a
 // window over an event's transition only weakens the difference and never reverses it.
-std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thresholds)
+namespace {
+
+// The candidates seen with windows of w points either side of the pulse's gap.
+std::vector<Candidate>
+candidatesAt(const TraceData &t, const Thresholds &thresholds, const size_t w)
 {
     const size_t n = t.usable;
-    const size_t w = std::max<size_t>(4, t.pulse);
     const size_t gap = t.pulse + 1;
     std::vector<Candidate> found;
     if (n < 2 * w + gap + 1)
@@ -450,6 +463,32 @@ std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thre
     }
     if (inRun)
         found.push_back(highest > 0 ? reflection : best);
+    return found;
+}
+
+} // namespace
+
+// At the pulse's own scale, and where that holds few points (fine spacings) again over windows
+// of many: a small step lost in the noise of a few points stands clear over many. A coarse
+// candidate counts where no fine one lies within its windows' reach.
+std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thresholds)
+{
+    const size_t w = std::max<size_t>(4, t.pulse);
+    std::vector<Candidate> found = candidatesAt(t, thresholds, w);
+    if (w >= WidestWindow)
+        return found;
+    const std::vector<Candidate> coarse = candidatesAt(t, thresholds, WidestWindow);
+    const size_t reach = WidestWindow + t.pulse + 1;
+    for (const Candidate &c : coarse) {
+        const bool known = std::any_of(found.begin(), found.end(), [&](const Candidate &f) {
+            return f.at + reach > c.at && c.at + reach > f.at;
+        });
+        if (!known)
+            found.push_back(c);
+    }
+    std::sort(found.begin(), found.end(), [](const Candidate &a, const Candidate &b) {
+        return a.at < b.at;
+    });
     return found;
 }
 

@@ -47,6 +47,14 @@ size_t deadZone(const TraceData &t, bool reflective)
     return reflective ? 3 * t.pulse + 2 : t.pulse + 1;
 }
 
+// Where the backscatter is seen again past an event: its dead zone, and after a reflection the
+// receiver's recovery, however long this receiver takes.
+size_t pastEvent(const TraceData &t, const Measured &e)
+{
+    const size_t past = e.at + deadZone(t, e.peaked);
+    return e.peaked && past < t.usable ? recovered(t, past) : past;
+}
+
 // Where the backscatter is first seen: past the front connector's dead zone.
 size_t backscatterFrom(const TraceData &t)
 {
@@ -180,11 +188,10 @@ void measure(const TraceData &t, std::vector<Measured> &events, size_t end, bool
     const size_t w = std::max<size_t>(4, t.pulse);
     for (size_t k = 0; k < events.size(); ++k) {
         Measured &e = events[k];
-        size_t beforeFrom
-            = k == 0 ? backscatterFrom(t) : events[k - 1].at + deadZone(t, events[k - 1].peaked);
+        size_t beforeFrom = k == 0 ? backscatterFrom(t) : pastEvent(t, events[k - 1]);
         if (e.at < beforeFrom + 2)
             beforeFrom = e.at > w ? e.at - w : 0;
-        size_t afterFrom = e.at + deadZone(t, e.peaked);
+        size_t afterFrom = pastEvent(t, e);
         size_t afterTo = k + 1 < events.size() ? events[k + 1].at : end;
         if (afterTo < afterFrom + 2) {
             afterFrom = std::min(afterFrom, t.y.size() - 1);

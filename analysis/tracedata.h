@@ -79,6 +79,9 @@ void estimateNoise(TraceData &t);
 void findFloor(TraceData &t);
 void scaleNoise(TraceData &t);
 void findLaunch(TraceData &t);
+// Where a receiver has recovered from a reflection: from a point past its top, on while the
+// trace falls faster than any fibre.
+size_t recovered(const TraceData &t, size_t from);
 // Whether the points [from, from + count) fall faster than any fibre, beyond their noise.
 bool steeperThanFibre(const TraceData &t, size_t from, size_t count);
 // Whether they keep to a fibre's slope (at most the highest attenuation a fibre has, or a

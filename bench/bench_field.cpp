@@ -166,6 +166,33 @@ std::vector<size_t> cleanPlaces(const Sor::Trace &t, double endM, double toleran
     return places;
 }
 
+// The noise of a step measured at a place: the spread of the difference between the means of
+// the ten pulse lengths (at least 20 points) before and after each point near it, less the
+// trace's slope; a step is measurable there from a few times that.
+double stepNoiseAt(const Sor::Trace &t, size_t at, size_t pulse)
+{
+    const size_t w = std::max<size_t>(20, 10 * pulse);
+    const size_t n = t.levelDb.size();
+    if (at < 3 * w || at + 3 * w >= n)
+        return HUGE_VAL;
+    std::vector<double> sums(6 * w + 1, 0.0);
+    for (size_t k = 0; k < 6 * w; ++k)
+        sums[k + 1] = sums[k] + t.levelDb[at - 3 * w + k];
+    const auto mean = [&](size_t from) { return (sums[from + w] - sums[from]) / double(w); };
+    std::vector<double> steps;
+    for (size_t i = w; i + w <= 6 * w; ++i)
+        steps.push_back(mean(i - w) - mean(i));
+    std::sort(steps.begin(), steps.end());
+    const double centre = steps[steps.size() / 2];
+    for (double &s : steps)
+        s = std::abs(s - centre);
+    std::sort(steps.begin(), steps.end());
+    return 1.4826 * steps[steps.size() / 2];
+}
+
+// A planted splice counts where it stands this many step noises clear.
+constexpr double MeasurableSteps = 5;
+
 void analyseFile(const QString &name, const Sor::Trace &t, bool withPlants, Figures &f)
 {
     const double tolerance = std::max(Analysis::eventToleranceM(t), 3 * t.spacingM.value_or(0));
@@ -238,8 +265,13 @@ void analyseFile(const QString &name, const Sor::Trace &t, bool withPlants, Figu
         return;
     const size_t pulse
         = size_t(std::max(1.0, std::round((tolerance - 2 * *t.spacingM) / *t.spacingM)));
+    // A splice under the loss threshold the file's instrument used is no event by design.
+    const double threshold = Analysis::thresholdsFor(t).lossDb;
     for (size_t at : cleanPlaces(t, *storedEnd, tolerance)) {
+        const double noise = stepNoiseAt(t, at, pulse);
         for (double loss : {0.1, 0.2, 0.5}) {
+            if (loss < threshold || loss < MeasurableSteps * noise)
+                continue;
             Sor::Trace planted = t;
             plantSplice(planted, at, pulse, loss);
             const Analysis::Result p = Analysis::analyze(planted);
