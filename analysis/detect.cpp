@@ -395,6 +395,7 @@ candidatesAt(const TraceData &t, const Thresholds &thresholds, const size_t w)
     if (n < 2 * w + gap + 1)
         return found;
     const std::vector<double> ahead = highestAhead(t.y, n, t.pulse);
+    const size_t recent = std::max<size_t>(2, t.pulse / 8);
     const double stepSpread = std::sqrt(2.0 / double(w));
     const double across = double(gap + w);
     bool inRun = false;
@@ -413,7 +414,12 @@ candidatesAt(const TraceData &t, const Thresholds &thresholds, const size_t w)
         const double slope = t.slopeAt(i);
         const double step = before + slope * across - t.fits.mean(i + gap, i + gap + w);
         const double sigma = t.noiseAt(i);
-        const double peak = ahead[i] - (before + slope * (double(w) + 1) / 2);
+        // Above the backscatter carried on to here, and above the last points themselves: a
+        // trace bending into a step is no reflection, however its slope was judged.
+        const double peak
+            = ahead[i]
+              - std::max(before + slope * (double(w) + 1) / 2,
+                         *std::max_element(t.y.begin() + long(i - recent), t.y.begin() + long(i)));
         // The slope carried across both windows may be off by its neighbourhood's spread.
         const double stepError = std::hypot(stepSpread * sigma, t.slopeErrorAt(i) * across);
         const bool stepSeen
