@@ -69,8 +69,10 @@ std::optional<double> eventAxisShiftM(const Sor::Trace &trace, double maxShiftM)
     std::vector<double> at;
     for (const Sor::Event &e : trace.keyEvents->events) {
         const QChar type = e.code.isEmpty() ? QChar() : e.code.at(0);
+        // A reflection within the first half pulse has no trace before it to rise from: it
+        // cannot tell one shift from another, and would favour any that moves it away.
         if ((type == QLatin1Char('1') || type == QLatin1Char('2')) && !e.outOfRange()
-            && std::isfinite(e.distanceM))
+            && std::isfinite(e.distanceM) && (e.distanceM - x0) / dx >= double(h))
             at.push_back((e.distanceM - x0) / dx);
     }
     if (at.empty())
