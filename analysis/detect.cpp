@@ -97,7 +97,8 @@ SlopeFit slopeFit(const TraceData &t, size_t from, size_t count)
     const Line line = t.fits.line(from, from + count);
     const double spread = t.fits.residual(from, from + count, line);
     const double n = double(count);
-    return {-line.slope, spread * std::sqrt(12 / (n * (n * n - 1))),
+    return {-line.slope,
+            spread * std::sqrt(12 / (n * (n * n - 1))),
             SteepestFibreDbKm / 1000 * t.spacing};
 }
 
@@ -422,8 +423,8 @@ candidatesAt(const TraceData &t, const Thresholds &thresholds, const size_t w)
                          *std::max_element(t.y.begin() + long(i - recent), t.y.begin() + long(i)));
         // The slope carried across both windows may be off by its neighbourhood's spread.
         const double stepError = std::hypot(stepSpread * sigma, t.slopeErrorAt(i) * across);
-        const bool stepSeen
-            = std::abs(step) >= std::max(thresholds.lossDb * 0.5, CandidateSignificance * stepError);
+        const bool stepSeen = std::abs(step) >= std::max(thresholds.lossDb * 0.5,
+                                                         CandidateSignificance * stepError);
         const bool peakSeen = peak >= std::max(CandidateSignificance * sigma * 2, LeastPeakDb);
         // A step of the other sign, with no reflection, is the next event.
         const bool turned = inRun && stepSeen && !peakSeen && highest == 0 && strongest > 0
@@ -432,8 +433,7 @@ candidatesAt(const TraceData &t, const Thresholds &thresholds, const size_t w)
         // A step that rises again after its statistic sank to under half its height is the
         // next event, however soon: long pulses leave little quiet between events.
         const bool again = inRun && stepSeen && !peakSeen && highest == 0
-                           && lowestSince < strongest / 2
-                           && (step > 0) == (bestStep > 0)
+                           && lowestSince < strongest / 2 && (step > 0) == (bestStep > 0)
                            && std::abs(step) > 2 * lowestSince + CandidateSignificance * stepError;
         if (turned || again) {
             found.push_back(best);

@@ -110,10 +110,10 @@ std::vector<Measured> ordered(const TraceData &t, const std::vector<Candidate> &
     for (const Measured &e : events) {
         // A rise seen just before a reflection is the reflection's own front, seen from before
         // it; a loss there is an event of its own unless it lies within the pulse.
-        const size_t reach = e.peaked && !merged.empty() && !merged.back().peaked
-                                     && !merged.back().loses
-                                 ? 2 * t.pulse
-                                 : t.pulse;
+        const size_t reach
+            = e.peaked && !merged.empty() && !merged.back().peaked && !merged.back().loses
+                  ? 2 * t.pulse
+                  : t.pulse;
         if (!merged.empty() && e.at < merged.back().at + reach) {
             // A reflection names the event and places it where it rises.
             if (e.peaked && !merged.back().peaked)
@@ -304,10 +304,9 @@ bool judge(const TraceData &t, std::vector<Measured> &events, const Thresholds &
         const size_t reach = std::min(t.y.size(), past + t.floorWindow);
         const bool intoFloor
             = t.floorDb && reach > past && t.fits.mean(past, reach) < *t.floorDb + t.floorRiseDb;
-        const bool recovering
-            = &e == &events.back()
-              && (peaked ? fallsToFloor(t, e, thresholds.endDb)
-                         : -e.after.slope / t.spacing * 1000 > SteepestFibreDbKm);
+        const bool recovering = &e == &events.back()
+                                && (peaked ? fallsToFloor(t, e, thresholds.endDb)
+                                           : -e.after.slope / t.spacing * 1000 > SteepestFibreDbKm);
         const bool deep = t.floorDb && e.before.at(double(e.at)) - *t.floorDb >= thresholds.endDb;
         stable = stable && e.peaked == peaked;
         e.peaked = peaked;
@@ -365,7 +364,8 @@ returnLoss(const TraceData &t, const std::vector<Measured> &events, const Line &
 
 void report(const TraceData &t, const std::vector<Measured> &events, size_t end, Result &result)
 {
-    const Line first = events.empty() ? t.fits.line(backscatterFrom(t), end) : events.front().before;
+    const Line first
+        = events.empty() ? t.fits.line(backscatterFrom(t), end) : events.front().before;
     // Without a launch cable, the front connector the trace starts on is the span's first
     // event, at its start: where the axis' 0 lies on that reflection, and before every other.
     const double zero = -t.origin / t.spacing;
@@ -402,7 +402,10 @@ void report(const TraceData &t, const std::vector<Measured> &events, size_t end,
 // A saturated end's receiver recovers for long: past the last reflection before the floor, a
 // section that falls faster than any fibre is that recovery, not fibre, and the reflection is
 // the end. Whatever was seen in the recovery goes with it.
-void endAtLastReflection(const TraceData &t, std::vector<Measured> &events, size_t end, double endDb)
+void endAtLastReflection(const TraceData &t,
+                         std::vector<Measured> &events,
+                         size_t end,
+                         double endDb)
 {
     if (!t.floorDb || t.floorAt >= t.y.size() || events.empty())
         return;

@@ -27,10 +27,11 @@ std::optional<double> lossAt(const Sor::Trace &trace, double distanceM)
         return std::nullopt;
     const double dx = *trace.spacingM;
     const double x = (distanceM - trace.distanceM.front()) / dx;
-    const double pulse = std::max(
-        1.0,
-        Sor::pulseLengthM(trace.fixed->pulseWidthsNs.first(), trace.groupIndex.value_or(Sor::DefaultGroupIndex))
-            / dx);
+    const double pulse
+        = std::max(1.0,
+                   Sor::pulseLengthM(trace.fixed->pulseWidthsNs.first(),
+                                     trace.groupIndex.value_or(Sor::DefaultGroupIndex))
+                       / dx);
     const double stretch = std::max(double(FewestPoints), StretchPulses * pulse);
     // The place is known to a pulse: the stretches stay a pulse clear of it before, and clear
     // of its smear and that pulse after.

@@ -30,7 +30,7 @@ struct TraceData
     size_t launchTop = 0;
     size_t launchEnd = 0;
     std::optional<double> floorDb;
-    double floorRiseDb = 0; // how far above the floor's level a level still lies in it
+    double floorRiseDb = 0;  // how far above the floor's level a level still lies in it
     size_t floorWindow = 16; // over this many points
     size_t block = 64;
     std::vector<double> noise; // the level's noise (dB), per block of points

@@ -409,8 +409,7 @@ void summary(const Figures &f, int files, QTextStream &out)
     out << "| measure | value | goal (field set; other makers) |\n| --- | --- | --- |\n";
     out << "| stored events found (within pulse length + 2 samples) | " << share(f.found, f.stored)
         << " | >= 95 %; >= 90 % |\n";
-    out << "| fibre end found | " << share(f.endsFound, f.endsStored)
-        << " | >= 95 %; >= 90 % |\n";
+    out << "| fibre end found | " << share(f.endsFound, f.endsStored) << " | >= 95 %; >= 90 % |\n";
     out << "| strong events the file does not store, per file | "
         << QString::number(double(f.strongExtra) / std::max(1, files), 'f', 2)
         << " | <= 0.3; <= 0.5 |\n";

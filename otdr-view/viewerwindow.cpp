@@ -1,7 +1,7 @@
 #include "viewerwindow.h"
 
-#include "plotwidget.h"
 #include "analysis/pointloss.h"
+#include "plotwidget.h"
 #include "sor/sorreader.h"
 #include "sor/sortext.h"
 #include "traceplot/markers.h"

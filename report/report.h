@@ -24,7 +24,7 @@ struct Options
     QString operatorName;
     QImage logo; // at the left of every page's header; none when null
     Acceptance::Limits limits;
-    bool reanalyze = false; // judge the analysis' events, not the file's
+    bool reanalyze = false;               // judge the analysis' events, not the file's
     Analysis::ThresholdChoice thresholds; // what is not chosen comes from each file
 
     // Without cable and fibre ids, the two ends of a fibre are the files whose names differ

@@ -294,8 +294,7 @@ void events(Page &page, const Entry &e, const Options &o)
         page.row({QString::number(ev.number),
                   Sor::decimal(ev.distanceM / 1000, 4),
                   kind,
-                  ev.end ? QString()
-                         : Sor::measuredHereText(ev.lossDb, ev.lossMeasuredHere, 3),
+                  ev.end ? QString() : Sor::measuredHereText(ev.lossDb, ev.lossMeasuredHere, 3),
                   (ev.reflective || ev.end) ? Sor::measuredText(ev.reflectanceDb, 2) : QString(),
                   attenuationCell(ev),
                   ev.marginText.isEmpty() || ev.verdict != Acceptance::Verdict::Pass

@@ -434,7 +434,8 @@ void TestAcceptance::analysedExtent()
                             *Acceptance::parseLimits(R"({"splice_loss_max_db": 0.3})", nullptr));
     QCOMPARE(int(j.verdict), verdict);
     if (!reason.isEmpty())
-        QVERIFY2(j.reasons.join(QLatin1Char('|')).contains(reason), qPrintable(j.reasons.join('|')));
+        QVERIFY2(j.reasons.join(QLatin1Char('|')).contains(reason),
+                 qPrintable(j.reasons.join('|')));
 }
 
 QTEST_APPLESS_MAIN(TestAcceptance)

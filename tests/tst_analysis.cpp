@@ -436,7 +436,8 @@ void TestAnalysis::fileThresholds()
     QCOMPARE(instruments.thresholds.lossDb, 0.2);
     Analysis::ThresholdChoice choice;
     choice.lossDb = 0.05;
-    const Analysis::Result chosen = Analysis::analyze(trace, Analysis::thresholdsFor(trace, choice));
+    const Analysis::Result chosen
+        = Analysis::analyze(trace, Analysis::thresholdsFor(trace, choice));
     QVERIFY2(chosen.events.size() == 3, qPrintable(describe(chosen)));
     QVERIFY(std::abs(chosen.events.front().distanceM - 8000) <= s.spacingM);
 }

@@ -331,12 +331,8 @@ void TestSorTool::markerMeasuredHere()
     QVERIFY2(shown.hasMatch(), qPrintable(out));
     QVERIFY(std::abs(shown.captured(1).replace(',', '.').toDouble() - 0.3) <= 0.05);
     QCOMPARE(run({"export", "--json", dir.filePath("marker.sor")}), 0);
-    const QJsonObject marker = QJsonDocument::fromJson(out.toUtf8())
-                                   .object()
-                                   .value("events")
-                                   .toArray()
-                                   .at(0)
-                                   .toObject();
+    const QJsonObject marker
+        = QJsonDocument::fromJson(out.toUtf8()).object().value("events").toArray().at(0).toObject();
     QCOMPARE(marker.value("how").toString(), QStringLiteral("measured"));
     QVERIFY(std::abs(marker.value("loss_db").toDouble() - 0.3) <= 0.05);
     QCOMPARE(run({"info", dir.filePath("marker.sor"), "--limits", dir.filePath("splices.json")}),
@@ -347,19 +343,15 @@ void TestSorTool::markerMeasuredHere()
     fibre.pulseNs = 1000;
     fibre.spacingM = 5;
     fibre.points = 12000;
-    fibre.events = {{SorWriter::TrueEvent::Step, 12000, 0.3, 0},
-                    {SorWriter::TrueEvent::End, 40000, 0, -14}};
+    fibre.events
+        = {{SorWriter::TrueEvent::Step, 12000, 0.3, 0}, {SorWriter::TrueEvent::End, 40000, 0, -14}};
     SorWriter::Trace early = SorWriter::simulatedTrace(fibre, true);
     early.events[0].code = "0A9999";
     early.events[0].loss = 0;
     early.events[0].time = SorWriter::timeFor(40, early.groupIndex);
     QCOMPARE(run({"export", "--json", write("early.sor", SorWriter::write(early))}), 0);
-    const QJsonObject unmeasured = QJsonDocument::fromJson(out.toUtf8())
-                                       .object()
-                                       .value("events")
-                                       .toArray()
-                                       .at(0)
-                                       .toObject();
+    const QJsonObject unmeasured
+        = QJsonDocument::fromJson(out.toUtf8()).object().value("events").toArray().at(0).toObject();
     QCOMPARE(unmeasured.value("how").toString(), QStringLiteral("not-measured"));
     QVERIFY(unmeasured.value("loss_db").isNull());
 }

@@ -99,8 +99,7 @@ std::vector<double> simulateLevels(const Simulation &s)
     std::vector<double> sum(n + 1, 0.0);
     for (size_t i = 0; i < n; ++i) {
         const double x = double(i) * s.spacingM;
-        const double ideal
-            = x < end && x >= s.darkM ? std::pow(10.0, idealLevel(s, x) / 5.0) : 0.0;
+        const double ideal = x < end && x >= s.darkM ? std::pow(10.0, idealLevel(s, x) / 5.0) : 0.0;
         sum[i + 1] = sum[i] + ideal;
     }
     const size_t span = size_t(std::max<long>(1, std::lround(pulse / s.spacingM)));
