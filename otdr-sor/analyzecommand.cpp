@@ -69,12 +69,21 @@ void printFound(const Analysis::Result &r, QTextStream &out)
 
 void printFileEvents(const Sor::Trace &t, QTextStream &out)
 {
-    out << QStringLiteral("  Nº  Distância (km)  Perda (dB)  Reflectância (dB)  Código\n");
+    QStringList losses;
+    int width = 10;
     for (const Sor::Event &e : t.keyEvents->events) {
         const Analysis::EventLoss loss = Analysis::eventLoss(t, e);
+        losses << Sor::measuredHereText(loss.db, loss.measuredHere, 3);
+        width = std::max(width, int(losses.last().size()));
+    }
+    out << QStringLiteral("  Nº  Distância (km)  ")
+        << QStringLiteral("Perda (dB)").rightJustified(width)
+        << QStringLiteral("  Reflectância (dB)  Código\n");
+    for (int i = 0; i < t.keyEvents->events.size(); ++i) {
+        const Sor::Event &e = t.keyEvents->events.at(i);
         out << "  " << QString::number(e.number).leftJustified(4)
             << Sor::decimal(e.distanceM / 1000.0, 4).rightJustified(14) << "  "
-            << Sor::measuredHereText(loss.db, loss.measuredHere, 3).rightJustified(10) << "  "
+            << losses.at(i).rightJustified(width) << "  "
             << Sor::reflectanceText(e, 3).rightJustified(17) << "  " << e.code << "\n";
     }
 }
