@@ -162,6 +162,22 @@ std::optional<double> reflectanceOf(const JudgedEvent *e)
     return e && e->reflective ? e->reflectanceDb : std::nullopt;
 }
 
+// The backscatter an end's own events leave around a place: from past the dead zone of its event
+// before the place to its next event, or its fibre's end.
+Analysis::Bounds backscatterAround(const Link &link, double atM, double pulseM)
+{
+    Analysis::Bounds bounds;
+    for (const JudgedEvent &e : link.events) {
+        if (std::abs(e.distanceM - atM) <= pulseM)
+            continue;
+        if (e.distanceM < atM && !e.end)
+            bounds.fromM = e.distanceM + (e.reflective ? 3 : 1) * pulseM;
+        else if (e.distanceM > atM && !bounds.toM)
+            bounds.toM = e.distanceM;
+    }
+    return bounds;
+}
+
 QVector<double> positionsOf(const Link &link, const QVector<int> &kept)
 {
     QVector<double> positions;
@@ -352,13 +368,19 @@ TwoWay averageDirections(const Measurement &a, const Measurement &b, double tole
         // is measured on its own points at the place, as commercial suites do; only where its
         // points cannot give it does the other end's value stand alone.
         if (!e.lossAbDb && a.trace) {
-            e.lossAbDb = Analysis::lossAt(*a.trace, e.distanceM);
-            e.measuredA = e.lossAbDb.has_value();
+            const Analysis::PointLoss here = Analysis::lossAt(
+                *a.trace, e.distanceM, backscatterAround(a.link, e.distanceM, pulseLengthM(a)));
+            e.lossAbDb = here.db;
+            e.measuredA = here.db.has_value();
+            e.whyNoneA = here.why;
         }
         if (!e.lossBaDb && b.trace) {
             const double onB = lb - (e.distanceM - matching.shiftM) * lb / la;
-            e.lossBaDb = Analysis::lossAt(*b.trace, onB);
-            e.measuredB = e.lossBaDb.has_value();
+            const Analysis::PointLoss here
+                = Analysis::lossAt(*b.trace, onB, backscatterAround(b.link, onB, pulseLengthM(b)));
+            e.lossBaDb = here.db;
+            e.measuredB = here.db.has_value();
+            e.whyNoneB = here.why;
         }
         e.seenFrom = (fromA || e.measuredA) && (fromB || e.measuredB) ? SeenFrom::Both
                      : fromA                                          ? SeenFrom::A

@@ -73,6 +73,9 @@ struct TwoWayEvent
     // other end found ("medido aqui").
     bool measuredA = false;
     bool measuredB = false;
+    // Why an end's points could not give its loss there either.
+    QString whyNoneA;
+    QString whyNoneB;
 };
 
 struct TwoWay

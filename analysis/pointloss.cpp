@@ -12,41 +12,55 @@ namespace {
 
 // Beyond this error the measurement is no better than none.
 constexpr double LargestErrorDb = 0.05;
-// Backscatter scatters less than this about its line: more is an event or a dead zone.
-constexpr double LargestScatterDb = 0.1;
-// Each stretch spans this many pulse lengths, and at least this many points.
+// Each stretch spans this many pulse lengths where it can, and at least this many points.
 constexpr double StretchPulses = 10;
 constexpr size_t FewestPoints = 20;
 
+QString decimal(double value, int decimals)
+{
+    return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
+}
+
 } // namespace
 
-std::optional<double> lossAt(const Sor::Trace &trace, double distanceM)
+PointLoss lossAt(const Sor::Trace &trace, double distanceM, const Bounds &bounds)
 {
     if (!trace.spacingM || !(*trace.spacingM > 0) || trace.levelDb.size() < 4 * FewestPoints
         || !trace.fixed || trace.fixed->pulseWidthsNs.isEmpty() || !std::isfinite(distanceM))
-        return std::nullopt;
+        return {std::nullopt, QStringLiteral("o traço não traz pontos para medir")};
     const double dx = *trace.spacingM;
-    const double x = (distanceM - trace.distanceM.front()) / dx;
+    const double x0 = trace.distanceM.front();
+    const double x = (distanceM - x0) / dx;
     const double pulse
         = std::max(1.0,
                    Sor::pulseLengthM(trace.fixed->pulseWidthsNs.first(),
                                      trace.groupIndex.value_or(Sor::DefaultGroupIndex))
                        / dx);
-    const double stretch = std::max(double(FewestPoints), StretchPulses * pulse);
-    // The place is known to a pulse: the stretches stay a pulse clear of it before, and clear
-    // of its smear and that pulse after.
-    const double beforeTo = x - pulse;
-    const double beforeFrom = beforeTo - stretch;
-    const double afterFrom = x + 2 * pulse + 2;
-    const double afterTo = afterFrom + stretch;
     const double n = double(trace.levelDb.size());
-    if (!(beforeFrom >= 0) || !(afterTo <= n))
-        return std::nullopt;
-    const size_t from = size_t(beforeFrom);
+    // The place is known to a pulse: the stretches stay a pulse clear of it before, and clear
+    // of its smear and that pulse after; and within the bounds and the trace.
+    const double beforeTo = x - pulse;
+    const double afterFrom = x + 2 * pulse + 2;
+    const double lowest = std::max(0.0, bounds.fromM ? (*bounds.fromM - x0) / dx : 0.0);
+    const double highest = std::min(n, bounds.toM ? (*bounds.toM - x0) / dx : n);
+    const double wanted = std::max(double(FewestPoints), StretchPulses * pulse);
+    const double beforeFrom = std::max(lowest, beforeTo - wanted);
+    const double afterTo = std::min(highest, afterFrom + wanted);
+    if (beforeTo - beforeFrom < double(FewestPoints)) {
+        return {std::nullopt,
+                beforeTo <= 0 || bounds.fromM
+                    ? QStringLiteral("pouca retroespalhada antes do lugar (zona morta ou evento)")
+                    : QStringLiteral("perto demais do início do traço")};
+    }
+    if (afterTo - afterFrom < double(FewestPoints)) {
+        return {std::nullopt,
+                QStringLiteral("pouca retroespalhada depois do lugar (evento ou fim da fibra)")};
+    }
+    const size_t from = size_t(std::ceil(beforeFrom));
     const size_t to = size_t(afterTo);
     std::vector<double> y(trace.levelDb.begin() + long(from), trace.levelDb.begin() + long(to));
     if (!std::all_of(y.begin(), y.end(), [](double v) { return std::isfinite(v); }))
-        return std::nullopt;
+        return {std::nullopt, QStringLiteral("\"sem dados\" em volta do lugar")};
     const Fits fits(y);
     const size_t b0 = 0;
     const size_t b1 = size_t(beforeTo) - from;
@@ -55,23 +69,22 @@ std::optional<double> lossAt(const Sor::Trace &trace, double distanceM)
     const Line before = fits.line(b0, b1);
     const Line after = fits.line(a0, a1);
     const double at = x - double(from);
-    const double scatterBefore = fits.residual(b0, b1, before);
-    const double scatterAfter = fits.residual(a0, a1, after);
-    if (scatterBefore > LargestScatterDb || scatterAfter > LargestScatterDb)
-        return std::nullopt;
-    const double error
-        = std::hypot(scatterBefore * extrapolationSpread(b1 - b0, at - double(b0 + b1 - 1) / 2),
-                     scatterAfter * extrapolationSpread(a1 - a0, double(a0 + a1 - 1) / 2 - at));
-    if (!(error <= LargestErrorDb))
-        return std::nullopt;
-    return before.at(at) - after.at(at);
+    const double error = std::hypot(
+        fits.residual(b0, b1, before) * extrapolationSpread(b1 - b0, at - double(b0 + b1 - 1) / 2),
+        fits.residual(a0, a1, after) * extrapolationSpread(a1 - a0, double(a0 + a1 - 1) / 2 - at));
+    if (!(error <= LargestErrorDb)) {
+        return {std::nullopt,
+                QStringLiteral("erro do ajuste de %1 dB, acima de %2 dB")
+                    .arg(decimal(error, 3), decimal(LargestErrorDb, 2))};
+    }
+    return {before.at(at) - after.at(at), QString()};
 }
 
 EventLoss eventLoss(const Sor::Trace &trace, const Sor::Event &event)
 {
     if (!event.valuelessMarker())
         return {event.lossDb, false};
-    const std::optional<double> measured = lossAt(trace, event.distanceM);
+    const std::optional<double> measured = lossAt(trace, event.distanceM).db;
     return {measured, measured.has_value()};
 }
 

@@ -190,7 +190,7 @@ void endLoss(const File *file,
     }
     const std::optional<double> there = isA ? std::optional<double>(closureM) : onB(m, closureM);
     if (there) {
-        loss = Analysis::lossAt(isA ? *m.pointsA : *m.pointsB, *there);
+        loss = Analysis::lossAt(isA ? *m.pointsA : *m.pointsB, *there).db;
         how = loss ? How::Measured : How::Absent;
     }
 }
