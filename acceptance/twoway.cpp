@@ -16,9 +16,9 @@ namespace {
 // Two wavelengths of one band, as limits take a wavelength's key.
 constexpr double SameBandNm = 30;
 
-// One fibre's id as each end names it: the two places' codes swapped in front of the same
-// number (NORSEA109 from one end, SEANOR109 from the other).
-bool fromTheOtherEnd(const QString &x, const QString &y)
+} // namespace
+
+bool namedFromTheOtherEnd(const QString &x, const QString &y)
 {
     const auto letters = [](const QString &id) {
         int n = 0;
@@ -32,6 +32,8 @@ bool fromTheOtherEnd(const QString &x, const QString &y)
     const int half = n / 2;
     return x.mid(0, half) == y.mid(half, half) && x.mid(half, half) == y.mid(0, half);
 }
+
+namespace {
 
 double pulseLengthM(const Measurement &m)
 {
@@ -220,7 +222,7 @@ QString identityProblem(const QString &pathA,
     if (fa.exists() && fb.exists() && fa.canonicalFilePath() == fb.canonicalFilePath())
         return QStringLiteral("%1 foi dado duas vezes").arg(a.name);
     const auto differ = [](const QString &x, const QString &y) {
-        return !x.isEmpty() && !y.isEmpty() && x != y && !fromTheOtherEnd(x, y);
+        return !x.isEmpty() && !y.isEmpty() && x != y && !namedFromTheOtherEnd(x, y);
     };
     if (differ(a.cableId, b.cableId) || differ(a.fiberId, b.fiberId)) {
         return QStringLiteral("são fibras diferentes: %1 / %2 em %3, %4 / %5 em %6")
@@ -228,7 +230,7 @@ QString identityProblem(const QString &pathA,
     }
     // Ids that name the fibre from each end prove two ends, whatever places a template kept.
     const bool namedFromBothEnds
-        = fromTheOtherEnd(a.fiberId, b.fiberId) || fromTheOtherEnd(a.cableId, b.cableId);
+        = namedFromTheOtherEnd(a.fiberId, b.fiberId) || namedFromTheOtherEnd(a.cableId, b.cableId);
     if (!namedFromBothEnds && !a.locationA.isEmpty() && a.locationA == b.locationA) {
         return QStringLiteral("as duas medidas partem do mesmo local (%1): %2 e %3")
             .arg(a.locationA, a.name, b.name);

@@ -51,6 +51,25 @@ QJsonObject toJson(const TwoWay &t, const QString &fileA, const QString &fileB)
                        {QStringLiteral("events"), events}};
 }
 
+QJsonObject toJson(const EndsEvidence &e)
+{
+    const QString ends = e.ends == Ends::Two    ? QStringLiteral("two")
+                         : e.ends == Ends::Same ? QStringLiteral("same")
+                                                : QStringLiteral("unknown");
+    QJsonObject json{{QStringLiteral("ends"), ends},
+                     {QStringLiteral("decided_by"),
+                      e.decidedBy.isEmpty() ? QJsonValue() : QJsonValue(e.decidedBy)},
+                     {QStringLiteral("direct_fit_m"), orNull(e.directFitM)},
+                     {QStringLiteral("mirrored_fit_m"), orNull(e.mirroredFitM)},
+                     {QStringLiteral("direct_matched"), e.directMatched},
+                     {QStringLiteral("mirrored_matched"), e.mirroredMatched},
+                     {QStringLiteral("matched"), e.matched()},
+                     {QStringLiteral("length_scale"), e.lengthScale}};
+    if (!e.warning.isEmpty())
+        json[QStringLiteral("warning")] = e.warning;
+    return json;
+}
+
 QJsonObject toJson(const Wavelengths &w, const QString &shorterFile, const QString &longerFile)
 {
     QJsonArray events;

@@ -1,4 +1,4 @@
-#include "cable/cablejob.h"
+#include "cable/cableparts.h"
 
 #include "analysis/pointloss.h"
 #include "sor/sorreader.h"
@@ -7,12 +7,12 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
-#include <QHash>
 #include <QMap>
 #include <QSet>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 namespace Cable {
@@ -23,84 +23,22 @@ namespace {
 constexpr double DuplicateDb = 0.01;
 // A fibre longer or shorter than the cable's median by more than this share is flagged.
 constexpr double LengthShare = 0.01;
-
-double median(QVector<double> values)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const int n = values.size();
-    return n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2;
-}
-
-// The value most files of a group share.
-template<typename T>
-T mostCommon(const QVector<T> &values)
-{
-    QMap<T, int> counts;
-    for (const T &v : values)
-        ++counts[v];
-    T best = values.value(0);
-    int most = 0;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-        if (it.value() > most) {
-            most = it.value();
-            best = it.key();
-        }
-    }
-    return best;
-}
-
-// The fibre's id as the file gives it, else the file's name without its extension.
-QString idOf(const File &f)
-{
-    const QString id = f.trace.general ? f.trace.general->fiberId.trimmed() : QString();
-    return id.isEmpty() ? QFileInfo(f.path).completeBaseName() : id;
-}
-
-// Which fibre and which end each file is, by the ids' markers or by the locations.
-void label(QVector<File> &files, const Options &o)
-{
-    QVector<QString> locations;
-    for (const File &f : files) {
-        if (f.problem.isEmpty() && f.trace.general)
-            locations << f.trace.general->locationA.trimmed();
-    }
-    const QString locationA = locations.isEmpty() ? QString() : mostCommon(locations);
-    for (File &f : files) {
-        if (!f.problem.isEmpty())
-            continue;
-        f.cable = f.trace.general ? f.trace.general->cableId.trimmed() : QString();
-        f.bandNm = f.trace.wavelengthNm ? bandOf(*f.trace.wavelengthNm) : 0;
-        const QString id = idOf(f);
-        if (o.pairMarkers.size() == 2) {
-            const bool a = id.contains(o.pairMarkers.at(0));
-            const bool b = id.contains(o.pairMarkers.at(1));
-            if (a == b) {
-                f.problem = QStringLiteral("o nome \"%1\" não traz só uma das marcas %2")
-                                .arg(id, o.pairMarkers.join(QLatin1Char('/')));
-                continue;
-            }
-            f.end = a ? QLatin1Char('A') : QLatin1Char('B');
-            f.fiber = QString(id).remove(o.pairMarkers.at(a ? 0 : 1));
-        } else {
-            const QString here = f.trace.general ? f.trace.general->locationA.trimmed() : QString();
-            f.end = here == locationA ? QLatin1Char('A') : QLatin1Char('B');
-            f.fiber = id;
-        }
-    }
-}
+// A fibre's length scale this many deviations from the others', and this share at least, is
+// no helix but a mislabel or a wrong group index.
+constexpr double ScaleDeviations = 5;
+constexpr double ScaleShare = 0.001;
 
 // A measurement's events on A's axis: B's mirrored over its own length.
-QVector<double> eventsFromA(const File &f)
+QVector<Witness> witnessesOf(const File &f)
 {
-    QVector<double> at;
+    QVector<Witness> at;
     const Acceptance::Link link = Acceptance::fileLink(f.trace);
     for (const Acceptance::JudgedEvent &e : link.events) {
         if (e.end || e.marker || e.pastEnd)
             continue;
-        at << (f.end == QLatin1Char('A') || !link.lengthM ? e.distanceM
-                                                          : *link.lengthM - e.distanceM);
+        at.append({f.end == QLatin1Char('A') || !link.lengthM ? e.distanceM
+                                                                : *link.lengthM - e.distanceM,
+                   f.end});
     }
     return at;
 }
@@ -110,7 +48,7 @@ struct Measured
 {
     const File *a = nullptr;
     const File *b = nullptr;
-    // Each end's trace with its points, read again for this fibre only.
+    // Each end's trace with its points, taken from the bytes read for this fibre.
     std::shared_ptr<const Sor::Trace> pointsA;
     std::shared_ptr<const Sor::Trace> pointsB;
     std::optional<Acceptance::TwoWay> twoWay;
@@ -123,9 +61,9 @@ Measured measure(const File *a, const File *b, double toleranceM)
     m.a = a;
     m.b = b;
     if (a)
-        m.pointsA = std::make_shared<const Sor::Trace>(Sor::readFile(a->path));
+        m.pointsA = std::make_shared<const Sor::Trace>(Sor::read(a->bytes));
     if (b)
-        m.pointsB = std::make_shared<const Sor::Trace>(Sor::readFile(b->path));
+        m.pointsB = std::make_shared<const Sor::Trace>(Sor::read(b->bytes));
     if (a && b) {
         const Acceptance::Link la = Acceptance::fileLink(*m.pointsA);
         const Acceptance::Link lb = Acceptance::fileLink(*m.pointsB);
@@ -155,16 +93,20 @@ std::optional<double> onB(const Measured &m, double fromA)
     return *length - fromA;
 }
 
-// One end's loss at a closure: the event it stores there, else measured on its points.
+// One end's loss at a closure (at closureM on A's axis): the event it stores there, else
+// measured on its points, else why not.
 void endLoss(const File *file,
              const Measured &m,
              double closureM,
              double toleranceM,
              std::optional<double> &loss,
-             How &how)
+             How &how,
+             QString &why)
 {
-    if (!file)
+    if (!file) {
+        why = QStringLiteral("sem o arquivo dessa ponta");
         return;
+    }
     const bool isA = file == m.a;
     if (m.twoWay) {
         for (const Acceptance::TwoWayEvent &e : m.twoWay->events) {
@@ -189,42 +131,19 @@ void endLoss(const File *file,
         }
     }
     const std::optional<double> there = isA ? std::optional<double>(closureM) : onB(m, closureM);
-    if (there) {
-        loss = Analysis::lossAt(isA ? *m.pointsA : *m.pointsB, *there).db;
-        how = loss ? How::Measured : How::Absent;
+    if (!there) {
+        why = QStringLiteral("o fim da fibra não é conhecido nessa ponta");
+        return;
     }
-}
-
-QVector<Closure> findClosures(const QMap<QString, QVector<double>> &eventsByFibre,
-                              double toleranceM,
-                              double fromM,
-                              double toM)
-{
-    QVector<QPair<double, QString>> all;
-    for (auto it = eventsByFibre.cbegin(); it != eventsByFibre.cend(); ++it) {
-        for (double at : it.value()) {
-            if (at > fromM + toleranceM && at < toM - toleranceM)
-                all.append({at, it.key()});
-        }
+    const Acceptance::Link own = Acceptance::fileLink(isA ? *m.pointsA : *m.pointsB);
+    if (own.lengthM && *there >= *own.lengthM) {
+        why = QStringLiteral("depois do fim da fibra nessa ponta");
+        return;
     }
-    std::sort(all.begin(), all.end());
-    const int needed = std::max(1, int(std::ceil(eventsByFibre.size() / 3.0)));
-    QVector<Closure> closures;
-    for (int i = 0; i < all.size();) {
-        int j = i + 1;
-        while (j < all.size() && all.at(j).first - all.at(j - 1).first <= toleranceM)
-            ++j;
-        QSet<QString> fibres;
-        QVector<double> at;
-        for (int k = i; k < j; ++k) {
-            fibres.insert(all.at(k).second);
-            at << all.at(k).first;
-        }
-        if (fibres.size() >= needed)
-            closures.append({int(closures.size()) + 1, median(at), int(fibres.size())});
-        i = j;
-    }
-    return closures;
+    const Analysis::PointLoss measured = Analysis::lossAt(isA ? *m.pointsA : *m.pointsB, *there);
+    loss = measured.db;
+    how = loss ? How::Measured : How::Absent;
+    why = measured.why;
 }
 
 // Files whose settings differ from the rest of the same end and band.
@@ -288,62 +207,6 @@ QStringList settingsChecks(const QVector<const File *> &files)
             }
         }
     }
-    return found;
-}
-
-// A trace's coarse shape: files that could be copies of each other share it.
-QString shapeOf(const Sor::Trace &t)
-{
-    const std::vector<double> &y = t.levelDb;
-    QString key = QString::number(y.size());
-    for (int s = 0; s < 8 && !y.empty(); ++s) {
-        const double v = y[y.size() * size_t(s) / 8];
-        key += QLatin1Char(':')
-               + (std::isnan(v) ? QStringLiteral("n") : QString::number(std::lround(v * 10)));
-    }
-    return key;
-}
-
-bool samePoints(const Sor::Trace &a, const Sor::Trace &b)
-{
-    if (a.levelDb.size() != b.levelDb.size())
-        return false;
-    for (size_t k = 0; k < a.levelDb.size(); ++k) {
-        const double x = a.levelDb[k];
-        const double y = b.levelDb[k];
-        if (!((std::isnan(x) && std::isnan(y)) || std::abs(x - y) <= DuplicateDb))
-            return false;
-    }
-    return true;
-}
-
-// Two files whose points agree within 0.01 dB everywhere but that are labelled as two fibres;
-// only files of one shape are read again and compared.
-QStringList duplicateChecks(const QVector<const File *> &files, const QVector<QString> &shapes)
-{
-    QHash<QString, QVector<const File *>> buckets;
-    for (int i = 0; i < files.size(); ++i)
-        buckets[shapes.at(i)].append(files.at(i));
-    QStringList found;
-    for (const auto &bucket : buckets) {
-        if (bucket.size() < 2)
-            continue;
-        std::vector<Sor::Trace> traces;
-        for (const File *f : bucket)
-            traces.push_back(Sor::readFile(f->path));
-        for (int i = 0; i < bucket.size(); ++i) {
-            for (int j = i + 1; j < bucket.size(); ++j) {
-                const File &a = *bucket.at(i);
-                const File &b = *bucket.at(j);
-                if (a.fiber == b.fiber && a.end == b.end)
-                    continue;
-                if (samePoints(traces[size_t(i)], traces[size_t(j)]))
-                    found << QStringLiteral("%1 e %2: os mesmos pontos, fibras %3 e %4")
-                                 .arg(a.name, b.name, a.fiber, b.fiber);
-            }
-        }
-    }
-    found.sort();
     return found;
 }
 
@@ -412,7 +275,240 @@ Acceptance::Link spanLink(Acceptance::Link link, double launchM, double receiveM
     return link;
 }
 
+// The usable files by fibre, band and end (A, B), and the tolerance from the coarsest of them.
+struct Grouped
+{
+    QVector<const File *> usable;
+    QMap<QString, QMap<int, QPair<const File *, const File *>>> byFibre;
+    double toleranceM = 0;
+    QVector<int> bands; // ascending
+};
+
+Grouped grouped(const QVector<File> &files, const Options &o)
+{
+    Grouped g;
+    g.toleranceM = o.toleranceM;
+    QSet<int> bands;
+    for (const File &f : files) {
+        if (!f.problem.isEmpty() || f.repeated)
+            continue;
+        g.usable << &f;
+        bands.insert(f.bandNm);
+        auto &ends = g.byFibre[f.fiber][f.bandNm];
+        (f.end == QLatin1Char('A') ? ends.first : ends.second) = &f;
+        if (o.toleranceM <= 0) {
+            const int pulse = f.trace.fixed && !f.trace.fixed->pulseWidthsNs.isEmpty()
+                                  ? f.trace.fixed->pulseWidthsNs.first()
+                                  : 0;
+            g.toleranceM = std::max(
+                {g.toleranceM,
+                 Sor::pulseLengthM(pulse, f.trace.groupIndex.value_or(Sor::DefaultGroupIndex)),
+                 3 * f.trace.spacingM.value_or(0)});
+        }
+    }
+    g.bands = QVector<int>(bands.cbegin(), bands.cend());
+    std::sort(g.bands.begin(), g.bands.end());
+    return g;
+}
+
+// The closures: a reference trace's events, or where the fibres agree once each fibre's length
+// scale is taken out; and each fibre's scale.
+Placement placed(const Grouped &g, const Options &o, double cableLength)
+{
+    const double launch = o.launchM.value_or(0);
+    const double receive = o.receiveM.value_or(0);
+    QMap<QString, FibreEvents> byFibre;
+    for (const File *f : g.usable) {
+        FibreEvents &events = byFibre[f->fiber];
+        events.events << witnessesOf(*f);
+        const std::optional<double> length = Acceptance::fileLink(f->trace).lengthM;
+        if (length && (!events.lengthM || f->end == QLatin1Char('A')))
+            events.lengthM = length;
+    }
+    if (o.referencePath.isEmpty())
+        return placeClosures(byFibre, g.toleranceM, launch, cableLength - receive);
+    Placement p;
+    File ref;
+    ref.trace = Sor::readFile(o.referencePath);
+    ref.end = QLatin1Char('A');
+    for (const Witness &w : witnessesOf(ref)) {
+        if (w.atM > launch + g.toleranceM && w.atM < cableLength - receive - g.toleranceM)
+            p.closures.append({int(p.closures.size()) + 1, w.atM, 0});
+    }
+    for (auto it = byFibre.cbegin(); it != byFibre.cend(); ++it)
+        p.scale.insert(it.key(), 1.0);
+    return p;
+}
+
+// One fibre's cells at every closure and band: each end's loss at its own place of the closure.
+void fillCells(Job &job,
+               const QString &fiber,
+               const QMap<int, Measured> &byBand,
+               double scale,
+               const Options &o)
+{
+    for (const Closure &c : job.closures) {
+        for (auto band = byBand.cbegin(); band != byBand.cend(); ++band) {
+            const Measured &m = band.value();
+            Cell cell;
+            cell.fiber = fiber;
+            cell.bandNm = band.key();
+            cell.closure = c.number;
+            const double here = c.distanceM * scale;
+            endLoss(m.a, m, here, job.toleranceM, cell.lossAbDb, cell.howAb, cell.whyAb);
+            endLoss(m.b, m, here, job.toleranceM, cell.lossBaDb, cell.howBa, cell.whyBa);
+            if (cell.lossAbDb && cell.lossBaDb)
+                cell.lossDb = (*cell.lossAbDb + *cell.lossBaDb) / 2;
+            else
+                cell.lossDb = cell.lossAbDb ? cell.lossAbDb : cell.lossBaDb;
+            if (o.limits.spliceLossMaxDb)
+                cell.verdict = !cell.lossDb ? Acceptance::Verdict::Unknown
+                               : *cell.lossDb > *o.limits.spliceLossMaxDb
+                                   ? Acceptance::Verdict::Fail
+                                   : Acceptance::Verdict::Pass;
+            job.matrix.append(cell);
+        }
+    }
+}
+
+// The fibre's figures at its first band, judged on the averaged values of the span; its cords'
+// connectors; its bends.
+Fibre summarised(const QString &fiber,
+                 const QMap<int, Measured> &byBand,
+                 double toleranceM,
+                 const Options &o)
+{
+    const double launch = o.launchM.value_or(0);
+    const double receive = o.receiveM.value_or(0);
+    Fibre summary;
+    summary.fiber = fiber;
+    for (const Measured &m : byBand) {
+        for (const File *f : {m.a, m.b}) {
+            if (f) {
+                summary.files << f->name;
+                if (summary.cable.isEmpty())
+                    summary.cable = f->cable;
+            }
+        }
+    }
+    const Measured &first = byBand.first();
+    if (launch > 0)
+        summary.launchConnector = connectorAt(first.link, launch, toleranceM, o.limits);
+    if (receive > 0 && first.link.lengthM)
+        summary.receiveConnector
+            = connectorAt(first.link, *first.link.lengthM - receive, toleranceM, o.limits);
+    const Acceptance::Link span = spanLink(first.link, launch, receive, toleranceM);
+    summary.lengthM = span.lengthM;
+    summary.totalLossDb = span.totalLossDb;
+    summary.orlDb = span.orlDb;
+    const Acceptance::Judgement j = Acceptance::judge(span, o.limits);
+    summary.verdict = j.verdict;
+    summary.reasons = j.reasons;
+    for (const auto &cord :
+         {std::make_pair(QStringLiteral("lançamento"), summary.launchConnector),
+          std::make_pair(QStringLiteral("recepção"), summary.receiveConnector)}) {
+        if (!cord.second || cord.second->verdict != Acceptance::Verdict::Fail)
+            continue;
+        summary.verdict = Acceptance::Verdict::Fail;
+        summary.reasons << QStringLiteral("conector do cordão de %1 (%2): fora do limite")
+                               .arg(cord.first, Sor::kilometres(cord.second->distanceM));
+    }
+    // Bends: the A end at its shortest band against each longer one.
+    if (byBand.size() > 1 && first.a) {
+        const Acceptance::Measurement shorter = Acceptance::measurementOf(
+            first.a->name, *first.pointsA, Acceptance::fileLink(*first.pointsA));
+        for (auto band = std::next(byBand.cbegin()); band != byBand.cend(); ++band) {
+            const Measured &m = band.value();
+            if (!m.a)
+                continue;
+            const Acceptance::Measurement longer = Acceptance::measurementOf(
+                m.a->name, *m.pointsA, Acceptance::fileLink(*m.pointsA));
+            if (Acceptance::wavelengthsProblem(shorter, longer).isEmpty())
+                summary.bends
+                    += Acceptance::compareWavelengths(shorter, longer, o.bendThresholdDb, toleranceM)
+                           .bends();
+        }
+    }
+    if (summary.bends > 0 && summary.verdict == Acceptance::Verdict::Pass)
+        summary.reasons << QStringLiteral("%1 curvatura(s)").arg(summary.bends);
+    // What told its ends apart.
+    if (first.a && first.b) {
+        summary.pairing = Acceptance::endsFromTraces(
+            Acceptance::measurementOf(first.a->name, *first.pointsA, Acceptance::fileLink(*first.pointsA)),
+            Acceptance::measurementOf(first.b->name, *first.pointsB, Acceptance::fileLink(*first.pointsB)),
+            toleranceM);
+    }
+    return summary;
+}
+
+// What a fibre lacks that the job has, and whether its length is the cable's.
+void fibreChecks(Job &job,
+                 const QString &fiber,
+                 const QMap<int, Measured> &byBand,
+                 const Fibre &summary,
+                 bool twoEnded,
+                 double spanLength)
+{
+    for (int band : job.bands) {
+        const auto it = byBand.constFind(band);
+        if (it == byBand.cend()) {
+            job.checks.missing << QStringLiteral("fibra %1: nada em %2 nm").arg(fiber).arg(band);
+            continue;
+        }
+        if (!it.value().a)
+            job.checks.missing
+                << QStringLiteral("fibra %1: falta a ponta A em %2 nm").arg(fiber).arg(band);
+        if (twoEnded && !it.value().b)
+            job.checks.missing
+                << QStringLiteral("fibra %1: falta a ponta B em %2 nm").arg(fiber).arg(band);
+    }
+    if (summary.lengthM && spanLength > 0
+        && std::abs(*summary.lengthM - spanLength) > LengthShare * spanLength) {
+        job.checks.lengthOutliers
+            << QStringLiteral("fibra %1: %2, %3 % da mediana do cabo (%4)")
+                   .arg(fiber,
+                        Sor::kilometres(*summary.lengthM),
+                        Sor::decimal(100 * (*summary.lengthM - spanLength) / spanLength, 1),
+                        Sor::kilometres(spanLength));
+    }
+}
+
+// Fibres whose length scale lies far from the others'.
+QStringList scaleChecks(const QVector<Fibre> &fibres)
+{
+    QVector<double> scales;
+    for (const Fibre &f : fibres)
+        scales << f.lengthScale;
+    const double middle = median(scales);
+    QVector<double> deviations;
+    for (double s : scales)
+        deviations << std::abs(s - middle);
+    const double spread = 1.4826 * median(deviations);
+    QStringList found;
+    for (const Fibre &f : fibres) {
+        const double off = std::abs(f.lengthScale - middle);
+        if (off > ScaleDeviations * spread && off > ScaleShare)
+            found << QStringLiteral("fibra %1: escala de comprimento %2 (as outras: %3); rótulo "
+                                    "trocado ou índice de grupo errado?")
+                         .arg(f.fiber, Sor::decimal(f.lengthScale, 4), Sor::decimal(middle, 4));
+    }
+    return found;
+}
+
 } // namespace
+
+bool samePoints(const Sor::Trace &a, const Sor::Trace &b)
+{
+    if (a.levelDb.size() != b.levelDb.size())
+        return false;
+    for (size_t k = 0; k < a.levelDb.size(); ++k) {
+        const double x = a.levelDb[k];
+        const double y = b.levelDb[k];
+        if (!((std::isnan(x) && std::isnan(y)) || std::abs(x - y) <= DuplicateDb))
+            return false;
+    }
+    return true;
+}
 
 QString howKey(How how)
 {
@@ -430,7 +526,7 @@ QString howKey(How how)
 bool Checks::raised() const
 {
     return !settings.isEmpty() || !duplicates.isEmpty() || !missing.isEmpty()
-           || !lengthOutliers.isEmpty();
+           || !lengthOutliers.isEmpty() || !scaleOutliers.isEmpty() || !ends.isEmpty();
 }
 
 int Job::status() const
@@ -481,202 +577,45 @@ int bandOf(double wavelengthNm)
 Job run(const QStringList &paths, const Options &o)
 {
     Job job;
-    QHash<QString, QString> shapes; // by path
-    for (const QString &path : sorFiles(paths)) {
-        File f;
-        f.path = path;
-        f.name = QFileInfo(path).fileName();
-        const QString unreadable = Sor::unreadableReason(path);
-        if (!unreadable.isEmpty()) {
-            f.problem = unreadable;
-        } else {
-            f.trace = Sor::readFile(path);
-            if (f.trace.points() == 0)
-                f.problem = f.trace.errors.value(0, QStringLiteral("o arquivo não traz pontos"));
-            else if (f.trace.damaged())
-                f.problem = Sor::damagedWord() + QStringLiteral(": ")
-                            + Sor::damageText(f.trace, Sor::DamageWording::Command);
-            shapes.insert(path, shapeOf(f.trace));
-            // The points are read again when the fibre is measured.
-            f.trace.distanceM = std::vector<double>();
-            f.trace.levelDb = std::vector<double>();
-        }
-        job.files.append(f);
-    }
-    label(job.files, o);
+    job.files = readFiles(paths);
+    const QMap<QString, QString> decidedBy = label(job.files, o, job.checks);
+    setAsideRepeated(job.files, job.checks);
+    const Grouped g = grouped(job.files, o);
+    job.toleranceM = g.toleranceM;
+    job.bands = g.bands;
 
-    // The usable files by fibre, band and end; the tolerance from the coarsest of them.
-    QVector<const File *> usable;
-    QMap<QString, QMap<int, QPair<const File *, const File *>>> byFibre;
-    double toleranceM = o.toleranceM;
-    QSet<int> bands;
-    for (const File &f : job.files) {
-        if (!f.problem.isEmpty())
-            continue;
-        usable << &f;
-        bands.insert(f.bandNm);
-        auto &ends = byFibre[f.fiber][f.bandNm];
-        const File *&slot = f.end == QLatin1Char('A') ? ends.first : ends.second;
-        if (slot)
-            job.checks.duplicates << QStringLiteral("%1 e %2: a mesma fibra %3, ponta %4, %5 nm")
-                                         .arg(slot->name, f.name, f.fiber)
-                                         .arg(f.end)
-                                         .arg(f.bandNm);
-        else
-            slot = &f;
-        if (o.toleranceM <= 0) {
-            const int pulse = f.trace.fixed && !f.trace.fixed->pulseWidthsNs.isEmpty()
-                                  ? f.trace.fixed->pulseWidthsNs.first()
-                                  : 0;
-            toleranceM = std::max(
-                {toleranceM,
-                 Sor::pulseLengthM(pulse, f.trace.groupIndex.value_or(Sor::DefaultGroupIndex)),
-                 3 * f.trace.spacingM.value_or(0)});
-        }
-    }
-    job.toleranceM = toleranceM;
-    job.bands = QVector<int>(bands.cbegin(), bands.cend());
-    std::sort(job.bands.begin(), job.bands.end());
-
-    // Where the fibres' events agree, from each file's own events (B's mirrored on its length).
-    QMap<QString, QVector<double>> eventsByFibre;
     QVector<double> lengths;
-    for (const File *f : usable) {
-        eventsByFibre[f->fiber] << eventsFromA(*f);
+    for (const File *f : g.usable) {
         const std::optional<double> length = Acceptance::fileLink(f->trace).lengthM;
         if (length)
             lengths << *length;
     }
     const double cableLength = median(lengths);
-    const double launch = o.launchM.value_or(0);
-    const double receive = o.receiveM.value_or(0);
-    if (!o.referencePath.isEmpty()) {
-        File ref;
-        ref.trace = Sor::readFile(o.referencePath);
-        ref.end = QLatin1Char('A');
-        for (double d : eventsFromA(ref)) {
-            if (d > launch + toleranceM && d < cableLength - receive - toleranceM)
-                job.closures.append({int(job.closures.size()) + 1, d, 0});
-        }
-    } else {
-        job.closures = findClosures(eventsByFibre, toleranceM, launch, cableLength - receive);
-    }
-    const bool twoEnded = std::any_of(
-        usable.cbegin(), usable.cend(), [](const File *f) { return f->end == QLatin1Char('B'); });
+    const Placement placement = placed(g, o, cableLength);
+    job.closures = placement.closures;
+    const bool twoEnded = std::any_of(g.usable.cbegin(), g.usable.cend(), [](const File *f) {
+        return f->end == QLatin1Char('B');
+    });
+    const double spanLength = cableLength - o.launchM.value_or(0) - o.receiveM.value_or(0);
 
-    // Fibre by fibre, with only that fibre's points in memory: the matrix and its summary.
-    for (auto fibre = byFibre.cbegin(); fibre != byFibre.cend(); ++fibre) {
+    // Fibre by fibre, with only that fibre's points in memory.
+    for (auto fibre = g.byFibre.cbegin(); fibre != g.byFibre.cend(); ++fibre) {
         QMap<int, Measured> byBand;
         for (auto band = fibre.value().cbegin(); band != fibre.value().cend(); ++band)
-            byBand[band.key()] = measure(band.value().first, band.value().second, toleranceM);
-        Fibre summary;
-        summary.fiber = fibre.key();
-        for (const Measured &m : byBand) {
-            for (const File *f : {m.a, m.b}) {
-                if (f) {
-                    summary.files << f->name;
-                    if (summary.cable.isEmpty())
-                        summary.cable = f->cable;
-                }
-            }
-        }
-        for (const Closure &c : job.closures) {
-            for (auto band = byBand.cbegin(); band != byBand.cend(); ++band) {
-                const Measured &m = band.value();
-                Cell cell;
-                cell.fiber = fibre.key();
-                cell.bandNm = band.key();
-                cell.closure = c.number;
-                endLoss(m.a, m, c.distanceM, toleranceM, cell.lossAbDb, cell.howAb);
-                endLoss(m.b, m, c.distanceM, toleranceM, cell.lossBaDb, cell.howBa);
-                if (cell.lossAbDb && cell.lossBaDb)
-                    cell.lossDb = (*cell.lossAbDb + *cell.lossBaDb) / 2;
-                else
-                    cell.lossDb = cell.lossAbDb ? cell.lossAbDb : cell.lossBaDb;
-                if (o.limits.spliceLossMaxDb)
-                    cell.verdict = !cell.lossDb ? Acceptance::Verdict::Unknown
-                                   : *cell.lossDb > *o.limits.spliceLossMaxDb
-                                       ? Acceptance::Verdict::Fail
-                                       : Acceptance::Verdict::Pass;
-                job.matrix.append(cell);
-            }
-        }
-        // The fibre's figures at its first band, judged on the averaged values of the span.
-        const Measured &first = byBand.first();
-        if (launch > 0)
-            summary.launchConnector = connectorAt(first.link, launch, toleranceM, o.limits);
-        if (receive > 0 && first.link.lengthM)
-            summary.receiveConnector
-                = connectorAt(first.link, *first.link.lengthM - receive, toleranceM, o.limits);
-        const Acceptance::Link span = spanLink(first.link, launch, receive, toleranceM);
-        summary.lengthM = span.lengthM;
-        summary.totalLossDb = span.totalLossDb;
-        summary.orlDb = span.orlDb;
-        const Acceptance::Judgement j = Acceptance::judge(span, o.limits);
-        summary.verdict = j.verdict;
-        summary.reasons = j.reasons;
-        for (const auto &cord :
-             {std::make_pair(QStringLiteral("lançamento"), summary.launchConnector),
-              std::make_pair(QStringLiteral("recepção"), summary.receiveConnector)}) {
-            if (!cord.second || cord.second->verdict != Acceptance::Verdict::Fail)
-                continue;
-            summary.verdict = Acceptance::Verdict::Fail;
-            summary.reasons << QStringLiteral("conector do cordão de %1 (%2): fora do limite")
-                                   .arg(cord.first, Sor::kilometres(cord.second->distanceM));
-        }
-        // Bends: the A end at its shortest band against each longer one.
-        if (byBand.size() > 1 && first.a) {
-            const Acceptance::Measurement shorter = Acceptance::measurementOf(
-                first.a->name, *first.pointsA, Acceptance::fileLink(*first.pointsA));
-            for (auto band = std::next(byBand.cbegin()); band != byBand.cend(); ++band) {
-                const Measured &m = band.value();
-                if (!m.a)
-                    continue;
-                const Acceptance::Measurement longer = Acceptance::measurementOf(
-                    m.a->name, *m.pointsA, Acceptance::fileLink(*m.pointsA));
-                if (Acceptance::wavelengthsProblem(shorter, longer).isEmpty())
-                    summary.bends += Acceptance::compareWavelengths(
-                                         shorter, longer, o.bendThresholdDb, toleranceM)
-                                         .bends();
-            }
-        }
-        if (summary.bends > 0 && summary.verdict == Acceptance::Verdict::Pass)
-            summary.reasons << QStringLiteral("%1 curvatura(s)").arg(summary.bends);
-
-        // What this fibre lacks that the job has.
-        for (int band : job.bands) {
-            const auto it = byBand.constFind(band);
-            if (it == byBand.cend()) {
-                job.checks.missing
-                    << QStringLiteral("fibra %1: nada em %2 nm").arg(fibre.key()).arg(band);
-                continue;
-            }
-            if (!it.value().a)
-                job.checks.missing << QStringLiteral("fibra %1: falta a ponta A em %2 nm")
-                                          .arg(fibre.key())
-                                          .arg(band);
-            if (twoEnded && !it.value().b)
-                job.checks.missing << QStringLiteral("fibra %1: falta a ponta B em %2 nm")
-                                          .arg(fibre.key())
-                                          .arg(band);
-        }
-        const double spanLength = cableLength - launch - receive;
-        if (summary.lengthM && spanLength > 0
-            && std::abs(*summary.lengthM - spanLength) > LengthShare * spanLength) {
-            job.checks.lengthOutliers
-                << QStringLiteral("fibra %1: %2, %3 % da mediana do cabo (%4)")
-                       .arg(fibre.key(),
-                            Sor::kilometres(*summary.lengthM),
-                            Sor::decimal(100 * (*summary.lengthM - spanLength) / spanLength, 1),
-                            Sor::kilometres(spanLength));
-        }
+            byBand[band.key()] = measure(band.value().first, band.value().second, job.toleranceM);
+        const double scale = placement.scale.value(fibre.key(), 1.0);
+        fillCells(job, fibre.key(), byBand, scale, o);
+        Fibre summary = summarised(fibre.key(), byBand, job.toleranceM, o);
+        summary.lengthScale = scale;
+        summary.pairing.decidedBy = decidedBy.value(fibre.key(), summary.pairing.decidedBy);
+        fibreChecks(job, fibre.key(), byBand, summary, twoEnded, spanLength);
         job.fibres.append(summary);
     }
-    job.checks.settings = settingsChecks(usable);
-    QVector<QString> usableShapes;
-    for (const File *f : usable)
-        usableShapes << shapes.value(f->path);
-    job.checks.duplicates << duplicateChecks(usable, usableShapes);
+    // The bytes served their fibre.
+    for (File &f : job.files)
+        f.bytes.clear();
+    job.checks.settings = settingsChecks(g.usable);
+    job.checks.scaleOutliers = scaleChecks(job.fibres);
     return job;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acceptance/direction.h"
 #include "acceptance/limits.h"
 #include "acceptance/twoway.h"
 #include "acceptance/verdict.h"
@@ -20,7 +21,8 @@ namespace Cable {
 
 struct Options
 {
-    // When the fibre ids differ by end ("ELMMIL0001" and "MILELM0001"): A's marker, B's marker.
+    // The ends' markers in the files' names ("ELMMIL0001_1550" and "MILELM0001_1550", "…013je"
+    // and "…013jo"): A's, then B's; a name without one falls back to its fibre id.
     QStringList pairMarkers;
     // A trace whose events are the closures; none: where the fibres' events agree.
     QString referencePath;
@@ -35,18 +37,23 @@ struct Options
 enum class How { Found, Measured, Absent };
 QString howKey(How how); // "found", "measured", "absent"
 
-// One file of the job. Its trace is kept without its points (a cable's points do not fit in
-// memory at once): each fibre's are read again while that fibre is measured.
+// One file of the job, read once: its trace is kept without its points (a cable's points do
+// not fit in memory at once) beside the file's bytes, from which each fibre's points are taken
+// while that fibre is measured.
 struct File
 {
     QString path;
     QString name;     // the file's name
     Sor::Trace trace; // blocks, events and figures; no points
+    QByteArray bytes; // the file as read, until its fibre is measured
     QString problem;  // why it cannot be used; empty when it can
-    QString fiber;    // the fibre's key: its id with the end's marker taken out
+    QString note;     // what was made of a doubt about it (a name against its id)
+    QString fiber;    // the fibre's key: its id or name with the end's marker taken out
     QString cable;
     QChar end;      // 'A' or 'B'
     int bandNm = 0; // 1310, 1550, … (the nominal band of its wavelength)
+    quint64 pointsKey = 0; // its points, to the hundredth of a dB: copies share it
+    bool repeated = false; // an older measurement of the same fibre, end and band: not used
 };
 
 struct Closure
@@ -66,6 +73,9 @@ struct Cell
     std::optional<double> lossDb; // the mean, or the one end's where only one gives it
     How howAb = How::Absent;
     How howBa = How::Absent;
+    // Why an end gives no value where it is absent: not measured, or why its points cannot.
+    QString whyAb;
+    QString whyBa;
     Acceptance::Verdict verdict = Acceptance::Verdict::NoLimits;
 };
 
@@ -87,6 +97,11 @@ struct Fibre
     std::optional<double> totalLossDb; // mean of the two ends (first band), the cords' fibre out
     std::optional<double> orlDb;       // the worse end
     int bends = 0;                     // events that lose more at the longer band
+    // Its length against the cable's own distance: its events lie at this share of the
+    // closures' places (its helix in the tubes), fitted to the closures it shares.
+    double lengthScale = 1;
+    // What told its two ends apart, at its first band.
+    Acceptance::EndsEvidence pairing;
     std::optional<Connector> launchConnector;  // with --launch
     std::optional<Connector> receiveConnector; // with --receive
     Acceptance::Verdict verdict = Acceptance::Verdict::NoLimits;
@@ -96,9 +111,12 @@ struct Fibre
 struct Checks
 {
     QStringList settings;       // files whose settings differ from the rest of their group
-    QStringList duplicates;     // two files with the same points under different fibres
+    QStringList duplicates;     // copies: the same points under two names
+    QStringList repeated;       // re-shoots: one fibre, end and band measured again (noted)
     QStringList missing;        // fibres without an end or a band the others have
     QStringList lengthOutliers; // fibres more than 1 % off the cable's median length
+    QStringList scaleOutliers;  // fibres whose length scale is far from the others'
+    QStringList ends;           // ends the traces and the labels disagree on, or cannot tell
     bool raised() const;
 };
 
@@ -115,6 +133,9 @@ struct Job
     int status() const;
 };
 
+// Two measurements' points agree within 0.01 dB everywhere: the same trace saved twice.
+bool samePoints(const Sor::Trace &a, const Sor::Trace &b);
+
 // The .sor files of a folder (and its folders), in name order, or the file itself.
 QStringList sorFiles(const QStringList &filesOrFolders);
 // The band a laser's wavelength belongs to: 1310, 1383, 1490, 1550 or 1625 within 30 nm, else
@@ -122,6 +143,19 @@ QStringList sorFiles(const QStringList &filesOrFolders);
 int bandOf(double wavelengthNm);
 
 Job run(const QStringList &paths, const Options &options);
+
+// The checks in the order the tools show them, each with its title and what it says when it
+// found nothing ("nenhuma").
+struct CheckList
+{
+    QString title;
+    QString none;
+    QStringList lines;
+};
+QVector<CheckList> checkLists(const Checks &checks);
+// The checks as lines to show: each title with its count or its "none", what it found indented,
+// then the files not used and why.
+QStringList checkLines(const Job &job);
 
 QJsonObject toJson(const Job &job);
 // The matrix, one row per fibre, band and closure.

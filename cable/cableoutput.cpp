@@ -1,5 +1,7 @@
 #include "cable/cablejob.h"
 
+#include "acceptance/twowayjson.h"
+
 #include "sor/sortext.h"
 
 #include <QJsonArray>
@@ -50,6 +52,8 @@ QJsonObject toJson(const Job &job)
                                   {"total_loss_db", number(f.totalLossDb)},
                                   {"orl_db", number(f.orlDb)},
                                   {"bends", f.bends},
+                                  {"length_scale", f.lengthScale},
+                                  {"pairing", Acceptance::toJson(f.pairing)},
                                   {"launch_connector", connectorJson(f.launchConnector)},
                                   {"receive_connector", connectorJson(f.receiveConnector)},
                                   {"verdict", Acceptance::verdictWord(f.verdict)},
@@ -69,6 +73,8 @@ QJsonObject toJson(const Job &job)
                                   {"loss_db", number(c.lossDb)},
                                   {"how_ab", howKey(c.howAb)},
                                   {"how_ba", howKey(c.howBa)},
+                                  {"why_ab", c.whyAb.isEmpty() ? QJsonValue() : QJsonValue(c.whyAb)},
+                                  {"why_ba", c.whyBa.isEmpty() ? QJsonValue() : QJsonValue(c.whyBa)},
                                   {"verdict", Acceptance::verdictWord(c.verdict)}});
     }
     QJsonArray unusable;
@@ -85,8 +91,11 @@ QJsonObject toJson(const Job &job)
         {"checks",
          QJsonObject{{"settings", QJsonArray::fromStringList(job.checks.settings)},
                      {"duplicates", QJsonArray::fromStringList(job.checks.duplicates)},
+                     {"repeated", QJsonArray::fromStringList(job.checks.repeated)},
                      {"missing", QJsonArray::fromStringList(job.checks.missing)},
-                     {"length_outliers", QJsonArray::fromStringList(job.checks.lengthOutliers)}}}};
+                     {"length_outliers", QJsonArray::fromStringList(job.checks.lengthOutliers)},
+                     {"scale_outliers", QJsonArray::fromStringList(job.checks.scaleOutliers)},
+                     {"ends", QJsonArray::fromStringList(job.checks.ends)}}}};
 }
 
 QString matrixCsv(const Job &job)
@@ -113,6 +122,37 @@ QString matrixCsv(const Job &job)
                 + QLatin1Char('\n');
     }
     return text;
+}
+
+QVector<CheckList> checkLists(const Checks &checks)
+{
+    return {{QStringLiteral("Configurações diferentes"), QStringLiteral("nenhuma"), checks.settings},
+            {QStringLiteral("Duplicados"), QStringLiteral("nenhum"), checks.duplicates},
+            {QStringLiteral("Medidas repetidas"), QStringLiteral("nenhuma"), checks.repeated},
+            {QStringLiteral("Faltando"), QStringLiteral("nada"), checks.missing},
+            {QStringLiteral("Comprimento fora da mediana"),
+             QStringLiteral("nenhum"),
+             checks.lengthOutliers},
+            {QStringLiteral("Escala de comprimento fora das outras"),
+             QStringLiteral("nenhuma"),
+             checks.scaleOutliers},
+            {QStringLiteral("Pontas em dúvida"), QStringLiteral("nenhuma"), checks.ends}};
+}
+
+QStringList checkLines(const Job &job)
+{
+    QStringList lines;
+    for (const CheckList &check : checkLists(job.checks)) {
+        lines << QStringLiteral("%1: %2").arg(
+            check.title, check.lines.isEmpty() ? check.none : QString::number(check.lines.size()));
+        for (const QString &line : check.lines)
+            lines << QStringLiteral("    ") + line;
+    }
+    for (const File &f : job.files) {
+        if (!f.problem.isEmpty())
+            lines << QStringLiteral("Não usado: %1: %2").arg(f.name, f.problem);
+    }
+    return lines;
 }
 
 QString table(const Job &job)
@@ -177,24 +217,9 @@ QString table(const Job &job)
             text += row + QLatin1Char('\n');
         }
     }
-    const QList<QPair<QString, QStringList>> checks{
-        {QStringLiteral("Configurações diferentes"), job.checks.settings},
-        {QStringLiteral("Duplicados"), job.checks.duplicates},
-        {QStringLiteral("Faltando"), job.checks.missing},
-        {QStringLiteral("Comprimento fora da mediana"), job.checks.lengthOutliers}};
     text += QStringLiteral("\nVerificações:\n");
-    for (const auto &check : checks) {
-        text += QStringLiteral("  %1: %2\n")
-                    .arg(check.first,
-                         check.second.isEmpty() ? QStringLiteral("nenhum")
-                                                : QString::number(check.second.size()));
-        for (const QString &line : check.second)
-            text += QStringLiteral("    %1\n").arg(line);
-    }
-    for (const File &f : job.files) {
-        if (!f.problem.isEmpty())
-            text += QStringLiteral("  não usado: %1: %2\n").arg(f.name, f.problem);
-    }
+    for (const QString &line : checkLines(job))
+        text += QStringLiteral("  %1\n").arg(line);
     return text;
 }
 

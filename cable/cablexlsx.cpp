@@ -166,20 +166,17 @@ bool writeXlsx(const Job &job, const QString &path, QString *error)
     lxw_worksheet *checks = workbook_add_worksheet(book, "Verificações");
     text(checks, 0, 0, QStringLiteral("Verificação"), f.header);
     text(checks, 0, 1, QStringLiteral("O que foi encontrado"), f.header);
+    worksheet_freeze_panes(checks, 1, 0);
     int row = 1;
-    const QList<QPair<QString, QStringList>> lists{
-        {QStringLiteral("settings"), job.checks.settings},
-        {QStringLiteral("duplicates"), job.checks.duplicates},
-        {QStringLiteral("missing"), job.checks.missing},
-        {QStringLiteral("length_outliers"), job.checks.lengthOutliers}};
-    for (const auto &list : lists) {
-        for (const QString &line : list.second) {
-            text(checks, row, 0, list.first);
+    // Every check, saying so where it found nothing.
+    for (const CheckList &list : checkLists(job.checks)) {
+        for (const QString &line : list.lines.isEmpty() ? QStringList{list.none} : list.lines) {
+            text(checks, row, 0, list.title);
             text(checks, row, 1, line);
             ++row;
         }
     }
-    worksheet_set_column(checks, 0, 0, 18, nullptr);
+    worksheet_set_column(checks, 0, 0, 34, nullptr);
     worksheet_set_column(checks, 1, 1, 90, nullptr);
     if (workbook_close(book) != LXW_NO_ERROR) {
         if (error)

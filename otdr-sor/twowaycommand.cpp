@@ -1,5 +1,6 @@
 #include "twowaycommand.h"
 
+#include "acceptance/direction.h"
 #include "acceptance/twowayjson.h"
 #include "analysis/analysis.h"
 #include "command.h"
@@ -9,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 
 namespace {
@@ -140,9 +142,11 @@ int bidirCommand(const QString &fileA,
         err << QStringLiteral("otdr-sor: não são as duas pontas de uma fibra: ") << problem << "\n";
         return Usage;
     }
-    // What the files say of themselves may be wrong (labels typed in the field): --force pairs
-    // them anyway, saying so.
-    const QString identity = Acceptance::identityProblem(fileA, *a, fileB, *b);
+    // The traces say which ends they were taken from where they can; what the files say of
+    // themselves may be wrong (a template's places): --force pairs them anyway, saying so.
+    QString identity;
+    const Acceptance::EndsEvidence ends
+        = Acceptance::endsOf(fileA, *a, fileB, *b, options.toleranceM, identity);
     if (!identity.isEmpty() && !options.force) {
         err << QStringLiteral("otdr-sor: não são as duas pontas de uma fibra: ") << identity
             << QStringLiteral(" (--force compara assim mesmo)\n");
@@ -150,11 +154,17 @@ int bidirCommand(const QString &fileA,
     }
     if (!identity.isEmpty())
         err << QStringLiteral("otdr-sor: aviso: ") << identity << "\n";
+    if (!ends.warning.isEmpty())
+        err << QStringLiteral("otdr-sor: aviso: ") << ends.warning << "\n";
     const Acceptance::TwoWay t = Acceptance::averageDirections(*a, *b, options.toleranceM);
-    if (options.json)
-        out << QJsonDocument(Acceptance::toJson(t, fileA, fileB)).toJson(QJsonDocument::Indented);
-    else
+    if (options.json) {
+        QJsonObject json = Acceptance::toJson(t, fileA, fileB);
+        json[QStringLiteral("pairing")] = Acceptance::toJson(ends);
+        out << QJsonDocument(json).toJson(QJsonDocument::Indented);
+    } else {
+        out << QStringLiteral("Pontas: ") << Acceptance::endsSentence(ends) << "\n";
         printTwoWay(t, *a, *b, out);
+    }
     return status;
 }
 

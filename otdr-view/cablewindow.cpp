@@ -169,23 +169,8 @@ void CableWindow::showJob(const Cable::Job &job)
     tabs->addTab(fibreTable, QStringLiteral("Fibras"));
     auto *checks = new QListWidget;
     checks->setObjectName(QStringLiteral("cableChecks"));
-    const QList<QPair<QString, QStringList>> lists{
-        {QStringLiteral("Configurações diferentes"), job.checks.settings},
-        {QStringLiteral("Duplicados"), job.checks.duplicates},
-        {QStringLiteral("Faltando"), job.checks.missing},
-        {QStringLiteral("Comprimento fora da mediana"), job.checks.lengthOutliers}};
-    for (const auto &list : lists) {
-        checks->addItem(QStringLiteral("%1: %2").arg(list.first,
-                                                     list.second.isEmpty()
-                                                         ? QStringLiteral("nenhum")
-                                                         : QString::number(list.second.size())));
-        for (const QString &line : list.second)
-            checks->addItem(QStringLiteral("    ") + line);
-    }
-    for (const Cable::File &f : job.files) {
-        if (!f.problem.isEmpty())
-            checks->addItem(QStringLiteral("Não usado: %1: %2").arg(f.name, f.problem));
-    }
+    for (const QString &line : Cable::checkLines(job))
+        checks->addItem(line);
     tabs->addTab(checks, QStringLiteral("Verificações"));
 }
 

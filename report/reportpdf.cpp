@@ -740,29 +740,6 @@ void cableSummaryPage(Page &page, const Cable::Job &job, int from)
     }
 }
 
-QStringList checkLines(const Cable::Job &job)
-{
-    QStringList lines;
-    const QList<QPair<QString, QStringList>> checks{
-        {QStringLiteral("Configurações diferentes"), job.checks.settings},
-        {QStringLiteral("Duplicados"), job.checks.duplicates},
-        {QStringLiteral("Faltando"), job.checks.missing},
-        {QStringLiteral("Comprimento fora da mediana"), job.checks.lengthOutliers}};
-    for (const auto &check : checks) {
-        lines << QStringLiteral("%1: %2").arg(check.first,
-                                              check.second.isEmpty()
-                                                  ? QStringLiteral("nenhum")
-                                                  : QString::number(check.second.size()));
-        for (const QString &line : check.second)
-            lines << QStringLiteral("    ") + line;
-    }
-    for (const Cable::File &f : job.files) {
-        if (!f.problem.isEmpty())
-            lines << QStringLiteral("Não usado: %1: %2").arg(f.name, f.problem);
-    }
-    return lines;
-}
-
 // The fibres with both ends at the first band, each as the report's two-ended page draws it.
 QVector<QPair<QString, QString>> twoEndedFiles(const Cable::Job &job)
 {
@@ -791,7 +768,7 @@ bool writeCablePdf(const Cable::Job &job,
     const QVector<MatrixBlock> blocks = matrixBlocks(job);
     const int summaryPages
         = std::max(1, int((job.fibres.size() + CableRowsPerPage - 1) / CableRowsPerPage));
-    const QStringList checks = checkLines(job);
+    const QStringList checks = Cable::checkLines(job);
     const int checkPages
         = std::max(1, int((checks.size() + CableRowsPerPage - 1) / CableRowsPerPage));
     const QVector<QPair<QString, QString>> pairs = twoEndedFiles(job);

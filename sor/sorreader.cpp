@@ -353,6 +353,40 @@ Trace read(const QByteArray &bytes, Detail detail)
     return trace;
 }
 
+QByteArray readBytes(const QString &path, QString &problem)
+{
+    problem = unreadableReason(path);
+    if (!problem.isEmpty())
+        return QByteArray();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        problem = fileErrorText(file, FileUse::Read);
+        return QByteArray();
+    }
+    return file.readAll();
+}
+
+Opened openTrace(const QByteArray &bytes, Detail detail)
+{
+    Opened opened;
+    opened.trace = read(bytes, detail);
+    const bool points = detail == Detail::Full ? opened.trace.points() > 0
+                                               : opened.trace.declaredPoints.value_or(0) > 0;
+    if (!points)
+        opened.problem = opened.trace.errors.value(0, QStringLiteral("o arquivo não traz pontos "
+                                                                     "de traço"));
+    return opened;
+}
+
+Opened openTrace(const QString &path)
+{
+    QString problem;
+    const QByteArray bytes = readBytes(path, problem);
+    if (!problem.isEmpty())
+        return Opened{Trace(), problem};
+    return openTrace(bytes);
+}
+
 Trace readFile(const QString &path)
 {
     QFile file(path);

@@ -19,4 +19,20 @@ Trace read(const QByteArray &bytes, Detail detail = Detail::Full);
 // A file that cannot be opened gives a Trace whose only error says why.
 Trace readFile(const QString &path);
 
+// A trace opened for use, and why it cannot be used, as every tool names it: a file that
+// cannot be read (none, a folder, no permission), one that is no trace or is cut short (its
+// first error), one without points. A damaged trace is usable; the caller says what it makes of
+// the damage.
+struct Opened
+{
+    Trace trace;
+    QString problem;
+    bool usable() const { return problem.isEmpty(); }
+};
+Opened openTrace(const QString &path);
+// The same from the file's bytes, read already.
+Opened openTrace(const QByteArray &bytes, Detail detail = Detail::Full);
+// The file's bytes, or why it cannot be read.
+QByteArray readBytes(const QString &path, QString &problem);
+
 } // namespace Sor

@@ -58,6 +58,11 @@ QString measuredHereText(const std::optional<double> &value, bool measuredHere, 
            + (value && measuredHere ? QStringLiteral(" (medido aqui)") : QString());
 }
 
+QString dateText(const QDateTime &date)
+{
+    return date.toString(QStringLiteral("dd/MM/yyyy HH:mm 'UTC'"));
+}
+
 QString kilometres(double metres)
 {
     return decimal(metres / 1000.0, 4) + QStringLiteral(" km");
@@ -269,7 +274,7 @@ QVector<SummaryRow> panelRows(const Trace &t, const QString &file)
         rows.append({QStringLiteral("Início do enlace"), spanStartText(*t.offsets)});
     if (t.date) {
         rows.append(
-            {QStringLiteral("Data"), t.date->toString(QStringLiteral("dd/MM/yyyy HH:mm 'UTC'"))});
+            {QStringLiteral("Data"), dateText(*t.date)});
     }
     if (t.general) {
         rows.append({QStringLiteral("Fibra"), t.general->fiberId});

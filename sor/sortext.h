@@ -19,6 +19,8 @@ QString measuredText(const std::optional<double> &value, int decimals);
 QString measuredHereText(const std::optional<double> &value, bool measuredHere, int decimals);
 // A distance in kilometres to a tenth of a metre: "12,3456 km".
 QString kilometres(double metres);
+// "20/11/2026 09:00 UTC"
+QString dateText(const QDateTime &date);
 // "100 ns, 1000 ns"; empty when the file gives none.
 QString pulseText(const Trace &trace);
 // "1550 nm", "1553,2 nm"; without the unit, for a column that names it.

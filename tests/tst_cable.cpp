@@ -23,6 +23,10 @@ private slots:
     void workbook();
     void pdf();
     void cords();
+    void templateLabels_data();
+    void templateLabels();
+    void reshoot();
+    void absentWhereNoPoints();
 };
 
 namespace {
@@ -123,10 +127,11 @@ void TestCable::faults_data()
     QTest::newRow("another pulse width") << "pulse"
                                          << "settings"
                                          << "F06-a.sor: pulso 1000 ns";
-    // Fibre 5's far end saved as fibre 6's: fibre 6 has two B ends, fibre 5 none.
+    // Fibre 5's far end saved as fibre 6's: fibre 6 has two B ends (one taken as a measurement
+    // repeated, the newest used), fibre 5 none.
     QTest::newRow("a mislabelled fibre") << "mislabel"
-                                         << "duplicates,missing"
-                                         << "F05-b.sor e F06-b.sor: a mesma fibra F06";
+                                         << "repeated,missing"
+                                         << "fibra F05: falta a ponta B";
 }
 
 // Each fault is named by its check, and only by it; a splice one end did not store is measured
@@ -165,7 +170,7 @@ void TestCable::faults()
     QString all;
     for (const QString &key : checks.keys()) {
         const QStringList lines = checks.value(key).toVariant().toStringList();
-        QCOMPARE(lines.isEmpty(), !expected.contains(key));
+        QVERIFY2(lines.isEmpty() == !expected.contains(key), qPrintable(key + ": " + lines.join('|')));
         all += lines.join('\n') + '\n';
     }
     QVERIFY2(all.contains(says), qPrintable(all));
@@ -367,6 +372,149 @@ void TestCable::cords()
                  qPrintable(QString::number(*whole.totalLossDb - *f.totalLossDb)));
     }
     QVERIFY(!job.checks.raised());
+}
+
+void TestCable::templateLabels_data()
+{
+    QTest::addColumn<QStringList>("markers");
+    QTest::addColumn<QString>("decidedBy");
+    QTest::newRow("ends told apart by the traces") << QStringList() << "traces";
+    QTest::newRow("ends told apart by the files' names") << QStringList{"je", "jo"} << "names";
+}
+
+// The template an instrument kept: both ends' files say they start at "A", the fibre's id is
+// its number alone, only the files' names (…je, …jo) and the traces tell the ends apart; and
+// the fibres differ in length by up to half a percent (their helix). Each fibre gets its two
+// ends (fibre 3's "je" was measured from the far end), each closure is one column on every
+// fibre, and each fibre's length scale is its stretch against the others'.
+void TestCable::templateLabels()
+{
+    QFETCH(QStringList, markers);
+    QFETCH(QString, decidedBy);
+    const double scales[] = {1.0, 1.002, 0.996, 1.005, 0.999, 1.003};
+    QTemporaryDir dir;
+    for (int i = 1; i <= Fibres; ++i) {
+        Written w = SorWriter::cableFibre(i, 28000, 300, 0, 0, scales[i - 1]);
+        for (SorWriter::Trace *t : {&w.a, &w.b}) {
+            t->fiberId = QByteArray::number(i);
+            t->locationA = "A";
+            t->locationB = "B";
+        }
+        const bool swapped = i == 3 && markers.isEmpty();
+        save(QStringLiteral("%1/CB01F%2je.sor").arg(dir.path()).arg(i), swapped ? w.b : w.a);
+        save(QStringLiteral("%1/CB01F%2jo.sor").arg(dir.path()).arg(i), swapped ? w.a : w.b);
+    }
+    Cable::Options options;
+    options.pairMarkers = markers;
+    const Cable::Job job = Cable::run({dir.path()}, options);
+    QCOMPARE(job.fibres.size(), Fibres);
+    QCOMPARE(job.closures.size(), 3);
+    for (const Cable::Closure &c : job.closures)
+        QCOMPARE(c.fibres, Fibres);
+    QVERIFY2(!job.checks.raised(), qPrintable(Cable::checkLines(job).join('\n')));
+    QVector<double> found;
+    for (const Cable::Fibre &f : job.fibres) {
+        QCOMPARE(f.files.size(), 2);
+        QCOMPARE(f.pairing.decidedBy, decidedBy);
+        found << f.lengthScale;
+    }
+    for (int i = 0; i < Fibres; ++i) {
+        // Against the median fibre's, to a hundredth of a percent.
+        QVERIFY2(std::abs(found.at(i) / found.at(0) - scales[i] / scales[0]) < 1e-4,
+                 qPrintable(QString::number(found.at(i))));
+    }
+    // Every cell found from both ends: each end's own splice there.
+    for (const Cable::Cell &c : job.matrix) {
+        QCOMPARE(c.howAb, Cable::How::Found);
+        QCOMPARE(c.howBa, Cable::How::Found);
+    }
+    // The swapped fibre's A end is the file named …jo.
+    for (const Cable::File &f : job.files) {
+        if (f.name == QLatin1String("CB01F3jo.sor"))
+            QCOMPARE(f.end, markers.isEmpty() ? QChar('A') : QChar('B'));
+    }
+}
+
+// One fibre's A end measured again a day later: a re-shoot, not a copy. The newest is used
+// and the other listed; a copy of a file under another name is a duplicate.
+void TestCable::reshoot()
+{
+    QTemporaryDir dir;
+    writeCable(dir.path());
+    SorWriter::Trace again = SorWriter::cableFibre(2, 28000, 300).a;
+    // Other noise: the same fibre measured again.
+    again.dateTime += 86400;
+    again.data = SorWriter::simulatedTrace([] {
+                     SorWriter::Simulation s;
+                     s.spacingM = 2;
+                     s.points = 16000;
+                     s.pulseNs = 300;
+                     s.attenuationDbKm = 0.19;
+                     s.launchSnrDb = 34;
+                     s.seed = 9999;
+                     s.events = {{SorWriter::TrueEvent::Step, 6000, 0.12, 0},
+                                 {SorWriter::TrueEvent::Step, 14000, 0.15, 0},
+                                 {SorWriter::TrueEvent::Reflection, 20000, 0.40, -50},
+                                 {SorWriter::TrueEvent::End, 28000, 0, -14}};
+                     return s;
+                 }())
+                     .data;
+    save(dir.filePath("F02-a-again.sor"), again);
+    save(dir.filePath("F04-a-copy.sor"), ends(4).a);
+    const Cable::Job job = Cable::run({dir.path()}, {});
+    QCOMPARE(job.checks.repeated.size(), 1);
+    QVERIFY2(job.checks.repeated.first().contains("usada F02-a-again.sor"),
+             qPrintable(job.checks.repeated.join('|')));
+    QVERIFY2(job.checks.duplicates.join('|').contains("F04-a"), qPrintable(job.checks.duplicates.join('|')));
+    for (const Cable::Fibre &f : job.fibres) {
+        if (f.fiber == QLatin1String("F02"))
+            QVERIFY(f.files.contains("F02-a-again.sor") && !f.files.contains("F02-a.sor"));
+    }
+}
+
+// A closure in one end's launch dead zone: that end's points cannot give its loss there, so the
+// cell says why and gives the other end's value alone; never 0.
+void TestCable::absentWhereNoPoints()
+{
+    QTemporaryDir dir;
+    for (int i = 1; i <= 3; ++i) {
+        SorWriter::Simulation s;
+        s.spacingM = 2;
+        s.points = 16000;
+        s.pulseNs = 300;
+        s.attenuationDbKm = 0.19;
+        s.launchSnrDb = 34;
+        s.seed = quint32(500 + i);
+        s.events = {{SorWriter::TrueEvent::Reflection, 0, 0.2, -40},
+                    {SorWriter::TrueEvent::Step, 100, 0.25, 0},
+                    {SorWriter::TrueEvent::Step, 14000, 0.15, 0},
+                    {SorWriter::TrueEvent::End, 28000, 0, -14}};
+        SorWriter::Trace a = SorWriter::simulatedTrace(s, true);
+        a.events.removeAt(1); // the launch's dead zone hides it from A
+        for (int k = 0; k < a.events.size(); ++k)
+            a.events[k].number = qint16(k + 1);
+        SorWriter::Trace b = SorWriter::simulatedTrace(SorWriter::fromOtherEnd(s), true);
+        for (SorWriter::Trace *t : {&a, &b}) {
+            t->fiberId = QByteArray("F0") + QByteArray::number(i);
+            t->locationA = t == &a ? "CENTRAL" : "POSTE";
+            t->locationB = t == &a ? "POSTE" : "CENTRAL";
+        }
+        save(QStringLiteral("%1/F0%2-a.sor").arg(dir.path()).arg(i), a);
+        save(QStringLiteral("%1/F0%2-b.sor").arg(dir.path()).arg(i), b);
+    }
+    const Cable::Job job = Cable::run({dir.path()}, {});
+    const Cable::Cell *near = nullptr;
+    for (const Cable::Cell &c : job.matrix) {
+        if (c.fiber == QLatin1String("F01") && job.closures.at(c.closure - 1).distanceM < 500)
+            near = &c;
+    }
+    QVERIFY2(near, qPrintable(Cable::table(job)));
+    QVERIFY(!near->lossAbDb);
+    QCOMPARE(near->howAb, Cable::How::Absent);
+    QVERIFY2(!near->whyAb.isEmpty(), "no reason given");
+    QVERIFY(near->lossBaDb && near->lossDb);
+    QCOMPARE(*near->lossDb, *near->lossBaDb);
+    QVERIFY2(std::abs(*near->lossDb - 0.25) < 0.05, qPrintable(QString::number(*near->lossDb)));
 }
 
 QTEST_MAIN(TestCable)

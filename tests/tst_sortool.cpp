@@ -84,8 +84,17 @@ void TestSorTool::initTestCase()
         named.locationA = "CENTRAL";
         named.fiberId = c.name.endsWith("-ab.sor") ? "NORSEA109" : "SEANOR109";
         write(QString(c.name).replace(".sor", "-named.sor"), SorWriter::write(named));
-        if (c.name == QLatin1String("1550-ab.sor"))
-            write("1550-again.sor", SorWriter::write(c.trace)); // the same end, measured again
+        if (c.name == QLatin1String("1550-ab.sor")) {
+            write("1550-again.sor", SorWriter::write(c.trace)); // the same file, saved again
+            // The same end measured again a minute later: other points, the same events.
+            SorWriter::Trace again = c.trace;
+            again.dateTime += 60;
+            for (SorWriter::Scale &scale : again.data) {
+                for (int k = 0; k < scale.values.size(); ++k)
+                    scale.values[k] = quint16(std::min(65534, scale.values[k] + (k % 5) * 3));
+            }
+            write("1550-reshoot.sor", SorWriter::write(again));
+        }
         if (c.name != QLatin1String("1550-ba.sor"))
             continue;
         SorWriter::Trace other = c.trace;
@@ -181,9 +190,12 @@ void TestSorTool::usage_data()
     QTest::newRow("two fibres")
         << QStringList{"bidir", "1550-ab.sor", "1550-other.sor"} << 2
         << "são fibras diferentes: CB-12 / 07 em 1550-ab.sor, CB-12 / 08 em 1550-other.sor";
-    QTest::newRow("two measurements from the same end")
+    QTest::newRow("one measurement saved twice")
         << QStringList{"bidir", "1550-ab.sor", "1550-again.sor"} << 2
-        << "as duas medidas partem do mesmo local (CENTRAL)";
+        << "são a mesma medida salva duas vezes";
+    QTest::newRow("two measurements from the same end, told by the traces")
+        << QStringList{"bidir", "1550-ab.sor", "1550-reshoot.sor"} << 2
+        << "as duas medidas partem da mesma ponta";
     QTest::newRow("two fibres paired anyway")
         << QStringList{"bidir", "1550-ab.sor", "1550-other.sor", "--force"} << 0
         << "aviso: são fibras diferentes";

@@ -1,3 +1,4 @@
+#include "acceptance/direction.h"
 #include "acceptance/pairing.h"
 #include "acceptance/twoway.h"
 #include "analysis/analysis.h"
@@ -27,6 +28,8 @@ private slots:
     void launchReels();
     void totalFromBothEnds();
     void bendsMatchWithinTolerance();
+    void endsFromTraces_data();
+    void endsFromTraces();
 };
 
 namespace {
@@ -410,6 +413,62 @@ void TestTwoWay::bendsMatchWithinTolerance()
     QCOMPARE(w.events.size(), 3);
     for (const Acceptance::WavelengthEvent &e : w.events)
         QVERIFY(e.lossShortDb && e.lossLongDb);
+}
+
+void TestTwoWay::endsFromTraces_data()
+{
+    QTest::addColumn<QString>("other"); // how the second trace was taken
+    QTest::addColumn<int>("ends");
+    QTest::addColumn<QString>("problem"); // part of why they are refused; empty: accepted
+    QTest::newRow("the far end, a template's places") << "far" << int(Acceptance::Ends::Two)
+                                                      << QString();
+    QTest::newRow("the far end, 0.4 % longer (another fibre's helix)")
+        << "far-longer" << int(Acceptance::Ends::Two) << QString();
+    QTest::newRow("the same end again") << "same" << int(Acceptance::Ends::Same)
+                                        << "partem da mesma ponta";
+    QTest::newRow("the same file saved twice") << "copy" << int(Acceptance::Ends::Unknown)
+                                               << "mesma medida salva duas vezes";
+}
+
+// Two traces of one fibre whose files both say they start at "A" (the template the
+// instrument kept) and give the fibre id "1": the traces tell the far end from the same end
+// again, whatever the labels; one file saved twice is never two ends.
+void TestTwoWay::endsFromTraces()
+{
+    QFETCH(QString, other);
+    QFETCH(int, ends);
+    QFETCH(QString, problem);
+    const Simulation fromA = fibreFromA();
+    Simulation second = other.startsWith("far") ? SorWriter::fromOtherEnd(fromA) : fromA;
+    if (other == "far-longer") {
+        for (TrueEvent &e : second.events)
+            e.positionM *= 1.004;
+    }
+    if (other == "same")
+        second.seed = 77;
+    const auto file = [](const Simulation &s) {
+        SorWriter::Trace t = SorWriter::simulatedTrace(s, true);
+        t.fiberId = "1";
+        t.locationA = "A";
+        t.locationB = "B";
+        return Sor::read(SorWriter::write(t));
+    };
+    const Sor::Trace a = file(fromA);
+    const Sor::Trace b = other == "copy" ? a : file(second);
+    const Acceptance::Measurement ma = Acceptance::measurementOf("a.sor", a, Acceptance::fileLink(a));
+    const Acceptance::Measurement mb = Acceptance::measurementOf("b.sor", b, Acceptance::fileLink(b));
+    QString why;
+    const Acceptance::EndsEvidence e = Acceptance::endsOf("a.sor", ma, "b.sor", mb, 0, why);
+    QCOMPARE(int(e.ends), ends);
+    if (problem.isEmpty()) {
+        QVERIFY2(why.isEmpty(), qPrintable(why));
+        QCOMPARE(e.decidedBy, QStringLiteral("traces"));
+        QVERIFY(e.mirroredMatched >= 2 && e.mirroredFitM);
+        // The labels said one place: the traces win, and say so.
+        QVERIFY(e.warning.contains(QStringLiteral("mesmo local (A)")));
+    } else {
+        QVERIFY2(why.contains(problem), qPrintable(why));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTwoWay)

@@ -829,7 +829,7 @@ void TestView::cableProject()
     // Fibre 2's first splice: 0.12 dB from A, 0.08 dB from B.
     QCOMPARE(matrix->item(1, 0)->text(), QStringLiteral("0,100"));
     QCOMPARE(cable->fibres()->rowCount(), 4);
-    QVERIFY(cable->findChild<QListWidget *>("cableChecks")->item(0)->text().endsWith("nenhum"));
+    QVERIFY(cable->findChild<QListWidget *>("cableChecks")->item(0)->text().endsWith("nenhuma"));
 
     QVERIFY(QTest::qWaitForWindowExposed(cable));
     const QRect cell = matrix->visualItemRect(matrix->item(1, 1));

@@ -346,7 +346,7 @@ Trace launchedTrace(const Simulation &span, const Launch &launch)
     return t;
 }
 
-CableEnds cableFibre(int i, double endM, int pulseNs, double launchM, double receiveM)
+CableEnds cableFibre(int i, double endM, int pulseNs, double launchM, double receiveM, double scale)
 {
     const auto fibre = [&](int pulse) {
         Simulation s;
@@ -365,6 +365,8 @@ CableEnds cableFibre(int i, double endM, int pulseNs, double launchM, double rec
         if (receiveM > 0)
             s.events.insert(s.events.size() - 1,
                             {TrueEvent::Reflection, endM - receiveM, 0.30, -50});
+        for (TrueEvent &e : s.events)
+            e.positionM *= scale;
         return s;
     };
     Simulation back = fromOtherEnd(fibre(300));

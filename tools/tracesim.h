@@ -103,13 +103,18 @@ Simulation fromOtherEnd(const Simulation &simulation);
 // 0.40 dB connector at 20 km, the end at endM; its id "F0i". Each end's file stores the true
 // events; pulseNs is the A end's pulse. With cords, a 0.30 dB connector (-50 dB) where the
 // launch cord ends (launchM from A) and where the receive cord begins (receiveM before the end).
+// A scale other than 1 stretches the fibre (its helix in the tubes): every place times it.
 struct CableEnds
 {
     Trace a;
     Trace b;
 };
-CableEnds
-cableFibre(int i, double endM = 28000, int pulseNs = 300, double launchM = 0, double receiveM = 0);
+CableEnds cableFibre(int i,
+                     double endM = 28000,
+                     int pulseNs = 300,
+                     double launchM = 0,
+                     double receiveM = 0,
+                     double scale = 1);
 // Where cableFibre's splices and connector are.
 const double CableClosuresM[] = {6000, 14000, 20000};
 // One fibre measured from both ends at 1310 and 1550 nm, with the files' own events: a splice

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "cable/cablejob.h"
+
+#include <QMap>
+
+// The cable job's steps, each in a file of its own: the files read and told apart, the closures
+// placed, each fibre measured.
+namespace Cable {
+
+// cablefiles.cpp
+// Each file read once: its trace without points, its bytes kept for its fibre's measurement, a
+// key of its points, why it cannot be used.
+QVector<File> readFiles(const QStringList &paths);
+// Which fibre, end and band each file is: by the markers in the names (else the ids), by the
+// ids that swap the places' codes, by the places, and where every file names the same place (a
+// template's) by the traces; each fibre turned to the cable's own A; what decided, by fibre.
+QMap<QString, QString> label(QVector<File> &files, const Options &options, Checks &checks);
+// Copies (the same points) and re-shoots (one fibre, end and band measured again): the newest
+// of a re-shoot is used, the others set aside and listed.
+void setAsideRepeated(QVector<File> &files, Checks &checks);
+
+// cableclosures.cpp
+// An event seen on one end of a fibre, on A's axis.
+struct Witness
+{
+    double atM = 0;
+    QChar end;
+};
+struct FibreEvents
+{
+    QVector<Witness> events;
+    std::optional<double> lengthM;
+};
+struct Placement
+{
+    QVector<Closure> closures;  // in the cable's own distance
+    QMap<QString, double> scale; // by fibre: its events lie at scale × the closures' places
+};
+// Where the fibres' events agree once each fibre's length scale is taken out: a closure is an
+// event two fibres share, or both ends of one; each fibre's scale fitted to the closures it
+// shares, the cable's own distance being the median fibre's.
+Placement placeClosures(const QMap<QString, FibreEvents> &byFibre,
+                        double toleranceM,
+                        double fromM,
+                        double toM);
+
+double median(QVector<double> values);
+
+// The value most files of a group share.
+template<typename T>
+T mostCommon(const QVector<T> &values)
+{
+    QMap<T, int> counts;
+    for (const T &v : values)
+        ++counts[v];
+    T best = values.value(0);
+    int most = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            best = it.key();
+        }
+    }
+    return best;
+}
+
+} // namespace Cable
