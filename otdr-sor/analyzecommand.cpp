@@ -146,9 +146,9 @@ public:
     {
         parser.addPositionalArgument(
             QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), QStringLiteral("ARQUIVO..."));
-        parser.addOptions({lossThreshold, reflectanceThreshold, endThreshold, json});
-        return QStringLiteral("otdr-sor analyze ARQUIVO... [--loss-threshold DB] "
-                              "[--reflectance-threshold DB] [--end-threshold DB] [--json]");
+        return usage(parser,
+                     QStringLiteral("ARQUIVO..."),
+                     {{{lossThreshold}}, {{reflectanceThreshold}}, {{endThreshold}}, {{json}}});
     }
 
     std::optional<int> run(const QStringList &files,

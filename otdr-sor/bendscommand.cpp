@@ -23,9 +23,9 @@ public:
                                      QStringLiteral("O traço no comprimento de onda menor."));
         parser.addPositionalArgument(QStringLiteral("LONGO"),
                                      QStringLiteral("O traço no comprimento de onda maior."));
-        parser.addOptions({json, threshold, tolerance, eventsFound});
-        return QStringLiteral("otdr-sor bends CURTO.sor LONGO.sor [--threshold DB] [--json] "
-                              "[--tolerance M] [--reanalyze]");
+        return usage(parser,
+                     QStringLiteral("CURTO.sor LONGO.sor"),
+                     {{{threshold}}, {{json}}, {{tolerance}}, {{eventsFound}}});
     }
 
     std::optional<int> run(const QStringList &files,

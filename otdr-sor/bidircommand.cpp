@@ -21,9 +21,9 @@ public:
     {
         parser.addPositionalArgument(QStringLiteral("A"), QStringLiteral("O traço medido de A."));
         parser.addPositionalArgument(QStringLiteral("B"), QStringLiteral("O traço medido de B."));
-        parser.addOptions({json, tolerance, eventsFound, force});
-        return QStringLiteral(
-            "otdr-sor bidir A.sor B.sor [--json] [--tolerance M] [--reanalyze] [--force]");
+        return usage(parser,
+                     QStringLiteral("A.sor B.sor"),
+                     {{{json}}, {{tolerance}}, {{eventsFound}}, {{force}}});
     }
 
     std::optional<int> run(const QStringList &files,

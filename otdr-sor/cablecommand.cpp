@@ -27,26 +27,21 @@ public:
         parser.addPositionalArgument(QStringLiteral("PASTA"),
                                      QStringLiteral("Traços SOR, ou pastas com eles."),
                                      QStringLiteral("PASTA..."));
-        parser.addOptions({pairByName,
-                           reference,
-                           tolerance,
-                           launch,
-                           receive,
-                           limits,
-                           preset,
-                           threshold,
-                           json,
-                           csv,
-                           xlsx,
-                           output,
-                           title,
-                           company,
-                           operatorName});
-        return QStringLiteral("otdr-sor cable ARQUIVO_OU_PASTA... [--pair-by-name A,B] "
-                              "[--reference ARQUIVO] [--tolerance M] [--launch M] [--receive M] "
-                              "[--limits ARQUIVO | --preset NOME] [--threshold DB] "
-                              "[--json | --csv] [--xlsx PLANILHA.xlsx] [-o RELATORIO.pdf "
-                              "[--title TEXTO] [--company TEXTO] [--operator TEXTO]]");
+        return usage(parser,
+                     QStringLiteral("PASTA..."),
+                     {{{pairByName}},
+                      {{reference}},
+                      {{tolerance}},
+                      {{launch}},
+                      {{receive}},
+                      {{limits, preset}},
+                      {{threshold}},
+                      {{json, csv}},
+                      {{xlsx}},
+                      {{output}},
+                      {{title}},
+                      {{company}},
+                      {{operatorName}}});
     }
 
     std::optional<int> run(const QStringList &paths,

@@ -23,8 +23,7 @@ public:
     {
         parser.addPositionalArgument(
             QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), QStringLiteral("ARQUIVO..."));
-        parser.addOptions({limits, preset});
-        return QStringLiteral("otdr-sor check ARQUIVO... [--limits ARQUIVO | --preset NOME]");
+        return usage(parser, QStringLiteral("ARQUIVO..."), {{{limits, preset}}});
     }
 
     std::optional<int> run(const QStringList &files,

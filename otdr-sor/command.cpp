@@ -19,6 +19,30 @@ Command::Command(QString name, QString synopsis, QString description)
 
 Command::~Command() = default;
 
+QString Command::usage(QCommandLineParser &parser,
+                       const QString &arguments,
+                       const QList<Choice> &choices) const
+{
+    QStringList parts{QStringLiteral("otdr-sor"), commandName, arguments};
+    for (const Choice &choice : choices) {
+        QStringList written;
+        for (const QCommandLineOption &option : choice.options) {
+            parser.addOption(option);
+            const QString name = option.names().first();
+            QString text = (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+            if (!option.valueName().isEmpty())
+                text += QLatin1Char(' ') + option.valueName();
+            written << text;
+        }
+        const QString joined = written.join(QStringLiteral(" | "));
+        parts << (!choice.required            ? QStringLiteral("[%1]")
+                  : choice.options.size() > 1 ? QStringLiteral("(%1)")
+                                              : QStringLiteral("%1"))
+                     .arg(joined);
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
 const std::vector<std::unique_ptr<Command>> &commands()
 {
     static const std::vector<std::unique_ptr<Command>> all = [] {

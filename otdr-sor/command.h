@@ -29,6 +29,19 @@ public:
 
     // Adds the command's options and arguments to the parser; returns its usage line.
     virtual QString describe(QCommandLineParser &parser) const = 0;
+
+    // Options written together in a usage line: one alone is optional ("[--json]"), several
+    // exclude each other ("[--limits ARQUIVO | --preset NOME]"); a required group is written in
+    // parentheses.
+    struct Choice
+    {
+        QList<QCommandLineOption> options;
+        bool required = false;
+    };
+    // The usage line made from what the command declares: "otdr-sor NAME ARGUMENTS" and each
+    // choice; and the options added to the parser.
+    QString
+    usage(QCommandLineParser &parser, const QString &arguments, const QList<Choice> &choices) const;
     // Runs with the arguments after the command's name; none when they make no call of it
     // (the dispatcher then prints the usage line).
     virtual std::optional<int> run(const QStringList &arguments,

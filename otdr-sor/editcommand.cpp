@@ -316,26 +316,24 @@ public:
     {
         parser.addPositionalArgument(
             QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), QStringLiteral("ARQUIVO..."));
-        parser.addOptions({cable,
-                           fiber,
-                           locationA,
-                           locationB,
-                           operatorName,
-                           comment,
-                           output,
-                           outDir,
-                           inPlace,
-                           noBackup,
-                           rename,
-                           dryRun,
-                           force});
-        return QStringLiteral(
-            "otdr-sor edit ARQUIVO... [--cable TEXTO] [--fiber TEXTO] [--location-a TEXTO] "
-            "[--location-b TEXTO] [--operator TEXTO] [--comment TEXTO] (-o SAIDA.sor | --out-dir "
-            "PASTA | --in-place [--no-backup]) [--rename PADRAO] [--dry-run] [--force]\n\n"
-            "Os textos e o --rename aceitam campos: {n} (posição na lista, desde 1; {n:03} com "
-            "três dígitos), {name} (nome do arquivo sem extensão), {wavelength}, {cable} e "
-            "{fiber} (os valores do arquivo; no --rename, os já editados).");
+        return usage(parser,
+                     QStringLiteral("ARQUIVO..."),
+                     {{{cable}},
+                      {{fiber}},
+                      {{locationA}},
+                      {{locationB}},
+                      {{operatorName}},
+                      {{comment}},
+                      {{output, outDir, inPlace}, true},
+                      {{noBackup}},
+                      {{rename}},
+                      {{dryRun}},
+                      {{force}}})
+               + QStringLiteral(
+                   "\n\nOs textos e o --rename aceitam campos: {n} (posição na lista, desde 1; "
+                   "{n:03} com três dígitos), {name} (nome do arquivo sem extensão), "
+                   "{wavelength}, {cable} e {fiber} (os valores do arquivo; no --rename, os já "
+                   "editados).");
     }
 
     std::optional<int> run(const QStringList &files,

@@ -48,8 +48,7 @@ public:
     QString describe(QCommandLineParser &parser) const override
     {
         parser.addPositionalArgument(QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR."));
-        parser.addOptions({json, csv, points});
-        return QStringLiteral("otdr-sor export --json|--csv [--points] ARQUIVO");
+        return usage(parser, QStringLiteral("ARQUIVO"), {{{json, csv}, true}, {{points}}});
     }
 
     std::optional<int> run(const QStringList &files,

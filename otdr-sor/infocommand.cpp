@@ -23,8 +23,7 @@ public:
     QString describe(QCommandLineParser &parser) const override
     {
         parser.addPositionalArgument(QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR."));
-        parser.addOptions({limits, preset});
-        return QStringLiteral("otdr-sor info ARQUIVO [--limits ARQUIVO | --preset NOME]");
+        return usage(parser, QStringLiteral("ARQUIVO"), {{{limits, preset}}});
     }
 
     std::optional<int> run(const QStringList &files,

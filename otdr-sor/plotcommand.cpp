@@ -23,8 +23,7 @@ public:
     {
         parser.addPositionalArgument(
             QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), QStringLiteral("ARQUIVO..."));
-        parser.addOptions({output, size});
-        return QStringLiteral("otdr-sor plot ARQUIVO... -o SAIDA [--size LxA]");
+        return usage(parser, QStringLiteral("ARQUIVO..."), {{{output}, true}, {{size}}});
     }
 
     std::optional<int> run(const QStringList &files,

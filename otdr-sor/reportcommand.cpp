@@ -58,22 +58,18 @@ public:
     {
         parser.addPositionalArgument(
             QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), QStringLiteral("ARQUIVO..."));
-        parser.addOptions({output,
-                           limits,
-                           preset,
-                           reanalyze,
-                           title,
-                           company,
-                           operatorName,
-                           logo,
-                           csvSummary,
-                           pairByName,
-                           bendThreshold});
-        return QStringLiteral("otdr-sor report ARQUIVO... -o RELATORIO.pdf [--limits ARQUIVO | "
-                              "--preset NOME] [--reanalyze] [--title TEXTO] [--company TEXTO] "
-                              "[--operator TEXTO] [--logo ARQUIVO.png] [--csv RESUMO.csv] "
-                              "[--pair-by-name A,B] "
-                              "[--threshold DB]");
+        return usage(parser,
+                     QStringLiteral("ARQUIVO..."),
+                     {{{output}, true},
+                      {{limits, preset}},
+                      {{reanalyze}},
+                      {{title}},
+                      {{company}},
+                      {{operatorName}},
+                      {{logo}},
+                      {{csvSummary}},
+                      {{pairByName}},
+                      {{bendThreshold}}});
     }
 
     std::optional<int> run(const QStringList &files,

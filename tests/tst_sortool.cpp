@@ -158,7 +158,8 @@ void TestSorTool::usage_data()
     QTest::newRow("help") << QStringList{"--help"} << 0 << "Comandos:";
     QTest::newRow("command help") << QStringList{"plot", "--help"} << 0 << "--output";
     QTest::newRow("a command's help names its own usage")
-        << QStringList{"export", "--help"} << 0 << "Uso: otdr-sor export --json|--csv";
+        << QStringList{"export", "--help"} << 0
+        << "Uso: otdr-sor export ARQUIVO (--json | --csv) [--points]";
     QTest::newRow("no command") << QStringList{} << 2 << "Uso:";
     QTest::newRow("unknown command") << QStringList{"fix", "a.sor"} << 2 << "desconhecido";
     QTest::newRow("unknown option") << QStringList{"check", "--fast", "a.sor"} << 2 << "fast";
@@ -257,6 +258,16 @@ void TestSorTool::everyCommand()
         QCOMPARE(run({name, "--help"}), 0);
         QVERIFY2(out.startsWith(QStringLiteral("Uso: otdr-sor %1").arg(name)), qPrintable(out));
         QVERIFY2(out.contains(QString::fromUtf8("Mostra esta ajuda.")), qPrintable(out));
+        // The usage line names every option the help lists, as it is made from them.
+        const QString usageLine = out.section('\n', 0, 0);
+        static const QRegularExpression listed("^ +(?:-\\w, )?(--[a-z-]+)",
+                                               QRegularExpression::MultilineOption);
+        for (auto it = listed.globalMatch(out); it.hasNext();) {
+            const QString option = it.next().captured(1);
+            if (option != "--help")
+                QVERIFY2(usageLine.contains(option) || (option == "--output" && usageLine.contains("-o ")),
+                         qPrintable(name + ": " + option + " not in " + usageLine));
+        }
 
         QCOMPARE(run({name, "--no-such-option", dir.filePath("sound.sor")}), 2);
         QVERIFY2(err.contains("no-such-option"), qPrintable(err));
