@@ -1,5 +1,7 @@
 #include "analysis/tracedata.h"
 
+#include "analysis/statistics.h"
+
 #include <algorithm>
 #include <cmath>
 #include <deque>
@@ -42,15 +44,6 @@ constexpr size_t ClippedFewest = 16;
 constexpr size_t ClippedShare = 200;
 // The resolution of the levels a file stores.
 constexpr double QuantumDb = 0.001;
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    const auto middle = values.begin() + long(values.size() / 2);
-    std::nth_element(values.begin(), middle, values.end());
-    return *middle;
-}
 
 // The highest level within a pulse length ahead of each point, by a sliding maximum.
 std::vector<double> highestAhead(const std::vector<double> &y, size_t n, size_t span)

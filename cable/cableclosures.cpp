@@ -1,5 +1,7 @@
 #include "cable/cableparts.h"
 
+#include "analysis/statistics.h"
+
 #include <QSet>
 
 #include <algorithm>
@@ -83,13 +85,9 @@ Anchored anchored(const QVector<Witness> &events,
 
 } // namespace
 
-double median(QVector<double> values)
+double median(const QVector<double> &values)
 {
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const int n = values.size();
-    return n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2;
+    return Analysis::median(std::vector<double>(values.cbegin(), values.cend()));
 }
 
 Placement placeClosures(const QMap<QString, FibreEvents> &byFibre,

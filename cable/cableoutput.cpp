@@ -25,11 +25,6 @@ QJsonValue connectorJson(const std::optional<Connector> &c)
                        {"verdict", Acceptance::verdictWord(c->verdict)}};
 }
 
-QString cell(const std::optional<double> &v, int decimals)
-{
-    return v ? Sor::decimal(*v, decimals) : QStringLiteral("—");
-}
-
 // A loss in the table, marked where it was measured on the points rather than found.
 QString matrixText(const Cell &c)
 {
@@ -174,8 +169,8 @@ QString table(const Job &job)
         text += QStringLiteral("%1 %2 %3 %4 %5 %6  %7\n")
                     .arg(f.fiber, -12)
                     .arg(f.lengthM ? Sor::decimal(*f.lengthM / 1000, 3) : QStringLiteral("—"), 12)
-                    .arg(cell(f.totalLossDb, 3), 11)
-                    .arg(cell(f.orlDb, 2), 9)
+                    .arg(Sor::optionalDecimal(f.totalLossDb, 3, QStringLiteral("—")), 11)
+                    .arg(Sor::optionalDecimal(f.orlDb, 2, QStringLiteral("—")), 9)
                     .arg(f.bends, 6)
                     .arg(Acceptance::verdictWord(f.verdict), -13)
                     .arg(f.files.join(QStringLiteral(", ")));
@@ -191,8 +186,8 @@ QString table(const Job &job)
             text += QStringLiteral("  %1 %2: %3 dB, %4 dB %5\n")
                         .arg(f.fiber, -12)
                         .arg(Sor::kilometres(c->distanceM))
-                        .arg(cell(c->lossDb, 3),
-                             cell(c->reflectanceDb, 2),
+                        .arg(Sor::optionalDecimal(c->lossDb, 3, QStringLiteral("—")),
+                             Sor::optionalDecimal(c->reflectanceDb, 2, QStringLiteral("—")),
                              Acceptance::verdictWord(c->verdict));
         }
     }

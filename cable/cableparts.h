@@ -45,7 +45,8 @@ Placement placeClosures(const QMap<QString, FibreEvents> &byFibre,
                         double fromM,
                         double toM);
 
-double median(QVector<double> values);
+// The shared median, on the cable's vectors.
+double median(const QVector<double> &values);
 
 // The value most files of a group share.
 template<typename T>

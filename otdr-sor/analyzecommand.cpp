@@ -27,11 +27,6 @@ QString kindText(Analysis::EventType type)
     return QString();
 }
 
-QString optionalDb(const std::optional<double> &value, int decimals)
-{
-    return value ? Sor::decimal(*value, decimals) : QString();
-}
-
 void printFound(const Analysis::Result &r, QTextStream &out)
 {
     out << QStringLiteral("Eventos encontrados (limiares: perda %1 dB, reflectância %2 dB, fim "
@@ -52,8 +47,8 @@ void printFound(const Analysis::Result &r, QTextStream &out)
             << kindText(e.type).leftJustified(14)
             << (e.lossMeasured ? Sor::decimal(e.lossDb, 3) : QStringLiteral("não medido"))
                    .rightJustified(12)
-            << "  " << optionalDb(e.reflectanceDb, 2).rightJustified(17) << "  "
-            << optionalDb(e.attenuationDbKm, 3).rightJustified(17) << "\n";
+            << "  " << Sor::optionalDecimal(e.reflectanceDb, 2).rightJustified(17) << "  "
+            << Sor::optionalDecimal(e.attenuationDbKm, 3).rightJustified(17) << "\n";
     }
     const QString unknown = QStringLiteral("não determinado");
     out << QStringLiteral("Fim da fibra: %1   Perda total: %2   ORL: %3\n")
@@ -98,15 +93,13 @@ int analyzeFiles(const QStringList &files,
     QJsonArray all;
     bool first = true;
     for (const QString &path : files) {
-        const Sor::Trace trace = Sor::readFile(path);
-        if (trace.points() == 0) {
-            err << "otdr-sor: " << path << ": "
-                << (trace.errors.isEmpty() ? QStringLiteral("o arquivo não traz pontos de traço")
-                                           : trace.errors.first())
-                << "\n";
+        const Sor::Opened opened = Sor::openTrace(path);
+        if (!opened.usable()) {
+            err << "otdr-sor: " << path << ": " << opened.problem << "\n";
             status = 1;
             continue;
         }
+        const Sor::Trace &trace = opened.trace;
         const Analysis::Result result
             = Analysis::analyze(trace, Analysis::thresholdsFor(trace, thresholds));
         if (json) {

@@ -17,7 +17,6 @@
 
 namespace {
 
-enum Status { Written = 0, Failed = 1, NothingWritten = 2 };
 
 // The fields a pattern may name, for one file.
 struct Fields
@@ -248,27 +247,27 @@ int editFiles(const QStringList &files, const EditOptions &o, QTextStream &out, 
     if (modes != 1 && !(o.dryRun && modes == 0)) {
         err << QStringLiteral("otdr-sor: escolha uma saída: -o ARQUIVO, --out-dir PASTA ou "
                               "--in-place\n");
-        return NothingWritten;
+        return Command::Usage; // nothing written
     }
     if (!o.output.isEmpty() && (files.size() != 1 || !o.rename.isEmpty())) {
         err << QStringLiteral("otdr-sor: -o grava um só arquivo, sem --rename; para vários, use "
                               "--out-dir ou --in-place\n");
-        return NothingWritten;
+        return Command::Usage; // nothing written
     }
     if (!o.outputDir.isEmpty() && !QFileInfo(o.outputDir).isDir()) {
         err << "otdr-sor: " << QDir::toNativeSeparators(o.outputDir)
             << QStringLiteral(": a pasta não existe\n");
-        return NothingWritten;
+        return Command::Usage; // nothing written
     }
     QVector<Plan> plans;
     for (int i = 0; i < files.size(); ++i) {
         Plan plan;
         if (!planOne(files.at(i), i + 1, o, plan, err))
-            return NothingWritten;
+            return Command::Usage; // nothing written
         plans.append(plan);
     }
     if (modes == 1 && !outputsAreSafe(plans, o, err))
-        return NothingWritten;
+        return Command::Usage; // nothing written
     for (const Plan &p : plans) {
         for (const QString &warning : p.result.warnings) {
             err << "otdr-sor: " << QDir::toNativeSeparators(p.input) << QStringLiteral(": aviso: ")
@@ -281,7 +280,7 @@ int editFiles(const QStringList &files, const EditOptions &o, QTextStream &out, 
                 p.output = QStringLiteral("(sem saída)");
             showPlan(p, out);
         }
-        return Written;
+        return Command::Sound;
     }
     QStringList done;
     for (const Plan &p : plans) {
@@ -291,12 +290,12 @@ int editFiles(const QStringList &files, const EditOptions &o, QTextStream &out, 
             err << (done.isEmpty() ? QStringLiteral("otdr-sor: nenhum arquivo foi gravado\n")
                                    : QStringLiteral("otdr-sor: já gravados: %1\n")
                                          .arg(done.join(QStringLiteral(", "))));
-            return Failed;
+            return Command::Damaged;
         }
         done << QDir::toNativeSeparators(p.output);
         showPlan(p, out);
     }
-    return Written;
+    return Command::Sound;
 }
 
 namespace {

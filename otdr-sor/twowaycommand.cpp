@@ -15,27 +15,26 @@
 
 namespace {
 
-enum Status { Sound = 0, Damaged = 1, Usage = 2 };
-
 // A file's events as the comparison takes them; nothing when it has none to give.
 std::optional<Acceptance::Measurement>
 load(const QString &path, bool reanalyze, int &status, QTextStream &err)
 {
     if (!CommandLine::readable(path, err)) {
-        status = Usage;
+        status = Command::Usage;
         return std::nullopt;
     }
-    const Sor::Trace trace = Sor::readFile(path);
+    const Sor::Opened opened = Sor::openTrace(path);
+    const Sor::Trace &trace = opened.trace;
     const QString name = QFileInfo(path).fileName();
     if (trace.damaged()) {
         err << "otdr-sor: " << path << ": " << Sor::damagedWord() << ": "
             << Sor::damageText(trace, Sor::DamageWording::Command) << "\n";
-        status = std::max(status, int(Damaged));
+        status = std::max(status, int(Command::Damaged));
     }
     if (reanalyze) {
-        if (trace.points() == 0) {
-            err << "otdr-sor: " << path << QStringLiteral(": o arquivo não traz pontos de traço\n");
-            status = std::max(status, int(Damaged));
+        if (!opened.usable()) {
+            err << "otdr-sor: " << path << ": " << opened.problem << "\n";
+            status = std::max(status, int(Command::Damaged));
             return std::nullopt;
         }
         const Analysis::Result found = Analysis::analyze(trace);
@@ -44,15 +43,10 @@ load(const QString &path, bool reanalyze, int &status, QTextStream &err)
     if (!trace.keyEvents) {
         err << "otdr-sor: " << path
             << QStringLiteral(": o arquivo não traz eventos (use --reanalyze)\n");
-        status = std::max(status, int(Damaged));
+        status = std::max(status, int(Command::Damaged));
         return std::nullopt;
     }
     return Acceptance::measurementOf(name, trace, Acceptance::fileLink(trace));
-}
-
-QString optionalDb(const std::optional<double> &value, int decimals = 3)
-{
-    return value ? Sor::decimal(*value, decimals) : QString();
 }
 
 void printTwoWay(const Acceptance::TwoWay &t,
@@ -74,7 +68,7 @@ void printTwoWay(const Acceptance::TwoWay &t,
     // A loss an end does not store, measured on its own points, is marked.
     const auto loss = [&measured](const std::optional<double> &v, bool here) {
         measured = measured || here;
-        return optionalDb(v) + (here ? QStringLiteral("*") : QString());
+        return Sor::optionalDecimal(v) + (here ? QStringLiteral("*") : QString());
     };
     for (const Acceptance::TwoWayEvent &e : t.events) {
         out << "  " << QString::number(++number).leftJustified(4)
@@ -82,7 +76,7 @@ void printTwoWay(const Acceptance::TwoWay &t,
             << loss(e.lossAbDb, e.measuredA).rightJustified(16)
             << loss(e.lossBaDb, e.measuredB).rightJustified(16)
             << Sor::measuredText(e.lossDb, 3).rightJustified(12)
-            << optionalDb(e.reflectanceDb, 2).rightJustified(19) << "  "
+            << Sor::optionalDecimal(e.reflectanceDb, 2).rightJustified(19) << "  "
             << Acceptance::seenFromText(e.seenFrom) << "\n";
     }
     if (measured)
@@ -115,10 +109,10 @@ void printWavelengths(const Acceptance::Wavelengths &w,
             flags << QStringLiteral("no trecho");
         out << "  " << QString::number(++number).leftJustified(4)
             << Sor::decimal(e.distanceM / 1000.0, 4).rightJustified(14)
-            << optionalDb(e.lossShortDb).rightJustified(ws.size() + 13)
-            << optionalDb(e.lossLongDb).rightJustified(wl.size() + 13)
-            << optionalDb(e.attenuationShortDbKm).rightJustified(ws.size() + 8)
-            << optionalDb(e.attenuationLongDbKm).rightJustified(wl.size() + 8) << "  "
+            << Sor::optionalDecimal(e.lossShortDb).rightJustified(ws.size() + 13)
+            << Sor::optionalDecimal(e.lossLongDb).rightJustified(wl.size() + 13)
+            << Sor::optionalDecimal(e.attenuationShortDbKm).rightJustified(ws.size() + 8)
+            << Sor::optionalDecimal(e.attenuationLongDbKm).rightJustified(wl.size() + 8) << "  "
             << flags.join(QStringLiteral(", ")) << "\n";
     }
     out << QStringLiteral("Curvaturas: %1\n").arg(w.bends());
@@ -132,15 +126,15 @@ int bidirCommand(const QString &fileA,
                  QTextStream &out,
                  QTextStream &err)
 {
-    int status = Sound;
+    int status = Command::Sound;
     const auto a = load(fileA, options.reanalyze, status, err);
     const auto b = load(fileB, options.reanalyze, status, err);
     if (!a || !b)
-        return std::max(status, int(Damaged));
+        return std::max(status, int(Command::Damaged));
     const QString problem = Acceptance::directionsProblem(*a, *b);
     if (!problem.isEmpty()) {
         err << QStringLiteral("otdr-sor: não são as duas pontas de uma fibra: ") << problem << "\n";
-        return Usage;
+        return Command::Usage;
     }
     // The traces say which ends they were taken from where they can; what the files say of
     // themselves may be wrong (a template's places): --force pairs them anyway, saying so.
@@ -150,7 +144,7 @@ int bidirCommand(const QString &fileA,
     if (!identity.isEmpty() && !options.force) {
         err << QStringLiteral("otdr-sor: não são as duas pontas de uma fibra: ") << identity
             << QStringLiteral(" (--force compara assim mesmo)\n");
-        return Usage;
+        return Command::Usage;
     }
     if (!identity.isEmpty())
         err << QStringLiteral("otdr-sor: aviso: ") << identity << "\n";
@@ -174,15 +168,15 @@ int bendsCommand(const QString &shorter,
                  QTextStream &out,
                  QTextStream &err)
 {
-    int status = Sound;
+    int status = Command::Sound;
     const auto s = load(shorter, options.reanalyze, status, err);
     const auto l = load(longer, options.reanalyze, status, err);
     if (!s || !l)
-        return std::max(status, int(Damaged));
+        return std::max(status, int(Command::Damaged));
     const QString problem = Acceptance::wavelengthsProblem(*s, *l);
     if (!problem.isEmpty()) {
         err << "otdr-sor: " << problem << "\n";
-        return Usage;
+        return Command::Usage;
     }
     const Acceptance::Wavelengths w
         = Acceptance::compareWavelengths(*s, *l, options.thresholdDb, options.toleranceM);

@@ -13,11 +13,6 @@
 
 namespace {
 
-QString db(const std::optional<double> &value, int decimals = 3)
-{
-    return value ? Sor::decimal(*value, decimals) : QString();
-}
-
 QTableWidgetItem *cell(const QString &text)
 {
     auto *item = new QTableWidgetItem(text);
@@ -111,10 +106,10 @@ void ComparisonDialog::showDirections(const Acceptance::Measurement &a,
         const Acceptance::TwoWayEvent &e = t.events.at(r);
         events->setItem(r, 0, cell(QString::number(r + 1)));
         events->setItem(r, 1, cell(Sor::decimal(e.distanceM / 1000.0, 4)));
-        events->setItem(r, 2, cell(db(e.lossAbDb)));
-        events->setItem(r, 3, cell(db(e.lossBaDb)));
+        events->setItem(r, 2, cell(Sor::optionalDecimal(e.lossAbDb)));
+        events->setItem(r, 3, cell(Sor::optionalDecimal(e.lossBaDb)));
         events->setItem(r, 4, cell(Sor::measuredText(e.lossDb, 3)));
-        events->setItem(r, 5, cell(db(e.reflectanceDb, 2)));
+        events->setItem(r, 5, cell(Sor::optionalDecimal(e.reflectanceDb, 2)));
         events->setItem(r, 6, new QTableWidgetItem(Acceptance::seenFromText(e.seenFrom)));
     }
 }
@@ -153,10 +148,10 @@ void ComparisonDialog::showWavelengths(const Acceptance::Measurement &s,
             flags << QStringLiteral("no trecho");
         events->setItem(r, 0, cell(QString::number(r + 1)));
         events->setItem(r, 1, cell(Sor::decimal(e.distanceM / 1000.0, 4)));
-        events->setItem(r, 2, cell(db(e.lossShortDb)));
-        events->setItem(r, 3, cell(db(e.lossLongDb)));
-        events->setItem(r, 4, cell(db(e.attenuationShortDbKm)));
-        events->setItem(r, 5, cell(db(e.attenuationLongDbKm)));
+        events->setItem(r, 2, cell(Sor::optionalDecimal(e.lossShortDb)));
+        events->setItem(r, 3, cell(Sor::optionalDecimal(e.lossLongDb)));
+        events->setItem(r, 4, cell(Sor::optionalDecimal(e.attenuationShortDbKm)));
+        events->setItem(r, 5, cell(Sor::optionalDecimal(e.attenuationLongDbKm)));
         events->setItem(r, 6, new QTableWidgetItem(flags.join(QStringLiteral(", "))));
         if (!flags.isEmpty()) {
             for (int c = 0; c < events->columnCount(); ++c)

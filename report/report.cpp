@@ -140,16 +140,12 @@ QVector<Entry> judgeFiles(const QStringList &paths, const Options &options)
     for (const QString &path : paths) {
         Entry e;
         e.path = path;
-        // A file that cannot be read is named as the other commands name it.
-        const QString unreadable = Sor::unreadableReason(path);
-        e.trace = unreadable.isEmpty() ? Sor::readFile(path) : Sor::Trace();
-        if (!unreadable.isEmpty())
-            e.trace.errors << unreadable;
-        e.readable = e.trace.points() > 0;
+        // A file that cannot be used is named as the other commands name it.
+        Sor::Opened opened = Sor::openTrace(path);
+        e.trace = std::move(opened.trace);
+        e.readable = opened.usable();
         if (!e.readable) {
-            e.problem = e.trace.errors.isEmpty()
-                            ? QStringLiteral("o arquivo não traz pontos de traço")
-                            : e.trace.errors.first();
+            e.problem = opened.problem;
         } else if (e.trace.damaged()) {
             e.problem = Sor::damageText(e.trace, Sor::DamageWording::Command);
         }

@@ -367,9 +367,6 @@ void fibreEvents(Page &page, const Fibre &f, const Options &o)
               QStringLiteral("Veredito")},
              FibreWidths,
              true);
-    const auto db = [](const std::optional<double> &v, int decimals) {
-        return v ? Sor::decimal(*v, decimals) : QString();
-    };
     const int room = (page.area.height() - page.y - 3 * Row) / Row;
     for (int i = 0; i < f.twoWay.events.size() && i < room; ++i) {
         const Acceptance::TwoWayEvent &e = f.twoWay.events.at(i);
@@ -378,10 +375,12 @@ void fibreEvents(Page &page, const Fibre &f, const Options &o)
         colours.last() = verdictColour(judged.verdict);
         page.row({QString::number(i + 1),
                   Sor::decimal(e.distanceM / 1000, 4),
-                  db(e.lossAbDb, 3) + (e.measuredA ? QStringLiteral(" (medido aqui)") : QString()),
-                  db(e.lossBaDb, 3) + (e.measuredB ? QStringLiteral(" (medido aqui)") : QString()),
+                  Sor::optionalDecimal(e.lossAbDb, 3)
+                      + (e.measuredA ? QStringLiteral(" (medido aqui)") : QString()),
+                  Sor::optionalDecimal(e.lossBaDb, 3)
+                      + (e.measuredB ? QStringLiteral(" (medido aqui)") : QString()),
                   Sor::measuredText(e.lossDb, 3),
-                  db(e.reflectanceDb, 2),
+                  Sor::optionalDecimal(e.reflectanceDb, 2),
                   e.seenFrom == Acceptance::SeenFrom::Both
                       ? QStringLiteral("ambas")
                       : QStringLiteral("só %1").arg(Acceptance::seenFromText(e.seenFrom)),
@@ -720,17 +719,14 @@ void cableSummaryPage(Page &page, const Cable::Job &job, int from)
               QStringLiteral("Arquivos")},
              widths,
              true);
-    const auto value = [](const std::optional<double> &v, int decimals) {
-        return v ? Sor::decimal(*v, decimals) : QStringLiteral("não medido");
-    };
     for (int i = from; i < std::min(int(job.fibres.size()), from + CableRowsPerPage); ++i) {
         const Cable::Fibre &f = job.fibres.at(i);
         QVector<QColor> colours(widths.size());
         colours[5] = verdictColour(f.verdict);
         page.row({f.fiber,
                   f.lengthM ? Sor::decimal(*f.lengthM / 1000, 3) : QStringLiteral("não medido"),
-                  value(f.totalLossDb, 3),
-                  value(f.orlDb, 2),
+                  Sor::measuredText(f.totalLossDb, 3),
+                  Sor::measuredText(f.orlDb, 2),
                   QString::number(f.bends),
                   Acceptance::verdictWord(f.verdict),
                   f.files.join(QStringLiteral(", "))},

@@ -52,6 +52,11 @@ QString measuredText(const std::optional<double> &value, int decimals)
     return value ? decimal(*value, decimals) : QStringLiteral("não medido");
 }
 
+QString optionalDecimal(const std::optional<double> &value, int decimals, const QString &none)
+{
+    return value ? decimal(*value, decimals) : none;
+}
+
 QString measuredHereText(const std::optional<double> &value, bool measuredHere, int decimals)
 {
     return measuredText(value, decimals)

@@ -15,6 +15,10 @@ namespace Sor {
 QString decimal(double value, int decimals);
 // A value that may not have been measured: "0,125", or "não medido".
 QString measuredText(const std::optional<double> &value, int decimals);
+// A value that may not be given: its decimals, or the text given for none (empty by default).
+QString optionalDecimal(const std::optional<double> &value,
+                        int decimals = 3,
+                        const QString &none = QString());
 // A value the tools measured on the points where the file stores none: "0,123 (medido aqui)".
 QString measuredHereText(const std::optional<double> &value, bool measuredHere, int decimals);
 // A distance in kilometres to a tenth of a metre: "12,3456 km".

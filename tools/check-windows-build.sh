@@ -49,12 +49,15 @@ compare export --json "${files[@]:0:3}"
 compare bidir pairs/1550-ab.sor pairs/1550-ba.sor
 compare bends pairs/1310-ab.sor pairs/1550-ab.sor --json
 compare cable pairs
-# The workbook is written under Windows too: a zip holding the matrix's sheet.
-rm -f cabo-windows.xlsx
-wine "$win/bin/otdr-sor.exe" cable pairs --xlsx cabo-windows.xlsx > /dev/null 2>&1 < /dev/null || true
-unzip -l cabo-windows.xlsx 2> /dev/null | grep -q "xl/worksheets/sheet1.xml" \
+# The workbook is written under Windows too: a zip holding the matrix's sheet. It goes into a
+# folder of its own, never into the samples that other checks serve, so that a second run (or
+# one after a failure) finds them as the first did.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+wine "$win/bin/otdr-sor.exe" cable pairs --xlsx "$(winepath -w "$scratch/cabo-windows.xlsx")" \
+    > /dev/null 2>&1 < /dev/null || true
+unzip -l "$scratch/cabo-windows.xlsx" 2> /dev/null | grep -q "xl/worksheets/sheet1.xml" \
     || { echo "otdr-sor.exe cable --xlsx wrote no workbook" >&2; exit 1; }
-rm -f cabo-windows.xlsx
 # Qt's own texts come from the catalogue beside the program, as on Linux from Qt's folder.
 compare plot --help
 compare check --limitz x.sor

@@ -19,24 +19,15 @@ int TraceSet::open(const QStringList &paths, QStringList *failures)
     int opened = 0;
     for (const QString &path : paths) {
         const QString name = QFileInfo(path).fileName();
-        const QString unreadable = Sor::unreadableReason(path);
-        if (!unreadable.isEmpty()) {
+        Sor::Opened read = Sor::openTrace(path);
+        if (!read.usable()) {
             if (failures)
-                *failures << QStringLiteral("%1: %2").arg(name, unreadable);
+                *failures << QStringLiteral("%1: %2").arg(name, read.problem);
             continue;
         }
         auto trace = std::make_unique<Open>();
         trace->path = path;
-        trace->trace = Sor::readFile(path);
-        if (trace->trace.points() == 0) {
-            if (failures)
-                *failures << QStringLiteral("%1: %2").arg(
-                    name,
-                    trace->trace.errors.isEmpty()
-                        ? QStringLiteral("o arquivo não traz pontos de traço")
-                        : trace->trace.errors.first());
-            continue;
-        }
+        trace->trace = std::move(read.trace);
         while (std::any_of(traces.cbegin(), traces.cend(), [&](const auto &t) {
             return t->colour == trace->colour;
         }))
