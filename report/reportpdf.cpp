@@ -1,4 +1,4 @@
-#include "report/report.h"
+#include "report/pdfpage.h"
 
 #include "sor/savefile.h"
 #include "sor/sortext.h"
@@ -12,104 +12,11 @@
 
 namespace Report {
 
+using namespace Pdf;
+
 namespace {
 
-constexpr int Resolution = 150; // dots per inch of the page's coordinates
-constexpr int Row = 24;         // a table row, in those dots
-constexpr double BodyPoints = 8.5;
-constexpr int PlotHeight = 540;
-// Every page's header (logo, company, title) and footer (date, page number), in dots.
-constexpr int HeaderHeight = 72;
-constexpr int FooterHeight = 44;
-const QColor FailColour(0xc0, 0x00, 0x00);
-const QColor PassColour(0x00, 0x70, 0x20);
-const QColor AttentionColour(0xa0, 0x60, 0x00);
-
-QColor verdictColour(Acceptance::Verdict v)
-{
-    return v == Acceptance::Verdict::Fail       ? FailColour
-           : v == Acceptance::Verdict::Pass     ? PassColour
-           : v == Acceptance::Verdict::NoLimits ? QColor(0x30, 0x30, 0x30)
-                                                : QColor(0x60, 0x60, 0x60);
-}
-
-// Writes down a page: the painter, the printable area and how far down it is filled.
-// The smallest size a cell's text is set in before it is cut.
-constexpr double SmallestPoints = 4.5;
-
-struct Page
-{
-    QPainter &painter;
-    QRect area;
-    int y = 0;
-    double rowPoints = BodyPoints; // a table's body text
-
-    void font(double points, bool bold = false)
-    {
-        QFont f = painter.font();
-        f.setPointSizeF(points);
-        f.setBold(bold);
-        // No ligatures: a reader searching for "reflexivo" must find it.
-        f.setStyleStrategy(QFont::PreferNoShaping);
-        painter.setFont(f);
-    }
-    void line(const QString &text,
-              double points = BodyPoints,
-              bool bold = false,
-              const QColor &colour = Qt::black)
-    {
-        font(points, bold);
-        painter.setPen(colour);
-        // Long lines wrap at words.
-        const QRect bounds = painter.fontMetrics().boundingRect(
-            QRect(area.left(), area.top() + y, area.width(), area.height()),
-            Qt::TextWordWrap,
-            text);
-        const int height = bounds.height() + 4;
-        painter.drawText(QRect(area.left(), area.top() + y, area.width(), height),
-                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
-                         text);
-        y += height;
-    }
-    // One table row; widths are shares of the area's width; a cell may have its own colour.
-    void row(const QStringList &cells,
-             const QVector<double> &widths,
-             bool bold = false,
-             const QVector<QColor> &colours = {})
-    {
-        // A header row is bold, in a smaller size that keeps it as narrow as its column.
-        font(bold ? rowPoints - 1.5 : rowPoints, bold);
-        double x = area.left();
-        for (int c = 0; c < cells.size() && c < widths.size(); ++c) {
-            const double w = widths.at(c) * area.width();
-            painter.setPen(c < colours.size() && colours.at(c).isValid() ? colours.at(c)
-                                                                         : Qt::black);
-            const QRectF cell(x + 2, area.top() + y, w - 4, Row);
-            // A text wider than its column is set smaller, down to a size still read on paper,
-            // rather than cut: a file name or an id must be whole.
-            const QFont kept = painter.font();
-            const double wide = painter.fontMetrics().horizontalAdvance(cells.at(c));
-            if (wide > w - 4) {
-                QFont smaller = kept;
-                smaller.setPointSizeF(
-                    std::max(SmallestPoints, kept.pointSizeF() * (w - 4) / wide * 0.98));
-                painter.setFont(smaller);
-            }
-            painter.drawText(
-                cell,
-                Qt::AlignLeft | Qt::AlignVCenter,
-                painter.fontMetrics().elidedText(cells.at(c), Qt::ElideRight, int(w - 4)));
-            painter.setFont(kept);
-            x += w;
-        }
-        painter.setPen(QColor(0xd0, 0xd0, 0xd0));
-        painter.drawLine(area.left(), area.top() + y + Row, area.right(), area.top() + y + Row);
-        y += Row;
-    }
-};
-
 const QVector<double> SummaryWidths{0.18, 0.08, 0.07, 0.06, 0.07, 0.06, 0.10, 0.10, 0.14, 0.14};
-constexpr double SummaryPoints = 7.5; // ten columns across a portrait page
 const QVector<double> FibreWidths{0.04, 0.10, 0.10, 0.10, 0.10, 0.09, 0.09, 0.38};
 const QVector<double> EventWidths{0.04, 0.09, 0.13, 0.09, 0.09, 0.18, 0.14, 0.24};
 
@@ -394,62 +301,6 @@ void fibreEvents(Page &page, const Fibre &f, const Options &o)
                       .arg(f.twoWay.events.size() - room));
 }
 
-void fibrePage(Page &page, const QVector<Entry> &entries, const Fibre &f, const Options &o)
-{
-    const Entry &a = entries.at(f.a);
-    const Entry &b = entries.at(f.b);
-    const Sor::Trace &t = a.trace;
-    const QString fibre = t.general ? QStringLiteral("%1 / %2: %3 ↔ %4")
-                                          .arg(t.general->cableId,
-                                               t.general->fiberId,
-                                               t.general->locationA,
-                                               t.general->locationB)
-                                    : QString();
-    page.line(QStringLiteral("Fibra %1").arg(fibre), 13, true);
-    page.line(QStringLiteral("Medida das duas pontas: %1 (de A) e %2 (de B)%3")
-                  .arg(QFileInfo(a.path).fileName(),
-                       QFileInfo(b.path).fileName(),
-                       t.wavelengthNm ? QStringLiteral(", ") + Sor::wavelengthText(*t.wavelengthNm)
-                                      : QString()));
-    if (!f.problem.isEmpty()) {
-        page.line(QStringLiteral("Par recusado: %1").arg(f.problem), 10, true, FailColour);
-        return;
-    }
-    page.line(QStringLiteral("Veredito da fibra (perdas médias das duas pontas): %1")
-                  .arg(Acceptance::verdictWord(f.judgement.verdict)),
-              11,
-              true,
-              verdictColour(f.judgement.verdict));
-    // Why, as on a trace's page: each value, its limit and where.
-    for (const QString &reason : f.judgement.reasons)
-        page.line(reason, BodyPoints, false, verdictColour(f.judgement.verdict));
-    const auto value = [](const std::optional<double> &v, const QString &text) {
-        return v ? text : QStringLiteral("—");
-    };
-    page.line(
-        QStringLiteral("Comprimento: %1   Perda total (média): %2   Deslocamento comum "
-                       "removido: %3 m   Tolerância: %4 m")
-            .arg(value(f.twoWay.fiberLengthM, Sor::kilometres(f.twoWay.fiberLengthM.value_or(0))),
-                 value(f.twoWay.totalLossDb,
-                       Sor::decimal(f.twoWay.totalLossDb.value_or(0), 3) + QStringLiteral(" dB")),
-                 Sor::decimal(f.twoWay.shiftM, 1),
-                 Sor::decimal(f.twoWay.toleranceM, 1)));
-    page.y += Row / 2;
-    // B's trace mirrored onto A's axis, over A's.
-    const Sor::Trace mirrored = Acceptance::mirroredTrace(b.trace, f.twoWay);
-    const QVector<TracePlot::Series> series{
-        {&a.trace, QFileInfo(a.path).fileName(), TracePlot::seriesColour(0)},
-        {&mirrored,
-         QStringLiteral("%1 (espelhado)").arg(QFileInfo(b.path).fileName()),
-         TracePlot::seriesColour(1)}};
-    const QRect plot(page.area.left(), page.area.top() + page.y, page.area.width(), PlotHeight);
-    const TracePlot::View view = TracePlot::fullView(series);
-    page.font(BodyPoints);
-    TracePlot::paint(page.painter, plot, series, view);
-    page.y += PlotHeight + Row / 2;
-    fibreEvents(page, f, o);
-}
-
 // The words and colours the report uses, then where the technician and the client sign.
 void closingLines(Page &page, const Options &o)
 {
@@ -511,81 +362,63 @@ void closingLines(Page &page, const Options &o)
     page.y += 3 * Row;
 }
 
-// The header and footer of page `number` of `total`, around the area the page's content gets.
-void pageFrame(QPainter &painter, const QRect &whole, const Options &o, int number, int total)
-{
-    painter.save();
-    QFont f = painter.font();
-    f.setStyleStrategy(QFont::PreferNoShaping);
-    f.setPointSizeF(BodyPoints);
-    painter.setFont(f);
-    painter.setPen(Qt::black);
-    int left = whole.left();
-    if (!o.logo.isNull()) {
-        const QImage logo = o.logo.scaled(QSize(HeaderHeight * 3, HeaderHeight - 12),
-                                          Qt::KeepAspectRatio,
-                                          Qt::SmoothTransformation);
-        painter.drawImage(QPoint(left, whole.top()), logo);
-        left += logo.width() + 16;
-    }
-    const QRect text(left, whole.top(), whole.right() - left, HeaderHeight - 12);
-    f.setBold(true);
-    painter.setFont(f);
-    painter.drawText(text, Qt::AlignLeft | Qt::AlignTop, o.company);
-    f.setBold(false);
-    painter.setFont(f);
-    painter.drawText(text, Qt::AlignLeft | Qt::AlignBottom, o.title);
-    painter.setPen(QColor(0x90, 0x90, 0x90));
-    painter.drawLine(whole.left(),
-                     whole.top() + HeaderHeight - 6,
-                     whole.right(),
-                     whole.top() + HeaderHeight - 6);
-    const int footer = whole.bottom() - FooterHeight + 10;
-    painter.drawLine(whole.left(), footer, whole.right(), footer);
-    painter.setPen(Qt::black);
-    const QRect foot(whole.left(), footer + 4, whole.width(), FooterHeight - 14);
-    painter.drawText(foot,
-                     Qt::AlignLeft | Qt::AlignVCenter,
-                     o.date.toString(QStringLiteral("dd/MM/yyyy HH:mm")));
-    painter.drawText(foot,
-                     Qt::AlignRight | Qt::AlignVCenter,
-                     QStringLiteral("página %1 de %2").arg(number).arg(total));
-    painter.restore();
-}
-
-// A PDF of `total` A4 pages, each with the report's header and footer; `draw` fills them,
-// asking for each new page. The writer and its painter finish before the file is committed.
-bool writeDocument(const QString &path,
-                   const Options &options,
-                   int total,
-                   const std::function<void(const std::function<Page()> &)> &draw,
-                   QString *error)
-{
-    return Sor::saveFile(
-        path,
-        [&](QIODevice &file) {
-            QPdfWriter pdf(&file);
-            pdf.setPageSize(QPageSize(QPageSize::A4));
-            pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-            pdf.setResolution(Resolution);
-            pdf.setTitle(options.title);
-            pdf.setCreator(QStringLiteral("otdr-sor"));
-            QPainter painter(&pdf);
-            const QRect whole(QPoint(0, 0), pdf.pageLayout().paintRectPixels(Resolution).size());
-            const QRect area = whole.adjusted(0, HeaderHeight, 0, -FooterHeight);
-            int number = 0;
-            draw([&] {
-                if (number > 0)
-                    pdf.newPage();
-                pageFrame(painter, whole, options, ++number, total);
-                return Page{painter, area};
-            });
-            return true;
-        },
-        error);
-}
-
 } // namespace
+
+void Pdf::fibrePage(Page &page, const QVector<Entry> &entries, const Fibre &f, const Options &o)
+{
+    const Entry &a = entries.at(f.a);
+    const Entry &b = entries.at(f.b);
+    const Sor::Trace &t = a.trace;
+    const QString fibre = t.general ? QStringLiteral("%1 / %2: %3 ↔ %4")
+                                          .arg(t.general->cableId,
+                                               t.general->fiberId,
+                                               t.general->locationA,
+                                               t.general->locationB)
+                                    : QString();
+    page.line(QStringLiteral("Fibra %1").arg(fibre), 13, true);
+    page.line(QStringLiteral("Medida das duas pontas: %1 (de A) e %2 (de B)%3")
+                  .arg(QFileInfo(a.path).fileName(),
+                       QFileInfo(b.path).fileName(),
+                       t.wavelengthNm ? QStringLiteral(", ") + Sor::wavelengthText(*t.wavelengthNm)
+                                      : QString()));
+    if (!f.problem.isEmpty()) {
+        page.line(QStringLiteral("Par recusado: %1").arg(f.problem), 10, true, FailColour);
+        return;
+    }
+    page.line(QStringLiteral("Veredito da fibra (perdas médias das duas pontas): %1")
+                  .arg(Acceptance::verdictWord(f.judgement.verdict)),
+              11,
+              true,
+              verdictColour(f.judgement.verdict));
+    // Why, as on a trace's page: each value, its limit and where.
+    for (const QString &reason : f.judgement.reasons)
+        page.line(reason, BodyPoints, false, verdictColour(f.judgement.verdict));
+    const auto value = [](const std::optional<double> &v, const QString &text) {
+        return v ? text : QStringLiteral("—");
+    };
+    page.line(
+        QStringLiteral("Comprimento: %1   Perda total (média): %2   Deslocamento comum "
+                       "removido: %3 m   Tolerância: %4 m")
+            .arg(value(f.twoWay.fiberLengthM, Sor::kilometres(f.twoWay.fiberLengthM.value_or(0))),
+                 value(f.twoWay.totalLossDb,
+                       Sor::decimal(f.twoWay.totalLossDb.value_or(0), 3) + QStringLiteral(" dB")),
+                 Sor::decimal(f.twoWay.shiftM, 1),
+                 Sor::decimal(f.twoWay.toleranceM, 1)));
+    page.y += Row / 2;
+    // B's trace mirrored onto A's axis, over A's.
+    const Sor::Trace mirrored = Acceptance::mirroredTrace(b.trace, f.twoWay);
+    const QVector<TracePlot::Series> series{
+        {&a.trace, QFileInfo(a.path).fileName(), TracePlot::seriesColour(0)},
+        {&mirrored,
+         QStringLiteral("%1 (espelhado)").arg(QFileInfo(b.path).fileName()),
+         TracePlot::seriesColour(1)}};
+    const QRect plot(page.area.left(), page.area.top() + page.y, page.area.width(), PlotHeight);
+    const TracePlot::View view = TracePlot::fullView(series);
+    page.font(BodyPoints);
+    TracePlot::paint(page.painter, plot, series, view);
+    page.y += PlotHeight + Row / 2;
+    fibreEvents(page, f, o);
+}
 
 bool writePdf(const QVector<Entry> &entries,
               const QVector<Fibre> &fibres,
@@ -615,196 +448,6 @@ bool writePdf(const QVector<Entry> &entries,
             for (const Entry &e : entries) {
                 Page page = nextPage();
                 tracePage(page, e, options);
-            }
-        },
-        error);
-}
-
-} // namespace Report
-
-namespace Report {
-
-namespace {
-
-constexpr int CableRowsPerPage = 50;
-constexpr int CableClosuresPerPage = 14;
-
-// A block of the matrix: some fibres by some closures, at one band.
-struct MatrixBlock
-{
-    int bandNm = 0;
-    int firstFibre = 0;
-    int firstClosure = 0;
-    int closures = 0;
-};
-
-QVector<MatrixBlock> matrixBlocks(const Cable::Job &job)
-{
-    QVector<MatrixBlock> blocks;
-    // The closures spread evenly over the pages a band's columns need.
-    const int n = int(job.closures.size());
-    const int pages = std::max(1, (n + CableClosuresPerPage - 1) / CableClosuresPerPage);
-    const int perPage = std::max(1, (n + pages - 1) / pages);
-    for (int band : job.bands) {
-        for (int f = 0; f < std::max(1, int(job.fibres.size())); f += CableRowsPerPage) {
-            for (int c = 0; c < std::max(1, n); c += perPage)
-                blocks.append({band, f, c, std::min(perPage, n - c)});
-        }
-    }
-    return blocks;
-}
-
-void matrixPage(Page &page, const Cable::Job &job, const MatrixBlock &b)
-{
-    page.line(QStringLiteral("Matriz de emendas em %1 nm: perda média das duas pontas (dB), "
-                             "emendas numeradas a partir da ponta A com a distância em km")
-                  .arg(b.bandNm),
-              12,
-              true);
-    page.line(QStringLiteral("* medida nos pontos do traço (o arquivo não traz o evento); "
-                             "ausente: nem o arquivo nem os pontos dão o valor"));
-    page.y += Row / 2;
-    const int closures = b.closures;
-    QVector<double> widths{0.12};
-    QStringList header{QStringLiteral("Fibra")};
-    for (int c = 0; c < closures; ++c) {
-        const Cable::Closure &closure = job.closures.at(b.firstClosure + c);
-        widths << 0.88 / std::max(1, closures);
-        header << QStringLiteral("%1: %2")
-                      .arg(closure.number)
-                      .arg(Sor::decimal(closure.distanceM / 1000, 2));
-    }
-    page.rowPoints = SummaryPoints;
-    page.row(header, widths, true);
-    const int last = std::min(int(job.fibres.size()), b.firstFibre + CableRowsPerPage);
-    for (int f = b.firstFibre; f < last; ++f) {
-        const QString &fiber = job.fibres.at(f).fiber;
-        QStringList cells{fiber};
-        QVector<QColor> colours{QColor()};
-        for (int c = 0; c < closures; ++c) {
-            const int number = job.closures.at(b.firstClosure + c).number;
-            QString text = QStringLiteral("—");
-            QColor colour;
-            for (const Cable::Cell &cell : job.matrix) {
-                if (cell.fiber != fiber || cell.bandNm != b.bandNm || cell.closure != number)
-                    continue;
-                const bool measured
-                    = cell.howAb == Cable::How::Measured || cell.howBa == Cable::How::Measured;
-                text = cell.lossDb ? Sor::decimal(*cell.lossDb, 3)
-                                         + (measured ? QStringLiteral("*") : QString())
-                                   : QStringLiteral("ausente");
-                colour = cell.verdict == Acceptance::Verdict::NoLimits
-                             ? QColor()
-                             : verdictColour(cell.verdict);
-            }
-            cells << text;
-            colours << colour;
-        }
-        page.row(cells, widths, false, colours);
-    }
-}
-
-void cableSummaryPage(Page &page, const Cable::Job &job, int from)
-{
-    page.line(QStringLiteral("Fibras"), 12, true);
-    page.y += Row / 2;
-    const QVector<double> widths{0.12, 0.12, 0.12, 0.10, 0.08, 0.14, 0.32};
-    page.rowPoints = SummaryPoints;
-    page.row({QStringLiteral("Fibra"),
-              QStringLiteral("Compr. (km)"),
-              QStringLiteral("Perda (dB)"),
-              QStringLiteral("ORL (dB)"),
-              QStringLiteral("Curv."),
-              QStringLiteral("Veredito"),
-              QStringLiteral("Arquivos")},
-             widths,
-             true);
-    for (int i = from; i < std::min(int(job.fibres.size()), from + CableRowsPerPage); ++i) {
-        const Cable::Fibre &f = job.fibres.at(i);
-        QVector<QColor> colours(widths.size());
-        colours[5] = verdictColour(f.verdict);
-        page.row({f.fiber,
-                  f.lengthM ? Sor::decimal(*f.lengthM / 1000, 3) : QStringLiteral("não medido"),
-                  Sor::measuredText(f.totalLossDb, 3),
-                  Sor::measuredText(f.orlDb, 2),
-                  QString::number(f.bends),
-                  Acceptance::verdictWord(f.verdict),
-                  f.files.join(QStringLiteral(", "))},
-                 widths,
-                 false,
-                 colours);
-    }
-}
-
-// The fibres with both ends at the first band, each as the report's two-ended page draws it.
-QVector<QPair<QString, QString>> twoEndedFiles(const Cable::Job &job)
-{
-    QVector<QPair<QString, QString>> pairs;
-    const int band = job.bands.value(0);
-    for (const Cable::Fibre &fibre : job.fibres) {
-        QString a;
-        QString b;
-        for (const Cable::File &f : job.files) {
-            if (f.problem.isEmpty() && f.fiber == fibre.fiber && f.bandNm == band)
-                (f.end == QLatin1Char('A') ? a : b) = f.path;
-        }
-        if (!a.isEmpty() && !b.isEmpty())
-            pairs.append({a, b});
-    }
-    return pairs;
-}
-
-} // namespace
-
-bool writeCablePdf(const Cable::Job &job,
-                   const Options &options,
-                   const QString &path,
-                   QString *error)
-{
-    const QVector<MatrixBlock> blocks = matrixBlocks(job);
-    const int summaryPages
-        = std::max(1, int((job.fibres.size() + CableRowsPerPage - 1) / CableRowsPerPage));
-    const QStringList checks = Cable::checkLines(job);
-    const int checkPages
-        = std::max(1, int((checks.size() + CableRowsPerPage - 1) / CableRowsPerPage));
-    const QVector<QPair<QString, QString>> pairs = twoEndedFiles(job);
-    const int total = int(blocks.size()) + summaryPages + checkPages + int(pairs.size());
-    return writeDocument(
-        path,
-        options,
-        total,
-        [&](const std::function<Page()> &nextPage) {
-            for (const MatrixBlock &b : blocks) {
-                Page page = nextPage();
-                matrixPage(page, job, b);
-            }
-            for (int p = 0; p < summaryPages; ++p) {
-                Page page = nextPage();
-                cableSummaryPage(page, job, p * CableRowsPerPage);
-            }
-            for (int p = 0; p < checkPages; ++p) {
-                Page page = nextPage();
-                page.line(QStringLiteral("Verificações antes da entrega"), 12, true);
-                page.y += Row / 2;
-                page.rowPoints = SummaryPoints;
-                for (int i = p * CableRowsPerPage;
-                     i < std::min(int(checks.size()), (p + 1) * CableRowsPerPage);
-                     ++i)
-                    page.row({checks.at(i)}, {1.0});
-            }
-            // Each fibre's page: its two files read again, judged and averaged, then let go.
-            for (const auto &pair : pairs) {
-                Page page = nextPage();
-                QVector<Entry> entries = judgeFiles({pair.first, pair.second}, options);
-                const QVector<Fibre> fibres = pairFibres(entries, options);
-                if (fibres.isEmpty()) {
-                    page.line(QStringLiteral("%1 e %2: não foram reconhecidos como as duas "
-                                             "pontas de uma fibra")
-                                  .arg(QFileInfo(pair.first).fileName(),
-                                       QFileInfo(pair.second).fileName()));
-                    continue;
-                }
-                fibrePage(page, entries, fibres.first(), options);
             }
         },
         error);
