@@ -70,20 +70,20 @@ Acceptance::Measurement measurementOf(const File &f)
 // problem.
 void endsFromTraces(QVector<File *> &group)
 {
-    std::sort(group.begin(), group.end(), [](const File *x, const File *y) {
-        return x->name < y->name;
-    });
+    std::sort(
+        group.begin(), group.end(), [](const File *x, const File *y) { return x->name < y->name; });
     const Acceptance::Measurement first = measurementOf(*group.first());
     group.first()->end = QLatin1Char('A');
     for (int i = 1; i < group.size(); ++i) {
-        const Acceptance::EndsEvidence e = Acceptance::endsFromTraces(first, measurementOf(*group.at(i)));
+        const Acceptance::EndsEvidence e
+            = Acceptance::endsFromTraces(first, measurementOf(*group.at(i)));
         if (e.ends == Acceptance::Ends::Unknown)
             group.at(i)->problem = QStringLiteral("os rótulos não dizem de que ponta é, e os "
                                                   "traços não decidem contra %1")
                                        .arg(group.first()->name);
         else
-            group.at(i)->end = e.ends == Acceptance::Ends::Two ? QLatin1Char('B')
-                                                               : QLatin1Char('A');
+            group.at(i)->end
+                = e.ends == Acceptance::Ends::Two ? QLatin1Char('B') : QLatin1Char('A');
     }
 }
 
@@ -139,10 +139,8 @@ QMap<QString, QString> label(QVector<File> &files, const Options &o, Checks &che
             locations << f.trace.general->locationA.trimmed();
     }
     const QString locationA = locations.isEmpty() ? QString() : mostCommon(locations);
-    const bool onePlace
-        = std::all_of(locations.cbegin(), locations.cend(), [&](const QString &l) {
-              return l == locationA;
-          });
+    const bool onePlace = std::all_of(
+        locations.cbegin(), locations.cend(), [&](const QString &l) { return l == locationA; });
     QVector<File *> byTraces;
     for (File &f : files) {
         if (!f.problem.isEmpty())
@@ -168,8 +166,8 @@ QMap<QString, QString> label(QVector<File> &files, const Options &o, Checks &che
             const bool fromName = !byName.isNull();
             f.end = fromName ? byName : byId;
             const QString marker = o.pairMarkers.at(f.end == QLatin1Char('A') ? 0 : 1);
-            f.fiber = fromName ? withoutBand(QString(name).remove(marker))
-                               : QString(id).remove(marker);
+            f.fiber
+                = fromName ? withoutBand(QString(name).remove(marker)) : QString(id).remove(marker);
             if (fromName && !byId.isNull() && byId != byName) {
                 f.note = QStringLiteral("%1: o nome diz a ponta %2 e o id \"%3\" a ponta %4; "
                                         "seguido o nome")

@@ -50,8 +50,8 @@ struct File
     QString note;     // what was made of a doubt about it (a name against its id)
     QString fiber;    // the fibre's key: its id or name with the end's marker taken out
     QString cable;
-    QChar end;      // 'A' or 'B'
-    int bandNm = 0; // 1310, 1550, … (the nominal band of its wavelength)
+    QChar end;             // 'A' or 'B'
+    int bandNm = 0;        // 1310, 1550, … (the nominal band of its wavelength)
     quint64 pointsKey = 0; // its points, to the hundredth of a dB: copies share it
     bool repeated = false; // an older measurement of the same fibre, end and band: not used
 };

@@ -60,17 +60,18 @@ QJsonObject toJson(const Job &job)
             {"number", c.number}, {"distance_m", c.distanceM}, {"fibers_with_event", c.fibres}});
     QJsonArray matrix;
     for (const Cell &c : job.matrix) {
-        matrix.append(QJsonObject{{"fiber", c.fiber},
-                                  {"wavelength_nm", c.bandNm},
-                                  {"closure", c.closure},
-                                  {"loss_ab_db", number(c.lossAbDb)},
-                                  {"loss_ba_db", number(c.lossBaDb)},
-                                  {"loss_db", number(c.lossDb)},
-                                  {"how_ab", howKey(c.howAb)},
-                                  {"how_ba", howKey(c.howBa)},
-                                  {"why_ab", c.whyAb.isEmpty() ? QJsonValue() : QJsonValue(c.whyAb)},
-                                  {"why_ba", c.whyBa.isEmpty() ? QJsonValue() : QJsonValue(c.whyBa)},
-                                  {"verdict", Acceptance::verdictWord(c.verdict)}});
+        matrix.append(
+            QJsonObject{{"fiber", c.fiber},
+                        {"wavelength_nm", c.bandNm},
+                        {"closure", c.closure},
+                        {"loss_ab_db", number(c.lossAbDb)},
+                        {"loss_ba_db", number(c.lossBaDb)},
+                        {"loss_db", number(c.lossDb)},
+                        {"how_ab", howKey(c.howAb)},
+                        {"how_ba", howKey(c.howBa)},
+                        {"why_ab", c.whyAb.isEmpty() ? QJsonValue() : QJsonValue(c.whyAb)},
+                        {"why_ba", c.whyBa.isEmpty() ? QJsonValue() : QJsonValue(c.whyBa)},
+                        {"verdict", Acceptance::verdictWord(c.verdict)}});
     }
     QJsonArray unusable;
     for (const File &f : job.files) {
@@ -121,17 +122,18 @@ QString matrixCsv(const Job &job)
 
 QVector<CheckList> checkLists(const Checks &checks)
 {
-    return {{QStringLiteral("Configurações diferentes"), QStringLiteral("nenhuma"), checks.settings},
-            {QStringLiteral("Duplicados"), QStringLiteral("nenhum"), checks.duplicates},
-            {QStringLiteral("Medidas repetidas"), QStringLiteral("nenhuma"), checks.repeated},
-            {QStringLiteral("Faltando"), QStringLiteral("nada"), checks.missing},
-            {QStringLiteral("Comprimento fora da mediana"),
-             QStringLiteral("nenhum"),
-             checks.lengthOutliers},
-            {QStringLiteral("Escala de comprimento fora das outras"),
-             QStringLiteral("nenhuma"),
-             checks.scaleOutliers},
-            {QStringLiteral("Pontas em dúvida"), QStringLiteral("nenhuma"), checks.ends}};
+    return {
+        {QStringLiteral("Configurações diferentes"), QStringLiteral("nenhuma"), checks.settings},
+        {QStringLiteral("Duplicados"), QStringLiteral("nenhum"), checks.duplicates},
+        {QStringLiteral("Medidas repetidas"), QStringLiteral("nenhuma"), checks.repeated},
+        {QStringLiteral("Faltando"), QStringLiteral("nada"), checks.missing},
+        {QStringLiteral("Comprimento fora da mediana"),
+         QStringLiteral("nenhum"),
+         checks.lengthOutliers},
+        {QStringLiteral("Escala de comprimento fora das outras"),
+         QStringLiteral("nenhuma"),
+         checks.scaleOutliers},
+        {QStringLiteral("Pontas em dúvida"), QStringLiteral("nenhuma"), checks.ends}};
 }
 
 QStringList checkLines(const Job &job)

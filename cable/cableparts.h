@@ -4,6 +4,8 @@
 
 #include <QMap>
 
+#include <memory>
+
 // The cable job's steps, each in a file of its own: the files read and told apart, the closures
 // placed, each fibre measured.
 namespace Cable {
@@ -34,7 +36,7 @@ struct FibreEvents
 };
 struct Placement
 {
-    QVector<Closure> closures;  // in the cable's own distance
+    QVector<Closure> closures;   // in the cable's own distance
     QMap<QString, double> scale; // by fibre: its events lie at scale × the closures' places
 };
 // Where the fibres' events agree once each fibre's length scale is taken out: a closure is an
@@ -44,6 +46,50 @@ Placement placeClosures(const QMap<QString, FibreEvents> &byFibre,
                         double toleranceM,
                         double fromM,
                         double toM);
+
+// cablecells.cpp
+// One fibre at one band: its two ends, and what averaging them gave.
+struct Measured
+{
+    const File *a = nullptr;
+    const File *b = nullptr;
+    // Each end's trace with its points, taken from the bytes read for this fibre.
+    std::shared_ptr<const Sor::Trace> pointsA;
+    std::shared_ptr<const Sor::Trace> pointsB;
+    std::optional<Acceptance::TwoWay> twoWay;
+    Acceptance::Link link; // averaged, or the one end's
+};
+
+// Reads the fibre's two ends' points and averages them where they are two ends of one fibre.
+Measured measure(const File *a, const File *b, double toleranceM);
+// One fibre's cells at every closure and band: each end's loss at its own place of the closure,
+// its events on the cable's distance at `scale`.
+void fillCells(Job &job,
+               const QString &fiber,
+               const QMap<int, Measured> &byBand,
+               double scale,
+               const Options &o);
+
+// cablefibre.cpp
+// The fibre's figures at its first band, judged on the averaged values of the span; its cords'
+// connectors; its bends; what told its ends apart.
+Fibre summarised(const QString &fiber,
+                 const QMap<int, Measured> &byBand,
+                 double toleranceM,
+                 const Options &o);
+
+// cablechecks.cpp
+// Files whose settings differ from the rest of the same end and band.
+QStringList settingsChecks(const QVector<const File *> &files);
+// What a fibre lacks that the job has, and whether its length is the cable's.
+void fibreChecks(Job &job,
+                 const QString &fiber,
+                 const QMap<int, Measured> &byBand,
+                 const Fibre &summary,
+                 bool twoEnded,
+                 double spanLength);
+// Fibres whose length scale lies far from the others'.
+QStringList scaleChecks(const QVector<Fibre> &fibres);
 
 // The shared median, on the cable's vectors.
 double median(const QVector<double> &values);

@@ -1,0 +1,136 @@
+#include "cable/cableparts.h"
+
+#include "analysis/pointloss.h"
+#include "sor/sorreader.h"
+
+#include <cmath>
+
+namespace Cable {
+
+namespace {
+
+// Where a distance from A lies on B's own axis.
+std::optional<double> onB(const Measured &m, double fromA)
+{
+    if (m.twoWay && m.twoWay->lengthAM && m.twoWay->lengthBM && *m.twoWay->lengthAM > 0) {
+        const double la = *m.twoWay->lengthAM;
+        const double lb = *m.twoWay->lengthBM;
+        return lb - (fromA - m.twoWay->shiftM) * lb / la;
+    }
+    const std::optional<double> length = Acceptance::fileLink(m.b->trace).lengthM;
+    if (!length)
+        return std::nullopt;
+    return *length - fromA;
+}
+
+// One end's loss at a closure (at closureM on A's axis): the event it stores there, else
+// measured on its points, else why not.
+void endLoss(const File *file,
+             const Measured &m,
+             double closureM,
+             double toleranceM,
+             std::optional<double> &loss,
+             How &how,
+             QString &why)
+{
+    if (!file) {
+        why = QStringLiteral("sem o arquivo dessa ponta");
+        return;
+    }
+    const bool isA = file == m.a;
+    if (m.twoWay) {
+        for (const Acceptance::TwoWayEvent &e : m.twoWay->events) {
+            if (std::abs(e.distanceM - closureM) > toleranceM)
+                continue;
+            const std::optional<double> &value = isA ? e.lossAbDb : e.lossBaDb;
+            if (value) {
+                loss = value;
+                how = (isA ? e.measuredA : e.measuredB) ? How::Measured : How::Found;
+                return;
+            }
+        }
+    } else {
+        const Acceptance::Link link = Acceptance::fileLink(file->trace);
+        for (const Acceptance::JudgedEvent &e : link.events) {
+            const double fromA = isA || !link.lengthM ? e.distanceM : *link.lengthM - e.distanceM;
+            if (!e.end && e.lossDb && std::abs(fromA - closureM) <= toleranceM) {
+                loss = e.lossDb;
+                how = How::Found;
+                return;
+            }
+        }
+    }
+    const std::optional<double> there = isA ? std::optional<double>(closureM) : onB(m, closureM);
+    if (!there) {
+        why = QStringLiteral("o fim da fibra não é conhecido nessa ponta");
+        return;
+    }
+    const Acceptance::Link own = Acceptance::fileLink(isA ? *m.pointsA : *m.pointsB);
+    if (own.lengthM && *there >= *own.lengthM) {
+        why = QStringLiteral("depois do fim da fibra nessa ponta");
+        return;
+    }
+    const Analysis::PointLoss measured = Analysis::lossAt(isA ? *m.pointsA : *m.pointsB, *there);
+    loss = measured.db;
+    how = loss ? How::Measured : How::Absent;
+    why = measured.why;
+}
+
+} // namespace
+
+Measured measure(const File *a, const File *b, double toleranceM)
+{
+    Measured m;
+    m.a = a;
+    m.b = b;
+    if (a)
+        m.pointsA = std::make_shared<const Sor::Trace>(Sor::read(a->bytes));
+    if (b)
+        m.pointsB = std::make_shared<const Sor::Trace>(Sor::read(b->bytes));
+    if (a && b) {
+        const Acceptance::Link la = Acceptance::fileLink(*m.pointsA);
+        const Acceptance::Link lb = Acceptance::fileLink(*m.pointsB);
+        const Acceptance::Measurement ma = Acceptance::measurementOf(a->name, *m.pointsA, la);
+        const Acceptance::Measurement mb = Acceptance::measurementOf(b->name, *m.pointsB, lb);
+        if (Acceptance::directionsProblem(ma, mb).isEmpty()) {
+            m.twoWay = Acceptance::averageDirections(ma, mb, toleranceM);
+            m.link = Acceptance::averagedLink(*m.twoWay, la, lb);
+            return m;
+        }
+    }
+    m.link = Acceptance::fileLink((a ? a : b)->trace);
+    return m;
+}
+
+// One fibre's cells at every closure and band: each end's loss at its own place of the closure.
+void fillCells(Job &job,
+               const QString &fiber,
+               const QMap<int, Measured> &byBand,
+               double scale,
+               const Options &o)
+{
+    for (const Closure &c : job.closures) {
+        for (auto band = byBand.cbegin(); band != byBand.cend(); ++band) {
+            const Measured &m = band.value();
+            Cell cell;
+            cell.fiber = fiber;
+            cell.bandNm = band.key();
+            cell.closure = c.number;
+            const double here = c.distanceM * scale;
+            endLoss(m.a, m, here, job.toleranceM, cell.lossAbDb, cell.howAb, cell.whyAb);
+            endLoss(m.b, m, here, job.toleranceM, cell.lossBaDb, cell.howBa, cell.whyBa);
+            if (cell.lossAbDb && cell.lossBaDb)
+                cell.lossDb = (*cell.lossAbDb + *cell.lossBaDb) / 2;
+            else
+                cell.lossDb = cell.lossAbDb ? cell.lossAbDb : cell.lossBaDb;
+            if (o.limits.spliceLossMaxDb)
+                cell.verdict = !cell.lossDb ? Acceptance::Verdict::Unknown
+                               : *cell.lossDb > *o.limits.spliceLossMaxDb
+                                   ? Acceptance::Verdict::Fail
+                                   : Acceptance::Verdict::Pass;
+            job.matrix.append(cell);
+        }
+    }
+}
+
+} // namespace Cable
