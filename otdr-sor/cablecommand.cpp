@@ -142,13 +142,13 @@ public:
 private:
     const QCommandLineOption pairByName{
         QStringLiteral("pair-by-name"),
-        QStringLiteral("As ids das fibras diferem pela ponta: a marca de A e a de B, p. ex. "
-                       "ELMMIL,MILELM."),
+        QStringLiteral("Os nomes dos arquivos dizem a ponta: a marca de A e a de B, p. ex. "
+                       "je,jo (sem marca no nome, as ids das fibras)."),
         QStringLiteral("A,B")};
     const QCommandLineOption reference{
         QStringLiteral("reference"),
-        QStringLiteral("Os eventos deste traço são as emendas (padrão: onde ao menos um terço "
-                       "das fibras tem evento)."),
+        QStringLiteral("Os eventos deste traço são as emendas (padrão: onde duas fibras, ou "
+                       "as duas pontas de uma, têm evento)."),
         QStringLiteral("ARQUIVO")};
     const QCommandLineOption tolerance = CommandLine::toleranceOption();
     const QCommandLineOption launch{

@@ -21,7 +21,7 @@ int main(int argc, char *argv[])
                                    QStringLiteral("PASTA"));
     const QCommandLineOption markers(
         QStringLiteral("pair-by-name"),
-        QStringLiteral("Com --cable: as marcas das pontas nas ids, p. ex. ELMMIL,MILELM."),
+        QStringLiteral("Com --cable: as marcas das pontas nos nomes dos arquivos, p. ex. je,jo."),
         QStringLiteral("A,B"));
     parser.addOptions({cable, markers});
     parser.process(app);
