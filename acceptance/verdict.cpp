@@ -13,7 +13,7 @@ namespace {
 struct Checked
 {
     QString key;   // the limit's key
-    QString what;  // "perda", "reflectância", …
+    QString what;  // "perda", "refletância", …
     QString where; // "evento 3", "trecho antes do evento 3", "enlace"
     int decimals = 3;
     QString unit;

@@ -183,7 +183,7 @@ QString table(const Job &job)
             if (!c)
                 continue;
             if (!cords)
-                text += QStringLiteral("\nConectores dos cordões (perda, reflectância):\n");
+                text += QStringLiteral("\nConectores dos cordões (perda, refletância):\n");
             cords = true;
             text += QStringLiteral("  %1 %2: %3 dB, %4 dB %5\n")
                         .arg(f.fiber, -12)

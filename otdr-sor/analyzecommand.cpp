@@ -29,7 +29,7 @@ QString kindText(Analysis::EventType type)
 
 void printFound(const Analysis::Result &r, QTextStream &out)
 {
-    out << QStringLiteral("Eventos encontrados (limiares: perda %1 dB, reflectância %2 dB, fim "
+    out << QStringLiteral("Eventos encontrados (limiares: perda %1 dB, refletância %2 dB, fim "
                           "%3 dB):\n")
                .arg(Sor::decimal(r.thresholds.lossDb, 3),
                     Sor::decimal(r.thresholds.reflectanceDb, 1),
@@ -37,7 +37,7 @@ void printFound(const Analysis::Result &r, QTextStream &out)
     if (r.events.empty()) {
         out << QStringLiteral("  nenhum\n");
     } else {
-        out << QStringLiteral("  Nº  Distância (km)  Tipo            Perda (dB)  Reflectância (dB)"
+        out << QStringLiteral("  Nº  Distância (km)  Tipo            Perda (dB)  Refletância (dB)"
                               "  Atenuação (dB/km)\n");
     }
     int number = 0;
@@ -73,7 +73,7 @@ void printFileEvents(const Sor::Trace &t, QTextStream &out)
     }
     out << QStringLiteral("  Nº  Distância (km)  ")
         << QStringLiteral("Perda (dB)").rightJustified(width)
-        << QStringLiteral("  Reflectância (dB)  Código\n");
+        << QStringLiteral("  Refletância (dB)  Código\n");
     for (int i = 0; i < t.keyEvents->events.size(); ++i) {
         const Sor::Event &e = t.keyEvents->events.at(i);
         out << "  " << QString::number(e.number).leftJustified(4)
@@ -183,7 +183,7 @@ private:
         QStringLiteral("DB")};
     const QCommandLineOption reflectanceThreshold{
         QStringLiteral("reflectance-threshold"),
-        QStringLiteral("Menor reflectância que é evento reflexivo (a do arquivo; sem ela, %1 dB).")
+        QStringLiteral("Menor refletância que é evento reflexivo (a do arquivo; sem ela, %1 dB).")
             .arg(Analysis::Thresholds().reflectanceDb),
         QStringLiteral("DB")};
     const QCommandLineOption endThreshold{

@@ -86,6 +86,11 @@ public:
             options.referencePath = parser.value(reference);
         }
         for (const QString &path : paths) {
+            // The command takes folders first: a name that is nothing is no "file" missing.
+            if (!QFileInfo::exists(path)) {
+                err << QStringLiteral("otdr-sor: %1: pasta ou arquivo não encontrado\n").arg(path);
+                return Usage;
+            }
             if (!QFileInfo(path).isDir() && !CommandLine::readable(path, err))
                 return Usage;
         }

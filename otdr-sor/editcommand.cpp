@@ -17,7 +17,6 @@
 
 namespace {
 
-
 // The fields a pattern may name, for one file.
 struct Fields
 {

@@ -39,7 +39,16 @@ public:
         const QString &path = files.first();
         if (!CommandLine::readable(path, err))
             return Usage;
-        const Sor::Trace t = Sor::readFile(path);
+        QString problem;
+        const QByteArray bytes = Sor::readBytes(path, problem);
+        // A file that is no trace at all has no version, points or checksum to list.
+        if (problem.isEmpty() && !Sor::looksLikeTrace(bytes))
+            problem = Sor::openTrace(bytes).problem;
+        if (!problem.isEmpty()) {
+            err << "otdr-sor: " << path << ": " << problem << "\n";
+            return Damaged;
+        }
+        const Sor::Trace t = Sor::read(bytes);
         const QVector<Sor::SummaryRow> rows = Sor::summaryRows(t, path, Sor::SummaryStyle::Command);
         for (const Sor::SummaryRow &row : rows)
             out << (row.label + QLatin1Char(':')).leftJustified(22) << row.value << "\n";

@@ -62,7 +62,7 @@ void printTwoWay(const Acceptance::TwoWay &t,
     out << QStringLiteral("Deslocamento comum removido: %1 m; tolerância: %2 m\n")
                .arg(Sor::decimal(t.shiftM, 1), Sor::decimal(t.toleranceM, 1));
     out << QStringLiteral("  Nº  Distância de A (km)  Perda A→B (dB)  Perda B→A (dB)  Média (dB)"
-                          "  Reflectância (dB)  Visto de\n");
+                          "  Refletância (dB)  Visto de\n");
     int number = 0;
     bool measured = false;
     // A loss an end does not store, measured on its own points, is marked.

@@ -99,7 +99,7 @@ void ComparisonDialog::showDirections(const Acceptance::Measurement &a,
                                        QStringLiteral("Perda A→B (dB)"),
                                        QStringLiteral("Perda B→A (dB)"),
                                        QStringLiteral("Média (dB)"),
-                                       QStringLiteral("Reflectância (dB)"),
+                                       QStringLiteral("Refletância (dB)"),
                                        QStringLiteral("Visto de")});
     events->setRowCount(t.events.size());
     for (int r = 0; r < t.events.size(); ++r) {

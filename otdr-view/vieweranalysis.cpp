@@ -81,7 +81,7 @@ void ViewerWindow::chooseThresholds()
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     auto *form = new QFormLayout(&dialog);
     form->addRow(QStringLiteral("Perda mínima:"), loss);
-    form->addRow(QStringLiteral("Reflectância mínima:"), reflectance);
+    form->addRow(QStringLiteral("Refletância mínima:"), reflectance);
     form->addRow(QStringLiteral("Fim da fibra:"), end);
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted)

@@ -3,6 +3,7 @@
 
 #include "mockserialdevice.h"
 #include "simulatedinstrument.h"
+#include "translation/qtportuguese.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -119,93 +120,97 @@ protected:
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    QtPortuguese::install(&app);
     QCoreApplication::setApplicationName(QStringLiteral("otdr-sim"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Plays the instrument on a fake USB serial port (vendor id 1fc9) and starts "
-                       "PROGRAM where it finds that port.\nWithout --folder it serves a temporary "
-                       "copy of the sample traces, so nothing of yours is ever deleted."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Faz o papel do equipamento numa porta serial USB simulada (fabricante 1fc9) "
+        "e inicia PROGRAMA, que a encontra.\nSem --folder serve uma cópia "
+        "temporária dos traços de exemplo: nada seu é apagado."));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("PROGRAM"),
-                                 QStringLiteral("program and arguments (default: otdr)"),
-                                 QStringLiteral("[-- PROGRAM [ARGS...]]"));
-    const QCommandLineOption folder(QStringLiteral("folder"),
-                                    QStringLiteral("Serve the files of DIR; deletes remove them."),
-                                    QStringLiteral("DIR"));
+    parser.addPositionalArgument(QStringLiteral("PROGRAMA"),
+                                 QStringLiteral("Programa e argumentos (padrão: otdr)."),
+                                 QStringLiteral("[-- PROGRAMA [ARGUMENTOS...]]"));
+    const QCommandLineOption folder(
+        QStringLiteral("folder"),
+        QStringLiteral("Serve os arquivos de PASTA; as exclusões os apagam."),
+        QStringLiteral("PASTA"));
     const QCommandLineOption chunk(QStringLiteral("chunk"),
-                                   QStringLiteral("Bytes of file data per reply (64)."),
+                                   QStringLiteral("Bytes de dados de arquivo por resposta (64)."),
                                    QStringLiteral("N"),
                                    QStringLiteral("64"));
     const QCommandLineOption pause(QStringLiteral("pause"),
-                                   QStringLiteral("Pause before each reply, in ms (0)."),
+                                   QStringLiteral("Pausa antes de cada resposta, em ms (0)."),
                                    QStringLiteral("MS"),
                                    QStringLiteral("0"));
     const QCommandLineOption baud(QStringLiteral("baud"),
-                                  QStringLiteral("Line rate to imitate, 8N1, e.g. 1200 (0: as fast "
-                                                 "as the terminal takes it)."),
+                                  QStringLiteral("Taxa da linha a imitar, 8N1, p. ex. 1200 (0: tão "
+                                                 "rápido quanto o terminal aceita)."),
                                   QStringLiteral("BITS"),
                                   QStringLiteral("0"));
     const QCommandLineOption stopAfter(
         QStringLiteral("stop-after"),
-        QStringLiteral("Fault: answer no request after the first N."),
+        QStringLiteral("Falha: não responde a nenhum pedido depois dos N primeiros."),
         QStringLiteral("N"));
     const QCommandLineOption dropAfter(
         QStringLiteral("drop-after"),
-        QStringLiteral("Fault: pull the cable after BYTES of file data."),
+        QStringLiteral("Falha: puxa o cabo depois de BYTES de dados de arquivo."),
         QStringLiteral("BYTES"));
-    const QCommandLineOption silence(QStringLiteral("silence-after"),
-                                     QStringLiteral("Fault: fall silent after writing N replies."),
-                                     QStringLiteral("N"));
-    const QCommandLineOption merge(QStringLiteral("merge-records"),
-                                   QStringLiteral("Fault: send the first two list records in one "
-                                                  "write."));
+    const QCommandLineOption silence(
+        QStringLiteral("silence-after"),
+        QStringLiteral("Falha: cala-se depois de escrever N respostas."),
+        QStringLiteral("N"));
+    const QCommandLineOption merge(
+        QStringLiteral("merge-records"),
+        QStringLiteral("Falha: envia os dois primeiros registros da lista "
+                       "numa só escrita."));
     const QCommandLineOption split(
         QStringLiteral("split-replies"),
-        QStringLiteral("Fault: write each reply a few bytes at a time, as a plain serial line "
-                       "would (the instrument's USB port hands over each reply whole)."));
+        QStringLiteral("Falha: escreve cada resposta poucos bytes por vez, como uma linha serial "
+                       "comum (a porta USB do equipamento entrega cada resposta inteira)."));
     const QCommandLineOption glue(
         QStringLiteral("glue-final"),
-        QStringLiteral("Fault: send \"FINAL\" in the same write as the last "
-                       "data."));
+        QStringLiteral("Falha: envia \"FINAL\" na mesma escrita que os últimos "
+                       "dados."));
     const QCommandLineOption vendor(
         QStringLiteral("vendor"),
-        QStringLiteral("USB vendor id of the fake port, hexadecimal (1fc9)."),
+        QStringLiteral("Id USB do fabricante da porta simulada, em hexadecimal (1fc9)."),
         QStringLiteral("HEX"),
         QStringLiteral("1fc9"));
     const QCommandLineOption damageItem(
         QStringLiteral("damage-item"),
-        QStringLiteral("Fault: damage the download of item N (1-based) as --cut-bytes and "
-                       "--flip-offset say."),
+        QStringLiteral("Falha: danifica a transferência do item N (a partir de 1) como dizem "
+                       "--cut-bytes e --flip-offset."),
         QStringLiteral("N"));
     const QCommandLineOption cutBytes(
         QStringLiteral("cut-bytes"),
-        QStringLiteral("Fault: send the damaged item this many bytes short of its size."),
+        QStringLiteral("Falha: envia o item danificado com tantos bytes a menos."),
         QStringLiteral("BYTES"));
     const QCommandLineOption flipOffset(
         QStringLiteral("flip-offset"),
-        QStringLiteral("Fault: invert the damaged item's byte at this offset."),
-        QStringLiteral("OFFSET"));
+        QStringLiteral("Falha: inverte o byte do item danificado nesta posição."),
+        QStringLiteral("POSIÇÃO"));
     const QCommandLineOption plugAfter(
         QStringLiteral("plug-after"),
-        QStringLiteral("Start with the cable unplugged and plug it in after S seconds."),
+        QStringLiteral("Começa com o cabo desligado e o liga depois de S segundos."),
         QStringLiteral("S"));
     const QCommandLineOption unplugAt(
         QStringLiteral("unplug-at"),
-        QStringLiteral("Pull the cable S seconds after the start (repeatable, or S,S,...)."),
+        QStringLiteral("Puxa o cabo S segundos depois do início (repetível, ou S,S,...)."),
         QStringLiteral("S"));
     const QCommandLineOption plugAt(
         QStringLiteral("plug-at"),
-        QStringLiteral("Plug the cable in again S seconds after the start (repeatable)."),
+        QStringLiteral("Liga o cabo de novo S segundos depois do início (repetível)."),
         QStringLiteral("S"));
     const QCommandLineOption barePty(
         QStringLiteral("bare-pty"),
-        QStringLiteral("Serve on a bare pseudo-terminal instead of a USB device; the program "
-                       "finds its path in OTDR_SIM_TTY (for Wine's COM ports). A pulled cable "
-                       "hangs it up for good."));
+        QStringLiteral("Serve num pseudoterminal simples em vez de um dispositivo USB; o programa "
+                       "acha o caminho em OTDR_SIM_TTY (para as portas COM do Wine). Um cabo "
+                       "puxado o desliga de vez."));
     const QCommandLineOption log(QStringLiteral("log"),
-                                 QStringLiteral("Report each request and each listing read on "
-                                                "standard error."));
+                                 QStringLiteral("Relata cada pedido e cada listagem lida na "
+                                                "saída de erros."));
     parser.addOptions({folder,
                        chunk,
                        pause,
@@ -257,11 +262,12 @@ int main(int argc, char *argv[])
          && seconds(parser.values(unplugAt), unplugTimes);
     const bool bare = parser.isSet(barePty);
     if (bare && !plugTimes.isEmpty()) {
-        err() << "otdr-sim: a bare pseudo-terminal cannot be plugged in again\n";
+        err() << QStringLiteral(
+            "otdr-sim: um pseudoterminal simples não pode ser ligado de novo\n");
         return 2;
     }
     if (!ok || !vendorOk || options.chunkSize < 1) {
-        err() << "otdr-sim: an option has a value out of range; see --help\n";
+        err() << QStringLiteral("otdr-sim: uma opção tem valor fora do intervalo; veja --help\n");
         return 2;
     }
 
@@ -269,7 +275,8 @@ int main(int argc, char *argv[])
     QString served = parser.value(folder);
     if (served.isEmpty()) {
         if (!copy.isValid() || !copyFolder(QStringLiteral(OTDR_SAMPLES_DIR), copy.path())) {
-            err() << "otdr-sim: cannot copy the sample traces from " << OTDR_SAMPLES_DIR << "\n";
+            err() << QStringLiteral("otdr-sim: não foi possível copiar os traços de exemplo de ")
+                  << OTDR_SAMPLES_DIR << "\n";
             return 1;
         }
         served = copy.path();
@@ -282,7 +289,7 @@ int main(int argc, char *argv[])
     if (bare) {
         bareMaster = openBarePty(port);
         if (bareMaster < 0) {
-            err() << "otdr-sim: cannot open a pseudo-terminal\n";
+            err() << QStringLiteral("otdr-sim: não foi possível abrir um pseudoterminal\n");
             return 1;
         }
     } else if (startPlugged) {
@@ -293,7 +300,7 @@ int main(int argc, char *argv[])
     SimulatedInstrument instrument(bare ? bareMaster : startPlugged ? device.masterFd(port) : -1);
     instrument.setOptions(options);
     if (!instrument.serveFolder(served)) {
-        err() << "otdr-sim: cannot read the folder " << served << "\n";
+        err() << QStringLiteral("otdr-sim: não foi possível ler a pasta ") << served << "\n";
         return 1;
     }
 
@@ -302,7 +309,7 @@ int main(int argc, char *argv[])
     settleWatch.setInterval(20);
     QObject::connect(&instrument, &SimulatedInstrument::requestReceived, [&](const QByteArray &r) {
         if (logging)
-            err() << "otdr-sim: request " << requestText(r) << Qt::endl;
+            err() << "otdr-sim: pedido " << requestText(r) << Qt::endl;
         if (r == SimulatedInstrument::listRequest())
             settleWatch.start();
     });
@@ -311,7 +318,7 @@ int main(int argc, char *argv[])
             return;
         settleWatch.stop();
         if (logging)
-            err() << "otdr-sim: listing of " << instrument.files().size() << " files read"
+            err() << "otdr-sim: listagem de " << instrument.files().size() << " arquivos lida"
                   << Qt::endl;
     });
     bool plugged = startPlugged;
@@ -320,7 +327,7 @@ int main(int argc, char *argv[])
             return;
         plugged = false;
         if (logging)
-            err() << "otdr-sim: cable pulled" << Qt::endl;
+            err() << "otdr-sim: cabo puxado" << Qt::endl;
         instrument.detach();
         if (bare) {
             close(bareMaster);
@@ -338,7 +345,7 @@ int main(int argc, char *argv[])
         plugged = true;
         instrument.attach(device.masterFd(port));
         if (logging)
-            err() << "otdr-sim: cable plugged in on " << port << Qt::endl;
+            err() << "otdr-sim: cabo ligado em " << port << Qt::endl;
     };
     QObject::connect(&instrument, &SimulatedInstrument::linkDropRequested, unplug);
     for (int ms : qAsConst(plugTimes))
@@ -375,8 +382,8 @@ int main(int argc, char *argv[])
                      });
     QObject::connect(&child, &QProcess::errorOccurred, &app, [&](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
-            err() << "otdr-sim: cannot start " << child.program() << ": " << child.errorString()
-                  << "\n";
+            err() << QStringLiteral("otdr-sim: não foi possível iniciar ") << child.program()
+                  << ": " << child.errorString() << "\n";
             app.exit(127);
         }
     });
@@ -396,8 +403,8 @@ int main(int argc, char *argv[])
     });
 
     if (logging) {
-        err() << "otdr-sim: serving " << served << " on "
-              << (startPlugged ? port : QStringLiteral("a cable not yet plugged in")) << Qt::endl;
+        err() << "otdr-sim: servindo " << served << " em "
+              << (startPlugged ? port : QStringLiteral("um cabo ainda não ligado")) << Qt::endl;
     }
     child.start();
     const int result = app.exec();

@@ -125,7 +125,7 @@ void Reader::readEvents(Cursor &c)
             c.skip(5 * 4); // marker locations
         e.comment = text(c, "comentário do evento");
         if (e.reflectanceDb && *e.reflectanceDb > 0 && c.ok()) {
-            t.warnings.append(QStringLiteral("o evento %1 grava reflectância positiva (%2 dB), "
+            t.warnings.append(QStringLiteral("o evento %1 grava refletância positiva (%2 dB), "
                                              "que nenhuma reflexão tem: não é uma medida")
                                   .arg(e.number)
                                   .arg(decimal(*e.reflectanceDb, 3)));

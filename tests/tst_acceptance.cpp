@@ -253,7 +253,7 @@ void TestAcceptance::storedValues_data()
     const QByteArray connectors = R"({"connector_loss_max_db": 0.5, "reflectance_max_db": -35})";
     QTest::newRow("a user's marker with 0 dB and reflectance 0 is not measured")
         << withEvents({stored(1, 1200, 0, 0, "1A9999", 0.2), end}) << connectors
-        << int(Acceptance::Verdict::Unknown) << "evento 1: reflectância não medida";
+        << int(Acceptance::Verdict::Unknown) << "evento 1: refletância não medida";
     QTest::newRow("an out-of-range marker is never a splice")
         << withEvents({stored(1, 1200, 3.0, 0, "0O9999", 0.2), end})
         << QByteArray(R"({"splice_loss_max_db": 0.3})") << int(Acceptance::Verdict::Pass)

@@ -48,12 +48,12 @@ void TestOtdrSim::realProgramIsServed()
                   + QStringList{"--", OTDR_PROGRAM});
     QVERIFY(sim.waitForStarted());
     QByteArray log;
-    QTRY_VERIFY_WITH_TIMEOUT((log += sim.readAllStandardError()).count("files read") == listings,
+    QTRY_VERIFY_WITH_TIMEOUT((log += sim.readAllStandardError()).count("arquivos lida") == listings,
                              20000);
-    QVERIFY2(log.contains("listing of 3 files read"), log.constData());
+    QVERIFY2(log.contains("listagem de 3 arquivos lida"), log.constData());
     // The program asked for nothing but the listings and is still running.
-    QCOMPARE(log.count("otdr-sim: request"), listings);
-    QCOMPARE(log.count("otdr-sim: request 03"), listings);
+    QCOMPARE(log.count("otdr-sim: pedido"), listings);
+    QCOMPARE(log.count("otdr-sim: pedido 03"), listings);
     QCOMPARE(sim.state(), QProcess::Running);
     ::kill(pid_t(sim.processId()), SIGTERM);
     QVERIFY(sim.waitForFinished(10000));
@@ -61,25 +61,37 @@ void TestOtdrSim::realProgramIsServed()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
 }
 
+// Every answer in the programs' language: the help (Qt's headings too) and each refusal.
 void TestOtdrSim::badOptions_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
-    QTest::newRow("help") << QStringList{"--help"} << 0;
-    QTest::newRow("chunk 0") << QStringList{"--chunk", "0"} << 2;
-    QTest::newRow("baud text") << QStringList{"--baud", "fast"} << 2;
-    QTest::newRow("missing folder") << QStringList{"--folder", "/nonexistent/otdr"} << 1;
-    QTest::newRow("missing program") << QStringList{"--", "/nonexistent/program"} << 127;
-    QTest::newRow("plug time not a number") << QStringList{"--plug-after", "soon"} << 2;
+    QTest::addColumn<QString>("says");
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "Falha: puxa o cabo";
+    QTest::newRow("chunk 0") << QStringList{"--chunk", "0"} << 2 << "valor fora do intervalo";
+    QTest::newRow("baud text") << QStringList{"--baud", "fast"} << 2 << "valor fora do intervalo";
+    QTest::newRow("missing folder") << QStringList{"--folder", "/nonexistent/otdr"} << 1
+                                    << "não foi possível ler a pasta /nonexistent/otdr";
+    QTest::newRow("missing program") << QStringList{"--", "/nonexistent/program"} << 127
+                                     << "não foi possível iniciar /nonexistent/program";
+    QTest::newRow("plug time not a number")
+        << QStringList{"--plug-after", "soon"} << 2 << "valor fora do intervalo";
+    QTest::newRow("unknown option") << QStringList{"--chunks", "3"} << 1 << "Opção desconhecida";
 }
 
 void TestOtdrSim::badOptions()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QString, says);
     QProcess sim;
     sim.start(OTDR_SIM, arguments);
     QVERIFY(sim.waitForFinished(20000));
     QTEST(sim.exitCode(), "exitCode");
+    const QString output
+        = QString::fromUtf8(sim.readAllStandardOutput() + sim.readAllStandardError());
+    QVERIFY2(output.contains(says), qPrintable(output));
+    QVERIFY2(!output.contains(QLatin1String("Usage:")) && !output.contains(QLatin1String("cannot")),
+             qPrintable(output));
 }
 
 QTEST_GUILESS_MAIN(TestOtdrSim)

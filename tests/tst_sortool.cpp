@@ -23,6 +23,8 @@ private slots:
     void check_data();
     void check();
     void usage_data();
+    void infoOnNoTrace_data();
+    void infoOnNoTrace();
     void usage();
     void everyCommand();
     void infoAndExport();
@@ -221,6 +223,30 @@ void TestSorTool::usage_data()
         << "não foi possível ler o logotipo";
     QTest::newRow("an unknown preset")
         << QStringList{"check", "--preset", "x", "sound.sor"} << 2 << "predefinição desconhecida";
+    QTest::newRow("a cable folder that does not exist")
+        << QStringList{"cable", "nenhuma-pasta"} << 2
+        << "nenhuma-pasta: pasta ou arquivo não encontrado";
+}
+
+// info lists what a damaged trace holds, but a file that is no trace has nothing to list.
+void TestSorTool::infoOnNoTrace_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("listed");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("text") << "text.sor" << false << "não é um traço SOR";
+    QTest::newRow("cut short") << "cut.sor" << true << "o bloco";
+}
+
+void TestSorTool::infoOnNoTrace()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, listed);
+    QFETCH(QString, says);
+    QCOMPARE(run({"info", dir.filePath(file)}), 1);
+    QVERIFY2((out + err).contains(says), qPrintable(out + err));
+    QCOMPARE(out.contains(QStringLiteral("Versão:")), listed);
+    QCOMPARE(out.contains(QStringLiteral("Soma de verificação:")), listed);
 }
 
 void TestSorTool::usage()
@@ -265,7 +291,8 @@ void TestSorTool::everyCommand()
         for (auto it = listed.globalMatch(out); it.hasNext();) {
             const QString option = it.next().captured(1);
             if (option != "--help")
-                QVERIFY2(usageLine.contains(option) || (option == "--output" && usageLine.contains("-o ")),
+                QVERIFY2(usageLine.contains(option)
+                             || (option == "--output" && usageLine.contains("-o ")),
                          qPrintable(name + ": " + option + " not in " + usageLine));
         }
 
@@ -407,7 +434,7 @@ void TestSorTool::reflectanceValues()
     QCOMPARE(connector.toDouble(), warned ? 40.0 : -43.0);
     QCOMPARE(json.value("warnings").toArray().size(), warned ? 1 : 0);
     QCOMPARE(run({"info", dir.filePath(file)}), 0);
-    QCOMPARE(out.contains(QStringLiteral("reflectância positiva (40,000 dB)")), warned);
+    QCOMPARE(out.contains(QStringLiteral("refletância positiva (40,000 dB)")), warned);
     QVERIFY2(!out.contains("2147483"), qPrintable(out));
     // The splice's row ends its reflectance column empty, before the code.
     const QString row = out.split('\n').filter(QRegularExpression("^  1 ")).value(0);

@@ -132,7 +132,7 @@ void TestView::reflectanceValues()
     QVERIFY(!information->text().contains("Aviso"));
     open("positive reflectance");
     QCOMPARE(events->item(1, 4)->text(), QStringLiteral("40,00"));
-    QVERIFY(information->text().contains(QStringLiteral("reflectância positiva")));
+    QVERIFY(information->text().contains(QStringLiteral("refletância positiva")));
 }
 
 // "Reanalisar" puts the analysis' events in place of the file's, marked as such in the tab and

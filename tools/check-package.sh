@@ -26,12 +26,12 @@ log=$(mktemp)
 (cd /usr/share/otdr && exec env QT_QPA_PLATFORM=offscreen "$build/bin/otdr-sim" --log -- /usr/bin/otdr 2> "$log") &
 sim=$!
 for _ in $(seq 1 200); do
-    grep -q "files read" "$log" && break
+    grep -q "arquivos lida" "$log" && break
     sleep 0.1
 done
 kill "$sim" 2> /dev/null || true
 wait "$sim" || true
-if ! grep -q "files read" "$log"; then
+if ! grep -q "arquivos lida" "$log"; then
     cat "$log" >&2
     echo "the installed otdr did not list the simulated instrument" >&2
     exit 1

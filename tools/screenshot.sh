@@ -29,7 +29,7 @@ else
     "$sim" --log 2> "$log" &
     pid=$!
     for _ in $(seq 1 100); do
-        grep -q "files read" "$log" && break
+        grep -q "arquivos lida" "$log" && break
         sleep 0.1
     done
     sleep 1.5 # the table is filled half a second after the listing ends

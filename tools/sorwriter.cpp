@@ -320,7 +320,7 @@ QList<Case> readerCases()
         if (e.code.startsWith('1') && !e.code.startsWith("1E"))
             e.reflectance = 40000;
     }
-    add("positive reflectance", t, "valid", "ccitt-false-before", "reflectância positiva");
+    add("positive reflectance", t, "valid", "ccitt-false-before", "refletância positiva");
     cases.append(offsetCases());
     // Offsets that contradict the file's own events: the distances stay as stored.
     t = base;
