@@ -3,11 +3,60 @@
 #include "analysis/pointloss.h"
 #include "sor/sorreader.h"
 
+#include "sor/sortext.h"
+
+#include <algorithm>
 #include <cmath>
 
 namespace Cable {
 
 namespace {
+
+// The event of a band's judged span at a place: its nearest within the tolerance.
+const Acceptance::JudgedEvent *
+judgedAt(const Acceptance::Judgement &judged, double atM, double toleranceM)
+{
+    const Acceptance::JudgedEvent *best = nullptr;
+    for (const Acceptance::JudgedEvent &e : judged.events) {
+        if (e.end || e.marker || e.pastEnd || std::abs(e.distanceM - atM) > toleranceM)
+            continue;
+        if (!best || std::abs(e.distanceM - atM) < std::abs(best->distanceM - atM))
+            best = &e;
+    }
+    return best;
+}
+
+// An event's verdict on what a cell shows: its loss, and its reflectance where it reflects
+// (the section before it is the fibre's, not the closure's).
+Acceptance::Verdict eventVerdict(const Acceptance::JudgedEvent &e, const Acceptance::Limits &limits)
+{
+    const QStringList keys{QStringLiteral("splice_loss_max_db"),
+                           QStringLiteral("connector_loss_max_db"),
+                           QStringLiteral("reflectance_max_db")};
+    const auto any = [&](const QStringList &list) {
+        return std::any_of(
+            list.cbegin(), list.cend(), [&](const QString &k) { return keys.contains(k); });
+    };
+    if (any(e.broken))
+        return Acceptance::Verdict::Fail;
+    if (any(e.unknown))
+        return Acceptance::Verdict::Unknown;
+    const bool checked = e.reflective ? limits.connectorLossMaxDb || limits.reflectanceMaxDb
+                                      : bool(limits.spliceLossMaxDb);
+    return checked ? Acceptance::Verdict::Pass : Acceptance::Verdict::NoLimits;
+}
+
+// A loss only the points give, judged by the closure's kind of limit.
+Acceptance::Verdict ownVerdict(const Cell &cell, const Closure &c, const Acceptance::Limits &limits)
+{
+    const std::optional<double> limit
+        = c.connector ? limits.connectorLossMaxDb : limits.spliceLossMaxDb;
+    if (!limit)
+        return Acceptance::Verdict::NoLimits;
+    if (!cell.lossDb)
+        return Acceptance::Verdict::Unknown;
+    return *cell.lossDb > *limit ? Acceptance::Verdict::Fail : Acceptance::Verdict::Pass;
+}
 
 // Where a distance from A lies on B's own axis.
 std::optional<double> onB(const Measured &m, double fromA)
@@ -103,12 +152,14 @@ Measured measure(const File *a, const File *b, double toleranceM)
 }
 
 // One fibre's cells at every closure and band: each end's loss at its own place of the closure.
-void fillCells(Job &job,
-               const QString &fiber,
-               const QMap<int, Measured> &byBand,
-               double scale,
-               const Options &o)
+QStringList fillCells(Job &job,
+                      const QString &fiber,
+                      const QMap<int, Measured> &byBand,
+                      const QMap<int, Acceptance::Judgement> &judged,
+                      double scale,
+                      const Options &o)
 {
+    QStringList reasons;
     for (const Closure &c : job.closures) {
         for (auto band = byBand.cbegin(); band != byBand.cend(); ++band) {
             const Measured &m = band.value();
@@ -123,14 +174,26 @@ void fillCells(Job &job,
                 cell.lossDb = (*cell.lossAbDb + *cell.lossBaDb) / 2;
             else
                 cell.lossDb = cell.lossAbDb ? cell.lossAbDb : cell.lossBaDb;
-            if (o.limits.spliceLossMaxDb)
-                cell.verdict = !cell.lossDb ? Acceptance::Verdict::Unknown
-                               : *cell.lossDb > *o.limits.spliceLossMaxDb
-                                   ? Acceptance::Verdict::Fail
-                                   : Acceptance::Verdict::Pass;
+            const auto j = judged.constFind(band.key());
+            const Acceptance::JudgedEvent *event
+                = j == judged.cend() ? nullptr : judgedAt(*j, here, job.toleranceM);
+            if (event) {
+                cell.verdict = eventVerdict(*event, o.limits);
+            } else {
+                // Only the points give it: judged here, and so into the fibre's verdict.
+                cell.verdict = ownVerdict(cell, c, o.limits);
+                if (cell.verdict == Acceptance::Verdict::Fail)
+                    reasons << QStringLiteral("%1 %2 (%3) em %4 nm: perda %5 dB, acima do limite")
+                                   .arg(closureKind(c))
+                                   .arg(c.number)
+                                   .arg(Sor::kilometres(c.distanceM))
+                                   .arg(band.key())
+                                   .arg(Sor::decimal(*cell.lossDb, 3));
+            }
             job.matrix.append(cell);
         }
     }
+    return reasons;
 }
 
 } // namespace Cable

@@ -23,6 +23,7 @@ struct Seen
     double at = 0; // in the cable's own distance
     QString fiber;
     QChar end;
+    bool reflective = false;
 };
 
 // Runs of events within the tolerance of each other that two fibres, or both ends of one,
@@ -38,13 +39,16 @@ QVector<Closure> closuresOf(QVector<Seen> seen, double toleranceM)
         QSet<QString> fibres;
         QSet<QString> ends;
         QVector<double> at;
+        int reflecting = 0;
         for (int k = i; k < j; ++k) {
             fibres.insert(seen.at(k).fiber);
             ends.insert(seen.at(k).fiber + seen.at(k).end);
             at << seen.at(k).at;
+            reflecting += seen.at(k).reflective ? 1 : 0;
         }
         if (fibres.size() >= 2 || ends.size() >= 2)
-            closures.append({int(closures.size()) + 1, median(at), int(fibres.size())});
+            closures.append(
+                {int(closures.size()) + 1, median(at), int(fibres.size()), 2 * reflecting > j - i});
         i = j;
     }
     return closures;
@@ -116,7 +120,7 @@ Placement placeClosures(const QMap<QString, FibreEvents> &byFibre,
             for (const Witness &w : it.value().events) {
                 const double at = w.atM / scale;
                 if (at > fromM + toleranceM && at < toM - toleranceM)
-                    seen.append({at, it.key(), w.end});
+                    seen.append({at, it.key(), w.end, w.reflective});
             }
         }
         p.closures = closuresOf(seen, toleranceM);

@@ -73,12 +73,41 @@ Acceptance::Link spanLink(Acceptance::Link link, double launchM, double receiveM
     return link;
 }
 
+// How bad a verdict is, to keep a fibre's worst band's.
+int badness(Acceptance::Verdict v)
+{
+    switch (v) {
+    case Acceptance::Verdict::NoLimits:
+        return 0;
+    case Acceptance::Verdict::Pass:
+        return 1;
+    case Acceptance::Verdict::Unknown:
+        return 2;
+    case Acceptance::Verdict::Fail:
+        return 3;
+    }
+    return 0;
+}
+
 } // namespace
 
-// The fibre's figures at its first band, judged on the averaged values of the span; its cords'
-// connectors; its bends.
+QMap<int, Acceptance::Judgement>
+judgedBands(const QMap<int, Measured> &byBand, double toleranceM, const Options &o)
+{
+    QMap<int, Acceptance::Judgement> judged;
+    for (auto band = byBand.cbegin(); band != byBand.cend(); ++band)
+        judged.insert(band.key(),
+                      Acceptance::judge(spanLink(band.value().link,
+                                                 o.launchM.value_or(0),
+                                                 o.receiveM.value_or(0),
+                                                 toleranceM),
+                                        o.limits));
+    return judged;
+}
+
 Fibre summarised(const QString &fiber,
                  const QMap<int, Measured> &byBand,
+                 const QMap<int, Acceptance::Judgement> &judged,
                  double toleranceM,
                  const Options &o)
 {
@@ -105,9 +134,15 @@ Fibre summarised(const QString &fiber,
     summary.lengthM = span.lengthM;
     summary.totalLossDb = span.totalLossDb;
     summary.orlDb = span.orlDb;
-    const Acceptance::Judgement j = Acceptance::judge(span, o.limits);
-    summary.verdict = j.verdict;
-    summary.reasons = j.reasons;
+    // Every band is judged: a fibre that fails at 1550 nm fails, whatever 1310 nm says.
+    for (auto band = judged.cbegin(); band != judged.cend(); ++band) {
+        if (badness(band.value().verdict) > badness(summary.verdict))
+            summary.verdict = band.value().verdict;
+        for (const QString &reason : band.value().reasons)
+            summary.reasons << (judged.size() > 1
+                                    ? QStringLiteral("%1 nm: %2").arg(band.key()).arg(reason)
+                                    : reason);
+    }
     for (const auto &cord :
          {std::make_pair(QStringLiteral("lançamento"), summary.launchConnector),
           std::make_pair(QStringLiteral("recepção"), summary.receiveConnector)}) {

@@ -29,7 +29,8 @@ QVector<Witness> witnessesOf(const File &f)
             continue;
         at.append(
             {f.end == QLatin1Char('A') || !link.lengthM ? e.distanceM : *link.lengthM - e.distanceM,
-             f.end});
+             f.end,
+             e.reflective});
     }
     return at;
 }
@@ -92,7 +93,7 @@ Placement placed(const Grouped &g, const Options &o, double cableLength)
     ref.end = QLatin1Char('A');
     for (const Witness &w : witnessesOf(ref)) {
         if (w.atM > launch + g.toleranceM && w.atM < cableLength - receive - g.toleranceM)
-            p.closures.append({int(p.closures.size()) + 1, w.atM, 0});
+            p.closures.append({int(p.closures.size()) + 1, w.atM, 0, w.reflective});
     }
     for (auto it = byFibre.cbegin(); it != byFibre.cend(); ++it)
         p.scale.insert(it.key(), 1.0);
@@ -125,6 +126,20 @@ QString howKey(How how)
         return QStringLiteral("absent");
     }
     return QString();
+}
+
+QString closureKind(const Closure &closure)
+{
+    return closure.connector ? QStringLiteral("conector") : QStringLiteral("emenda");
+}
+
+QString closureCounts(const QVector<Closure> &closures)
+{
+    const auto connectors = std::count_if(
+        closures.cbegin(), closures.cend(), [](const Closure &c) { return c.connector; });
+    const QString splices = QStringLiteral("Emendas: %1").arg(closures.size() - connectors);
+    return connectors > 0 ? QStringLiteral("Conectores: %1   %2").arg(connectors).arg(splices)
+                          : splices;
 }
 
 bool Checks::raised() const
@@ -208,8 +223,13 @@ Job run(const QStringList &paths, const Options &o)
         for (auto band = fibre.value().cbegin(); band != fibre.value().cend(); ++band)
             byBand[band.key()] = measure(band.value().first, band.value().second, job.toleranceM);
         const double scale = placement.scale.value(fibre.key(), 1.0);
-        fillCells(job, fibre.key(), byBand, scale, o);
-        Fibre summary = summarised(fibre.key(), byBand, job.toleranceM, o);
+        const QMap<int, Acceptance::Judgement> judged = judgedBands(byBand, job.toleranceM, o);
+        const QStringList cellReasons = fillCells(job, fibre.key(), byBand, judged, scale, o);
+        Fibre summary = summarised(fibre.key(), byBand, judged, job.toleranceM, o);
+        if (!cellReasons.isEmpty()) {
+            summary.verdict = Acceptance::Verdict::Fail;
+            summary.reasons << cellReasons;
+        }
         summary.lengthScale = scale;
         summary.pairing.decidedBy = decidedBy.value(fibre.key(), summary.pairing.decidedBy);
         fibreChecks(job, fibre.key(), byBand, summary, twoEnded, spanLength);
@@ -218,6 +238,11 @@ Job run(const QStringList &paths, const Options &o)
     // The bytes served their fibre.
     for (File &f : job.files)
         f.bytes.clear();
+    // A cable is accepted on both ends: one end alone is a job half done, or ends not told apart.
+    if (!twoEnded && !job.fibres.isEmpty())
+        job.checks.missing.prepend(
+            QStringLiteral("nenhuma fibra tem as duas pontas: falta a pasta da outra ponta, ou os "
+                           "nomes dizem a ponta (--pair-by-name A,B)"));
     job.checks.settings = settingsChecks(g.usable);
     job.checks.scaleOutliers = scaleChecks(job.fibres);
     return job;

@@ -61,7 +61,13 @@ struct Closure
     int number = 0;
     double distanceM = 0; // from end A, on the span's axis
     int fibres = 0;       // how many fibres store an event there
+    // Most of its events reflect: a connector (a reel's, a patch panel's), judged, coloured and
+    // counted as one; else a splice.
+    bool connector = false;
 };
+// "conector" or "emenda", and the job's closures counted by kind: "Conectores: 2   Emendas: 14".
+QString closureKind(const Closure &closure);
+QString closureCounts(const QVector<Closure> &closures);
 
 struct Cell
 {
@@ -76,6 +82,9 @@ struct Cell
     // Why an end gives no value where it is absent: not measured, or why its points cannot.
     QString whyAb;
     QString whyBa;
+    // The verdict that went into the fibre's: its event's in the band's judged link (loss, and
+    // reflectance at a connector), or, where only the points give the loss, the mean judged by
+    // the closure's kind of limit.
     Acceptance::Verdict verdict = Acceptance::Verdict::NoLimits;
 };
 

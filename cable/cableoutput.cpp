@@ -56,8 +56,10 @@ QJsonObject toJson(const Job &job)
     }
     QJsonArray closures;
     for (const Closure &c : job.closures)
-        closures.append(QJsonObject{
-            {"number", c.number}, {"distance_m", c.distanceM}, {"fibers_with_event", c.fibres}});
+        closures.append(QJsonObject{{"number", c.number},
+                                    {"distance_m", c.distanceM},
+                                    {"kind", c.connector ? "connector" : "splice"},
+                                    {"fibers_with_event", c.fibres}});
     QJsonArray matrix;
     for (const Cell &c : job.matrix) {
         matrix.append(
@@ -155,10 +157,9 @@ QStringList checkLines(const Job &job)
 QString table(const Job &job)
 {
     QString text;
-    text += QStringLiteral("Fibras: %1   Emendas: %2   Tolerância: %3 m\n\n")
+    text += QStringLiteral("Fibras: %1   %2   Tolerância: %3 m\n\n")
                 .arg(job.fibres.size())
-                .arg(job.closures.size())
-                .arg(Sor::decimal(job.toleranceM, 1));
+                .arg(closureCounts(job.closures), Sor::decimal(job.toleranceM, 1));
     text += QStringLiteral("%1 %2 %3 %4 %5 %6  %7\n")
                 .arg(QStringLiteral("Fibra"), -12)
                 .arg(QStringLiteral("Compr. (km)"), 12)
@@ -194,12 +195,17 @@ QString table(const Job &job)
         }
     }
     for (int band : job.bands) {
-        text += QStringLiteral("\nPerda média por emenda em %1 nm (dB; * medida nos pontos):\n")
+        text += QStringLiteral("\nPerda média por emenda em %1 nm (dB; * medida nos pontos; C: "
+                               "conector):\n")
                     .arg(band);
         QString header = QStringLiteral("%1").arg(QStringLiteral("Fibra"), -12);
         for (const Closure &c : job.closures)
-            header += QStringLiteral(" %1").arg(
-                QStringLiteral("%1@%2").arg(c.number).arg(Sor::decimal(c.distanceM / 1000, 2)), 10);
+            header
+                += QStringLiteral(" %1").arg(QStringLiteral("%1%2@%3")
+                                                 .arg(c.connector ? QStringLiteral("C") : QString())
+                                                 .arg(c.number)
+                                                 .arg(Sor::decimal(c.distanceM / 1000, 2)),
+                                             10);
         text += header + QLatin1Char('\n');
         for (const Fibre &f : job.fibres) {
             QString row = QStringLiteral("%1").arg(f.fiber, -12);

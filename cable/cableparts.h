@@ -28,6 +28,7 @@ struct Witness
 {
     double atM = 0;
     QChar end;
+    bool reflective = false;
 };
 struct FibreEvents
 {
@@ -63,18 +64,24 @@ struct Measured
 // Reads the fibre's two ends' points and averages them where they are two ends of one fibre.
 Measured measure(const File *a, const File *b, double toleranceM);
 // One fibre's cells at every closure and band: each end's loss at its own place of the closure,
-// its events on the cable's distance at `scale`.
-void fillCells(Job &job,
-               const QString &fiber,
-               const QMap<int, Measured> &byBand,
-               double scale,
-               const Options &o);
+// its events on the cable's distance at `scale`, each judged as its fibre is (`judged`: each
+// band's span). Returns why a cell the judged links do not hold breaks a limit.
+QStringList fillCells(Job &job,
+                      const QString &fiber,
+                      const QMap<int, Measured> &byBand,
+                      const QMap<int, Acceptance::Judgement> &judged,
+                      double scale,
+                      const Options &o);
 
 // cablefibre.cpp
-// The fibre's figures at its first band, judged on the averaged values of the span; its cords'
-// connectors; its bends; what told its ends apart.
+// Each band's span judged by the limits.
+QMap<int, Acceptance::Judgement>
+judgedBands(const QMap<int, Measured> &byBand, double toleranceM, const Options &o);
+// The fibre's figures at its first band; its verdict the worst of its bands' (`judged`); its
+// cords' connectors; its bends; what told its ends apart.
 Fibre summarised(const QString &fiber,
                  const QMap<int, Measured> &byBand,
+                 const QMap<int, Acceptance::Judgement> &judged,
                  double toleranceM,
                  const Options &o);
 

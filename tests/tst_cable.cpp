@@ -27,6 +27,9 @@ private slots:
     void templateLabels();
     void reshoot();
     void absentWhereNoPoints();
+    void oneJudgement_data();
+    void oneJudgement();
+    void oneEndOnly();
 };
 
 namespace {
@@ -170,7 +173,8 @@ void TestCable::faults()
     QString all;
     for (const QString &key : checks.keys()) {
         const QStringList lines = checks.value(key).toVariant().toStringList();
-        QVERIFY2(lines.isEmpty() == !expected.contains(key), qPrintable(key + ": " + lines.join('|')));
+        QVERIFY2(lines.isEmpty() == !expected.contains(key),
+                 qPrintable(key + ": " + lines.join('|')));
         all += lines.join('\n') + '\n';
     }
     QVERIFY2(all.contains(says), qPrintable(all));
@@ -216,7 +220,9 @@ void TestCable::commandLine()
     QCOMPARE(runCapturing({"cable", dir.path(), "--csv"}, out, err), 0);
     QCOMPARE(out.count('\n'), 1 + Fibres * 3);
     QCOMPARE(runCapturing({"cable", dir.path(), "--preset", "monomodo-generico"}, out, err), 0);
-    QVERIFY2(out.contains("Fibras: 6   Emendas: 3"), qPrintable(out));
+    QVERIFY2(out.contains("Fibras: 6   Conectores: 1   Emendas: 2"), qPrintable(out));
+    QCOMPARE(json.value("closures").toArray().at(2).toObject().value("kind").toString(),
+             QStringLiteral("connector"));
     QVERIFY2(out.contains("APROVADO"), qPrintable(out));
     // A connector's 0.40 dB breaks a 0.3 dB splice limit at closure 3 on every fibre.
     QFile limits(dir.filePath("limites.json"));
@@ -465,7 +471,8 @@ void TestCable::reshoot()
     QCOMPARE(job.checks.repeated.size(), 1);
     QVERIFY2(job.checks.repeated.first().contains("usada F02-a-again.sor"),
              qPrintable(job.checks.repeated.join('|')));
-    QVERIFY2(job.checks.duplicates.join('|').contains("F04-a"), qPrintable(job.checks.duplicates.join('|')));
+    QVERIFY2(job.checks.duplicates.join('|').contains("F04-a"),
+             qPrintable(job.checks.duplicates.join('|')));
     for (const Cable::Fibre &f : job.fibres) {
         if (f.fiber == QLatin1String("F02"))
             QVERIFY(f.files.contains("F02-a-again.sor") && !f.files.contains("F02-a.sor"));
@@ -519,3 +526,110 @@ void TestCable::absentWhereNoPoints()
 
 QTEST_MAIN(TestCable)
 #include "tst_cable.moc"
+
+// A cell's colour is the verdict that went into its fibre's: a connector closure is judged as
+// a connector, every band counts, and a loss only the points give is judged too.
+void TestCable::oneJudgement_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("limits");
+    QTest::addColumn<QString>("failing"); // the fibres that fail
+    QTest::newRow("a connector within its own limit")
+        << ""
+        << R"({"splice_loss_max_db": 0.3, "connector_loss_max_db": 0.5})"
+        << "";
+    QTest::newRow("a connector above its own limit")
+        << ""
+        << R"({"splice_loss_max_db": 0.5, "connector_loss_max_db": 0.35})"
+        << "F01,F02,F03,F04,F05,F06";
+    QTest::newRow("a splice only the points give")
+        << "unstored"
+        << R"({"splice_loss_max_db": 0.12, "connector_loss_max_db": 0.5})"
+        << "F01,F02,F03,F04,F05,F06";
+    QTest::newRow("a fibre failing at its second band")
+        << "bands"
+        << R"({"splice_loss_max_db": 0.3, "connector_loss_max_db": 0.5})"
+        << "F03";
+}
+
+void TestCable::oneJudgement()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, limits);
+    QFETCH(QString, failing);
+    QTemporaryDir dir;
+    writeCable(dir.path());
+    if (setup == "unstored") {
+        // F02's 14 km splice stored by neither end: only its points give it (0.13 dB).
+        Written w = ends(2);
+        w.a.events.removeAt(w.a.events.size() - 3);
+        w.b.events.removeAt(w.b.events.size() - 3);
+        save(dir.filePath("F02-a.sor"), w.a);
+        save(dir.filePath("F02-b.sor"), w.b);
+    } else if (setup == "bands") {
+        // 1310 nm first and clean; F03 breaks the splice limit at 1550 nm only.
+        for (int i = 1; i <= Fibres; ++i) {
+            Written w = ends(i);
+            w.a.wavelength = w.b.wavelength = 13100;
+            save(QStringLiteral("%1/F0%2-a-1310.sor").arg(dir.path()).arg(i), w.a);
+            save(QStringLiteral("%1/F0%2-b-1310.sor").arg(dir.path()).arg(i), w.b);
+        }
+        Written w = ends(3);
+        w.a.events[0].loss = 600;
+        w.b.events[w.b.events.size() - 2].loss = 600;
+        save(dir.filePath("F03-a.sor"), w.a);
+        save(dir.filePath("F03-b.sor"), w.b);
+    }
+    Cable::Options o;
+    QString error;
+    o.limits = *Acceptance::parseLimits(limits.toUtf8(), &error);
+    const Cable::Job job = Cable::run({dir.path()}, o);
+    QCOMPARE(job.closures.size(), 3);
+    QVERIFY(!job.closures.at(0).connector && !job.closures.at(1).connector);
+    QVERIFY(job.closures.at(2).connector);
+    QCOMPARE(Cable::closureCounts(job.closures), QStringLiteral("Conectores: 1   Emendas: 2"));
+    QStringList failed;
+    for (const Cable::Fibre &f : job.fibres) {
+        if (f.verdict == Acceptance::Verdict::Fail)
+            failed << f.fiber;
+        else
+            QCOMPARE(f.verdict, Acceptance::Verdict::Pass);
+    }
+    QCOMPARE(failed.join(','), failing);
+    for (const Cable::Cell &c : job.matrix) {
+        const bool fibreFails = failed.contains(c.fiber);
+        if (c.verdict == Acceptance::Verdict::Fail)
+            QVERIFY2(fibreFails,
+                     qPrintable(QStringLiteral("%1 at %2").arg(c.fiber).arg(c.closure)));
+        else
+            QCOMPARE(c.verdict, Acceptance::Verdict::Pass);
+    }
+    if (setup == "unstored") {
+        const Cable::Cell *c = cellOf(job, "F02", 2);
+        QVERIFY(c);
+        QCOMPARE(c->howAb, Cable::How::Measured);
+        QCOMPARE(c->verdict, Acceptance::Verdict::Fail);
+        const Cable::Fibre &f2 = job.fibres.at(1);
+        QVERIFY2(f2.reasons.join('\n').contains(QStringLiteral("emenda 2")),
+                 qPrintable(f2.reasons.join('\n')));
+    }
+    if (setup == "bands") {
+        QVERIFY2(job.fibres.at(2).reasons.join('\n').startsWith(QStringLiteral("1550 nm: ")),
+                 qPrintable(job.fibres.at(2).reasons.join('\n')));
+    }
+}
+
+// One end's folder alone: no fibre has its two ends, which the job says, and it does not pass.
+void TestCable::oneEndOnly()
+{
+    QTemporaryDir dir;
+    writeCable(dir.path());
+    for (int i = 1; i <= Fibres; ++i)
+        QVERIFY(QFile::remove(QStringLiteral("%1/F0%2-b.sor").arg(dir.path()).arg(i)));
+    const Cable::Job job = Cable::run({dir.path()}, {});
+    QCOMPARE(job.fibres.size(), Fibres);
+    QVERIFY2(
+        job.checks.missing.join('\n').contains(QStringLiteral("nenhuma fibra tem as duas pontas")),
+        qPrintable(job.checks.missing.join('\n')));
+    QCOMPARE(job.status(), 1);
+}
