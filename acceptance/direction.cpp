@@ -136,8 +136,8 @@ EndsEvidence endsOf(const QString &pathA,
     EndsEvidence evidence;
     const QString labels = identityProblem(pathA, a, pathB, b);
     const bool samePlace = !a.locationA.isEmpty() && a.locationA == b.locationA;
-    const bool twoIds = namedFromTheOtherEnd(a.fiberId, b.fiberId)
-                        || namedFromTheOtherEnd(a.cableId, b.cableId);
+    const bool twoIds
+        = namedFromTheOtherEnd(a.fiberId, b.fiberId) || namedFromTheOtherEnd(a.cableId, b.cableId);
     // What no trace can overrule: the same file, or two fibres by their ids.
     if (!labels.isEmpty() && !(samePlace && labels.contains(a.locationA) && !twoIds)) {
         problem = labels;
@@ -193,9 +193,9 @@ QString endsSentence(const EndsEvidence &e)
         return rms ? QStringLiteral("%1 a %2 m").arg(matched).arg(Sor::decimal(*rms, 1))
                    : QStringLiteral("nenhum");
     };
-    const QString fits = QStringLiteral("espelhados, %1; diretos, %2")
-                             .arg(way(e.mirroredMatched, e.mirroredFitM),
-                                  way(e.directMatched, e.directFitM));
+    const QString fits
+        = QStringLiteral("espelhados, %1; diretos, %2")
+              .arg(way(e.mirroredMatched, e.mirroredFitM), way(e.directMatched, e.directFitM));
     const QString what = e.ends == Ends::Two    ? QStringLiteral("as duas pontas")
                          : e.ends == Ends::Same ? QStringLiteral("a mesma ponta")
                                                 : QStringLiteral("não se sabe de que pontas");

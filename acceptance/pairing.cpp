@@ -1,5 +1,7 @@
 #include "acceptance/pairing.h"
 
+#include "acceptance/twoway.h"
+
 #include <QFileInfo>
 
 #include <cmath>
@@ -8,9 +10,10 @@ namespace Acceptance {
 
 namespace {
 
-bool sameWavelength(const Sor::Trace &x, const Sor::Trace &y)
+bool sameBand(const Sor::Trace &x, const Sor::Trace &y)
 {
-    return x.wavelengthNm && y.wavelengthNm && std::abs(*x.wavelengthNm - *y.wavelengthNm) <= 1;
+    return x.wavelengthNm && y.wavelengthNm
+           && std::abs(*x.wavelengthNm - *y.wavelengthNm) <= SameBandNm;
 }
 
 // Labels that name one fibre: both ids given and equal.
@@ -31,6 +34,14 @@ bool swappedEnds(const Sor::GeneralParameters &x, const Sor::GeneralParameters &
     const QString b = x.locationB.trimmed();
     return !a.isEmpty() && !b.isEmpty() && a != b && a == y.locationB.trimmed()
            && b == y.locationA.trimmed();
+}
+
+// Ids that name one fibre as each end calls it ("ELMMIL0001", "MILELM0001"), in one cable (or
+// in none named): they say the two ends themselves.
+bool namedFromBothEnds(const Sor::Trace &x, const Sor::Trace &y)
+{
+    return x.general && y.general && x.general->cableId.trimmed() == y.general->cableId.trimmed()
+           && namedFromTheOtherEnd(x.general->fiberId.trimmed(), y.general->fiberId.trimmed());
 }
 
 bool sameEnds(const Sor::GeneralParameters &x, const Sor::GeneralParameters &y)
@@ -69,8 +80,9 @@ QVector<Pair> pairDirections(const QVector<const Sor::Trace *> &traces,
         for (int j = i + 1; j < traces.size() && !taken.at(i); ++j) {
             const Sor::Trace &x = *traces.at(i);
             const Sor::Trace &y = *traces.at(j);
-            if (!taken.at(j) && sameFibre(x, y) && sameWavelength(x, y)
-                && swappedEnds(*x.general, *y.general)) {
+            if (!taken.at(j) && sameBand(x, y)
+                && ((sameFibre(x, y) && swappedEnds(*x.general, *y.general))
+                    || namedFromBothEnds(x, y))) {
                 pairs.append({i, j});
                 taken[i] = taken[j] = true;
             }

@@ -16,9 +16,10 @@ struct Pair
     int second = -1;
 };
 
-// The two directions of one fibre: equal cable and fibre ids and wavelength, the two locations
-// swapped. Traces left unpaired whose names differ only in the given markers (the first marker
-// in A's name, the second in B's) are paired by name. Each trace is in one pair at most.
+// The two directions of one fibre: equal cable and fibre ids and band, the two locations
+// swapped; or ids that swap the places' codes ("ELMMIL0001", "MILELM0001") at one band. Traces left
+// unpaired whose names differ only in the given markers (the first marker in A's name, the second
+// in B's) are paired by name. Each trace is in one pair at most.
 QVector<Pair> pairDirections(const QVector<const Sor::Trace *> &traces,
                              const QStringList &names,
                              const QStringList &markers = {});

@@ -11,13 +11,6 @@
 
 namespace Acceptance {
 
-namespace {
-
-// Two wavelengths of one band, as limits take a wavelength's key.
-constexpr double SameBandNm = 30;
-
-} // namespace
-
 bool namedFromTheOtherEnd(const QString &x, const QString &y)
 {
     const auto letters = [](const QString &id) {

@@ -93,6 +93,9 @@ struct TwoWay
 // One fibre's id as each end names it: the two places' codes swapped in front of the same
 // number (NORSEA109 from one end, SEANOR109 from the other).
 bool namedFromTheOtherEnd(const QString &x, const QString &y);
+// Two wavelengths of one band, as limits take a wavelength's key: two lasers of one band
+// differ by a few nm.
+constexpr double SameBandNm = 30;
 
 // Why two traces are not the two directions of one fibre; empty when they may be. Wavelengths
 // are compared by band (within 30 nm, as limits are): two lasers of one band differ by a few nm.

@@ -6,6 +6,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QImage>
 #include <QJsonDocument>
 #include <QTextStream>
 
@@ -41,7 +42,9 @@ public:
                       {{output}},
                       {{title}},
                       {{company}},
-                      {{operatorName}}});
+                      {{operatorName}},
+                      {{client}},
+                      {{logo}}});
     }
 
     std::optional<int> run(const QStringList &paths,
@@ -111,6 +114,12 @@ public:
                        .arg(paths.join(QStringLiteral(", ")));
             return Usage;
         }
+        QImage logoImage;
+        if (parser.isSet(logo) && !logoImage.load(parser.value(logo))) {
+            err << QStringLiteral("otdr-sor: não foi possível ler o logotipo: %1\n")
+                       .arg(parser.value(logo));
+            return Usage;
+        }
         const Cable::Job job = Cable::run(files, options);
         if (parser.isSet(json))
             out << QJsonDocument(Cable::toJson(job)).toJson(QJsonDocument::Indented);
@@ -132,6 +141,8 @@ public:
                 = parser.isSet(title) ? parser.value(title) : QStringLiteral("Relatório do cabo");
             report.company = parser.value(company);
             report.operatorName = parser.value(operatorName);
+            report.client = parser.value(client);
+            report.logo = logoImage;
             if (!Report::writeCablePdf(job, report, parser.value(output), &error)) {
                 err << "otdr-sor: " << parser.value(output) << ": " << error << "\n";
                 return Usage;
@@ -178,6 +189,12 @@ private:
         QStringLiteral("company"), QStringLiteral("Empresa."), QStringLiteral("TEXTO")};
     const QCommandLineOption operatorName{
         QStringLiteral("operator"), QStringLiteral("Operador."), QStringLiteral("TEXTO")};
+    const QCommandLineOption client{QStringLiteral("client"),
+                                    QStringLiteral("Cliente, na capa e na sua assinatura."),
+                                    QStringLiteral("TEXTO")};
+    const QCommandLineOption logo{QStringLiteral("logo"),
+                                  QStringLiteral("Logotipo no cabeçalho de cada página (PNG)."),
+                                  QStringLiteral("ARQUIVO.png")};
     const QCommandLineOption xlsx{
         QStringLiteral("xlsx"),
         QStringLiteral("Grava também a planilha: a matriz por comprimento "

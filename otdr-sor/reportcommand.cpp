@@ -66,6 +66,7 @@ public:
                       {{title}},
                       {{company}},
                       {{operatorName}},
+                      {{client}},
                       {{logo}},
                       {{csvSummary}},
                       {{pairByName}},
@@ -94,6 +95,7 @@ public:
             options.title = parser.value(title);
         options.company = parser.value(company);
         options.operatorName = parser.value(operatorName);
+        options.client = parser.value(client);
         if (parser.isSet(logo) && !options.logo.load(parser.value(logo))) {
             err << QStringLiteral("otdr-sor: não foi possível ler o logotipo: %1\n")
                        .arg(parser.value(logo));
@@ -125,6 +127,9 @@ private:
         QStringLiteral("company"), QStringLiteral("Empresa."), QStringLiteral("TEXTO")};
     const QCommandLineOption operatorName{
         QStringLiteral("operator"), QStringLiteral("Operador."), QStringLiteral("TEXTO")};
+    const QCommandLineOption client{QStringLiteral("client"),
+                                    QStringLiteral("Cliente, na capa e na sua assinatura."),
+                                    QStringLiteral("TEXTO")};
     const QCommandLineOption logo{QStringLiteral("logo"),
                                   QStringLiteral("Logotipo no cabeçalho de cada página (PNG)."),
                                   QStringLiteral("ARQUIVO.png")};

@@ -3,6 +3,7 @@
 #include "sor/sortext.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 namespace Report {
 
@@ -12,6 +13,132 @@ namespace {
 
 constexpr int CableRowsPerPage = 50;
 constexpr int CableClosuresPerPage = 14;
+// The cover's closures: under its heading, then on pages of their own.
+constexpr int CoverClosuresFirst = 26;
+constexpr int CoverClosuresMore = 50;
+
+int coverPages(const Cable::Job &job)
+{
+    const int more = std::max(0, int(job.closures.size()) - CoverClosuresFirst);
+    return 1 + (more + CoverClosuresMore - 1) / CoverClosuresMore;
+}
+
+// Each closure's mean loss over the fibres at a band, and its worst: value, fibre, verdict.
+struct ClosureFigures
+{
+    std::optional<double> meanDb;
+    std::optional<double> worstDb;
+    QString worstFiber;
+    Acceptance::Verdict worstVerdict = Acceptance::Verdict::NoLimits;
+};
+
+ClosureFigures closureFigures(const Cable::Job &job, int closure, int bandNm)
+{
+    ClosureFigures figures;
+    double sum = 0;
+    int count = 0;
+    for (const Cable::Cell &cell : job.matrix) {
+        if (cell.closure != closure || cell.bandNm != bandNm || !cell.lossDb)
+            continue;
+        sum += *cell.lossDb;
+        ++count;
+        if (!figures.worstDb || *cell.lossDb > *figures.worstDb) {
+            figures.worstDb = cell.lossDb;
+            figures.worstFiber = cell.fiber;
+            figures.worstVerdict = cell.verdict;
+        }
+    }
+    if (count > 0)
+        figures.meanDb = sum / count;
+    return figures;
+}
+
+// The page a client reads first: who, what, by which limits, how many passed, each closure's
+// mean and worst loss, and where both sign (after the last of the closures).
+void coverPage(Page &page, const Cable::Job &job, const Options &o, int number, int pages)
+{
+    if (number == 0) {
+        page.line(o.title, 16, true);
+        QSet<QString> cables;
+        for (const Cable::Fibre &f : job.fibres) {
+            if (!f.cable.isEmpty())
+                cables.insert(f.cable);
+        }
+        QStringList named(cables.cbegin(), cables.cend());
+        named.sort();
+        const QList<QPair<QString, QString>> heading{
+            {QStringLiteral("Cliente"), o.client},
+            {QStringLiteral("Empresa"), o.company},
+            {QStringLiteral("Operador"), o.operatorName},
+            {QStringLiteral("Data"), o.date.toString(QStringLiteral("dd/MM/yyyy HH:mm"))},
+            {QStringLiteral("Cabo"), named.join(QStringLiteral(", "))}};
+        for (const auto &h : heading) {
+            if (!h.second.isEmpty())
+                page.line(QStringLiteral("%1: %2").arg(h.first, h.second));
+        }
+        QStringList bands;
+        for (int band : job.bands)
+            bands << QStringLiteral("%1 nm").arg(band);
+        page.line(QStringLiteral("%1 fibras em %2; %3; tolerância %4 m")
+                      .arg(job.fibres.size())
+                      .arg(bands.join(QStringLiteral(" e ")),
+                           Cable::closureCounts(job.closures)
+                               .replace(QStringLiteral("   "), QStringLiteral(", ")),
+                           Sor::decimal(job.toleranceM, 1)));
+        page.y += Row / 2;
+        limitsLines(page, o.limits);
+        QVector<Acceptance::Verdict> verdicts;
+        for (const Cable::Fibre &f : job.fibres)
+            verdicts << f.verdict;
+        countsLine(page, QStringLiteral("fibras"), verdicts);
+        page.line(job.checks.raised()
+                      ? QStringLiteral("Verificações antes da entrega: há pendências (ver a página "
+                                       "de verificações)")
+                      : QStringLiteral("Verificações antes da entrega: nenhuma pendência"),
+                  BodyPoints,
+                  true,
+                  job.checks.raised() ? FailColour : PassColour);
+        page.y += Row / 2;
+        page.line(QStringLiteral("Perda por emenda e conector (dB): a média das fibras e a pior"),
+                  11,
+                  true);
+    }
+    QVector<double> widths{0.06, 0.12, 0.12};
+    QStringList header{QStringLiteral("Nº"), QStringLiteral("Tipo"), QStringLiteral("km de A")};
+    const double share = 0.70 / std::max(1, int(job.bands.size()));
+    for (int band : job.bands) {
+        widths << share * 0.3 << share * 0.3 << share * 0.4;
+        header << QStringLiteral("Média %1 nm").arg(band) << QStringLiteral("Pior %1 nm").arg(band)
+               << QStringLiteral("Fibra da pior");
+    }
+    page.rowPoints = SummaryPoints;
+    const int from = number == 0 ? 0 : CoverClosuresFirst + (number - 1) * CoverClosuresMore;
+    const int to = std::min(int(job.closures.size()),
+                            from + (number == 0 ? CoverClosuresFirst : CoverClosuresMore));
+    if (from < to)
+        page.row(header, widths, true);
+    for (int i = from; i < to; ++i) {
+        const Cable::Closure &c = job.closures.at(i);
+        QStringList cells{
+            QString::number(c.number), Cable::closureKind(c), Sor::decimal(c.distanceM / 1000, 3)};
+        QVector<QColor> colours(3);
+        for (int band : job.bands) {
+            const ClosureFigures figures = closureFigures(job, c.number, band);
+            cells << Sor::optionalDecimal(figures.meanDb, 3, QStringLiteral("—"))
+                  << Sor::optionalDecimal(figures.worstDb, 3, QStringLiteral("—"))
+                  << figures.worstFiber;
+            colours << QColor()
+                    << (figures.worstVerdict == Acceptance::Verdict::NoLimits
+                            ? QColor()
+                            : verdictColour(figures.worstVerdict))
+                    << QColor();
+        }
+        page.row(cells, widths, false, colours);
+    }
+    page.cutTexts();
+    if (number == pages - 1)
+        signatureLines(page, o);
+}
 
 // A block of the matrix: some fibres by some closures, at one band.
 struct MatrixBlock
@@ -46,7 +173,9 @@ void matrixPage(Page &page, const Cable::Job &job, const MatrixBlock &b)
               12,
               true);
     page.line(QStringLiteral("* medida nos pontos do traço (o arquivo não traz o evento); "
-                             "ausente: nem o arquivo nem os pontos dão o valor"));
+                             "ausente: nem o arquivo nem os pontos dão o valor; C: conector, "
+                             "julgado pelo limite de conector; a cor é o veredito que entra no "
+                             "da fibra"));
     page.y += Row / 2;
     const int closures = b.closures;
     QVector<double> widths{0.12};
@@ -54,7 +183,8 @@ void matrixPage(Page &page, const Cable::Job &job, const MatrixBlock &b)
     for (int c = 0; c < closures; ++c) {
         const Cable::Closure &closure = job.closures.at(b.firstClosure + c);
         widths << 0.88 / std::max(1, closures);
-        header << QStringLiteral("%1: %2")
+        header << QStringLiteral("%1%2: %3")
+                      .arg(closure.connector ? QStringLiteral("C") : QString())
                       .arg(closure.number)
                       .arg(Sor::decimal(closure.distanceM / 1000, 2));
     }
@@ -118,22 +248,30 @@ void cableSummaryPage(Page &page, const Cable::Job &job, int from)
                  false,
                  colours);
     }
+    page.cutTexts();
 }
 
-// The fibres with both ends at the first band, each as the report's two-ended page draws it.
-QVector<QPair<QString, QString>> twoEndedFiles(const Cable::Job &job)
+// The fibres with both ends at the first band, each as the report's two-ended page draws it:
+// the files the job used (a re-shoot's newest) as its ends.
+struct TwoEnded
 {
-    QVector<QPair<QString, QString>> pairs;
+    const Cable::Fibre *fibre = nullptr;
+    QString a;
+    QString b;
+};
+
+QVector<TwoEnded> twoEndedFiles(const Cable::Job &job)
+{
+    QVector<TwoEnded> pairs;
     const int band = job.bands.value(0);
     for (const Cable::Fibre &fibre : job.fibres) {
-        QString a;
-        QString b;
+        TwoEnded two{&fibre, QString(), QString()};
         for (const Cable::File &f : job.files) {
-            if (f.problem.isEmpty() && f.fiber == fibre.fiber && f.bandNm == band)
-                (f.end == QLatin1Char('A') ? a : b) = f.path;
+            if (f.problem.isEmpty() && !f.repeated && f.fiber == fibre.fiber && f.bandNm == band)
+                (f.end == QLatin1Char('A') ? two.a : two.b) = f.path;
         }
-        if (!a.isEmpty() && !b.isEmpty())
-            pairs.append({a, b});
+        if (!two.a.isEmpty() && !two.b.isEmpty())
+            pairs.append(two);
     }
     return pairs;
 }
@@ -151,13 +289,18 @@ bool writeCablePdf(const Cable::Job &job,
     const QStringList checks = Cable::checkLines(job);
     const int checkPages
         = std::max(1, int((checks.size() + CableRowsPerPage - 1) / CableRowsPerPage));
-    const QVector<QPair<QString, QString>> pairs = twoEndedFiles(job);
-    const int total = int(blocks.size()) + summaryPages + checkPages + int(pairs.size());
+    const QVector<TwoEnded> pairs = twoEndedFiles(job);
+    const int cover = coverPages(job);
+    const int total = cover + int(blocks.size()) + summaryPages + checkPages + int(pairs.size());
     return writeDocument(
         path,
         options,
         total,
         [&](const std::function<Page()> &nextPage) {
+            for (int p = 0; p < cover; ++p) {
+                Page page = nextPage();
+                coverPage(page, job, options, p, cover);
+            }
             for (const MatrixBlock &b : blocks) {
                 Page page = nextPage();
                 matrixPage(page, job, b);
@@ -177,18 +320,16 @@ bool writeCablePdf(const Cable::Job &job,
                     page.row({checks.at(i)}, {1.0});
             }
             // Each fibre's page: its two files read again, judged and averaged, then let go.
-            for (const auto &pair : pairs) {
+            // The job told its ends apart; the page answers to the job's verdict, every band's.
+            for (const TwoEnded &pair : pairs) {
                 Page page = nextPage();
-                QVector<Entry> entries = judgeFiles({pair.first, pair.second}, options);
-                const QVector<Fibre> fibres = pairFibres(entries, options);
-                if (fibres.isEmpty()) {
-                    page.line(QStringLiteral("%1 e %2: não foram reconhecidos como as duas "
-                                             "pontas de uma fibra")
-                                  .arg(QFileInfo(pair.first).fileName(),
-                                       QFileInfo(pair.second).fileName()));
-                    continue;
+                const QVector<Entry> entries = judgeFiles({pair.a, pair.b}, options);
+                Fibre fibre = fibreOf(entries, 0, 1, options);
+                if (fibre.problem.isEmpty()) {
+                    fibre.judgement.verdict = pair.fibre->verdict;
+                    fibre.judgement.reasons = pair.fibre->reasons;
                 }
-                fibrePage(page, entries, fibres.first(), options);
+                fibrePage(page, entries, fibre, options);
             }
         },
         error);

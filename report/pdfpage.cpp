@@ -14,6 +14,137 @@ QColor verdictColour(Acceptance::Verdict v)
                                                 : QColor(0x60, 0x60, 0x60);
 }
 
+void Page::font(double points, bool bold)
+{
+    QFont f = painter.font();
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    // No ligatures: a reader searching for "reflexivo" must find it.
+    f.setStyleStrategy(QFont::PreferNoShaping);
+    painter.setFont(f);
+}
+
+void Page::line(const QString &text, double points, bool bold, const QColor &colour)
+{
+    font(points, bold);
+    painter.setPen(colour);
+    const QRect bounds = painter.fontMetrics().boundingRect(
+        QRect(area.left(), area.top() + y, area.width(), area.height()), Qt::TextWordWrap, text);
+    const int height = bounds.height() + 4;
+    painter.drawText(QRect(area.left(), area.top() + y, area.width(), height),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
+                     text);
+    y += height;
+}
+
+void Page::row(const QStringList &cells,
+               const QVector<double> &widths,
+               bool bold,
+               const QVector<QColor> &colours)
+{
+    // A header row is bold, in a smaller size that keeps it as narrow as its column.
+    font(bold ? rowPoints - 1.5 : rowPoints, bold);
+    double x = area.left();
+    for (int c = 0; c < cells.size() && c < widths.size(); ++c) {
+        const double w = widths.at(c) * area.width();
+        painter.setPen(c < colours.size() && colours.at(c).isValid() ? colours.at(c) : Qt::black);
+        const QRectF cell(x + 2, area.top() + y, w - 4, Row);
+        // A text wider than its column is set smaller, down to a size still read on paper;
+        // past that it is cut in the middle and written whole after the table.
+        const QFont kept = painter.font();
+        const double wide = painter.fontMetrics().horizontalAdvance(cells.at(c));
+        QString text = cells.at(c);
+        if (wide > w - 4) {
+            QFont smaller = kept;
+            smaller.setPointSizeF(std::max(std::min(ReadablePoints, kept.pointSizeF()),
+                                           kept.pointSizeF() * (w - 4) / wide * 0.98));
+            painter.setFont(smaller);
+            if (painter.fontMetrics().horizontalAdvance(text) > w - 4) {
+                if (!cut.contains(text))
+                    cut << text;
+                text = painter.fontMetrics().elidedText(text, Qt::ElideMiddle, int(w - 4));
+            }
+        }
+        painter.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter, text);
+        painter.setFont(kept);
+        x += w;
+    }
+    painter.setPen(QColor(0xd0, 0xd0, 0xd0));
+    painter.drawLine(area.left(), area.top() + y + Row, area.right(), area.top() + y + Row);
+    y += Row;
+}
+
+void Page::cutTexts()
+{
+    if (cut.isEmpty())
+        return;
+    line(QStringLiteral("Por extenso: %1").arg(cut.join(QStringLiteral("; "))), ReadablePoints + 1);
+    cut.clear();
+}
+
+void limitsLines(Page &page, const Acceptance::Limits &limits)
+{
+    page.line(QStringLiteral("Limites: %1")
+                  .arg(limits.name.isEmpty() ? QStringLiteral("—")
+                                             : Acceptance::presetTitle(limits.name)),
+              BodyPoints,
+              true);
+    QStringList said;
+    for (const Acceptance::LimitRow &row : Acceptance::limitRows(limits)) {
+        said << (row.wavelengthNm ? QStringLiteral("%1 %2 em %3 nm")
+                                        .arg(row.label, row.value)
+                                        .arg(*row.wavelengthNm)
+                                  : row.label + QLatin1Char(' ') + row.value);
+    }
+    page.line(said.isEmpty() ? QStringLiteral("nenhum limite verificado")
+                             : said.join(QStringLiteral("; ")));
+}
+
+void countsLine(Page &page,
+                const QString &what,
+                const QVector<Acceptance::Verdict> &verdicts,
+                int attention)
+{
+    int counts[4] = {0, 0, 0, 0};
+    for (const Acceptance::Verdict v : verdicts)
+        ++counts[int(v)];
+    QString line = QStringLiteral("%1 %2: %3 APROVADO, %4 REPROVADO, %5 INDETERMINADO")
+                       .arg(verdicts.size())
+                       .arg(what)
+                       .arg(counts[0])
+                       .arg(counts[1])
+                       .arg(counts[2]);
+    if (counts[int(Acceptance::Verdict::NoLimits)] > 0)
+        line += QStringLiteral(", %1 SEM LIMITES").arg(counts[int(Acceptance::Verdict::NoLimits)]);
+    if (attention > 0)
+        line += QStringLiteral(" (%1 APROVADO com ATENÇÃO)").arg(attention);
+    page.line(line, 10, true);
+}
+
+void signatureLines(Page &page, const Options &o)
+{
+    page.y += Row * 2;
+    page.font(BodyPoints);
+    page.painter.setPen(Qt::black);
+    const int half = page.area.width() / 2;
+    const int lineY = page.area.top() + page.y;
+    const QString who[]
+        = {o.operatorName.isEmpty() ? QStringLiteral("Técnico responsável")
+                                    : QStringLiteral("Técnico responsável: %1").arg(o.operatorName),
+           o.client.isEmpty() ? QStringLiteral("Cliente")
+                              : QStringLiteral("Cliente: %1").arg(o.client)};
+    for (int i = 0; i < 2; ++i) {
+        const int left = page.area.left() + i * half + 20;
+        page.painter.drawLine(left, lineY, left + half - 80, lineY);
+        page.painter.drawText(
+            QRect(left, lineY + 4, half - 80, Row), Qt::AlignLeft | Qt::AlignTop, who[i]);
+        page.painter.drawText(QRect(left, lineY + 4 + Row, half - 80, Row),
+                              Qt::AlignLeft | Qt::AlignTop,
+                              QStringLiteral("Data: ____/____/________"));
+    }
+    page.y += 3 * Row;
+}
+
 namespace {
 
 // The header and footer of page `number` of `total`, around the area the page's content gets.

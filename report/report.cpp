@@ -87,6 +87,31 @@ QString bendsText(const QVector<double> &bends)
 
 } // namespace
 
+Fibre fibreOf(const QVector<Entry> &entries, int first, int second, const Options &options)
+{
+    Fibre f;
+    f.a = first;
+    f.b = second;
+    const Entry &a = entries.at(f.a);
+    const Entry &b = entries.at(f.b);
+    const Acceptance::Measurement ma
+        = Acceptance::measurementOf(QFileInfo(a.path).fileName(), a.trace, a.link);
+    const Acceptance::Measurement mb
+        = Acceptance::measurementOf(QFileInfo(b.path).fileName(), b.trace, b.link);
+    f.problem = !a.readable || !b.readable
+                    ? QStringLiteral("%1 não pôde ser lido")
+                          .arg(QFileInfo(a.readable ? b.path : a.path).fileName())
+                    : Acceptance::directionsProblem(ma, mb);
+    if (f.problem.isEmpty()) {
+        f.twoWay = Acceptance::averageDirections(ma, mb);
+        f.link = Acceptance::averagedLink(f.twoWay, a.link, b.link);
+        f.judgement = Acceptance::judge(f.link, options.limits);
+    } else {
+        f.judgement.verdict = Acceptance::Verdict::Unknown;
+    }
+    return f;
+}
+
 QVector<Fibre> pairFibres(QVector<Entry> &entries, const Options &options)
 {
     QStringList names;
@@ -95,29 +120,8 @@ QVector<Fibre> pairFibres(QVector<Entry> &entries, const Options &options)
     QVector<Fibre> fibres;
     const QVector<Acceptance::Pair> pairs
         = Acceptance::pairDirections(readTraces(entries), names, options.pairMarkers);
-    for (const Acceptance::Pair &p : pairs) {
-        Fibre f;
-        f.a = p.first;
-        f.b = p.second;
-        const Entry &a = entries.at(f.a);
-        const Entry &b = entries.at(f.b);
-        const Acceptance::Measurement ma
-            = Acceptance::measurementOf(QFileInfo(a.path).fileName(), a.trace, a.link);
-        const Acceptance::Measurement mb
-            = Acceptance::measurementOf(QFileInfo(b.path).fileName(), b.trace, b.link);
-        f.problem = !a.readable || !b.readable
-                        ? QStringLiteral("%1 não pôde ser lido")
-                              .arg(QFileInfo(a.readable ? b.path : a.path).fileName())
-                        : Acceptance::directionsProblem(ma, mb);
-        if (f.problem.isEmpty()) {
-            f.twoWay = Acceptance::averageDirections(ma, mb);
-            f.link = Acceptance::averagedLink(f.twoWay, a.link, b.link);
-            f.judgement = Acceptance::judge(f.link, options.limits);
-        } else {
-            f.judgement.verdict = Acceptance::Verdict::Unknown;
-        }
-        fibres.append(f);
-    }
+    for (const Acceptance::Pair &p : pairs)
+        fibres.append(fibreOf(entries, p.first, p.second, options));
     // Each end of a fibre that could be averaged answers to its fibre's verdict.
     for (auto e = entries.begin(); e != entries.end(); ++e) {
         const int index = int(e - entries.begin());

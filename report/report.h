@@ -22,7 +22,8 @@ struct Options
     QString title = QStringLiteral("Relatório de certificação OTDR");
     QString company;
     QString operatorName;
-    QImage logo; // at the left of every page's header; none when null
+    QString client; // who receives the work, on the cover and its signature line
+    QImage logo;    // at the left of every page's header; none when null
     Acceptance::Limits limits;
     bool reanalyze = false;               // judge the analysis' events, not the file's
     Analysis::ThresholdChoice thresholds; // what is not chosen comes from each file
@@ -62,6 +63,9 @@ struct Fibre
 
 // Each file judged by itself, and its bends found against the other wavelengths of its fibre.
 QVector<Entry> judgeFiles(const QStringList &paths, const Options &options);
+// Two entries as one fibre's ends (A's, then B's), averaged and judged; why not, where they
+// cannot be.
+Fibre fibreOf(const QVector<Entry> &entries, int a, int b, const Options &options);
 // The batch's pairs of ends, judged; each paired entry learns its fibre's verdict.
 QVector<Fibre> pairFibres(QVector<Entry> &entries, const Options &options);
 // The verdict that counts for an entry: its fibre's, where it has one.

@@ -5,8 +5,10 @@
 #include "traceplot/plotpainter.h"
 
 #include <QFileInfo>
+
 #include <QPainter>
 #include <QPdfWriter>
+#include <algorithm>
 
 #include <functional>
 
@@ -17,46 +19,13 @@ using namespace Pdf;
 namespace {
 
 const QVector<double> SummaryWidths{0.18, 0.08, 0.07, 0.06, 0.07, 0.06, 0.10, 0.10, 0.14, 0.14};
-const QVector<double> FibreWidths{0.04, 0.10, 0.10, 0.10, 0.10, 0.09, 0.09, 0.38};
+const QVector<double> FibreWidths{0.04, 0.09, 0.13, 0.13, 0.10, 0.09, 0.08, 0.34};
+// A value measured on the points is marked in its cell and explained under the table, in type
+// as large as the table's.
+const QString MeasuredHereNote
+    = QStringLiteral("* medido aqui: o arquivo não traz o evento; a perda foi medida nos pontos do "
+                     "traço");
 const QVector<double> EventWidths{0.04, 0.09, 0.13, 0.09, 0.09, 0.18, 0.14, 0.24};
-
-void limitsLines(Page &page, const Options &o)
-{
-    page.line(QStringLiteral("Limites: %1")
-                  .arg(o.limits.name.isEmpty() ? QStringLiteral("—") : o.limits.name),
-              BodyPoints,
-              true);
-    QStringList said;
-    for (const Acceptance::LimitRow &row : Acceptance::limitRows(o.limits)) {
-        said << (row.wavelengthNm ? QStringLiteral("%1 %2 em %3 nm")
-                                        .arg(row.label, row.value)
-                                        .arg(*row.wavelengthNm)
-                                  : row.label + QLatin1Char(' ') + row.value);
-    }
-    page.line(said.isEmpty() ? QStringLiteral("nenhum limite verificado")
-                             : said.join(QStringLiteral("; ")));
-}
-
-void countsLine(Page &page,
-                const QString &what,
-                const QVector<Acceptance::Verdict> &verdicts,
-                int attention = 0)
-{
-    int counts[4] = {0, 0, 0, 0};
-    for (const Acceptance::Verdict v : verdicts)
-        ++counts[int(v)];
-    QString line = QStringLiteral("%1 %2: %3 APROVADO, %4 REPROVADO, %5 INDETERMINADO")
-                       .arg(verdicts.size())
-                       .arg(what)
-                       .arg(counts[0])
-                       .arg(counts[1])
-                       .arg(counts[2]);
-    if (counts[int(Acceptance::Verdict::NoLimits)] > 0)
-        line += QStringLiteral(", %1 SEM LIMITES").arg(counts[int(Acceptance::Verdict::NoLimits)]);
-    if (attention > 0)
-        line += QStringLiteral(" (%1 APROVADO com ATENÇÃO)").arg(attention);
-    page.line(line, 10, true);
-}
 
 void summaryPage(Page &page,
                  const QVector<Entry> &entries,
@@ -69,11 +38,13 @@ void summaryPage(Page &page,
         page.line(o.title, 16, true);
         page.line(QStringLiteral("Empresa: %1").arg(o.company));
         page.line(QStringLiteral("Operador: %1").arg(o.operatorName));
+        if (!o.client.isEmpty())
+            page.line(QStringLiteral("Cliente: %1").arg(o.client));
         page.line(
             QStringLiteral("Data: %1").arg(o.date.toString(QStringLiteral("dd/MM/yyyy HH:mm"))));
         page.line(o.reanalyze ? QStringLiteral("Eventos: reanalisados por este programa")
                               : QStringLiteral("Eventos: os de cada arquivo"));
-        limitsLines(page, o);
+        limitsLines(page, o.limits);
         QVector<Acceptance::Verdict> verdicts;
         int watched = 0;
         for (const Entry &e : entries) {
@@ -116,6 +87,7 @@ void summaryPage(Page &page,
         colours[colours.size() - 3] = FailColour;
         page.row(summaryRow(e), SummaryWidths, false, colours);
     }
+    page.cutTexts();
 }
 
 void identification(Page &page, const Entry &e)
@@ -201,7 +173,10 @@ void events(Page &page, const Entry &e, const Options &o)
         page.row({QString::number(ev.number),
                   Sor::decimal(ev.distanceM / 1000, 4),
                   kind,
-                  ev.end ? QString() : Sor::measuredHereText(ev.lossDb, ev.lossMeasuredHere, 3),
+                  ev.end
+                      ? QString()
+                      : Sor::measuredText(ev.lossDb, 3)
+                            + (ev.lossDb && ev.lossMeasuredHere ? QStringLiteral("*") : QString()),
                   (ev.reflective || ev.end) ? Sor::measuredText(ev.reflectanceDb, 2) : QString(),
                   attenuationCell(ev),
                   ev.marginText.isEmpty() || ev.verdict != Acceptance::Verdict::Pass
@@ -215,6 +190,10 @@ void events(Page &page, const Entry &e, const Options &o)
     if (all.size() > room)
         page.line(QStringLiteral("… e mais %1 eventos, que não cabem nesta página.")
                       .arg(all.size() - room));
+    if (std::any_of(all.cbegin(), all.cend(), [](const Acceptance::JudgedEvent &ev) {
+            return ev.lossDb && ev.lossMeasuredHere;
+        }))
+        page.line(MeasuredHereNote);
 }
 
 void tracePage(Page &page, const Entry &e, const Options &o)
@@ -255,7 +234,7 @@ void tracePage(Page &page, const Entry &e, const Options &o)
     const QRect plot(page.area.left(), page.area.top() + page.y, page.area.width(), PlotHeight);
     const TracePlot::Series series{
         &e.trace, QFileInfo(e.path).fileName(), TracePlot::seriesColour(0)};
-    const TracePlot::View view = TracePlot::fullView({series});
+    const TracePlot::View view = TracePlot::viewToEnd({series}, e.link.lengthM);
     page.font(BodyPoints);
     TracePlot::paint(page.painter, plot, {series}, view);
     page.y += PlotHeight + Row / 2;
@@ -280,25 +259,29 @@ void fibreEvents(Page &page, const Fibre &f, const Options &o)
         const Acceptance::JudgedEvent &judged = f.judgement.events.at(i);
         QVector<QColor> colours(FibreWidths.size());
         colours.last() = verdictColour(judged.verdict);
-        page.row({QString::number(i + 1),
-                  Sor::decimal(e.distanceM / 1000, 4),
-                  Sor::optionalDecimal(e.lossAbDb, 3)
-                      + (e.measuredA ? QStringLiteral(" (medido aqui)") : QString()),
-                  Sor::optionalDecimal(e.lossBaDb, 3)
-                      + (e.measuredB ? QStringLiteral(" (medido aqui)") : QString()),
-                  Sor::measuredText(e.lossDb, 3),
-                  Sor::optionalDecimal(e.reflectanceDb, 2),
-                  e.seenFrom == Acceptance::SeenFrom::Both
-                      ? QStringLiteral("ambas")
-                      : QStringLiteral("só %1").arg(Acceptance::seenFromText(e.seenFrom)),
-                  Acceptance::eventVerdictText(judged, o.limits, f.link.wavelengthNm)},
-                 FibreWidths,
-                 false,
-                 colours);
+        page.row(
+            {QString::number(i + 1),
+             Sor::decimal(e.distanceM / 1000, 4),
+             Sor::optionalDecimal(e.lossAbDb, 3) + (e.measuredA ? QStringLiteral("*") : QString()),
+             Sor::optionalDecimal(e.lossBaDb, 3) + (e.measuredB ? QStringLiteral("*") : QString()),
+             Sor::measuredText(e.lossDb, 3),
+             Sor::optionalDecimal(e.reflectanceDb, 2),
+             e.seenFrom == Acceptance::SeenFrom::Both
+                 ? QStringLiteral("ambas")
+                 : QStringLiteral("só %1").arg(Acceptance::seenFromText(e.seenFrom)),
+             Acceptance::eventVerdictText(judged, o.limits, f.link.wavelengthNm)},
+            FibreWidths,
+            false,
+            colours);
     }
     if (f.twoWay.events.size() > room)
         page.line(QStringLiteral("… e mais %1 eventos, que não cabem nesta página.")
                       .arg(f.twoWay.events.size() - room));
+    const bool measured = std::any_of(f.twoWay.events.cbegin(),
+                                      f.twoWay.events.cend(),
+                                      [](const auto &e) { return e.measuredA || e.measuredB; });
+    if (measured)
+        page.line(MeasuredHereNote);
 }
 
 // The words and colours the report uses, then where the technician and the client sign.
@@ -334,32 +317,14 @@ void closingLines(Page &page, const Options &o)
     page.row({QStringLiteral("(valor)"),
               QStringLiteral("achado: o evento está no arquivo e a perda é a que ele traz")},
              {0.2, 0.8});
-    page.row({QStringLiteral("(medido aqui)"),
+    page.row({QStringLiteral("* medido aqui"),
               QStringLiteral("medido: o arquivo não traz o evento; a perda foi medida nos pontos "
                              "do traço, na posição vista da outra ponta")},
              {0.2, 0.8});
     page.row({QStringLiteral("(vazio) / não medido"),
               QStringLiteral("ausente: nem o arquivo nem os pontos do traço dão o valor")},
              {0.2, 0.8});
-    page.y += Row * 2;
-    page.font(BodyPoints);
-    page.painter.setPen(Qt::black);
-    const int half = page.area.width() / 2;
-    const int lineY = page.area.top() + page.y;
-    const QString who[]
-        = {o.operatorName.isEmpty() ? QStringLiteral("Técnico responsável")
-                                    : QStringLiteral("Técnico responsável: %1").arg(o.operatorName),
-           QStringLiteral("Cliente")};
-    for (int i = 0; i < 2; ++i) {
-        const int left = page.area.left() + i * half + 20;
-        page.painter.drawLine(left, lineY, left + half - 80, lineY);
-        page.painter.drawText(
-            QRect(left, lineY + 4, half - 80, Row), Qt::AlignLeft | Qt::AlignTop, who[i]);
-        page.painter.drawText(QRect(left, lineY + 4 + Row, half - 80, Row),
-                              Qt::AlignLeft | Qt::AlignTop,
-                              QStringLiteral("Data: ____/____/________"));
-    }
-    page.y += 3 * Row;
+    signatureLines(page, o);
 }
 
 } // namespace
@@ -369,13 +334,18 @@ void Pdf::fibrePage(Page &page, const QVector<Entry> &entries, const Fibre &f, c
     const Entry &a = entries.at(f.a);
     const Entry &b = entries.at(f.b);
     const Sor::Trace &t = a.trace;
-    const QString fibre = t.general ? QStringLiteral("%1 / %2: %3 ↔ %4")
-                                          .arg(t.general->cableId,
-                                               t.general->fiberId,
-                                               t.general->locationA,
-                                               t.general->locationB)
-                                    : QString();
-    page.line(QStringLiteral("Fibra %1").arg(fibre), 13, true);
+    // "Fibra 0001 do cabo CB-1: CENTRAL ↔ POSTE", leaving out what the files do not name.
+    QString fibre = QStringLiteral("Fibra");
+    if (t.general) {
+        const Sor::GeneralParameters &g = *t.general;
+        const QString id = g.fiberId.trimmed();
+        fibre += id.isEmpty() ? QStringLiteral(" sem id") : QLatin1Char(' ') + id;
+        if (!g.cableId.trimmed().isEmpty())
+            fibre += QStringLiteral(" do cabo %1").arg(g.cableId.trimmed());
+        if (!g.locationA.trimmed().isEmpty() && !g.locationB.trimmed().isEmpty())
+            fibre += QStringLiteral(": %1 ↔ %2").arg(g.locationA.trimmed(), g.locationB.trimmed());
+    }
+    page.line(fibre, 13, true);
     page.line(QStringLiteral("Medida das duas pontas: %1 (de A) e %2 (de B)%3")
                   .arg(QFileInfo(a.path).fileName(),
                        QFileInfo(b.path).fileName(),
@@ -413,7 +383,7 @@ void Pdf::fibrePage(Page &page, const QVector<Entry> &entries, const Fibre &f, c
          QStringLiteral("%1 (espelhado)").arg(QFileInfo(b.path).fileName()),
          TracePlot::seriesColour(1)}};
     const QRect plot(page.area.left(), page.area.top() + page.y, page.area.width(), PlotHeight);
-    const TracePlot::View view = TracePlot::fullView(series);
+    const TracePlot::View view = TracePlot::viewToEnd(series, f.twoWay.fiberLengthM);
     page.font(BodyPoints);
     TracePlot::paint(page.painter, plot, series, view);
     page.y += PlotHeight + Row / 2;

@@ -299,8 +299,8 @@ void TestCable::workbook()
              qPrintable(checks.join('\n')));
 }
 
-// The PDF: the matrix, the fibres, the checks, then a page per fibre measured from both ends;
-// the matrix shows each cell's averaged loss as the JSON gives it.
+// The PDF: a cover a client signs, the matrix, the fibres, the checks, then a page per fibre
+// measured from both ends; the matrix shows each cell's averaged loss as the JSON gives it.
 void TestCable::pdf()
 {
     QTemporaryDir dir;
@@ -309,24 +309,54 @@ void TestCable::pdf()
     const QString pdf = dir.filePath("cabo.pdf");
     QString out;
     QString err;
-    QCOMPARE(
-        runCapturing({"cable", dir.path(), "--json", "-o", pdf, "--company", "ACME"}, out, err), 1);
+    QCOMPARE(runCapturing({"cable",
+                           dir.path(),
+                           "--json",
+                           "-o",
+                           pdf,
+                           "--company",
+                           "ACME",
+                           "--operator",
+                           "João Lima",
+                           "--client",
+                           "Prefeitura de Pedra Azul",
+                           "--preset",
+                           "monomodo-generico"},
+                          out,
+                          err),
+             1);
     const QJsonArray matrix
         = QJsonDocument::fromJson(out.toUtf8()).object().value("matrix").toArray();
     QProcess info;
     info.start(QStringLiteral("pdfinfo"), {pdf});
     QVERIFY(info.waitForFinished(30000));
-    // The matrix, the fibres, the checks; five fibres with both ends.
+    // The cover, the matrix, the fibres, the checks; five fibres with both ends.
     QVERIFY2(
-        QString::fromUtf8(info.readAllStandardOutput()).contains(QRegularExpression("Pages: +8\n")),
-        "not 8 pages");
+        QString::fromUtf8(info.readAllStandardOutput()).contains(QRegularExpression("Pages: +9\n")),
+        "not 9 pages");
     QProcess text;
     text.start(QStringLiteral("pdftotext"), {"-layout", pdf, "-"});
     QVERIFY(text.waitForFinished(30000));
     const QString pages = QString::fromUtf8(text.readAllStandardOutput());
     QVERIFY(pages.contains("Matriz de emendas em 1550 nm"));
     QVERIFY(pages.contains("fibra F03: falta a ponta B em 1550 nm"));
-    QVERIFY(pages.contains("página 8 de 8"));
+    QVERIFY(pages.contains("página 9 de 9"));
+    // The cover: who, by which limits (by their name for people), how many passed, each
+    // closure's kind, mean and worst, and both signatures, before the matrix.
+    const QString cover = pages.left(pages.indexOf("página 1 de 9"));
+    for (const char *said : {"Cliente: Prefeitura de Pedra Azul",
+                             "Operador: João Lima",
+                             "Limites: Monomodo genérico (TIA-568.3-D",
+                             "6 fibras: 6 APROVADO, 0 REPROVADO, 0 INDETERMINADO",
+                             "Conectores: 1, Emendas: 2",
+                             "há pendências",
+                             "Técnico responsável: João Lima",
+                             "Cliente: Prefeitura de Pedra Azul"})
+        QVERIFY2(cover.contains(QString::fromUtf8(said)), qPrintable(said + ("\n" + cover)));
+    QVERIFY2(!cover.contains("monomodo-generico"), qPrintable(cover));
+    QVERIFY2(cover.contains(QRegularExpression("\\n *3 +conector +20,0\\d\\d +0,40\\d +0,4")),
+             qPrintable(cover));
+    QVERIFY(!cover.contains("Matriz de emendas"));
     // Fibre 1's row of the matrix holds its three averaged losses, in order.
     QStringList first;
     for (const QJsonValue &v : matrix) {

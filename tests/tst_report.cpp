@@ -212,10 +212,17 @@ void TestReport::bothEnds()
     QStringList files;
     for (const char *name : {"1310-ab.sor", "1310-ba.sor", "1550-ab.sor", "1550-ba.sor"})
         files << dir.filePath(name);
-    QCOMPARE(run(QStringList{"report"} + files
-                 + QStringList{"-o", pdf, "--preset", "monomodo-generico"}),
-             1);
+    QCOMPARE(
+        run(QStringList{"report"} + files
+            + QStringList{"-o", pdf, "--preset", "monomodo-generico", "--client", "Vila Nova"}),
+        1);
     QString t = text(pdf);
+    // The limits by their name for people; the fibre by what its files name; the client signs.
+    QVERIFY2(t.contains("Limites: Monomodo genérico (TIA-568.3-D"), qPrintable(t));
+    QVERIFY2(!t.contains("monomodo-generico"), qPrintable(t));
+    QVERIFY2(t.contains(QString::fromUtf8("Fibra 07 do cabo CB-12: CENTRAL ↔ POSTE 14")),
+             qPrintable(t));
+    QVERIFY2(t.contains("Cliente: Vila Nova"), qPrintable(t));
     QVERIFY2(t.contains("2 fibras medidas das duas pontas (perdas médias): 1 APROVADO, 1 "
                         "REPROVADO, 0"),
              qPrintable(t));

@@ -30,6 +30,9 @@ private slots:
     void legendClearOfTraces_data();
     void legendClearOfTraces();
     void levelsFollowTheZoom();
+    void endInView();
+    void legendClearOfFlags_data();
+    void legendClearOfFlags();
 };
 
 void TestTracePlot::thinning_data()
@@ -355,6 +358,67 @@ void TestTracePlot::levelsFollowTheZoom()
     const TracePlot::View beyond = TracePlot::fitLevels(series, {900000, 910000, -7, 3});
     QCOMPARE(beyond.y0, -7.0);
     QCOMPARE(beyond.y1, 3.0);
+}
+
+// A document's plot ends a little past the fibre's end, its levels fitted to what it shows,
+// and its legend covers no event's flag, the end's included.
+void TestTracePlot::endInView()
+{
+    const std::vector<Sor::Trace> cable = cableTraces(1);
+    const QVector<TracePlot::Series> series = seriesOf(cable, 0);
+    const TracePlot::View whole = TracePlot::fullView(series);
+    const TracePlot::View view = TracePlot::viewToEnd(series, 60000.0);
+    QCOMPARE(view.x0, whole.x0);
+    QVERIFY2(view.x1 > 60000 && view.x1 <= 60000 * 1.06, qPrintable(QString::number(view.x1)));
+    QVERIFY(view.x1 < whole.x1);
+    // Without an end, or one past the points, the whole.
+    QCOMPARE(TracePlot::viewToEnd(series, std::nullopt).x1, whole.x1);
+    QCOMPARE(TracePlot::viewToEnd(series, 1e7).x1, whole.x1);
+}
+
+void TestTracePlot::legendClearOfFlags_data()
+{
+    QTest::addColumn<double>("endReflectanceDb");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("toEnd");
+    QTest::newRow("a faint end, the whole range, narrow") << -40.0 << 600 << false;
+    QTest::newRow("a faint end, the whole range") << -40.0 << 900 << false;
+    QTest::newRow("a faint end, to the end, narrow") << -40.0 << 600 << true;
+    QTest::newRow("a stronger end, to the end, wide") << -30.0 << 1400 << true;
+}
+
+// A reflection just before the fibre's end stacks the end's flag up to the top, where the
+// legend likes to go: the legend then takes another corner, or a strip above the plot.
+void TestTracePlot::legendClearOfFlags()
+{
+    QFETCH(double, endReflectanceDb);
+    QFETCH(int, width);
+    QFETCH(bool, toEnd);
+    SorWriter::Simulation fibre;
+    fibre.pulseNs = 500;
+    fibre.spacingM = 4;
+    fibre.points = 25000;
+    fibre.seed = 7;
+    fibre.events = {{SorWriter::TrueEvent::Step, 6000.0, 0.1, 0},
+                    {SorWriter::TrueEvent::Reflection, 30000.0, 0.3, -50},
+                    {SorWriter::TrueEvent::Reflection, 68600.0, 0.3, -52},
+                    {SorWriter::TrueEvent::End, 69550.0, 0, endReflectanceDb}};
+    const std::vector<Sor::Trace> one{
+        Sor::read(SorWriter::write(SorWriter::simulatedTrace(fibre, true)))};
+    const QVector<TracePlot::Series> series = seriesOf(one, 0);
+    const TracePlot::View view
+        = toEnd ? TracePlot::viewToEnd(series, 69550.0) : TracePlot::fullView(series);
+    QFont font;
+    font.setPixelSize(18);
+    const TracePlot::Layout l
+        = TracePlot::layout(QRect(0, 0, width, width / 2), series, view, QFontMetrics(font));
+    QVERIFY(!l.legend.isEmpty());
+    const QVector<TracePlot::Flag> flags
+        = TracePlot::placeFlags(l.area, view, series, QFontMetrics(font));
+    QCOMPARE(flags.size(), 4);
+    for (const TracePlot::Flag &f : flags)
+        QVERIFY2(!QRectF(f.anchor, f.anchor).united(f.box).intersects(l.legend),
+                 qPrintable(QStringLiteral("flag %1 under the legend").arg(f.text)));
 }
 
 QTEST_MAIN(TestTracePlot)

@@ -325,6 +325,22 @@ void TestTwoWay::pairsInABatch()
     QCOMPARE(wavelengths.at(0).second, 0);
     QCOMPARE(wavelengths.at(1).first, 2);
     QCOMPARE(wavelengths.at(1).second, 4);
+    // Ids that swap the places' codes name the ends themselves, without a cable id or the
+    // locations; two lasers of one band (1548 and 1539.8 nm) are one band, 1310 nm another.
+    QVector<Sor::Trace> codes{trace("", "", 1548, "ELMMIL0001"),
+                              trace("", "", 1310, "MILELM0001"),
+                              trace("", "", 1539.8, "MILELM0001"),
+                              trace("", "", 1550, "MILELM0002")};
+    for (Sor::Trace &t : codes)
+        t.general->cableId.clear();
+    QVector<const Sor::Trace *> codePointers;
+    for (const Sor::Trace &t : codes)
+        codePointers << &t;
+    const QVector<Acceptance::Pair> byCodes
+        = Acceptance::pairDirections(codePointers, {"1.sor", "2.sor", "3.sor", "4.sor"});
+    QCOMPARE(byCodes.size(), 1);
+    QCOMPARE(byCodes.at(0).first, 0);
+    QCOMPARE(byCodes.at(0).second, 2);
 }
 
 // B's trace on A's axis: its launch at A's end, its end at A's launch, levels in order.
@@ -420,14 +436,14 @@ void TestTwoWay::endsFromTraces_data()
     QTest::addColumn<QString>("other"); // how the second trace was taken
     QTest::addColumn<int>("ends");
     QTest::addColumn<QString>("problem"); // part of why they are refused; empty: accepted
-    QTest::newRow("the far end, a template's places") << "far" << int(Acceptance::Ends::Two)
-                                                      << QString();
+    QTest::newRow("the far end, a template's places")
+        << "far" << int(Acceptance::Ends::Two) << QString();
     QTest::newRow("the far end, 0.4 % longer (another fibre's helix)")
         << "far-longer" << int(Acceptance::Ends::Two) << QString();
-    QTest::newRow("the same end again") << "same" << int(Acceptance::Ends::Same)
-                                        << "partem da mesma ponta";
-    QTest::newRow("the same file saved twice") << "copy" << int(Acceptance::Ends::Unknown)
-                                               << "mesma medida salva duas vezes";
+    QTest::newRow("the same end again")
+        << "same" << int(Acceptance::Ends::Same) << "partem da mesma ponta";
+    QTest::newRow("the same file saved twice")
+        << "copy" << int(Acceptance::Ends::Unknown) << "mesma medida salva duas vezes";
 }
 
 // Two traces of one fibre whose files both say they start at "A" (the template the
@@ -455,8 +471,10 @@ void TestTwoWay::endsFromTraces()
     };
     const Sor::Trace a = file(fromA);
     const Sor::Trace b = other == "copy" ? a : file(second);
-    const Acceptance::Measurement ma = Acceptance::measurementOf("a.sor", a, Acceptance::fileLink(a));
-    const Acceptance::Measurement mb = Acceptance::measurementOf("b.sor", b, Acceptance::fileLink(b));
+    const Acceptance::Measurement ma
+        = Acceptance::measurementOf("a.sor", a, Acceptance::fileLink(a));
+    const Acceptance::Measurement mb
+        = Acceptance::measurementOf("b.sor", b, Acceptance::fileLink(b));
     QString why;
     const Acceptance::EndsEvidence e = Acceptance::endsOf("a.sor", ma, "b.sor", mb, 0, why);
     QCOMPARE(int(e.ends), ends);

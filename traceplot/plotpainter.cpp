@@ -84,6 +84,21 @@ View fullView(const QVector<Series> &series)
     return {x0, x1 > x0 ? x1 : x0 + 1000, lo - pad, hi + pad};
 }
 
+View viewToEnd(const QVector<Series> &series, const std::optional<double> &endM)
+{
+    const View full = fullView(series);
+    if (!endM || *endM <= 0 || series.isEmpty())
+        return full;
+    // From the first trace's start (a launch cable before 0 included): a far end's trace laid
+    // over it has its own noise there.
+    const Sor::Trace &first = *series.first().trace;
+    const double start = std::min(0.0, first.distanceM.empty() ? 0.0 : first.distanceM.front());
+    // Room to see the end's reflection and where the noise begins.
+    const double past = *endM + std::max(0.05 * (*endM - start), 100.0);
+    const View cut{start, std::min(past, full.x1), full.y0, full.y1};
+    return fitLevels(series, cut);
+}
+
 QString legendText(const Series &series)
 {
     const Sor::Trace &t = *series.trace;
@@ -184,8 +199,15 @@ Layout layout(const QRect &bounds,
         QRect(QPoint(a.left() + inset, a.bottom() - inset - size.height()), size),
         QRect(QPoint(a.right() - inset - size.width(), a.bottom() - inset - size.height()), size),
         QRect(QPoint(a.left() + inset, a.top() + inset), size)};
+    // A flag under the legend is an event the reader cannot see: its box and its staff count.
+    const QVector<Flag> flags = placeFlags(a, view, series, metrics);
+    const auto flagged = [&](const QRect &corner) {
+        return std::any_of(flags.cbegin(), flags.cend(), [&](const Flag &f) {
+            return QRectF(f.anchor, f.anchor).united(f.box).intersects(corner);
+        });
+    };
     for (const QRect &corner : corners) {
-        if (a.contains(corner) && covered(corner, a, view, series) == 0) {
+        if (a.contains(corner) && covered(corner, a, view, series) == 0 && !flagged(corner)) {
             l.legend = corner;
             return l;
         }

@@ -43,6 +43,9 @@ struct Layout
 QColor seriesColour(int index);
 // The whole of every trace, with a little room above and below.
 View fullView(const QVector<Series> &series);
+// The traces from the first one's start to a little past the fibre's end, the noise after it
+// cut off, the levels fitted to what is shown; the whole without an end.
+View viewToEnd(const QVector<Series> &series, const std::optional<double> &endM);
 // "ROTA01_1550.sor — 1550 nm, 100 ns"; "ROTA01_1550.sor (danificado) — …" for a damaged one.
 QString legendText(const Series &series);
 // The view's distances with the level axis fitted to the points they show; the view as it is
