@@ -77,6 +77,19 @@ void value(lxw_worksheet *sheet,
         worksheet_write_number(sheet, lxw_row_t(row), lxw_col_t(column), *v, f);
 }
 
+// What the matrix sheets' colours, italics and words mean.
+QStringList legendLines()
+{
+    return {QStringLiteral("Legenda"),
+            QStringLiteral("A→B, B→A: a perda vista de cada ponta (dB); Média: a das duas, a que é "
+                           "julgada"),
+            QStringLiteral("Itálico: medida nos pontos do traço (o arquivo não traz o evento)"),
+            QStringLiteral("Verde: dentro do limite; vermelho: fora do limite (o mesmo veredito "
+                           "que entra no da fibra); sem cor: sem limite"),
+            QStringLiteral("Conector: julgado pelo limite de conector; emenda: pelo de emenda"),
+            QStringLiteral("ausente: nem o arquivo nem os pontos dessa ponta dão o valor")};
+}
+
 } // namespace
 
 bool xlsxAvailable()
@@ -101,29 +114,53 @@ bool writeXlsx(const Job &job, const QString &path, QString *error)
         return false;
     }
     const Formats f = formats(book);
+    // Each band's matrix: per closure the loss from A, from B and their mean; the header two
+    // rows and the fibre column frozen; what the colours and the italics mean below.
     for (int band : job.bands) {
         lxw_worksheet *sheet
             = workbook_add_worksheet(book, utf8(QStringLiteral("%1 nm").arg(band)).c_str());
         text(sheet, 0, 0, QStringLiteral("Fibra"), f.header);
-        for (int c = 0; c < job.closures.size(); ++c)
-            text(sheet,
-                 0,
-                 c + 1,
-                 QStringLiteral("%1 (%2 km)")
-                     .arg(job.closures.at(c).number)
-                     .arg(Sor::decimal(job.closures.at(c).distanceM / 1000, 3)),
-                 f.header);
+        text(sheet, 1, 0, QString(), f.header);
+        for (int c = 0; c < job.closures.size(); ++c) {
+            const Closure &closure = job.closures.at(c);
+            const int first = 1 + 3 * c;
+            const QString title = QStringLiteral("%1 %2 (%3 km)")
+                                      .arg(closure.connector ? QStringLiteral("Conector")
+                                                             : QStringLiteral("Emenda"))
+                                      .arg(closure.number)
+                                      .arg(Sor::decimal(closure.distanceM / 1000, 3));
+            worksheet_merge_range(
+                sheet, 0, lxw_col_t(first), 0, lxw_col_t(first + 2), utf8(title).c_str(), f.header);
+            text(sheet, 1, first, QStringLiteral("A→B"), f.header);
+            text(sheet, 1, first + 1, QStringLiteral("B→A"), f.header);
+            text(sheet, 1, first + 2, QStringLiteral("Média"), f.header);
+        }
         worksheet_set_column(sheet, 0, 0, 14, nullptr);
-        worksheet_set_column(sheet, 1, lxw_col_t(job.closures.size()), 12, nullptr);
+        worksheet_set_column(sheet, 1, lxw_col_t(3 * job.closures.size()), 8, nullptr);
+        worksheet_freeze_panes(sheet, 2, 1);
         for (int r = 0; r < job.fibres.size(); ++r) {
             const QString &fiber = job.fibres.at(r).fiber;
-            text(sheet, r + 1, 0, fiber);
+            const int row = r + 2;
+            text(sheet, row, 0, fiber);
             for (const Cell &cell : job.matrix) {
                 if (cell.fiber != fiber || cell.bandNm != band)
                     continue;
-                const int column = cell.closure;
+                const int first = 1 + 3 * (cell.closure - 1);
+                // Each end's value: italic where measured on its points.
+                const std::optional<double> ends[2] = {cell.lossAbDb, cell.lossBaDb};
+                const How hows[2] = {cell.howAb, cell.howBa};
+                for (int e = 0; e < 2; ++e) {
+                    if (ends[e])
+                        value(sheet,
+                              row,
+                              first + e,
+                              ends[e],
+                              hows[e] == How::Measured ? f.plainMeasured : f.plain);
+                    else
+                        text(sheet, row, first + e, QStringLiteral("ausente"), f.absent);
+                }
                 if (!cell.lossDb) {
-                    text(sheet, r + 1, column, QStringLiteral("ausente"), f.absent);
+                    text(sheet, row, first + 2, QStringLiteral("ausente"), f.absent);
                     continue;
                 }
                 const bool measured = cell.howAb == How::Measured || cell.howBa == How::Measured;
@@ -132,9 +169,12 @@ bool writeXlsx(const Job &job, const QString &path, QString *error)
                                      : cell.verdict == Acceptance::Verdict::Fail
                                          ? (measured ? f.failMeasured : f.fail)
                                          : (measured ? f.plainMeasured : f.plain);
-                value(sheet, r + 1, column, cell.lossDb, format);
+                value(sheet, row, first + 2, cell.lossDb, format);
             }
         }
+        int row = int(job.fibres.size()) + 3;
+        for (const QString &line : legendLines())
+            text(sheet, row++, 0, line);
     }
     lxw_worksheet *fibres = workbook_add_worksheet(book, "Fibras");
     const QStringList heads{QStringLiteral("Fibra"),
@@ -163,6 +203,7 @@ bool writeXlsx(const Job &job, const QString &path, QString *error)
         text(fibres, r + 1, 7, fibre.files.join(QStringLiteral(", ")));
     }
     worksheet_set_column(fibres, 0, 7, 16, nullptr);
+    worksheet_freeze_panes(fibres, 1, 1);
     lxw_worksheet *checks = workbook_add_worksheet(book, "Verificações");
     text(checks, 0, 0, QStringLiteral("Verificação"), f.header);
     text(checks, 0, 1, QStringLiteral("O que foi encontrado"), f.header);

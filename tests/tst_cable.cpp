@@ -236,8 +236,9 @@ void TestCable::commandLine()
     QCOMPARE(runCapturing({"cable", dir.path(), "--pair-by-name", "X"}, out, err), 2);
 }
 
-// The workbook read back (openpyxl) holds what the JSON says: the averaged loss of every cell of
-// the matrix, a fibre row each, the checks; a loss measured on the points is in italics.
+// The workbook read back (openpyxl) holds what the JSON says: each end's loss and the averaged
+// one of every cell of the matrix, a fibre row each, the checks; a loss measured on the points
+// is in italics, which a legend says; the headers stay in view.
 void TestCable::workbook()
 {
     if (!Cable::xlsxAvailable())
@@ -262,11 +263,20 @@ void TestCable::workbook()
          "wb = openpyxl.load_workbook(sys.argv[1])\n"
          "ws = wb['1550 nm']\n"
          "cells = {}\n"
-         "for r in range(2, ws.max_row + 1):\n"
-         "    for c in range(2, ws.max_column + 1):\n"
-         "        v = ws.cell(r, c)\n"
-         "        cells['%s/%d' % (ws.cell(r, 1).value, c - 1)] = [v.value, bool(v.font.i)]\n"
-         "print(json.dumps({'sheets': wb.sheetnames, 'cells': cells,\n"
+         "heads = [ws.cell(1, c).value for c in range(2, ws.max_column + 1, 3)]\n"
+         "ends = [ws.cell(2, c).value for c in range(2, 5)]\n"
+         "r = 3\n"
+         "while ws.cell(r, 1).value and ws.cell(r, 1).value.startswith('F'):\n"
+         "    for c in range(2, ws.max_column + 1, 3):\n"
+         "        v = [ws.cell(r, c + k) for k in range(3)]\n"
+         "        cells['%s/%d' % (ws.cell(r, 1).value, (c + 1) // 3)] = [\n"
+         "            [x.value for x in v], [bool(x.font.i) for x in v]]\n"
+         "    r += 1\n"
+         "legend = [ws.cell(k, 1).value for k in range(r, ws.max_row + 1)]\n"
+         "print(json.dumps({'sheets': wb.sheetnames, 'cells': cells, 'heads': heads,\n"
+         "    'ends': ends, 'legend': legend,\n"
+         "    'frozen': [ws.freeze_panes, wb['Fibras'].freeze_panes,\n"
+         "               wb['Verificações'].freeze_panes],\n"
          "    'fibres': [r[0] for r in wb['Fibras'].iter_rows(min_row=2, values_only=True)],\n"
          "    'checks': [r[1] for r in wb['Verificações'].iter_rows(min_row=2, "
          "values_only=True)]}))\n",
@@ -286,12 +296,33 @@ void TestCable::workbook()
                                                .arg(m.value("fiber").toString())
                                                .arg(m.value("closure").toInt()))
                                     .toArray();
-        QVERIFY(std::abs(cell.at(0).toDouble() - m.value("loss_db").toDouble()) < 1e-9);
-        const bool measured = m.value("how_ab").toString() == "measured"
-                              || m.value("how_ba").toString() == "measured";
-        QCOMPARE(cell.at(1).toBool(), measured);
+        const QJsonArray values = cell.at(0).toArray();
+        const QJsonArray italic = cell.at(1).toArray();
+        const char *keys[] = {"loss_ab_db", "loss_ba_db", "loss_db"};
+        for (int k = 0; k < 3; ++k) {
+            if (m.value(keys[k]).isNull())
+                QCOMPARE(values.at(k).toString(), QStringLiteral("ausente"));
+            else
+                QVERIFY(std::abs(values.at(k).toDouble() - m.value(keys[k]).toDouble()) < 1e-9);
+        }
+        QCOMPARE(italic.at(0).toBool(), m.value("how_ab").toString() == "measured");
+        QCOMPARE(italic.at(1).toBool(), m.value("how_ba").toString() == "measured");
+        QCOMPARE(italic.at(2).toBool(),
+                 m.value("how_ab").toString() == "measured"
+                     || m.value("how_ba").toString() == "measured");
     }
-    QVERIFY(cells.value("F02/2").toArray().at(1).toBool());
+    // F02's 14 km splice, measured on B's points: B→A and the mean in italics, A→B not.
+    const QJsonArray f02 = cells.value("F02/2").toArray().at(1).toArray();
+    QVERIFY(!f02.at(0).toBool() && f02.at(1).toBool() && f02.at(2).toBool());
+    QCOMPARE(
+        read.value("heads").toVariant().toStringList(),
+        QStringList({"Emenda 1 (6,000 km)", "Emenda 2 (14,000 km)", "Conector 3 (20,000 km)"}));
+    QCOMPARE(read.value("ends").toVariant().toStringList(),
+             QStringList({QString::fromUtf8("A→B"), QString::fromUtf8("B→A"), "Média"}));
+    QVERIFY2(read.value("legend").toVariant().toStringList().join('\n').contains("Itálico: medida "
+                                                                                 "nos pontos"),
+             qPrintable(read.value("legend").toVariant().toStringList().join('\n')));
+    QCOMPARE(read.value("frozen").toVariant().toStringList(), QStringList({"B3", "B2", "A2"}));
     QCOMPARE(read.value("fibres").toVariant().toStringList(),
              QStringList({"F01", "F02", "F03", "F04", "F05", "F06"}));
     const QStringList checks = read.value("checks").toVariant().toStringList();
