@@ -433,17 +433,28 @@ Link averagedLink(const TwoWay &twoWay, const Link &a, const Link &b)
     return link;
 }
 
-Sor::Trace mirroredTrace(const Sor::Trace &b, const TwoWay &twoWay)
+Sor::Trace mirroredTrace(const Sor::Trace &b, const TwoWay &twoWay, MirroredEvents events)
 {
     Sor::Trace mirrored = b;
-    mirrored.keyEvents.reset();
-    if (!twoWay.lengthAM || !twoWay.lengthBM || *twoWay.lengthBM <= 0)
+    if (events == MirroredEvents::Dropped)
+        mirrored.keyEvents.reset();
+    if (!twoWay.lengthAM || !twoWay.lengthBM || *twoWay.lengthBM <= 0) {
+        mirrored.keyEvents.reset();
         return mirrored;
+    }
     const double scale = *twoWay.lengthAM / *twoWay.lengthBM;
+    const auto onA = [&](double x) { return (*twoWay.lengthBM - x) * scale + twoWay.shiftM; };
     std::reverse(mirrored.distanceM.begin(), mirrored.distanceM.end());
     std::reverse(mirrored.levelDb.begin(), mirrored.levelDb.end());
     for (double &x : mirrored.distanceM)
-        x = (*twoWay.lengthBM - x) * scale + twoWay.shiftM;
+        x = onA(x);
+    if (mirrored.keyEvents) {
+        // B's own numbers, each at its place on A's axis, in A's order.
+        QVector<Sor::Event> &e = mirrored.keyEvents->events;
+        std::reverse(e.begin(), e.end());
+        for (Sor::Event &event : e)
+            event.distanceM = onA(event.distanceM);
+    }
     return mirrored;
 }
 

@@ -112,8 +112,12 @@ QString identityProblem(const QString &pathA,
 TwoWay averageDirections(const Measurement &a, const Measurement &b, double toleranceM = 0);
 // The averaged events as a link to judge: losses averaged, the worse reflectance and ORL.
 Link averagedLink(const TwoWay &twoWay, const Link &a, const Link &b);
-// B's trace drawn on A's axis: each point's distance mirrored as its events were.
-Sor::Trace mirroredTrace(const Sor::Trace &b, const TwoWay &twoWay);
+// B's trace drawn on A's axis: each point's distance mirrored as its events were; its own
+// events (with B's numbers) kept there too, or left out.
+enum class MirroredEvents { Dropped, Kept };
+Sor::Trace mirroredTrace(const Sor::Trace &b,
+                         const TwoWay &twoWay,
+                         MirroredEvents events = MirroredEvents::Dropped);
 
 struct WavelengthEvent
 {

@@ -1,14 +1,18 @@
 #include "cablewindow.h"
 
+#include "limitsdialog.h"
+#include "plotwidget.h"
 #include "sor/sortext.h"
 
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -36,33 +40,99 @@ CableWindow::CableWindow(const QString &folderPath,
                          QWidget *parent)
     : QDialog(parent)
     , folder(folderPath)
-    , limits(chosenLimits)
+    , chosen(chosenLimits)
 {
     setWindowTitle(QStringLiteral("Projeto de cabo: %1").arg(folder));
     setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     markers = new QLineEdit(pairMarkers.join(QLatin1Char(',')));
     markers->setObjectName(QStringLiteral("markers"));
-    markers->setPlaceholderText(QStringLiteral("p. ex. ELMMIL,MILELM"));
+    markers->setPlaceholderText(QStringLiteral("p. ex. je,jo"));
     auto *again = new QPushButton(QStringLiteral("Recalcular"));
     connect(again, &QPushButton::clicked, this, &CableWindow::reload);
+    limitsName = new QLabel;
+    limitsName->setObjectName(QStringLiteral("cableLimits"));
+    auto *chooseLimitsButton = new QPushButton(QStringLiteral("Limites…"));
+    chooseLimitsButton->setObjectName(QStringLiteral("chooseLimits"));
+    connect(chooseLimitsButton, &QPushButton::clicked, this, &CableWindow::chooseLimits);
     auto *top = new QHBoxLayout;
-    top->addWidget(new QLabel(QStringLiteral("Marcas das pontas nas ids (A,B):")));
+    top->addWidget(new QLabel(QStringLiteral("Marcas das pontas nos nomes (A,B):")));
     top->addWidget(markers, 1);
     top->addWidget(again);
+    top->addSpacing(16);
+    top->addWidget(limitsName);
+    top->addWidget(chooseLimitsButton);
     summary = new QLabel;
     summary->setObjectName(QStringLiteral("cableSummary"));
     summary->setWordWrap(true);
+    auto *legend = new QLabel(
+        QStringLiteral("* medida nos pontos do traço (o arquivo não traz o evento) · verde: "
+                       "dentro do limite · vermelho: fora do limite · C: conector, julgado pelo "
+                       "limite de conector · ausente: nem o arquivo nem os pontos dão o valor"));
+    legend->setObjectName(QStringLiteral("cableLegend"));
+    legend->setWordWrap(true);
     tabs = new QTabWidget;
+    // The closure chosen: its two ends on A's axis, and what the cell says of it.
+    plot = new PlotWidget;
+    plot->setObjectName(QStringLiteral("closurePlot"));
+    plot->setEmptyHint(QStringLiteral("Clique numa célula da matriz para ver a emenda nas duas "
+                                      "pontas da fibra."));
+    details = new QLabel;
+    details->setObjectName(QStringLiteral("closureDetails"));
+    details->setWordWrap(true);
+    details->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    details->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    openInViewer = new QPushButton(QStringLiteral("Abrir no visualizador"));
+    openInViewer->setObjectName(QStringLiteral("openInViewer"));
+    openInViewer->setEnabled(false);
+    connect(openInViewer, &QPushButton::clicked, this, [this] {
+        QStringList paths;
+        for (const Cable::File &f : current.files) {
+            if (f.problem.isEmpty() && !f.repeated && f.fiber == shown.cell.fiber
+                && f.bandNm == shown.cell.bandNm)
+                paths << f.path;
+        }
+        // End A first: the closure's distance is measured from it.
+        std::sort(paths.begin(), paths.end(), [this](const QString &x, const QString &) {
+            return QFileInfo(x).fileName() == shown.nameA;
+        });
+        if (!paths.isEmpty())
+            emit closureChosen(paths, shown.atM);
+    });
+    auto *closureBox = new QWidget;
+    auto *closureLayout = new QVBoxLayout(closureBox);
+    closureLayout->setContentsMargins(0, 0, 0, 0);
+    closureLayout->addWidget(plot, 3);
+    closureLayout->addWidget(details, 1);
+    closureLayout->addWidget(openInViewer, 0, Qt::AlignRight);
+    auto *split = new QSplitter(Qt::Horizontal);
+    split->addWidget(tabs);
+    split->addWidget(closureBox);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
     auto *buttons = new QDialogButtonBox;
     buttons->addButton(QStringLiteral("Fechar"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(summary);
-    layout->addWidget(tabs, 1);
+    layout->addWidget(legend);
+    layout->addWidget(split, 1);
     layout->addWidget(buttons);
-    resize(1100, 700);
+    resize(1400, 800);
     reload();
+}
+
+void CableWindow::setLimits(const Acceptance::Limits &limits)
+{
+    chosen = limits;
+    reload();
+}
+
+void CableWindow::chooseLimits()
+{
+    LimitsDialog dialog(chosen, this);
+    if (dialog.exec() == QDialog::Accepted && dialog.limits())
+        setLimits(*dialog.limits());
 }
 
 QTableWidget *CableWindow::matrix(int bandNm) const
@@ -73,39 +143,50 @@ QTableWidget *CableWindow::matrix(int bandNm) const
 void CableWindow::reload()
 {
     Cable::Options options;
-    options.limits = limits;
+    options.limits = chosen;
     const QStringList typed = markers->text().split(QLatin1Char(','), Qt::SkipEmptyParts);
     if (typed.size() == 2)
         options.pairMarkers = QStringList{typed.at(0).trimmed(), typed.at(1).trimmed()};
     current = Cable::run({folder}, options);
+    limitsName->setText(QStringLiteral("Limites: %1")
+                            .arg(chosen.checksAnything() ? Acceptance::presetTitle(chosen.name)
+                                                         : QStringLiteral("nenhum")));
+    // The closure shown is judged again, or gone with a job that no longer has it.
+    const Cable::Cell was = shown.cell;
+    shown = Cable::ClosureTraces();
+    plot->setSeries({});
+    details->clear();
+    openInViewer->setEnabled(false);
     showJob(current);
+    for (int row = 0; row < current.fibres.size(); ++row) {
+        if (current.fibres.at(row).fiber == was.fiber && was.closure >= 1
+            && was.closure <= current.closures.size())
+            showClosure(was.bandNm, row, was.closure - 1);
+    }
 }
 
 void CableWindow::showJob(const Cable::Job &job)
 {
     tabs->clear();
     matrices.clear();
-    int raised = 0;
-    for (const QStringList *list : {&job.checks.settings,
-                                    &job.checks.duplicates,
-                                    &job.checks.missing,
-                                    &job.checks.lengthOutliers})
-        raised += list->size();
-    summary->setText(QStringLiteral("%1 arquivos, %2 fibras, %3 emendas (tolerância %4 m); "
-                                    "%5 verificações levantadas. Clique numa célula da matriz "
-                                    "para abrir os traços da fibra nessa emenda.")
+    summary->setText(QStringLiteral("%1 arquivos, %2 fibras; %3 (tolerância %4 m); %5. Clique "
+                                    "numa célula da matriz para ver a emenda nas duas pontas.")
                          .arg(job.files.size())
                          .arg(job.fibres.size())
-                         .arg(job.closures.size())
-                         .arg(Sor::decimal(job.toleranceM, 1))
-                         .arg(raised));
+                         .arg(Cable::closureCounts(job.closures)
+                                  .replace(QStringLiteral("   "), QStringLiteral(", ")),
+                              Sor::decimal(job.toleranceM, 1),
+                              job.checks.raised()
+                                  ? QStringLiteral("há verificações pendentes")
+                                  : QStringLiteral("nenhuma verificação pendente")));
     for (int band : job.bands) {
         QTableWidget *table = newTable(QStringLiteral("matrix%1").arg(band));
         table->setRowCount(job.fibres.size());
         table->setColumnCount(job.closures.size());
         QStringList columns;
         for (const Cable::Closure &c : job.closures)
-            columns << QStringLiteral("%1\n%2 km")
+            columns << QStringLiteral("%1%2\n%3 km")
+                           .arg(c.connector ? QStringLiteral("C") : QString())
                            .arg(c.number)
                            .arg(Sor::decimal(c.distanceM / 1000, 3));
         table->setHorizontalHeaderLabels(columns);
@@ -136,7 +217,7 @@ void CableWindow::showJob(const Cable::Job &job)
             table->setItem(row, cell.closure - 1, item);
         }
         connect(table, &QTableWidget::cellClicked, this, [this, band](int row, int column) {
-            cellChosen(band, row, column);
+            showClosure(band, row, column);
         });
         matrices.insert(band, table);
         tabs->addTab(table, QStringLiteral("Matriz %1 nm").arg(band));
@@ -174,19 +255,71 @@ void CableWindow::showJob(const Cable::Job &job)
     tabs->addTab(checks, QStringLiteral("Verificações"));
 }
 
-void CableWindow::cellChosen(int bandNm, int row, int column)
+void CableWindow::showClosure(int bandNm, int row, int column)
 {
     if (row < 0 || row >= current.fibres.size() || column < 0 || column >= current.closures.size())
         return;
     const QString &fiber = current.fibres.at(row).fiber;
-    QStringList paths;
-    // End A first: the closure's distance is measured from it.
-    for (const QChar end : {QLatin1Char('A'), QLatin1Char('B')}) {
-        for (const Cable::File &f : current.files) {
-            if (f.problem.isEmpty() && f.fiber == fiber && f.bandNm == bandNm && f.end == end)
-                paths << f.path;
-        }
+    // The plot lets go of the traces shown before they are replaced.
+    plot->setSeries({});
+    shown
+        = Cable::closureTraces(current, fiber, bandNm, current.closures.at(column).number, chosen);
+    openInViewer->setEnabled(shown.problem.isEmpty());
+    if (!shown.problem.isEmpty()) {
+        details->setText(shown.problem.toHtmlEscaped());
+        return;
     }
-    if (!paths.isEmpty())
-        emit closureChosen(paths, current.closures.at(column).distanceM);
+    QVector<TracePlot::Series> series;
+    if (shown.a)
+        series.append({&*shown.a, shown.nameA, TracePlot::seriesColour(0), true});
+    if (shown.b)
+        series.append({&*shown.b,
+                       QStringLiteral("%1 (espelhado%2)")
+                           .arg(shown.nameB,
+                                shown.offsetDb != 0
+                                    ? QStringLiteral(", %1 dB").arg(Sor::decimal(shown.offsetDb, 2))
+                                    : QString()),
+                       TracePlot::seriesColour(1)});
+    plot->setSelected(0);
+    plot->setSeries(series);
+    plot->setView(TracePlot::fitLevels(
+        series, {shown.atM - shown.halfWidthM, shown.atM + shown.halfWidthM, -60, 0}));
+    plot->setMarker(0, shown.atM);
+    // The cell's values, each end saying how it was got, the limit and the verdict.
+    const Cable::Cell &cell = shown.cell;
+    const auto endText = [](const std::optional<double> &loss, Cable::How how, const QString &why) {
+        if (!loss)
+            return QStringLiteral("ausente")
+                   + (why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why));
+        return Sor::decimal(*loss, 3) + QStringLiteral(" dB")
+               + (how == Cable::How::Measured ? QStringLiteral(" (medido aqui)")
+                                              : QStringLiteral(" (achado no arquivo)"));
+    };
+    const QString verdictColour
+        = cell.verdict == Acceptance::Verdict::Fail   ? QStringLiteral("#c00000")
+          : cell.verdict == Acceptance::Verdict::Pass ? QStringLiteral("#007020")
+                                                      : QStringLiteral("#404040");
+    details->setText(
+        QStringLiteral(
+            "<b>Fibra %1, %2 %3 a %4 de A, %5 nm</b><table cellspacing='3'>"
+            "<tr><td>A→B</td><td>%6</td></tr><tr><td>B→A</td><td>%7</td></tr>"
+            "<tr><td>Média</td><td><b>%8</b></td></tr><tr><td>Limite</td><td>%9</td></tr>"
+            "<tr><td>Veredito</td><td><b style='color:%10'>%11</b></td></tr></table>")
+            .arg(cell.fiber.toHtmlEscaped(),
+                 Cable::closureKind(shown.closure),
+                 QString::number(shown.closure.number),
+                 Sor::kilometres(shown.atM))
+            .arg(cell.bandNm)
+            .arg(endText(cell.lossAbDb, cell.howAb, cell.whyAb).toHtmlEscaped(),
+                 endText(cell.lossBaDb, cell.howBa, cell.whyBa).toHtmlEscaped(),
+                 cell.lossDb ? Sor::decimal(*cell.lossDb, 3) + QStringLiteral(" dB")
+                             : QStringLiteral("ausente"),
+                 shown.limitDb
+                     ? QStringLiteral("%1 %2 dB")
+                           .arg(shown.closure.connector ? QStringLiteral("perda de conector máx.")
+                                                        : QStringLiteral("perda de emenda máx."),
+                                Sor::decimal(*shown.limitDb, 3))
+                     : QStringLiteral("nenhum"),
+                 verdictColour,
+                 Acceptance::verdictWord(cell.verdict)));
 }

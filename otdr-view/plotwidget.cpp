@@ -72,10 +72,22 @@ TracePlot::Mapping PlotWidget::mapping() const
 
 void PlotWidget::zoomAt(double x, double factor)
 {
-    const double span = std::max(SmallestSpanM, (current.x1 - current.x0) * factor);
+    // Out no further than the data: past it there is nothing to see.
+    const TracePlot::View whole = TracePlot::fullView(series);
+    const double span = std::clamp((current.x1 - current.x0) * factor,
+                                   SmallestSpanM,
+                                   std::max(SmallestSpanM, whole.x1 - whole.x0));
     const double share = (x - current.x0) / (current.x1 - current.x0);
     current.x0 = x - share * span;
     current.x1 = current.x0 + span;
+    if (factor > 1) {
+        const double back = std::max(0.0, current.x1 - whole.x1);
+        current.x0 -= back;
+        current.x1 -= back;
+        const double on = std::max(0.0, whole.x0 - current.x0);
+        current.x0 += on;
+        current.x1 += on;
+    }
     current = TracePlot::fitLevels(series, current);
     update();
 }
@@ -111,14 +123,20 @@ void PlotWidget::moveMarker(int points)
     follow(to);
 }
 
-// Pans so that a distance is in view.
+// Pans so that a distance is in view, the levels fitted to what is then shown: a marker that
+// jumps far never leaves an empty plot behind it.
 void PlotWidget::follow(double metres)
 {
     const double span = current.x1 - current.x0;
+    if (metres >= current.x0 && metres <= current.x1) {
+        update();
+        return;
+    }
     if (metres < current.x0)
         current = {metres - span * 0.1, metres + span * 0.9, current.y0, current.y1};
-    else if (metres > current.x1)
+    else
         current = {metres - span * 0.9, metres + span * 0.1, current.y0, current.y1};
+    current = TracePlot::fitLevels(series, current);
     update();
 }
 
@@ -137,6 +155,16 @@ void PlotWidget::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     TracePlot::paint(painter, rect(), series, current, marks);
+    if (series.isEmpty() && !emptyHint.isEmpty()) {
+        // An empty plot says how to fill it.
+        painter.fillRect(rect(), palette().window());
+        painter.setPen(palette().color(QPalette::WindowText));
+        QFont f = painter.font();
+        f.setPointSizeF(f.pointSizeF() * 1.3);
+        painter.setFont(f);
+        painter.drawText(
+            rect().adjusted(20, 20, -20, -20), Qt::AlignCenter | Qt::TextWordWrap, emptyHint);
+    }
 }
 
 void PlotWidget::wheelEvent(QWheelEvent *event)

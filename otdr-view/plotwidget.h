@@ -36,6 +36,12 @@ public:
     double division() const;
 
     QSize sizeHint() const override { return QSize(800, 420); }
+    // What an empty plot says (how to open traces); none draws an empty frame.
+    void setEmptyHint(const QString &hint)
+    {
+        emptyHint = hint;
+        update();
+    }
 
 signals:
     void markersChanged();
@@ -67,4 +73,5 @@ private:
     QPoint pressedAt;
     TracePlot::View pressedView;
     QRubberBand *band = nullptr;
+    QString emptyHint;
 };

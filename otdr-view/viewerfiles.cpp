@@ -9,13 +9,16 @@
 #include "traceplot/markers.h"
 
 #include <QAction>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSettings>
 
 #include <algorithm>
@@ -133,9 +136,22 @@ void ViewerWindow::exportAs(const QString &title,
     if (QFileInfo(path).suffix().isEmpty())
         path += QLatin1Char('.') + QFileInfo(proposed).suffix();
     QString error;
-    if (!write(path, &error))
+    if (!write(path, &error)) {
         QMessageBox::warning(
             this, title, QStringLiteral("Não foi possível gravar \"%1\":\n%2").arg(path, error));
+        return;
+    }
+    showSaved(path);
+}
+
+// A word that the file is there, and a way to its folder, without a box to close.
+void ViewerWindow::showSaved(const QString &path)
+{
+    savedFolder = QFileInfo(path).absolutePath();
+    savedLabel->setText(QStringLiteral("Salvo: %1")
+                            .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())));
+    savedLabel->show();
+    openFolder->show();
 }
 
 void ViewerWindow::chooseImage()

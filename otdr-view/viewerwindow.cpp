@@ -7,6 +7,7 @@
 #include "traceplot/markers.h"
 
 #include <QAction>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -19,11 +20,18 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <iterator>
+
+namespace {
+const QString EmptyHint = QStringLiteral(
+    "Abra um ou mais traços (.sor) em Arquivo > Abrir… (Ctrl+O), ou arraste-os para esta janela.");
+} // namespace
 
 ViewerWindow::ViewerWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -36,6 +44,7 @@ ViewerWindow::ViewerWindow(QWidget *parent)
 
     plotWidget = new PlotWidget;
     plotWidget->setObjectName(QStringLiteral("plot"));
+    plotWidget->setEmptyHint(EmptyHint);
     connect(plotWidget, &PlotWidget::markersChanged, this, &ViewerWindow::updateReadout);
 
     auto *bottom = new QSplitter(Qt::Horizontal);
@@ -53,6 +62,17 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     main->setStretchFactor(1, 2);
     setCentralWidget(main);
     buildMenus();
+    savedLabel = new QLabel;
+    savedLabel->setObjectName(QStringLiteral("saved"));
+    openFolder = new QPushButton(QStringLiteral("Abrir pasta"));
+    openFolder->setObjectName(QStringLiteral("openFolder"));
+    connect(openFolder, &QPushButton::clicked, this, [this] {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(savedFolder));
+    });
+    statusBar()->addWidget(savedLabel, 1);
+    statusBar()->addPermanentWidget(openFolder);
+    savedLabel->hide();
+    openFolder->hide();
     showSelected();
 }
 
@@ -60,6 +80,8 @@ QWidget *ViewerWindow::buildTraceList()
 {
     traceList = new QListWidget;
     traceList->setObjectName(QStringLiteral("traces"));
+    // A long name keeps its start and its end ("ELMMIL…_1550.sor"); the whole on hover.
+    traceList->setTextElideMode(Qt::ElideMiddle);
     connect(traceList, &QListWidget::currentRowChanged, this, &ViewerWindow::showSelected);
     auto *remove = new QPushButton(QStringLiteral("Remover traço"));
     remove->setObjectName(QStringLiteral("remove"));
@@ -240,7 +262,7 @@ void ViewerWindow::refresh()
         auto *item = new QListWidgetItem(
             s.trace->damaged() ? QStringLiteral("%1 (%2)").arg(s.label, Sor::damagedWord())
                                : s.label);
-        item->setToolTip(TracePlot::legendText(s));
+        item->setToolTip(s.label + QLatin1Char('\n') + TracePlot::legendText(s));
         QPixmap swatch(14, 14);
         swatch.fill(s.colour);
         item->setIcon(QIcon(swatch));
@@ -256,12 +278,11 @@ void ViewerWindow::showSelected()
     plotWidget->setSelected(index);
     plotWidget->setSeries(series()); // the selected trace in front
     if (index < 0 || index >= traceCount()) {
-        information->setText(QStringLiteral("Abra um ou mais traços (.sor) pelo menu Arquivo, "
-                                            "ou arraste-os para esta janela."));
+        information->setText(EmptyHint);
         fillEventTable(nullptr);
     } else {
         const TraceSet::Open &t = set.at(index);
-        showInformation(t.trace, QFileInfo(t.path).fileName());
+        showInformation(t.trace, QFileInfo(t.path).fileName(), set.linkFigures(index));
         fillEventTable(&t.shown());
     }
     const bool analysed = set.contains(index) && set.at(index).analysed;
@@ -270,9 +291,36 @@ void ViewerWindow::showSelected()
     updateReadout();
 }
 
-void ViewerWindow::showInformation(const Sor::Trace &trace, const QString &fileName)
+void ViewerWindow::showInformation(const Sor::Trace &trace,
+                                   const QString &fileName,
+                                   const TraceSet::LinkFigures &figures)
 {
     QString rows;
+    // The link first, as the events shown give it, and its verdict by the limits chosen.
+    const Acceptance::Link &link = figures.link;
+    const QString verdict = Acceptance::verdictWord(figures.verdict);
+    const QList<QPair<QString, QString>> linkRows{
+        {QStringLiteral("Comprimento da fibra"),
+         link.lengthM ? Sor::kilometres(*link.lengthM) : QStringLiteral("não medido")},
+        {QStringLiteral("Perda total"),
+         link.totalLossDb ? Sor::decimal(*link.totalLossDb, 3) + QStringLiteral(" dB")
+                          : QStringLiteral("não medida")},
+        {QStringLiteral("ORL"),
+         link.orlDb ? Sor::decimal(*link.orlDb, 2) + QStringLiteral(" dB")
+                    : QStringLiteral("não medido")}};
+    for (const auto &row : linkRows)
+        rows += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>")
+                    .arg(row.first, row.second.toHtmlEscaped());
+    const QString colour = figures.verdict == Acceptance::Verdict::Fail ? QStringLiteral("#c00000")
+                           : figures.verdict == Acceptance::Verdict::Pass
+                               ? QStringLiteral("#007020")
+                               : QStringLiteral("#404040");
+    QString why;
+    for (const QString &reason : figures.reasons)
+        why += QStringLiteral("<br>") + reason.toHtmlEscaped();
+    rows += QStringLiteral("<tr><td><b>Veredito</b></td><td><b style='color:%1'>%2</b>%3</td></tr>")
+                .arg(colour, verdict, why);
+    rows += QStringLiteral("<tr><td colspan='2'><hr></td></tr>");
     const QVector<Sor::SummaryRow> summary
         = Sor::summaryRows(trace, fileName, Sor::SummaryStyle::Panel);
     for (const Sor::SummaryRow &row : summary) {

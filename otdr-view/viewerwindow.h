@@ -17,6 +17,7 @@
 class CableWindow;
 class PlotWidget;
 class QLabel;
+class QPushButton;
 class QSettings;
 class QListWidget;
 class QTabWidget;
@@ -78,6 +79,8 @@ public:
     CableWindow *openCableProject(const QString &folder, const QStringList &markers = {});
     // Opens the files not yet open and shows the first one around a distance, marker A on it.
     void showAround(const QStringList &paths, double distanceM);
+    // Says in the status bar that a file was written, with a button to open its folder.
+    void showSaved(const QString &path);
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -109,7 +112,9 @@ private:
     QVector<TracePlot::Series> series() const;
     void refresh();
     void showSelected();
-    void showInformation(const Sor::Trace &trace, const QString &fileName);
+    void showInformation(const Sor::Trace &trace,
+                         const QString &fileName,
+                         const TraceSet::LinkFigures &figures);
     void fillEventTable(const Sor::Trace *trace);
     void updateReadout();
     void eventChosen(int row);
@@ -123,4 +128,7 @@ private:
     QMenu *recentMenu = nullptr;
     QLabel *information = nullptr;
     QLabel *readout = nullptr;
+    QLabel *savedLabel = nullptr;
+    QPushButton *openFolder = nullptr;
+    QString savedFolder;
 };

@@ -54,6 +54,7 @@ private slots:
     void limitsShownBeforeApplied();
     void reportHeadingAskedAndKept();
     void cableProject();
+    void savedFilesAndAnEmptyWindow();
 
 private:
     QString write(const QString &name, const SorWriter::Trace &trace);
@@ -190,6 +191,10 @@ void TestView::limitsAndReport()
              QStringLiteral("REPROVADO: perda de conector máx. 0,300 dB"));
     QCOMPARE(events->item(1, 6)->foreground().color(), QColor(0xc0, 0, 0));
     QCOMPARE(events->item(2, 6)->text(), QString()); // the fibre end is not judged
+    // Informações gives the link and its verdict by the limits chosen.
+    const QString info = window.findChild<QLabel *>("information")->text();
+    for (const char *said : {"Comprimento da fibra", "Perda total", "ORL", "Veredito", "REPROVADO"})
+        QVERIFY2(info.contains(QString::fromUtf8(said)), qPrintable(info));
     const QString pdf = dir.filePath("relatorio.pdf");
     QVERIFY(window.exportReport(pdf));
     QFile file(pdf);
@@ -621,6 +626,23 @@ void TestView::keyboard()
     QVERIFY(in.y1 - in.y0 < 0.7 * (whole.y1 - whole.y0));
     QTest::keyClick(plot, Qt::Key_Minus);
     QVERIFY(std::abs((plot->view().x1 - plot->view().x0) - (whole.x1 - whole.x0)) < 1e-6);
+    // Out no further than the data.
+    QTest::keyClick(plot, Qt::Key_Minus);
+    QVERIFY(plot->view().x0 >= whole.x0 - 1e-6 && plot->view().x1 <= whole.x1 + 1e-6);
+    // Zoomed in around A, a jump of B far away takes the view there, its levels with it.
+    for (int i = 0; i < 4; ++i)
+        QTest::keyClick(plot, Qt::Key_Plus);
+    plot->setMarker(1, whole.x1 - 100);
+    QCOMPARE(plot->markers().active, 1);
+    QTest::keyClick(plot, Qt::Key_Left);
+    const double atB = *plot->markers().b;
+    QVERIFY(plot->view().x0 <= atB && atB <= plot->view().x1);
+    const double levelB = TracePlot::levelAt(window.traces().at(0).trace, atB);
+    QVERIFY2(plot->view().y0 < levelB && levelB < plot->view().y1,
+             qPrintable(QStringLiteral("%1 outside %2…%3")
+                            .arg(levelB)
+                            .arg(plot->view().y0)
+                            .arg(plot->view().y1)));
     QTest::keyClick(plot, Qt::Key_Plus);
     QTest::keyClick(plot, Qt::Key_Home);
     QCOMPARE(plot->view().x0, whole.x0);
@@ -801,8 +823,9 @@ void TestView::reportHeadingAskedAndKept()
             >= 2);
 }
 
-// A folder of a cable's traces: the matrix per wavelength, the fibres; a cell chosen opens that
-// fibre's two traces, zoomed on the closure with marker A on it.
+// A folder of a cable's traces: the matrix per wavelength, the fibres; a cell chosen shows that
+// closure beside the matrix, the fibre's two ends on A's axis, replacing the one before; the
+// limits chosen there colour the matrix; the viewer opens the closure's traces when asked.
 void TestView::cableProject()
 {
     QDir(dir.path()).mkdir("cabo");
@@ -826,22 +849,103 @@ void TestView::cableProject()
     QCOMPARE(matrix->rowCount(), 4);
     QCOMPARE(matrix->columnCount(), 3);
     QCOMPARE(matrix->verticalHeaderItem(1)->text(), QStringLiteral("F02"));
+    QVERIFY(matrix->horizontalHeaderItem(2)->text().startsWith("C3"));
     // Fibre 2's first splice: 0.12 dB from A, 0.08 dB from B.
     QCOMPARE(matrix->item(1, 0)->text(), QStringLiteral("0,100"));
     QCOMPARE(cable->fibres()->rowCount(), 4);
     QVERIFY(cable->findChild<QListWidget *>("cableChecks")->item(0)->text().endsWith("nenhuma"));
+    QVERIFY(cable->findChild<QLabel *>("cableLegend")->text().startsWith("* medida nos pontos"));
 
     QVERIFY(QTest::qWaitForWindowExposed(cable));
-    const QRect cell = matrix->visualItemRect(matrix->item(1, 1));
-    QTest::mouseClick(matrix->viewport(), Qt::LeftButton, {}, cell.center());
-    QCOMPARE(window.traceCount(), 2);
-    QCOMPARE(window.traces().at(window.selected()).path, folder + "/F02-a.sor");
-    const TracePlot::View view = window.plot()->view();
+    QTest::mouseClick(matrix->viewport(),
+                      Qt::LeftButton,
+                      {},
+                      matrix->visualItemRect(matrix->item(1, 1)).center());
+    // Nothing is added to the viewer: the closure is shown here.
+    QCOMPARE(window.traceCount(), 0);
+    const Cable::ClosureTraces &shown = cable->closure();
+    QVERIFY2(shown.problem.isEmpty(), qPrintable(shown.problem));
+    QCOMPARE(shown.nameA, QStringLiteral("F02-a.sor"));
+    QVERIFY(shown.a && shown.b);
+    QVERIFY(std::abs(shown.atM - 14000) <= shown.toleranceM);
+    // B's own flag at the closure lies where A's does: the far end is mirrored onto A's axis.
+    const auto nearest = [&](const Sor::Trace &t) {
+        double best = 1e12;
+        for (const Sor::Event &e : t.keyEvents->events)
+            best = std::min(best, std::abs(e.distanceM - shown.atM));
+        return best;
+    };
+    QVERIFY(nearest(*shown.a) <= shown.toleranceM);
+    QVERIFY2(nearest(*shown.b) <= shown.toleranceM, qPrintable(QString::number(nearest(*shown.b))));
+    // B's levels meet A's just before the closure.
+    const double before = shown.atM - 3 * 45;
+    QVERIFY(std::abs(TracePlot::levelAt(*shown.a, before) - TracePlot::levelAt(*shown.b, before))
+            < 0.3);
+    const TracePlot::View view = cable->closurePlot()->view();
     QVERIFY(view.x0 < 14000 && view.x1 > 14000 && view.x1 - view.x0 < 5000);
-    QVERIFY(std::abs(*window.plot()->markers().a - 14000) < 5);
-    // The same cell again opens nothing twice.
-    QTest::mouseClick(matrix->viewport(), Qt::LeftButton, {}, cell.center());
+    QVERIFY(std::abs(*cable->closurePlot()->markers().a - shown.atM) < 5);
+    const QString said = cable->findChild<QLabel *>("closureDetails")->text();
+    for (const char *word : {"A→B", "B→A", "Média", "Limite", "Veredito", "achado no arquivo"})
+        QVERIFY2(said.contains(QString::fromUtf8(word)), qPrintable(said));
+    // Another cell replaces it.
+    QTest::mouseClick(matrix->viewport(),
+                      Qt::LeftButton,
+                      {},
+                      matrix->visualItemRect(matrix->item(2, 0)).center());
+    QCOMPARE(cable->closure().nameA, QStringLiteral("F03-a.sor"));
+    QVERIFY(std::abs(cable->closure().atM - 6000) <= shown.toleranceM);
+    // Limits chosen here: the connector's 0.40 dB passes as a connector, in green, and the
+    // closure shown is judged again.
+    cable->setLimits(*Acceptance::preset(QStringLiteral("monomodo-generico")));
+    matrix = cable->matrix(1550);
+    QCOMPARE(matrix->item(0, 2)->background().color(), QColor(0xc6, 0xef, 0xce));
+    QVERIFY(cable->findChild<QLabel *>("cableLimits")->text().contains("Monomodo genérico"));
+    QCOMPARE(cable->closure().nameA, QStringLiteral("F03-a.sor"));
+    QVERIFY(cable->findChild<QLabel *>("closureDetails")->text().contains("APROVADO"));
+    // The viewer opens the closure's traces when asked, A first, around the closure.
+    cable->findChild<QPushButton *>("openInViewer")->click();
     QCOMPARE(window.traceCount(), 2);
+    QCOMPARE(window.traces().at(window.selected()).path, folder + "/F03-a.sor");
+    QVERIFY(std::abs(*window.plot()->markers().a - 6000) < 50);
+}
+
+// An empty window says how to open traces; a long name keeps its start and end, whole on
+// hover; a file written says where it is, with a way to its folder.
+void TestView::savedFilesAndAnEmptyWindow()
+{
+    ViewerWindow window;
+    window.resize(1024, 720);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // The middle of the empty plot holds the hint's text, not a blank frame.
+    const QImage empty = window.plot()->grab().toImage();
+    int dark = 0;
+    for (int x = 0; x < empty.width(); ++x)
+        dark += qGray(empty.pixel(x, empty.height() / 2)) < 100 ? 1 : 0;
+    for (int dy = -12; dy <= 12; dy += 3)
+        for (int x = 0; x < empty.width(); ++x)
+            dark += qGray(empty.pixel(x, empty.height() / 2 + dy)) < 100 ? 1 : 0;
+    QVERIFY2(dark > 20, qPrintable(QString::number(dark)));
+    QVERIFY(window.findChild<QLabel *>("information")->text().contains("Ctrl+O"));
+
+    const QString name = QStringLiteral("ROTA-NORTE-CENTRAL-POSTE-0147-FIBRA-0012_1550.sor");
+    window.openFiles({write(name, linear)});
+    auto *list = window.findChild<QListWidget *>("traces");
+    QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
+    QVERIFY(list->item(0)->toolTip().startsWith(name));
+    auto *saved = window.findChild<QLabel *>("saved");
+    auto *folder = window.findChild<QPushButton *>("openFolder");
+    QVERIFY(saved && folder);
+    QVERIFY(!saved->isVisible() && !folder->isVisible());
+    const QString png = dir.filePath("salvo.png");
+    ModalWatcher watcher;
+    watcher.push(ModalWatcher::chooseFile(png));
+    for (QAction *action : window.findChildren<QAction *>())
+        if (action->text() == QStringLiteral("Exportar &imagem (PNG)…"))
+            action->trigger();
+    QVERIFY(QFileInfo::exists(png));
+    QVERIFY(saved->isVisible() && folder->isVisible());
+    QVERIFY2(saved->text().contains(QDir::toNativeSeparators(png)), qPrintable(saved->text()));
 }
 
 QTEST_MAIN(TestView)

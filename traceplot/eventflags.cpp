@@ -9,8 +9,14 @@ namespace TracePlot {
 
 namespace {
 
+const QColor SharedColour(0x50, 0x50, 0x50);
+
 // The staff between the trace and the lowest place of a box.
 constexpr double StaffPixels = 14;
+// A box no further than this from its trace: past it, the event gets a tick on the trace.
+constexpr double FarthestPixels = 160;
+// Other traces' events this near, with one number, share one flag.
+constexpr double GroupPixels = 3;
 // Around the event, the staff stands on the highest point within this many pixels, so that it
 // rises from a reflection's peak rather than through it.
 constexpr double PeakPixels = 4;
@@ -48,16 +54,12 @@ QVector<Flag> placeFlags(const QRect &area,
     if (area.width() < 10 || area.height() < 10 || view.x1 <= view.x0 || view.y1 <= view.y0)
         return placed;
     const Mapping map(area, view);
-    QVector<int> order;
-    for (int s = 0; s < series.size(); ++s)
-        order.append(s);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return series.at(a).emphasised && !series.at(b).emphasised;
-    });
     const double height = metrics.height() + 2;
     // The top line is the markers' letters'.
     const double ceiling = area.top() + metrics.height() + 4;
-    for (int s : order) {
+    // Every event in view, on its trace.
+    QVector<Flag> wanted;
+    for (int s = 0; s < series.size(); ++s) {
         const Sor::Trace &t = *series.at(s).trace;
         if (!t.keyEvents)
             continue;
@@ -75,26 +77,62 @@ QVector<Flag> placeFlags(const QRect &area,
             f.text = QString::number(e.number);
             f.anchor = QPointF(map.x(e.distanceM),
                                qBound(double(area.top()), map.y(level), double(area.bottom())));
-            const double width = metrics.horizontalAdvance(f.text) + 6;
-            // Up from the trace first, one box at a time, then down below it.
-            QVector<double> tops;
-            for (double top = f.anchor.y() - StaffPixels - height; top >= ceiling; top -= height)
-                tops.append(top);
-            for (double top = f.anchor.y() + StaffPixels; top + height <= area.bottom();
-                 top += height)
-                tops.append(top);
-            // Inside the plot at its edges too, the staff then slanting to it.
-            const double left = qBound(
-                double(area.left()), f.anchor.x() - width / 2, double(area.right()) - width);
-            for (double top : tops) {
-                const QRectF box(left, top, width, height);
-                if (!overlaps(box, placed)) {
-                    f.box = box;
+            wanted.append(f);
+        }
+    }
+    // The selected trace's flags first, each its own; the others' grouped where they share an
+    // event (the same number within a few pixels): one flag on the highest of them.
+    std::stable_sort(wanted.begin(), wanted.end(), [](const Flag &a, const Flag &b) {
+        if (a.emphasised != b.emphasised)
+            return a.emphasised;
+        return a.anchor.x() < b.anchor.x();
+    });
+    QVector<Flag> flags;
+    for (const Flag &f : wanted) {
+        Flag *group = nullptr;
+        if (!f.emphasised) {
+            for (int k = int(flags.size()) - 1; k >= 0; --k) {
+                Flag &g = flags[k];
+                if (g.emphasised || f.anchor.x() - g.anchor.x() > GroupPixels)
+                    break;
+                if (g.text == f.text) {
+                    group = &g;
                     break;
                 }
             }
-            placed.append(f);
         }
+        if (!group) {
+            flags.append(f);
+            continue;
+        }
+        group->shared.append({f.series, f.event});
+        if (f.anchor.y() < group->anchor.y())
+            group->anchor.setY(f.anchor.y());
+    }
+    for (Flag f : flags) {
+        const double width = metrics.horizontalAdvance(f.text) + 6;
+        // Up from the trace first, one box at a time, then down below it; never so far that
+        // the number no longer reads as its trace's.
+        QVector<double> tops;
+        for (double top = f.anchor.y() - StaffPixels - height;
+             top >= ceiling && f.anchor.y() - top <= FarthestPixels;
+             top -= height)
+            tops.append(top);
+        for (double top = f.anchor.y() + StaffPixels;
+             top + height <= area.bottom() && top - f.anchor.y() <= FarthestPixels;
+             top += height)
+            tops.append(top);
+        // Inside the plot at its edges too, the staff then slanting to it.
+        const double left = qBound(
+            double(area.left()), f.anchor.x() - width / 2, double(area.right()) - width);
+        for (double top : tops) {
+            const QRectF box(left, top, width, height);
+            if (!overlaps(box, placed)) {
+                f.box = box;
+                break;
+            }
+        }
+        placed.append(f);
     }
     return placed;
 }
@@ -116,7 +154,10 @@ void paintFlags(QPainter &painter,
             for (const Flag &f : flags) {
                 if (f.emphasised != front)
                     continue;
-                painter.setPen(QPen(series.at(f.series).colour, front ? 2 : 1));
+                // A flag several traces share is none's in particular.
+                painter.setPen(QPen(f.shared.isEmpty() ? series.at(f.series).colour
+                                                       : SharedColour,
+                                    front ? 2 : 1));
                 if (f.box.isEmpty()) { // no room for the number: a tick on the trace
                     if (!boxes)
                         painter.drawLine(f.anchor, f.anchor - QPointF(0, StaffPixels / 2));

@@ -98,6 +98,20 @@ QStringList TraceSet::eventVerdicts(int index) const
     return verdicts;
 }
 
+TraceSet::LinkFigures TraceSet::linkFigures(int index) const
+{
+    LinkFigures figures;
+    if (!contains(index))
+        return figures;
+    figures.link = Acceptance::fileLink(at(index).shown());
+    if (chosenLimits) {
+        const Acceptance::Judgement j = Acceptance::judge(figures.link, *chosenLimits);
+        figures.verdict = j.verdict;
+        figures.reasons = j.reasons;
+    }
+    return figures;
+}
+
 QString TraceSet::outputProblem(const QString &path) const
 {
     return Sor::outputProblem(path, paths());

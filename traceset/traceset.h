@@ -1,6 +1,7 @@
 #pragma once
 
 #include "acceptance/limits.h"
+#include "acceptance/verdict.h"
 #include "analysis/analysis.h"
 #include "sor/soredit.h"
 #include "sor/sortrace.h"
@@ -65,6 +66,15 @@ public:
     const std::optional<Acceptance::Limits> &limits() const { return chosenLimits; }
     // Each shown event's verdict in words, empty for the fibre end; none without limits.
     QStringList eventVerdicts(int index) const;
+    // The link of the events shown (length, total loss, ORL) and its verdict by the limits
+    // chosen (no limits: SEM LIMITES), with why.
+    struct LinkFigures
+    {
+        Acceptance::Link link;
+        Acceptance::Verdict verdict = Acceptance::Verdict::NoLimits;
+        QStringList reasons;
+    };
+    LinkFigures linkFigures(int index) const;
 
     // Why a file must not be written (over a trace, open or not); empty when it may.
     QString outputProblem(const QString &path) const;

@@ -1,0 +1,116 @@
+#include "cable/closureview.h"
+
+#include "analysis/statistics.h"
+#include "sor/sorreader.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+
+namespace Cable {
+
+namespace {
+
+// The median level of a trace's points in [from, to]; none where it has none there.
+std::optional<double> levelOver(const Sor::Trace &t, double from, double to)
+{
+    std::vector<double> levels;
+    for (size_t i = 0; i < t.distanceM.size(); ++i) {
+        if (t.distanceM[i] >= from && t.distanceM[i] <= to && !std::isnan(t.levelDb[i]))
+            levels.push_back(t.levelDb[i]);
+    }
+    if (levels.empty())
+        return std::nullopt;
+    return Analysis::median(levels);
+}
+
+double pulseLengthOf(const Sor::Trace &t)
+{
+    const int pulse
+        = t.fixed && !t.fixed->pulseWidthsNs.isEmpty() ? t.fixed->pulseWidthsNs.first() : 0;
+    return Sor::pulseLengthM(pulse, t.groupIndex.value_or(Sor::DefaultGroupIndex));
+}
+
+} // namespace
+
+ClosureTraces closureTraces(
+    const Job &job, const QString &fiber, int bandNm, int closure, const Acceptance::Limits &limits)
+{
+    ClosureTraces c;
+    c.toleranceM = job.toleranceM;
+    const auto found = std::find_if(job.closures.cbegin(),
+                                    job.closures.cend(),
+                                    [&](const Closure &x) { return x.number == closure; });
+    const auto fibre = std::find_if(
+        job.fibres.cbegin(), job.fibres.cend(), [&](const Fibre &f) { return f.fiber == fiber; });
+    if (found == job.closures.cend() || fibre == job.fibres.cend()) {
+        c.problem
+            = QStringLiteral("a emenda %1 da fibra %2 não está no cabo").arg(closure).arg(fiber);
+        return c;
+    }
+    c.closure = *found;
+    c.limitDb = c.closure.connector ? limits.connectorLossMaxDb : limits.spliceLossMaxDb;
+    for (const Cell &cell : job.matrix) {
+        if (cell.fiber == fiber && cell.bandNm == bandNm && cell.closure == closure)
+            c.cell = cell;
+    }
+    QString pathA;
+    QString pathB;
+    for (const File &f : job.files) {
+        if (f.problem.isEmpty() && !f.repeated && f.fiber == fiber && f.bandNm == bandNm)
+            (f.end == QLatin1Char('A') ? pathA : pathB) = f.path;
+    }
+    if (pathA.isEmpty() && pathB.isEmpty()) {
+        c.problem = QStringLiteral("a fibra %1 não tem arquivo em %2 nm").arg(fiber).arg(bandNm);
+        return c;
+    }
+    c.atM = c.closure.distanceM * fibre->lengthScale;
+    c.nameA = QFileInfo(pathA).fileName();
+    c.nameB = QFileInfo(pathB).fileName();
+    const Sor::Opened a = pathA.isEmpty() ? Sor::Opened{} : Sor::openTrace(pathA);
+    const Sor::Opened b = pathB.isEmpty() ? Sor::Opened{} : Sor::openTrace(pathB);
+    if (!pathA.isEmpty() && a.usable())
+        c.a = a.trace;
+    if (!pathB.isEmpty() && b.usable()) {
+        const Acceptance::Link lb = Acceptance::fileLink(b.trace);
+        Acceptance::TwoWay twoWay;
+        if (c.a) {
+            const Acceptance::Measurement ma
+                = Acceptance::measurementOf(c.nameA, *c.a, Acceptance::fileLink(*c.a));
+            const Acceptance::Measurement mb = Acceptance::measurementOf(c.nameB, b.trace, lb);
+            if (Acceptance::directionsProblem(ma, mb).isEmpty())
+                twoWay = Acceptance::averageDirections(ma, mb, job.toleranceM);
+        }
+        // Alone, or where the two cannot be laid over each other: B over its own length.
+        if (!twoWay.lengthAM || !twoWay.lengthBM) {
+            twoWay.lengthAM = lb.lengthM;
+            twoWay.lengthBM = lb.lengthM;
+            twoWay.shiftM = 0;
+        }
+        c.b = Acceptance::mirroredTrace(b.trace, twoWay, Acceptance::MirroredEvents::Kept);
+    }
+    if (!c.a && !c.b) {
+        c.problem = QStringLiteral("nenhum dos arquivos da fibra %1 em %2 nm pôde ser lido")
+                        .arg(fiber)
+                        .arg(bandNm);
+        return c;
+    }
+    const double pulse = std::max(pulseLengthOf(c.a ? *c.a : *c.b), 1.0);
+    c.halfWidthM = std::max(200.0, 8 * pulse);
+    // B meets A just before the closure, past the step's own smear.
+    if (c.a && c.b) {
+        const double to = c.atM - 2 * pulse;
+        const double from = to - std::max(4 * pulse, 50.0);
+        const std::optional<double> levelA = levelOver(*c.a, from, to);
+        const std::optional<double> levelB = levelOver(*c.b, from, to);
+        if (levelA && levelB) {
+            c.offsetDb = *levelA - *levelB;
+            for (double &level : c.b->levelDb)
+                level += c.offsetDb;
+        }
+    }
+    return c;
+}
+
+} // namespace Cable
