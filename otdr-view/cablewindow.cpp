@@ -109,6 +109,7 @@ CableWindow::CableWindow(const QString &folderPath,
     split->addWidget(closureBox);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
+    split->setSizes({760, 620});
     auto *buttons = new QDialogButtonBox;
     buttons->addButton(QStringLiteral("Fechar"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -216,7 +217,8 @@ void CableWindow::showJob(const Cable::Job &job)
                 item->setBackground(FailBackground);
             table->setItem(row, cell.closure - 1, item);
         }
-        connect(table, &QTableWidget::cellClicked, this, [this, band](int row, int column) {
+        // By the mouse or the arrow keys alike.
+        connect(table, &QTableWidget::currentCellChanged, this, [this, band](int row, int column) {
             showClosure(band, row, column);
         });
         matrices.insert(band, table);
@@ -277,7 +279,9 @@ void CableWindow::showClosure(int bandNm, int row, int column)
                        QStringLiteral("%1 (espelhado%2)")
                            .arg(shown.nameB,
                                 shown.offsetDb != 0
-                                    ? QStringLiteral(", %1 dB").arg(Sor::decimal(shown.offsetDb, 2))
+                                    ? QStringLiteral(", nível %1%2 dB")
+                                          .arg(shown.offsetDb > 0 ? QStringLiteral("+") : QString(),
+                                               Sor::decimal(shown.offsetDb, 2))
                                     : QString()),
                        TracePlot::seriesColour(1)});
     plot->setSelected(0);

@@ -107,6 +107,8 @@ void TestTracePlot::ticks_data()
     QTest::newRow("tiny span") << -0.0032 << -0.0011 << 5;
     QTest::newRow("long fibre") << 0.0 << 120000.0 << 12;
     QTest::newRow("two wanted") << 3.0 << 4.0 << 2;
+    // 816 m between round steps of 200 and 500: asked as it is, one tick only.
+    QTest::newRow("a closure's few hundred metres") << 6.605 << 7.421 << 4;
 }
 
 // Ticks are round (1, 2 or 5 times a power of ten), evenly stepped, inside the range, and
@@ -116,6 +118,8 @@ void TestTracePlot::ticks()
     QFETCH(double, lo);
     QFETCH(double, hi);
     QFETCH(int, wanted);
+    // As the plots ask: raised where fewer than two would show.
+    wanted = TracePlot::readableTicks(lo, hi, wanted);
     const QVector<double> got = TracePlot::ticks(lo, hi, wanted);
     const double step = TracePlot::tickStep(lo, hi, wanted);
     QVERIFY(got.size() >= 2);

@@ -123,8 +123,8 @@ QVector<Flag> placeFlags(const QRect &area,
              top += height)
             tops.append(top);
         // Inside the plot at its edges too, the staff then slanting to it.
-        const double left = qBound(
-            double(area.left()), f.anchor.x() - width / 2, double(area.right()) - width);
+        const double left
+            = qBound(double(area.left()), f.anchor.x() - width / 2, double(area.right()) - width);
         for (double top : tops) {
             const QRectF box(left, top, width, height);
             if (!overlaps(box, placed)) {
@@ -155,8 +155,7 @@ void paintFlags(QPainter &painter,
                 if (f.emphasised != front)
                     continue;
                 // A flag several traces share is none's in particular.
-                painter.setPen(QPen(f.shared.isEmpty() ? series.at(f.series).colour
-                                                       : SharedColour,
+                painter.setPen(QPen(f.shared.isEmpty() ? series.at(f.series).colour : SharedColour,
                                     front ? 2 : 1));
                 if (f.box.isEmpty()) { // no room for the number: a tick on the trace
                     if (!boxes)

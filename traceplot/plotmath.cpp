@@ -47,6 +47,16 @@ double tickStep(double lo, double hi, int wanted)
     return 10 * power;
 }
 
+int readableTicks(double lo, double hi, int wanted)
+{
+    // A narrow view may fall between two round steps: ask for more until two ticks show.
+    for (int more = wanted; more <= 3 * wanted; ++more) {
+        if (ticks(lo, hi, more).size() >= 2)
+            return more;
+    }
+    return wanted;
+}
+
 QVector<double> ticks(double lo, double hi, int wanted)
 {
     QVector<double> out;

@@ -75,5 +75,7 @@ thin(const double *x, const double *y, size_t count, double x0, double x1, int c
 QVector<double> ticks(double lo, double hi, int wanted);
 // The step those ticks use.
 double tickStep(double lo, double hi, int wanted);
+// The `wanted` to ask for, raised where a narrow view would show fewer than two ticks.
+int readableTicks(double lo, double hi, int wanted);
 
 } // namespace TracePlot

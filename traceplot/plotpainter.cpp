@@ -147,7 +147,10 @@ View fitLevels(const QVector<Series> &series, const View &view)
 double distanceDivision(const QRect &area, const View &view)
 {
     const double unit = view.x1 - view.x0 < MetresBelow ? 1.0 : 1000.0;
-    return tickStep(view.x0 / unit, view.x1 / unit, qMax(2, area.width() / 110)) * unit;
+    return tickStep(view.x0 / unit,
+                    view.x1 / unit,
+                    readableTicks(view.x0 / unit, view.x1 / unit, qMax(2, area.width() / 110)))
+           * unit;
 }
 
 namespace {
@@ -257,8 +260,8 @@ void paintFrame(QPainter &painter, const QRect &bounds, const View &view)
     const QFontMetrics metrics(painter.font());
     const bool metres = view.x1 - view.x0 < MetresBelow;
     const double unit = metres ? 1.0 : 1000.0;
-    const int xWanted = qMax(2, area.width() / 110);
-    const int yWanted = qMax(2, area.height() / 50);
+    const int xWanted = readableTicks(view.x0 / unit, view.x1 / unit, qMax(2, area.width() / 110));
+    const int yWanted = readableTicks(view.y0, view.y1, qMax(2, area.height() / 50));
     const double xStep = tickStep(view.x0 / unit, view.x1 / unit, xWanted);
     const double yStep = tickStep(view.y0, view.y1, yWanted);
     const QVector<double> xTicks = ticks(view.x0 / unit, view.x1 / unit, xWanted);
