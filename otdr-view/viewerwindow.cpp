@@ -54,7 +54,7 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     bottom->setStretchFactor(0, 0);
     bottom->setStretchFactor(1, 1);
     bottom->setStretchFactor(2, 0);
-    bottom->setSizes({150, 1000, 270});
+    bottom->setSizes({210, 940, 270});
     auto *main = new QSplitter(Qt::Vertical);
     main->addWidget(plotWidget);
     main->addWidget(bottom);
@@ -82,6 +82,7 @@ QWidget *ViewerWindow::buildTraceList()
     traceList->setObjectName(QStringLiteral("traces"));
     // A long name keeps its start and its end ("ELMMIL…_1550.sor"); the whole on hover.
     traceList->setTextElideMode(Qt::ElideMiddle);
+    traceList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(traceList, &QListWidget::currentRowChanged, this, &ViewerWindow::showSelected);
     auto *remove = new QPushButton(QStringLiteral("Remover traço"));
     remove->setObjectName(QStringLiteral("remove"));
