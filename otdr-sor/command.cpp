@@ -57,6 +57,7 @@ const std::vector<std::unique_ptr<Command>> &commands()
         list.push_back(makeBendsCommand());
         list.push_back(makeEditCommand());
         list.push_back(makeCableCommand());
+        list.push_back(makeLocateCommand());
         return list;
     }();
     return all;

@@ -70,6 +70,7 @@ std::unique_ptr<Command> makeBidirCommand();
 std::unique_ptr<Command> makeBendsCommand();
 std::unique_ptr<Command> makeEditCommand();
 std::unique_ptr<Command> makeCableCommand();
+std::unique_ptr<Command> makeLocateCommand();
 
 // What several commands share.
 namespace CommandLine {
