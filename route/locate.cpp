@@ -129,7 +129,8 @@ calibrate(const Route &route, const QVector<double> &eventsM, const Given &given
     QVector<Closure> closures;
     for (const Point &p : route.points) {
         if (p.kind == Kind::Splice)
-            closures.append({p.name, p.routeM, route.cableAt(p.routeM)});
+            // A closure's splice lies in the middle of the loop kept at it.
+            closures.append({p.name, p.routeM, route.cableAt(p.routeM) + p.slackM / 2});
     }
     QVector<Match> matches;
     // Two closures and two events fix a model: the one under which most closures find their
@@ -206,7 +207,9 @@ calibrate(const Route &route, const QVector<double> &eventsM, const Given &given
             if (!out.at(i))
                 kept << matches.at(i);
         }
-        if (kept.size() < 3)
+        // Left out in turn, an anchor is judged by a fit of at least three others: two fit
+        // exactly and extrapolate their footage's error.
+        if (kept.size() < 4)
             break;
         int worst = -1;
         double worstOff = 0;
@@ -221,10 +224,10 @@ calibrate(const Route &route, const QVector<double> &eventsM, const Given &given
             const Model m = fitted(closures, eventsM, others, c.fitted == 2, c.model.efl);
             QVector<double> residuals;
             for (const Match &x : others)
-                residuals << eventsM.at(x.event) - m.fibreAt(route, closures.at(x.closure).routeM);
+                residuals << eventsM.at(x.event) - m.fibreAtCable(closures.at(x.closure).cableM);
             const double off
                 = std::abs(eventsM.at(matches.at(i).event)
-                           - m.fibreAt(route, closures.at(matches.at(i).closure).routeM));
+                           - m.fibreAtCable(closures.at(matches.at(i).closure).cableM));
             if (off > std::max(FlagLeastM, FlagRms * rmsOf(residuals)) && off > worstOff) {
                 worst = i;
                 worstOff = off;
@@ -247,7 +250,7 @@ calibrate(const Route &route, const QVector<double> &eventsM, const Given &given
         a.name = cl.name;
         a.routeM = cl.routeM;
         a.otdrM = eventsM.at(matches.at(i).event);
-        a.residualM = a.otdrM - c.model.fibreAt(route, cl.routeM);
+        a.residualM = a.otdrM - c.model.fibreAtCable(cl.cableM);
         a.flagged = out.at(i);
         if (!a.flagged)
             residuals << a.residualM;
@@ -263,7 +266,7 @@ calibrate(const Route &route, const QVector<double> &eventsM, const Given &given
                   });
             if (anchored)
                 continue;
-            const double at = c.model.fibreAt(route, cl.routeM);
+            const double at = c.model.fibreAtCable(cl.cableM);
             const int e = nearestEvent(eventsM, at, std::max(NearM, NearShare * at));
             const bool taken
                 = std::any_of(c.anchors.cbegin(), c.anchors.cend(), [&](const Anchor &a) {
@@ -295,7 +298,7 @@ calibrate(const Route &route, const QVector<double> &eventsM, const Given &given
             c.warnings << QStringLiteral("%1: nenhum evento do traço perto de %2 m (emenda ausente "
                                          "no traço?)")
                               .arg(cl.name)
-                              .arg(c.model.fibreAt(route, cl.routeM), 0, 'f', 1);
+                              .arg(c.model.fibreAtCable(cl.cableM), 0, 'f', 1);
     }
     if (c.fitted == 0) {
         c.warnings << (given.efl || given.offsetM

@@ -15,8 +15,9 @@ struct Model
     double offsetM = 0; // fibre before the origin
     double fibreAt(const Route &route, double routeM) const
     {
-        return (1 + efl) * route.cableAt(routeM) + offsetM;
+        return fibreAtCable(route.cableAt(routeM));
     }
+    double fibreAtCable(double cableM) const { return (1 + efl) * cableM + offsetM; }
 };
 
 // A closure of the route matched to an event of the trace.
@@ -44,7 +45,8 @@ struct Given
     std::optional<double> offsetM;
 };
 
-// The closures (kind Splice) matched to the trace's events by the model itself: with two or
+// The closures (kind Splice) matched to the trace's events by the model itself (a closure's
+// splice in the middle of the loop kept at it): with two or
 // more, EFL and offset fitted by least squares (an anchor off by more than 3 × the others' RMS
 // or 10 m is flagged and left out); with one, the offset; with none, what is given (0 without:
 // the positions are then fibre distances, said in a warning). `toleranceM`: how far an event
