@@ -100,6 +100,36 @@ Placement placed(const Grouped &g, const Options &o, double cableLength)
     return p;
 }
 
+// The closures laid on the route (each takes the name of the route's closure it matches), and
+// each fibre that ends short located there.
+void onRoute(Job &job, const Route::Route &route)
+{
+    QVector<double> places;
+    for (const Closure &c : job.closures)
+        places << c.distanceM;
+    job.routeCalibration = Route::calibrate(route, places, {}, job.toleranceM);
+    for (const Route::Anchor &a : job.routeCalibration->anchors) {
+        if (a.flagged)
+            continue;
+        for (Closure &c : job.closures) {
+            if (c.distanceM == a.otdrM)
+                c.name = a.name;
+        }
+    }
+    for (QString &line : job.checks.lengthOutliers) {
+        for (const Fibre &f : job.fibres) {
+            if (!line.startsWith(QStringLiteral("fibra %1:").arg(f.fiber)) || !f.lengthM)
+                continue;
+            // Its end in the cable's own distance: its length over its own scale.
+            const Route::Position end = Route::place(
+                route, *job.routeCalibration, *f.lengthM / f.lengthScale, QStringLiteral("fim"), 0);
+            line += QStringLiteral("; o fim na rota: %1 (± %2 m)")
+                        .arg(Route::whereText(end))
+                        .arg(std::lround(end.uncertaintyM));
+        }
+    }
+}
+
 } // namespace
 
 bool samePoints(const Sor::Trace &a, const Sor::Trace &b)
@@ -131,6 +161,13 @@ QString howKey(How how)
 QString closureKind(const Closure &closure)
 {
     return closure.connector ? QStringLiteral("conector") : QStringLiteral("emenda");
+}
+
+QString closureTitle(const Closure &closure)
+{
+    if (!closure.name.isEmpty())
+        return closure.name;
+    return (closure.connector ? QStringLiteral("C") : QString()) + QString::number(closure.number);
 }
 
 QString closureCounts(const QVector<Closure> &closures)
@@ -243,6 +280,8 @@ Job run(const QStringList &paths, const Options &o)
         job.checks.missing.prepend(
             QStringLiteral("nenhuma fibra tem as duas pontas: falta a pasta da outra ponta, ou os "
                            "nomes dizem a ponta (--pair-by-name A,B)"));
+    if (o.route)
+        onRoute(job, *o.route);
     job.checks.settings = settingsChecks(g.usable);
     job.checks.scaleOutliers = scaleChecks(job.fibres);
     return job;

@@ -4,6 +4,7 @@
 #include "acceptance/limits.h"
 #include "acceptance/twoway.h"
 #include "acceptance/verdict.h"
+#include "route/locate.h"
 #include "sor/sortrace.h"
 
 #include <QJsonObject>
@@ -30,6 +31,8 @@ struct Options
     std::optional<double> launchM;  // none: the files' user offset (the axis' 0), else 0
     std::optional<double> receiveM; // none: no receive cord
     Acceptance::Limits limits;      // checks nothing when empty
+    // The cable's route: closures take its closures' names, a fibre that ends short is located.
+    std::optional<Route::Route> route;
     double bendThresholdDb = Acceptance::DefaultBendThresholdDb;
 };
 
@@ -64,10 +67,14 @@ struct Closure
     // Most of its events reflect: a connector (a reel's, a patch panel's), judged, coloured and
     // counted as one; else a splice.
     bool connector = false;
+    QString name; // the route's closure here ("CEO-07"), with a route
 };
 // "conector" or "emenda", and the job's closures counted by kind: "Conectores: 2   Emendas: 14".
 QString closureKind(const Closure &closure);
 QString closureCounts(const QVector<Closure> &closures);
+// The route's name where it has one, else the number, a connector's after a C: "CEO-07", "3",
+// "C1".
+QString closureTitle(const Closure &closure);
 
 struct Cell
 {
@@ -138,6 +145,8 @@ struct Job
     QVector<Fibre> fibres;
     Checks checks;
     double toleranceM = 0;
+    // With a route: the closures laid on it, and what did not fit.
+    std::optional<Route::Calibration> routeCalibration;
     // 0: every fibre passes and no check is raised; 1 otherwise.
     int status() const;
 };

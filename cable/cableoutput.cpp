@@ -57,6 +57,7 @@ QJsonObject toJson(const Job &job)
     QJsonArray closures;
     for (const Closure &c : job.closures)
         closures.append(QJsonObject{{"number", c.number},
+                                    {"name", c.name.isEmpty() ? QJsonValue() : QJsonValue(c.name)},
                                     {"distance_m", c.distanceM},
                                     {"kind", c.connector ? "connector" : "splice"},
                                     {"fibers_with_event", c.fibres}});
@@ -80,8 +81,24 @@ QJsonObject toJson(const Job &job)
         if (!f.problem.isEmpty())
             unusable.append(QJsonObject{{"file", f.name}, {"problem", f.problem}});
     }
+    QJsonObject route;
+    if (job.routeCalibration) {
+        QJsonArray anchors;
+        for (const Route::Anchor &a : job.routeCalibration->anchors)
+            anchors.append(QJsonObject{{"name", a.name},
+                                       {"route_m", a.routeM},
+                                       {"otdr_m", a.otdrM},
+                                       {"residual_m", a.residualM},
+                                       {"flagged", a.flagged}});
+        route
+            = QJsonObject{{"efl_percent", 100 * job.routeCalibration->model.efl},
+                          {"offset_m", job.routeCalibration->model.offsetM},
+                          {"anchors", anchors},
+                          {"warnings", QJsonArray::fromStringList(job.routeCalibration->warnings)}};
+    }
     return QJsonObject{
         {"tolerance_m", job.toleranceM},
+        {"route", job.routeCalibration ? QJsonValue(route) : QJsonValue()},
         {"fibres", fibres},
         {"closures", closures},
         {"matrix", matrix},
@@ -200,12 +217,10 @@ QString table(const Job &job)
                     .arg(band);
         QString header = QStringLiteral("%1").arg(QStringLiteral("Fibra"), -12);
         for (const Closure &c : job.closures)
-            header
-                += QStringLiteral(" %1").arg(QStringLiteral("%1%2@%3")
-                                                 .arg(c.connector ? QStringLiteral("C") : QString())
-                                                 .arg(c.number)
-                                                 .arg(Sor::decimal(c.distanceM / 1000, 2)),
-                                             10);
+            header += QStringLiteral(" %1").arg(QStringLiteral("%1@%2")
+                                                    .arg(closureTitle(c))
+                                                    .arg(Sor::decimal(c.distanceM / 1000, 2)),
+                                                10);
         text += header + QLatin1Char('\n');
         for (const Fibre &f : job.fibres) {
             QString row = QStringLiteral("%1").arg(f.fiber, -12);
@@ -219,6 +234,13 @@ QString table(const Job &job)
             }
             text += row + QLatin1Char('\n');
         }
+    }
+    if (job.routeCalibration) {
+        const Route::Calibration &c = *job.routeCalibration;
+        text += QStringLiteral("\nNa rota: EFL %1 %, %2 m antes da origem\n")
+                    .arg(Sor::decimal(100 * c.model.efl, 3), Sor::decimal(c.model.offsetM, 1));
+        for (const QString &w : c.warnings)
+            text += QStringLiteral("  %1\n").arg(w);
     }
     text += QStringLiteral("\nVerificações:\n");
     for (const QString &line : checkLines(job))

@@ -124,11 +124,12 @@ bool writeXlsx(const Job &job, const QString &path, QString *error)
         for (int c = 0; c < job.closures.size(); ++c) {
             const Closure &closure = job.closures.at(c);
             const int first = 1 + 3 * c;
-            const QString title = QStringLiteral("%1 %2 (%3 km)")
-                                      .arg(closure.connector ? QStringLiteral("Conector")
-                                                             : QStringLiteral("Emenda"))
-                                      .arg(closure.number)
-                                      .arg(Sor::decimal(closure.distanceM / 1000, 3));
+            const QString title
+                = QStringLiteral("%1 %2 (%3 km)")
+                      .arg(closure.connector ? QStringLiteral("Conector")
+                                             : QStringLiteral("Emenda"))
+                      .arg(closure.name.isEmpty() ? QString::number(closure.number) : closure.name)
+                      .arg(Sor::decimal(closure.distanceM / 1000, 3));
             worksheet_merge_range(
                 sheet, 0, lxw_col_t(first), 0, lxw_col_t(first + 2), utf8(title).c_str(), f.header);
             text(sheet, 1, first, QStringLiteral("A→B"), f.header);

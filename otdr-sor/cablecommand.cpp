@@ -44,7 +44,8 @@ public:
                       {{company}},
                       {{operatorName}},
                       {{client}},
-                      {{logo}}});
+                      {{logo}},
+                      {{route}}});
     }
 
     std::optional<int> run(const QStringList &paths,
@@ -113,6 +114,14 @@ public:
             err << QStringLiteral("otdr-sor: nenhum arquivo .sor em %1\n")
                        .arg(paths.join(QStringLiteral(", ")));
             return Usage;
+        }
+        if (parser.isSet(route)) {
+            const Route::Read read = Route::readRoute(parser.value(route));
+            if (!read.route) {
+                err << "otdr-sor: " << read.error << "\n";
+                return Usage;
+            }
+            options.route = read.route;
         }
         QImage logoImage;
         if (parser.isSet(logo) && !logoImage.load(parser.value(logo))) {
@@ -192,6 +201,7 @@ private:
     const QCommandLineOption client{QStringLiteral("client"),
                                     QStringLiteral("Cliente, na capa e na sua assinatura."),
                                     QStringLiteral("TEXTO")};
+    const QCommandLineOption route = CommandLine::routeOption();
     const QCommandLineOption logo{QStringLiteral("logo"),
                                   QStringLiteral("Logotipo no cabeçalho de cada página (PNG)."),
                                   QStringLiteral("ARQUIVO.png")};

@@ -137,6 +137,13 @@ QCommandLineOption bendThresholdOption()
             QString::number(Acceptance::DefaultBendThresholdDb)};
 }
 
+QCommandLineOption routeOption()
+{
+    return {QStringLiteral("route"),
+            QStringLiteral("A rota do cabo: CSV (nome;tipo;distancia_m;lat;lon;reserva_m) ou KML."),
+            QStringLiteral("ROTA")};
+}
+
 QCommandLineOption toleranceOption()
 {
     return {QStringLiteral("tolerance"),

@@ -76,6 +76,8 @@ std::unique_ptr<Command> makeLocateCommand();
 namespace CommandLine {
 // The file is one that can be read; otherwise says why on `err`.
 bool readable(const QString &path, QTextStream &err);
+// --route ROTA: the cable's route, CSV or KML.
+QCommandLineOption routeOption();
 // A number as given, with a decimal point or comma; false when it is no number.
 bool numberValue(const QString &text, double &value);
 // A report, a summary or a plot never replaces a trace: false, with the reason on `err`.

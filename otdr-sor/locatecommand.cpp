@@ -130,10 +130,7 @@ public:
     }
 
 private:
-    const QCommandLineOption route{
-        QStringLiteral("route"),
-        QStringLiteral("A rota do cabo: CSV (nome;tipo;distancia_m;lat;lon;reserva_m) ou KML."),
-        QStringLiteral("ROTA")};
+    const QCommandLineOption route = CommandLine::routeOption();
     const QCommandLineOption efl{QStringLiteral("efl"),
                                  QStringLiteral("Excesso de fibra sobre o cabo, em % (usado sem "
                                                 "duas emendas da rota vistas no traço)."),

@@ -1,6 +1,7 @@
 #include "reportcommand.h"
 
 #include "command.h"
+#include "route/route.h"
 #include "verdictlines.h"
 
 #include <QCommandLineParser>
@@ -70,7 +71,8 @@ public:
                       {{logo}},
                       {{csvSummary}},
                       {{pairByName}},
-                      {{bendThreshold}}});
+                      {{bendThreshold}},
+                      {{route}}});
     }
 
     std::optional<int> run(const QStringList &files,
@@ -96,6 +98,14 @@ public:
         options.company = parser.value(company);
         options.operatorName = parser.value(operatorName);
         options.client = parser.value(client);
+        if (parser.isSet(route)) {
+            const Route::Read read = Route::readRoute(parser.value(route));
+            if (!read.route) {
+                err << "otdr-sor: " << read.error << "\n";
+                return Usage;
+            }
+            options.route = read.route;
+        }
         if (parser.isSet(logo) && !options.logo.load(parser.value(logo))) {
             err << QStringLiteral("otdr-sor: não foi possível ler o logotipo: %1\n")
                        .arg(parser.value(logo));
@@ -142,6 +152,7 @@ private:
                        "nestas marcas (a de A, a de B), p. ex. je,jo."),
         QStringLiteral("A,B")};
     const QCommandLineOption bendThreshold = CommandLine::bendThresholdOption();
+    const QCommandLineOption route = CommandLine::routeOption();
 };
 
 } // namespace

@@ -186,9 +186,8 @@ void CableWindow::showJob(const Cable::Job &job)
         table->setColumnCount(job.closures.size());
         QStringList columns;
         for (const Cable::Closure &c : job.closures)
-            columns << QStringLiteral("%1%2\n%3 km")
-                           .arg(c.connector ? QStringLiteral("C") : QString())
-                           .arg(c.number)
+            columns << QStringLiteral("%1\n%2 km")
+                           .arg(Cable::closureTitle(c))
                            .arg(Sor::decimal(c.distanceM / 1000, 3));
         table->setHorizontalHeaderLabels(columns);
         QStringList rows;

@@ -135,7 +135,17 @@ QWidget *ViewerWindow::buildReadout()
     readout->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
     readout->setMargin(6);
-    return readout;
+    readout->setWordWrap(true);
+    kmlButton = new QPushButton(QStringLiteral("Exportar KML…"));
+    kmlButton->setObjectName(QStringLiteral("exportKml"));
+    kmlButton->hide(); // with a route
+    connect(kmlButton, &QPushButton::clicked, this, &ViewerWindow::chooseKml);
+    auto *box = new QWidget;
+    auto *layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(readout, 1);
+    layout->addWidget(kmlButton, 0, Qt::AlignLeft);
+    return box;
 }
 
 ViewerWindow::~ViewerWindow() = default;
@@ -175,6 +185,7 @@ void ViewerWindow::buildMenus()
     });
     analysis->addAction(
         QStringLiteral("Exportar relatório &PDF…"), this, &ViewerWindow::chooseReport);
+    analysis->addAction(QStringLiteral("Locali&zar na rota…"), this, &ViewerWindow::chooseRoute);
     fileEventsAction = analysis->addAction(
         QStringLiteral("&Eventos do arquivo"), this, &ViewerWindow::showFileEvents);
     fileEventsAction->setObjectName(QStringLiteral("fileEvents"));
@@ -405,5 +416,6 @@ void ViewerWindow::updateReadout()
         r.lsaLossDb ? decimal(*r.lsaLossDb, 3) + QStringLiteral(" dB") : QStringLiteral("—"));
     row(QStringLiteral("Atenuação LSA"),
         r.lsaDbPerKm ? decimal(*r.lsaDbPerKm, 3) + QStringLiteral(" dB/km") : QStringLiteral("—"));
+    text += routeRows(index, r.aM);
     readout->setText(text + QStringLiteral("</table>"));
 }

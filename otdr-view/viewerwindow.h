@@ -3,6 +3,7 @@
 #include "acceptance/verdict.h"
 #include "analysis/analysis.h"
 #include "comparisondialog.h"
+#include "route/route.h"
 #include "sor/soredit.h"
 #include "sor/sortrace.h"
 #include "traceplot/plotpainter.h"
@@ -81,6 +82,12 @@ public:
     void showAround(const QStringList &paths, double distanceM);
     // Says in the status bar that a file was written, with a button to open its folder.
     void showSaved(const QString &path);
+    // A cable's route: marker A's read-out then also says where it lies in the street,
+    // calibrated on the selected trace's events; false with the reason when it cannot be read.
+    bool loadRoute(const QString &path, QString *error = nullptr);
+    const std::optional<Route::Route> &route() const { return cableRoute; }
+    // The route with the selected trace's events and end placed on it, as KML.
+    bool exportKml(const QString &path, QString *error = nullptr) const;
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -109,6 +116,10 @@ private:
     void chooseComparison(ComparisonDialog::Kind kind);
     void chooseCableProject();
     void chooseIdentification();
+    void chooseRoute();
+    void chooseKml();
+    // Where marker A lies on the route, as rows of the read-out.
+    QString routeRows(int index, double markerM) const;
     QVector<TracePlot::Series> series() const;
     void refresh();
     void showSelected();
@@ -131,4 +142,6 @@ private:
     QLabel *savedLabel = nullptr;
     QPushButton *openFolder = nullptr;
     QString savedFolder;
+    std::optional<Route::Route> cableRoute;
+    QPushButton *kmlButton = nullptr;
 };

@@ -120,7 +120,7 @@ void coverPage(Page &page, const Cable::Job &job, const Options &o, int number, 
     for (int i = from; i < to; ++i) {
         const Cable::Closure &c = job.closures.at(i);
         QStringList cells{
-            QString::number(c.number), Cable::closureKind(c), Sor::decimal(c.distanceM / 1000, 3)};
+            Cable::closureTitle(c), Cable::closureKind(c), Sor::decimal(c.distanceM / 1000, 3)};
         QVector<QColor> colours(3);
         for (int band : job.bands) {
             const ClosureFigures figures = closureFigures(job, c.number, band);
@@ -183,9 +183,8 @@ void matrixPage(Page &page, const Cable::Job &job, const MatrixBlock &b)
     for (int c = 0; c < closures; ++c) {
         const Cable::Closure &closure = job.closures.at(b.firstClosure + c);
         widths << 0.88 / std::max(1, closures);
-        header << QStringLiteral("%1%2: %3")
-                      .arg(closure.connector ? QStringLiteral("C") : QString())
-                      .arg(closure.number)
+        header << QStringLiteral("%1: %2")
+                      .arg(Cable::closureTitle(closure))
                       .arg(Sor::decimal(closure.distanceM / 1000, 2));
     }
     page.rowPoints = SummaryPoints;

@@ -42,18 +42,43 @@ void Page::row(const QStringList &cells,
                bool bold,
                const QVector<QColor> &colours)
 {
-    // A header row is bold, in a smaller size that keeps it as narrow as its column.
+    // A header row is bold, in a smaller size that keeps it as narrow as its column; a heading
+    // still too wide takes two lines, and the row the height they need.
     font(bold ? rowPoints - 1.5 : rowPoints, bold);
+    int height = Row;
+    if (bold) {
+        for (int c = 0; c < cells.size() && c < widths.size(); ++c) {
+            const int w = int(widths.at(c) * area.width()) - 4;
+            if (painter.fontMetrics().horizontalAdvance(cells.at(c)) > w)
+                height = std::max(
+                    height,
+                    painter.fontMetrics()
+                            .boundingRect(QRect(0, 0, w, 10 * Row), Qt::TextWordWrap, cells.at(c))
+                            .height()
+                        + 4);
+        }
+        height = std::min(height, 2 * Row);
+    }
     double x = area.left();
     for (int c = 0; c < cells.size() && c < widths.size(); ++c) {
         const double w = widths.at(c) * area.width();
         painter.setPen(c < colours.size() && colours.at(c).isValid() ? colours.at(c) : Qt::black);
-        const QRectF cell(x + 2, area.top() + y, w - 4, Row);
+        const QRectF cell(x + 2, area.top() + y, w - 4, height);
         // A text wider than its column is set smaller, down to a size still read on paper;
         // past that it is cut in the middle and written whole after the table.
         const QFont kept = painter.font();
         const double wide = painter.fontMetrics().horizontalAdvance(cells.at(c));
         QString text = cells.at(c);
+        // A heading too wide for its column takes two lines at its own size.
+        if (bold && wide > w - 4) {
+            const QRect two = painter.fontMetrics().boundingRect(
+                QRect(0, 0, int(w - 4), 10 * Row), Qt::TextWordWrap, text);
+            if (two.height() <= height && two.width() <= w - 4) {
+                painter.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, text);
+                x += w;
+                continue;
+            }
+        }
         if (wide > w - 4) {
             QFont smaller = kept;
             smaller.setPointSizeF(std::max(std::min(ReadablePoints, kept.pointSizeF()),
@@ -70,8 +95,8 @@ void Page::row(const QStringList &cells,
         x += w;
     }
     painter.setPen(QColor(0xd0, 0xd0, 0xd0));
-    painter.drawLine(area.left(), area.top() + y + Row, area.right(), area.top() + y + Row);
-    y += Row;
+    painter.drawLine(area.left(), area.top() + y + height, area.right(), area.top() + y + height);
+    y += height;
 }
 
 void Page::cutTexts()

@@ -4,6 +4,7 @@
 #include "acceptance/verdict.h"
 #include "analysis/analysis.h"
 #include "cable/cablejob.h"
+#include "route/route.h"
 #include "sor/sortrace.h"
 
 #include <QDateTime>
@@ -33,6 +34,8 @@ struct Options
     QStringList pairMarkers;
     double bendThresholdDb = Acceptance::DefaultBendThresholdDb;
     QDateTime date = QDateTime::currentDateTime();
+    // The cable's route: each trace's page says where its end and its failing events lie.
+    std::optional<Route::Route> route;
 };
 
 // One file of the report, judged; a file that cannot be read or drawn says why.

@@ -1,4 +1,5 @@
 #include "report/pdfpage.h"
+#include "route/tracelocate.h"
 
 #include "sor/savefile.h"
 #include "sor/sortext.h"
@@ -18,7 +19,7 @@ using namespace Pdf;
 
 namespace {
 
-const QVector<double> SummaryWidths{0.18, 0.08, 0.07, 0.06, 0.07, 0.06, 0.10, 0.10, 0.14, 0.14};
+const QVector<double> SummaryWidths{0.20, 0.07, 0.10, 0.06, 0.07, 0.06, 0.10, 0.08, 0.12, 0.14};
 const QVector<double> FibreWidths{0.04, 0.09, 0.13, 0.13, 0.10, 0.09, 0.08, 0.34};
 // A value measured on the points is marked in its cell and explained under the table, in type
 // as large as the table's.
@@ -196,6 +197,38 @@ void events(Page &page, const Entry &e, const Options &o)
         page.line(MeasuredHereNote);
 }
 
+// Where the fibre's end and each failing event lie in the street, as the route and the trace's
+// own closures place them.
+void routeLines(Page &page, const Entry &e, const Route::Route &route)
+{
+    const Route::Located l
+        = Route::locateTrace(QFileInfo(e.path).fileName(), e.trace, route, {}, {});
+    QStringList failing;
+    for (const Acceptance::JudgedEvent &ev : e.judgement.events) {
+        if (ev.verdict == Acceptance::Verdict::Fail && !ev.end)
+            failing << QStringLiteral("evento %1").arg(ev.number);
+    }
+    QStringList said;
+    for (const Route::Position &p : l.positions) {
+        if (p.end || failing.contains(p.label))
+            said << QStringLiteral("%1: %2 (± %3 m%4)")
+                        .arg(p.label,
+                             Route::whereText(p),
+                             Sor::decimal(p.uncertaintyM, 0),
+                             p.place ? QStringLiteral("; %1, %2")
+                                           .arg(QString::number(p.place->lat, 'f', 6),
+                                                QString::number(p.place->lon, 'f', 6))
+                                     : QString());
+    }
+    if (said.isEmpty())
+        return;
+    page.line(QStringLiteral("Na rota (%1): %2")
+                  .arg(QFileInfo(route.path).fileName(), said.join(QStringLiteral("; "))),
+              BodyPoints);
+    for (const QString &warning : l.calibration.warnings)
+        page.line(QStringLiteral("Rota: %1").arg(warning), ReadablePoints + 1);
+}
+
 void tracePage(Page &page, const Entry &e, const Options &o)
 {
     const Acceptance::Judgement &j = e.judgement;
@@ -228,6 +261,8 @@ void tracePage(Page &page, const Entry &e, const Options &o)
                   true,
                   FailColour);
     }
+    if (o.route)
+        routeLines(page, e, *o.route);
     page.y += Row / 2;
     identification(page, e);
     page.y += Row / 2;

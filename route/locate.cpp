@@ -353,7 +353,7 @@ Position place(const Route &route,
             p.before = Neighbour{point.name, point.routeM, point.routeM - p.routeM};
     }
     if (!p.beforeOrigin && !p.pastEnd)
-        p.place = route.placeAt(p.routeM);
+        p.place = route.placeAt(std::clamp(p.routeM, first, route.lengthM()));
     const double instrument = 1 + 1e-4 * std::abs(otdrM) + spacingM;
     const double rms = calibration.rmsM.value_or(0);
     p.uncertaintyM = std::sqrt(instrument * instrument + rms * rms) / (1 + m.efl);
@@ -395,7 +395,7 @@ Position forward(const Route &route, const Position &onReversed)
     std::swap(p.beforeOrigin, p.pastEnd);
     p.place.reset();
     if (!p.beforeOrigin && !p.pastEnd)
-        p.place = route.placeAt(p.routeM);
+        p.place = route.placeAt(std::clamp(p.routeM, 0.0, route.lengthM()));
     return p;
 }
 

@@ -385,7 +385,7 @@ void TestCable::pdf()
                              "Cliente: Prefeitura de Pedra Azul"})
         QVERIFY2(cover.contains(QString::fromUtf8(said)), qPrintable(said + ("\n" + cover)));
     QVERIFY2(!cover.contains("monomodo-generico"), qPrintable(cover));
-    QVERIFY2(cover.contains(QRegularExpression("\\n *3 +conector +20,0\\d\\d +0,40\\d +0,4")),
+    QVERIFY2(cover.contains(QRegularExpression("\\n *C3 +conector +20,0\\d\\d +0,40\\d +0,4")),
              qPrintable(cover));
     QVERIFY(!cover.contains("Matriz de emendas"));
     // Fibre 1's row of the matrix holds its three averaged losses, in order.

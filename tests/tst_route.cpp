@@ -1,3 +1,4 @@
+#include "cable/cablejob.h"
 #include "route/routeoutput.h"
 #include "route/tracelocate.h"
 #include "sor/sorreader.h"
@@ -32,6 +33,7 @@ private slots:
     void twoEnds();
     void kmlWrittenAndReadBack();
     void command();
+    void cableAndReport();
 };
 
 namespace {
@@ -557,6 +559,79 @@ void TestRoute::command()
     QCOMPARE(runCapturing({"locate", file.fileName(), "--route", csv.fileName(), "--efl", "muito"},
                           out,
                           err),
+             2);
+}
+
+// A cable's job on its route: its closures take the route's names, a fibre that ends short is
+// located; a report's trace page says where its end lies.
+void TestRoute::cableAndReport()
+{
+    QTemporaryDir dir;
+    for (int i = 1; i <= 4; ++i) {
+        // Fibre 3 broken at 18 km.
+        const SorWriter::CableEnds ends = SorWriter::cableFibre(i, i == 3 ? 18000 : 28000);
+        for (const auto &end : {std::make_pair("a", &ends.a), std::make_pair("b", &ends.b)}) {
+            QFile f(QStringLiteral("%1/F0%2-%3.sor").arg(dir.path()).arg(i).arg(end.first));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(SorWriter::write(*end.second));
+        }
+    }
+    // The route: 1 % of excess fibre, no cord; the closures where the cable's are.
+    Route::Route route = northRoute({}, 28000 / 1.01, 0);
+    const QStringList names{"CEO-NORTE", "CEO-RIO", "DGO-PONTE"};
+    for (int c = 0; c < 3; ++c) {
+        Route::Point p;
+        p.name = names.at(c);
+        p.kind = Route::Kind::Splice;
+        p.routeM = std::round(SorWriter::CableClosuresM[c] / 1.01);
+        p.lat = -23.5 + p.routeM / 110760.0;
+        p.lon = -46.6;
+        route.points.append(p);
+    }
+    std::stable_sort(route.points.begin(), route.points.end(), [](const auto &a, const auto &b) {
+        return a.routeM < b.routeM;
+    });
+    Cable::Options o;
+    o.route = route;
+    const Cable::Job job = Cable::run({dir.path()}, o);
+    QVERIFY(job.routeCalibration);
+    QCOMPARE(job.closures.size(), 3);
+    for (int c = 0; c < 3; ++c)
+        QCOMPARE(Cable::closureTitle(job.closures.at(c)), names.at(c));
+    const QString shortFibre = job.checks.lengthOutliers.join('\n');
+    // 18 km of fibre are 17.82 km of route: between the poles at 16 and 18 km.
+    QVERIFY2(shortFibre.contains("fibra F03") && shortFibre.contains("o fim na rota: ")
+                 && shortFibre.contains(" m depois de P-008, ")
+                 && shortFibre.contains(" m antes de P-009"),
+             qPrintable(shortFibre));
+    // The report's page of a trace: where its end lies.
+    QFile csv(dir.filePath("rota.csv"));
+    QVERIFY(csv.open(QIODevice::WriteOnly));
+    csv.write("nome;tipo;distancia_m;lat;lon;reserva_m\n");
+    for (const Route::Point &p : route.points)
+        csv.write(QStringLiteral("%1;%2;%3;;;0\n")
+                      .arg(p.name, Route::kindWord(p.kind))
+                      .arg(p.routeM)
+                      .toUtf8());
+    csv.close();
+    QString out;
+    QString err;
+    const QString pdf = dir.filePath("r.pdf");
+    QCOMPARE(
+        runCapturing(
+            {"report", dir.filePath("F03-a.sor"), "-o", pdf, "--route", csv.fileName()}, out, err),
+        0);
+    QProcess text;
+    text.start("pdftotext", {pdf, "-"});
+    QVERIFY(text.waitForFinished(30000));
+    const QString pages = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+    QVERIFY2(pages.contains("Na rota (rota.csv): fim da fibra:")
+                 && pages.contains("depois de P-008"),
+             qPrintable(pages));
+    QCOMPARE(runCapturing(
+                 {"report", dir.filePath("F03-a.sor"), "-o", pdf, "--route", dir.filePath("x.csv")},
+                 out,
+                 err),
              2);
 }
 
