@@ -208,11 +208,15 @@ QByteArray kml(const Route &route, const QVector<Position> &positions)
         xml.writeEndElement();
     };
     for (const Point &p : route.points) {
-        if (p.hasCoordinates())
+        // At its coordinates, or where the line puts its distance.
+        const std::optional<Vertex> at
+            = p.hasCoordinates() ? std::optional<Vertex>(Vertex{p.routeM, *p.lat, *p.lon})
+                                 : route.placeAt(p.routeM);
+        if (at)
             placemark(p.name,
                       QStringLiteral("ponto"),
-                      *p.lat,
-                      *p.lon,
+                      at->lat,
+                      at->lon,
                       {{QStringLiteral("tipo"), kindWord(p.kind)},
                        {QStringLiteral("distancia_m"), QString::number(p.routeM, 'f', 1)},
                        {QStringLiteral("reserva_m"), QString::number(p.slackM, 'f', 1)}},
@@ -248,12 +252,15 @@ QByteArray geoJson(const Route &route, const QVector<Position> &positions)
                         {"properties", QJsonObject{{"name", "rota"}, {"kind", "rota"}}}});
     }
     for (const Point &p : route.points) {
-        if (!p.hasCoordinates())
+        const std::optional<Vertex> at
+            = p.hasCoordinates() ? std::optional<Vertex>(Vertex{p.routeM, *p.lat, *p.lon})
+                                 : route.placeAt(p.routeM);
+        if (!at)
             continue;
         features.append(QJsonObject{
             {"type", "Feature"},
             {"geometry",
-             QJsonObject{{"type", "Point"}, {"coordinates", QJsonArray{*p.lon, *p.lat}}}},
+             QJsonObject{{"type", "Point"}, {"coordinates", QJsonArray{at->lon, at->lat}}}},
             {"properties",
              QJsonObject{{"name", p.name},
                          {"kind", kindWord(p.kind)},

@@ -55,6 +55,7 @@ private slots:
     void reportHeadingAskedAndKept();
     void cableProject();
     void savedFilesAndAnEmptyWindow();
+    void routeInTheReadout();
 
 private:
     QString write(const QString &name, const SorWriter::Trace &trace);
@@ -946,6 +947,54 @@ void TestView::savedFilesAndAnEmptyWindow()
     QVERIFY(QFileInfo::exists(png));
     QVERIFY(saved->isVisible() && folder->isVisible());
     QVERIFY2(saved->text().contains(QDir::toNativeSeparators(png)), qPrintable(saved->text()));
+}
+
+// With a route, marker A's read-out says where it lies in the street, calibrated on the trace's
+// own closures; the KML of the trace's places is written; a route that cannot be read is named.
+void TestView::routeInTheReadout()
+{
+    // Splices at 3 and 7 km of fibre: closures at 2970.3 and 6930.7 m of route (1 %).
+    SorWriter::Simulation s;
+    s.spacingM = 2;
+    s.points = 6000;
+    s.pulseNs = 100;
+    s.launchSnrDb = 34;
+    s.events = {{SorWriter::TrueEvent::Step, 3000, 0.2},
+                {SorWriter::TrueEvent::Step, 7000, 0.2},
+                {SorWriter::TrueEvent::End, 10000, 0, -14}};
+    const QString trace = write("rota.sor", SorWriter::simulatedTrace(s, true));
+    QFile csv(dir.filePath("rota.csv"));
+    QVERIFY(csv.open(QIODevice::WriteOnly));
+    csv.write("nome;tipo;distancia_m;lat;lon;reserva_m\n"
+              "ORIGEM;origem;0;-23,5;-46,6;0\n"
+              "CEO-01;emenda;2970,3;;;0\n"
+              "P-05;poste;5000;;;0\n"
+              "CEO-02;emenda;6930,7;;;0\n"
+              "FIM;caixa;9900,99;-23,41;-46,6;0\n");
+    csv.close();
+    ViewerWindow window;
+    window.show();
+    window.openFiles({trace});
+    auto *readout = window.findChild<QLabel *>("readout");
+    auto *kml = window.findChild<QPushButton *>("exportKml");
+    QVERIFY(kml && !kml->isVisible());
+    QString error;
+    QVERIFY(!window.loadRoute(dir.filePath("nada.csv"), &error));
+    QVERIFY2(error.contains("nada.csv: arquivo não encontrado"), qPrintable(error));
+    QVERIFY2(window.loadRoute(csv.fileName(), &error), qPrintable(error));
+    QVERIFY(kml->isVisible());
+    // 6 km of fibre: 5940.6 m of route, 940.6 m past P-05.
+    window.plot()->setMarker(0, 6000);
+    window.plot()->setMarker(1, 8000);
+    const QString said = readout->text();
+    QVERIFY2(said.contains("Na rota") && said.contains("941 m depois de P-05")
+                 && said.contains("990 m antes de CEO-02"),
+             qPrintable(said));
+    const QString out = dir.filePath("lugares.kml");
+    QVERIFY2(window.exportKml(out, &error), qPrintable(error));
+    const Route::Read back = Route::readRoute(out);
+    QVERIFY2(back.route && back.route->points.size() == 5, qPrintable(back.error));
+    QVERIFY(!window.exportKml(trace, &error)); // never over a trace
 }
 
 QTEST_MAIN(TestView)
