@@ -7,6 +7,7 @@
 
 #include "analysis/analysis.h"
 #include "analysis/eventaxis.h"
+#include "plant.h"
 #include "sor/sorreader.h"
 
 #include <QCommandLineParser>
@@ -114,82 +115,6 @@ QStringList impossibleValues(const Sor::Trace &t, const Analysis::Result &r)
     return found;
 }
 
-// A splice of lossDb written into the points at index `at`: the power falls over one pulse
-// length, as a real splice's does.
-void plantSplice(Sor::Trace &t, size_t at, size_t pulse, double lossDb)
-{
-    const double kept = std::pow(10.0, -lossDb / 5);
-    for (size_t i = at; i < t.levelDb.size(); ++i) {
-        const double share = std::min(1.0, double(i - at + 1) / double(pulse));
-        t.levelDb[i] += 5 * std::log10(1 - (1 - kept) * share);
-    }
-}
-
-// Clean places for a planted splice: a quarter, a half and three quarters of the way to the
-// stored end, moved off any stored event by five pulse lengths, with no "no data" within five
-// pulse lengths and the trace 6 dB above the last tenth of its points there.
-std::vector<size_t> cleanPlaces(const Sor::Trace &t, double endM, double toleranceM)
-{
-    std::vector<size_t> places;
-    const double dx = *t.spacingM;
-    const double x0 = t.distanceM.front();
-    const size_t n = t.levelDb.size();
-    const double clear = 5 * toleranceM;
-    std::vector<double> tail;
-    for (size_t i = n - n / 10; i < n; ++i)
-        if (std::isfinite(t.levelDb[i]))
-            tail.push_back(t.levelDb[i]);
-    std::sort(tail.begin(), tail.end());
-    const double floor = tail.empty() ? -1e9 : tail[tail.size() / 2];
-    for (double share : {0.25, 0.5, 0.75}) {
-        double x = share * endM;
-        for (int tries = 0; tries < 20; ++tries) {
-            bool near = false;
-            for (const Sor::Event &e : t.keyEvents->events)
-                near = near || std::abs(e.distanceM - x) < clear;
-            if (!near)
-                break;
-            x += clear / 2;
-        }
-        if (x < clear || x > endM - clear)
-            continue;
-        const long at = std::lround((x - x0) / dx);
-        const long reach = long(clear / dx);
-        if (at - reach < 0 || at + reach >= long(n))
-            continue;
-        bool data = true;
-        for (long i = at - reach; i <= at + reach && data; ++i)
-            data = std::isfinite(t.levelDb[size_t(i)]) && t.levelDb[size_t(i)] > floor + 6;
-        if (data)
-            places.push_back(size_t(at));
-    }
-    return places;
-}
-
-// The noise of a step measured at a place: the spread of the difference between the means of
-// the ten pulse lengths (at least 20 points) before and after each point near it, less the
-// trace's slope; a step is measurable there from a few times that.
-double stepNoiseAt(const Sor::Trace &t, size_t at, size_t pulse)
-{
-    const size_t w = std::max<size_t>(20, 10 * pulse);
-    const size_t n = t.levelDb.size();
-    if (at < 3 * w || at + 3 * w >= n)
-        return HUGE_VAL;
-    std::vector<double> sums(6 * w + 1, 0.0);
-    for (size_t k = 0; k < 6 * w; ++k)
-        sums[k + 1] = sums[k] + t.levelDb[at - 3 * w + k];
-    const auto mean = [&](size_t from) { return (sums[from + w] - sums[from]) / double(w); };
-    std::vector<double> steps;
-    for (size_t i = w; i + w <= 6 * w; ++i)
-        steps.push_back(mean(i - w) - mean(i));
-    std::sort(steps.begin(), steps.end());
-    const double centre = steps[steps.size() / 2];
-    for (double &s : steps)
-        s = std::abs(s - centre);
-    std::sort(steps.begin(), steps.end());
-    return 1.4826 * steps[steps.size() / 2];
-}
-
 // A planted splice counts where it stands this many step noises clear.
 constexpr double MeasurableSteps = 5;
 
@@ -267,13 +192,13 @@ void analyseFile(const QString &name, const Sor::Trace &t, bool withPlants, Figu
         = size_t(std::max(1.0, std::round((tolerance - 2 * *t.spacingM) / *t.spacingM)));
     // A splice under the loss threshold the file's instrument used is no event by design.
     const double threshold = Analysis::thresholdsFor(t).lossDb;
-    for (size_t at : cleanPlaces(t, *storedEnd, tolerance)) {
-        const double noise = stepNoiseAt(t, at, pulse);
+    for (size_t at : Plant::cleanPlaces(t, *storedEnd, tolerance)) {
+        const double noise = Plant::stepNoiseAt(t, at, pulse);
         for (double loss : {0.1, 0.2, 0.5}) {
             if (loss < threshold || loss < MeasurableSteps * noise)
                 continue;
             Sor::Trace planted = t;
-            plantSplice(planted, at, pulse, loss);
+            Plant::plantSplice(planted, at, pulse, loss);
             const Analysis::Result p = Analysis::analyze(planted);
             const double x = planted.distanceM[at];
             ++f.planted;
@@ -458,10 +383,10 @@ int main(int argc, char *argv[])
         const double pulseM = Analysis::eventToleranceM(t) - 2 * t.spacingM.value_or(1);
         const auto i = std::lower_bound(t.distanceM.begin(), t.distanceM.end(), at);
         if (parts.value(2).toDouble() != 0)
-            plantSplice(t,
-                        size_t(i - t.distanceM.begin()),
-                        size_t(std::max(1.0, std::round(pulseM / *t.spacingM))),
-                        parts.value(2).toDouble());
+            Plant::plantSplice(t,
+                               size_t(i - t.distanceM.begin()),
+                               size_t(std::max(1.0, std::round(pulseM / *t.spacingM))),
+                               parts.value(2).toDouble());
         const Analysis::Result r = Analysis::analyze(t);
         for (const Analysis::Event &e : r.events)
             out << QString::number(e.distanceM, 'f', 1) << " " << Analysis::typeName(e.type) << " "

@@ -16,9 +16,6 @@ namespace Cable {
 
 namespace {
 
-// Two measurements of one fibre agree within this everywhere: the same trace saved twice.
-constexpr double DuplicateDb = 0.01;
-
 // A measurement's events on A's axis: B's mirrored over its own length.
 QVector<Witness> witnessesOf(const File &f)
 {
@@ -131,19 +128,6 @@ void onRoute(Job &job, const Route::Route &route)
 }
 
 } // namespace
-
-bool samePoints(const Sor::Trace &a, const Sor::Trace &b)
-{
-    if (a.levelDb.size() != b.levelDb.size())
-        return false;
-    for (size_t k = 0; k < a.levelDb.size(); ++k) {
-        const double x = a.levelDb[k];
-        const double y = b.levelDb[k];
-        if (!((std::isnan(x) && std::isnan(y)) || std::abs(x - y) <= DuplicateDb))
-            return false;
-    }
-    return true;
-}
 
 QString howKey(How how)
 {

@@ -151,9 +151,6 @@ struct Job
     int status() const;
 };
 
-// Two measurements' points agree within 0.01 dB everywhere: the same trace saved twice.
-bool samePoints(const Sor::Trace &a, const Sor::Trace &b);
-
 // The .sor files of a folder (and its folders), in name order, or the file itself.
 QStringList sorFiles(const QStringList &filesOrFolders);
 // The band a laser's wavelength belongs to: 1310, 1383, 1490, 1550 or 1625 within 30 nm, else

@@ -58,6 +58,7 @@ const std::vector<std::unique_ptr<Command>> &commands()
         list.push_back(makeEditCommand());
         list.push_back(makeCableCommand());
         list.push_back(makeLocateCommand());
+        list.push_back(makeCompareCommand());
         return list;
     }();
     return all;

@@ -71,6 +71,7 @@ std::unique_ptr<Command> makeBendsCommand();
 std::unique_ptr<Command> makeEditCommand();
 std::unique_ptr<Command> makeCableCommand();
 std::unique_ptr<Command> makeLocateCommand();
+std::unique_ptr<Command> makeCompareCommand();
 
 // What several commands share.
 namespace CommandLine {

@@ -3,6 +3,7 @@
 #include "acceptance/twoway.h"
 #include "acceptance/verdict.h"
 #include "analysis/analysis.h"
+#include "baseline/baseline.h"
 #include "cable/cablejob.h"
 #include "route/route.h"
 #include "sor/sortrace.h"
@@ -97,6 +98,14 @@ bool writeCablePdf(const Cable::Job &job,
                    const Options &options,
                    const QString &path,
                    QString *error);
+
+// What changed on each fibre since its as-built: a page per pair (baseline, now), both traces
+// overlaid, their difference below, the list of changes.
+bool writeBaselinePdf(const QVector<QPair<QString, QString>> &pairs,
+                      const Baseline::Options &comparison,
+                      const Options &options,
+                      const QString &path,
+                      QString *error);
 
 bool writePdf(const QVector<Entry> &entries,
               const QVector<Fibre> &fibres,

@@ -1,0 +1,235 @@
+#include "baseline/baselineoutput.h"
+#include "cable/cablejob.h"
+#include "command.h"
+#include "report/report.h"
+#include "sor/sorreader.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMap>
+#include <QRegularExpression>
+#include <QTextStream>
+
+namespace {
+
+// A trace's fibre, band and end, to pair a folder's traces with the other's.
+QString pairKey(const Sor::Trace &t, const QString &path, bool byName)
+{
+    const int band = t.wavelengthNm ? Cable::bandOf(*t.wavelengthNm) : 0;
+    QString fibre = t.general ? t.general->fiberId.trimmed() : QString();
+    const QString place = t.general ? t.general->locationA.trimmed() : QString();
+    if (byName || fibre.isEmpty()) {
+        fibre = QFileInfo(path).completeBaseName();
+        fibre.remove(QRegularExpression(QStringLiteral("[_\\-. ]?(1310|1383|1490|1550|1625)(nm)?$"),
+                                        QRegularExpression::CaseInsensitiveOption));
+        return QStringLiteral("%1|%2").arg(fibre).arg(band);
+    }
+    return QStringLiteral("%1|%2|%3").arg(fibre).arg(band).arg(place);
+}
+
+struct Listed
+{
+    QString path;
+    QString condition;
+    QDateTime date;
+};
+
+// A folder's traces by their pair key; where several are one fibre's, the as-built first (its
+// build condition BC), then the oldest.
+QMap<QString, Listed> listed(const QString &folder, bool byName, QStringList &unreadable)
+{
+    QMap<QString, Listed> byKey;
+    for (const QString &path : Cable::sorFiles({folder})) {
+        const Sor::Opened o = Sor::openTrace(path);
+        if (!o.usable()) {
+            unreadable << QStringLiteral("%1: %2").arg(path, o.problem);
+            continue;
+        }
+        const QString key = pairKey(o.trace, path, byName);
+        Listed l{path,
+                 o.trace.general ? o.trace.general->buildCondition.trimmed().toUpper() : QString(),
+                 o.trace.date.value_or(QDateTime())};
+        const auto it = byKey.constFind(key);
+        const bool better
+            = it == byKey.cend()
+              || (l.condition == QLatin1String("BC") && it->condition != QLatin1String("BC"))
+              || (l.condition == it->condition && l.date.isValid()
+                  && (!it->date.isValid() || l.date < it->date));
+        if (better)
+            byKey.insert(key, l);
+    }
+    return byKey;
+}
+
+// otdr-sor compare: what changed on a fibre since its as-built.
+class CompareCommand : public Command
+{
+public:
+    CompareCommand()
+        : Command(QStringLiteral("compare"),
+                  QStringLiteral("BASE AGORA"),
+                  QStringLiteral("o que mudou desde a linha de base (eventos e pontos)"))
+    {
+    }
+
+    QString describe(QCommandLineParser &parser) const override
+    {
+        parser.addPositionalArgument(QStringLiteral("BASE"),
+                                     QStringLiteral("A linha de base: um traço, ou uma pasta."));
+        parser.addPositionalArgument(QStringLiteral("AGORA"),
+                                     QStringLiteral("O traço de agora, ou uma pasta."));
+        return usage(
+            parser,
+            QStringLiteral("BASE AGORA"),
+            {{{threshold}}, {{tolerance}}, {{pairByName}}, {{force}}, {{json}}, {{output}}});
+    }
+
+    std::optional<int> run(const QStringList &args,
+                           const QCommandLineParser &parser,
+                           QTextStream &out,
+                           QTextStream &err) const override
+    {
+        if (args.size() != 2)
+            return std::nullopt;
+        Baseline::Options options;
+        options.force = parser.isSet(force);
+        if (parser.isSet(threshold)
+            && (!CommandLine::numberValue(parser.value(threshold), options.thresholdDb)
+                || options.thresholdDb <= 0)) {
+            err << QStringLiteral("otdr-sor: limiar inválido: ") << parser.value(threshold) << "\n";
+            return Usage;
+        }
+        if (parser.isSet(tolerance)
+            && (!CommandLine::numberValue(parser.value(tolerance), options.toleranceM)
+                || options.toleranceM <= 0)) {
+            err << QStringLiteral("otdr-sor: tolerância inválida: ") << parser.value(tolerance)
+                << "\n";
+            return Usage;
+        }
+        const bool folders = QFileInfo(args.at(0)).isDir() && QFileInfo(args.at(1)).isDir();
+        for (const QString &path : args) {
+            if (!QFileInfo::exists(path)) {
+                err << QStringLiteral("otdr-sor: %1: pasta ou arquivo não encontrado\n").arg(path);
+                return Usage;
+            }
+            if (!folders && !CommandLine::readable(path, err))
+                return Usage;
+        }
+        if (parser.isSet(output) && !CommandLine::outputAllowed(parser.value(output), args, err))
+            return Usage;
+        // The pairs: the two files, or each fibre, band and end of the two folders.
+        QVector<QPair<QString, QString>> pairs;
+        QStringList unpaired;
+        QStringList unreadable;
+        if (folders) {
+            const QMap<QString, Listed> base
+                = listed(args.at(0), parser.isSet(pairByName), unreadable);
+            const QMap<QString, Listed> now
+                = listed(args.at(1), parser.isSet(pairByName), unreadable);
+            for (auto it = now.cbegin(); it != now.cend(); ++it) {
+                if (base.contains(it.key()))
+                    pairs.append({base.value(it.key()).path, it->path});
+                else
+                    unpaired << QStringLiteral("%1: sem linha de base").arg(it->path);
+            }
+            for (auto it = base.cbegin(); it != base.cend(); ++it) {
+                if (!now.contains(it.key()))
+                    unpaired << QStringLiteral("%1: sem traço de agora").arg(it->path);
+            }
+        } else if (QFileInfo(args.at(0)).isDir() || QFileInfo(args.at(1)).isDir()) {
+            err << QStringLiteral("otdr-sor: compare quer dois traços ou duas pastas\n");
+            return Usage;
+        } else {
+            pairs.append({args.at(0), args.at(1)});
+        }
+        int status = Sound;
+        QJsonArray results;
+        int changed = 0;
+        for (const auto &pair : pairs) {
+            const Sor::Opened base = Sor::openTrace(pair.first);
+            const Sor::Opened now = Sor::openTrace(pair.second);
+            if (!base.usable() || !now.usable()) {
+                err << "otdr-sor: " << (base.usable() ? pair.second : pair.first) << ": "
+                    << (base.usable() ? now.problem : base.problem) << "\n";
+                if (!folders)
+                    return Damaged;
+                status = Damaged;
+                continue;
+            }
+            const Baseline::Comparison c = Baseline::compare(base.trace, now.trace, options);
+            if (!c.problem.isEmpty() && !folders) {
+                err << "otdr-sor: " << c.problem << "\n";
+                return Usage;
+            }
+            if (c.changed() || !c.problem.isEmpty()) {
+                ++changed;
+                status = std::max(status, int(Damaged));
+            }
+            const QString b = QFileInfo(pair.first).fileName();
+            const QString n = QFileInfo(pair.second).fileName();
+            if (parser.isSet(json))
+                results.append(Baseline::toJson(b, n, c));
+            else
+                out << Baseline::table(b, n, c) << (folders ? "\n" : "");
+        }
+        if (parser.isSet(json)) {
+            if (folders)
+                out << QJsonDocument(
+                           QJsonObject{{"pairs", results},
+                                       {"unpaired", QJsonArray::fromStringList(unpaired)},
+                                       {"unreadable", QJsonArray::fromStringList(unreadable)}})
+                           .toJson(QJsonDocument::Indented);
+            else
+                out << QJsonDocument(results.first().toObject()).toJson(QJsonDocument::Indented);
+        } else if (folders) {
+            out << QStringLiteral("%1 pares: %2 sem mudança, %3 mudaram\n")
+                       .arg(pairs.size())
+                       .arg(pairs.size() - changed)
+                       .arg(changed);
+            for (const QString &line : unpaired + unreadable)
+                out << QStringLiteral("  %1\n").arg(line);
+        }
+        if (folders && (!unpaired.isEmpty() || !unreadable.isEmpty()))
+            status = std::max(status, int(Damaged));
+        if (parser.isSet(output)) {
+            Report::Options report;
+            report.title = QStringLiteral("O que mudou desde a linha de base");
+            QString error;
+            if (!Report::writeBaselinePdf(pairs, options, report, parser.value(output), &error)) {
+                err << "otdr-sor: " << parser.value(output) << ": " << error << "\n";
+                return Usage;
+            }
+        }
+        return status;
+    }
+
+private:
+    const QCommandLineOption threshold{
+        QStringLiteral("threshold"),
+        QStringLiteral("A menor mudança de perda listada, em dB (0,1; 2 dB para a refletância)."),
+        QStringLiteral("DB")};
+    const QCommandLineOption tolerance{
+        QStringLiteral("tolerance"),
+        QStringLiteral("Distância máxima entre as posições de um mesmo evento (padrão: o maior "
+                       "pulso e 2 amostras)."),
+        QStringLiteral("M")};
+    const QCommandLineOption pairByName{
+        QStringLiteral("pair-by-name"),
+        QStringLiteral("Em pastas, casa os traços pelos nomes dos arquivos, não pelas ids.")};
+    const QCommandLineOption force{QStringLiteral("force"),
+                                   QStringLiteral("Compara mesmo em comprimentos de onda "
+                                                  "diferentes.")};
+    const QCommandLineOption json{QStringLiteral("json"), QStringLiteral("O resultado em JSON.")};
+    const QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("Grava também um PDF: uma página por fibra."),
+                                    QStringLiteral("RELATORIO.pdf")};
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeCompareCommand()
+{
+    return std::make_unique<CompareCommand>();
+}

@@ -1,0 +1,263 @@
+#include "baseline/baselineoutput.h"
+#include "sor/sorreader.h"
+#include "sortoolrun.h"
+#include "sorwriter.h"
+#include "tracesim.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+// A trace against its as-built, on generated fibres whose changes are known.
+class TestBaseline : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void changes_data();
+    void changes();
+    void oneMeasurement_data();
+    void oneMeasurement();
+    void wavelengths();
+    void command();
+};
+
+namespace {
+
+using SorWriter::TrueEvent;
+
+// A 20 km fibre as built: splices at 4, 9 and 15 km, a connector at 12 km, measured with its
+// own noise (the seed); `change` adds what happened since.
+SorWriter::Simulation fibre(quint32 seed,
+                            const std::function<void(SorWriter::Simulation &)> &change = {})
+{
+    SorWriter::Simulation s;
+    s.spacingM = 2;
+    s.points = 12000;
+    s.pulseNs = 300;
+    s.attenuationDbKm = 0.2;
+    s.launchSnrDb = 36;
+    s.seed = seed;
+    s.events = {{TrueEvent::Step, 4000, 0.12},
+                {TrueEvent::Step, 9000, 0.08},
+                {TrueEvent::Reflection, 12000, 0.35, -50},
+                {TrueEvent::Step, 15000, 0.10},
+                {TrueEvent::End, 20000, 0, -14}};
+    if (change)
+        change(s);
+    return s;
+}
+
+Sor::Trace traceOf(const SorWriter::Trace &t)
+{
+    return Sor::read(SorWriter::write(t));
+}
+
+// The file as the instrument stored it: the true events, but one below its threshold left out.
+SorWriter::Trace stored(const SorWriter::Simulation &s, double leaveOutAtM = -1)
+{
+    SorWriter::Simulation shown = s;
+    shown.events.erase(
+        std::remove_if(shown.events.begin(),
+                       shown.events.end(),
+                       [&](const TrueEvent &e) { return std::abs(e.positionM - leaveOutAtM) < 1; }),
+        shown.events.end());
+    SorWriter::Trace t = SorWriter::simulatedTrace(shown, true);
+    // The points are the fibre's, with every change in them.
+    t.data = SorWriter::simulatedTrace(s, false).data;
+    return t;
+}
+
+} // namespace
+
+void TestBaseline::changes_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QString>("kinds"); // the changes listed, in order
+    QTest::addColumn<double>("atM");    // where the first is
+    QTest::addColumn<double>("delta");  // its size
+    QTest::newRow("nothing, measured again") << "none"
+                                             << "" << 0.0 << 0.0;
+    QTest::newRow("a 0.3 dB bend below the threshold: only the points show it")
+        << "bend 0.3"
+        << "trace" << 6500.0 << 0.3;
+    QTest::newRow("a 0.5 dB bend") << "bend 0.5"
+                                   << "trace" << 6500.0 << 0.5;
+    QTest::newRow("a splice worse by 0.4 dB") << "splice"
+                                              << "loss" << 9000.0 << 0.4;
+    QTest::newRow("a new closure") << "new"
+                                   << "new" << 17000.0 << 0.3;
+    QTest::newRow("a break at 13.5 km") << "break"
+                                        << "end" << 13500.0 << -6500.0;
+    QTest::newRow("the connector reflects 8 dB more") << "reflect"
+                                                      << "reflectance" << 12000.0 << 8.0;
+}
+
+// Each change found where it is, its size within 0.05 dB, and nothing else listed.
+void TestBaseline::changes()
+{
+    QFETCH(QString, what);
+    QFETCH(QString, kinds);
+    QFETCH(double, atM);
+    QFETCH(double, delta);
+    const Sor::Trace base = traceOf(stored(fibre(1)));
+    SorWriter::Trace later;
+    if (what == "none") {
+        later = stored(fibre(2));
+    } else if (what.startsWith("bend")) {
+        const double db = what.mid(5).toDouble();
+        later = stored(fibre(2,
+                             [db](SorWriter::Simulation &s) {
+                                 s.events.insert(1, TrueEvent(TrueEvent::Step, 6500, db));
+                             }),
+                       6500);
+    } else if (what == "splice") {
+        later = stored(fibre(2, [](SorWriter::Simulation &s) { s.events[1].lossDb = 0.48; }));
+    } else if (what == "new") {
+        later = stored(fibre(2, [](SorWriter::Simulation &s) {
+            s.events.insert(4, TrueEvent(TrueEvent::Step, 17000, 0.3));
+        }));
+    } else if (what == "break") {
+        later = stored(fibre(2, [](SorWriter::Simulation &s) {
+            s.events = s.events.mid(0, 3);
+            s.events << TrueEvent(TrueEvent::End, 13500, 0, -20);
+        }));
+    } else if (what == "reflect") {
+        later = stored(fibre(2, [](SorWriter::Simulation &s) { s.events[2].reflectanceDb = -42; }));
+    }
+    const Baseline::Comparison c = Baseline::compare(base, traceOf(later), {});
+    QVERIFY2(c.problem.isEmpty(), qPrintable(c.problem));
+    QVERIFY(!c.samePoints);
+    QStringList found;
+    for (const Baseline::Change &change : c.changes)
+        found << Baseline::kindKey(change.kind);
+    if (qEnvironmentVariableIsSet("BASELINE_SHOW"))
+        qDebug().noquote() << Baseline::table("base", "agora", c);
+    QVERIFY2(found.join(',') == kinds, qPrintable(Baseline::table("base", "agora", c)));
+    QCOMPARE(c.verdict(),
+             kinds.isEmpty() ? QStringLiteral("sem mudança") : QStringLiteral("mudou"));
+    if (kinds.isEmpty())
+        return;
+    const Baseline::Change &first = c.changes.first();
+    QVERIFY2(std::abs(first.distanceM - atM) <= c.toleranceM, qPrintable(first.text));
+    const double within = what == "break" ? c.toleranceM : what == "reflect" ? 1.0 : 0.05;
+    QVERIFY2(first.delta && std::abs(*first.delta - delta) <= within, qPrintable(first.text));
+    if (what == "break")
+        QVERIFY(first.text.startsWith("a fibra agora termina em 13,5"));
+}
+
+void TestBaseline::oneMeasurement_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("its axis moved by a user offset") << "offset";
+    QTest::newRow("saved again by another program, without events") << "resaved";
+}
+
+// One measurement is never a change, whatever its axis or event table say.
+void TestBaseline::oneMeasurement()
+{
+    QFETCH(QString, how);
+    const SorWriter::Trace t = stored(fibre(1));
+    SorWriter::Trace other = t;
+    if (how == "offset") {
+        other.userOffset = SorWriter::timeFor(500, other.groupIndex);
+    } else {
+        other.supplier = "Outro Programa";
+        other.events.clear();
+        other.withEvents = false;
+    }
+    const Baseline::Comparison c = Baseline::compare(traceOf(t), traceOf(other), {});
+    QVERIFY(c.samePoints);
+    QVERIFY(!c.changed());
+    QVERIFY(Baseline::table("a", "b", c).contains("os pontos são iguais"));
+}
+
+void TestBaseline::wavelengths()
+{
+    const SorWriter::Trace t = stored(fibre(1));
+    SorWriter::Trace other = stored(fibre(2));
+    other.wavelength = 13100;
+    Baseline::Options o;
+    QVERIFY(
+        Baseline::compare(traceOf(t), traceOf(other), o).problem.contains("comprimentos de onda"));
+    o.force = true;
+    const Baseline::Comparison forced = Baseline::compare(traceOf(t), traceOf(other), o);
+    QVERIFY(forced.problem.isEmpty());
+    QVERIFY(forced.notes.join('\n').contains("--force"));
+}
+
+// The command on two files and on two folders (paired by fibre and band, the as-built chosen
+// by its build condition), its JSON, its PDF, its exit status.
+void TestBaseline::command()
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir("base");
+    QDir(dir.path()).mkdir("agora");
+    const auto save = [&](const QString &name, SorWriter::Trace t) {
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(SorWriter::write(t));
+    };
+    for (int i = 1; i <= 3; ++i) {
+        SorWriter::Trace b = stored(fibre(10 + i));
+        b.fiberId = QByteArray("F0") + QByteArray::number(i);
+        save(QStringLiteral("base/f%1.sor").arg(i), b);
+        SorWriter::Trace n
+            = i == 2 ? stored(
+                  fibre(20 + i, [](SorWriter::Simulation &s) { s.events[1].lossDb = 0.6; }))
+                     : stored(fibre(20 + i));
+        n.fiberId = b.fiberId;
+        n.buildCondition = "CC";
+        save(QStringLiteral("agora/f%1.sor").arg(i), n);
+    }
+    // A later re-shoot in the baseline folder, not as built: the BC one is the baseline.
+    SorWriter::Trace reshoot
+        = stored(fibre(30, [](SorWriter::Simulation &s) { s.events[0].lossDb = 0.9; }));
+    reshoot.fiberId = "F01";
+    reshoot.buildCondition = "RC";
+    save("base/f1-reparo.sor", reshoot);
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing(
+                 {"compare", dir.filePath("base/f1.sor"), dir.filePath("agora/f1.sor")}, out, err),
+             0);
+    QVERIFY2(out.contains("Veredito: sem mudança"), qPrintable(out));
+    QCOMPARE(runCapturing(
+                 {"compare", dir.filePath("base/f2.sor"), dir.filePath("agora/f2.sor"), "--json"},
+                 out,
+                 err),
+             1);
+    const QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
+    QCOMPARE(json.value("verdict").toString(), QStringLiteral("mudou"));
+    QCOMPARE(json.value("same_points").toBool(), false);
+    const QJsonObject change = json.value("changes").toArray().first().toObject();
+    for (const char *key : {"distance_m", "kind", "before", "after", "delta"})
+        QVERIFY2(change.contains(key), key);
+    QCOMPARE(change.value("kind").toString(), QStringLiteral("loss"));
+    const QString pdf = dir.filePath("mudancas.pdf");
+    QCOMPARE(
+        runCapturing({"compare", dir.filePath("base"), dir.filePath("agora"), "-o", pdf}, out, err),
+        1);
+    QVERIFY2(out.contains("3 pares: 2 sem mudança, 1 mudaram"), qPrintable(out));
+    QVERIFY2(!out.contains("f1-reparo"), qPrintable(out));
+    QProcess text;
+    text.start("pdftotext", {pdf, "-"});
+    QVERIFY(text.waitForFinished(30000));
+    const QString pages = QString::fromUtf8(text.readAllStandardOutput());
+    QCOMPARE(pages.count(QStringLiteral("Veredito: ")), 3);
+    QVERIFY2(pages.contains("evento a 9,0") && pages.contains("diferença (agora − base)"),
+             qPrintable(pages));
+    QCOMPARE(runCapturing({"compare", dir.filePath("base/f1.sor")}, out, err), 2);
+    QCOMPARE(
+        runCapturing({"compare", dir.filePath("base/f1.sor"), dir.filePath("nada.sor")}, out, err),
+        2);
+    QCOMPARE(
+        runCapturing({"compare", dir.filePath("base"), dir.filePath("agora/f1.sor")}, out, err), 2);
+}
+
+QTEST_MAIN(TestBaseline)
+#include "tst_baseline.moc"
