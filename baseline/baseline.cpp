@@ -41,10 +41,17 @@ Acceptance::Link linkOf(const Sor::Trace &t)
     const bool any = std::any_of(stored.events.cbegin(), stored.events.cend(), [](const auto &e) {
         return !e.end && !e.marker;
     });
-    if (any || t.levelDb.empty())
+    if (t.levelDb.empty() || (any && stored.lengthM))
         return stored;
-    return Acceptance::analysedLink(
+    const Acceptance::Link analysed = Acceptance::analysedLink(
         t, Analysis::analyze(t, Analysis::thresholdsFor(t, Analysis::ThresholdChoice())));
+    if (!any)
+        return analysed;
+    // Events stored without an end: the end where the analysis finds it, so that nothing past it
+    // is compared.
+    Acceptance::Link kept = stored;
+    kept.lengthM = analysed.lengthM;
+    return kept;
 }
 
 QVector<int> eventIndexes(const Acceptance::Link &link)
@@ -112,10 +119,11 @@ double levelAt(const Sor::Trace &t, double x)
     return t.levelDb[i - 1] + f * (t.levelDb[i] - t.levelDb[i - 1]);
 }
 
-// Where a trace's launch has settled onto its backscatter: past the last point near the start
-// that stands half a dB or more above the line the backscatter follows up to the first event
-// (a receiver's tail, the front connector's dead zone).
-double launchEndM(const Sor::Trace &t, double firstEventM)
+// Where a trace's launch has settled onto its backscatter: past the last stretch near the start
+// whose mean stands above the line the backscatter follows up to the first event (a receiver's
+// tail, the front connector's dead zone) by half the threshold, or by what that mean's noise
+// could give, and never by more than half a dB. A tail a longer pulse drags out is no change.
+double launchEndM(const Sor::Trace &t, double firstEventM, double thresholdDb, double windowM)
 {
     const auto &x = t.distanceM;
     const auto &y = t.levelDb;
@@ -124,11 +132,14 @@ double launchEndM(const Sor::Trace &t, double firstEventM)
     const double mid = 0.75 * firstEventM;
     std::vector<double> near;
     std::vector<double> far;
-    for (size_t i = size_t(std::lower_bound(x.begin(), x.end(), lo) - x.begin());
-         i < x.size() && x[i] < firstEventM;
-         ++i) {
-        if (!std::isnan(y[i]))
-            (x[i] < mid ? near : far).push_back(y[i]);
+    std::vector<double> second;
+    const size_t from = size_t(std::lower_bound(x.begin(), x.end(), lo) - x.begin());
+    for (size_t i = from; i < x.size() && x[i] < firstEventM; ++i) {
+        if (std::isnan(y[i]))
+            continue;
+        (x[i] < mid ? near : far).push_back(y[i]);
+        if (i > from && i + 1 < y.size() && !std::isnan(y[i - 1]) && !std::isnan(y[i + 1]))
+            second.push_back(std::abs(y[i - 1] - 2 * y[i] + y[i + 1]));
     }
     if (near.size() < 5 || far.size() < 5)
         return 0;
@@ -136,9 +147,27 @@ double launchEndM(const Sor::Trace &t, double firstEventM)
     const double b = Analysis::median(far);
     const double slope = (b - a) / (firstEventM / 4);
     const double centre = (lo + mid) / 2;
+    const double pointNoise = 1.4826 * Analysis::median(second) / std::sqrt(6.0);
+    const size_t k = size_t(
+        std::max(double(StepPoints), std::round(windowM / std::max(t.spacingM.value_or(1), 1e-3))));
+    const double limit
+        = std::min(LaunchExcessDb,
+                   std::max(thresholdDb / 2, StepDeviations * pointNoise / std::sqrt(double(k))));
     double end = 0;
+    double sum = 0;
+    size_t count = 0;
     for (size_t i = 0; i < x.size() && x[i] < lo; ++i) {
-        if (!std::isnan(y[i]) && y[i] > a + slope * (x[i] - centre) + LaunchExcessDb)
+        const double excess = y[i] - (a + slope * (x[i] - centre));
+        if (!std::isnan(excess) && excess > LaunchExcessDb)
+            end = x[i];
+        sum += std::isnan(excess) ? 0 : excess;
+        count += std::isnan(excess) ? 0 : 1;
+        if (i >= k) {
+            const double old = y[i - k] - (a + slope * (x[i - k] - centre));
+            sum -= std::isnan(old) ? 0 : old;
+            count -= std::isnan(old) ? 0 : 1;
+        }
+        if (i + 1 >= k && count > k / 2 && sum / double(count) > limit)
             end = x[i];
     }
     return end;
@@ -258,19 +287,21 @@ Comparison compare(const Sor::Trace &base, const Sor::Trace &now, const Options 
     for (int i : in)
         xn << ln.events.at(i).distanceM;
     const Acceptance::Matching m = Acceptance::matchPositions(xb, xn, c.toleranceM, c.toleranceM);
-    c.shiftM = m.shiftM;
-    // Where the now trace's fibre ends first, nothing after is compared event by event.
-    const double reach = std::min(lb.lengthM.value_or(1e12), ln.lengthM.value_or(1e12) + c.shiftM);
     const double t = o.thresholdDb;
     const double pulse = std::max(pulseLengthOf(base), pulseLengthOf(now));
     const double spacing = std::max(sb, 1e-3);
+    const int w = std::max(StepPoints, int(std::lround(StepPulses * pulse / spacing)));
+    c.shiftM = m.shiftM;
+    // Where the now trace's fibre ends first, nothing after is compared event by event.
+    const double reach = std::min(lb.lengthM.value_or(1e12), ln.lengthM.value_or(1e12) + c.shiftM);
     // The points: the now trace on the baseline's axis, its level met on the backscatter
     // before the first event past both launches.
     Difference &d = c.difference;
     const double settled = std::max(
         {2 * c.toleranceM,
-         launchEndM(base, firstEventM(xb, c.toleranceM, reach)) + c.toleranceM,
-         launchEndM(now, firstEventM(xn, c.toleranceM, reach)) + c.toleranceM + c.shiftM});
+         launchEndM(base, firstEventM(xb, c.toleranceM, reach), t, w * spacing) + c.toleranceM,
+         launchEndM(now, firstEventM(xn, c.toleranceM, reach), t, w * spacing) + c.toleranceM
+             + c.shiftM});
     double first = 0.3 * reach;
     for (double x : xb) {
         if (x > settled + c.toleranceM)
@@ -324,12 +355,13 @@ Comparison compare(const Sor::Trace &base, const Sor::Trace &now, const Options 
         }
     }
     d.levelShiftDb = offsets.empty() ? 0 : -Analysis::median(offsets);
-    for (double &v : d.deltaDb)
-        v += d.levelShiftDb;
+    // Past the shorter fibre's end the difference is of noise: none.
+    for (size_t i = 0; i < d.deltaDb.size(); ++i)
+        d.deltaDb[i]
+            = d.distanceM[i] > reach + c.toleranceM ? std::nan("") : d.deltaDb[i] + d.levelShiftDb;
     // A step of the difference is measured over w points either side; its noise where it is,
     // from the difference's own point noise there (both traces' noise, and the far end's
     // larger one).
-    const int w = std::max(StepPoints, int(std::lround(StepPulses * pulse / spacing)));
     const size_t n = d.deltaDb.size();
     const size_t block = size_t(8 * w);
     std::vector<double> blockNoise;
@@ -343,7 +375,7 @@ Comparison compare(const Sor::Trace &base, const Sor::Trace &now, const Options 
         blockNoise.push_back(second.size() > 10 ? 1.4826 * Analysis::median(second) / std::sqrt(6.0)
                                                 : HUGE_VAL);
     }
-    // Neighbouring blocks too: a step's windows reach into them.
+    // Neighbouring blocks too, where they hold a difference: a step's windows reach into them.
     const auto stepNoiseAt = [&](double x) {
         if (blockNoise.empty() || spacing <= 0)
             return 0.0;
@@ -351,10 +383,11 @@ Comparison compare(const Sor::Trace &base, const Sor::Trace &now, const Options 
                                    0L,
                                    long(blockNoise.size()) - 1);
         double noise = blockNoise[size_t(at)];
-        if (at > 0)
-            noise = std::max(noise, blockNoise[size_t(at - 1)]);
-        if (at + 1 < long(blockNoise.size()))
-            noise = std::max(noise, blockNoise[size_t(at + 1)]);
+        for (const long next : {at - 1, at + 1}) {
+            if (next >= 0 && next < long(blockNoise.size())
+                && std::isfinite(blockNoise[size_t(next)]))
+                noise = std::max(noise, blockNoise[size_t(next)]);
+        }
         return noise * std::sqrt(2.0 / w);
     };
     // What a change must reach there to be one: the threshold, and five deviations of the noise.

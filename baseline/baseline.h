@@ -43,7 +43,7 @@ struct Change
 struct Difference
 {
     std::vector<double> distanceM;
-    std::vector<double> deltaDb; // NaN where either has no data
+    std::vector<double> deltaDb; // NaN where either has no data, and past the shorter fibre
     double levelShiftDb = 0;
 };
 

@@ -186,6 +186,8 @@ void ViewerWindow::buildMenus()
     analysis->addAction(
         QStringLiteral("Exportar relatório &PDF…"), this, &ViewerWindow::chooseReport);
     analysis->addAction(QStringLiteral("Locali&zar na rota…"), this, &ViewerWindow::chooseRoute);
+    analysis->addAction(
+        QStringLiteral("Comparar com linha de &base…"), this, &ViewerWindow::chooseBaseline);
     fileEventsAction = analysis->addAction(
         QStringLiteral("&Eventos do arquivo"), this, &ViewerWindow::showFileEvents);
     fileEventsAction->setObjectName(QStringLiteral("fileEvents"));

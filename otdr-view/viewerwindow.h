@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+class BaselineDialog;
 class CableWindow;
 class PlotWidget;
 class QLabel;
@@ -75,6 +76,10 @@ public:
     // when they are not the two ends (or two wavelengths) of one fibre.
     ComparisonDialog *
     compare(ComparisonDialog::Kind kind, int first, int second, QString *problem = nullptr);
+    // The selected trace against its as-built (a file), in a window of its own; none, with the
+    // reason, when the baseline cannot be read.
+    BaselineDialog *
+    compareWithBaseline(int index, const QString &basePath, QString *problem = nullptr);
     // A folder's cable job in a window of its own; a matrix cell chosen there opens the fibre's
     // traces here, zoomed on that closure.
     CableWindow *openCableProject(const QString &folder, const QStringList &markers = {});
@@ -117,6 +122,7 @@ private:
     void chooseCableProject();
     void chooseIdentification();
     void chooseRoute();
+    void chooseBaseline();
     void chooseKml();
     // Where marker A lies on the route, as rows of the read-out.
     QString routeRows(int index, double markerM) const;

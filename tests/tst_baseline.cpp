@@ -95,6 +95,13 @@ void TestBaseline::changes_data()
                                         << "end" << 13500.0 << -6500.0;
     QTest::newRow("the connector reflects 8 dB more") << "reflect"
                                                       << "reflectance" << 12000.0 << 8.0;
+    QTest::newRow("the as-built's receiver slow off the front connector") << "tail"
+                                                                          << "" << 0.0 << 0.0;
+    QTest::newRow("extended: a connector just before the old end") << "extended"
+                                                                   << "new,end" << 19800.0 << 0.3;
+    QTest::newRow("extended, the as-built storing its end as a plain event")
+        << "extended, end unmarked"
+        << "new,end" << 19800.0 << 0.3;
 }
 
 // Each change found where it is, its size within 0.05 dB, and nothing else listed.
@@ -104,9 +111,24 @@ void TestBaseline::changes()
     QFETCH(QString, kinds);
     QFETCH(double, atM);
     QFETCH(double, delta);
-    const Sor::Trace base = traceOf(stored(fibre(1)));
+    SorWriter::Trace built = stored(fibre(1, [&](SorWriter::Simulation &s) {
+        if (what == "tail") {
+            s.launchTailDb = 0.8;
+            s.launchTailM = 300;
+        }
+    }));
+    if (what.endsWith("end unmarked")) {
+        // Some instruments store the end as a plain event with the fall's "loss".
+        for (SorWriter::Event &e : built.events) {
+            if (e.code.at(1) == 'E') {
+                e.code[1] = 'D';
+                e.loss = 3000;
+            }
+        }
+    }
+    const Sor::Trace base = traceOf(built);
     SorWriter::Trace later;
-    if (what == "none") {
+    if (what == "none" || what == "tail") {
         later = stored(fibre(2));
     } else if (what.startsWith("bend")) {
         const double db = what.mid(5).toDouble();
@@ -125,6 +147,11 @@ void TestBaseline::changes()
         later = stored(fibre(2, [](SorWriter::Simulation &s) {
             s.events = s.events.mid(0, 3);
             s.events << TrueEvent(TrueEvent::End, 13500, 0, -20);
+        }));
+    } else if (what.startsWith("extended")) {
+        later = stored(fibre(2, [](SorWriter::Simulation &s) {
+            s.events.last() = TrueEvent(TrueEvent::Reflection, 19800, 0.3, -50);
+            s.events << TrueEvent(TrueEvent::End, 22000, 0, -14);
         }));
     } else if (what == "reflect") {
         later = stored(fibre(2, [](SorWriter::Simulation &s) { s.events[2].reflectanceDb = -42; }));

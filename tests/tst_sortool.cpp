@@ -271,7 +271,7 @@ void TestSorTool::usage()
 // without its files, says how it is used rather than that it is unknown.
 void TestSorTool::everyCommand()
 {
-    QCOMPARE(int(commands().size()), 11);
+    QCOMPARE(int(commands().size()), 12);
     QCOMPARE(run({}), 2);
     const QString list = err;
     for (const auto &command : commands()) {

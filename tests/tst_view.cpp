@@ -1,3 +1,4 @@
+#include "baselinedialog.h"
 #include "cablewindow.h"
 #include "comparisondialog.h"
 #include "limitsdialog.h"
@@ -56,6 +57,7 @@ private slots:
     void cableProject();
     void savedFilesAndAnEmptyWindow();
     void routeInTheReadout();
+    void baselineCompared();
 
 private:
     QString write(const QString &name, const SorWriter::Trace &trace);
@@ -995,6 +997,45 @@ void TestView::routeInTheReadout()
     const Route::Read back = Route::readRoute(out);
     QVERIFY2(back.route && back.route->points.size() == 5, qPrintable(back.error));
     QVERIFY(!window.exportKml(trace, &error)); // never over a trace
+}
+
+// The selected trace against its as-built: both overlaid, the difference under them, and the
+// change listed; a baseline that cannot be read is named.
+void TestView::baselineCompared()
+{
+    SorWriter::Simulation s;
+    s.spacingM = 2;
+    s.points = 8000;
+    s.pulseNs = 100;
+    s.launchSnrDb = 36;
+    s.seed = 3;
+    s.events
+        = {{SorWriter::TrueEvent::Step, 4000, 0.1}, {SorWriter::TrueEvent::End, 12000, 0, -14}};
+    const QString base = write("base.sor", SorWriter::simulatedTrace(s, true));
+    SorWriter::Simulation later = s;
+    later.seed = 4;
+    later.events.insert(1, SorWriter::TrueEvent(SorWriter::TrueEvent::Step, 7000, 0.4));
+    SorWriter::Trace stored = SorWriter::simulatedTrace(s, true); // its table as built
+    stored.data = SorWriter::simulatedTrace(later, false).data;   // its points with a new bend
+    const QString now = write("agora.sor", stored);
+    ViewerWindow window;
+    window.show();
+    window.openFiles({now});
+    QString problem;
+    QVERIFY(!window.compareWithBaseline(0, dir.filePath("nada.sor"), &problem));
+    QVERIFY2(problem.contains("nada.sor"), qPrintable(problem));
+    BaselineDialog *dialog = window.compareWithBaseline(0, base, &problem);
+    QVERIFY(dialog && dialog->isVisible());
+    QVERIFY(dialog->comparison().changed());
+    QCOMPARE(dialog->changes()->count(), 1);
+    QVERIFY2(dialog->changes()->item(0)->text().contains(
+                 QRegularExpression("a 7,0\\d+ km, só nos pontos: perda \\+0,(3[6-9]|4[0-4]) dB")),
+             qPrintable(dialog->changes()->item(0)->text()));
+    QVERIFY(dialog->findChild<QLabel *>("baselineVerdict")->text().contains("mudou"));
+    // The difference's plot spans it: about 0 before 7 km, about −0.4 dB after.
+    const TracePlot::View v = dialog->differencePlot()->view();
+    QVERIFY(v.y0 < -0.3 && v.y1 > 0 && v.y1 - v.y0 < 3);
+    dialog->close();
 }
 
 QTEST_MAIN(TestView)
