@@ -181,7 +181,7 @@ int Job::status() const
         if (!f.problem.isEmpty())
             return 1;
     }
-    return 0;
+    return baseline && baseline->changed() ? 1 : 0;
 }
 
 QStringList sorFiles(const QStringList &filesOrFolders)

@@ -93,6 +93,10 @@ struct Cell
     // reflectance at a connector), or, where only the points give the loss, the mean judged by
     // the closure's kind of limit.
     Acceptance::Verdict verdict = Acceptance::Verdict::NoLimits;
+    // Against a baseline (the as-built): the same fibre's loss at the same closure and band
+    // then, and this loss less it.
+    std::optional<double> baselineDb;
+    std::optional<double> changeDb;
 };
 
 // The connector at the end of a launch or receive cord: measured and judged as a connector.
@@ -122,6 +126,24 @@ struct Fibre
     std::optional<Connector> receiveConnector; // with --receive
     Acceptance::Verdict verdict = Acceptance::Verdict::NoLimits;
     QStringList reasons;
+    // Against a baseline: its length and total loss then.
+    std::optional<double> baselineLengthM;
+    std::optional<double> baselineLossDb;
+};
+
+// What changed since a baseline (the as-built job of the same cable).
+struct SinceBaseline
+{
+    QString label; // the baseline's folders, as given
+    double thresholdDb = 0;
+    double shiftM = 0;       // added to the baseline's closures to lay them on these
+    QVector<int> closureOf;  // for each of this job's closures (by number - 1): the baseline's
+                             // number, 0 where it had none
+    QStringList newClosures; // closures the baseline had not
+    QStringList goneClosures;
+    QStringList changes;       // every cell, fibre or closure that changed by the threshold
+    QStringList fibresWithout; // fibres the baseline does not have
+    bool changed() const { return !changes.isEmpty(); }
 };
 
 struct Checks
@@ -147,7 +169,9 @@ struct Job
     double toleranceM = 0;
     // With a route: the closures laid on it, and what did not fit.
     std::optional<Route::Calibration> routeCalibration;
-    // 0: every fibre passes and no check is raised; 1 otherwise.
+    std::optional<SinceBaseline> baseline;
+    // 0: every fibre passes, no check is raised and, against a baseline, nothing changed; 1
+    // otherwise.
     int status() const;
 };
 
@@ -158,6 +182,10 @@ QStringList sorFiles(const QStringList &filesOrFolders);
 int bandOf(double wavelengthNm);
 
 Job run(const QStringList &paths, const Options &options);
+// The change since the as-built in each cell of the job: the baseline's closures laid on the
+// job's, each cell against the same fibre's at the same closure and band; what changed by the
+// threshold or more (a loss, a fibre's length or total loss, a closure that came or went) listed.
+void compareWithBaseline(Job &job, const Job &base, const QString &label, double thresholdDb);
 
 // The checks in the order the tools show them, each with its title and what it says when it
 // found nothing ("nenhuma").

@@ -53,6 +53,12 @@ QJsonObject toJson(const Job &job)
                                   {"receive_connector", connectorJson(f.receiveConnector)},
                                   {"verdict", Acceptance::verdictWord(f.verdict)},
                                   {"reasons", QJsonArray::fromStringList(f.reasons)}});
+        if (job.baseline) {
+            QJsonObject last = fibres.last().toObject();
+            last.insert("baseline_length_m", number(f.baselineLengthM));
+            last.insert("baseline_total_loss_db", number(f.baselineLossDb));
+            fibres.replace(fibres.size() - 1, last);
+        }
     }
     QJsonArray closures;
     for (const Closure &c : job.closures)
@@ -75,6 +81,28 @@ QJsonObject toJson(const Job &job)
                         {"why_ab", c.whyAb.isEmpty() ? QJsonValue() : QJsonValue(c.whyAb)},
                         {"why_ba", c.whyBa.isEmpty() ? QJsonValue() : QJsonValue(c.whyBa)},
                         {"verdict", Acceptance::verdictWord(c.verdict)}});
+        if (job.baseline) {
+            QJsonObject last = matrix.last().toObject();
+            last.insert("baseline_db", number(c.baselineDb));
+            last.insert("change_db", number(c.changeDb));
+            matrix.replace(matrix.size() - 1, last);
+        }
+    }
+    QJsonValue baseline;
+    if (job.baseline) {
+        const SinceBaseline &b = *job.baseline;
+        QJsonArray closureOf;
+        for (int n : b.closureOf)
+            closureOf.append(n > 0 ? QJsonValue(n) : QJsonValue());
+        baseline = QJsonObject{{"folders", b.label},
+                               {"threshold_db", b.thresholdDb},
+                               {"shift_m", b.shiftM},
+                               {"closure_then", closureOf},
+                               {"new_closures", QJsonArray::fromStringList(b.newClosures)},
+                               {"gone_closures", QJsonArray::fromStringList(b.goneClosures)},
+                               {"fibres_without", QJsonArray::fromStringList(b.fibresWithout)},
+                               {"changes", QJsonArray::fromStringList(b.changes)},
+                               {"verdict", b.changed() ? "mudou" : "sem mudança"}};
     }
     QJsonArray unusable;
     for (const File &f : job.files) {
@@ -99,6 +127,7 @@ QJsonObject toJson(const Job &job)
     return QJsonObject{
         {"tolerance_m", job.toleranceM},
         {"route", job.routeCalibration ? QJsonValue(route) : QJsonValue()},
+        {"baseline", baseline},
         {"fibres", fibres},
         {"closures", closures},
         {"matrix", matrix},
@@ -117,24 +146,26 @@ QString matrixCsv(const Job &job)
 {
     QString text = QStringLiteral(
         "fiber,wavelength_nm,closure,distance_m,loss_ab_db,loss_ba_db,loss_db,how_ab,how_ba,"
-        "verdict\n");
+        "verdict");
+    text += job.baseline ? QStringLiteral(",baseline_db,change_db\n") : QStringLiteral("\n");
     const auto value = [](const std::optional<double> &v) {
         return v ? QString::number(*v, 'f', 3) : QString();
     };
     for (const Cell &c : job.matrix) {
         const double at = job.closures.value(c.closure - 1).distanceM;
-        text += QStringList{c.fiber,
-                            QString::number(c.bandNm),
-                            QString::number(c.closure),
-                            QString::number(at, 'f', 1),
-                            value(c.lossAbDb),
-                            value(c.lossBaDb),
-                            value(c.lossDb),
-                            howKey(c.howAb),
-                            howKey(c.howBa),
-                            Acceptance::verdictWord(c.verdict)}
-                    .join(QLatin1Char(','))
-                + QLatin1Char('\n');
+        QStringList row{c.fiber,
+                        QString::number(c.bandNm),
+                        QString::number(c.closure),
+                        QString::number(at, 'f', 1),
+                        value(c.lossAbDb),
+                        value(c.lossBaDb),
+                        value(c.lossDb),
+                        howKey(c.howAb),
+                        howKey(c.howBa),
+                        Acceptance::verdictWord(c.verdict)};
+        if (job.baseline)
+            row << value(c.baselineDb) << value(c.changeDb);
+        text += row.join(QLatin1Char(',')) + QLatin1Char('\n');
     }
     return text;
 }
@@ -234,6 +265,45 @@ QString table(const Job &job)
             }
             text += row + QLatin1Char('\n');
         }
+    }
+    if (job.baseline) {
+        const SinceBaseline &b = *job.baseline;
+        for (int band : job.bands) {
+            text += QStringLiteral("\nMudança desde a linha de base em %1 nm (dB; nova: emenda "
+                                   "que a base não tem):\n")
+                        .arg(band);
+            QString header = QStringLiteral("%1").arg(QStringLiteral("Fibra"), -12);
+            for (const Closure &c : job.closures)
+                header += QStringLiteral(" %1").arg(closureTitle(c), 10);
+            text += header + QLatin1Char('\n');
+            for (const Fibre &f : job.fibres) {
+                QString row = QStringLiteral("%1").arg(f.fiber, -12);
+                for (const Closure &c : job.closures) {
+                    QString value = b.closureOf.value(c.number - 1) == 0 ? QStringLiteral("nova")
+                                                                         : QStringLiteral("—");
+                    for (const Cell &m : job.matrix) {
+                        if (m.fiber == f.fiber && m.bandNm == band && m.closure == c.number
+                            && m.changeDb)
+                            value = (*m.changeDb >= 0 ? QStringLiteral("+") : QString())
+                                    + Sor::decimal(*m.changeDb, 3);
+                    }
+                    row += QStringLiteral(" %1").arg(value, 10);
+                }
+                text += row + QLatin1Char('\n');
+            }
+        }
+        text += QStringLiteral("\nDesde a linha de base (%1): %2\n")
+                    .arg(b.label,
+                         b.changed() ? QStringLiteral("mudou") : QStringLiteral("sem mudança"));
+        for (const QString &line : b.changes)
+            text += QStringLiteral("  %1\n").arg(line);
+        for (const QString &c : b.newClosures)
+            text += QStringLiteral("  nova: %1\n").arg(c);
+        for (const QString &c : b.goneClosures)
+            text += QStringLiteral("  sumiu: %1\n").arg(c);
+        if (!b.fibresWithout.isEmpty())
+            text += QStringLiteral("  fibras que a base não tem: %1\n")
+                        .arg(b.fibresWithout.join(QStringLiteral(", ")));
     }
     if (job.routeCalibration) {
         const Route::Calibration &c = *job.routeCalibration;

@@ -1,3 +1,4 @@
+#include "baseline/baseline.h"
 #include "cable/cablejob.h"
 #include "cable/cablexlsx.h"
 #include "command.h"
@@ -45,7 +46,8 @@ public:
                       {{operatorName}},
                       {{client}},
                       {{logo}},
-                      {{route}}});
+                      {{route}},
+                      {{baseline}}});
     }
 
     std::optional<int> run(const QStringList &paths,
@@ -129,7 +131,29 @@ public:
                        .arg(parser.value(logo));
             return Usage;
         }
-        const Cable::Job job = Cable::run(files, options);
+        QStringList baseFiles;
+        if (parser.isSet(baseline)) {
+            const QString base = parser.value(baseline);
+            if (!QFileInfo::exists(base)) {
+                err << QStringLiteral("otdr-sor: %1: pasta ou arquivo não encontrado\n").arg(base);
+                return Usage;
+            }
+            baseFiles = Cable::sorFiles({base});
+            if (baseFiles.isEmpty()) {
+                err << QStringLiteral("otdr-sor: nenhum arquivo .sor em %1\n").arg(base);
+                return Usage;
+            }
+        }
+        Cable::Job job = Cable::run(files, options);
+        if (parser.isSet(baseline)) {
+            // The as-built as a job of its own, judged alike; its route names are not needed.
+            Cable::Options then = options;
+            then.route.reset();
+            Cable::compareWithBaseline(job,
+                                       Cable::run(baseFiles, then),
+                                       parser.value(baseline),
+                                       Baseline::DefaultThresholdDb);
+        }
         if (parser.isSet(json))
             out << QJsonDocument(Cable::toJson(job)).toJson(QJsonDocument::Indented);
         else if (parser.isSet(csv))
@@ -202,6 +226,11 @@ private:
                                     QStringLiteral("Cliente, na capa e na sua assinatura."),
                                     QStringLiteral("TEXTO")};
     const QCommandLineOption route = CommandLine::routeOption();
+    const QCommandLineOption baseline{
+        QStringLiteral("baseline"),
+        QStringLiteral("A pasta da linha de base (o as-built): em cada célula, a mudança "
+                       "desde então."),
+        QStringLiteral("PASTA")};
     const QCommandLineOption logo{QStringLiteral("logo"),
                                   QStringLiteral("Logotipo no cabeçalho de cada página (PNG)."),
                                   QStringLiteral("ARQUIVO.png")};

@@ -30,6 +30,8 @@ private slots:
     void oneJudgement_data();
     void oneJudgement();
     void oneEndOnly();
+    void sinceBaseline_data();
+    void sinceBaseline();
 };
 
 namespace {
@@ -585,9 +587,6 @@ void TestCable::absentWhereNoPoints()
     QVERIFY2(std::abs(*near->lossDb - 0.25) < 0.05, qPrintable(QString::number(*near->lossDb)));
 }
 
-QTEST_MAIN(TestCable)
-#include "tst_cable.moc"
-
 // A cell's colour is the verdict that went into its fibre's: a connector closure is judged as
 // a connector, every band counts, and a loss only the points give is judged too.
 void TestCable::oneJudgement_data()
@@ -694,3 +693,85 @@ void TestCable::oneEndOnly()
         qPrintable(job.checks.missing.join('\n')));
     QCOMPARE(job.status(), 1);
 }
+
+void TestCable::sinceBaseline_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QString>("says"); // the one change listed; none: nothing changed
+    QTest::newRow("measured again, nothing done") << "none"
+                                                  << "";
+    QTest::newRow("a splice re-made worse") << "resplice"
+                                            << "F03, 1550 nm, emenda 2 (14,0000 km): 0,130 → "
+                                               "0,530 dB (+0,400)";
+    QTest::newRow("a fibre broken at 18 km") << "broken"
+                                             << "F04: comprimento 28,0020 km → 18,0020 km";
+}
+
+// Against the as-built, each cell carries its change; what changed by 0.1 dB or more is listed
+// once, and the job then exits 1.
+void TestCable::sinceBaseline()
+{
+    QFETCH(QString, what);
+    QFETCH(QString, says);
+    QTemporaryDir base;
+    QTemporaryDir now;
+    writeCable(base.path());
+    writeCable(now.path());
+    if (what == "resplice") {
+        Written w = ends(3);
+        for (SorWriter::Trace *t : {&w.a, &w.b}) {
+            // The 14 km splice is the second event from either end.
+            QVERIFY(std::abs(t->events[1].time - SorWriter::timeFor(14000, t->groupIndex))
+                    < SorWriter::timeFor(10, t->groupIndex));
+            t->events[1].loss += 400;
+        }
+        save(now.filePath("F03-a.sor"), w.a);
+        save(now.filePath("F03-b.sor"), w.b);
+    } else if (what == "broken") {
+        const Written w = ends(4, 18000);
+        save(now.filePath("F04-a.sor"), w.a);
+        save(now.filePath("F04-b.sor"), w.b);
+    }
+    Cable::Job job = Cable::run({now.path()}, {});
+    Cable::compareWithBaseline(job, Cable::run({base.path()}, {}), base.path(), 0.1);
+    QVERIFY(job.baseline);
+    const Cable::SinceBaseline &since = *job.baseline;
+    QVERIFY2(since.changes == (says.isEmpty() ? QStringList() : QStringList{says}),
+             qPrintable(since.changes.join('\n')));
+    QVERIFY(since.newClosures.isEmpty() && since.goneClosures.isEmpty());
+    QCOMPARE(since.closureOf, QVector<int>({1, 2, 3}));
+    int withChange = 0;
+    for (const Cable::Cell &c : job.matrix) {
+        if (!c.changeDb)
+            continue;
+        ++withChange;
+        const double expected = what == "resplice" && c.fiber == "F03" && c.closure == 2 ? 0.4 : 0;
+        QVERIFY2(
+            std::abs(*c.changeDb - expected) < 0.002,
+            qPrintable(QStringLiteral("%1 %2: %3").arg(c.fiber).arg(c.closure).arg(*c.changeDb)));
+    }
+    // Only a cell without a loss now (past the break) has no change.
+    QCOMPARE(withChange, job.matrix.size() - (what == "broken" ? 1 : 0));
+    QCOMPARE(job.status(), says.isEmpty() ? 0 : 1);
+
+    // The command says it in its table and its JSON.
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"cable", now.path(), "--baseline", base.path(), "--json"}, out, err),
+             says.isEmpty() ? 0 : 1);
+    const QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
+    const QJsonObject baseline = json.value("baseline").toObject();
+    QCOMPARE(baseline.value("verdict").toString(),
+             says.isEmpty() ? QStringLiteral("sem mudança") : QStringLiteral("mudou"));
+    QVERIFY(json.value("matrix").toArray().first().toObject().contains("change_db"));
+    QCOMPARE(runCapturing({"cable", now.path(), "--baseline", base.path()}, out, err),
+             says.isEmpty() ? 0 : 1);
+    QVERIFY2(out.contains("Mudança desde a linha de base em 1550 nm"), qPrintable(out));
+    if (!says.isEmpty())
+        QVERIFY2(out.contains("  " + says), qPrintable(out));
+    QCOMPARE(runCapturing({"cable", now.path(), "--baseline", base.filePath("nada")}, out, err), 2);
+    QVERIFY2(err.contains("pasta ou arquivo não encontrado"), qPrintable(err));
+}
+
+QTEST_MAIN(TestCable)
+#include "tst_cable.moc"

@@ -198,14 +198,20 @@ Simulation fromOtherEnd(const Simulation &s)
 namespace {
 
 // As an instrument stores them: measured from the span's start (spanStartM along the points),
-// the events before it left out.
+// the events before it and past the fibre's end left out.
 QList<Event>
 trueEvents(const Simulation &s, qint32 groupIndex, qint32 &endToEndLoss, double spanStartM = 0)
 {
     QList<Event> events;
     double total = 0;
+    double endM = std::numeric_limits<double>::infinity();
     for (const TrueEvent &t : s.events) {
-        if (t.positionM < spanStartM || t.kind == TrueEvent::Ghost)
+        if (t.kind == TrueEvent::End)
+            endM = std::min(endM, t.positionM);
+    }
+    for (const TrueEvent &t : s.events) {
+        if (t.positionM < spanStartM || t.kind == TrueEvent::Ghost
+            || (t.kind != TrueEvent::End && t.positionM > endM))
             continue;
         Event e;
         e.number = qint16(events.size() + 1);
