@@ -15,7 +15,7 @@ action=${1:-run}
 [ $# -gt 0 ] && shift
 
 packages=(build-essential cmake pkg-config qtbase5-dev libqt5serialport5-dev libqt5svg5-dev umockdev
-    libumockdev-dev qttranslations5-l10n libxlsxwriter-dev)
+    libumockdev-dev qttranslations5-l10n libxlsxwriter-dev libqt5sql5-sqlite libqt5sql5-psql)
 windows_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools wine wine64
     libz-mingw-w64-dev wixl msitools gir1.2-libmsi-1.0 python3-gi osslsigncode openssl
     libwine-dev zip patch xz-utils fonts-dejavu-core)
@@ -25,7 +25,7 @@ case "$action" in
     test)
         packages+=(clang libclang-rt-14-dev valgrind binutils-mingw-w64-x86-64 desktop-file-utils
             qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-translations-l10n poppler-utils
-            python3-openpyxl)
+            python3-openpyxl libqt6sql6-sqlite libqt6sql6-psql postgresql)
         if [ -f "$windows_qt" ] || [ "${OTDR_WINDOWS:-}" = 1 ]; then
             packages+=("${windows_packages[@]}")
         fi

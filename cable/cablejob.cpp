@@ -205,15 +205,6 @@ QStringList sorFiles(const QStringList &filesOrFolders)
     return found;
 }
 
-int bandOf(double wavelengthNm)
-{
-    for (int band : {1310, 1383, 1490, 1550, 1625}) {
-        if (std::abs(wavelengthNm - band) <= 30)
-            return band;
-    }
-    return int(std::lround(wavelengthNm));
-}
-
 Job run(const QStringList &paths, const Options &o)
 {
     Job job;

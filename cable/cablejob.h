@@ -177,9 +177,6 @@ struct Job
 
 // The .sor files of a folder (and its folders), in name order, or the file itself.
 QStringList sorFiles(const QStringList &filesOrFolders);
-// The band a laser's wavelength belongs to: 1310, 1383, 1490, 1550 or 1625 within 30 nm, else
-// the wavelength rounded.
-int bandOf(double wavelengthNm);
 
 Job run(const QStringList &paths, const Options &options);
 // The change since the as-built in each cell of the job: the baseline's closures laid on the

@@ -3,6 +3,7 @@
 #include "cable/cablexlsx.h"
 #include "command.h"
 #include "report/report.h"
+#include "sor/sorreader.h"
 #include "verdictlines.h"
 
 #include <QCommandLineParser>
@@ -47,7 +48,8 @@ public:
                       {{client}},
                       {{logo}},
                       {{route}},
-                      {{baseline}}});
+                      {{baseline}},
+                      {{db}}});
     }
 
     std::optional<int> run(const QStringList &paths,
@@ -132,7 +134,30 @@ public:
             return Usage;
         }
         QStringList baseFiles;
-        if (parser.isSet(baseline)) {
+        QString problem;
+        if (parser.isSet(baseline) && parser.value(baseline) == QLatin1String("auto")) {
+            // Each trace's as-built, as the archive knows it.
+            for (const QString &path : files) {
+                const Sor::Trace t = Sor::read(Sor::readBytes(path, problem), Sor::Detail::Check);
+                QString why;
+                const std::optional<QString> base
+                    = problem.isEmpty() ? CommandLine::archivedBaseline(t, parser.value(db), &why)
+                                        : std::nullopt;
+                if (base)
+                    baseFiles << *base;
+                else
+                    err << "otdr-sor: " << path << ": "
+                        << QStringLiteral("sem linha de base: %1\n")
+                               .arg(problem.isEmpty() ? why : problem);
+                problem.clear();
+            }
+            baseFiles.removeDuplicates();
+            if (baseFiles.isEmpty()) {
+                err << QStringLiteral("otdr-sor: --baseline auto: o arquivo de traços não tem a "
+                                      "linha de base de nenhum traço\n");
+                return Usage;
+            }
+        } else if (parser.isSet(baseline)) {
             const QString base = parser.value(baseline);
             if (!QFileInfo::exists(base)) {
                 err << QStringLiteral("otdr-sor: %1: pasta ou arquivo não encontrado\n").arg(base);
@@ -228,9 +253,10 @@ private:
     const QCommandLineOption route = CommandLine::routeOption();
     const QCommandLineOption baseline{
         QStringLiteral("baseline"),
-        QStringLiteral("A pasta da linha de base (o as-built): em cada célula, a mudança "
-                       "desde então."),
+        QStringLiteral("A pasta da linha de base (o as-built), ou auto: a de cada traço no "
+                       "arquivo de traços; em cada célula, a mudança desde então."),
         QStringLiteral("PASTA")};
+    const QCommandLineOption db = CommandLine::archiveOption();
     const QCommandLineOption logo{QStringLiteral("logo"),
                                   QStringLiteral("Logotipo no cabeçalho de cada página (PNG)."),
                                   QStringLiteral("ARQUIVO.png")};

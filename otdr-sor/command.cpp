@@ -59,6 +59,9 @@ const std::vector<std::unique_ptr<Command>> &commands()
         list.push_back(makeCableCommand());
         list.push_back(makeLocateCommand());
         list.push_back(makeCompareCommand());
+#ifdef OTDR_HAVE_ARCHIVE
+        list.push_back(makeArchiveCommand());
+#endif
         return list;
     }();
     return all;
@@ -74,6 +77,22 @@ const Command *findCommand(const QString &name)
 }
 
 namespace CommandLine {
+
+QCommandLineOption archiveOption()
+{
+    return {QStringLiteral("db"),
+            QStringLiteral("O arquivo de traços: um arquivo SQLite, ou "
+                           "postgresql://usuário@servidor/banco (padrão: o do usuário)."),
+            QStringLiteral("BANCO")};
+}
+
+#ifndef OTDR_HAVE_ARCHIVE
+std::optional<QString> archivedBaseline(const Sor::Trace &, const QString &, QString *why)
+{
+    *why = QStringLiteral("esta versão foi construída sem o arquivo de traços");
+    return std::nullopt;
+}
+#endif
 
 bool readable(const QString &path, QTextStream &err)
 {

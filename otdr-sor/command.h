@@ -8,6 +8,10 @@
 #include <optional>
 #include <vector>
 
+namespace Sor {
+struct Trace;
+}
+
 class QCommandLineParser;
 class QTextStream;
 
@@ -72,9 +76,17 @@ std::unique_ptr<Command> makeEditCommand();
 std::unique_ptr<Command> makeCableCommand();
 std::unique_ptr<Command> makeLocateCommand();
 std::unique_ptr<Command> makeCompareCommand();
+#ifdef OTDR_HAVE_ARCHIVE
+std::unique_ptr<Command> makeArchiveCommand();
+#endif
 
 // What several commands share.
 namespace CommandLine {
+// --db BANCO: the trace archive (SQLite file or PostgreSQL address; the user's own by default).
+QCommandLineOption archiveOption();
+// The as-built of the fibre, end and band a trace was measured on, from the archive, as a file
+// on this machine; none, with why.
+std::optional<QString> archivedBaseline(const Sor::Trace &now, const QString &db, QString *why);
 // The file is one that can be read; otherwise says why on `err`.
 bool readable(const QString &path, QTextStream &err);
 // --route ROTA: the cable's route, CSV or KML.

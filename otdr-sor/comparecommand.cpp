@@ -17,7 +17,7 @@ namespace {
 // A trace's fibre, band and end, to pair a folder's traces with the other's.
 QString pairKey(const Sor::Trace &t, const QString &path, bool byName)
 {
-    const int band = t.wavelengthNm ? Cable::bandOf(*t.wavelengthNm) : 0;
+    const int band = t.wavelengthNm ? Acceptance::bandOf(*t.wavelengthNm) : 0;
     QString fibre = t.general ? t.general->fiberId.trimmed() : QString();
     const QString place = t.general ? t.general->locationA.trimmed() : QString();
     if (byName || fibre.isEmpty()) {
@@ -80,17 +80,47 @@ public:
                                      QStringLiteral("A linha de base: um traço, ou uma pasta."));
         parser.addPositionalArgument(QStringLiteral("AGORA"),
                                      QStringLiteral("O traço de agora, ou uma pasta."));
-        return usage(
-            parser,
-            QStringLiteral("BASE AGORA"),
-            {{{threshold}}, {{tolerance}}, {{pairByName}}, {{force}}, {{json}}, {{output}}});
+        return usage(parser,
+                     QStringLiteral("BASE AGORA"),
+                     {{{threshold}},
+                      {{tolerance}},
+                      {{pairByName}},
+                      {{force}},
+                      {{json}},
+                      {{output}},
+                      {{baseline}},
+                      {{db}}});
     }
 
-    std::optional<int> run(const QStringList &args,
+    std::optional<int> run(const QStringList &given,
                            const QCommandLineParser &parser,
                            QTextStream &out,
                            QTextStream &err) const override
     {
+        QStringList args = given;
+        if (parser.isSet(baseline)) {
+            // The as-built the archive knows for this trace's fibre, end and band.
+            if (parser.value(baseline) != QLatin1String("auto") || args.size() != 1) {
+                err << QStringLiteral("otdr-sor: compare --baseline auto AGORA.sor: um traço de "
+                                      "agora, e a linha de base do arquivo de traços\n");
+                return Usage;
+            }
+            if (!CommandLine::readable(args.first(), err))
+                return Usage;
+            const Sor::Opened now = Sor::openTrace(args.first());
+            if (!now.usable()) {
+                err << "otdr-sor: " << args.first() << ": " << now.problem << "\n";
+                return Damaged;
+            }
+            QString why;
+            const std::optional<QString> base
+                = CommandLine::archivedBaseline(now.trace, parser.value(db), &why);
+            if (!base) {
+                err << "otdr-sor: " << args.first() << ": " << why << "\n";
+                return Usage;
+            }
+            args.prepend(*base);
+        }
         if (args.size() != 2)
             return std::nullopt;
         Baseline::Options options;
@@ -225,6 +255,12 @@ private:
     const QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("Grava também um PDF: uma página por fibra."),
                                     QStringLiteral("RELATORIO.pdf")};
+    const QCommandLineOption baseline{
+        QStringLiteral("baseline"),
+        QStringLiteral("auto: a linha de base é a que o arquivo de traços tem para a fibra, a "
+                       "ponta e a banda do traço de agora (só AGORA é dado)."),
+        QStringLiteral("auto")};
+    const QCommandLineOption db = CommandLine::archiveOption();
 };
 
 } // namespace
