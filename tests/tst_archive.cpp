@@ -1,0 +1,659 @@
+#include "archive/archive.h"
+#include "sortoolrun.h"
+#include "sorwriter.h"
+#include "tracesim.h"
+
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+// The trace archive on SQLite and on a PostgreSQL server the test starts itself, on generated
+// traces whose labels are known.
+class TestArchive : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void copiesAndPlaces_data();
+    void copiesAndPlaces();
+    void findAndHistory_data();
+    void findAndHistory();
+    void baselineFromTheArchive();
+    void killedMidAdd_data();
+    void killedMidAdd();
+    void twoWriters_data();
+    void twoWriters();
+    void migrationFromTheFirstVersion();
+    void badDatabases_data();
+    void badDatabases();
+
+private:
+    // A database of its own for each case: a SQLite file in `dir`, or a new database on the
+    // server. Empty, with the reason in `skip`, when the server is not there.
+    QString freshDatabase(const QString &backend, const QTemporaryDir &dir);
+
+    QTemporaryDir server;
+    QString pgBin;
+    int pgPort = 0;
+    QString pgProblem;
+    int databases = 0;
+};
+
+namespace {
+
+// A short trace with the labels given.
+QByteArray traceBytes(const QByteArray &cable,
+                      const QByteArray &fiber,
+                      const QByteArray &from,
+                      int wavelength,
+                      const QByteArray &condition,
+                      quint32 when,
+                      quint32 seed)
+{
+    SorWriter::Simulation s;
+    s.spacingM = 4;
+    s.points = 1500;
+    s.pulseNs = 100;
+    s.wavelengthNm = wavelength;
+    s.seed = seed;
+    s.events = {{SorWriter::TrueEvent::Step, 2000, 0.1}, {SorWriter::TrueEvent::End, 4000, 0, -14}};
+    SorWriter::Trace t = SorWriter::simulatedTrace(s, true);
+    t.cableId = cable;
+    t.fiberId = fiber;
+    t.locationA = from;
+    t.locationB = from == "CENTRAL" ? "POSTE" : "CENTRAL";
+    t.buildCondition = condition;
+    t.dateTime = when;
+    return SorWriter::write(t);
+}
+
+void save(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// n traces of cable `cable`, fibres F001…, in `folder`.
+void writeMany(const QString &folder, const QByteArray &cable, int n, int firstSeed = 1)
+{
+    for (int i = 0; i < n; ++i) {
+        const QByteArray fiber = QByteArray("F") + QByteArray::number(i + 1).rightJustified(3, '0');
+        save(QStringLiteral("%1/%2.sor").arg(folder, QString::fromLatin1(fiber)),
+             traceBytes(cable,
+                        fiber,
+                        "CENTRAL",
+                        1550,
+                        "CC",
+                        1790000000 + quint32(i),
+                        quint32(firstSeed + i)));
+    }
+}
+
+bool runProgram(const QString &program, const QStringList &args, QString *output = nullptr)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    const bool ok
+        = p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (output)
+        *output = QString::fromLocal8Bit(p.readAll());
+    return ok;
+}
+
+// The postgres programs as root: the server refuses to run as root, so as its own user.
+QStringList asServerUser(const QString &program, const QStringList &args)
+{
+    if (geteuid() != 0)
+        return QStringList{program} + args;
+    return QStringList{QStringLiteral("runuser"),
+                       QStringLiteral("-u"),
+                       QStringLiteral("postgres"),
+                       QStringLiteral("--"),
+                       program}
+           + args;
+}
+
+bool runServerProgram(const QString &program, const QStringList &args, QString *output)
+{
+    const QStringList all = asServerUser(program, args);
+    return runProgram(all.first(), all.mid(1), output);
+}
+
+// How many traces and places, and whether each trace has a place and each place a trace.
+struct Shape
+{
+    int traces = 0;
+    int places = 0;
+    int orphans = 0;
+};
+
+Shape shapeOf(const QString &db)
+{
+    Shape s;
+    QString why;
+    const auto archive = Archive::Archive::open(db, &why);
+    if (!archive)
+        return s;
+    s.traces = archive->count();
+    const QVector<Archive::Record> all = archive->find({});
+    for (const Archive::Record &r : all) {
+        s.places += r.places.size();
+        if (r.places.isEmpty())
+            ++s.orphans;
+    }
+    return s;
+}
+
+} // namespace
+
+void TestArchive::initTestCase()
+{
+    QVERIFY(QSqlDatabase::isDriverAvailable("QSQLITE"));
+    // A PostgreSQL server of the test's own, on a free port, in a temporary folder.
+    QDirIterator it("/usr/lib/postgresql", {"initdb"}, QDir::Files, QDirIterator::Subdirectories);
+    if (!it.hasNext()) {
+        pgProblem = "PostgreSQL não está instalado (./build.sh test o instala)";
+        return;
+    }
+    pgBin = QFileInfo(it.next()).absolutePath();
+    if (!QSqlDatabase::isDriverAvailable("QPSQL")) {
+        pgProblem = "sem o driver QPSQL";
+        return;
+    }
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+    pgPort = probe.serverPort();
+    probe.close();
+    const QString data = server.filePath("data");
+    QString output;
+    if (geteuid() == 0)
+        QVERIFY(runProgram("chown", {"-R", "postgres", server.path()}, &output));
+    if (!runServerProgram(
+            pgBin + "/initdb", {"-D", data, "-U", "otdr", "--auth=trust", "-E", "UTF8"}, &output)) {
+        pgProblem = "initdb: " + output.right(400);
+        return;
+    }
+    if (!runServerProgram(pgBin + "/pg_ctl",
+                          {"-D",
+                           data,
+                           "-l",
+                           server.filePath("log"),
+                           "-w",
+                           "-o",
+                           QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1")
+                               .arg(pgPort)
+                               .arg(server.path()),
+                           "start"},
+                          &output)) {
+        pgProblem = "pg_ctl: " + output.right(400);
+        pgPort = 0;
+    }
+}
+
+void TestArchive::cleanupTestCase()
+{
+    if (pgPort > 0) {
+        QString output;
+        runServerProgram(pgBin + "/pg_ctl",
+                         {"-D", server.filePath("data"), "-m", "fast", "-w", "stop"},
+                         &output);
+    }
+}
+
+QString TestArchive::freshDatabase(const QString &backend, const QTemporaryDir &dir)
+{
+    ++databases;
+    if (backend == "sqlite")
+        return dir.filePath(QStringLiteral("arquivo%1.sqlite").arg(databases));
+    if (pgPort == 0)
+        return QString();
+    const QString name = QStringLiteral("otdr_archive_%1").arg(databases);
+    {
+        QSqlDatabase admin = QSqlDatabase::addDatabase("QPSQL", "admin");
+        admin.setHostName("127.0.0.1");
+        admin.setPort(pgPort);
+        admin.setUserName("otdr");
+        admin.setDatabaseName("postgres");
+        if (!admin.open())
+            return QString();
+        QSqlQuery q(admin);
+        q.exec(QStringLiteral("CREATE DATABASE %1").arg(name));
+        admin.close();
+    }
+    QSqlDatabase::removeDatabase("admin");
+    return QStringLiteral("postgresql://otdr@127.0.0.1:%1/%2").arg(pgPort).arg(name);
+}
+
+#define FRESH_DATABASE(backend, dir, db)                                                           \
+    const QString db = freshDatabase(backend, dir);                                                \
+    if (db.isEmpty())                                                                              \
+        QSKIP(qPrintable(pgProblem));
+
+static void backends()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("SQLite") << "sqlite";
+    QTest::newRow("PostgreSQL") << "postgresql";
+}
+
+void TestArchive::copiesAndPlaces_data()
+{
+    backends();
+}
+
+// The same bytes under two names are one trace with two places; a damaged file is indexed as
+// damaged with its reason; an unchanged folder is not read again; a moved file keeps its trace
+// at its new place and its old place is gone; a deleted file's trace is gone.
+void TestArchive::copiesAndPlaces()
+{
+    QFETCH(QString, backend);
+    QTemporaryDir dir;
+    FRESH_DATABASE(backend, dir, db);
+    const QString folder = dir.filePath("campo");
+    const QByteArray one = traceBytes("CB-1", "F001", "CENTRAL", 1550, "BC", 1790000000, 1);
+    save(folder + "/job1/F001.sor", one);
+    save(folder + "/copia/F001 (1).sor", one);
+    save(folder + "/job1/F002.sor",
+         traceBytes("CB-1", "F002", "CENTRAL", 1550, "BC", 1790000100, 2));
+    // A copy cut short, as an interrupted transfer leaves it.
+    const QByteArray whole = traceBytes("CB-1", "F003", "CENTRAL", 1550, "BC", 1790000200, 3);
+    save(folder + "/job1/F003.sor", whole.left(whole.size() * 2 / 3));
+
+    QString why;
+    auto archive = Archive::Archive::open(db, &why);
+    QVERIFY2(archive, qPrintable(why));
+    QCOMPARE(archive->schemaVersion(), Archive::SchemaVersion);
+    Archive::AddResult r = archive->add({folder});
+    QCOMPARE(r.files, 4);
+    QCOMPARE(r.read, 4);
+    QCOMPARE(r.newTraces, 3);
+    QCOMPARE(r.newPlaces, 1);
+    QCOMPARE(r.damaged, 1);
+    QVERIFY2(r.errors.isEmpty(), qPrintable(r.errors.join('\n')));
+    QVector<Archive::Record> all = archive->find({});
+    QCOMPARE(all.size(), 3);
+    const auto byFiber = [&](const QString &fiber) {
+        for (const Archive::Record &rec : all) {
+            if (rec.fiber == fiber)
+                return rec;
+        }
+        return Archive::Record();
+    };
+    QCOMPARE(byFiber("F001").places.size(), 2);
+    QVERIFY(byFiber("F003").damaged);
+    QVERIFY2(!byFiber("F003").problem.isEmpty(), qPrintable(byFiber("F003").problem));
+    QVERIFY(!byFiber("F002").damaged);
+    QCOMPARE(byFiber("F002").condition, QStringLiteral("BC"));
+    QCOMPARE(byFiber("F002").bandNm, 1550);
+    QVERIFY(byFiber("F002").lengthM && std::abs(*byFiber("F002").lengthM - 4000) < 10);
+
+    // Unchanged: nothing read again.
+    r = archive->add({folder});
+    QCOMPARE(r.read, 0);
+    QCOMPARE(r.unchanged, 4);
+
+    // A file moved, another deleted.
+    QVERIFY(QDir().mkpath(folder + "/job2"));
+    QVERIFY(QFile::rename(folder + "/job1/F002.sor", folder + "/job2/F002.sor"));
+    QVERIFY(QFile::remove(folder + "/job1/F003.sor"));
+    r = archive->add({folder});
+    QCOMPARE(r.read, 1);
+    QCOMPARE(r.newTraces, 0);
+    QCOMPARE(r.newPlaces, 1);
+    QCOMPARE(r.gone, 2);
+    all = archive->find({});
+    QCOMPARE(all.size(), 3);
+    const Archive::Record moved = byFiber("F002");
+    QCOMPARE(moved.places.size(), 2);
+    QVERIFY(!moved.gone());
+    QVERIFY(moved.path().endsWith("job2/F002.sor"));
+    QVERIFY(byFiber("F003").gone());
+
+    // The command's JSON says the same.
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"archive", "find", "--db", db, "--json", "--fiber", "F003"}, out, err),
+             0);
+    const QJsonObject f3 = QJsonDocument::fromJson(out.toUtf8())
+                               .object()
+                               .value("traces")
+                               .toArray()
+                               .first()
+                               .toObject();
+    for (const char *key : {"hash",
+                            "paths",
+                            "cable",
+                            "fiber",
+                            "location_a",
+                            "location_b",
+                            "wavelength_nm",
+                            "date",
+                            "condition",
+                            "length_m",
+                            "total_loss_db",
+                            "damaged",
+                            "problem",
+                            "gone"})
+        QVERIFY2(f3.contains(key), key);
+    QCOMPARE(f3.value("damaged").toBool(), true);
+    QCOMPARE(f3.value("gone").toBool(), true);
+    QCOMPARE(f3.value("hash").toString().size(), 64);
+}
+
+void TestArchive::findAndHistory_data()
+{
+    backends();
+}
+
+// Each filter narrows to the traces it names; a fibre's history has the as-built first, then
+// the later traces by date, both ends and both bands.
+void TestArchive::findAndHistory()
+{
+    QFETCH(QString, backend);
+    QTemporaryDir dir;
+    FRESH_DATABASE(backend, dir, db);
+    const QString folder = dir.filePath("traces");
+    const quint32 built = 1700000000; // 2023-11-14
+    const quint32 later = 1780000000; // 2026-05-28
+    save(folder + "/ELM-F07-1550-A-2026.sor",
+         traceBytes("ELM-MIL", "F07", "ELM", 1550, "CC", later, 11));
+    save(folder + "/ELM-F07-1550-A.sor",
+         traceBytes("ELM-MIL", "F07", "ELM", 1550, "BC", built, 12));
+    save(folder + "/ELM-F07-1310-A.sor",
+         traceBytes("ELM-MIL", "F07", "ELM", 1310, "BC", built + 60, 13));
+    save(folder + "/ELM-F07-1550-B.sor",
+         traceBytes("ELM-MIL", "F07", "MIL", 1550, "BC", built + 120, 14));
+    save(folder + "/ELM-F08-1550-A.sor",
+         traceBytes("ELM-MIL", "F08", "ELM", 1550, "BC", built, 15));
+    save(folder + "/OUT-F07-1550-A.sor", traceBytes("OUTRO", "F07", "X", 1550, "BC", built, 16));
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing(
+                 {"archive", "add", "--db", db, folder, "--preset", "monomodo-generico"}, out, err),
+             0);
+    QVERIFY2(out.contains("6 traços novos"), qPrintable(out));
+
+    const auto count = [&](const QStringList &filters) {
+        QString o;
+        QString e;
+        if (runCapturing(QStringList{"archive", "find", "--db", db, "--json"} + filters, o, e) != 0)
+            return -1;
+        return int(QJsonDocument::fromJson(o.toUtf8()).object().value("traces").toArray().size());
+    };
+    QCOMPARE(count({}), 6);
+    QCOMPARE(count({"--cable", "ELM-MIL"}), 5);
+    QCOMPARE(count({"--cable", "ELM-MIL", "--fiber", "F07"}), 4);
+    QCOMPARE(count({"--wavelength", "1310"}), 1);
+    QCOMPARE(count({"--condition", "cc"}), 1);
+    QCOMPARE(count({"--from", "2026-01-01"}), 1);
+    QCOMPARE(count({"--to", "2023-11-14"}), 5);
+    QCOMPARE(count({"--text", "out"}), 1); // the cable's label, or the path
+    QCOMPARE(count({"--text", "mil f08"}), 1);
+    QCOMPARE(count({"--maker", "generator"}), 6);
+    QCOMPARE(count({"--verdict", "aprovado"}), 6);
+    QCOMPARE(count({"--fiber", "F99"}), 0);
+
+    QCOMPARE(runCapturing({"archive", "history", "F07", "--cable", "ELM-MIL", "--db", db, "--csv"},
+                          out,
+                          err),
+             0);
+    const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 1 + 4);
+    // The as-built first (three of them, by date), the later trace last.
+    QVERIFY2(lines.at(1).contains("ELM-F07-1550-A.sor"), qPrintable(out));
+    QVERIFY2(lines.at(2).contains("ELM-F07-1310-A.sor"), qPrintable(out));
+    QVERIFY2(lines.at(3).contains("ELM-F07-1550-B.sor"), qPrintable(out));
+    QVERIFY2(lines.at(4).contains("ELM-F07-1550-A-2026.sor"), qPrintable(out));
+}
+
+// The as-built of a trace's fibre, end and band, which compare and cable then take.
+void TestArchive::baselineFromTheArchive()
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath("arquivo.sqlite");
+    const QString folder = dir.filePath("traces");
+    save(folder + "/asbuilt/F07.sor",
+         traceBytes("ELM-MIL", "F07", "ELM", 1550, "BC", 1700000000, 1));
+    save(folder + "/asbuilt/F07-mil.sor",
+         traceBytes("ELM-MIL", "F07", "MIL", 1550, "BC", 1700000000, 2));
+    save(folder + "/asbuilt/F07-1310.sor",
+         traceBytes("ELM-MIL", "F07", "ELM", 1310, "BC", 1700000000, 3));
+    save(folder + "/repair/F07.sor",
+         traceBytes("ELM-MIL", "F07", "ELM", 1550, "RC", 1750000000, 4));
+    const QString now = dir.filePath("agora/F07.sor");
+    save(now, traceBytes("ELM-MIL", "F07", "ELM", 1550, "CC", 1780000000, 5));
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"archive", "add", "--db", db, folder}, out, err), 0);
+    QCOMPARE(runCapturing({"archive", "baseline", now, "--db", db}, out, err), 0);
+    QCOMPARE(out.trimmed(), QDir::cleanPath(folder + "/asbuilt/F07.sor"));
+    QCOMPARE(runCapturing({"compare", "--baseline", "auto", now, "--db", db}, out, err), 0);
+    QVERIFY2(out.contains("Linha de base: F07.sor"), qPrintable(out + err));
+    QVERIFY2(out.contains("sem mudança"), qPrintable(out));
+    // A fibre the archive does not know.
+    const QString stranger = dir.filePath("agora/F99.sor");
+    save(stranger, traceBytes("ELM-MIL", "F99", "ELM", 1550, "CC", 1780000000, 6));
+    QCOMPARE(runCapturing({"compare", "--baseline", "auto", stranger, "--db", db}, out, err), 2);
+    QVERIFY2(err.contains("nenhum outro traço da fibra F99"), qPrintable(err));
+    // The as-built moved away: it is gone, and the repair is then the oldest.
+    QVERIFY(QFile::remove(folder + "/asbuilt/F07.sor"));
+    QCOMPARE(runCapturing({"archive", "add", "--db", db, folder}, out, err), 0);
+    QCOMPARE(runCapturing({"archive", "baseline", now, "--db", db}, out, err), 0);
+    QCOMPARE(out.trimmed(), QDir::cleanPath(folder + "/repair/F07.sor"));
+}
+
+void TestArchive::killedMidAdd_data()
+{
+    backends();
+}
+
+// An add killed while it writes leaves every file it finished indexed and nothing half written;
+// the next add completes it.
+void TestArchive::killedMidAdd()
+{
+    QFETCH(QString, backend);
+    QTemporaryDir dir;
+    FRESH_DATABASE(backend, dir, db);
+    const int n = 600;
+    writeMany(dir.filePath("muitos"), "CB-9", n);
+    {
+        QString why;
+        QVERIFY2(Archive::Archive::open(db, &why), qPrintable(why)); // the schema, made
+    }
+    QProcess add;
+    add.start(OTDR_SOR, {"archive", "add", "--db", db, dir.filePath("muitos")});
+    QVERIFY(add.waitForStarted());
+    // Killed once it has written some, long before it is done.
+    QElapsedTimer waited;
+    waited.start();
+    while (shapeOf(db).traces < 20 && waited.elapsed() < 60000)
+        QTest::qWait(5);
+    add.kill();
+    QVERIFY(add.waitForFinished());
+    const Shape cut = shapeOf(db);
+    if (cut.traces >= n)
+        QSKIP("the add finished before it could be killed");
+    QVERIFY(cut.traces >= 20);
+    QCOMPARE(cut.orphans, 0);
+    QCOMPARE(cut.places, cut.traces);
+    if (backend == "sqlite") {
+        QSqlDatabase check = QSqlDatabase::addDatabase("QSQLITE", "check");
+        check.setDatabaseName(db);
+        QVERIFY(check.open());
+        QSqlQuery q(check);
+        QVERIFY(q.exec("PRAGMA integrity_check") && q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("ok"));
+        check.close();
+    }
+    QSqlDatabase::removeDatabase("check");
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"archive", "add", "--db", db, dir.filePath("muitos")}, out, err), 0);
+    const Shape done = shapeOf(db);
+    QCOMPARE(done.traces, n);
+    QCOMPARE(done.places, n);
+}
+
+void TestArchive::twoWriters_data()
+{
+    backends();
+}
+
+// Two technicians adding at once, with ten files in common: nothing lost, nothing doubled.
+void TestArchive::twoWriters()
+{
+    QFETCH(QString, backend);
+    QTemporaryDir dir;
+    FRESH_DATABASE(backend, dir, db);
+    writeMany(dir.filePath("a"), "CB-A", 120, 1);
+    writeMany(dir.filePath("b"), "CB-B", 120, 1000);
+    writeMany(dir.filePath("a/comum"), "CB-C", 10, 5000);
+    writeMany(dir.filePath("b/comum"), "CB-C", 10, 5000);
+    {
+        QString why;
+        QVERIFY2(Archive::Archive::open(db, &why), qPrintable(why));
+    }
+    QProcess first;
+    QProcess second;
+    first.setProcessChannelMode(QProcess::MergedChannels);
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    first.start(OTDR_SOR, {"archive", "add", "--db", db, dir.filePath("a")});
+    second.start(OTDR_SOR, {"archive", "add", "--db", db, dir.filePath("b")});
+    QVERIFY(first.waitForFinished(120000));
+    QVERIFY(second.waitForFinished(120000));
+    QCOMPARE(first.exitCode(), 0);
+    QCOMPARE(second.exitCode(), 0);
+    const Shape s = shapeOf(db);
+    QCOMPARE(s.traces, 250);
+    QCOMPARE(s.places, 260);
+    QCOMPARE(s.orphans, 0);
+}
+
+// An archive of the first version (no bands) is migrated when opened: its traces kept, each
+// given its band, and found by it.
+void TestArchive::migrationFromTheFirstVersion()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("v1.sqlite");
+    {
+        QSqlDatabase v1 = QSqlDatabase::addDatabase("QSQLITE", "v1");
+        v1.setDatabaseName(path);
+        QVERIFY(v1.open());
+        QSqlQuery q(v1);
+        // The first version's schema, as it was released.
+        for (const char *sql :
+             {"CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT)",
+              "INSERT INTO meta VALUES ('schema_version', '1')",
+              "CREATE TABLE traces (hash TEXT PRIMARY KEY, size BIGINT, maker TEXT, model TEXT, "
+              "serial TEXT, measured_at TEXT, cable TEXT, fiber TEXT, location_a TEXT, "
+              "location_b TEXT, condition TEXT, wavelength_nm DOUBLE PRECISION, pulse_ns INTEGER, "
+              "range_m DOUBLE PRECISION, length_m DOUBLE PRECISION, total_loss_db DOUBLE "
+              "PRECISION, orl_db DOUBLE PRECISION, events INTEGER, checksum TEXT, verdict TEXT, "
+              "damaged INTEGER, problem TEXT, search TEXT, added_at TEXT)",
+              "CREATE TABLE places (host TEXT, path TEXT, hash TEXT, size BIGINT, modified BIGINT, "
+              "gone INTEGER DEFAULT 0, seen_at TEXT, PRIMARY KEY (host, path))",
+              "INSERT INTO traces (hash, cable, fiber, wavelength_nm, condition, measured_at, "
+              "damaged) VALUES ('aa', 'CB', 'F1', 1548.7, 'BC', '2020-01-01T00:00:00Z', 0)",
+              "INSERT INTO traces (hash, cable, fiber, wavelength_nm, condition, measured_at, "
+              "damaged) VALUES ('bb', 'CB', 'F1', 1310.2, 'BC', '2020-01-01T00:00:00Z', 0)",
+              "INSERT INTO places VALUES ('pc', '/x/a.sor', 'aa', 1, 1, 0, '')",
+              "INSERT INTO places VALUES ('pc', '/x/b.sor', 'bb', 1, 1, 0, '')"})
+            QVERIFY2(q.exec(QString::fromUtf8(sql)), sql);
+        v1.close();
+    }
+    QSqlDatabase::removeDatabase("v1");
+    QString why;
+    auto archive = Archive::Archive::open(path, &why);
+    QVERIFY2(archive, qPrintable(why));
+    QCOMPARE(archive->schemaVersion(), 2);
+    QCOMPARE(archive->count(), 2);
+    Archive::Query q;
+    q.bandNm = 1550;
+    const QVector<Archive::Record> found = archive->find(q);
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(found.first().hash, QStringLiteral("aa"));
+    QCOMPARE(found.first().places.size(), 1);
+    archive.reset();
+    // Opened again: nothing to migrate, nothing changed.
+    archive = Archive::Archive::open(path, &why);
+    QVERIFY2(archive, qPrintable(why));
+    QCOMPARE(archive->count(), 2);
+}
+
+void TestArchive::badDatabases_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("a folder") << "folder"
+                              << "é uma pasta";
+    QTest::newRow("a read-only file") << "readonly"
+                                      << "sem permissão de escrita";
+    QTest::newRow("a file that is no archive") << "garbage"
+                                               << "não é um arquivo de traços";
+    QTest::newRow("a newer archive") << "newer"
+                                     << "mais nova que esta";
+    QTest::newRow("a server that does not answer") << "server"
+                                                   << "o servidor não responde";
+    QTest::newRow("an address that is no server's") << "address"
+                                                    << "endereço inválido";
+}
+
+// A --db that cannot be an archive is refused in words, with the usage status.
+void TestArchive::badDatabases()
+{
+    QFETCH(QString, what);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    QString db = dir.filePath("arquivo.sqlite");
+    if (what == "folder") {
+        db = dir.path();
+    } else if (what == "readonly") {
+        if (geteuid() == 0)
+            QSKIP("root writes a read-only file anyway");
+        QString why;
+        QVERIFY(Archive::Archive::open(db, &why));
+        QVERIFY(QFile::setPermissions(db, QFile::ReadOwner));
+    } else if (what == "garbage") {
+        save(db, QByteArray("isto não é um banco de dados, só texto\n").repeated(200));
+    } else if (what == "newer") {
+        QString why;
+        QVERIFY(Archive::Archive::open(db, &why));
+        {
+            QSqlDatabase raw = QSqlDatabase::addDatabase("QSQLITE", "raw");
+            raw.setDatabaseName(db);
+            QVERIFY(raw.open());
+            QSqlQuery q(raw);
+            QVERIFY(q.exec("UPDATE meta SET value = '99' WHERE key = 'schema_version'"));
+        }
+        QSqlDatabase::removeDatabase("raw");
+    } else if (what == "server") {
+        QTcpServer probe; // a port nothing listens on
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = probe.serverPort();
+        probe.close();
+        db = QStringLiteral("postgresql://otdr@127.0.0.1:%1/arquivo").arg(port);
+    } else if (what == "address") {
+        db = "postgresql://";
+    }
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"archive", "find", "--db", db}, out, err), 2);
+    QVERIFY2(err.contains(says), qPrintable(err));
+    QVERIFY2(err.startsWith("otdr-sor: arquivo de traços: "), qPrintable(err));
+}
+
+QTEST_MAIN(TestArchive)
+#include "tst_archive.moc"
