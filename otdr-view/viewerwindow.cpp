@@ -157,6 +157,9 @@ void ViewerWindow::buildMenus()
     open->setShortcut(QKeySequence::Open);
     file->addAction(
         QStringLiteral("Abrir &projeto de cabo…"), this, &ViewerWindow::chooseCableProject);
+#ifdef OTDR_HAVE_ARCHIVE
+    file->addAction(QStringLiteral("Arquivo de &traços…"), this, [this] { showArchive(); });
+#endif
     file->addAction(QStringLiteral("Exportar &imagem (PNG)…"), this, &ViewerWindow::chooseImage);
     file->addAction(QStringLiteral("Exportar &CSV…"), this, &ViewerWindow::chooseCsv);
     file->addAction(

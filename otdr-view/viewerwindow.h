@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+class ArchiveDialog;
 class BaselineDialog;
 class CableWindow;
 class PlotWidget;
@@ -76,6 +77,11 @@ public:
     // when they are not the two ends (or two wavelengths) of one fibre.
     ComparisonDialog *
     compare(ComparisonDialog::Kind kind, int first, int second, QString *problem = nullptr);
+#ifdef OTDR_HAVE_ARCHIVE
+    // The trace archive's search, on db (empty: the user's own archive); what it opens is
+    // opened here.
+    ArchiveDialog *showArchive(const QString &db = QString());
+#endif
     // The selected trace against its as-built (a file), in a window of its own; none, with the
     // reason, when the baseline cannot be read.
     BaselineDialog *
@@ -90,7 +96,10 @@ public:
     // A cable's route: marker A's read-out then also says where it lies in the street,
     // calibrated on the selected trace's events; false with the reason when it cannot be read.
     bool loadRoute(const QString &path, QString *error = nullptr);
-    const std::optional<Route::Route> &route() const { return cableRoute; }
+    const std::optional<Route::Route> &route() const
+    {
+        return cableRoute;
+    }
     // The route with the selected trace's events and end placed on it, as KML.
     bool exportKml(const QString &path, QString *error = nullptr) const;
 

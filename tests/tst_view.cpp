@@ -1,4 +1,7 @@
 #include "baselinedialog.h"
+#ifdef OTDR_HAVE_ARCHIVE
+#include "archivedialog.h"
+#endif
 #include "cablewindow.h"
 #include "comparisondialog.h"
 #include "limitsdialog.h"
@@ -58,6 +61,9 @@ private slots:
     void savedFilesAndAnEmptyWindow();
     void routeInTheReadout();
     void baselineCompared();
+#ifdef OTDR_HAVE_ARCHIVE
+    void archiveSearched();
+#endif
 
 private:
     QString write(const QString &name, const SorWriter::Trace &trace);
@@ -1037,6 +1043,53 @@ void TestView::baselineCompared()
     QVERIFY(v.y0 < -0.3 && v.y1 > 0 && v.y1 - v.y0 < 3);
     dialog->close();
 }
+
+#ifdef OTDR_HAVE_ARCHIVE
+// The archive's search finds a fibre's traces; the history opens them all, overlaid, the
+// as-built first; a trace whose file is gone is shown but not opened.
+void TestView::archiveSearched()
+{
+    QTemporaryDir folder;
+    const auto labelled
+        = [&](const QString &name, const QByteArray &fibre, const QByteArray &bc, quint32 when) {
+              SorWriter::Trace t = linear;
+              t.cableId = "ELM-MIL";
+              t.fiberId = fibre;
+              t.buildCondition = bc;
+              t.dateTime = when;
+              QFile file(folder.filePath(name));
+              QVERIFY(file.open(QIODevice::WriteOnly));
+              file.write(SorWriter::write(t));
+          };
+    labelled("f07-2026.sor", "F07", "CC", 1780000000);
+    labelled("f07-asbuilt.sor", "F07", "BC", 1700000000);
+    labelled("f07-2025.sor", "F07", "RC", 1750000000);
+    labelled("f08.sor", "F08", "BC", 1700000000);
+    labelled("f07-lost.sor", "F07", "CC", 1760000000);
+    ViewerWindow window;
+    window.show();
+    ArchiveDialog *dialog = window.showArchive(dir.filePath("arquivo.sqlite"));
+    QVERIFY(dialog);
+    QCOMPARE(dialog->addFolder(folder.path()).newTraces, 5);
+    QVERIFY(QFile::remove(folder.filePath("f07-lost.sor")));
+    QCOMPARE(dialog->addFolder(folder.path()).gone, 1);
+    dialog->fibreField()->setText("F07");
+    QVERIFY(dialog->search());
+    QCOMPARE(dialog->table()->rowCount(), 4);
+    QVERIFY2(dialog->status().contains("4 traço"), qPrintable(dialog->status()));
+    dialog->table()->selectRow(0);
+    const QStringList history = dialog->historyPaths();
+    QCOMPARE(history.size(), 3);
+    QVERIFY(history.first().endsWith("f07-asbuilt.sor"));
+    dialog->findChild<QPushButton *>("archiveHistory")->click();
+    QCOMPARE(window.traceCount(), 3);
+    // A search for what is not there leaves an empty table that says so.
+    dialog->fibreField()->setText("F99");
+    QVERIFY(dialog->search());
+    QCOMPARE(dialog->table()->rowCount(), 0);
+    QVERIFY2(dialog->status().startsWith("0 traço"), qPrintable(dialog->status()));
+}
+#endif
 
 QTEST_MAIN(TestView)
 #include "tst_view.moc"

@@ -1,0 +1,255 @@
+#include "archivedialog.h"
+
+#include "sor/sortext.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+enum Column { Date, Cable, Fibre, End, Band, Condition, Length, Loss, Verdict, Path, Columns };
+
+} // namespace
+
+ArchiveDialog::ArchiveDialog(const QString &db, QWidget *parent)
+    : QDialog(parent)
+    , database(db)
+{
+    setWindowTitle(QStringLiteral("Arquivo de traços"));
+    setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint);
+    text = new QLineEdit;
+    text->setObjectName(QStringLiteral("archiveText"));
+    text->setPlaceholderText(QStringLiteral("palavras nos rótulos, no fabricante ou no caminho"));
+    cable = new QLineEdit;
+    cable->setObjectName(QStringLiteral("archiveCable"));
+    fibre = new QLineEdit;
+    fibre->setObjectName(QStringLiteral("archiveFibre"));
+    band = new QComboBox;
+    band->addItem(QStringLiteral("todas"), 0);
+    for (int nm : {1310, 1383, 1490, 1550, 1625})
+        band->addItem(QStringLiteral("%1 nm").arg(nm), nm);
+    condition = new QComboBox;
+    condition->addItem(QStringLiteral("todas"), QString());
+    condition->addItem(QStringLiteral("BC (as-built)"), QStringLiteral("BC"));
+    condition->addItem(QStringLiteral("CC"), QStringLiteral("CC"));
+    condition->addItem(QStringLiteral("RC"), QStringLiteral("RC"));
+    condition->addItem(QStringLiteral("OT"), QStringLiteral("OT"));
+    auto *fields = new QFormLayout;
+    fields->addRow(QStringLiteral("Texto:"), text);
+    auto *row = new QHBoxLayout;
+    row->addWidget(new QLabel(QStringLiteral("Cabo:")));
+    row->addWidget(cable, 2);
+    row->addWidget(new QLabel(QStringLiteral("Fibra:")));
+    row->addWidget(fibre, 1);
+    row->addWidget(new QLabel(QStringLiteral("λ:")));
+    row->addWidget(band);
+    row->addWidget(new QLabel(QStringLiteral("Condição:")));
+    row->addWidget(condition);
+    auto *searchButton = new QPushButton(QStringLiteral("&Procurar"));
+    searchButton->setDefault(true);
+    row->addWidget(searchButton);
+    fields->addRow(row);
+    results = new QTableWidget(0, Columns);
+    results->setObjectName(QStringLiteral("archiveResults"));
+    results->setHorizontalHeaderLabels({QStringLiteral("Data"),
+                                        QStringLiteral("Cabo"),
+                                        QStringLiteral("Fibra"),
+                                        QStringLiteral("Ponta A"),
+                                        QStringLiteral("λ (nm)"),
+                                        QStringLiteral("Condição"),
+                                        QStringLiteral("Compr. (km)"),
+                                        QStringLiteral("Perda (dB)"),
+                                        QStringLiteral("Veredito"),
+                                        QStringLiteral("Arquivo")});
+    results->setSelectionBehavior(QAbstractItemView::SelectRows);
+    results->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    results->verticalHeader()->hide();
+    results->horizontalHeader()->setStretchLastSection(true);
+    results->setTextElideMode(Qt::ElideMiddle);
+    state = new QLabel;
+    state->setObjectName(QStringLiteral("archiveState"));
+    state->setWordWrap(true);
+    auto *buttons = new QDialogButtonBox;
+    QPushButton *open = buttons->addButton(QStringLiteral("&Abrir"), QDialogButtonBox::ActionRole);
+    open->setObjectName(QStringLiteral("archiveOpen"));
+    QPushButton *history
+        = buttons->addButton(QStringLiteral("&Histórico da fibra"), QDialogButtonBox::ActionRole);
+    history->setObjectName(QStringLiteral("archiveHistory"));
+    QPushButton *add
+        = buttons->addButton(QStringLiteral("A&dicionar pasta…"), QDialogButtonBox::ActionRole);
+    buttons->addButton(QStringLiteral("Fechar"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(searchButton, &QPushButton::clicked, this, &ArchiveDialog::search);
+    connect(text, &QLineEdit::returnPressed, this, &ArchiveDialog::search);
+    connect(fibre, &QLineEdit::returnPressed, this, &ArchiveDialog::search);
+    connect(cable, &QLineEdit::returnPressed, this, &ArchiveDialog::search);
+    connect(open, &QPushButton::clicked, this, [this] {
+        const QStringList paths = selectedPaths();
+        if (!paths.isEmpty())
+            emit openRequested(paths);
+    });
+    connect(results, &QTableWidget::cellDoubleClicked, this, [this] {
+        const QStringList paths = selectedPaths();
+        if (!paths.isEmpty())
+            emit openRequested(paths);
+    });
+    connect(history, &QPushButton::clicked, this, [this] {
+        const QStringList paths = historyPaths();
+        if (!paths.isEmpty())
+            emit openRequested(paths);
+    });
+    connect(add, &QPushButton::clicked, this, &ArchiveDialog::chooseFolder);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(fields);
+    layout->addWidget(results, 1);
+    layout->addWidget(state);
+    layout->addWidget(buttons);
+    resize(1100, 600);
+}
+
+ArchiveDialog::~ArchiveDialog() = default;
+
+QString ArchiveDialog::status() const
+{
+    return state->text();
+}
+
+bool ArchiveDialog::ensureOpen()
+{
+    if (archive)
+        return true;
+    QString why;
+    archive = Archive::Archive::open(database, &why);
+    if (!archive)
+        state->setText(QStringLiteral("Não foi possível abrir o arquivo de traços: %1").arg(why));
+    return bool(archive);
+}
+
+bool ArchiveDialog::search()
+{
+    if (!ensureOpen())
+        return false;
+    Archive::Query q;
+    q.text = text->text();
+    q.cable = cable->text().trimmed();
+    q.fiber = fibre->text().trimmed();
+    q.bandNm = band->currentData().toInt();
+    q.condition = condition->currentData().toString();
+    // A table of tens of thousands is no help: the newest searches are narrowed instead.
+    q.limit = 5000;
+    found = archive->find(q);
+    results->setSortingEnabled(false);
+    results->setRowCount(found.size());
+    for (int r = 0; r < found.size(); ++r) {
+        const Archive::Record &t = found.at(r);
+        const QString verdict = t.damaged ? QStringLiteral("danificado") : t.verdict;
+        QString where = t.path();
+        if (t.gone())
+            where += QStringLiteral(" (sumiu)");
+        const QStringList cells{
+            t.date ? t.date->toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QString(),
+            t.cable,
+            t.fiber,
+            t.locationA,
+            t.bandNm > 0 ? QString::number(t.bandNm) : QString(),
+            t.condition,
+            t.lengthM ? Sor::decimal(*t.lengthM / 1000, 3) : QString(),
+            Sor::optionalDecimal(t.totalLossDb, 3, QString()),
+            verdict,
+            where};
+        for (int c = 0; c < Columns; ++c) {
+            auto *item = new QTableWidgetItem(cells.at(c));
+            item->setData(Qt::UserRole, r);
+            if (c == Path)
+                item->setToolTip(where);
+            if (t.gone() || t.damaged)
+                item->setForeground(QColor(0x80, 0x80, 0x80));
+            results->setItem(r, c, item);
+        }
+    }
+    results->resizeColumnsToContents();
+    results->setSortingEnabled(true);
+    state->setText(found.size() >= q.limit
+                       ? QStringLiteral("Os primeiros %1 traços; refine a busca.").arg(q.limit)
+                       : QStringLiteral("%1 traço(s).").arg(found.size()));
+    return true;
+}
+
+QStringList ArchiveDialog::selectedPaths() const
+{
+    QStringList paths;
+    QSet<int> rows;
+    for (const QTableWidgetItem *item : results->selectedItems()) {
+        const int r = item->data(Qt::UserRole).toInt();
+        if (rows.contains(r) || r < 0 || r >= found.size())
+            continue;
+        rows.insert(r);
+        const Archive::Record &t = found.at(r);
+        if (!t.gone())
+            paths << t.path();
+    }
+    return paths;
+}
+
+QStringList ArchiveDialog::historyPaths() const
+{
+    const QList<QTableWidgetItem *> chosen = results->selectedItems();
+    if (chosen.isEmpty() || !archive)
+        return {};
+    const int r = chosen.first()->data(Qt::UserRole).toInt();
+    if (r < 0 || r >= found.size() || found.at(r).fiber.isEmpty())
+        return {};
+    QStringList paths;
+    for (const Archive::Record &t : archive->history(found.at(r).fiber, found.at(r).cable)) {
+        if (!t.gone() && !t.damaged)
+            paths << t.path();
+    }
+    return paths;
+}
+
+Archive::AddResult ArchiveDialog::addFolder(const QString &folder)
+{
+    if (!ensureOpen())
+        return {};
+    QProgressDialog progress(QStringLiteral("Indexando %1…").arg(folder), QString(), 0, 0, this);
+    progress.setWindowTitle(QStringLiteral("Arquivo de traços"));
+    progress.setMinimumDuration(300);
+    const Archive::AddResult r
+        = archive->add({folder}, std::nullopt, [&](int done, int total, const QString &) {
+              progress.setMaximum(total);
+              progress.setValue(done);
+          });
+    state->setText(QStringLiteral("%1 arquivos: %2 traços novos, %3 sem mudança, %4 danificados, "
+                                  "%5 sumiram%6")
+                       .arg(r.files)
+                       .arg(r.newTraces)
+                       .arg(r.unchanged)
+                       .arg(r.damaged)
+                       .arg(r.gone)
+                       .arg(r.errors.isEmpty() ? QString()
+                                               : QStringLiteral("; %1 não lidos: %2")
+                                                     .arg(r.errors.size())
+                                                     .arg(r.errors.first())));
+    return r;
+}
+
+void ArchiveDialog::chooseFolder()
+{
+    const QString folder
+        = QFileDialog::getExistingDirectory(this, QStringLiteral("Pasta de traços a indexar"));
+    if (folder.isEmpty())
+        return;
+    addFolder(folder);
+    search();
+}

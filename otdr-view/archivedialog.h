@@ -1,0 +1,54 @@
+#pragma once
+
+#include "archive/archive.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTableWidget;
+
+// The trace archive in the viewer: a search over what it indexed (text, cable, fibre, band,
+// condition), a table of what it found, and the traces opened from it, or a fibre's whole
+// history overlaid at once.
+class ArchiveDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // db as otdr-sor archive --db takes it; empty: the user's own archive.
+    explicit ArchiveDialog(const QString &db, QWidget *parent = nullptr);
+    ~ArchiveDialog() override;
+
+    // Runs the search in the fields; false, said in the dialog, when the archive cannot be read.
+    bool search();
+    // Indexes a folder, with progress.
+    Archive::AddResult addFolder(const QString &folder);
+    QTableWidget *table() const { return results; }
+    QLineEdit *fibreField() const { return fibre; }
+    QLineEdit *textField() const { return text; }
+    QString status() const;
+    // The selected rows' files, and the selected fibre's history: its files in the history's
+    // order (the as-built first).
+    QStringList selectedPaths() const;
+    QStringList historyPaths() const;
+
+signals:
+    void openRequested(const QStringList &paths);
+
+private:
+    bool ensureOpen();
+    void chooseFolder();
+
+    QString database;
+    std::unique_ptr<Archive::Archive> archive;
+    QVector<Archive::Record> found;
+    QLineEdit *text = nullptr;
+    QLineEdit *cable = nullptr;
+    QLineEdit *fibre = nullptr;
+    QComboBox *band = nullptr;
+    QComboBox *condition = nullptr;
+    QTableWidget *results = nullptr;
+    QLabel *state = nullptr;
+};

@@ -1,0 +1,16 @@
+#include "viewerwindow.h"
+
+#include "archivedialog.h"
+
+ArchiveDialog *ViewerWindow::showArchive(const QString &db)
+{
+    auto *dialog = new ArchiveDialog(db, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &ArchiveDialog::openRequested, this, [this](const QStringList &paths) {
+        openFiles(paths);
+    });
+    dialog->show();
+    dialog->search();
+    dialog->textField()->setFocus();
+    return dialog;
+}
