@@ -2,6 +2,8 @@
 
 #include "archivedialog.h"
 
+#include <QLineEdit>
+
 ArchiveDialog *ViewerWindow::showArchive(const QString &db)
 {
     auto *dialog = new ArchiveDialog(db, this);
