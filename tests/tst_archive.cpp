@@ -29,6 +29,7 @@ private slots:
     void findAndHistory_data();
     void findAndHistory();
     void baselineFromTheArchive();
+    void cableAgainstTheArchive();
     void killedMidAdd_data();
     void killedMidAdd();
     void twoWriters_data();
@@ -453,6 +454,52 @@ void TestArchive::baselineFromTheArchive()
     QCOMPARE(runCapturing({"archive", "add", "--db", db, folder}, out, err), 0);
     QCOMPARE(runCapturing({"archive", "baseline", now, "--db", db}, out, err), 0);
     QCOMPARE(out.trimmed(), QDir::cleanPath(folder + "/repair/F07.sor"));
+}
+
+// cable --baseline auto: each trace's as-built from the archive, the job's change since then.
+void TestArchive::cableAgainstTheArchive()
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath("arquivo.sqlite");
+    for (int i = 1; i <= 3; ++i) {
+        SorWriter::CableEnds built = SorWriter::cableFibre(i);
+        SorWriter::CableEnds now = SorWriter::cableFibre(i);
+        for (SorWriter::Trace *t : {&built.a, &built.b}) {
+            t->buildCondition = "BC";
+            t->dateTime = 1700000000;
+        }
+        for (SorWriter::Trace *t : {&now.a, &now.b}) {
+            t->buildCondition = "CC";
+            t->dateTime = 1780000000;
+            if (i == 2)
+                t->events[1].loss += 400; // the 14 km splice re-made worse
+        }
+        save(dir.filePath(QStringLiteral("asbuilt/F0%1-a.sor").arg(i)), SorWriter::write(built.a));
+        save(dir.filePath(QStringLiteral("asbuilt/F0%1-b.sor").arg(i)), SorWriter::write(built.b));
+        save(dir.filePath(QStringLiteral("agora/F0%1-a.sor").arg(i)), SorWriter::write(now.a));
+        save(dir.filePath(QStringLiteral("agora/F0%1-b.sor").arg(i)), SorWriter::write(now.b));
+    }
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"archive", "add", "--db", db, dir.filePath("asbuilt")}, out, err), 0);
+    QCOMPARE(
+        runCapturing({"cable", dir.filePath("agora"), "--baseline", "auto", "--db", db}, out, err),
+        1);
+    QVERIFY2(out.contains("Desde a linha de base (auto): mudou"), qPrintable(out + err));
+    QVERIFY2(out.contains("F02, 1550 nm, emenda 2 (14,0000 km): 0,130 → 0,530 dB (+0,400)"),
+             qPrintable(out));
+    QVERIFY2(!out.contains("  F01,") && !out.contains("  F03,"), qPrintable(out));
+    // An archive without them: said, and refused.
+    QCOMPARE(runCapturing({"cable",
+                           dir.filePath("agora"),
+                           "--baseline",
+                           "auto",
+                           "--db",
+                           dir.filePath("vazio.sqlite")},
+                          out,
+                          err),
+             2);
+    QVERIFY2(err.contains("não tem a linha de base de nenhum traço"), qPrintable(err));
 }
 
 void TestArchive::killedMidAdd_data()
