@@ -216,7 +216,12 @@ bool Archive::prepare(QString *why)
 {
     QSqlDatabase db = QSqlDatabase::database(connection, false);
     QSqlQuery q(db);
-    if (!server) {
+    if (server) {
+        // A commit need not wait for the server's disk: a server that crashes loses at most
+        // the last moment's files whole (each is one transaction), and the next add reads them
+        // again; the archive stays consistent.
+        q.exec(QStringLiteral("SET synchronous_commit = off"));
+    } else {
         // A file that is not a database says so at its first read.
         if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
             *why = QStringLiteral("%1 não é um arquivo de traços (SQLite): %2")
@@ -344,20 +349,52 @@ AddResult Archive::add(const QStringList &paths,
         qint64 size = 0;
         qint64 modified = 0;
         bool gone = false;
+        QString hash;
     };
     QHash<QString, Known> known;
     {
         QSqlQuery q(db);
         q.setForwardOnly(true);
         if (run(q,
-                QStringLiteral("SELECT path, size, modified, gone FROM places WHERE host = ?"),
+                QStringLiteral(
+                    "SELECT path, size, modified, gone, hash FROM places WHERE host = ?"),
                 {host})) {
             while (q.next())
-                known.insert(
-                    q.value(0).toString(),
-                    {q.value(1).toLongLong(), q.value(2).toLongLong(), q.value(3).toBool()});
+                known.insert(q.value(0).toString(),
+                             {q.value(1).toLongLong(),
+                              q.value(2).toLongLong(),
+                              q.value(3).toBool(),
+                              q.value(4).toString()});
         }
     }
+    // Each statement prepared once: on a server every preparation is a round trip.
+    QSqlQuery insertTrace(db);
+    QSqlQuery setVerdict(db);
+    QSqlQuery insertPlace(db);
+    QSqlQuery control(db);
+    const bool prepared
+        = insertTrace.prepare(QStringLiteral(
+              "INSERT INTO traces (hash, size, maker, model, serial, measured_at, cable, fiber, "
+              "location_a, location_b, condition, wavelength_nm, band, pulse_ns, range_m, "
+              "length_m, total_loss_db, orl_db, events, checksum, verdict, damaged, problem, "
+              "search, added_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+              "?, ?, ?, ?, ?, ?, ?) ON CONFLICT (hash) DO NOTHING"))
+          && setVerdict.prepare(QStringLiteral("UPDATE traces SET verdict = ? WHERE hash = ?"))
+          && insertPlace.prepare(QStringLiteral(
+              "INSERT INTO places (host, path, hash, size, modified, gone, seen_at) VALUES (?, "
+              "?, ?, ?, ?, 0, ?) ON CONFLICT (host, path) DO UPDATE SET hash = excluded.hash, "
+              "size = excluded.size, modified = excluded.modified, gone = 0, seen_at = "
+              "excluded.seen_at"));
+    if (!prepared) {
+        result.errors << QStringLiteral("o arquivo de traços não aceita gravações (%1)")
+                             .arg(db.lastError().text());
+        return result;
+    }
+    const auto execute = [](QSqlQuery &q, const QVariantList &values) {
+        for (int i = 0; i < values.size(); ++i)
+            q.bindValue(i, values.at(i));
+        return q.exec();
+    };
     const QString now = isoUtc(QDateTime::currentDateTimeUtc());
     int done = 0;
     for (const QString &path : files) {
@@ -444,51 +481,22 @@ AddResult Archive::add(const QStringList &paths,
             search,
             now};
         // One file, one transaction: a cut leaves it wholly in or wholly out.
+        const auto before = known.constFind(path);
+        const bool newPlace = before == known.cend() || before->gone || before->hash != hash;
         bool stored = false;
         for (int attempt = 0; attempt < 5 && !stored; ++attempt) {
-            QSqlQuery q(db);
-            if (server ? !db.transaction() : !q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+            if (server ? !db.transaction() : !control.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
                 error = db.lastError().text();
                 QThread::msleep(50);
                 continue;
             }
-            const bool ok
-                = run(q,
-                      QStringLiteral(
-                          "INSERT INTO traces (hash, size, maker, model, serial, measured_at, "
-                          "cable, fiber, location_a, location_b, condition, wavelength_nm, band, "
-                          "pulse_ns, range_m, length_m, total_loss_db, orl_db, events, checksum, "
-                          "verdict, damaged, problem, search, added_at) VALUES (?, ?, ?, ?, ?, "
-                          "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
-                          "ON CONFLICT (hash) DO NOTHING"),
-                      row);
-            const int inserted = ok ? q.numRowsAffected() : 0;
+            const bool ok = execute(insertTrace, row);
+            const int inserted = ok ? insertTrace.numRowsAffected() : 0;
             // A verdict asked for now is kept on a trace indexed before without one.
-            const bool verdictOk
-                = !ok || verdict.isEmpty()
-                  || run(q,
-                         QStringLiteral("UPDATE traces SET verdict = ? WHERE hash = ?"),
-                         {verdict, hash});
-            bool newPlace = false;
-            bool placeOk = false;
-            if (ok && verdictOk) {
-                QSqlQuery old(db);
-                newPlace = !(run(old,
-                                 QStringLiteral("SELECT hash FROM places WHERE host = ? AND "
-                                                "path = ? AND gone = 0"),
-                                 {host, path})
-                             && old.next() && old.value(0).toString() == hash);
-                placeOk = run(
-                    q,
-                    QStringLiteral("INSERT INTO places (host, path, hash, size, modified, gone, "
-                                   "seen_at) VALUES (?, ?, ?, ?, ?, 0, ?) ON CONFLICT (host, "
-                                   "path) DO UPDATE SET hash = excluded.hash, size = "
-                                   "excluded.size, modified = excluded.modified, gone = 0, "
-                                   "seen_at = excluded.seen_at"),
-                    {host, path, hash, size, modified, now});
-            }
-            if (ok && verdictOk && placeOk
-                && (server ? db.commit() : q.exec(QStringLiteral("COMMIT")))) {
+            const bool verdictOk = !ok || verdict.isEmpty() || execute(setVerdict, {verdict, hash});
+            const bool placeOk
+                = ok && verdictOk && execute(insertPlace, {host, path, hash, size, modified, now});
+            if (placeOk && (server ? db.commit() : control.exec(QStringLiteral("COMMIT")))) {
                 stored = true;
                 if (inserted > 0)
                     ++result.newTraces;
@@ -496,13 +504,16 @@ AddResult Archive::add(const QStringList &paths,
                     ++result.newPlaces;
                 if (damaged && inserted > 0)
                     ++result.damaged;
-                known.insert(path, {size, modified, false});
+                known.insert(path, {size, modified, false, hash});
             } else {
-                error = q.lastError().text();
+                const QSqlQuery &failed = !ok ? insertTrace : !verdictOk ? setVerdict : insertPlace;
+                error = failed.lastError().text().trimmed();
+                if (error.isEmpty())
+                    error = db.lastError().text();
                 if (server)
                     db.rollback();
                 else
-                    q.exec(QStringLiteral("ROLLBACK"));
+                    control.exec(QStringLiteral("ROLLBACK"));
                 QThread::msleep(50);
             }
         }

@@ -5,9 +5,9 @@
 //   in the viewer, overlaid;
 // - the real traces beside the project indexed, with the damaged ones counted.
 #include "archive/archive.h"
+#include "plotwidget.h"
 #include "sorwriter.h"
 #include "tracesim.h"
-#include "plotwidget.h"
 #include "viewerwindow.h"
 
 #include <QApplication>

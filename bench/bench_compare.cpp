@@ -186,14 +186,7 @@ int main(int argc, char *argv[])
         out << "skipped real traces: " << root << " not found\n";
     } else {
         for (const QString &set : {QStringLiteral("field"), QStringLiteral("makers")}) {
-            QStringList files;
-            QDirIterator it(QDir(root).filePath(set),
-                            {QStringLiteral("*.sor"), QStringLiteral("*.SOR")},
-                            QDir::Files,
-                            QDirIterator::Subdirectories);
-            while (it.hasNext())
-                files << it.next();
-            files.sort();
+            const QStringList files = Plant::tracesIn(QDir(root).filePath(set));
             Figures f;
             QRandomGenerator random(42);
             QElapsedTimer timer;

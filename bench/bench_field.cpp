@@ -257,20 +257,6 @@ QString metres(const std::optional<double> &m)
     return m ? QString::number(*m, 'f', 1) : QStringLiteral("-");
 }
 
-// A set's traces, relative to the set's folder, in name order.
-QStringList tracesIn(const QString &folder)
-{
-    QStringList files;
-    QDirIterator it(folder,
-                    {QStringLiteral("*.sor"), QStringLiteral("*.SOR")},
-                    QDir::Files,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << it.next();
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 // The maker a file names (SupParams' supplier), compared without regard to case or spaces.
 QString makerOf(const Sor::Trace &t)
 {
@@ -406,7 +392,7 @@ int main(int argc, char *argv[])
     Figures everything;
     int everyFile = 0;
     for (const QString &folder : sets) {
-        const QStringList files = tracesIn(folder);
+        const QStringList files = Plant::tracesIn(folder);
         if (files.isEmpty())
             continue;
         out << "\n## " << QDir(root).relativeFilePath(folder) << ": " << files.size()

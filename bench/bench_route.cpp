@@ -4,6 +4,7 @@
 // error of up to 2 m: each closure held out of the calibration in turn and placed,
 // and the end, against 5 m + 0.05 % of the distance.
 #include "acceptance/verdict.h"
+#include "plant.h"
 #include "route/tracelocate.h"
 #include "sor/sorreader.h"
 
@@ -197,14 +198,7 @@ int main(int argc, char *argv[])
         const QString folder = QDir(root).filePath(set);
         if (!QDir(folder).exists())
             continue;
-        QStringList files;
-        QDirIterator it(folder,
-                        {QStringLiteral("*.sor"), QStringLiteral("*.SOR")},
-                        QDir::Files,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext())
-            files << it.next();
-        files.sort();
+        const QStringList files = Plant::tracesIn(folder);
         Figures f;
         QRandomGenerator random(2026);
         QElapsedTimer timer;

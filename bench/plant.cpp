@@ -1,5 +1,7 @@
 #include "plant.h"
 
+#include <QDirIterator>
+
 #include <algorithm>
 #include <cmath>
 
@@ -71,6 +73,19 @@ double stepNoiseAt(const Sor::Trace &t, size_t at, size_t pulse)
         s = std::abs(s - centre);
     std::sort(steps.begin(), steps.end());
     return 1.4826 * steps[steps.size() / 2];
+}
+
+QStringList tracesIn(const QString &folder)
+{
+    QStringList files;
+    QDirIterator it(folder,
+                    {QStringLiteral("*.sor"), QStringLiteral("*.SOR")},
+                    QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next();
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 } // namespace Plant

@@ -2,6 +2,8 @@
 
 #include "sor/sortrace.h"
 
+#include <QStringList>
+
 #include <vector>
 
 // Changes written into a real trace's own points, where its noise lets them be measured: what
@@ -19,5 +21,8 @@ std::vector<size_t> cleanPlaces(const Sor::Trace &t, double endM, double toleran
 // the ten pulse lengths (at least 20 points) before and after each point near it, less the
 // trace's slope; a step is measurable there from a few times that.
 double stepNoiseAt(const Sor::Trace &t, size_t at, size_t pulse);
+
+// A folder's traces (and its folders'), in name order.
+QStringList tracesIn(const QString &folder);
 
 } // namespace Plant
