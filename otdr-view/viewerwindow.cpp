@@ -158,7 +158,7 @@ void ViewerWindow::buildMenus()
     file->addAction(
         QStringLiteral("Abrir &projeto de cabo…"), this, &ViewerWindow::chooseCableProject);
 #ifdef OTDR_HAVE_ARCHIVE
-    file->addAction(QStringLiteral("Arquivo de &traços…"), this, [this] { showArchive(); });
+    file->addAction(QStringLiteral("Arquivo de traç&os…"), this, [this] { showArchive(); });
 #endif
     file->addAction(QStringLiteral("Exportar &imagem (PNG)…"), this, &ViewerWindow::chooseImage);
     file->addAction(QStringLiteral("Exportar &CSV…"), this, &ViewerWindow::chooseCsv);
