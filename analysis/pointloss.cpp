@@ -42,8 +42,7 @@ PointLoss lossAt(const Sor::Trace &trace, double distanceM, const Bounds &bounds
     const double beforeTo = x - pulse;
     const double afterFrom = x + 2 * pulse + 2;
     // Never inside the front connector's dead zone, whatever the bounds.
-    const double lowest
-        = std::max(3 * pulse + 2, bounds.fromM ? (*bounds.fromM - x0) / dx : 0.0);
+    const double lowest = std::max(3 * pulse + 2, bounds.fromM ? (*bounds.fromM - x0) / dx : 0.0);
     const double highest = std::min(n, bounds.toM ? (*bounds.toM - x0) / dx : n);
     const double wanted = std::max(double(FewestPoints), StretchPulses * pulse);
     const double beforeFrom = std::max(lowest, beforeTo - wanted);

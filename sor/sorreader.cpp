@@ -373,8 +373,9 @@ Opened openTrace(const QByteArray &bytes, Detail detail)
     const bool points = detail == Detail::Full ? opened.trace.points() > 0
                                                : opened.trace.declaredPoints.value_or(0) > 0;
     if (!points)
-        opened.problem = opened.trace.errors.value(0, QStringLiteral("o arquivo não traz pontos "
-                                                                     "de traço"));
+        opened.problem = opened.trace.errors.value(0,
+                                                   QStringLiteral("o arquivo não traz pontos "
+                                                                  "de traço"));
     return opened;
 }
 

@@ -278,8 +278,7 @@ QVector<SummaryRow> panelRows(const Trace &t, const QString &file)
     if (t.offsets && (t.offsets->spanStartM != 0 || !t.offsets->applied))
         rows.append({QStringLiteral("Início do enlace"), spanStartText(*t.offsets)});
     if (t.date) {
-        rows.append(
-            {QStringLiteral("Data"), dateText(*t.date)});
+        rows.append({QStringLiteral("Data"), dateText(*t.date)});
     }
     if (t.general) {
         rows.append({QStringLiteral("Fibra"), t.general->fiberId});
