@@ -66,17 +66,37 @@ void compareWithBaseline(Job &job, const Job &base, const QString &label, double
             = thenCells.value(QStringLiteral("%1|%2|%3").arg(c.fiber).arg(c.bandNm).arg(before));
         if (!then || !then->lossDb)
             continue;
-        c.baselineDb = then->lossDb;
-        if (!c.lossDb)
+        // Like with like: the two ends' mean where both jobs have both, else one end's value
+        // against the same end's (one end alone sees a splice's loss off by its fibres'
+        // backscatter difference).
+        std::optional<double> was = then->lossDb;
+        std::optional<double> is = c.lossDb;
+        QString end;
+        const bool bothThen = then->lossAbDb && then->lossBaDb;
+        const bool bothNow = c.lossAbDb && c.lossBaDb;
+        if (!(bothThen && bothNow)) {
+            if (then->lossAbDb && c.lossAbDb) {
+                was = then->lossAbDb;
+                is = c.lossAbDb;
+                end = QStringLiteral(" (A→B)");
+            } else if (then->lossBaDb && c.lossBaDb) {
+                was = then->lossBaDb;
+                is = c.lossBaDb;
+                end = QStringLiteral(" (B→A)");
+            }
+        }
+        c.baselineDb = was;
+        if (!is)
             continue;
-        c.changeDb = *c.lossDb - *then->lossDb;
+        c.changeDb = *is - *was;
         if (std::abs(*c.changeDb) >= thresholdDb - 1e-9)
-            since.changes << QStringLiteral("%1, %2 nm, %3: %4 → %5 dB (%6)")
+            since.changes << QStringLiteral("%1, %2 nm, %3: %4 → %5 dB%6 (%7)")
                                  .arg(c.fiber)
                                  .arg(c.bandNm)
                                  .arg(closureName(closure),
-                                      Sor::decimal(*then->lossDb, 3),
-                                      Sor::decimal(*c.lossDb, 3),
+                                      Sor::decimal(*was, 3),
+                                      Sor::decimal(*is, 3),
+                                      end,
                                       signedDb(*c.changeDb));
     }
     QHash<QString, const Fibre *> thenFibres;
@@ -96,7 +116,8 @@ void compareWithBaseline(Job &job, const Job &base, const QString &label, double
                                  .arg(f.fiber,
                                       Sor::kilometres(*then->lengthM),
                                       Sor::kilometres(*f.lengthM));
-        else if (f.totalLossDb && then->totalLossDb
+        // The totals are the ends' mean: compared where both jobs measured the fibre alike.
+        else if (f.totalLossDb && then->totalLossDb && f.files.size() == then->files.size()
                  && std::abs(*f.totalLossDb - *then->totalLossDb) >= thresholdDb - 1e-9)
             since.changes << QStringLiteral("%1: perda total %2 → %3 dB (%4)")
                                  .arg(f.fiber,

@@ -47,8 +47,11 @@ QVector<Closure> closuresOf(QVector<Seen> seen, double toleranceM)
             reflecting += seen.at(k).reflective ? 1 : 0;
         }
         if (fibres.size() >= 2 || ends.size() >= 2)
-            closures.append(
-                {int(closures.size()) + 1, median(at), int(fibres.size()), 2 * reflecting > j - i});
+            closures.append({int(closures.size()) + 1,
+                             median(at),
+                             int(fibres.size()),
+                             2 * reflecting > j - i,
+                             QString()});
         i = j;
     }
     return closures;

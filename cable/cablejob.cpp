@@ -90,7 +90,7 @@ Placement placed(const Grouped &g, const Options &o, double cableLength)
     ref.end = QLatin1Char('A');
     for (const Witness &w : witnessesOf(ref)) {
         if (w.atM > launch + g.toleranceM && w.atM < cableLength - receive - g.toleranceM)
-            p.closures.append({int(p.closures.size()) + 1, w.atM, 0, w.reflective});
+            p.closures.append({int(p.closures.size()) + 1, w.atM, 0, w.reflective, QString()});
     }
     for (auto it = byFibre.cbegin(); it != byFibre.cend(); ++it)
         p.scale.insert(it.key(), 1.0);

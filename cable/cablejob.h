@@ -94,7 +94,8 @@ struct Cell
     // the closure's kind of limit.
     Acceptance::Verdict verdict = Acceptance::Verdict::NoLimits;
     // Against a baseline (the as-built): the same fibre's loss at the same closure and band
-    // then, and this loss less it.
+    // then, and the loss now less it — both ends' mean where both jobs have both ends, else
+    // the one end both measured.
     std::optional<double> baselineDb;
     std::optional<double> changeDb;
 };
@@ -196,6 +197,10 @@ QVector<CheckList> checkLists(const Checks &checks);
 // The checks as lines to show: each title with its count or its "none", what it found indented,
 // then the files not used and why.
 QStringList checkLines(const Job &job);
+
+// Against a baseline: its verdict, then each change, closure that came or went and fibre it
+// lacks, one line each; none without a baseline.
+QStringList baselineLines(const Job &job);
 
 QJsonObject toJson(const Job &job);
 // The matrix, one row per fibre, band and closure.

@@ -202,6 +202,25 @@ QStringList checkLines(const Job &job)
     return lines;
 }
 
+QStringList baselineLines(const Job &job)
+{
+    if (!job.baseline)
+        return {};
+    const SinceBaseline &b = *job.baseline;
+    QStringList lines{
+        QStringLiteral("Desde a linha de base (%1): %2")
+            .arg(b.label, b.changed() ? QStringLiteral("mudou") : QStringLiteral("sem mudança"))};
+    lines << b.changes;
+    for (const QString &c : b.newClosures)
+        lines << QStringLiteral("nova: %1").arg(c);
+    for (const QString &c : b.goneClosures)
+        lines << QStringLiteral("sumiu: %1").arg(c);
+    if (!b.fibresWithout.isEmpty())
+        lines << QStringLiteral("fibras que a base não tem: %1")
+                     .arg(b.fibresWithout.join(QStringLiteral(", ")));
+    return lines;
+}
+
 QString table(const Job &job)
 {
     QString text;
@@ -292,18 +311,10 @@ QString table(const Job &job)
                 text += row + QLatin1Char('\n');
             }
         }
-        text += QStringLiteral("\nDesde a linha de base (%1): %2\n")
-                    .arg(b.label,
-                         b.changed() ? QStringLiteral("mudou") : QStringLiteral("sem mudança"));
-        for (const QString &line : b.changes)
+        const QStringList lines = baselineLines(job);
+        text += QLatin1Char('\n') + lines.first() + QLatin1Char('\n');
+        for (const QString &line : lines.mid(1))
             text += QStringLiteral("  %1\n").arg(line);
-        for (const QString &c : b.newClosures)
-            text += QStringLiteral("  nova: %1\n").arg(c);
-        for (const QString &c : b.goneClosures)
-            text += QStringLiteral("  sumiu: %1\n").arg(c);
-        if (!b.fibresWithout.isEmpty())
-            text += QStringLiteral("  fibras que a base não tem: %1\n")
-                        .arg(b.fibresWithout.join(QStringLiteral(", ")));
     }
     if (job.routeCalibration) {
         const Route::Calibration &c = *job.routeCalibration;

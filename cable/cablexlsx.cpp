@@ -220,6 +220,45 @@ bool writeXlsx(const Job &job, const QString &path, QString *error)
     }
     worksheet_set_column(checks, 0, 0, 34, nullptr);
     worksheet_set_column(checks, 1, 1, 90, nullptr);
+    // Against a baseline: each cell then and now, a change of the threshold or more in red; the
+    // job's lines about it below.
+    if (job.baseline) {
+        lxw_worksheet *since = workbook_add_worksheet(book, "Desde a base");
+        const QStringList titles{QStringLiteral("Fibra"),
+                                 QStringLiteral("λ (nm)"),
+                                 QStringLiteral("Emenda"),
+                                 QStringLiteral("Base (dB)"),
+                                 QStringLiteral("Agora (dB)"),
+                                 QStringLiteral("Mudança (dB)")};
+        for (int c = 0; c < titles.size(); ++c)
+            text(since, 0, c, titles.at(c), f.header);
+        worksheet_freeze_panes(since, 1, 1);
+        int r = 1;
+        for (const Cell &cell : job.matrix) {
+            if (!cell.baselineDb && !cell.changeDb)
+                continue;
+            const bool moved
+                = cell.changeDb && std::abs(*cell.changeDb) >= job.baseline->thresholdDb - 1e-9;
+            text(since, r, 0, cell.fiber);
+            worksheet_write_number(since, lxw_row_t(r), 1, cell.bandNm, nullptr);
+            text(since, r, 2, closureTitle(job.closures.value(cell.closure - 1)));
+            value(since, r, 3, cell.baselineDb, f.plain);
+            // The value compared: the mean, or the one end both jobs measured.
+            value(since,
+                  r,
+                  4,
+                  cell.baselineDb && cell.changeDb
+                      ? std::optional<double>(*cell.baselineDb + *cell.changeDb)
+                      : cell.lossDb,
+                  f.plain);
+            value(since, r, 5, cell.changeDb, moved ? f.fail : f.plain);
+            ++r;
+        }
+        ++r;
+        for (const QString &line : baselineLines(job))
+            text(since, r++, 0, line);
+        worksheet_set_column(since, 0, 5, 14, nullptr);
+    }
     if (workbook_close(book) != LXW_NO_ERROR) {
         if (error)
             *error = QStringLiteral("não foi possível gravar a planilha");

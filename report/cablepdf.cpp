@@ -290,7 +290,10 @@ bool writeCablePdf(const Cable::Job &job,
         = std::max(1, int((checks.size() + CableRowsPerPage - 1) / CableRowsPerPage));
     const QVector<TwoEnded> pairs = twoEndedFiles(job);
     const int cover = coverPages(job);
-    const int total = cover + int(blocks.size()) + summaryPages + checkPages + int(pairs.size());
+    const QStringList since = Cable::baselineLines(job);
+    const int sincePages = int((since.size() + CableRowsPerPage - 1) / CableRowsPerPage);
+    const int total
+        = cover + int(blocks.size()) + summaryPages + checkPages + sincePages + int(pairs.size());
     return writeDocument(
         path,
         options,
@@ -317,6 +320,17 @@ bool writeCablePdf(const Cable::Job &job,
                      i < std::min(int(checks.size()), (p + 1) * CableRowsPerPage);
                      ++i)
                     page.row({checks.at(i)}, {1.0});
+            }
+            // What changed since the as-built, where the job was compared with one.
+            for (int p = 0; p < sincePages; ++p) {
+                Page page = nextPage();
+                page.line(QStringLiteral("Desde a linha de base"), 12, true);
+                page.y += Row / 2;
+                page.rowPoints = SummaryPoints;
+                for (int i = p * CableRowsPerPage;
+                     i < std::min(int(since.size()), (p + 1) * CableRowsPerPage);
+                     ++i)
+                    page.row({since.at(i)}, {1.0});
             }
             // Each fibre's page: its two files read again, judged and averaged, then let go.
             // The job told its ends apart; the page answers to the job's verdict, every band's.

@@ -239,7 +239,7 @@ bool writeDocument(const QString &path,
                 if (number > 0)
                     pdf.newPage();
                 pageFrame(painter, whole, options, ++number, total);
-                return Page{painter, area};
+                return Page{painter, area, 0, BodyPoints, {}};
             });
             return true;
         },

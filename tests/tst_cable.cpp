@@ -705,6 +705,10 @@ void TestCable::sinceBaseline_data()
                                                "0,530 dB (+0,400)";
     QTest::newRow("a fibre broken at 18 km") << "broken"
                                              << "F04: comprimento 28,0020 km → 18,0020 km";
+    // A splice that gains from B and loses from A: its one-ended value is far from the mean,
+    // and only A's against A's says it is unchanged.
+    QTest::newRow("the as-built measured from A only") << "one end"
+                                                       << "";
 }
 
 // Against the as-built, each cell carries its change; what changed by 0.1 dB or more is listed
@@ -717,7 +721,16 @@ void TestCable::sinceBaseline()
     QTemporaryDir now;
     writeCable(base.path());
     writeCable(now.path());
-    if (what == "resplice") {
+    if (what == "one end") {
+        Written w = ends(1);
+        w.a.events[0].loss = 500;  // the 6 km splice from A
+        w.b.events[2].loss = -200; // and from B, the third event from that end
+        save(base.filePath("F01-a.sor"), w.a);
+        save(now.filePath("F01-a.sor"), w.a);
+        save(now.filePath("F01-b.sor"), w.b);
+        for (int i = 1; i <= Fibres; ++i)
+            QVERIFY(QFile::remove(base.filePath(QStringLiteral("F0%1-b.sor").arg(i))));
+    } else if (what == "resplice") {
         Written w = ends(3);
         for (SorWriter::Trace *t : {&w.a, &w.b}) {
             // The 14 km splice is the second event from either end.
@@ -769,6 +782,35 @@ void TestCable::sinceBaseline()
     QVERIFY2(out.contains("Mudança desde a linha de base em 1550 nm"), qPrintable(out));
     if (!says.isEmpty())
         QVERIFY2(out.contains("  " + says), qPrintable(out));
+    // The workbook's sheet and the PDF's page say it too.
+    if (what == "resplice" && Cable::xlsxAvailable()) {
+        const QString book = now.filePath("cabo.xlsx");
+        const QString pdf = now.filePath("cabo.pdf");
+        QCOMPARE(runCapturing(
+                     {"cable", now.path(), "--baseline", base.path(), "--xlsx", book, "-o", pdf},
+                     out,
+                     err),
+                 1);
+        QProcess reader;
+        reader.start("/usr/bin/python3",
+                     {"-c",
+                      "import sys, openpyxl\n"
+                      "ws = openpyxl.load_workbook(sys.argv[1])['Desde a base']\n"
+                      "for r in ws.iter_rows(values_only=True):\n"
+                      "    print('|'.join('' if v is None else str(v) for v in r))\n",
+                      book});
+        QVERIFY(reader.waitForFinished(30000));
+        const QString sheet = QString::fromUtf8(reader.readAllStandardOutput());
+        QVERIFY2(sheet.contains("F03|1550|2|0.13|0.53|0.4"), qPrintable(sheet));
+        QVERIFY2(sheet.contains("F01|1550|2|0.13|0.13|0\n"), qPrintable(sheet));
+        QVERIFY2(sheet.contains(says), qPrintable(sheet));
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {"-layout", pdf, "-"});
+        QVERIFY(text.waitForFinished(30000));
+        const QString pages = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY2(pages.contains("Desde a linha de base"), qPrintable(pages.left(2000)));
+        QVERIFY2(pages.contains("F03, 1550 nm, emenda 2"), qPrintable(pages.left(4000)));
+    }
     QCOMPARE(runCapturing({"cable", now.path(), "--baseline", base.filePath("nada")}, out, err), 2);
     QVERIFY2(err.contains("pasta ou arquivo não encontrado"), qPrintable(err));
 }
