@@ -53,12 +53,18 @@ void save(const QString &path, const SorWriter::Trace &t)
     file.write(SorWriter::write(t));
 }
 
+// Fibre i's two ends as "F0i-a<suffix>.sor" and "F0i-b<suffix>.sor".
+void saveEnds(const QString &dir, int i, const Written &w, const QString &suffix = QString())
+{
+    save(QStringLiteral("%1/F0%2-a%3.sor").arg(dir).arg(i).arg(suffix), w.a);
+    save(QStringLiteral("%1/F0%2-b%3.sor").arg(dir).arg(i).arg(suffix), w.b);
+}
+
 void writeCable(const QString &dir)
 {
     for (int i = 1; i <= Fibres; ++i) {
         const Written w = ends(i);
-        save(QStringLiteral("%1/F0%2-a.sor").arg(dir).arg(i), w.a);
-        save(QStringLiteral("%1/F0%2-b.sor").arg(dir).arg(i), w.b);
+        saveEnds(dir, i, w);
     }
 }
 
@@ -160,8 +166,7 @@ void TestCable::faults()
         QVERIFY(QFile::remove(dir.filePath("F03-b.sor")));
     } else if (fault == "broken") {
         const Written w = ends(4, 18000);
-        save(dir.filePath("F04-a.sor"), w.a);
-        save(dir.filePath("F04-b.sor"), w.b);
+        saveEnds(dir.path(), 4, w);
     } else if (fault == "mislabel") {
         Written w = ends(5);
         w.b.fiberId = "F06";
@@ -408,8 +413,7 @@ void TestCable::cords()
     QTemporaryDir dir;
     for (int i = 1; i <= 4; ++i) {
         const Written w = SorWriter::cableFibre(i, 28000, 300, 1000, 500);
-        save(QStringLiteral("%1/F0%2-a.sor").arg(dir.path()).arg(i), w.a);
-        save(QStringLiteral("%1/F0%2-b.sor").arg(dir.path()).arg(i), w.b);
+        saveEnds(dir.path(), i, w);
     }
     // Without them the cords' connectors are two more closures.
     const Cable::Job plain = Cable::run({dir.path()}, {});
@@ -624,21 +628,18 @@ void TestCable::oneJudgement()
         Written w = ends(2);
         w.a.events.removeAt(w.a.events.size() - 3);
         w.b.events.removeAt(w.b.events.size() - 3);
-        save(dir.filePath("F02-a.sor"), w.a);
-        save(dir.filePath("F02-b.sor"), w.b);
+        saveEnds(dir.path(), 2, w);
     } else if (setup == "bands") {
         // 1310 nm first and clean; F03 breaks the splice limit at 1550 nm only.
         for (int i = 1; i <= Fibres; ++i) {
             Written w = ends(i);
             w.a.wavelength = w.b.wavelength = 13100;
-            save(QStringLiteral("%1/F0%2-a-1310.sor").arg(dir.path()).arg(i), w.a);
-            save(QStringLiteral("%1/F0%2-b-1310.sor").arg(dir.path()).arg(i), w.b);
+            saveEnds(dir.path(), i, w, "-1310");
         }
         Written w = ends(3);
         w.a.events[0].loss = 600;
         w.b.events[w.b.events.size() - 2].loss = 600;
-        save(dir.filePath("F03-a.sor"), w.a);
-        save(dir.filePath("F03-b.sor"), w.b);
+        saveEnds(dir.path(), 3, w);
     }
     Cable::Options o;
     QString error;
@@ -726,8 +727,7 @@ void TestCable::sinceBaseline()
         w.a.events[0].loss = 500;  // the 6 km splice from A
         w.b.events[2].loss = -200; // and from B, the third event from that end
         save(base.filePath("F01-a.sor"), w.a);
-        save(now.filePath("F01-a.sor"), w.a);
-        save(now.filePath("F01-b.sor"), w.b);
+        saveEnds(now.path(), 1, w);
         for (int i = 1; i <= Fibres; ++i)
             QVERIFY(QFile::remove(base.filePath(QStringLiteral("F0%1-b.sor").arg(i))));
     } else if (what == "resplice") {
@@ -738,12 +738,10 @@ void TestCable::sinceBaseline()
                     < SorWriter::timeFor(10, t->groupIndex));
             t->events[1].loss += 400;
         }
-        save(now.filePath("F03-a.sor"), w.a);
-        save(now.filePath("F03-b.sor"), w.b);
+        saveEnds(now.path(), 3, w);
     } else if (what == "broken") {
         const Written w = ends(4, 18000);
-        save(now.filePath("F04-a.sor"), w.a);
-        save(now.filePath("F04-b.sor"), w.b);
+        saveEnds(now.path(), 4, w);
     }
     Cable::Job job = Cable::run({now.path()}, {});
     Cable::compareWithBaseline(job, Cable::run({base.path()}, {}), base.path(), 0.1);
