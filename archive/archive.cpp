@@ -119,23 +119,23 @@ QString Archive::defaultPath()
            + QStringLiteral("/otdr/arquivo-de-tracos.sqlite");
 }
 
-std::unique_ptr<Archive> Archive::open(const QString &spec, QString *why)
+std::unique_ptr<Archive> Archive::open(const QString &address, QString *why)
 {
     std::unique_ptr<Archive> a(new Archive);
     a->connection = QStringLiteral("otdr-archive-%1").arg(connections.fetchAndAddRelaxed(1));
-    const bool server = spec.startsWith(QLatin1String("postgresql://"))
-                        || spec.startsWith(QLatin1String("postgres://"));
+    const bool server = address.startsWith(QLatin1String("postgresql://"))
+                        || address.startsWith(QLatin1String("postgres://"));
     a->server = server;
     if (server) {
         if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
             *why = QStringLiteral("esta instalação não tem o driver do PostgreSQL (QPSQL)");
             return nullptr;
         }
-        const QUrl url(spec);
+        const QUrl url(address);
         if (!url.isValid() || url.host().isEmpty() || url.path().size() < 2) {
             *why = QStringLiteral("endereço inválido: %1 (postgresql://usuário@servidor[:porta]/"
                                   "banco)")
-                       .arg(spec);
+                       .arg(address);
             return nullptr;
         }
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), a->connection);
@@ -150,7 +150,7 @@ std::unique_ptr<Archive> Archive::open(const QString &spec, QString *why)
             return nullptr;
         }
     } else {
-        QString path = spec;
+        QString path = address;
         if (path.startsWith(QLatin1String("sqlite:")))
             path = path.mid(7);
         if (path.isEmpty()) {

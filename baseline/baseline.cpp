@@ -440,6 +440,12 @@ Comparison compare(const Sor::Trace &base, const Sor::Trace &now, const Options 
         const double pointNoise = stepNoiseAt(x) / std::sqrt(2.0 / w);
         return most >= std::max(SpikeDb, StepDeviations * pointNoise);
     };
+    // An event only one trace has is a change where the points show its loss, or its reflection
+    // as a spike where the difference is quiet enough to show one.
+    const auto stands = [&](const Acceptance::JudgedEvent &e, double at) {
+        return (e.lossDb && std::abs(*e.lossDb) >= least(at, t) - 1e-9 && shown(at))
+               || (e.reflectanceDb && stepNoiseAt(at) < t && spikeShown(at));
+    };
     // Places whose changes the events already say, or whose reflections the difference does not
     // measure as steps: a step of the points within the event's pulse and the step's windows
     // is its. An unchanged splice claims its own pulse only: a new bend beside it is a change.
@@ -511,8 +517,7 @@ Comparison compare(const Sor::Trace &base, const Sor::Trace &now, const Options 
             quiet << Quiet{at, true};
             if (at > reach - c.toleranceM)
                 continue; // past the baseline's end: the end says it
-            if ((en.lossDb && std::abs(*en.lossDb) >= least(at, t) - 1e-9 && shown(at))
-                || (en.reflectanceDb && stepNoiseAt(at) < t && spikeShown(at)))
+            if (stands(en, at))
                 c.changes.append(
                     {at,
                      Kind::New,
@@ -530,9 +535,7 @@ Comparison compare(const Sor::Trace &base, const Sor::Trace &now, const Options 
             quiet << Quiet{eb.distanceM, true};
             if (eb.distanceM > reach - c.toleranceM)
                 continue; // past a break: the end says it
-            if ((eb.lossDb && std::abs(*eb.lossDb) >= least(eb.distanceM, t) - 1e-9
-                 && shown(eb.distanceM))
-                || (eb.reflectanceDb && stepNoiseAt(eb.distanceM) < t && spikeShown(eb.distanceM)))
+            if (stands(eb, eb.distanceM))
                 c.changes.append({eb.distanceM,
                                   Kind::Gone,
                                   eb.lossDb,
