@@ -43,6 +43,12 @@ QString Command::usage(QCommandLineParser &parser,
     return parts.join(QLatin1Char(' '));
 }
 
+bool Command::draws(const QCommandLineParser &parser) const
+{
+    const QStringList given = parser.optionNames();
+    return given.contains(QStringLiteral("o")) || given.contains(QStringLiteral("output"));
+}
+
 const std::vector<std::unique_ptr<Command>> &commands()
 {
     static const std::vector<std::unique_ptr<Command>> all = [] {

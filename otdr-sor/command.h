@@ -52,6 +52,10 @@ public:
                                    const QCommandLineParser &parser,
                                    QTextStream &out,
                                    QTextStream &err) const = 0;
+    // Whether a run with these options draws (a plot, a PDF): its text needs fonts, which only
+    // a GUI application gives. By default, whenever an output is named with -o: a command
+    // that writes a picture or a document never runs without them.
+    virtual bool draws(const QCommandLineParser &parser) const;
 
 private:
     QString commandName;

@@ -224,6 +224,8 @@ public:
         if (folders && (!unpaired.isEmpty() || !unreadable.isEmpty()))
             status = std::max(status, int(Damaged));
         if (parser.isSet(output)) {
+            // The result is the user's whatever becomes of the PDF.
+            out.flush();
             Report::Options report;
             report.title = QStringLiteral("O que mudou desde a linha de base");
             QString error;
@@ -249,8 +251,9 @@ private:
         QStringLiteral("pair-by-name"),
         QStringLiteral("Em pastas, casa os traços pelos nomes dos arquivos, não pelas ids.")};
     const QCommandLineOption force{QStringLiteral("force"),
-                                   QStringLiteral("Compara mesmo em comprimentos de onda "
-                                                  "diferentes.")};
+                                   QStringLiteral("Compara mesmo o que não parece uma fibra "
+                                                  "medida da mesma ponta: outro comprimento de "
+                                                  "onda, outra fibra, a outra ponta.")};
     const QCommandLineOption json{QStringLiteral("json"), QStringLiteral("O resultado em JSON.")};
     const QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("Grava também um PDF: uma página por fibra."),

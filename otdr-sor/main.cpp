@@ -2,10 +2,10 @@
 #include "translation/qtportuguese.h"
 
 #include <QGuiApplication>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTextStream>
 
-#include <cstring>
 #include <memory>
 
 #ifdef Q_OS_WIN
@@ -33,12 +33,12 @@ int main(int argc, char *argv[])
     // Without a desktop session the GUI platform would note on standard error that it has no
     // runtime folder; a private one, gone at exit, keeps the output the tool's own.
     std::unique_ptr<QTemporaryDir> runtimeDir;
-    bool drawing
-        = argc > 1 && (std::strcmp(argv[1], "plot") == 0 || std::strcmp(argv[1], "report") == 0);
-    // A cable's job draws only for its PDF.
-    for (int i = 2; argc > 1 && std::strcmp(argv[1], "cable") == 0 && i < argc; ++i)
-        drawing = drawing || std::strcmp(argv[i], "-o") == 0
-                  || std::strncmp(argv[i], "--output", 8) == 0;
+    // The command says whether this run draws; the arguments are read again once the
+    // application holds them.
+    QStringList given;
+    for (int i = 0; i < argc; ++i)
+        given << QString::fromLocal8Bit(argv[i]);
+    const bool drawing = sorToolDraws(given);
     if (drawing) {
         if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -29,6 +29,17 @@ QString commandHelp(const QCommandLineParser &parser, const QString &usage)
 
 } // namespace
 
+bool sorToolDraws(const QStringList &arguments)
+{
+    const Command *command = findCommand(arguments.value(1));
+    if (!command)
+        return false;
+    QCommandLineParser parser;
+    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QString()});
+    command->describe(parser);
+    return parser.parse(arguments) && command->draws(parser);
+}
+
 int runSorTool(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
     const QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},

@@ -23,6 +23,9 @@ private slots:
     void oneMeasurement_data();
     void oneMeasurement();
     void wavelengths();
+    void notOneFibre_data();
+    void notOneFibre();
+    void noiseIsNoChange();
     void command();
 };
 
@@ -215,6 +218,99 @@ void TestBaseline::wavelengths()
     const Baseline::Comparison forced = Baseline::compare(traceOf(t), traceOf(other), o);
     QVERIFY(forced.problem.isEmpty());
     QVERIFY(forced.notes.join('\n').contains("--force"));
+}
+
+void TestBaseline::notOneFibre_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QString>("problem"); // part of the refusal; empty: compared
+    QTest::newRow("another fibre by its id") << "fibre"
+                                             << "são fibras diferentes (fibra F01 e fibra F02)";
+    QTest::newRow("another cable by its id") << "cable"
+                                             << "são fibras diferentes (cabo CABO e cabo OUTRO)";
+    QTest::newRow("the other end by its ids")
+        << "ids"
+        << "são as duas pontas de uma fibra (ELMMIL0001 e MILELM0001)";
+    QTest::newRow("the other end by the traces") << "mirrored"
+                                                 << "são as duas pontas de uma fibra";
+    QTest::newRow("a fibre more than twice as long") << "longer"
+                                                     << "mais que o dobro";
+    QTest::newRow("a short fibre whose events are elsewhere") << "elsewhere"
+                                                              << "seus eventos não estão";
+    QTest::newRow("a break at 6 km: one fibre") << "break"
+                                                << "";
+}
+
+// compare refuses what is not one fibre measured from one end, saying why; --force compares
+// it anyway and says so.
+void TestBaseline::notOneFibre()
+{
+    QFETCH(QString, what);
+    QFETCH(QString, problem);
+    SorWriter::Trace base = stored(fibre(1));
+    SorWriter::Trace now;
+    if (what == "mirrored") {
+        now = stored(SorWriter::fromOtherEnd(fibre(2)));
+    } else if (what == "longer" || what == "elsewhere") {
+        SorWriter::Simulation other = fibre(2);
+        other.points = what == "longer" ? 24000 : 4000;
+        other.events = what == "longer" ? QList<TrueEvent>{{TrueEvent::Step, 7000, 0.2},
+                                                           {TrueEvent::Step, 26000, 0.2},
+                                                           {TrueEvent::End, 45000, 0, -14}}
+                                        : QList<TrueEvent>{{TrueEvent::Step, 1500, 0.2},
+                                                           {TrueEvent::Step, 3000, 0.2},
+                                                           {TrueEvent::Step, 4500, 0.2},
+                                                           {TrueEvent::End, 6000, 0, -14}};
+        now = stored(other);
+    } else if (what == "break") {
+        now = stored(fibre(2, [](SorWriter::Simulation &s) {
+            s.events = {s.events.first(), TrueEvent(TrueEvent::End, 6000, 0, -20)};
+        }));
+    } else {
+        now = stored(fibre(2));
+    }
+    if (what == "fibre")
+        now.fiberId = "F02";
+    if (what == "cable")
+        now.cableId = "OUTRO";
+    if (what == "ids") {
+        base.fiberId = "ELMMIL0001";
+        now.fiberId = "MILELM0001";
+    }
+    const Baseline::Comparison c = Baseline::compare(traceOf(base), traceOf(now), {});
+    if (problem.isEmpty()) {
+        QVERIFY2(c.problem.isEmpty(), qPrintable(c.problem));
+        QCOMPARE(c.verdict(), QStringLiteral("mudou"));
+        return;
+    }
+    QVERIFY2(c.problem.contains(problem) && c.problem.endsWith("--force compara assim mesmo"),
+             qPrintable(c.problem));
+    QVERIFY(c.changes.isEmpty());
+    Baseline::Options forced;
+    forced.force = true;
+    const Baseline::Comparison anyway = Baseline::compare(traceOf(base), traceOf(now), forced);
+    QVERIFY(anyway.problem.isEmpty());
+    QVERIFY2(anyway.notes.join('\n').contains("comparados por --force"),
+             qPrintable(anyway.notes.join('\n')));
+}
+
+// Two measurements of one unchanged fibre, each with its own noise, deep in the noise at the
+// far end: nothing is listed, for a step of the difference must stand out of its own noise,
+// not only reach the threshold.
+void TestBaseline::noiseIsNoChange()
+{
+    const auto noisy = [](quint32 seed) {
+        SorWriter::Simulation s = fibre(seed);
+        s.launchSnrDb = 8;
+        return traceOf(stored(s));
+    };
+    for (quint32 seed : {2u, 3u, 4u}) {
+        const Baseline::Comparison c = Baseline::compare(noisy(1), noisy(seed), {});
+        QVERIFY2(c.problem.isEmpty(), qPrintable(c.problem));
+        QVERIFY(!c.samePoints);
+        QVERIFY2(c.changes.isEmpty(), qPrintable(Baseline::table("1", QString::number(seed), c)));
+        QCOMPARE(c.verdict(), QStringLiteral("sem mudança"));
+    }
 }
 
 // The command on two files and on two folders (paired by fibre and band, the as-built chosen

@@ -1,5 +1,6 @@
 #include "baseline/baseline.h"
 
+#include "acceptance/direction.h"
 #include "acceptance/twoway.h"
 #include "analysis/analysis.h"
 #include "analysis/statistics.h"
@@ -184,6 +185,116 @@ double firstEventM(const QVector<double> &events, double toleranceM, double reac
     return first;
 }
 
+// A fibre this many times longer than the other is not the same fibre (a break makes the
+// trace of now shorter, never longer).
+constexpr double LongerBy = 2;
+
+QString idOf(const Sor::Trace &t, bool cable)
+{
+    if (!t.general)
+        return QString();
+    return (cable ? t.general->cableId : t.general->fiberId).trimmed();
+}
+
+// What the two files say of themselves that no comparison can get over: two fibres, or the
+// two ends of one. Empty when they may be one fibre seen from one end.
+QString labelProblem(const Sor::Trace &base, const Sor::Trace &now)
+{
+    const auto differ = [](const QString &x, const QString &y) {
+        return !x.isEmpty() && !y.isEmpty() && x.compare(y, Qt::CaseInsensitive) != 0;
+    };
+    for (const bool cable : {true, false}) {
+        const QString b = idOf(base, cable);
+        const QString n = idOf(now, cable);
+        if (!differ(b, n))
+            continue;
+        if (Acceptance::namedFromTheOtherEnd(b, n))
+            return QStringLiteral("são as duas pontas de uma fibra (%1 e %2): compare traços "
+                                  "medidos da mesma ponta")
+                .arg(b, n);
+        return QStringLiteral("são fibras diferentes (%1 %2 e %3 %4)")
+            .arg(cable ? QStringLiteral("cabo") : QStringLiteral("fibra"), b)
+            .arg(cable ? QStringLiteral("cabo") : QStringLiteral("fibra"), n);
+    }
+    return QString();
+}
+
+// The two ends from the files' places, where the traces could not tell: each starts where
+// the other ends.
+bool placesSwapped(const Sor::Trace &base, const Sor::Trace &now)
+{
+    if (!base.general || !now.general)
+        return false;
+    const QString ba = base.general->locationA.trimmed();
+    const QString bb = base.general->locationB.trimmed();
+    const QString na = now.general->locationA.trimmed();
+    const QString nb = now.general->locationB.trimmed();
+    return !ba.isEmpty() && !bb.isEmpty() && ba != bb && ba == nb && bb == na;
+}
+
+Acceptance::Measurement measured(const Sor::Trace &t, const Acceptance::Link &link);
+
+// Whether the traces show one fibre from one end: their events laid directly, not mirrored
+// (the traces decide before the places do), and lengths one fibre can have had; the reason
+// when they do not.
+QString fibreProblem(const Sor::Trace &base,
+                     const Acceptance::Link &lb,
+                     const Sor::Trace &now,
+                     const Acceptance::Link &ln,
+                     double toleranceM)
+{
+    const Acceptance::EndsEvidence ends
+        = Acceptance::endsFromTraces(measured(base, lb), measured(now, ln), toleranceM);
+    if (ends.ends == Acceptance::Ends::Two
+        || (ends.ends == Acceptance::Ends::Unknown && placesSwapped(base, now)))
+        return QStringLiteral("são as duas pontas de uma fibra (%1): compare traços medidos da "
+                              "mesma ponta")
+            .arg(ends.ends == Acceptance::Ends::Two ? Acceptance::endsSentence(ends)
+                                                    : QStringLiteral("os locais A e B trocados"));
+    if (ends.ends == Acceptance::Ends::Same || !lb.lengthM || !ln.lengthM || *lb.lengthM <= 0
+        || *ln.lengthM <= 0)
+        return QString();
+    if (*ln.lengthM > LongerBy * *lb.lengthM + toleranceM)
+        return QStringLiteral("a fibra de agora (%1) é mais que o dobro da linha de base (%2): "
+                              "não é a mesma fibra")
+            .arg(km(*ln.lengthM), km(*lb.lengthM));
+    // A break leaves a shorter fibre whose events before it are the as-built's.
+    if (*lb.lengthM > LongerBy * *ln.lengthM + toleranceM) {
+        QVector<double> before;
+        QVector<double> shorter;
+        for (const Acceptance::JudgedEvent &e : lb.events) {
+            if (!e.end && !e.marker && !e.pastEnd && e.distanceM < *ln.lengthM + toleranceM)
+                before << e.distanceM;
+        }
+        for (const Acceptance::JudgedEvent &e : ln.events) {
+            if (!e.end && !e.marker && !e.pastEnd && e.distanceM > toleranceM
+                && e.distanceM < *ln.lengthM - toleranceM)
+                shorter << e.distanceM;
+        }
+        const Acceptance::Matching m
+            = Acceptance::matchPositions(before, shorter, toleranceM, toleranceM);
+        const auto matched = std::count_if(m.matches.cbegin(), m.matches.cend(), [](const auto &x) {
+            return x.a >= 0 && x.b >= 0;
+        });
+        if (shorter.size() >= 2 && 2 * int(matched) < int(shorter.size()))
+            return QStringLiteral("a fibra de agora (%1) é bem mais curta que a linha de base "
+                                  "(%2) e seus eventos não estão onde os da linha de base "
+                                  "estão: não é a mesma fibra")
+                .arg(km(*ln.lengthM), km(*lb.lengthM));
+    }
+    return QString();
+}
+
+Acceptance::Measurement measured(const Sor::Trace &t, const Acceptance::Link &link)
+{
+    Acceptance::Measurement m;
+    m.link = link;
+    m.pulseNs = pulseOf(t);
+    m.spacingM = t.spacingM.value_or(0);
+    m.groupIndex = t.groupIndex.value_or(Sor::DefaultGroupIndex);
+    return m;
+}
+
 } // namespace
 
 QString kindKey(Kind kind)
@@ -266,12 +377,28 @@ Comparison compare(const Sor::Trace &base, const Sor::Trace &now, const Options 
                        ? o.toleranceM
                        : std::max(pulseLengthOf(base), pulseLengthOf(now)) + 2 * std::max(sb, sn);
     c.toleranceM = std::max(c.toleranceM, 3.0);
+    // Only one fibre, seen from one end, can have changed: anything else would list as changes
+    // what are two fibres' differences.
+    const QString labels = labelProblem(base, now);
+    if (!labels.isEmpty() && !o.force) {
+        c.problem = labels + QStringLiteral("; --force compara assim mesmo");
+        return c;
+    }
+    if (!labels.isEmpty())
+        c.notes << labels + QStringLiteral(", comparados por --force");
     if (samePoints(base, now)) {
         c.samePoints = true;
         return c;
     }
     const Acceptance::Link lb = linkOf(base);
     const Acceptance::Link ln = linkOf(now);
+    if (const QString whole = fibreProblem(base, lb, now, ln, c.toleranceM); !whole.isEmpty()) {
+        if (!o.force) {
+            c.problem = whole + QStringLiteral("; --force compara assim mesmo");
+            return c;
+        }
+        c.notes << whole + QStringLiteral(", comparados por --force");
+    }
     c.lengthBeforeM = lb.lengthM;
     c.lengthAfterM = ln.lengthM;
     c.lossBeforeDb = lb.totalLossDb;

@@ -1,6 +1,7 @@
 #include "report/pdfpage.h"
 
 #include "sor/savefile.h"
+#include "traceplot/plotpainter.h"
 
 #include <QPdfWriter>
 
@@ -222,6 +223,12 @@ bool writeDocument(const QString &path,
                    const std::function<void(const std::function<Page()> &)> &draw,
                    QString *error)
 {
+    const QString problem = TracePlot::drawingProblem();
+    if (!problem.isEmpty()) {
+        if (error)
+            *error = problem;
+        return false;
+    }
     return Sor::saveFile(
         path,
         [&](QIODevice &file) {

@@ -6,6 +6,7 @@
 
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
 #include <QPainter>
@@ -395,6 +396,13 @@ void paintLegend(QPainter &painter, const QRect &box, const QVector<Series> &ser
     painter.restore();
 }
 
+QString drawingProblem()
+{
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return QString();
+    return QStringLiteral("não é possível desenhar: o programa não iniciou a parte gráfica");
+}
+
 bool save(const QString &path,
           const QVector<Series> &series,
           const QSize &size,
@@ -402,6 +410,12 @@ bool save(const QString &path,
           const View *shown,
           const Markers &markers)
 {
+    const QString problem = drawingProblem();
+    if (!problem.isEmpty()) {
+        if (error)
+            *error = problem;
+        return false;
+    }
     const View view = shown ? *shown : fullView(series);
     if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
         QSvgGenerator svg;

@@ -76,6 +76,11 @@ void paintMarkers(QPainter &painter, const QRect &area, const View &view, const 
 // The legend's box, naming each series in its colour.
 void paintLegend(QPainter &painter, const QRect &box, const QVector<Series> &series);
 
+// Why nothing can be drawn in this process: text needs the fonts a GUI application brings
+// (QGuiApplication or QApplication), and without one Qt's font database is not there at all.
+// Empty when drawing can go ahead.
+QString drawingProblem();
+
 // Saves a plot as PNG, or as SVG when the name ends in .svg; false with a reason on failure.
 // Without a view, the whole of the traces.
 bool save(const QString &path,
