@@ -60,6 +60,11 @@ public:
                 && rest.size() != 1)
             || !QStringList{"add", "find", "history", "baseline"}.contains(action))
             return std::nullopt;
+        if (action == QLatin1String("history") && rest.first().trimmed().isEmpty()) {
+            err << QStringLiteral("otdr-sor: archive history: diga de que fibra (p. ex. archive "
+                                  "history F07 --cable ELM-MIL)\n");
+            return Usage;
+        }
         std::optional<Acceptance::Limits> chosen;
         if (!chosenLimits(parser, limits, preset, chosen, err))
             return Usage;
@@ -93,7 +98,7 @@ public:
         }
         QString why;
         const std::unique_ptr<Archive::Archive> archive
-            = Archive::Archive::open(parser.value(db), &why);
+            = Archive::Archive::open(parser.value(db), &why, action == QLatin1String("add"));
         if (!archive) {
             err << QStringLiteral("otdr-sor: arquivo de traços: %1\n").arg(why);
             return Usage;
@@ -201,7 +206,7 @@ namespace CommandLine {
 
 std::optional<QString> archivedBaseline(const Sor::Trace &now, const QString &db, QString *why)
 {
-    const std::unique_ptr<Archive::Archive> archive = Archive::Archive::open(db, why);
+    const std::unique_ptr<Archive::Archive> archive = Archive::Archive::open(db, why, false);
     if (!archive) {
         *why = QStringLiteral("arquivo de traços: %1").arg(*why);
         return std::nullopt;

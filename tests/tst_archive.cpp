@@ -29,6 +29,10 @@ private slots:
     void findAndHistory_data();
     void findAndHistory();
     void baselineFromTheArchive();
+    void baselineBeforeTheTrace();
+    void textTakenAsItIs_data();
+    void textTakenAsItIs();
+    void bothEndsAndRange();
     void cableAgainstTheArchive();
     void killedMidAdd_data();
     void killedMidAdd();
@@ -454,6 +458,113 @@ void TestArchive::baselineFromTheArchive()
     QCOMPARE(runCapturing({"archive", "add", "--db", db, folder}, out, err), 0);
     QCOMPARE(runCapturing({"archive", "baseline", now, "--db", db}, out, err), 0);
     QCOMPARE(out.trimmed(), QDir::cleanPath(folder + "/repair/F07.sor"));
+}
+
+// The as-built is measured before the trace asked about: the first measurement of a fibre has
+// none, a later one the oldest before it; compare then runs forward in time.
+void TestArchive::baselineBeforeTheTrace()
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath("arquivo.sqlite");
+    const QString folder = dir.filePath("traces");
+    const QStringList years{"2024", "2025", "2026"};
+    for (int i = 0; i < years.size(); ++i)
+        save(QStringLiteral("%1/F07-%2.sor").arg(folder, years.at(i)),
+             traceBytes("ELM-MIL", "F07", "ELM", 1550, "CC", 1710000000 + i * 30000000, i + 1));
+    const auto path = [&](const QString &year) {
+        return QDir::cleanPath(QStringLiteral("%1/F07-%2.sor").arg(folder, year));
+    };
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"archive", "add", "--db", db, folder}, out, err), 0);
+    QCOMPARE(runCapturing({"archive", "baseline", path("2026"), "--db", db}, out, err), 0);
+    QCOMPARE(out.trimmed(), path("2024"));
+    QCOMPARE(runCapturing({"archive", "baseline", path("2025"), "--db", db}, out, err), 0);
+    QCOMPARE(out.trimmed(), path("2024"));
+    QCOMPARE(runCapturing({"archive", "baseline", path("2024"), "--db", db}, out, err), 1);
+    QVERIFY2(err.contains("medido antes deste") && err.contains("é o mais antigo"),
+             qPrintable(err));
+    QCOMPARE(runCapturing({"compare", "--baseline", "auto", path("2024"), "--db", db}, out, err),
+             2);
+    QVERIFY2(err.contains("é o mais antigo") && out.isEmpty(), qPrintable(out + err));
+}
+
+void TestArchive::textTakenAsItIs_data()
+{
+    backends();
+}
+
+// A search's % and _ are the characters themselves, not the database's wildcards.
+void TestArchive::textTakenAsItIs()
+{
+    QFETCH(QString, backend);
+    // A folder without % or _ in its path: the paths are searched too.
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/arquivo-XXXXXX"));
+    FRESH_DATABASE(backend, dir, db);
+    const QString folder = dir.filePath("traces");
+    for (int i = 1; i <= 12; ++i) {
+        const QByteArray id = "ELMMIL" + QByteArray::number(i).rightJustified(4, '0');
+        save(QStringLiteral("%1/%2.sor").arg(folder, QString::fromLatin1(id)),
+             traceBytes("ELM-MIL", id, "ELM", 1550, "CC", 1790000000 + quint32(i), quint32(i)));
+    }
+    save(folder + "/sublinhado.sor",
+         traceBytes("ELM-MIL", "F_7", "ELM", 1550, "CC", 1790000100, 20));
+    save(folder + "/porcento.sor", traceBytes("ELM-MIL", "F%8", "ELM", 1550, "CC", 1790000200, 21));
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"archive", "add", "--db", db, folder}, out, err), 0);
+    const auto fibres = [&](const QString &text) {
+        QString o;
+        QString e;
+        QStringList found;
+        if (runCapturing({"archive", "find", "--db", db, "--json", "--text", text}, o, e) != 0)
+            return QStringList{e};
+        for (const QJsonValue &t :
+             QJsonDocument::fromJson(o.toUtf8()).object().value("traces").toArray())
+            found << t.toObject().value("fiber").toString();
+        return found;
+    };
+    QCOMPARE(fibres("ELMMIL000_"), QStringList());
+    QCOMPARE(fibres("ELMMIL001"), QStringList({"ELMMIL0010", "ELMMIL0011", "ELMMIL0012"}));
+    QCOMPARE(fibres("_"), QStringList({"F_7"}));
+    QCOMPARE(fibres("%"), QStringList({"F%8"}));
+    QCOMPARE(fibres("f_"), QStringList({"F_7"}));
+}
+
+// A fibre's history holds both its ends, however each end names it (the two places' codes
+// swapped, as the cable job pairs them); a history of no fibre is refused; the range each
+// trace covers is kept.
+void TestArchive::bothEndsAndRange()
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath("arquivo.sqlite");
+    const QString folder = dir.filePath("traces");
+    save(folder + "/ELMMIL0001.sor",
+         traceBytes("CB", "ELMMIL0001", "ELM", 1550, "BC", 1700000000, 1));
+    save(folder + "/MILELM0001.sor",
+         traceBytes("CB", "MILELM0001", "MIL", 1550, "BC", 1700000100, 2));
+    save(folder + "/ELMMIL0002.sor",
+         traceBytes("CB", "ELMMIL0002", "ELM", 1550, "BC", 1700000200, 3));
+    save(folder + "/sem-id.sor", traceBytes("CB", "", "ELM", 1550, "BC", 1700000300, 4));
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"archive", "add", "--db", db, folder}, out, err), 0);
+    for (const QString &id : QStringList{"ELMMIL0001", "MILELM0001"}) {
+        QCOMPARE(runCapturing({"archive", "history", id, "--db", db, "--json"}, out, err), 0);
+        const QJsonArray traces
+            = QJsonDocument::fromJson(out.toUtf8()).object().value("traces").toArray();
+        QStringList found;
+        for (const QJsonValue &t : traces) {
+            found << t.toObject().value("fiber").toString();
+            // 1500 points 4 m apart: the range is read without converting the points.
+            QVERIFY2(std::abs(t.toObject().value("range_m").toDouble() - 1499 * 4.0) < 1,
+                     qPrintable(out));
+        }
+        QCOMPARE(found, QStringList({"ELMMIL0001", "MILELM0001"}));
+    }
+    QCOMPARE(runCapturing({"archive", "history", "", "--db", db}, out, err), 2);
+    QVERIFY2(err.contains("diga de que fibra") && out.isEmpty(), qPrintable(out + err));
+    QCOMPARE(runCapturing({"archive", "history", "  ", "--db", db}, out, err), 2);
 }
 
 // cable --baseline auto: each trace's as-built from the archive, the job's change since then.

@@ -26,6 +26,17 @@ bool namedFromTheOtherEnd(const QString &x, const QString &y)
     return x.mid(0, half) == y.mid(half, half) && x.mid(half, half) == y.mid(0, half);
 }
 
+QString nameFromTheOtherEnd(const QString &id)
+{
+    int n = 0;
+    while (n < id.size() && id.at(n).isLetter())
+        ++n;
+    if (n < 2 || n % 2 != 0)
+        return QString();
+    const QString other = id.mid(n / 2, n / 2) + id.left(n / 2) + id.mid(n);
+    return other == id ? QString() : other;
+}
+
 namespace {
 
 double pulseLengthM(const Measurement &m)

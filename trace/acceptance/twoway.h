@@ -93,6 +93,9 @@ struct TwoWay
 // One fibre's id as each end names it: the two places' codes swapped in front of the same
 // number (NORSEA109 from one end, SEANOR109 from the other).
 bool namedFromTheOtherEnd(const QString &x, const QString &y);
+// The id the same fibre bears from its other end ("MILELM0001" for "ELMMIL0001"); empty for an
+// id not made of two places' codes.
+QString nameFromTheOtherEnd(const QString &id);
 // Two wavelengths of one band, as limits take a wavelength's key: two lasers of one band
 // differ by a few nm.
 constexpr double SameBandNm = 30;

@@ -3,6 +3,7 @@
 #include "acceptance/twoway.h"
 #include "acceptance/verdict.h"
 #include "sor/sorreader.h"
+#include "sor/sortext.h"
 
 #include <QAtomicInt>
 #include <QCryptographicHash>
@@ -119,7 +120,7 @@ QString Archive::defaultPath()
            + QStringLiteral("/otdr/arquivo-de-tracos.sqlite");
 }
 
-std::unique_ptr<Archive> Archive::open(const QString &address, QString *why)
+std::unique_ptr<Archive> Archive::open(const QString &address, QString *why, bool mayCreate)
 {
     std::unique_ptr<Archive> a(new Archive);
     a->connection = QStringLiteral("otdr-archive-%1").arg(connections.fetchAndAddRelaxed(1));
@@ -164,6 +165,14 @@ std::unique_ptr<Archive> Archive::open(const QString &address, QString *why)
         }
         if (!info.absoluteDir().exists()) {
             *why = QStringLiteral("a pasta de %1 não existe").arg(path);
+            return nullptr;
+        }
+        if (!mayCreate && !address.isEmpty() && (!info.exists() || info.size() == 0)) {
+            *why = info.exists()
+                       ? QStringLiteral("%1 está vazio: não é um arquivo de traços").arg(path)
+                       : QStringLiteral("%1 não existe (archive add cria o arquivo de "
+                                        "traços)")
+                             .arg(path);
             return nullptr;
         }
         if (info.exists() && !info.isWritable()) {
@@ -621,6 +630,19 @@ QVector<Record> Archive::select(const QString &where,
     return records;
 }
 
+namespace {
+
+// A LIKE pattern that finds the text anywhere, its own % and _ taken as they are.
+QString containing(QString text)
+{
+    text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    text.replace(QLatin1Char('%'), QStringLiteral("\\%"));
+    text.replace(QLatin1Char('_'), QStringLiteral("\\_"));
+    return QLatin1Char('%') + text + QLatin1Char('%');
+}
+
+} // namespace
+
 QVector<Record> Archive::find(const Query &query) const
 {
     QStringList where;
@@ -636,9 +658,9 @@ QVector<Record> Archive::find(const Query &query) const
     equal(QStringLiteral("condition"), query.condition.toUpper());
     equal(QStringLiteral("verdict"), query.verdict.toUpper());
     if (!query.maker.isEmpty()) {
-        where << QStringLiteral("(LOWER(maker) LIKE ? OR LOWER(model) LIKE ?)");
-        values << QStringLiteral("%%1%").arg(query.maker.toLower())
-               << QStringLiteral("%%1%").arg(query.maker.toLower());
+        where << QStringLiteral("(LOWER(maker) LIKE ? ESCAPE '\\' OR LOWER(model) LIKE ? "
+                                "ESCAPE '\\')");
+        values << containing(query.maker.toLower()) << containing(query.maker.toLower());
     }
     if (query.bandNm > 0) {
         where << QStringLiteral("band = ?");
@@ -653,9 +675,10 @@ QVector<Record> Archive::find(const Query &query) const
         values << isoUtc(query.to->addDays(1).startOfDay(Qt::UTC));
     }
     for (const QString &word : query.text.toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        where << QStringLiteral("(search LIKE ? OR EXISTS (SELECT 1 FROM places p WHERE p.hash = "
-                                "traces.hash AND LOWER(p.path) LIKE ?))");
-        values << QStringLiteral("%%1%").arg(word) << QStringLiteral("%%1%").arg(word);
+        where << QStringLiteral("(search LIKE ? ESCAPE '\\' OR EXISTS (SELECT 1 FROM places p "
+                                "WHERE p.hash = traces.hash AND LOWER(p.path) LIKE ? ESCAPE "
+                                "'\\'))");
+        values << containing(word) << containing(word);
     }
     return select(where.join(QStringLiteral(" AND ")),
                   values,
@@ -665,12 +688,21 @@ QVector<Record> Archive::find(const Query &query) const
 
 QVector<Record> Archive::history(const QString &fiber, const QString &cable) const
 {
-    QString where = QStringLiteral("fiber = ?");
-    QVariantList values{fiber};
-    if (!cable.isEmpty()) {
-        where += QStringLiteral(" AND cable = ?");
-        values << cable;
-    }
+    if (fiber.trimmed().isEmpty())
+        return {};
+    // Its other end too, where the ids name the fibre from each end, as the cable job pairs them.
+    const auto either = [](const QString &column, const QString &id, QVariantList &values) {
+        const QString other = Acceptance::nameFromTheOtherEnd(id.trimmed());
+        values << id.trimmed();
+        if (other.isEmpty())
+            return QStringLiteral("%1 = ?").arg(column);
+        values << other;
+        return QStringLiteral("%1 IN (?, ?)").arg(column);
+    };
+    QVariantList values;
+    QString where = either(QStringLiteral("fiber"), fiber, values);
+    if (!cable.isEmpty())
+        where += QStringLiteral(" AND ") + either(QStringLiteral("cable"), cable, values);
     return select(where,
                   values,
                   QStringLiteral("CASE WHEN condition = 'BC' THEN 0 ELSE 1 END, measured_at, "
@@ -703,11 +735,27 @@ std::optional<Record> Archive::baselineOf(const Sor::Trace &t, QString *why) con
                  values,
                  QStringLiteral("CASE WHEN condition = 'BC' THEN 0 ELSE 1 END, measured_at, hash"),
                  0);
+    bool onlyLater = false;
     for (const Record &r : all) {
-        // Not the trace itself, nor a copy of it, nor one whose every copy is gone.
+        // Not the trace itself, nor a copy of it, nor one whose every copy is gone; and measured
+        // before it: a comparison runs forward in time.
         if (r.gone() || (r.date && isoUtc(*r.date) == self))
             continue;
+        if (t.date && (!r.date || *r.date >= *t.date)) {
+            onlyLater = true;
+            continue;
+        }
         return r;
+    }
+    if (onlyLater) {
+        *why = QStringLiteral("nenhum traço da fibra %1%2 de %3 em %4 nm medido antes deste (%5) "
+                              "no arquivo: é o mais antigo")
+                   .arg(fiber,
+                        cable.isEmpty() ? QString() : QStringLiteral(" do cabo %1").arg(cable),
+                        end.isEmpty() ? QStringLiteral("(ponta sem nome)") : end)
+                   .arg(Acceptance::bandOf(*t.wavelengthNm))
+                   .arg(Sor::dateText(*t.date));
+        return std::nullopt;
     }
     *why = QStringLiteral("nenhum outro traço da fibra %1%2 de %3 em %4 nm no arquivo")
                .arg(fiber,

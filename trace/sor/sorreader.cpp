@@ -255,8 +255,19 @@ void Reader::derive()
                 t.distanceM[i] = start + double(k) * step;
             start = i > 0 ? t.distanceM[i - 1] + step : 0;
         }
-        if (!t.levelDb.empty())
+        if (!t.levelDb.empty()) {
             t.rangeM = t.distanceM.back();
+        } else if (pointCount > 1 && !f.dataSpacing.isEmpty()) {
+            // Points counted, not converted (a check, an archive): their reach from their count.
+            const bool counted = f.dataSpacing.size() > 1 && fixedPoints == pointCount;
+            double reach = 0;
+            double last = 0;
+            for (int s = 0; s < (counted ? f.dataSpacing.size() : 1); ++s) {
+                last = metresPerPoint(f.dataSpacing.at(s));
+                reach += last * double(counted ? f.pointsPerPulse.at(s) : pointCount);
+            }
+            t.rangeM = reach - last;
+        }
         if (t.keyEvents) {
             for (Event &e : t.keyEvents->events)
                 e.distanceM = e.time * 1e-10 * LightSpeed / n;
