@@ -120,12 +120,9 @@ public:
             return Usage;
         }
         if (parser.isSet(route)) {
-            const Route::Read read = Route::readRoute(parser.value(route));
-            if (!read.route) {
-                err << "otdr-sor: " << read.error << "\n";
+            options.route = CommandLine::readRoute(parser.value(route), err);
+            if (!options.route)
                 return Usage;
-            }
-            options.route = read.route;
         }
         QImage logoImage;
         if (parser.isSet(logo) && !logoImage.load(parser.value(logo))) {

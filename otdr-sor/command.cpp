@@ -1,6 +1,7 @@
 #include "command.h"
 
 #include "acceptance/twoway.h"
+#include "route/route.h"
 #include "sor/outputguard.h"
 #include "sor/sortext.h"
 
@@ -168,6 +169,18 @@ QCommandLineOption routeOption()
     return {QStringLiteral("route"),
             QStringLiteral("A rota do cabo: CSV (nome;tipo;distancia_m;lat;lon;reserva_m) ou KML."),
             QStringLiteral("ROTA")};
+}
+
+std::optional<Route::Route> readRoute(const QString &path, QTextStream &err)
+{
+    Route::Read read = Route::readRoute(path);
+    if (!read.route) {
+        err << "otdr-sor: " << read.error << "\n";
+        return std::nullopt;
+    }
+    for (const QString &warning : read.route->warnings)
+        err << QStringLiteral("otdr-sor: %1: aviso: %2\n").arg(path, warning);
+    return read.route;
 }
 
 QCommandLineOption toleranceOption()

@@ -11,6 +11,9 @@
 namespace Sor {
 struct Trace;
 }
+namespace Route {
+struct Route;
+}
 
 class QCommandLineParser;
 class QTextStream;
@@ -95,6 +98,9 @@ std::optional<QString> archivedBaseline(const Sor::Trace &now, const QString &db
 bool readable(const QString &path, QTextStream &err);
 // --route ROTA: the cable's route, CSV or KML.
 QCommandLineOption routeOption();
+// The route read; none with the reason on `err`. What the user should know of how it was read
+// (a KML without a line) goes to `err` too.
+std::optional<Route::Route> readRoute(const QString &path, QTextStream &err);
 // A number as given, with a decimal point or comma; false when it is no number.
 bool numberValue(const QString &text, double &value);
 // A report, a summary or a plot never replaces a trace: false, with the reason on `err`.

@@ -70,11 +70,10 @@ public:
             if (!CommandLine::readable(path, err))
                 return Usage;
         }
-        const Route::Read read = Route::readRoute(parser.value(route));
-        if (!read.route) {
-            err << "otdr-sor: " << read.error << "\n";
+        const std::optional<Route::Route> cableRoute
+            = CommandLine::readRoute(parser.value(route), err);
+        if (!cableRoute)
             return Usage;
-        }
         for (const QCommandLineOption *o : {&kml, &geojson}) {
             if (parser.isSet(*o) && !CommandLine::outputAllowed(parser.value(*o), files, err))
                 return Usage;
@@ -87,7 +86,7 @@ public:
                 return Damaged;
             }
             located << Route::locateTrace(
-                QFileInfo(files.at(i)).fileName(), opened.trace, *read.route, given, atM, i == 1);
+                QFileInfo(files.at(i)).fileName(), opened.trace, *cableRoute, given, atM, i == 1);
         }
         std::optional<Route::TwoEnds> ends;
         const auto endOf = [](const Route::Located &l) {
@@ -96,17 +95,23 @@ public:
         };
         if (located.size() == 2 && endOf(located.at(0)) != located.at(0).positions.cend()
             && endOf(located.at(1)) != located.at(1).positions.cend()) {
-            ends = Route::compareEnds(*read.route, *endOf(located.at(0)), *endOf(located.at(1)));
+            ends = Route::compareEnds(*cableRoute, *endOf(located.at(0)), *endOf(located.at(1)));
         }
         if (parser.isSet(json)) {
             QJsonArray traces;
             for (const Route::Located &l : located)
                 traces.append(Route::toJson(l));
-            QJsonObject all{{"route", read.route->path}, {"traces", traces}};
+            QJsonObject all{{"route", cableRoute->path},
+                            {"route_read_as", cableRoute->readAs},
+                            {"route_warnings", QJsonArray::fromStringList(cableRoute->warnings)},
+                            {"traces", traces}};
             if (ends)
                 all.insert("two_ends", Route::toJson(*ends));
             out << QJsonDocument(all).toJson(QJsonDocument::Indented);
         } else {
+            out << QStringLiteral("Rota: %1 (%2)\n").arg(cableRoute->path, cableRoute->readAs);
+            for (const QString &warning : cableRoute->warnings)
+                out << QStringLiteral("Aviso: %1\n").arg(warning);
             for (const Route::Located &l : located)
                 out << Route::table(l) << "\n";
             if (ends)
@@ -116,8 +121,8 @@ public:
         for (const Route::Located &l : located)
             all << l.positions;
         const QList<QPair<const QCommandLineOption *, QByteArray>> maps{
-            {&kml, parser.isSet(kml) ? Route::kml(*read.route, all) : QByteArray()},
-            {&geojson, parser.isSet(geojson) ? Route::geoJson(*read.route, all) : QByteArray()}};
+            {&kml, parser.isSet(kml) ? Route::kml(*cableRoute, all) : QByteArray()},
+            {&geojson, parser.isSet(geojson) ? Route::geoJson(*cableRoute, all) : QByteArray()}};
         for (const auto &map : maps) {
             QString error;
             if (parser.isSet(*map.first)

@@ -99,12 +99,9 @@ public:
         options.operatorName = parser.value(operatorName);
         options.client = parser.value(client);
         if (parser.isSet(route)) {
-            const Route::Read read = Route::readRoute(parser.value(route));
-            if (!read.route) {
-                err << "otdr-sor: " << read.error << "\n";
+            options.route = CommandLine::readRoute(parser.value(route), err);
+            if (!options.route)
                 return Usage;
-            }
-            options.route = read.route;
         }
         if (parser.isSet(logo) && !options.logo.load(parser.value(logo))) {
             err << QStringLiteral("otdr-sor: não foi possível ler o logotipo: %1\n")

@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <random>
 
 // Routes read and events placed on them, on generated routes and traces whose truth is known.
 class TestRoute : public QObject
@@ -31,6 +32,7 @@ private slots:
     void offTheRoute();
     void twoEnds_data();
     void twoEnds();
+    void oneEventFromBothEnds();
     void kmlWrittenAndReadBack();
     void command();
     void cableAndReport();
@@ -118,56 +120,133 @@ void TestRoute::geodesic()
 
 void TestRoute::readCsv_data()
 {
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("error"); // a part of it; empty: read
     QTest::addColumn<QString>("distances");
+    QTest::addColumn<QString>("readAs"); // how it says it read it
     QTest::newRow("semicolons, decimal comma")
-        << "nome;tipo;distancia_m;lat;lon;reserva_m\nORIGEM;origem;0;;;\nCEO-01;emenda;1250,5;;;\n"
-           "P-118;poste;2000;;;25\n"
+        << QByteArray("nome;tipo;distancia_m;lat;lon;reserva_m\nORIGEM;origem;0;;;\n"
+                      "CEO-01;emenda;1250,5;;;\nP-118;poste;2000;;;25\n")
         << ""
-        << "0,1250.5,2000";
+        << "0,1250.5,2000"
+        << "CSV, separador ';', vírgula decimal, UTF-8";
     QTest::newRow("commas, decimal point, another order, a byte order mark")
-        << "\xEF\xBB\xBFtipo,nome,reserva_m,distancia_m,lat,lon\norigem,ORIGEM,,0,,\n"
-           "emenda,\"CEO, 01\",,812.25,,\n"
+        << QByteArray("\xEF\xBB\xBFtipo,nome,reserva_m,distancia_m,lat,lon\norigem,ORIGEM,,0,,\n"
+                      "emenda,\"CEO, 01\",,812.25,,\n")
         << ""
-        << "0,812.25";
-    QTest::newRow("distances from coordinates")
-        << "nome;tipo;distancia_m;lat;lon;reserva_m\nO;origem;;0;0;\nA;poste;;1;0;\n"
+        << "0,812.25"
+        << "CSV, separador ',', ponto decimal, UTF-8";
+    QTest::newRow("commas, decimal commas in quotes")
+        << QByteArray("nome,tipo,distancia_m,lat,lon,reserva_m\nO,origem,0,\"-23,5\",\"-46,6\",0\n"
+                      "A,poste,\"120,5\",,,\n")
         << ""
-        << "0,110574.389";
-    QTest::newRow("a distance that goes back") << "nome;tipo;distancia_m;lat;lon;reserva_m\nO;"
-                                                  "origem;0;;;\nA;poste;500;;;\nB;poste;400;;;\n"
-                                               << "linha 4: a distância volta"
-                                               << "";
-    QTest::newRow("a missing column") << "nome;tipo;distancia_m;lat;lon\nO;origem;0;;\n"
+        << "0,120.5"
+        << "CSV, separador ',', vírgula decimal, UTF-8";
+    QTest::newRow("commas, decimal commas without quotes: 9 fields to 6")
+        << QByteArray("nome,tipo,distancia_m,lat,lon,reserva_m\nO,origem,0,5,-23,5,-46,6,0\n")
+        << "linha 2: 9 campos, e o cabeçalho tem 6: com ',' separando os campos, uma vírgula "
+           "decimal sem aspas parte os números"
+        << ""
+        << "";
+    QTest::newRow("Latin-1, as a Windows spreadsheet saves it")
+        << QByteArray("nome;tipo;distancia_m;lat;lon;reserva_m\nS\xe3o Jo\xe3o;origem;0;;;\n"
+                      "Pra\xe7\x61 \x96 CEO;emenda;300,5;;;\n")
+        << ""
+        << "0,300.5"
+        << "CSV, separador ';', vírgula decimal, Latin-1 (Windows)";
+    // Little-endian with its mark, as Windows writes it.
+    QByteArray utf16("\xFF\xFE", 2);
+    for (const QChar c : QStringLiteral("nome;tipo;distancia_m;lat;lon;reserva_m\nOrigem São João;"
+                                        "origem;0;;;\n")) {
+        utf16.append(char(c.unicode() & 0xFF));
+        utf16.append(char(c.unicode() >> 8));
+    }
+    QTest::newRow("UTF-16, a spreadsheet's Unicode text") << utf16 << ""
+                                                          << "0"
+                                                          << "CSV, separador ';', UTF-16";
+    QTest::newRow("tabs between the fields")
+        << QByteArray("nome\ttipo\tdistancia_m\tlat\tlon\treserva_m\nO\torigem\t0\t\t\t\n")
+        << "linha 1: os campos estão separados por tabulação; salve a planilha como CSV com ';'"
+        << ""
+        << "";
+    QTest::newRow("1,500 alone: 1,5 m or 1500 m")
+        << QByteArray("nome;tipo;distancia_m;lat;lon;reserva_m\nO;origem;0;;;\nA;poste;1,500;;;\n")
+        << "linha 3: \"1,500\" pode ser 1,5 ou 1500, e nenhum outro número do arquivo diz qual"
+        << ""
+        << "";
+    QTest::newRow("1,500 beside other decimal commas: 1,5 m")
+        << QByteArray("nome;tipo;distancia_m;lat;lon;reserva_m\nO;origem;0;;;\nA;poste;1,500;;;\n"
+                      "B;poste;2,25;;;\n")
+        << ""
+        << "0,1.5,2.25"
+        << "CSV, separador ';', vírgula decimal, UTF-8";
+    QTest::newRow("1,500 where the coordinates have decimal points: 1500 m")
+        << QByteArray("nome;tipo;distancia_m;lat;lon;reserva_m\nO;origem;0;-23.50;-46.60;\n"
+                      "A;poste;1,500;-23.49;-46.60;\n")
+        << ""
+        << "0,1500"
+        << "CSV, separador ';', ponto decimal, UTF-8";
+    QTest::newRow("thousands grouped, decimal comma")
+        << QByteArray("nome;tipo;distancia_m;lat;lon;reserva_m\nO;origem;0;;;\n"
+                      "A;poste;12.345,5;;;\n")
+        << ""
+        << "0,12345.5"
+        << "CSV, separador ';', vírgula decimal, UTF-8";
+    QTest::newRow("decimal comma in distances, points in coordinates pasted as text")
+        << QByteArray("nome;tipo;distancia_m;lat;lon;reserva_m\nO;origem;0;-23.5505;-46.633;\n"
+                      "A;poste;812,5;-23.5405;-46.633;\n")
+        << ""
+        << "0,812.5"
+        << "CSV, separador ';', vírgula e ponto decimais, UTF-8";
+    QTest::newRow("not a text file") << QByteArray("Map\0\xc8\0\x10\0\0\0", 10) << "não é texto"
+                                     << ""
+                                     << "";
+    QTest::newRow("a distance that goes back")
+        << QByteArray("nome;tipo;distancia_m;lat;lon;reserva_m\nO;origem;0;;;\nA;poste;500;;;\n"
+                      "B;poste;400,5;;;\n")
+        << "linha 4: a distância volta (400,5 m depois de 500,0 m)"
+        << ""
+        << "";
+    QTest::newRow("a missing column") << QByteArray("nome;tipo;distancia_m;lat;lon\nO;origem;0;;\n")
                                       << "linha 1: falta a coluna \"reserva_m\""
+                                      << ""
                                       << "";
     QTest::newRow("a point without distance or coordinates")
-        << "nome;tipo;distancia_m;lat;lon;reserva_m\nO;origem;0;;;\nA;poste;;;;\n"
+        << QByteArray("nome;tipo;distancia_m;lat;lon;reserva_m\nO;origem;0;;;\nA;poste;;;;\n")
         << "linha 3: ponto sem distância nem coordenadas"
+        << ""
         << "";
     QTest::newRow("a kind that is no kind")
-        << "nome;tipo;distancia_m;lat;lon;reserva_m\nO;origem;0;;;\nA;torre;10;;;\n"
+        << QByteArray("nome;tipo;distancia_m;lat;lon;reserva_m\nO;origem;0;;;\nA;torre;10;;;\n")
         << "linha 3: tipo \"torre\" desconhecido"
+        << ""
         << "";
     QTest::newRow("a distance measured from coordinates the point before lacks")
-        << "nome;tipo;distancia_m;lat;lon;reserva_m\nO;origem;0;;;\nA;poste;;1;0;\n"
+        << QByteArray("nome;tipo;distancia_m;lat;lon;reserva_m\nO;origem;0;;;\nA;poste;;1;0;\n")
         << "linha 3: sem distância"
+        << ""
         << "";
+    QTest::newRow("a distance no cable has") << QByteArray(
+        "nome;tipo;distancia_m;lat;lon;reserva_m\nO;origem;0;;;\nA;poste;5000000;;;\n")
+                                             << "linha 3: distância ou reserva de mais de 1000 km"
+                                             << ""
+                                             << "";
 }
 
 void TestRoute::readCsv()
 {
-    QFETCH(QString, text);
+    QFETCH(QByteArray, text);
     QFETCH(QString, error);
     QFETCH(QString, distances);
-    const Route::Read r = Route::readCsv(text.toUtf8(), QStringLiteral("rota.csv"));
+    QFETCH(QString, readAs);
+    const Route::Read r = Route::readCsv(text, QStringLiteral("rota.csv"));
     if (!error.isEmpty()) {
         QVERIFY(!r.route);
         QVERIFY2(r.error.startsWith("rota.csv") && r.error.contains(error), qPrintable(r.error));
         return;
     }
     QVERIFY2(r.route, qPrintable(r.error));
+    QCOMPARE(r.route->readAs, readAs);
     const QStringList expected = distances.split(',');
     QCOMPARE(r.route->points.size(), expected.size());
     for (int i = 0; i < expected.size(); ++i)
@@ -177,6 +256,14 @@ void TestRoute::readCsv()
         QCOMPARE(r.route->points.at(1).name, QStringLiteral("CEO, 01"));
     if (text.contains("P-118"))
         QCOMPARE(r.route->points.at(2).slackM, 25.0);
+    if (readAs.contains("UTF-16"))
+        QCOMPARE(r.route->points.at(0).name, QStringLiteral("Origem São João"));
+    if (readAs.contains("Latin-1")) {
+        QCOMPARE(r.route->points.at(0).name, QStringLiteral("São João"));
+        QCOMPARE(r.route->points.at(1).name, QStringLiteral("Praça – CEO"));
+    }
+    if (text.contains("-23,5"))
+        QCOMPARE(*r.route->points.at(0).lat, -23.5);
     QVERIFY(!Route::readRoute(QStringLiteral("/nonexistent/rota.csv")).route);
     QVERIFY(Route::readRoute(QStringLiteral("/nonexistent/rota.csv"))
                 .error.contains("arquivo não encontrado"));
@@ -212,7 +299,32 @@ void TestRoute::readKml()
              qPrintable(QString::number(p.at(1).routeM)));
     QVERIFY(p.at(2).routeM > p.at(1).routeM);
     QCOMPARE(r.route->line.size(), 4);
+    QCOMPARE(r.route->readAs, QStringLiteral("KML"));
+    QVERIFY(r.route->warnings.isEmpty());
     QVERIFY(!Route::readKml("<kml><Document><Placemark>", "x.kml").route);
+    // Without the line, the route runs straight from one placemark to the next, in the file's
+    // order, and says so.
+    const QByteArray pointsOnly = R"(<kml><Document>
+<Placemark><name>O</name><description>tipo: origem</description>
+  <Point><coordinates>-46.6,-23.5,0</coordinates></Point></Placemark>
+<Placemark><name>CEO-01</name><description>tipo: emenda</description>
+  <Point><coordinates>-46.6,-23.49,0</coordinates></Point></Placemark>
+<Placemark><name>P-02</name><description>tipo: poste</description>
+  <Point><coordinates>-46.59,-23.49,0</coordinates></Point></Placemark>
+</Document></kml>)";
+    const Route::Read straight = Route::readKml(pointsOnly, QStringLiteral("pontos.kml"));
+    QVERIFY2(straight.route, qPrintable(straight.error));
+    QVERIFY2(straight.route->warnings.join(' ').contains("a rota vai em linha reta"),
+             qPrintable(straight.route->warnings.join(' ')));
+    QCOMPARE(straight.route->points.size(), 3);
+    QVERIFY(std::abs(straight.route->points.at(2).routeM - (north + east)) < 2);
+    // A place off the globe is refused, not drawn.
+    QVERIFY2(
+        Route::readKml("<kml><Placemark><name>X</name><Point><coordinates>-400,95</coordinates>"
+                       "</Point></Placemark></kml>",
+                       "x.kml")
+            .error.contains("fora do globo"),
+        "off the globe");
 }
 
 void TestRoute::modelInverse_data()
@@ -433,6 +545,88 @@ void TestRoute::twoEnds()
     QCOMPARE(t.agree, says == "um rompimento");
 }
 
+// One fibre from both ends with a 1 µs pulse, each end's instrument placing every event
+// somewhere within a quarter of the pulse's length of where it is (as real ends do: one splice
+// 27–33 m apart with 500 ns). Calibrated each on its own side on the route's four closures,
+// the two ends put each splice that is no closure within the ± each claims, and no right
+// closure is flagged, however far its anchor lies from the others.
+void TestRoute::oneEventFromBothEnds()
+{
+    const QVector<double> closures{3000, 5000, 7000, 17000};
+    const QVector<double> splices{9800, 12400, 14600}; // not on the route: located, not anchors
+    const Route::Route route = northRoute(closures, 20000);
+    const Route::Route back = route.reversed();
+    const Route::Model model{0.012, 40};
+    const double pulseM = Sor::pulseLengthM(1000, 1.468);
+    // An end's trace: the fibre's splices, stored where that end's instrument put them.
+    const auto measured
+        = [&](const Route::Route &along, const QVector<double> &extra, std::mt19937 &random) {
+              SorWriter::Simulation s;
+              s.spacingM = 2.5;
+              s.pulseNs = 1000;
+              s.launchSnrDb = 34;
+              s.seed = random();
+              QVector<double> at;
+              for (const Route::Point &p : along.points) {
+                  if (p.kind == Route::Kind::Splice)
+                      at << model.fibreAtCable(along.cableAt(p.routeM));
+              }
+              for (double x : extra)
+                  at << model.fibreAt(along, x);
+              std::sort(at.begin(), at.end());
+              for (double x : at)
+                  s.events << SorWriter::TrueEvent(SorWriter::TrueEvent::Step, x, 0.12);
+              const double end = model.fibreAt(along, along.lengthM()) + 200;
+              s.events << SorWriter::TrueEvent(SorWriter::TrueEvent::End, end, 0, -14);
+              s.points = int(end / s.spacingM) + 2000;
+              SorWriter::Trace t = SorWriter::simulatedTrace(s, true);
+              std::uniform_real_distribution<double> within(-pulseM / 4, pulseM / 4);
+              for (SorWriter::Event &e : t.events) {
+                  if (e.code.at(1) != 'E')
+                      e.time += SorWriter::timeFor(within(random), t.groupIndex);
+              }
+              return Sor::read(SorWriter::write(t));
+          };
+    QVector<double> fromTheFarEnd;
+    for (double x : splices)
+        fromTheFarEnd << route.lengthM() - x;
+    for (quint32 seed = 1; seed <= 6; ++seed) {
+        std::mt19937 random(seed);
+        const Sor::Trace a = measured(route, splices, random);
+        const Sor::Trace b = measured(back, fromTheFarEnd, random);
+        const Route::Located fromA = Route::locateTrace("a.sor", a, route, {}, {});
+        const Route::Located fromB = Route::locateTrace("b.sor", b, route, {}, {}, true);
+        const QString tables = Route::table(fromA) + Route::table(fromB);
+        for (const Route::Located *l : {&fromA, &fromB}) {
+            QCOMPARE(l->calibration.fitted, 2);
+            for (const Route::Anchor &anchor : l->calibration.anchors)
+                QVERIFY2(!anchor.flagged, qPrintable(tables));
+        }
+        for (double x : splices) {
+            const auto near = [x](const Route::Located &l) {
+                return *std::min_element(
+                    l.positions.cbegin(), l.positions.cend(), [x](const auto &p, const auto &q) {
+                        return std::abs(p.routeM - x) < std::abs(q.routeM - x);
+                    });
+            };
+            const Route::Position pa = near(fromA);
+            const Route::Position pb = near(fromB);
+            QVERIFY2(std::abs(pa.routeM - pb.routeM) <= pa.uncertaintyM + pb.uncertaintyM,
+                     qPrintable(QStringLiteral("seed %1, splice at %2: %3 ± %4 and %5 ± %6\n%7")
+                                    .arg(seed)
+                                    .arg(x)
+                                    .arg(pa.routeM)
+                                    .arg(pa.uncertaintyM)
+                                    .arg(pb.routeM)
+                                    .arg(pb.uncertaintyM)
+                                    .arg(tables)));
+            // Each still near the truth, within its own ±.
+            QVERIFY(std::abs(pa.routeM - x) <= pa.uncertaintyM);
+            QVERIFY(std::abs(pb.routeM - x) <= pb.uncertaintyM);
+        }
+    }
+}
+
 // The KML written holds the route and the positions, the end in red; read back as a route it
 // gives the same points.
 void TestRoute::kmlWrittenAndReadBack()
@@ -548,8 +742,40 @@ void TestRoute::command()
         QVERIFY2(at.contains(key), key);
     QVERIFY(QFileInfo::exists(dir.filePath("m.kml"))
             && QFileInfo::exists(dir.filePath("m.geojson")));
+    QCOMPARE(json.value("route_read_as").toString(),
+             QStringLiteral("CSV, separador ';', vírgula e ponto decimais, UTF-8"));
     QCOMPARE(runCapturing({"locate", file.fileName(), "--route", csv.fileName()}, out, err), 0);
     QVERIFY2(out.contains("Calibração: EFL 1,5") && out.contains("fim da fibra"), qPrintable(out));
+    QVERIFY2(out.contains("Rota: " + csv.fileName()
+                          + " (CSV, separador ';', vírgula e ponto decimais, UTF-8)"),
+             qPrintable(out));
+    // Every number a user reads in metres has a decimal comma.
+    const QRegularExpression pointed(QStringLiteral("\\d\\.\\d+ m\\b"));
+    QVERIFY2(!pointed.match(out + err).hasMatch(), qPrintable(pointed.match(out + err).captured()));
+    // A spreadsheet's commas with decimal commas: refused, with why.
+    QFile commas(dir.filePath("virgulas.csv"));
+    QVERIFY(commas.open(QIODevice::WriteOnly));
+    commas.write("nome,tipo,distancia_m,lat,lon,reserva_m\nO,origem,0,-23,5,-46,6,0\n"
+                 "A,poste,120,5,-23,4,-46,6,0\n");
+    commas.close();
+    QCOMPARE(runCapturing({"locate", file.fileName(), "--route", commas.fileName()}, out, err), 2);
+    QVERIFY2(err.contains("vírgula decimal sem aspas") && out.isEmpty(), qPrintable(err));
+    // A KML without its line: used, and the user told the route is drawn straight.
+    QFile straight(dir.filePath("pontos.kml"));
+    QVERIFY(straight.open(QIODevice::WriteOnly));
+    straight.write(Route::kml(
+        [&] {
+            Route::Route r = route;
+            r.line.clear();
+            return r;
+        }(),
+        {}));
+    straight.close();
+    QVERIFY(!Route::readRoute(straight.fileName()).route->warnings.isEmpty());
+    QCOMPARE(runCapturing({"locate", file.fileName(), "--route", straight.fileName()}, out, err),
+             0);
+    QVERIFY2(out.contains("Aviso: o KML não tem a linha do traçado") && err.contains("aviso"),
+             qPrintable(out + err));
     // Refused, with the file named.
     QCOMPARE(
         runCapturing({"locate", file.fileName(), "--route", dir.filePath("nada.csv")}, out, err),

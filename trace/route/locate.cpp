@@ -1,5 +1,7 @@
 #include "route/locate.h"
 
+#include "sor/sortext.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -106,6 +108,13 @@ Model fitted(const QVector<Closure> &closures,
         m.offsetM = (sy - (1 + efl) * sx) / n;
     }
     return m;
+}
+
+// How far an event may lie from its true place, one deviation: a quarter of the distance
+// within which events are matched (a pulse length and a few samples).
+double eventSpreadM(double toleranceM)
+{
+    return toleranceM / 4;
 }
 
 double rmsOf(const QVector<double> &residuals)
@@ -221,14 +230,31 @@ calibrate(const Route &route, const QVector<double> &eventsM, const Given &given
                 if (k != i && !out.at(k))
                     others << matches.at(k);
             }
-            const Model m = fitted(closures, eventsM, others, c.fitted == 2, c.model.efl);
+            const bool both = c.fitted == 2;
+            const Model m = fitted(closures, eventsM, others, both, c.model.efl);
             QVector<double> residuals;
             for (const Match &x : others)
                 residuals << eventsM.at(x.event) - m.fibreAtCable(closures.at(x.closure).cableM);
-            const double off
-                = std::abs(eventsM.at(matches.at(i).event)
-                           - m.fibreAtCable(closures.at(matches.at(i).closure).cableM));
-            if (off > std::max(FlagLeastM, FlagRms * rmsOf(residuals)) && off > worstOff) {
+            const double x = closures.at(matches.at(i).closure).cableM;
+            const double off = std::abs(eventsM.at(matches.at(i).event) - m.fibreAtCable(x));
+            // How far the others' fit may put it: their scatter (on the degrees of freedom the
+            // fit leaves, and never below what each event's pulse leaves unknown), carried out
+            // to it: an anchor far past the others takes their slope's error with it.
+            const double k = others.size();
+            const double scatter = std::max(rmsOf(residuals) * std::sqrt(k / (k - (both ? 2 : 1))),
+                                            eventSpreadM(toleranceM));
+            double leverage = 1 + 1 / k;
+            if (both) {
+                double mean = 0;
+                for (const Match &o : others)
+                    mean += closures.at(o.closure).cableM / k;
+                double spread = 0;
+                for (const Match &o : others)
+                    spread += std::pow(closures.at(o.closure).cableM - mean, 2);
+                leverage += spread > 0 ? std::pow(x - mean, 2) / spread : 0;
+            }
+            const double expected = scatter * std::sqrt(leverage);
+            if (off > std::max(FlagLeastM, FlagRms * expected) && off > worstOff) {
                 worst = i;
                 worstOff = off;
             }
@@ -286,9 +312,7 @@ calibrate(const Route &route, const QVector<double> &eventsM, const Given &given
             c.warnings << QStringLiteral("%1: o evento a %2 m fica a %3 m de onde o modelo a põe; "
                                          "emenda errada na rota, ou ausente no traço; deixada fora "
                                          "da calibração")
-                              .arg(a.name)
-                              .arg(a.otdrM, 0, 'f', 1)
-                              .arg(a.residualM, 0, 'f', 1);
+                              .arg(a.name, Sor::decimal(a.otdrM, 1), Sor::decimal(a.residualM, 1));
     }
     for (const Closure &cl : closures) {
         const bool seen = std::any_of(c.anchors.cbegin(), c.anchors.cend(), [&](const Anchor &a) {
@@ -297,8 +321,7 @@ calibrate(const Route &route, const QVector<double> &eventsM, const Given &given
         if (!seen && c.fitted > 0)
             c.warnings << QStringLiteral("%1: nenhum evento do traço perto de %2 m (emenda ausente "
                                          "no traço?)")
-                              .arg(cl.name)
-                              .arg(c.model.fibreAtCable(cl.cableM), 0, 'f', 1);
+                              .arg(cl.name, Sor::decimal(c.model.fibreAtCable(cl.cableM), 1));
     }
     if (c.fitted == 0) {
         c.warnings << (given.efl || given.offsetM
@@ -315,7 +338,8 @@ Position place(const Route &route,
                const Calibration &calibration,
                double otdrM,
                const QString &label,
-               double spacingM)
+               double spacingM,
+               double pulseM)
 {
     Position p;
     p.label = label;
@@ -355,8 +379,21 @@ Position place(const Route &route,
     if (!p.beforeOrigin && !p.pastEnd)
         p.place = route.placeAt(std::clamp(p.routeM, first, route.lengthM()));
     const double instrument = 1 + 1e-4 * std::abs(otdrM) + spacingM;
-    const double rms = calibration.rmsM.value_or(0);
-    p.uncertaintyM = std::sqrt(instrument * instrument + rms * rms) / (1 + m.efl);
+    const double resolution = pulseM / 2;
+    double fit = 0;
+    if (calibration.fitted > 0) {
+        const int used = int(std::count_if(calibration.anchors.cbegin(),
+                                           calibration.anchors.cend(),
+                                           [](const Anchor &a) { return !a.flagged; }));
+        // Two anchors fit two unknowns exactly: their RMS of 0 says nothing of the fit.
+        const int free = used - calibration.fitted;
+        if (free > 0 && calibration.rmsM)
+            fit = *calibration.rmsM * std::sqrt(double(used) / free);
+        if (used > 0)
+            fit = std::max(fit, (resolution + spacingM) / std::sqrt(double(used)));
+    }
+    p.uncertaintyM
+        = std::sqrt(instrument * instrument + resolution * resolution + fit * fit) / (1 + m.efl);
     return p;
 }
 

@@ -79,13 +79,17 @@ struct Position
     bool end = false; // the fibre's end, or a break: red on a map
 };
 
-// Where a fibre distance lies; its uncertainty the instrument's (1 m + 10⁻⁴ · d + the sample
-// spacing) with the calibration's RMS.
+// Where a fibre distance lies. Its uncertainty adds up what each part leaves unknown: the
+// instrument's distance (1 m + 10⁻⁴ · d + the sample spacing), where within its pulse the trace
+// puts an event (half the pulse's length in the fibre), and the calibration (its anchors'
+// scatter, on as many degrees of freedom as the fit leaves; and never less than what the
+// anchors' own pulses leave of the fit).
 Position place(const Route &route,
                const Calibration &calibration,
                double otdrM,
                const QString &label,
-               double spacingM);
+               double spacingM,
+               double pulseM = 0);
 
 // "312 m depois de CEO-07, 88 m antes do P-119", "na reserva técnica do P-118", "120 m antes
 // da origem", "40 m depois do último ponto (FIM)".

@@ -21,6 +21,8 @@ Route Route::reversed() const
 {
     Route back;
     back.path = path;
+    back.readAs = readAs;
+    back.warnings = warnings;
     const double end = lengthM();
     for (auto p = points.crbegin(); p != points.crend(); ++p) {
         Point q = *p;
@@ -124,6 +126,16 @@ Read readRoute(const QString &path)
     QFile file(path);
     if (!QFileInfo::exists(path)) {
         r.error = QStringLiteral("%1: arquivo não encontrado").arg(path);
+        return r;
+    }
+    if (QFileInfo(path).isDir()) {
+        r.error = QStringLiteral("%1: é uma pasta, não uma rota").arg(path);
+        return r;
+    }
+    // A route is a few thousand lines; anything far larger is no route.
+    constexpr qint64 MostBytes = 64 * 1024 * 1024;
+    if (QFileInfo(path).size() > MostBytes) {
+        r.error = QStringLiteral("%1: grande demais para uma rota").arg(path);
         return r;
     }
     if (!file.open(QIODevice::ReadOnly)) {

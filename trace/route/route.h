@@ -38,6 +38,10 @@ struct Route
     QVector<Point> points; // in order from the origin, route distance never going back
     // The way the cable goes between them: a KML's line, or the points with coordinates.
     QVector<Vertex> line;
+    // How the file was read ("CSV, separador ';', vírgula decimal, UTF-8"), and what the user
+    // should know of it (a KML without a line).
+    QString readAs;
+    QStringList warnings;
     // Where a route distance lies on the line; none off its ends or without coordinates.
     std::optional<Vertex> placeAt(double routeM) const;
     // The cable's length from the origin to a route distance: the route and every loop at a

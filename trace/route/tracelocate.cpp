@@ -31,8 +31,8 @@ TraceEvents eventsOf(const Sor::Trace &trace)
     const int pulse = trace.fixed && !trace.fixed->pulseWidthsNs.isEmpty()
                           ? trace.fixed->pulseWidthsNs.first()
                           : 0;
-    t.toleranceM = Sor::pulseLengthM(pulse, trace.groupIndex.value_or(Sor::DefaultGroupIndex))
-                   + 3 * t.spacingM;
+    t.pulseM = Sor::pulseLengthM(pulse, trace.groupIndex.value_or(Sor::DefaultGroupIndex));
+    t.toleranceM = t.pulseM + 3 * t.spacingM;
     t.toleranceM = std::max(t.toleranceM, 10.0);
     return t;
 }
@@ -55,7 +55,7 @@ Located locateTrace(const QString &name,
         l.calibration.warnings.prepend(
             QStringLiteral("o arquivo não traz eventos: usados os da análise"));
     const auto add = [&](double otdrM, const QString &label, bool end) {
-        Position p = place(along, l.calibration, otdrM, label, t.spacingM);
+        Position p = place(along, l.calibration, otdrM, label, t.spacingM, t.pulseM);
         p.end = end;
         l.positions.append(fromFarEnd ? forward(route, p) : p);
     };

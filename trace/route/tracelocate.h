@@ -13,6 +13,7 @@ struct TraceEvents
     QVector<int> numbers;
     std::optional<double> endM;
     double spacingM = 0;
+    double pulseM = 0;     // the pulse's length in the fibre
     double toleranceM = 0; // a pulse length and three samples: how far a closure's event may lie
     bool analysed = false; // the file stores no events: the analysis' are used
 };
