@@ -91,14 +91,14 @@ case "$action" in
         (cd build-sanitize && ctest -LE 'memcheck|bench')
         # 3. The fuzz targets, for a bounded time each, from the seed corpus.
         # Only the fuzz targets and what they link are built there.
-        CXX=clang++ TARGETS="fuzz_listrecord fuzz_safefilename fuzz_sortrace" \
+        CXX=clang++ TARGETS="fuzz_listrecord fuzz_safefilename fuzz_sortrace fuzz_route" \
             build build-fuzz -DOTDR_BUILD_FUZZ=ON -DOTDR_BUILD_SIM=OFF -DOTDR_BUILD_TESTS=OFF \
             -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined"
         # The targets run side by side; the reader's seeds are the generator's cases, which the
         # plain build made.
         fuzzing=$(mktemp -d)
         pids=()
-        for target in listrecord safefilename sortrace; do
+        for target in listrecord safefilename sortrace route; do
             seeds=fuzz/corpus/$target
             [ "$target" = sortrace ] && seeds=build/samples/cases
             mkdir "$fuzzing/$target"
@@ -107,8 +107,8 @@ case "$action" in
             pids+=($!)
         done
         failed=0
-        for index in 0 1 2; do
-            target=$(echo listrecord safefilename sortrace | cut -d' ' -f$((index + 1)))
+        for index in 0 1 2 3; do
+            target=$(echo listrecord safefilename sortrace route | cut -d' ' -f$((index + 1)))
             echo "fuzz_$target:"
             if wait "${pids[$index]}"; then
                 grep -E "^(Done|stat::number_of_executed_units|INFO: seed corpus)" \

@@ -3,12 +3,15 @@
 #include "analysis/analysis.h"
 #include "files/safefilename.h"
 #include "otdr/otdraction.h"
+#include "route/routeoutput.h"
 #include "sor/soredit.h"
 #include "sor/sorexport.h"
 #include "sor/sorreader.h"
 
 #include <QDir>
+#include <QJsonDocument>
 #include <QRegularExpression>
+#include <QXmlStreamReader>
 
 #include <cmath>
 #include <cstdio>
@@ -153,6 +156,76 @@ void sorTrace(const QByteArray &bytes)
                 bytes);
         require(back.levelDb.size() == trace.levelDb.size(), "the points stay", bytes);
     }
+}
+
+namespace {
+
+void checkRoute(const Route::Read &read, const QString &path, const QByteArray &bytes)
+{
+    require(read.route.has_value() == read.error.isEmpty(), "a route or a reason", bytes);
+    if (!read.route) {
+        require(read.error.startsWith(path), "the reason names the file", bytes);
+        return;
+    }
+    const Route::Route &route = *read.route;
+    require(!route.points.isEmpty(), "a route has points", bytes);
+    require(!route.readAs.isEmpty(), "how it was read is said", bytes);
+    double last = -1;
+    for (const Route::Point &p : route.points) {
+        require(std::isfinite(p.routeM) && p.routeM >= 0 && p.routeM >= last,
+                "points in order at finite distances",
+                bytes);
+        require(std::isfinite(p.slackM) && p.slackM >= 0, "a loop of finite length", bytes);
+        require(
+            !p.lat || (std::abs(*p.lat) <= 90 && std::abs(*p.lon) <= 180), "on the globe", bytes);
+        last = p.routeM;
+    }
+    for (const Route::Vertex &v : route.line)
+        require(std::isfinite(v.routeM) && std::abs(v.lat) <= 90 && std::abs(v.lon) <= 180,
+                "the line on the globe",
+                bytes);
+    const Route::Route back = route.reversed();
+    require(back.points.size() == route.points.size(), "reversed, the same points", bytes);
+    require(std::abs(back.lengthM() - route.lengthM()) < 1e-6 * (1 + route.lengthM()),
+            "reversed, the same length",
+            bytes);
+    // Events at its closures and between them, placed.
+    QVector<double> events;
+    for (const Route::Point &p : route.points)
+        events << route.cableAt(p.routeM) + 3;
+    const Route::Calibration c = Route::calibrate(route, events, {}, 20);
+    require(std::isfinite(c.model.efl) && std::isfinite(c.model.offsetM),
+            "a finite calibration",
+            bytes);
+    QVector<Route::Position> positions;
+    for (double at : {-100.0, 0.0, route.lengthM() / 2, route.lengthM(), route.lengthM() + 100}) {
+        const Route::Position p = Route::place(route, c, at, QStringLiteral("x"), 1, 50);
+        require(std::isfinite(p.routeM) && std::isfinite(p.uncertaintyM) && p.uncertaintyM > 0,
+                "a place with its uncertainty",
+                bytes);
+        require(!p.place || (std::abs(p.place->lat) <= 90 && std::abs(p.place->lon) <= 180),
+                "placed on the globe",
+                bytes);
+        require(!Route::whereText(p).isEmpty() || (!p.after && !p.before), "said in words", bytes);
+        positions << p;
+    }
+    QXmlStreamReader xml(Route::kml(route, positions));
+    while (!xml.atEnd())
+        xml.readNext();
+    require(!xml.hasError(), "the KML written is XML", bytes);
+    QJsonParseError error;
+    QJsonDocument::fromJson(Route::geoJson(route, positions), &error);
+    require(error.error == QJsonParseError::NoError, "the GeoJSON written is JSON", bytes);
+}
+
+} // namespace
+
+void route(const QByteArray &bytes)
+{
+    checkRoute(
+        Route::readCsv(bytes, QStringLiteral("rota.csv")), QStringLiteral("rota.csv"), bytes);
+    checkRoute(
+        Route::readKml(bytes, QStringLiteral("rota.kml")), QStringLiteral("rota.kml"), bytes);
 }
 
 } // namespace FuzzChecks

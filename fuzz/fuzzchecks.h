@@ -19,4 +19,9 @@ void safeFileName(const QByteArray &bytes);
 // then through the analysis: events in order, inside the trace, with finite losses.
 void sorTrace(const QByteArray &bytes);
 
+// Any bytes as a route, CSV and KML: read, or refused with a reason naming the file; a route
+// read has its points in order at finite distances on the globe, and placed, reversed and
+// written out (KML, GeoJSON) it stays so.
+void route(const QByteArray &bytes);
+
 } // namespace FuzzChecks

@@ -21,7 +21,8 @@ void TestFuzzCorpus::replay_data()
     int count = 0;
     for (const QString &target : {QStringLiteral("listrecord"),
                                   QStringLiteral("safefilename"),
-                                  QStringLiteral("sortrace")}) {
+                                  QStringLiteral("sortrace"),
+                                  QStringLiteral("route")}) {
         const QDir dir(corpus.filePath(target));
         const QStringList files = dir.entryList(QDir::Files, QDir::Name);
         for (const QString &file : files) {
@@ -49,6 +50,8 @@ void TestFuzzCorpus::replay()
         FuzzChecks::listRecord(input);
     else if (target == QLatin1String("sortrace"))
         FuzzChecks::sorTrace(input);
+    else if (target == QLatin1String("route"))
+        FuzzChecks::route(input);
     else
         FuzzChecks::safeFileName(input);
 }
