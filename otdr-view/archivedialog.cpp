@@ -88,6 +88,13 @@ ArchiveDialog::ArchiveDialog(const QString &db, QWidget *parent)
     history->setObjectName(QStringLiteral("archiveHistory"));
     QPushButton *add
         = buttons->addButton(QStringLiteral("A&dicionar pasta…"), QDialogButtonBox::ActionRole);
+    QPushButton *other = buttons->addButton(QStringLiteral("Abrir &outro arquivo de traços…"),
+                                            QDialogButtonBox::ActionRole);
+    other->setObjectName(QStringLiteral("archiveOther"));
+    connect(other, &QPushButton::clicked, this, &ArchiveDialog::chooseArchive);
+    which = new QLabel;
+    which->setObjectName(QStringLiteral("archiveName"));
+    which->setTextInteractionFlags(Qt::TextSelectableByMouse);
     buttons->addButton(QStringLiteral("Fechar"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(searchButton, &QPushButton::clicked, this, &ArchiveDialog::search);
@@ -107,10 +114,11 @@ ArchiveDialog::ArchiveDialog(const QString &db, QWidget *parent)
     connect(history, &QPushButton::clicked, this, [this] {
         const QStringList paths = historyPaths();
         if (!paths.isEmpty())
-            emit openRequested(paths);
+            emit historyRequested(paths);
     });
     connect(add, &QPushButton::clicked, this, &ArchiveDialog::chooseFolder);
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(which);
     layout->addLayout(fields);
     layout->addWidget(results, 1);
     layout->addWidget(state);
@@ -125,8 +133,14 @@ QString ArchiveDialog::status() const
     return state->text();
 }
 
+QString ArchiveDialog::archiveName() const
+{
+    return database.isEmpty() ? Archive::Archive::defaultPath() : database;
+}
+
 bool ArchiveDialog::ensureOpen()
 {
+    which->setText(QStringLiteral("Arquivo de traços: %1").arg(archiveName()));
     if (archive)
         return true;
     QString why;
@@ -134,6 +148,33 @@ bool ArchiveDialog::ensureOpen()
     if (!archive)
         state->setText(QStringLiteral("Não foi possível abrir o arquivo de traços: %1").arg(why));
     return bool(archive);
+}
+
+bool ArchiveDialog::openArchive(const QString &db)
+{
+    QString why;
+    std::unique_ptr<Archive::Archive> other = Archive::Archive::open(db, &why, false);
+    if (!other) {
+        state->setText(QStringLiteral("Não foi possível abrir %1: %2; continua aberto %3")
+                           .arg(db, why, archiveName()));
+        return false;
+    }
+    archive = std::move(other);
+    database = db;
+    found.clear();
+    results->setRowCount(0);
+    return search();
+}
+
+void ArchiveDialog::chooseArchive()
+{
+    const QString path = QFileDialog::getOpenFileName(
+        this,
+        QStringLiteral("Outro arquivo de traços"),
+        QFileInfo(archiveName()).absolutePath(),
+        QStringLiteral("Arquivos de traços (*.sqlite *.db);;Todos os arquivos (*)"));
+    if (!path.isEmpty())
+        openArchive(path);
 }
 
 bool ArchiveDialog::search()

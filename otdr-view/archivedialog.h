@@ -23,6 +23,10 @@ public:
 
     // Runs the search in the fields; false, said in the dialog, when the archive cannot be read.
     bool search();
+    // Another archive (a SQLite file, or a server's address) in place of this one, searched at
+    // once; false, said in the dialog, when it cannot be opened (the one open stays).
+    bool openArchive(const QString &db);
+    QString archiveName() const;
     // Indexes a folder, with progress.
     Archive::AddResult addFolder(const QString &folder);
     QTableWidget *table() const { return results; }
@@ -36,10 +40,13 @@ public:
 
 signals:
     void openRequested(const QStringList &paths);
+    // A fibre's history, to be seen alone: it replaces what is open.
+    void historyRequested(const QStringList &paths);
 
 private:
     bool ensureOpen();
     void chooseFolder();
+    void chooseArchive();
 
     QString database;
     std::unique_ptr<Archive::Archive> archive;
@@ -51,4 +58,5 @@ private:
     QComboBox *condition = nullptr;
     QTableWidget *results = nullptr;
     QLabel *state = nullptr;
+    QLabel *which = nullptr;
 };

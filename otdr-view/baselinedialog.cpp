@@ -13,14 +13,15 @@ BaselineDialog::BaselineDialog(const Sor::Trace &baseTrace,
                                const QString &baseName,
                                const Sor::Trace &nowTrace,
                                const QString &nowName,
+                               const Baseline::Comparison &comparison,
                                QWidget *parent)
     : QDialog(parent)
     , base(baseTrace)
     , now(nowTrace)
+    , result(comparison)
 {
     setWindowTitle(QStringLiteral("Comparar com a linha de base"));
     setWindowFlags(windowFlags() | Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
-    result = Baseline::compare(base, now, {});
     verdict = new QLabel;
     verdict->setObjectName(QStringLiteral("baselineVerdict"));
     verdict->setWordWrap(true);

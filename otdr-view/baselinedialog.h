@@ -15,11 +15,13 @@ class BaselineDialog : public QDialog
     Q_OBJECT
 
 public:
-    // The traces are copied: the dialog outlives the window's list.
+    // The traces are copied: the dialog outlives the window's list. The comparison is the
+    // two traces' (Baseline::compare), made before the dialog so that a refusal needs none.
     BaselineDialog(const Sor::Trace &base,
                    const QString &baseName,
                    const Sor::Trace &now,
                    const QString &nowName,
+                   const Baseline::Comparison &comparison,
                    QWidget *parent = nullptr);
 
     const Baseline::Comparison &comparison() const { return result; }

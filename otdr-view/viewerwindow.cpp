@@ -26,6 +26,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <iterator>
 
 namespace {
@@ -407,20 +408,24 @@ void ViewerWindow::updateReadout()
     auto row = [&text](const QString &label, const QString &value) {
         text += QStringLiteral("<tr><td>%1</td><td align='right'>%2</td></tr>").arg(label, value);
     };
-    using Sor::decimal;
     using Sor::kilometres;
-    row(QStringLiteral("A"),
-        kilometres(r.aM) + QStringLiteral(" · ") + decimal(r.aDb, 3) + QStringLiteral(" dB"));
-    row(QStringLiteral("B"),
-        kilometres(r.bM) + QStringLiteral(" · ") + decimal(r.bDb, 3) + QStringLiteral(" dB"));
+    // A value not measured (a marker off the trace, a point without data) is no number.
+    const auto value = [](double v, int decimals, const QString &unit) {
+        return std::isfinite(v) ? Sor::decimal(v, decimals) + unit : QStringLiteral("—");
+    };
+    const auto level = [&](bool on, double db) {
+        return on ? value(db, 3, QStringLiteral(" dB")) : QStringLiteral("fora do traço");
+    };
+    row(QStringLiteral("A"), kilometres(r.aM) + QStringLiteral(" · ") + level(r.aOnTrace, r.aDb));
+    row(QStringLiteral("B"), kilometres(r.bM) + QStringLiteral(" · ") + level(r.bOnTrace, r.bDb));
     row(QStringLiteral("B − A"), kilometres(r.distanceM));
-    row(QStringLiteral("Δ nível"), decimal(r.deltaDb, 3) + QStringLiteral(" dB"));
-    row(QStringLiteral("Perda/km"), decimal(r.dbPerKm, 3) + QStringLiteral(" dB/km"));
+    row(QStringLiteral("Δ nível"), value(r.deltaDb, 3, QStringLiteral(" dB")));
+    row(QStringLiteral("Perda/km"), value(r.dbPerKm, 3, QStringLiteral(" dB/km")));
     // The least-squares line between the markers (LSA).
     row(QStringLiteral("Perda LSA"),
-        r.lsaLossDb ? decimal(*r.lsaLossDb, 3) + QStringLiteral(" dB") : QStringLiteral("—"));
+        r.lsaLossDb ? value(*r.lsaLossDb, 3, QStringLiteral(" dB")) : QStringLiteral("—"));
     row(QStringLiteral("Atenuação LSA"),
-        r.lsaDbPerKm ? decimal(*r.lsaDbPerKm, 3) + QStringLiteral(" dB/km") : QStringLiteral("—"));
+        r.lsaDbPerKm ? value(*r.lsaDbPerKm, 3, QStringLiteral(" dB/km")) : QStringLiteral("—"));
     text += routeRows(index, r.aM);
     readout->setText(text + QStringLiteral("</table>"));
 }

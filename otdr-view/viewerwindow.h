@@ -83,9 +83,12 @@ public:
     ArchiveDialog *showArchive(const QString &db = QString());
 #endif
     // The selected trace against its as-built (a file), in a window of its own; none, with the
-    // reason, when the baseline cannot be read.
-    BaselineDialog *
-    compareWithBaseline(int index, const QString &basePath, QString *problem = nullptr);
+    // reason, when the baseline cannot be read or the two are not one fibre seen from one end
+    // (unless forced).
+    BaselineDialog *compareWithBaseline(int index,
+                                        const QString &basePath,
+                                        QString *problem = nullptr,
+                                        bool force = false);
     // A folder's cable job in a window of its own; a matrix cell chosen there opens the fibre's
     // traces here, zoomed on that closure.
     CableWindow *openCableProject(const QString &folder, const QStringList &markers = {});
@@ -135,6 +138,9 @@ private:
     void chooseKml();
     // Where marker A lies on the route, as rows of the read-out.
     QString routeRows(int index, double markerM) const;
+    // Why the route is not this trace's: it was loaded for another cable (or, without cable
+    // ids, another fibre). Empty when it may be.
+    QString routeMismatch(int index) const;
     QVector<TracePlot::Series> series() const;
     void refresh();
     void showSelected();
@@ -158,5 +164,8 @@ private:
     QPushButton *openFolder = nullptr;
     QString savedFolder;
     std::optional<Route::Route> cableRoute;
+    // The cable and fibre the route was loaded for: the selected trace's then, or the first
+    // trace it is shown on.
+    mutable std::optional<QPair<QString, QString>> routeOwner;
     QPushButton *kmlButton = nullptr;
 };

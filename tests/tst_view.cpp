@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
@@ -258,6 +259,20 @@ void TestView::markerReadout()
     // Levels are read off the nearest point: a marker between points takes the nearer one.
     QCOMPARE(TracePlot::levelAt(trace, 2.4 * spacing), trace.levelDb[2]);
     QCOMPARE(TracePlot::levelAt(trace, 2.6 * spacing), trace.levelDb[3]);
+    // A marker past the trace's last point (19,995 km) reads nothing, and nothing is measured
+    // between it and the other: no level, no loss, no least-squares line.
+    const TracePlot::Readout off = TracePlot::readout(trace, 2000, 25000);
+    QVERIFY(off.aOnTrace && !off.bOnTrace);
+    QVERIFY(std::isnan(off.bDb) && std::isnan(off.deltaDb) && std::isnan(off.dbPerKm));
+    QVERIFY(!off.lsaLossDb && !off.lsaDbPerKm);
+    window.plot()->setMarker(1, 25000);
+    const QString past = window.findChild<QLabel *>("readout")->text();
+    QVERIFY2(past.contains("25,0000 km · fora do traço") && !past.contains("sem dados"),
+             qPrintable(past));
+    for (const char *row : {"Δ nível", "Perda/km", "Perda LSA", "Atenuação LSA"})
+        QVERIFY2(past.contains(QStringLiteral("<tr><td>%1</td><td align='right'>—</td></tr>")
+                                   .arg(QString::fromUtf8(row))),
+                 qPrintable(past));
 }
 
 // The table shows the file's events in metres and dB; a row puts marker A on its event.
@@ -1003,6 +1018,29 @@ void TestView::routeInTheReadout()
     const Route::Read back = Route::readRoute(out);
     QVERIFY2(back.route && back.route->points.size() == 5, qPrintable(back.error));
     QVERIFY(!window.exportKml(trace, &error)); // never over a trace
+    QVERIFY2(said.contains("rota.csv: CSV, separador ';', vírgula decimal, UTF-8"),
+             qPrintable(said));
+    // Past the fibre's end (10 km) there is no fibre to place.
+    window.plot()->setMarker(0, 11000);
+    QVERIFY2(readout->text().contains("A está além do fim da fibra (10,0000 km): não localizado")
+                 && !readout->text().contains("Distância na rota"),
+             qPrintable(readout->text()));
+    // A trace of another cable: the route is not its.
+    SorWriter::Trace other = SorWriter::simulatedTrace(s, true);
+    other.cableId = "OUTRO";
+    window.openFiles({write("outro.sor", other)});
+    window.select(1);
+    window.plot()->setMarker(0, 6000);
+    QVERIFY2(readout->text().contains("a rota foi aberta para o cabo CABO, e este traço é do cabo "
+                                      "OUTRO: não localizado")
+                 && !readout->text().contains("Distância na rota"),
+             qPrintable(readout->text()));
+    QVERIFY(!window.exportKml(dir.filePath("outro.kml"), &error));
+    QVERIFY2(error.contains("cabo OUTRO"), qPrintable(error));
+    // Its own trace again: placed.
+    window.select(0);
+    window.plot()->setMarker(0, 6000);
+    QVERIFY2(readout->text().contains("941 m depois de P-05"), qPrintable(readout->text()));
 }
 
 // The selected trace against its as-built: both overlaid, the difference under them, and the
@@ -1042,6 +1080,42 @@ void TestView::baselineCompared()
     const TracePlot::View v = dialog->differencePlot()->view();
     QVERIFY(v.y0 < -0.3 && v.y1 > 0 && v.y1 - v.y0 < 3);
     dialog->close();
+    // Another fibre's trace as the baseline: refused with why; asked from the menu, the user may
+    // compare them anyway.
+    SorWriter::Trace stranger = SorWriter::simulatedTrace(s, true);
+    stranger.fiberId = "F77";
+    const QString strangerPath = write("outra-fibra.sor", stranger);
+    QVERIFY(!window.compareWithBaseline(0, strangerPath, &problem));
+    QVERIFY2(problem.startsWith("são fibras diferentes (fibra F77 e fibra F01)"),
+             qPrintable(problem));
+    for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        ModalWatcher watcher;
+        watcher.push(ModalWatcher::chooseFile(strangerPath));
+        watcher.push([answer](QWidget *box) {
+            qobject_cast<QMessageBox *>(box)->button(answer)->click();
+        });
+        // The dialogs shown (a closed one waits to be deleted).
+        const auto shown = [&window] {
+            const auto all = window.findChildren<BaselineDialog *>();
+            return int(std::count_if(
+                all.cbegin(), all.cend(), [](const QWidget *w) { return w->isVisible(); }));
+        };
+        const int before = shown();
+        for (QAction *action : window.findChildren<QAction *>())
+            if (action->text() == QStringLiteral("Comparar com linha de &base…"))
+                action->trigger();
+        QTRY_COMPARE(watcher.seen().size(), 2);
+        QCOMPARE(watcher.seen().at(1).title, QStringLiteral("Comparar com linha de base"));
+        QVERIFY2(watcher.seen().at(1).text.startsWith(
+                     "Estes traços não parecem uma fibra medida da mesma ponta: são fibras "
+                     "diferentes (fibra F77 e fibra F01).")
+                     && watcher.seen().at(1).text.endsWith("Comparar assim mesmo?"),
+                 qPrintable(watcher.seen().at(1).text));
+        QCOMPARE(shown(), before + (answer == QMessageBox::Yes ? 1 : 0));
+    }
+    BaselineDialog *forced = window.compareWithBaseline(0, strangerPath, &problem, true);
+    QVERIFY(forced);
+    QVERIFY(forced->comparison().notes.join(' ').contains("comparados por --force"));
 }
 
 #ifdef OTDR_HAVE_ARCHIVE
@@ -1081,13 +1155,45 @@ void TestView::archiveSearched()
     const QStringList history = dialog->historyPaths();
     QCOMPARE(history.size(), 3);
     QVERIFY(history.first().endsWith("f07-asbuilt.sor"));
+    // What was open goes: the history is seen alone.
+    window.openFiles({write("outro-traco.sor", linear)});
+    QCOMPARE(window.traceCount(), 1);
     dialog->findChild<QPushButton *>("archiveHistory")->click();
     QCOMPARE(window.traceCount(), 3);
+    for (int i = 0; i < window.traceCount(); ++i)
+        QVERIFY(!window.traces().at(i).path.endsWith("outro-traco.sor"));
     // A search for what is not there leaves an empty table that says so.
     dialog->fibreField()->setText("F99");
     QVERIFY(dialog->search());
     QCOMPARE(dialog->table()->rowCount(), 0);
     QVERIFY2(dialog->status().startsWith("0 traço"), qPrintable(dialog->status()));
+    // Another archive file, opened in its place: its traces, its name shown.
+    QTemporaryDir elsewhere;
+    labelled("f09.sor", "F09", "BC", 1700000000);
+    QDir().mkpath(elsewhere.filePath("so-f09"));
+    QVERIFY(QFile::rename(folder.filePath("f09.sor"), elsewhere.filePath("so-f09/f09.sor")));
+    const QString second = elsewhere.filePath("outro.sqlite");
+    {
+        QString why;
+        auto archive = Archive::Archive::open(second, &why);
+        QVERIFY2(archive, qPrintable(why));
+        QCOMPARE(archive->add({elsewhere.filePath("so-f09")}).newTraces, 1);
+    }
+    dialog->fibreField()->clear();
+    {
+        ModalWatcher watcher;
+        watcher.push(ModalWatcher::chooseFile(second));
+        dialog->findChild<QPushButton *>("archiveOther")->click();
+        QTRY_COMPARE(dialog->table()->rowCount(), 1);
+    }
+    QCOMPARE(dialog->table()->item(0, 2)->text(), QStringLiteral("F09"));
+    QVERIFY2(dialog->findChild<QLabel *>("archiveName")->text().endsWith(second),
+             qPrintable(dialog->findChild<QLabel *>("archiveName")->text()));
+    // A file that is no archive: said, and the one open stays.
+    QVERIFY(!dialog->openArchive(write("texto.sqlite", linear)));
+    QVERIFY2(dialog->status().startsWith("Não foi possível abrir"), qPrintable(dialog->status()));
+    QVERIFY(dialog->search());
+    QCOMPARE(dialog->table()->rowCount(), 1);
 }
 #endif
 

@@ -29,6 +29,15 @@ double levelAt(const Sor::Trace &trace, double metres)
     return trace.levelDb[nearest(trace, metres)];
 }
 
+bool onTrace(const Sor::Trace &trace, double metres)
+{
+    const std::vector<double> &x = trace.distanceM;
+    if (x.empty())
+        return false;
+    const double half = x.size() > 1 ? (x.back() - x.front()) / double(x.size() - 1) / 2 : 0;
+    return metres >= x.front() - half && metres <= x.back() + half;
+}
+
 double snap(const Sor::Trace &trace, double metres)
 {
     return trace.distanceM.empty() ? metres : trace.distanceM[nearest(trace, metres)];
@@ -39,8 +48,11 @@ Readout readout(const Sor::Trace &trace, double aM, double bM)
     Readout r;
     r.aM = aM;
     r.bM = bM;
-    r.aDb = levelAt(trace, aM);
-    r.bDb = levelAt(trace, bM);
+    r.aOnTrace = onTrace(trace, aM);
+    r.bOnTrace = onTrace(trace, bM);
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    r.aDb = r.aOnTrace ? levelAt(trace, aM) : none;
+    r.bDb = r.bOnTrace ? levelAt(trace, bM) : none;
     r.distanceM = bM - aM;
     r.deltaDb = r.bDb - r.aDb;
     r.dbPerKm = r.distanceM != 0 ? -r.deltaDb / (r.distanceM / 1000.0) : 0;
@@ -64,7 +76,7 @@ Readout readout(const Sor::Trace &trace, double aM, double bM)
         sxy += km * y;
     }
     const double det = n * sxx - sx * sx;
-    if (n >= 2 && det > 0) {
+    if (n >= 2 && det > 0 && r.aOnTrace && r.bOnTrace) {
         const double slope = (n * sxy - sx * sy) / det; // dB per km
         r.lsaDbPerKm = -slope;
         r.lsaLossDb = -slope * (r.distanceM / 1000.0);

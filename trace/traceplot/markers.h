@@ -12,8 +12,10 @@ struct Readout
 {
     double aM = 0;
     double bM = 0;
-    double aDb = 0; // NaN where the nearest point has no data
+    double aDb = 0; // NaN where the nearest point has no data, or the marker is off the trace
     double bDb = 0;
+    bool aOnTrace = true; // between the trace's first and last points
+    bool bOnTrace = true;
     double distanceM = 0;             // B - A
     double deltaDb = 0;               // level at B - level at A
     double dbPerKm = 0;               // loss per km from A to B: -deltaDb / km
@@ -23,8 +25,12 @@ struct Readout
 
 // The level of the point nearest to a distance; NaN for none or "no data".
 double levelAt(const Sor::Trace &trace, double metres);
+// Whether a distance lies between a trace's first and last points (half a sample either way).
+bool onTrace(const Sor::Trace &trace, double metres);
 // The distance of the point nearest to a distance (markers snap to points).
 double snap(const Sor::Trace &trace, double metres);
+// What the markers read; a marker off the trace reads nothing, and nothing between it and the
+// other is measured.
 Readout readout(const Sor::Trace &trace, double aM, double bM);
 
 } // namespace TracePlot
