@@ -227,7 +227,7 @@ void TestRoute::readCsv_data()
         << ""
         << "";
     QTest::newRow("a distance no cable has") << QByteArray(
-        "nome;tipo;distancia_m;lat;lon;reserva_m\nO;origem;0;;;\nA;poste;5000000;;;\n")
+        "nome;tipo;distancia_m;lat;lon;reserva_m\nO;origem;0;;;\nA;poste;5.000.000;;;\n")
                                              << "linha 3: distância ou reserva de mais de 1000 km"
                                              << ""
                                              << "";

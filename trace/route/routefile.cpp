@@ -54,8 +54,8 @@ QString cleanName(const QString &text)
     return out.trimmed();
 }
 
-// How a spreadsheet wrote its numbers: the decimal mark, and the other mark where it groups
-// thousands ("1.234,5"). Decided once for the whole file.
+// How a spreadsheet wrote a number: its decimal mark, the other one grouping thousands
+// ("1.234,5").
 enum class Mark { Unknown, Comma, Point };
 
 QString markText(Mark mark)
@@ -84,10 +84,13 @@ Written writtenAs(const QString &text)
     if (comma >= 0 && point >= 0)
         return {comma > point ? Mark::Comma : Mark::Point, false};
     const Mark mark = comma >= 0 ? Mark::Comma : Mark::Point;
-    // One group of three after a single mark: either way.
-    if (grouped.match(t).hasMatch()
-        && t.count(comma >= 0 ? QLatin1Char(',') : QLatin1Char('.')) == 1)
-        return {mark, true};
+    const Mark other = comma >= 0 ? Mark::Point : Mark::Comma;
+    if (grouped.match(t).hasMatch()) {
+        // Several groups of three ("1.234.567"): thousands, the decimal mark the other one. One
+        // group after a single mark: either way.
+        const bool several = t.count(comma >= 0 ? QLatin1Char(',') : QLatin1Char('.')) > 1;
+        return several ? Written{other, false} : Written{mark, true};
+    }
     return {mark, false};
 }
 
