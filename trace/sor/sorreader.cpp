@@ -264,7 +264,11 @@ void Reader::derive()
             t.rangeM = t.distanceM.back();
         } else if (pointCount > 1 && !f.dataSpacing.isEmpty()) {
             // Points counted, not converted (a check, an archive): their reach from their count.
-            const bool counted = f.dataSpacing.size() > 1 && fixedPoints == pointCount;
+            const bool counted = f.dataSpacing.size() > 1 && fixedPoints == pointCount
+                                 && f.pointsPerPulse.size() >= f.dataSpacing.size()
+                                 && std::all_of(f.pointsPerPulse.cbegin(),
+                                                f.pointsPerPulse.cend(),
+                                                [](qint32 n) { return n >= 0; });
             double reach = 0;
             double last = 0;
             for (int s = 0; s < (counted ? f.dataSpacing.size() : 1); ++s) {
