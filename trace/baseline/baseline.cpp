@@ -232,7 +232,15 @@ bool placesSwapped(const Sor::Trace &base, const Sor::Trace &now)
     return !ba.isEmpty() && !bb.isEmpty() && ba != bb && ba == nb && bb == na;
 }
 
-Acceptance::Measurement measured(const Sor::Trace &t, const Acceptance::Link &link);
+Acceptance::Measurement measured(const Sor::Trace &t, const Acceptance::Link &link)
+{
+    Acceptance::Measurement m;
+    m.link = link;
+    m.pulseNs = pulseOf(t);
+    m.spacingM = t.spacingM.value_or(0);
+    m.groupIndex = t.groupIndex.value_or(Sor::DefaultGroupIndex);
+    return m;
+}
 
 // Whether the traces show one fibre from one end: their events laid directly, not mirrored
 // (the traces decide before the places do), and lengths one fibre can have had; the reason
@@ -283,16 +291,6 @@ QString fibreProblem(const Sor::Trace &base,
                 .arg(km(*ln.lengthM), km(*lb.lengthM));
     }
     return QString();
-}
-
-Acceptance::Measurement measured(const Sor::Trace &t, const Acceptance::Link &link)
-{
-    Acceptance::Measurement m;
-    m.link = link;
-    m.pulseNs = pulseOf(t);
-    m.spacingM = t.spacingM.value_or(0);
-    m.groupIndex = t.groupIndex.value_or(Sor::DefaultGroupIndex);
-    return m;
 }
 
 } // namespace
