@@ -166,7 +166,8 @@ void TestRoute::readCsv_data()
                                                           << "CSV, separador ';', UTF-16";
     QTest::newRow("tabs between the fields")
         << QByteArray("nome\ttipo\tdistancia_m\tlat\tlon\treserva_m\nO\torigem\t0\t\t\t\n")
-        << "linha 1: os campos estão separados por tabulação; salve a planilha como CSV com ';'"
+        << "linha 1: o separador dos campos é a tabulação; salve a planilha como CSV com o "
+           "separador ';' (ou ',')"
         << ""
         << "";
     QTest::newRow("1,500 alone: 1,5 m or 1500 m")

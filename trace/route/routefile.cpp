@@ -266,8 +266,8 @@ Read readCsv(const QByteArray &bytes, const QString &path)
     }
     const QString where1 = QStringLiteral("%1, linha %2").arg(path).arg(first + 1);
     if (separator == QLatin1Char('\t') && bestFound > 1) {
-        r.error = QStringLiteral("%1: os campos estão separados por tabulação; salve a planilha "
-                                 "como CSV com ';' (ou ',') entre os campos")
+        r.error = QStringLiteral("%1: o separador dos campos é a tabulação; salve a planilha "
+                                 "como CSV com o separador ';' (ou ',')")
                       .arg(where1);
         return r;
     }
