@@ -177,6 +177,7 @@ public:
         int status = Sound;
         QJsonArray results;
         int changed = 0;
+        int refused = 0; // not one fibre from one end: not compared
         for (const auto &pair : pairs) {
             const Sor::Opened base = Sor::openTrace(pair.first);
             const Sor::Opened now = Sor::openTrace(pair.second);
@@ -193,8 +194,9 @@ public:
                 err << "otdr-sor: " << c.problem << "\n";
                 return Usage;
             }
+            refused += c.problem.isEmpty() ? 0 : 1;
             if (c.changed() || !c.problem.isEmpty()) {
-                ++changed;
+                changed += c.problem.isEmpty() ? 1 : 0;
                 status = std::max(status, int(Damaged));
             }
             const QString b = QFileInfo(pair.first).fileName();
@@ -214,10 +216,12 @@ public:
             else
                 out << QJsonDocument(results.first().toObject()).toJson(QJsonDocument::Indented);
         } else if (folders) {
-            out << QStringLiteral("%1 pares: %2 sem mudança, %3 mudaram\n")
+            out << QStringLiteral("%1 pares: %2 sem mudança, %3 mudaram%4\n")
                        .arg(pairs.size())
-                       .arg(pairs.size() - changed)
-                       .arg(changed);
+                       .arg(pairs.size() - changed - refused)
+                       .arg(changed)
+                       .arg(refused > 0 ? QStringLiteral(", %1 não comparados").arg(refused)
+                                        : QString());
             for (const QString &line : unpaired + unreadable)
                 out << QStringLiteral("  %1\n").arg(line);
         }

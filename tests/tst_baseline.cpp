@@ -374,6 +374,20 @@ void TestBaseline::command()
     QCOMPARE(pages.count(QStringLiteral("Veredito: ")), 3);
     QVERIFY2(pages.contains("evento a 9,0") && pages.contains("diferença (agora − base)"),
              qPrintable(pages));
+    // A pair that is not one fibre is not compared, and counted as such, not as a change.
+    QDir(dir.path()).mkdir("outro");
+    for (int i = 1; i <= 2; ++i) {
+        SorWriter::Trace n = stored(fibre(40 + i));
+        n.fiberId = QByteArray("F0") + QByteArray::number(i);
+        n.buildCondition = "CC";
+        if (i == 2)
+            n.cableId = "OUTRO";
+        save(QStringLiteral("outro/f%1.sor").arg(i), n);
+    }
+    QCOMPARE(runCapturing({"compare", dir.filePath("base"), dir.filePath("outro")}, out, err), 1);
+    QVERIFY2(out.contains("Não comparados: são fibras diferentes (cabo CABO e cabo OUTRO)")
+                 && out.contains("2 pares: 1 sem mudança, 0 mudaram, 1 não comparados"),
+             qPrintable(out));
     QCOMPARE(runCapturing({"compare", dir.filePath("base/f1.sor")}, out, err), 2);
     QCOMPARE(
         runCapturing({"compare", dir.filePath("base/f1.sor"), dir.filePath("nada.sor")}, out, err),
