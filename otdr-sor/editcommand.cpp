@@ -310,6 +310,9 @@ public:
     {
     }
 
+    // -o names the trace it writes: nothing is drawn, no fonts are needed.
+    bool draws(const QCommandLineParser &) const override { return false; }
+
     QString describe(QCommandLineParser &parser) const override
     {
         parser.addPositionalArgument(

@@ -1,6 +1,7 @@
 #include "cable/cablexlsx.h"
 #include "command.h"
 #include "sor/sorreader.h"
+#include "sortool.h"
 #include "sorwriter.h"
 #include "tracesim.h"
 
@@ -25,6 +26,7 @@ class TestCommands : public QObject
 private slots:
     void initTestCase();
     void everyCommandAndOutputListed();
+    void drawingCommands();
     void outputs_data();
     void outputs();
     void wrongInput_data();
@@ -359,6 +361,20 @@ void TestCommands::everyCommandAndOutputListed()
             rows.cbegin(), rows.cend(), [&](const Row &r) { return r.arguments.value(0) == name; });
         QVERIFY2(anyRow, qPrintable(name + ": never run"));
     }
+}
+
+// Which runs start the GUI application their fonts need: any that names a picture or a
+// document with -o, however the option is written; not a trace written by edit.
+void TestCommands::drawingCommands()
+{
+    QVERIFY(sorToolDraws({"otdr-sor", "compare", "a.sor", "b.sor", "-o", "x.pdf"}));
+    QVERIFY(sorToolDraws({"otdr-sor", "cable", "pasta", "--output=x.pdf"}));
+    QVERIFY(sorToolDraws({"otdr-sor", "plot", "a.sor", "-ox.png"}));
+    QVERIFY(sorToolDraws({"otdr-sor", "report", "a.sor", "--output", "r.pdf"}));
+    QVERIFY(!sorToolDraws({"otdr-sor", "edit", "a.sor", "--cable", "X", "-o", "b.sor"}));
+    QVERIFY(!sorToolDraws({"otdr-sor", "compare", "a.sor", "b.sor", "--json"}));
+    QVERIFY(!sorToolDraws({"otdr-sor", "check", "a.sor"}));
+    QVERIFY(!sorToolDraws({"otdr-sor", "nada", "-o", "x.pdf"}));
 }
 
 void TestCommands::outputs_data()
