@@ -231,8 +231,9 @@ void TestBaseline::notOneFibre_data()
     QTest::newRow("the other end by its ids")
         << "ids"
         << "são as duas pontas de uma fibra (ELMMIL0001 e MILELM0001)";
-    QTest::newRow("the other end by the traces") << "mirrored"
-                                                 << "são as duas pontas de uma fibra";
+    QTest::newRow("the other end by the traces")
+        << "mirrored"
+        << "são as duas pontas pelos traços (eventos casados espelhados, 4";
     QTest::newRow("a fibre more than twice as long") << "longer"
                                                      << "mais que o dobro";
     QTest::newRow("a short fibre whose events are elsewhere") << "elsewhere"

@@ -253,12 +253,12 @@ QString fibreProblem(const Sor::Trace &base,
 {
     const Acceptance::EndsEvidence ends
         = Acceptance::endsFromTraces(measured(base, lb), measured(now, ln), toleranceM);
-    if (ends.ends == Acceptance::Ends::Two
-        || (ends.ends == Acceptance::Ends::Unknown && placesSwapped(base, now)))
-        return QStringLiteral("são as duas pontas de uma fibra (%1): compare traços medidos da "
-                              "mesma ponta")
-            .arg(ends.ends == Acceptance::Ends::Two ? Acceptance::endsSentence(ends)
-                                                    : QStringLiteral("os locais A e B trocados"));
+    if (ends.ends == Acceptance::Ends::Two)
+        return QStringLiteral("são %1: compare traços medidos da mesma ponta")
+            .arg(Acceptance::endsSentence(ends));
+    if (ends.ends == Acceptance::Ends::Unknown && placesSwapped(base, now))
+        return QStringLiteral("são as duas pontas de uma fibra (os locais A e B trocados): "
+                              "compare traços medidos da mesma ponta");
     if (ends.ends == Acceptance::Ends::Same || !lb.lengthM || !ln.lengthM || *lb.lengthM <= 0
         || *ln.lengthM <= 0)
         return QString();
