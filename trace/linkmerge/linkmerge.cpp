@@ -184,6 +184,18 @@ BandLink mergeBand(const QVector<Shot> &shots,
             }
             if (!trusted(s, e.distanceM) && e.distanceM > s.deadZoneM)
                 continue;
+            // In its own dead zone a long pulse's receiver is still recovering: where a finer
+            // shot sees the fibre in the clear, what the long pulse finds there is not taken.
+            if (e.distanceM < s.deadZoneM) {
+                bool finer = false;
+                for (int other : std::as_const(order)) {
+                    if (other == si)
+                        break;
+                    finer = finer || trusted(shots.at(other), e.distanceM);
+                }
+                if (finer)
+                    continue;
+            }
             int nearest = -1;
             for (int c = 0; c < b.events.size(); ++c) {
                 const Candidate &cand = b.events.at(c);
@@ -455,8 +467,8 @@ Shot shotOf(const QString &name, const Sor::Trace &trace, const Analysis::Result
     }
     s.resolutionM = Analysis::eventToleranceM(trace);
     // The front connector blinds the receiver for two pulse lengths past its top, and a long
-    // pulse's receiver recovers for about one more.
-    s.deadZoneM = 3 * pulseLength(s) + 2 * s.spacingM;
+    // pulse's receiver recovers for some more (seen: up to five).
+    s.deadZoneM = 5 * pulseLength(s) + 2 * s.spacingM;
     s.endFound = analysis.fiberEndM.has_value() && *analysis.fiberEndM > 0;
     s.reachM = s.endFound ? *analysis.fiberEndM : fadeM(trace, s);
     return s;
