@@ -6,12 +6,14 @@
 #include "sortoolrun.h"
 #include "tracesim.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
 #include <QProcess>
+#include <QSvgGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -41,11 +43,15 @@ private slots:
     void mapLayout_data();
     void mapLayout();
     void mapClickFindsSymbol();
+    void mapColoursByVerdict_data();
+    void mapColoursByVerdict();
     void commandOutputs();
     void commandRefuses_data();
     void commandRefuses();
     void builtToolWritesMap_data();
     void builtToolWritesMap();
+    void readmeExamples_data();
+    void readmeExamples();
 
 private:
     QVector<LinkMerge::Shot> shotsOf(const QList<SorWriter::PulseShot> &shots) const;
@@ -398,6 +404,62 @@ void TestLinkMerge::mapClickFindsSymbol()
     QCOMPARE(LinkMap::itemAt(map, area, unit, QPointF(5, 5)), std::nullopt);
 }
 
+void TestLinkMerge::mapColoursByVerdict_data()
+{
+    QTest::addColumn<int>("verdict");
+    QTest::addColumn<QColor>("colour");
+    QTest::addColumn<QString>("word");
+    QTest::newRow("pass") << int(Acceptance::Verdict::Pass) << QColor(0x2e, 0x7d, 0x32) << "";
+    QTest::newRow("fail") << int(Acceptance::Verdict::Fail) << QColor(0xc6, 0x28, 0x28)
+                          << "REPROVADO";
+    QTest::newRow("unknown") << int(Acceptance::Verdict::Unknown) << QColor(0xe6, 0x8a, 0x00)
+                             << "INDETERM.";
+}
+
+// Each symbol takes its verdict's colour, and a failing or unknown one also says so in words.
+void TestLinkMerge::mapColoursByVerdict()
+{
+    QFETCH(int, verdict);
+    QFETCH(QColor, colour);
+    QFETCH(QString, word);
+    LinkMap::Map map;
+    for (int i = 0; i < 3; ++i)
+        map.items.append({LinkMap::Symbol::Connector,
+                          i + 1,
+                          1000.0 * i,
+                          "conector",
+                          "",
+                          "",
+                          Acceptance::Verdict::NoLimits});
+    map.items[1].verdict = Acceptance::Verdict(verdict);
+    QImage image(600, 160, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    LinkMap::paint(painter, QRectF(0, 0, 600, 160), map, 14);
+    painter.end();
+    // Count the colour within the middle symbol's cell and outside it.
+    int inside = 0, outside = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (QColor(image.pixel(x, y)) == colour)
+                ++(x >= 200 && x < 400 ? inside : outside);
+        }
+    }
+    QVERIFY2(inside > 50, qPrintable(QString::number(inside)));
+    QCOMPARE(outside, 0);
+    QCOMPARE(LinkMap::verdictColour(Acceptance::Verdict(verdict)), colour);
+    // In words too, for a page printed in black and white.
+    QBuffer svg;
+    QSvgGenerator generator;
+    generator.setOutputDevice(&svg);
+    generator.setSize(QSize(600, 160));
+    QPainter words(&generator);
+    LinkMap::paint(words, QRectF(0, 0, 600, 160), map, 14);
+    words.end();
+    for (const QString &w : {QStringLiteral("REPROVADO"), QStringLiteral("INDETERM.")})
+        QCOMPARE(svg.data().contains(w.toUtf8()), w == word);
+}
+
 // otdr-sor link: the table, JSON with each event's source shot and the splitters with their
 // ratio, CSV rows, the map as SVG.
 void TestLinkMerge::commandOutputs()
@@ -423,6 +485,14 @@ void TestLinkMerge::commandOutputs()
     const QStringList lines = out.trimmed().split('\n');
     QVERIFY2(lines.first().startsWith("evento;distancia_km;tipo;divisor;"), qPrintable(out));
     QVERIFY2(out.contains(";splitter;1:8;1625;9,"), qPrintable(out));
+
+    // A big step that fits no ratio says why it is no splitter.
+    const QString odd = save("odd.sor", SorWriter::ponTrace(SorWriter::ponLink({4.9}, 5)));
+    QCOMPARE(runCapturing({"link", odd}, out, err), 0);
+    QVERIFY2(
+        out.contains(QRegularExpression("Não é divisor, em 2,0[0-9]+ km: 4,9[0-9]+ dB: entre "
+                                        "1:2 \\(até 4,500 dB\\) e 1:4 \\(a partir de 5,521 dB\\)")),
+        qPrintable(out));
 
     const QString svg = dir->filePath("mapa.svg");
     QCOMPARE(runCapturing({"link", pon, "-o", svg}, out, err), 0);
@@ -498,6 +568,44 @@ void TestLinkMerge::builtToolWritesMap()
         QCOMPARE(image.width(), 1400);
         QVERIFY(image.height() > 80);
     }
+}
+
+void TestLinkMerge::readmeExamples_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("six shots")
+        << "otdr-sor link build/samples/link/*.sor --preset monomodo-generico";
+    QTest::newRow("a PON link")
+        << "otdr-sor link build/samples/pon/pon-1x4-1x8.sor --preset gpon-classe-b+";
+}
+
+// What the README shows `link` printing on the project's own samples is what it prints.
+void TestLinkMerge::readmeExamples()
+{
+    QFETCH(QString, command);
+    QFile readme(QStringLiteral(OTDR_SOURCE_DIR "/README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll());
+    const int at = text.indexOf(QStringLiteral("$ ") + command + QLatin1Char('\n'));
+    QVERIFY2(at >= 0, qPrintable(command));
+    const int from = text.indexOf(QLatin1Char('\n'), at) + 1;
+    const QString shown = text.mid(from, text.indexOf(QStringLiteral("```"), from) - from);
+    QStringList args;
+    for (const QString &word : command.split(' ').mid(1)) {
+        QString w = word;
+        w.replace(QStringLiteral("build/samples/"), QStringLiteral(OTDR_SAMPLES_DIR "/"));
+        if (!w.contains('*')) {
+            args << w;
+            continue;
+        }
+        const QFileInfo glob(w);
+        for (const QString &name :
+             QDir(glob.path()).entryList({glob.fileName()}, QDir::Files, QDir::Name))
+            args << glob.path() + '/' + name;
+    }
+    QString out, err;
+    runCapturing(args, out, err);
+    QCOMPARE(out, shown);
 }
 
 QTEST_MAIN(TestLinkMerge)

@@ -741,10 +741,30 @@ Link mergeShots(const QVector<Shot> &shots,
     if (!judged)
         link.verdict = limits.checksAnything() ? Acceptance::Verdict::Unknown
                                                : Acceptance::Verdict::NoLimits;
+    // The front connector: no loss to judge, only its reflectance where a limit asks for it.
     for (LinkEvent &e : link.events) {
-        if (e.kind == Kind::Launch)
-            e.verdict = limits.checksAnything() ? Acceptance::Verdict::Pass
-                                                : Acceptance::Verdict::NoLimits;
+        if (e.kind != Kind::Launch)
+            continue;
+        e.verdict = Acceptance::Verdict::NoLimits;
+        std::optional<double> reflectance;
+        for (const BandValue &v : std::as_const(e.bands)) {
+            if (v.reflectanceDb && (!reflectance || *v.reflectanceDb > *reflectance))
+                reflectance = v.reflectanceDb;
+        }
+        if (!limits.reflectanceMaxDb || !reflectance)
+            continue;
+        e.verdict = *reflectance <= *limits.reflectanceMaxDb ? Acceptance::Verdict::Pass
+                                                             : Acceptance::Verdict::Fail;
+        if (e.verdict == Acceptance::Verdict::Fail) {
+            const QString reason
+                = QStringLiteral("lançamento: refletância %1 dB acima do limite (%2)")
+                      .arg(Sor::decimal(*reflectance, 2),
+                           Acceptance::limitText(
+                               QStringLiteral("reflectance_max_db"), limits, std::nullopt));
+            e.reasons << reason;
+            link.reasons << reason;
+            link.verdict = worse(link.verdict, e.verdict);
+        }
     }
     return link;
 }

@@ -44,7 +44,9 @@ QString sourceText(const Link &link, int shot)
 
 void printLink(const Link &link, QTextStream &out)
 {
-    out << QStringLiteral("Enlace de %1 traços:\n").arg(link.shots.size());
+    out << (link.shots.size() == 1
+                ? QStringLiteral("Enlace de 1 traço:\n")
+                : QStringLiteral("Enlace de %1 traços:\n").arg(link.shots.size()));
     for (const Shot &s : link.shots) {
         out << QStringLiteral("  %1: %2, %3 ns, resolução %4 m, alcance %5%6\n")
                    .arg(s.name,
@@ -76,7 +78,10 @@ void printLink(const Link &link, QTextStream &out)
                 reflectance = v->reflectanceDb;
         }
         line += Sor::optionalDecimal(reflectance, 2).rightJustified(16) + QStringLiteral("  ");
-        QString verdict = Acceptance::verdictWord(e.verdict);
+        // The launch is judged only by a reflectance limit: without one, no verdict of its own.
+        QString verdict = e.kind == Kind::Launch && e.verdict == Acceptance::Verdict::NoLimits
+                              ? QStringLiteral("—")
+                              : Acceptance::verdictWord(e.verdict);
         if (e.bend)
             verdict += QStringLiteral(" curvatura");
         line += verdict.leftJustified(20) + QLatin1Char(' ');
