@@ -43,6 +43,7 @@ private slots:
     void mapLayout_data();
     void mapLayout();
     void mapClickFindsSymbol();
+    void mapWordsFitTheirCells();
     void mapColoursByVerdict_data();
     void mapColoursByVerdict();
     void commandOutputs();
@@ -52,6 +53,7 @@ private slots:
     void builtToolWritesMap();
     void readmeExamples_data();
     void readmeExamples();
+    void reportAndCablePagesCarryMap();
 
 private:
     QVector<LinkMerge::Shot> shotsOf(const QList<SorWriter::PulseShot> &shots) const;
@@ -371,7 +373,7 @@ void TestLinkMerge::mapLayout_data()
     QTest::newRow("8 events in one row") << 8 << 100.0 << 1;
     // 18 cm of text at 7 pt: nine symbols to a row.
     QTest::newRow("40 events at A4 width") << 40 << 180.0 / 25.4 * 72 / 7 << 5;
-    QTest::newRow("a narrow window") << 12 << 30.0 << 3;
+    QTest::newRow("a narrow window: half a cell kept at each row's end") << 12 << 30.0 << 4;
 }
 
 // Every symbol keeps a cell wide enough for its words; the rows share them evenly.
@@ -402,6 +404,52 @@ void TestLinkMerge::mapClickFindsSymbol()
         QCOMPARE(LinkMap::itemAt(map, area, unit, at), std::optional<int>(i));
     }
     QCOMPARE(LinkMap::itemAt(map, area, unit, QPointF(5, 5)), std::nullopt);
+}
+
+// Forty events across an A4 page at 7 pt: every word under a symbol and every section's words
+// fit their cell, so none overprints its neighbour.
+void TestLinkMerge::mapWordsFitTheirCells()
+{
+    LinkMap::Map map;
+    for (int i = 0; i < 40; ++i) {
+        map.items.append({i == 0    ? LinkMap::Symbol::Launch
+                          : i == 39 ? LinkMap::Symbol::End
+                                    : LinkMap::Symbol::Splitter,
+                          i + 1,
+                          12345.6 + 1000.0 * i,
+                          i == 0 ? "lançamento" : "curvatura",
+                          QStringLiteral("%1 km").arg(123.456 + i, 0, 'f', 3).replace('.', ','),
+                          "10,25 | 10,31 dB",
+                          Acceptance::Verdict::Unknown});
+        if (i > 0)
+            map.gaps.append(LinkMap::Gap{"12,345 km", "0,33 | 0,19 dB/km"});
+    }
+    const double unit = 7 * 150 / 72.0;      // 7 pt on a page of 150 dots per inch
+    const double width = 180 / 25.4 * 150.0; // 18 cm of text
+    const LinkMap::Layout l = LinkMap::layout(40, width / unit);
+    QFont font;
+    font.setPixelSize(int(std::lround(unit * 0.9)));
+    font.setBold(true);
+    QFont small = font;
+    small.setBold(false);
+    small.setPixelSize(int(std::lround(unit * 0.8)));
+    const double cell = l.cellUnits * unit;
+    for (const LinkMap::Item &item : map.items) {
+        QVERIFY(QFontMetricsF(font).horizontalAdvance(item.label) < cell);
+        QVERIFY(QFontMetricsF(small).horizontalAdvance(item.distance) < cell);
+        QVERIFY2(QFontMetricsF(small).horizontalAdvance(item.loss) < cell,
+                 qPrintable(QStringLiteral("%1 in %2")
+                                .arg(QFontMetricsF(small).horizontalAdvance(item.loss))
+                                .arg(cell)));
+    }
+    for (const LinkMap::Gap &g : map.gaps)
+        QVERIFY(QFontMetricsF(small).horizontalAdvance(g.attenuation) < cell);
+    QCOMPARE(l.rows, 5);
+    QImage image(int(width), int(LinkMap::heightFor(map, width, unit)), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    LinkMap::paint(painter, QRectF(image.rect()), map, unit);
+    painter.end();
 }
 
 void TestLinkMerge::mapColoursByVerdict_data()
@@ -606,6 +654,65 @@ void TestLinkMerge::readmeExamples()
     QString out, err;
     runCapturing(args, out, err);
     QCOMPARE(out, shown);
+}
+
+namespace {
+
+QString pdfText(const QString &pdf)
+{
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {"-layout", pdf, "-"});
+    text.waitForFinished(30000);
+    return QString::fromUtf8(text.readAllStandardOutput());
+}
+
+} // namespace
+
+// Each trace's page of a report carries its fibre's link map (its shots from its end merged),
+// and each fibre's page of a cable's PDF its A end's.
+void TestLinkMerge::reportAndCablePagesCarryMap()
+{
+    QTemporaryDir here;
+    const QString pon = writeInto(
+        here, "pon.sor", SorWriter::write(SorWriter::ponTrace(SorWriter::ponLink({6.6, 9.9}, 11))));
+    const QString report = here.filePath("relatorio.pdf");
+    QString out, err;
+    QCOMPARE(runCapturing({"report",
+                           shotFiles.at(1),
+                           shotFiles.at(4),
+                           pon,
+                           "-o",
+                           report,
+                           "--preset",
+                           "gpon-classe-b+",
+                           "--reanalyze"},
+                          out,
+                          err),
+             0);
+    const QString pages = pdfText(report);
+    QVERIFY2(pages.count("Mapa do enlace (eventos achados nos pontos de 2 traços): 1310_200ns.sor,"
+                         " 1550_200ns.sor")
+                 == 2,
+             qPrintable(pages));
+    QVERIFY2(pages.contains("Mapa do enlace (eventos achados nos pontos de 1 traço): pon.sor"),
+             qPrintable(pages));
+    QVERIFY(pages.contains("1:4") && pages.contains("1:8") && pages.contains("curvatura"));
+
+    QTemporaryDir cable;
+    for (int i = 1; i <= 2; ++i) {
+        const SorWriter::CableEnds ends = SorWriter::cableFibre(i);
+        writeInto(cable, QStringLiteral("F0%1-a.sor").arg(i), SorWriter::write(ends.a));
+        writeInto(cable, QStringLiteral("F0%1-b.sor").arg(i), SorWriter::write(ends.b));
+    }
+    const QString job = here.filePath("cabo.pdf");
+    QCOMPARE(runCapturing({"cable", cable.path(), "-o", job}, out, err), 0);
+    const QString jobPages = pdfText(job);
+    for (int i = 1; i <= 2; ++i)
+        QVERIFY2(jobPages.contains(
+                     QStringLiteral("Mapa do enlace (eventos achados nos pontos de 1 traço): "
+                                    "F0%1-a.sor")
+                         .arg(i)),
+                 qPrintable(jobPages));
 }
 
 QTEST_MAIN(TestLinkMerge)

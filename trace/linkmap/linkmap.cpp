@@ -186,10 +186,15 @@ Layout layout(int count, double widthUnits)
     if (count <= 0)
         return l;
     l.perRow = std::clamp(int(widthUnits / MinCellUnits), 1, count);
+    if (l.perRow < count) {
+        // A row that goes on in the next keeps half a cell more at its end, for the words of
+        // the section that crosses to the next row.
+        l.perRow = std::clamp(int((widthUnits - MinCellUnits / 2) / MinCellUnits), 1, count);
+    }
     l.rows = (count + l.perRow - 1) / l.perRow;
     // Rows share the symbols evenly, so the last row is not a lone straggler.
     l.perRow = (count + l.rows - 1) / l.rows;
-    l.cellUnits = widthUnits / l.perRow;
+    l.cellUnits = l.rows > 1 ? widthUnits / (l.perRow + 0.5) : widthUnits / l.perRow;
     return l;
 }
 
@@ -207,6 +212,7 @@ void paint(
     p.setClipRect(area);
     const Layout l = layout(map.items.size(), area.width() / unit);
     QFont font = p.font();
+    font.setBold(false);
     font.setPixelSize(std::max(1, int(std::lround(unit * 0.9))));
     QFont small = font;
     small.setPixelSize(std::max(1, int(std::lround(unit * 0.8))));

@@ -370,7 +370,12 @@ Acceptance::Link bandLink(const Link &link, int band, const BandTotal &total)
         j.reflective = e.reflective;
         j.end = e.kind == Kind::End;
         j.lossDb = v->lossDb;
-        j.reflectanceDb = v->reflectanceDb;
+        // One connector reflects alike at every band: the worse that any band measured, as
+        // `bidir` takes the worse of two ends' (a band whose noise hid the reflection keeps it).
+        for (const BandValue &b : e.bands) {
+            if (b.reflectanceDb && (!j.reflectanceDb || *b.reflectanceDb > *j.reflectanceDb))
+                j.reflectanceDb = b.reflectanceDb;
+        }
         j.splitterWays = e.splitterWays;
         j.sectionM = e.distanceM - previous;
         if (i > 0) {
@@ -558,6 +563,16 @@ Link mergeShots(const QVector<Shot> &shots,
         launch.reflective = true;
         launch.bands.append({b.band, b.launch->shot, std::nullopt, b.launch->reflectanceDb});
         launch.readings += b.launch->readings;
+    }
+    if (launch.placeShot < 0 && !shots.isEmpty()) {
+        // No front connector seen (a trace that starts past it): the span's start is the
+        // launch all the same, so that the first section has its length and attenuation.
+        launch.placeShot = 0;
+        for (int i = 1; i < shots.size(); ++i) {
+            if (shots.at(i).resolutionM < shots.at(launch.placeShot).resolutionM)
+                launch.placeShot = i;
+        }
+        launch.distanceM = 0;
     }
     if (launch.placeShot >= 0)
         link.events.append(launch);
