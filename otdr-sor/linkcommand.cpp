@@ -70,11 +70,20 @@ public:
         }
         int status = Sound;
         QVector<LinkMerge::Shot> shots;
+        QStringList seen;
         for (const QString &path : files) {
             if (!CommandLine::readable(path, err)) {
                 status = Usage;
                 continue;
             }
+            // One shot given twice would count its events twice over.
+            const QString canonical = QFileInfo(path).canonicalFilePath();
+            if (seen.contains(canonical)) {
+                err << "otdr-sor: " << path << QStringLiteral(" foi dado duas vezes\n");
+                status = Usage;
+                continue;
+            }
+            seen << canonical;
             const Sor::Opened opened = Sor::openTrace(path);
             if (!opened.usable()) {
                 err << "otdr-sor: " << path << ": " << opened.problem << "\n";

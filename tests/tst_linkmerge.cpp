@@ -565,6 +565,9 @@ void TestLinkMerge::commandRefuses_data()
     QTest::newRow("an empty file") << QStringList{"vazio.sor"} << 1 << "vazio.sor";
     QTest::newRow("a cut file") << QStringList{"cortado.sor"} << 1 << "cortado.sor";
     QTest::newRow("another fibre") << QStringList{"outra.sor"} << 2 << "são fibras diferentes";
+    QTest::newRow("a shot given twice")
+        << QStringList{"1310_20ns.sor"} << 2 << "foi dado duas vezes";
+    QTest::newRow("an image") << QStringList{"imagem.png"} << 1 << "não é um traço SOR";
 }
 
 // What cannot make a link is refused with a clear message and status, never a crash.
@@ -574,6 +577,9 @@ void TestLinkMerge::commandRefuses()
     QFETCH(int, status);
     QFETCH(QString, message);
     writeInto(*dir, "vazio.sor", QByteArray());
+    QImage picture(40, 20, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    picture.save(dir->filePath("imagem.png"));
     QFile whole(shotFiles.first());
     QVERIFY(whole.open(QIODevice::ReadOnly));
     writeInto(*dir, "cortado.sor", whole.readAll().left(3000));
@@ -582,7 +588,9 @@ void TestLinkMerge::commandRefuses()
     save("outra.sor", other);
     QStringList args{"link", shotFiles.at(0), shotFiles.at(1)};
     for (const QString &a : arguments)
-        args << (a.endsWith(".sor") || a == "." || a.startsWith("mapa") ? dir->filePath(a) : a);
+        args << (a.endsWith(".sor") || a.endsWith(".png") || a == "." || a.startsWith("mapa")
+                     ? dir->filePath(a)
+                     : a);
     QString out, err;
     QCOMPARE(runCapturing(args, out, err), status);
     QVERIFY2(err.contains(message), qPrintable(err));

@@ -503,14 +503,14 @@ QString oneFibreProblem(const QVector<Shot> &shots, bool sameFibre)
             }
         }
     }
-    // A fibre ends once: a shot's end where another, reaching past it, sees nothing at all is
-    // another fibre's end.
+    // A fibre ends once: a shot's end where another, ending past it, sees nothing at all is
+    // another fibre's end. Only found ends count: where a trace fades is a guess of the noise.
     for (const Shot &a : shots) {
         if (!a.endFound)
             continue;
         for (const Shot &b : shots) {
             const double tol = a.resolutionM + b.resolutionM;
-            if (&a == &b || b.reachM <= a.reachM + tol)
+            if (&a == &b || !b.endFound || b.reachM <= a.reachM + tol)
                 continue;
             bool seen = false;
             for (const Analysis::Event &e : b.analysis.events)
