@@ -242,7 +242,7 @@ void CableWindow::showJob(const Cable::Job &job)
                                           : QStringLiteral("não medido"),
                                 Sor::measuredText(f.totalLossDb, 3),
                                 Sor::measuredText(f.orlDb, 2),
-                                QString::number(f.bends),
+                                Cable::bendsText(f),
                                 Acceptance::verdictWord(f.verdict),
                                 f.files.join(QStringLiteral(", "))};
         for (int c = 0; c < cells.size(); ++c)
