@@ -128,6 +128,8 @@ ClosureTraces closureTraces(
     c.atM = c.closure.distanceM * fibre->lengthScale;
     c.nameA = QFileInfo(traces.pathA).fileName();
     c.nameB = QFileInfo(traces.pathB).fileName();
+    c.pathA = traces.pathA;
+    c.pathB = traces.pathB;
     c.a = std::move(traces.a);
     c.b = std::move(traces.b);
     c.flagsA = traces.flagsA;

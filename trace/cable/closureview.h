@@ -36,6 +36,8 @@ struct ClosureTraces
     std::optional<double> limitDb; // the loss limit of the closure's kind, when set
     QString nameA;
     QString nameB;
+    QString pathA;
+    QString pathB;
     std::optional<Sor::Trace> a;
     // End B's trace mirrored onto A's axis with its own events, its levels moved by offsetDb.
     std::optional<Sor::Trace> b;
