@@ -864,6 +864,9 @@ void TestCable::oneCable()
     Written turned = ends(5);
     turned.b.cableId = "cb-1"; // the same cable, written otherwise
     save(dir.filePath("F05-b.sor"), turned.b);
+    Written swapped = ends(4);
+    swapped.b.cableId = "1-CB"; // and named from its other end
+    save(dir.filePath("F04-b.sor"), swapped.b);
     QString out;
     QString err;
     const QString pdf = dir.filePath("cabo.pdf");
