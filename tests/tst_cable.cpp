@@ -1,5 +1,6 @@
 #include "cable/cablejob.h"
 #include "cable/cablexlsx.h"
+#include "cable/closureview.h"
 #include "sor/sortext.h"
 #include "sortoolrun.h"
 #include "sorwriter.h"
@@ -38,6 +39,7 @@ private slots:
     void reelsProposed();
     void frontConnectorNotJudged();
     void pdfAgreesWithItself();
+    void ownEventNamed();
     void marksNoFileHolds();
     void settingsInTheirUnits();
     void csvQuoted();
@@ -1091,6 +1093,54 @@ void TestCable::pdfAgreesWithItself()
     QVERIFY2(sheets.value("Fibras").value(1).split('|').value(5) == QString::fromUtf8("—"),
              qPrintable(sheets.value("Fibras").join('\n')));
     QVERIFY2(summary.contains(QString::fromUtf8(" — ")), qPrintable(summary));
+}
+
+// An event of one fibre alone, at no closure (a bend one end stores), is named "x1" with its
+// place wherever it is said: its reason, its page's table and its flag.
+void TestCable::ownEventNamed()
+{
+    QTemporaryDir dir;
+    writeCable(dir.path());
+    Written w = ends(2);
+    SorWriter::Event bend;
+    bend.time = SorWriter::timeFor(10000, w.a.groupIndex);
+    bend.loss = 600;
+    bend.attenuation = 190;
+    w.a.events.insert(1, bend);
+    for (int k = 0; k < w.a.events.size(); ++k)
+        w.a.events[k].number = qint16(k + 1);
+    saveEnds(dir.path(), 2, w);
+    const QString pdf = dir.filePath("cabo.pdf");
+    QFile limits(dir.filePath("limites.json"));
+    QVERIFY(limits.open(QIODevice::WriteOnly));
+    limits.write(R"({"splice_loss_max_db": 0.2, "connector_loss_max_db": 0.5})");
+    limits.close();
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"cable", dir.path(), "--limits", limits.fileName(), "--json", "-o", pdf},
+                          out,
+                          err),
+             1);
+    const QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
+    QCOMPARE(json.value("closures").toArray().size(), 3);
+    const QJsonObject f02 = json.value("fibres").toArray().at(1).toObject();
+    QCOMPARE(f02.value("verdict").toString(), QStringLiteral("REPROVADO"));
+    const QString reasons = f02.value("reasons").toVariant().toStringList().join('\n');
+    QVERIFY2(reasons.startsWith("evento x1 (10,0000 km, fora das emendas): perda 0,"),
+             qPrintable(reasons));
+    QString page;
+    for (const QString &p : pdfPages(pdf)) {
+        if (p.contains("Fibra F02 do cabo"))
+            page = p;
+    }
+    QVERIFY2(page.contains(QRegularExpression("\n *x1 +10,0000 ")), qPrintable(page));
+    QVERIFY2(page.contains("evento x1 (10,0000 km, fora das emendas): perda"), qPrintable(page));
+    // The flag of A's own event there is the same name; the job's other events keep theirs.
+    const Cable::Job job = Cable::run({dir.path()}, {});
+    const Cable::FibreTraces traces = Cable::fibreTraces(job, "F02", 1550);
+    QVERIFY2(traces.problem.isEmpty(), qPrintable(traces.problem));
+    QCOMPARE(traces.flagsA, QStringList({"1", "x1", "2", "C3", "fim"}));
+    QCOMPARE(traces.flagsB, QStringList({"", "1", "2", "C3"})); // its end, at A's start, has none
 }
 
 // Marks no file's name (nor id) holds are a usage error that says so, not an empty job.
