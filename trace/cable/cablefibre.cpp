@@ -111,7 +111,8 @@ Span spanOf(const Measured &m, const Cords &cords, double toleranceM)
         if (launchSide || receiveSide || (launchAtStart && e.distanceM <= toleranceM))
             continue;
         // Each instrument's own front connector: at the start, and at the far end from B.
-        if (!launchAtStart && launchM <= 0 && e.distanceM <= toleranceM && kept.isEmpty()) {
+        if (!launchAtStart && launchM <= 0 && e.distanceM <= toleranceM && kept.isEmpty()
+            && (e.reflective || e.distanceM < 1)) {
             (fromB ? span.frontB : span.frontA) = frontConnector(e, e.distanceM);
             continue;
         }
