@@ -1040,6 +1040,8 @@ void TestCable::pdfAgreesWithItself()
             if (!page.contains("Fibra " + fiber + " do cabo"))
                 continue;
             ++fibrePages;
+            QVERIFY2(page.contains(QString::fromUtf8("(de A, 20/11/2026 09:00 UTC)")),
+                     qPrintable(page));
             QVERIFY2(page.contains("Comprimento do enlace: " + length + " km")
                          && page.contains("Perda total (média): " + loss + " dB"),
                      qPrintable(page));

@@ -455,8 +455,15 @@ void fibreHeading(Page &page,
             title += QStringLiteral(": %1 ↔ %2").arg(g.locationA.trimmed(), g.locationB.trimmed());
     }
     page.line(title, 13, true);
-    page.line(QStringLiteral("Medida das duas pontas: %1 (de A) e %2 (de B), %3 nm")
-                  .arg(QFileInfo(traces.pathA).fileName(), QFileInfo(traces.pathB).fileName())
+    // Each end's own measurement time: the footer's date is the report's.
+    const auto when = [](const std::optional<Sor::Trace> &t) {
+        return t && t->date ? QStringLiteral(", %1").arg(Sor::dateText(*t->date)) : QString();
+    };
+    page.line(QStringLiteral("Medida das duas pontas: %1 (de A%2) e %3 (de B%4), %5 nm")
+                  .arg(QFileInfo(traces.pathA).fileName(),
+                       when(traces.a),
+                       QFileInfo(traces.pathB).fileName(),
+                       when(traces.b))
                   .arg(layout.band));
     page.line(QStringLiteral("Veredito da fibra (perdas médias das duas pontas%1): %2")
                   .arg(job.bands.size() > 1 ? QStringLiteral(", todos os comprimentos de onda")
