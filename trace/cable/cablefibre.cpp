@@ -98,8 +98,7 @@ Span spanOf(const Measured &m, const Cords &cords, double toleranceM)
         if (e.end)
             lastSection = e.attenuationDbKm;
     }
-    for (int i = 0; i < link.events.size(); ++i) {
-        const Acceptance::JudgedEvent &e = link.events.at(i);
+    for (const Acceptance::JudgedEvent &e : link.events) {
         if (e.end) {
             kept.append(e);
             continue;
@@ -123,13 +122,9 @@ Span spanOf(const Measured &m, const Cords &cords, double toleranceM)
         }
         kept.append(e);
     }
-    if (fromB && length) {
-        // B's front connector lies at A's far end.
-        for (std::optional<Connector> *front : {&span.frontB}) {
-            if (*front)
-                (*front)->distanceM = *length - (*front)->distanceM;
-        }
-    }
+    // B's front connector lies at A's far end.
+    if (fromB && length && span.frontB)
+        span.frontB->distanceM = *length - span.frontB->distanceM;
     if (launchM > 0 && firstSection)
         cordsDb += launchM / 1000 * *firstSection;
     if (receiveM > 0 && lastSection)
