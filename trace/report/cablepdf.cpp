@@ -5,6 +5,7 @@
 #include "traceplot/plotpainter.h"
 
 #include <QFileInfo>
+#include <QPageLayout>
 
 namespace Report {
 
@@ -293,8 +294,28 @@ struct FibreLayout
     const Cable::Fibre *fibre = nullptr;
     int band = 0;
     QVector<FibreRow> rows;
+    QStringList aShots; // the A end's files at every band: its link map
+    int mapHeight = 0;  // the map's block, in the page's dots; 0 without one
     QVector<QVector<Piece>> pages;
 };
+
+// The width a page gives its content, as writeDocument lays it out.
+int contentWidth()
+{
+    return QPageLayout(QPageSize(QPageSize::A4),
+                       QPageLayout::Portrait,
+                       QMarginsF(15, 15, 15, 15),
+                       QPageLayout::Millimeter)
+        .paintRectPixels(Resolution)
+        .width();
+}
+
+// The plot's height under a link map of that height: the map takes its height from the
+// plot's, down to a readable plot.
+int plotHeightUnder(int mapHeight)
+{
+    return mapHeight > 0 ? std::max(PlotHeight - mapHeight, MapPlotHeight) : PlotHeight;
+}
 
 QString endValue(const std::optional<double> &loss, Cable::How how)
 {
@@ -393,8 +414,9 @@ QVector<FibreRow> fibreRows(const Cable::Job &job, const Cable::Fibre &fibre, in
     return rows;
 }
 
-// The pieces packed on pages in order: the first page holds fewer rows under the plot.
-QVector<QVector<Piece>> packed(int rows, int reasons)
+// The pieces packed on pages in order: the first page holds fewer rows under the plot (and
+// fewer still where a link map pushes it down).
+QVector<QVector<Piece>> packed(int rows, int reasons, int mapHeight)
 {
     QVector<Piece> pieces;
     for (int r = 0; r < rows; ++r)
@@ -405,7 +427,8 @@ QVector<QVector<Piece>> packed(int rows, int reasons)
     for (int r = 0; r < reasons; ++r)
         pieces.append({Piece::Reason, r, 2});
     QVector<QVector<Piece>> pages(1);
-    int room = FibreRowsFirst;
+    const int pushed = std::max(0, mapHeight + plotHeightUnder(mapHeight) - PlotHeight);
+    int room = FibreRowsFirst - (pushed + Row - 1) / Row;
     for (const Piece &p : pieces) {
         if (p.units > room && !pages.last().isEmpty()) {
             pages.append(QVector<Piece>());
@@ -417,22 +440,34 @@ QVector<QVector<Piece>> packed(int rows, int reasons)
     return pages;
 }
 
-// The fibres with both ends at a band, each laid out on its pages.
-QVector<FibreLayout> fibreLayouts(const Cable::Job &job)
+// The fibres with both ends at a band, each laid out on its pages. Its link map is made here
+// for its height, and again when its page is drawn: a cable's maps do not fit in memory at once.
+QVector<FibreLayout> fibreLayouts(const Cable::Job &job, const Acceptance::Limits &limits)
 {
     QVector<FibreLayout> layouts;
+    const int width = contentWidth();
     for (const Cable::Fibre &fibre : job.fibres) {
         bool a = false;
         bool b = false;
+        QStringList aShots;
         for (const Cable::File &f : job.files) {
-            if (f.problem.isEmpty() && !f.repeated && f.fiber == fibre.fiber
-                && f.bandNm == fibre.pageBand)
+            if (!f.problem.isEmpty() || f.repeated || f.fiber != fibre.fiber)
+                continue;
+            if (f.bandNm == fibre.pageBand)
                 (f.end == QLatin1Char('A') ? a : b) = true;
+            if (f.end == QLatin1Char('A'))
+                aShots << f.path;
         }
         if (!a || !b)
             continue;
-        FibreLayout layout{&fibre, fibre.pageBand, fibreRows(job, fibre, fibre.pageBand), {}};
-        layout.pages = packed(int(layout.rows.size()), int(fibre.reasons.size()));
+        FibreLayout layout;
+        layout.fibre = &fibre;
+        layout.band = fibre.pageBand;
+        layout.rows = fibreRows(job, fibre, fibre.pageBand);
+        layout.aShots = aShots;
+        if (const std::optional<LinkMerge::Link> map = linkOfFiles(aShots, limits))
+            layout.mapHeight = linkMapHeight(*map, width);
+        layout.pages = packed(int(layout.rows.size()), int(fibre.reasons.size()), layout.mapHeight);
         layouts.append(layout);
     }
     return layouts;
@@ -491,9 +526,14 @@ void fibreHeading(Page &page,
     page.y += Row / 2;
 }
 
-// Both ends on A's axis, each event flagged as the matrix names its place.
-void fibrePlot(Page &page, const Cable::FibreTraces &traces)
+// The link map of A's shots, where there is one, then both ends on A's axis, each event
+// flagged as the matrix names its place.
+void fibrePlot(Page &page,
+               const Cable::FibreTraces &traces,
+               const std::optional<LinkMerge::Link> &map)
 {
+    if (map)
+        linkMapBlock(page, *map);
     if (!traces.problem.isEmpty()) {
         page.line(QStringLiteral("Traços: %1").arg(traces.problem), BodyPoints, true, FailColour);
         return;
@@ -511,12 +551,13 @@ void fibrePlot(Page &page, const Cable::FibreTraces &traces)
                        TracePlot::seriesColour(1),
                        false,
                        traces.flagsB});
-    const QRect plot(page.area.left(), page.area.top() + page.y, page.area.width(), PlotHeight);
+    const int height = plotHeightUnder(map ? linkMapHeight(*map, page.area.width()) : 0);
+    const QRect plot(page.area.left(), page.area.top() + page.y, page.area.width(), height);
     const std::optional<double> end
         = traces.twoWay.fiberLengthM ? traces.twoWay.fiberLengthM : traces.twoWay.lengthAM;
     page.font(BodyPoints);
     TracePlot::paint(page.painter, plot, series, TracePlot::viewToEnd(series, end));
-    page.y += PlotHeight + Row / 2;
+    page.y += height + Row / 2;
 }
 
 void fibreTableHeader(Page &page)
@@ -558,12 +599,13 @@ void fibrePage(Page &page,
                const Cable::Job &job,
                const FibreLayout &layout,
                const Cable::FibreTraces &traces,
+               const std::optional<LinkMerge::Link> &map,
                int number)
 {
     const Cable::Fibre &f = *layout.fibre;
     if (number == 0) {
         fibreHeading(page, job, layout, traces);
-        fibrePlot(page, traces);
+        fibrePlot(page, traces, map);
     } else {
         page.line(QStringLiteral("Fibra %1 (continuação)").arg(f.fiber), 13, true);
         page.y += Row / 2;
@@ -607,7 +649,7 @@ bool writeCablePdf(const Cable::Job &job,
     const QStringList checks = Cable::checkLines(job);
     const int checkPages
         = std::max(1, int((checks.size() + CableRowsPerPage - 1) / CableRowsPerPage));
-    const QVector<FibreLayout> layouts = fibreLayouts(job);
+    const QVector<FibreLayout> layouts = fibreLayouts(job, options.limits);
     int fibrePages = 0;
     for (const FibreLayout &layout : layouts)
         fibrePages += int(layout.pages.size());
@@ -659,9 +701,12 @@ bool writeCablePdf(const Cable::Job &job,
             for (const FibreLayout &layout : layouts) {
                 const Cable::FibreTraces traces
                     = Cable::fibreTraces(job, layout.fibre->fiber, layout.band);
+                const std::optional<LinkMerge::Link> map
+                    = layout.mapHeight > 0 ? linkOfFiles(layout.aShots, options.limits)
+                                           : std::nullopt;
                 for (int p = 0; p < layout.pages.size(); ++p) {
                     Page page = nextPage();
-                    fibrePage(page, job, layout, traces, p);
+                    fibrePage(page, job, layout, traces, map, p);
                 }
             }
         },
