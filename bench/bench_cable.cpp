@@ -87,7 +87,9 @@ void field(const QString &traces, QTextStream &out)
         << "; both stored " << bothStored << ", mean of the stored values " << meanOfStored << "\n";
     out << "field: checks raised: settings " << job.checks.settings.size() << ", duplicates "
         << job.checks.duplicates.size() << ", missing " << job.checks.missing.size() << ", length "
-        << job.checks.lengthOutliers.size() << "\n";
+        << job.checks.lengthOutliers.size() << "; reels at the ends: "
+        << (job.checks.cords.isEmpty() ? QStringLiteral("none") : job.checks.cords.join("; "))
+        << "\n";
     out << "field: whole job " << QString::number(seconds, 'f', 3) << " s (median of 5)\n";
 
     // A copy of one file under another fibre's name is flagged.

@@ -167,6 +167,10 @@ public:
             }
         }
         Cable::Job job = Cable::run(files, options);
+        if (!job.problem.isEmpty()) {
+            err << "otdr-sor: " << job.problem << "\n";
+            return Usage;
+        }
         if (parser.isSet(baseline)) {
             // The as-built as a job of its own, judged alike; its route names are not needed.
             Cable::Options then = options;
@@ -183,7 +187,11 @@ public:
         else
             out << Cable::table(job);
         QString error;
-        if (parser.isSet(xlsx) && !Cable::writeXlsx(job, parser.value(xlsx), &error)) {
+        Cable::Heading heading;
+        heading.client = parser.value(client);
+        heading.company = parser.value(company);
+        heading.operatorName = parser.value(operatorName);
+        if (parser.isSet(xlsx) && !Cable::writeXlsx(job, heading, parser.value(xlsx), &error)) {
             err << "otdr-sor: " << parser.value(xlsx) << ": " << error << "\n";
             return Usage;
         }

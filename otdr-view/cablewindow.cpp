@@ -21,6 +21,9 @@ namespace {
 
 const QColor PassBackground(0xc6, 0xef, 0xce);
 const QColor FailBackground(0xff, 0xc7, 0xce);
+// A connector within the connector's limits: its own colour, so that a connector column never
+// reads as a splice's.
+const QColor ConnectorPassBackground(0xc9, 0xdd, 0xf2);
 
 QTableWidget *newTable(const QString &name)
 {
@@ -32,11 +35,21 @@ QTableWidget *newTable(const QString &name)
     return table;
 }
 
+// What B's label says: mirrored onto A's axis, its levels moved to meet A's.
+QString mirroredNote(const Cable::ClosureTraces &shown)
+{
+    return QStringLiteral("espelhado%1")
+        .arg(shown.offsetDb != 0 ? QStringLiteral(", nível %1%2 dB")
+                                       .arg(shown.offsetDb > 0 ? QStringLiteral("+") : QString(),
+                                            Sor::decimal(shown.offsetDb, 2))
+                                 : QString());
+}
+
 } // namespace
 
 CableWindow::CableWindow(const QString &folderPath,
                          const QStringList &pairMarkers,
-                         const Acceptance::Limits &chosenLimits,
+                         const std::optional<Acceptance::Limits> &chosenLimits,
                          QWidget *parent)
     : QDialog(parent)
     , folder(folderPath)
@@ -66,8 +79,9 @@ CableWindow::CableWindow(const QString &folderPath,
     summary->setWordWrap(true);
     auto *legend = new QLabel(
         QStringLiteral("* medida nos pontos do traço (o arquivo não traz o evento) · verde: "
-                       "dentro do limite · vermelho: fora do limite · C: conector, julgado pelo "
-                       "limite de conector · ausente: nem o arquivo nem os pontos dão o valor"));
+                       "emenda dentro do limite de emenda · azul: conector (C) dentro do limite "
+                       "de conector · vermelho: fora do limite · ausente: nem o arquivo nem os "
+                       "pontos dão o valor"));
     legend->setObjectName(QStringLiteral("cableLegend"));
     legend->setWordWrap(true);
     tabs = new QTabWidget;
@@ -85,18 +99,17 @@ CableWindow::CableWindow(const QString &folderPath,
     openInViewer->setObjectName(QStringLiteral("openInViewer"));
     openInViewer->setEnabled(false);
     connect(openInViewer, &QPushButton::clicked, this, [this] {
+        // End A first: the closure's distance is measured from it; B as drawn here.
         QStringList paths;
-        for (const Cable::File &f : current.files) {
-            if (f.problem.isEmpty() && !f.repeated && f.fiber == shown.cell.fiber
-                && f.bandNm == shown.cell.bandNm)
-                paths << f.path;
+        for (const QString &path : {shown.pathA, shown.pathB}) {
+            if (!path.isEmpty())
+                paths << path;
         }
-        // End A first: the closure's distance is measured from it.
-        std::sort(paths.begin(), paths.end(), [this](const QString &x, const QString &) {
-            return QFileInfo(x).fileName() == shown.nameA;
-        });
         if (!paths.isEmpty())
-            emit closureChosen(paths, shown.atM);
+            emit closureChosen(paths,
+                               shown.atM,
+                               shown.b && !shown.pathA.isEmpty() ? *shown.b : Sor::Trace(),
+                               mirroredNote(shown));
     });
     auto *closureBox = new QWidget;
     auto *closureLayout = new QVBoxLayout(closureBox);
@@ -123,7 +136,7 @@ CableWindow::CableWindow(const QString &folderPath,
     reload();
 }
 
-void CableWindow::setLimits(const Acceptance::Limits &limits)
+void CableWindow::setLimits(const std::optional<Acceptance::Limits> &limits)
 {
     chosen = limits;
     reload();
@@ -133,7 +146,7 @@ void CableWindow::chooseLimits()
 {
     LimitsDialog dialog(chosen, this);
     if (dialog.exec() == QDialog::Accepted && dialog.limits())
-        setLimits(*dialog.limits());
+        setLimits(dialog.limits());
 }
 
 QTableWidget *CableWindow::matrix(int bandNm) const
@@ -144,14 +157,15 @@ QTableWidget *CableWindow::matrix(int bandNm) const
 void CableWindow::reload()
 {
     Cable::Options options;
-    options.limits = chosen;
+    options.limits = chosen.value_or(Acceptance::Limits());
     const QStringList typed = markers->text().split(QLatin1Char(','), Qt::SkipEmptyParts);
     if (typed.size() == 2)
         options.pairMarkers = QStringList{typed.at(0).trimmed(), typed.at(1).trimmed()};
     current = Cable::run({folder}, options);
     limitsName->setText(QStringLiteral("Limites: %1")
-                            .arg(chosen.checksAnything() ? Acceptance::presetTitle(chosen.name)
-                                                         : QStringLiteral("nenhum")));
+                            .arg(chosen && chosen->checksAnything()
+                                     ? Acceptance::presetTitle(chosen->name)
+                                     : QStringLiteral("nenhum")));
     // The closure shown is judged again, or gone with a job that no longer has it.
     const Cable::Cell was = shown.cell;
     shown = Cable::ClosureTraces();
@@ -186,8 +200,9 @@ void CableWindow::showJob(const Cable::Job &job)
         table->setColumnCount(job.closures.size());
         QStringList columns;
         for (const Cable::Closure &c : job.closures)
-            columns << QStringLiteral("%1\n%2 km")
-                           .arg(Cable::closureTitle(c))
+            columns << QStringLiteral("%1%2\n%3 km")
+                           .arg(Cable::closureTitle(c),
+                                c.connector ? QStringLiteral(" conector") : QString())
                            .arg(Sor::decimal(c.distanceM / 1000, 3));
         table->setHorizontalHeaderLabels(columns);
         QStringList rows;
@@ -210,8 +225,9 @@ void CableWindow::showJob(const Cable::Job &job)
                                       Cable::howKey(cell.howAb),
                                       Sor::measuredText(cell.lossBaDb, 3),
                                       Cable::howKey(cell.howBa)));
+            const bool connector = job.closures.value(cell.closure - 1).connector;
             if (cell.verdict == Acceptance::Verdict::Pass)
-                item->setBackground(PassBackground);
+                item->setBackground(connector ? ConnectorPassBackground : PassBackground);
             else if (cell.verdict == Acceptance::Verdict::Fail)
                 item->setBackground(FailBackground);
             table->setItem(row, cell.closure - 1, item);
@@ -242,7 +258,7 @@ void CableWindow::showJob(const Cable::Job &job)
                                           : QStringLiteral("não medido"),
                                 Sor::measuredText(f.totalLossDb, 3),
                                 Sor::measuredText(f.orlDb, 2),
-                                QString::number(f.bends),
+                                Cable::bendsText(f),
                                 Acceptance::verdictWord(f.verdict),
                                 f.files.join(QStringLiteral(", "))};
         for (int c = 0; c < cells.size(); ++c)
@@ -263,26 +279,26 @@ void CableWindow::showClosure(int bandNm, int row, int column)
     const QString &fiber = current.fibres.at(row).fiber;
     // The plot lets go of the traces shown before they are replaced.
     plot->setSeries({});
-    shown
-        = Cable::closureTraces(current, fiber, bandNm, current.closures.at(column).number, chosen);
+    shown = Cable::closureTraces(current,
+                                 fiber,
+                                 bandNm,
+                                 current.closures.at(column).number,
+                                 chosen.value_or(Acceptance::Limits()));
     openInViewer->setEnabled(shown.problem.isEmpty());
     if (!shown.problem.isEmpty()) {
         details->setText(shown.problem.toHtmlEscaped());
         return;
     }
     QVector<TracePlot::Series> series;
+    // Each flag named as the matrix names its place.
     if (shown.a)
-        series.append({&*shown.a, shown.nameA, TracePlot::seriesColour(0), true});
+        series.append({&*shown.a, shown.nameA, TracePlot::seriesColour(0), true, shown.flagsA});
     if (shown.b)
         series.append({&*shown.b,
-                       QStringLiteral("%1 (espelhado%2)")
-                           .arg(shown.nameB,
-                                shown.offsetDb != 0
-                                    ? QStringLiteral(", nível %1%2 dB")
-                                          .arg(shown.offsetDb > 0 ? QStringLiteral("+") : QString(),
-                                               Sor::decimal(shown.offsetDb, 2))
-                                    : QString()),
-                       TracePlot::seriesColour(1)});
+                       QStringLiteral("%1 (%2)").arg(shown.nameB, mirroredNote(shown)),
+                       TracePlot::seriesColour(1),
+                       false,
+                       shown.flagsB});
     plot->setSelected(0);
     plot->setSeries(series);
     plot->setView(TracePlot::fitLevels(
@@ -310,7 +326,7 @@ void CableWindow::showClosure(int bandNm, int row, int column)
             "<tr><td>Veredito</td><td><b style='color:%10'>%11</b></td></tr></table>")
             .arg(cell.fiber.toHtmlEscaped(),
                  Cable::closureKind(shown.closure),
-                 QString::number(shown.closure.number),
+                 Cable::closureTitle(shown.closure),
                  Sor::kilometres(shown.atM))
             .arg(cell.bandNm)
             .arg(endText(cell.lossAbDb, cell.howAb, cell.whyAb).toHtmlEscaped(),

@@ -25,7 +25,7 @@ public:
     // the job run again.
     CableWindow(const QString &folder,
                 const QStringList &markers,
-                const Acceptance::Limits &limits,
+                const std::optional<Acceptance::Limits> &limits,
                 QWidget *parent = nullptr);
 
     const Cable::Job &job() const { return current; }
@@ -34,8 +34,9 @@ public:
     QTableWidget *fibres() const { return fibreTable; }
     // Runs the job again with the markers typed and the limits chosen.
     void reload();
-    void setLimits(const Acceptance::Limits &limits);
-    const Acceptance::Limits &limits() const { return chosen; }
+    void setLimits(const std::optional<Acceptance::Limits> &limits);
+    // The limits the job is judged by; none judges nothing.
+    const std::optional<Acceptance::Limits> &limits() const { return chosen; }
     // The closure shown beside the matrix, and its plot.
     const Cable::ClosureTraces &closure() const { return shown; }
     PlotWidget *closurePlot() const { return plot; }
@@ -43,15 +44,19 @@ public:
     void showClosure(int bandNm, int row, int column);
 
 signals:
-    // "Abrir no visualizador": the closure's files, and its distance from end A.
-    void closureChosen(const QStringList &paths, double distanceM);
+    // "Abrir no visualizador": the closure's files (A's first), its distance from end A, and B's
+    // trace on A's axis as this window draws it, with what its label says of it.
+    void closureChosen(const QStringList &paths,
+                       double distanceM,
+                       const Sor::Trace &mirroredB,
+                       const QString &note);
 
 private:
     void showJob(const Cable::Job &job);
     void chooseLimits();
 
     QString folder;
-    Acceptance::Limits chosen;
+    std::optional<Acceptance::Limits> chosen;
     Cable::Job current;
     Cable::ClosureTraces shown;
     QLineEdit *markers = nullptr;

@@ -48,19 +48,34 @@ LimitsDialog::LimitsDialog(const std::optional<Acceptance::Limits> &current, QWi
     layout->addWidget(buttons);
     resize(520, 420);
 
-    // The limits in use stay shown until another choice is made.
-    const int known = current ? presets->findText(Acceptance::presetTitle(current->name)) : -1;
-    presets->setCurrentIndex(qMax(0, known));
-    if (current && known < 0)
-        showLimits(current);
-    else
-        choosePreset(presets->currentIndex());
+    // The limits in use stay shown until another choice is made: a preset by its name, limits
+    // that check nothing as "sem limites", a file's as an entry of their own. Without any, the
+    // first preset is shown, and Aplicar applies what is shown.
+    int index = 0;
+    if (current) {
+        index = presets->findData(current->name);
+        if (index < 0 && !current->checksAnything())
+            index = presets->findData(QStringLiteral("sem limites"));
+        if (index < 0) {
+            presets->insertItem(0,
+                                QStringLiteral("%1 (em uso)")
+                                    .arg(current->name.isEmpty()
+                                             ? QStringLiteral("Limites de um arquivo")
+                                             : Acceptance::presetTitle(current->name)),
+                                QString());
+            inUse = current;
+            index = 0;
+        }
+    }
+    presets->setCurrentIndex(index);
+    choosePreset(index);
     connect(presets, QOverload<int>::of(&QComboBox::activated), this, &LimitsDialog::choosePreset);
 }
 
 void LimitsDialog::choosePreset(int index)
 {
-    showLimits(Acceptance::preset(presets->itemData(index).toString()));
+    const QString name = presets->itemData(index).toString();
+    showLimits(name.isEmpty() && inUse ? inUse : Acceptance::preset(name));
 }
 
 void LimitsDialog::chooseFile()

@@ -33,6 +33,7 @@ private:
     void showLimits(const std::optional<Acceptance::Limits> &limits, const QString &problem = {});
 
     std::optional<Acceptance::Limits> shown;
+    std::optional<Acceptance::Limits> inUse; // limits in use that are no preset (a file's)
     QComboBox *presets = nullptr;
     QTableWidget *values = nullptr;
     QLabel *note = nullptr;

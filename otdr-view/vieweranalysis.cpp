@@ -167,15 +167,17 @@ void ViewerWindow::chooseCableProject()
 
 CableWindow *ViewerWindow::openCableProject(const QString &folder, const QStringList &markers)
 {
-    auto *window
-        = new CableWindow(folder, markers, set.limits().value_or(Acceptance::Limits()), this);
+    auto *window = new CableWindow(folder, markers, set.limits(), this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     connect(window, &CableWindow::closureChosen, this, &ViewerWindow::showAround);
     window->show();
     return window;
 }
 
-void ViewerWindow::showAround(const QStringList &paths, double distanceM)
+void ViewerWindow::showAround(const QStringList &paths,
+                              double distanceM,
+                              const Sor::Trace &mirroredB,
+                              const QString &note)
 {
     QStringList missing;
     for (const QString &path : paths) {
@@ -187,6 +189,12 @@ void ViewerWindow::showAround(const QStringList &paths, double distanceM)
     const int index = int(set.paths().indexOf(paths.value(0)));
     if (index < 0)
         return;
+    // The far end on the near end's axis, as the closure's own view draws it.
+    const int far = paths.size() > 1 ? int(set.paths().indexOf(paths.at(1))) : -1;
+    if (far >= 0 && mirroredB.version != 0) {
+        set.setMirrored(far, mirroredB, note);
+        refresh();
+    }
     select(index);
     // Some pulse lengths either side of the closure, the levels fitted to what is shown.
     const Sor::Trace &t = set.at(index).trace;

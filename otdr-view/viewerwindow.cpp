@@ -317,7 +317,7 @@ void ViewerWindow::showSelected()
     } else {
         const TraceSet::Open &t = set.at(index);
         showInformation(t.trace, QFileInfo(t.path).fileName(), set.linkFigures(index));
-        fillEventTable(&t.shown());
+        fillEventTable(&t.drawn());
     }
     const bool analysed = set.contains(index) && set.at(index).analysed;
     tabs->setTabText(0, analysed ? QStringLiteral("Eventos (análise)") : QStringLiteral("Eventos"));
@@ -404,9 +404,9 @@ void ViewerWindow::fillEventTable(const Sor::Trace *trace)
 void ViewerWindow::eventChosen(int row)
 {
     const int index = selected();
-    if (!set.contains(index) || row < 0 || !set.at(index).shown().keyEvents)
+    if (!set.contains(index) || row < 0 || !set.at(index).drawn().keyEvents)
         return;
-    const Sor::Trace &t = set.at(index).shown();
+    const Sor::Trace &t = set.at(index).drawn();
     if (row < t.keyEvents->events.size())
         plotWidget->setMarker(0, t.keyEvents->events.at(row).distanceM);
 }
@@ -419,7 +419,7 @@ void ViewerWindow::updateReadout()
         readout->setText(QStringLiteral("<b>Marcadores</b><br>Arraste A e B sobre o gráfico."));
         return;
     }
-    const TracePlot::Readout r = TracePlot::readout(set.at(index).trace, *m.a, *m.b);
+    const TracePlot::Readout r = TracePlot::readout(set.at(index).drawn(), *m.a, *m.b);
     QString text = QStringLiteral("<b>Marcadores</b> no traço selecionado<table cellspacing='3'>");
     auto row = [&text](const QString &label, const QString &value) {
         text += QStringLiteral("<tr><td>%1</td><td align='right'>%2</td></tr>").arg(label, value);

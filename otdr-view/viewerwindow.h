@@ -94,7 +94,12 @@ public:
     // traces here, zoomed on that closure.
     CableWindow *openCableProject(const QString &folder, const QStringList &markers = {});
     // Opens the files not yet open and shows the first one around a distance, marker A on it.
-    void showAround(const QStringList &paths, double distanceM);
+    // A closure's traces opened around it, A selected; B drawn as given (on A's axis), its label
+    // saying so.
+    void showAround(const QStringList &paths,
+                    double distanceM,
+                    const Sor::Trace &mirroredB = Sor::Trace(),
+                    const QString &note = QString());
     // Says in the status bar that a file was written, with a button to open its folder.
     void showSaved(const QString &path);
     // A cable's route: marker A's read-out then also says where it lies in the street,

@@ -1,5 +1,7 @@
 #include "cable/cablejob.h"
 #include "cable/cablexlsx.h"
+#include "cable/closureview.h"
+#include "sor/sortext.h"
 #include "sortoolrun.h"
 #include "sorwriter.h"
 #include "tracesim.h"
@@ -32,6 +34,15 @@ private slots:
     void oneEndOnly();
     void sinceBaseline_data();
     void sinceBaseline();
+    void oneCable();
+    void reelsProposed_data();
+    void reelsProposed();
+    void frontConnectorNotJudged();
+    void pdfAgreesWithItself();
+    void ownEventNamed();
+    void marksNoFileHolds();
+    void settingsInTheirUnits();
+    void csvQuoted();
 };
 
 namespace {
@@ -66,6 +77,34 @@ void writeCable(const QString &dir)
         const Written w = ends(i);
         saveEnds(dir, i, w);
     }
+}
+
+// The text of a PDF, page by page.
+QStringList pdfPages(const QString &pdf)
+{
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {"-layout", pdf, "-"});
+    text.waitForFinished(30000);
+    return QString::fromUtf8(text.readAllStandardOutput()).split('\f');
+}
+
+// A workbook's sheets, each row's cells joined by '|', read back by openpyxl.
+QMap<QString, QStringList> workbookSheets(const QString &book)
+{
+    QProcess reader;
+    reader.start("/usr/bin/python3",
+                 {"-c",
+                  "import json, sys, openpyxl\n"
+                  "wb = openpyxl.load_workbook(sys.argv[1])\n"
+                  "print(json.dumps({ws.title: ['|'.join('' if v is None else str(v) for v in r)\n"
+                  "    for r in ws.iter_rows(values_only=True)] for ws in wb.worksheets}))\n",
+                  book});
+    reader.waitForFinished(30000);
+    QMap<QString, QStringList> sheets;
+    const QJsonObject all = QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
+    for (const QString &name : all.keys())
+        sheets.insert(name, all.value(name).toVariant().toStringList());
+    return sheets;
 }
 
 const Cable::Cell *cellOf(const Cable::Job &job, const QString &fiber, int closure)
@@ -292,7 +331,7 @@ void TestCable::workbook()
     const QJsonObject read = QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
     QVERIFY2(!read.isEmpty(), reader.readAllStandardError().constData());
     QCOMPARE(read.value("sheets").toVariant().toStringList(),
-             QStringList({"1550 nm", "Fibras", "Verificações"}));
+             QStringList({"Trabalho", "1550 nm", "Fibras", "Verificações"}));
     const QJsonObject cells = read.value("cells").toObject();
     const QJsonArray matrix = json.value("matrix").toArray();
     QCOMPARE(cells.size(), matrix.size());
@@ -309,8 +348,9 @@ void TestCable::workbook()
         for (int k = 0; k < 3; ++k) {
             if (m.value(keys[k]).isNull())
                 QCOMPARE(values.at(k).toString(), QStringLiteral("ausente"));
-            else
-                QVERIFY(std::abs(values.at(k).toDouble() - m.value(keys[k]).toDouble()) < 1e-9);
+            else // as the PDF prints it
+                QCOMPARE(values.at(k).toDouble(),
+                         QString::number(m.value(keys[k]).toDouble(), 'f', 3).toDouble());
         }
         QCOMPARE(italic.at(0).toBool(), m.value("how_ab").toString() == "measured");
         QCOMPARE(italic.at(1).toBool(), m.value("how_ba").toString() == "measured");
@@ -811,6 +851,356 @@ void TestCable::sinceBaseline()
     }
     QCOMPARE(runCapturing({"cable", now.path(), "--baseline", base.filePath("nada")}, out, err), 2);
     QVERIFY2(err.contains("pasta ou arquivo não encontrado"), qPrintable(err));
+}
+
+// A trace of another cable put in the job's folder is set aside with its reason (in the table,
+// the JSON and the PDF), never made a fibre of this one; one named from the other end is this
+// cable's.
+void TestCable::oneCable()
+{
+    QTemporaryDir dir;
+    writeCable(dir.path());
+    Written foreign = ends(7);
+    foreign.a.cableId = "CB-9";
+    save(dir.filePath("F07-a.sor"), foreign.a);
+    Written turned = ends(5);
+    turned.b.cableId = "cb-1"; // the same cable, written otherwise
+    save(dir.filePath("F05-b.sor"), turned.b);
+    Written swapped = ends(4);
+    swapped.b.cableId = "1-CB"; // and named from its other end
+    save(dir.filePath("F04-b.sor"), swapped.b);
+    QString out;
+    QString err;
+    const QString pdf = dir.filePath("cabo.pdf");
+    QCOMPARE(runCapturing({"cable", dir.path(), "--json", "-o", pdf}, out, err), 1);
+    const QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
+    QCOMPARE(json.value("fibres").toArray().size(), Fibres);
+    const QJsonArray unusable = json.value("unusable_files").toArray();
+    QCOMPARE(unusable.size(), 1);
+    QCOMPARE(unusable.first().toObject().value("file").toString(), QStringLiteral("F07-a.sor"));
+    const QString why = unusable.first().toObject().value("problem").toString();
+    QVERIFY2(why.contains("CB-9") && why.contains("CB-1"), qPrintable(why));
+    QVERIFY2(err.contains("F07-a.sor"), qPrintable(err));
+    QCOMPARE(runCapturing({"cable", dir.path()}, out, err), 1);
+    QVERIFY2(out.contains("Não usado: F07-a.sor: " + why), qPrintable(out));
+    QVERIFY2(pdfPages(pdf).join('\n').contains("F07-a.sor"), "not in the PDF");
+}
+
+void TestCable::reelsProposed_data()
+{
+    QTest::addColumn<double>("receiveReel"); // metres; 0: none
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("proposed"); // empty: nothing proposed
+    QTest::newRow("both reels, no option")
+        << 1000.0 << QStringList()
+        << "parece haver bobinas de ~1,0 km: use --launch 1000 --receive 1000";
+    QTest::newRow("both reels given")
+        << 1000.0 << QStringList{"--launch", "1000", "--receive", "1000"} << "";
+    QTest::newRow("both said to be the cable's")
+        << 1000.0 << QStringList{"--launch", "0", "--receive", "0"} << "";
+    QTest::newRow("a launch reel alone")
+        << 0.0 << QStringList()
+        << "parece haver uma bobina de lançamento de ~1,0 km: use --launch 1000";
+}
+
+// Reels at the ends (a reflection at the same distance from each end on every fibre) are no
+// closures of the cable: the job proposes the options that leave them out, and does not pass
+// until they are given (or said to be the cable's with 0).
+void TestCable::reelsProposed()
+{
+    QFETCH(double, receiveReel);
+    QFETCH(QStringList, options);
+    QFETCH(QString, proposed);
+    QTemporaryDir dir;
+    for (int i = 1; i <= 4; ++i)
+        saveEnds(dir.path(), i, SorWriter::cableFibre(i, 28000, 300, 1000, receiveReel, 1, -45));
+    QString out;
+    QString err;
+    const int status = runCapturing(QStringList{"cable", dir.path(), "--json"} + options, out, err);
+    const QJsonObject checks
+        = QJsonDocument::fromJson(out.toUtf8()).object().value("checks").toObject();
+    const QStringList cords = checks.value("cords").toVariant().toStringList();
+    QCOMPARE(cords.join('|'), proposed);
+    QCOMPARE(status, proposed.isEmpty() ? 0 : 1);
+    QCOMPARE(runCapturing(QStringList{"cable", dir.path()} + options, out, err), status);
+    if (!proposed.isEmpty())
+        QVERIFY2(out.contains(proposed), qPrintable(out));
+}
+
+// The instrument's own front connector is not the cable's: its reflectance is shown, never
+// judged, and its loss (no backscatter before it) is "não medido", never 0.
+void TestCable::frontConnectorNotJudged()
+{
+    QTemporaryDir dir;
+    for (int i = 1; i <= 4; ++i)
+        saveEnds(dir.path(), i, SorWriter::cableFibre(i, 28000, 300, 0, 0, 1, -45));
+    QFile limits(dir.filePath("limites.json"));
+    QVERIFY(limits.open(QIODevice::WriteOnly));
+    limits.write(
+        R"({"splice_loss_max_db": 0.3, "connector_loss_max_db": 0.75, "reflectance_max_db": -48})");
+    limits.close();
+    const QString pdf = dir.filePath("cabo.pdf");
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"cable", dir.path(), "--limits", limits.fileName(), "--json", "-o", pdf},
+                          out,
+                          err),
+             0);
+    const QJsonArray fibres
+        = QJsonDocument::fromJson(out.toUtf8()).object().value("fibres").toArray();
+    QCOMPARE(fibres.size(), 4);
+    for (const QJsonValue &v : fibres) {
+        const QJsonObject f = v.toObject();
+        QCOMPARE(f.value("verdict").toString(), QStringLiteral("APROVADO"));
+        const QJsonObject front = f.value("front_connector").toObject();
+        QVERIFY(front.value("loss_db").isNull());
+        QVERIFY(std::abs(front.value("reflectance_db").toDouble() + 45) < 0.5);
+        QCOMPARE(front.value("verdict").toString(), QStringLiteral("não julgado"));
+    }
+    for (const QString &page : pdfPages(pdf)) {
+        if (!page.contains("Medida das duas pontas"))
+            continue;
+        QVERIFY2(page.contains(QRegularExpression("\\n *F +0,0000 +não medido")), qPrintable(page));
+        QVERIFY2(!page.contains(QRegularExpression("\\n *F +0,0000 +0,000")), qPrintable(page));
+    }
+}
+
+// With the cords left out, every page of the PDF tells one story: each fibre's page gives the
+// span's length and total loss that the summary and the JSON give; its table has every closure
+// of the matrix under the matrix's number (the flags too), with the matrix's values; its
+// reasons name the closure as the matrix does; the cover says when, with what and where from
+// the cable was measured; and the workbook holds the values as the PDF prints them, with a
+// sheet that names the job.
+void TestCable::pdfAgreesWithItself()
+{
+    QTemporaryDir dir;
+    for (int i = 1; i <= 4; ++i)
+        saveEnds(dir.path(), i, SorWriter::cableFibre(i, 28000, 300, 1000, 1000, 1, -45));
+    // Fibre 2's second splice stored by neither end: only its points give it.
+    Written w = SorWriter::cableFibre(2, 28000, 300, 1000, 1000, 1, -45);
+    w.a.events.removeAt(3);
+    w.b.events.removeAt(w.b.events.size() - 4);
+    saveEnds(dir.path(), 2, w);
+    QFile limits(dir.filePath("limites.json"));
+    QVERIFY(limits.open(QIODevice::WriteOnly));
+    limits.write(
+        R"({"name": "cliente", "splice_loss_max_db": 0.125, "connector_loss_max_db": 0.75})");
+    limits.close();
+    const QString pdf = dir.filePath("cabo.pdf");
+    const QString book = dir.filePath("cabo.xlsx");
+    QString out;
+    QString err;
+    QStringList arguments{"cable",
+                          dir.path(),
+                          "--launch",
+                          "1000",
+                          "--receive",
+                          "1000",
+                          "--limits",
+                          limits.fileName(),
+                          "--json",
+                          "-o",
+                          pdf,
+                          "--client",
+                          "Prefeitura de Pedra Azul"};
+    if (Cable::xlsxAvailable())
+        arguments << "--xlsx" << book;
+    QCOMPARE(runCapturing(arguments, out, err), 1);
+    const QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
+    const QJsonArray closures = json.value("closures").toArray();
+    QCOMPARE(closures.size(), 3);
+    QStringList titles;
+    for (const QJsonValue &c : closures)
+        titles << (c.toObject().value("kind").toString() == "connector" ? "C" : "")
+                      + QString::number(c.toObject().value("number").toInt());
+    QCOMPARE(titles, QStringList({"1", "2", "C3"}));
+    const QStringList pages = pdfPages(pdf);
+    const QString cover = pages.first();
+    for (const char *said : {"Medição: 20/11/2026",
+                             "Equipamento: otdr sample generator SIM-OTDR, série 000001",
+                             "Ponta A: CENTRAL",
+                             "Ponta B: POSTE",
+                             "1550 nm, pulso 300 ns",
+                             "Data do relatório: "})
+        QVERIFY2(cover.contains(QString::fromUtf8(said)), qPrintable(said + ("\n" + cover)));
+    QString summary;
+    for (const QString &page : pages) {
+        if (page.contains("Compr. (km)"))
+            summary = page;
+    }
+    int fibrePages = 0;
+    for (const QJsonValue &v : json.value("fibres").toArray()) {
+        const QJsonObject f = v.toObject();
+        const QString fiber = f.value("fiber").toString();
+        const QString length = Sor::decimal(f.value("length_m").toDouble() / 1000, 3);
+        const QString loss = Sor::decimal(f.value("total_loss_db").toDouble(), 3);
+        QVERIFY2(summary.contains(QRegularExpression(fiber + " +" + length + " +" + loss)),
+                 qPrintable(summary));
+        for (const QString &page : pages) {
+            if (!page.contains("Fibra " + fiber + " do cabo"))
+                continue;
+            ++fibrePages;
+            QVERIFY2(page.contains(QString::fromUtf8("(de A, 20/11/2026 09:00 UTC)")),
+                     qPrintable(page));
+            QVERIFY2(page.contains("Comprimento do enlace: " + length + " km")
+                         && page.contains("Perda total (média): " + loss + " dB"),
+                     qPrintable(page));
+            // Every closure, as the matrix numbers it and with the matrix's mean.
+            for (const QJsonValue &m : json.value("matrix").toArray()) {
+                const QJsonObject cell = m.toObject();
+                if (cell.value("fiber").toString() != fiber)
+                    continue;
+                const QString title = titles.at(cell.value("closure").toInt() - 1);
+                const QString mean = Sor::decimal(cell.value("loss_db").toDouble(), 3);
+                QVERIFY2(page.contains(QRegularExpression("\\n *" + title + " +\\d+,\\d{4} .* "
+                                                          + mean + "\\*? ")),
+                         qPrintable(title + " " + mean + "\n" + page));
+            }
+            QVERIFY2(!page.contains(QRegularExpression("evento \\d")), qPrintable(page));
+            QVERIFY2(page.contains("emenda 2: perda 0,130 dB acima do limite"), qPrintable(page));
+        }
+        QVERIFY2(f.value("reasons").toVariant().toStringList().join('\n').contains("emenda 2"),
+                 qPrintable(f.value("reasons").toVariant().toStringList().join('\n')));
+    }
+    QCOMPARE(fibrePages, 4);
+    if (!Cable::xlsxAvailable())
+        return;
+    const QMap<QString, QStringList> sheets = workbookSheets(book);
+    QVERIFY2(sheets.contains("Trabalho"), qPrintable(sheets.keys().join('|')));
+    const QString job = sheets.value("Trabalho").join('\n');
+    for (const char *row : {"Cabo|CB-1",
+                            "Cliente|Prefeitura de Pedra Azul",
+                            "Medição|20/11/2026",
+                            "Equipamento|otdr sample generator SIM-OTDR, série 000001",
+                            "Ponta A|CENTRAL",
+                            "Ponta B|POSTE",
+                            "Comprimentos de onda e pulsos|1550 nm, pulso 300 ns",
+                            "Cordões|lançamento 1000 m, recepção 1000 m",
+                            "Limites|cliente",
+                            "perda de emenda máx.|0,125 dB",
+                            "Programa|otdr"})
+        QVERIFY2(job.contains(QString::fromUtf8(row)), qPrintable(row + ("\n" + job)));
+    // Each mean as the matrix page prints it.
+    const QStringList matrix = sheets.value("1550 nm");
+    for (const QString &row : matrix.mid(2, 4)) {
+        const QStringList cells = row.split('|');
+        for (int c = 1; c < cells.size(); ++c) {
+            if (cells.at(c) == "ausente")
+                continue;
+            const double v = cells.at(c).toDouble();
+            QCOMPARE(v, QString::number(v, 'f', 3).toDouble());
+        }
+    }
+    // One wavelength: no bend could be checked.
+    QVERIFY2(sheets.value("Fibras").value(1).split('|').value(5) == QString::fromUtf8("—"),
+             qPrintable(sheets.value("Fibras").join('\n')));
+    QVERIFY2(summary.contains(QString::fromUtf8(" — ")), qPrintable(summary));
+}
+
+// An event of one fibre alone, at no closure (a bend one end stores), is named "x1" with its
+// place wherever it is said: its reason, its page's table and its flag.
+void TestCable::ownEventNamed()
+{
+    QTemporaryDir dir;
+    writeCable(dir.path());
+    Written w = ends(2);
+    SorWriter::Event bend;
+    bend.time = SorWriter::timeFor(10000, w.a.groupIndex);
+    bend.loss = 600;
+    bend.attenuation = 190;
+    w.a.events.insert(1, bend);
+    for (int k = 0; k < w.a.events.size(); ++k)
+        w.a.events[k].number = qint16(k + 1);
+    saveEnds(dir.path(), 2, w);
+    const QString pdf = dir.filePath("cabo.pdf");
+    QFile limits(dir.filePath("limites.json"));
+    QVERIFY(limits.open(QIODevice::WriteOnly));
+    limits.write(R"({"splice_loss_max_db": 0.2, "connector_loss_max_db": 0.5})");
+    limits.close();
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"cable", dir.path(), "--limits", limits.fileName(), "--json", "-o", pdf},
+                          out,
+                          err),
+             1);
+    const QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
+    QCOMPARE(json.value("closures").toArray().size(), 3);
+    const QJsonObject f02 = json.value("fibres").toArray().at(1).toObject();
+    QCOMPARE(f02.value("verdict").toString(), QStringLiteral("REPROVADO"));
+    const QString reasons = f02.value("reasons").toVariant().toStringList().join('\n');
+    QVERIFY2(reasons.startsWith("evento x1 (10,0000 km, fora das emendas): perda 0,"),
+             qPrintable(reasons));
+    QString page;
+    for (const QString &p : pdfPages(pdf)) {
+        if (p.contains("Fibra F02 do cabo"))
+            page = p;
+    }
+    QVERIFY2(page.contains(QRegularExpression("\n *x1 +10,0000 ")), qPrintable(page));
+    QVERIFY2(page.contains("evento x1 (10,0000 km, fora das emendas): perda"), qPrintable(page));
+    // The flag of A's own event there is the same name; the job's other events keep theirs.
+    const Cable::Job job = Cable::run({dir.path()}, {});
+    const Cable::FibreTraces traces = Cable::fibreTraces(job, "F02", 1550);
+    QVERIFY2(traces.problem.isEmpty(), qPrintable(traces.problem));
+    QCOMPARE(traces.flagsA, QStringList({"1", "x1", "2", "C3", "fim"}));
+    QCOMPARE(traces.flagsB, QStringList({"", "1", "2", "C3"})); // its end, at A's start, has none
+}
+
+// Marks no file's name (nor id) holds are a usage error that says so, not an empty job.
+void TestCable::marksNoFileHolds()
+{
+    QTemporaryDir dir;
+    writeCable(dir.path());
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"cable", dir.path(), "--pair-by-name", "je,jo"}, out, err), 2);
+    QVERIFY2(err.contains("--pair-by-name je,jo: nenhum dos 12 arquivos traz je nem jo"),
+             qPrintable(err));
+    QVERIFY(out.isEmpty());
+}
+
+// A file whose thresholds differ from the others' is named with them in their units.
+void TestCable::settingsInTheirUnits()
+{
+    QTemporaryDir dir;
+    writeCable(dir.path());
+    Written w = ends(4);
+    w.a.lossThreshold = 100;
+    w.a.reflectanceThreshold = 64900;
+    w.a.endOfFiberThreshold = 65535;
+    saveEnds(dir.path(), 4, w);
+    const Cable::Job job = Cable::run({dir.path()}, {});
+    QCOMPARE(job.checks.settings,
+             QStringList({QString::fromUtf8(
+                 "F04-a.sor: limiares perda 0,100 dB, refletância -64,9 dB, fim não definido (os "
+                 "outros da ponta A em 1550 nm: perda 0,200 dB, refletância -65,0 dB, fim 3,000 "
+                 "dB)")}));
+}
+
+// The matrix as CSV: a field holding a separator or a quote goes out quoted.
+void TestCable::csvQuoted()
+{
+    QTemporaryDir dir;
+    const char *ids[] = {"F;01", "F,02", "F\"03"};
+    for (int i = 1; i <= 3; ++i) {
+        Written w = ends(i);
+        w.a.fiberId = w.b.fiberId = ids[i - 1];
+        saveEnds(dir.path(), i, w);
+    }
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"cable", dir.path(), "--csv"}, out, err), 0);
+    QProcess reader;
+    reader.start("/usr/bin/python3",
+                 {"-c",
+                  "import csv, sys\n"
+                  "rows = list(csv.reader(sys.stdin))\n"
+                  "print('\\n'.join(sorted(set(r[0] for r in rows[1:]))))\n"
+                  "print(min(len(r) for r in rows), max(len(r) for r in rows))\n"});
+    reader.write(out.toUtf8());
+    reader.closeWriteChannel();
+    QVERIFY(reader.waitForFinished(30000));
+    QCOMPARE(QString::fromUtf8(reader.readAllStandardOutput()),
+             QStringLiteral("F\"03\nF,02\nF;01\n10 10\n"));
 }
 
 QTEST_MAIN(TestCable)

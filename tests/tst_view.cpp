@@ -59,6 +59,7 @@ private slots:
     void limitsShownBeforeApplied();
     void reportHeadingAskedAndKept();
     void cableProject();
+    void cableLimitsDialog();
     void savedFilesAndAnEmptyWindow();
     void routeInTheReadout();
     void baselineCompared();
@@ -918,19 +919,114 @@ void TestView::cableProject()
                       matrix->visualItemRect(matrix->item(2, 0)).center());
     QCOMPARE(cable->closure().nameA, QStringLiteral("F03-a.sor"));
     QVERIFY(std::abs(cable->closure().atM - 6000) <= shown.toleranceM);
-    // Limits chosen here: the connector's 0.40 dB passes as a connector, in green, and the
-    // closure shown is judged again.
+    // Limits chosen here: the connector's 0.40 dB passes as a connector, in the connectors' own
+    // colour that the legend names, never as a splice; the closure shown is judged again.
     cable->setLimits(*Acceptance::preset(QStringLiteral("monomodo-generico")));
     matrix = cable->matrix(1550);
-    QCOMPARE(matrix->item(0, 2)->background().color(), QColor(0xc6, 0xef, 0xce));
+    QCOMPARE(matrix->item(0, 0)->background().color(), QColor(0xc6, 0xef, 0xce));
+    QCOMPARE(matrix->item(0, 2)->background().color(), QColor(0xc9, 0xdd, 0xf2));
+    QVERIFY(matrix->horizontalHeaderItem(2)->text().startsWith("C3 conector"));
+    QVERIFY(cable->findChild<QLabel *>("cableLegend")
+                ->text()
+                .contains(QString::fromUtf8("azul: conector (C) dentro do limite de conector")));
     QVERIFY(cable->findChild<QLabel *>("cableLimits")->text().contains("Monomodo genérico"));
     QCOMPARE(cable->closure().nameA, QStringLiteral("F03-a.sor"));
     QVERIFY(cable->findChild<QLabel *>("closureDetails")->text().contains("APROVADO"));
-    // The viewer opens the closure's traces when asked, A first, around the closure.
+    // The closure's flags are the matrix's numbers: closure 1 at 6 km on both ends.
+    const Cable::ClosureTraces &now = cable->closure();
+    for (const auto &[trace, flags] :
+         {std::make_pair(&*now.a, now.flagsA), std::make_pair(&*now.b, now.flagsB)}) {
+        QCOMPARE(flags.size(), trace->keyEvents->events.size());
+        for (int i = 0; i < flags.size(); ++i) {
+            if (std::abs(trace->keyEvents->events.at(i).distanceM - 6000) <= now.toleranceM)
+                QCOMPARE(flags.at(i), QStringLiteral("1"));
+            if (std::abs(trace->keyEvents->events.at(i).distanceM - 20000) <= now.toleranceM)
+                QCOMPARE(flags.at(i), QStringLiteral("C3"));
+        }
+    }
+    // The viewer opens the closure's traces when asked, A first, around the closure; B mirrored
+    // onto A's axis as the closure's view draws it, and said so.
     cable->findChild<QPushButton *>("openInViewer")->click();
     QCOMPARE(window.traceCount(), 2);
     QCOMPARE(window.traces().at(window.selected()).path, folder + "/F03-a.sor");
     QVERIFY(std::abs(*window.plot()->markers().a - 6000) < 50);
+    const int far = window.traces().at(0).path.endsWith("F03-b.sor") ? 0 : 1;
+    const TraceSet::Open &b = window.traces().at(far);
+    QVERIFY(b.path.endsWith("F03-b.sor"));
+    // B's own splice there, as A's: near 6 km, not at 22 km.
+    double closest = 1e12;
+    for (const Sor::Event &e : b.drawn().keyEvents->events)
+        closest = std::min(closest, std::abs(e.distanceM - 6000));
+    QVERIFY2(closest <= now.toleranceM, qPrintable(QString::number(closest)));
+    QVERIFY(window.findChild<QListWidget *>("traces")->item(far)->text().contains("espelhado"));
+    QVERIFY(std::abs(TracePlot::levelAt(b.drawn(), 5500) - TracePlot::levelAt(*now.b, 5500))
+            < 1e-9);
+}
+
+// The cable window's Limites… is the main window's dialog behaving the same way: with no limits
+// chosen it shows the first preset and its values, and Aplicar applies what it shows; with limits
+// chosen, those.
+void TestView::cableLimitsDialog()
+{
+    QDir(dir.path()).mkdir("cabo-limites");
+    const QString folder = dir.filePath("cabo-limites");
+    for (int i = 1; i <= 2; ++i) {
+        const SorWriter::CableEnds ends = SorWriter::cableFibre(i);
+        write(QStringLiteral("cabo-limites/F0%1-a.sor").arg(i), ends.a);
+        write(QStringLiteral("cabo-limites/F0%1-b.sor").arg(i), ends.b);
+    }
+    ViewerWindow window;
+    window.show();
+    CableWindow *cable = window.openCableProject(folder);
+    QVERIFY(!cable->limits());
+    QString offered;
+    int rows = 0;
+    ModalWatcher watcher;
+    watcher.push([&](QWidget *w) {
+        auto *d = qobject_cast<LimitsDialog *>(w);
+        QVERIFY(d);
+        offered = d->findChild<QComboBox *>("presets")->currentText();
+        rows = d->table()->rowCount();
+        d->accept();
+    });
+    cable->findChild<QPushButton *>("chooseLimits")->click();
+    QCOMPARE(watcher.seen().size(), 1);
+    QCOMPARE(offered, QStringLiteral("Monomodo genérico (TIA-568.3-D, ITU-T G.652.D)"));
+    QVERIFY2(rows >= 4, qPrintable(QString::number(rows)));
+    // Aplicar applied what was shown.
+    QVERIFY(cable->limits() && cable->limits()->checksAnything());
+    QVERIFY2(cable->findChild<QLabel *>("cableLimits")->text().contains("Monomodo genérico"),
+             qPrintable(cable->findChild<QLabel *>("cableLimits")->text()));
+    QCOMPARE(cable->matrix(1550)->item(0, 0)->background().color(), QColor(0xc6, 0xef, 0xce));
+    // Opened again, it shows the limits in use; "Sem limites" chosen there is applied as such.
+    watcher.push([&](QWidget *w) {
+        auto *d = qobject_cast<LimitsDialog *>(w);
+        auto *box = d->findChild<QComboBox *>("presets");
+        offered = box->currentText();
+        const int none = box->findText(QStringLiteral("Sem limites"));
+        box->setCurrentIndex(none);
+        emit box->activated(none);
+        d->accept();
+    });
+    cable->findChild<QPushButton *>("chooseLimits")->click();
+    QCOMPARE(offered, QStringLiteral("Monomodo genérico (TIA-568.3-D, ITU-T G.652.D)"));
+    QVERIFY(cable->limits() && !cable->limits()->checksAnything());
+    QCOMPARE(cable->findChild<QLabel *>("cableLimits")->text(), QStringLiteral("Limites: nenhum"));
+    QCOMPARE(cable->matrix(1550)->item(0, 0)->background(), QBrush());
+    // A client's file in use is offered as such, with its values.
+    Acceptance::Limits client
+        = *Acceptance::parseLimits(R"({"name": "cliente", "splice_loss_max_db": 0.2})", nullptr);
+    cable->setLimits(client);
+    watcher.push([&](QWidget *w) {
+        auto *d = qobject_cast<LimitsDialog *>(w);
+        offered = d->findChild<QComboBox *>("presets")->currentText();
+        rows = d->table()->rowCount();
+        ModalWatcher::dismiss(d);
+    });
+    cable->findChild<QPushButton *>("chooseLimits")->click();
+    QCOMPARE(offered, QStringLiteral("cliente (em uso)"));
+    QCOMPARE(rows, 1);
+    QCOMPARE(cable->limits()->name, QStringLiteral("cliente"));
 }
 
 // An empty window says how to open traces; a long name keeps its start and end, whole on

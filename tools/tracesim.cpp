@@ -352,7 +352,13 @@ Trace launchedTrace(const Simulation &span, const Launch &launch)
     return t;
 }
 
-CableEnds cableFibre(int i, double endM, int pulseNs, double launchM, double receiveM, double scale)
+CableEnds cableFibre(int i,
+                     double endM,
+                     int pulseNs,
+                     double launchM,
+                     double receiveM,
+                     double scale,
+                     double frontReflectanceDb)
 {
     const auto fibre = [&](int pulse) {
         Simulation s;
@@ -379,7 +385,13 @@ CableEnds cableFibre(int i, double endM, int pulseNs, double launchM, double rec
     // The far end puts the fibre's end a sample further.
     for (TrueEvent &e : back.events)
         e.positionM += 2;
-    CableEnds ends{simulatedTrace(fibre(pulseNs), true), simulatedTrace(back, true)};
+    Simulation there = fibre(pulseNs);
+    // Each instrument's own front connector, stored as instruments store it: no loss.
+    if (frontReflectanceDb < 0) {
+        there.events.prepend({TrueEvent::Reflection, 0, 0, frontReflectanceDb});
+        back.events.prepend({TrueEvent::Reflection, 0, 0, frontReflectanceDb});
+    }
+    CableEnds ends{simulatedTrace(there, true), simulatedTrace(back, true)};
     for (Trace *t : {&ends.a, &ends.b}) {
         t->cableId = "CB-1";
         t->fiberId = QByteArray("F0") + QByteArray::number(i);

@@ -104,6 +104,8 @@ Simulation fromOtherEnd(const Simulation &simulation);
 // events; pulseNs is the A end's pulse. With cords, a 0.30 dB connector (-50 dB) where the
 // launch cord ends (launchM from A) and where the receive cord begins (receiveM before the end).
 // A scale other than 1 stretches the fibre (its helix in the tubes): every place times it.
+// A front reflectance below 0 puts each instrument's front connector at 0 m, its loss stored as
+// 0 (as instruments store it).
 struct CableEnds
 {
     Trace a;
@@ -114,7 +116,8 @@ CableEnds cableFibre(int i,
                      int pulseNs = 300,
                      double launchM = 0,
                      double receiveM = 0,
-                     double scale = 1);
+                     double scale = 1,
+                     double frontReflectanceDb = 0);
 // Where cableFibre's splices and connector are.
 const double CableClosuresM[] = {6000, 14000, 20000};
 // One fibre measured from both ends at 1310 and 1550 nm, with the files' own events: a splice

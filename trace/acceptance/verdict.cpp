@@ -181,6 +181,17 @@ Link analysedLink(const Sor::Trace &trace, const Analysis::Result &result)
     return link;
 }
 
+QString JudgedEvent::whereText() const
+{
+    return where.isEmpty() ? QStringLiteral("evento %1").arg(number) : where;
+}
+
+QString JudgedEvent::sectionText() const
+{
+    return sectionWhere.isEmpty() ? QStringLiteral("trecho antes do evento %1").arg(number)
+                                  : sectionWhere;
+}
+
 Judgement judge(const Link &link, const Limits &limits)
 {
     Judgement j;
@@ -210,7 +221,7 @@ Judgement judge(const Link &link, const Limits &limits)
             e.verdict = Verdict::Pass;
             continue;
         }
-        const QString where = QStringLiteral("evento %1").arg(e.number);
+        const QString where = e.whereText();
         Margin margin;
         // Every upper limit of an event, its reasons on the trace's, its margin its own.
         const auto checkEvent = [&](const std::optional<double> &limit,
@@ -241,8 +252,7 @@ Judgement judge(const Link &link, const Limits &limits)
         if (!e.marker && !e.shortSection()) {
             checkEvent(attenuation,
                        e.attenuationDbKm,
-                       checkedAt(QStringLiteral("attenuation_max_db_km"),
-                                 QStringLiteral("trecho antes do evento %1").arg(e.number)));
+                       checkedAt(QStringLiteral("attenuation_max_db_km"), e.sectionText()));
         }
         e.verdict = combine(e.broken, e.unknown);
         e.marginShare = margin.share;
@@ -276,8 +286,7 @@ Judgement judge(const Link &link, const Limits &limits)
         j.attention << QStringLiteral("enlace: a %1 do limite").arg(linkMargin.text);
     for (const JudgedEvent &e : j.events) {
         if (e.attention())
-            j.attention
-                << QStringLiteral("evento %1: a %2 do limite").arg(e.number).arg(e.marginText);
+            j.attention << QStringLiteral("%1: a %2 do limite").arg(e.whereText(), e.marginText);
     }
     // A fibre whose end is not known passes nothing.
     if (!link.undetermined.isEmpty() && j.verdict != Verdict::Fail) {

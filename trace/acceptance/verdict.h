@@ -28,6 +28,12 @@ struct JudgedEvent
     std::optional<double> reflectanceDb; // measured; absent where none is given
     std::optional<double> attenuationDbKm;
     std::optional<double> sectionM; // the length of the section before it
+    // How the reasons name it and the section before it, where not by its number ("emenda 3",
+    // "trecho antes da emenda 3"): a cable names its events after the closures of its matrix.
+    QString where;
+    QString sectionWhere;
+    QString whereText() const;
+    QString sectionText() const;
     // A splitter of 1:N: judged against its own limit (splitter_loss_max_db), never as a splice.
     std::optional<int> splitterWays;
     Verdict verdict = Verdict::Pass;

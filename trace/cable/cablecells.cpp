@@ -125,6 +125,26 @@ void endLoss(const File *file,
     why = measured.why;
 }
 
+// The worse reflectance either end stores at a closure; none where neither reflects there.
+std::optional<double> reflectanceAt(const Measured &m, double closureM, double toleranceM)
+{
+    if (m.twoWay) {
+        for (const Acceptance::TwoWayEvent &e : m.twoWay->events) {
+            if (std::abs(e.distanceM - closureM) <= toleranceM && e.reflectanceDb)
+                return e.reflectanceDb;
+        }
+        return std::nullopt;
+    }
+    const File *file = m.a ? m.a : m.b;
+    const Acceptance::Link link = Acceptance::fileLink(file->trace);
+    for (const Acceptance::JudgedEvent &e : link.events) {
+        const double fromA = m.a || !link.lengthM ? e.distanceM : *link.lengthM - e.distanceM;
+        if (!e.end && e.reflectanceDb && std::abs(fromA - closureM) <= toleranceM)
+            return e.reflectanceDb;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 Measured measure(const File *a, const File *b, double toleranceM)
@@ -174,6 +194,7 @@ QStringList fillCells(Job &job,
                 cell.lossDb = (*cell.lossAbDb + *cell.lossBaDb) / 2;
             else
                 cell.lossDb = cell.lossAbDb ? cell.lossAbDb : cell.lossBaDb;
+            cell.reflectanceDb = reflectanceAt(m, here, job.toleranceM);
             const auto j = judged.constFind(band.key());
             const Acceptance::JudgedEvent *event
                 = j == judged.cend() ? nullptr : judgedAt(*j, here, job.toleranceM);
@@ -182,13 +203,21 @@ QStringList fillCells(Job &job,
             } else {
                 // Only the points give it: judged here, and so into the fibre's verdict.
                 cell.verdict = ownVerdict(cell, c, o.limits);
+                // Said as the judged events' reasons say it, and the band where the job has more.
                 if (cell.verdict == Acceptance::Verdict::Fail)
-                    reasons << QStringLiteral("%1 %2 (%3) em %4 nm: perda %5 dB, acima do limite")
-                                   .arg(closureKind(c))
-                                   .arg(c.number)
-                                   .arg(Sor::kilometres(c.distanceM))
-                                   .arg(band.key())
-                                   .arg(Sor::decimal(*cell.lossDb, 3));
+                    reasons << QStringLiteral("%1%2 %3: perda %4 dB acima do limite (%5; medida "
+                                              "nos pontos)")
+                                   .arg(job.bands.size() > 1
+                                            ? QStringLiteral("%1 nm: ").arg(band.key())
+                                            : QString(),
+                                        closureKind(c),
+                                        closureTitle(c),
+                                        Sor::decimal(*cell.lossDb, 3),
+                                        Acceptance::limitText(
+                                            c.connector ? QStringLiteral("connector_loss_max_db")
+                                                        : QStringLiteral("splice_loss_max_db"),
+                                            o.limits,
+                                            m.link.wavelengthNm));
             }
             job.matrix.append(cell);
         }

@@ -53,11 +53,7 @@ QStringList settingsChecks(const QVector<const File *> &files)
              return f.trace.groupIndex ? Sor::decimal(*f.trace.groupIndex, 5) : QString();
          }},
         {QStringLiteral("limiares"), [](const File &f) {
-             return f.trace.fixed ? QStringLiteral("%1/%2/%3")
-                                        .arg(f.trace.fixed->lossThreshold)
-                                        .arg(f.trace.fixed->reflectanceThreshold)
-                                        .arg(f.trace.fixed->endOfFiberThreshold)
-                                  : QString();
+             return f.trace.fixed ? Sor::thresholdsText(*f.trace.fixed) : QString();
          }}};
     for (const auto &group : groups) {
         if (group.size() < 3) // two files cannot say which one is odd

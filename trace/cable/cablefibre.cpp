@@ -38,39 +38,13 @@ std::optional<Connector> connectorAt(const Acceptance::Link &link,
     return c;
 }
 
-// The link of the span alone: the cords' events and fibre left out, their connectors kept.
-Acceptance::Link spanLink(Acceptance::Link link, double launchM, double receiveM, double toleranceM)
+// An instrument's own front connector: shown with its reflectance, its loss not measured (no
+// backscatter lies before it), never judged.
+Connector frontConnector(const Acceptance::JudgedEvent &e, double atM)
 {
-    if (launchM <= 0 && receiveM <= 0)
-        return link;
-    const std::optional<double> length = link.lengthM;
-    double cordsDb = 0;
-    QVector<Acceptance::JudgedEvent> kept;
-    std::optional<double> firstSection;
-    for (const Acceptance::JudgedEvent &e : link.events) {
-        if (!firstSection && !e.end)
-            firstSection = e.attenuationDbKm;
-        const bool beforeSpan = launchM > 0 && e.distanceM < launchM - toleranceM;
-        const bool afterSpan
-            = receiveM > 0 && length && !e.end && e.distanceM > *length - receiveM + toleranceM;
-        if (!beforeSpan && !afterSpan)
-            kept.append(e);
-    }
-    if (launchM > 0 && firstSection)
-        cordsDb += launchM / 1000 * *firstSection;
-    std::optional<double> lastSection;
-    for (const Acceptance::JudgedEvent &e : link.events) {
-        if (e.end)
-            lastSection = e.attenuationDbKm;
-    }
-    if (receiveM > 0 && lastSection)
-        cordsDb += receiveM / 1000 * *lastSection;
-    link.events = kept;
-    if (length)
-        link.lengthM = *length - launchM - receiveM;
-    if (link.totalLossDb)
-        link.totalLossDb = *link.totalLossDb - cordsDb;
-    return link;
+    Connector c{atM, std::nullopt, e.reflectanceDb, Acceptance::Verdict::NoLimits};
+    c.judged = false;
+    return c;
 }
 
 // How bad a verdict is, to keep a fibre's worst band's.
@@ -91,17 +65,93 @@ int badness(Acceptance::Verdict v)
 
 } // namespace
 
+Cords cordsOf(const Measured &m, const Options &o)
+{
+    Cords c;
+    c.launchM = o.launchM.value_or(0);
+    c.receiveM = o.receiveM.value_or(0);
+    // A user offset puts the axis' 0 at a launch reel's end: its connector is there.
+    const File *a = m.a;
+    c.launchAtStart = !o.launchM && a && a->trace.offsets && a->trace.offsets->applied
+                      && a->trace.offsets->userM > 0;
+    return c;
+}
+
+Span spanOf(const Measured &m, const Cords &cords, double toleranceM)
+{
+    Span span;
+    span.link = m.link;
+    Acceptance::Link &link = span.link;
+    const std::optional<double> length = link.lengthM;
+    // One end alone is judged on its own axis: B's cords lie the other way round.
+    const bool fromB = !m.a && m.b;
+    const double launchM = fromB ? cords.receiveM : cords.launchM;
+    const double receiveM = fromB ? cords.launchM : cords.receiveM;
+    const bool launchAtStart = !fromB && cords.launchAtStart;
+    double cordsDb = 0;
+    QVector<Acceptance::JudgedEvent> kept;
+    std::optional<double> firstSection;
+    std::optional<double> lastSection;
+    for (const Acceptance::JudgedEvent &e : link.events) {
+        if (!firstSection && !e.end)
+            firstSection = e.attenuationDbKm;
+        if (e.end)
+            lastSection = e.attenuationDbKm;
+    }
+    for (const Acceptance::JudgedEvent &e : link.events) {
+        if (e.end) {
+            kept.append(e);
+            continue;
+        }
+        // The cords' events and their connectors (those are judged apart, as connectors).
+        const bool launchSide = launchM > 0 && e.distanceM <= launchM + toleranceM;
+        const bool receiveSide
+            = receiveM > 0 && length && e.distanceM >= *length - receiveM - toleranceM;
+        if (launchSide || receiveSide || (launchAtStart && e.distanceM <= toleranceM))
+            continue;
+        // Each instrument's own front connector: at the start, and at the far end from B.
+        if (!launchAtStart && launchM <= 0 && e.distanceM <= toleranceM && kept.isEmpty()
+            && (e.reflective || e.distanceM < 1)) {
+            (fromB ? span.frontB : span.frontA) = frontConnector(e, e.distanceM);
+            continue;
+        }
+        if (m.a && m.b && receiveM <= 0 && length && e.reflective
+            && e.distanceM >= *length - toleranceM) {
+            span.frontB = frontConnector(e, e.distanceM);
+            continue;
+        }
+        kept.append(e);
+    }
+    // B's front connector lies at A's far end.
+    if (fromB && length && span.frontB)
+        span.frontB->distanceM = *length - span.frontB->distanceM;
+    if (launchM > 0 && firstSection)
+        cordsDb += launchM / 1000 * *firstSection;
+    if (receiveM > 0 && lastSection)
+        cordsDb += receiveM / 1000 * *lastSection;
+    link.events = kept;
+    if (length)
+        link.lengthM = *length - launchM - receiveM;
+    if (link.totalLossDb)
+        link.totalLossDb = *link.totalLossDb - cordsDb;
+    return span;
+}
+
 QMap<int, Acceptance::Judgement>
-judgedBands(const QMap<int, Measured> &byBand, double toleranceM, const Options &o)
+judgedBands(const QMap<int, Measured> &byBand, const Job &job, double scale, const Options &o)
 {
     QMap<int, Acceptance::Judgement> judged;
-    for (auto band = byBand.cbegin(); band != byBand.cend(); ++band)
-        judged.insert(band.key(),
-                      Acceptance::judge(spanLink(band.value().link,
-                                                 o.launchM.value_or(0),
-                                                 o.receiveM.value_or(0),
-                                                 toleranceM),
-                                        o.limits));
+    for (auto band = byBand.cbegin(); band != byBand.cend(); ++band) {
+        const Measured &m = band.value();
+        Span span = spanOf(m, cordsOf(m, o), job.toleranceM);
+        // One end alone from B: its events named at their places from A.
+        const bool fromB = !m.a && m.b;
+        const std::optional<double> length = m.link.lengthM;
+        nameEvents(span.link.events, job, scale, [&](double d) {
+            return fromB && length ? *length - d : d;
+        });
+        judged.insert(band.key(), Acceptance::judge(span.link, o.limits));
+    }
     return judged;
 }
 
@@ -111,8 +161,6 @@ Fibre summarised(const QString &fiber,
                  double toleranceM,
                  const Options &o)
 {
-    const double launch = o.launchM.value_or(0);
-    const double receive = o.receiveM.value_or(0);
     Fibre summary;
     summary.fiber = fiber;
     for (const Measured &m : byBand) {
@@ -124,16 +172,31 @@ Fibre summarised(const QString &fiber,
             }
         }
     }
+    // Its page shows the first band measured from both ends, else the first.
+    int pageBand = byBand.firstKey();
+    for (auto band = byBand.cbegin(); band != byBand.cend(); ++band) {
+        if (band.value().a && band.value().b) {
+            pageBand = band.key();
+            break;
+        }
+    }
+    summary.pageBand = pageBand;
+    summary.events = judged.value(pageBand).events;
     const Measured &first = byBand.first();
-    if (launch > 0)
-        summary.launchConnector = connectorAt(first.link, launch, toleranceM, o.limits);
-    if (receive > 0 && first.link.lengthM)
+    const Cords cords = cordsOf(first, o);
+    if (cords.launchM > 0)
+        summary.launchConnector = connectorAt(first.link, cords.launchM, toleranceM, o.limits);
+    else if (cords.launchAtStart)
+        summary.launchConnector = connectorAt(first.link, 0, toleranceM, o.limits);
+    if (cords.receiveM > 0 && first.link.lengthM)
         summary.receiveConnector
-            = connectorAt(first.link, *first.link.lengthM - receive, toleranceM, o.limits);
-    const Acceptance::Link span = spanLink(first.link, launch, receive, toleranceM);
-    summary.lengthM = span.lengthM;
-    summary.totalLossDb = span.totalLossDb;
-    summary.orlDb = span.orlDb;
+            = connectorAt(first.link, *first.link.lengthM - cords.receiveM, toleranceM, o.limits);
+    const Span span = spanOf(first, cords, toleranceM);
+    summary.frontA = span.frontA;
+    summary.frontB = span.frontB;
+    summary.lengthM = span.link.lengthM;
+    summary.totalLossDb = span.link.totalLossDb;
+    summary.orlDb = span.link.orlDb;
     // Every band is judged: a fibre that fails at 1550 nm fails, whatever 1310 nm says.
     for (auto band = judged.cbegin(); band != judged.cend(); ++band) {
         if (badness(band.value().verdict) > badness(summary.verdict))
@@ -152,8 +215,9 @@ Fibre summarised(const QString &fiber,
         summary.reasons << QStringLiteral("conector do cordão de %1 (%2): fora do limite")
                                .arg(cord.first, Sor::kilometres(cord.second->distanceM));
     }
-    // Bends: the A end at its shortest band against each longer one.
+    // Bends: the A end at its shortest band against each longer one; none with one band.
     if (byBand.size() > 1 && first.a) {
+        summary.bends = 0;
         const Acceptance::Measurement shorter = Acceptance::measurementOf(
             first.a->name, *first.pointsA, Acceptance::fileLink(*first.pointsA));
         for (auto band = std::next(byBand.cbegin()); band != byBand.cend(); ++band) {
@@ -163,13 +227,13 @@ Fibre summarised(const QString &fiber,
             const Acceptance::Measurement longer = Acceptance::measurementOf(
                 m.a->name, *m.pointsA, Acceptance::fileLink(*m.pointsA));
             if (Acceptance::wavelengthsProblem(shorter, longer).isEmpty())
-                summary.bends += Acceptance::compareWavelengths(
-                                     shorter, longer, o.bendThresholdDb, toleranceM)
-                                     .bends();
+                *summary.bends += Acceptance::compareWavelengths(
+                                      shorter, longer, o.bendThresholdDb, toleranceM)
+                                      .bends();
         }
     }
-    if (summary.bends > 0 && summary.verdict == Acceptance::Verdict::Pass)
-        summary.reasons << QStringLiteral("%1 curvatura(s)").arg(summary.bends);
+    if (summary.bends.value_or(0) > 0 && summary.verdict == Acceptance::Verdict::Pass)
+        summary.reasons << QStringLiteral("%1 curvatura(s)").arg(*summary.bends);
     // What told its ends apart.
     if (first.a && first.b) {
         summary.pairing = Acceptance::endsFromTraces(

@@ -55,6 +55,52 @@ bool placesCodes(const QString &id, QString &key, QChar &end)
     return true;
 }
 
+QString cableIdOf(const File &f)
+{
+    return f.trace.general ? f.trace.general->cableId.trimmed() : QString();
+}
+
+// One cable's id as each end may write it: in another case, or its two places' codes swapped
+// ("ELM-MIL", "MIL-ELM"; "ELMMIL", "MILELM").
+bool sameCable(const QString &x, const QString &y)
+{
+    if (x.compare(y, Qt::CaseInsensitive) == 0)
+        return true;
+    const QString a = x.toUpper();
+    const QString b = y.toUpper();
+    if (Acceptance::namedFromTheOtherEnd(a, b))
+        return true;
+    static const QRegularExpression separator(QStringLiteral("[-_/ ]"));
+    const QStringList pa = a.split(separator);
+    const QStringList pb = b.split(separator);
+    return pa.size() == 2 && pb.size() == 2 && pa.at(0) == pb.at(1) && pa.at(1) == pb.at(0);
+}
+
+// A file of another cable (its id not the job's, which most files give) is set aside: it is
+// no fibre of this one. A file without an id says nothing against the job's.
+void keepToOneCable(QVector<File> &files)
+{
+    QVector<QString> ids;
+    for (const File &f : files) {
+        if (f.problem.isEmpty())
+            ids << cableIdOf(f);
+    }
+    if (ids.isEmpty())
+        return;
+    const QString job = mostCommon(ids);
+    for (File &f : files) {
+        const QString own = cableIdOf(f);
+        if (!f.problem.isEmpty() || own.isEmpty() || sameCable(own, job))
+            continue;
+        f.problem = job.isEmpty() ? QStringLiteral("é do cabo \"%1\"; os outros arquivos não "
+                                                   "dizem cabo")
+                                        .arg(own)
+                                  : QStringLiteral("é do cabo \"%1\", não do cabo deste "
+                                                   "trabalho (\"%2\")")
+                                        .arg(own, job);
+    }
+}
+
 QString fiberIdOf(const File &f)
 {
     return f.trace.general ? f.trace.general->fiberId.trimmed() : QString();
@@ -132,6 +178,7 @@ QVector<File> readFiles(const QStringList &paths)
 
 QMap<QString, QString> label(QVector<File> &files, const Options &o, Checks &checks)
 {
+    keepToOneCable(files);
     QMap<QString, QString> decidedBy;
     QVector<QString> locations;
     for (const File &f : files) {

@@ -97,6 +97,51 @@ Placement placed(const Grouped &g, const Options &o, double cableLength)
     return p;
 }
 
+// Reels at the ends counted as cable: a connector the fibres share between 100 m and 5 km from
+// an end, with no option saying where the cords end (0 says there are none). Their length is
+// proposed to the nearest 50 m.
+QStringList
+reelsSeen(const QVector<Closure> &closures, const Grouped &g, const Options &o, double cableLength)
+{
+    if (closures.isEmpty())
+        return {};
+    const auto reel = [](double m) { return m >= 100 && m <= 5000; };
+    const auto rounded = [](double m) { return 50 * std::lround(m / 50); };
+    const auto shared = [&](const Closure &c) {
+        return c.connector && c.fibres * 2 >= std::max<int>(2, g.byFibre.size());
+    };
+    std::optional<long> launch;
+    std::optional<long> receive;
+    const Closure &first = closures.first();
+    const Closure &last = closures.last();
+    if (!o.launchM && shared(first) && reel(first.distanceM))
+        launch = rounded(first.distanceM);
+    if (!o.receiveM && shared(last) && reel(cableLength - last.distanceM)
+        && (closures.size() > 1 || !launch))
+        receive = rounded(cableLength - last.distanceM);
+    const auto km = [](long m) { return Sor::decimal(m / 1000.0, 1); };
+    if (launch && receive)
+        return {*launch == *receive
+                    ? QStringLiteral("parece haver bobinas de ~%1 km: use --launch %2 --receive %3")
+                          .arg(km(*launch))
+                          .arg(*launch)
+                          .arg(*receive)
+                    : QStringLiteral("parece haver bobinas de ~%1 km (lançamento) e ~%2 km "
+                                     "(recepção): use --launch %3 --receive %4")
+                          .arg(km(*launch), km(*receive))
+                          .arg(*launch)
+                          .arg(*receive)};
+    if (launch)
+        return {QStringLiteral("parece haver uma bobina de lançamento de ~%1 km: use --launch %2")
+                    .arg(km(*launch))
+                    .arg(*launch)};
+    if (receive)
+        return {QStringLiteral("parece haver uma bobina de recepção de ~%1 km: use --receive %2")
+                    .arg(km(*receive))
+                    .arg(*receive)};
+    return {};
+}
+
 // The closures laid on the route (each takes the name of the route's closure it matches), and
 // each fibre that ends short located there.
 void onRoute(Job &job, const Route::Route &route)
@@ -166,7 +211,8 @@ QString closureCounts(const QVector<Closure> &closures)
 bool Checks::raised() const
 {
     return !settings.isEmpty() || !duplicates.isEmpty() || !missing.isEmpty()
-           || !lengthOutliers.isEmpty() || !scaleOutliers.isEmpty() || !ends.isEmpty();
+           || !lengthOutliers.isEmpty() || !scaleOutliers.isEmpty() || !ends.isEmpty()
+           || !cords.isEmpty();
 }
 
 int Job::status() const
@@ -208,10 +254,16 @@ QStringList sorFiles(const QStringList &filesOrFolders)
 Job run(const QStringList &paths, const Options &o)
 {
     Job job;
+    job.options = o;
     job.files = readFiles(paths);
     const QMap<QString, QString> decidedBy = label(job.files, o, job.checks);
     setAsideRepeated(job.files, job.checks);
     const Grouped g = grouped(job.files, o);
+    if (o.pairMarkers.size() == 2 && g.usable.isEmpty() && !job.files.isEmpty())
+        job.problem = QStringLiteral("--pair-by-name %1,%2: nenhum dos %3 arquivos traz %1 nem %2 "
+                                     "no nome nem na id da fibra")
+                          .arg(o.pairMarkers.at(0), o.pairMarkers.at(1))
+                          .arg(job.files.size());
     job.toleranceM = g.toleranceM;
     job.bands = g.bands;
 
@@ -224,6 +276,7 @@ Job run(const QStringList &paths, const Options &o)
     const double cableLength = median(lengths);
     const Placement placement = placed(g, o, cableLength);
     job.closures = placement.closures;
+    job.checks.cords = reelsSeen(job.closures, g, o, cableLength);
     const bool twoEnded = std::any_of(g.usable.cbegin(), g.usable.cend(), [](const File *f) {
         return f->end == QLatin1Char('B');
     });
@@ -235,7 +288,7 @@ Job run(const QStringList &paths, const Options &o)
         for (auto band = fibre.value().cbegin(); band != fibre.value().cend(); ++band)
             byBand[band.key()] = measure(band.value().first, band.value().second, job.toleranceM);
         const double scale = placement.scale.value(fibre.key(), 1.0);
-        const QMap<int, Acceptance::Judgement> judged = judgedBands(byBand, job.toleranceM, o);
+        const QMap<int, Acceptance::Judgement> judged = judgedBands(byBand, job, scale, o);
         const QStringList cellReasons = fillCells(job, fibre.key(), byBand, judged, scale, o);
         Fibre summary = summarised(fibre.key(), byBand, judged, job.toleranceM, o);
         if (!cellReasons.isEmpty()) {
@@ -251,6 +304,9 @@ Job run(const QStringList &paths, const Options &o)
     for (File &f : job.files)
         f.bytes.clear();
     // A cable is accepted on both ends: one end alone is a job half done, or ends not told apart.
+    if (job.fibres.isEmpty() && !job.files.isEmpty())
+        job.checks.missing.prepend(
+            QStringLiteral("nenhuma fibra: nenhum dos arquivos pôde ser usado (ver abaixo)"));
     if (!twoEnded && !job.fibres.isEmpty())
         job.checks.missing.prepend(
             QStringLiteral("nenhuma fibra tem as duas pontas: falta a pasta da outra ponta, ou os "

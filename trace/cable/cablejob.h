@@ -84,6 +84,8 @@ struct Cell
     std::optional<double> lossAbDb;
     std::optional<double> lossBaDb;
     std::optional<double> lossDb; // the mean, or the one end's where only one gives it
+    // The worse of the two ends' where an end's event there reflects.
+    std::optional<double> reflectanceDb;
     How howAb = How::Absent;
     How howBa = How::Absent;
     // Why an end gives no value where it is absent: not measured, or why its points cannot.
@@ -100,14 +102,18 @@ struct Cell
     std::optional<double> changeDb;
 };
 
-// The connector at the end of a launch or receive cord: measured and judged as a connector.
+// The connector at the end of a launch or receive cord: measured and judged as a connector. An
+// instrument's own front connector is shown, never judged: it is not the cable's.
 struct Connector
 {
     double distanceM = 0; // from end A
     std::optional<double> lossDb;
     std::optional<double> reflectanceDb;
     Acceptance::Verdict verdict = Acceptance::Verdict::NoLimits;
+    bool judged = true;
 };
+// "APROVADO", …, or "não julgado" for a connector that is not the cable's.
+QString connectorVerdictText(const Connector &connector);
 
 struct Fibre
 {
@@ -117,20 +123,32 @@ struct Fibre
     std::optional<double> lengthM;     // the span's: the cords left out
     std::optional<double> totalLossDb; // mean of the two ends (first band), the cords' fibre out
     std::optional<double> orlDb;       // the worse end
-    int bends = 0;                     // events that lose more at the longer band
+    // Events that lose more at the longer band; none where no two bands could be compared.
+    std::optional<int> bends;
     // Its length against the cable's own distance: its events lie at this share of the
     // closures' places (its helix in the tubes), fitted to the closures it shares.
     double lengthScale = 1;
     // What told its two ends apart, at its first band.
     Acceptance::EndsEvidence pairing;
-    std::optional<Connector> launchConnector;  // with --launch
+    std::optional<Connector> launchConnector;  // with --launch, or a user offset in the files
     std::optional<Connector> receiveConnector; // with --receive
+    // Each end's instrument's own front connector: at 0 m from A, at the fibre's end from B.
+    std::optional<Connector> frontA;
+    std::optional<Connector> frontB;
     Acceptance::Verdict verdict = Acceptance::Verdict::NoLimits;
     QStringList reasons;
+    int pageBand = 0; // the band its page shows: the first one with both ends
+    // The span's events at that band as they were judged, each named as its pages name it
+    // (where, sectionWhere): the matrix's closure there, a cord's connector, the end, or an
+    // event of this fibre alone ("x1").
+    QVector<Acceptance::JudgedEvent> events;
     // Against a baseline: its length and total loss then.
     std::optional<double> baselineLengthM;
     std::optional<double> baselineLossDb;
 };
+
+// The bends found, or "—" where no two bands could be compared (one band: none checked).
+QString bendsText(const Fibre &fibre);
 
 // What changed since a baseline (the as-built job of the same cable).
 struct SinceBaseline
@@ -156,11 +174,16 @@ struct Checks
     QStringList lengthOutliers; // fibres more than 1 % off the cable's median length
     QStringList scaleOutliers;  // fibres whose length scale is far from the others'
     QStringList ends;           // ends the traces and the labels disagree on, or cannot tell
+    // Reels at the ends counted as cable: the options that leave them out.
+    QStringList cords;
     bool raised() const;
 };
 
 struct Job
 {
+    Options options; // as the job was run
+    // Why the job has nothing to show (marks no file holds); empty when it ran.
+    QString problem;
     QVector<File> files;
     QVector<int> bands; // ascending
     QVector<Closure> closures;
@@ -175,6 +198,34 @@ struct Job
     // otherwise.
     int status() const;
 };
+
+// What a fibre's pages call a place on it (A's axis): the matrix's closure there, a cord's
+// connector, an instrument's front connector, the end, or an event of this fibre alone ("x1");
+// its flag on a plot, how a reason names it and the section before it.
+struct PlaceName
+{
+    enum Kind { None, Closure, Front, Launch, Receive, End, Alone };
+    Kind kind = None;
+    int closure = 0; // its number, for a closure
+    QString flag;    // "3", "C1", "CEO-07", "F", "L", "R", "fim", "x1"
+    QString where;   // "emenda 3", "conector C1", …
+    QString section; // "trecho antes da emenda 3", …
+};
+// The name of a fibre's event on A's axis, as its page, its plot and its reasons give it.
+PlaceName placeName(const Job &job, const Fibre &fibre, double atM, bool end = false);
+
+// What the job's files say of the measurement, for a cover and a workbook: when, with what,
+// from where, at which bands and pulses.
+struct Facts
+{
+    QString cable;           // the cable's id, as most files give it
+    QString dates;           // "20/11/2026", "de 20/11/2026 a 21/11/2026"
+    QStringList instruments; // "maker model, série serial", each once
+    QString locationA;       // where end A was measured from
+    QString locationB;
+    QStringList bands; // "1550 nm, pulso 300 ns"
+};
+Facts facts(const Job &job);
 
 // The .sor files of a folder (and its folders), in name order, or the file itself.
 QStringList sorFiles(const QStringList &filesOrFolders);

@@ -5,6 +5,7 @@
 #include "sor/sortext.h"
 
 #include <QJsonArray>
+#include <QRegularExpression>
 
 namespace Cable {
 
@@ -22,7 +23,18 @@ QJsonValue connectorJson(const std::optional<Connector> &c)
     return QJsonObject{{"distance_m", c->distanceM},
                        {"loss_db", number(c->lossDb)},
                        {"reflectance_db", number(c->reflectanceDb)},
-                       {"verdict", Acceptance::verdictWord(c->verdict)}};
+                       {"verdict", connectorVerdictText(*c)}};
+}
+
+// A CSV field: quoted where it holds a separator (a comma, or the semicolon a spreadsheet of a
+// decimal-comma locale takes for one), a quote or a line break, its quotes doubled.
+QString csvField(const QString &text)
+{
+    static const QRegularExpression special(QStringLiteral("[,;\"\r\n]"));
+    if (!text.contains(special))
+        return text;
+    return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QStringLiteral("\"\""))
+           + QLatin1Char('"');
 }
 
 // A loss in the table, marked where it was measured on the points rather than found.
@@ -36,6 +48,11 @@ QString matrixText(const Cell &c)
 
 } // namespace
 
+QString bendsText(const Fibre &f)
+{
+    return f.bends ? QString::number(*f.bends) : QStringLiteral("—");
+}
+
 QJsonObject toJson(const Job &job)
 {
     QJsonArray fibres;
@@ -46,11 +63,13 @@ QJsonObject toJson(const Job &job)
                                   {"length_m", number(f.lengthM)},
                                   {"total_loss_db", number(f.totalLossDb)},
                                   {"orl_db", number(f.orlDb)},
-                                  {"bends", f.bends},
+                                  {"bends", f.bends ? QJsonValue(*f.bends) : QJsonValue()},
                                   {"length_scale", f.lengthScale},
                                   {"pairing", Acceptance::toJson(f.pairing)},
                                   {"launch_connector", connectorJson(f.launchConnector)},
                                   {"receive_connector", connectorJson(f.receiveConnector)},
+                                  {"front_connector", connectorJson(f.frontA)},
+                                  {"front_connector_b", connectorJson(f.frontB)},
                                   {"verdict", Acceptance::verdictWord(f.verdict)},
                                   {"reasons", QJsonArray::fromStringList(f.reasons)}});
         if (job.baseline) {
@@ -76,6 +95,7 @@ QJsonObject toJson(const Job &job)
                         {"loss_ab_db", number(c.lossAbDb)},
                         {"loss_ba_db", number(c.lossBaDb)},
                         {"loss_db", number(c.lossDb)},
+                        {"reflectance_db", number(c.reflectanceDb)},
                         {"how_ab", howKey(c.howAb)},
                         {"how_ba", howKey(c.howBa)},
                         {"why_ab", c.whyAb.isEmpty() ? QJsonValue() : QJsonValue(c.whyAb)},
@@ -139,7 +159,8 @@ QJsonObject toJson(const Job &job)
                      {"missing", QJsonArray::fromStringList(job.checks.missing)},
                      {"length_outliers", QJsonArray::fromStringList(job.checks.lengthOutliers)},
                      {"scale_outliers", QJsonArray::fromStringList(job.checks.scaleOutliers)},
-                     {"ends", QJsonArray::fromStringList(job.checks.ends)}}}};
+                     {"ends", QJsonArray::fromStringList(job.checks.ends)},
+                     {"cords", QJsonArray::fromStringList(job.checks.cords)}}}};
 }
 
 QString matrixCsv(const Job &job)
@@ -153,7 +174,7 @@ QString matrixCsv(const Job &job)
     };
     for (const Cell &c : job.matrix) {
         const double at = job.closures.value(c.closure - 1).distanceM;
-        QStringList row{c.fiber,
+        QStringList row{csvField(c.fiber),
                         QString::number(c.bandNm),
                         QString::number(c.closure),
                         QString::number(at, 'f', 1),
@@ -183,7 +204,8 @@ QVector<CheckList> checkLists(const Checks &checks)
         {QStringLiteral("Escala de comprimento fora das outras"),
          QStringLiteral("nenhuma"),
          checks.scaleOutliers},
-        {QStringLiteral("Pontas em dúvida"), QStringLiteral("nenhuma"), checks.ends}};
+        {QStringLiteral("Pontas em dúvida"), QStringLiteral("nenhuma"), checks.ends},
+        {QStringLiteral("Bobinas nas pontas"), QStringLiteral("nenhuma"), checks.cords}};
 }
 
 QStringList checkLines(const Job &job)
@@ -241,7 +263,7 @@ QString table(const Job &job)
                     .arg(f.lengthM ? Sor::decimal(*f.lengthM / 1000, 3) : QStringLiteral("—"), 12)
                     .arg(Sor::optionalDecimal(f.totalLossDb, 3, QStringLiteral("—")), 11)
                     .arg(Sor::optionalDecimal(f.orlDb, 2, QStringLiteral("—")), 9)
-                    .arg(f.bends, 6)
+                    .arg(bendsText(f), 6)
                     .arg(Acceptance::verdictWord(f.verdict), -13)
                     .arg(f.files.join(QStringLiteral(", ")));
     }
@@ -258,7 +280,7 @@ QString table(const Job &job)
                         .arg(Sor::kilometres(c->distanceM))
                         .arg(Sor::optionalDecimal(c->lossDb, 3, QStringLiteral("—")),
                              Sor::optionalDecimal(c->reflectanceDb, 2, QStringLiteral("—")),
-                             Acceptance::verdictWord(c->verdict));
+                             connectorVerdictText(*c));
         }
     }
     for (int band : job.bands) {

@@ -4,6 +4,8 @@
 
 #include <QMap>
 
+#include <functional>
+
 #include <memory>
 
 // The cable job's steps, each in a file of its own: the files read and told apart, the closures
@@ -74,9 +76,28 @@ QStringList fillCells(Job &job,
                       const Options &o);
 
 // cablefibre.cpp
-// Each band's span judged by the limits.
+// Where a fibre's cords end: as given, or a launch reel's end at the axis' 0 where A's files
+// carry a user offset.
+struct Cords
+{
+    double launchM = 0;
+    double receiveM = 0;
+    bool launchAtStart = false;
+};
+Cords cordsOf(const Measured &m, const Options &o);
+// A band's link without its cords (their events, connectors, length and fibre loss) and without
+// the instruments' own front connectors, which are kept apart.
+struct Span
+{
+    Acceptance::Link link;
+    std::optional<Connector> frontA;
+    std::optional<Connector> frontB; // on A's axis
+};
+Span spanOf(const Measured &m, const Cords &cords, double toleranceM);
+// Each band's span judged by the limits, its events named after the job's closures (`scale`:
+// the fibre's length scale).
 QMap<int, Acceptance::Judgement>
-judgedBands(const QMap<int, Measured> &byBand, double toleranceM, const Options &o);
+judgedBands(const QMap<int, Measured> &byBand, const Job &job, double scale, const Options &o);
 // The fibre's figures at its first band; its verdict the worst of its bands' (`judged`); its
 // cords' connectors; its bends; what told its ends apart.
 Fibre summarised(const QString &fiber,
@@ -84,6 +105,18 @@ Fibre summarised(const QString &fiber,
                  const QMap<int, Acceptance::Judgement> &judged,
                  double toleranceM,
                  const Options &o);
+
+// cablenames.cpp
+// Each event named as the fibre's pages name it: at a closure (within the tolerance of its
+// place on this fibre, `scale` × the cable's distance) after it, and judged as its kind (a
+// connector's events as connectors); the end; any other "x1", "x2", … along the fibre. `onA`
+// gives an event's place from A.
+void nameEvents(QVector<Acceptance::JudgedEvent> &events,
+                const Job &job,
+                double scale,
+                const std::function<double(double)> &onA);
+// The closure nearest a place on a fibre, within the tolerance; none where none is.
+const Closure *closureNear(const Job &job, double scale, double atM);
 
 // cablechecks.cpp
 // Files whose settings differ from the rest of the same end and band.

@@ -28,6 +28,7 @@ struct Formats
     lxw_format *plain = nullptr;
     lxw_format *plainMeasured = nullptr;
     lxw_format *absent = nullptr;
+    lxw_format *orl = nullptr;
 };
 
 lxw_format *number(lxw_workbook *book, uint32_t colour, bool italic)
@@ -52,6 +53,8 @@ Formats formats(lxw_workbook *book)
     f.failMeasured = number(book, 0xFFC7CE, true);
     f.plain = number(book, 0, false);
     f.plainMeasured = number(book, 0, true);
+    f.orl = workbook_add_format(book);
+    format_set_num_format(f.orl, "0.00");
     f.absent = workbook_add_format(book);
     format_set_font_color(f.absent, 0x808080);
     return f;
@@ -67,14 +70,77 @@ void text(lxw_worksheet *sheet, int row, int column, const QString &value, lxw_f
     worksheet_write_string(sheet, lxw_row_t(row), lxw_col_t(column), utf8(value).c_str(), f);
 }
 
+// A value as the PDF prints it, to its decimals: a spreadsheet never rounds it otherwise
+// (0,1455 kept whole would show 0,146 where the PDF prints 0,145).
 void value(lxw_worksheet *sheet,
            int row,
            int column,
            const std::optional<double> &v,
-           lxw_format *f = nullptr)
+           lxw_format *f = nullptr,
+           int decimals = 3)
 {
     if (v)
-        worksheet_write_number(sheet, lxw_row_t(row), lxw_col_t(column), *v, f);
+        worksheet_write_number(sheet,
+                               lxw_row_t(row),
+                               lxw_col_t(column),
+                               QString::number(*v, 'f', decimals).toDouble(),
+                               f);
+}
+
+// The job's own sheet: what was measured, when, with what and from where, for whom, by which
+// cords and limits, and by which program.
+void jobSheet(lxw_workbook *book, const Job &job, const Heading &heading, const Formats &f)
+{
+    lxw_worksheet *sheet = workbook_add_worksheet(book, "Trabalho");
+    const Facts facts = Cable::facts(job);
+    const Options &o = job.options;
+    QStringList cords;
+    if (o.launchM)
+        cords << QStringLiteral("lançamento %1 m").arg(Sor::decimal(*o.launchM, 0));
+    if (o.receiveM)
+        cords << QStringLiteral("recepção %1 m").arg(Sor::decimal(*o.receiveM, 0));
+    const QList<QPair<QString, QString>> rows{
+        {QStringLiteral("Cabo"), facts.cable},
+        {QStringLiteral("Cliente"), heading.client},
+        {QStringLiteral("Empresa"), heading.company},
+        {QStringLiteral("Operador"), heading.operatorName},
+        {QStringLiteral("Medição"), facts.dates},
+        {facts.instruments.size() > 1 ? QStringLiteral("Equipamentos")
+                                      : QStringLiteral("Equipamento"),
+         facts.instruments.join(QStringLiteral("; "))},
+        {QStringLiteral("Ponta A"), facts.locationA},
+        {QStringLiteral("Ponta B"), facts.locationB},
+        {QStringLiteral("Comprimentos de onda e pulsos"), facts.bands.join(QStringLiteral("; "))},
+        {QStringLiteral("Fibras"), QString::number(job.fibres.size())},
+        {QStringLiteral("Emendas e conectores"), closureCounts(job.closures)},
+        {QStringLiteral("Tolerância"), Sor::decimal(job.toleranceM, 1) + QStringLiteral(" m")},
+        {QStringLiteral("Cordões"),
+         cords.isEmpty() ? QStringLiteral("nenhum") : cords.join(QStringLiteral(", "))},
+        {QStringLiteral("Limites"),
+         o.limits.name.isEmpty() ? QStringLiteral("—") : Acceptance::presetTitle(o.limits.name)}};
+    int r = 0;
+    text(sheet, r, 0, QStringLiteral("Trabalho"), f.header);
+    text(sheet, r++, 1, QString(), f.header);
+    for (const auto &row : rows) {
+        text(sheet, r, 0, row.first);
+        text(sheet, r++, 1, row.second.isEmpty() ? QStringLiteral("—") : row.second);
+    }
+    for (const Acceptance::LimitRow &limit : Acceptance::limitRows(o.limits)) {
+        text(sheet,
+             r,
+             0,
+             limit.wavelengthNm
+                 ? QStringLiteral("%1 em %2 nm").arg(limit.label).arg(*limit.wavelengthNm)
+                 : limit.label);
+        text(sheet, r++, 1, limit.value);
+    }
+    text(sheet, r, 0, QStringLiteral("Relatório gerado em"));
+    text(sheet, r++, 1, heading.made.toString(QStringLiteral("dd/MM/yyyy HH:mm")));
+    // The program's version joins this row later.
+    text(sheet, r, 0, QStringLiteral("Programa"));
+    text(sheet, r++, 1, QStringLiteral("otdr"));
+    worksheet_set_column(sheet, 0, 0, 32, nullptr);
+    worksheet_set_column(sheet, 1, 1, 70, nullptr);
 }
 
 // What the matrix sheets' colours, italics and words mean.
@@ -99,6 +165,11 @@ bool xlsxAvailable()
 
 bool writeXlsx(const Job &job, const QString &path, QString *error)
 {
+    return writeXlsx(job, Heading(), path, error);
+}
+
+bool writeXlsx(const Job &job, const Heading &heading, const QString &path, QString *error)
+{
     // The library writes a file by name: a private one first, then the whole of it at once.
     QTemporaryDir scratch;
     if (!scratch.isValid()) {
@@ -114,6 +185,7 @@ bool writeXlsx(const Job &job, const QString &path, QString *error)
         return false;
     }
     const Formats f = formats(book);
+    jobSheet(book, job, heading, f);
     // Each band's matrix: per closure the loss from A, from B and their mean; the header two
     // rows and the fibre column frozen; what the colours and the italics mean below.
     for (int band : job.bands) {
@@ -198,8 +270,12 @@ bool writeXlsx(const Job &job, const QString &path, QString *error)
               fibre.lengthM ? std::optional<double>(*fibre.lengthM / 1000) : std::nullopt,
               f.plain);
         value(fibres, r + 1, 3, fibre.totalLossDb, f.plain);
-        value(fibres, r + 1, 4, fibre.orlDb, f.plain);
-        worksheet_write_number(fibres, lxw_row_t(r + 1), 5, fibre.bends, nullptr);
+        value(fibres, r + 1, 4, fibre.orlDb, f.orl, 2);
+        // One band: no bend could be checked.
+        if (fibre.bends)
+            worksheet_write_number(fibres, lxw_row_t(r + 1), 5, *fibre.bends, nullptr);
+        else
+            text(fibres, r + 1, 5, QStringLiteral("—"));
         text(fibres, r + 1, 6, Acceptance::verdictWord(fibre.verdict));
         text(fibres, r + 1, 7, fibre.files.join(QStringLiteral(", ")));
     }
@@ -280,7 +356,12 @@ bool xlsxAvailable()
     return false;
 }
 
-bool writeXlsx(const Job &, const QString &, QString *error)
+bool writeXlsx(const Job &job, const QString &path, QString *error)
+{
+    return writeXlsx(job, Heading(), path, error);
+}
+
+bool writeXlsx(const Job &, const Heading &, const QString &, QString *error)
 {
     if (error)
         *error = QStringLiteral("esta versão foi construída sem planilhas (libxlsxwriter)");

@@ -34,6 +34,71 @@ double pulseLengthOf(const Sor::Trace &t)
 
 } // namespace
 
+QStringList eventFlags(const Job &job, const Fibre &fibre, const Sor::Trace &onA, bool fromB)
+{
+    QStringList flags;
+    if (!onA.keyEvents)
+        return flags;
+    for (const Sor::Event &e : onA.keyEvents->events) {
+        const bool end = e.mode() == QLatin1Char('E');
+        if (fromB && end) {
+            flags << QString();
+            continue;
+        }
+        const PlaceName name = placeName(job, fibre, e.distanceM, end);
+        flags << (fromB && name.kind == PlaceName::Front ? QString() : name.flag);
+    }
+    return flags;
+}
+
+FibreTraces fibreTraces(const Job &job, const QString &fiber, int bandNm)
+{
+    FibreTraces t;
+    const auto fibre = std::find_if(
+        job.fibres.cbegin(), job.fibres.cend(), [&](const Fibre &f) { return f.fiber == fiber; });
+    for (const File &f : job.files) {
+        if (f.problem.isEmpty() && !f.repeated && f.fiber == fiber && f.bandNm == bandNm)
+            (f.end == QLatin1Char('A') ? t.pathA : t.pathB) = f.path;
+    }
+    if (fibre == job.fibres.cend() || (t.pathA.isEmpty() && t.pathB.isEmpty())) {
+        t.problem = QStringLiteral("a fibra %1 não tem arquivo em %2 nm").arg(fiber).arg(bandNm);
+        return t;
+    }
+    const Sor::Opened a = t.pathA.isEmpty() ? Sor::Opened{} : Sor::openTrace(t.pathA);
+    const Sor::Opened b = t.pathB.isEmpty() ? Sor::Opened{} : Sor::openTrace(t.pathB);
+    if (!t.pathA.isEmpty() && a.usable())
+        t.a = a.trace;
+    if (!t.pathB.isEmpty() && b.usable()) {
+        const Acceptance::Link lb = Acceptance::fileLink(b.trace);
+        if (t.a) {
+            const Acceptance::Measurement ma = Acceptance::measurementOf(
+                QFileInfo(t.pathA).fileName(), *t.a, Acceptance::fileLink(*t.a));
+            const Acceptance::Measurement mb
+                = Acceptance::measurementOf(QFileInfo(t.pathB).fileName(), b.trace, lb);
+            if (Acceptance::directionsProblem(ma, mb).isEmpty())
+                t.twoWay = Acceptance::averageDirections(ma, mb, job.toleranceM);
+        }
+        // Alone, or where the two cannot be laid over each other: B over its own length.
+        if (!t.twoWay.lengthAM || !t.twoWay.lengthBM) {
+            t.twoWay.lengthAM = lb.lengthM;
+            t.twoWay.lengthBM = lb.lengthM;
+            t.twoWay.shiftM = 0;
+        }
+        t.b = Acceptance::mirroredTrace(b.trace, t.twoWay, Acceptance::MirroredEvents::Kept);
+    }
+    if (!t.a && !t.b) {
+        t.problem = QStringLiteral("nenhum dos arquivos da fibra %1 em %2 nm pôde ser lido")
+                        .arg(fiber)
+                        .arg(bandNm);
+        return t;
+    }
+    if (t.a)
+        t.flagsA = eventFlags(job, *fibre, *t.a, false);
+    if (t.b)
+        t.flagsB = eventFlags(job, *fibre, *t.b, true);
+    return t;
+}
+
 ClosureTraces closureTraces(
     const Job &job, const QString &fiber, int bandNm, int closure, const Acceptance::Limits &limits)
 {
@@ -55,47 +120,20 @@ ClosureTraces closureTraces(
         if (cell.fiber == fiber && cell.bandNm == bandNm && cell.closure == closure)
             c.cell = cell;
     }
-    QString pathA;
-    QString pathB;
-    for (const File &f : job.files) {
-        if (f.problem.isEmpty() && !f.repeated && f.fiber == fiber && f.bandNm == bandNm)
-            (f.end == QLatin1Char('A') ? pathA : pathB) = f.path;
-    }
-    if (pathA.isEmpty() && pathB.isEmpty()) {
-        c.problem = QStringLiteral("a fibra %1 não tem arquivo em %2 nm").arg(fiber).arg(bandNm);
+    FibreTraces traces = fibreTraces(job, fiber, bandNm);
+    if (!traces.problem.isEmpty()) {
+        c.problem = traces.problem;
         return c;
     }
     c.atM = c.closure.distanceM * fibre->lengthScale;
-    c.nameA = QFileInfo(pathA).fileName();
-    c.nameB = QFileInfo(pathB).fileName();
-    const Sor::Opened a = pathA.isEmpty() ? Sor::Opened{} : Sor::openTrace(pathA);
-    const Sor::Opened b = pathB.isEmpty() ? Sor::Opened{} : Sor::openTrace(pathB);
-    if (!pathA.isEmpty() && a.usable())
-        c.a = a.trace;
-    if (!pathB.isEmpty() && b.usable()) {
-        const Acceptance::Link lb = Acceptance::fileLink(b.trace);
-        Acceptance::TwoWay twoWay;
-        if (c.a) {
-            const Acceptance::Measurement ma
-                = Acceptance::measurementOf(c.nameA, *c.a, Acceptance::fileLink(*c.a));
-            const Acceptance::Measurement mb = Acceptance::measurementOf(c.nameB, b.trace, lb);
-            if (Acceptance::directionsProblem(ma, mb).isEmpty())
-                twoWay = Acceptance::averageDirections(ma, mb, job.toleranceM);
-        }
-        // Alone, or where the two cannot be laid over each other: B over its own length.
-        if (!twoWay.lengthAM || !twoWay.lengthBM) {
-            twoWay.lengthAM = lb.lengthM;
-            twoWay.lengthBM = lb.lengthM;
-            twoWay.shiftM = 0;
-        }
-        c.b = Acceptance::mirroredTrace(b.trace, twoWay, Acceptance::MirroredEvents::Kept);
-    }
-    if (!c.a && !c.b) {
-        c.problem = QStringLiteral("nenhum dos arquivos da fibra %1 em %2 nm pôde ser lido")
-                        .arg(fiber)
-                        .arg(bandNm);
-        return c;
-    }
+    c.nameA = QFileInfo(traces.pathA).fileName();
+    c.nameB = QFileInfo(traces.pathB).fileName();
+    c.pathA = traces.pathA;
+    c.pathB = traces.pathB;
+    c.a = std::move(traces.a);
+    c.b = std::move(traces.b);
+    c.flagsA = traces.flagsA;
+    c.flagsB = traces.flagsB;
     const double pulse = std::max(pulseLengthOf(c.a ? *c.a : *c.b), 1.0);
     c.halfWidthM = std::max(200.0, 8 * pulse);
     // B meets A just before the closure, past the step's own smear.

@@ -14,6 +14,20 @@ QString decimal(double value, int decimals)
     return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
 }
 
+QString thresholdsText(const FixedParameters &f)
+{
+    // Thousandths of a dB, a reflectance's sign left out.
+    const auto given = [](quint16 value, int decimals, int sign) {
+        return value == 0 || value == 0xffff
+                   ? QStringLiteral("não definido")
+                   : decimal(sign * value / 1000.0, decimals) + QStringLiteral(" dB");
+    };
+    return QStringLiteral("perda %1, refletância %2, fim %3")
+        .arg(given(f.lossThreshold, 3, 1),
+             given(f.reflectanceThreshold, 1, -1),
+             given(f.endOfFiberThreshold, 3, 1));
+}
+
 QString fileErrorText(const QFileDevice &file, FileUse use)
 {
     if (file.error() == QFileDevice::NoError)

@@ -31,6 +31,10 @@ QString pulseText(const Trace &trace);
 QString wavelengthText(double nm);
 QString wavelengthNumber(double nm);
 
+// The analysis thresholds a file stores, in their units: "perda 0,100 dB, refletância -64,9 dB,
+// fim 3,000 dB", "não definido" for one it leaves unset (0 or 65535).
+QString thresholdsText(const FixedParameters &fixed);
+
 // The checksum as a sentence (otdr-sor), or briefly, for a panel that says "damaged" apart.
 QString checksumText(const Checksum &checksum);
 QString checksumBrief(const Checksum &checksum);

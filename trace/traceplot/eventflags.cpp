@@ -63,9 +63,12 @@ QVector<Flag> placeFlags(const QRect &area,
         const Sor::Trace &t = *series.at(s).trace;
         if (!t.keyEvents)
             continue;
+        const QStringList &labels = series.at(s).eventLabels;
         for (int i = 0; i < t.keyEvents->events.size(); ++i) {
             const Sor::Event &e = t.keyEvents->events.at(i);
             if (e.distanceM < view.x0 || e.distanceM > view.x1)
+                continue;
+            if (!labels.isEmpty() && labels.value(i).isEmpty())
                 continue;
             double level = peakNear(t, map, e.distanceM);
             if (std::isnan(level))
@@ -74,7 +77,7 @@ QVector<Flag> placeFlags(const QRect &area,
             f.series = s;
             f.event = i;
             f.emphasised = series.at(s).emphasised;
-            f.text = QString::number(e.number);
+            f.text = labels.isEmpty() ? QString::number(e.number) : labels.at(i);
             f.anchor = QPointF(map.x(e.distanceM),
                                qBound(double(area.top()), map.y(level), double(area.bottom())));
             wanted.append(f);

@@ -23,6 +23,9 @@ struct Series
     QString label; // the file name
     QColor colour;
     bool emphasised = false; // the selected one: drawn in front, its flags bold
+    // Each key event's flag, by its index, where a page names events otherwise than by their
+    // numbers (a cable's closures); an empty one gets no flag. None given: the numbers.
+    QStringList eventLabels = {};
 };
 
 struct Markers

@@ -61,8 +61,10 @@ QVector<TracePlot::Series> TraceSet::series(int emphasised) const
     for (int i = 0; i < size(); ++i) {
         const Open &t = at(i);
         const QString name = QFileInfo(t.path).fileName();
-        all.append({&t.shown(),
-                    t.analysed ? QStringLiteral("%1 (análise)").arg(name) : name,
+        all.append({&t.drawn(),
+                    t.mirrored   ? QStringLiteral("%1 (%2)").arg(name, t.mirroredNote)
+                    : t.analysed ? QStringLiteral("%1 (análise)").arg(name)
+                                 : name,
                     TracePlot::seriesColour(t.colour),
                     i == emphasised});
     }
@@ -75,8 +77,19 @@ void TraceSet::reanalyze(int index, const Analysis::Thresholds &thresholds)
         return;
     chosenThresholds = thresholds;
     Open &t = *traces[size_t(index)];
+    t.mirrored.reset();
     t.analysed = t.trace;
     t.analysed->keyEvents = Analysis::asKeyEvents(Analysis::analyze(t.trace, thresholds));
+}
+
+void TraceSet::setMirrored(int index, const Sor::Trace &onAxis, const QString &note)
+{
+    if (!contains(index))
+        return;
+    Open &t = *traces[size_t(index)];
+    t.analysed.reset();
+    t.mirrored = onAxis;
+    t.mirroredNote = note;
 }
 
 void TraceSet::showFileEvents(int index)
@@ -95,6 +108,9 @@ QStringList TraceSet::eventVerdicts(int index) const
     for (const Acceptance::JudgedEvent &e : j.events)
         verdicts << (e.end ? QString()
                            : Acceptance::eventVerdictText(e, *chosenLimits, trace.wavelengthNm));
+    // A mirrored trace lists its events from the other end.
+    if (at(index).mirrored)
+        std::reverse(verdicts.begin(), verdicts.end());
     return verdicts;
 }
 

@@ -29,9 +29,16 @@ public:
         Sor::Trace trace;
         // The trace with the analysis' events in place of its own, while they are shown.
         std::optional<Sor::Trace> analysed;
+        // The far end of a fibre drawn on the near end's axis (as a cable's closure shows it):
+        // what the plot and the event table show, while the figures stay the file's own.
+        std::optional<Sor::Trace> mirrored;
+        QString mirroredNote; // "espelhado sobre F03-a.sor"
         // Kept while the trace is open, whatever is opened or closed beside it.
         int colour = 0;
+        // The events judged: the file's own, or the analysis'.
         const Sor::Trace &shown() const { return analysed ? *analysed : trace; }
+        // What is drawn and listed: mirrored where it is, else the events judged.
+        const Sor::Trace &drawn() const { return mirrored ? *mirrored : shown(); }
     };
 
     // What a report's pages say of who made it.
@@ -56,6 +63,10 @@ public:
     QStringList paths() const;
     // What a plot draws: each trace shown, labelled and coloured, the chosen one emphasised.
     QVector<TracePlot::Series> series(int emphasised = -1) const;
+
+    // A trace drawn mirrored onto another's axis, said in its label; the analysis takes it back
+    // to its own.
+    void setMirrored(int index, const Sor::Trace &onAxis, const QString &note);
 
     // The analysis' events in place of a trace's own, with these thresholds; and back.
     void reanalyze(int index, const Analysis::Thresholds &thresholds);
