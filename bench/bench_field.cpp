@@ -96,7 +96,15 @@ QStringList impossibleValues(const Sor::Trace &t, const Analysis::Result &r)
     if (r.fiberEndM && (*r.fiberEndM <= first || *r.fiberEndM > last + slack))
         found << QStringLiteral("fim em %1 m, fora do enlace").arg(*r.fiberEndM, 0, 'f', 1);
     double from = r.events.empty() ? 0 : std::min(0.0, r.events.front().distanceM);
-    for (const Analysis::Event &e : r.events) {
+    for (size_t k = 0; k < r.events.size(); ++k) {
+        const Analysis::Event &e = r.events[k];
+        // A deep step is a splitter's where a fibre's backscatter follows it.
+        const double next = k + 1 < r.events.size() ? r.events[k + 1].distanceM : HUGE_VAL;
+        const bool fibreAfter
+            = std::any_of(r.sections.begin(), r.sections.end(), [&](const Analysis::Section &s) {
+                  return s.kind == Analysis::SectionKind::Fibre && s.startM >= e.distanceM
+                         && s.startM < next;
+              });
         const double length = e.distanceM - from;
         if (e.attenuationDbKm && length >= 1000
             && (*e.attenuationDbKm < 0.1 || *e.attenuationDbKm > 1.5))
@@ -105,8 +113,12 @@ QStringList impossibleValues(const Sor::Trace &t, const Analysis::Result &r)
                          .arg(e.distanceM, 0, 'f', 0);
         if (e.distanceM < first - slack || e.distanceM > last + slack)
             found << QStringLiteral("evento em %1 m, fora do enlace").arg(e.distanceM, 0, 'f', 1);
+        if (e.reflectanceDb && *e.reflectanceDb > 0)
+            found << QStringLiteral("evento em %1 m reflete %2 dB")
+                         .arg(e.distanceM, 0, 'f', 0)
+                         .arg(*e.reflectanceDb, 0, 'f', 1);
         if (e.type != Analysis::EventType::End && e.lossMeasured
-            && (e.lossDb > 20 || e.lossDb < -5))
+            && ((e.lossDb > 20 && !fibreAfter) || e.lossDb < -5))
             found << QStringLiteral("evento em %1 m perde %2 dB")
                          .arg(e.distanceM, 0, 'f', 0)
                          .arg(e.lossDb, 0, 'f', 2);
@@ -166,7 +178,8 @@ void analyseFile(const QString &name, const Sor::Trace &t, bool withPlants, Figu
                                 .arg(r.fiberEndM ? QString::number(*r.fiberEndM, 'f', 0)
                                                  : QStringLiteral("nenhum"));
     }
-    for (const Analysis::Event &e : r.events) {
+    // A file without an event table says nothing of what its trace holds: nothing is extra.
+    for (const Analysis::Event &e : t.keyEvents ? r.events : std::vector<Analysis::Event>()) {
         const bool strong
             = (e.reflectanceDb && *e.reflectanceDb >= -50) || std::abs(e.lossDb) >= 0.3;
         // The launch's own zone counts for neither side: a file may or may not store its

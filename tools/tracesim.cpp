@@ -122,6 +122,11 @@ std::vector<double> simulateLevels(const Simulation &s)
             const double past = double(i) * s.spacingM - e.positionM;
             if (past < pulse) {
                 power[i] += reflected;
+            } else if (s.saturationTailM > 0 && reflected > ceiling) {
+                const double fade = std::pow(1 + (past - pulse) / s.saturationTailM, -2);
+                if (fade < 1e-9)
+                    break;
+                power[i] += ceiling * fade;
             } else {
                 const double fade = RecoveryShare * std::exp(-(past - pulse) / tail);
                 if (fade < 1e-9)
@@ -141,6 +146,12 @@ std::vector<double> simulateLevels(const Simulation &s)
             const double past = double(i) * s.spacingM - s.darkM;
             if (past >= 0)
                 power[i] += height * std::exp(-past / s.launchTailM);
+        }
+    }
+    if (s.launchRiseM > 0) {
+        for (size_t i = 0; i < n; ++i) {
+            const double past = double(i) * s.spacingM - s.darkM;
+            power[i] *= past > 0 ? 1 - std::exp(-3 * past / s.launchRiseM) : 0;
         }
     }
     // Noise in the power, before the logarithm: the level's noise grows as the power falls, and

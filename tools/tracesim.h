@@ -71,10 +71,17 @@ struct Simulation
     // cut there, and it recovers over this many pulse lengths.
     double saturationDb = std::numeric_limits<double>::infinity();
     double recoveryPulses = 0.5;
+    // Where this is set, a saturated receiver recovers as real ones do: from its ceiling, falling
+    // as (1 + distance past the pulse / this)^-2 in power, steeply at first and ever more slowly,
+    // for hundreds of metres or kilometres.
+    double saturationTailM = 0;
     // Some receivers recover slowly from the front connector: a tail this high above the
     // backscatter at 0 m (dB), fading over this distance (1/e).
     double launchTailDb = 0;
     double launchTailM = 0;
+    // Others are blinded by the launch: no front connector is seen, the trace rises from the
+    // floor as the receiver recovers, most of the way (95 %, in power) within this distance.
+    double launchRiseM = 0;
     // The instrument's inside before its front panel, where no light comes back: its points
     // lie in the floor (some makers store a kilometre of them).
     double darkM = 0;
