@@ -163,6 +163,12 @@ std::vector<double> simulateLevels(const Simulation &s)
     std::vector<double> samples(n + spread);
     for (double &v : samples)
         v = random.next();
+    // A generator of its own, so that the noise's other samples stay what the seed makes them.
+    std::mt19937 bursts(s.seed ^ 0x9e3779b9u);
+    for (double &v : samples) {
+        if (s.burstShare > 0 && double(bursts()) / 4294967296.0 < s.burstShare)
+            v *= s.burstScale;
+    }
     std::vector<double> levels(n);
     double window = 0;
     for (size_t k = 0; k < spread; ++k)

@@ -65,6 +65,11 @@ struct Simulation
     // What real instruments add. Their filter spreads the noise over this many points, so
     // that neighbouring points differ less than the noise is.
     int noiseSpreadPoints = 1;
+    // Detectors' noise has heavy tails: this share of the noise's samples is this many times
+    // larger than the rest (an avalanche photodiode's bursts), single points well above the
+    // noise that are no reflections.
+    double burstShare = 0;
+    double burstScale = 4;
     // Below the noise the receiver stores "no data", in runs mixed with the floor's noise.
     bool noDataFloor = false;
     // A reflection above this level (dB, 0 at the launch) saturates the receiver: its top is

@@ -171,6 +171,8 @@ Link analysedLink(const Sor::Trace &trace, const Analysis::Result &result)
     link.orlDb = result.orlDb;
     if (!result.fiberEndM) {
         link.undetermined = QStringLiteral("enlace: a análise não encontrou o fim da fibra");
+        if (!result.endDoubt.isEmpty())
+            link.undetermined += QStringLiteral(" (") + result.endDoubt + QLatin1Char(')');
     } else if (*result.fiberEndM <= 0) {
         link.undetermined = QStringLiteral("enlace: o comprimento achado (%1 km) não é positivo")
                                 .arg(Sor::decimal(*result.fiberEndM / 1000, 3));

@@ -22,6 +22,8 @@ constexpr size_t RecoveryPoints = 8;
 constexpr double RejoinDb = 0.5;
 // A step this many times the noise shows its transition's own width.
 constexpr double ClearStepNoise = 20;
+// A reflection's mean lift over its pulse is at least this share of its top's height.
+constexpr double LeastLiftShare = 0.1;
 // A section needs this many points to be measured.
 constexpr size_t FewestPoints = 4;
 
@@ -242,6 +244,11 @@ void measure(const TraceData &t, std::vector<Measured> &events, size_t end, bool
         e.liftError = t.noiseAt(e.at) * std::sqrt(1.0 / double(stop - e.at) + 1.0 / double(w));
         if (e.heightDb < KeepSignificance * t.noiseAt(e.at) && e.liftDb > 0)
             e.heightDb = e.liftDb;
+        // Into the floor, the pulse's points past the reflection say nothing of it.
+        if (!backscatterAfter) {
+            e.liftDb = e.heightDb;
+            e.liftError = t.noiseAt(e.at);
+        }
     }
 }
 
@@ -293,9 +300,12 @@ bool judge(const TraceData &t, std::vector<Measured> &events, const Thresholds &
         Measured &e = events[k];
         const size_t next = k + 1 < events.size() ? events[k + 1].at : t.usable;
         const double sigma = t.noiseAt(e.at);
-        const bool peaked = e.heightDb > 0
-                            && (e.heightDb > KeepSignificance * sigma
-                                || e.liftDb > KeepSignificance * e.liftError);
+        // A reflection lifts its whole pulse: a top alone, a point or two of the noise's
+        // bursts, is none however high.
+        const bool peaked
+            = e.heightDb > 0
+              && ((e.heightDb > KeepSignificance * sigma && e.liftDb >= e.heightDb * LeastLiftShare)
+                  || e.liftDb > KeepSignificance * e.liftError);
         const bool peak = peaked && reflectance(t, e.heightDb) >= thresholds.reflectanceDb;
         const bool step = std::abs(e.lossDb) >= thresholds.lossDb
                           && std::abs(e.lossDb) >= KeepSignificance * e.lossError;

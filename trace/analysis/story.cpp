@@ -19,9 +19,9 @@ constexpr double FlattestFibreDbKm = 0.05;
 // A ghost lies within this many pulse lengths (and samples) of a multiple of its reflection's
 // distance, and that reflection stands at least this high above the backscatter (dB).
 constexpr double GhostReachPulses = 1;
-constexpr double GhostSourceDb = 6;
+constexpr double GhostSourceDb = 3;
 // How sure an end must be: its drop this many deviations clear of the noise before it.
-constexpr double EndSignificance = 5;
+constexpr double EndSignificance = 8;
 
 struct Slope
 {
@@ -126,7 +126,8 @@ void takeOutGhosts(const TraceData &t, std::vector<Measured> &events, PastEnd &p
     const Measured &end = events.back();
     const size_t tailFrom = std::min(t.y.size(), end.at + deadZone(t, end.peaked));
     past.tailTo = std::max(tailFrom, std::min(t.y.size(), t.floorAt));
-    if (end.peaked && end.at > t.panel && end.heightDb >= GhostSourceDb) {
+    if (end.peaked && end.at > t.panel
+        && end.topDb - end.before.at(double(end.at)) >= GhostSourceDb) {
         const size_t d = end.at - t.panel;
         for (size_t k = 2; k <= 3; ++k) {
             const size_t g = t.panel + k * d;
