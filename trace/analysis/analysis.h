@@ -146,6 +146,11 @@ double defaultBackscatterDb(double wavelengthNm);
 QString typeName(EventType type);
 // "inside", "launch", "fibre", "tail", "ghost", "floor"
 QString sectionName(SectionKind kind);
+// In a user's words: "interior do equipamento", "lançamento", "fibra", "cauda do receptor",
+// "fantasma", "piso de ruído".
+QString sectionText(SectionKind kind);
+// "45σ", or "incerto (5σ)" for one not sure.
+QString confidenceText(const Confidence &confidence);
 // The events as a file's event table holds them (type digit, then "A" for the analysis or "E"
 // for the end), so that tables and plots show them as they show a file's.
 Sor::KeyEvents asKeyEvents(const Result &result);

@@ -88,7 +88,10 @@ Section fibreSection(const TraceData &t, size_t from, size_t to, const Line &lin
     s.attenuationDbKm = -line.slope / t.spacing * 1000;
     s.startLevelDb = line.at(double(from));
     s.endLevelDb = line.at(double(to));
-    s.noiseDb = to > from + 2 ? t.fits.residual(from, to, line) : t.noiseAt(from);
+    // The points' spread about the line, never less than the noise the analysis estimated
+    // there (a level stored to a thousandth of a dB is known no better than that).
+    const double residual = to > from + 2 ? t.fits.residual(from, to, line) : 0;
+    s.noiseDb = std::max(residual, t.noiseAt(from + (to - from) / 2));
     return s;
 }
 
@@ -113,7 +116,8 @@ void afterEnd(const TraceData &t, const Measured &end, const PastEnd &past, std:
     for (const size_t g : past.ghosts) {
         if (g < at || g >= n)
             continue;
-        add(s, g < tailTo ? SectionKind::Tail : SectionKind::Floor, t, at, g);
+        add(s, SectionKind::Tail, t, at, std::min(tailTo, g));
+        add(s, SectionKind::Floor, t, std::max(at, tailTo), g);
         at = std::min(n, g + deadZone(t, true));
         add(s, SectionKind::Ghost, t, g, at);
     }
@@ -168,6 +172,31 @@ QString sectionName(SectionKind kind)
         return QStringLiteral("floor");
     }
     return QString();
+}
+
+QString sectionText(SectionKind kind)
+{
+    switch (kind) {
+    case SectionKind::Inside:
+        return QStringLiteral("interior do equipamento");
+    case SectionKind::Launch:
+        return QStringLiteral("lançamento");
+    case SectionKind::Fibre:
+        return QStringLiteral("fibra");
+    case SectionKind::Tail:
+        return QStringLiteral("cauda do receptor");
+    case SectionKind::Ghost:
+        return QStringLiteral("fantasma");
+    case SectionKind::Floor:
+        return QStringLiteral("piso de ruído");
+    }
+    return QString();
+}
+
+QString confidenceText(const Confidence &c)
+{
+    const QString sigmas = QString::number(std::min(c.sigmas, 9999.0), 'f', 0) + QChar(0x3c3);
+    return c.sure() ? sigmas : QStringLiteral("incerto (%1)").arg(sigmas);
 }
 
 void report(const TraceData &t,

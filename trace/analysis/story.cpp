@@ -125,7 +125,13 @@ void takeOutGhosts(const TraceData &t, std::vector<Measured> &events, PastEnd &p
     // Past the end: the receiver's tail down to the floor, and the end's own ghosts in it.
     const Measured &end = events.back();
     const size_t tailFrom = std::min(t.y.size(), end.at + deadZone(t, end.peaked));
-    past.tailTo = std::max(tailFrom, std::min(t.y.size(), t.floorAt));
+    // The tail lasts while the trace stands above the floor (to the last point without one).
+    size_t to = tailFrom;
+    const size_t window = std::max<size_t>(1, t.floorWindow);
+    while (t.floorDb && to + window <= t.y.size()
+           && t.fits.mean(to, to + window) >= *t.floorDb + t.floorRiseDb)
+        to += std::max<size_t>(1, window / 2);
+    past.tailTo = t.floorDb ? std::min(to, t.y.size()) : t.y.size();
     if (end.peaked && end.at > t.panel
         && end.topDb - end.before.at(double(end.at)) >= GhostSourceDb) {
         const size_t d = end.at - t.panel;
