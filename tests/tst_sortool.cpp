@@ -33,6 +33,7 @@ private slots:
     void quietWithoutADesktop();
     void analyze();
     void analyzeOneFibre();
+    void withoutEvents();
     void reflectanceValues_data();
     void reflectanceValues();
     void markerMeasuredHere();
@@ -98,6 +99,12 @@ void TestSorTool::initTestCase()
             }
             write("1550-reshoot.sor", SorWriter::write(again));
         }
+        // As a version 1 file without an event table: the tools take the analysis' events.
+        SorWriter::Trace bare = c.trace;
+        bare.version = 1;
+        bare.withEvents = false;
+        bare.events.clear();
+        write(QString(c.name).replace(".sor", "-v1.sor"), SorWriter::write(bare));
         if (c.name != QLatin1String("1550-ba.sor"))
             continue;
         SorWriter::Trace other = c.trace;
@@ -210,8 +217,14 @@ void TestSorTool::usage_data()
         << QStringList{"bidir", "1550-ab.sor", "1550-laser.sor"} << 0 << "Comprimento da fibra";
     QTest::newRow("a folder for an end")
         << QStringList{"bidir", "1550-ab.sor", "."} << 2 << ".: é uma pasta";
-    QTest::newRow("a file without events")
-        << QStringList{"bidir", "simulated.sor", "1550-ba.sor"} << 1 << "(use --reanalyze)";
+    QTest::newRow("version 1 files without events")
+        << QStringList{"bidir", "1550-ab-v1.sor", "1550-ba-v1.sor"} << 0
+        << "Comprimento da fibra: 24,0";
+    QTest::newRow("a file without events, of another fibre")
+        << QStringList{"bidir", "simulated.sor", "1550-ba.sor"} << 2
+        << "as larguras de pulso diferem";
+    QTest::newRow("bends on version 1 files without events")
+        << QStringList{"bends", "1310-ab-v1.sor", "1550-ab-v1.sor"} << 0 << "Curvaturas: 1";
     QTest::newRow("a tolerance that is no distance")
         << QStringList{"bidir", "1550-ab.sor", "1550-ba.sor", "--tolerance", "-3"} << 2
         << "tolerância inválida";
@@ -433,6 +446,35 @@ void TestSorTool::analyzeOneFibre()
     QCOMPARE(run({"analyze", "--same-fibre", shots.at(0), shots.at(2)}), 2);
     QVERIFY2(err.contains(QStringLiteral("não são de uma só fibra: os fins da fibra vão de 7,")),
              qPrintable(err));
+}
+
+// A version 1 file without an event table: every tool that uses events takes the analysis' of
+// its points, and says so where it lists them.
+void TestSorTool::withoutEvents()
+{
+    QCOMPARE(run({"info", dir.filePath("1550-ab-v1.sor")}), 0);
+    QVERIFY2(out.contains(QStringLiteral("Eventos (da análise dos pontos: o arquivo não traz "
+                                         "eventos):")),
+             qPrintable(out));
+    QVERIFY2(out.contains(QRegularExpression("\\n  1 +9,50\\d\\d +0,4\\d\\d +-4[78],")),
+             qPrintable(out));
+    QVERIFY2(out.contains(QRegularExpression("\\n  \\d +24,00\\d\\d .* 1E9999")), qPrintable(out));
+    QCOMPARE(run({"check", "--preset", "monomodo-generico", dir.filePath("1310-ab-v1.sor")}), 0);
+    QVERIFY2(out.contains(QStringLiteral("APROVADO")), qPrintable(out));
+    QDir folders(dir.filePath("v1"));
+    folders.mkpath("A");
+    folders.mkpath("B");
+    for (const QString name :
+         {"1310-ab-v1.sor", "1550-ab-v1.sor", "1310-ba-v1.sor", "1550-ba-v1.sor"})
+        QFile::copy(dir.filePath(name),
+                    folders.filePath(QString(name).contains("-ab") ? "A/" : "B/") + name);
+    QCOMPARE(run({"cable", "--json", folders.filePath("A"), folders.filePath("B")}), 0);
+    const QJsonObject job = QJsonDocument::fromJson(out.toUtf8()).object();
+    const QJsonArray fibres = job.value("fibres").toArray();
+    QCOMPARE(fibres.size(), 1);
+    QVERIFY2(std::abs(fibres.at(0).toObject().value("length_m").toDouble() - 24000) < 10,
+             qPrintable(out.left(600)));
+    QCOMPARE(job.value("closures").toArray().size(), 2);
 }
 
 // A marker that stores no value is measured on the trace's points where the tools show it, says

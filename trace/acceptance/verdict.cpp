@@ -1,5 +1,7 @@
 #include "acceptance/verdict.h"
 
+#include "analysis/eventsource.h"
+
 #include "analysis/pointloss.h"
 #include "sor/sortext.h"
 
@@ -180,6 +182,13 @@ Link analysedLink(const Sor::Trace &trace, const Analysis::Result &result)
         link.lengthM = result.fiberEndM;
     }
     return link;
+}
+
+Link eventsLink(Sor::Trace &trace)
+{
+    if (const std::optional<Analysis::Result> found = Analysis::supplyEvents(trace))
+        return analysedLink(trace, *found);
+    return fileLink(trace);
 }
 
 Judgement judge(const Link &link, const Limits &limits)

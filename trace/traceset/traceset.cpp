@@ -1,5 +1,7 @@
 #include "traceset/traceset.h"
 
+#include "analysis/eventsource.h"
+
 #include "acceptance/pairing.h"
 #include "acceptance/verdict.h"
 #include "report/report.h"
@@ -28,6 +30,11 @@ int TraceSet::open(const QStringList &paths, QStringList *failures)
         auto trace = std::make_unique<Open>();
         trace->path = path;
         trace->trace = std::move(read.trace);
+        // A file that stores no events is shown with the analysis' of its points, as after
+        // Reanalisar.
+        Sor::Trace withEvents = trace->trace;
+        if (Analysis::supplyEvents(withEvents))
+            trace->analysed = std::move(withEvents);
         while (std::any_of(traces.cbegin(), traces.cend(), [&](const auto &t) {
             return t->colour == trace->colour;
         }))
