@@ -18,6 +18,7 @@ class TestOneFibre : public QObject
 private slots:
     void pulseLadder();
     void oneShotMissesAnEvent();
+    void aBend();
     void notOneFibre_data();
     void notOneFibre();
 
@@ -98,6 +99,21 @@ void TestOneFibre::oneShotMissesAnEvent()
     QVERIFY2(a.disagreements.first().contains(all.front().name)
                  && a.disagreements.first().contains(QStringLiteral("5,5")),
              qPrintable(a.disagreements.first()));
+}
+
+// A bend loses 0.8 dB at 1550 nm and little at 1310 nm: the shorter wavelength not showing it
+// is a bend's story, not a disagreement; the other way round it is one.
+void TestOneFibre::aBend()
+{
+    QList<Simulation> set = ladder(1310).mid(3, 1) + ladder(1550).mid(3, 1);
+    set[0].events.insert(2, {TrueEvent::Step, 5500, 0.05, 0});
+    set[1].events.insert(2, {TrueEvent::Step, 5500, 0.8, 0});
+    const OneFibre::Agreement bend = OneFibre::compare(shots(set, "F07"));
+    QVERIFY2(bend.oneStory(), qPrintable(bend.disagreements.join(QLatin1Char('\n'))));
+    QCOMPARE(bend.features.size(), size_t(2));
+    QVERIFY(bend.features.back().shots.front().why.contains(QStringLiteral("curvatura")));
+    std::swap(set[0].events[2], set[1].events[2]);
+    QVERIFY(!OneFibre::compare(shots(set, "F07")).oneStory());
 }
 
 void TestOneFibre::notOneFibre_data()

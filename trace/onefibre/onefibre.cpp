@@ -13,6 +13,8 @@ namespace {
 // Ends further apart than this share of the fibre, or this many resolutions, are two fibres'.
 constexpr double EndsApartShare = 0.02;
 constexpr double EndsApartResolutions = 5;
+// Lasers of one band lie within this of each other (nm).
+constexpr double BandNm = 30;
 
 QString idsOf(const Sor::Trace &t)
 {
@@ -118,6 +120,19 @@ std::vector<Feature> gather(const std::vector<Shot> &shots, double tolerance)
     return features;
 }
 
+// A bend loses far more at longer wavelengths: a loss seen only by shots at a longer wavelength
+// than this one's may be too small here to be an event.
+bool longerWavelengthOnly(const std::vector<Shot> &shots, const Feature &f, size_t k)
+{
+    const double own = shots[k].trace->wavelengthNm.value_or(0);
+    for (size_t j = 0; j < shots.size(); ++j) {
+        if (f.shots[j].seen == Seen::Found
+            && !(shots[j].trace->wavelengthNm.value_or(0) > own + BandNm))
+            return false;
+    }
+    return true;
+}
+
 // Why a shot does not show a feature, or that it should.
 void explain(const std::vector<Shot> &shots, std::vector<Feature> &features)
 {
@@ -141,6 +156,8 @@ void explain(const std::vector<Shot> &shots, std::vector<Feature> &features)
                 s.why = QStringLiteral("o pulso não o separa do vizinho");
             else if (!f.reflective && f.largestLossDb < shots[k].result.thresholds.lossDb)
                 s.why = QStringLiteral("abaixo do limiar de perda");
+            else if (!f.reflective && longerWavelengthOnly(shots, f, k))
+                s.why = QStringLiteral("só nos comprimentos de onda maiores (curvatura?)");
             else {
                 s.seen = Seen::Missed;
                 s.why = QStringLiteral("não encontrado");
