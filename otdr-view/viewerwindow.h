@@ -159,4 +159,5 @@ private:
     QString savedFolder;
     std::optional<Route::Route> cableRoute;
     QPushButton *kmlButton = nullptr;
+    bool sectionsShown = false; // the analysis' sections under the chosen trace
 };

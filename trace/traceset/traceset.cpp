@@ -76,6 +76,28 @@ QVector<TracePlot::Series> TraceSet::series(int emphasised) const
     return all;
 }
 
+QVector<TracePlot::SectionBand> TraceSet::sectionBands(int index) const
+{
+    QVector<TracePlot::SectionBand> bands;
+    if (!contains(index))
+        return bands;
+    const Open &t = at(index);
+    if (!t.sections)
+        t.sections = Analysis::analyze(t.trace, chosenThresholds).sections;
+    for (const Analysis::Section &section : *t.sections) {
+        TracePlot::SectionBand b;
+        b.kind = TracePlot::SectionBand::Kind(int(section.kind));
+        b.startM = section.startM;
+        b.endM = section.endM;
+        b.startDb = section.startLevelDb;
+        b.endDb = section.endLevelDb;
+        b.halfWidthDb = section.noiseDb.value_or(0);
+        b.label = Analysis::sectionText(section.kind);
+        bands.append(b);
+    }
+    return bands;
+}
+
 void TraceSet::reanalyze(int index, const Analysis::Thresholds &thresholds)
 {
     if (!contains(index))
@@ -83,7 +105,9 @@ void TraceSet::reanalyze(int index, const Analysis::Thresholds &thresholds)
     chosenThresholds = thresholds;
     Open &t = *traces[size_t(index)];
     t.analysed = t.trace;
-    t.analysed->keyEvents = Analysis::asKeyEvents(Analysis::analyze(t.trace, thresholds));
+    const Analysis::Result found = Analysis::analyze(t.trace, thresholds);
+    t.analysed->keyEvents = Analysis::asKeyEvents(found);
+    t.sections = found.sections;
 }
 
 void TraceSet::showFileEvents(int index)

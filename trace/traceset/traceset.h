@@ -30,6 +30,8 @@ public:
         std::optional<Sor::Trace> analysed;
         // Kept while the trace is open, whatever is opened or closed beside it.
         int colour = 0;
+        // What the analysis told the trace is made of, once asked for.
+        mutable std::optional<std::vector<Analysis::Section>> sections;
         const Sor::Trace &shown() const { return analysed ? *analysed : trace; }
     };
 
@@ -55,6 +57,10 @@ public:
     QStringList paths() const;
     // What a plot draws: each trace shown, labelled and coloured, the chosen one emphasised.
     QVector<TracePlot::Series> series(int emphasised = -1) const;
+
+    // A trace's sections as the plot draws them on demand: what the analysis (with the
+    // thresholds chosen) told it is made of.
+    QVector<TracePlot::SectionBand> sectionBands(int index) const;
 
     // The analysis' events in place of a trace's own, with these thresholds; and back.
     void reanalyze(int index, const Analysis::Thresholds &thresholds);
