@@ -28,6 +28,10 @@ constexpr size_t WidestWindow = 32;
 // A reflection stands at least this far above the backscatter: less is the trace's own curve
 // (a long pulse's smear of a step), however quiet its points.
 constexpr double LeastPeakDb = 0.05;
+// A reflection's mean lift over its pulse is at least this share of its top's height, where
+// the pulse spans this many points and more (fewer tell a burst from a pulse no better).
+constexpr double LeastLiftShare = 0.1;
+constexpr size_t LiftedPulse = 8;
 // A step statistic this large (dB) is an event's, never the backscatter's noise.
 constexpr double StrongStepDb = 1.0;
 // A front connector's reflection stands at least this far above the backscatter after it.
@@ -514,7 +518,10 @@ candidatesAt(const TraceData &t, const Thresholds &thresholds, const size_t w)
         const double lift = std::min(liftedBefore, liftedAfter);
         // How many deviations of its statistic's noise the peak stands clear by, either way.
         // A clear top names the place where it rises; the lift, where its pulse begins.
-        const double topScore = peak >= LeastPeakDb ? peak / (2 * sigma) : 0.0;
+        // A reflection lifts its whole pulse: a top alone, a point or two of the noise's
+        // bursts, is none however high (where the pulse spans enough points to tell).
+        const bool wholePulse = t.pulse < LiftedPulse || liftedBefore >= peak * LeastLiftShare;
+        const double topScore = peak >= LeastPeakDb && wholePulse ? peak / (2 * sigma) : 0.0;
         const double liftScore = lift >= LeastPeakDb ? lift / std::max(liftError, 1e-9) : 0.0;
         const double peakScore = topScore >= CandidateSignificance ? 1e6 + topScore : liftScore;
         const bool peakSeen = peakScore >= CandidateSignificance;

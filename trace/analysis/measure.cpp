@@ -22,10 +22,12 @@ constexpr size_t RecoveryPoints = 8;
 constexpr double RejoinDb = 0.5;
 // A step this many times the noise shows its transition's own width.
 constexpr double ClearStepNoise = 20;
-// A reflection's mean lift over its pulse is at least this share of its top's height.
-constexpr double LeastLiftShare = 0.1;
 // A section needs this many points to be measured.
 constexpr size_t FewestPoints = 4;
+// A reflection's mean lift over its pulse is at least this share of its top's height, where
+// the pulse spans this many points and more (fewer tell a burst from a pulse no better).
+constexpr double LeastLiftShare = 0.1;
+constexpr size_t LiftedPulse = 8;
 
 } // namespace
 
@@ -86,6 +88,7 @@ std::vector<Measured> ordered(const TraceData &t, const std::vector<Candidate> &
         Measured e;
         e.at = locate(t, c);
         e.peaked = c.reflective;
+        e.seenAsPeak = c.reflective;
         e.loses = c.loses;
         events.push_back(e);
     }
@@ -105,6 +108,7 @@ std::vector<Measured> ordered(const TraceData &t, const std::vector<Candidate> &
             if (e.peaked && !merged.back().peaked)
                 merged.back().at = e.at;
             merged.back().peaked = merged.back().peaked || e.peaked;
+            merged.back().seenAsPeak = merged.back().seenAsPeak || e.seenAsPeak;
         } else {
             merged.push_back(e);
         }
@@ -301,11 +305,13 @@ bool judge(const TraceData &t, std::vector<Measured> &events, const Thresholds &
         const size_t next = k + 1 < events.size() ? events[k + 1].at : t.usable;
         const double sigma = t.noiseAt(e.at);
         // A reflection lifts its whole pulse: a top alone, a point or two of the noise's
-        // bursts, is none however high.
-        const bool peaked
-            = e.heightDb > 0
-              && ((e.heightDb > KeepSignificance * sigma && e.liftDb >= e.heightDb * LeastLiftShare)
-                  || e.liftDb > KeepSignificance * e.liftError);
+        // bursts beside a step, is none however high (where the pulse spans enough points to
+        // tell; a peak the detector saw was judged so there).
+        const bool wholePulse
+            = t.pulse < LiftedPulse || e.seenAsPeak || e.liftDb >= e.heightDb * LeastLiftShare;
+        const bool peaked = e.heightDb > 0
+                            && ((e.heightDb > KeepSignificance * sigma && wholePulse)
+                                || e.liftDb > KeepSignificance * e.liftError);
         const bool peak = peaked && reflectance(t, e.heightDb) >= thresholds.reflectanceDb;
         const bool step = std::abs(e.lossDb) >= thresholds.lossDb
                           && std::abs(e.lossDb) >= KeepSignificance * e.lossError;

@@ -68,6 +68,7 @@ struct Measured
 {
     size_t at = 0;
     bool peaked = false;     // stands above the backscatter on both sides
+    bool seenAsPeak = false; // the detector saw a reflection there
     bool reflective = false; // and reflects at least as much as the threshold asks
     bool end = false;
     bool loses = true; // seen as a loss, not a gain
