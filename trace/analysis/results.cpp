@@ -195,7 +195,9 @@ QString sectionText(SectionKind kind)
 
 QString confidenceText(const Confidence &c)
 {
-    const QString sigmas = QString::number(std::min(c.sigmas, 9999.0), 'f', 0) + QChar(0x3c3);
+    // Beyond a thousand deviations the figure says nothing more.
+    const QString sigmas = c.sigmas >= 1000 ? QStringLiteral(">999σ")
+                                            : QString::number(c.sigmas, 'f', 0) + QChar(0x3c3);
     return c.sure() ? sigmas : QStringLiteral("incerto (%1)").arg(sigmas);
 }
 
