@@ -42,7 +42,10 @@ public:
                 status = Usage;
                 continue;
             }
-            const Sor::Trace trace = Sor::readFile(path);
+            // Telling a sound file from a damaged one needs no point converted; a verdict
+            // measures on them.
+            const Sor::Trace trace
+                = Sor::readFile(path, chosen ? Sor::Detail::Full : Sor::Detail::Check);
             if (trace.damaged()) {
                 out << path << ": " << Sor::damagedWord() << ": "
                     << Sor::damageText(trace, Sor::DamageWording::Command) << "\n";

@@ -59,6 +59,7 @@ const std::vector<std::unique_ptr<Command>> &commands()
         list.push_back(makeCableCommand());
         list.push_back(makeLocateCommand());
         list.push_back(makeCompareCommand());
+        list.push_back(makeLinkCommand());
 #ifdef OTDR_HAVE_ARCHIVE
         list.push_back(makeArchiveCommand());
 #endif

@@ -76,6 +76,7 @@ std::unique_ptr<Command> makeEditCommand();
 std::unique_ptr<Command> makeCableCommand();
 std::unique_ptr<Command> makeLocateCommand();
 std::unique_ptr<Command> makeCompareCommand();
+std::unique_ptr<Command> makeLinkCommand();
 #ifdef OTDR_HAVE_ARCHIVE
 std::unique_ptr<Command> makeArchiveCommand();
 #endif

@@ -35,8 +35,12 @@ int main(int argc, char *argv[])
     std::unique_ptr<QTemporaryDir> runtimeDir;
     bool drawing
         = argc > 1 && (std::strcmp(argv[1], "plot") == 0 || std::strcmp(argv[1], "report") == 0);
-    // A cable's job draws only for its PDF.
-    for (int i = 2; argc > 1 && std::strcmp(argv[1], "cable") == 0 && i < argc; ++i)
+    // A cable's job and a comparison draw only for their PDF, a link only for its map.
+    const bool drawsWithOutput
+        = argc > 1
+          && (std::strcmp(argv[1], "cable") == 0 || std::strcmp(argv[1], "link") == 0
+              || std::strcmp(argv[1], "compare") == 0);
+    for (int i = 2; drawsWithOutput && i < argc; ++i)
         drawing = drawing || std::strcmp(argv[i], "-o") == 0
                   || std::strncmp(argv[i], "--output", 8) == 0;
     if (drawing) {

@@ -20,6 +20,7 @@ void ViewerWindow::setLimits(const std::optional<Acceptance::Limits> &chosen)
 {
     set.setLimits(chosen);
     showSelected();
+    updateLinkMap();
 }
 
 bool ViewerWindow::exportReport(const QString &path, QString *error) const

@@ -1,6 +1,7 @@
 #include "viewerwindow.h"
 
 #include "analysis/pointloss.h"
+#include "linkmapwidget.h"
 #include "plotwidget.h"
 #include "sor/sorreader.h"
 #include "sor/sortext.h"
@@ -55,11 +56,25 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     bottom->setStretchFactor(1, 1);
     bottom->setStretchFactor(2, 0);
     bottom->setSizes({210, 940, 270});
+    // The link's map above the plot it points into.
+    linkMap = new LinkMapWidget;
+    connect(linkMap, &LinkMapWidget::eventClicked, this, &ViewerWindow::linkEventChosen);
+    auto *top = new QWidget;
+    auto *topLayout = new QVBoxLayout(top);
+    topLayout->setContentsMargins(0, 0, 0, 0);
+    topLayout->setSpacing(0);
+    topLayout->addWidget(linkMap);
+    topLayout->addWidget(plotWidget, 1);
+    linkMap->setMap(std::nullopt);
     auto *main = new QSplitter(Qt::Vertical);
-    main->addWidget(plotWidget);
+    main->addWidget(top);
     main->addWidget(bottom);
+    // The plot and the link's map above it take most of the height; the tables below scroll.
     main->setStretchFactor(0, 3);
-    main->setStretchFactor(1, 2);
+    main->setStretchFactor(1, 1);
+    // The tables scroll: they need not keep the height their rows would like.
+    bottom->setMinimumHeight(160);
+    main->setSizes({height() * 2 / 3, height() / 3});
     setCentralWidget(main);
     buildMenus();
     savedLabel = new QLabel;
@@ -281,6 +296,7 @@ void ViewerWindow::refresh()
 {
     const QVector<TracePlot::Series> all = series();
     plotWidget->setSeries(all);
+    updateLinkMap();
     QSignalBlocker quiet(traceList);
     traceList->clear();
     for (const TracePlot::Series &s : all) {

@@ -18,6 +18,7 @@
 class ArchiveDialog;
 class BaselineDialog;
 class CableWindow;
+class LinkMapWidget;
 class PlotWidget;
 class QLabel;
 class QPushButton;
@@ -146,7 +147,12 @@ private:
     void eventChosen(int row);
 
     TraceSet set;
+    // The open traces as one link, drawn above the plot; a symbol clicked chooses its event.
+    void updateLinkMap();
+    void linkEventChosen(int item, double distanceM);
+
     PlotWidget *plotWidget = nullptr;
+    LinkMapWidget *linkMap = nullptr;
     QListWidget *traceList = nullptr;
     QTableWidget *eventTable = nullptr;
     QTabWidget *tabs = nullptr;

@@ -360,8 +360,10 @@ void TestAcceptance::everyLimitKey()
     QFETCH(QString, key);
     const Acceptance::LimitKey &k = Acceptance::limitKey(key);
     QCOMPARE(k.json, key);
-    const bool attenuation = !k.member;
+    const bool splitter = key == QLatin1String("splitter_loss_max_db");
+    const bool attenuation = !k.member && !splitter;
     const QByteArray json = attenuation ? QByteArray(R"({"attenuation_max_db_km": {"1310": 0.4}})")
+                            : splitter  ? QByteArray(R"({"splitter_loss_max_db": {"8": -0.5}})")
                                         : QStringLiteral("{\"%1\": -0.5}").arg(key).toUtf8();
     QString error;
     const bool negativeMeaningless = !attenuation && key != QLatin1String("reflectance_max_db");
@@ -370,13 +372,16 @@ void TestAcceptance::everyLimitKey()
     QCOMPARE(bool(l), !negativeMeaningless);
     if (negativeMeaningless) {
         QVERIFY2(error.contains(key), qPrintable(error));
-        l = Acceptance::parseLimits(QStringLiteral("{\"%1\": 20}").arg(key).toUtf8(), &error);
+        l = Acceptance::parseLimits(splitter ? QByteArray(R"({"splitter_loss_max_db": {"8": 20}})")
+                                             : QStringLiteral("{\"%1\": 20}").arg(key).toUtf8(),
+                                    &error);
         QVERIFY2(l, qPrintable(error));
     }
     const QVector<Acceptance::LimitRow> rows = Acceptance::limitRows(*l);
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows.first().key, key);
-    QCOMPARE(rows.first().label, k.label);
+    // A splitter's row names its ratio.
+    QCOMPARE(rows.first().label, splitter ? QStringLiteral("perda de divisor 1:8 máx.") : k.label);
     QVERIFY(rows.first().value.endsWith(QLatin1Char(' ') + k.unit));
     QCOMPARE(rows.first().wavelengthNm.has_value(), attenuation);
     QVERIFY(Acceptance::limitText(key, *l, 1310.0).startsWith(k.label + QLatin1Char(' ')));

@@ -29,6 +29,8 @@ private slots:
     void json();
     void absurdOffsets_data();
     void absurdOffsets();
+    void pointsPerPulse_data();
+    void pointsPerPulse();
 };
 
 namespace {
@@ -353,6 +355,38 @@ void TestSorReader::absurdOffsets()
         QVERIFY(std::isfinite(x));
     QVERIFY2(t.warnings.join(QLatin1Char(' ')).contains(QStringLiteral("ficam como gravadas")),
              qPrintable(t.warnings.join(QStringLiteral(" | "))));
+}
+
+void TestSorReader::pointsPerPulse_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("second");
+    QTest::addColumn<bool>("segments");
+    // The points are 2,400; FxdParams splits them between two pulse widths.
+    QTest::newRow("1,000 at 0.5 m, then 1,400 at 2 m") << 1000 << 1400 << true;
+    QTest::newRow("none at the first width") << 0 << 2400 << true;
+    QTest::newRow("a negative count that still sums right") << -5 << 2405 << false;
+    QTest::newRow("counts that do not sum to the points") << 1000 << 1000 << false;
+}
+
+// Each pulse width's points lie at its own spacing only where FxdParams' counts can be true;
+// else the first spacing holds for all: one distance per point, finite and rising either way.
+void TestSorReader::pointsPerPulse()
+{
+    QFETCH(int, first);
+    QFETCH(int, second);
+    QFETCH(bool, segments);
+    SorWriter::Trace written = SorWriter::readerCase("two pulse widths").trace;
+    written.pulses[0].points = first;
+    written.pulses[1].points = second;
+    const Sor::Trace t = Sor::read(SorWriter::write(written));
+    QVERIFY(t.errors.isEmpty());
+    QCOMPARE(t.distanceM.size(), t.levelDb.size());
+    QCOMPARE(t.levelDb.size(), size_t(2400));
+    for (size_t i = 1; i < t.distanceM.size(); ++i)
+        QVERIFY(std::isfinite(t.distanceM[i]) && t.distanceM[i] > t.distanceM[i - 1]);
+    const double lastStep = t.distanceM[2399] - t.distanceM[2398];
+    QCOMPARE(qRound(lastStep * 10) / 10.0, segments ? 2.0 : 0.5);
 }
 
 QTEST_GUILESS_MAIN(TestSorReader)

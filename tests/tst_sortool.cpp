@@ -286,9 +286,9 @@ void TestSorTool::usage()
 void TestSorTool::everyCommand()
 {
 #ifdef OTDR_HAVE_ARCHIVE
-    QCOMPARE(int(commands().size()), 13);
+    QCOMPARE(int(commands().size()), 14);
 #else
-    QCOMPARE(int(commands().size()), 12);
+    QCOMPARE(int(commands().size()), 13);
 #endif
     QCOMPARE(run({}), 2);
     const QString list = err;

@@ -1,6 +1,8 @@
 // Writes the project's own sample traces (SOR version 2, synthetic fibres at 1310 and 1550 nm)
 // into OUTPUT_DIRECTORY, into OUTPUT_DIRECTORY/pairs one fibre from both ends at two
-// wavelengths, and into OUTPUT_DIRECTORY/cases the traces a reader must get right.
+// wavelengths, into OUTPUT_DIRECTORY/link one fibre shot with three pulses at two wavelengths,
+// into OUTPUT_DIRECTORY/pon a PON link through splitters of 1:4 and 1:8, and into
+// OUTPUT_DIRECTORY/cases the traces a reader must get right.
 // The output is the same on every run.
 
 #include "sor/savefile.h"
@@ -56,6 +58,16 @@ int main(int argc, char *argv[])
                   SorWriter::write(sample.trace)))
             return 1;
     }
+    if (!QDir().mkpath(out.filePath(QStringLiteral("link")))
+        || !QDir().mkpath(out.filePath(QStringLiteral("pon"))))
+        return 1;
+    for (const SorWriter::PulseShot &shot : SorWriter::multiPulseShots()) {
+        if (!save(out.filePath(QStringLiteral("link/") + shot.name), SorWriter::write(shot.trace)))
+            return 1;
+    }
+    if (!save(out.filePath(QStringLiteral("pon/pon-1x4-1x8.sor")),
+              SorWriter::write(SorWriter::ponTrace(SorWriter::ponLink({6.6, 9.9})))))
+        return 1;
     const QList<SorWriter::Case> cases = SorWriter::readerCases();
     for (int i = 0; i < cases.size(); ++i) {
         const QString name = QStringLiteral("cases/%1-%2.sor")

@@ -445,4 +445,89 @@ QList<Case> twoEndedSamples()
     return samples;
 }
 
+QList<TrueEvent> multiPulseTruth(int wavelengthNm)
+{
+    // The splice at 21 km is bent: it loses 0.25 dB at 1310 nm and 1.05 dB at 1550 nm.
+    const bool longer = wavelengthNm > 1400;
+    return {{TrueEvent::Reflection, 0, 0, -45},
+            {TrueEvent::Reflection, 400, 0.35, -50},
+            {TrueEvent::Step, 1500, 0.15},
+            {TrueEvent::Step, 1510, 0.20},
+            {TrueEvent::Step, 5000, 0.15},
+            {TrueEvent::Reflection, 16000, 0.50, -45},
+            {TrueEvent::Step, 21000, longer ? 1.05 : 0.25},
+            {TrueEvent::End, 26000, 0, -14}};
+}
+
+QList<PulseShot> multiPulseShots(quint32 seed)
+{
+    struct Pulse
+    {
+        int ns;
+        double spacingM;
+        int points;
+        double snrDb;
+    };
+    // Instruments pair a short pulse with a fine spacing and a short range.
+    const Pulse pulses[] = {{20, 0.5, 16000, 13}, {200, 2, 16000, 19}, {2000, 8, 4000, 25}};
+    QList<PulseShot> shots;
+    for (int wavelength : {1310, 1550}) {
+        for (const Pulse &p : pulses) {
+            Simulation s;
+            s.wavelengthNm = wavelength;
+            s.attenuationDbKm = wavelength == 1310 ? 0.33 : 0.19;
+            s.backscatterDb = wavelength == 1310 ? -79.4 : -81.7;
+            s.pulseNs = p.ns;
+            s.spacingM = p.spacingM;
+            s.points = p.points;
+            s.launchSnrDb = p.snrDb;
+            s.seed = seed++;
+            s.events = multiPulseTruth(wavelength);
+            Trace t = simulatedTrace(s);
+            // A technician's own thresholds: splices of 0.05 dB are events.
+            t.lossThreshold = 50;
+            t.cableId = "CB-50";
+            t.fiberId = "F05";
+            shots.append({QStringLiteral("%1_%2ns.sor").arg(wavelength).arg(p.ns), s, t});
+        }
+    }
+    return shots;
+}
+
+double ponSplitterM(int index)
+{
+    return 2000 + 1500 * index;
+}
+
+Simulation ponLink(const QList<double> &splitterLossesDb, quint32 seed)
+{
+    Simulation s;
+    s.wavelengthNm = 1625;
+    s.attenuationDbKm = 0.25;
+    s.backscatterDb = -82.4;
+    s.pulseNs = 100;
+    s.spacingM = 1;
+    s.launchSnrDb = 36;
+    s.seed = seed;
+    s.events = {{TrueEvent::Reflection, 0, 0, -45}, {TrueEvent::Reflection, 300, 0.3, -50}};
+    for (int i = 0; i < splitterLossesDb.size(); ++i) {
+        if (i > 0)
+            s.events.append({TrueEvent::Step, ponSplitterM(i) - 750, 0.25});
+        s.events.append({TrueEvent::Step, ponSplitterM(i), splitterLossesDb.at(i)});
+    }
+    const double end = ponSplitterM(int(splitterLossesDb.size()) - 1) + 1500;
+    s.events.append({TrueEvent::End, end, 0, -30});
+    s.points = int(end / s.spacingM) + 2000;
+    return s;
+}
+
+Trace ponTrace(const Simulation &simulation)
+{
+    Trace t = simulatedTrace(simulation);
+    t.lossThreshold = 50;
+    t.cableId = "PON-1";
+    t.fiberId = "CTO-3";
+    return t;
+}
+
 } // namespace SorWriter

@@ -152,6 +152,29 @@ Trace launchedTrace(const Simulation &span, const Launch &launch);
 // (front panel, an acquisition started before the panel, a launch reel as the user offset, and
 // all three), with the events the instrument stored, measured from the span's start.
 QList<Case> offsetCases();
+// One fibre shot from one end with several pulses at 1310 and 1550 nm, as a technician shoots
+// it: each shot with its pulse, spacing and range, its signal growing with the pulse (5 dB of
+// the trace's own dB for ten times the pulse). Near events 10 m apart that only the shortest
+// pulse tells apart, far events past the shortest pulse's reach, and a splice that loses far
+// more at 1550 nm (a bend). Each trace carries cable CB-50 and fibre F05 and a 0.05 dB loss
+// threshold; named "<wavelength>_<pulse>ns.sor". Only the 20 ns shots (8 km) do not reach the end.
+struct PulseShot
+{
+    QString name;
+    Simulation simulation;
+    Trace trace;
+};
+QList<PulseShot> multiPulseShots(quint32 seed = 50);
+// The true events of multiPulseShots() at a wavelength, as positions and losses.
+QList<TrueEvent> multiPulseTruth(int wavelengthNm);
+// A PON link at 1625 nm, 100 ns: a connector at 300 m, then a splitter of each loss given (dB,
+// one way) every 1.5 km from 2 km on, a 0.25 dB splice half-way between each two, and the drop's
+// end (with its connector's reflection) 1.5 km past the last.
+Simulation ponLink(const QList<double> &splitterLossesDb, quint32 seed = 1);
+// Its trace with a 0.05 dB loss threshold, cable PON-1 and fibre CTO-3.
+Trace ponTrace(const Simulation &simulation);
+// Where ponLink() puts its splitters.
+double ponSplitterM(int index);
 // The local signal-to-noise ratio (trace dB) of the ideal trace at a distance.
 double localSnrDb(const Simulation &simulation, double positionM);
 

@@ -52,13 +52,42 @@ Limits tia568(bool angled)
 }
 
 // A GPON link's optical budget, ITU-T G.984.2: class B+ allows 28 dB from the OLT to the ONU,
-// class C+ 32 dB.
+// class C+ 32 dB. Its splitters' most loss (1:2 4.0 dB to 1:64 21.0 dB) is the ideal share
+// 10·log10(N) plus the most excess loss of a planar splitter that those budgets count.
 Limits gpon(bool cPlus)
 {
     Limits l;
     l.name = cPlus ? GponCPlus : GponBPlus;
     l.totalLossMaxDb = cPlus ? 32 : 28;
+    l.splitterLossMaxDb = {{2, 4.0}, {4, 7.4}, {8, 10.7}, {16, 13.9}, {32, 17.2}, {64, 21.0}};
     return l;
+}
+
+bool splitters(const QJsonObject &o, Limits &l, QString *error)
+{
+    const QString key = QStringLiteral("splitter_loss_max_db");
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined())
+        return true;
+    if (!v.isObject()) {
+        *error = QStringLiteral("a chave \"%1\" precisa de um objeto de divisores (\"8\" para "
+                                "1:8) a limites")
+                     .arg(key);
+        return false;
+    }
+    const QJsonObject byWays = v.toObject();
+    for (auto it = byWays.begin(); it != byWays.end(); ++it) {
+        bool ok = false;
+        const int ways = it.key().toInt(&ok);
+        if (!ok || ways < 2 || ways > 64 || !it.value().isDouble()) {
+            *error = QStringLiteral("em \"%1\", \"%2\" precisa ser o número de saídas de um "
+                                    "divisor (2 a 64) com um número")
+                         .arg(key, it.key());
+            return false;
+        }
+        l.splitterLossMaxDb.insert(ways, it.value().toDouble());
+    }
+    return true;
 }
 
 bool number(const QJsonObject &o, const QString &key, std::optional<double> &out, QString *error)
@@ -200,6 +229,12 @@ QString meaninglessLimit(const Limits &l)
                                   "negativo")
                 .arg(it.key());
     }
+    for (auto it = l.splitterLossMaxDb.cbegin(); it != l.splitterLossMaxDb.cend(); ++it) {
+        if (it.value() < 0)
+            return QStringLiteral("em \"splitter_loss_max_db\", o limite de 1:%1 não pode ser "
+                                  "negativo")
+                .arg(it.key());
+    }
     return QString();
 }
 
@@ -263,6 +298,14 @@ const QVector<LimitKey> &limitKeys()
                                          1,
                                          false,
                                          &Limits::lengthMaxM},
+                                        {QStringLiteral("splitter_loss_max_db"),
+                                         QStringLiteral("perda de divisor máx."),
+                                         QStringLiteral("perda do divisor"),
+                                         QStringLiteral("dB"),
+                                         3,
+                                         3,
+                                         false,
+                                         nullptr},
                                         {QStringLiteral("attenuation_max_db_km"),
                                          QStringLiteral("atenuação máx."),
                                          QStringLiteral("atenuação"),
@@ -301,8 +344,8 @@ std::optional<double> Limits::attenuationFor(double wavelengthNm) const
 bool Limits::checksAnything() const
 {
     return spliceLossMaxDb || connectorLossMaxDb || reflectanceMaxDb
-           || !attenuationMaxDbKm.isEmpty() || totalLossMaxDb || orlMinDb || lengthMinM
-           || lengthMaxM;
+           || !attenuationMaxDbKm.isEmpty() || !splitterLossMaxDb.isEmpty() || totalLossMaxDb
+           || orlMinDb || lengthMinM || lengthMaxM;
 }
 
 std::optional<Limits> parseLimits(const QByteArray &json, QString *error)
@@ -349,7 +392,7 @@ std::optional<Limits> parseLimits(const QByteArray &json, QString *error)
         if (ok && key.member)
             ok = number(o, key.json, l.*key.member, error);
     }
-    ok = ok && attenuations(o, l, error);
+    ok = ok && attenuations(o, l, error) && splitters(o, l, error);
     if (!ok)
         return std::nullopt;
     const QString meaningless = meaninglessLimit(l);

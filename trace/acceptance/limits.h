@@ -17,6 +17,8 @@ struct Limits
     std::optional<double> connectorLossMaxDb; // reflective events
     std::optional<double> reflectanceMaxDb;
     QMap<int, double> attenuationMaxDbKm; // by wavelength (nm)
+    // A splitter's most loss, by its ways (8 for 1:8): a splitter is never judged as a splice.
+    QMap<int, double> splitterLossMaxDb;
     std::optional<double> totalLossMaxDb;
     std::optional<double> orlMinDb;
     std::optional<double> lengthMinM;
@@ -31,7 +33,7 @@ struct Limits
 // JSON, its words in a report ("perda de emenda máx. 0,300 dB"), what it checks in a reason
 // ("perda"), its unit, the decimals of the limit and of a measured value, and whether a value
 // must stay at most or at least at it. The attenuation is set per wavelength: its entry has no
-// member (attenuationMaxDbKm holds it).
+// member (attenuationMaxDbKm holds it), nor has the splitter's (splitterLossMaxDb, by ratio).
 struct LimitKey
 {
     QString json;

@@ -19,13 +19,14 @@ struct Checked
     QString where; // "evento 3", "trecho antes do evento 3", "enlace"
     int decimals = 3;
     QString unit;
+    std::optional<int> splitterWays; // the splitter's ratio a limit is for
 };
 
 // A limit's check at a place, in the words the limit's entry gives.
 Checked checkedAt(const QString &key, const QString &where)
 {
     const LimitKey &k = limitKey(key);
-    return {k.json, k.quantity, where, k.valueDecimals, k.unit};
+    return {k.json, k.quantity, where, k.valueDecimals, k.unit, std::nullopt};
 }
 
 // How close a passing value came to its limit: kept where it is the closest yet.
@@ -50,7 +51,7 @@ void check(const std::optional<double> &limit,
 {
     if (!limit)
         return;
-    const QString limitWords = limitText(c.key, limits, wavelengthNm);
+    const QString limitWords = limitText(c.key, limits, wavelengthNm, c.splitterWays);
     if (!value) {
         unknown << c.key;
         reasons << QStringLiteral("%1: %2 não medida (%3)").arg(c.where, c.what, limitWords);
@@ -228,17 +229,25 @@ Judgement judge(const Link &link, const Limits &limits)
                                     const Checked &c) {
             check(limit, value, c, false, limits, nm, e.broken, e.unknown, j.reasons, &margin);
         };
-        if (!e.end && !e.marker) {
+        if (!e.end && !e.marker && e.splitterWays) {
+            Checked c = checkedAt(QStringLiteral("splitter_loss_max_db"), where);
+            c.splitterWays = e.splitterWays;
+            const auto limit
+                = limits.splitterLossMaxDb.contains(*e.splitterWays)
+                      ? std::optional<double>(limits.splitterLossMaxDb.value(*e.splitterWays))
+                      : std::nullopt;
+            checkEvent(limit, e.lossDb, c);
+        } else if (!e.end && !e.marker) {
             checkEvent(e.reflective ? limits.connectorLossMaxDb : limits.spliceLossMaxDb,
                        e.lossDb,
                        checkedAt(e.reflective ? QStringLiteral("connector_loss_max_db")
                                               : QStringLiteral("splice_loss_max_db"),
                                  where));
-            if (e.reflective) {
-                checkEvent(limits.reflectanceMaxDb,
-                           e.reflectanceDb,
-                           checkedAt(QStringLiteral("reflectance_max_db"), where));
-            }
+        }
+        if (!e.end && !e.marker && e.reflective) {
+            checkEvent(limits.reflectanceMaxDb,
+                       e.reflectanceDb,
+                       checkedAt(QStringLiteral("reflectance_max_db"), where));
         }
         if (!e.marker && !e.shortSection()) {
             checkEvent(attenuation,
@@ -316,9 +325,35 @@ QString verdictWord(Verdict verdict)
     return QString();
 }
 
-QString limitText(const QString &key, const Limits &l, const std::optional<double> &wavelengthNm)
+namespace {
+
+const QString SplitterKey = QStringLiteral("splitter_loss_max_db");
+
+// "perda de divisor 1:8 máx.": the label with the ratio before its last word.
+QString splitterLabel(const LimitKey &k, int ways)
+{
+    QString label = k.label;
+    const int last = label.lastIndexOf(QLatin1Char(' '));
+    return label.insert(last, QStringLiteral(" 1:%1").arg(ways));
+}
+
+} // namespace
+
+QString limitText(const QString &key,
+                  const Limits &l,
+                  const std::optional<double> &wavelengthNm,
+                  const std::optional<int> &splitterWays)
 {
     const LimitKey &k = limitKey(key);
+    if (key == SplitterKey) {
+        if (!splitterWays)
+            return k.label + QLatin1Char(' ');
+        const QString label = splitterLabel(k, *splitterWays) + QLatin1Char(' ');
+        return l.splitterLossMaxDb.contains(*splitterWays)
+                   ? label + Sor::decimal(l.splitterLossMaxDb.value(*splitterWays), k.limitDecimals)
+                         + QLatin1Char(' ') + k.unit
+                   : label;
+    }
     const std::optional<double> value = k.member       ? l.*k.member
                                         : wavelengthNm ? l.attenuationFor(*wavelengthNm)
                                                        : std::nullopt;
@@ -345,16 +380,24 @@ QVector<LimitRow> limitRows(const Limits &l)
                      Sor::decimal(it.value(), attenuation.limitDecimals) + QLatin1Char(' ')
                          + attenuation.unit,
                      it.key()});
+    const LimitKey &splitter = limitKey(SplitterKey);
+    for (auto it = l.splitterLossMaxDb.cbegin(); it != l.splitterLossMaxDb.cend(); ++it)
+        rows.append(
+            {splitter.json,
+             splitterLabel(splitter, it.key()),
+             Sor::decimal(it.value(), splitter.limitDecimals) + QLatin1Char(' ') + splitter.unit,
+             std::nullopt});
     return rows;
 }
 
 QStringList brokenLimitsText(const QStringList &keys,
                              const Limits &limits,
-                             const std::optional<double> &wavelengthNm)
+                             const std::optional<double> &wavelengthNm,
+                             const std::optional<int> &splitterWays)
 {
     QStringList texts;
     for (const QString &key : keys)
-        texts << limitText(key, limits, wavelengthNm);
+        texts << limitText(key, limits, wavelengthNm, splitterWays);
     return texts;
 }
 
@@ -364,11 +407,13 @@ QString eventVerdictText(const JudgedEvent &event,
 {
     if (event.pastEnd)
         return QStringLiteral("após o fim");
-    const QStringList broken = brokenLimitsText(event.broken, limits, wavelengthNm);
+    const QStringList broken
+        = brokenLimitsText(event.broken, limits, wavelengthNm, event.splitterWays);
     if (!broken.isEmpty())
         return verdictWord(event.verdict) + QStringLiteral(": ")
                + broken.join(QStringLiteral(", "));
-    const QStringList unknown = brokenLimitsText(event.unknown, limits, wavelengthNm);
+    const QStringList unknown
+        = brokenLimitsText(event.unknown, limits, wavelengthNm, event.splitterWays);
     if (event.verdict == Verdict::Unknown && !unknown.isEmpty())
         return verdictWord(event.verdict) + QStringLiteral(": sem valor para ")
                + unknown.join(QStringLiteral(", "));

@@ -28,6 +28,8 @@ struct JudgedEvent
     std::optional<double> reflectanceDb; // measured; absent where none is given
     std::optional<double> attenuationDbKm;
     std::optional<double> sectionM; // the length of the section before it
+    // A splitter of 1:N: judged against its own limit (splitter_loss_max_db), never as a splice.
+    std::optional<int> splitterWays;
     Verdict verdict = Verdict::Pass;
     QStringList broken;  // the limits it breaks ("splice_loss_max_db", …)
     QStringList unknown; // the checked values it does not give
@@ -88,12 +90,15 @@ Judgement judge(const Link &link, const Limits &limits);
 // "APROVADO", "REPROVADO", "INDETERMINADO", "SEM LIMITES"
 QString verdictWord(Verdict verdict);
 // A limit's key in the words of a report: "perda de emenda máx. 0,300 dB".
-QString
-limitText(const QString &key, const Limits &limits, const std::optional<double> &wavelengthNm);
+// A splitter's limit names its ratio ("perda de divisor 1:8 máx. 10,700 dB").
+QString limitText(const QString &key,
+                  const Limits &limits,
+                  const std::optional<double> &wavelengthNm,
+                  const std::optional<int> &splitterWays = std::nullopt);
 
 // Each limit that is set, in the order a report lists them, as a person reads it: the label
 // ("perda de emenda máx.") and the value with its unit ("0,300 dB"). The attenuation has a row
-// per wavelength, with it.
+// per wavelength, with it; the splitter's a row per ratio, its label naming it.
 struct LimitRow
 {
     QString key;
@@ -110,6 +115,7 @@ QString eventVerdictText(const JudgedEvent &event,
 // The limits a whole link breaks, in words, joined by "; ".
 QStringList brokenLimitsText(const QStringList &keys,
                              const Limits &limits,
-                             const std::optional<double> &wavelengthNm);
+                             const std::optional<double> &wavelengthNm,
+                             const std::optional<int> &splitterWays = std::nullopt);
 
 } // namespace Acceptance

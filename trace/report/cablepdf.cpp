@@ -257,6 +257,7 @@ struct TwoEnded
     const Cable::Fibre *fibre = nullptr;
     QString a;
     QString b;
+    QStringList aShots; // the A end's files at every band: its link map
 };
 
 QVector<TwoEnded> twoEndedFiles(const Cable::Job &job)
@@ -264,10 +265,13 @@ QVector<TwoEnded> twoEndedFiles(const Cable::Job &job)
     QVector<TwoEnded> pairs;
     const int band = job.bands.value(0);
     for (const Cable::Fibre &fibre : job.fibres) {
-        TwoEnded two{&fibre, QString(), QString()};
+        TwoEnded two{&fibre, QString(), QString(), {}};
         for (const Cable::File &f : job.files) {
             if (f.problem.isEmpty() && !f.repeated && f.fiber == fibre.fiber && f.bandNm == band)
                 (f.end == QLatin1Char('A') ? two.a : two.b) = f.path;
+            if (f.problem.isEmpty() && !f.repeated && f.fiber == fibre.fiber
+                && f.end == QLatin1Char('A'))
+                two.aShots << f.path;
         }
         if (!two.a.isEmpty() && !two.b.isEmpty())
             pairs.append(two);
@@ -342,7 +346,7 @@ bool writeCablePdf(const Cable::Job &job,
                     fibre.judgement.verdict = pair.fibre->verdict;
                     fibre.judgement.reasons = pair.fibre->reasons;
                 }
-                fibrePage(page, entries, fibre, options);
+                fibrePage(page, entries, fibre, options, linkOfFiles(pair.aShots, options.limits));
             }
         },
         error);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "linkmerge/linkmerge.h"
 #include "report/report.h"
 
 #include <QPainter>
@@ -15,6 +16,7 @@ constexpr int Resolution = 150; // dots per inch of the page's coordinates
 constexpr int Row = 24;         // a table row, in those dots
 constexpr double BodyPoints = 8.5;
 constexpr int PlotHeight = 540;
+constexpr int MapPlotHeight = 330;    // the plot's least height under a link map
 constexpr double SummaryPoints = 7.5; // a summary's ten columns across a portrait page
 // Every page's header (logo, company, title) and footer (date, page number), in dots.
 constexpr int HeaderHeight = 72;
@@ -74,7 +76,29 @@ bool writeDocument(const QString &path,
                    const std::function<void(const std::function<Page()> &)> &draw,
                    QString *error);
 
-// A fibre measured from both ends: its two traces, its averaged events and its verdict.
-void fibrePage(Page &page, const QVector<Entry> &entries, const Fibre &f, const Options &o);
+// A fibre measured from both ends: its two traces, its averaged events and its verdict; the
+// link map of its A end's shots where one is given.
+void fibrePage(Page &page,
+               const QVector<Entry> &entries,
+               const Fibre &f,
+               const Options &o,
+               const std::optional<LinkMerge::Link> &map = std::nullopt);
+
+// The link of an entry's fibre from its end: the readable shots with its cable, fibre and place
+// merged (itself alone where they are no one fibre's); none for a trace that cannot be read.
+std::optional<LinkMerge::Link>
+linkOf(const QVector<Entry> &entries, int index, const Acceptance::Limits &limits);
+// The link of the files of one fibre's end (a cable's, at every band); none where they cannot
+// be read or are no one fibre's.
+std::optional<LinkMerge::Link> linkOfFiles(const QStringList &paths,
+                                           const Acceptance::Limits &limits);
+// The same for every entry, each fibre's shots merged once.
+QVector<std::optional<LinkMerge::Link>> linksOf(const QVector<Entry> &entries,
+                                                const Acceptance::Limits &limits);
+// The height (in the page's dots) that the link map's block takes at a width.
+int linkMapHeight(const LinkMerge::Link &link, int width);
+// The link map as a block of its own: a caption naming its shots, the symbols, and how many
+// disagreements the shots have.
+void linkMapBlock(Page &page, const LinkMerge::Link &link);
 
 } // namespace Report::Pdf

@@ -229,7 +229,10 @@ void routeLines(Page &page, const Entry &e, const Route::Route &route)
         page.line(QStringLiteral("Rota: %1").arg(warning), ReadablePoints + 1);
 }
 
-void tracePage(Page &page, const Entry &e, const Options &o)
+void tracePage(Page &page,
+               const Entry &e,
+               const Options &o,
+               const std::optional<LinkMerge::Link> &map = std::nullopt)
 {
     const Acceptance::Judgement &j = e.judgement;
     page.line(QFileInfo(e.path).fileName(), 13, true);
@@ -266,13 +269,19 @@ void tracePage(Page &page, const Entry &e, const Options &o)
     page.y += Row / 2;
     identification(page, e);
     page.y += Row / 2;
-    const QRect plot(page.area.left(), page.area.top() + page.y, page.area.width(), PlotHeight);
+    // The link's map takes its height from the plot's, down to a readable plot.
+    int plotHeight = PlotHeight;
+    if (map) {
+        plotHeight = std::max(PlotHeight - linkMapHeight(*map, page.area.width()), MapPlotHeight);
+        linkMapBlock(page, *map);
+    }
+    const QRect plot(page.area.left(), page.area.top() + page.y, page.area.width(), plotHeight);
     const TracePlot::Series series{
         &e.trace, QFileInfo(e.path).fileName(), TracePlot::seriesColour(0)};
     const TracePlot::View view = TracePlot::viewToEnd({series}, e.link.lengthM);
     page.font(BodyPoints);
     TracePlot::paint(page.painter, plot, {series}, view);
-    page.y += PlotHeight + Row / 2;
+    page.y += plotHeight + Row / 2;
     events(page, e, o);
 }
 
@@ -364,7 +373,11 @@ void closingLines(Page &page, const Options &o)
 
 } // namespace
 
-void Pdf::fibrePage(Page &page, const QVector<Entry> &entries, const Fibre &f, const Options &o)
+void Pdf::fibrePage(Page &page,
+                    const QVector<Entry> &entries,
+                    const Fibre &f,
+                    const Options &o,
+                    const std::optional<LinkMerge::Link> &map)
 {
     const Entry &a = entries.at(f.a);
     const Entry &b = entries.at(f.b);
@@ -410,6 +423,11 @@ void Pdf::fibrePage(Page &page, const QVector<Entry> &entries, const Fibre &f, c
                  Sor::decimal(f.twoWay.shiftM, 1),
                  Sor::decimal(f.twoWay.toleranceM, 1)));
     page.y += Row / 2;
+    int plotHeight = PlotHeight;
+    if (map) {
+        plotHeight = std::max(PlotHeight - linkMapHeight(*map, page.area.width()), MapPlotHeight);
+        linkMapBlock(page, *map);
+    }
     // B's trace mirrored onto A's axis, over A's.
     const Sor::Trace mirrored = Acceptance::mirroredTrace(b.trace, f.twoWay);
     const QVector<TracePlot::Series> series{
@@ -417,11 +435,11 @@ void Pdf::fibrePage(Page &page, const QVector<Entry> &entries, const Fibre &f, c
         {&mirrored,
          QStringLiteral("%1 (espelhado)").arg(QFileInfo(b.path).fileName()),
          TracePlot::seriesColour(1)}};
-    const QRect plot(page.area.left(), page.area.top() + page.y, page.area.width(), PlotHeight);
+    const QRect plot(page.area.left(), page.area.top() + page.y, page.area.width(), plotHeight);
     const TracePlot::View view = TracePlot::viewToEnd(series, f.twoWay.fiberLengthM);
     page.font(BodyPoints);
     TracePlot::paint(page.painter, plot, series, view);
-    page.y += PlotHeight + Row / 2;
+    page.y += plotHeight + Row / 2;
     fibreEvents(page, f, o);
 }
 
@@ -432,6 +450,7 @@ bool writePdf(const QVector<Entry> &entries,
               QString *error)
 {
     const int summary = summaryPages(entries.size());
+    const QVector<std::optional<LinkMerge::Link>> maps = linksOf(entries, options.limits);
     return writeDocument(
         path,
         options,
@@ -448,11 +467,11 @@ bool writePdf(const QVector<Entry> &entries,
             }
             for (const Fibre &f : fibres) {
                 Page page = nextPage();
-                fibrePage(page, entries, f, options);
+                fibrePage(page, entries, f, options, maps.value(f.a));
             }
-            for (const Entry &e : entries) {
+            for (int i = 0; i < entries.size(); ++i) {
                 Page page = nextPage();
-                tracePage(page, e, options);
+                tracePage(page, entries.at(i), options, maps.at(i));
             }
         },
         error);

@@ -1,7 +1,5 @@
 #include "sor/checksum.h"
 
-#include <QRegularExpression>
-
 #include <array>
 
 namespace Sor {
@@ -69,6 +67,52 @@ quint16 crc16(const char *data, qint64 size, quint16 crc)
     return crc;
 }
 
+// The checksum is linear in its register: a register run through n zero bytes is the register
+// times a fixed matrix to the n-th power, so the methods that differ only in their start value
+// need one pass over the bytes. Column j: where bit j of the register goes.
+using Matrix = std::array<quint16, 16>;
+
+quint16 times(const Matrix &m, quint16 v)
+{
+    quint16 result = 0;
+    for (size_t j = 0; j < m.size(); ++j) {
+        if ((v >> j) & 1)
+            result ^= m[j];
+    }
+    return result;
+}
+
+quint16 afterZeros(quint16 crc, quint64 count)
+{
+    Matrix step;
+    for (size_t j = 0; j < step.size(); ++j) {
+        const quint16 bit = quint16(1u << j);
+        step[j] = quint16((bit << 8) ^ Table[0][bit >> 8]);
+    }
+    for (; count > 0; count >>= 1) {
+        if (count & 1)
+            crc = times(step, crc);
+        Matrix squared;
+        for (size_t j = 0; j < step.size(); ++j)
+            squared[j] = times(step, step[j]);
+        step = squared;
+    }
+    return crc;
+}
+
+// Whether key stands in name as a word of its own ("hp", not "hpa").
+bool containsWord(const QString &name, QLatin1String key)
+{
+    const auto isWordChar = [](QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); };
+    for (int at = name.indexOf(key); at >= 0; at = name.indexOf(key, at + 1)) {
+        const int end = at + key.size();
+        if ((at == 0 || !isWordChar(name.at(at - 1)))
+            && (end == name.size() || !isWordChar(name.at(end))))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 quint16 crc16CcittFalse(const char *data, qint64 size, quint16 crc)
@@ -89,10 +133,7 @@ ChecksumMethod makerMethod(const QString &maker)
             continue;
         const QLatin1String key(m.name);
         // Short names count only as whole words ("hp", not "hpa").
-        const bool found
-            = m.wholeWord
-                  ? QRegularExpression(QStringLiteral("\\b%1\\b").arg(key)).match(name).hasMatch()
-                  : name.contains(key);
+        const bool found = m.wholeWord ? containsWord(name, key) : name.contains(key);
         if (found)
             return m.method;
     }
@@ -157,7 +198,8 @@ Checksum verify(const QByteArray &file, qint64 valueOffset, const QString &maker
         case ChecksumMethod::CcittFalseBefore:
             return before == stored;
         case ChecksumMethod::XmodemBefore:
-            return checksumOf(file, valueOffset, method) == stored;
+            // The same bytes from a register of zeros instead of ones.
+            return quint16(before ^ afterZeros(0xFFFF, quint64(valueOffset))) == stored;
         case ChecksumMethod::None:
             break;
         }

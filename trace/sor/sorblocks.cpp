@@ -171,13 +171,13 @@ void Reader::readData(Cursor &c)
         }
         const uchar *p = c.position();
         const double scale = -factor / 1000000.0;
-        const size_t first = t.levelDb.size();
-        t.levelDb.resize(first + size_t(count));
-        double *level = t.levelDb.data() + first;
+        // Appended, not resized and overwritten: a trace's points are most of what is read.
+        t.levelDb.reserve(t.levelDb.size() + size_t(count));
         for (qint32 i = 0; i < count; ++i, p += 2) {
             const quint16 v = quint16(p[0] | (p[1] << 8));
-            level[i] = v == NoData || v == NoDataOneMaker ? std::numeric_limits<double>::quiet_NaN()
-                                                          : v * scale;
+            t.levelDb.push_back(v == NoData || v == NoDataOneMaker
+                                    ? std::numeric_limits<double>::quiet_NaN()
+                                    : v * scale);
         }
         c.skip(qint64(count) * 2);
     }

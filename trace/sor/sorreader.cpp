@@ -244,16 +244,21 @@ void Reader::derive()
                                   .arg(pointCount));
         }
         // With several pulse widths, each one's points lie at its own spacing.
-        const bool segments = f.dataSpacing.size() > 1 && fixedPoints == qint64(t.levelDb.size());
-        t.distanceM.resize(t.levelDb.size());
-        size_t i = 0;
+        const bool segments = f.dataSpacing.size() > 1 && fixedPoints == qint64(t.levelDb.size())
+                              && f.pointsPerPulse.size() >= f.dataSpacing.size()
+                              && std::all_of(f.pointsPerPulse.cbegin(),
+                                             f.pointsPerPulse.cend(),
+                                             [](qint32 n) { return n >= 0; });
+        t.distanceM.clear();
+        t.distanceM.reserve(t.levelDb.size());
         double start = 0;
         for (int s = 0; s < (segments ? f.dataSpacing.size() : 1); ++s) {
             const double step = metresPerPoint(f.dataSpacing.value(s));
-            const size_t end = segments ? i + size_t(f.pointsPerPulse.at(s)) : t.levelDb.size();
-            for (size_t k = 0; i < end; ++i, ++k)
-                t.distanceM[i] = start + double(k) * step;
-            start = i > 0 ? t.distanceM[i - 1] + step : 0;
+            const size_t end
+                = segments ? t.distanceM.size() + size_t(f.pointsPerPulse.at(s)) : t.levelDb.size();
+            for (size_t k = 0; t.distanceM.size() < end; ++k)
+                t.distanceM.push_back(start + double(k) * step);
+            start = t.distanceM.empty() ? 0 : t.distanceM.back() + step;
         }
         if (!t.levelDb.empty())
             t.rangeM = t.distanceM.back();
@@ -388,7 +393,7 @@ Opened openTrace(const QString &path)
     return openTrace(bytes);
 }
 
-Trace readFile(const QString &path)
+Trace readFile(const QString &path, Detail detail)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -396,7 +401,7 @@ Trace readFile(const QString &path)
         trace.errors.append(fileErrorText(file, FileUse::Read));
         return trace;
     }
-    return read(file.readAll());
+    return read(file.readAll(), detail);
 }
 
 } // namespace Sor

@@ -17,7 +17,7 @@ enum class Detail { Full, Check };
 
 Trace read(const QByteArray &bytes, Detail detail = Detail::Full);
 // A file that cannot be opened gives a Trace whose only error says why.
-Trace readFile(const QString &path);
+Trace readFile(const QString &path, Detail detail = Detail::Full);
 
 // A trace opened for use, and why it cannot be used, as every tool names it: a file that
 // cannot be read (none, a folder, no permission), one that is no trace or is cut short (its

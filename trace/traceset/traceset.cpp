@@ -143,6 +143,25 @@ TraceSet::LinkFigures TraceSet::linkFigures(int index) const
     return figures;
 }
 
+std::optional<LinkMerge::Link> TraceSet::link(QString *problem) const
+{
+    QVector<LinkMerge::Shot> shots;
+    for (const auto &open : traces) {
+        if (open->trace.damaged() || open->trace.points() == 0)
+            continue;
+        shots.append(LinkMerge::shotOf(
+            QFileInfo(open->path).fileName(), open->trace, Analysis::analyze(open->trace)));
+    }
+    const QString why = LinkMerge::oneFibreProblem(shots, false);
+    if (!why.isEmpty()) {
+        if (problem)
+            *problem = why;
+        return std::nullopt;
+    }
+    return LinkMerge::mergeShots(
+        shots, chosenLimits ? *chosenLimits : *Acceptance::preset(QStringLiteral("sem limites")));
+}
+
 QString TraceSet::outputProblem(const QString &path) const
 {
     return Sor::outputProblem(path, paths());

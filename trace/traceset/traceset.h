@@ -3,6 +3,7 @@
 #include "acceptance/limits.h"
 #include "acceptance/verdict.h"
 #include "analysis/analysis.h"
+#include "linkmerge/linkmerge.h"
 #include "sor/soredit.h"
 #include "sor/sortrace.h"
 #include "traceplot/plotpainter.h"
@@ -99,6 +100,11 @@ public:
                             const Sor::Edits &edits,
                             bool force = false,
                             QString *error = nullptr);
+
+    // The open traces as one link (their shots merged, splitters named, judged by the limits
+    // chosen); none, with why, when they are not shots of one fibre from one end. Damaged
+    // traces stay out of it.
+    std::optional<LinkMerge::Link> link(QString *problem = nullptr) const;
 
     // The trace the labels point to as the other end (or other wavelength) of one; -1 for none.
     int likelyPartner(Pairing pairing, int index) const;

@@ -1,0 +1,333 @@
+#include "linkmap/linkmap.h"
+
+#include "linkmerge/splitters.h"
+#include "sor/sortext.h"
+
+#include <QFileInfo>
+#include <QImage>
+#include <QImageWriter>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSvgGenerator>
+
+#include <algorithm>
+#include <cmath>
+
+namespace LinkMap {
+
+namespace {
+
+Symbol symbolOf(const LinkMerge::LinkEvent &e)
+{
+    switch (e.kind) {
+    case LinkMerge::Kind::Launch:
+        return Symbol::Launch;
+    case LinkMerge::Kind::End:
+        return Symbol::End;
+    case LinkMerge::Kind::Splitter:
+        return Symbol::Splitter;
+    case LinkMerge::Kind::Gainer:
+        return e.bend ? Symbol::Bend : Symbol::Gainer;
+    case LinkMerge::Kind::Connector:
+        return e.bend ? Symbol::Bend : Symbol::Connector;
+    case LinkMerge::Kind::Splice:
+        return e.bend ? Symbol::Bend : Symbol::Splice;
+    }
+    return Symbol::Splice;
+}
+
+QString labelOf(const LinkMerge::LinkEvent &e)
+{
+    if (e.bend)
+        return QStringLiteral("curvatura");
+    if (e.kind == LinkMerge::Kind::Splitter)
+        return LinkMerge::ratioText(e.splitterWays.value_or(0));
+    return LinkMerge::kindText(e);
+}
+
+// The symbol, `size` across, centred on c.
+void drawSymbol(QPainter &p, Symbol s, const QPointF &c, double size, const QColor &colour)
+{
+    const double r = size / 2;
+    p.setPen(QPen(colour.darker(140), std::max(1.0, size / 14)));
+    p.setBrush(colour);
+    switch (s) {
+    case Symbol::Launch: {
+        const QPointF tri[] = {c + QPointF(-r, -r), c + QPointF(r, 0), c + QPointF(-r, r)};
+        p.drawPolygon(tri, 3);
+        break;
+    }
+    case Symbol::Connector:
+        p.drawRect(QRectF(c.x() - r * 0.8, c.y() - r * 0.8, 1.6 * r, 1.6 * r));
+        break;
+    case Symbol::Splice:
+        p.drawEllipse(c, r * 0.6, r * 0.6);
+        break;
+    case Symbol::Splitter: {
+        // One fibre in, several out: a fan opening to the right.
+        const QPointF fan[] = {c + QPointF(-r, 0), c + QPointF(r, -r), c + QPointF(r, r)};
+        p.drawPolygon(fan, 3);
+        break;
+    }
+    case Symbol::Bend: {
+        QPainterPath arc;
+        arc.moveTo(c + QPointF(-r, r * 0.6));
+        arc.quadTo(c + QPointF(0, -1.6 * r), c + QPointF(r, r * 0.6));
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(colour, std::max(2.0, size / 5), Qt::SolidLine, Qt::RoundCap));
+        p.drawPath(arc);
+        break;
+    }
+    case Symbol::Gainer: {
+        const QPointF up[]
+            = {c + QPointF(0, -r), c + QPointF(r, r * 0.8), c + QPointF(-r, r * 0.8)};
+        p.drawPolygon(up, 3);
+        break;
+    }
+    case Symbol::End:
+        p.drawRect(QRectF(c.x() - r * 0.25, c.y() - r, r * 0.5, 2 * r));
+        p.setPen(QPen(colour, std::max(1.0, size / 14)));
+        for (int k = 0; k < 3; ++k) {
+            const double y = c.y() - r + (k + 0.5) * (2 * r / 3);
+            p.drawLine(QPointF(c.x() + r * 0.25, y), QPointF(c.x() + r * 0.75, y - r * 0.4));
+        }
+        break;
+    }
+}
+
+QString verdictShort(Acceptance::Verdict v)
+{
+    switch (v) {
+    case Acceptance::Verdict::Fail:
+        return QStringLiteral("REPROVADO");
+    case Acceptance::Verdict::Unknown:
+        return QStringLiteral("INDETERM.");
+    default:
+        return QString();
+    }
+}
+
+} // namespace
+
+QColor verdictColour(Acceptance::Verdict verdict)
+{
+    switch (verdict) {
+    case Acceptance::Verdict::Pass:
+        return QColor(0x2e, 0x7d, 0x32);
+    case Acceptance::Verdict::Fail:
+        return QColor(0xc6, 0x28, 0x28);
+    case Acceptance::Verdict::Unknown:
+        return QColor(0xe6, 0x8a, 0x00);
+    case Acceptance::Verdict::NoLimits:
+        return QColor(0x54, 0x6e, 0x7a);
+    }
+    return Qt::gray;
+}
+
+Map mapOf(const LinkMerge::Link &link)
+{
+    Map m;
+    for (int i = 0; i < link.events.size(); ++i) {
+        const LinkMerge::LinkEvent &e = link.events.at(i);
+        Item item;
+        item.symbol = symbolOf(e);
+        item.event = i + 1;
+        item.distanceM = e.distanceM;
+        item.label = labelOf(e);
+        item.distance = Sor::decimal(e.distanceM / 1000.0, 3) + QStringLiteral(" km");
+        QStringList losses;
+        if (e.kind != LinkMerge::Kind::Launch && e.kind != LinkMerge::Kind::End) {
+            for (int band : link.bands) {
+                const LinkMerge::BandValue *v = e.valueAt(band);
+                losses << (v && v->lossDb ? Sor::decimal(*v->lossDb, 2) : QStringLiteral("—"));
+            }
+            item.loss = losses.join(QStringLiteral(" | ")) + QStringLiteral(" dB");
+        } else if (e.kind == LinkMerge::Kind::Launch) {
+            // Which band each value below is, in the order they are written.
+            QStringList bands;
+            for (int band : link.bands)
+                bands << QString::number(band);
+            item.loss = bands.join(QStringLiteral(" | ")) + QStringLiteral(" nm");
+        }
+        item.verdict = e.verdict;
+        m.items.append(item);
+    }
+    for (const LinkMerge::Section &s : link.sections) {
+        Gap g;
+        g.length = Sor::decimal((s.toM - s.fromM) / 1000.0, 3) + QStringLiteral(" km");
+        QStringList att;
+        bool any = false;
+        for (const auto &a : s.attenuationDbKm) {
+            att << (a.second ? Sor::decimal(*a.second, 2) : QStringLiteral("—"));
+            any = any || a.second;
+        }
+        if (any)
+            g.attenuation = att.join(QStringLiteral(" | ")) + QStringLiteral(" dB/km");
+        m.gaps.append(g);
+    }
+    return m;
+}
+
+double Layout::x(int i) const
+{
+    const int column = perRow > 0 ? i % perRow : 0;
+    return (column + 0.5) * cellUnits;
+}
+
+double Layout::y(int i) const
+{
+    const int row = perRow > 0 ? i / perRow : 0;
+    return row * RowUnits + 3.2;
+}
+
+Layout layout(int count, double widthUnits)
+{
+    Layout l;
+    if (count <= 0)
+        return l;
+    l.perRow = std::clamp(int(widthUnits / MinCellUnits), 1, count);
+    if (l.perRow < count) {
+        // A row that goes on in the next keeps half a cell more at its end, for the words of
+        // the section that crosses to the next row.
+        l.perRow = std::clamp(int((widthUnits - MinCellUnits / 2) / MinCellUnits), 1, count);
+    }
+    l.rows = (count + l.perRow - 1) / l.perRow;
+    // Rows share the symbols evenly, so the last row is not a lone straggler.
+    l.perRow = (count + l.rows - 1) / l.rows;
+    l.cellUnits = l.rows > 1 ? widthUnits / (l.perRow + 0.5) : widthUnits / l.perRow;
+    return l;
+}
+
+double heightFor(const Map &map, double width, double unit)
+{
+    const Layout l = layout(map.items.size(), width / unit);
+    return std::max(1, l.rows) * RowUnits * unit;
+}
+
+void paint(
+    QPainter &p, const QRectF &area, const Map &map, double unit, std::optional<int> selected)
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setClipRect(area);
+    const Layout l = layout(map.items.size(), area.width() / unit);
+    QFont font = p.font();
+    font.setBold(false);
+    font.setPixelSize(std::max(1, int(std::lround(unit * 0.9))));
+    QFont small = font;
+    small.setPixelSize(std::max(1, int(std::lround(unit * 0.8))));
+    const auto at
+        = [&](int i) { return QPointF(area.left() + l.x(i) * unit, area.top() + l.y(i) * unit); };
+    // The fibre between the symbols, with each section's length above and attenuation below.
+    for (int i = 0; i + 1 < map.items.size(); ++i) {
+        const QPointF a = at(i);
+        const QPointF b = at(i + 1);
+        const bool sameRow = l.perRow > 0 && i / l.perRow == (i + 1) / l.perRow;
+        p.setPen(QPen(QColor(0x44, 0x44, 0x44), std::max(1.0, unit / 8)));
+        const double r = unit * 1.1;
+        if (sameRow) {
+            p.drawLine(a + QPointF(r, 0), b - QPointF(r, 0));
+        } else {
+            // The row goes on in the next: a line to the edge and one from it.
+            p.drawLine(a + QPointF(r, 0), QPointF(area.right() - unit * 0.3, a.y()));
+            p.drawLine(QPointF(area.left() + unit * 0.3, b.y()), b - QPointF(r, 0));
+        }
+        if (i < map.gaps.size()) {
+            const Gap &g = map.gaps.at(i);
+            p.setFont(small);
+            p.setPen(QColor(0x33, 0x33, 0x33));
+            const double midX = sameRow ? (a.x() + b.x()) / 2 : a.x() + l.cellUnits * unit / 2;
+            const QRectF above(
+                midX - l.cellUnits * unit / 2, a.y() - 2.9 * unit, l.cellUnits * unit, unit * 1.1);
+            const QRectF below(
+                midX - l.cellUnits * unit / 2, a.y() - 1.9 * unit, l.cellUnits * unit, unit * 1.1);
+            p.drawText(above, Qt::AlignCenter, g.length);
+            p.drawText(below, Qt::AlignCenter, g.attenuation);
+        }
+    }
+    for (int i = 0; i < map.items.size(); ++i) {
+        const Item &item = map.items.at(i);
+        const QPointF c = at(i);
+        const QColor colour = verdictColour(item.verdict);
+        if (selected && *selected == i) {
+            p.setPen(QPen(QColor(0x19, 0x76, 0xd2), std::max(1.5, unit / 6)));
+            p.setBrush(QColor(0x19, 0x76, 0xd2, 40));
+            p.drawRoundedRect(QRectF(c.x() - l.cellUnits * unit / 2 + 1,
+                                     c.y() - 1.5 * unit,
+                                     l.cellUnits * unit - 2,
+                                     RowUnits * unit - 2.1 * unit),
+                              unit / 3,
+                              unit / 3);
+        }
+        drawSymbol(p, item.symbol, c, unit * 1.8, colour);
+        const double w = l.cellUnits * unit;
+        QStringList lines{item.label, item.distance, item.loss, verdictShort(item.verdict)};
+        double y = c.y() + 1.2 * unit;
+        for (int k = 0; k < lines.size(); ++k) {
+            if (lines.at(k).isEmpty())
+                continue;
+            const bool strong = k == 0 || k == 3;
+            QFont f = k == 0 ? font : small;
+            f.setBold(strong);
+            p.setFont(f);
+            p.setPen(k == 3 ? colour : QColor(0x20, 0x20, 0x20));
+            p.drawText(QRectF(c.x() - w / 2, y, w, unit * 1.1), Qt::AlignCenter, lines.at(k));
+            y += unit * 1.05;
+        }
+    }
+    p.restore();
+}
+
+std::optional<int> itemAt(const Map &map, const QRectF &area, double unit, const QPointF &point)
+{
+    const Layout l = layout(map.items.size(), area.width() / unit);
+    for (int i = 0; i < map.items.size(); ++i) {
+        const double cx = area.left() + l.x(i) * unit;
+        const double cy = area.top() + l.y(i) * unit;
+        if (std::abs(point.x() - cx) <= l.cellUnits * unit / 2 && point.y() >= cy - 1.5 * unit
+            && point.y() <= cy + (RowUnits - 3.2) * unit)
+            return i;
+    }
+    return std::nullopt;
+}
+
+bool save(const QString &path, const Map &map, int width, QString *error)
+{
+    const double unit = 14;
+    const QSize size(width, int(std::ceil(heightFor(map, width, unit))));
+    if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
+        QSvgGenerator svg;
+        svg.setFileName(path);
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setTitle(QStringLiteral("Mapa do enlace"));
+        QPainter painter;
+        if (!painter.begin(&svg)) {
+            if (error)
+                *error = QStringLiteral("não foi possível criar o arquivo");
+            return false;
+        }
+        painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+        paint(painter, QRectF(QPointF(0, 0), size), map, unit);
+        painter.end();
+        if (!QFileInfo::exists(path)) {
+            if (error)
+                *error = QStringLiteral("não foi possível criar o arquivo");
+            return false;
+        }
+        return true;
+    }
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    paint(painter, QRectF(image.rect()), map, unit);
+    painter.end();
+    QImageWriter writer(path, "png");
+    if (writer.write(image))
+        return true;
+    if (error)
+        *error = writer.errorString();
+    return false;
+}
+
+} // namespace LinkMap
