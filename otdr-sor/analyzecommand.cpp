@@ -3,6 +3,7 @@
 #include "analysis/analysisjson.h"
 #include "analysis/pointloss.h"
 #include "command.h"
+#include "onefibre/onefibrejson.h"
 #include "sor/sorreader.h"
 #include "sor/sortext.h"
 
@@ -38,7 +39,7 @@ void printFound(const Analysis::Result &r, QTextStream &out)
         out << QStringLiteral("  nenhum\n");
     } else {
         out << QStringLiteral("  Nº  Distância (km)  Tipo            Perda (dB)  Refletância (dB)"
-                              "  Atenuação (dB/km)\n");
+                              "  Atenuação (dB/km)  Confiança\n");
     }
     int number = 0;
     for (const Analysis::Event &e : r.events) {
@@ -48,7 +49,8 @@ void printFound(const Analysis::Result &r, QTextStream &out)
             << (e.lossMeasured ? Sor::decimal(e.lossDb, 3) : QStringLiteral("não medido"))
                    .rightJustified(12)
             << "  " << Sor::optionalDecimal(e.reflectanceDb, 2).rightJustified(17) << "  "
-            << Sor::optionalDecimal(e.attenuationDbKm, 3).rightJustified(17) << "\n";
+            << Sor::optionalDecimal(e.attenuationDbKm, 3).rightJustified(17) << "  "
+            << Analysis::confidenceText(e.confidence).rightJustified(9) << "\n";
     }
     const QString unknown = QStringLiteral("não determinado");
     out << QStringLiteral("Fim da fibra: %1   Perda total: %2   ORL: %3\n")
@@ -56,8 +58,26 @@ void printFound(const Analysis::Result &r, QTextStream &out)
                     r.totalLossDb ? Sor::decimal(*r.totalLossDb, 3) + QStringLiteral(" dB")
                                   : QStringLiteral("não determinada"),
                     r.orlDb ? Sor::decimal(*r.orlDb, 2) + QStringLiteral(" dB") : unknown);
+    if (r.endConfidence)
+        out << QStringLiteral("Confiança no fim: ") << Analysis::confidenceText(*r.endConfidence)
+            << "\n";
     for (const QString &warning : r.warnings)
         out << QStringLiteral("Aviso: ") << warning << "\n";
+    if (r.sections.empty())
+        return;
+    out << QStringLiteral("Trechos:\n");
+    for (const Analysis::Section &section : r.sections) {
+        out << "  " << Analysis::sectionText(section.kind).leftJustified(22)
+            << QStringLiteral("%1 a %2 km")
+                   .arg(Sor::decimal(section.startM / 1000, 4),
+                        Sor::decimal(section.endM / 1000, 4))
+                   .leftJustified(24);
+        if (section.attenuationDbKm)
+            out << QStringLiteral("  %1 dB/km  ruído %2 dB")
+                       .arg(Sor::decimal(*section.attenuationDbKm, 3),
+                            Sor::optionalDecimal(section.noiseDb, 3));
+        out << "\n";
+    }
 }
 
 } // namespace
@@ -83,42 +103,110 @@ void printFileEvents(const Sor::Trace &t, QTextStream &out)
     }
 }
 
+namespace {
+
+QString sightingText(const OneFibre::Sighting &s)
+{
+    return s.seen == OneFibre::Seen::Found ? Sor::optionalDecimal(s.lossDb, 3) : s.why;
+}
+
+// Each event of the fibre, what each shot made of it, the ends, and whether they tell one story.
+void printAgreement(const OneFibre::Agreement &a,
+                    const std::vector<OneFibre::Shot> &shots,
+                    QTextStream &out)
+{
+    out << QStringLiteral("\nUma só fibra: %1 traços (tolerância %2 m)\n")
+               .arg(shots.size())
+               .arg(Sor::decimal(a.toleranceM, 1));
+    int number = 0;
+    for (const OneFibre::Feature &f : a.features) {
+        int found = 0;
+        for (const OneFibre::Sighting &s : f.shots)
+            found += s.seen == OneFibre::Seen::Found;
+        out << "  " << QString::number(++number).leftJustified(4)
+            << Sor::decimal(f.distanceM / 1000.0, 4).rightJustified(10) << QStringLiteral(" km  ")
+            << QStringLiteral("visto em %1 de %2").arg(found).arg(shots.size())
+            << (f.agrees ? QString() : QStringLiteral("  DISCORDA")) << "\n";
+        for (size_t k = 0; k < shots.size(); ++k)
+            out << "      " << shots[k].name << ": " << sightingText(f.shots[k]) << "\n";
+    }
+    out << QStringLiteral("  Fim da fibra: %1, %2 m entre o mais curto e o mais longo\n")
+               .arg(a.endsAgree ? QStringLiteral("concordam") : QStringLiteral("DISCORDAM"),
+                    Sor::decimal(a.endSpreadM, 1));
+    for (const QString &d : a.disagreements)
+        out << QStringLiteral("  Discorda: ") << d << "\n";
+    out << (a.oneStory() ? QStringLiteral("Uma só história: sim\n")
+                         : QStringLiteral("Uma só história: não\n"));
+}
+
+struct Analysed
+{
+    Sor::Trace trace;
+    QString path;
+    Analysis::Result result;
+};
+
+} // namespace
+
 int analyzeFiles(const QStringList &files,
                  const Analysis::ThresholdChoice &thresholds,
                  bool json,
                  QTextStream &out,
-                 QTextStream &err)
+                 QTextStream &err,
+                 bool sameFibre)
 {
     int status = 0;
-    QJsonArray all;
-    bool first = true;
+    std::vector<Analysed> all;
+    all.reserve(size_t(files.size()));
     for (const QString &path : files) {
-        const Sor::Opened opened = Sor::openTrace(path);
+        Sor::Opened opened = Sor::openTrace(path);
         if (!opened.usable()) {
             err << "otdr-sor: " << path << ": " << opened.problem << "\n";
             status = 1;
             continue;
         }
-        const Sor::Trace &trace = opened.trace;
-        const Analysis::Result result
-            = Analysis::analyze(trace, Analysis::thresholdsFor(trace, thresholds));
-        if (json) {
-            all.append(Analysis::toJson(result, path));
-            continue;
+        Analysis::Result result
+            = Analysis::analyze(opened.trace, Analysis::thresholdsFor(opened.trace, thresholds));
+        all.push_back({std::move(opened.trace), path, std::move(result)});
+    }
+    std::vector<OneFibre::Shot> shots;
+    for (const Analysed &a : all)
+        shots.push_back({QFileInfo(a.path).fileName(), &a.trace, a.result});
+    if (sameFibre) {
+        const QString why = OneFibre::notOneFibre(shots, true);
+        if (!why.isEmpty()) {
+            err << QStringLiteral("otdr-sor: os traços não são de uma só fibra: ") << why << "\n";
+            return 2;
         }
-        out << (first ? "" : "\n") << path << "\n";
-        first = false;
-        printFound(result, out);
-        if (trace.keyEvents && !trace.keyEvents->events.isEmpty()) {
+    }
+    const bool compared = shots.size() >= 2 && (sameFibre || OneFibre::sameFibre(shots));
+    const OneFibre::Agreement agreement
+        = compared ? OneFibre::compare(shots) : OneFibre::Agreement();
+    if (json) {
+        QJsonArray each;
+        for (const Analysed &a : all)
+            each.append(Analysis::toJson(a.result, a.path));
+        if (compared)
+            out << QJsonDocument(QJsonObject{{QStringLiteral("traces"), each},
+                                             {QStringLiteral("agreement"),
+                                              OneFibre::toJson(agreement, shots)}})
+                       .toJson(QJsonDocument::Indented);
+        else if (!each.isEmpty())
+            out << (files.size() == 1 ? QJsonDocument(each.first().toObject())
+                                      : QJsonDocument(each))
+                       .toJson(QJsonDocument::Indented);
+        return status;
+    }
+    for (size_t k = 0; k < all.size(); ++k) {
+        out << (k == 0 ? "" : "\n") << all[k].path << "\n";
+        printFound(all[k].result, out);
+        if (all[k].trace.keyEvents && !all[k].trace.keyEvents->events.isEmpty()) {
             out << QStringLiteral("Eventos do arquivo:\n");
-            printFileEvents(trace, out);
+            printFileEvents(all[k].trace, out);
         }
     }
-    if (json && !all.isEmpty()) {
-        const QJsonDocument document
-            = files.size() == 1 ? QJsonDocument(all.first().toObject()) : QJsonDocument(all);
-        out << document.toJson(QJsonDocument::Indented);
-    }
+    if (compared)
+        printAgreement(agreement, shots, out);
     return status;
 }
 
@@ -141,7 +229,11 @@ public:
             QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), QStringLiteral("ARQUIVO..."));
         return usage(parser,
                      QStringLiteral("ARQUIVO..."),
-                     {{{lossThreshold}}, {{reflectanceThreshold}}, {{endThreshold}}, {{json}}});
+                     {{{lossThreshold}},
+                      {{reflectanceThreshold}},
+                      {{endThreshold}},
+                      {{sameFibre}},
+                      {{json}}});
     }
 
     std::optional<int> run(const QStringList &files,
@@ -171,7 +263,8 @@ public:
             if (!CommandLine::readable(path, err))
                 return Usage;
         }
-        return analyzeFiles(files, thresholds, parser.isSet(json), out, err);
+        return analyzeFiles(
+            files, thresholds, parser.isSet(json), out, err, parser.isSet(sameFibre));
     }
 
 private:
@@ -193,6 +286,9 @@ private:
         QStringLiteral("DB")};
     const QCommandLineOption json{QStringLiteral("json"),
                                   QStringLiteral("Os eventos encontrados em JSON.")};
+    const QCommandLineOption sameFibre{
+        QStringLiteral("same-fibre"),
+        QStringLiteral("Os traços são disparos de uma só fibra: confere um com o outro.")};
 };
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "analysis/eventsource.h"
 #include "analyzecommand.h"
 #include "command.h"
 #include "sor/sorreader.h"
@@ -48,12 +49,16 @@ public:
             err << "otdr-sor: " << path << ": " << problem << "\n";
             return Damaged;
         }
-        const Sor::Trace t = Sor::read(bytes);
+        Sor::Trace t = Sor::read(bytes);
+        // A file that stores no events: the analysis' of its points, said so.
+        const bool analysed = Analysis::supplyEvents(t).has_value();
         const QVector<Sor::SummaryRow> rows = Sor::summaryRows(t, path, Sor::SummaryStyle::Command);
         for (const Sor::SummaryRow &row : rows)
             out << (row.label + QLatin1Char(':')).leftJustified(22) << row.value << "\n";
         if (t.keyEvents && !t.keyEvents->events.isEmpty()) {
-            out << "\nEventos:\n";
+            out << (analysed ? QStringLiteral("\nEventos (da análise dos pontos: o arquivo não "
+                                              "traz eventos):\n")
+                             : QStringLiteral("\nEventos:\n"));
             printFileEvents(t, out);
             if (t.keyEvents->endToEndLossDb)
                 out << "  Perda total: " << Sor::decimal(*t.keyEvents->endToEndLossDb, 3)

@@ -40,13 +40,10 @@ load(const QString &path, bool reanalyze, int &status, QTextStream &err)
         const Analysis::Result found = Analysis::analyze(trace);
         return Acceptance::measurementOf(name, trace, Acceptance::analysedLink(trace, found));
     }
-    if (!trace.keyEvents) {
-        err << "otdr-sor: " << path
-            << QStringLiteral(": o arquivo não traz eventos (use --reanalyze)\n");
-        status = std::max(status, int(Command::Damaged));
-        return std::nullopt;
-    }
-    return Acceptance::measurementOf(name, trace, Acceptance::fileLink(trace));
+    // A file that stores no events is taken with the analysis' of its points.
+    Sor::Trace withEvents = trace;
+    const Acceptance::Link link = Acceptance::eventsLink(withEvents);
+    return Acceptance::measurementOf(name, withEvents, link);
 }
 
 void printTwoWay(const Acceptance::TwoWay &t,

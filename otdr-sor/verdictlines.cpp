@@ -35,7 +35,8 @@ bool chosenLimits(const QCommandLineParser &parser,
 
 void printVerdict(const Sor::Trace &trace, const Acceptance::Limits &limits, QTextStream &out)
 {
-    const Acceptance::Judgement j = Acceptance::judge(Acceptance::fileLink(trace), limits);
+    Sor::Trace withEvents = trace;
+    const Acceptance::Judgement j = Acceptance::judge(Acceptance::eventsLink(withEvents), limits);
     QStringList reasons;
     const auto texts = [&](const QStringList &keys) {
         QStringList said;
@@ -76,6 +77,8 @@ void printVerdict(const Sor::Trace &trace, const Acceptance::Limits &limits, QTe
 int verdictStatus(const Sor::Trace &trace, const Acceptance::Limits &limits)
 {
     // Nothing asked of a trace is nothing it fails.
-    const Acceptance::Verdict v = Acceptance::judge(Acceptance::fileLink(trace), limits).verdict;
+    Sor::Trace withEvents = trace;
+    const Acceptance::Verdict v
+        = Acceptance::judge(Acceptance::eventsLink(withEvents), limits).verdict;
     return v == Acceptance::Verdict::Pass || v == Acceptance::Verdict::NoLimits ? 0 : 1;
 }

@@ -154,7 +154,7 @@ PlotWidget::Drag PlotWidget::markerAt(double x) const
 void PlotWidget::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    TracePlot::paint(painter, rect(), series, current, marks);
+    TracePlot::paint(painter, rect(), series, current, marks, bands);
     if (series.isEmpty() && !emptyHint.isEmpty()) {
         // An empty plot says how to fill it.
         painter.fillRect(rect(), palette().window());

@@ -27,6 +27,13 @@ public:
     void setMarker(int which, double metres);
     // The trace whose points the markers land on when dragged.
     void setSelected(int index) { selectedSeries = index; }
+    // What the analysis told the chosen trace is made of, drawn under the traces; none: nothing.
+    void setSections(const QVector<TracePlot::SectionBand> &sections)
+    {
+        bands = sections;
+        update();
+    }
+    const QVector<TracePlot::SectionBand> &sections() const { return bands; }
     // Zooms the distance axis by a factor (below 1: in) around marker A, or the middle without
     // it; the level axis follows what is then shown.
     void zoom(double factor);
@@ -66,6 +73,7 @@ private:
     Drag markerAt(double x) const;
 
     QVector<TracePlot::Series> series;
+    QVector<TracePlot::SectionBand> bands;
     TracePlot::View current;
     TracePlot::Markers marks;
     int selectedSeries = 0;

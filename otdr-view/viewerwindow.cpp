@@ -214,6 +214,15 @@ void ViewerWindow::buildMenus()
     QAction *all
         = view->addAction(QStringLiteral("&Traço inteiro"), plotWidget, &PlotWidget::showAll);
     all->setShortcut(Qt::Key_Home);
+    // What the analysis told the chosen trace is made of: launch, fibre, tail, ghosts, floor.
+    QAction *sections = view->addAction(QStringLiteral("T&rechos da análise"));
+    sections->setObjectName(QStringLiteral("sections"));
+    sections->setCheckable(true);
+    connect(sections, &QAction::toggled, this, [this](bool shown) {
+        sectionsShown = shown;
+        plotWidget->setSections(shown ? set.sectionBands(selected())
+                                      : QVector<TracePlot::SectionBand>());
+    });
     QMenu *help = menuBar()->addMenu(QStringLiteral("Aj&uda"));
     help->addAction(QStringLiteral("&Atalhos…"), this, &ViewerWindow::showShortcuts);
 }
@@ -310,6 +319,8 @@ void ViewerWindow::showSelected()
 {
     const int index = selected();
     plotWidget->setSelected(index);
+    plotWidget->setSections(sectionsShown ? set.sectionBands(index)
+                                          : QVector<TracePlot::SectionBand>());
     plotWidget->setSeries(series()); // the selected trace in front
     if (index < 0 || index >= traceCount()) {
         information->setText(EmptyHint);

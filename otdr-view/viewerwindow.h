@@ -179,4 +179,5 @@ private:
     // trace it is shown on.
     mutable std::optional<QPair<QString, QString>> routeOwner;
     QPushButton *kmlButton = nullptr;
+    bool sectionsShown = false; // the analysis' sections under the chosen trace
 };

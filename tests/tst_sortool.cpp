@@ -32,6 +32,8 @@ private slots:
     void plot();
     void quietWithoutADesktop();
     void analyze();
+    void analyzeOneFibre();
+    void withoutEvents();
     void reflectanceValues_data();
     void reflectanceValues();
     void markerMeasuredHere();
@@ -97,6 +99,12 @@ void TestSorTool::initTestCase()
             }
             write("1550-reshoot.sor", SorWriter::write(again));
         }
+        // As a version 1 file without an event table: the tools take the analysis' events.
+        SorWriter::Trace bare = c.trace;
+        bare.version = 1;
+        bare.withEvents = false;
+        bare.events.clear();
+        write(QString(c.name).replace(".sor", "-v1.sor"), SorWriter::write(bare));
         if (c.name != QLatin1String("1550-ba.sor"))
             continue;
         SorWriter::Trace other = c.trace;
@@ -209,8 +217,14 @@ void TestSorTool::usage_data()
         << QStringList{"bidir", "1550-ab.sor", "1550-laser.sor"} << 0 << "Comprimento da fibra";
     QTest::newRow("a folder for an end")
         << QStringList{"bidir", "1550-ab.sor", "."} << 2 << ".: é uma pasta";
-    QTest::newRow("a file without events")
-        << QStringList{"bidir", "simulated.sor", "1550-ba.sor"} << 1 << "(use --reanalyze)";
+    QTest::newRow("version 1 files without events")
+        << QStringList{"bidir", "1550-ab-v1.sor", "1550-ba-v1.sor"} << 0
+        << "Comprimento da fibra: 24,0";
+    QTest::newRow("a file without events, of another fibre")
+        << QStringList{"bidir", "simulated.sor", "1550-ba.sor"} << 2
+        << "as larguras de pulso diferem";
+    QTest::newRow("bends on version 1 files without events")
+        << QStringList{"bends", "1310-ab-v1.sor", "1550-ab-v1.sor"} << 0 << "Curvaturas: 1";
     QTest::newRow("a tolerance that is no distance")
         << QStringList{"bidir", "1550-ab.sor", "1550-ba.sor", "--tolerance", "-3"} << 2
         << "tolerância inválida";
@@ -359,6 +373,24 @@ void TestSorTool::analyze()
     QVERIFY(std::abs(events.at(1).toObject().value("reflectance_db").toDouble() + 45) < 0.5);
     for (const char *key : {"number", "distance_m", "loss_db", "attenuation_db_km"})
         QVERIFY2(events.at(1).toObject().value(key).isDouble(), key);
+    // How sure it is of each, and what the trace is made of: a section of fibre before each
+    // event with its slope and noise, the floor past the end.
+    const QJsonObject sure = events.at(1).toObject().value("confidence").toObject();
+    QVERIFY(sure.value("sigmas").toDouble() > 8 && sure.value("sure").toBool());
+    QVERIFY(one.value("fiber_end_confidence").toObject().value("sigmas").toDouble() > 8);
+    QVERIFY(one.value("fiber_end_doubt").isNull());
+    QStringList kinds;
+    for (const QJsonValue &v : one.value("sections").toArray()) {
+        const QJsonObject section = v.toObject();
+        kinds << section.value("kind").toString();
+        if (kinds.last() != QLatin1String("fibre"))
+            continue;
+        QVERIFY(std::abs(section.value("slope_db_km").toDouble() - 0.2) < 0.01);
+        QVERIFY(section.value("noise_db").toDouble() > 0);
+        QVERIFY(section.value("end_m").toDouble() > section.value("start_m").toDouble());
+    }
+    QCOMPARE(kinds.count(QStringLiteral("fibre")), 3);
+    QCOMPARE(kinds.last(), QStringLiteral("floor"));
 
     QCOMPARE(run({"analyze",
                   "--json",
@@ -373,6 +405,76 @@ void TestSorTool::analyze()
     QCOMPARE(several.size(), 2);
     QCOMPARE(several.at(0).toObject().value("events").toArray().size(), 2); // 0.3 dB is no event
     QCOMPARE(run({"analyze", "--end-threshold", "x", dir.filePath("simulated.sor")}), 2);
+}
+
+// Shots of one fibre given together (the same ids, ends that agree) are told against each
+// other, in the table and in JSON; told they are one fibre where they visibly are not, the
+// command refuses, saying why.
+void TestSorTool::analyzeOneFibre()
+{
+    QStringList shots;
+    for (const int pulse : {100, 300, 1000}) {
+        SorWriter::Simulation s;
+        s.pulseNs = pulse;
+        s.spacingM = 2;
+        s.points = 8000;
+        s.launchSnrDb = 22 + 5 * std::log10(pulse / 100.0);
+        s.seed = quint32(pulse);
+        s.events = {{SorWriter::TrueEvent::Step, 4000, 0.5, 0},
+                    {SorWriter::TrueEvent::End, 11000, 0, -14}};
+        if (pulse == 1000)
+            s.events.last().positionM = 7000; // another fibre's end, under the same ids
+        SorWriter::Trace t = SorWriter::simulatedTrace(s);
+        t.fiberId = "F11";
+        shots << write(QStringLiteral("shot%1.sor").arg(pulse), SorWriter::write(t));
+    }
+    QCOMPARE(run({"analyze", shots.at(0), shots.at(1)}), 0);
+    QVERIFY2(out.contains(QStringLiteral("Uma só fibra: 2 traços")), qPrintable(out));
+    QVERIFY2(out.contains(QRegularExpression("\\n  1 +4,0\\d+ km  visto em 2 de 2\\n")),
+             qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("Uma só história: sim")), qPrintable(out));
+    QCOMPARE(run({"analyze", "--json", shots.at(0), shots.at(1)}), 0);
+    const QJsonObject both = QJsonDocument::fromJson(out.toUtf8()).object();
+    QCOMPARE(both.value("traces").toArray().size(), 2);
+    const QJsonObject agreement = both.value("agreement").toObject();
+    QVERIFY(agreement.value("one_story").toBool());
+    QCOMPARE(agreement.value("events").toArray().size(), 1);
+    QVERIFY(agreement.value("ends_agree").toBool());
+    // Another end under the same ids: analysed each alone, unless told they are one fibre.
+    QCOMPARE(run({"analyze", "--json", shots.at(0), shots.at(2)}), 0);
+    QVERIFY(QJsonDocument::fromJson(out.toUtf8()).isArray());
+    QCOMPARE(run({"analyze", "--same-fibre", shots.at(0), shots.at(2)}), 2);
+    QVERIFY2(err.contains(QStringLiteral("não são de uma só fibra: os fins da fibra vão de 7,")),
+             qPrintable(err));
+}
+
+// A version 1 file without an event table: every tool that uses events takes the analysis' of
+// its points, and says so where it lists them.
+void TestSorTool::withoutEvents()
+{
+    QCOMPARE(run({"info", dir.filePath("1550-ab-v1.sor")}), 0);
+    QVERIFY2(out.contains(QStringLiteral("Eventos (da análise dos pontos: o arquivo não traz "
+                                         "eventos):")),
+             qPrintable(out));
+    QVERIFY2(out.contains(QRegularExpression("\\n  1 +9,50\\d\\d +0,4\\d\\d +-4[78],")),
+             qPrintable(out));
+    QVERIFY2(out.contains(QRegularExpression("\\n  \\d +24,00\\d\\d .* 1E9999")), qPrintable(out));
+    QCOMPARE(run({"check", "--preset", "monomodo-generico", dir.filePath("1310-ab-v1.sor")}), 0);
+    QVERIFY2(out.contains(QStringLiteral("APROVADO")), qPrintable(out));
+    QDir folders(dir.filePath("v1"));
+    folders.mkpath("A");
+    folders.mkpath("B");
+    for (const QString name :
+         {"1310-ab-v1.sor", "1550-ab-v1.sor", "1310-ba-v1.sor", "1550-ba-v1.sor"})
+        QFile::copy(dir.filePath(name),
+                    folders.filePath(QString(name).contains("-ab") ? "A/" : "B/") + name);
+    QCOMPARE(run({"cable", "--json", folders.filePath("A"), folders.filePath("B")}), 0);
+    const QJsonObject job = QJsonDocument::fromJson(out.toUtf8()).object();
+    const QJsonArray fibres = job.value("fibres").toArray();
+    QCOMPARE(fibres.size(), 1);
+    QVERIFY2(std::abs(fibres.at(0).toObject().value("length_m").toDouble() - 24000) < 10,
+             qPrintable(out.left(600)));
+    QCOMPARE(job.value("closures").toArray().size(), 2);
 }
 
 // A marker that stores no value is measured on the trace's points where the tools show it, says

@@ -43,6 +43,8 @@ private slots:
     void openOverlayRemove();
     void reflectanceValues();
     void reanalysis();
+    void sectionsOnDemand();
+    void fileWithoutEvents();
     void limitsAndReport();
     void fileThatCannotBeRead();
     void markerReadout();
@@ -182,6 +184,66 @@ void TestView::reanalysis()
     QCOMPARE(events->rowCount(), 1);
     QCOMPARE(tabs->tabText(0), QStringLiteral("Eventos"));
     QCOMPARE(list->item(0)->text(), QStringLiteral("fibre.sor"));
+}
+
+// Exibir > Trechos da análise draws under the chosen trace what the analysis told it is made
+// of: a band along each section of fibre, a strip of each stretch's colour at the bottom; off
+// again, nothing.
+void TestView::sectionsOnDemand()
+{
+    SorWriter::Simulation fibre;
+    fibre.pulseNs = 1000;
+    fibre.spacingM = 5;
+    fibre.points = 12000;
+    fibre.launchSnrDb = 35;
+    fibre.events
+        = {{SorWriter::TrueEvent::Step, 15000, 0.5, 0}, {SorWriter::TrueEvent::End, 40000, 0, -14}};
+    ViewerWindow window;
+    window.resize(1200, 700);
+    window.show();
+    QCOMPARE(window.openFiles({write("sections.sor", SorWriter::simulatedTrace(fibre))}), 1);
+    auto *sections = window.findChild<QAction *>("sections");
+    QVERIFY(sections && sections->isCheckable());
+    PlotWidget *plot = window.plot();
+    QVERIFY(plot->sections().isEmpty());
+    sections->trigger();
+    QStringList kinds;
+    for (const TracePlot::SectionBand &b : plot->sections())
+        kinds << QString::number(int(b.kind));
+    QCOMPARE(kinds.count(QString::number(int(TracePlot::SectionBand::Kind::Fibre))), 2);
+    QCOMPARE(plot->sections().back().kind, TracePlot::SectionBand::Kind::Floor);
+    // The strip at the bottom of the plot, under the first section of fibre, in its colour.
+    const QImage shot = plot->grab().toImage();
+    const QRect area = TracePlot::plotArea(plot->rect());
+    const TracePlot::Mapping map(area, plot->view());
+    const int x = int(map.x(8000));
+    QCOMPARE(shot.pixelColor(x, area.bottom() - TracePlot::SectionStrip / 2).rgb(),
+             TracePlot::bandColour(TracePlot::SectionBand::Kind::Fibre).rgb());
+    sections->trigger();
+    QVERIFY(plot->sections().isEmpty());
+}
+
+// A file that stores no events is shown with the analysis' of its points, marked as such.
+void TestView::fileWithoutEvents()
+{
+    SorWriter::Simulation fibre;
+    fibre.pulseNs = 1000;
+    fibre.spacingM = 5;
+    fibre.points = 12000;
+    fibre.launchSnrDb = 35;
+    fibre.events = {{SorWriter::TrueEvent::Reflection, 15000, 0.5, -45},
+                    {SorWriter::TrueEvent::End, 40000, 0, -14}};
+    SorWriter::Trace bare = SorWriter::simulatedTrace(fibre);
+    bare.version = 1;
+    bare.withEvents = false;
+    ViewerWindow window;
+    window.show();
+    QCOMPARE(window.openFiles({write("bare.sor", bare)}), 1);
+    auto *events = window.findChild<QTableWidget *>("events");
+    auto *tabs = window.findChild<QTabWidget *>("tabs");
+    QCOMPARE(events->rowCount(), 2);
+    QCOMPARE(events->item(0, 2)->text(), QStringLiteral("reflexivo"));
+    QCOMPARE(tabs->tabText(0), QStringLiteral("Eventos (análise)"));
 }
 
 // With limits chosen, each event's verdict stands in the table, a failure in red and in words;

@@ -122,6 +122,11 @@ std::vector<double> simulateLevels(const Simulation &s)
             const double past = double(i) * s.spacingM - e.positionM;
             if (past < pulse) {
                 power[i] += reflected;
+            } else if (s.saturationTailM > 0 && reflected > ceiling) {
+                const double fade = std::pow(1 + (past - pulse) / s.saturationTailM, -2);
+                if (fade < 1e-9)
+                    break;
+                power[i] += ceiling * fade;
             } else {
                 const double fade = RecoveryShare * std::exp(-(past - pulse) / tail);
                 if (fade < 1e-9)
@@ -143,6 +148,12 @@ std::vector<double> simulateLevels(const Simulation &s)
                 power[i] += height * std::exp(-past / s.launchTailM);
         }
     }
+    if (s.launchRiseM > 0) {
+        for (size_t i = 0; i < n; ++i) {
+            const double past = double(i) * s.spacingM - s.darkM;
+            power[i] *= past > 0 ? 1 - std::exp(-3 * past / s.launchRiseM) : 0;
+        }
+    }
     // Noise in the power, before the logarithm: the level's noise grows as the power falls, and
     // past the end the receiver shows the noise's magnitude, its floor. An instrument's filter
     // spreads each sample of it over several points.
@@ -152,6 +163,12 @@ std::vector<double> simulateLevels(const Simulation &s)
     std::vector<double> samples(n + spread);
     for (double &v : samples)
         v = random.next();
+    // A generator of its own, so that the noise's other samples stay what the seed makes them.
+    std::mt19937 bursts(s.seed ^ 0x9e3779b9u);
+    for (double &v : samples) {
+        if (s.burstShare > 0 && double(bursts()) / 4294967296.0 < s.burstShare)
+            v *= s.burstScale;
+    }
     std::vector<double> levels(n);
     double window = 0;
     for (size_t k = 0; k < spread; ++k)

@@ -65,16 +65,28 @@ struct Simulation
     // What real instruments add. Their filter spreads the noise over this many points, so
     // that neighbouring points differ less than the noise is.
     int noiseSpreadPoints = 1;
+    // Detectors' noise has heavy tails: this share of the noise's samples is this many times
+    // larger than the rest (an avalanche photodiode's bursts), single points well above the
+    // noise that are no reflections.
+    double burstShare = 0;
+    double burstScale = 4;
     // Below the noise the receiver stores "no data", in runs mixed with the floor's noise.
     bool noDataFloor = false;
     // A reflection above this level (dB, 0 at the launch) saturates the receiver: its top is
     // cut there, and it recovers over this many pulse lengths.
     double saturationDb = std::numeric_limits<double>::infinity();
     double recoveryPulses = 0.5;
+    // Where this is set, a saturated receiver recovers as real ones do: from its ceiling, falling
+    // as (1 + distance past the pulse / this)^-2 in power, steeply at first and ever more slowly,
+    // for hundreds of metres or kilometres.
+    double saturationTailM = 0;
     // Some receivers recover slowly from the front connector: a tail this high above the
     // backscatter at 0 m (dB), fading over this distance (1/e).
     double launchTailDb = 0;
     double launchTailM = 0;
+    // Others are blinded by the launch: no front connector is seen, the trace rises from the
+    // floor as the receiver recovers, most of the way (95 %, in power) within this distance.
+    double launchRiseM = 0;
     // The instrument's inside before its front panel, where no light comes back: its points
     // lie in the floor (some makers store a kilometre of them).
     double darkM = 0;

@@ -1,5 +1,7 @@
 #include "acceptance/verdict.h"
 
+#include "analysis/eventsource.h"
+
 #include "analysis/pointloss.h"
 #include "sor/sortext.h"
 
@@ -172,6 +174,8 @@ Link analysedLink(const Sor::Trace &trace, const Analysis::Result &result)
     link.orlDb = result.orlDb;
     if (!result.fiberEndM) {
         link.undetermined = QStringLiteral("enlace: a análise não encontrou o fim da fibra");
+        if (!result.endDoubt.isEmpty())
+            link.undetermined += QStringLiteral(" (") + result.endDoubt + QLatin1Char(')');
     } else if (*result.fiberEndM <= 0) {
         link.undetermined = QStringLiteral("enlace: o comprimento achado (%1 km) não é positivo")
                                 .arg(Sor::decimal(*result.fiberEndM / 1000, 3));
@@ -190,6 +194,13 @@ QString JudgedEvent::sectionText() const
 {
     return sectionWhere.isEmpty() ? QStringLiteral("trecho antes do evento %1").arg(number)
                                   : sectionWhere;
+}
+
+Link eventsLink(Sor::Trace &trace)
+{
+    if (const std::optional<Analysis::Result> found = Analysis::supplyEvents(trace))
+        return analysedLink(trace, *found);
+    return fileLink(trace);
 }
 
 Judgement judge(const Link &link, const Limits &limits)

@@ -68,6 +68,9 @@ struct Link
 // analysis'.
 Link fileLink(const Sor::Trace &trace);
 Link analysedLink(const Sor::Trace &trace, const Analysis::Result &result);
+// The events every tool judges: the file's own, or where it stores none the analysis' of its
+// points (Analysis::supplyEvents: they are then in the trace's event table too).
+Link eventsLink(Sor::Trace &trace);
 
 struct Judgement
 {

@@ -18,17 +18,36 @@ QString number(double value, int decimals)
 // Values no fibre has are left out, each with the reason: events and an end outside the span
 // (before its start, past the last point), events losing or gaining more than a fibre's event
 // can, and totals out of range.
+// Whether backscatter a fibre gives follows an event: a section of fibre starts after it and
+// before the next one.
+bool fibreAfter(const Result &r, size_t k)
+{
+    const double from = r.events[k].distanceM;
+    const double to = k + 1 < r.events.size() ? r.events[k + 1].distanceM : HUGE_VAL;
+    return std::any_of(r.sections.begin(), r.sections.end(), [&](const Section &s) {
+        return s.kind == SectionKind::Fibre && s.startM >= from && s.startM < to;
+    });
+}
+
 void keepPossibleValues(Result &r, double originM, double lastM, double slackM)
 {
     std::vector<Event> kept;
-    for (const Event &e : r.events) {
+    for (size_t k = 0; k < r.events.size(); ++k) {
+        Event e = r.events[k];
         const bool end = e.type == EventType::End;
         QString why;
+        // No reflection returns more light than was sent: such a figure is no reflectance.
+        if (e.reflectanceDb && *e.reflectanceDb > 0) {
+            r.warnings << QStringLiteral("refletância do evento em %1 m não determinada: a medida "
+                                         "dá %2 dB, acima de 0 dB")
+                              .arg(number(e.distanceM, 1), number(*e.reflectanceDb, 2));
+            e.reflectanceDb.reset();
+        }
         if (e.distanceM < originM - slackM)
             why = QStringLiteral("cai antes do início do enlace (%1 m)").arg(number(originM, 1));
         else if (e.distanceM > lastM + slackM)
             why = QStringLiteral("cai depois do último ponto (%1 m)").arg(number(lastM, 1));
-        else if (!end && e.lossMeasured && e.lossDb > HighestEventLossDb)
+        else if (!end && e.lossMeasured && e.lossDb > HighestEventLossDb && !fibreAfter(r, k))
             why = QStringLiteral("perde %1 dB, mais que %2 dB")
                       .arg(number(e.lossDb, 3), number(HighestEventLossDb, 0));
         else if (!end && e.lossMeasured && e.lossDb < -HighestEventGainDb)
@@ -214,6 +233,7 @@ Result analyze(const Input &input, const Thresholds &thresholds)
     estimateNoise(t);
     scaleNoise(t);
     findLaunch(t);
+    steadyNoise(t);
     measureEvents(t, findCandidates(t, thresholds), thresholds, result);
     keepPossibleValues(result,
                        t.origin + double(std::max(t.spanStart, t.panel)) * t.spacing,
@@ -288,8 +308,11 @@ Result analyze(const Sor::Trace &trace)
 Result analyze(const Sor::Trace &trace, const Thresholds &thresholds)
 {
     Input input;
-    if (!inputOf(trace, input))
-        return Result{{}, {}, {}, {}, thresholds, {}};
+    if (!inputOf(trace, input)) {
+        Result none;
+        none.thresholds = thresholds;
+        return none;
+    }
     return analyze(input, thresholds);
 }
 

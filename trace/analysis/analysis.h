@@ -38,6 +38,37 @@ Thresholds thresholdsFor(const Sor::Trace &trace, const ThresholdChoice &choice 
 
 enum class EventType { Reflective, NonReflective, End };
 
+// How sure the analysis is of an event or an end: how many deviations of its own error its
+// step (or its reflection's height) stands clear, and how far the points stray from the lines
+// of the sections on either side (dB).
+struct Confidence
+{
+    double sigmas = 0;
+    double residualDb = 0;
+    // Clear of its error by at least this many deviations: an event no noise makes.
+    static constexpr double Sure = 8;
+    bool sure() const { return sigmas >= Sure; }
+};
+
+// What a stretch of the trace is: the instrument's inside before its front panel, the launch
+// (the front connector and the receiver recovering from it, or rising from the floor), a
+// section of fibre, the fibre's end, a receiver's tail past it, a ghost (a strong reflection
+// seen again at a multiple of its distance, with no loss across it), the floor.
+enum class SectionKind { Inside, Launch, Fibre, Tail, Ghost, Floor };
+
+struct Section
+{
+    SectionKind kind = SectionKind::Fibre;
+    double startM = 0;
+    double endM = 0;
+    // A fibre's section: its attenuation (the fall of its line, dB/km), the level of its line at
+    // its start and end (dB, the trace's), and the spread of its points about that line (dB).
+    std::optional<double> attenuationDbKm;
+    std::optional<double> startLevelDb;
+    std::optional<double> endLevelDb;
+    std::optional<double> noiseDb;
+};
+
 struct Event
 {
     double distanceM = 0; // where the event begins
@@ -48,6 +79,7 @@ struct Event
     // False for the front connector the trace starts on: no backscatter before it to measure
     // its loss by (lossDb is then 0, and means nothing).
     bool lossMeasured = true;
+    Confidence confidence;
 };
 
 // A value no fibre has is never a result: it is left out ("não determinado") and a warning
@@ -60,6 +92,12 @@ struct Result
     std::optional<double> orlDb;
     Thresholds thresholds;
     QStringList warnings;
+    // What the trace is made of, in order along it: each event lies between two sections.
+    std::vector<Section> sections;
+    std::optional<Confidence> endConfidence;
+    // Why no end is given where the trace does not tell (empty when one is, or nothing was
+    // analysed): a verdict cannot be reached without it.
+    QString endDoubt;
 };
 
 // What instruments offer as thresholds (dB): a file's value outside these is no setting.
@@ -74,7 +112,9 @@ constexpr double HighestOrlDb = 80;
 constexpr double LowestAttenuationDbKm = 0.1;
 constexpr double HighestAttenuationDbKm = 1.5;
 constexpr double ShortestJudgedSectionM = 1000;
-// No event but the fibre's end loses more than this, nor gains more than this (dB).
+// No event but the fibre's end loses more than this where no backscatter follows it (a deeper
+// step with a fibre's backscatter past it is a splitter's or a crushed fibre's), nor gains
+// more than this (dB).
 constexpr double HighestEventLossDb = 20;
 constexpr double HighestEventGainDb = 5;
 
@@ -104,6 +144,13 @@ Result analyze(const Sor::Trace &trace);
 double defaultBackscatterDb(double wavelengthNm);
 // "reflective", "non-reflective", "end"
 QString typeName(EventType type);
+// "inside", "launch", "fibre", "tail", "ghost", "floor"
+QString sectionName(SectionKind kind);
+// In a user's words: "interior do equipamento", "lançamento", "fibra", "cauda do receptor",
+// "fantasma", "piso de ruído".
+QString sectionText(SectionKind kind);
+// "45σ", or "incerto (5σ)" for one not sure.
+QString confidenceText(const Confidence &confidence);
 // The events as a file's event table holds them (type digit, then "A" for the analysis or "E"
 // for the end), so that tables and plots show them as they show a file's.
 Sor::KeyEvents asKeyEvents(const Result &result);

@@ -28,6 +28,10 @@ constexpr size_t WidestWindow = 32;
 // A reflection stands at least this far above the backscatter: less is the trace's own curve
 // (a long pulse's smear of a step), however quiet its points.
 constexpr double LeastPeakDb = 0.05;
+// A reflection's mean lift over its pulse is at least this share of its top's height, where
+// the pulse spans this many points and more (fewer tell a burst from a pulse no better).
+constexpr double LeastLiftShare = 0.1;
+constexpr size_t LiftedPulse = 8;
 // A step statistic this large (dB) is an event's, never the backscatter's noise.
 constexpr double StrongStepDb = 1.0;
 // A front connector's reflection stands at least this far above the backscatter after it.
@@ -109,6 +113,33 @@ bool keepsFibreSlope(const TraceData &t, size_t from, size_t count)
     return f.fall + 3 * f.error < HighestAttenuationDbKm / 1000 * t.spacing;
 }
 
+namespace {
+
+// A receiver's recovery falls ever more slowly: where the level falls from one pulse length to
+// the next by a good deal more than it fell from the one before, a step lies there (the fibre's
+// end inside a launch's tail), which no recovery makes.
+bool dropsSuddenly(const TraceData &t, size_t from, size_t count)
+{
+    const size_t w = std::max<size_t>(4, t.pulse);
+    const double least = std::max(
+        StrongStepDb, CandidateSignificance * t.noiseAt(from) * std::sqrt(2.0 / double(w)));
+    double fell = HUGE_VAL;
+    for (size_t at = from; at + 2 * w <= from + count; at += w) {
+        const double fall = t.fits.mean(at, at + w) - t.fits.mean(at + w, at + 2 * w);
+        if (fall > fell + least)
+            return true;
+        fell = std::max(fall, 0.0);
+    }
+    return false;
+}
+
+bool recovering(const TraceData &t, size_t from, size_t count)
+{
+    return steeperThanFibre(t, from, count) && !dropsSuddenly(t, from, count);
+}
+
+} // namespace
+
 // Judged at every scale from two pulse lengths up, as a tail falls steeply at first and ever
 // more slowly later: a stretch is the tail's when the fall goes on past it (a step there would
 // be an event), or when it goes on straight from the reflection's own fall.
@@ -120,7 +151,7 @@ size_t recovered(const TraceData &t, size_t from)
         after += shortest;
     for (size_t stretch = shortest;
          stretch <= LongestRecoveryStretch && after + 2 * stretch <= t.usable;) {
-        if (steeperThanFibre(t, after, stretch) && steeperThanFibre(t, after + stretch, stretch)) {
+        if (recovering(t, after, stretch) && recovering(t, after + stretch, stretch)) {
             after += stretch;
             stretch = shortest;
         } else {
@@ -128,6 +159,25 @@ size_t recovered(const TraceData &t, size_t from)
         }
     }
     return after;
+}
+
+// No fibre rises: from a point on, while each stretch's second half lies above its first beyond
+// their noise, the trace is a receiver recovering; where that stops. Medians, so that the
+// floor's own points at the start (noise of any size) do not hide the climb.
+size_t climb(const TraceData &t, size_t from, size_t stretch)
+{
+    const size_t half = std::max<size_t>(2, stretch / 2);
+    const auto middle = [&](size_t at) {
+        return median(std::vector<double>(t.y.begin() + long(at), t.y.begin() + long(at + half)));
+    };
+    size_t at = from;
+    while (at + 2 * half <= t.usable) {
+        const double rise = middle(at + half) - middle(at);
+        if (!(rise > 3 * t.noiseAt(at + half) * std::sqrt(2.0 / double(half))))
+            break;
+        at += half;
+    }
+    return at;
 }
 
 void markClipped(TraceData &t)
@@ -158,6 +208,14 @@ void markClipped(TraceData &t)
 void findLaunch(TraceData &t)
 {
     const size_t w = std::max<size_t>(4, t.pulse);
+    // A receiver blinded by the launch shows no front connector: the trace climbs from the
+    // floor while it recovers, and the fibre is seen from where it stops climbing.
+    const size_t stretch = std::max<size_t>(RecoveryStretch, 2 * t.pulse);
+    const size_t climbed = climb(t, t.panel, stretch);
+    if (climbed >= t.panel + stretch) {
+        t.launchEnd = recovered(t, climbed);
+        return;
+    }
     const size_t reach = std::min(t.usable, t.panel + 2 * t.pulse + 3);
     if (reach <= t.panel)
         return;
@@ -304,6 +362,35 @@ void scaleNoise(TraceData &t)
     }
 }
 
+// The backscatter only falls along the fibre, and its noise, constant in power, only grows in
+// dB: the blocks' noise is made to grow along it, each run of blocks that seems quieter than
+// one before it taken together at their mean (the closest growing figures to the estimates).
+void steadyNoise(TraceData &t)
+{
+    const size_t first = std::max(t.panel + t.pulse + 1, t.launchEnd) / t.block + 1;
+    const size_t last = std::min(t.noise.size(), std::min(t.y.size(), t.floorAt) / t.block);
+    struct Run
+    {
+        double sum;
+        size_t count;
+        double mean() const { return sum / double(count); }
+    };
+    std::vector<Run> runs;
+    for (size_t b = first; b < last; ++b) {
+        runs.push_back({t.noise[b], 1});
+        while (runs.size() > 1 && runs[runs.size() - 2].mean() > runs.back().mean()) {
+            runs[runs.size() - 2].sum += runs.back().sum;
+            runs[runs.size() - 2].count += runs.back().count;
+            runs.pop_back();
+        }
+    }
+    size_t b = first;
+    for (const Run &r : runs) {
+        for (size_t k = 0; k < r.count; ++k, ++b)
+            t.noise[b] = r.mean();
+    }
+}
+
 // Whether the trace falls into a noise floor, the floor's level, and the points before it: the
 // backscatter stops where the trace first sinks into the floor (or into "no data", which lies
 // below it) and stays there for a while; nothing past that is analysed. The floor is known by
@@ -418,7 +505,26 @@ candidatesAt(const TraceData &t, const Thresholds &thresholds, const size_t w)
         const double stepError = std::hypot(stepSpread * sigma, t.slopeErrorAt(i) * across);
         const bool stepSeen = std::abs(step) >= std::max(thresholds.lossDb * 0.5,
                                                          CandidateSignificance * stepError);
-        const bool peakSeen = peak >= std::max(CandidateSignificance * sigma * 2, LeastPeakDb);
+        // A reflection lifts a whole pulse length of points above the backscatter on both
+        // sides, which the noise, however spiky, does not: their mean stands clear of the
+        // means' own noise.
+        const double lifted = t.fits.mean(i, i + t.pulse);
+        const double liftedBefore = lifted - before - slope * (double(w + t.pulse) / 2);
+        const size_t back = i + 2 * t.pulse + 1;
+        const double liftedAfter = back + w <= n ? lifted - t.fits.mean(back, back + w)
+                                                       - slope * (double(t.pulse + w) / 2 + 1)
+                                                 : 0;
+        const double liftError = sigma * std::sqrt(1.0 / double(t.pulse) + 1.0 / double(w));
+        const double lift = std::min(liftedBefore, liftedAfter);
+        // How many deviations of its statistic's noise the peak stands clear by, either way.
+        // A clear top names the place where it rises; the lift, where its pulse begins.
+        // A reflection lifts its whole pulse: a top alone, a point or two of the noise's
+        // bursts, is none however high (where the pulse spans enough points to tell).
+        const bool wholePulse = t.pulse < LiftedPulse || liftedBefore >= peak * LeastLiftShare;
+        const double topScore = peak >= LeastPeakDb && wholePulse ? peak / (2 * sigma) : 0.0;
+        const double liftScore = lift >= LeastPeakDb ? lift / std::max(liftError, 1e-9) : 0.0;
+        const double peakScore = topScore >= CandidateSignificance ? 1e6 + topScore : liftScore;
+        const bool peakSeen = peakScore >= CandidateSignificance;
         // A step of the other sign, with no reflection, is the next event.
         const bool turned = inRun && stepSeen && !peakSeen && highest == 0 && strongest > 0
                             && (step > 0) != (bestStep > 0)
@@ -455,8 +561,8 @@ candidatesAt(const TraceData &t, const Thresholds &thresholds, const size_t w)
             bestStep = step;
             best = {i, false, step > 0};
         }
-        if (peakSeen && peak > highest) {
-            highest = peak;
+        if (peakSeen && peakScore > highest) {
+            highest = peakScore;
             reflection = {i, true};
         }
     }

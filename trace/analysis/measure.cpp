@@ -24,42 +24,30 @@ constexpr double RejoinDb = 0.5;
 constexpr double ClearStepNoise = 20;
 // A section needs this many points to be measured.
 constexpr size_t FewestPoints = 4;
+// A reflection's mean lift over its pulse is at least this share of its top's height, where
+// the pulse spans this many points and more (fewer tell a burst from a pulse no better).
+constexpr double LeastLiftShare = 0.1;
+constexpr size_t LiftedPulse = 8;
 
-struct Measured
-{
-    size_t at = 0;
-    bool peaked = false;     // stands above the backscatter on both sides
-    bool reflective = false; // and reflects at least as much as the threshold asks
-    bool end = false;
-    bool loses = true; // seen as a loss, not a gain
-    double lossDb = 0;
-    double lossError = 0;
-    double heightDb = 0;
-    double topDb = 0; // the highest level within the pulse after the event
-    Line before;
-    Line after;
-};
+} // namespace
 
-// Past an event, the points that still carry it: the pulse, and after a reflection the
-// receiver's recovery too.
 size_t deadZone(const TraceData &t, bool reflective)
 {
     return reflective ? 3 * t.pulse + 2 : t.pulse + 1;
 }
 
-// Where the backscatter is seen again past an event: its dead zone, and after a reflection the
-// receiver's recovery, however long this receiver takes.
 size_t pastEvent(const TraceData &t, const Measured &e)
 {
     const size_t past = e.at + deadZone(t, e.peaked);
     return e.peaked && past < t.usable ? recovered(t, past) : past;
 }
 
-// Where the backscatter is first seen: past the front connector's dead zone.
 size_t backscatterFrom(const TraceData &t)
 {
     return std::max(t.panel + t.pulse + 1, t.launchEnd);
 }
+
+namespace {
 
 // A reflection begins where the level first rises a tenth of the way, in power, from the
 // backscatter to the peak (the first of two in one dead zone, too); a step begins where the
@@ -100,6 +88,7 @@ std::vector<Measured> ordered(const TraceData &t, const std::vector<Candidate> &
         Measured e;
         e.at = locate(t, c);
         e.peaked = c.reflective;
+        e.seenAsPeak = c.reflective;
         e.loses = c.loses;
         events.push_back(e);
     }
@@ -119,6 +108,7 @@ std::vector<Measured> ordered(const TraceData &t, const std::vector<Candidate> &
             if (e.peaked && !merged.back().peaked)
                 merged.back().at = e.at;
             merged.back().peaked = merged.back().peaked || e.peaked;
+            merged.back().seenAsPeak = merged.back().seenAsPeak || e.seenAsPeak;
         } else {
             merged.push_back(e);
         }
@@ -181,9 +171,11 @@ void settle(const TraceData &t, std::vector<Measured> &events)
     events = kept;
 }
 
+} // namespace
+
 // The four-point least-squares loss: a line through the backscatter between the event before
 // and this one, another between this one and the next, their difference at the event.
-void measure(const TraceData &t, std::vector<Measured> &events, size_t end, bool refine = false)
+void measure(const TraceData &t, std::vector<Measured> &events, size_t end, bool refine)
 {
     const size_t w = std::max<size_t>(4, t.pulse);
     for (size_t k = 0; k < events.size(); ++k) {
@@ -199,6 +191,9 @@ void measure(const TraceData &t, std::vector<Measured> &events, size_t end, bool
         }
         e.before = t.fits.line(beforeFrom, e.at);
         e.after = t.fits.line(afterFrom, afterTo);
+        e.beforeFrom = beforeFrom;
+        e.afterFrom = afterFrom;
+        e.afterTo = afterTo;
         const double x = double(e.at);
         e.lossDb = e.before.at(x) - e.after.at(x);
         const double spreadBefore
@@ -242,8 +237,22 @@ void measure(const TraceData &t, std::vector<Measured> &events, size_t end, bool
               && keepsFibreSlope(t, afterFrom, afterTo - afterFrom)
               && !(t.floorDb && t.fits.mean(afterFrom, afterTo) < *t.floorDb + t.floorRiseDb)
               && e.after.at(x) <= e.before.at(x) + HighestEventGainDb;
-        e.heightDb
-            = top - (backscatterAfter ? std::max(e.before.at(x), e.after.at(x)) : e.before.at(x));
+        const auto base = [&](double at) {
+            return backscatterAfter ? std::max(e.before.at(at), e.after.at(at)) : e.before.at(at);
+        };
+        e.heightDb = top - base(x);
+        // Where the noise is a good part of the height, the highest point mostly tells of the
+        // noise: the mean lift of the pulse's points does not.
+        const size_t stop = std::min(t.y.size(), e.at + t.pulse);
+        e.liftDb = t.fits.mean(e.at, stop) - base(x + double(stop - e.at - 1) / 2);
+        e.liftError = t.noiseAt(e.at) * std::sqrt(1.0 / double(stop - e.at) + 1.0 / double(w));
+        if (e.heightDb < KeepSignificance * t.noiseAt(e.at) && e.liftDb > 0)
+            e.heightDb = e.liftDb;
+        // Into the floor, the pulse's points past the reflection say nothing of it.
+        if (!backscatterAfter) {
+            e.liftDb = e.heightDb;
+            e.liftError = t.noiseAt(e.at);
+        }
     }
 }
 
@@ -253,33 +262,33 @@ double reflectance(const TraceData &t, double heightDb)
            + 10 * std::log10(std::pow(10, heightDb / 5) - 1);
 }
 
-// A fibre end's reflection stands on the backscatter before it; past it there is none.
-double endHeight(const Measured &e)
-{
-    return e.topDb - e.before.at(double(e.at));
-}
+namespace {
 
 // Whether the trace past a reflection only falls into the floor: no stretch on the way back at
-// the backscatter's level before it (less its loss, at most the end threshold) and keeping a
-// fibre's slope, as after the last reflection a receiver recovers, however slowly and unevenly.
+// the backscatter's level before it (less its loss, at most the end threshold) that is a
+// fibre's, as after the last reflection a receiver recovers, however slowly and unevenly.
 bool fallsToFloor(const TraceData &t, const Measured &e, double endDb)
 {
     if (!t.floorDb || t.floorAt >= t.y.size())
         return false;
-    // Stretches long enough that their slope tells a fibre's from a recovery's: its error
-    // from the noise a third of the steepest fibre's.
-    const double sigma = t.noiseAt(e.at + deadZone(t, true));
-    const double steepest = SteepestFibreDbKm / 1000 * t.spacing;
+    // Stretches long enough that their slope tells a fibre's from a recovery's: three times its
+    // error from the noise half the steepest fibre's; all there is where that is less.
+    const size_t from = e.at + deadZone(t, true);
+    if (from + RecoveryPoints > t.floorAt)
+        return true;
+    const double sigma = t.noiseAt(from);
+    const double steepest = HighestAttenuationDbKm / 1000 * t.spacing / 2;
     size_t stretch = std::max<size_t>(RecoveryPoints, t.pulse / 2);
-    while (stretch < t.floorAt
+    while (stretch < t.floorAt - from
            && 3 * sigma * std::sqrt(12 / std::pow(double(stretch), 3)) > steepest)
         stretch += stretch / 2;
-    for (size_t at = e.at + deadZone(t, true); at + stretch <= t.floorAt; at += stretch / 2) {
+    stretch = std::min(stretch, t.floorAt - from);
+    for (size_t at = from; at + stretch <= t.floorAt; at += std::max<size_t>(1, stretch / 2)) {
         const double level = t.fits.mean(at, at + stretch);
         const double backscatter = e.before.at(double(at) + double(stretch) / 2);
         const double margin = std::max(KeepSignificance * t.noiseAt(at), RejoinDb);
         if (level > backscatter - endDb - margin && level < backscatter + margin
-            && keepsFibreSlope(t, at, stretch))
+            && keepsFibreSlope(t, at, stretch) && fibreFollows(t, at, at + stretch))
             return false;
     }
     return true;
@@ -291,9 +300,18 @@ bool judge(const TraceData &t, std::vector<Measured> &events, const Thresholds &
 {
     std::vector<Measured> kept;
     bool stable = true;
-    for (Measured &e : events) {
+    for (size_t k = 0; k < events.size(); ++k) {
+        Measured &e = events[k];
+        const size_t next = k + 1 < events.size() ? events[k + 1].at : t.usable;
         const double sigma = t.noiseAt(e.at);
-        const bool peaked = e.heightDb > KeepSignificance * sigma && e.heightDb > 0;
+        // A reflection lifts its whole pulse: a top alone, a point or two of the noise's
+        // bursts beside a step, is none however high (where the pulse spans enough points to
+        // tell; a peak the detector saw was judged so there).
+        const bool wholePulse
+            = t.pulse < LiftedPulse || e.seenAsPeak || e.liftDb >= e.heightDb * LeastLiftShare;
+        const bool peaked = e.heightDb > 0
+                            && ((e.heightDb > KeepSignificance * sigma && wholePulse)
+                                || e.liftDb > KeepSignificance * e.liftError);
         const bool peak = peaked && reflectance(t, e.heightDb) >= thresholds.reflectanceDb;
         const bool step = std::abs(e.lossDb) >= thresholds.lossDb
                           && std::abs(e.lossDb) >= KeepSignificance * e.lossError;
@@ -311,7 +329,8 @@ bool judge(const TraceData &t, std::vector<Measured> &events, const Thresholds &
         stable = stable && e.peaked == peaked;
         e.peaked = peaked;
         e.reflective = peak;
-        e.end = t.floorDb && (intoFloor || recovering) && (peaked || deep);
+        e.end = (t.floorDb && (intoFloor || recovering) && (peaked || deep))
+                || (!peaked && endsInTail(t, e, next, thresholds.endDb));
         if (peak || step || e.end)
             kept.push_back(e);
         else
@@ -324,97 +343,25 @@ bool judge(const TraceData &t, std::vector<Measured> &events, const Thresholds &
     return stable;
 }
 
-// The returned power: the backscatter of each section, summed in closed form over its line,
-// and each reflection, both brought back to the launch; -10 log10 of it is the ORL.
-std::optional<double>
-returnLoss(const TraceData &t, const std::vector<Measured> &events, const Line &first, size_t end)
-{
-    const double launch = first.at(0);
-    const double perMetre
-        = std::pow(10, t.backscatterDb / 10) * 2 * t.groupIndex / (Sor::LightSpeed * 1e-9);
-    double returned = 0;
-    auto section = [&](const Line &line, size_t from, size_t to) {
-        if (to <= from)
-            return;
-        const double ratio = std::pow(10, line.slope / 5);
-        const double firstPower = std::pow(10, (line.at(double(from)) - launch) / 5);
-        const double count = double(to - from);
-        const double sum
-            = std::abs(ratio - 1) < 1e-12 ? count : (1 - std::pow(ratio, count)) / (1 - ratio);
-        returned += perMetre * t.spacing * firstPower * sum;
-    };
-    size_t from = 0;
-    Line line = first;
-    for (const Measured &e : events) {
-        section(line, from, e.at);
-        if (e.peaked)
-            returned += std::pow(10, reflectance(t, e.end ? endHeight(e) : e.heightDb) / 10)
-                        * std::pow(10, (e.before.at(double(e.at)) - launch) / 5);
-        from = e.at;
-        line = e.after;
-        if (e.end)
-            break;
-    }
-    if (events.empty() || !events.back().end)
-        section(line, from, end);
-    if (!(returned > 0) || !std::isfinite(returned))
-        return std::nullopt;
-    return -10 * std::log10(returned);
-}
-
-void report(const TraceData &t, const std::vector<Measured> &events, size_t end, Result &result)
-{
-    const Line first
-        = events.empty() ? t.fits.line(backscatterFrom(t), end) : events.front().before;
-    // Without a launch cable, the front connector the trace starts on is the span's first
-    // event, at its start: where the axis' 0 lies on that reflection, and before every other.
-    const double zero = -t.origin / t.spacing;
-    const bool onLaunch = t.launchHeightDb && t.spanStart == 0 && zero >= 0
-                          && zero <= double(t.launchTop + t.pulse + 2);
-    if (onLaunch && (events.empty() || t.origin + double(events.front().at) * t.spacing > 0)) {
-        Event launch;
-        launch.type = EventType::Reflective;
-        launch.lossMeasured = false;
-        launch.reflectanceDb = reflectance(t, *t.launchHeightDb);
-        result.events.push_back(launch);
-    }
-    for (const Measured &e : events) {
-        Event out;
-        out.distanceM = t.origin + double(e.at) * t.spacing;
-        out.type = e.end          ? EventType::End
-                   : e.reflective ? EventType::Reflective
-                                  : EventType::NonReflective;
-        out.lossDb = e.end && t.floorDb ? e.before.at(double(e.at)) - *t.floorDb : e.lossDb;
-        if (e.reflective)
-            out.reflectanceDb = reflectance(t, e.end ? endHeight(e) : e.heightDb);
-        out.attenuationDbKm = -e.before.slope / t.spacing * 1000;
-        result.events.push_back(out);
-    }
-    const bool ended = !events.empty() && events.back().end;
-    const double endAt = ended ? double(events.back().at) : double(end - 1);
-    const Line &last = ended ? events.back().before : events.empty() ? first : events.back().after;
-    if (ended)
-        result.fiberEndM = t.origin + endAt * t.spacing;
-    result.totalLossDb = first.at(double(t.spanStart)) - last.at(endAt);
-    result.orlDb = returnLoss(t, events, first, end);
-}
-
-// A saturated end's receiver recovers for long: past the last reflection before the floor, a
-// section that falls faster than any fibre is that recovery, not fibre, and the reflection is
-// the end. Whatever was seen in the recovery goes with it.
+// A saturated end's receiver recovers for long: past the last reflection, a stretch that is
+// no fibre's (falling faster than any, or flattening as no fibre does) down to the floor, or to
+// the last point where the trace never reaches it, is that recovery, and the reflection is the
+// end. Whatever was seen in the recovery goes with it.
 void endAtLastReflection(const TraceData &t,
                          std::vector<Measured> &events,
                          size_t end,
                          double endDb)
 {
-    if (!t.floorDb || t.floorAt >= t.y.size() || events.empty())
+    if (events.empty())
         return;
+    const bool floor = t.floorDb && t.floorAt < t.y.size();
     // The earliest of the reflections from which the trace only falls into the floor.
     size_t chosen = events.size();
     for (size_t k = events.size(); k-- > 0;) {
         if (!events[k].peaked)
             continue;
-        if (!fallsToFloor(t, events[k], endDb))
+        const size_t past = events[k].at + deadZone(t, true);
+        if (floor ? !fallsToFloor(t, events[k], endDb) : !tailFollows(t, past, t.usable))
             break;
         chosen = k;
     }
@@ -471,10 +418,10 @@ void measureEvents(const TraceData &t,
         const double fall = events.back().before.at(double(floorAt)) - *t.floorDb;
         if (fall < thresholds.endDb) {
             events.pop_back();
-            result.warnings << QStringLiteral("fim da fibra não encontrado: o traço desce ao "
-                                              "ruído com queda de %1 dB, menor que o limiar de "
-                                              "fim (%2 dB)")
-                                   .arg(decimal(fall, 1), decimal(thresholds.endDb, 1));
+            result.endDoubt = QStringLiteral("o traço desce ao ruído com queda de %1 dB, menor "
+                                             "que o limiar de fim (%2 dB)")
+                                  .arg(decimal(fall, 1), decimal(thresholds.endDb, 1));
+            result.warnings << QStringLiteral("fim da fibra não encontrado: ") + result.endDoubt;
         }
     }
     // With a user offset the span starts there: what lies in the launch cable is not the span's.
@@ -485,7 +432,10 @@ void measureEvents(const TraceData &t,
                                     [from](const Measured &e) { return e.at < from && !e.end; }),
                      events.end());
     }
-    report(t, events, end, result);
+    PastEnd past;
+    takeOutGhosts(t, events, past);
+    checkEnd(t, events, result);
+    report(t, events, past, end, result);
 }
 
 } // namespace Analysis

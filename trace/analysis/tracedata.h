@@ -62,6 +62,38 @@ struct Candidate
     bool loses = true; // the step it was seen by loses (else gains, or a reflection's front)
 };
 
+// An event as it is measured: where it begins, what it is, and the lines of the backscatter on
+// either side of it.
+struct Measured
+{
+    size_t at = 0;
+    bool peaked = false;     // stands above the backscatter on both sides
+    bool seenAsPeak = false; // the detector saw a reflection there
+    bool reflective = false; // and reflects at least as much as the threshold asks
+    bool end = false;
+    bool loses = true; // seen as a loss, not a gain
+    double lossDb = 0;
+    double lossError = 0;
+    double heightDb = 0;
+    double topDb = 0; // the highest level within the pulse after the event
+    // The mean lift of the pulse's points above the backscatter, and its error.
+    double liftDb = 0;
+    double liftError = 0;
+    Line before;
+    Line after;
+    // Where the lines were fitted: [beforeFrom, at) and [afterFrom, afterTo).
+    size_t beforeFrom = 0;
+    size_t afterFrom = 0;
+    size_t afterTo = 0;
+};
+
+// What follows the fibre's end, and the ghosts taken out of the events: where each lies.
+struct PastEnd
+{
+    size_t tailTo = 0; // the receiver's tail runs from the end's dead zone to here
+    std::vector<size_t> ghosts;
+};
+
 // No fibre loses this much (dB/km): a section that falls faster is a receiver recovering from a
 // reflection, however long a saturated one takes.
 constexpr double SteepestFibreDbKm = 5.0;
@@ -79,6 +111,7 @@ void estimateNoise(TraceData &t);
 void findFloor(TraceData &t);
 void scaleNoise(TraceData &t);
 void findLaunch(TraceData &t);
+void steadyNoise(TraceData &t);
 // Where a receiver has recovered from a reflection: from a point past its top, on while the
 // trace falls faster than any fibre.
 size_t recovered(const TraceData &t, size_t from);
@@ -89,9 +122,39 @@ bool steeperThanFibre(const TraceData &t, size_t from, size_t count);
 bool keepsFibreSlope(const TraceData &t, size_t from, size_t count);
 std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thresholds);
 // measure.cpp
+// Past an event, the points that still carry it: the pulse, and after a reflection the
+// receiver's recovery too.
+size_t deadZone(const TraceData &t, bool reflective);
+// Where the backscatter is seen again past an event: its dead zone, and after a reflection the
+// receiver's recovery, however long this receiver takes.
+size_t pastEvent(const TraceData &t, const Measured &e);
+// Where the backscatter is first seen: past the front connector's dead zone.
+size_t backscatterFrom(const TraceData &t);
+double reflectance(const TraceData &t, double heightDb);
+// The four-point least-squares loss of each event, its lines and its reflection's height.
+void measure(const TraceData &t, std::vector<Measured> &events, size_t end, bool refine = false);
 void measureEvents(const TraceData &t,
                    std::vector<Candidate> candidates,
                    const Thresholds &thresholds,
                    Result &result);
+// story.cpp: the trace as a whole. Whether the points [from, to) are a fibre's backscatter: a
+// slope a fibre can have, above the floor, straight within their noise.
+bool fibreFollows(const TraceData &t, size_t from, size_t to);
+// Whether they are a receiver's tail: no fibre, falling or flattening into the floor.
+bool tailFollows(const TraceData &t, size_t from, size_t to);
+// Whether the trace falls at an event by at least the end threshold and no fibre follows up to
+// `next` (the next event, or the last point analysed): a receiver's tail, the fibre's end.
+bool endsInTail(const TraceData &t, const Measured &e, size_t next, double endDb);
+// Reflections at a multiple of a strong one's distance, with no loss across them, are its
+// ghosts: taken out of the events, where they lie kept.
+void takeOutGhosts(const TraceData &t, std::vector<Measured> &events, PastEnd &past);
+// The story's checks on the end: none where the trace does not tell, with the reason.
+void checkEnd(const TraceData &t, std::vector<Measured> &events, Result &result);
+// results.cpp: what the result reports of the events, the sections and the totals.
+void report(const TraceData &t,
+            const std::vector<Measured> &events,
+            const PastEnd &past,
+            size_t end,
+            Result &result);
 
 } // namespace Analysis

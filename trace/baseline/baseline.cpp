@@ -1,4 +1,5 @@
 #include "baseline/baseline.h"
+#include "analysis/eventsource.h"
 
 #include "acceptance/direction.h"
 #include "acceptance/twoway.h"
@@ -39,9 +40,7 @@ double pulseLengthOf(const Sor::Trace &t)
 Acceptance::Link linkOf(const Sor::Trace &t)
 {
     const Acceptance::Link stored = Acceptance::fileLink(t);
-    const bool any = std::any_of(stored.events.cbegin(), stored.events.cend(), [](const auto &e) {
-        return !e.end && !e.marker;
-    });
+    const bool any = Analysis::storesEvents(t);
     if (t.levelDb.empty() || (any && stored.lengthM))
         return stored;
     const Acceptance::Link analysed = Acceptance::analysedLink(

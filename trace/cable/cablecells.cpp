@@ -152,10 +152,16 @@ Measured measure(const File *a, const File *b, double toleranceM)
     Measured m;
     m.a = a;
     m.b = b;
+    // With the events the file was taken with: its own, or the analysis' where it stores none.
+    const auto withPoints = [](const File *f) {
+        Sor::Trace t = Sor::read(f->bytes);
+        t.keyEvents = f->trace.keyEvents;
+        return std::make_shared<const Sor::Trace>(std::move(t));
+    };
     if (a)
-        m.pointsA = std::make_shared<const Sor::Trace>(Sor::read(a->bytes));
+        m.pointsA = withPoints(a);
     if (b)
-        m.pointsB = std::make_shared<const Sor::Trace>(Sor::read(b->bytes));
+        m.pointsB = withPoints(b);
     if (a && b) {
         const Acceptance::Link la = Acceptance::fileLink(*m.pointsA);
         const Acceptance::Link lb = Acceptance::fileLink(*m.pointsB);

@@ -1,3 +1,4 @@
+#include "analysis/eventsource.h"
 #include "cable/cableparts.h"
 
 #include "acceptance/twoway.h"
@@ -164,6 +165,8 @@ QVector<File> readFiles(const QStringList &paths)
                 f.problem = Sor::damagedWord() + QStringLiteral(": ")
                             + Sor::damageText(opened.trace, Sor::DamageWording::Command);
             f.pointsKey = pointsKeyOf(opened.trace);
+            // A file that stores no events is taken with the analysis' of its points.
+            Analysis::supplyEvents(opened.trace);
             // The points are taken from the bytes again when the fibre is measured.
             opened.trace.distanceM = std::vector<double>();
             opened.trace.levelDb = std::vector<double>();

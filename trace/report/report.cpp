@@ -158,6 +158,8 @@ QVector<Entry> judgeFiles(const QStringList &paths, const Options &options)
                 = Analysis::analyze(e.trace, Analysis::thresholdsFor(e.trace, options.thresholds));
             e.link = Acceptance::analysedLink(e.trace, found);
             e.trace.keyEvents = Analysis::asKeyEvents(found);
+        } else if (e.readable) {
+            e.link = Acceptance::eventsLink(e.trace);
         } else {
             e.link = Acceptance::fileLink(e.trace);
         }

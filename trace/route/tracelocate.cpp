@@ -1,4 +1,5 @@
 #include "route/tracelocate.h"
+#include "analysis/eventsource.h"
 
 #include "acceptance/verdict.h"
 #include "analysis/analysis.h"
@@ -11,9 +12,7 @@ TraceEvents eventsOf(const Sor::Trace &trace)
 {
     TraceEvents t;
     Acceptance::Link link = Acceptance::fileLink(trace);
-    const bool stored = std::any_of(link.events.cbegin(), link.events.cend(), [](const auto &e) {
-        return !e.end && !e.marker;
-    });
+    const bool stored = Analysis::storesEvents(trace);
     if (!stored && !trace.levelDb.empty()) {
         const Analysis::Result found
             = Analysis::analyze(trace, Analysis::thresholdsFor(trace, Analysis::ThresholdChoice()));

@@ -226,13 +226,15 @@ void paint(QPainter &painter,
            const QRect &bounds,
            const QVector<Series> &series,
            const View &view,
-           const Markers &markers)
+           const Markers &markers,
+           const QVector<SectionBand> &sections)
 {
     painter.save();
     const Layout l = layout(bounds, series, view, QFontMetrics(painter.font()));
     painter.fillRect(bounds, Qt::white);
     paintFrame(painter, l.area.adjusted(-LeftMargin, -TopMargin, RightMargin, BottomMargin), view);
     if (drawable(l.area, view)) {
+        paintSections(painter, l.area, view, sections);
         // The emphasised trace last, in front of the others.
         for (bool front : {false, true}) {
             for (const Series &s : series) {

@@ -2,6 +2,7 @@
 
 #include "sor/sortrace.h"
 #include "traceplot/plotmath.h"
+#include "traceplot/sectionbands.h"
 
 #include <QColor>
 #include <QFontMetrics>
@@ -65,11 +66,13 @@ double distanceDivision(const QRect &area, const View &view);
 
 // The whole plot: frame, traces with their events, markers and legend. A document that wants
 // another legend, or none, paints the parts itself.
+// With sections, what the analysis told a trace is made of, drawn under the traces.
 void paint(QPainter &painter,
            const QRect &bounds,
            const QVector<Series> &series,
            const View &view,
-           const Markers &markers = {});
+           const Markers &markers = {},
+           const QVector<SectionBand> &sections = {});
 // White ground, grid, ticks and axis titles around plotArea(bounds).
 void paintFrame(QPainter &painter, const QRect &bounds, const View &view);
 // A trace thinned to the area's pixel columns; clipped to the area. Its events are flags

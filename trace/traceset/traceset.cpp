@@ -1,5 +1,7 @@
 #include "traceset/traceset.h"
 
+#include "analysis/eventsource.h"
+
 #include "acceptance/pairing.h"
 #include "acceptance/verdict.h"
 #include "report/report.h"
@@ -28,6 +30,11 @@ int TraceSet::open(const QStringList &paths, QStringList *failures)
         auto trace = std::make_unique<Open>();
         trace->path = path;
         trace->trace = std::move(read.trace);
+        // A file that stores no events is shown with the analysis' of its points, as after
+        // Reanalisar.
+        Sor::Trace withEvents = trace->trace;
+        if (Analysis::supplyEvents(withEvents))
+            trace->analysed = std::move(withEvents);
         while (std::any_of(traces.cbegin(), traces.cend(), [&](const auto &t) {
             return t->colour == trace->colour;
         }))
@@ -71,6 +78,28 @@ QVector<TracePlot::Series> TraceSet::series(int emphasised) const
     return all;
 }
 
+QVector<TracePlot::SectionBand> TraceSet::sectionBands(int index) const
+{
+    QVector<TracePlot::SectionBand> bands;
+    if (!contains(index))
+        return bands;
+    const Open &t = at(index);
+    if (!t.sections)
+        t.sections = Analysis::analyze(t.trace, chosenThresholds).sections;
+    for (const Analysis::Section &section : *t.sections) {
+        TracePlot::SectionBand b;
+        b.kind = TracePlot::SectionBand::Kind(int(section.kind));
+        b.startM = section.startM;
+        b.endM = section.endM;
+        b.startDb = section.startLevelDb;
+        b.endDb = section.endLevelDb;
+        b.halfWidthDb = section.noiseDb.value_or(0);
+        b.label = Analysis::sectionText(section.kind);
+        bands.append(b);
+    }
+    return bands;
+}
+
 void TraceSet::reanalyze(int index, const Analysis::Thresholds &thresholds)
 {
     if (!contains(index))
@@ -79,7 +108,9 @@ void TraceSet::reanalyze(int index, const Analysis::Thresholds &thresholds)
     Open &t = *traces[size_t(index)];
     t.mirrored.reset();
     t.analysed = t.trace;
-    t.analysed->keyEvents = Analysis::asKeyEvents(Analysis::analyze(t.trace, thresholds));
+    const Analysis::Result found = Analysis::analyze(t.trace, thresholds);
+    t.analysed->keyEvents = Analysis::asKeyEvents(found);
+    t.sections = found.sections;
 }
 
 void TraceSet::setMirrored(int index, const Sor::Trace &onAxis, const QString &note)

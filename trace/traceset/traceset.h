@@ -35,6 +35,8 @@ public:
         QString mirroredNote; // "espelhado sobre F03-a.sor"
         // Kept while the trace is open, whatever is opened or closed beside it.
         int colour = 0;
+        // What the analysis told the trace is made of, once asked for.
+        mutable std::optional<std::vector<Analysis::Section>> sections;
         // The events judged: the file's own, or the analysis'.
         const Sor::Trace &shown() const { return analysed ? *analysed : trace; }
         // What is drawn and listed: mirrored where it is, else the events judged.
@@ -67,6 +69,9 @@ public:
     // A trace drawn mirrored onto another's axis, said in its label; the analysis takes it back
     // to its own.
     void setMirrored(int index, const Sor::Trace &onAxis, const QString &note);
+    // A trace's sections as the plot draws them on demand: what the analysis (with the
+    // thresholds chosen) told it is made of.
+    QVector<TracePlot::SectionBand> sectionBands(int index) const;
 
     // The analysis' events in place of a trace's own, with these thresholds; and back.
     void reanalyze(int index, const Analysis::Thresholds &thresholds);

@@ -1,0 +1,167 @@
+#include "analysis/tracedata.h"
+
+#include <cmath>
+
+// The trace as a whole: which stretches are a fibre's backscatter, which a receiver's tail or a
+// ghost, and whether the end the events give holds together with the rest.
+namespace Analysis {
+
+namespace {
+
+// A stretch needs this many points for its slope and straightness to be judged.
+constexpr size_t FewestJudged = 8;
+// A fibre's line keeps its points within this many deviations of their noise, and its halves'
+// slopes within this many deviations of each other.
+constexpr double StraightNoise = 3;
+constexpr double HalvesAgree = 4;
+// No fibre loses less than this over a long stretch (dB/km): a flat stretch is the floor.
+constexpr double FlattestFibreDbKm = 0.05;
+// A ghost lies within this many pulse lengths (and samples) of a multiple of its reflection's
+// distance, and that reflection stands at least this high above the backscatter (dB).
+constexpr double GhostReachPulses = 1;
+constexpr double GhostSourceDb = 3;
+// How sure an end must be: its drop this many deviations clear of the noise before it.
+constexpr double EndSignificance = 8;
+
+struct Slope
+{
+    double fall = 0; // per point
+    double error = 0;
+};
+
+Slope slopeOf(const TraceData &t, size_t from, size_t to)
+{
+    const Line line = t.fits.line(from, to);
+    const double n = double(to - from);
+    return {-line.slope, t.fits.residual(from, to, line) * std::sqrt(12 / (n * (n * n - 1)))};
+}
+
+// The typical noise of the points [from, to), as the analysis estimated it.
+double noiseOver(const TraceData &t, size_t from, size_t to)
+{
+    double highest = 0;
+    for (size_t i = from; i < to; i += std::max<size_t>(1, t.block))
+        highest = std::max(highest, t.noiseAt(i));
+    return std::max(highest, t.noiseAt(to > from ? to - 1 : from));
+}
+
+QString decimal(double value, int decimals)
+{
+    return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
+}
+
+} // namespace
+
+bool fibreFollows(const TraceData &t, size_t from, size_t to)
+{
+    to = std::min(to, t.y.size());
+    if (to < from + FewestJudged)
+        return false;
+    if (t.floorDb && t.fits.mean(from, to) < *t.floorDb + t.floorRiseDb)
+        return false;
+    const Slope whole = slopeOf(t, from, to);
+    const double steepest = HighestAttenuationDbKm / 1000 * t.spacing;
+    const double flattest = FlattestFibreDbKm / 1000 * t.spacing;
+    if (whole.fall - 3 * whole.error > steepest || whole.fall + 3 * whole.error < flattest)
+        return false;
+    const Line line = t.fits.line(from, to);
+    if (t.fits.residual(from, to, line) > StraightNoise * noiseOver(t, from, to) + 0.01)
+        return false;
+    // A tail flattens as it goes; a fibre keeps its slope.
+    const size_t middle = from + (to - from) / 2;
+    if (middle < from + FewestJudged / 2 || to < middle + FewestJudged / 2)
+        return true;
+    const Slope first = slopeOf(t, from, middle);
+    const Slope second = slopeOf(t, middle, to);
+    return first.fall - second.fall <= HalvesAgree * std::hypot(first.error, second.error);
+}
+
+bool tailFollows(const TraceData &t, size_t from, size_t to)
+{
+    to = std::min(to, t.y.size());
+    if (to < from + FewestJudged || fibreFollows(t, from, to))
+        return false;
+    return !t.floorDb || t.fits.mean(from, from + FewestJudged) >= *t.floorDb + t.floorRiseDb;
+}
+
+bool endsInTail(const TraceData &t, const Measured &e, size_t next, double endDb)
+{
+    const size_t past = std::min(pastEvent(t, e), t.y.size());
+    const size_t w = std::max<size_t>(4, t.pulse);
+    if (past + w > next || next > t.y.size())
+        return false;
+    const double drop = e.before.at(double(e.at)) - t.fits.mean(past, past + w);
+    return drop >= endDb && tailFollows(t, past, next);
+}
+
+void takeOutGhosts(const TraceData &t, std::vector<Measured> &events, PastEnd &past)
+{
+    const size_t reach = size_t(GhostReachPulses * double(t.pulse)) + 2;
+    std::vector<size_t> sources;
+    if (t.launchHeightDb && *t.launchHeightDb >= GhostSourceDb && t.launchTop > t.panel)
+        sources.push_back(t.launchTop - t.panel);
+    std::vector<Measured> kept;
+    for (const Measured &e : events) {
+        const size_t from = t.panel;
+        bool ghost = false;
+        if (e.peaked && !e.end && e.at > from && std::abs(e.lossDb) < 2 * e.lossError + 0.05) {
+            const size_t d = e.at - from;
+            for (const size_t s : sources) {
+                for (size_t k = 2; k <= 3 && !ghost; ++k)
+                    ghost = s > reach && d + reach >= k * s && d <= k * s + reach;
+            }
+        }
+        if (ghost) {
+            past.ghosts.push_back(e.at);
+            continue;
+        }
+        if (e.peaked && e.heightDb >= GhostSourceDb && e.at > from)
+            sources.push_back(e.at - from);
+        kept.push_back(e);
+    }
+    events = kept;
+    if (events.empty() || !events.back().end)
+        return;
+    // Past the end: the receiver's tail down to the floor, and the end's own ghosts in it.
+    const Measured &end = events.back();
+    const size_t tailFrom = std::min(t.y.size(), end.at + deadZone(t, end.peaked));
+    // The tail lasts while the trace stands above the floor (to the last point without one).
+    size_t to = tailFrom;
+    const size_t window = std::max<size_t>(1, t.floorWindow);
+    while (t.floorDb && to + window <= t.y.size()
+           && t.fits.mean(to, to + window) >= *t.floorDb + t.floorRiseDb)
+        to += std::max<size_t>(1, window / 2);
+    past.tailTo = t.floorDb ? std::min(to, t.y.size()) : t.y.size();
+    if (end.peaked && end.at > t.panel
+        && end.topDb - end.before.at(double(end.at)) >= GhostSourceDb) {
+        const size_t d = end.at - t.panel;
+        for (size_t k = 2; k <= 3; ++k) {
+            const size_t g = t.panel + k * d;
+            if (g < t.y.size())
+                past.ghosts.push_back(g);
+        }
+    }
+    std::sort(past.ghosts.begin(), past.ghosts.end());
+}
+
+void checkEnd(const TraceData &t, std::vector<Measured> &events, Result &result)
+{
+    if (events.empty() || !events.back().end || !t.floorDb)
+        return;
+    const Measured &e = events.back();
+    const double drop = e.before.at(double(e.at)) - *t.floorDb;
+    // The noise of the backscatter before the end, not of the floor the end's block reaches.
+    const size_t back = std::max(t.block, 2 * t.pulse);
+    const size_t before = e.at > e.beforeFrom + back ? e.at - back : e.beforeFrom;
+    const double noise = std::max(t.noiseAt(before), 1e-6);
+    const double height = e.peaked ? e.topDb - e.before.at(double(e.at)) : 0;
+    if (std::max(drop, height) >= EndSignificance * noise)
+        return;
+    result.endDoubt = QStringLiteral("o fim cai no ruído: a queda de %1 dB não se distingue do "
+                                     "ruído do traço (%2 dB)")
+                          .arg(decimal(drop, 1), decimal(noise, 2));
+    result.warnings << QStringLiteral("fim da fibra não determinado: ") + result.endDoubt;
+    events.pop_back();
+}
+
+} // namespace Analysis

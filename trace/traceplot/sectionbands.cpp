@@ -1,0 +1,75 @@
+#include "traceplot/sectionbands.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPolygonF>
+
+#include <algorithm>
+
+namespace TracePlot {
+
+QColor bandColour(SectionBand::Kind kind)
+{
+    switch (kind) {
+    case SectionBand::Kind::Inside:
+        return QColor(90, 90, 90);
+    case SectionBand::Kind::Launch:
+        return QColor(150, 110, 200);
+    case SectionBand::Kind::Fibre:
+        return QColor(40, 160, 80);
+    case SectionBand::Kind::Tail:
+        return QColor(230, 140, 30);
+    case SectionBand::Kind::Ghost:
+        return QColor(210, 40, 40);
+    case SectionBand::Kind::Floor:
+        return QColor(190, 190, 190);
+    }
+    return Qt::gray;
+}
+
+void paintSections(QPainter &painter,
+                   const QRect &area,
+                   const View &view,
+                   const QVector<SectionBand> &bands)
+{
+    if (bands.isEmpty() || !(view.x1 > view.x0) || !(view.y1 > view.y0))
+        return;
+    painter.save();
+    painter.setClipRect(area);
+    painter.setPen(Qt::NoPen);
+    const Mapping map(area, view);
+    for (const SectionBand &b : bands) {
+        const double left = std::max(map.x(b.startM), double(area.left()));
+        const double right = std::min(map.x(b.endM), double(area.right()));
+        if (right <= left)
+            continue;
+        painter.setBrush(bandColour(b.kind));
+        painter.drawRect(QRectF(map.x(b.startM),
+                                area.bottom() - SectionStrip,
+                                map.x(b.endM) - map.x(b.startM),
+                                SectionStrip));
+        const QFontMetrics metrics(painter.font());
+        if (!b.label.isEmpty() && metrics.horizontalAdvance(b.label) + 8 < right - left) {
+            painter.setPen(bandColour(b.kind).darker(130));
+            painter.drawText(QPointF(left + 4, area.bottom() - SectionStrip - 3), b.label);
+            painter.setPen(Qt::NoPen);
+        }
+        if (b.kind != SectionBand::Kind::Fibre || !b.startDb || !b.endDb)
+            continue;
+        // Along the fibre's line, as wide as its noise (never thinner than a few pixels).
+        QColor fill = bandColour(b.kind);
+        fill.setAlpha(90);
+        painter.setBrush(fill);
+        const double half
+            = std::max(ThinnestBand / 2, map.y(*b.startDb - 3 * b.halfWidthDb) - map.y(*b.startDb));
+        QPolygonF band;
+        band << QPointF(map.x(b.startM), map.y(*b.startDb) - half)
+             << QPointF(map.x(b.endM), map.y(*b.endDb) - half)
+             << QPointF(map.x(b.endM), map.y(*b.endDb) + half)
+             << QPointF(map.x(b.startM), map.y(*b.startDb) + half);
+        painter.drawPolygon(band);
+    }
+    painter.restore();
+}
+
+} // namespace TracePlot
