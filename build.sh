@@ -4,9 +4,10 @@
 #   ./build.sh real                     otdr against the instrument on its USB cable
 #   ./build.sh view [FILE.sor...]       otdr-view on the sample traces (or the files given)
 #   ./build.sh test                     every test, sanitizers, fuzzing, the Debian package
-#   ./build.sh package                  build/otdr_*.deb
-#   ./build.sh windows                  build-windows/otdr-windows-x64.zip, tested under Wine
-#                                       (the first run builds Qt for Windows: about 25 minutes)
+#   ./build.sh package                  build/otdr_VERSION_amd64.deb
+#   ./build.sh windows                  build-windows/otdr-VERSION-windows-x64.zip and
+#                                       otdr-VERSION-x64.msi, tested under Wine (the first run
+#                                       builds Qt for Windows: about 25 minutes)
 #   ./build.sh screenshot               docs/screenshot.png, under a virtual X server
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -18,7 +19,7 @@ packages=(build-essential cmake pkg-config qtbase5-dev libqt5serialport5-dev lib
     libumockdev-dev qttranslations5-l10n libxlsxwriter-dev libqt5sql5-sqlite libqt5sql5-psql)
 windows_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools wine wine64
     libz-mingw-w64-dev wixl msitools gir1.2-libmsi-1.0 python3-gi osslsigncode openssl
-    libwine-dev zip patch xz-utils fonts-dejavu-core)
+    libwine-dev zip patch xz-utils fonts-dejavu-core poppler-utils python3-openpyxl)
 # The Qt for Windows that tools/windows-qt.sh builds once and keeps.
 windows_qt=${OTDR_WINDOWS_CACHE:-$HOME/.cache/otdr-windows}/qt5-mingw64/.complete
 case "$action" in
@@ -142,7 +143,8 @@ case "$action" in
         tools/build-windows.sh build
         ;;
     package)
-        (cd build && cpack -G DEB)
+        (cd build && cpack -G DEB > /dev/null)
+        echo "build/otdr_$(cat build/otdr-version.txt)_$(dpkg --print-architecture).deb"
         ;;
     screenshot)
         mkdir -p docs

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "forms/ui_mainwindow.h"
+#include "version/version.h"
 #include "widgets/checkedheader.h"
 #include "widgets/tablehint.h"
 
@@ -52,6 +53,21 @@ MainWindow::MainWindow(QWidget *parent)
     connect(refreshAction, &QAction::triggered, this, &MainWindow::refreshListing);
     addAction(refreshAction);
     ui->tableWidget->addAction(refreshAction);
+    // The form has no menu of its own: the release is told from the table's menu.
+    auto *separator = new QAction(this);
+    separator->setSeparator(true);
+    ui->tableWidget->addAction(separator);
+    auto *about = new QAction(QStringLiteral("Sobre o otdr…"), this);
+    about->setObjectName(QStringLiteral("aboutAction"));
+    connect(about, &QAction::triggered, this, [this] {
+        QMessageBox::about(
+            this,
+            QStringLiteral("Sobre o otdr"),
+            Version::about(
+                QStringLiteral("otdr"),
+                QStringLiteral("Lista, baixa e apaga os traços do OTDR pelo cabo USB.")));
+    });
+    ui->tableWidget->addAction(about);
     ui->tableWidget->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     hint = new TableHint(ui->tableWidget->viewport());

@@ -1,6 +1,7 @@
 #include "sortool.h"
 
 #include "command.h"
+#include "version/version.h"
 
 #include <QCommandLineParser>
 #include <QTextStream>
@@ -16,7 +17,9 @@ QString usageText()
             += QStringLiteral("  %1 %2").arg(command->name(), command->synopsis()).leftJustified(29)
                + QLatin1Char(' ') + command->description() + QLatin1Char('\n');
     }
-    return text + QStringLiteral("\notdr-sor COMANDO --help mostra as opções de cada comando.\n");
+    return text
+           + QStringLiteral("\notdr-sor COMANDO --help mostra as opções de cada comando; "
+                            "otdr-sor --version, a versão.\n");
 }
 
 // The help of one command: its usage line, then the parser's lists of options and arguments.
@@ -49,7 +52,7 @@ int runSorTool(const QStringList &arguments, QTextStream &out, QTextStream &err)
                                                     "OTDR no formato SOR."));
     // The program's version, alone: no command's help needs to list it.
     if (arguments.size() == 2 && arguments.at(1) == QLatin1String("--version")) {
-        out << "otdr-sor " << OTDR_VERSION << "\n";
+        out << Version::programLine(QStringLiteral("otdr-sor")) << "\n";
         return Command::Sound;
     }
     parser.addOption(help);

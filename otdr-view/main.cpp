@@ -1,5 +1,6 @@
 #include "singleinstance/singleinstance.h"
 #include "translation/qtportuguese.h"
+#include "version/version.h"
 #include "viewerwindow.h"
 
 #include <QApplication>
@@ -10,9 +11,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QtPortuguese::install(&app);
     QApplication::setApplicationName(QStringLiteral("otdr-view"));
+    Version::setApplicationVersion();
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Mostra traços OTDR (.sor) sobrepostos."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("ARQUIVO"),
                                  QStringLiteral("Traços a abrir."),
                                  QStringLiteral("[ARQUIVO...]"));

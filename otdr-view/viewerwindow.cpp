@@ -6,6 +6,7 @@
 #include "sor/sorreader.h"
 #include "sor/sortext.h"
 #include "traceplot/markers.h"
+#include "version/version.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -225,6 +227,14 @@ void ViewerWindow::buildMenus()
     });
     QMenu *help = menuBar()->addMenu(QStringLiteral("Aj&uda"));
     help->addAction(QStringLiteral("&Atalhos…"), this, &ViewerWindow::showShortcuts);
+    QAction *about = help->addAction(QStringLiteral("&Sobre o otdr-view…"), this, [this] {
+        QMessageBox::about(
+            this,
+            QStringLiteral("Sobre o otdr-view"),
+            Version::about(QStringLiteral("otdr-view"),
+                           QStringLiteral("Mostra traços OTDR (.sor) sobrepostos.")));
+    });
+    about->setObjectName(QStringLiteral("aboutAction"));
 }
 
 // The keys and the mouse on the plot, in one table.

@@ -4,6 +4,7 @@
 #include "mockserialdevice.h"
 #include "simulatedinstrument.h"
 #include "translation/qtportuguese.h"
+#include "version/version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -122,6 +123,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QtPortuguese::install(&app);
     QCoreApplication::setApplicationName(QStringLiteral("otdr-sim"));
+    Version::setApplicationVersion();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -129,6 +131,7 @@ int main(int argc, char *argv[])
         "e inicia PROGRAMA, que a encontra.\nSem --folder serve uma cópia "
         "temporária dos traços de exemplo: nada seu é apagado."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("PROGRAMA"),
                                  QStringLiteral("Programa e argumentos (padrão: otdr)."),
                                  QStringLiteral("[-- PROGRAMA [ARGUMENTOS...]]"));

@@ -2,6 +2,7 @@
 #include "sortoolrun.h"
 #include "sorwriter.h"
 #include "tracesim.h"
+#include "version/version.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -94,7 +95,7 @@ void TestReport::pagination_data()
 
 // The pages the PDF holds (its page tree, read back): the summary, its legend and signature
 // lines at the end of the last summary page, then one page per trace; every page is numbered
-// "página N de M" with the real total.
+// "página N de M" with the real total and names the release that wrote it.
 void TestReport::pagination()
 {
     QFETCH(int, traces);
@@ -110,10 +111,12 @@ void TestReport::pagination()
     QProcess info;
     info.start(QStringLiteral("pdfinfo"), {pdf});
     QVERIFY(info.waitForFinished(30000));
-    const QRegularExpressionMatch pages
-        = QRegularExpression("Pages: +(\\d+)")
-              .match(QString::fromUtf8(info.readAllStandardOutput()));
+    const QString infoText = QString::fromUtf8(info.readAllStandardOutput());
+    const QRegularExpressionMatch pages = QRegularExpression("Pages: +(\\d+)").match(infoText);
     QVERIFY(pages.hasMatch());
+    // The document and each page's footer name the build that wrote them.
+    QVERIFY2(QRegularExpression("Creator: +" + Version::label() + "\n").match(infoText).hasMatch(),
+             qPrintable(infoText));
     QCOMPARE(pages.captured(1).toInt(), summaryPages + traces);
     QCOMPARE(Report::pageCount(traces), summaryPages + traces);
     const QStringList pageTexts = text(pdf).split(QChar('\f'), Qt::SkipEmptyParts);
@@ -123,6 +126,8 @@ void TestReport::pagination()
                      QStringLiteral("página %1 de %2").arg(p + 1).arg(summaryPages + traces)),
                  qPrintable(pageTexts.at(p)));
         QVERIFY(pageTexts.at(p).contains("ACME Redes"));
+        QVERIFY2(pageTexts.at(p).contains(QStringLiteral("otdr ") + Version::number()),
+                 qPrintable(pageTexts.at(p)));
         QCOMPARE(pageTexts.at(p).contains("Cliente"), p == summaryPages - 1);
     }
 }

@@ -322,7 +322,7 @@ void TestSorTool::everyCommand()
         QVERIFY2(!err.contains("desconhecido"), qPrintable(err));
     }
     QCOMPARE(run({"--version"}), 0);
-    QVERIFY2(QRegularExpression("^otdr-sor \\d+\\.\\d+\\.\\d+\n$").match(out).hasMatch(),
+    QVERIFY2(QRegularExpression("^otdr-sor \\(otdr \\d+\\.\\d+\\.\\d+\\)\n$").match(out).hasMatch(),
              qPrintable(out));
     QCOMPARE(findCommand("cable-job"), nullptr);
     QCOMPARE(run({"cable-job"}), 2);

@@ -5,7 +5,12 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 (cd "$build" && cpack -G DEB > /dev/null)
-package=$(ls "$build"/otdr_*.deb | head -n 1)
+# Named and labelled with the release.
+version=$(cat "$build/otdr-version.txt")
+package=$build/otdr_${version}_$(dpkg --print-architecture).deb
+[ -f "$package" ] || { echo "no $(basename "$package")" >&2; exit 1; }
+[ "$(dpkg-deb -f "$package" Version)" = "$version" ] \
+    || { echo "the package's version is not $version" >&2; exit 1; }
 contents=$(dpkg-deb -c "$package")
 for path in ./usr/bin/otdr ./usr/bin/otdr-sor ./usr/bin/otdr-view \
     ./usr/share/applications/otdr-view.desktop ./usr/share/mime/packages/otdr-sor.xml \
@@ -40,6 +45,8 @@ rm -f "$log"
 # otdr-view starts from the package, and the system gives *.sor files to it.
 QT_QPA_PLATFORM=offscreen /usr/bin/otdr-view --help > /dev/null
 QT_QPA_PLATFORM=offscreen /usr/bin/otdr-sor check "$build"/samples/*.sor > /dev/null
+[ "$(/usr/bin/otdr-sor --version)" = "otdr-sor (otdr $version)" ] \
+    || { echo "the installed otdr-sor is not $version" >&2; exit 1; }
 if [ -f /usr/share/mime/globs2 ]; then
     grep -q "application/x-otdr-sor:\*\.sor" /usr/share/mime/globs2 \
         || { echo "the package did not register *.sor" >&2; exit 1; }
@@ -48,5 +55,5 @@ if [ -f /usr/share/applications/mimeinfo.cache ]; then
     grep -q "^application/x-otdr-sor=.*otdr-view.desktop" /usr/share/applications/mimeinfo.cache \
         || { echo "*.sor does not open in otdr-view" >&2; exit 1; }
 fi
-echo "package $(basename "$package"): installs, the installed otdr lists the instrument, and" \
-    "*.sor files open in otdr-view"
+echo "package $(basename "$package"): installs, the installed otdr lists the instrument, its" \
+    "otdr-sor is $version, and *.sor files open in otdr-view"

@@ -2,6 +2,7 @@
 
 #include "sor/savefile.h"
 #include "traceplot/plotpainter.h"
+#include "version/version.h"
 
 #include <QPdfWriter>
 
@@ -212,6 +213,9 @@ void pageFrame(QPainter &painter, const QRect &whole, const Options &o, int numb
     painter.drawText(foot,
                      Qt::AlignRight | Qt::AlignVCenter,
                      QStringLiteral("página %1 de %2").arg(number).arg(total));
+    // The build that wrote the page, for whoever has to account for a number on it.
+    painter.setPen(QColor(0x60, 0x60, 0x60));
+    painter.drawText(foot, Qt::AlignHCenter | Qt::AlignVCenter, Version::label());
     painter.restore();
 }
 
@@ -237,7 +241,7 @@ bool writeDocument(const QString &path,
             pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
             pdf.setResolution(Resolution);
             pdf.setTitle(options.title);
-            pdf.setCreator(QStringLiteral("otdr-sor"));
+            pdf.setCreator(Version::label());
             QPainter painter(&pdf);
             const QRect whole(QPoint(0, 0), pdf.pageLayout().paintRectPixels(Resolution).size());
             const QRect area = whole.adjusted(0, HeaderHeight, 0, -FooterHeight);
