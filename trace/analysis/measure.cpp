@@ -355,10 +355,12 @@ void endAtLastReflection(const TraceData &t,
     if (events.empty())
         return;
     const bool floor = t.floorDb && t.floorAt < t.y.size();
-    // The earliest of the reflections from which the trace only falls into the floor.
+    // The earliest of the reflections from which the trace only falls into the floor; a
+    // strong reflection's ghost tells nothing of that.
+    const std::vector<bool> ghosts = ghostsAmong(t, events);
     size_t chosen = events.size();
     for (size_t k = events.size(); k-- > 0;) {
-        if (!events[k].peaked)
+        if (!events[k].peaked || ghosts[k] || inTail(t, events, k))
             continue;
         const size_t past = events[k].at + deadZone(t, true);
         if (floor ? !fallsToFloor(t, events[k], endDb) : !tailFollows(t, past, t.usable))

@@ -1,5 +1,7 @@
 #include "analysis/tracedata.h"
 
+#include "analysis/statistics.h"
+
 #include <cmath>
 
 // The trace as a whole: which stretches are a fibre's backscatter, which a receiver's tail or a
@@ -10,16 +12,18 @@ namespace {
 
 // A stretch needs this many points for its slope and straightness to be judged.
 constexpr size_t FewestJudged = 8;
-// A fibre's line keeps its points within this many deviations of their noise, and its halves'
-// slopes within this many deviations of each other.
-constexpr double StraightNoise = 3;
+// A fibre's halves keep their slopes within this many deviations of each other; a stretch too
+// short to halve keeps its points within this many deviations of their noise.
 constexpr double HalvesAgree = 4;
+constexpr double StraightNoise = 3;
 // No fibre loses less than this over a long stretch (dB/km): a flat stretch is the floor.
 constexpr double FlattestFibreDbKm = 0.05;
 // A ghost lies within this many pulse lengths (and samples) of a multiple of its reflection's
 // distance, and that reflection stands at least this high above the backscatter (dB).
 constexpr double GhostReachPulses = 1;
 constexpr double GhostSourceDb = 3;
+// "No loss across it": on a receiver's tail the level under a ghost falls or rises by this much.
+constexpr double GhostLossDb = 0.5;
 // How sure an end must be: its drop this many deviations clear of the noise before it.
 constexpr double EndSignificance = 8;
 
@@ -45,6 +49,27 @@ double noiseOver(const TraceData &t, size_t from, size_t to)
     return std::max(highest, t.noiseAt(to > from ? to - 1 : from));
 }
 
+// The fall per point of [from, to) from the median of differences a few points apart, which a
+// step bends little, and how far that median may be off: the differences' spread over the
+// count of them that share no points.
+Slope steadyFall(const TraceData &t, size_t from, size_t to)
+{
+    const size_t lag = std::clamp<size_t>(t.pulse, 4, (to - from) / 4 + 1);
+    const size_t stride = std::max<size_t>(1, (to - from) / 512);
+    std::vector<double> falls;
+    for (size_t i = from; i + lag < to; i += stride)
+        falls.push_back((t.y[i] - t.y[i + lag]) / double(lag));
+    const double middle = median(falls);
+    std::vector<double> spread;
+    spread.reserve(falls.size());
+    for (const double f : falls)
+        spread.push_back(std::abs(f - middle));
+    const double apart = std::max(1.0, std::min(double(falls.size()), double(to - from) / lag));
+    // 1.4826 turns the median deviation into a standard one; 1.2533 is a median's error
+    // against a mean's.
+    return {middle, 1.4826 * median(spread) * 1.2533 / std::sqrt(apart)};
+}
+
 QString decimal(double value, int decimals)
 {
     return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
@@ -64,12 +89,35 @@ bool fibreFollows(const TraceData &t, size_t from, size_t to)
     const double flattest = FlattestFibreDbKm / 1000 * t.spacing;
     if (whole.fall - 3 * whole.error > steepest || whole.fall + 3 * whole.error < flattest)
         return false;
-    const Line line = t.fits.line(from, to);
-    if (t.fits.residual(from, to, line) > StraightNoise * noiseOver(t, from, to) + 0.01)
+    // The same from the median of differences, which a tail's curve does not blur.
+    const Slope steady = steadyFall(t, from, to);
+    if (steady.fall - 3 * steady.error > steepest)
         return false;
-    // A tail flattens as it goes; a fibre keeps its slope.
+    // A tail flattens as it goes; a fibre keeps its slope, whatever steps lie on it: the
+    // halves' slopes from the median of differences, which a step bends little, must not
+    // halve from one to the next beyond their error.
     const size_t middle = from + (to - from) / 2;
-    if (middle < from + FewestJudged / 2 || to < middle + FewestJudged / 2)
+    if (middle < from + 2 * FewestJudged || to < middle + 2 * FewestJudged) {
+        // Too short for medians: a tail's curve shows as points off their line, and as a
+        // first half steeper than the second.
+        const Line line = t.fits.line(from, to);
+        if (t.fits.residual(from, to, line) > StraightNoise * noiseOver(t, from, to) + 0.01)
+            return false;
+        if (middle < from + FewestJudged / 2 || to < middle + FewestJudged / 2)
+            return true;
+        const Slope first = slopeOf(t, from, middle);
+        const Slope second = slopeOf(t, middle, to);
+        return first.fall - second.fall <= HalvesAgree * std::hypot(first.error, second.error);
+    }
+    const Slope early = steadyFall(t, from, middle);
+    const Slope late = steadyFall(t, middle, to);
+    if (early.fall <= 2 * std::max(late.fall, flattest))
+        return true;
+    if (early.fall - late.fall > HalvesAgree * std::hypot(early.error, late.error))
+        return false;
+    // Up to the last point analysed, where no floor was found, a tail flattens into noise that
+    // blurs the medians: there the halves' fitted slopes judge it.
+    if (to < t.usable)
         return true;
     const Slope first = slopeOf(t, from, middle);
     const Slope second = slopeOf(t, middle, to);
@@ -94,30 +142,66 @@ bool endsInTail(const TraceData &t, const Measured &e, size_t next, double endDb
     return drop >= endDb && tailFollows(t, past, next);
 }
 
-void takeOutGhosts(const TraceData &t, std::vector<Measured> &events, PastEnd &past)
+// How far the level falls across an event: from the line before it to the points just past
+// its dead zone.
+double levelAcross(const TraceData &t, const Measured &e)
+{
+    const size_t past = std::min(pastEvent(t, e), t.y.size());
+    const size_t w = std::max<size_t>(4, t.pulse);
+    if (past + w > t.y.size())
+        return HUGE_VAL;
+    return e.before.at(double(past + w / 2)) - t.fits.mean(past, past + w);
+}
+
+bool inTail(const TraceData &t, const std::vector<Measured> &events, size_t k)
+{
+    for (size_t j = 0; j < k; ++j) {
+        const Measured &e = events[j];
+        // What lies in a reflection's tail stands lower over the points before it than the
+        // reflection did: a higher one is a reflection of its own, past fibre.
+        const double height = e.topDb - e.before.at(double(e.at));
+        const Measured &later = events[k];
+        if (later.topDb - later.before.at(double(later.at)) >= height)
+            continue;
+        if (e.peaked && height >= GhostSourceDb && tailFollows(t, pastEvent(t, e), later.at))
+            return true;
+    }
+    return false;
+}
+
+std::vector<bool> ghostsAmong(const TraceData &t, const std::vector<Measured> &events)
 {
     const size_t reach = size_t(GhostReachPulses * double(t.pulse)) + 2;
     std::vector<size_t> sources;
     if (t.launchHeightDb && *t.launchHeightDb >= GhostSourceDb && t.launchTop > t.panel)
         sources.push_back(t.launchTop - t.panel);
-    std::vector<Measured> kept;
-    for (const Measured &e : events) {
-        const size_t from = t.panel;
-        bool ghost = false;
-        if (e.peaked && !e.end && e.at > from && std::abs(e.lossDb) < 2 * e.lossError + 0.05) {
-            const size_t d = e.at - from;
+    std::vector<bool> ghosts(events.size(), false);
+    for (size_t i = 0; i < events.size(); ++i) {
+        const Measured &e = events[i];
+        if (!e.peaked || e.at <= t.panel)
+            continue;
+        const size_t d = e.at - t.panel;
+        if (!e.end && std::abs(levelAcross(t, e)) < GhostLossDb + 2 * t.noiseAt(e.at)) {
             for (const size_t s : sources) {
-                for (size_t k = 2; k <= 3 && !ghost; ++k)
-                    ghost = s > reach && d + reach >= k * s && d <= k * s + reach;
+                for (size_t k = 2; k <= 3 && !ghosts[i]; ++k)
+                    ghosts[i] = s > reach && d + reach >= k * s && d <= k * s + reach;
             }
         }
-        if (ghost) {
-            past.ghosts.push_back(e.at);
-            continue;
-        }
-        if (e.peaked && e.heightDb >= GhostSourceDb && e.at > from)
-            sources.push_back(e.at - from);
-        kept.push_back(e);
+        if (!ghosts[i] && e.topDb - e.before.at(double(e.at)) >= GhostSourceDb)
+            sources.push_back(d);
+    }
+    return ghosts;
+}
+
+void takeOutGhosts(const TraceData &t, std::vector<Measured> &events, PastEnd &past)
+{
+    const std::vector<bool> ghosts = ghostsAmong(t, events);
+    std::vector<Measured> kept;
+    for (size_t i = 0; i < events.size(); ++i) {
+        if (ghosts[i])
+            past.ghosts.push_back(events[i].at);
+        else
+            kept.push_back(events[i]);
     }
     events = kept;
     if (events.empty() || !events.back().end)

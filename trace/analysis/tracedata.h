@@ -145,6 +145,11 @@ bool tailFollows(const TraceData &t, size_t from, size_t to);
 // Whether the trace falls at an event by at least the end threshold and no fibre follows up to
 // `next` (the next event, or the last point analysed): a receiver's tail, the fibre's end.
 bool endsInTail(const TraceData &t, const Measured &e, size_t next, double endDb);
+// Whether event k lies in the tail of a strong reflection before it: no fibre between them.
+bool inTail(const TraceData &t, const std::vector<Measured> &events, size_t k);
+// Which of the events are ghosts: reflections at twice or three times a strong one's distance
+// (the front connector's too), with no loss across them.
+std::vector<bool> ghostsAmong(const TraceData &t, const std::vector<Measured> &events);
 // Reflections at a multiple of a strong one's distance, with no loss across them, are its
 // ghosts: taken out of the events, where they lie kept.
 void takeOutGhosts(const TraceData &t, std::vector<Measured> &events, PastEnd &past);
