@@ -33,6 +33,7 @@ private slots:
     void textTakenAsItIs_data();
     void textTakenAsItIs();
     void bothEndsAndRange();
+    void judgedOnItsPoints();
     void cableAgainstTheArchive();
     void killedMidAdd_data();
     void killedMidAdd();
@@ -458,6 +459,43 @@ void TestArchive::baselineFromTheArchive()
     QCOMPARE(runCapturing({"archive", "add", "--db", db, folder}, out, err), 0);
     QCOMPARE(runCapturing({"archive", "baseline", now, "--db", db}, out, err), 0);
     QCOMPARE(out.trimmed(), QDir::cleanPath(folder + "/repair/F07.sor"));
+}
+
+// A marker the user added stores no loss: the archive's verdict measures it on the points, as
+// check --limits does, and fails what check fails.
+void TestArchive::judgedOnItsPoints()
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath("arquivo.sqlite");
+    SorWriter::Simulation s;
+    s.spacingM = 4;
+    s.points = 1500;
+    s.pulseNs = 100;
+    s.seed = 7;
+    s.events = {{SorWriter::TrueEvent::Step, 2000, 0.6}, {SorWriter::TrueEvent::End, 4000, 0, -14}};
+    SorWriter::Trace t = SorWriter::simulatedTrace(s, true);
+    QVERIFY(t.events.size() >= 2);
+    t.events[0].loss = 0;
+    t.events[0].reflectance = 0;
+    t.events[0].code = "0A9999";
+    t.cableId = "ELM-MIL";
+    t.fiberId = "F01";
+    const QString path = dir.filePath("traces/F01.sor");
+    save(path, SorWriter::write(t));
+    const QString limits = dir.filePath("limites.json");
+    save(limits, R"({"splice_loss_max_db": 0.3})");
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"check", "--limits", limits, path}, out, err), 1);
+    QVERIFY2(out.contains("REPROVADO"), qPrintable(out + err));
+    QCOMPARE(
+        runCapturing(
+            {"archive", "add", "--db", db, dir.filePath("traces"), "--limits", limits}, out, err),
+        0);
+    QCOMPARE(
+        runCapturing({"archive", "find", "--db", db, "--verdict", "reprovado", "--json"}, out, err),
+        0);
+    QCOMPARE(QJsonDocument::fromJson(out.toUtf8()).object().value("traces").toArray().size(), 1);
 }
 
 // The as-built is measured before the trace asked about: the first measurement of a fibre has

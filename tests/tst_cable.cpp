@@ -1,6 +1,8 @@
+#include "acceptance/verdict.h"
 #include "cable/cablejob.h"
 #include "cable/cablexlsx.h"
 #include "cable/closureview.h"
+#include "sor/sorreader.h"
 #include "sor/sortext.h"
 #include "sortoolrun.h"
 #include "sorwriter.h"
@@ -32,6 +34,7 @@ private slots:
     void oneJudgement_data();
     void oneJudgement();
     void oneEndOnly();
+    void oneEndJudgedOnItsPoints();
     void sinceBaseline_data();
     void sinceBaseline();
     void oneCable();
@@ -733,6 +736,35 @@ void TestCable::oneEndOnly()
         job.checks.missing.join('\n').contains(QStringLiteral("nenhuma fibra tem as duas pontas")),
         qPrintable(job.checks.missing.join('\n')));
     QCOMPARE(job.status(), 1);
+}
+
+// A fibre with one usable end is judged on that end's points: a splice stored as a marker
+// without a loss is measured there (0.13 dB), and fails a 0.12 dB limit as check fails it.
+void TestCable::oneEndJudgedOnItsPoints()
+{
+    QTemporaryDir dir;
+    writeCable(dir.path());
+    Written w = ends(2);
+    SorWriter::Event &splice = w.a.events[w.a.events.size() - 3];
+    splice.loss = 0;
+    splice.reflectance = 0;
+    splice.code = "0A9999";
+    save(dir.filePath("F02-a.sor"), w.a);
+    QVERIFY(QFile::remove(dir.filePath("F02-b.sor")));
+    Cable::Options o;
+    QString error;
+    o.limits = *Acceptance::parseLimits(R"({"splice_loss_max_db": 0.12})", &error);
+    const Acceptance::Verdict alone
+        = Acceptance::judge(Acceptance::fileLink(Sor::readFile(dir.filePath("F02-a.sor"))),
+                            o.limits)
+              .verdict;
+    QCOMPARE(alone, Acceptance::Verdict::Fail);
+    const Cable::Job job = Cable::run({dir.path()}, o);
+    const auto f2 = std::find_if(job.fibres.cbegin(), job.fibres.cend(), [](const Cable::Fibre &f) {
+        return f.fiber == QLatin1String("F02");
+    });
+    QVERIFY(f2 != job.fibres.cend());
+    QCOMPARE(f2->verdict, Acceptance::Verdict::Fail);
 }
 
 void TestCable::sinceBaseline_data()

@@ -428,8 +428,10 @@ AddResult Archive::add(const QStringList &paths,
         ++result.read;
         const QString hash = QString::fromLatin1(
             QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-        // The header and the events; the points are counted, not converted.
-        const Sor::Trace t = Sor::read(bytes, Sor::Detail::Check);
+        // The points too: the verdict measures a marker that stores no loss on them, and takes
+        // the analysis' events where the file stores none, as check does.
+        Sor::Trace t = Sor::read(bytes);
+        const int storedEvents = t.keyEvents ? int(t.keyEvents->events.size()) : 0;
         const bool damaged = t.damaged() || t.version == 0;
         QString why;
         if (t.version == 0)
@@ -439,7 +441,7 @@ AddResult Archive::add(const QStringList &paths,
         else if (t.checksum.state == Sor::ChecksumState::Mismatch)
             why = QStringLiteral("a soma de verificação não confere");
         const Acceptance::Link link
-            = damaged && t.version == 0 ? Acceptance::Link() : Acceptance::fileLink(t);
+            = damaged && t.version == 0 ? Acceptance::Link() : Acceptance::eventsLink(t);
         QString verdict;
         if (limits && t.version != 0)
             verdict = Acceptance::verdictWord(Acceptance::judge(link, *limits).verdict);
@@ -482,7 +484,7 @@ AddResult Archive::add(const QStringList &paths,
             optionalValue(link.lengthM),
             optionalValue(link.totalLossDb),
             optionalValue(link.orlDb),
-            t.keyEvents ? int(t.keyEvents->events.size()) : 0,
+            storedEvents,
             Sor::stateName(t.checksum.state),
             verdict.isEmpty() ? QVariant() : QVariant(verdict),
             damaged ? 1 : 0,

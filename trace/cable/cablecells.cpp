@@ -165,15 +165,16 @@ Measured measure(const File *a, const File *b, double toleranceM)
     if (a && b) {
         const Acceptance::Link la = Acceptance::fileLink(*m.pointsA);
         const Acceptance::Link lb = Acceptance::fileLink(*m.pointsB);
-        const Acceptance::Measurement ma = Acceptance::measurementOf(a->name, *m.pointsA, la);
-        const Acceptance::Measurement mb = Acceptance::measurementOf(b->name, *m.pointsB, lb);
+        const Acceptance::Measurement ma = Acceptance::measurementOf(a->name, m.pointsA, la);
+        const Acceptance::Measurement mb = Acceptance::measurementOf(b->name, m.pointsB, lb);
         if (Acceptance::directionsProblem(ma, mb).isEmpty()) {
             m.twoWay = Acceptance::averageDirections(ma, mb, toleranceM);
             m.link = Acceptance::averagedLink(*m.twoWay, la, lb);
             return m;
         }
     }
-    m.link = Acceptance::fileLink((a ? a : b)->trace);
+    // One end alone is judged on its points too: a marker that stores no loss is measured there.
+    m.link = Acceptance::fileLink(a ? *m.pointsA : *m.pointsB);
     return m;
 }
 
