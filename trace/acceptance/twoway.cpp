@@ -194,7 +194,9 @@ QVector<double> positionsOf(const Link &link, const QVector<int> &kept)
 
 } // namespace
 
-Measurement measurementOf(const QString &name, const Sor::Trace &trace, const Link &link)
+namespace {
+
+Measurement describedBy(const QString &name, const Sor::Trace &trace, const Link &link)
 {
     Measurement m;
     m.name = name;
@@ -204,8 +206,6 @@ Measurement measurementOf(const QString &name, const Sor::Trace &trace, const Li
     m.spacingM = trace.spacingM.value_or(0);
     if (trace.groupIndex && *trace.groupIndex > 1)
         m.groupIndex = *trace.groupIndex;
-    if (trace.points() > 0)
-        m.trace = std::make_shared<const Sor::Trace>(trace);
     if (trace.general) {
         if (trace.general->nominalWavelengthNm > 0)
             m.nominalWavelengthNm = trace.general->nominalWavelengthNm;
@@ -213,6 +213,25 @@ Measurement measurementOf(const QString &name, const Sor::Trace &trace, const Li
         m.fiberId = trace.general->fiberId.trimmed();
         m.locationA = trace.general->locationA.trimmed();
     }
+    return m;
+}
+
+} // namespace
+
+Measurement measurementOf(const QString &name, const Sor::Trace &trace, const Link &link)
+{
+    Measurement m = describedBy(name, trace, link);
+    if (trace.points() > 0)
+        m.trace = std::make_shared<const Sor::Trace>(trace);
+    return m;
+}
+
+Measurement
+measurementOf(const QString &name, const std::shared_ptr<const Sor::Trace> &trace, const Link &link)
+{
+    Measurement m = describedBy(name, *trace, link);
+    if (trace->points() > 0)
+        m.trace = trace;
     return m;
 }
 

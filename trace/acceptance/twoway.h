@@ -34,6 +34,10 @@ struct Measurement
 };
 
 Measurement measurementOf(const QString &name, const Sor::Trace &trace, const Link &link);
+// The same, sharing points already held rather than copying them.
+Measurement measurementOf(const QString &name,
+                          const std::shared_ptr<const Sor::Trace> &trace,
+                          const Link &link);
 
 // The distance within which two events are one: the longer of the two pulses in the fibre,
 // or three samples of the coarser trace, whichever is larger.

@@ -219,13 +219,13 @@ Fibre summarised(const QString &fiber,
     if (byBand.size() > 1 && first.a) {
         summary.bends = 0;
         const Acceptance::Measurement shorter = Acceptance::measurementOf(
-            first.a->name, *first.pointsA, Acceptance::fileLink(*first.pointsA));
+            first.a->name, first.pointsA, Acceptance::fileLink(*first.pointsA));
         for (auto band = std::next(byBand.cbegin()); band != byBand.cend(); ++band) {
             const Measured &m = band.value();
             if (!m.a)
                 continue;
-            const Acceptance::Measurement longer = Acceptance::measurementOf(
-                m.a->name, *m.pointsA, Acceptance::fileLink(*m.pointsA));
+            const Acceptance::Measurement longer
+                = Acceptance::measurementOf(m.a->name, m.pointsA, Acceptance::fileLink(*m.pointsA));
             if (Acceptance::wavelengthsProblem(shorter, longer).isEmpty())
                 *summary.bends += Acceptance::compareWavelengths(
                                       shorter, longer, o.bendThresholdDb, toleranceM)
@@ -238,9 +238,9 @@ Fibre summarised(const QString &fiber,
     if (first.a && first.b) {
         summary.pairing = Acceptance::endsFromTraces(
             Acceptance::measurementOf(
-                first.a->name, *first.pointsA, Acceptance::fileLink(*first.pointsA)),
+                first.a->name, first.pointsA, Acceptance::fileLink(*first.pointsA)),
             Acceptance::measurementOf(
-                first.b->name, *first.pointsB, Acceptance::fileLink(*first.pointsB)),
+                first.b->name, first.pointsB, Acceptance::fileLink(*first.pointsB)),
             toleranceM);
     }
     return summary;
