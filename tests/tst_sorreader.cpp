@@ -31,6 +31,8 @@ private slots:
     void absurdOffsets();
     void pointsPerPulse_data();
     void pointsPerPulse();
+    void pointsDigest_data();
+    void pointsDigest();
 };
 
 namespace {
@@ -387,6 +389,47 @@ void TestSorReader::pointsPerPulse()
         QVERIFY(std::isfinite(t.distanceM[i]) && t.distanceM[i] > t.distanceM[i - 1]);
     const double lastStep = t.distanceM[2399] - t.distanceM[2398];
     QCOMPARE(qRound(lastStep * 10) / 10.0, segments ? 2.0 : 0.5);
+}
+
+// Copies of one trace share the digest of their points, whatever scale they were stored at; a
+// point a hundredth of a dB off, a point more or a point of "no data" gives another.
+void TestSorReader::pointsDigest_data()
+{
+    QTest::addColumn<qint16>("factor");
+    QTest::addColumn<int>("changed"); // the point changed, -1 for none
+    QTest::addColumn<int>("to");      // its new stored value; -1: a point appended
+    QTest::addColumn<bool>("same");
+    QTest::newRow("the same points") << qint16(1000) << -1 << 0 << true;
+    QTest::newRow("stored at twice the scale") << qint16(2000) << -1 << 0 << true;
+    QTest::newRow("a thousandth off, within the hundredth") << qint16(1000) << 5 << 10101 << true;
+    QTest::newRow("a hundredth off") << qint16(1000) << 5 << 10110 << false;
+    QTest::newRow("no data") << qint16(1000) << 5 << 65535 << false;
+    QTest::newRow("a point more") << qint16(1000) << -1 << -1 << false;
+}
+
+void TestSorReader::pointsDigest()
+{
+    QFETCH(qint16, factor);
+    QFETCH(int, changed);
+    QFETCH(int, to);
+    QFETCH(bool, same);
+    SorWriter::Trace written = SorWriter::readerCase("two pulse widths").trace;
+    SorWriter::Scale original;
+    for (int i = 0; i < 100; ++i)
+        original.values << quint16(10000 + 20 * i);
+    written.data = {original};
+    const quint64 digest = Sor::read(SorWriter::write(written), Sor::Detail::Check).pointsDigest;
+    SorWriter::Scale other{factor, {}};
+    for (const quint16 v : original.values)
+        other.values << quint16(v * 1000 / factor);
+    if (changed >= 0)
+        other.values[changed] = quint16(to);
+    if (to < 0)
+        other.values << 12000;
+    written.data = {other};
+    const Sor::Trace t = Sor::read(SorWriter::write(written), Sor::Detail::Check);
+    QVERIFY(t.levelDb.empty());
+    QCOMPARE(t.pointsDigest == digest, same);
 }
 
 QTEST_GUILESS_MAIN(TestSorReader)

@@ -154,7 +154,7 @@ Measured measure(const File *a, const File *b, double toleranceM)
     m.b = b;
     // With the events the file was taken with: its own, or the analysis' where it stores none.
     const auto withPoints = [](const File *f) {
-        Sor::Trace t = Sor::read(f->bytes);
+        Sor::Trace t = Sor::read(f->bytes, Sor::Detail::Points);
         t.keyEvents = f->trace.keyEvents;
         return std::make_shared<const Sor::Trace>(std::move(t));
     };

@@ -16,17 +16,6 @@ namespace Cable {
 
 namespace {
 
-// A file's points to the hundredth of a dB ("no data" apart): copies share the key.
-quint64 pointsKeyOf(const Sor::Trace &t)
-{
-    quint64 key = 1469598103934665603ull;
-    for (const double v : t.levelDb) {
-        const qint64 hundredths = std::isnan(v) ? -1 : qint64(std::llround(v * 100));
-        key = (key ^ quint64(hundredths)) * 1099511628211ull;
-    }
-    return key ^ quint64(t.levelDb.size());
-}
-
 // A name without the band it often carries ("ELMMIL0001_1550" → "ELMMIL0001").
 QString withoutBand(QString name)
 {
@@ -159,17 +148,20 @@ QVector<File> readFiles(const QStringList &paths)
         f.name = QFileInfo(path).fileName();
         f.bytes = Sor::readBytes(path, f.problem);
         if (f.problem.isEmpty()) {
-            Sor::Opened opened = Sor::openTrace(f.bytes);
+            // The points are counted and hashed, not converted: they are taken from the bytes
+            // when the fibre is measured, so that memory follows the fibre at hand.
+            Sor::Opened opened = Sor::openTrace(f.bytes, Sor::Detail::Check);
             f.problem = opened.problem;
             if (f.problem.isEmpty() && opened.trace.damaged())
                 f.problem = Sor::damagedWord() + QStringLiteral(": ")
                             + Sor::damageText(opened.trace, Sor::DamageWording::Command);
-            f.pointsKey = pointsKeyOf(opened.trace);
+            f.pointsKey = opened.trace.pointsDigest;
             // A file that stores no events is taken with the analysis' of its points.
-            Analysis::supplyEvents(opened.trace);
-            // The points are taken from the bytes again when the fibre is measured.
-            opened.trace.distanceM = std::vector<double>();
-            opened.trace.levelDb = std::vector<double>();
+            if (f.problem.isEmpty() && !Analysis::storesEvents(opened.trace)) {
+                Sor::Trace whole = Sor::read(f.bytes);
+                if (Analysis::supplyEvents(whole))
+                    opened.trace.keyEvents = whole.keyEvents;
+            }
             f.trace = std::move(opened.trace);
         }
         if (!f.problem.isEmpty())

@@ -31,6 +31,7 @@ private:
     void readFixed(Cursor &c);
     void readEvents(Cursor &c);
     void readData(Cursor &c);
+    void digest(const uchar *p, qint32 count, int factor);
     void derive();
     void placeOnSpan(double groupIndex, qint64 fixedPoints);
     QString lastWriter() const;

@@ -143,6 +143,22 @@ void Reader::readEvents(Cursor &c)
     t.keyEvents = k;
 }
 
+// Each point's level in hundredths of a dB, from its stored value (thousandths of a dB times
+// the factor, over a thousand), rounded half away from zero; -1 for "no data".
+void Reader::digest(const uchar *p, qint32 count, int factor)
+{
+    quint64 key = t.pointsDigest;
+    for (qint32 i = 0; i < count; ++i, p += 2) {
+        const quint16 v = quint16(p[0] | (p[1] << 8));
+        const qint64 raw = qint64(v) * factor; // a level of -raw / 1e6 dB
+        const qint64 hundredths = v == NoData || v == NoDataOneMaker ? -1
+                                  : raw >= 0                         ? -((raw + 5000) / 10000)
+                                                                     : (-raw + 5000) / 10000;
+        key = (key ^ quint64(hundredths)) * 1099511628211ull;
+    }
+    t.pointsDigest = key;
+}
+
 void Reader::readData(Cursor &c)
 {
     const qint32 declared = c.i32();
@@ -150,6 +166,8 @@ void Reader::readData(Cursor &c)
     if (!c.ok())
         return;
     t.declaredPoints = declared;
+    if (detail == Detail::Check)
+        t.pointsDigest = 1469598103934665603ull;
     for (int g = 0; g < groups; ++g) {
         const qint32 count = c.i32();
         const int factor = c.i16();
@@ -166,6 +184,7 @@ void Reader::readData(Cursor &c)
         t.scaleFactors.append(factor);
         pointCount += count;
         if (detail == Detail::Check) {
+            digest(c.position(), count, factor);
             c.skip(qint64(count) * 2);
             continue;
         }
@@ -181,6 +200,8 @@ void Reader::readData(Cursor &c)
         }
         c.skip(qint64(count) * 2);
     }
+    if (detail == Detail::Check)
+        t.pointsDigest ^= quint64(pointCount);
     if (pointCount != declared) {
         t.warnings.append(
             QStringLiteral("DataPts declara %1 pontos e traz %2").arg(declared).arg(pointCount));

@@ -287,7 +287,7 @@ void Reader::derive()
         if (!t.levelDb.empty())
             t.warnings.append(QStringLiteral("sem FxdParams: as distâncias não são conhecidas"));
     }
-    if (checksumAt >= 0)
+    if (checksumAt >= 0 && detail != Detail::Points)
         t.checksum = verify(file, checksumAt, lastWriter());
 }
 
@@ -390,8 +390,8 @@ Opened openTrace(const QByteArray &bytes, Detail detail)
 {
     Opened opened;
     opened.trace = read(bytes, detail);
-    const bool points = detail == Detail::Full ? opened.trace.points() > 0
-                                               : opened.trace.declaredPoints.value_or(0) > 0;
+    const bool points = detail != Detail::Check ? opened.trace.points() > 0
+                                                : opened.trace.declaredPoints.value_or(0) > 0;
     if (!points)
         opened.problem = opened.trace.errors.value(0,
                                                    QStringLiteral("o arquivo não traz pontos "

@@ -11,9 +11,11 @@ namespace Sor {
 // Whether the bytes start like a trace file (version 2's "Map\0", or a version 1 header).
 bool looksLikeTrace(const QByteArray &bytes);
 
-// Check reads the structure and the checksum and counts the points without converting them:
-// what it takes to tell a sound file from a damaged one.
-enum class Detail { Full, Check };
+// Check reads the structure and the checksum and counts the points without converting them
+// (their digest instead): what it takes to tell a sound file from a damaged one, and copies
+// apart. Points converts the points of bytes a Check has already vetted, without verifying
+// their checksum again.
+enum class Detail { Full, Check, Points };
 
 Trace read(const QByteArray &bytes, Detail detail = Detail::Full);
 // A file that cannot be opened gives a Trace whose only error says why.

@@ -166,6 +166,9 @@ struct Trace
     QVector<int> scaleFactors;
     std::vector<double> distanceM;
     std::vector<double> levelDb;
+    // The points' levels to the hundredth of a dB ("no data" apart), hashed: copies of one
+    // trace share it. Taken where the points are counted, not converted (a check).
+    quint64 pointsDigest = 0;
 
     // Derived values, present when the blocks they come from are.
     std::optional<double> wavelengthNm;
