@@ -146,11 +146,12 @@ QVector<File> readFiles(const QStringList &paths)
         File f;
         f.path = path;
         f.name = QFileInfo(path).fileName();
-        f.bytes = Sor::readBytes(path, f.problem);
+        const QByteArray bytes = Sor::readBytes(path, f.problem);
+        f.size = bytes.size();
         if (f.problem.isEmpty()) {
             // The points are counted and hashed, not converted: they are taken from the bytes
             // when the fibre is measured, so that memory follows the fibre at hand.
-            Sor::Opened opened = Sor::openTrace(f.bytes, Sor::Detail::Check);
+            Sor::Opened opened = Sor::openTrace(bytes, Sor::Detail::Check);
             f.problem = opened.problem;
             if (f.problem.isEmpty() && opened.trace.damaged())
                 f.problem = Sor::damagedWord() + QStringLiteral(": ")
@@ -158,14 +159,12 @@ QVector<File> readFiles(const QStringList &paths)
             f.pointsKey = opened.trace.pointsDigest;
             // A file that stores no events is taken with the analysis' of its points.
             if (f.problem.isEmpty() && !Analysis::storesEvents(opened.trace)) {
-                Sor::Trace whole = Sor::read(f.bytes);
+                Sor::Trace whole = Sor::read(bytes);
                 if (Analysis::supplyEvents(whole))
                     opened.trace.keyEvents = whole.keyEvents;
             }
             f.trace = std::move(opened.trace);
         }
-        if (!f.problem.isEmpty())
-            f.bytes.clear();
         files.append(f);
     }
     return files;

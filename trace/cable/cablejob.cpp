@@ -300,9 +300,6 @@ Job run(const QStringList &paths, const Options &o)
         fibreChecks(job, fibre.key(), byBand, summary, twoEnded, spanLength);
         job.fibres.append(summary);
     }
-    // The bytes served their fibre.
-    for (File &f : job.files)
-        f.bytes.clear();
     // A cable is accepted on both ends: one end alone is a job half done, or ends not told apart.
     if (job.fibres.isEmpty() && !job.files.isEmpty())
         job.checks.missing.prepend(

@@ -40,15 +40,15 @@ struct Options
 enum class How { Found, Measured, Absent };
 QString howKey(How how); // "found", "measured", "absent"
 
-// One file of the job, read once: its trace is kept without its points (a cable's points do
-// not fit in memory at once) beside the file's bytes, from which each fibre's points are taken
-// while that fibre is measured.
+// One file of the job, parsed once: its trace is kept without its points (a cable's points do
+// not fit in memory at once, nor do its files); its points are taken from the file again while
+// its fibre is measured, so that memory follows the fibre at hand.
 struct File
 {
     QString path;
     QString name;     // the file's name
     Sor::Trace trace; // blocks, events and figures; no points
-    QByteArray bytes; // the file as read, until its fibre is measured
+    qint64 size = 0;  // as first read: a file that changed since is not measured
     QString problem;  // why it cannot be used; empty when it can
     QString note;     // what was made of a doubt about it (a name against its id)
     QString fiber;    // the fibre's key: its id or name with the end's marker taken out
