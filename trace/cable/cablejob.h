@@ -226,6 +226,8 @@ struct Facts
     QStringList bands; // "1550 nm, pulso 300 ns"
 };
 Facts facts(const Job &job);
+// The facts as a job sheet's and a cover's rows ("Medição", "Equipamento", "Ponta A", …).
+QList<QPair<QString, QString>> factRows(const Facts &facts);
 
 // The .sor files of a folder (and its folders), in name order, or the file itself.
 QStringList sorFiles(const QStringList &filesOrFolders);

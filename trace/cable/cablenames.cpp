@@ -218,4 +218,16 @@ Facts facts(const Job &job)
     return f;
 }
 
+QList<QPair<QString, QString>> factRows(const Facts &facts)
+{
+    return {
+        {QStringLiteral("Medição"), facts.dates},
+        {facts.instruments.size() > 1 ? QStringLiteral("Equipamentos")
+                                      : QStringLiteral("Equipamento"),
+         facts.instruments.join(QStringLiteral("; "))},
+        {QStringLiteral("Ponta A"), facts.locationA},
+        {QStringLiteral("Ponta B"), facts.locationB},
+        {QStringLiteral("Comprimentos de onda e pulsos"), facts.bands.join(QStringLiteral("; "))}};
+}
+
 } // namespace Cable

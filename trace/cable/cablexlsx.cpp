@@ -99,25 +99,22 @@ void jobSheet(lxw_workbook *book, const Job &job, const Heading &heading, const 
         cords << QStringLiteral("lançamento %1 m").arg(Sor::decimal(*o.launchM, 0));
     if (o.receiveM)
         cords << QStringLiteral("recepção %1 m").arg(Sor::decimal(*o.receiveM, 0));
-    const QList<QPair<QString, QString>> rows{
-        {QStringLiteral("Cabo"), facts.cable},
-        {QStringLiteral("Cliente"), heading.client},
-        {QStringLiteral("Empresa"), heading.company},
-        {QStringLiteral("Operador"), heading.operatorName},
-        {QStringLiteral("Medição"), facts.dates},
-        {facts.instruments.size() > 1 ? QStringLiteral("Equipamentos")
-                                      : QStringLiteral("Equipamento"),
-         facts.instruments.join(QStringLiteral("; "))},
-        {QStringLiteral("Ponta A"), facts.locationA},
-        {QStringLiteral("Ponta B"), facts.locationB},
-        {QStringLiteral("Comprimentos de onda e pulsos"), facts.bands.join(QStringLiteral("; "))},
-        {QStringLiteral("Fibras"), QString::number(job.fibres.size())},
-        {QStringLiteral("Emendas e conectores"), closureCounts(job.closures)},
-        {QStringLiteral("Tolerância"), Sor::decimal(job.toleranceM, 1) + QStringLiteral(" m")},
-        {QStringLiteral("Cordões"),
-         cords.isEmpty() ? QStringLiteral("nenhum") : cords.join(QStringLiteral(", "))},
-        {QStringLiteral("Limites"),
-         o.limits.name.isEmpty() ? QStringLiteral("—") : Acceptance::presetTitle(o.limits.name)}};
+    const QList<QPair<QString, QString>> rows
+        = QList<QPair<QString, QString>>{{QStringLiteral("Cabo"), facts.cable},
+                                         {QStringLiteral("Cliente"), heading.client},
+                                         {QStringLiteral("Empresa"), heading.company},
+                                         {QStringLiteral("Operador"), heading.operatorName}}
+          + factRows(facts)
+          + QList<QPair<QString, QString>>{
+              {QStringLiteral("Fibras"), QString::number(job.fibres.size())},
+              {QStringLiteral("Emendas e conectores"), closureCounts(job.closures)},
+              {QStringLiteral("Tolerância"),
+               Sor::decimal(job.toleranceM, 1) + QStringLiteral(" m")},
+              {QStringLiteral("Cordões"),
+               cords.isEmpty() ? QStringLiteral("nenhum") : cords.join(QStringLiteral(", "))},
+              {QStringLiteral("Limites"),
+               o.limits.name.isEmpty() ? QStringLiteral("—")
+                                       : Acceptance::presetTitle(o.limits.name)}};
     int r = 0;
     text(sheet, r, 0, QStringLiteral("Trabalho"), f.header);
     text(sheet, r++, 1, QString(), f.header);

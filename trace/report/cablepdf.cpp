@@ -75,22 +75,16 @@ void coverPage(Page &page, const Cable::Job &job, const Options &o, int number, 
         const Cable::Facts facts = Cable::facts(job);
         // When, with what and from where the cable was measured: the report's own date below
         // is not the measurement's.
-        const QList<QPair<QString, QString>> heading{
-            {QStringLiteral("Cliente"), o.client},
-            {QStringLiteral("Empresa"), o.company},
-            {QStringLiteral("Operador"), o.operatorName},
-            {QStringLiteral("Cabo"), facts.cable},
-            {QStringLiteral("Medição"), facts.dates},
-            {facts.instruments.size() > 1 ? QStringLiteral("Equipamentos")
-                                          : QStringLiteral("Equipamento"),
-             facts.instruments.join(QStringLiteral("; "))},
-            {QStringLiteral("Ponta A"), facts.locationA},
-            {QStringLiteral("Ponta B"), facts.locationB},
-            {QStringLiteral("Comprimentos de onda e pulsos"),
-             facts.bands.join(QStringLiteral("; "))},
-            {QStringLiteral("Cordões"), cordsText(job.options)},
-            {QStringLiteral("Data do relatório"),
-             o.date.toString(QStringLiteral("dd/MM/yyyy HH:mm"))}};
+        const QList<QPair<QString, QString>> heading
+            = QList<QPair<QString, QString>>{{QStringLiteral("Cliente"), o.client},
+                                             {QStringLiteral("Empresa"), o.company},
+                                             {QStringLiteral("Operador"), o.operatorName},
+                                             {QStringLiteral("Cabo"), facts.cable}}
+              + Cable::factRows(facts)
+              + QList<QPair<QString, QString>>{
+                  {QStringLiteral("Cordões"), cordsText(job.options)},
+                  {QStringLiteral("Data do relatório"),
+                   o.date.toString(QStringLiteral("dd/MM/yyyy HH:mm"))}};
         for (const auto &h : heading) {
             if (!h.second.isEmpty())
                 page.line(QStringLiteral("%1: %2").arg(h.first, h.second));
