@@ -13,6 +13,8 @@
 #include <QJsonDocument>
 #include <QTextStream>
 
+#include <cmath>
+
 namespace {
 
 QString kindText(Analysis::EventType type)
@@ -244,25 +246,35 @@ public:
         if (files.isEmpty())
             return std::nullopt;
         Analysis::ThresholdChoice thresholds;
-        bool ok = true;
-        const auto chosen = [&](const QCommandLineOption &option, std::optional<double> &value) {
+        // The first option whose value is no threshold, named with that value.
+        QString invalid;
+        const auto chosen = [&](const QCommandLineOption &option,
+                                std::optional<double> &value,
+                                double lowest,
+                                bool lowestAllowed) {
             double number = 0;
-            if (!parser.isSet(option))
+            if (!parser.isSet(option) || !invalid.isEmpty())
                 return;
-            ok = ok && CommandLine::numberValue(parser.value(option), number);
+            const QString given = parser.value(option);
+            if (!CommandLine::numberValue(given, number) || number < lowest
+                || (!lowestAllowed && number == lowest))
+                invalid = QStringLiteral("--%1 %2").arg(option.names().first(), given);
             value = number;
         };
-        chosen(lossThreshold, thresholds.lossDb);
-        chosen(reflectanceThreshold, thresholds.reflectanceDb);
-        chosen(endThreshold, thresholds.endDb);
-        if (!ok || thresholds.lossDb.value_or(0) < 0 || thresholds.endDb.value_or(1) <= 0) {
-            err << QStringLiteral("otdr-sor: limiar inválido\n");
+        chosen(lossThreshold, thresholds.lossDb, 0, true);
+        chosen(reflectanceThreshold, thresholds.reflectanceDb, -HUGE_VAL, true);
+        chosen(endThreshold, thresholds.endDb, 0, false);
+        if (!invalid.isEmpty()) {
+            err << QStringLiteral("otdr-sor: limiar inválido: %1 (um número em dB%2)\n")
+                       .arg(invalid,
+                            invalid.startsWith(QLatin1String("--end"))
+                                ? QStringLiteral(", maior que 0")
+                            : invalid.startsWith(QLatin1String("--loss"))
+                                ? QStringLiteral(", 0 ou mais")
+                                : QString());
             return Usage;
         }
-        for (const QString &path : files) {
-            if (!CommandLine::readable(path, err))
-                return Usage;
-        }
+        // A file that cannot be read is named, and the others analysed (exit status 1).
         return analyzeFiles(
             files, thresholds, parser.isSet(json), out, err, parser.isSet(sameFibre));
     }

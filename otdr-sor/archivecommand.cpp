@@ -123,6 +123,15 @@ public:
             records = archive->find(query);
         } else if (action == QLatin1String("history")) {
             records = archive->history(rest.first(), query.cable);
+            if (records.isEmpty() && archive->lastError().isEmpty()) {
+                err << QStringLiteral("otdr-sor: archive history: nenhum traço da fibra %1%2 no "
+                                      "arquivo\n")
+                           .arg(rest.first(),
+                                query.cable.isEmpty()
+                                    ? QString()
+                                    : QStringLiteral(" do cabo %1").arg(query.cable));
+                return Damaged;
+            }
         } else {
             if (!CommandLine::readable(rest.first(), err))
                 return Usage;

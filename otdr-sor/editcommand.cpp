@@ -197,7 +197,7 @@ bool outputsAreSafe(const QVector<Plan> &plans, const EditOptions &o, QTextStrea
                                   "lista\n")
                        .arg(native, QDir::toNativeSeparators(p.input));
             return false;
-        } else if (o.output.isEmpty() && QFileInfo::exists(p.output)) {
+        } else if (QFileInfo::exists(p.output)) {
             err << QStringLiteral("otdr-sor: %1: já existe; nada foi gravado\n").arg(native);
             return false;
         }
@@ -253,7 +253,9 @@ int editFiles(const QStringList &files, const EditOptions &o, QTextStream &out, 
                               "--out-dir ou --in-place\n");
         return Command::Usage; // nothing written
     }
-    if (!o.outputDir.isEmpty() && !QFileInfo(o.outputDir).isDir()) {
+    // A dry run shows where the files would go, the folder made or not yet.
+    const bool noFolder = !o.outputDir.isEmpty() && !QFileInfo(o.outputDir).isDir();
+    if (noFolder && !o.dryRun) {
         err << "otdr-sor: " << QDir::toNativeSeparators(o.outputDir)
             << QStringLiteral(": a pasta não existe\n");
         return Command::Usage; // nothing written
@@ -279,6 +281,9 @@ int editFiles(const QStringList &files, const EditOptions &o, QTextStream &out, 
                 p.output = QStringLiteral("(sem saída)");
             showPlan(p, out);
         }
+        if (noFolder)
+            err << "otdr-sor: " << QDir::toNativeSeparators(o.outputDir)
+                << QStringLiteral(": a pasta não existe; crie-a antes de gravar\n");
         return Command::Sound;
     }
     QStringList done;

@@ -34,6 +34,7 @@ private slots:
     void textTakenAsItIs();
     void bothEndsAndRange();
     void judgedOnItsPoints();
+    void onlyAddMakesAnArchive();
     void cableAgainstTheArchive();
     void killedMidAdd_data();
     void killedMidAdd();
@@ -496,6 +497,35 @@ void TestArchive::judgedOnItsPoints()
         runCapturing({"archive", "find", "--db", db, "--verdict", "reprovado", "--json"}, out, err),
         0);
     QCOMPARE(QJsonDocument::fromJson(out.toUtf8()).object().value("traces").toArray().size(), 1);
+}
+
+// find, history and baseline never make an archive, not even the default one; a history of a
+// fibre the archive does not hold says so.
+void TestArchive::onlyAddMakesAnArchive()
+{
+    QTemporaryDir dir;
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("dados")));
+    const QString trace = dir.filePath("F07.sor");
+    save(trace, traceBytes("ELM-MIL", "F07", "ELM", 1550, "BC", 1700000000, 1));
+    QString out;
+    QString err;
+    for (const QStringList &args : {QStringList{"archive", "find"},
+                                    QStringList{"archive", "history", "F07"},
+                                    QStringList{"archive", "baseline", trace}}) {
+        QCOMPARE(runCapturing(args, out, err), 2);
+        QVERIFY2(err.contains("archive add cria o arquivo de traços"), qPrintable(err));
+    }
+    QVERIFY(!QFileInfo::exists(dir.filePath("dados")));
+    const QString db = dir.filePath("arquivo.sqlite");
+    QCOMPARE(runCapturing({"archive", "add", "--db", db, trace}, out, err), 0);
+    QCOMPARE(runCapturing({"archive", "history", "F99", "--db", db}, out, err), 1);
+    QVERIFY2(err.contains("nenhum traço da fibra F99"), qPrintable(err));
+    QCOMPARE(runCapturing({"archive", "history", "F07", "--db", db}, out, err), 0);
+    if (dataHome.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", dataHome);
 }
 
 // The as-built is measured before the trace asked about: the first measurement of a fibre has

@@ -135,6 +135,18 @@ void TestEdit::dryRunAndRoundTrip()
                  && out.contains("operador: \"Tecnico de campo\" → \"Ana\""),
              qPrintable(out));
     QVERIFY(entries("saida").isEmpty());
+    // A dry run into a folder not made yet shows where each file would go, and says so.
+    QCOMPARE(run({"edit",
+                  path("grande.sor"),
+                  "--cable",
+                  "Z",
+                  "--out-dir",
+                  path("ainda-nao"),
+                  "--dry-run"}),
+             0);
+    QVERIFY2(out.contains("ainda-nao") && err.contains("crie-a antes de gravar"),
+             qPrintable(out + err));
+    QVERIFY(!QFileInfo::exists(path("ainda-nao")));
     QCOMPARE(run({"edit", path("grande.sor"), "-o", path("saida/copia.sor")}), 0);
     QVERIFY(bytes("saida/copia.sor") == originals.value("grande.sor"));
 }
@@ -164,6 +176,9 @@ void TestEdit::refusedBeforeWriting_data()
     QTest::newRow("no output") << both + QStringList{"--cable", "Z"} << 2 << "escolha uma saída";
     QTest::newRow("-o for two files")
         << both + QStringList{"-o", "saida/x.sor"} << 2 << "-o grava um só arquivo";
+    QTest::newRow("-o over a file that is there")
+        << QStringList{"pequeno.sor", "-o", "ROTA01_1550.sor", "--cable", "Y"} << 2
+        << "já existe; nada foi gravado";
     QTest::newRow("a folder that cannot be written")
         << QStringList{"pequeno.sor", "--cable", "Z", "--out-dir", "/proc"} << 1
         << "nenhum arquivo foi gravado";

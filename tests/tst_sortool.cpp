@@ -237,6 +237,13 @@ void TestSorTool::usage_data()
         << "não foi possível ler o logotipo";
     QTest::newRow("an unknown preset")
         << QStringList{"check", "--preset", "x", "sound.sor"} << 2 << "predefinição desconhecida";
+    QTest::newRow("analyze goes on past a file that is not there")
+        << QStringList{"analyze", "nao-ha.sor", "sound.sor"} << 1 << "Eventos encontrados";
+    QTest::newRow("analyze goes on past a folder")
+        << QStringList{"analyze", ".", "sound.sor"} << 1 << "é uma pasta";
+    QTest::newRow("a threshold named with its value")
+        << QStringList{"analyze", "--end-threshold", "abc", "sound.sor"} << 2
+        << "limiar inválido: --end-threshold abc";
     QTest::newRow("a cable folder that does not exist")
         << QStringList{"cable", "nenhuma-pasta"} << 2
         << "nenhuma-pasta: pasta ou arquivo não encontrado";

@@ -156,18 +156,20 @@ std::unique_ptr<Archive> Archive::open(const QString &address, QString *why, boo
             path = path.mid(7);
         if (path.isEmpty()) {
             path = defaultPath();
-            QDir().mkpath(QFileInfo(path).absolutePath());
+            if (mayCreate)
+                QDir().mkpath(QFileInfo(path).absolutePath());
         }
         const QFileInfo info(path);
         if (info.isDir()) {
             *why = QStringLiteral("%1 é uma pasta; dê o nome de um arquivo").arg(path);
             return nullptr;
         }
-        if (!info.absoluteDir().exists()) {
+        // Only what may create an archive creates the default one's folder.
+        if (!info.absoluteDir().exists() && (mayCreate || !address.isEmpty())) {
             *why = QStringLiteral("a pasta de %1 não existe").arg(path);
             return nullptr;
         }
-        if (!mayCreate && !address.isEmpty() && (!info.exists() || info.size() == 0)) {
+        if (!mayCreate && (!info.exists() || info.size() == 0)) {
             *why = info.exists()
                        ? QStringLiteral("%1 está vazio: não é um arquivo de traços").arg(path)
                        : QStringLiteral("%1 não existe (archive add cria o arquivo de "
