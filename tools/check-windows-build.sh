@@ -26,7 +26,8 @@ image_bytes=$(od -An -tu4 -j14 -N4 "$ico" | tr -d ' ')
 icon_leaf=$(grep -m1 "Leaf:" <<< "$resources" | sed 's/.*Size: 0x\([0-9a-f]*\).*/\1/')
 [ "$((16#$icon_leaf))" -eq "$image_bytes" ] || fail "icon of $((16#$icon_leaf)) bytes, not $image_bytes"
 version=$(strings -el "$exe")
-for value in FileVersion ProductVersion 0.0.0.0 otdr.exe; do
+release=$(sed -n 's/^project(otdr VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+for value in FileVersion ProductVersion "$release.0" otdr.exe; do
     grep -qx "$value" <<< "$version" || fail "no \"$value\" in its version"
 done
 echo "otdr.exe: icon and version information present"
