@@ -19,6 +19,7 @@ private slots:
     void pulseLadder();
     void oneShotMissesAnEvent();
     void aBend();
+    void shortRangeShot();
     void notOneFibre_data();
     void notOneFibre();
 
@@ -83,6 +84,30 @@ void TestOneFibre::pulseLadder()
         QCOMPARE(s.seen, OneFibre::Seen::Found);
     QVERIFY(a.endsAgree);
     QVERIFY(a.endSpreadM <= a.toleranceM);
+}
+
+// A short pulse whose trace stops before the fibre's end finds no end and does not disagree;
+// its range is said. A shot that reaches past the end and finds none does disagree.
+void TestOneFibre::shortRangeShot()
+{
+    QList<Simulation> all = ladder(1310).mid(2, 3);
+    Simulation shortRange = ladder(1310).first();
+    shortRange.points = 1400; // 3.98 km of 8 km
+    all << shortRange;
+    const std::vector<OneFibre::Shot> set = shots(all, "F07");
+    QVERIFY(!set.back().result.fiberEndM);
+    const OneFibre::Agreement a = OneFibre::compare(set);
+    QVERIFY2(a.endsAgree, qPrintable(a.disagreements.join(QLatin1Char('\n'))));
+    // The same shot, its end said not to be found, where its trace reaches past it.
+    std::vector<OneFibre::Shot> reaching = set;
+    Sor::Trace longer = *reaching.back().trace;
+    longer.rangeM = 9000;
+    traces.push_back(longer);
+    reaching.back().trace = &traces.back();
+    const OneFibre::Agreement b = OneFibre::compare(reaching);
+    QVERIFY(!b.endsAgree);
+    QVERIFY2(b.disagreements.join(QLatin1Char('\n')).contains("não encontrado"),
+             qPrintable(b.disagreements.join(QLatin1Char('\n'))));
 }
 
 // A splice of 0.5 dB that one shot does not show while its pulse resolves it: that shot is

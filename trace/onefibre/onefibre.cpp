@@ -214,7 +214,16 @@ Agreement compare(const std::vector<Shot> &shots)
         a.endsM.push_back(s.result.fiberEndM);
     const Spread ends = endsOf(shots);
     a.endSpreadM = ends.highest > ends.lowest ? ends.highest - ends.lowest : 0;
-    a.endsAgree = ends.all && a.endSpreadM <= a.toleranceM;
+    // A shot that finds no end agrees where its trace stops before the ends the others find:
+    // it does not reach that far (a short pulse's range).
+    const auto fallsShort = [&](const Shot &s) {
+        return s.result.fiberEndM
+               || (ends.highest >= ends.lowest && s.trace->rangeM
+                   && *s.trace->rangeM < ends.lowest - a.toleranceM);
+    };
+    const bool someEnd = ends.highest >= ends.lowest;
+    a.endsAgree = someEnd && std::all_of(shots.cbegin(), shots.cend(), fallsShort)
+                  && a.endSpreadM <= a.toleranceM;
     for (const Feature &f : a.features) {
         if (f.agrees)
             continue;
@@ -234,7 +243,9 @@ Agreement compare(const std::vector<Shot> &shots)
             each << QStringLiteral("%1 em %2")
                         .arg(s.name,
                              s.result.fiberEndM ? Sor::kilometres(*s.result.fiberEndM)
-                                                : QStringLiteral("não encontrado"));
+                             : fallsShort(s) ? QStringLiteral("não alcança (o traço vai até %1)")
+                                                   .arg(Sor::kilometres(*s.trace->rangeM))
+                                             : QStringLiteral("não encontrado"));
         a.disagreements << QStringLiteral("fim da fibra: %1 (tolerância %2 m)")
                                .arg(each.join(QStringLiteral(", ")), Sor::decimal(a.toleranceM, 1));
     }
