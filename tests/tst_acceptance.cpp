@@ -31,6 +31,8 @@ private slots:
     void analysedExtent();
     void everyLimitKey_data();
     void everyLimitKey();
+    void analysedFrontConnector_data();
+    void analysedFrontConnector();
 };
 
 void TestAcceptance::parse_data()
@@ -441,6 +443,42 @@ void TestAcceptance::analysedExtent()
     if (!reason.isEmpty())
         QVERIFY2(j.reasons.join(QLatin1Char('|')).contains(reason),
                  qPrintable(j.reasons.join('|')));
+}
+
+void TestAcceptance::analysedFrontConnector_data()
+{
+    QTest::addColumn<double>("atM");
+    QTest::addColumn<int>("verdict");
+    QTest::newRow("at the panel: no loss to judge") << 0.0 << int(Acceptance::Verdict::Pass);
+    QTest::newRow("down the fibre: its loss must be measured")
+        << 900.0 << int(Acceptance::Verdict::Unknown);
+}
+
+// The analysis cannot measure a loss for the instrument's own connector (nothing lies before
+// it): a re-analysed trace is not held INDETERMINADO for it; a connector further on is.
+void TestAcceptance::analysedFrontConnector()
+{
+    QFETCH(double, atM);
+    QFETCH(int, verdict);
+    Analysis::Result found;
+    Analysis::Event connector;
+    connector.distanceM = atM;
+    connector.type = Analysis::EventType::Reflective;
+    connector.lossMeasured = false;
+    connector.reflectanceDb = -50;
+    Analysis::Event end;
+    end.distanceM = 2000;
+    end.type = Analysis::EventType::End;
+    end.lossDb = 0;
+    found.events = {connector, end};
+    found.fiberEndM = 2000;
+    found.totalLossDb = 1.0;
+    const Sor::Trace t = Sor::read(SorWriter::write(withEvents({})));
+    const Acceptance::Judgement j = Acceptance::judge(
+        Acceptance::analysedLink(t, found),
+        *Acceptance::parseLimits(R"({"connector_loss_max_db": 0.75, "reflectance_max_db": -40})",
+                                 nullptr));
+    QVERIFY2(int(j.verdict) == verdict, qPrintable(j.reasons.join('|')));
 }
 
 QTEST_APPLESS_MAIN(TestAcceptance)

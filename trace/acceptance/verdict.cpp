@@ -1,7 +1,7 @@
 #include "acceptance/verdict.h"
 
+#include "analysis/eventaxis.h"
 #include "analysis/eventsource.h"
-
 #include "analysis/pointloss.h"
 #include "sor/sortext.h"
 
@@ -164,6 +164,8 @@ Link analysedLink(const Sor::Trace &trace, const Analysis::Result &result)
         j.reflective = e.type == Analysis::EventType::Reflective;
         if (e.lossMeasured)
             j.lossDb = e.lossDb;
+        j.front = number == 1 && j.reflective && !e.lossMeasured
+                  && e.distanceM <= Analysis::eventToleranceM(trace);
         j.reflectanceDb = e.reflectanceDb;
         if (e.attenuationDbKm && *e.attenuationDbKm > 0)
             j.attenuationDbKm = e.attenuationDbKm;
@@ -248,7 +250,7 @@ Judgement judge(const Link &link, const Limits &limits)
                       ? std::optional<double>(limits.splitterLossMaxDb.value(*e.splitterWays))
                       : std::nullopt;
             checkEvent(limit, e.lossDb, c);
-        } else if (!e.end && !e.marker) {
+        } else if (!e.end && !e.marker && !e.front) {
             checkEvent(e.reflective ? limits.connectorLossMaxDb : limits.spliceLossMaxDb,
                        e.lossDb,
                        checkedAt(e.reflective ? QStringLiteral("connector_loss_max_db")

@@ -23,6 +23,9 @@ struct JudgedEvent
     bool end = false;
     bool marker = false;                 // a marker past the measured range: never a splice
     bool pastEnd = false;                // beyond the fibre's end: shown, never judged
+    // The instrument's own front connector as the analysis finds it: nothing lies before it,
+    // so it has no loss to judge (its reflectance is judged).
+    bool front = false;
     std::optional<double> lossDb;        // absent where none was measured
     bool lossMeasuredHere = false;       // on the points: the file stores none
     std::optional<double> reflectanceDb; // measured; absent where none is given
