@@ -54,6 +54,8 @@ public:
             return std::nullopt;
         const QString action = args.first();
         const QStringList rest = args.mid(1);
+        if (!QStringList{"add", "find", "history", "baseline"}.contains(action))
+            err << QStringLiteral("otdr-sor: archive: subcomando desconhecido: %1\n").arg(action);
         if ((action == QLatin1String("add") && rest.isEmpty())
             || (action == QLatin1String("find") && !rest.isEmpty())
             || ((action == QLatin1String("history") || action == QLatin1String("baseline"))

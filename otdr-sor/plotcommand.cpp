@@ -43,6 +43,12 @@ public:
         const QString image = parser.value(output);
         if (!CommandLine::outputAllowed(image, files, err))
             return Usage;
+        // The image is drawn as its name says: a PNG under another name would mislead.
+        const QString suffix = QFileInfo(image).suffix().toLower();
+        if (suffix != QLatin1String("png") && suffix != QLatin1String("svg")) {
+            err << "otdr-sor: " << image << QStringLiteral(": a imagem é .png ou .svg\n");
+            return Usage;
+        }
         QList<Sor::Trace> traces;
         for (const QString &path : files) {
             if (!CommandLine::readable(path, err))

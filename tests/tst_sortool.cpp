@@ -241,6 +241,13 @@ void TestSorTool::usage_data()
         << QStringList{"analyze", "nao-ha.sor", "sound.sor"} << 1 << "Eventos encontrados";
     QTest::newRow("analyze goes on past a folder")
         << QStringList{"analyze", ".", "sound.sor"} << 1 << "é uma pasta";
+    QTest::newRow("a plot under a name that is no image of ours")
+        << QStringList{"plot", "sound.sor", "-o", "x.jpg"} << 2 << "a imagem é .png ou .svg";
+    QTest::newRow("a plot into a folder that is not there")
+        << QStringList{"plot", "sound.sor", "-o", "/nao/existe/x.png"} << 2
+        << "/nao/existe/x.png: a pasta não existe";
+    QTest::newRow("an archive subcommand that is not one")
+        << QStringList{"archive", "frob"} << 2 << "subcomando desconhecido: frob";
     QTest::newRow("a threshold named with its value")
         << QStringList{"analyze", "--end-threshold", "abc", "sound.sor"} << 2
         << "limiar inválido: --end-threshold abc";

@@ -448,7 +448,9 @@ bool save(const QString &path,
     if (writer.write(image))
         return true;
     if (error)
-        *error = writer.errorString();
+        *error = QFileInfo(QFileInfo(path).absolutePath()).isDir()
+                     ? QStringLiteral("não foi possível gravar a imagem (permissão ou disco cheio)")
+                     : QStringLiteral("a pasta não existe");
     return false;
 }
 
