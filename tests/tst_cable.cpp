@@ -1110,7 +1110,7 @@ void TestCable::pdfAgreesWithItself()
                             "Cordões|lançamento 1000 m, recepção 1000 m",
                             "Limites|cliente",
                             "perda de emenda máx.|0,125 dB",
-                            "Programa|otdr"})
+                            "Programa|otdr 1."})
         QVERIFY2(job.contains(QString::fromUtf8(row)), qPrintable(row + ("\n" + job)));
     // Each mean as the matrix page prints it.
     const QStringList matrix = sheets.value("1550 nm");

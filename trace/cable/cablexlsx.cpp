@@ -2,6 +2,7 @@
 
 #include "sor/savefile.h"
 #include "sor/sortext.h"
+#include "version/version.h"
 
 #include <QDir>
 #include <QFile>
@@ -133,9 +134,9 @@ void jobSheet(lxw_workbook *book, const Job &job, const Heading &heading, const 
     }
     text(sheet, r, 0, QStringLiteral("Relatório gerado em"));
     text(sheet, r++, 1, heading.made.toString(QStringLiteral("dd/MM/yyyy HH:mm")));
-    // The program's version joins this row later.
+    // Which build wrote the workbook.
     text(sheet, r, 0, QStringLiteral("Programa"));
-    text(sheet, r++, 1, QStringLiteral("otdr"));
+    text(sheet, r++, 1, Version::label());
     worksheet_set_column(sheet, 0, 0, 32, nullptr);
     worksheet_set_column(sheet, 1, 1, 70, nullptr);
 }
