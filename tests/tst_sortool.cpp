@@ -246,8 +246,10 @@ void TestSorTool::usage_data()
     QTest::newRow("a plot into a folder that is not there")
         << QStringList{"plot", "sound.sor", "-o", "/nao/existe/x.png"} << 2
         << "/nao/existe/x.png: a pasta não existe";
+#ifdef OTDR_HAVE_ARCHIVE
     QTest::newRow("an archive subcommand that is not one")
         << QStringList{"archive", "frob"} << 2 << "subcomando desconhecido: frob";
+#endif
     QTest::newRow("a threshold named with its value")
         << QStringList{"analyze", "--end-threshold", "abc", "sound.sor"} << 2
         << "limiar inválido: --end-threshold abc";
