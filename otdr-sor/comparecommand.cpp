@@ -17,7 +17,7 @@ namespace {
 // A trace's fibre, band and end, to pair a folder's traces with the other's.
 QString pairKey(const Sor::Trace &t, const QString &path, bool byName)
 {
-    const int band = t.wavelengthNm ? Acceptance::bandOf(*t.wavelengthNm) : 0;
+    const int band = t.wavelengthNm ? Sor::bandOf(*t.wavelengthNm) : 0;
     QString fibre = t.general ? t.general->fiberId.trimmed() : QString();
     const QString place = t.general ? t.general->locationA.trimmed() : QString();
     if (byName || fibre.isEmpty()) {

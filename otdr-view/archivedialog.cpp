@@ -37,7 +37,7 @@ ArchiveDialog::ArchiveDialog(const QString &db, QWidget *parent)
     fibre->setObjectName(QStringLiteral("archiveFibre"));
     band = new QComboBox;
     band->addItem(QStringLiteral("todas"), 0);
-    for (int nm : {1310, 1383, 1490, 1550, 1625})
+    for (const int nm : Sor::Bands)
         band->addItem(QStringLiteral("%1 nm").arg(nm), nm);
     condition = new QComboBox;
     condition->addItem(QStringLiteral("todas"), QString());

@@ -266,15 +266,6 @@ double defaultToleranceM(const Measurement &a, const Measurement &b)
     return std::max({pulseLengthM(a), pulseLengthM(b), 3 * a.spacingM, 3 * b.spacingM, 1.0});
 }
 
-int bandOf(double wavelengthNm)
-{
-    for (int band : {1310, 1383, 1490, 1550, 1625}) {
-        if (std::abs(wavelengthNm - band) <= 30)
-            return band;
-    }
-    return int(std::lround(wavelengthNm));
-}
-
 Matching matchPositions(const QVector<double> &a,
                         const QVector<double> &b,
                         double toleranceM,

@@ -103,10 +103,6 @@ QString nameFromTheOtherEnd(const QString &id);
 // Two wavelengths of one band, as limits take a wavelength's key: two lasers of one band
 // differ by a few nm.
 constexpr double SameBandNm = 30;
-// The band a laser's wavelength belongs to: 1310, 1383, 1490, 1550 or 1625 within 30 nm, else
-// the wavelength rounded.
-int bandOf(double wavelengthNm);
-
 // Why two traces are not the two directions of one fibre; empty when they may be. Wavelengths
 // are compared by band (within 30 nm, as limits are): two lasers of one band differ by a few nm.
 QString directionsProblem(const Measurement &a, const Measurement &b);

@@ -480,7 +480,7 @@ AddResult Archive::add(const QStringList &paths,
             locationB,
             condition,
             optionalValue(t.wavelengthNm),
-            t.wavelengthNm ? QVariant(Acceptance::bandOf(*t.wavelengthNm)) : QVariant(),
+            t.wavelengthNm ? QVariant(Sor::bandOf(*t.wavelengthNm)) : QVariant(),
             t.fixed && !t.fixed->pulseWidthsNs.isEmpty() ? t.fixed->pulseWidthsNs.first() : 0,
             optionalValue(t.rangeM),
             optionalValue(link.lengthM),
@@ -668,7 +668,7 @@ QVector<Record> Archive::find(const Query &query) const
     }
     if (query.bandNm > 0) {
         where << QStringLiteral("band = ?");
-        values << Acceptance::bandOf(query.bandNm);
+        values << Sor::bandOf(query.bandNm);
     }
     if (query.from) {
         where << QStringLiteral("measured_at >= ?");
@@ -728,7 +728,7 @@ std::optional<Record> Archive::baselineOf(const Sor::Trace &t, QString *why) con
     const QString cable = t.general->cableId.trimmed();
     const QString end = t.general->locationA.trimmed();
     QString where = QStringLiteral("fiber = ? AND band = ? AND location_a = ? AND damaged = 0");
-    QVariantList values{fiber, Acceptance::bandOf(*t.wavelengthNm), end};
+    QVariantList values{fiber, Sor::bandOf(*t.wavelengthNm), end};
     if (!cable.isEmpty()) {
         where += QStringLiteral(" AND cable = ?");
         values << cable;
@@ -757,7 +757,7 @@ std::optional<Record> Archive::baselineOf(const Sor::Trace &t, QString *why) con
                    .arg(fiber,
                         cable.isEmpty() ? QString() : QStringLiteral(" do cabo %1").arg(cable),
                         end.isEmpty() ? QStringLiteral("(ponta sem nome)") : end)
-                   .arg(Acceptance::bandOf(*t.wavelengthNm))
+                   .arg(Sor::bandOf(*t.wavelengthNm))
                    .arg(Sor::dateText(*t.date));
         return std::nullopt;
     }
@@ -765,7 +765,7 @@ std::optional<Record> Archive::baselineOf(const Sor::Trace &t, QString *why) con
                .arg(fiber,
                     cable.isEmpty() ? QString() : QStringLiteral(" do cabo %1").arg(cable),
                     end.isEmpty() ? QStringLiteral("(ponta sem nome)") : end)
-               .arg(Acceptance::bandOf(*t.wavelengthNm));
+               .arg(Sor::bandOf(*t.wavelengthNm));
     return std::nullopt;
 }
 

@@ -187,7 +187,7 @@ QMap<QString, QString> label(QVector<File> &files, const Options &o, Checks &che
         if (!f.problem.isEmpty())
             continue;
         f.cable = f.trace.general ? f.trace.general->cableId.trimmed() : QString();
-        f.bandNm = f.trace.wavelengthNm ? Acceptance::bandOf(*f.trace.wavelengthNm) : 0;
+        f.bandNm = f.trace.wavelengthNm ? Sor::bandOf(*f.trace.wavelengthNm) : 0;
         const QString name = QFileInfo(f.path).completeBaseName();
         const QString id = fiberIdOf(f);
         if (o.pairMarkers.size() == 2) {

@@ -463,8 +463,8 @@ Shot shotOf(const QString &name, const Sor::Trace &trace, const Analysis::Result
     s.spacingM = trace.spacingM.value_or(0);
     const int nominal = trace.general ? trace.general->nominalWavelengthNm : 0;
     s.wavelengthNm = trace.wavelengthNm.value_or(nominal);
-    s.band = nominal > 0                      ? Acceptance::bandOf(nominal)
-             : trace.wavelengthNm.has_value() ? Acceptance::bandOf(*trace.wavelengthNm)
+    s.band = nominal > 0                      ? Sor::bandOf(nominal)
+             : trace.wavelengthNm.has_value() ? Sor::bandOf(*trace.wavelengthNm)
                                               : 0;
     if (trace.general) {
         s.cableId = trace.general->cableId.trimmed();

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -189,6 +190,18 @@ struct Trace
 constexpr double LightSpeed = 299792458.0;
 // The group index of standard single-mode fibre, taken where a file gives none (or 0).
 constexpr double DefaultGroupIndex = 1.468;
+// The bands traces are measured in (nm); a wavelength within 30 nm of one is in it.
+constexpr int Bands[] = {1310, 1383, 1490, 1550, 1625};
+// A wavelength's band, else the wavelength itself, rounded.
+inline int bandOf(double wavelengthNm)
+{
+    for (const int band : Bands) {
+        if (std::abs(wavelengthNm - band) <= 30)
+            return band;
+    }
+    return int(std::lround(wavelengthNm));
+}
+
 // The length of fibre a pulse fills, one way: the distance over which it smears an event.
 inline double pulseLengthM(int pulseNs, double groupIndex)
 {
