@@ -135,7 +135,7 @@ constexpr double MeasurableSteps = 5;
 
 void analyseFile(const QString &name, const Sor::Trace &t, bool withPlants, Figures &f)
 {
-    const double tolerance = std::max(Analysis::eventToleranceM(t), 3 * t.spacingM.value_or(0));
+    const double tolerance = std::max(Sor::eventToleranceM(t), 3 * t.spacingM.value_or(0));
     QElapsedTimer timer;
     timer.start();
     const Analysis::Result r = Analysis::analyze(t);
@@ -300,7 +300,7 @@ void eventAxis(const QString &folder, const QStringList &files, bool list, QText
         for (double &x : raw.distanceM)
             x += start;
         const std::optional<double> before = Analysis::eventAxisShiftM(raw, SearchM);
-        const double tolerance = Analysis::eventToleranceM(trace);
+        const double tolerance = Sor::eventToleranceM(trace);
         const QString name = QDir(folder).relativeFilePath(path);
         if (list) {
             out << name << " | " << QString::number(start, 'f', 1) << " | " << metres(before)
@@ -425,7 +425,7 @@ int main(int argc, char *argv[])
         const QStringList parts = parser.value(plantOption).split(QLatin1Char(','));
         Sor::Trace t = Sor::readFile(parts.value(0));
         const double at = parts.value(1).toDouble();
-        const double pulseM = Analysis::eventToleranceM(t) - 2 * t.spacingM.value_or(1);
+        const double pulseM = Sor::eventToleranceM(t) - 2 * t.spacingM.value_or(1);
         const auto i = std::lower_bound(t.distanceM.begin(), t.distanceM.end(), at);
         if (parts.value(2).toDouble() != 0)
             Plant::plantSplice(t,

@@ -32,7 +32,7 @@ void ViewerWindow::linkEventChosen(int item, double distanceM)
         return;
     }
     const Sor::Trace &t = set.at(index).shown();
-    const double tolerance = Analysis::eventToleranceM(t);
+    const double tolerance = Sor::eventToleranceM(t);
     int nearest = -1;
     for (int row = 0; row < t.keyEvents->events.size(); ++row) {
         const double gap = std::abs(t.keyEvents->events.at(row).distanceM - distanceM);

@@ -57,7 +57,7 @@ void TestEventAxis::reflectionsUnderTheirEvents()
     QVERIFY(t.warnings.isEmpty());
     const std::optional<double> shift = Analysis::eventAxisShiftM(t, SearchM);
     QVERIFY(shift);
-    QVERIFY2(std::abs(*shift) <= Analysis::eventToleranceM(t),
+    QVERIFY2(std::abs(*shift) <= Sor::eventToleranceM(t),
              qPrintable(QStringLiteral("shift %1 m").arg(*shift)));
     // The points reach back over the launch: the first lies at minus the span's start.
     QVERIFY(std::abs(t.distanceM.front() + c.spanStartM) < 0.05);
@@ -72,7 +72,7 @@ void TestEventAxis::aShiftedTableIsFound()
         e.distanceM += 300;
     const std::optional<double> shift = Analysis::eventAxisShiftM(t, SearchM);
     QVERIFY(shift);
-    QVERIFY2(std::abs(*shift + 300) <= Analysis::eventToleranceM(t),
+    QVERIFY2(std::abs(*shift + 300) <= Sor::eventToleranceM(t),
              qPrintable(QStringLiteral("shift %1 m").arg(*shift)));
 }
 
@@ -88,7 +88,7 @@ void TestEventAxis::analysisOnTheSameAxis()
     QFETCH(SorWriter::Case, c);
     const Sor::Trace t = Sor::read(SorWriter::write(c.trace));
     const Analysis::Result r = Analysis::analyze(t);
-    const double tolerance = Analysis::eventToleranceM(t);
+    const double tolerance = Sor::eventToleranceM(t);
     for (const Sor::Event &stored : t.keyEvents->events) {
         if (!stored.reflective() || stored.distanceM <= tolerance)
             continue;

@@ -165,7 +165,7 @@ Link analysedLink(const Sor::Trace &trace, const Analysis::Result &result)
         if (e.lossMeasured)
             j.lossDb = e.lossDb;
         j.front = number == 1 && j.reflective && !e.lossMeasured
-                  && e.distanceM <= Analysis::eventToleranceM(trace);
+                  && e.distanceM <= Sor::eventToleranceM(trace);
         j.reflectanceDb = e.reflectanceDb;
         if (e.attenuationDbKm && *e.attenuationDbKm > 0)
             j.attenuationDbKm = e.attenuationDbKm;

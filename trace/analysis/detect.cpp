@@ -335,10 +335,7 @@ void scaleNoise(TraceData &t)
         std::vector<double> &s = perBlock[b];
         if (s.size() < 16)
             continue;
-        const double centre = median(s);
-        for (double &v : s)
-            v = std::abs(v - centre);
-        spread[b] = 1.4826 * median(s);
+        spread[b] = robustDeviation(std::move(s));
     }
     const size_t reach = std::max<size_t>(2, (16 * t.pulse) / (2 * t.block) + 1);
     const double stepSpread = std::sqrt(2.0 / double(w));
@@ -415,9 +412,7 @@ void findFloor(TraceData &t)
             last.push_back(t.y[i]);
     }
     const double level = last.empty() ? t.y[n - 1] : median(last);
-    for (double &v : last)
-        v = std::abs(v - level);
-    if (median(last) * 1.4826 < FloorScatterDb && missing * 10 < tail)
+    if (robustDeviation(last, level) < FloorScatterDb && missing * 10 < tail)
         return;
     // Window means ("no data" at the lowest level stored, as the lines see it), and their own
     // spread in the floor: the scale at which the floor is told from backscatter.

@@ -15,13 +15,6 @@ constexpr double NoiseMargin = 4.0;
 
 } // namespace
 
-double eventToleranceM(const Sor::Trace &trace)
-{
-    const int pulseNs = trace.fixed ? trace.fixed->pulseWidthsNs.value(0) : 0;
-    return Sor::pulseLengthM(pulseNs, trace.groupIndex.value_or(Sor::DefaultGroupIndex))
-           + 2 * trace.spacingM.value_or(0);
-}
-
 std::optional<double> eventAxisShiftM(const Sor::Trace &trace, double maxShiftM)
 {
     const size_t n = trace.levelDb.size();
@@ -30,7 +23,7 @@ std::optional<double> eventAxisShiftM(const Sor::Trace &trace, double maxShiftM)
         return std::nullopt;
     const double dx = *trace.spacingM;
     const double x0 = trace.distanceM.front();
-    const double pulsePoints = eventToleranceM(trace) / dx - 2;
+    const double pulsePoints = Sor::eventToleranceM(trace) / dx - 2;
     // The rise across a reflection's leading edge: half a pulse before it against half a pulse
     // after, where a reflection's top lasts a pulse.
     const size_t h = size_t(std::clamp(std::round(pulsePoints / 2), 2.0, 256.0));

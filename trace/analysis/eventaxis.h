@@ -14,8 +14,4 @@ namespace Analysis {
 // points cannot tell (no levels, no spacing).
 std::optional<double> eventAxisShiftM(const Sor::Trace &trace, double maxShiftM);
 
-// How far a stored event may lie from its feature and still be on it: the pulse's length in
-// the fibre and two samples.
-double eventToleranceM(const Sor::Trace &trace);
-
 } // namespace Analysis

@@ -1,6 +1,7 @@
 #include "analysis/statistics.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace Analysis {
 
@@ -14,6 +15,27 @@ double median(std::vector<double> values)
         return *middle;
     // The largest of the lower half, the other middle one.
     return (*middle + *std::max_element(values.begin(), middle)) / 2;
+}
+
+// A median absolute deviation times this is a normal spread's standard deviation.
+constexpr double MadToDeviation = 1.4826;
+
+double robustDeviation(std::vector<double> values, double centre)
+{
+    for (double &v : values)
+        v = std::abs(v - centre);
+    return MadToDeviation * median(std::move(values));
+}
+
+double robustDeviation(std::vector<double> values)
+{
+    const double centre = median(values);
+    return robustDeviation(std::move(values), centre);
+}
+
+double noiseOfSecondDifferences(std::vector<double> sizes)
+{
+    return MadToDeviation * median(std::move(sizes)) / std::sqrt(6.0);
 }
 
 } // namespace Analysis

@@ -60,14 +60,9 @@ Slope steadyFall(const TraceData &t, size_t from, size_t to)
     for (size_t i = from; i + lag < to; i += stride)
         falls.push_back((t.y[i] - t.y[i + lag]) / double(lag));
     const double middle = median(falls);
-    std::vector<double> spread;
-    spread.reserve(falls.size());
-    for (const double f : falls)
-        spread.push_back(std::abs(f - middle));
     const double apart = std::max(1.0, std::min(double(falls.size()), double(to - from) / lag));
-    // 1.4826 turns the median deviation into a standard one; 1.2533 is a median's error
-    // against a mean's.
-    return {middle, 1.4826 * median(spread) * 1.2533 / std::sqrt(apart)};
+    // 1.2533 is a median's error against a mean's.
+    return {middle, robustDeviation(std::move(falls), middle) * 1.2533 / std::sqrt(apart)};
 }
 
 QString decimal(double value, int decimals)

@@ -147,7 +147,7 @@ double launchEndM(const Sor::Trace &t, double firstEventM, double thresholdDb, d
     const double b = Analysis::median(far);
     const double slope = (b - a) / (firstEventM / 4);
     const double centre = (lo + mid) / 2;
-    const double pointNoise = 1.4826 * Analysis::median(second) / std::sqrt(6.0);
+    const double pointNoise = Analysis::noiseOfSecondDifferences(std::move(second));
     const size_t k = size_t(
         std::max(double(StepPoints), std::round(windowM / std::max(t.spacingM.value_or(1), 1e-3))));
     const double limit
@@ -496,8 +496,8 @@ Comparison compare(const Sor::Trace &base, const Sor::Trace &now, const Options 
             if (!std::isnan(v))
                 second.push_back(std::abs(v));
         }
-        blockNoise.push_back(second.size() > 10 ? 1.4826 * Analysis::median(second) / std::sqrt(6.0)
-                                                : HUGE_VAL);
+        blockNoise.push_back(
+            second.size() > 10 ? Analysis::noiseOfSecondDifferences(std::move(second)) : HUGE_VAL);
     }
     // Neighbouring blocks too, where they hold a difference: a step's windows reach into them.
     const auto stepNoiseAt = [&](double x) {

@@ -1,5 +1,6 @@
 #include "cable/cableparts.h"
 
+#include "analysis/statistics.h"
 #include "sor/sortext.h"
 
 #include <cmath>
@@ -113,14 +114,11 @@ void fibreChecks(Job &job,
 // Fibres whose length scale lies far from the others'.
 QStringList scaleChecks(const QVector<Fibre> &fibres)
 {
-    QVector<double> scales;
+    std::vector<double> scales;
     for (const Fibre &f : fibres)
-        scales << f.lengthScale;
-    const double middle = median(scales);
-    QVector<double> deviations;
-    for (double s : scales)
-        deviations << std::abs(s - middle);
-    const double spread = 1.4826 * median(deviations);
+        scales.push_back(f.lengthScale);
+    const double middle = Analysis::median(scales);
+    const double spread = Analysis::robustDeviation(std::move(scales), middle);
     QStringList found;
     for (const Fibre &f : fibres) {
         const double off = std::abs(f.lengthScale - middle);

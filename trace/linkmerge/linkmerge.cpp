@@ -470,7 +470,7 @@ Shot shotOf(const QString &name, const Sor::Trace &trace, const Analysis::Result
         s.cableId = trace.general->cableId.trimmed();
         s.fiberId = trace.general->fiberId.trimmed();
     }
-    s.resolutionM = Analysis::eventToleranceM(trace);
+    s.resolutionM = Sor::eventToleranceM(trace);
     // The front connector blinds the receiver for two pulse lengths past its top, and a long
     // pulse's receiver recovers for some more (seen: up to five).
     s.deadZoneM = 5 * pulseLength(s) + 2 * s.spacingM;

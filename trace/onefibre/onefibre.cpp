@@ -172,7 +172,7 @@ void explain(const std::vector<Shot> &shots, std::vector<Feature> &features)
 
 double resolutionM(const Sor::Trace &trace)
 {
-    return std::max(Analysis::eventToleranceM(trace), 3 * trace.spacingM.value_or(0));
+    return std::max(Sor::eventToleranceM(trace), 3 * trace.spacingM.value_or(0));
 }
 
 QString notOneFibre(const std::vector<Shot> &shots, bool ignoreIds)

@@ -31,8 +31,8 @@ TraceEvents eventsOf(const Sor::Trace &trace)
                           ? trace.fixed->pulseWidthsNs.first()
                           : 0;
     t.pulseM = Sor::pulseLengthM(pulse, trace.groupIndex.value_or(Sor::DefaultGroupIndex));
-    t.toleranceM = t.pulseM + 3 * t.spacingM;
-    t.toleranceM = std::max(t.toleranceM, 10.0);
+    // A closure's event may lie a sample further than an event from its own feature.
+    t.toleranceM = std::max(Sor::eventToleranceM(trace) + t.spacingM, 10.0);
     return t;
 }
 
