@@ -12,6 +12,9 @@
 #include <QRegularExpression>
 #include <QTextStream>
 
+#include <memory>
+#include <utility>
+
 namespace {
 
 // A trace's fibre, band and end, to pair a folder's traces with the other's.
@@ -32,6 +35,7 @@ QString pairKey(const Sor::Trace &t, const QString &path, bool byName)
 struct Listed
 {
     QString path;
+    std::shared_ptr<const Sor::Opened> opened; // kept: the comparison reads it, not the file
     QString condition;
     QDateTime date;
 };
@@ -42,15 +46,17 @@ QMap<QString, Listed> listed(const QString &folder, bool byName, QStringList &un
 {
     QMap<QString, Listed> byKey;
     for (const QString &path : Cable::sorFiles({folder})) {
-        const Sor::Opened o = Sor::openTrace(path);
-        if (!o.usable()) {
-            unreadable << QStringLiteral("%1: %2").arg(path, o.problem);
+        auto opened = std::make_shared<const Sor::Opened>(Sor::openTrace(path));
+        if (!opened->usable()) {
+            unreadable << QStringLiteral("%1: %2").arg(path, opened->problem);
             continue;
         }
-        const QString key = pairKey(o.trace, path, byName);
+        const Sor::Trace &t = opened->trace;
+        const QString key = pairKey(t, path, byName);
         Listed l{path,
-                 o.trace.general ? o.trace.general->buildCondition.trimmed().toUpper() : QString(),
-                 o.trace.date.value_or(QDateTime())};
+                 opened,
+                 t.general ? t.general->buildCondition.trimmed().toUpper() : QString(),
+                 t.date.value_or(QDateTime())};
         const auto it = byKey.constFind(key);
         const bool better
             = it == byKey.cend()
@@ -149,8 +155,9 @@ public:
         }
         if (parser.isSet(output) && !CommandLine::outputAllowed(parser.value(output), args, err))
             return Usage;
-        // The pairs: the two files, or each fibre, band and end of the two folders.
-        QVector<QPair<QString, QString>> pairs;
+        // The pairs: the two files, or each fibre, band and end of the two folders; each file
+        // opened once.
+        QVector<Report::ComparedPair> pairs;
         QStringList unpaired;
         QStringList unreadable;
         if (folders) {
@@ -159,9 +166,10 @@ public:
             const QMap<QString, Listed> now
                 = listed(args.at(1), parser.isSet(pairByName), unreadable);
             for (auto it = now.cbegin(); it != now.cend(); ++it) {
-                if (base.contains(it.key()))
-                    pairs.append({base.value(it.key()).path, it->path});
-                else
+                if (base.contains(it.key())) {
+                    const Listed &b = base.value(it.key());
+                    pairs.append({b.path, it->path, b.opened, it->opened, {}, {}});
+                } else
                     unpaired << QStringLiteral("%1: sem linha de base").arg(it->path);
             }
             for (auto it = base.cbegin(); it != base.cend(); ++it) {
@@ -172,24 +180,31 @@ public:
             err << QStringLiteral("otdr-sor: compare quer dois traços ou duas pastas\n");
             return Usage;
         } else {
-            pairs.append({args.at(0), args.at(1)});
+            pairs.append({args.at(0),
+                          args.at(1),
+                          std::make_shared<const Sor::Opened>(Sor::openTrace(args.at(0))),
+                          std::make_shared<const Sor::Opened>(Sor::openTrace(args.at(1))),
+                          {},
+                          {}});
         }
         int status = Sound;
         QJsonArray results;
         int changed = 0;
         int refused = 0; // not one fibre from one end: not compared
-        for (const auto &pair : pairs) {
-            const Sor::Opened base = Sor::openTrace(pair.first);
-            const Sor::Opened now = Sor::openTrace(pair.second);
-            if (!base.usable() || !now.usable()) {
-                err << "otdr-sor: " << (base.usable() ? pair.second : pair.first) << ": "
-                    << (base.usable() ? now.problem : base.problem) << "\n";
+        // Each pair compared once, for the text or JSON and for its page of the PDF.
+        for (Report::ComparedPair &pair : pairs) {
+            if (!pair.base->usable() || !pair.now->usable()) {
+                const bool baseUsable = pair.base->usable();
+                pair.problem = baseUsable ? pair.now->problem : pair.base->problem;
+                err << "otdr-sor: " << (baseUsable ? pair.nowPath : pair.basePath) << ": "
+                    << pair.problem << "\n";
                 if (!folders)
                     return Damaged;
                 status = Damaged;
                 continue;
             }
-            const Baseline::Comparison c = Baseline::compare(base.trace, now.trace, options);
+            pair.comparison = Baseline::compare(pair.base->trace, pair.now->trace, options);
+            const Baseline::Comparison &c = *pair.comparison;
             if (!c.problem.isEmpty() && !folders) {
                 err << "otdr-sor: " << c.problem << "\n";
                 return Usage;
@@ -199,8 +214,8 @@ public:
                 changed += c.problem.isEmpty() ? 1 : 0;
                 status = std::max(status, int(Damaged));
             }
-            const QString b = QFileInfo(pair.first).fileName();
-            const QString n = QFileInfo(pair.second).fileName();
+            const QString b = QFileInfo(pair.basePath).fileName();
+            const QString n = QFileInfo(pair.nowPath).fileName();
             if (parser.isSet(json))
                 results.append(Baseline::toJson(b, n, c));
             else
@@ -233,7 +248,9 @@ public:
             Report::Options report;
             report.title = QStringLiteral("O que mudou desde a linha de base");
             QString error;
-            if (!Report::writeBaselinePdf(pairs, options, report, parser.value(output), &error)) {
+            const auto pairAt = [&pairs](int i) { return std::exchange(pairs[i], {}); };
+            if (!Report::writeBaselinePdf(
+                    int(pairs.size()), pairAt, report, parser.value(output), &error)) {
                 err << "otdr-sor: " << parser.value(output) << ": " << error << "\n";
                 return Usage;
             }

@@ -15,25 +15,17 @@ namespace {
 constexpr int DifferenceHeight = 300;
 
 // A pair's page: what changed, both traces overlaid, the difference of their points below.
-void comparisonPage(Page &page,
-                    const QString &basePath,
-                    const QString &nowPath,
-                    const Baseline::Options &comparison)
+void comparisonPage(Page &page, const ComparedPair &pair)
 {
-    const QString baseName = QFileInfo(basePath).fileName();
-    const QString nowName = QFileInfo(nowPath).fileName();
+    const QString baseName = QFileInfo(pair.basePath).fileName();
+    const QString nowName = QFileInfo(pair.nowPath).fileName();
     page.line(QStringLiteral("%1 desde %2").arg(nowName, baseName), 13, true);
-    const Sor::Opened base = Sor::openTrace(basePath);
-    const Sor::Opened now = Sor::openTrace(nowPath);
-    if (!base.usable() || !now.usable()) {
-        page.line(
-            QStringLiteral("Não comparados: %1").arg(base.usable() ? now.problem : base.problem),
-            10,
-            true,
-            FailColour);
+    if (!pair.comparison) {
+        page.line(QStringLiteral("Não comparados: %1").arg(pair.problem), 10, true, FailColour);
         return;
     }
-    const Baseline::Comparison c = Baseline::compare(base.trace, now.trace, comparison);
+    const Sor::Trace &base = pair.base->trace;
+    const Baseline::Comparison &c = *pair.comparison;
     if (!c.problem.isEmpty()) {
         page.line(QStringLiteral("Não comparados: %1").arg(c.problem), 10, true, FailColour);
         return;
@@ -68,13 +60,13 @@ void comparisonPage(Page &page,
                        value(c.orlAfterDb, 2, QStringLiteral(" dB"))));
     page.y += Row / 2;
     // Both traces on the baseline's axis, the now trace's levels met to the baseline's.
-    Sor::Trace moved = now.trace;
+    Sor::Trace moved = pair.now->trace;
     for (double &x : moved.distanceM)
         x += c.shiftM;
     for (double &level : moved.levelDb)
         level += c.difference.levelShiftDb;
     const QVector<TracePlot::Series> both{
-        {&base.trace, QStringLiteral("%1 (base)").arg(baseName), TracePlot::seriesColour(0)},
+        {&base, QStringLiteral("%1 (base)").arg(baseName), TracePlot::seriesColour(0)},
         {&moved, QStringLiteral("%1 (agora)").arg(nowName), TracePlot::seriesColour(1), true}};
     const std::optional<double> end = c.lengthBeforeM && c.lengthAfterM
                                           ? std::max(*c.lengthBeforeM, *c.lengthAfterM)
@@ -111,8 +103,8 @@ void comparisonPage(Page &page,
 
 } // namespace
 
-bool writeBaselinePdf(const QVector<QPair<QString, QString>> &pairs,
-                      const Baseline::Options &comparison,
+bool writeBaselinePdf(int pairs,
+                      const std::function<ComparedPair(int)> &pairAt,
                       const Options &options,
                       const QString &path,
                       QString *error)
@@ -120,16 +112,17 @@ bool writeBaselinePdf(const QVector<QPair<QString, QString>> &pairs,
     return writeDocument(
         path,
         options,
-        std::max(1, int(pairs.size())),
+        std::max(1, pairs),
         [&](const std::function<Page()> &nextPage) {
-            if (pairs.isEmpty()) {
+            if (pairs == 0) {
                 Page page = nextPage();
                 page.line(QStringLiteral("Nenhum par de traços a comparar."), 11, true);
             }
-            // Each pair read, compared and let go in turn.
-            for (const auto &pair : pairs) {
+            // Each pair compared, drawn and let go in turn.
+            for (int i = 0; i < pairs; ++i) {
+                const ComparedPair pair = pairAt(i);
                 Page page = nextPage();
-                comparisonPage(page, pair.first, pair.second, comparison);
+                comparisonPage(page, pair);
             }
         },
         error);

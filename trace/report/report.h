@@ -6,6 +6,7 @@
 #include "baseline/baseline.h"
 #include "cable/cablejob.h"
 #include "route/route.h"
+#include "sor/sorreader.h"
 #include "sor/sortrace.h"
 
 #include <QDateTime>
@@ -13,6 +14,10 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+#include <functional>
+#include <memory>
+#include <optional>
 
 // The report a client receives: a summary of every trace with its verdict, then a page per
 // trace with its identification, its plot, its events and their verdicts. A document drawn by
@@ -99,10 +104,23 @@ bool writeCablePdf(const Cable::Job &job,
                    const QString &path,
                    QString *error);
 
+// One pair of traces of a fibre, baseline and now, as the caller opened and compared them; no
+// comparison (and the problem why) where they could not be.
+struct ComparedPair
+{
+    QString basePath;
+    QString nowPath;
+    std::shared_ptr<const Sor::Opened> base;
+    std::shared_ptr<const Sor::Opened> now;
+    std::optional<Baseline::Comparison> comparison;
+    QString problem;
+};
+
 // What changed on each fibre since its as-built: a page per pair (baseline, now), both traces
-// overlaid, their difference below, the list of changes.
-bool writeBaselinePdf(const QVector<QPair<QString, QString>> &pairs,
-                      const Baseline::Options &comparison,
+// overlaid, their difference below, the list of changes. `pairAt(i)` hands the pages their
+// pairs one by one, so that a pair is let go once its page is drawn.
+bool writeBaselinePdf(int pairs,
+                      const std::function<ComparedPair(int)> &pairAt,
                       const Options &options,
                       const QString &path,
                       QString *error);
