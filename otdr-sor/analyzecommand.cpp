@@ -220,17 +220,14 @@ class AnalyzeCommand : public Command
 public:
     AnalyzeCommand()
         : Command(QStringLiteral("analyze"),
-                  QStringLiteral("ARQUIVO..."),
                   QStringLiteral("acha os eventos de cada traço (--json)"))
     {
     }
 
     QString describe(QCommandLineParser &parser) const override
     {
-        parser.addPositionalArgument(
-            QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), QStringLiteral("ARQUIVO..."));
         return usage(parser,
-                     QStringLiteral("ARQUIVO..."),
+                     {{QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), 1, Any}},
                      {{{lossThreshold}},
                       {{reflectanceThreshold}},
                       {{endThreshold}},
@@ -243,8 +240,6 @@ public:
                            QTextStream &out,
                            QTextStream &err) const override
     {
-        if (files.isEmpty())
-            return std::nullopt;
         Analysis::ThresholdChoice thresholds;
         // The first option whose value is no threshold, named with that value.
         QString invalid;

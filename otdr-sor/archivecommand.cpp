@@ -18,31 +18,32 @@ class ArchiveCommand : public Command
 public:
     ArchiveCommand()
         : Command(QStringLiteral("archive"),
-                  QStringLiteral("(add | find | history | baseline) ..."),
                   QStringLiteral("o arquivo de traços: indexa, procura, histórico, linha de base"))
     {
     }
 
     QString describe(QCommandLineParser &parser) const override
     {
-        parser.addPositionalArgument(
-            QStringLiteral("AÇÃO"),
-            QStringLiteral("add PASTA... indexa; find procura; history FIBRA lista a fibra no "
-                           "tempo; baseline TRAÇO diz a linha de base do traço."));
-        return usage(parser,
-                     QStringLiteral("(add PASTA... | find | history FIBRA | baseline TRAÇO)"),
-                     {{{db}},
-                      {{limits, preset}},
-                      {{cable}},
-                      {{fiber}},
-                      {{wavelength}},
-                      {{from}},
-                      {{to}},
-                      {{condition}},
-                      {{maker}},
-                      {{verdict}},
-                      {{text}},
-                      {{json, csv}}});
+        return usage(
+            parser,
+            {{QStringLiteral("AÇÃO"),
+              QStringLiteral("add PASTA... indexa; find procura; history FIBRA lista a fibra no "
+                             "tempo; baseline TRAÇO diz a linha de base do traço."),
+              1,
+              Any,
+              QStringLiteral("(add PASTA... | find | history FIBRA | baseline TRAÇO)")}},
+            {{{db}},
+             {{limits, preset}},
+             {{cable}},
+             {{fiber}},
+             {{wavelength}},
+             {{from}},
+             {{to}},
+             {{condition}},
+             {{maker}},
+             {{verdict}},
+             {{text}},
+             {{json, csv}}});
     }
 
     std::optional<int> run(const QStringList &args,
@@ -50,7 +51,7 @@ public:
                            QTextStream &out,
                            QTextStream &err) const override
     {
-        if (args.isEmpty() || (parser.isSet(json) && parser.isSet(csv)))
+        if (parser.isSet(json) && parser.isSet(csv))
             return std::nullopt;
         const QString action = args.first();
         const QStringList rest = args.mid(1);

@@ -12,20 +12,17 @@ class BendsCommand : public Command
 public:
     BendsCommand()
         : Command(QStringLiteral("bends"),
-                  QStringLiteral("CURTO.sor LONGO.sor"),
                   QStringLiteral("dois comprimentos de onda de uma fibra: curvaturas"))
     {
     }
 
     QString describe(QCommandLineParser &parser) const override
     {
-        parser.addPositionalArgument(QStringLiteral("CURTO"),
-                                     QStringLiteral("O traço no comprimento de onda menor."));
-        parser.addPositionalArgument(QStringLiteral("LONGO"),
-                                     QStringLiteral("O traço no comprimento de onda maior."));
-        return usage(parser,
-                     QStringLiteral("CURTO.sor LONGO.sor"),
-                     {{{threshold}}, {{json}}, {{tolerance}}, {{eventsFound}}});
+        return usage(
+            parser,
+            {{QStringLiteral("CURTO"), QStringLiteral("O traço no comprimento de onda menor.")},
+             {QStringLiteral("LONGO"), QStringLiteral("O traço no comprimento de onda maior.")}},
+            {{{threshold}}, {{json}}, {{tolerance}}, {{eventsFound}}});
     }
 
     std::optional<int> run(const QStringList &files,
@@ -33,8 +30,6 @@ public:
                            QTextStream &out,
                            QTextStream &err) const override
     {
-        if (files.size() != 2)
-            return std::nullopt;
         TwoWayOptions options;
         if (!twoWayOptions(parser, json, tolerance, eventsFound, options, err))
             return Usage;

@@ -12,17 +12,15 @@ class BidirCommand : public Command
 public:
     BidirCommand()
         : Command(QStringLiteral("bidir"),
-                  QStringLiteral("A.sor B.sor"),
                   QStringLiteral("as duas pontas de uma fibra, eventos casados e a média"))
     {
     }
 
     QString describe(QCommandLineParser &parser) const override
     {
-        parser.addPositionalArgument(QStringLiteral("A"), QStringLiteral("O traço medido de A."));
-        parser.addPositionalArgument(QStringLiteral("B"), QStringLiteral("O traço medido de B."));
         return usage(parser,
-                     QStringLiteral("A.sor B.sor"),
+                     {{QStringLiteral("A"), QStringLiteral("O traço medido de A.")},
+                      {QStringLiteral("B"), QStringLiteral("O traço medido de B.")}},
                      {{{json}}, {{tolerance}}, {{eventsFound}}, {{force}}});
     }
 
@@ -31,8 +29,6 @@ public:
                            QTextStream &out,
                            QTextStream &err) const override
     {
-        if (files.size() != 2)
-            return std::nullopt;
         TwoWayOptions options;
         if (!twoWayOptions(parser, json, tolerance, eventsFound, options, err))
             return Usage;

@@ -20,36 +20,33 @@ class CableCommand : public Command
 public:
     CableCommand()
         : Command(QStringLiteral("cable"),
-                  QStringLiteral("PASTA..."),
                   QStringLiteral("as fibras de um cabo: matriz de emendas e verificações"))
     {
     }
 
     QString describe(QCommandLineParser &parser) const override
     {
-        parser.addPositionalArgument(QStringLiteral("PASTA"),
-                                     QStringLiteral("Traços SOR, ou pastas com eles."),
-                                     QStringLiteral("PASTA..."));
-        return usage(parser,
-                     QStringLiteral("PASTA..."),
-                     {{{pairByName}},
-                      {{reference}},
-                      {{tolerance}},
-                      {{launch}},
-                      {{receive}},
-                      {{limits, preset}},
-                      {{threshold}},
-                      {{json, csv}},
-                      {{xlsx}},
-                      {{output}},
-                      {{title}},
-                      {{company}},
-                      {{operatorName}},
-                      {{client}},
-                      {{logo}},
-                      {{route}},
-                      {{baseline}},
-                      {{db}}});
+        return usage(
+            parser,
+            {{QStringLiteral("PASTA"), QStringLiteral("Traços SOR, ou pastas com eles."), 1, Any}},
+            {{{pairByName}},
+             {{reference}},
+             {{tolerance}},
+             {{launch}},
+             {{receive}},
+             {{limits, preset}},
+             {{threshold}},
+             {{json, csv}},
+             {{xlsx}},
+             {{output}},
+             {{title}},
+             {{company}},
+             {{operatorName}},
+             {{client}},
+             {{logo}},
+             {{route}},
+             {{baseline}},
+             {{db}}});
     }
 
     std::optional<int> run(const QStringList &paths,
@@ -60,7 +57,7 @@ public:
         std::optional<Acceptance::Limits> chosen;
         if (!chosenLimits(parser, limits, preset, chosen, err))
             return Usage;
-        if (paths.isEmpty() || (parser.isSet(json) && parser.isSet(csv)))
+        if (parser.isSet(json) && parser.isSet(csv))
             return std::nullopt;
         Cable::Options options;
         options.limits = chosen.value_or(*Acceptance::preset(QStringLiteral("sem limites")));

@@ -14,16 +14,15 @@ class CheckCommand : public Command
 public:
     CheckCommand()
         : Command(QStringLiteral("check"),
-                  QStringLiteral("ARQUIVO..."),
                   QStringLiteral("diz se cada traço está íntegro ou danificado"))
     {
     }
 
     QString describe(QCommandLineParser &parser) const override
     {
-        parser.addPositionalArgument(
-            QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), QStringLiteral("ARQUIVO..."));
-        return usage(parser, QStringLiteral("ARQUIVO..."), {{{limits, preset}}});
+        return usage(parser,
+                     {{QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), 1, Any}},
+                     {{{limits, preset}}});
     }
 
     std::optional<int> run(const QStringList &files,
@@ -34,8 +33,6 @@ public:
         std::optional<Acceptance::Limits> chosen;
         if (!chosenLimits(parser, limits, preset, chosen, err))
             return Usage;
-        if (files.isEmpty())
-            return std::nullopt;
         int status = Sound;
         for (const QString &path : files) {
             if (!CommandLine::readable(path, err)) {

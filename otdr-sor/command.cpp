@@ -9,33 +9,99 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cmath>
 
-Command::Command(QString name, QString synopsis, QString description)
+Command::Command(QString name, QString description)
     : commandName(std::move(name))
-    , commandSynopsis(std::move(synopsis))
     , commandDescription(std::move(description))
 {
+}
+
+namespace {
+
+QString written(const QCommandLineOption &option, bool withValue)
+{
+    const QString name = option.names().first();
+    QString text = (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+    if (withValue && !option.valueName().isEmpty())
+        text += QLatin1Char(' ') + option.valueName();
+    return text;
+}
+
+QString written(const Command::Argument &argument)
+{
+    if (!argument.syntax.isEmpty())
+        return argument.syntax;
+    const QString many = argument.most == 1 ? argument.name : argument.name + QStringLiteral("...");
+    return argument.least == 0 ? QStringLiteral("[%1]").arg(many) : many;
+}
+
+} // namespace
+
+QString Command::synopsis() const
+{
+    if (declaredArguments.isEmpty() && requiredChoices.isEmpty()) {
+        QCommandLineParser scratch;
+        describe(scratch);
+    }
+    QStringList parts;
+    for (const Argument &argument : declaredArguments)
+        parts << written(argument);
+    // A required option with its value; several to choose from by their names alone.
+    for (const Choice &choice : requiredChoices) {
+        QStringList names;
+        for (const QCommandLineOption &option : choice.options)
+            names << written(option, choice.options.size() == 1);
+        parts << (names.size() == 1
+                      ? names.first()
+                      : QStringLiteral("(%1)").arg(names.join(QStringLiteral(" | "))));
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+bool Command::fits(const QStringList &arguments, const QCommandLineParser &parser) const
+{
+    int least = 0;
+    int most = 0;
+    for (const Argument &argument : declaredArguments) {
+        least += argument.least;
+        most = most == Any || argument.most == Any ? Any : most + argument.most;
+    }
+    if (arguments.size() < least || (most != Any && arguments.size() > most))
+        return false;
+    for (const Choice &choice : requiredChoices) {
+        if (!choice.runExplains
+            && std::none_of(choice.options.cbegin(),
+                         choice.options.cend(),
+                         [&parser](const QCommandLineOption &o) { return parser.isSet(o); }))
+            return false;
+    }
+    return true;
 }
 
 Command::~Command() = default;
 
 QString Command::usage(QCommandLineParser &parser,
-                       const QString &arguments,
+                       const QList<Argument> &arguments,
                        const QList<Choice> &choices) const
 {
-    QStringList parts{QStringLiteral("otdr-sor"), commandName, arguments};
+    declaredArguments = arguments;
+    requiredChoices.clear();
+    QStringList parts{QStringLiteral("otdr-sor"), commandName};
+    for (const Argument &argument : arguments) {
+        parser.addPositionalArgument(argument.name, argument.help, written(argument));
+        parts << written(argument);
+    }
     for (const Choice &choice : choices) {
-        QStringList written;
+        QStringList names;
         for (const QCommandLineOption &option : choice.options) {
             parser.addOption(option);
-            const QString name = option.names().first();
-            QString text = (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
-            if (!option.valueName().isEmpty())
-                text += QLatin1Char(' ') + option.valueName();
-            written << text;
+            names << written(option, true);
         }
-        const QString joined = written.join(QStringLiteral(" | "));
+        if (choice.required)
+            requiredChoices << choice;
+        const QString joined = names.join(QStringLiteral(" | "));
         parts << (!choice.required            ? QStringLiteral("[%1]")
                   : choice.options.size() > 1 ? QStringLiteral("(%1)")
                                               : QStringLiteral("%1"))

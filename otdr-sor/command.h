@@ -26,16 +26,28 @@ class Command
 public:
     enum Status { Sound = 0, Damaged = 1, Usage = 2 };
 
-    Command(QString name, QString synopsis, QString description);
+    Command(QString name, QString description);
     virtual ~Command();
 
     const QString &name() const { return commandName; }
-    // What follows the name in the list of commands: "ARQUIVO...", "A.sor B.sor".
-    const QString &synopsis() const { return commandSynopsis; }
+    // What follows the name in the list of commands, from what describe() declares: its
+    // arguments and required options ("ARQUIVO... -o PDF", "A B").
+    QString synopsis() const;
     const QString &description() const { return commandDescription; }
 
     // Adds the command's options and arguments to the parser; returns its usage line.
     virtual QString describe(QCommandLineParser &parser) const = 0;
+
+    // A positional argument: its name in the help, what it is, how many of it the command takes.
+    static constexpr int Any = -1;
+    struct Argument
+    {
+        QString name;
+        QString help;
+        int least = 1;  // at least this many
+        int most = 1;   // at most this many, or Any
+        QString syntax; // as the usage line writes it, where not NAME, NAME... or [NAME]
+    };
 
     // Options written together in a usage line: one alone is optional ("[--json]"), several
     // exclude each other ("[--limits ARQUIVO | --preset NOME]"); a required group is written in
@@ -44,11 +56,16 @@ public:
     {
         QList<QCommandLineOption> options;
         bool required = false;
+        bool runExplains = false; // the run says better than the usage line what is missing
     };
     // The usage line made from what the command declares: "otdr-sor NAME ARGUMENTS" and each
-    // choice; and the options added to the parser.
-    QString
-    usage(QCommandLineParser &parser, const QString &arguments, const QList<Choice> &choices) const;
+    // choice; the arguments and options added to the parser.
+    QString usage(QCommandLineParser &parser,
+                  const QList<Argument> &arguments,
+                  const QList<Choice> &choices) const;
+    // Whether the arguments after the name and the options make a call of the command as
+    // describe() declared it: as many arguments as it takes, an option of each required choice.
+    bool fits(const QStringList &arguments, const QCommandLineParser &parser) const;
     // Runs with the arguments after the command's name; none when they make no call of it
     // (the dispatcher then prints the usage line).
     virtual std::optional<int> run(const QStringList &arguments,
@@ -62,8 +79,10 @@ public:
 
 private:
     QString commandName;
-    QString commandSynopsis;
     QString commandDescription;
+    // What the last describe() declared.
+    mutable QList<Argument> declaredArguments;
+    mutable QList<Choice> requiredChoices;
 };
 
 // Every command, in the order the list shows them.

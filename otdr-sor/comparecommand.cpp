@@ -75,27 +75,28 @@ class CompareCommand : public Command
 public:
     CompareCommand()
         : Command(QStringLiteral("compare"),
-                  QStringLiteral("BASE AGORA"),
                   QStringLiteral("o que mudou desde a linha de base (eventos e pontos)"))
     {
     }
 
     QString describe(QCommandLineParser &parser) const override
     {
-        parser.addPositionalArgument(QStringLiteral("BASE"),
-                                     QStringLiteral("A linha de base: um traço, ou uma pasta."));
-        parser.addPositionalArgument(QStringLiteral("AGORA"),
-                                     QStringLiteral("O traço de agora, ou uma pasta."));
-        return usage(parser,
-                     QStringLiteral("BASE AGORA"),
-                     {{{threshold}},
-                      {{tolerance}},
-                      {{pairByName}},
-                      {{force}},
-                      {{json}},
-                      {{output}},
-                      {{baseline}},
-                      {{db}}});
+        return usage(
+            parser,
+            {{QStringLiteral("BASE"),
+              QStringLiteral(
+                  "A linha de base: um traço, ou uma pasta (nenhuma com --baseline auto)."),
+              0,
+              1},
+             {QStringLiteral("AGORA"), QStringLiteral("O traço de agora, ou uma pasta.")}},
+            {{{threshold}},
+             {{tolerance}},
+             {{pairByName}},
+             {{force}},
+             {{json}},
+             {{output}},
+             {{baseline}},
+             {{db}}});
     }
 
     std::optional<int> run(const QStringList &given,

@@ -310,7 +310,6 @@ class EditCommand : public Command
 public:
     EditCommand()
         : Command(QStringLiteral("edit"),
-                  QStringLiteral("ARQUIVO... --cable ..."),
                   QStringLiteral("corrige a identificação sem tocar na medida"))
     {
     }
@@ -320,17 +319,15 @@ public:
 
     QString describe(QCommandLineParser &parser) const override
     {
-        parser.addPositionalArgument(
-            QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), QStringLiteral("ARQUIVO..."));
         return usage(parser,
-                     QStringLiteral("ARQUIVO..."),
+                     {{QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), 1, Any}},
                      {{{cable}},
                       {{fiber}},
                       {{locationA}},
                       {{locationB}},
                       {{operatorName}},
                       {{comment}},
-                      {{output, outDir, inPlace}, true},
+                      {{output, outDir, inPlace}, true, true},
                       {{noBackup}},
                       {{rename}},
                       {{dryRun}},
@@ -347,8 +344,6 @@ public:
                            QTextStream &out,
                            QTextStream &err) const override
     {
-        if (files.isEmpty())
-            return std::nullopt;
         EditOptions edit;
         const QList<QPair<const QCommandLineOption *, QString>> fields{
             {&cable, QStringLiteral("cable")},

@@ -40,15 +40,15 @@ class ExportCommand : public Command
 public:
     ExportCommand()
         : Command(QStringLiteral("export"),
-                  QStringLiteral("--json|--csv ARQUIVO"),
                   QStringLiteral("o traço em JSON (--points inclui os pontos) ou CSV"))
     {
     }
 
     QString describe(QCommandLineParser &parser) const override
     {
-        parser.addPositionalArgument(QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR."));
-        return usage(parser, QStringLiteral("ARQUIVO"), {{{json, csv}, true}, {{points}}});
+        return usage(parser,
+                     {{QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR.")}},
+                     {{{json, csv}, true}, {{points}}});
     }
 
     std::optional<int> run(const QStringList &files,
@@ -56,7 +56,7 @@ public:
                            QTextStream &out,
                            QTextStream &err) const override
     {
-        if (files.size() != 1 || parser.isSet(json) == parser.isSet(csv))
+        if (parser.isSet(json) && parser.isSet(csv))
             return std::nullopt;
         const QString &path = files.first();
         if (!CommandLine::readable(path, err))

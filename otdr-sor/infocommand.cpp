@@ -15,16 +15,15 @@ class InfoCommand : public Command
 {
 public:
     InfoCommand()
-        : Command(QStringLiteral("info"),
-                  QStringLiteral("ARQUIVO"),
-                  QStringLiteral("resumo do traço e tabela de eventos"))
+        : Command(QStringLiteral("info"), QStringLiteral("resumo do traço e tabela de eventos"))
     {
     }
 
     QString describe(QCommandLineParser &parser) const override
     {
-        parser.addPositionalArgument(QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR."));
-        return usage(parser, QStringLiteral("ARQUIVO"), {{{limits, preset}}});
+        return usage(parser,
+                     {{QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR.")}},
+                     {{{limits, preset}}});
     }
 
     std::optional<int> run(const QStringList &files,
@@ -35,8 +34,6 @@ public:
         std::optional<Acceptance::Limits> chosen;
         if (!chosenLimits(parser, limits, preset, chosen, err))
             return Usage;
-        if (files.size() != 1)
-            return std::nullopt;
         const QString &path = files.first();
         if (!CommandLine::readable(path, err))
             return Usage;

@@ -22,7 +22,6 @@ class LinkCommand : public Command
 public:
     LinkCommand()
         : Command(QStringLiteral("link"),
-                  QStringLiteral("ARQUIVO..."),
                   QStringLiteral("vários traços de uma fibra (pulsos, comprimentos de onda) num "
                                  "só enlace, com divisores e mapa"))
     {
@@ -30,11 +29,11 @@ public:
 
     QString describe(QCommandLineParser &parser) const override
     {
-        parser.addPositionalArgument(QStringLiteral("ARQUIVO"),
-                                     QStringLiteral("Traços SOR da mesma fibra, da mesma ponta."),
-                                     QStringLiteral("ARQUIVO..."));
         return usage(parser,
-                     QStringLiteral("ARQUIVO..."),
+                     {{QStringLiteral("ARQUIVO"),
+                       QStringLiteral("Traços SOR da mesma fibra, da mesma ponta."),
+                       1,
+                       Any}},
                      {{{sameFibre}}, {{json, csv}}, {{output}}, {{limits, preset}}, {{threshold}}});
     }
 
@@ -46,8 +45,6 @@ public:
         std::optional<Acceptance::Limits> chosen;
         if (!chosenLimits(parser, limits, preset, chosen, err))
             return Usage;
-        if (files.isEmpty())
-            return std::nullopt;
         if (parser.isSet(json) && parser.isSet(csv)) {
             err << QStringLiteral("otdr-sor: escolha --json ou --csv, não os dois\n");
             return Usage;

@@ -18,20 +18,18 @@ class LocateCommand : public Command
 public:
     LocateCommand()
         : Command(QStringLiteral("locate"),
-                  QStringLiteral("ARQUIVO... --route ROTA"),
                   QStringLiteral("eventos e rompimentos na rota: distância na rua e coordenadas"))
     {
     }
 
     QString describe(QCommandLineParser &parser) const override
     {
-        parser.addPositionalArgument(
-            QStringLiteral("ARQUIVO"),
-            QStringLiteral("Um traço; ou dois, o segundo medido da outra ponta da rota."),
-            QStringLiteral("ARQUIVO..."));
         return usage(
             parser,
-            QStringLiteral("ARQUIVO..."),
+            {{QStringLiteral("ARQUIVO"),
+              QStringLiteral("Um traço; ou dois, o segundo medido da outra ponta da rota."),
+              1,
+              2}},
             {{{route}, true}, {{efl}}, {{offset}}, {{at}}, {{json}}, {{kml}}, {{geojson}}});
     }
 
@@ -40,8 +38,6 @@ public:
                            QTextStream &out,
                            QTextStream &err) const override
     {
-        if (files.isEmpty() || files.size() > 2 || !parser.isSet(route))
-            return std::nullopt;
         Route::Given given;
         for (const auto &option :
              {std::make_pair(&efl, &given.efl), std::make_pair(&offset, &given.offsetM)}) {

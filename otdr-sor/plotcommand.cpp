@@ -13,17 +13,15 @@ class PlotCommand : public Command
 {
 public:
     PlotCommand()
-        : Command(QStringLiteral("plot"),
-                  QStringLiteral("ARQUIVO... -o SAIDA"),
-                  QStringLiteral("os traços sobrepostos em PNG ou SVG"))
+        : Command(QStringLiteral("plot"), QStringLiteral("os traços sobrepostos em PNG ou SVG"))
     {
     }
 
     QString describe(QCommandLineParser &parser) const override
     {
-        parser.addPositionalArgument(
-            QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), QStringLiteral("ARQUIVO..."));
-        return usage(parser, QStringLiteral("ARQUIVO..."), {{{output}, true}, {{size}}});
+        return usage(parser,
+                     {{QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), 1, Any}},
+                     {{{output}, true}, {{size}}});
     }
 
     std::optional<int> run(const QStringList &files,
@@ -31,8 +29,6 @@ public:
                            QTextStream &,
                            QTextStream &err) const override
     {
-        if (files.isEmpty() || !parser.isSet(output))
-            return std::nullopt;
         const QStringList wh = parser.value(size).split(QLatin1Char('x'));
         const QSize s(wh.value(0).toInt(), wh.value(1).toInt());
         if (s.width() < 200 || s.height() < 150 || s.width() > 10000 || s.height() > 10000) {

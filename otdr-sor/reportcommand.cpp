@@ -50,17 +50,14 @@ class ReportCommand : public Command
 public:
     ReportCommand()
         : Command(QStringLiteral("report"),
-                  QStringLiteral("ARQUIVO... -o PDF"),
                   QStringLiteral("o relatório dos traços, julgados pelos limites"))
     {
     }
 
     QString describe(QCommandLineParser &parser) const override
     {
-        parser.addPositionalArgument(
-            QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), QStringLiteral("ARQUIVO..."));
         return usage(parser,
-                     QStringLiteral("ARQUIVO..."),
+                     {{QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), 1, Any}},
                      {{{output}, true},
                       {{limits, preset}},
                       {{reanalyze}},
@@ -83,8 +80,6 @@ public:
         std::optional<Acceptance::Limits> chosen;
         if (!chosenLimits(parser, limits, preset, chosen, err))
             return Usage;
-        if (files.isEmpty() || !parser.isSet(output))
-            return std::nullopt;
         if (!CommandLine::outputAllowed(parser.value(output), files, err)
             || (parser.isSet(csvSummary)
                 && !CommandLine::outputAllowed(parser.value(csvSummary), files, err)))

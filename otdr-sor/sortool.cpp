@@ -6,16 +6,28 @@
 #include <QCommandLineParser>
 #include <QTextStream>
 
+#include <algorithm>
+
 namespace {
 
 // The list of commands, as the registry has them.
 QString usageText()
 {
     QString text = QStringLiteral("Uso: otdr-sor COMANDO [opções] ARQUIVO...\n\nComandos:\n");
+    QStringList called;
+    // The descriptions in one column; a longer call has its own line above its description.
+    constexpr int Widest = 40;
+    int width = 0;
     for (const auto &command : commands()) {
-        text
-            += QStringLiteral("  %1 %2").arg(command->name(), command->synopsis()).leftJustified(29)
-               + QLatin1Char(' ') + command->description() + QLatin1Char('\n');
+        called << QStringLiteral("  %1 %2").arg(command->name(), command->synopsis());
+        if (called.last().size() <= Widest)
+            width = std::max(width, int(called.last().size()));
+    }
+    for (size_t i = 0; i < commands().size(); ++i) {
+        const QString &call = called.at(int(i));
+        text += (call.size() <= width ? call.leftJustified(width)
+                                      : call + QLatin1Char('\n') + QString(width, QLatin1Char(' ')))
+                + QStringLiteral("  ") + commands().at(i)->description() + QLatin1Char('\n');
     }
     return text
            + QStringLiteral("\notdr-sor COMANDO --help mostra as opções de cada comando; "
@@ -75,8 +87,9 @@ int runSorTool(const QStringList &arguments, QTextStream &out, QTextStream &err)
         err << "otdr-sor: " << parser.errorText() << "\n";
         return Command::Usage;
     }
+    const QStringList given = parser.positionalArguments().mid(1);
     const std::optional<int> status
-        = command->run(parser.positionalArguments().mid(1), parser, out, err);
+        = command->fits(given, parser) ? command->run(given, parser, out, err) : std::nullopt;
     if (status)
         return *status;
     err << QStringLiteral("Uso: %1\n\notdr-sor %2 --help mostra as opções do comando.\n")

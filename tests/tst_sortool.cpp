@@ -175,6 +175,18 @@ void TestSorTool::usage_data()
     QTest::newRow("unknown option") << QStringList{"check", "--fast", "a.sor"} << 2 << "fast";
     QTest::newRow("export without a format") << QStringList{"export", "sound.sor"} << 2 << "Uso:";
     QTest::newRow("plot without output") << QStringList{"plot", "sound.sor"} << 2 << "Uso:";
+    // The number of arguments is checked as each command declares it.
+    QTest::newRow("bidir with three traces")
+        << QStringList{"bidir", "1550-ab.sor", "1550-ba.sor", "sound.sor"} << 2
+        << "Uso: otdr-sor bidir A B";
+    QTest::newRow("locate with three traces")
+        << QStringList{"locate", "sound.sor", "sound.sor", "sound.sor", "--route", "r.csv"} << 2
+        << "Uso: otdr-sor locate ARQUIVO... --route ROTA";
+    QTest::newRow("info with two traces")
+        << QStringList{"info", "sound.sor", "sound.sor"} << 2 << "Uso: otdr-sor info ARQUIVO";
+    QTest::newRow("compare with three traces")
+        << QStringList{"compare", "sound.sor", "sound.sor", "sound.sor"} << 2
+        << "Uso: otdr-sor compare [BASE] AGORA";
     QTest::newRow("a folder") << QStringList{"info", "."} << 2 << "é uma pasta";
     QTest::newRow("bad size") << QStringList{"plot", "sound.sor", "-o", "x.png", "--size", "9x9"}
                               << 2 << "tamanho";
