@@ -29,24 +29,20 @@ public:
         return usage(
             parser,
             {{QStringLiteral("PASTA"), QStringLiteral("Traços SOR, ou pastas com eles."), 1, Any}},
-            {{{pairByName}},
-             {{reference}},
-             {{tolerance}},
-             {{launch}},
-             {{receive}},
-             {{limits, preset}},
-             {{threshold}},
-             {{json, csv}},
-             {{xlsx}},
-             {{output}},
-             {{title}},
-             {{company}},
-             {{operatorName}},
-             {{client}},
-             {{logo}},
-             {{route}},
-             {{baseline}},
-             {{db}}});
+            QList<Choice>{{{pairByName}},
+                          {{reference}},
+                          {{tolerance}},
+                          {{launch}},
+                          {{receive}},
+                          {{limits, preset}},
+                          {{threshold}},
+                          {{json, csv}},
+                          {{xlsx}},
+                          {{output}},
+                          {{route}},
+                          {{baseline}},
+                          {{db}}}
+                + identity.choices());
     }
 
     std::optional<int> run(const QStringList &paths,
@@ -121,12 +117,10 @@ public:
             if (!options.route)
                 return Usage;
         }
-        QImage logoImage;
-        if (parser.isSet(logo) && !logoImage.load(parser.value(logo))) {
-            err << QStringLiteral("otdr-sor: não foi possível ler o logotipo: %1\n")
-                       .arg(parser.value(logo));
+        Report::Options report;
+        report.title = QStringLiteral("Relatório do cabo");
+        if (!identity.read(parser, report, err))
             return Usage;
-        }
         QStringList baseFiles;
         QString problem;
         if (parser.isSet(baseline) && parser.value(baseline) == QLatin1String("auto")) {
@@ -185,24 +179,17 @@ public:
             out << Cable::table(job);
         QString error;
         Cable::Heading heading;
-        heading.client = parser.value(client);
-        heading.company = parser.value(company);
-        heading.operatorName = parser.value(operatorName);
+        heading.client = report.client;
+        heading.company = report.company;
+        heading.operatorName = report.operatorName;
         if (parser.isSet(xlsx) && !Cable::writeXlsx(job, heading, parser.value(xlsx), &error)) {
             err << "otdr-sor: " << parser.value(xlsx) << ": " << error << "\n";
             return Usage;
         }
         if (parser.isSet(output)) {
-            Report::Options report;
             report.limits = options.limits;
             report.pairMarkers = options.pairMarkers;
             report.bendThresholdDb = options.bendThresholdDb;
-            report.title
-                = parser.isSet(title) ? parser.value(title) : QStringLiteral("Relatório do cabo");
-            report.company = parser.value(company);
-            report.operatorName = parser.value(operatorName);
-            report.client = parser.value(client);
-            report.logo = logoImage;
             if (!Report::writeCablePdf(job, report, parser.value(output), &error)) {
                 err << "otdr-sor: " << parser.value(output) << ": " << error << "\n";
                 return Usage;
@@ -243,15 +230,7 @@ private:
     const QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("Grava também o relatório (PDF)."),
                                     QStringLiteral("RELATORIO.pdf")};
-    const QCommandLineOption title{
-        QStringLiteral("title"), QStringLiteral("Título do relatório."), QStringLiteral("TEXTO")};
-    const QCommandLineOption company{
-        QStringLiteral("company"), QStringLiteral("Empresa."), QStringLiteral("TEXTO")};
-    const QCommandLineOption operatorName{
-        QStringLiteral("operator"), QStringLiteral("Operador."), QStringLiteral("TEXTO")};
-    const QCommandLineOption client{QStringLiteral("client"),
-                                    QStringLiteral("Cliente, na capa e na sua assinatura."),
-                                    QStringLiteral("TEXTO")};
+    const CommandLine::Identity identity;
     const QCommandLineOption route = CommandLine::routeOption();
     const QCommandLineOption baseline{
         QStringLiteral("baseline"),
@@ -259,9 +238,6 @@ private:
                        "arquivo de traços; em cada célula, a mudança desde então."),
         QStringLiteral("PASTA")};
     const QCommandLineOption db = CommandLine::archiveOption();
-    const QCommandLineOption logo{QStringLiteral("logo"),
-                                  QStringLiteral("Logotipo no cabeçalho de cada página (PNG)."),
-                                  QStringLiteral("ARQUIVO.png")};
     const QCommandLineOption xlsx{
         QStringLiteral("xlsx"),
         QStringLiteral("Grava também a planilha: a matriz por comprimento "

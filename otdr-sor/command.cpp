@@ -1,6 +1,7 @@
 #include "command.h"
 
 #include "acceptance/twoway.h"
+#include "report/report.h"
 #include "route/route.h"
 #include "sor/outputguard.h"
 #include "sor/sortext.h"
@@ -73,8 +74,8 @@ bool Command::fits(const QStringList &arguments, const QCommandLineParser &parse
     for (const Choice &choice : requiredChoices) {
         if (!choice.runExplains
             && std::none_of(choice.options.cbegin(),
-                         choice.options.cend(),
-                         [&parser](const QCommandLineOption &o) { return parser.isSet(o); }))
+                            choice.options.cend(),
+                            [&parser](const QCommandLineOption &o) { return parser.isSet(o); }))
             return false;
     }
     return true;
@@ -267,6 +268,42 @@ QCommandLineOption eventsFoundOption()
 QCommandLineOption comparisonJsonOption()
 {
     return {QStringLiteral("json"), QStringLiteral("O resultado em JSON.")};
+}
+
+Identity::Identity()
+    : title(
+        QStringLiteral("title"), QStringLiteral("Título do relatório."), QStringLiteral("TEXTO"))
+    , company(QStringLiteral("company"), QStringLiteral("Empresa."), QStringLiteral("TEXTO"))
+    , operatorName(QStringLiteral("operator"), QStringLiteral("Operador."), QStringLiteral("TEXTO"))
+    , client(QStringLiteral("client"),
+             QStringLiteral("Cliente, na capa e na sua assinatura."),
+             QStringLiteral("TEXTO"))
+    , logo(QStringLiteral("logo"),
+           QStringLiteral("Logotipo no cabeçalho de cada página (PNG)."),
+           QStringLiteral("ARQUIVO.png"))
+{
+}
+
+QList<Command::Choice> Identity::choices() const
+{
+    return {{{title}}, {{company}}, {{operatorName}}, {{client}}, {{logo}}};
+}
+
+bool Identity::read(const QCommandLineParser &parser,
+                    Report::Options &report,
+                    QTextStream &err) const
+{
+    if (parser.isSet(title))
+        report.title = parser.value(title);
+    report.company = parser.value(company);
+    report.operatorName = parser.value(operatorName);
+    report.client = parser.value(client);
+    if (parser.isSet(logo) && !report.logo.load(parser.value(logo))) {
+        err << QStringLiteral("otdr-sor: não foi possível ler o logotipo: %1\n")
+                   .arg(parser.value(logo));
+        return false;
+    }
+    return true;
 }
 
 } // namespace CommandLine

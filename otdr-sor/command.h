@@ -14,6 +14,9 @@ struct Trace;
 namespace Route {
 struct Route;
 }
+namespace Report {
+struct Options;
+}
 
 class QCommandLineParser;
 class QTextStream;
@@ -140,4 +143,19 @@ bool pairMarkers(const QCommandLineParser &parser,
                  const QCommandLineOption &option,
                  QStringList &markers,
                  QTextStream &err);
+// --title, --company, --operator, --client and --logo: who writes a report, and for whom.
+struct Identity
+{
+    QCommandLineOption title;
+    QCommandLineOption company;
+    QCommandLineOption operatorName;
+    QCommandLineOption client;
+    QCommandLineOption logo;
+    Identity();
+    // Each of them, optional, for a usage line.
+    QList<Command::Choice> choices() const;
+    // What was given into a report's options (its title only where one is given); false, with
+    // the reason on `err`, when the logo cannot be read.
+    bool read(const QCommandLineParser &parser, Report::Options &report, QTextStream &err) const;
+};
 } // namespace CommandLine

@@ -58,18 +58,14 @@ public:
     {
         return usage(parser,
                      {{QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), 1, Any}},
-                     {{{output}, true},
-                      {{limits, preset}},
-                      {{reanalyze}},
-                      {{title}},
-                      {{company}},
-                      {{operatorName}},
-                      {{client}},
-                      {{logo}},
-                      {{csvSummary}},
-                      {{pairByName}},
-                      {{bendThreshold}},
-                      {{route}}});
+                     QList<Choice>{{{output}, true},
+                                   {{limits, preset}},
+                                   {{reanalyze}},
+                                   {{csvSummary}},
+                                   {{pairByName}},
+                                   {{bendThreshold}},
+                                   {{route}}}
+                         + identity.choices());
     }
 
     std::optional<int> run(const QStringList &files,
@@ -88,20 +84,12 @@ public:
         Report::Options options;
         options.limits = chosen.value_or(*Acceptance::preset(QStringLiteral("sem limites")));
         options.reanalyze = parser.isSet(reanalyze);
-        if (parser.isSet(title))
-            options.title = parser.value(title);
-        options.company = parser.value(company);
-        options.operatorName = parser.value(operatorName);
-        options.client = parser.value(client);
+        if (!identity.read(parser, options, err))
+            return Usage;
         if (parser.isSet(route)) {
             options.route = CommandLine::readRoute(parser.value(route), err);
             if (!options.route)
                 return Usage;
-        }
-        if (parser.isSet(logo) && !options.logo.load(parser.value(logo))) {
-            err << QStringLiteral("otdr-sor: não foi possível ler o logotipo: %1\n")
-                       .arg(parser.value(logo));
-            return Usage;
         }
         if (!CommandLine::pairMarkers(parser, pairByName, options.pairMarkers, err))
             return Usage;
@@ -123,18 +111,7 @@ private:
     const QCommandLineOption reanalyze{QStringLiteral("reanalyze"),
                                        QStringLiteral("Julga os eventos achados pela análise, "
                                                       "não os do arquivo.")};
-    const QCommandLineOption title{
-        QStringLiteral("title"), QStringLiteral("Título do relatório."), QStringLiteral("TEXTO")};
-    const QCommandLineOption company{
-        QStringLiteral("company"), QStringLiteral("Empresa."), QStringLiteral("TEXTO")};
-    const QCommandLineOption operatorName{
-        QStringLiteral("operator"), QStringLiteral("Operador."), QStringLiteral("TEXTO")};
-    const QCommandLineOption client{QStringLiteral("client"),
-                                    QStringLiteral("Cliente, na capa e na sua assinatura."),
-                                    QStringLiteral("TEXTO")};
-    const QCommandLineOption logo{QStringLiteral("logo"),
-                                  QStringLiteral("Logotipo no cabeçalho de cada página (PNG)."),
-                                  QStringLiteral("ARQUIVO.png")};
+    const CommandLine::Identity identity;
     const QCommandLineOption csvSummary{QStringLiteral("csv"),
                                         QStringLiteral("Grava também o resumo em CSV."),
                                         QStringLiteral("RESUMO.csv")};
