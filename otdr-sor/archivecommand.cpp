@@ -163,7 +163,7 @@ public:
                                      : QJsonObject{{"traces", list}})
                        .toJson(QJsonDocument::Indented);
         } else if (parser.isSet(csv)) {
-            out << Archive::csv(records);
+            out << Archive::csv(records, Sor::CsvStyle::ofUser());
         } else if (action == QLatin1String("baseline")) {
             out << records.first().path() << "\n";
         } else {

@@ -174,7 +174,7 @@ public:
         if (parser.isSet(json))
             out << QJsonDocument(Cable::toJson(job)).toJson(QJsonDocument::Indented);
         else if (parser.isSet(csv))
-            out << Cable::matrixCsv(job);
+            out << Cable::matrixCsv(job, Sor::CsvStyle::ofUser());
         else
             out << Cable::table(job);
         QString error;

@@ -72,7 +72,7 @@ public:
             }
             QBuffer csvText;
             csvText.open(QIODevice::WriteOnly);
-            Sor::writeCsv(t, csvText);
+            Sor::writeCsv(t, csvText, Sor::CsvStyle::ofUser());
             out << QString::fromLatin1(csvText.data());
         }
         return t.damaged() ? Damaged : Sound;

@@ -111,7 +111,8 @@ public:
         if (parser.isSet(json))
             out << QJsonDocument(LinkMerge::toJson(link)).toJson(QJsonDocument::Indented);
         else if (parser.isSet(csv))
-            out << LinkMerge::csvLines(link).join(QLatin1Char('\n')) << "\n";
+            out << LinkMerge::csvLines(link, Sor::CsvStyle::ofUser()).join(QLatin1Char('\n'))
+                << "\n";
         else
             LinkMerge::printLink(link, out);
         if (!mapPath.isEmpty()) {

@@ -20,7 +20,7 @@ int writeReport(const QStringList &files,
         err << "otdr-sor: " << pdf << ": " << error << "\n";
         return 2;
     }
-    if (!csv.isEmpty() && !Report::writeCsv(entries, csv, &error)) {
+    if (!csv.isEmpty() && !Report::writeCsv(entries, csv, &error, Sor::CsvStyle::ofUser())) {
         err << "otdr-sor: " << csv << ": " << error << "\n";
         return 2;
     }

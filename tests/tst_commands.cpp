@@ -31,6 +31,8 @@ private slots:
     void outputs();
     void wrongInput_data();
     void wrongInput();
+    void csvFollowsLocale_data();
+    void csvFollowsLocale();
 
 private:
     struct Result
@@ -40,7 +42,9 @@ private:
         QString out;
         QString err;
     };
-    Result run(const QStringList &arguments) const;
+    // In the locale given (LC_ALL), by default one with a decimal point.
+    Result run(const QStringList &arguments,
+               const QString &locale = QStringLiteral("C.UTF-8")) const;
     QString write(const QString &name, const QByteArray &bytes) const;
 
     QTemporaryDir dir;
@@ -165,7 +169,7 @@ QVector<Row> table()
          QStringList{"link"} + shots + QStringList{"--csv"},
          "csv",
          "",
-         {"evento;distancia_km"}},
+         {"evento,distancia_km"}},
         {"link -o png",
          QStringList{"link"} + shots + QStringList{"-o", "@/enlace.png"},
          "png",
@@ -268,10 +272,11 @@ QString pdfText(const QString &path)
 
 } // namespace
 
-TestCommands::Result TestCommands::run(const QStringList &arguments) const
+TestCommands::Result TestCommands::run(const QStringList &arguments, const QString &locale) const
 {
     QProcess tool;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), locale);
     // As a user's shell starts it: no display chosen for it.
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
@@ -548,6 +553,51 @@ void TestCommands::wrongInput()
     // Said on standard error, or as the result itself: "danificado", JSON's "errors".
     QVERIFY2(!(r.out + r.err).trimmed().isEmpty(), qPrintable(said));
     QVERIFY2(r.err.isEmpty() || r.err.startsWith(QStringLiteral("otdr-sor: ")), qPrintable(said));
+}
+
+// Every CSV in the user's locale's way: a comma and decimal points, or, where decimals take a
+// comma (Brazil), a semicolon and decimal commas; a field holding either is quoted.
+void TestCommands::csvFollowsLocale_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<QString>("row"); // a pattern that one row must match
+
+    for (const auto &[locale, comma] :
+         {std::pair<const char *, bool>{"pt_BR.UTF-8", true}, {"C.UTF-8", false}}) {
+        const QString sep = comma ? ";" : ",";
+        const QString number = comma ? "[0-9]+,[0-9]{3}" : "[0-9]+\\.[0-9]{3}";
+        QTest::addRow("export --csv, %s", locale)
+            << locale << QStringList{"export", "--csv", "@/a.sor"}
+            << "distance_m" + sep + "level_db"
+            << "^" + number + sep + "-?" + number + "$";
+        QTest::addRow("cable --csv, %s", locale)
+            << locale << QStringList{"cable", "@/cabo", "--csv"}
+            << "fiber" + sep + "wavelength_nm" + sep + "closure"
+            << "^F01" + sep + "1550" + sep + "1" + sep + "[0-9]+[.,][0-9]" + sep + number;
+        QTest::addRow("link --csv, %s", locale)
+            << locale << QStringList{"link"} + shots + QStringList{"--csv"}
+            << "evento" + sep + "distancia_km" + sep + "tipo"
+            << "^2" + sep + "0[.,]4000" + sep + "connector" + sep + sep + "1310" + sep + number;
+    }
+}
+
+void TestCommands::csvFollowsLocale()
+{
+    QFETCH(QString, locale);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, header);
+    QFETCH(QString, row);
+    const Result r = run(placed(arguments, dir.path()), locale);
+    QVERIFY2(r.status == QProcess::NormalExit && r.exit <= 1, qPrintable(r.err));
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY2(!lines.isEmpty() && lines.first().startsWith(header), qPrintable(r.out.left(300)));
+    const QRegularExpression pattern(row);
+    QVERIFY2(std::any_of(lines.cbegin(),
+                         lines.cend(),
+                         [&](const QString &line) { return pattern.match(line).hasMatch(); }),
+             qPrintable(row + " in " + r.out.left(600)));
 }
 
 QTEST_GUILESS_MAIN(TestCommands)

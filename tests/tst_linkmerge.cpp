@@ -531,8 +531,14 @@ void TestLinkMerge::commandOutputs()
 
     QCOMPARE(runCapturing({"link", pon, "--csv"}, out, err), 0);
     const QStringList lines = out.trimmed().split('\n');
-    QVERIFY2(lines.first().startsWith("evento;distancia_km;tipo;divisor;"), qPrintable(out));
-    QVERIFY2(out.contains(";splitter;1:8;1625;9,"), qPrintable(out));
+    // In the CSV style of the locale the test runs in.
+    const Sor::CsvStyle style = Sor::CsvStyle::ofUser();
+    const QString s = style.separator;
+    QVERIFY2(
+        lines.first().startsWith("evento" + s + "distancia_km" + s + "tipo" + s + "divisor" + s),
+        qPrintable(out));
+    QVERIFY2(out.contains(s + "splitter" + s + "1:8" + s + "1625" + s + "9" + style.decimalPoint),
+             qPrintable(out));
 
     // A big step that fits no ratio says why it is no splitter.
     const QString odd = save("odd.sor", SorWriter::ponTrace(SorWriter::ponLink({4.9}, 5)));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "acceptance/limits.h"
+#include "sor/sorcsv.h"
 #include "sor/sortrace.h"
 
 #include <QDate>
@@ -140,6 +141,6 @@ private:
 QJsonObject toJson(const Record &record);
 // A table for a terminal: date, cable, fibre, end, band, condition, length, loss, verdict, path.
 QString table(const QVector<Record> &records);
-QString csv(const QVector<Record> &records);
+QString csv(const QVector<Record> &records, const Sor::CsvStyle &style = Sor::CsvStyle());
 
 } // namespace Archive

@@ -95,41 +95,51 @@ QString table(const QVector<Record> &records)
     return out;
 }
 
-QString csv(const QVector<Record> &records)
+QString csv(const QVector<Record> &records, const Sor::CsvStyle &style)
 {
-    const auto quoted = [](QString s) {
-        if (s.contains(QLatin1Char(',')) || s.contains(QLatin1Char('"'))
-            || s.contains(QLatin1Char('\n')))
-            s = QLatin1Char('"') + s.replace(QLatin1String("\""), QLatin1String("\"\""))
-                + QLatin1Char('"');
-        return s;
+    const auto value = [&style](const std::optional<double> &v, int decimals) {
+        return Sor::csvNumber(v, decimals, style);
     };
-    const auto value = [](const std::optional<double> &v, int decimals) {
-        return v ? QString::number(*v, 'f', decimals) : QString();
-    };
-    QString out = QStringLiteral("hash,date,cable,fiber,location_a,location_b,wavelength_nm,"
-                                 "condition,maker,model,length_m,total_loss_db,orl_db,verdict,"
-                                 "damaged,problem,gone,path\n");
+    QString out = Sor::csvRow({QStringLiteral("hash"),
+                               QStringLiteral("date"),
+                               QStringLiteral("cable"),
+                               QStringLiteral("fiber"),
+                               QStringLiteral("location_a"),
+                               QStringLiteral("location_b"),
+                               QStringLiteral("wavelength_nm"),
+                               QStringLiteral("condition"),
+                               QStringLiteral("maker"),
+                               QStringLiteral("model"),
+                               QStringLiteral("length_m"),
+                               QStringLiteral("total_loss_db"),
+                               QStringLiteral("orl_db"),
+                               QStringLiteral("verdict"),
+                               QStringLiteral("damaged"),
+                               QStringLiteral("problem"),
+                               QStringLiteral("gone"),
+                               QStringLiteral("path")},
+                              style)
+                  + QLatin1Char('\n');
     for (const Record &r : records) {
-        out += QStringList{r.hash,
-                           r.date ? r.date->toString(Qt::ISODate) : QString(),
-                           quoted(r.cable),
-                           quoted(r.fiber),
-                           quoted(r.locationA),
-                           quoted(r.locationB),
-                           value(r.wavelengthNm, 1),
-                           quoted(r.condition),
-                           quoted(r.maker),
-                           quoted(r.model),
-                           value(r.lengthM, 1),
-                           value(r.totalLossDb, 3),
-                           value(r.orlDb, 2),
-                           r.verdict,
-                           r.damaged ? QStringLiteral("1") : QStringLiteral("0"),
-                           quoted(r.problem),
-                           r.gone() ? QStringLiteral("1") : QStringLiteral("0"),
-                           quoted(r.path())}
-                   .join(QLatin1Char(','))
+        out += Sor::csvRow({r.hash,
+                            r.date ? r.date->toString(Qt::ISODate) : QString(),
+                            r.cable,
+                            r.fiber,
+                            r.locationA,
+                            r.locationB,
+                            value(r.wavelengthNm, 1),
+                            r.condition,
+                            r.maker,
+                            r.model,
+                            value(r.lengthM, 1),
+                            value(r.totalLossDb, 3),
+                            value(r.orlDb, 2),
+                            r.verdict,
+                            r.damaged ? QStringLiteral("1") : QStringLiteral("0"),
+                            r.problem,
+                            r.gone() ? QStringLiteral("1") : QStringLiteral("0"),
+                            r.path()},
+                           style)
                + QLatin1Char('\n');
     }
     return out;

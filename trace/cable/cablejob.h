@@ -5,6 +5,7 @@
 #include "acceptance/twoway.h"
 #include "acceptance/verdict.h"
 #include "route/locate.h"
+#include "sor/sorcsv.h"
 #include "sor/sortrace.h"
 
 #include <QJsonObject>
@@ -256,8 +257,8 @@ QStringList checkLines(const Job &job);
 QStringList baselineLines(const Job &job);
 
 QJsonObject toJson(const Job &job);
-// The matrix, one row per fibre, band and closure.
-QString matrixCsv(const Job &job);
+// The matrix, one row per fibre, band and closure, in the CSV style given.
+QString matrixCsv(const Job &job, const Sor::CsvStyle &style = Sor::CsvStyle());
 // The fibre summary, the matrix of averaged losses and the checks, as text for a terminal.
 QString table(const Job &job);
 

@@ -2,6 +2,7 @@
 
 #include "acceptance/twowayjson.h"
 
+#include "sor/sorcsv.h"
 #include "sor/sortext.h"
 
 #include <QJsonArray>
@@ -24,17 +25,6 @@ QJsonValue connectorJson(const std::optional<Connector> &c)
                        {"loss_db", number(c->lossDb)},
                        {"reflectance_db", number(c->reflectanceDb)},
                        {"verdict", connectorVerdictText(*c)}};
-}
-
-// A CSV field: quoted where it holds a separator (a comma, or the semicolon a spreadsheet of a
-// decimal-comma locale takes for one), a quote or a line break, its quotes doubled.
-QString csvField(const QString &text)
-{
-    static const QRegularExpression special(QStringLiteral("[,;\"\r\n]"));
-    if (!text.contains(special))
-        return text;
-    return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QStringLiteral("\"\""))
-           + QLatin1Char('"');
 }
 
 // A loss in the table, marked where it was measured on the points rather than found.
@@ -163,21 +153,29 @@ QJsonObject toJson(const Job &job)
                      {"cords", QJsonArray::fromStringList(job.checks.cords)}}}};
 }
 
-QString matrixCsv(const Job &job)
+QString matrixCsv(const Job &job, const Sor::CsvStyle &style)
 {
-    QString text = QStringLiteral(
-        "fiber,wavelength_nm,closure,distance_m,loss_ab_db,loss_ba_db,loss_db,how_ab,how_ba,"
-        "verdict");
-    text += job.baseline ? QStringLiteral(",baseline_db,change_db\n") : QStringLiteral("\n");
-    const auto value = [](const std::optional<double> &v) {
-        return v ? QString::number(*v, 'f', 3) : QString();
-    };
+    QStringList header{QStringLiteral("fiber"),
+                       QStringLiteral("wavelength_nm"),
+                       QStringLiteral("closure"),
+                       QStringLiteral("distance_m"),
+                       QStringLiteral("loss_ab_db"),
+                       QStringLiteral("loss_ba_db"),
+                       QStringLiteral("loss_db"),
+                       QStringLiteral("how_ab"),
+                       QStringLiteral("how_ba"),
+                       QStringLiteral("verdict")};
+    if (job.baseline)
+        header << QStringLiteral("baseline_db") << QStringLiteral("change_db");
+    QString text = Sor::csvRow(header, style) + QLatin1Char('\n');
+    const auto value
+        = [&style](const std::optional<double> &v) { return Sor::csvNumber(v, 3, style); };
     for (const Cell &c : job.matrix) {
         const double at = job.closures.value(c.closure - 1).distanceM;
-        QStringList row{csvField(c.fiber),
+        QStringList row{c.fiber,
                         QString::number(c.bandNm),
                         QString::number(c.closure),
-                        QString::number(at, 'f', 1),
+                        Sor::csvNumber(at, 1, style),
                         value(c.lossAbDb),
                         value(c.lossBaDb),
                         value(c.lossDb),
@@ -186,7 +184,7 @@ QString matrixCsv(const Job &job)
                         Acceptance::verdictWord(c.verdict)};
         if (job.baseline)
             row << value(c.baselineDb) << value(c.changeDb);
-        text += row.join(QLatin1Char(',')) + QLatin1Char('\n');
+        text += Sor::csvRow(row, style) + QLatin1Char('\n');
     }
     return text;
 }

@@ -16,16 +16,6 @@ QJsonValue number(const std::optional<double> &v)
     return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null);
 }
 
-QString csvField(QString text)
-{
-    if (text.contains(QLatin1Char(';')) || text.contains(QLatin1Char('"'))
-        || text.contains(QLatin1Char('\n'))) {
-        text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        return QLatin1Char('"') + text + QLatin1Char('"');
-    }
-    return text;
-}
-
 QString shotName(const Link &link, int shot)
 {
     return shot >= 0 && shot < link.shots.size() ? link.shots.at(shot).name : QString();
@@ -228,25 +218,33 @@ QJsonObject toJson(const Link &link)
     return o;
 }
 
-QStringList csvLines(const Link &link)
+QStringList csvLines(const Link &link, const Sor::CsvStyle &style)
 {
-    QStringList lines{
-        QStringLiteral("evento;distancia_km;tipo;divisor;comprimento_onda_nm;perda_db;"
-                       "refletancia_db;medido_por;curvatura;veredito")};
+    QStringList lines{Sor::csvRow({QStringLiteral("evento"),
+                                   QStringLiteral("distancia_km"),
+                                   QStringLiteral("tipo"),
+                                   QStringLiteral("divisor"),
+                                   QStringLiteral("comprimento_onda_nm"),
+                                   QStringLiteral("perda_db"),
+                                   QStringLiteral("refletancia_db"),
+                                   QStringLiteral("medido_por"),
+                                   QStringLiteral("curvatura"),
+                                   QStringLiteral("veredito")},
+                                  style)};
     for (int i = 0; i < link.events.size(); ++i) {
         const LinkEvent &e = link.events.at(i);
         for (const BandValue &v : e.bands) {
-            lines << QStringList{QString::number(i + 1),
-                                 Sor::decimal(e.distanceM / 1000.0, 4),
-                                 kindName(e.kind),
-                                 e.splitterWays ? ratioText(*e.splitterWays) : QString(),
-                                 QString::number(v.band),
-                                 v.lossDb ? Sor::decimal(*v.lossDb, 3) : QString(),
-                                 v.reflectanceDb ? Sor::decimal(*v.reflectanceDb, 2) : QString(),
-                                 csvField(shotName(link, v.shot)),
-                                 e.bend ? QStringLiteral("sim") : QStringLiteral("não"),
-                                 Acceptance::verdictWord(e.verdict)}
-                         .join(QLatin1Char(';'));
+            lines << Sor::csvRow({QString::number(i + 1),
+                                  Sor::csvNumber(e.distanceM / 1000.0, 4, style),
+                                  kindName(e.kind),
+                                  e.splitterWays ? ratioText(*e.splitterWays) : QString(),
+                                  QString::number(v.band),
+                                  Sor::csvNumber(v.lossDb, 3, style),
+                                  Sor::csvNumber(v.reflectanceDb, 2, style),
+                                  shotName(link, v.shot),
+                                  e.bend ? QStringLiteral("sim") : QStringLiteral("não"),
+                                  Acceptance::verdictWord(e.verdict)},
+                                 style);
         }
     }
     return lines;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "linkmerge/linkmerge.h"
+#include "sor/sorcsv.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -17,7 +18,7 @@ void printLink(const Link &link, QTextStream &out);
 // Every event with its source shot, splitters with their ratio, the disagreements.
 QJsonObject toJson(const Link &link);
 // One row per event and band: the header first.
-QStringList csvLines(const Link &link);
+QStringList csvLines(const Link &link, const Sor::CsvStyle &style = Sor::CsvStyle());
 // "1550_20ns.sor (20 ns)"
 QString sourceText(const Link &link, int shot);
 

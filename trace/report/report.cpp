@@ -17,16 +17,6 @@ constexpr int PageRows = 52;
 // The rows the legend and the signature lines take at the end of the summary.
 constexpr int ClosingRows = 15;
 
-// A CSV field: quoted when it holds a separator, a quote or a line break.
-QString csvField(const QString &text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
-        && !text.contains(QLatin1Char('\n')))
-        return text;
-    return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QStringLiteral("\"\""))
-           + QLatin1Char('"');
-}
-
 // The event that most needs the reader's eye: the worst failing one, else the lossiest.
 QString worstEvent(const Entry &e)
 {
@@ -228,14 +218,18 @@ int pageCount(int entries, int fibres)
     return summaryPages(entries) + fibres + entries;
 }
 
-bool writeCsv(const QVector<Entry> &entries, const QString &path, QString *error)
+bool writeCsv(const QVector<Entry> &entries,
+              const QString &path,
+              QString *error,
+              const Sor::CsvStyle &style)
 {
-    QString text = summaryHeader().join(QLatin1Char(',')) + QLatin1Char('\n');
+    QString text = Sor::csvRow(summaryHeader(), style) + QLatin1Char('\n');
     for (const Entry &e : entries) {
+        // The summary's numbers as the table writes them, in the CSV's own way.
         QStringList fields;
         for (const QString &field : summaryRow(e))
-            fields << csvField(field);
-        text += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
+            fields << Sor::csvDecimalText(field, style);
+        text += Sor::csvRow(fields, style) + QLatin1Char('\n');
     }
     return Sor::saveFile(path, text.toUtf8(), error);
 }

@@ -6,6 +6,7 @@
 #include "baseline/baseline.h"
 #include "cable/cablejob.h"
 #include "route/route.h"
+#include "sor/sorcsv.h"
 #include "sor/sorreader.h"
 #include "sor/sortrace.h"
 
@@ -130,6 +131,9 @@ bool writePdf(const QVector<Entry> &entries,
               const Options &options,
               const QString &path,
               QString *error);
-bool writeCsv(const QVector<Entry> &entries, const QString &path, QString *error);
+bool writeCsv(const QVector<Entry> &entries,
+              const QString &path,
+              QString *error,
+              const Sor::CsvStyle &style = Sor::CsvStyle());
 
 } // namespace Report

@@ -152,15 +152,23 @@ QJsonObject pointsJson(const Trace &trace)
 
 } // namespace
 
-bool writeCsv(const Trace &trace, QIODevice &out)
+bool writeCsv(const Trace &trace, QIODevice &out, const CsvStyle &style)
 {
-    QByteArray text = "distance_m,level_db\n";
+    const char separator = style.separator.toLatin1();
+    const char point = style.decimalPoint.toLatin1();
+    QByteArray text = QByteArray("distance_m") + separator + "level_db\n";
     text.reserve(int(trace.levelDb.size()) * 20 + 32);
+    const auto number = [&](double v) {
+        QByteArray n = QByteArray::number(v, 'f', 3);
+        if (point != '.')
+            n.replace('.', point);
+        text += n;
+    };
     for (size_t i = 0; i < trace.levelDb.size(); ++i) {
-        text += QByteArray::number(trace.distanceM[i], 'f', 3);
-        text += ',';
+        number(trace.distanceM[i]);
+        text += separator;
         if (!std::isnan(trace.levelDb[i]))
-            text += QByteArray::number(trace.levelDb[i], 'f', 3);
+            number(trace.levelDb[i]);
         text += '\n';
     }
     return out.write(text) == text.size();

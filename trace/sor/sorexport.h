@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sor/sorcsv.h"
 #include "sor/sortrace.h"
 
 #include <QJsonObject>
@@ -17,7 +18,8 @@ namespace Sor {
 // them.
 QJsonObject toJson(const Trace &trace, bool withPoints = false);
 
-// "distance_m,level_db", then one line per point; a "no data" point has an empty level.
-bool writeCsv(const Trace &trace, QIODevice &out);
+// "distance_m,level_db", then one line per point, in the CSV style given; a "no data" point
+// has an empty level.
+bool writeCsv(const Trace &trace, QIODevice &out, const CsvStyle &style = CsvStyle());
 
 } // namespace Sor
