@@ -557,16 +557,7 @@ void fibrePlot(Page &page,
 void fibreTableHeader(Page &page)
 {
     page.rowPoints = BodyPoints;
-    page.row({QStringLiteral("Nº"),
-              QStringLiteral("km de A"),
-              QStringLiteral("A→B (dB)"),
-              QStringLiteral("B→A (dB)"),
-              QStringLiteral("Média (dB)"),
-              QStringLiteral("Refl. (dB)"),
-              QStringLiteral("Visto de"),
-              QStringLiteral("Veredito")},
-             FibreTableWidths,
-             true);
+    page.row(twoEndedColumns(), FibreTableWidths, true);
 }
 
 void fibreTableRow(Page &page, const FibreRow &row)

@@ -257,4 +257,16 @@ bool writeDocument(const QString &path,
         error);
 }
 
+QStringList twoEndedColumns()
+{
+    return {QStringLiteral("Nº"),
+            QStringLiteral("km de A"),
+            QStringLiteral("A→B (dB)"),
+            QStringLiteral("B→A (dB)"),
+            QStringLiteral("Média (dB)"),
+            QStringLiteral("Refl. (dB)"),
+            QStringLiteral("Visto de"),
+            QStringLiteral("Veredito")};
+}
+
 } // namespace Report::Pdf

@@ -76,6 +76,10 @@ bool writeDocument(const QString &path,
                    const std::function<void(const std::function<Page()> &)> &draw,
                    QString *error);
 
+// The columns of a fibre's events measured from both ends, in the cable's and the report's
+// pages alike.
+QStringList twoEndedColumns();
+
 // A fibre measured from both ends: its two traces, its averaged events and its verdict; the
 // link map of its A end's shots where one is given.
 void fibrePage(Page &page,

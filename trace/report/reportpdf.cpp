@@ -287,16 +287,7 @@ void tracePage(Page &page,
 
 void fibreEvents(Page &page, const Fibre &f, const Options &o)
 {
-    page.row({QStringLiteral("Nº"),
-              QStringLiteral("km de A"),
-              QStringLiteral("A→B (dB)"),
-              QStringLiteral("B→A (dB)"),
-              QStringLiteral("Média (dB)"),
-              QStringLiteral("Refl. (dB)"),
-              QStringLiteral("Visto de"),
-              QStringLiteral("Veredito")},
-             FibreWidths,
-             true);
+    page.row(twoEndedColumns(), FibreWidths, true);
     const int room = (page.area.height() - page.y - 3 * Row) / Row;
     for (int i = 0; i < f.twoWay.events.size() && i < room; ++i) {
         const Acceptance::TwoWayEvent &e = f.twoWay.events.at(i);
