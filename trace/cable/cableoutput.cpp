@@ -5,8 +5,11 @@
 #include "sor/sorcsv.h"
 #include "sor/sortext.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QRegularExpression>
+
+#include <functional>
 
 namespace Cable {
 
@@ -259,20 +262,18 @@ QStringList baselineLines(const Job &job)
     return lines;
 }
 
-QString table(const Job &job)
+namespace {
+
+QString fibresText(const Job &job)
 {
-    QString text;
-    text += QStringLiteral("Fibras: %1   %2   Tolerância: %3 m\n\n")
-                .arg(job.fibres.size())
-                .arg(closureCounts(job.closures), Sor::decimal(job.toleranceM, 1));
-    text += QStringLiteral("%1 %2 %3 %4 %5 %6  %7\n")
-                .arg(QStringLiteral("Fibra"), -12)
-                .arg(QStringLiteral("Compr. (km)"), 12)
-                .arg(QStringLiteral("Perda (dB)"), 11)
-                .arg(QStringLiteral("ORL (dB)"), 9)
-                .arg(QStringLiteral("Curv."), 6)
-                .arg(QStringLiteral("Veredito"), -13)
-                .arg(QStringLiteral("Arquivos"));
+    QString text = QStringLiteral("%1 %2 %3 %4 %5 %6  %7\n")
+                       .arg(QStringLiteral("Fibra"), -12)
+                       .arg(QStringLiteral("Compr. (km)"), 12)
+                       .arg(QStringLiteral("Perda (dB)"), 11)
+                       .arg(QStringLiteral("ORL (dB)"), 9)
+                       .arg(QStringLiteral("Curv."), 6)
+                       .arg(QStringLiteral("Veredito"), -13)
+                       .arg(QStringLiteral("Arquivos"));
     for (const Fibre &f : job.fibres) {
         text += QStringLiteral("%1 %2 %3 %4 %5 %6  %7\n")
                     .arg(f.fiber, -12)
@@ -283,14 +284,18 @@ QString table(const Job &job)
                     .arg(Acceptance::verdictWord(f.verdict), -13)
                     .arg(f.files.join(QStringLiteral(", ")));
     }
-    bool cords = false;
+    return text;
+}
+
+QString cordsText(const Job &job)
+{
+    QString text;
     for (const Fibre &f : job.fibres) {
         for (const std::optional<Connector> &c : {f.launchConnector, f.receiveConnector}) {
             if (!c)
                 continue;
-            if (!cords)
+            if (text.isEmpty())
                 text += QStringLiteral("\nConectores dos cordões (perda, refletância):\n");
-            cords = true;
             text += QStringLiteral("  %1 %2: %3 dB, %4 dB %5\n")
                         .arg(f.fiber, -12)
                         .arg(Sor::kilometres(c->distanceM))
@@ -299,61 +304,95 @@ QString table(const Job &job)
                              connectorVerdictText(*c));
         }
     }
+    return text;
+}
+
+// One band's grid, a row per fibre and a column per closure; `cell` writes a cell that is
+// there, `none` one that is not.
+QString gridText(const Job &job,
+                 int band,
+                 const QStringList &columns,
+                 const std::function<QString(const Cell &)> &cell,
+                 const std::function<QString(const Closure &)> &none)
+{
+    QHash<QString, const Cell *> cells;
+    for (const Cell &m : job.matrix) {
+        if (m.bandNm == band)
+            cells.insert(m.fiber + QLatin1Char('\n') + QString::number(m.closure), &m);
+    }
+    QString text = QStringLiteral("%1").arg(QStringLiteral("Fibra"), -12);
+    for (const QString &column : columns)
+        text += QStringLiteral(" %1").arg(column, 10);
+    text += QLatin1Char('\n');
+    for (const Fibre &f : job.fibres) {
+        text += QStringLiteral("%1").arg(f.fiber, -12);
+        for (const Closure &c : job.closures) {
+            const Cell *m = cells.value(f.fiber + QLatin1Char('\n') + QString::number(c.number));
+            const QString value = m ? cell(*m) : QString();
+            text += QStringLiteral(" %1").arg(value.isEmpty() ? none(c) : value, 10);
+        }
+        text += QLatin1Char('\n');
+    }
+    return text;
+}
+
+QString matrixTables(const Job &job)
+{
+    QStringList columns;
+    for (const Closure &c : job.closures)
+        columns << QStringLiteral("%1@%2")
+                       .arg(closureTitle(c))
+                       .arg(Sor::decimal(c.distanceM / 1000, 2));
+    QString text;
     for (int band : job.bands) {
         text += QStringLiteral("\nPerda média por emenda em %1 nm (dB; * medida nos pontos; C: "
                                "conector):\n")
                     .arg(band);
-        QString header = QStringLiteral("%1").arg(QStringLiteral("Fibra"), -12);
-        for (const Closure &c : job.closures)
-            header += QStringLiteral(" %1").arg(QStringLiteral("%1@%2")
-                                                    .arg(closureTitle(c))
-                                                    .arg(Sor::decimal(c.distanceM / 1000, 2)),
-                                                10);
-        text += header + QLatin1Char('\n');
-        for (const Fibre &f : job.fibres) {
-            QString row = QStringLiteral("%1").arg(f.fiber, -12);
-            for (const Closure &c : job.closures) {
-                QString value = QStringLiteral("—");
-                for (const Cell &m : job.matrix) {
-                    if (m.fiber == f.fiber && m.bandNm == band && m.closure == c.number)
-                        value = matrixText(m);
-                }
-                row += QStringLiteral(" %1").arg(value, 10);
-            }
-            text += row + QLatin1Char('\n');
-        }
+        text += gridText(
+            job, band, columns, matrixText, [](const Closure &) { return QStringLiteral("—"); });
     }
-    if (job.baseline) {
-        const SinceBaseline &b = *job.baseline;
-        for (int band : job.bands) {
-            text += QStringLiteral("\nMudança desde a linha de base em %1 nm (dB; nova: emenda "
-                                   "que a base não tem):\n")
-                        .arg(band);
-            QString header = QStringLiteral("%1").arg(QStringLiteral("Fibra"), -12);
-            for (const Closure &c : job.closures)
-                header += QStringLiteral(" %1").arg(closureTitle(c), 10);
-            text += header + QLatin1Char('\n');
-            for (const Fibre &f : job.fibres) {
-                QString row = QStringLiteral("%1").arg(f.fiber, -12);
-                for (const Closure &c : job.closures) {
-                    QString value = b.closureOf.value(c.number - 1) == 0 ? QStringLiteral("nova")
-                                                                         : QStringLiteral("—");
-                    for (const Cell &m : job.matrix) {
-                        if (m.fiber == f.fiber && m.bandNm == band && m.closure == c.number
-                            && m.changeDb)
-                            value = (*m.changeDb >= 0 ? QStringLiteral("+") : QString())
-                                    + Sor::decimal(*m.changeDb, 3);
-                    }
-                    row += QStringLiteral(" %1").arg(value, 10);
-                }
-                text += row + QLatin1Char('\n');
-            }
-        }
-        const QStringList lines = baselineLines(job);
-        text += QLatin1Char('\n') + lines.first() + QLatin1Char('\n');
-        for (const QString &line : lines.mid(1))
-            text += QStringLiteral("  %1\n").arg(line);
+    return text;
+}
+
+QString baselineTables(const Job &job)
+{
+    const SinceBaseline &b = *job.baseline;
+    QStringList columns;
+    for (const Closure &c : job.closures)
+        columns << closureTitle(c);
+    QString text;
+    for (int band : job.bands) {
+        text += QStringLiteral("\nMudança desde a linha de base em %1 nm (dB; nova: emenda "
+                               "que a base não tem):\n")
+                    .arg(band);
+        const auto change = [](const Cell &m) {
+            return m.changeDb ? (*m.changeDb >= 0 ? QStringLiteral("+") : QString())
+                                    + Sor::decimal(*m.changeDb, 3)
+                              : QString();
+        };
+        const auto none = [&b](const Closure &c) {
+            return b.closureOf.value(c.number - 1) == 0 ? QStringLiteral("nova")
+                                                        : QStringLiteral("—");
+        };
+        text += gridText(job, band, columns, change, none);
     }
+    const QStringList lines = baselineLines(job);
+    text += QLatin1Char('\n') + lines.first() + QLatin1Char('\n');
+    for (const QString &line : lines.mid(1))
+        text += QStringLiteral("  %1\n").arg(line);
+    return text;
+}
+
+} // namespace
+
+QString table(const Job &job)
+{
+    QString text = QStringLiteral("Fibras: %1   %2   Tolerância: %3 m\n\n")
+                       .arg(job.fibres.size())
+                       .arg(closureCounts(job.closures), Sor::decimal(job.toleranceM, 1));
+    text += fibresText(job) + cordsText(job) + matrixTables(job);
+    if (job.baseline)
+        text += baselineTables(job);
     if (job.routeCalibration) {
         const Route::Calibration &c = *job.routeCalibration;
         text += QStringLiteral("\nNa rota: EFL %1 %, %2 m antes da origem\n")
