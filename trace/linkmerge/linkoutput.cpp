@@ -122,6 +122,53 @@ void printLink(const Link &link, QTextStream &out)
         out << "  " << r << "\n";
 }
 
+namespace {
+
+QJsonObject eventJson(const Link &link, const LinkEvent &e, int i)
+{
+    QJsonObject je{{QStringLiteral("number"), i + 1},
+                   {QStringLiteral("distance_m"), e.distanceM},
+                   {QStringLiteral("type"), kindName(e.kind)},
+                   {QStringLiteral("reflective"), e.reflective},
+                   {QStringLiteral("place_from"), shotName(link, e.placeShot)},
+                   {QStringLiteral("bend"), e.bend},
+                   {QStringLiteral("verdict"), Acceptance::verdictWord(e.verdict)}};
+    je[QStringLiteral("splitter_ratio")]
+        = e.splitterWays ? QJsonValue(ratioText(*e.splitterWays)) : QJsonValue(QJsonValue::Null);
+    if (!e.whyNoSplitter.isEmpty())
+        je[QStringLiteral("not_splitter")] = e.whyNoSplitter;
+    QJsonArray values;
+    for (const BandValue &v : e.bands) {
+        values.append(QJsonObject{{QStringLiteral("band_nm"), v.band},
+                                  {QStringLiteral("from"), shotName(link, v.shot)},
+                                  {QStringLiteral("loss_db"), number(v.lossDb)},
+                                  {QStringLiteral("reflectance_db"), number(v.reflectanceDb)}});
+    }
+    je[QStringLiteral("bands")] = values;
+    QJsonArray seen;
+    for (const Reading &r : e.readings)
+        seen.append(shotName(link, r.shot));
+    je[QStringLiteral("seen_by")] = seen;
+    je[QStringLiteral("reasons")] = QJsonArray::fromStringList(e.reasons);
+    return je;
+}
+
+QJsonObject sectionJson(const Link &link, const Section &s)
+{
+    QJsonArray att;
+    for (int k = 0; k < s.attenuationDbKm.size(); ++k)
+        att.append(QJsonObject{
+            {QStringLiteral("band_nm"), s.attenuationDbKm.at(k).first},
+            {QStringLiteral("attenuation_db_km"), number(s.attenuationDbKm.at(k).second)},
+            {QStringLiteral("from"), shotName(link, s.shots.value(k, -1))}});
+    return QJsonObject{{QStringLiteral("from_m"), s.fromM},
+                       {QStringLiteral("to_m"), s.toM},
+                       {QStringLiteral("length_m"), s.toM - s.fromM},
+                       {QStringLiteral("bands"), att}};
+}
+
+} // namespace
+
 QJsonObject toJson(const Link &link)
 {
     QJsonObject o;
@@ -141,49 +188,12 @@ QJsonObject toJson(const Link &link)
         bands.append(b);
     o[QStringLiteral("bands_nm")] = bands;
     QJsonArray events;
-    for (int i = 0; i < link.events.size(); ++i) {
-        const LinkEvent &e = link.events.at(i);
-        QJsonObject je{{QStringLiteral("number"), i + 1},
-                       {QStringLiteral("distance_m"), e.distanceM},
-                       {QStringLiteral("type"), kindName(e.kind)},
-                       {QStringLiteral("reflective"), e.reflective},
-                       {QStringLiteral("place_from"), shotName(link, e.placeShot)},
-                       {QStringLiteral("bend"), e.bend},
-                       {QStringLiteral("verdict"), Acceptance::verdictWord(e.verdict)}};
-        je[QStringLiteral("splitter_ratio")] = e.splitterWays
-                                                   ? QJsonValue(ratioText(*e.splitterWays))
-                                                   : QJsonValue(QJsonValue::Null);
-        if (!e.whyNoSplitter.isEmpty())
-            je[QStringLiteral("not_splitter")] = e.whyNoSplitter;
-        QJsonArray values;
-        for (const BandValue &v : e.bands) {
-            values.append(QJsonObject{{QStringLiteral("band_nm"), v.band},
-                                      {QStringLiteral("from"), shotName(link, v.shot)},
-                                      {QStringLiteral("loss_db"), number(v.lossDb)},
-                                      {QStringLiteral("reflectance_db"), number(v.reflectanceDb)}});
-        }
-        je[QStringLiteral("bands")] = values;
-        QJsonArray seen;
-        for (const Reading &r : e.readings)
-            seen.append(shotName(link, r.shot));
-        je[QStringLiteral("seen_by")] = seen;
-        je[QStringLiteral("reasons")] = QJsonArray::fromStringList(e.reasons);
-        events.append(je);
-    }
+    for (int i = 0; i < link.events.size(); ++i)
+        events.append(eventJson(link, link.events.at(i), i));
     o[QStringLiteral("events")] = events;
     QJsonArray sections;
-    for (const Section &s : link.sections) {
-        QJsonArray att;
-        for (int k = 0; k < s.attenuationDbKm.size(); ++k)
-            att.append(QJsonObject{
-                {QStringLiteral("band_nm"), s.attenuationDbKm.at(k).first},
-                {QStringLiteral("attenuation_db_km"), number(s.attenuationDbKm.at(k).second)},
-                {QStringLiteral("from"), shotName(link, s.shots.value(k, -1))}});
-        sections.append(QJsonObject{{QStringLiteral("from_m"), s.fromM},
-                                    {QStringLiteral("to_m"), s.toM},
-                                    {QStringLiteral("length_m"), s.toM - s.fromM},
-                                    {QStringLiteral("bands"), att}});
-    }
+    for (const Section &s : link.sections)
+        sections.append(sectionJson(link, s));
     o[QStringLiteral("sections")] = sections;
     o[QStringLiteral("fiber_end_m")] = number(link.endM);
     o[QStringLiteral("end_from")] = link.endShot >= 0 ? QJsonValue(shotName(link, link.endShot))
