@@ -32,52 +32,40 @@ QString sourceText(const Link &link, int shot)
         .arg(link.shots.at(shot).pulseNs);
 }
 
-void printLink(const Link &link, QTextStream &out)
+namespace {
+
+// An event's row of the link's table.
+QString eventLine(const Link &link, const LinkEvent &e, int i)
 {
-    out << (link.shots.size() == 1
-                ? QStringLiteral("Enlace de 1 traço:\n")
-                : QStringLiteral("Enlace de %1 traços:\n").arg(link.shots.size()));
-    for (const Shot &s : link.shots) {
-        out << QStringLiteral("  %1: %2, %3 ns, resolução %4 m, alcance %5%6\n")
-                   .arg(s.name,
-                        Sor::wavelengthText(s.wavelengthNm),
-                        QString::number(s.pulseNs),
-                        Sor::decimal(s.resolutionM, 1),
-                        Sor::kilometres(s.reachM),
-                        s.endFound ? QStringLiteral(" (fim)") : QStringLiteral(" (cai no ruído)"));
+    QString line = QStringLiteral("  ") + QString::number(i + 1).leftJustified(4)
+                   + Sor::decimal(e.distanceM / 1000.0, 4).rightJustified(14) + QStringLiteral("  ")
+                   + kindText(e).leftJustified(16);
+    std::optional<double> reflectance;
+    for (int band : link.bands) {
+        const BandValue *v = e.valueAt(band);
+        const QString loss = e.kind == Kind::Launch || e.kind == Kind::End
+                                 ? QString()
+                                 : (v ? Sor::optionalDecimal(v->lossDb) : QStringLiteral("—"));
+        line += loss.rightJustified(QStringLiteral("Perda %1 (dB)").arg(band).size())
+                + QStringLiteral("  ");
+        if (v && v->reflectanceDb && (!reflectance || *v->reflectanceDb > *reflectance))
+            reflectance = v->reflectanceDb;
     }
-    QString header = QStringLiteral("  Nº  Distância (km)  Tipo            ");
-    for (int band : link.bands)
-        header += QStringLiteral("Perda %1 (dB)  ").arg(band);
-    header += QStringLiteral("Refletância (dB)  Veredito              Medido por");
-    out << header << "\n";
-    for (int i = 0; i < link.events.size(); ++i) {
-        const LinkEvent &e = link.events.at(i);
-        QString line = QStringLiteral("  ") + QString::number(i + 1).leftJustified(4)
-                       + Sor::decimal(e.distanceM / 1000.0, 4).rightJustified(14)
-                       + QStringLiteral("  ") + kindText(e).leftJustified(16);
-        std::optional<double> reflectance;
-        for (int band : link.bands) {
-            const BandValue *v = e.valueAt(band);
-            const QString loss = e.kind == Kind::Launch || e.kind == Kind::End
-                                     ? QString()
-                                     : (v ? Sor::optionalDecimal(v->lossDb) : QStringLiteral("—"));
-            line += loss.rightJustified(QStringLiteral("Perda %1 (dB)").arg(band).size())
-                    + QStringLiteral("  ");
-            if (v && v->reflectanceDb && (!reflectance || *v->reflectanceDb > *reflectance))
-                reflectance = v->reflectanceDb;
-        }
-        line += Sor::optionalDecimal(reflectance, 2).rightJustified(16) + QStringLiteral("  ");
-        // The launch is judged only by a reflectance limit: without one, no verdict of its own.
-        QString verdict = e.kind == Kind::Launch && e.verdict == Acceptance::Verdict::NoLimits
-                              ? QStringLiteral("—")
-                              : Acceptance::verdictWord(e.verdict);
-        if (e.bend)
-            verdict += QStringLiteral(" curvatura");
-        line += verdict.leftJustified(20) + QLatin1Char(' ');
-        line += sourceText(link, e.placeShot);
-        out << line.trimmed().prepend(QStringLiteral("  ")) << "\n";
-    }
+    line += Sor::optionalDecimal(reflectance, 2).rightJustified(16) + QStringLiteral("  ");
+    // The launch is judged only by a reflectance limit: without one, no verdict of its own.
+    QString verdict = e.kind == Kind::Launch && e.verdict == Acceptance::Verdict::NoLimits
+                          ? QStringLiteral("—")
+                          : Acceptance::verdictWord(e.verdict);
+    if (e.bend)
+        verdict += QStringLiteral(" curvatura");
+    line += verdict.leftJustified(20) + QLatin1Char(' ');
+    line += sourceText(link, e.placeShot);
+    return line.trimmed().prepend(QStringLiteral("  "));
+}
+
+// The sections between events and their attenuation in each band.
+void printSections(const Link &link, QTextStream &out)
+{
     out << QStringLiteral("Trechos:\n");
     for (int i = 0; i < link.sections.size(); ++i) {
         const Section &s = link.sections.at(i);
@@ -91,6 +79,11 @@ void printLink(const Link &link, QTextStream &out)
                    .arg(i + 2)
                    .arg(Sor::kilometres(s.toM - s.fromM), att.join(QStringLiteral(", ")));
     }
+}
+
+// The end, the totals, splitters and bends, what the shots disagree on, and the verdict.
+void printEnd(const Link &link, QTextStream &out)
+{
     QStringList totals;
     for (const BandTotal &t : link.totals)
         totals
@@ -120,6 +113,33 @@ void printLink(const Link &link, QTextStream &out)
     out << QStringLiteral("Veredito: ") << Acceptance::verdictWord(link.verdict) << "\n";
     for (const QString &r : link.reasons)
         out << "  " << r << "\n";
+}
+
+} // namespace
+
+void printLink(const Link &link, QTextStream &out)
+{
+    out << (link.shots.size() == 1
+                ? QStringLiteral("Enlace de 1 traço:\n")
+                : QStringLiteral("Enlace de %1 traços:\n").arg(link.shots.size()));
+    for (const Shot &s : link.shots) {
+        out << QStringLiteral("  %1: %2, %3 ns, resolução %4 m, alcance %5%6\n")
+                   .arg(s.name,
+                        Sor::wavelengthText(s.wavelengthNm),
+                        QString::number(s.pulseNs),
+                        Sor::decimal(s.resolutionM, 1),
+                        Sor::kilometres(s.reachM),
+                        s.endFound ? QStringLiteral(" (fim)") : QStringLiteral(" (cai no ruído)"));
+    }
+    QString header = QStringLiteral("  Nº  Distância (km)  Tipo            ");
+    for (int band : link.bands)
+        header += QStringLiteral("Perda %1 (dB)  ").arg(band);
+    header += QStringLiteral("Refletância (dB)  Veredito              Medido por");
+    out << header << "\n";
+    for (int i = 0; i < link.events.size(); ++i)
+        out << eventLine(link, link.events.at(i), i) << "\n";
+    printSections(link, out);
+    printEnd(link, out);
 }
 
 namespace {
