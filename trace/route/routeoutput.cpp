@@ -141,17 +141,16 @@ QJsonObject toJson(const TwoEnds &ends)
                        {"sentence", ends.sentence}};
 }
 
-QByteArray kml(const Route &route, const QVector<Position> &positions)
+namespace {
+
+QString kmlCoordinates(double lat, double lon)
 {
-    QByteArray out;
-    QXmlStreamWriter xml(&out);
-    xml.setAutoFormatting(true);
-    xml.writeStartDocument();
-    xml.writeStartElement(QStringLiteral("kml"));
-    xml.writeDefaultNamespace(QStringLiteral("http://www.opengis.net/kml/2.2"));
-    xml.writeStartElement(QStringLiteral("Document"));
-    xml.writeTextElement(QStringLiteral("name"), QStringLiteral("Rota e eventos"));
-    // KML colours are aabbggrr.
+    return QStringLiteral("%1,%2,0").arg(lon, 0, 'f', 7).arg(lat, 0, 'f', 7);
+}
+
+// The line's and the marks' looks; KML colours are aabbggrr.
+void kmlStyles(QXmlStreamWriter &xml)
+{
     const QList<QPair<QString, QString>> styles{
         {QStringLiteral("rota"), QStringLiteral("ffff8800")},
         {QStringLiteral("ponto"), QStringLiteral("ffffffff")},
@@ -168,70 +167,89 @@ QByteArray kml(const Route &route, const QVector<Position> &positions)
         xml.writeEndElement();
         xml.writeEndElement();
     }
-    const auto coordinates = [](double lat, double lon) {
-        return QStringLiteral("%1,%2,0").arg(lon, 0, 'f', 7).arg(lat, 0, 'f', 7);
-    };
-    if (route.line.size() >= 2) {
-        xml.writeStartElement(QStringLiteral("Placemark"));
-        xml.writeTextElement(QStringLiteral("name"), QStringLiteral("rota"));
-        xml.writeTextElement(QStringLiteral("styleUrl"), QStringLiteral("#rota"));
-        xml.writeStartElement(QStringLiteral("LineString"));
-        QStringList line;
-        for (const Vertex &v : route.line)
-            line << coordinates(v.lat, v.lon);
-        xml.writeTextElement(QStringLiteral("coordinates"), line.join(QLatin1Char(' ')));
-        xml.writeEndElement();
+}
+
+void kmlLine(QXmlStreamWriter &xml, const Route &route)
+{
+    if (route.line.size() < 2)
+        return;
+    xml.writeStartElement(QStringLiteral("Placemark"));
+    xml.writeTextElement(QStringLiteral("name"), QStringLiteral("rota"));
+    xml.writeTextElement(QStringLiteral("styleUrl"), QStringLiteral("#rota"));
+    xml.writeStartElement(QStringLiteral("LineString"));
+    QStringList line;
+    for (const Vertex &v : route.line)
+        line << kmlCoordinates(v.lat, v.lon);
+    xml.writeTextElement(QStringLiteral("coordinates"), line.join(QLatin1Char(' ')));
+    xml.writeEndElement();
+    xml.writeEndElement();
+}
+
+void kmlPlacemark(QXmlStreamWriter &xml,
+                  const QString &name,
+                  const QString &style,
+                  const Vertex &at,
+                  const QList<QPair<QString, QString>> &data,
+                  const QString &description)
+{
+    xml.writeStartElement(QStringLiteral("Placemark"));
+    xml.writeTextElement(QStringLiteral("name"), name);
+    if (!description.isEmpty())
+        xml.writeTextElement(QStringLiteral("description"), description);
+    xml.writeTextElement(QStringLiteral("styleUrl"), QLatin1Char('#') + style);
+    xml.writeStartElement(QStringLiteral("ExtendedData"));
+    for (const auto &d : data) {
+        xml.writeStartElement(QStringLiteral("Data"));
+        xml.writeAttribute(QStringLiteral("name"), d.first);
+        xml.writeTextElement(QStringLiteral("value"), d.second);
         xml.writeEndElement();
     }
-    const auto placemark = [&](const QString &name,
-                               const QString &style,
-                               double lat,
-                               double lon,
-                               const QList<QPair<QString, QString>> &data,
-                               const QString &description) {
-        xml.writeStartElement(QStringLiteral("Placemark"));
-        xml.writeTextElement(QStringLiteral("name"), name);
-        if (!description.isEmpty())
-            xml.writeTextElement(QStringLiteral("description"), description);
-        xml.writeTextElement(QStringLiteral("styleUrl"), QLatin1Char('#') + style);
-        xml.writeStartElement(QStringLiteral("ExtendedData"));
-        for (const auto &d : data) {
-            xml.writeStartElement(QStringLiteral("Data"));
-            xml.writeAttribute(QStringLiteral("name"), d.first);
-            xml.writeTextElement(QStringLiteral("value"), d.second);
-            xml.writeEndElement();
-        }
-        xml.writeEndElement();
-        xml.writeStartElement(QStringLiteral("Point"));
-        xml.writeTextElement(QStringLiteral("coordinates"), coordinates(lat, lon));
-        xml.writeEndElement();
-        xml.writeEndElement();
-    };
+    xml.writeEndElement();
+    xml.writeStartElement(QStringLiteral("Point"));
+    xml.writeTextElement(QStringLiteral("coordinates"), kmlCoordinates(at.lat, at.lon));
+    xml.writeEndElement();
+    xml.writeEndElement();
+}
+
+} // namespace
+
+QByteArray kml(const Route &route, const QVector<Position> &positions)
+{
+    QByteArray out;
+    QXmlStreamWriter xml(&out);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeStartElement(QStringLiteral("kml"));
+    xml.writeDefaultNamespace(QStringLiteral("http://www.opengis.net/kml/2.2"));
+    xml.writeStartElement(QStringLiteral("Document"));
+    xml.writeTextElement(QStringLiteral("name"), QStringLiteral("Rota e eventos"));
+    kmlStyles(xml);
+    kmlLine(xml, route);
     for (const Point &p : route.points) {
         // At its coordinates, or where the line puts its distance.
         const std::optional<Vertex> at
             = p.hasCoordinates() ? std::optional<Vertex>(Vertex{p.routeM, *p.lat, *p.lon})
                                  : route.placeAt(p.routeM);
         if (at)
-            placemark(p.name,
-                      QStringLiteral("ponto"),
-                      at->lat,
-                      at->lon,
-                      {{QStringLiteral("tipo"), kindWord(p.kind)},
-                       {QStringLiteral("distancia_m"), QString::number(p.routeM, 'f', 1)},
-                       {QStringLiteral("reserva_m"), QString::number(p.slackM, 'f', 1)}},
-                      QString());
+            kmlPlacemark(xml,
+                         p.name,
+                         QStringLiteral("ponto"),
+                         *at,
+                         {{QStringLiteral("tipo"), kindWord(p.kind)},
+                          {QStringLiteral("distancia_m"), QString::number(p.routeM, 'f', 1)},
+                          {QStringLiteral("reserva_m"), QString::number(p.slackM, 'f', 1)}},
+                         QString());
     }
     for (const Position &p : positions) {
         if (p.place)
-            placemark(p.label,
-                      p.end ? QStringLiteral("fim") : QStringLiteral("evento"),
-                      p.place->lat,
-                      p.place->lon,
-                      {{QStringLiteral("otdr_m"), QString::number(p.otdrM, 'f', 1)},
-                       {QStringLiteral("rota_m"), QString::number(p.routeM, 'f', 1)},
-                       {QStringLiteral("incerteza_m"), QString::number(p.uncertaintyM, 'f', 1)}},
-                      whereText(p));
+            kmlPlacemark(xml,
+                         p.label,
+                         p.end ? QStringLiteral("fim") : QStringLiteral("evento"),
+                         *p.place,
+                         {{QStringLiteral("otdr_m"), QString::number(p.otdrM, 'f', 1)},
+                          {QStringLiteral("rota_m"), QString::number(p.routeM, 'f', 1)},
+                          {QStringLiteral("incerteza_m"), QString::number(p.uncertaintyM, 'f', 1)}},
+                         whereText(p));
     }
     xml.writeEndElement();
     xml.writeEndElement();
