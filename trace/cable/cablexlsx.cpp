@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QTemporaryDir>
 
 #ifdef OTDR_HAVE_XLSX
@@ -166,87 +167,74 @@ bool writeXlsx(const Job &job, const QString &path, QString *error)
     return writeXlsx(job, Heading(), path, error);
 }
 
-bool writeXlsx(const Job &job, const Heading &heading, const QString &path, QString *error)
+namespace {
+
+// A band's matrix: per closure the loss from A, from B and their mean; the header two rows and
+// the fibre column frozen; what the colours and the italics mean below.
+void bandSheet(lxw_workbook *book, const Job &job, int band, const Formats &f)
 {
-    // The library writes a file by name: a private one first, then the whole of it at once.
-    QTemporaryDir scratch;
-    if (!scratch.isValid()) {
-        if (error)
-            *error = QStringLiteral("não foi possível criar uma pasta temporária");
-        return false;
+    lxw_worksheet *sheet
+        = workbook_add_worksheet(book, utf8(QStringLiteral("%1 nm").arg(band)).c_str());
+    text(sheet, 0, 0, QStringLiteral("Fibra"), f.header);
+    text(sheet, 1, 0, QString(), f.header);
+    for (int c = 0; c < job.closures.size(); ++c) {
+        const Closure &closure = job.closures.at(c);
+        const int first = 1 + 3 * c;
+        const QString title
+            = QStringLiteral("%1 %2 (%3 km)")
+                  .arg(closure.connector ? QStringLiteral("Conector") : QStringLiteral("Emenda"))
+                  .arg(closure.name.isEmpty() ? QString::number(closure.number) : closure.name)
+                  .arg(Sor::decimal(closure.distanceM / 1000, 3));
+        worksheet_merge_range(
+            sheet, 0, lxw_col_t(first), 0, lxw_col_t(first + 2), utf8(title).c_str(), f.header);
+        text(sheet, 1, first, QStringLiteral("A→B"), f.header);
+        text(sheet, 1, first + 1, QStringLiteral("B→A"), f.header);
+        text(sheet, 1, first + 2, QStringLiteral("Média"), f.header);
     }
-    const QString temporary = scratch.filePath(QStringLiteral("cabo.xlsx"));
-    lxw_workbook *book = workbook_new(QFile::encodeName(temporary).constData());
-    if (!book) {
-        if (error)
-            *error = QStringLiteral("não foi possível criar a planilha");
-        return false;
+    worksheet_set_column(sheet, 0, 0, 14, nullptr);
+    worksheet_set_column(sheet, 1, lxw_col_t(3 * job.closures.size()), 8, nullptr);
+    worksheet_freeze_panes(sheet, 2, 1);
+    QHash<QString, int> rowOf;
+    for (int r = 0; r < job.fibres.size(); ++r) {
+        rowOf.insert(job.fibres.at(r).fiber, r + 2);
+        text(sheet, r + 2, 0, job.fibres.at(r).fiber);
     }
-    const Formats f = formats(book);
-    jobSheet(book, job, heading, f);
-    // Each band's matrix: per closure the loss from A, from B and their mean; the header two
-    // rows and the fibre column frozen; what the colours and the italics mean below.
-    for (int band : job.bands) {
-        lxw_worksheet *sheet
-            = workbook_add_worksheet(book, utf8(QStringLiteral("%1 nm").arg(band)).c_str());
-        text(sheet, 0, 0, QStringLiteral("Fibra"), f.header);
-        text(sheet, 1, 0, QString(), f.header);
-        for (int c = 0; c < job.closures.size(); ++c) {
-            const Closure &closure = job.closures.at(c);
-            const int first = 1 + 3 * c;
-            const QString title
-                = QStringLiteral("%1 %2 (%3 km)")
-                      .arg(closure.connector ? QStringLiteral("Conector")
-                                             : QStringLiteral("Emenda"))
-                      .arg(closure.name.isEmpty() ? QString::number(closure.number) : closure.name)
-                      .arg(Sor::decimal(closure.distanceM / 1000, 3));
-            worksheet_merge_range(
-                sheet, 0, lxw_col_t(first), 0, lxw_col_t(first + 2), utf8(title).c_str(), f.header);
-            text(sheet, 1, first, QStringLiteral("A→B"), f.header);
-            text(sheet, 1, first + 1, QStringLiteral("B→A"), f.header);
-            text(sheet, 1, first + 2, QStringLiteral("Média"), f.header);
+    for (const Cell &cell : job.matrix) {
+        if (cell.bandNm != band || !rowOf.contains(cell.fiber))
+            continue;
+        const int row = rowOf.value(cell.fiber);
+        const int first = 1 + 3 * (cell.closure - 1);
+        // Each end's value: italic where measured on its points.
+        const std::optional<double> ends[2] = {cell.lossAbDb, cell.lossBaDb};
+        const How hows[2] = {cell.howAb, cell.howBa};
+        for (int e = 0; e < 2; ++e) {
+            if (ends[e])
+                value(sheet,
+                      row,
+                      first + e,
+                      ends[e],
+                      hows[e] == How::Measured ? f.plainMeasured : f.plain);
+            else
+                text(sheet, row, first + e, QStringLiteral("ausente"), f.absent);
         }
-        worksheet_set_column(sheet, 0, 0, 14, nullptr);
-        worksheet_set_column(sheet, 1, lxw_col_t(3 * job.closures.size()), 8, nullptr);
-        worksheet_freeze_panes(sheet, 2, 1);
-        for (int r = 0; r < job.fibres.size(); ++r) {
-            const QString &fiber = job.fibres.at(r).fiber;
-            const int row = r + 2;
-            text(sheet, row, 0, fiber);
-            for (const Cell &cell : job.matrix) {
-                if (cell.fiber != fiber || cell.bandNm != band)
-                    continue;
-                const int first = 1 + 3 * (cell.closure - 1);
-                // Each end's value: italic where measured on its points.
-                const std::optional<double> ends[2] = {cell.lossAbDb, cell.lossBaDb};
-                const How hows[2] = {cell.howAb, cell.howBa};
-                for (int e = 0; e < 2; ++e) {
-                    if (ends[e])
-                        value(sheet,
-                              row,
-                              first + e,
-                              ends[e],
-                              hows[e] == How::Measured ? f.plainMeasured : f.plain);
-                    else
-                        text(sheet, row, first + e, QStringLiteral("ausente"), f.absent);
-                }
-                if (!cell.lossDb) {
-                    text(sheet, row, first + 2, QStringLiteral("ausente"), f.absent);
-                    continue;
-                }
-                const bool measured = cell.howAb == How::Measured || cell.howBa == How::Measured;
-                lxw_format *format = cell.verdict == Acceptance::Verdict::Pass
-                                         ? (measured ? f.passMeasured : f.pass)
-                                     : cell.verdict == Acceptance::Verdict::Fail
-                                         ? (measured ? f.failMeasured : f.fail)
-                                         : (measured ? f.plainMeasured : f.plain);
-                value(sheet, row, first + 2, cell.lossDb, format);
-            }
+        if (!cell.lossDb) {
+            text(sheet, row, first + 2, QStringLiteral("ausente"), f.absent);
+            continue;
         }
-        int row = int(job.fibres.size()) + 3;
-        for (const QString &line : legendLines())
-            text(sheet, row++, 0, line);
+        const bool measured = cell.howAb == How::Measured || cell.howBa == How::Measured;
+        lxw_format *format
+            = cell.verdict == Acceptance::Verdict::Pass   ? (measured ? f.passMeasured : f.pass)
+              : cell.verdict == Acceptance::Verdict::Fail ? (measured ? f.failMeasured : f.fail)
+                                                          : (measured ? f.plainMeasured : f.plain);
+        value(sheet, row, first + 2, cell.lossDb, format);
     }
+    int row = int(job.fibres.size()) + 3;
+    for (const QString &line : legendLines())
+        text(sheet, row++, 0, line);
+}
+
+void fibresSheet(lxw_workbook *book, const Job &job, const Formats &f)
+{
     lxw_worksheet *fibres = workbook_add_worksheet(book, "Fibras");
     const QStringList heads{QStringLiteral("Fibra"),
                             QStringLiteral("Cabo"),
@@ -279,6 +267,10 @@ bool writeXlsx(const Job &job, const Heading &heading, const QString &path, QStr
     }
     worksheet_set_column(fibres, 0, 7, 16, nullptr);
     worksheet_freeze_panes(fibres, 1, 1);
+}
+
+void checksSheet(lxw_workbook *book, const Job &job, const Formats &f)
+{
     lxw_worksheet *checks = workbook_add_worksheet(book, "Verificações");
     text(checks, 0, 0, QStringLiteral("Verificação"), f.header);
     text(checks, 0, 1, QStringLiteral("O que foi encontrado"), f.header);
@@ -294,45 +286,75 @@ bool writeXlsx(const Job &job, const Heading &heading, const QString &path, QStr
     }
     worksheet_set_column(checks, 0, 0, 34, nullptr);
     worksheet_set_column(checks, 1, 1, 90, nullptr);
-    // Against a baseline: each cell then and now, a change of the threshold or more in red; the
-    // job's lines about it below.
-    if (job.baseline) {
-        lxw_worksheet *since = workbook_add_worksheet(book, "Desde a base");
-        const QStringList titles{QStringLiteral("Fibra"),
-                                 QStringLiteral("λ (nm)"),
-                                 QStringLiteral("Emenda"),
-                                 QStringLiteral("Base (dB)"),
-                                 QStringLiteral("Agora (dB)"),
-                                 QStringLiteral("Mudança (dB)")};
-        for (int c = 0; c < titles.size(); ++c)
-            text(since, 0, c, titles.at(c), f.header);
-        worksheet_freeze_panes(since, 1, 1);
-        int r = 1;
-        for (const Cell &cell : job.matrix) {
-            if (!cell.baselineDb && !cell.changeDb)
-                continue;
-            const bool moved
-                = cell.changeDb && std::abs(*cell.changeDb) >= job.baseline->thresholdDb - 1e-9;
-            text(since, r, 0, cell.fiber);
-            worksheet_write_number(since, lxw_row_t(r), 1, cell.bandNm, nullptr);
-            text(since, r, 2, closureTitle(job.closures.value(cell.closure - 1)));
-            value(since, r, 3, cell.baselineDb, f.plain);
-            // The value compared: the mean, or the one end both jobs measured.
-            value(since,
-                  r,
-                  4,
-                  cell.baselineDb && cell.changeDb
-                      ? std::optional<double>(*cell.baselineDb + *cell.changeDb)
-                      : cell.lossDb,
-                  f.plain);
-            value(since, r, 5, cell.changeDb, moved ? f.fail : f.plain);
-            ++r;
-        }
+}
+
+// Against a baseline: each cell then and now, a change of the threshold or more in red; the
+// job's lines about it below.
+void baselineSheet(lxw_workbook *book, const Job &job, const Formats &f)
+{
+    lxw_worksheet *since = workbook_add_worksheet(book, "Desde a base");
+    const QStringList titles{QStringLiteral("Fibra"),
+                             QStringLiteral("λ (nm)"),
+                             QStringLiteral("Emenda"),
+                             QStringLiteral("Base (dB)"),
+                             QStringLiteral("Agora (dB)"),
+                             QStringLiteral("Mudança (dB)")};
+    for (int c = 0; c < titles.size(); ++c)
+        text(since, 0, c, titles.at(c), f.header);
+    worksheet_freeze_panes(since, 1, 1);
+    int r = 1;
+    for (const Cell &cell : job.matrix) {
+        if (!cell.baselineDb && !cell.changeDb)
+            continue;
+        const bool moved
+            = cell.changeDb && std::abs(*cell.changeDb) >= job.baseline->thresholdDb - 1e-9;
+        text(since, r, 0, cell.fiber);
+        worksheet_write_number(since, lxw_row_t(r), 1, cell.bandNm, nullptr);
+        text(since, r, 2, closureTitle(job.closures.value(cell.closure - 1)));
+        value(since, r, 3, cell.baselineDb, f.plain);
+        // The value compared: the mean, or the one end both jobs measured.
+        value(since,
+              r,
+              4,
+              cell.baselineDb && cell.changeDb
+                  ? std::optional<double>(*cell.baselineDb + *cell.changeDb)
+                  : cell.lossDb,
+              f.plain);
+        value(since, r, 5, cell.changeDb, moved ? f.fail : f.plain);
         ++r;
-        for (const QString &line : baselineLines(job))
-            text(since, r++, 0, line);
-        worksheet_set_column(since, 0, 5, 14, nullptr);
     }
+    ++r;
+    for (const QString &line : baselineLines(job))
+        text(since, r++, 0, line);
+    worksheet_set_column(since, 0, 5, 14, nullptr);
+}
+
+} // namespace
+
+bool writeXlsx(const Job &job, const Heading &heading, const QString &path, QString *error)
+{
+    // The library writes a file by name: a private one first, then the whole of it at once.
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        if (error)
+            *error = QStringLiteral("não foi possível criar uma pasta temporária");
+        return false;
+    }
+    const QString temporary = scratch.filePath(QStringLiteral("cabo.xlsx"));
+    lxw_workbook *book = workbook_new(QFile::encodeName(temporary).constData());
+    if (!book) {
+        if (error)
+            *error = QStringLiteral("não foi possível criar a planilha");
+        return false;
+    }
+    const Formats f = formats(book);
+    jobSheet(book, job, heading, f);
+    for (int band : job.bands)
+        bandSheet(book, job, band, f);
+    fibresSheet(book, job, f);
+    checksSheet(book, job, f);
+    if (job.baseline)
+        baselineSheet(book, job, f);
     if (workbook_close(book) != LXW_NO_ERROR) {
         if (error)
             *error = QStringLiteral("não foi possível gravar a planilha");
