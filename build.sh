@@ -19,7 +19,7 @@ packages=(build-essential cmake pkg-config qtbase5-dev libqt5serialport5-dev lib
     libumockdev-dev qttranslations5-l10n libxlsxwriter-dev libqt5sql5-sqlite libqt5sql5-psql)
 windows_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools wine wine64
     libz-mingw-w64-dev wixl msitools gir1.2-libmsi-1.0 python3-gi osslsigncode openssl
-    libwine-dev zip patch xz-utils fonts-dejavu-core poppler-utils python3-openpyxl)
+    libwine-dev zip patch xz-utils fonts-dejavu-core poppler-utils python3-openpyxl tcl)
 # The Qt for Windows that tools/windows-qt.sh builds once and keeps.
 windows_qt=${OTDR_WINDOWS_CACHE:-$HOME/.cache/otdr-windows}/qt5-mingw64/.complete
 case "$action" in

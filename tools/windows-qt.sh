@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds Qt 5.15 (qtbase and qtsvg) for x86_64-w64-mingw32 from Debian's source packages, into
 # a cache folder that later runs reuse: prints that folder's Qt prefix on standard output.
+# Qt SQL comes with the SQLite driver (Qt's own copy of SQLite) and the PostgreSQL driver,
+# built against the libpq of tools/windows-libpq.sh, cached beside Qt.
 # A cache built with other options than these is built again.
 #   tools/windows-qt.sh [CACHE_DIR]     (default: ~/.cache/otdr-windows)
 # The sources come through an apt configuration of this script's own, so the system's apt
@@ -14,16 +16,23 @@ mkdir -p "$cache"
 cache=$(cd "$cache" && pwd)
 prefix=$cache/qt5-mingw64
 
-# Qt Network is there for the viewer's local socket (one viewer for several files), without
-# TLS: nothing of ours goes over a network.
+libpq=$cache/libpq-mingw64
+# Only what the programs use is built: Qt Network for the viewer's local socket (one viewer for
+# several files), without TLS (nothing of ours goes over a network but the archive's server,
+# which libpq reaches on its own); Qt SQL for the trace archive, with its two drivers and no
+# others; no Qt XML, Qt Concurrent, printing, OpenGL or D-Bus.
 configure_options=(-prefix "$prefix" -xplatform win32-g++
     -device-option CROSS_COMPILE=x86_64-w64-mingw32- -release -shared -opensource
     -confirm-license -nomake examples -nomake tests -no-opengl -no-dbus -no-icu -no-vulkan
-    -no-direct2d -no-openssl -no-feature-sql -no-feature-printer -qt-zlib
-    -qt-libpng -no-libjpeg -qt-pcre -qt-freetype -qt-harfbuzz -make-tool make)
+    -no-direct2d -no-openssl -no-feature-printer -no-feature-xml -no-feature-concurrent
+    -sql-sqlite -qt-sqlite -sql-psql -no-sql-odbc -no-sql-db2 -no-sql-ibase -no-sql-mysql
+    -no-sql-oci -no-sql-sqlite2 -no-sql-tds
+    PSQL_INCDIR="$libpq/include" PSQL_LIBDIR="$libpq/lib"
+    -qt-zlib -qt-libpng -no-libjpeg -qt-pcre -qt-freetype -qt-harfbuzz -make-tool make)
 stamp="${configure_options[*]}"
 
-if [ -f "$prefix/.complete" ] && [ "$(cat "$prefix/.complete")" = "$stamp" ]; then
+if [ -f "$prefix/.complete" ] && [ "$(cat "$prefix/.complete")" = "$stamp" ] \
+    && [ -f "$libpq/.complete" ]; then
     echo "$prefix"
     exit 0
 fi
@@ -47,11 +56,12 @@ apt_options=(-o APT::Sandbox::User=root -o Dir::Etc::SourceList=/dev/null -o Dir
 src=$cache/src
 mkdir -p "$src"
 if ! ls "$src"/qtbase-opensource-src_*.dsc > /dev/null 2>&1 \
-    || ! ls "$src"/qtsvg-opensource-src_*.dsc > /dev/null 2>&1; then
-    log "fetching Qt's source packages"
+    || ! ls "$src"/qtsvg-opensource-src_*.dsc > /dev/null 2>&1 \
+    || ! ls "$src"/sqlite3_*.dsc > /dev/null 2>&1; then
+    log "fetching Qt's and SQLite's source packages"
     apt-get "${apt_options[@]}" update -qq
     (cd "$src" && apt-get "${apt_options[@]}" source --download-only -qq \
-        qtbase-opensource-src qtsvg-opensource-src)
+        qtbase-opensource-src qtsvg-opensource-src sqlite3)
 fi
 
 # The upstream sources with the fixes Debian took back from upstream (security fixes among
@@ -77,6 +87,40 @@ unpack() {
 unpack qtbase-opensource-src "$cache/qtbase"
 unpack qtsvg-opensource-src "$cache/qtsvg"
 
+# Qt's own copy of SQLite is left out of the +dfsg tarball too: the same single-file SQLite
+# (sqlite3.c, sqlite3.h) is made from Debian's sqlite3 source package, with the fixes Debian
+# took from upstream (the patches its series lists after its own build changes), and put where
+# Qt's SQLite driver takes it from.
+qt_sqlite=$cache/qtbase/src/3rdparty/sqlite
+if [ ! -f "$qt_sqlite/sqlite3.c" ]; then
+    log "making SQLite's single-file source"
+    sqlite_src=$cache/sqlite
+    rm -rf "$sqlite_src" "$qt_sqlite"
+    mkdir -p "$sqlite_src/build"
+    tar -xf "$(ls "$src"/sqlite3_*.orig.tar.* | grep -v -- -www | head -n 1)" -C "$sqlite_src" \
+        --strip-components=1
+    tar -xf "$(ls "$src"/sqlite3_*.debian.tar.* | head -n 1)" -C "$sqlite_src"
+    series=$sqlite_src/debian/patches/series
+    grep -qx '40-amalgamation_configure.patch' "$series" || {
+        log "the sqlite3 package's patch series has changed: see which patches are upstream's"
+        exit 1
+    }
+    sed '1,/^40-amalgamation_configure.patch$/d' "$series" | grep -v '^#' \
+        | while read -r patch; do
+            [ -n "$patch" ] && patch -d "$sqlite_src" -p1 -s < "$sqlite_src/debian/patches/$patch"
+        done
+    # The single file is the same for every system: it is made with the host's compiler and Tcl.
+    (cd "$sqlite_src/build" && ../configure --disable-tcl > "$cache/sqlite-build.log" 2>&1 \
+        && make sqlite3.c >> "$cache/sqlite-build.log" 2>&1) || {
+        tail -n 40 "$cache/sqlite-build.log" >&2
+        exit 1
+    }
+    mkdir -p "$qt_sqlite.part"
+    cp "$sqlite_src/build/sqlite3.c" "$sqlite_src/build/sqlite3.h" "$qt_sqlite.part/"
+    mv "$qt_sqlite.part" "$qt_sqlite"
+    rm -rf "$sqlite_src"
+fi
+
 # The +dfsg tarball leaves out the Wacom tablet headers that the Windows platform plugin
 # includes; Wine's development package ships equivalent ones (LGPL).
 wintab=$cache/qtbase/src/3rdparty/wintab
@@ -100,6 +144,9 @@ if [ ! -f "$wintab/wintab.h" ]; then
     cp "$wine_include/pktdef.h" "$wintab/pktdef.h"
 fi
 
+# The PostgreSQL client library the driver is built against.
+tools/windows-libpq.sh "$cache" > /dev/null
+
 jobs=$(nproc)
 build=$cache/qtbase-build
 # A build cut short goes on where it stopped; a failed configure, or one with other options,
@@ -108,7 +155,8 @@ if [ ! -f "$build/.configured" ] || [ "$(cat "$build/.configured")" != "$stamp" 
     log "configuring qtbase (a few minutes)"
     rm -rf "$build" "$prefix"
     mkdir -p "$build"
-    (cd "$build" && "$cache/qtbase/configure" "${configure_options[@]}" \
+    # configure builds qmake first: with all the cores too.
+    (cd "$build" && MAKEFLAGS=-j"$jobs" "$cache/qtbase/configure" "${configure_options[@]}" \
         > "$cache/qtbase-configure.log" 2>&1) || {
         tail -n 40 "$cache/qtbase-configure.log" >&2
         exit 1
@@ -116,7 +164,7 @@ if [ ! -f "$build/.configured" ] || [ "$(cat "$build/.configured")" != "$stamp" 
     echo "$stamp" > "$build/.configured"
 fi
 if [ ! -f "$build/.built" ]; then
-    log "building qtbase (about 20 minutes on 2 cores)"
+    log "building qtbase (about 25 minutes on 2 cores)"
     (cd "$build" && make -j"$jobs" > "$cache/qtbase-build.log" 2>&1) || {
         tail -n 40 "$cache/qtbase-build.log" >&2
         exit 1
