@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace Sor {
@@ -45,10 +46,18 @@ public:
     static constexpr int Any = -1;
     struct Argument
     {
+        Argument(QString name, QString help, int least = 1, int most = 1, QString syntax = {})
+            : name(std::move(name))
+            , help(std::move(help))
+            , least(least)
+            , most(most)
+            , syntax(std::move(syntax))
+        {
+        }
         QString name;
         QString help;
-        int least = 1;  // at least this many
-        int most = 1;   // at most this many, or Any
+        int least;      // at least this many
+        int most;       // at most this many, or Any
         QString syntax; // as the usage line writes it, where not NAME, NAME... or [NAME]
     };
 
