@@ -137,6 +137,124 @@ const File *endAt(const QVector<File *> &group, QChar end, int band)
     return any;
 }
 
+QString locationAOf(const File &f)
+{
+    return f.trace.general ? f.trace.general->locationA.trimmed() : QString();
+}
+
+// The place most files were measured from, and whether every file names it (a template's
+// place, which says nothing of the end).
+struct Places
+{
+    QString locationA;
+    bool onePlace = true;
+};
+
+Places placesOf(const QVector<File> &files)
+{
+    QVector<QString> locations;
+    for (const File &f : files) {
+        if (f.problem.isEmpty() && f.trace.general)
+            locations << locationAOf(f);
+    }
+    Places places;
+    places.locationA = locations.isEmpty() ? QString() : mostCommon(locations);
+    places.onePlace = std::all_of(locations.cbegin(), locations.cend(), [&](const QString &l) {
+        return l == places.locationA;
+    });
+    return places;
+}
+
+// The fibre and end from the user's two markers, in the file's name else in its fibre id;
+// what decided ("names", "ids"), or nothing where neither carries just one of them.
+QString endFromMarkers(File &f, const QStringList &markers, Checks &checks)
+{
+    const QString name = QFileInfo(f.path).completeBaseName();
+    const QString id = fiberIdOf(f);
+    const auto endIn = [&](const QString &text) -> QChar {
+        const bool a = text.contains(markers.at(0));
+        const bool b = text.contains(markers.at(1));
+        return a == b ? QChar() : a ? QLatin1Char('A') : QLatin1Char('B');
+    };
+    const QChar byName = endIn(name);
+    const QChar byId = endIn(id);
+    if (byName.isNull() && byId.isNull()) {
+        f.problem = QStringLiteral("nem o nome \"%1\" nem o id \"%2\" trazem só uma das "
+                                   "marcas %3")
+                        .arg(name, id, markers.join(QLatin1Char('/')));
+        return QString();
+    }
+    const bool fromName = !byName.isNull();
+    f.end = fromName ? byName : byId;
+    const QString marker = markers.at(f.end == QLatin1Char('A') ? 0 : 1);
+    f.fiber = fromName ? withoutBand(QString(name).remove(marker)) : QString(id).remove(marker);
+    if (fromName && !byId.isNull() && byId != byName) {
+        f.note = QStringLiteral("%1: o nome diz a ponta %2 e o id \"%3\" a ponta %4; "
+                                "seguido o nome")
+                     .arg(f.name, QString(byName), id, QString(byId));
+        checks.ends << f.note;
+    }
+    return fromName ? QStringLiteral("names") : QStringLiteral("ids");
+}
+
+// The fibre from its id (else its name without the band) and the end from the places' codes
+// in it, else from the place it was measured from; what decided ("ids", "labels"), or nothing
+// where every file names one place and only the traces can tell.
+QString endFromLabels(File &f, const Places &places)
+{
+    const QString id = fiberIdOf(f);
+    const QString own = id.isEmpty() ? withoutBand(QFileInfo(f.path).completeBaseName()) : id;
+    QString key;
+    QChar end;
+    if (placesCodes(own, key, end)) {
+        f.fiber = key;
+        f.end = end;
+        return QStringLiteral("ids");
+    }
+    f.fiber = own;
+    if (places.onePlace)
+        return QString();
+    f.end = locationAOf(f) == places.locationA ? QLatin1Char('A') : QLatin1Char('B');
+    return QStringLiteral("labels");
+}
+
+// A template's places say nothing: each fibre's ends from its traces, then each fibre
+// turned to the first one's A.
+void endsFromTracesAlone(const QVector<File *> &byTraces,
+                         QMap<QString, QString> &decidedBy,
+                         Checks &checks)
+{
+    QMap<QString, QVector<File *>> groups;
+    for (File *f : byTraces)
+        groups[f->fiber].append(f);
+    QVector<int> bands;
+    for (File *f : byTraces)
+        bands << f->bandNm;
+    const int band = mostCommon(bands);
+    const File *reference = nullptr;
+    for (auto it = groups.begin(); it != groups.end(); ++it) {
+        endsFromTraces(it.value());
+        decidedBy.insert(it.key(), QStringLiteral("traces"));
+        const File *ownA = endAt(it.value(), QLatin1Char('A'), band);
+        if (!ownA)
+            continue;
+        if (!reference) {
+            reference = ownA;
+            continue;
+        }
+        const Acceptance::EndsEvidence e
+            = Acceptance::endsFromTraces(measurementOf(*reference), measurementOf(*ownA));
+        if (e.ends == Acceptance::Ends::Two) {
+            for (File *f : it.value())
+                f->end = f->end == QLatin1Char('A') ? QLatin1Char('B') : QLatin1Char('A');
+        } else if (e.ends == Acceptance::Ends::Unknown) {
+            checks.ends << QStringLiteral("fibra %1: os traços não dizem qual ponta é a do cabo "
+                                          "(contra %2); tomada a ponta de %3")
+                               .arg(it.key(), reference->name, ownA->name);
+        }
+    }
+}
+
 } // namespace
 
 QVector<File> readFiles(const QStringList &paths)
@@ -174,102 +292,22 @@ QMap<QString, QString> label(QVector<File> &files, const Options &o, Checks &che
 {
     keepToOneCable(files);
     QMap<QString, QString> decidedBy;
-    QVector<QString> locations;
-    for (const File &f : files) {
-        if (f.problem.isEmpty() && f.trace.general)
-            locations << f.trace.general->locationA.trimmed();
-    }
-    const QString locationA = locations.isEmpty() ? QString() : mostCommon(locations);
-    const bool onePlace = std::all_of(
-        locations.cbegin(), locations.cend(), [&](const QString &l) { return l == locationA; });
+    const Places places = placesOf(files);
     QVector<File *> byTraces;
     for (File &f : files) {
         if (!f.problem.isEmpty())
             continue;
-        f.cable = f.trace.general ? f.trace.general->cableId.trimmed() : QString();
+        f.cable = cableIdOf(f);
         f.bandNm = f.trace.wavelengthNm ? Sor::bandOf(*f.trace.wavelengthNm) : 0;
-        const QString name = QFileInfo(f.path).completeBaseName();
-        const QString id = fiberIdOf(f);
-        if (o.pairMarkers.size() == 2) {
-            const auto endIn = [&](const QString &text) -> QChar {
-                const bool a = text.contains(o.pairMarkers.at(0));
-                const bool b = text.contains(o.pairMarkers.at(1));
-                return a == b ? QChar() : a ? QLatin1Char('A') : QLatin1Char('B');
-            };
-            const QChar byName = endIn(name);
-            const QChar byId = endIn(id);
-            if (byName.isNull() && byId.isNull()) {
-                f.problem = QStringLiteral("nem o nome \"%1\" nem o id \"%2\" trazem só uma das "
-                                           "marcas %3")
-                                .arg(name, id, o.pairMarkers.join(QLatin1Char('/')));
-                continue;
-            }
-            const bool fromName = !byName.isNull();
-            f.end = fromName ? byName : byId;
-            const QString marker = o.pairMarkers.at(f.end == QLatin1Char('A') ? 0 : 1);
-            f.fiber
-                = fromName ? withoutBand(QString(name).remove(marker)) : QString(id).remove(marker);
-            if (fromName && !byId.isNull() && byId != byName) {
-                f.note = QStringLiteral("%1: o nome diz a ponta %2 e o id \"%3\" a ponta %4; "
-                                        "seguido o nome")
-                             .arg(f.name, QString(byName), id, QString(byId));
-                checks.ends << f.note;
-            }
-            decidedBy.insert(f.fiber, fromName ? QStringLiteral("names") : QStringLiteral("ids"));
-            continue;
-        }
-        const QString own = id.isEmpty() ? withoutBand(name) : id;
-        QString key;
-        QChar end;
-        if (placesCodes(own, key, end)) {
-            f.fiber = key;
-            f.end = end;
-            decidedBy.insert(f.fiber, QStringLiteral("ids"));
-        } else {
-            f.fiber = own;
-            if (onePlace) {
-                byTraces << &f;
-            } else {
-                const QString here
-                    = f.trace.general ? f.trace.general->locationA.trimmed() : QString();
-                f.end = here == locationA ? QLatin1Char('A') : QLatin1Char('B');
-                decidedBy.insert(f.fiber, QStringLiteral("labels"));
-            }
-        }
+        const QString decided = o.pairMarkers.size() == 2 ? endFromMarkers(f, o.pairMarkers, checks)
+                                                          : endFromLabels(f, places);
+        if (!decided.isEmpty())
+            decidedBy.insert(f.fiber, decided);
+        else if (f.problem.isEmpty())
+            byTraces << &f;
     }
-    if (byTraces.isEmpty())
-        return decidedBy;
-    // A template's places say nothing: each fibre's ends from its traces, then each fibre
-    // turned to the first one's A.
-    QMap<QString, QVector<File *>> groups;
-    for (File *f : byTraces)
-        groups[f->fiber].append(f);
-    QVector<int> bands;
-    for (File *f : byTraces)
-        bands << f->bandNm;
-    const int band = mostCommon(bands);
-    const File *reference = nullptr;
-    for (auto it = groups.begin(); it != groups.end(); ++it) {
-        endsFromTraces(it.value());
-        decidedBy.insert(it.key(), QStringLiteral("traces"));
-        const File *ownA = endAt(it.value(), QLatin1Char('A'), band);
-        if (!ownA)
-            continue;
-        if (!reference) {
-            reference = ownA;
-            continue;
-        }
-        const Acceptance::EndsEvidence e
-            = Acceptance::endsFromTraces(measurementOf(*reference), measurementOf(*ownA));
-        if (e.ends == Acceptance::Ends::Two) {
-            for (File *f : it.value())
-                f->end = f->end == QLatin1Char('A') ? QLatin1Char('B') : QLatin1Char('A');
-        } else if (e.ends == Acceptance::Ends::Unknown) {
-            checks.ends << QStringLiteral("fibra %1: os traços não dizem qual ponta é a do cabo "
-                                          "(contra %2); tomada a ponta de %3")
-                               .arg(it.key(), reference->name, ownA->name);
-        }
-    }
+    if (!byTraces.isEmpty())
+        endsFromTracesAlone(byTraces, decidedBy, checks);
     return decidedBy;
 }
 
