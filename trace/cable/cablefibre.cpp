@@ -63,6 +63,66 @@ int badness(Acceptance::Verdict v)
     return 0;
 }
 
+// A fibre's end as the comparisons take it: its name, its points and the events it stores.
+Acceptance::Measurement measurementOf(const File *file,
+                                      const std::shared_ptr<const Sor::Trace> &points)
+{
+    return Acceptance::measurementOf(file->name, points, Acceptance::fileLink(*points));
+}
+
+// Its page shows the first band measured from both ends, else the first.
+int pageBandOf(const QMap<int, Measured> &byBand)
+{
+    for (auto band = byBand.cbegin(); band != byBand.cend(); ++band) {
+        if (band.value().a && band.value().b)
+            return band.key();
+    }
+    return byBand.firstKey();
+}
+
+// Every band is judged: a fibre that fails at 1550 nm fails, whatever 1310 nm says; so does
+// one whose cords' connectors break the limit.
+void worstVerdict(Fibre &summary, const QMap<int, Acceptance::Judgement> &judged)
+{
+    for (auto band = judged.cbegin(); band != judged.cend(); ++band) {
+        if (badness(band.value().verdict) > badness(summary.verdict))
+            summary.verdict = band.value().verdict;
+        for (const QString &reason : band.value().reasons)
+            summary.reasons << (judged.size() > 1
+                                    ? QStringLiteral("%1 nm: %2").arg(band.key()).arg(reason)
+                                    : reason);
+    }
+    for (const auto &cord :
+         {std::make_pair(QStringLiteral("lançamento"), summary.launchConnector),
+          std::make_pair(QStringLiteral("recepção"), summary.receiveConnector)}) {
+        if (!cord.second || cord.second->verdict != Acceptance::Verdict::Fail)
+            continue;
+        summary.verdict = Acceptance::Verdict::Fail;
+        summary.reasons << QStringLiteral("conector do cordão de %1 (%2): fora do limite")
+                               .arg(cord.first, Sor::kilometres(cord.second->distanceM));
+    }
+}
+
+// Bends: the A end at its shortest band against each longer one; none with one band.
+std::optional<int> bendsOf(const QMap<int, Measured> &byBand, double toleranceM, const Options &o)
+{
+    const Measured &first = byBand.first();
+    if (byBand.size() <= 1 || !first.a)
+        return std::nullopt;
+    int bends = 0;
+    const Acceptance::Measurement shorter = measurementOf(first.a, first.pointsA);
+    for (auto band = std::next(byBand.cbegin()); band != byBand.cend(); ++band) {
+        const Measured &m = band.value();
+        if (!m.a)
+            continue;
+        const Acceptance::Measurement longer = measurementOf(m.a, m.pointsA);
+        if (Acceptance::wavelengthsProblem(shorter, longer).isEmpty())
+            bends += Acceptance::compareWavelengths(shorter, longer, o.bendThresholdDb, toleranceM)
+                         .bends();
+    }
+    return bends;
+}
+
 } // namespace
 
 Cords cordsOf(const Measured &m, const Options &o)
@@ -172,16 +232,8 @@ Fibre summarised(const QString &fiber,
             }
         }
     }
-    // Its page shows the first band measured from both ends, else the first.
-    int pageBand = byBand.firstKey();
-    for (auto band = byBand.cbegin(); band != byBand.cend(); ++band) {
-        if (band.value().a && band.value().b) {
-            pageBand = band.key();
-            break;
-        }
-    }
-    summary.pageBand = pageBand;
-    summary.events = judged.value(pageBand).events;
+    summary.pageBand = pageBandOf(byBand);
+    summary.events = judged.value(summary.pageBand).events;
     const Measured &first = byBand.first();
     const Cords cords = cordsOf(first, o);
     if (cords.launchM > 0)
@@ -197,52 +249,15 @@ Fibre summarised(const QString &fiber,
     summary.lengthM = span.link.lengthM;
     summary.totalLossDb = span.link.totalLossDb;
     summary.orlDb = span.link.orlDb;
-    // Every band is judged: a fibre that fails at 1550 nm fails, whatever 1310 nm says.
-    for (auto band = judged.cbegin(); band != judged.cend(); ++band) {
-        if (badness(band.value().verdict) > badness(summary.verdict))
-            summary.verdict = band.value().verdict;
-        for (const QString &reason : band.value().reasons)
-            summary.reasons << (judged.size() > 1
-                                    ? QStringLiteral("%1 nm: %2").arg(band.key()).arg(reason)
-                                    : reason);
-    }
-    for (const auto &cord :
-         {std::make_pair(QStringLiteral("lançamento"), summary.launchConnector),
-          std::make_pair(QStringLiteral("recepção"), summary.receiveConnector)}) {
-        if (!cord.second || cord.second->verdict != Acceptance::Verdict::Fail)
-            continue;
-        summary.verdict = Acceptance::Verdict::Fail;
-        summary.reasons << QStringLiteral("conector do cordão de %1 (%2): fora do limite")
-                               .arg(cord.first, Sor::kilometres(cord.second->distanceM));
-    }
-    // Bends: the A end at its shortest band against each longer one; none with one band.
-    if (byBand.size() > 1 && first.a) {
-        summary.bends = 0;
-        const Acceptance::Measurement shorter = Acceptance::measurementOf(
-            first.a->name, first.pointsA, Acceptance::fileLink(*first.pointsA));
-        for (auto band = std::next(byBand.cbegin()); band != byBand.cend(); ++band) {
-            const Measured &m = band.value();
-            if (!m.a)
-                continue;
-            const Acceptance::Measurement longer
-                = Acceptance::measurementOf(m.a->name, m.pointsA, Acceptance::fileLink(*m.pointsA));
-            if (Acceptance::wavelengthsProblem(shorter, longer).isEmpty())
-                *summary.bends += Acceptance::compareWavelengths(
-                                      shorter, longer, o.bendThresholdDb, toleranceM)
-                                      .bends();
-        }
-    }
+    worstVerdict(summary, judged);
+    summary.bends = bendsOf(byBand, toleranceM, o);
     if (summary.bends.value_or(0) > 0 && summary.verdict == Acceptance::Verdict::Pass)
         summary.reasons << QStringLiteral("%1 curvatura(s)").arg(*summary.bends);
     // What told its ends apart.
-    if (first.a && first.b) {
-        summary.pairing = Acceptance::endsFromTraces(
-            Acceptance::measurementOf(
-                first.a->name, first.pointsA, Acceptance::fileLink(*first.pointsA)),
-            Acceptance::measurementOf(
-                first.b->name, first.pointsB, Acceptance::fileLink(*first.pointsB)),
-            toleranceM);
-    }
+    if (first.a && first.b)
+        summary.pairing = Acceptance::endsFromTraces(measurementOf(first.a, first.pointsA),
+                                                     measurementOf(first.b, first.pointsB),
+                                                     toleranceM);
     return summary;
 }
 
