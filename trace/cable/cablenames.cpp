@@ -50,6 +50,82 @@ QString dayText(quint32 seconds)
     return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toString(QStringLiteral("dd/MM/yyyy"));
 }
 
+// What the usable files say of the cable, its two places, when and with what it was measured,
+// gathered file by file.
+struct Gathered
+{
+    QVector<QString> cables;
+    QVector<QString> fromA; // where A's files were measured from
+    QVector<QString> fromB;
+    QVector<QString> farA; // the far place A's files name
+    quint32 first = 0;
+    quint32 last = 0;
+    QMap<int, QSet<int>> pulses; // by band
+    QStringList instruments;
+};
+
+// "maker model, série N", from the parts the file gives.
+QString instrumentOf(const Sor::SupplierParameters &supplier)
+{
+    QStringList name;
+    for (const QString &part : {supplier.supplier, supplier.mainframe}) {
+        if (!part.trimmed().isEmpty())
+            name << part.trimmed();
+    }
+    QString instrument = name.join(QLatin1Char(' '));
+    if (!supplier.mainframeSerial.trimmed().isEmpty())
+        instrument += QStringLiteral(", série %1").arg(supplier.mainframeSerial.trimmed());
+    return instrument;
+}
+
+void gather(Gathered &g, const File &file)
+{
+    const Sor::Trace &t = file.trace;
+    if (!file.cable.isEmpty())
+        g.cables << file.cable;
+    if (t.general) {
+        const QString here = t.general->locationA.trimmed();
+        const QString there = t.general->locationB.trimmed();
+        if (file.end == QLatin1Char('A')) {
+            if (!here.isEmpty())
+                g.fromA << here;
+            if (!there.isEmpty())
+                g.farA << there;
+        } else if (!here.isEmpty()) {
+            g.fromB << here;
+        }
+    }
+    if (t.fixed && t.fixed->dateTime > 0) {
+        g.first = g.first == 0 ? t.fixed->dateTime : std::min(g.first, t.fixed->dateTime);
+        g.last = std::max(g.last, t.fixed->dateTime);
+    }
+    if (t.fixed) {
+        for (int pulse : t.fixed->pulseWidthsNs)
+            g.pulses[file.bandNm].insert(pulse);
+    }
+    if (t.supplier) {
+        const QString instrument = instrumentOf(*t.supplier);
+        if (!instrument.isEmpty() && !g.instruments.contains(instrument))
+            g.instruments << instrument;
+    }
+}
+
+// "1550 nm, pulsos 100 ns e 500 ns"; the band alone where no file gives a pulse.
+QString bandText(int band, const QSet<int> &pulses)
+{
+    QList<int> widths = pulses.values();
+    std::sort(widths.begin(), widths.end());
+    QStringList said;
+    for (int w : widths)
+        said << QStringLiteral("%1 ns").arg(w);
+    return said.isEmpty()
+               ? QStringLiteral("%1 nm").arg(band)
+               : QStringLiteral("%1 nm, %2 %3")
+                     .arg(band)
+                     .arg(said.size() > 1 ? QStringLiteral("pulsos") : QStringLiteral("pulso"))
+                     .arg(said.join(QStringLiteral(" e ")));
+}
+
 } // namespace
 
 const Closure *closureNear(const Job &job, double scale, double atM)
@@ -144,77 +220,25 @@ QString connectorVerdictText(const Connector &connector)
 
 Facts facts(const Job &job)
 {
-    Facts f;
-    QVector<QString> cables;
-    QVector<QString> fromA;
-    QVector<QString> fromB;
-    QVector<QString> farA;
-    quint32 first = 0;
-    quint32 last = 0;
-    QMap<int, QSet<int>> pulses;
+    Gathered g;
     for (const File &file : job.files) {
-        if (!file.problem.isEmpty() || file.repeated)
-            continue;
-        const Sor::Trace &t = file.trace;
-        if (!file.cable.isEmpty())
-            cables << file.cable;
-        if (t.general) {
-            const QString here = t.general->locationA.trimmed();
-            const QString there = t.general->locationB.trimmed();
-            if (file.end == QLatin1Char('A')) {
-                if (!here.isEmpty())
-                    fromA << here;
-                if (!there.isEmpty())
-                    farA << there;
-            } else if (!here.isEmpty()) {
-                fromB << here;
-            }
-        }
-        if (t.fixed && t.fixed->dateTime > 0) {
-            first = first == 0 ? t.fixed->dateTime : std::min(first, t.fixed->dateTime);
-            last = std::max(last, t.fixed->dateTime);
-        }
-        if (t.fixed) {
-            for (int pulse : t.fixed->pulseWidthsNs)
-                pulses[file.bandNm].insert(pulse);
-        }
-        if (t.supplier) {
-            QStringList name;
-            for (const QString &part : {t.supplier->supplier, t.supplier->mainframe}) {
-                if (!part.trimmed().isEmpty())
-                    name << part.trimmed();
-            }
-            QString instrument = name.join(QLatin1Char(' '));
-            if (!t.supplier->mainframeSerial.trimmed().isEmpty())
-                instrument
-                    += QStringLiteral(", série %1").arg(t.supplier->mainframeSerial.trimmed());
-            if (!instrument.isEmpty() && !f.instruments.contains(instrument))
-                f.instruments << instrument;
-        }
+        if (file.problem.isEmpty() && !file.repeated)
+            gather(g, file);
     }
-    f.cable = cables.isEmpty() ? QString() : mostCommon(cables);
-    f.locationA = fromA.isEmpty() ? QString() : mostCommon(fromA);
+    Facts f;
+    f.instruments = g.instruments;
+    f.cable = g.cables.isEmpty() ? QString() : mostCommon(g.cables);
+    f.locationA = g.fromA.isEmpty() ? QString() : mostCommon(g.fromA);
     // The far end as A's files name it; B's own place where they name none.
-    f.locationB = !farA.isEmpty()   ? mostCommon(farA)
-                  : fromB.isEmpty() ? QString()
-                                    : mostCommon(fromB);
-    if (first > 0)
-        f.dates = dayText(first) == dayText(last)
-                      ? dayText(first)
-                      : QStringLiteral("de %1 a %2").arg(dayText(first), dayText(last));
-    for (int band : job.bands) {
-        QList<int> widths = pulses.value(band).values();
-        std::sort(widths.begin(), widths.end());
-        QStringList said;
-        for (int w : widths)
-            said << QStringLiteral("%1 ns").arg(w);
-        f.bands << (said.isEmpty() ? QStringLiteral("%1 nm").arg(band)
-                                   : QStringLiteral("%1 nm, %2 %3")
-                                         .arg(band)
-                                         .arg(said.size() > 1 ? QStringLiteral("pulsos")
-                                                              : QStringLiteral("pulso"))
-                                         .arg(said.join(QStringLiteral(" e "))));
-    }
+    f.locationB = !g.farA.isEmpty()   ? mostCommon(g.farA)
+                  : g.fromB.isEmpty() ? QString()
+                                      : mostCommon(g.fromB);
+    if (g.first > 0)
+        f.dates = dayText(g.first) == dayText(g.last)
+                      ? dayText(g.first)
+                      : QStringLiteral("de %1 a %2").arg(dayText(g.first), dayText(g.last));
+    for (int band : job.bands)
+        f.bands << bandText(band, g.pulses.value(band));
     return f;
 }
 
