@@ -172,6 +172,30 @@ void onRoute(Job &job, const Route::Route &route)
     }
 }
 
+// The cable's length: the median of its usable files' fibre lengths.
+double cableLengthOf(const Grouped &g)
+{
+    QVector<double> lengths;
+    for (const File *f : g.usable) {
+        const std::optional<double> length = Acceptance::fileLink(f->trace).lengthM;
+        if (length)
+            lengths << *length;
+    }
+    return median(lengths);
+}
+
+// A cable is accepted on both ends: one end alone is a job half done, or ends not told apart.
+void missingEnds(Job &job, bool twoEnded)
+{
+    if (job.fibres.isEmpty() && !job.files.isEmpty())
+        job.checks.missing.prepend(
+            QStringLiteral("nenhuma fibra: nenhum dos arquivos pôde ser usado (ver abaixo)"));
+    if (!twoEnded && !job.fibres.isEmpty())
+        job.checks.missing.prepend(
+            QStringLiteral("nenhuma fibra tem as duas pontas: falta a pasta da outra ponta, ou os "
+                           "nomes dizem a ponta (--pair-by-name A,B)"));
+}
+
 } // namespace
 
 QString howKey(How how)
@@ -267,13 +291,7 @@ Job run(const QStringList &paths, const Options &o)
     job.toleranceM = g.toleranceM;
     job.bands = g.bands;
 
-    QVector<double> lengths;
-    for (const File *f : g.usable) {
-        const std::optional<double> length = Acceptance::fileLink(f->trace).lengthM;
-        if (length)
-            lengths << *length;
-    }
-    const double cableLength = median(lengths);
+    const double cableLength = cableLengthOf(g);
     const Placement placement = placed(g, o, cableLength);
     job.closures = placement.closures;
     job.checks.cords = reelsSeen(job.closures, g, o, cableLength);
@@ -300,14 +318,7 @@ Job run(const QStringList &paths, const Options &o)
         fibreChecks(job, fibre.key(), byBand, summary, twoEnded, spanLength);
         job.fibres.append(summary);
     }
-    // A cable is accepted on both ends: one end alone is a job half done, or ends not told apart.
-    if (job.fibres.isEmpty() && !job.files.isEmpty())
-        job.checks.missing.prepend(
-            QStringLiteral("nenhuma fibra: nenhum dos arquivos pôde ser usado (ver abaixo)"));
-    if (!twoEnded && !job.fibres.isEmpty())
-        job.checks.missing.prepend(
-            QStringLiteral("nenhuma fibra tem as duas pontas: falta a pasta da outra ponta, ou os "
-                           "nomes dizem a ponta (--pair-by-name A,B)"));
+    missingEnds(job, twoEnded);
     if (o.route)
         onRoute(job, *o.route);
     job.checks.settings = settingsChecks(g.usable);
