@@ -169,12 +169,20 @@ bool writeXlsx(const Job &job, const QString &path, QString *error)
 
 namespace {
 
-// A band's matrix: per closure the loss from A, from B and their mean; the header two rows and
-// the fibre column frozen; what the colours and the italics mean below.
-void bandSheet(lxw_workbook *book, const Job &job, int band, const Formats &f)
+// A table's sheet: its columns' titles in the first row, that row and the first column frozen.
+lxw_worksheet *
+tableSheet(lxw_workbook *book, const char *name, const QStringList &titles, const Formats &f)
 {
-    lxw_worksheet *sheet
-        = workbook_add_worksheet(book, utf8(QStringLiteral("%1 nm").arg(band)).c_str());
+    lxw_worksheet *sheet = workbook_add_worksheet(book, name);
+    for (int c = 0; c < titles.size(); ++c)
+        text(sheet, 0, c, titles.at(c), f.header);
+    worksheet_freeze_panes(sheet, 1, 1);
+    return sheet;
+}
+
+// A band's two header rows: per closure its title over A→B, B→A and their mean.
+void closureHeaders(lxw_worksheet *sheet, const Job &job, const Formats &f)
+{
     text(sheet, 0, 0, QStringLiteral("Fibra"), f.header);
     text(sheet, 1, 0, QString(), f.header);
     for (int c = 0; c < job.closures.size(); ++c) {
@@ -191,6 +199,44 @@ void bandSheet(lxw_workbook *book, const Job &job, int band, const Formats &f)
         text(sheet, 1, first + 1, QStringLiteral("B→A"), f.header);
         text(sheet, 1, first + 2, QStringLiteral("Média"), f.header);
     }
+}
+
+// One cell of the matrix in its fibre's row: each end's value, italic where measured on its
+// points, and the mean coloured by its verdict.
+void matrixCell(lxw_worksheet *sheet, int row, const Cell &cell, const Formats &f)
+{
+    const int first = 1 + 3 * (cell.closure - 1);
+    const std::optional<double> ends[2] = {cell.lossAbDb, cell.lossBaDb};
+    const How hows[2] = {cell.howAb, cell.howBa};
+    for (int e = 0; e < 2; ++e) {
+        if (ends[e])
+            value(sheet,
+                  row,
+                  first + e,
+                  ends[e],
+                  hows[e] == How::Measured ? f.plainMeasured : f.plain);
+        else
+            text(sheet, row, first + e, QStringLiteral("ausente"), f.absent);
+    }
+    if (!cell.lossDb) {
+        text(sheet, row, first + 2, QStringLiteral("ausente"), f.absent);
+        return;
+    }
+    const bool measured = cell.howAb == How::Measured || cell.howBa == How::Measured;
+    lxw_format *format
+        = cell.verdict == Acceptance::Verdict::Pass   ? (measured ? f.passMeasured : f.pass)
+          : cell.verdict == Acceptance::Verdict::Fail ? (measured ? f.failMeasured : f.fail)
+                                                      : (measured ? f.plainMeasured : f.plain);
+    value(sheet, row, first + 2, cell.lossDb, format);
+}
+
+// A band's matrix: per closure the loss from A, from B and their mean; the header two rows and
+// the fibre column frozen; what the colours and the italics mean below.
+void bandSheet(lxw_workbook *book, const Job &job, int band, const Formats &f)
+{
+    lxw_worksheet *sheet
+        = workbook_add_worksheet(book, utf8(QStringLiteral("%1 nm").arg(band)).c_str());
+    closureHeaders(sheet, job, f);
     worksheet_set_column(sheet, 0, 0, 14, nullptr);
     worksheet_set_column(sheet, 1, lxw_col_t(3 * job.closures.size()), 8, nullptr);
     worksheet_freeze_panes(sheet, 2, 1);
@@ -200,33 +246,8 @@ void bandSheet(lxw_workbook *book, const Job &job, int band, const Formats &f)
         text(sheet, r + 2, 0, job.fibres.at(r).fiber);
     }
     for (const Cell &cell : job.matrix) {
-        if (cell.bandNm != band || !rowOf.contains(cell.fiber))
-            continue;
-        const int row = rowOf.value(cell.fiber);
-        const int first = 1 + 3 * (cell.closure - 1);
-        // Each end's value: italic where measured on its points.
-        const std::optional<double> ends[2] = {cell.lossAbDb, cell.lossBaDb};
-        const How hows[2] = {cell.howAb, cell.howBa};
-        for (int e = 0; e < 2; ++e) {
-            if (ends[e])
-                value(sheet,
-                      row,
-                      first + e,
-                      ends[e],
-                      hows[e] == How::Measured ? f.plainMeasured : f.plain);
-            else
-                text(sheet, row, first + e, QStringLiteral("ausente"), f.absent);
-        }
-        if (!cell.lossDb) {
-            text(sheet, row, first + 2, QStringLiteral("ausente"), f.absent);
-            continue;
-        }
-        const bool measured = cell.howAb == How::Measured || cell.howBa == How::Measured;
-        lxw_format *format
-            = cell.verdict == Acceptance::Verdict::Pass   ? (measured ? f.passMeasured : f.pass)
-              : cell.verdict == Acceptance::Verdict::Fail ? (measured ? f.failMeasured : f.fail)
-                                                          : (measured ? f.plainMeasured : f.plain);
-        value(sheet, row, first + 2, cell.lossDb, format);
+        if (cell.bandNm == band && rowOf.contains(cell.fiber))
+            matrixCell(sheet, rowOf.value(cell.fiber), cell, f);
     }
     int row = int(job.fibres.size()) + 3;
     for (const QString &line : legendLines())
@@ -235,17 +256,17 @@ void bandSheet(lxw_workbook *book, const Job &job, int band, const Formats &f)
 
 void fibresSheet(lxw_workbook *book, const Job &job, const Formats &f)
 {
-    lxw_worksheet *fibres = workbook_add_worksheet(book, "Fibras");
-    const QStringList heads{QStringLiteral("Fibra"),
-                            QStringLiteral("Cabo"),
-                            QStringLiteral("Comprimento (km)"),
-                            QStringLiteral("Perda total (dB)"),
-                            QStringLiteral("ORL (dB)"),
-                            QStringLiteral("Curvaturas"),
-                            QStringLiteral("Veredito"),
-                            QStringLiteral("Arquivos")};
-    for (int c = 0; c < heads.size(); ++c)
-        text(fibres, 0, c, heads.at(c), f.header);
+    lxw_worksheet *fibres = tableSheet(book,
+                                       "Fibras",
+                                       {QStringLiteral("Fibra"),
+                                        QStringLiteral("Cabo"),
+                                        QStringLiteral("Comprimento (km)"),
+                                        QStringLiteral("Perda total (dB)"),
+                                        QStringLiteral("ORL (dB)"),
+                                        QStringLiteral("Curvaturas"),
+                                        QStringLiteral("Veredito"),
+                                        QStringLiteral("Arquivos")},
+                                       f);
     for (int r = 0; r < job.fibres.size(); ++r) {
         const Fibre &fibre = job.fibres.at(r);
         text(fibres, r + 1, 0, fibre.fiber);
@@ -266,7 +287,6 @@ void fibresSheet(lxw_workbook *book, const Job &job, const Formats &f)
         text(fibres, r + 1, 7, fibre.files.join(QStringLiteral(", ")));
     }
     worksheet_set_column(fibres, 0, 7, 16, nullptr);
-    worksheet_freeze_panes(fibres, 1, 1);
 }
 
 void checksSheet(lxw_workbook *book, const Job &job, const Formats &f)
@@ -292,16 +312,15 @@ void checksSheet(lxw_workbook *book, const Job &job, const Formats &f)
 // job's lines about it below.
 void baselineSheet(lxw_workbook *book, const Job &job, const Formats &f)
 {
-    lxw_worksheet *since = workbook_add_worksheet(book, "Desde a base");
-    const QStringList titles{QStringLiteral("Fibra"),
-                             QStringLiteral("λ (nm)"),
-                             QStringLiteral("Emenda"),
-                             QStringLiteral("Base (dB)"),
-                             QStringLiteral("Agora (dB)"),
-                             QStringLiteral("Mudança (dB)")};
-    for (int c = 0; c < titles.size(); ++c)
-        text(since, 0, c, titles.at(c), f.header);
-    worksheet_freeze_panes(since, 1, 1);
+    lxw_worksheet *since = tableSheet(book,
+                                      "Desde a base",
+                                      {QStringLiteral("Fibra"),
+                                       QStringLiteral("λ (nm)"),
+                                       QStringLiteral("Emenda"),
+                                       QStringLiteral("Base (dB)"),
+                                       QStringLiteral("Agora (dB)"),
+                                       QStringLiteral("Mudança (dB)")},
+                                      f);
     int r = 1;
     for (const Cell &cell : job.matrix) {
         if (!cell.baselineDb && !cell.changeDb)
