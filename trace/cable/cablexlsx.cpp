@@ -11,83 +11,16 @@
 #include <QTemporaryDir>
 
 #ifdef OTDR_HAVE_XLSX
-#include <xlsxwriter.h>
+#include "cable/xlsxcells.h"
 #endif
 
 namespace Cable {
 
 #ifdef OTDR_HAVE_XLSX
 
+using namespace Xlsx;
+
 namespace {
-
-struct Formats
-{
-    lxw_format *header = nullptr;
-    lxw_format *pass = nullptr;
-    lxw_format *passMeasured = nullptr;
-    lxw_format *fail = nullptr;
-    lxw_format *failMeasured = nullptr;
-    lxw_format *plain = nullptr;
-    lxw_format *plainMeasured = nullptr;
-    lxw_format *absent = nullptr;
-    lxw_format *orl = nullptr;
-};
-
-lxw_format *number(lxw_workbook *book, uint32_t colour, bool italic)
-{
-    lxw_format *f = workbook_add_format(book);
-    format_set_num_format(f, "0.000");
-    if (colour)
-        format_set_bg_color(f, colour);
-    if (italic)
-        format_set_italic(f);
-    return f;
-}
-
-Formats formats(lxw_workbook *book)
-{
-    Formats f;
-    f.header = workbook_add_format(book);
-    format_set_bold(f.header);
-    f.pass = number(book, 0xC6EFCE, false);
-    f.passMeasured = number(book, 0xC6EFCE, true);
-    f.fail = number(book, 0xFFC7CE, false);
-    f.failMeasured = number(book, 0xFFC7CE, true);
-    f.plain = number(book, 0, false);
-    f.plainMeasured = number(book, 0, true);
-    f.orl = workbook_add_format(book);
-    format_set_num_format(f.orl, "0.00");
-    f.absent = workbook_add_format(book);
-    format_set_font_color(f.absent, 0x808080);
-    return f;
-}
-
-std::string utf8(const QString &text)
-{
-    return text.toUtf8().toStdString();
-}
-
-void text(lxw_worksheet *sheet, int row, int column, const QString &value, lxw_format *f = nullptr)
-{
-    worksheet_write_string(sheet, lxw_row_t(row), lxw_col_t(column), utf8(value).c_str(), f);
-}
-
-// A value as the PDF prints it, to its decimals: a spreadsheet never rounds it otherwise
-// (0,1455 kept whole would show 0,146 where the PDF prints 0,145).
-void value(lxw_worksheet *sheet,
-           int row,
-           int column,
-           const std::optional<double> &v,
-           lxw_format *f = nullptr,
-           int decimals = 3)
-{
-    if (v)
-        worksheet_write_number(sheet,
-                               lxw_row_t(row),
-                               lxw_col_t(column),
-                               QString::number(*v, 'f', decimals).toDouble(),
-                               f);
-}
 
 // The job's own sheet: what was measured, when, with what and from where, for whom, by which
 // cords and limits, and by which program.
