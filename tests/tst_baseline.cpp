@@ -1,4 +1,5 @@
 #include "baseline/baselineoutput.h"
+#include "baseline/stepmeter.h"
 #include "sor/sorreader.h"
 #include "sortoolrun.h"
 #include "sorwriter.h"
@@ -26,6 +27,8 @@ private slots:
     void notOneFibre_data();
     void notOneFibre();
     void noiseIsNoChange();
+    void stepMeter_data();
+    void stepMeter();
     void command();
 };
 
@@ -298,6 +301,58 @@ void TestBaseline::notOneFibre()
 // Two measurements of one unchanged fibre, each with its own noise, deep in the noise at the
 // far end: nothing is listed, for a step of the difference must stand out of its own noise,
 // not only reach the threshold.
+// A difference of no noise that falls by 0.5 dB at 1 km: the step measured there and nowhere
+// else, over the window either side of each point, and only between the settled launch and
+// the reach.
+void TestBaseline::stepMeter_data()
+{
+    QTest::addColumn<int>("point");
+    QTest::addColumn<double>("step"); // NaN: not measured there
+    QTest::addColumn<bool>("shown");
+
+    QTest::newRow("on the step") << 1000 << -0.5 << true;
+    QTest::newRow("half a window before it") << 990 << -0.25 << true;
+    QTest::newRow("a window before it") << 980 << 0.0 << true;
+    QTest::newRow("on the flat") << 500 << 0.0 << false;
+    QTest::newRow("within the launch") << 39 << std::nan("") << false;
+    QTest::newRow("on the flat near the reach") << 2960 << 0.0 << false;
+    // Past the reach less the tolerance and a window: no step, and none to refute an event.
+    QTest::newRow("past the reach") << 2975 << std::nan("") << true;
+}
+
+void TestBaseline::stepMeter()
+{
+    QFETCH(int, point);
+    QFETCH(double, step);
+    QFETCH(bool, shown);
+    Baseline::Difference d;
+    for (int i = 0; i < 3000; ++i) {
+        d.distanceM.push_back(i);
+        d.deltaDb.push_back(i < 1000 ? 0 : -0.5);
+    }
+    Baseline::Scope s;
+    s.thresholdDb = 0.1;
+    s.toleranceM = 10;
+    s.spacingM = 1;
+    s.window = 20;
+    s.reachM = 3000;
+    s.settledM = 20;
+    const Baseline::StepMeter meter(d, s);
+    QCOMPARE(meter.least(point), 0.1); // no noise: the threshold
+    const std::vector<double> steps = meter.stepsAlong();
+    QCOMPARE(int(steps.size()), 3000);
+    if (std::isnan(step))
+        QVERIFY(std::isnan(steps[size_t(point)]));
+    else
+        QVERIFY2(std::abs(steps[size_t(point)] - step) < 1e-12,
+                 qPrintable(QString::number(steps[size_t(point)])));
+    // An event there shows where the points after it, clear of its pulse, differ from before.
+    QCOMPARE(meter.shown(point), shown);
+    // A mean over half a window of points or fewer is none.
+    QVERIFY(std::isnan(meter.mean(0, 10)));
+    QCOMPARE(meter.mean(990, 1010), -0.25);
+}
+
 void TestBaseline::noiseIsNoChange()
 {
     const auto noisy = [](quint32 seed) {
