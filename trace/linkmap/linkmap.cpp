@@ -2,13 +2,10 @@
 
 #include "linkmerge/splitters.h"
 #include "sor/sortext.h"
+#include "traceplot/picturefile.h"
 
-#include <QFileInfo>
-#include <QImage>
-#include <QImageWriter>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSvgGenerator>
 
 #include <algorithm>
 #include <cmath>
@@ -327,39 +324,11 @@ bool save(const QString &path, const Map &map, int width, QString *error)
 {
     const double unit = 14;
     const QSize size(width, int(std::ceil(heightFor(map, width, unit))));
-    if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
-        QSvgGenerator svg;
-        svg.setFileName(path);
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setTitle(QStringLiteral("Mapa do enlace"));
-        QPainter painter;
-        if (!painter.begin(&svg)) {
-            if (error)
-                *error = QStringLiteral("não foi possível criar o arquivo");
-            return false;
-        }
-        painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-        paint(painter, QRectF(QPointF(0, 0), size), map, unit);
-        painter.end();
-        if (!QFileInfo::exists(path)) {
-            if (error)
-                *error = QStringLiteral("não foi possível criar o arquivo");
-            return false;
-        }
-        return true;
-    }
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    paint(painter, QRectF(image.rect()), map, unit);
-    painter.end();
-    QImageWriter writer(path, "png");
-    if (writer.write(image))
-        return true;
-    if (error)
-        *error = writer.errorString();
-    return false;
+    const auto draw = [&map, unit](QPainter &painter, const QRect &area) {
+        painter.fillRect(area, Qt::white);
+        paint(painter, QRectF(area), map, unit);
+    };
+    return TracePlot::savePicture(path, size, QStringLiteral("Mapa do enlace"), draw, error);
 }
 
 } // namespace LinkMap
