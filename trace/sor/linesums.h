@@ -9,11 +9,7 @@ namespace Sor {
 
 struct LineSums
 {
-    double n = 0;
-    double sx = 0;
-    double sy = 0;
-    double sxx = 0;
-    double sxy = 0;
+    double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
 
     void add(double x, double y)
     {
