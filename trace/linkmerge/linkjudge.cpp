@@ -1,5 +1,6 @@
 #include "linkmerge/linkjudge.h"
 
+#include "acceptance/verdictorder.h"
 #include "sor/sortext.h"
 
 #include <algorithm>
@@ -8,24 +9,6 @@
 namespace LinkMerge {
 
 namespace {
-
-Acceptance::Verdict worse(Acceptance::Verdict a, Acceptance::Verdict b)
-{
-    const auto rank = [](Acceptance::Verdict v) {
-        switch (v) {
-        case Acceptance::Verdict::Fail:
-            return 3;
-        case Acceptance::Verdict::Unknown:
-            return 2;
-        case Acceptance::Verdict::Pass:
-            return 1;
-        case Acceptance::Verdict::NoLimits:
-            return 0;
-        }
-        return 0;
-    };
-    return rank(a) >= rank(b) ? a : b;
-}
 
 // One band's events as a link to judge (the launch aside: nothing before it gives its loss),
 // numbered as the merged link numbers them.
@@ -102,12 +85,12 @@ void judgeBands(Link &link, const Acceptance::Limits &limits)
     for (const BandTotal &t : std::as_const(link.totals)) {
         const Acceptance::Judgement j = Acceptance::judge(bandLink(link, t.band, t), limits);
         judged = true;
-        link.verdict = worse(link.verdict, j.verdict);
+        link.verdict = Acceptance::worse(link.verdict, j.verdict);
         for (const QString &r : j.reasons)
             link.reasons << QStringLiteral("%1 nm: %2").arg(t.band).arg(r);
         for (const Acceptance::JudgedEvent &je : j.events) {
             LinkEvent &e = link.events[je.number - 1];
-            e.verdict = worse(e.verdict, je.verdict);
+            e.verdict = Acceptance::worse(e.verdict, je.verdict);
             const QString text = Acceptance::eventVerdictText(je, limits, double(t.band));
             if (je.verdict == Acceptance::Verdict::Fail
                 || je.verdict == Acceptance::Verdict::Unknown)
@@ -139,7 +122,7 @@ void judgeLaunch(Link &link, const Acceptance::Limits &limits)
                                QStringLiteral("reflectance_max_db"), limits, std::nullopt));
             e.reasons << reason;
             link.reasons << reason;
-            link.verdict = worse(link.verdict, e.verdict);
+            link.verdict = Acceptance::worse(link.verdict, e.verdict);
         }
     }
 }
