@@ -46,6 +46,19 @@ QVector<BandLink> mergeBands(Link &link)
     return bandLinks;
 }
 
+// A band's event joined to the link's: its value, its readings, and its place where its shot
+// is finer than the one that placed it so far.
+void joinBand(const Link &link, LinkEvent &into, int band, const Candidate &c)
+{
+    if (into.placeShot < 0 || resolution(link, c.shot) < resolution(link, into.placeShot)) {
+        into.placeShot = c.shot;
+        into.distanceM = c.distanceM;
+    }
+    into.reflective = into.reflective || c.reflective;
+    into.bands.append({band, c.shot, c.lossDb, c.reflectanceDb});
+    into.readings += c.readings;
+}
+
 // The launch: the bands' front connectors, placed by the finest shot. Where no shot sees one
 // (a trace that starts past it), the span's start all the same, so that the first section has
 // its length and attenuation.
@@ -54,16 +67,8 @@ void placeLaunch(Link &link, const QVector<BandLink> &bandLinks)
     LinkEvent launch;
     launch.kind = Kind::Launch;
     for (const BandLink &b : bandLinks) {
-        if (!b.launch)
-            continue;
-        if (launch.placeShot < 0
-            || resolution(link, b.launch->shot) < resolution(link, launch.placeShot)) {
-            launch.placeShot = b.launch->shot;
-            launch.distanceM = b.launch->distanceM;
-        }
-        launch.reflective = true;
-        launch.bands.append({b.band, b.launch->shot, std::nullopt, b.launch->reflectanceDb});
-        launch.readings += b.launch->readings;
+        if (b.launch)
+            joinBand(link, launch, b.band, *b.launch);
     }
     if (launch.placeShot < 0 && !link.shots.isEmpty()) {
         launch.placeShot = 0;
@@ -106,15 +111,8 @@ void laySideBySide(Link &link, const QVector<BandLink> &bandLinks)
         if (!into) {
             link.events.append(LinkEvent());
             into = &link.events.last();
-            into->placeShot = item.c.shot;
-            into->distanceM = item.c.distanceM;
-        } else if (resolution(link, item.c.shot) < resolution(link, into->placeShot)) {
-            into->placeShot = item.c.shot;
-            into->distanceM = item.c.distanceM;
         }
-        into->reflective = into->reflective || item.c.reflective;
-        into->bands.append({item.band, item.c.shot, item.c.lossDb, item.c.reflectanceDb});
-        into->readings += item.c.readings;
+        joinBand(link, *into, item.band, item.c);
     }
 }
 
@@ -131,13 +129,7 @@ void placeEnd(Link &link, const QVector<BandLink> &bandLinks)
             if (const std::optional<Disagreement> d = endsApart(link.shots, end, b.band, *b.end))
                 link.disagreements.append(*d);
         }
-        if (end.placeShot < 0 || resolution(link, b.end->shot) < resolution(link, end.placeShot)) {
-            end.placeShot = b.end->shot;
-            end.distanceM = b.end->distanceM;
-        }
-        end.reflective = end.reflective || b.end->reflective;
-        end.bands.append({b.band, b.end->shot, std::nullopt, b.end->reflectanceDb});
-        end.readings += b.end->readings;
+        joinBand(link, end, b.band, *b.end);
     }
     if (end.placeShot < 0) {
         link.notes << QStringLiteral("nenhum traço achou o fim da fibra");
