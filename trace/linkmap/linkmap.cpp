@@ -203,6 +203,12 @@ double heightFor(const Map &map, double width, double unit)
 
 namespace {
 
+// The centre of item i's symbol in an area laid out so.
+QPointF centreOf(const QRectF &area, const Layout &l, double unit, int i)
+{
+    return QPointF(area.left() + l.x(i) * unit, area.top() + l.y(i) * unit);
+}
+
 // What a map is painted with: the painter, its area, the layout of its symbols in it and the
 // fonts of their words.
 struct Canvas
@@ -215,10 +221,7 @@ struct Canvas
     QFont small; // the rest of its words, and the sections'
 
     // The centre of item i's symbol.
-    QPointF at(int i) const
-    {
-        return QPointF(area.left() + layout.x(i) * unit, area.top() + layout.y(i) * unit);
-    }
+    QPointF at(int i) const { return centreOf(area, layout, unit, i); }
     double cellWidth() const { return layout.cellUnits * unit; }
 };
 
@@ -311,10 +314,9 @@ std::optional<int> itemAt(const Map &map, const QRectF &area, double unit, const
 {
     const Layout l = layout(map.items.size(), area.width() / unit);
     for (int i = 0; i < map.items.size(); ++i) {
-        const double cx = area.left() + l.x(i) * unit;
-        const double cy = area.top() + l.y(i) * unit;
-        if (std::abs(point.x() - cx) <= l.cellUnits * unit / 2 && point.y() >= cy - 1.5 * unit
-            && point.y() <= cy + (RowUnits - 3.2) * unit)
+        const QPointF c = centreOf(area, l, unit, i);
+        if (std::abs(point.x() - c.x()) <= l.cellUnits * unit / 2 && point.y() >= c.y() - 1.5 * unit
+            && point.y() <= c.y() + (RowUnits - 3.2) * unit)
             return i;
     }
     return std::nullopt;
