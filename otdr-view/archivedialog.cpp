@@ -1,5 +1,6 @@
 #include "archivedialog.h"
 
+#include "archive/columns.h"
 #include "sor/sortext.h"
 
 #include <QComboBox>
@@ -18,7 +19,16 @@
 
 namespace {
 
-enum Column { Date, Cable, Fibre, End, Band, Condition, Length, Loss, Verdict, Path, Columns };
+// The archive's columns the table shows.
+QVector<const Archive::Column *> shownColumns()
+{
+    QVector<const Archive::Column *> shown;
+    for (const Archive::Column &c : Archive::columns()) {
+        if (c.cell)
+            shown << &c;
+    }
+    return shown;
+}
 
 } // namespace
 
@@ -60,18 +70,13 @@ ArchiveDialog::ArchiveDialog(const QString &db, QWidget *parent)
     searchButton->setDefault(true);
     row->addWidget(searchButton);
     fields->addRow(row);
-    results = new QTableWidget(0, Columns);
+    const QVector<const Archive::Column *> shown = shownColumns();
+    results = new QTableWidget(0, int(shown.size()));
     results->setObjectName(QStringLiteral("archiveResults"));
-    results->setHorizontalHeaderLabels({QStringLiteral("Data"),
-                                        QStringLiteral("Cabo"),
-                                        QStringLiteral("Fibra"),
-                                        QStringLiteral("Ponta A"),
-                                        QStringLiteral("λ (nm)"),
-                                        QStringLiteral("Condição"),
-                                        QStringLiteral("Compr. (km)"),
-                                        QStringLiteral("Perda (dB)"),
-                                        QStringLiteral("Veredito"),
-                                        QStringLiteral("Arquivo")});
+    QStringList headings;
+    for (const Archive::Column *c : shown)
+        headings << c->heading;
+    results->setHorizontalHeaderLabels(headings);
     results->setSelectionBehavior(QAbstractItemView::SelectRows);
     results->setEditTriggers(QAbstractItemView::NoEditTriggers);
     results->verticalHeader()->hide();
@@ -192,28 +197,20 @@ bool ArchiveDialog::search()
     found = archive->find(q);
     results->setSortingEnabled(false);
     results->setRowCount(found.size());
+    // Dates in the user's time; an empty cell where there is nothing.
+    Archive::TableStyle viewer;
+    viewer.localTime = true;
+    viewer.countCopies = false;
+    viewer.none.clear();
+    const QVector<const Archive::Column *> shown = shownColumns();
     for (int r = 0; r < found.size(); ++r) {
         const Archive::Record &t = found.at(r);
-        const QString verdict = t.damaged ? QStringLiteral("danificado") : t.verdict;
-        QString where = t.path();
-        if (t.gone())
-            where += QStringLiteral(" (sumiu)");
-        const QStringList cells{
-            t.date ? t.date->toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QString(),
-            t.cable,
-            t.fiber,
-            t.locationA,
-            t.bandNm > 0 ? QString::number(t.bandNm) : QString(),
-            t.condition,
-            t.lengthM ? Sor::decimal(*t.lengthM / 1000, 3) : QString(),
-            Sor::optionalDecimal(t.totalLossDb, 3, QString()),
-            verdict,
-            where};
-        for (int c = 0; c < Columns; ++c) {
-            auto *item = new QTableWidgetItem(cells.at(c));
+        for (int c = 0; c < shown.size(); ++c) {
+            const QString cellText = shown.at(c)->cell(t, viewer);
+            auto *item = new QTableWidgetItem(cellText);
             item->setData(Qt::UserRole, r);
-            if (c == Path)
-                item->setToolTip(where);
+            if (shown.at(c)->key == QLatin1String("path"))
+                item->setToolTip(cellText);
             if (t.gone() || t.damaged)
                 item->setForeground(QColor(0x80, 0x80, 0x80));
             results->setItem(r, c, item);
