@@ -110,6 +110,26 @@ void writeMany(const QString &folder, const QByteArray &cable, int n, int firstS
     }
 }
 
+// An SQLite file made by these statements, as an older release left it.
+bool writeDatabase(const QString &path, const QStringList &statements, QString *why)
+{
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "older");
+        db.setDatabaseName(path);
+        QSqlQuery q(db);
+        ok = db.open();
+        for (int i = 0; ok && i < statements.size(); ++i) {
+            ok = q.exec(statements.at(i));
+            if (!ok)
+                *why = statements.at(i) + ": " + q.lastError().text();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("older");
+    return ok;
+}
+
 bool runProgram(const QString &program, const QStringList &args, QString *output = nullptr)
 {
     QProcess p;
@@ -776,34 +796,30 @@ void TestArchive::migrationFromTheFirstVersion()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("v1.sqlite");
-    {
-        QSqlDatabase v1 = QSqlDatabase::addDatabase("QSQLITE", "v1");
-        v1.setDatabaseName(path);
-        QVERIFY(v1.open());
-        QSqlQuery q(v1);
-        // The first version's schema, as it was released.
-        for (const char *sql :
-             {"CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT)",
-              "INSERT INTO meta VALUES ('schema_version', '1')",
-              "CREATE TABLE traces (hash TEXT PRIMARY KEY, size BIGINT, maker TEXT, model TEXT, "
-              "serial TEXT, measured_at TEXT, cable TEXT, fiber TEXT, location_a TEXT, "
-              "location_b TEXT, condition TEXT, wavelength_nm DOUBLE PRECISION, pulse_ns INTEGER, "
-              "range_m DOUBLE PRECISION, length_m DOUBLE PRECISION, total_loss_db DOUBLE "
-              "PRECISION, orl_db DOUBLE PRECISION, events INTEGER, checksum TEXT, verdict TEXT, "
-              "damaged INTEGER, problem TEXT, search TEXT, added_at TEXT)",
-              "CREATE TABLE places (host TEXT, path TEXT, hash TEXT, size BIGINT, modified BIGINT, "
-              "gone INTEGER DEFAULT 0, seen_at TEXT, PRIMARY KEY (host, path))",
-              "INSERT INTO traces (hash, cable, fiber, wavelength_nm, condition, measured_at, "
-              "damaged) VALUES ('aa', 'CB', 'F1', 1548.7, 'BC', '2020-01-01T00:00:00Z', 0)",
-              "INSERT INTO traces (hash, cable, fiber, wavelength_nm, condition, measured_at, "
-              "damaged) VALUES ('bb', 'CB', 'F1', 1310.2, 'BC', '2020-01-01T00:00:00Z', 0)",
-              "INSERT INTO places VALUES ('pc', '/x/a.sor', 'aa', 1, 1, 0, '')",
-              "INSERT INTO places VALUES ('pc', '/x/b.sor', 'bb', 1, 1, 0, '')"})
-            QVERIFY2(q.exec(QString::fromUtf8(sql)), sql);
-        v1.close();
-    }
-    QSqlDatabase::removeDatabase("v1");
     QString why;
+    // The first version's schema, as it was released.
+    QVERIFY2(
+        writeDatabase(
+            path,
+
+            {"CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT)",
+             "INSERT INTO meta VALUES ('schema_version', '1')",
+             "CREATE TABLE traces (hash TEXT PRIMARY KEY, size BIGINT, maker TEXT, model TEXT, "
+             "serial TEXT, measured_at TEXT, cable TEXT, fiber TEXT, location_a TEXT, "
+             "location_b TEXT, condition TEXT, wavelength_nm DOUBLE PRECISION, pulse_ns INTEGER, "
+             "range_m DOUBLE PRECISION, length_m DOUBLE PRECISION, total_loss_db DOUBLE "
+             "PRECISION, orl_db DOUBLE PRECISION, events INTEGER, checksum TEXT, verdict TEXT, "
+             "damaged INTEGER, problem TEXT, search TEXT, added_at TEXT)",
+             "CREATE TABLE places (host TEXT, path TEXT, hash TEXT, size BIGINT, modified BIGINT, "
+             "gone INTEGER DEFAULT 0, seen_at TEXT, PRIMARY KEY (host, path))",
+             "INSERT INTO traces (hash, cable, fiber, wavelength_nm, condition, measured_at, "
+             "damaged) VALUES ('aa', 'CB', 'F1', 1548.7, 'BC', '2020-01-01T00:00:00Z', 0)",
+             "INSERT INTO traces (hash, cable, fiber, wavelength_nm, condition, measured_at, "
+             "damaged) VALUES ('bb', 'CB', 'F1', 1310.2, 'BC', '2020-01-01T00:00:00Z', 0)",
+             "INSERT INTO places VALUES ('pc', '/x/a.sor', 'aa', 1, 1, 0, '')",
+             "INSERT INTO places VALUES ('pc', '/x/b.sor', 'bb', 1, 1, 0, '')"},
+            &why),
+        qPrintable(why));
     auto archive = Archive::Archive::open(path, &why);
     QVERIFY2(archive, qPrintable(why));
     QCOMPARE(archive->schemaVersion(), 2);
@@ -827,11 +843,8 @@ void TestArchive::releasedArchiveReadsTheSame()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath("lancado.sqlite");
+    QString why;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "released");
-        db.setDatabaseName(file);
-        QVERIFY(db.open());
-        QSqlQuery q(db);
         const QStringList sql{
             "CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT)",
             "INSERT INTO meta VALUES('schema_version','2')",
@@ -861,12 +874,8 @@ void TestArchive::releasedArchiveReadsTheSame()
             "CREATE INDEX traces_cable ON traces (cable)",
             "CREATE INDEX places_hash ON places (hash)",
             "CREATE INDEX traces_band ON traces (fiber, band)"};
-        for (const QString &statement : sql)
-            QVERIFY2(q.exec(statement), qPrintable(q.lastError().text()));
-        db.close();
+        QVERIFY2(writeDatabase(file, sql, &why), qPrintable(why));
     }
-    QSqlDatabase::removeDatabase("released");
-    QString why;
     const auto archive = Archive::Archive::open(file, &why, false);
     QVERIFY2(archive, qPrintable(why));
     QCOMPARE(archive->schemaVersion(), 2);

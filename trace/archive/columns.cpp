@@ -160,26 +160,29 @@ Column condition()
     return c;
 }
 
-Column length()
+// A measure the tables show too, in their way.
+Column shownMeasure(const QString &sql,
+                    std::optional<double> Record::*field,
+                    int csvDecimals,
+                    const QString &heading,
+                    int width,
+                    const std::function<QString(const Record &, const TableStyle &)> &cell)
 {
-    Column c = measure(QStringLiteral("length_m"), &Record::lengthM, 1);
-    c.heading = QStringLiteral("Compr. (km)");
-    c.width = 11;
-    c.cell = [](const Record &r, const TableStyle &s) {
-        return r.lengthM ? Sor::decimal(*r.lengthM / 1000, 3) : s.none;
-    };
+    Column c = measure(sql, field, csvDecimals);
+    c.heading = heading;
+    c.width = width;
+    c.cell = cell;
     return c;
 }
 
-Column loss()
+QString kilometresCell(const Record &r, const TableStyle &s)
 {
-    Column c = measure(QStringLiteral("total_loss_db"), &Record::totalLossDb, 3);
-    c.heading = QStringLiteral("Perda (dB)");
-    c.width = 10;
-    c.cell = [](const Record &r, const TableStyle &s) {
-        return Sor::optionalDecimal(r.totalLossDb, 3, s.none);
-    };
-    return c;
+    return r.lengthM ? Sor::decimal(*r.lengthM / 1000, 3) : s.none;
+}
+
+QString lossCell(const Record &r, const TableStyle &s)
+{
+    return Sor::optionalDecimal(r.totalLossDb, 3, s.none);
 }
 
 Column size()
@@ -338,8 +341,18 @@ const QVector<Column> &columns()
         size(),
         count(QStringLiteral("pulse_ns"), &Record::pulseNs),
         measure(QStringLiteral("range_m"), &Record::rangeM),
-        length(),
-        loss(),
+        shownMeasure(QStringLiteral("length_m"),
+                     &Record::lengthM,
+                     1,
+                     QStringLiteral("Compr. (km)"),
+                     11,
+                     kilometresCell),
+        shownMeasure(QStringLiteral("total_loss_db"),
+                     &Record::totalLossDb,
+                     3,
+                     QStringLiteral("Perda (dB)"),
+                     10,
+                     lossCell),
         measure(QStringLiteral("orl_db"), &Record::orlDb, 2),
         count(QStringLiteral("events"), &Record::events),
         withoutCsv(
