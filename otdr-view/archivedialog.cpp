@@ -1,5 +1,7 @@
 #include "archivedialog.h"
 
+#include "dialogbuttons.h"
+
 #include "archive/columns.h"
 #include "sor/sortext.h"
 
@@ -38,6 +40,26 @@ ArchiveDialog::ArchiveDialog(const QString &db, QWidget *parent)
 {
     setWindowTitle(QStringLiteral("Arquivo de traços"));
     setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint);
+    which = new QLabel;
+    which->setObjectName(QStringLiteral("archiveName"));
+    which->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QLayout *fields = searchFields();
+    makeResults();
+    state = new QLabel;
+    state->setObjectName(QStringLiteral("archiveState"));
+    state->setWordWrap(true);
+    QDialogButtonBox *buttons = actionButtons();
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(which);
+    layout->addLayout(fields);
+    layout->addWidget(results, 1);
+    layout->addWidget(state);
+    layout->addWidget(buttons);
+    resize(1100, 600);
+}
+
+QLayout *ArchiveDialog::searchFields()
+{
     text = new QLineEdit;
     text->setObjectName(QStringLiteral("archiveText"));
     text->setPlaceholderText(QStringLiteral("palavras nos rótulos, no fabricante ou no caminho"));
@@ -52,9 +74,8 @@ ArchiveDialog::ArchiveDialog(const QString &db, QWidget *parent)
     condition = new QComboBox;
     condition->addItem(QStringLiteral("todas"), QString());
     condition->addItem(QStringLiteral("BC (as-built)"), QStringLiteral("BC"));
-    condition->addItem(QStringLiteral("CC"), QStringLiteral("CC"));
-    condition->addItem(QStringLiteral("RC"), QStringLiteral("RC"));
-    condition->addItem(QStringLiteral("OT"), QStringLiteral("OT"));
+    for (const QString &c : {QStringLiteral("CC"), QStringLiteral("RC"), QStringLiteral("OT")})
+        condition->addItem(c, c);
     auto *fields = new QFormLayout;
     fields->addRow(QStringLiteral("Texto:"), text);
     auto *row = new QHBoxLayout;
@@ -70,6 +91,14 @@ ArchiveDialog::ArchiveDialog(const QString &db, QWidget *parent)
     searchButton->setDefault(true);
     row->addWidget(searchButton);
     fields->addRow(row);
+    connect(searchButton, &QPushButton::clicked, this, &ArchiveDialog::search);
+    for (QLineEdit *field : {text, fibre, cable})
+        connect(field, &QLineEdit::returnPressed, this, &ArchiveDialog::search);
+    return fields;
+}
+
+void ArchiveDialog::makeResults()
+{
     const QVector<const Archive::Column *> shown = shownColumns();
     results = new QTableWidget(0, int(shown.size()));
     results->setObjectName(QStringLiteral("archiveResults"));
@@ -82,10 +111,12 @@ ArchiveDialog::ArchiveDialog(const QString &db, QWidget *parent)
     results->verticalHeader()->hide();
     results->horizontalHeader()->setStretchLastSection(true);
     results->setTextElideMode(Qt::ElideMiddle);
-    state = new QLabel;
-    state->setObjectName(QStringLiteral("archiveState"));
-    state->setWordWrap(true);
-    auto *buttons = new QDialogButtonBox;
+    connect(results, &QTableWidget::cellDoubleClicked, this, &ArchiveDialog::openSelected);
+}
+
+QDialogButtonBox *ArchiveDialog::actionButtons()
+{
+    QDialogButtonBox *buttons = closeRow(this);
     QPushButton *open = buttons->addButton(QStringLiteral("&Abrir"), QDialogButtonBox::ActionRole);
     open->setObjectName(QStringLiteral("archiveOpen"));
     QPushButton *history
@@ -96,39 +127,22 @@ ArchiveDialog::ArchiveDialog(const QString &db, QWidget *parent)
     QPushButton *other = buttons->addButton(QStringLiteral("Abrir &outro arquivo de traços…"),
                                             QDialogButtonBox::ActionRole);
     other->setObjectName(QStringLiteral("archiveOther"));
-    connect(other, &QPushButton::clicked, this, &ArchiveDialog::chooseArchive);
-    which = new QLabel;
-    which->setObjectName(QStringLiteral("archiveName"));
-    which->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    buttons->addButton(QStringLiteral("Fechar"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(searchButton, &QPushButton::clicked, this, &ArchiveDialog::search);
-    connect(text, &QLineEdit::returnPressed, this, &ArchiveDialog::search);
-    connect(fibre, &QLineEdit::returnPressed, this, &ArchiveDialog::search);
-    connect(cable, &QLineEdit::returnPressed, this, &ArchiveDialog::search);
-    connect(open, &QPushButton::clicked, this, [this] {
-        const QStringList paths = selectedPaths();
-        if (!paths.isEmpty())
-            emit openRequested(paths);
-    });
-    connect(results, &QTableWidget::cellDoubleClicked, this, [this] {
-        const QStringList paths = selectedPaths();
-        if (!paths.isEmpty())
-            emit openRequested(paths);
-    });
+    connect(open, &QPushButton::clicked, this, &ArchiveDialog::openSelected);
     connect(history, &QPushButton::clicked, this, [this] {
         const QStringList paths = historyPaths();
         if (!paths.isEmpty())
             emit historyRequested(paths);
     });
     connect(add, &QPushButton::clicked, this, &ArchiveDialog::chooseFolder);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(which);
-    layout->addLayout(fields);
-    layout->addWidget(results, 1);
-    layout->addWidget(state);
-    layout->addWidget(buttons);
-    resize(1100, 600);
+    connect(other, &QPushButton::clicked, this, &ArchiveDialog::chooseArchive);
+    return buttons;
+}
+
+void ArchiveDialog::openSelected()
+{
+    const QStringList paths = selectedPaths();
+    if (!paths.isEmpty())
+        emit openRequested(paths);
 }
 
 ArchiveDialog::~ArchiveDialog() = default;
