@@ -2,6 +2,7 @@
 
 #include "archive/columns.h"
 #include "archive/connection.h"
+#include "archive/schema.h"
 
 #include "acceptance/twoway.h"
 #include "sor/sortext.h"

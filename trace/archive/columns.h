@@ -46,8 +46,6 @@ QString storedTime(const QDateTime &t);
 // In the order the CSV and the tables show them (and a new archive's table holds them).
 const QVector<Column> &columns();
 
-// The statements that bring an archive from schema version `version` - 1 to `version`.
-QStringList schemaStep(int version);
 // Stores an entry: nothing when its trace is there already.
 QString insertStatement();
 QVector<QVariant> insertValues(const Entry &entry);
