@@ -138,4 +138,22 @@ Matching matchPositions(const QVector<double> &a,
     return {matches, shift};
 }
 
+QVector<int> eventsToMatch(const Link &link)
+{
+    QVector<int> kept;
+    for (int i = 0; i < link.events.size(); ++i) {
+        if (!link.events.at(i).end)
+            kept << i;
+    }
+    return kept;
+}
+
+QVector<double> positionsOf(const Link &link, const QVector<int> &kept)
+{
+    QVector<double> positions;
+    for (int i : kept)
+        positions << link.events.at(i).distanceM;
+    return positions;
+}
+
 } // namespace Acceptance

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "acceptance/verdict.h"
+
 #include <QVector>
 
 // Two lists of event positions matched in order along the fibre, each at most once, after the
@@ -21,5 +23,11 @@ Matching matchPositions(const QVector<double> &a,
                         const QVector<double> &b,
                         double toleranceM,
                         double maxShiftM);
+
+// A link's events to match (indices into its events): the fibre's end is where the other
+// direction starts, not an event.
+QVector<int> eventsToMatch(const Link &link);
+// Their positions along the fibre.
+QVector<double> positionsOf(const Link &link, const QVector<int> &kept);
 
 } // namespace Acceptance

@@ -49,17 +49,6 @@ double pulseLengthM(const Measurement &m)
     return Sor::pulseLengthM(m.pulseNs, m.groupIndex > 0 ? m.groupIndex : Sor::DefaultGroupIndex);
 }
 
-// The events to match: the fibre's end is where the other direction starts, not an event.
-QVector<int> eventsAlong(const Link &link)
-{
-    QVector<int> kept;
-    for (int i = 0; i < link.events.size(); ++i) {
-        if (!link.events.at(i).end)
-            kept << i;
-    }
-    return kept;
-}
-
 std::optional<double> worseReflectance(const std::optional<double> &x,
                                        const std::optional<double> &y)
 {
@@ -106,14 +95,6 @@ Analysis::Bounds backscatterAround(const Link &link, double atM, double pulseM)
             bounds.toM = e.distanceM;
     }
     return bounds;
-}
-
-QVector<double> positionsOf(const Link &link, const QVector<int> &kept)
-{
-    QVector<double> positions;
-    for (int i : kept)
-        positions << link.events.at(i).distanceM;
-    return positions;
 }
 
 } // namespace
@@ -234,7 +215,7 @@ const JudgedEvent *endOf(const Link &link)
 // come in reverse order once mirrored.
 struct EventsOfB
 {
-    QVector<int> kept;      // B's events to match, as eventsAlong gives them
+    QVector<int> kept;      // B's events to match, as eventsToMatch gives them
     QVector<int> order;     // kept's indices in order along A
     QVector<double> alongA; // their positions on A's axis, in that order
     const JudgedEvent &at(const Link &b, int k) const { return b.events.at(kept.at(order.at(k))); }
@@ -243,7 +224,7 @@ struct EventsOfB
 EventsOfB mirroredOnA(const Link &b, double la, double lb)
 {
     EventsOfB m;
-    m.kept = eventsAlong(b);
+    m.kept = eventsToMatch(b);
     QVector<double> mirrored;
     for (int i : m.kept)
         mirrored << (lb - b.events.at(i).distanceM) * la / lb;
@@ -335,7 +316,7 @@ TwoWay averageDirections(const Measurement &a, const Measurement &b, double tole
     if (a.link.totalLossDb && b.link.totalLossDb)
         result.totalLossDb = (*a.link.totalLossDb + *b.link.totalLossDb) / 2;
 
-    const QVector<int> keptA = eventsAlong(a.link);
+    const QVector<int> keptA = eventsToMatch(a.link);
     const EventsOfB fromB = mirroredOnA(b.link, la, lb);
     const double maxShift = std::max(5 * result.toleranceM, 0.01 * la);
     const Matching matching
@@ -414,67 +395,6 @@ Sor::Trace mirroredTrace(const Sor::Trace &b, const TwoWay &twoWay, MirroredEven
             event.distanceM = onA(event.distanceM);
     }
     return mirrored;
-}
-
-int Wavelengths::bends() const
-{
-    return int(std::count_if(events.cbegin(), events.cend(), [](const WavelengthEvent &e) {
-        return e.bend || e.sectionBend;
-    }));
-}
-
-QString wavelengthsProblem(const Measurement &shorter, const Measurement &longer)
-{
-    const std::optional<double> ws = shorter.link.wavelengthNm;
-    const std::optional<double> wl = longer.link.wavelengthNm;
-    if (!ws || !wl) {
-        return QStringLiteral("o comprimento de onda não é conhecido em %1")
-            .arg(ws ? longer.name : shorter.name);
-    }
-    if (*ws >= *wl - 1) {
-        return QStringLiteral("%1 (%2) deveria ter o comprimento de onda menor que %3 (%4)")
-            .arg(shorter.name, Sor::wavelengthText(*ws), longer.name, Sor::wavelengthText(*wl));
-    }
-    return QString();
-}
-
-Wavelengths compareWavelengths(const Measurement &shorter,
-                               const Measurement &longer,
-                               double thresholdDb,
-                               double toleranceM)
-{
-    Wavelengths result;
-    result.thresholdDb = thresholdDb;
-    result.toleranceM = toleranceM > 0 ? toleranceM : defaultToleranceM(shorter, longer);
-    const QVector<int> keptS = eventsAlong(shorter.link);
-    const QVector<int> keptL = eventsAlong(longer.link);
-    // One direction: the two wavelengths' positions differ by a sample or two, no more.
-    const Matching matching = matchPositions(positionsOf(shorter.link, keptS),
-                                             positionsOf(longer.link, keptL),
-                                             result.toleranceM,
-                                             result.toleranceM);
-    for (const Match &m : matching.matches) {
-        const JudgedEvent *s = m.a >= 0 ? &shorter.link.events.at(keptS.at(m.a)) : nullptr;
-        const JudgedEvent *l = m.b >= 0 ? &longer.link.events.at(keptL.at(m.b)) : nullptr;
-        WavelengthEvent e;
-        e.distanceM = s ? s->distanceM : l->distanceM;
-        if (s) {
-            e.lossShortDb = s->lossDb;
-            e.attenuationShortDbKm
-                = s->attenuationDbKm.value_or(0) > 0 ? s->attenuationDbKm : std::nullopt;
-        }
-        if (l) {
-            e.lossLongDb = l->lossDb;
-            e.attenuationLongDbKm
-                = l->attenuationDbKm.value_or(0) > 0 ? l->attenuationDbKm : std::nullopt;
-        }
-        // An event the shorter wavelength does not see at all lost nothing there.
-        e.bend = l && l->lossDb && *l->lossDb - e.lossShortDb.value_or(0) > thresholdDb;
-        e.sectionBend = e.attenuationShortDbKm && e.attenuationLongDbKm
-                        && *e.attenuationLongDbKm > *e.attenuationShortDbKm;
-        result.events.append(e);
-    }
-    return result;
 }
 
 QString seenFromText(SeenFrom seen)
