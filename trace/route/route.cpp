@@ -7,6 +7,25 @@
 
 namespace Route {
 
+std::optional<Vertex> Route::placeAt(double routeM) const
+{
+    if (line.size() < 2 || routeM < line.first().routeM || routeM > line.last().routeM) {
+        if (line.size() == 1 && std::abs(routeM - line.first().routeM) < 1e-6)
+            return line.first();
+        return std::nullopt;
+    }
+    for (int i = 1; i < line.size(); ++i) {
+        const Vertex &a = line.at(i - 1);
+        const Vertex &b = line.at(i);
+        if (routeM > b.routeM)
+            continue;
+        const double span = b.routeM - a.routeM;
+        const double t = span > 0 ? (routeM - a.routeM) / span : 0;
+        return Vertex{routeM, a.lat + t * (b.lat - a.lat), a.lon + t * (b.lon - a.lon)};
+    }
+    return line.last();
+}
+
 double Route::cableAt(double routeM) const
 {
     double slack = 0;
