@@ -13,19 +13,6 @@ namespace {
 
 using namespace Matching;
 
-// An EFL outside this is no cable's: a pairing of closures and events that gives it is wrong.
-constexpr double LeastEfl = -0.01;
-constexpr double MostEfl = 0.06;
-// No cord before the origin is longer than this.
-constexpr double MostOffsetM = 5000;
-// A closure's event beyond the tolerance is still looked for this near (metres, or a share of
-// the distance): found there, the closure is flagged rather than missing.
-constexpr double NearM = 300;
-constexpr double NearShare = 0.02;
-// An anchor is flagged beyond this many times the others' RMS, and this far at least.
-constexpr double FlagRms = 3;
-constexpr double FlagLeastM = 10;
-
 // The route's closures, each at the cable distance of its splice: in the middle of the loop
 // kept at it.
 QVector<Closure> closuresOf(const Route &route)
@@ -55,6 +42,11 @@ double rmsOf(const QVector<double> &residuals)
     return std::sqrt(sum / residuals.size());
 }
 
+// An EFL outside this is no cable's: a pairing of closures and events that gives it is wrong.
+constexpr double LeastEfl = -0.01;
+constexpr double MostEfl = 0.06;
+// No cord before the origin is longer than this.
+constexpr double MostOffsetM = 5000;
 // The model that puts two closures on two events; none where it is no cable's.
 std::optional<Model>
 modelThrough(const Closure &first, const Closure &second, double firstM, double secondM)
@@ -169,6 +161,10 @@ double reachM(const Evidence &e, const QVector<Match> &others, const Model &m, b
     return scatter * std::sqrt(leverageAt(e, others, both, x));
 }
 
+// An anchor is flagged beyond this many times the others' RMS, and this far at least.
+constexpr double FlagRms = 3;
+constexpr double FlagLeastM = 10;
+
 // The anchor farthest beyond where the others' fit may put it; -1 for none.
 int worstStray(const Evidence &e,
                const QVector<Match> &matches,
@@ -240,6 +236,10 @@ bool isAnchored(const Calibration &c, const Closure &cl)
     });
 }
 
+// A closure's event beyond the tolerance is still looked for this near (metres, or a share of
+// the distance): found there, the closure is flagged rather than missing.
+constexpr double NearM = 300;
+constexpr double NearShare = 0.02;
 // A closure whose event lies beyond the tolerance but near, no other closure's: the route puts
 // it wrong, or its splice is missing and another event is there; flagged either way.
 void flagNearMisses(const Evidence &e, Calibration &c)

@@ -3,7 +3,6 @@
 #include "route/routeread.h"
 #include "route/spreadsheettext.h"
 
-#include <QMap>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -47,17 +46,18 @@ QString lineAt(const QString &path, int line)
     return QStringLiteral("%1, linha %2").arg(path).arg(line);
 }
 
-const QString Name = QStringLiteral("nome");
-const QString Type = QStringLiteral("tipo");
-const QString Distance = QStringLiteral("distancia_m");
-const QString Lat = QStringLiteral("lat");
-const QString Lon = QStringLiteral("lon");
-const QString Loop = QStringLiteral("reserva_m");
-const QStringList Wanted{Name, Type, Distance, Lat, Lon, Loop};
-const QStringList Numeric{Distance, Lat, Lon, Loop};
+// The columns of a route's CSV, in the order of the header a message asks for.
+enum Column { Name, Type, Distance, Lat, Lon, Loop };
+const QStringList Wanted{QStringLiteral("nome"),
+                         QStringLiteral("tipo"),
+                         QStringLiteral("distancia_m"),
+                         QStringLiteral("lat"),
+                         QStringLiteral("lon"),
+                         QStringLiteral("reserva_m")};
+constexpr Column Numeric[] = {Distance, Lat, Lon, Loop};
 
 // A length (distance, loop) may group its thousands; a coordinate never does.
-bool isLength(const QString &column)
+bool isLength(Column column)
 {
     return column == Distance || column == Loop;
 }
@@ -69,7 +69,7 @@ struct Header
     QChar separator;
     QStringList names;
     int found = -1;
-    QMap<QString, int> column;
+    QVector<int> column; // by Column; -1 where the header lacks it
 };
 
 Header headerOf(const QString &line)
@@ -88,7 +88,7 @@ Header headerOf(const QString &line)
         }
     }
     for (const QString &w : Wanted)
-        h.column.insert(w, int(h.names.indexOf(w)));
+        h.column << int(h.names.indexOf(w));
     return h;
 }
 
@@ -135,7 +135,7 @@ struct MarksSeen
     QString coordinateComma;
     QString coordinatePoint;
 
-    void note(const QString &column, const QString &text, const QString &at)
+    void note(Column column, const QString &text, const QString &at)
     {
         const Written w = writtenAs(text);
         const bool length = isLength(column);
@@ -198,7 +198,7 @@ QString splitRows(const QStringList &lines, int header, const QString &path, Tab
         const QStringList f = fields(lines.at(n), table.header.separator);
         if (f.size() > table.header.names.size())
             return tooManyFields(at, int(f.size()), table.header);
-        for (const QString &column : Numeric)
+        for (const Column column : Numeric)
             table.marks.note(column, f.value(table.header.column.value(column)).trimmed(), at);
         table.rows.append({n + 1, f});
     }
@@ -236,8 +236,7 @@ struct NumberReader
     Mark lengthMark = Mark::Unknown;
     QString grouped; // the last undecided length's message
 
-    std::optional<double>
-    read(const QString &column, const QString &text, bool &ok, const QString &at)
+    std::optional<double> read(Column column, const QString &text, bool &ok, const QString &at)
     {
         const Written w = writtenAs(text);
         const bool length = isLength(column);
@@ -284,8 +283,7 @@ QString pointProblem(const Point &p,
 QString
 pointOf(const Row &row, const Header &header, NumberReader &numbers, const QString &at, Point &p)
 {
-    const auto value
-        = [&](const QString &column) { return row.fields.value(header.column.value(column)); };
+    const auto value = [&](Column column) { return row.fields.value(header.column.value(column)); };
     p.name = cleanName(value(Name));
     const std::optional<Kind> kind = kindOf(value(Type));
     if (!kind)
@@ -338,6 +336,10 @@ Read readCsv(const QByteArray &bytes, const QString &path)
         r.error = splitRows(lines, first, path, table);
     if (!r.error.isEmpty())
         return r;
+    if (table.rows.isEmpty()) {
+        r.error = QStringLiteral("%1: nenhum ponto depois do cabeçalho").arg(path);
+        return r;
+    }
     Route route;
     route.path = path;
     route.readAs = readAsText(table.header.separator, table.marks.text(), encoding);
@@ -352,14 +354,7 @@ Read readCsv(const QByteArray &bytes, const QString &path)
         route.points.append(p);
         where << at;
     }
-    if (route.points.isEmpty()) {
-        r.error = QStringLiteral("%1: nenhum ponto depois do cabeçalho").arg(path);
-        return r;
-    }
-    r.error = settle(route, where);
-    if (r.error.isEmpty())
-        r.route = route;
-    return r;
+    return settled(route, where);
 }
 
 } // namespace Route

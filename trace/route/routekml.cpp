@@ -260,10 +260,7 @@ Read readKml(const QByteArray &bytes, const QString &path)
                                          "arquivo");
     else
         orderAlongLine(route, where);
-    r.error = settle(route, where);
-    if (r.error.isEmpty())
-        r.route = route;
-    return r;
+    return settled(route, where);
 }
 
 } // namespace Route

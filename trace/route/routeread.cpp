@@ -17,6 +17,9 @@ QString cleanName(const QString &text)
     return out.trimmed();
 }
 
+namespace {
+
+// Why the points' distances do not make a route; empty if they do.
 QString settle(Route &route, const QStringList &where)
 {
     for (int i = 0; i < route.points.size(); ++i) {
@@ -46,6 +49,17 @@ QString settle(Route &route, const QStringList &where)
         }
     }
     return QString();
+}
+
+} // namespace
+
+Read settled(Route route, const QStringList &where)
+{
+    Read r;
+    r.error = settle(route, where);
+    if (r.error.isEmpty())
+        r.route = route;
+    return r;
 }
 
 } // namespace Route

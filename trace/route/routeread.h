@@ -12,9 +12,9 @@ constexpr double MostRouteM = 1e6;
 // A name as a map can carry it: no control codes, no halves of a character.
 QString cleanName(const QString &text);
 
-// The points' route distances where only their coordinates were given, measured along the
-// points; the line drawn through the points with coordinates; distances that go back refused.
-// `where` names each point's line or placemark for the message; empty when all is well.
-QString settle(Route &route, const QStringList &where);
+// The route read: its points' route distances where only their coordinates were given,
+// measured along the points; the line drawn through the points with coordinates; distances that
+// go back refused. `where` names each point's line or placemark for the message.
+Read settled(Route route, const QStringList &where);
 
 } // namespace Route
