@@ -45,11 +45,11 @@ struct Given
 };
 
 // The closures (kind Splice) matched to the trace's events by the model itself (a closure's
-// splice in the middle of the loop kept at it): with two or
-// more, EFL and offset fitted by least squares (an anchor off by more than 3 × the others' RMS
-// or 10 m is flagged and left out); with one, the offset; with none, what is given (0 without:
-// the positions are then fibre distances, said in a warning). `toleranceM`: how far an event
-// may lie from its closure's place (a pulse length and a few samples).
+// splice in the middle of the loop kept at it): with two or more, EFL and offset fitted by
+// least squares (an anchor off by more than 3 × the others' RMS or 10 m is flagged and left
+// out); with one, the offset; with none, what is given (0 without: the positions are then fibre
+// distances, said in a warning). `toleranceM`: how far an event may lie from its closure's place
+// (a pulse length and a few samples).
 Calibration calibrate(const Route &route,
                       const QVector<double> &eventsM,
                       const Given &given,
