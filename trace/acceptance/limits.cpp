@@ -9,6 +9,7 @@
 #include <QVector>
 
 #include <cmath>
+#include <limits>
 
 namespace Acceptance {
 
@@ -63,33 +64,6 @@ Limits gpon(bool cPlus)
     return l;
 }
 
-bool splitters(const QJsonObject &o, Limits &l, QString *error)
-{
-    const QString key = QStringLiteral("splitter_loss_max_db");
-    const QJsonValue v = o.value(key);
-    if (v.isUndefined())
-        return true;
-    if (!v.isObject()) {
-        *error = QStringLiteral("a chave \"%1\" precisa de um objeto de divisores (\"8\" para "
-                                "1:8) a limites")
-                     .arg(key);
-        return false;
-    }
-    const QJsonObject byWays = v.toObject();
-    for (auto it = byWays.begin(); it != byWays.end(); ++it) {
-        bool ok = false;
-        const int ways = it.key().toInt(&ok);
-        if (!ok || ways < 2 || ways > 64 || !it.value().isDouble()) {
-            *error = QStringLiteral("em \"%1\", \"%2\" precisa ser o número de saídas de um "
-                                    "divisor (2 a 64) com um número")
-                         .arg(key, it.key());
-            return false;
-        }
-        l.splitterLossMaxDb.insert(ways, it.value().toDouble());
-    }
-    return true;
-}
-
 bool number(const QJsonObject &o, const QString &key, std::optional<double> &out, QString *error)
 {
     const QJsonValue v = o.value(key);
@@ -103,31 +77,66 @@ bool number(const QJsonObject &o, const QString &key, std::optional<double> &out
     return true;
 }
 
-bool attenuations(const QJsonObject &o, Limits &l, QString *error)
+// A limit set per whole number (a wavelength in nm, a splitter's ways), as a JSON object from
+// that number to the limit: what the numbers are, in a message's words, and which are valid.
+struct LimitsByNumber
 {
-    const QString key = QStringLiteral("attenuation_max_db_km");
-    const QJsonValue v = o.value(key);
+    QString key;
+    QString numbers; // "comprimentos de onda (nm)"
+    QString number;  // "um comprimento de onda em nm"
+    int lowest = 1;
+    int highest = std::numeric_limits<int>::max();
+    QMap<int, double> Limits::*member = nullptr;
+};
+
+bool limitsByNumber(const QJsonObject &o, const LimitsByNumber &by, Limits &l, QString *error)
+{
+    const QJsonValue v = o.value(by.key);
     if (v.isUndefined())
         return true;
     if (!v.isObject()) {
-        *error = QStringLiteral("a chave \"%1\" precisa de um objeto de comprimentos de onda "
-                                "(nm) a limites")
-                     .arg(key);
+        *error = QStringLiteral("a chave \"%1\" precisa de um objeto de %2 a limites")
+                     .arg(by.key, by.numbers);
         return false;
     }
-    const QJsonObject byWavelength = v.toObject();
-    for (auto it = byWavelength.begin(); it != byWavelength.end(); ++it) {
+    const QJsonObject byNumber = v.toObject();
+    for (auto it = byNumber.begin(); it != byNumber.end(); ++it) {
         bool ok = false;
-        const int nm = it.key().toInt(&ok);
-        if (!ok || nm <= 0 || !it.value().isDouble()) {
-            *error = QStringLiteral("em \"%1\", \"%2\" precisa ser um comprimento de onda em nm "
-                                    "com um número")
-                         .arg(key, it.key());
+        const int n = it.key().toInt(&ok);
+        if (!ok || n < by.lowest || n > by.highest || !it.value().isDouble()) {
+            *error = QStringLiteral("em \"%1\", \"%2\" precisa ser %3 com um número")
+                         .arg(by.key, it.key(), by.number);
             return false;
         }
-        l.attenuationMaxDbKm.insert(nm, it.value().toDouble());
+        (l.*by.member).insert(n, it.value().toDouble());
     }
     return true;
+}
+
+bool attenuations(const QJsonObject &o, Limits &l, QString *error)
+{
+    return limitsByNumber(o,
+                          {QStringLiteral("attenuation_max_db_km"),
+                           QStringLiteral("comprimentos de onda (nm)"),
+                           QStringLiteral("um comprimento de onda em nm"),
+                           1,
+                           std::numeric_limits<int>::max(),
+                           &Limits::attenuationMaxDbKm},
+                          l,
+                          error);
+}
+
+bool splitters(const QJsonObject &o, Limits &l, QString *error)
+{
+    return limitsByNumber(o,
+                          {QStringLiteral("splitter_loss_max_db"),
+                           QStringLiteral("divisores (\"8\" para 1:8)"),
+                           QStringLiteral("o número de saídas de um divisor (2 a 64)"),
+                           2,
+                           64,
+                           &Limits::splitterLossMaxDb},
+                          l,
+                          error);
 }
 
 // QJsonDocument's reasons are in English; the user reads Portuguese.
@@ -240,80 +249,55 @@ QString meaninglessLimit(const Limits &l)
 
 } // namespace
 
+namespace {
+
+// Every limit, in the order reports list them, the attenuation last: its key, label, quantity
+// and unit, the decimals of the limit and of a value, whether a value must stay at least at it,
+// and the member that holds it.
+struct LimitEntry
+{
+    const char *json;
+    const char *label;
+    const char *quantity;
+    const char *unit;
+    int limitDecimals;
+    int valueDecimals;
+    bool atLeast;
+    std::optional<double> Limits::*member;
+};
+
+// clang-format off
+constexpr LimitEntry LimitTable[] = {
+    {"splice_loss_max_db",    "perda de emenda máx.",   "perda",            "dB",    3, 3, false, &Limits::spliceLossMaxDb},
+    {"connector_loss_max_db", "perda de conector máx.", "perda",            "dB",    3, 3, false, &Limits::connectorLossMaxDb},
+    {"reflectance_max_db",    "refletância máx.",       "refletância",      "dB",    1, 2, false, &Limits::reflectanceMaxDb},
+    {"total_loss_max_db",     "perda total máx.",       "perda total",      "dB",    3, 3, false, &Limits::totalLossMaxDb},
+    {"orl_min_db",            "ORL mín.",               "ORL",              "dB",    2, 2, true,  &Limits::orlMinDb},
+    {"length_min_m",          "comprimento mín.",       "comprimento",      "m",     1, 1, true,  &Limits::lengthMinM},
+    {"length_max_m",          "comprimento máx.",       "comprimento",      "m",     1, 1, false, &Limits::lengthMaxM},
+    {"splitter_loss_max_db",  "perda de divisor máx.",  "perda do divisor", "dB",    3, 3, false, nullptr},
+    {"attenuation_max_db_km", "atenuação máx.",         "atenuação",        "dB/km", 3, 3, false, nullptr},
+};
+// clang-format on
+
+} // namespace
+
 const QVector<LimitKey> &limitKeys()
 {
-    static const QVector<LimitKey> keys{{QStringLiteral("splice_loss_max_db"),
-                                         QStringLiteral("perda de emenda máx."),
-                                         QStringLiteral("perda"),
-                                         QStringLiteral("dB"),
-                                         3,
-                                         3,
-                                         false,
-                                         &Limits::spliceLossMaxDb},
-                                        {QStringLiteral("connector_loss_max_db"),
-                                         QStringLiteral("perda de conector máx."),
-                                         QStringLiteral("perda"),
-                                         QStringLiteral("dB"),
-                                         3,
-                                         3,
-                                         false,
-                                         &Limits::connectorLossMaxDb},
-                                        {QStringLiteral("reflectance_max_db"),
-                                         QStringLiteral("refletância máx."),
-                                         QStringLiteral("refletância"),
-                                         QStringLiteral("dB"),
-                                         1,
-                                         2,
-                                         false,
-                                         &Limits::reflectanceMaxDb},
-                                        {QStringLiteral("total_loss_max_db"),
-                                         QStringLiteral("perda total máx."),
-                                         QStringLiteral("perda total"),
-                                         QStringLiteral("dB"),
-                                         3,
-                                         3,
-                                         false,
-                                         &Limits::totalLossMaxDb},
-                                        {QStringLiteral("orl_min_db"),
-                                         QStringLiteral("ORL mín."),
-                                         QStringLiteral("ORL"),
-                                         QStringLiteral("dB"),
-                                         2,
-                                         2,
-                                         true,
-                                         &Limits::orlMinDb},
-                                        {QStringLiteral("length_min_m"),
-                                         QStringLiteral("comprimento mín."),
-                                         QStringLiteral("comprimento"),
-                                         QStringLiteral("m"),
-                                         1,
-                                         1,
-                                         true,
-                                         &Limits::lengthMinM},
-                                        {QStringLiteral("length_max_m"),
-                                         QStringLiteral("comprimento máx."),
-                                         QStringLiteral("comprimento"),
-                                         QStringLiteral("m"),
-                                         1,
-                                         1,
-                                         false,
-                                         &Limits::lengthMaxM},
-                                        {QStringLiteral("splitter_loss_max_db"),
-                                         QStringLiteral("perda de divisor máx."),
-                                         QStringLiteral("perda do divisor"),
-                                         QStringLiteral("dB"),
-                                         3,
-                                         3,
-                                         false,
-                                         nullptr},
-                                        {QStringLiteral("attenuation_max_db_km"),
-                                         QStringLiteral("atenuação máx."),
-                                         QStringLiteral("atenuação"),
-                                         QStringLiteral("dB/km"),
-                                         3,
-                                         3,
-                                         false,
-                                         nullptr}};
+    static const QVector<LimitKey> keys = [] {
+        QVector<LimitKey> all;
+        for (const LimitEntry &e : LimitTable) {
+            all.append({QString::fromUtf8(e.json),
+                        QString::fromUtf8(e.label),
+                        QString::fromUtf8(e.quantity),
+                        QString::fromUtf8(e.unit),
+                        e.limitDecimals,
+                        e.valueDecimals,
+                        e.atLeast,
+                        e.member});
+        }
+        return all;
+    }();
     return keys;
 }
 

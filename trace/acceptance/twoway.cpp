@@ -11,16 +11,23 @@
 
 namespace Acceptance {
 
+namespace {
+
+// How many letters an id starts with: its places' codes, before the fibre's number.
+int leadingLetters(const QString &id)
+{
+    int n = 0;
+    while (n < id.size() && id.at(n).isLetter())
+        ++n;
+    return n;
+}
+
+} // namespace
+
 bool namedFromTheOtherEnd(const QString &x, const QString &y)
 {
-    const auto letters = [](const QString &id) {
-        int n = 0;
-        while (n < id.size() && id.at(n).isLetter())
-            ++n;
-        return n;
-    };
-    const int n = letters(x);
-    if (n < 2 || n % 2 != 0 || letters(y) != n || x.mid(n) != y.mid(n))
+    const int n = leadingLetters(x);
+    if (n < 2 || n % 2 != 0 || leadingLetters(y) != n || x.mid(n) != y.mid(n))
         return false;
     const int half = n / 2;
     return x.mid(0, half) == y.mid(half, half) && x.mid(half, half) == y.mid(0, half);
@@ -28,9 +35,7 @@ bool namedFromTheOtherEnd(const QString &x, const QString &y)
 
 QString nameFromTheOtherEnd(const QString &id)
 {
-    int n = 0;
-    while (n < id.size() && id.at(n).isLetter())
-        ++n;
+    const int n = leadingLetters(id);
     if (n < 2 || n % 2 != 0)
         return QString();
     const QString other = id.mid(n / 2, n / 2) + id.left(n / 2) + id.mid(n);
@@ -42,98 +47,6 @@ namespace {
 double pulseLengthM(const Measurement &m)
 {
     return Sor::pulseLengthM(m.pulseNs, m.groupIndex > 0 ? m.groupIndex : Sor::DefaultGroupIndex);
-}
-
-// The events to match: the fibre's end is where the other direction starts, not an event.
-QVector<int> eventsAlong(const Link &link)
-{
-    QVector<int> kept;
-    for (int i = 0; i < link.events.size(); ++i) {
-        if (!link.events.at(i).end)
-            kept << i;
-    }
-    return kept;
-}
-
-// How well a shift lays b over a: how many of b land within the tolerance of some event of a,
-// and how far off they land in all.
-struct Fit
-{
-    int count = 0;
-    double spread = 0;
-    bool betterThan(const Fit &other) const
-    {
-        return count != other.count ? count > other.count : spread < other.spread;
-    }
-};
-
-Fit fitOf(const QVector<double> &sortedA, const QVector<double> &b, double shift, double tol)
-{
-    Fit fit;
-    for (double position : b) {
-        const double x = position + shift;
-        const auto at = std::lower_bound(sortedA.cbegin(), sortedA.cend(), x);
-        double nearest = tol + 1;
-        if (at != sortedA.cend())
-            nearest = std::min(nearest, *at - x);
-        if (at != sortedA.cbegin())
-            nearest = std::min(nearest, x - *(at - 1));
-        if (nearest <= tol) {
-            ++fit.count;
-            fit.spread += nearest;
-        }
-    }
-    return fit;
-}
-
-// The order-keeping matching with the most pairs, and of those the closest.
-QVector<Match> alignInOrder(const QVector<double> &a, const QVector<double> &b, double tol)
-{
-    const int n = a.size();
-    const int m = b.size();
-    const double pairWorth = double(n + m + 1);
-    // best(i, j): the score of a[i..] against b[j..].
-    std::vector<double> best(size_t(n + 1) * size_t(m + 1), 0.0);
-    const auto at = [&](int i, int j) -> double & { return best[size_t(i) * size_t(m + 1) + j]; };
-    for (int i = n - 1; i >= 0; --i) {
-        for (int j = m - 1; j >= 0; --j) {
-            double score = std::max(at(i + 1, j), at(i, j + 1));
-            const double gap = std::abs(a.at(i) - b.at(j));
-            if (gap <= tol)
-                score = std::max(score, at(i + 1, j + 1) + pairWorth - gap / tol);
-            at(i, j) = score;
-        }
-    }
-    QVector<Match> matches;
-    int i = 0;
-    int j = 0;
-    while (i < n && j < m) {
-        const double gap = std::abs(a.at(i) - b.at(j));
-        if (gap <= tol && at(i, j) == at(i + 1, j + 1) + pairWorth - gap / tol) {
-            matches.append({i++, j++});
-        } else if (at(i, j) == at(i + 1, j)) {
-            matches.append({i++, -1});
-        } else {
-            matches.append({-1, j++});
-        }
-    }
-    for (; i < n; ++i)
-        matches.append({i, -1});
-    for (; j < m; ++j)
-        matches.append({-1, j});
-    // Unmatched events in position order among the matched ones.
-    const auto position
-        = [&](const Match &match) { return match.a >= 0 ? a.at(match.a) : b.at(match.b); };
-    std::stable_sort(matches.begin(), matches.end(), [&](const Match &x, const Match &y) {
-        return position(x) < position(y);
-    });
-    return matches;
-}
-
-int pairsIn(const QVector<Match> &matches)
-{
-    return int(std::count_if(
-        matches.cbegin(), matches.cend(), [](const Match &m) { return m.a >= 0 && m.b >= 0; }));
 }
 
 std::optional<double> worseReflectance(const std::optional<double> &x,
@@ -182,14 +95,6 @@ Analysis::Bounds backscatterAround(const Link &link, double atM, double pulseM)
             bounds.toM = e.distanceM;
     }
     return bounds;
-}
-
-QVector<double> positionsOf(const Link &link, const QVector<int> &kept)
-{
-    QVector<double> positions;
-    for (int i : kept)
-        positions << link.events.at(i).distanceM;
-    return positions;
 }
 
 } // namespace
@@ -266,53 +171,6 @@ double defaultToleranceM(const Measurement &a, const Measurement &b)
     return std::max({pulseLengthM(a), pulseLengthM(b), 3 * a.spacingM, 3 * b.spacingM, 1.0});
 }
 
-Matching matchPositions(const QVector<double> &a,
-                        const QVector<double> &b,
-                        double toleranceM,
-                        double maxShiftM)
-{
-    QVector<double> sortedA = a;
-    std::sort(sortedA.begin(), sortedA.end());
-    // The shift that lays most of b on a: every shift that puts one event on another is a
-    // candidate; no shift at all is the first.
-    double shift = 0;
-    Fit fit = fitOf(sortedA, b, 0, toleranceM);
-    for (double x : a) {
-        for (double y : b) {
-            const double candidate = x - y;
-            if (std::abs(candidate) > maxShiftM)
-                continue;
-            const Fit f = fitOf(sortedA, b, candidate, toleranceM);
-            if (f.betterThan(fit)) {
-                fit = f;
-                shift = candidate;
-            }
-        }
-    }
-    QVector<double> shifted = b;
-    for (double &y : shifted)
-        y += shift;
-    QVector<Match> matches = alignInOrder(a, shifted, toleranceM);
-    // One event's place is a poor estimate of the shift: the mean of all the pairs' is better.
-    double sum = 0;
-    const int pairs = pairsIn(matches);
-    for (const Match &m : matches) {
-        if (m.a >= 0 && m.b >= 0)
-            sum += a.at(m.a) - shifted.at(m.b);
-    }
-    if (pairs > 1 && std::abs(shift + sum / pairs) <= maxShiftM) {
-        QVector<double> refined = b;
-        for (double &y : refined)
-            y += shift + sum / pairs;
-        const QVector<Match> again = alignInOrder(a, refined, toleranceM);
-        if (pairsIn(again) >= pairs) {
-            shift += sum / pairs;
-            matches = again;
-        }
-    }
-    return {matches, shift};
-}
-
 QString directionsProblem(const Measurement &a, const Measurement &b)
 {
     const std::optional<double> wa
@@ -340,6 +198,110 @@ QString directionsProblem(const Measurement &a, const Measurement &b)
     return QString();
 }
 
+namespace {
+
+// The last of a link's events that is its fibre's end, if any.
+const JudgedEvent *endOf(const Link &link)
+{
+    const JudgedEvent *end = nullptr;
+    for (const JudgedEvent &e : link.events) {
+        if (e.end)
+            end = &e;
+    }
+    return end;
+}
+
+// B's events mirrored onto A's axis (scaled so that the two ends meet), in order along A: they
+// come in reverse order once mirrored.
+struct EventsOfB
+{
+    QVector<int> kept;      // B's events to match, as eventsToMatch gives them
+    QVector<int> order;     // kept's indices in order along A
+    QVector<double> alongA; // their positions on A's axis, in that order
+    const JudgedEvent &at(const Link &b, int k) const { return b.events.at(kept.at(order.at(k))); }
+};
+
+EventsOfB mirroredOnA(const Link &b, double la, double lb)
+{
+    EventsOfB m;
+    m.kept = eventsToMatch(b);
+    QVector<double> mirrored;
+    for (int i : m.kept)
+        mirrored << (lb - b.events.at(i).distanceM) * la / lb;
+    m.order.resize(m.kept.size());
+    std::iota(m.order.begin(), m.order.end(), 0);
+    std::sort(m.order.begin(), m.order.end(), [&](int x, int y) {
+        return mirrored.at(x) < mirrored.at(y);
+    });
+    for (int k : m.order)
+        m.alongA << mirrored.at(k);
+    return m;
+}
+
+// The two ends being averaged: each one's measurement and fibre length, and the shift that lays
+// B's mirrored positions over A's.
+struct TwoEnds
+{
+    const Measurement &a;
+    const Measurement &b;
+    double la = 0;
+    double lb = 0;
+    double shiftM = 0;
+};
+
+// An end that stores no loss there (below its threshold, or a marker without a value) is
+// measured on its own points at the place, as commercial suites do; only where its points
+// cannot give it does the other end's value stand alone.
+void measureMissingLosses(TwoWayEvent &e, const TwoEnds &ends)
+{
+    const Measurement &a = ends.a;
+    const Measurement &b = ends.b;
+    if (!e.lossAbDb && a.trace) {
+        const Analysis::PointLoss here = Analysis::lossAt(
+            *a.trace, e.distanceM, backscatterAround(a.link, e.distanceM, pulseLengthM(a)));
+        e.lossAbDb = here.db;
+        e.measuredA = here.db.has_value();
+        e.whyNoneA = here.why;
+    }
+    if (!e.lossBaDb && b.trace) {
+        const double onB = ends.lb - (e.distanceM - ends.shiftM) * ends.lb / ends.la;
+        const Analysis::PointLoss here
+            = Analysis::lossAt(*b.trace, onB, backscatterAround(b.link, onB, pulseLengthM(b)));
+        e.lossBaDb = here.db;
+        e.measuredB = here.db.has_value();
+        e.whyNoneB = here.why;
+    }
+}
+
+// One place along the fibre as each end saw it (either may not have), averaged. B stores the
+// section before it (from A) at the event B saw before it.
+TwoWayEvent averagedEvent(const JudgedEvent *fromA,
+                          const JudgedEvent *fromB,
+                          double distanceM,
+                          const JudgedEvent *sectionFromB,
+                          const TwoEnds &ends)
+{
+    TwoWayEvent e;
+    e.distanceM = distanceM;
+    if (fromA)
+        e.lossAbDb = fromA->lossDb;
+    if (fromB)
+        e.lossBaDb = fromB->lossDb;
+    measureMissingLosses(e, ends);
+    e.seenFrom = (fromA || e.measuredA) && (fromB || e.measuredB) ? SeenFrom::Both
+                 : fromA                                          ? SeenFrom::A
+                                                                  : SeenFrom::B;
+    // A loss one end does not measure is not averaged in as 0.
+    e.lossDb = meanOfLosses(e.lossAbDb, e.lossBaDb);
+    e.reflectanceDb = worseReflectance(reflectanceOf(fromA), reflectanceOf(fromB));
+    e.reflective = (fromA && fromA->reflective) || (fromB && fromB->reflective);
+    e.attenuationDbKm = meanOfGiven(fromA ? fromA->attenuationDbKm : std::nullopt,
+                                    sectionFromB ? sectionFromB->attenuationDbKm : std::nullopt);
+    return e;
+}
+
+} // namespace
+
 TwoWay averageDirections(const Measurement &a, const Measurement &b, double toleranceM)
 {
     TwoWay result;
@@ -354,78 +316,25 @@ TwoWay averageDirections(const Measurement &a, const Measurement &b, double tole
     if (a.link.totalLossDb && b.link.totalLossDb)
         result.totalLossDb = (*a.link.totalLossDb + *b.link.totalLossDb) / 2;
 
-    const QVector<int> keptA = eventsAlong(a.link);
-    const QVector<int> keptB = eventsAlong(b.link);
-    const QVector<double> positionsA = positionsOf(a.link, keptA);
-    QVector<double> mirrored;
-    for (int i : keptB)
-        mirrored << (lb - b.link.events.at(i).distanceM) * la / lb;
-    // B's events come in reverse order once mirrored: put them in order along A.
-    QVector<int> orderB(keptB.size());
-    std::iota(orderB.begin(), orderB.end(), 0);
-    std::sort(orderB.begin(), orderB.end(), [&](int x, int y) {
-        return mirrored.at(x) < mirrored.at(y);
-    });
-    QVector<double> sortedB;
-    for (int k : orderB)
-        sortedB << mirrored.at(k);
-
+    const QVector<int> keptA = eventsToMatch(a.link);
+    const EventsOfB fromB = mirroredOnA(b.link, la, lb);
+    const double maxShift = std::max(5 * result.toleranceM, 0.01 * la);
+    const Matching matching
+        = matchPositions(positionsOf(a.link, keptA), fromB.alongA, result.toleranceM, maxShift);
+    result.shiftM = matching.shiftM;
+    const TwoEnds ends{a, b, la, lb, matching.shiftM};
     // B stores each section's attenuation at the event that ends it as B sees it: its first
     // section (at A's far end) at B's first event, and so on, and A's first at B's end.
-    const JudgedEvent *sectionFromB = nullptr;
-    for (const JudgedEvent &e : b.link.events) {
-        if (e.end)
-            sectionFromB = &e;
-    }
-    const double maxShift = std::max(5 * result.toleranceM, 0.01 * la);
-    const Matching matching = matchPositions(positionsA, sortedB, result.toleranceM, maxShift);
-    result.shiftM = matching.shiftM;
+    const JudgedEvent *sectionFromB = endOf(b.link);
     for (const Match &m : matching.matches) {
-        TwoWayEvent e;
-        const JudgedEvent *fromA = m.a >= 0 ? &a.link.events.at(keptA.at(m.a)) : nullptr;
-        const JudgedEvent *fromB = m.b >= 0 ? &b.link.events.at(keptB.at(orderB.at(m.b))) : nullptr;
-        e.distanceM = fromA ? fromA->distanceM : sortedB.at(m.b) + matching.shiftM;
-        if (fromA)
-            e.lossAbDb = fromA->lossDb;
-        if (fromB)
-            e.lossBaDb = fromB->lossDb;
-        // An end that stores no loss there (below its threshold, or a marker without a value)
-        // is measured on its own points at the place, as commercial suites do; only where its
-        // points cannot give it does the other end's value stand alone.
-        if (!e.lossAbDb && a.trace) {
-            const Analysis::PointLoss here = Analysis::lossAt(
-                *a.trace, e.distanceM, backscatterAround(a.link, e.distanceM, pulseLengthM(a)));
-            e.lossAbDb = here.db;
-            e.measuredA = here.db.has_value();
-            e.whyNoneA = here.why;
-        }
-        if (!e.lossBaDb && b.trace) {
-            const double onB = lb - (e.distanceM - matching.shiftM) * lb / la;
-            const Analysis::PointLoss here
-                = Analysis::lossAt(*b.trace, onB, backscatterAround(b.link, onB, pulseLengthM(b)));
-            e.lossBaDb = here.db;
-            e.measuredB = here.db.has_value();
-            e.whyNoneB = here.why;
-        }
-        e.seenFrom = (fromA || e.measuredA) && (fromB || e.measuredB) ? SeenFrom::Both
-                     : fromA                                          ? SeenFrom::A
-                                                                      : SeenFrom::B;
-        // A loss one end does not measure is not averaged in as 0.
-        e.lossDb = meanOfLosses(e.lossAbDb, e.lossBaDb);
-        e.reflectanceDb = worseReflectance(reflectanceOf(fromA), reflectanceOf(fromB));
-        e.reflective = (fromA && fromA->reflective) || (fromB && fromB->reflective);
-        e.attenuationDbKm
-            = meanOfGiven(fromA ? fromA->attenuationDbKm : std::nullopt,
-                          sectionFromB ? sectionFromB->attenuationDbKm : std::nullopt);
-        if (fromB)
-            sectionFromB = fromB;
-        result.events.append(e);
+        const JudgedEvent *seenA = m.a >= 0 ? &a.link.events.at(keptA.at(m.a)) : nullptr;
+        const JudgedEvent *seenB = m.b >= 0 ? &fromB.at(b.link, m.b) : nullptr;
+        const double distanceM = seenA ? seenA->distanceM : fromB.alongA.at(m.b) + matching.shiftM;
+        result.events.append(averagedEvent(seenA, seenB, distanceM, sectionFromB, ends));
+        if (seenB)
+            sectionFromB = seenB;
     }
-    const JudgedEvent *endOfA = nullptr;
-    for (const JudgedEvent &e : a.link.events) {
-        if (e.end)
-            endOfA = &e;
-    }
+    const JudgedEvent *endOfA = endOf(a.link);
     result.lastSectionDbKm = meanOfGiven(
         endOfA ? endOfA->attenuationDbKm : std::nullopt,
         sectionFromB && !sectionFromB->end ? sectionFromB->attenuationDbKm : std::nullopt);
@@ -486,67 +395,6 @@ Sor::Trace mirroredTrace(const Sor::Trace &b, const TwoWay &twoWay, MirroredEven
             event.distanceM = onA(event.distanceM);
     }
     return mirrored;
-}
-
-int Wavelengths::bends() const
-{
-    return int(std::count_if(events.cbegin(), events.cend(), [](const WavelengthEvent &e) {
-        return e.bend || e.sectionBend;
-    }));
-}
-
-QString wavelengthsProblem(const Measurement &shorter, const Measurement &longer)
-{
-    const std::optional<double> ws = shorter.link.wavelengthNm;
-    const std::optional<double> wl = longer.link.wavelengthNm;
-    if (!ws || !wl) {
-        return QStringLiteral("o comprimento de onda não é conhecido em %1")
-            .arg(ws ? longer.name : shorter.name);
-    }
-    if (*ws >= *wl - 1) {
-        return QStringLiteral("%1 (%2) deveria ter o comprimento de onda menor que %3 (%4)")
-            .arg(shorter.name, Sor::wavelengthText(*ws), longer.name, Sor::wavelengthText(*wl));
-    }
-    return QString();
-}
-
-Wavelengths compareWavelengths(const Measurement &shorter,
-                               const Measurement &longer,
-                               double thresholdDb,
-                               double toleranceM)
-{
-    Wavelengths result;
-    result.thresholdDb = thresholdDb;
-    result.toleranceM = toleranceM > 0 ? toleranceM : defaultToleranceM(shorter, longer);
-    const QVector<int> keptS = eventsAlong(shorter.link);
-    const QVector<int> keptL = eventsAlong(longer.link);
-    // One direction: the two wavelengths' positions differ by a sample or two, no more.
-    const Matching matching = matchPositions(positionsOf(shorter.link, keptS),
-                                             positionsOf(longer.link, keptL),
-                                             result.toleranceM,
-                                             result.toleranceM);
-    for (const Match &m : matching.matches) {
-        const JudgedEvent *s = m.a >= 0 ? &shorter.link.events.at(keptS.at(m.a)) : nullptr;
-        const JudgedEvent *l = m.b >= 0 ? &longer.link.events.at(keptL.at(m.b)) : nullptr;
-        WavelengthEvent e;
-        e.distanceM = s ? s->distanceM : l->distanceM;
-        if (s) {
-            e.lossShortDb = s->lossDb;
-            e.attenuationShortDbKm
-                = s->attenuationDbKm.value_or(0) > 0 ? s->attenuationDbKm : std::nullopt;
-        }
-        if (l) {
-            e.lossLongDb = l->lossDb;
-            e.attenuationLongDbKm
-                = l->attenuationDbKm.value_or(0) > 0 ? l->attenuationDbKm : std::nullopt;
-        }
-        // An event the shorter wavelength does not see at all lost nothing there.
-        e.bend = l && l->lossDb && *l->lossDb - e.lossShortDb.value_or(0) > thresholdDb;
-        e.sectionBend = e.attenuationShortDbKm && e.attenuationLongDbKm
-                        && *e.attenuationLongDbKm > *e.attenuationShortDbKm;
-        result.events.append(e);
-    }
-    return result;
 }
 
 QString seenFromText(SeenFrom seen)

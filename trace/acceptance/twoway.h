@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acceptance/matching.h"
 #include "acceptance/verdict.h"
 #include "sor/sortrace.h"
 
@@ -42,23 +43,6 @@ Measurement measurementOf(const QString &name,
 // The distance within which two events are one: the longer of the two pulses in the fibre,
 // or three samples of the coarser trace, whichever is larger.
 double defaultToleranceM(const Measurement &a, const Measurement &b);
-
-// Two lists of event positions matched in order along the fibre, each at most once, after the
-// shift that best lays the second over the first (at most maxShiftM) is taken off.
-struct Match
-{
-    int a = -1; // index into the first list; -1 when only the second has it
-    int b = -1;
-};
-struct Matching
-{
-    QVector<Match> matches; // in order along the fibre
-    double shiftM = 0;      // added to the second list's positions
-};
-Matching matchPositions(const QVector<double> &a,
-                        const QVector<double> &b,
-                        double toleranceM,
-                        double maxShiftM);
 
 enum class SeenFrom { Both, A, B };
 

@@ -205,77 +205,74 @@ Link eventsLink(Sor::Trace &trace)
     return fileLink(trace);
 }
 
-Judgement judge(const Link &link, const Limits &limits)
+namespace {
+
+// A damaged trace's figures cannot be trusted, whichever way they point.
+void distrustDamaged(const Link &link, Judgement &j)
 {
-    Judgement j;
-    j.events = link.events;
-    // A damaged trace's figures cannot be trusted, whichever way they point.
-    const QString untrusted
-        = QStringLiteral("arquivo %1: seus valores não são confiáveis").arg(Sor::damagedWord());
-    if (!limits.checksAnything()) {
-        if (link.damaged) {
-            j.unknown << Sor::damagedWord();
-            j.verdict = Verdict::Unknown;
-            j.reasons << untrusted;
-        }
-        for (JudgedEvent &e : j.events)
-            e.verdict = Verdict::NoLimits;
-        if (!link.damaged)
-            j.verdict = Verdict::NoLimits;
-        return j;
+    if (!link.damaged)
+        return;
+    j.unknown << Sor::damagedWord();
+    j.verdict = Verdict::Unknown;
+    j.reasons
+        << QStringLiteral("arquivo %1: seus valores não são confiáveis").arg(Sor::damagedWord());
+}
+
+// The limit a splitter of its ratio keeps, where the limits set one.
+std::optional<double> splitterLimit(const Limits &limits, int ways)
+{
+    return limits.splitterLossMaxDb.contains(ways)
+               ? std::optional<double>(limits.splitterLossMaxDb.value(ways))
+               : std::nullopt;
+}
+
+// Every upper limit of one event: its loss (as a splitter's, a connector's or a splice's), its
+// reflectance and the attenuation of the section before it. Its reasons join the trace's; its
+// margin is its own.
+void judgeEvent(JudgedEvent &e,
+                const Limits &limits,
+                const std::optional<double> &nm,
+                const std::optional<double> &attenuation,
+                QStringList &reasons)
+{
+    const QString where = e.whereText();
+    Margin margin;
+    const auto checkEvent = [&](const std::optional<double> &limit,
+                                const std::optional<double> &value,
+                                const Checked &c) {
+        check(limit, value, c, false, limits, nm, e.broken, e.unknown, reasons, &margin);
+    };
+    if (!e.end && !e.marker && e.splitterWays) {
+        Checked c = checkedAt(QStringLiteral("splitter_loss_max_db"), where);
+        c.splitterWays = e.splitterWays;
+        checkEvent(splitterLimit(limits, *e.splitterWays), e.lossDb, c);
+    } else if (!e.end && !e.marker && !e.front) {
+        checkEvent(e.reflective ? limits.connectorLossMaxDb : limits.spliceLossMaxDb,
+                   e.lossDb,
+                   checkedAt(e.reflective ? QStringLiteral("connector_loss_max_db")
+                                          : QStringLiteral("splice_loss_max_db"),
+                             where));
     }
-    const std::optional<double> attenuation
-        = link.wavelengthNm ? limits.attenuationFor(*link.wavelengthNm) : std::nullopt;
-    const std::optional<double> &nm = link.wavelengthNm;
-    QStringList allBroken;
-    QStringList allUnknown;
-    for (JudgedEvent &e : j.events) {
-        if (e.pastEnd) {
-            e.verdict = Verdict::Pass;
-            continue;
-        }
-        const QString where = e.whereText();
-        Margin margin;
-        // Every upper limit of an event, its reasons on the trace's, its margin its own.
-        const auto checkEvent = [&](const std::optional<double> &limit,
-                                    const std::optional<double> &value,
-                                    const Checked &c) {
-            check(limit, value, c, false, limits, nm, e.broken, e.unknown, j.reasons, &margin);
-        };
-        if (!e.end && !e.marker && e.splitterWays) {
-            Checked c = checkedAt(QStringLiteral("splitter_loss_max_db"), where);
-            c.splitterWays = e.splitterWays;
-            const auto limit
-                = limits.splitterLossMaxDb.contains(*e.splitterWays)
-                      ? std::optional<double>(limits.splitterLossMaxDb.value(*e.splitterWays))
-                      : std::nullopt;
-            checkEvent(limit, e.lossDb, c);
-        } else if (!e.end && !e.marker && !e.front) {
-            checkEvent(e.reflective ? limits.connectorLossMaxDb : limits.spliceLossMaxDb,
-                       e.lossDb,
-                       checkedAt(e.reflective ? QStringLiteral("connector_loss_max_db")
-                                              : QStringLiteral("splice_loss_max_db"),
-                                 where));
-        }
-        if (!e.end && !e.marker && e.reflective) {
-            checkEvent(limits.reflectanceMaxDb,
-                       e.reflectanceDb,
-                       checkedAt(QStringLiteral("reflectance_max_db"), where));
-        }
-        if (!e.marker && !e.shortSection()) {
-            checkEvent(attenuation,
-                       e.attenuationDbKm,
-                       checkedAt(QStringLiteral("attenuation_max_db_km"), e.sectionText()));
-        }
-        e.verdict = combine(e.broken, e.unknown);
-        e.marginShare = margin.share;
-        e.marginText = margin.text;
-        allBroken << e.broken;
-        allUnknown << e.unknown;
+    if (!e.end && !e.marker && e.reflective) {
+        checkEvent(limits.reflectanceMaxDb,
+                   e.reflectanceDb,
+                   checkedAt(QStringLiteral("reflectance_max_db"), where));
     }
-    const QString link_ = QStringLiteral("enlace");
-    Margin linkMargin;
-    // The link's limits, each against its value, as the table says which way.
+    if (!e.marker && !e.shortSection()) {
+        checkEvent(attenuation,
+                   e.attenuationDbKm,
+                   checkedAt(QStringLiteral("attenuation_max_db_km"), e.sectionText()));
+    }
+    e.verdict = combine(e.broken, e.unknown);
+    e.marginShare = margin.share;
+    e.marginText = margin.text;
+}
+
+// The link's limits, each against its value, as the table says which way; how close the
+// closest passing one came.
+Margin judgeLinkValues(const Link &link, const Limits &limits, Judgement &j)
+{
+    Margin margin;
     const QList<QPair<QString, std::optional<double>>> linkValues{
         {QStringLiteral("total_loss_max_db"), link.totalLossDb},
         {QStringLiteral("orl_min_db"), link.orlDb},
@@ -285,39 +282,74 @@ Judgement judge(const Link &link, const Limits &limits)
         const LimitKey &k = limitKey(v.first);
         check(limits.*k.member,
               v.second,
-              checkedAt(k.json, link_),
+              checkedAt(k.json, QStringLiteral("enlace")),
               k.atLeast,
               limits,
-              nm,
+              link.wavelengthNm,
               j.broken,
               j.unknown,
               j.reasons,
-              &linkMargin);
+              &margin);
     }
-    j.verdict = combine(j.broken + allBroken, j.unknown + allUnknown);
+    return margin;
+}
+
+// What passed within a tenth of its limit: the link's first, then each event's.
+void noteAttention(const Margin &linkMargin, Judgement &j)
+{
     if (linkMargin.share && *linkMargin.share <= JudgedEvent::AttentionShare)
         j.attention << QStringLiteral("enlace: a %1 do limite").arg(linkMargin.text);
     for (const JudgedEvent &e : j.events) {
         if (e.attention())
             j.attention << QStringLiteral("%1: a %2 do limite").arg(e.whereText(), e.marginText);
     }
-    // A fibre whose end is not known passes nothing.
+}
+
+// A fibre whose end is not known, or a trace that gives nothing to judge, passes nothing.
+void refuseUnjudgeable(const Link &link, Judgement &j)
+{
     if (!link.undetermined.isEmpty() && j.verdict != Verdict::Fail) {
         j.verdict = Verdict::Unknown;
         j.reasons << link.undetermined;
     }
-    // A trace that gives nothing to judge passes nothing.
     const bool nothing = link.events.isEmpty() && !link.lengthM && !link.totalLossDb;
     if (nothing && j.verdict != Verdict::Fail) {
         j.verdict = Verdict::Unknown;
         j.reasons << QStringLiteral("enlace: o traço não traz eventos, comprimento nem perda");
     }
-    // A damaged trace's figures cannot be trusted, whichever way they point.
-    if (link.damaged) {
-        j.unknown << Sor::damagedWord();
-        j.verdict = Verdict::Unknown;
-        j.reasons << untrusted;
+}
+
+} // namespace
+
+Judgement judge(const Link &link, const Limits &limits)
+{
+    Judgement j;
+    j.events = link.events;
+    if (!limits.checksAnything()) {
+        for (JudgedEvent &e : j.events)
+            e.verdict = Verdict::NoLimits;
+        j.verdict = Verdict::NoLimits;
+        distrustDamaged(link, j);
+        return j;
     }
+    const std::optional<double> attenuation
+        = link.wavelengthNm ? limits.attenuationFor(*link.wavelengthNm) : std::nullopt;
+    QStringList eventsBroken;
+    QStringList eventsUnknown;
+    for (JudgedEvent &e : j.events) {
+        if (e.pastEnd) {
+            e.verdict = Verdict::Pass;
+            continue;
+        }
+        judgeEvent(e, limits, link.wavelengthNm, attenuation, j.reasons);
+        eventsBroken << e.broken;
+        eventsUnknown << e.unknown;
+    }
+    const Margin linkMargin = judgeLinkValues(link, limits, j);
+    j.verdict = combine(j.broken + eventsBroken, j.unknown + eventsUnknown);
+    noteAttention(linkMargin, j);
+    refuseUnjudgeable(link, j);
+    distrustDamaged(link, j);
     return j;
 }
 

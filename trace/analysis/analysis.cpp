@@ -1,6 +1,7 @@
 #include "analysis/analysis.h"
 
 #include "analysis/tracedata.h"
+#include "sor/sortext.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,14 +11,6 @@ namespace Analysis {
 
 namespace {
 
-QString number(double value, int decimals)
-{
-    return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
-}
-
-// Values no fibre has are left out, each with the reason: events and an end outside the span
-// (before its start, past the last point), events losing or gaining more than a fibre's event
-// can, and totals out of range.
 // Whether backscatter a fibre gives follows an event: a section of fibre starts after it and
 // before the next one.
 bool fibreAfter(const Result &r, size_t k)
@@ -29,66 +22,73 @@ bool fibreAfter(const Result &r, size_t k)
     });
 }
 
-void keepPossibleValues(Result &r, double originM, double lastM, double slackM)
+// No reflection returns more light than was sent: such a figure is no reflectance.
+void dropImpossibleReflectance(Event &e, QStringList &warnings)
 {
-    std::vector<Event> kept;
-    for (size_t k = 0; k < r.events.size(); ++k) {
-        Event e = r.events[k];
-        const bool end = e.type == EventType::End;
-        QString why;
-        // No reflection returns more light than was sent: such a figure is no reflectance.
-        if (e.reflectanceDb && *e.reflectanceDb > 0) {
-            r.warnings << QStringLiteral("refletância do evento em %1 m não determinada: a medida "
-                                         "dá %2 dB, acima de 0 dB")
-                              .arg(number(e.distanceM, 1), number(*e.reflectanceDb, 2));
-            e.reflectanceDb.reset();
-        }
-        if (e.distanceM < originM - slackM)
-            why = QStringLiteral("cai antes do início do enlace (%1 m)").arg(number(originM, 1));
-        else if (e.distanceM > lastM + slackM)
-            why = QStringLiteral("cai depois do último ponto (%1 m)").arg(number(lastM, 1));
-        else if (!end && e.lossMeasured && e.lossDb > HighestEventLossDb && !fibreAfter(r, k))
-            why = QStringLiteral("perde %1 dB, mais que %2 dB")
-                      .arg(number(e.lossDb, 3), number(HighestEventLossDb, 0));
-        else if (!end && e.lossMeasured && e.lossDb < -HighestEventGainDb)
-            why = QStringLiteral("ganha %1 dB, mais que %2 dB")
-                      .arg(number(-e.lossDb, 3), number(HighestEventGainDb, 0));
-        if (why.isEmpty()) {
-            kept.push_back(e);
-            continue;
-        }
-        r.warnings << QStringLiteral("%1 em %2 m deixado de fora: %3")
-                          .arg(end ? QStringLiteral("fim da fibra") : QStringLiteral("evento"),
-                               number(e.distanceM, 1),
-                               why);
-        if (end)
-            r.fiberEndM.reset();
-    }
-    r.events = kept;
+    if (!e.reflectanceDb || *e.reflectanceDb <= 0)
+        return;
+    warnings << QStringLiteral("refletância do evento em %1 m não determinada: a medida "
+                               "dá %2 dB, acima de 0 dB")
+                    .arg(Sor::decimal(e.distanceM, 1), Sor::decimal(*e.reflectanceDb, 2));
+    e.reflectanceDb.reset();
+}
+
+// Why event k is no fibre's: outside the span, or losing or gaining more than an event can;
+// empty when it may be.
+QString whyImpossible(const Result &r, size_t k, double originM, double lastM, double slackM)
+{
+    const Event &e = r.events[k];
+    const bool end = e.type == EventType::End;
+    if (e.distanceM < originM - slackM)
+        return QStringLiteral("cai antes do início do enlace (%1 m)").arg(Sor::decimal(originM, 1));
+    if (e.distanceM > lastM + slackM)
+        return QStringLiteral("cai depois do último ponto (%1 m)").arg(Sor::decimal(lastM, 1));
+    if (!end && e.lossMeasured && e.lossDb > HighestEventLossDb && !fibreAfter(r, k))
+        return QStringLiteral("perde %1 dB, mais que %2 dB")
+            .arg(Sor::decimal(e.lossDb, 3), Sor::decimal(HighestEventLossDb, 0));
+    if (!end && e.lossMeasured && e.lossDb < -HighestEventGainDb)
+        return QStringLiteral("ganha %1 dB, mais que %2 dB")
+            .arg(Sor::decimal(-e.lossDb, 3), Sor::decimal(HighestEventGainDb, 0));
+    return QString();
+}
+
+// An end that is left out, or that does not lie past the span's start and its first event,
+// leaves the fibre's end undetermined.
+void keepPossibleEnd(Result &r, double originM)
+{
     if (r.fiberEndM && *r.fiberEndM <= originM) {
         r.warnings << QStringLiteral("fim da fibra não determinado: %1 m não fica depois do "
                                      "início do enlace (%2 m)")
-                          .arg(number(*r.fiberEndM, 1), number(originM, 1));
+                          .arg(Sor::decimal(*r.fiberEndM, 1), Sor::decimal(originM, 1));
         r.fiberEndM.reset();
     }
     if (r.fiberEndM && !r.events.empty() && *r.fiberEndM < r.events.front().distanceM) {
         r.warnings << QStringLiteral("fim da fibra não determinado: %1 m cai antes do primeiro "
                                      "evento")
-                          .arg(number(*r.fiberEndM, 1));
+                          .arg(Sor::decimal(*r.fiberEndM, 1));
         r.fiberEndM.reset();
     }
+}
+
+void keepPossibleTotals(Result &r)
+{
     if (r.totalLossDb && *r.totalLossDb < 0) {
         r.warnings << QStringLiteral("perda total não determinada: a medida dá %1 dB, abaixo de 0")
-                          .arg(number(*r.totalLossDb, 3));
+                          .arg(Sor::decimal(*r.totalLossDb, 3));
         r.totalLossDb.reset();
     }
     if (r.orlDb && (*r.orlDb < LowestOrlDb || *r.orlDb > HighestOrlDb)) {
         r.warnings << QStringLiteral("ORL não determinado: a medida dá %1 dB, fora de %2 a %3 dB")
-                          .arg(number(*r.orlDb, 2))
+                          .arg(Sor::decimal(*r.orlDb, 2))
                           .arg(LowestOrlDb)
                           .arg(HighestOrlDb);
         r.orlDb.reset();
     }
+}
+
+// A section of a kilometre or more whose attenuation no fibre has keeps none.
+void keepPossibleAttenuations(Result &r, double originM)
+{
     double from = std::min(originM, r.events.empty() ? originM : r.events.front().distanceM);
     for (size_t i = 0; i < r.events.size(); ++i) {
         Event &e = r.events[i];
@@ -101,12 +101,41 @@ void keepPossibleValues(Result &r, double originM, double lastM, double slackM)
             r.warnings << QStringLiteral("atenuação do trecho antes do evento %1 não determinada: "
                                          "a medida dá %2 dB/km em %3 km, fora de %4 a %5 dB/km")
                               .arg(i + 1)
-                              .arg(number(*e.attenuationDbKm, 3), number(length / 1000, 3))
-                              .arg(number(LowestAttenuationDbKm, 1),
-                                   number(HighestAttenuationDbKm, 1));
+                              .arg(Sor::decimal(*e.attenuationDbKm, 3),
+                                   Sor::decimal(length / 1000, 3))
+                              .arg(Sor::decimal(LowestAttenuationDbKm, 1),
+                                   Sor::decimal(HighestAttenuationDbKm, 1));
             e.attenuationDbKm.reset();
         }
     }
+}
+
+// Values no fibre has are left out, each with the reason: events and an end outside the span
+// (before its start, past the last point), events losing or gaining more than a fibre's event
+// can, and totals out of range.
+void keepPossibleValues(Result &r, double originM, double lastM, double slackM)
+{
+    std::vector<Event> kept;
+    for (size_t k = 0; k < r.events.size(); ++k) {
+        Event e = r.events[k];
+        dropImpossibleReflectance(e, r.warnings);
+        const QString why = whyImpossible(r, k, originM, lastM, slackM);
+        if (why.isEmpty()) {
+            kept.push_back(e);
+            continue;
+        }
+        const bool end = e.type == EventType::End;
+        r.warnings << QStringLiteral("%1 em %2 m deixado de fora: %3")
+                          .arg(end ? QStringLiteral("fim da fibra") : QStringLiteral("evento"),
+                               Sor::decimal(e.distanceM, 1),
+                               why);
+        if (end)
+            r.fiberEndM.reset();
+    }
+    r.events = kept;
+    keepPossibleEnd(r, originM);
+    keepPossibleTotals(r);
+    keepPossibleAttenuations(r, originM);
 }
 
 } // namespace

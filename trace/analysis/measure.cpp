@@ -1,5 +1,7 @@
 #include "analysis/tracedata.h"
 
+#include "sor/sortext.h"
+
 #include <cmath>
 
 namespace Analysis {
@@ -173,86 +175,119 @@ void settle(const TraceData &t, std::vector<Measured> &events)
 
 } // namespace
 
+namespace {
+
+// Where an event's lines are fitted: the backscatter from past the event before it (or the
+// front's dead zone) up to it, and from past its own dead zone to the next event (or `end`); a
+// stretch too short for a line takes a window beside the event instead.
+void placeLines(
+    const TraceData &t, const std::vector<Measured> &events, size_t k, size_t end, Measured &e)
+{
+    const size_t w = std::max<size_t>(4, t.pulse);
+    size_t beforeFrom = k == 0 ? backscatterFrom(t) : pastEvent(t, events[k - 1]);
+    if (e.at < beforeFrom + 2)
+        beforeFrom = e.at > w ? e.at - w : 0;
+    size_t afterFrom = pastEvent(t, e);
+    size_t afterTo = k + 1 < events.size() ? events[k + 1].at : end;
+    if (afterTo < afterFrom + 2) {
+        afterFrom = std::min(afterFrom, t.y.size() - 1);
+        afterTo = std::min(t.y.size(), afterFrom + w);
+    }
+    e.before = t.fits.line(beforeFrom, e.at);
+    e.after = t.fits.line(afterFrom, afterTo);
+    e.beforeFrom = beforeFrom;
+    e.afterFrom = afterFrom;
+    e.afterTo = afterTo;
+}
+
+// The lines' difference at the event, and its error from each line's scatter read that far from
+// its points; false where either line has too few points to tell.
+bool measureLoss(const TraceData &t, Measured &e)
+{
+    const double x = double(e.at);
+    e.lossDb = e.before.at(x) - e.after.at(x);
+    const double spreadBefore
+        = t.fits.residual(e.beforeFrom, e.at, e.before)
+          * extrapolationSpread(e.at - e.beforeFrom, x - double(e.beforeFrom + e.at - 1) / 2);
+    const double spreadAfter = t.fits.residual(e.afterFrom, e.afterTo, e.after)
+                               * extrapolationSpread(e.afterTo - e.afterFrom,
+                                                     double(e.afterFrom + e.afterTo - 1) / 2 - x);
+    const bool measurable
+        = e.at - e.beforeFrom >= FewestPoints && e.afterTo - e.afterFrom >= FewestPoints;
+    e.lossError = measurable ? std::hypot(spreadBefore, spreadAfter) : HUGE_VAL;
+    return measurable;
+}
+
+// Lines clear of the transition, wherever in it the step was first seen: a line that runs into
+// it bends towards it and holds the place where it is.
+void placeClearOfTransition(const TraceData &t, Measured &e)
+{
+    const size_t span = 2 * t.pulse + 2;
+    const size_t guard = t.pulse;
+    Measured clear = e;
+    if (e.at >= e.beforeFrom + guard + FewestPoints)
+        clear.before = t.fits.line(e.beforeFrom, e.at - guard);
+    if (e.afterFrom + guard + FewestPoints <= e.afterTo)
+        clear.after = t.fits.line(e.afterFrom + guard, e.afterTo);
+    // A fibre end falls into the floor, which is no line through noise and "no data".
+    if (e.end && t.floorDb)
+        clear.after = {0, *t.floorDb};
+    placeStep(t,
+              clear,
+              std::max(e.beforeFrom, e.at > span ? e.at - span : 0),
+              std::min(e.afterTo, e.at + span + t.pulse));
+    e.at = clear.at;
+}
+
+// How far the event stands above the backscatter: its top within the pulse, and the mean lift
+// of the pulse's points. A reflection stands above the backscatter on both sides; a gain only
+// above the side before it. Past a fibre's end there is no backscatter but a receiver
+// recovering, or the floor, whose line says nothing of the level at the event; nor is a line
+// that would have the fibre gain more than any event can. The backscatter is read at x, where
+// the loss was measured.
+void measureHeight(const TraceData &t, Measured &e, double x)
+{
+    const size_t w = std::max<size_t>(4, t.pulse);
+    double top = t.y[e.at];
+    for (size_t i = e.at; i < std::min(t.y.size(), e.at + t.pulse + 2); ++i)
+        top = std::max(top, t.y[i]);
+    e.topDb = top;
+    const bool backscatterAfter
+        = e.afterTo >= e.afterFrom + FewestPoints
+          && keepsFibreSlope(t, e.afterFrom, e.afterTo - e.afterFrom)
+          && !(t.floorDb && t.fits.mean(e.afterFrom, e.afterTo) < *t.floorDb + t.floorRiseDb)
+          && e.after.at(x) <= e.before.at(x) + HighestEventGainDb;
+    const auto base = [&](double at) {
+        return backscatterAfter ? std::max(e.before.at(at), e.after.at(at)) : e.before.at(at);
+    };
+    e.heightDb = top - base(x);
+    // Where the noise is a good part of the height, the highest point mostly tells of the
+    // noise: the mean lift of the pulse's points does not.
+    const size_t stop = std::min(t.y.size(), e.at + t.pulse);
+    e.liftDb = t.fits.mean(e.at, stop) - base(x + double(stop - e.at - 1) / 2);
+    e.liftError = t.noiseAt(e.at) * std::sqrt(1.0 / double(stop - e.at) + 1.0 / double(w));
+    if (e.heightDb < KeepSignificance * t.noiseAt(e.at) && e.liftDb > 0)
+        e.heightDb = e.liftDb;
+    // Into the floor, the pulse's points past the reflection say nothing of it.
+    if (!backscatterAfter) {
+        e.liftDb = e.heightDb;
+        e.liftError = t.noiseAt(e.at);
+    }
+}
+
+} // namespace
+
 // The four-point least-squares loss: a line through the backscatter between the event before
 // and this one, another between this one and the next, their difference at the event.
 void measure(const TraceData &t, std::vector<Measured> &events, size_t end, bool refine)
 {
-    const size_t w = std::max<size_t>(4, t.pulse);
     for (size_t k = 0; k < events.size(); ++k) {
         Measured &e = events[k];
-        size_t beforeFrom = k == 0 ? backscatterFrom(t) : pastEvent(t, events[k - 1]);
-        if (e.at < beforeFrom + 2)
-            beforeFrom = e.at > w ? e.at - w : 0;
-        size_t afterFrom = pastEvent(t, e);
-        size_t afterTo = k + 1 < events.size() ? events[k + 1].at : end;
-        if (afterTo < afterFrom + 2) {
-            afterFrom = std::min(afterFrom, t.y.size() - 1);
-            afterTo = std::min(t.y.size(), afterFrom + w);
-        }
-        e.before = t.fits.line(beforeFrom, e.at);
-        e.after = t.fits.line(afterFrom, afterTo);
-        e.beforeFrom = beforeFrom;
-        e.afterFrom = afterFrom;
-        e.afterTo = afterTo;
+        placeLines(t, events, k, end, e);
         const double x = double(e.at);
-        e.lossDb = e.before.at(x) - e.after.at(x);
-        const double spreadBefore
-            = t.fits.residual(beforeFrom, e.at, e.before)
-              * extrapolationSpread(e.at - beforeFrom, x - double(beforeFrom + e.at - 1) / 2);
-        const double spreadAfter
-            = t.fits.residual(afterFrom, afterTo, e.after)
-              * extrapolationSpread(afterTo - afterFrom, double(afterFrom + afterTo - 1) / 2 - x);
-        const bool measurable
-            = e.at - beforeFrom >= FewestPoints && afterTo - afterFrom >= FewestPoints;
-        e.lossError = measurable ? std::hypot(spreadBefore, spreadAfter) : HUGE_VAL;
-        if (measurable && refine) {
-            // Lines clear of the transition, wherever in it the step was first seen: a line
-            // that runs into it bends towards it and holds the place where it is.
-            const size_t span = 2 * t.pulse + 2;
-            const size_t guard = t.pulse;
-            Measured clear = e;
-            if (e.at >= beforeFrom + guard + FewestPoints)
-                clear.before = t.fits.line(beforeFrom, e.at - guard);
-            if (afterFrom + guard + FewestPoints <= afterTo)
-                clear.after = t.fits.line(afterFrom + guard, afterTo);
-            // A fibre end falls into the floor, which is no line through noise and "no data".
-            if (e.end && t.floorDb)
-                clear.after = {0, *t.floorDb};
-            placeStep(t,
-                      clear,
-                      std::max(beforeFrom, e.at > span ? e.at - span : 0),
-                      std::min(afterTo, e.at + span + t.pulse));
-            e.at = clear.at;
-        }
-        double top = t.y[e.at];
-        for (size_t i = e.at; i < std::min(t.y.size(), e.at + t.pulse + 2); ++i)
-            top = std::max(top, t.y[i]);
-        // A reflection stands above the backscatter on both sides; a gain only above the side
-        // before it. Past a fibre's end there is no backscatter but a receiver recovering, or
-        // the floor, whose line says nothing of the level at the event; nor is a line that
-        // would have the fibre gain more than any event can.
-        e.topDb = top;
-        const bool backscatterAfter
-            = afterTo >= afterFrom + FewestPoints
-              && keepsFibreSlope(t, afterFrom, afterTo - afterFrom)
-              && !(t.floorDb && t.fits.mean(afterFrom, afterTo) < *t.floorDb + t.floorRiseDb)
-              && e.after.at(x) <= e.before.at(x) + HighestEventGainDb;
-        const auto base = [&](double at) {
-            return backscatterAfter ? std::max(e.before.at(at), e.after.at(at)) : e.before.at(at);
-        };
-        e.heightDb = top - base(x);
-        // Where the noise is a good part of the height, the highest point mostly tells of the
-        // noise: the mean lift of the pulse's points does not.
-        const size_t stop = std::min(t.y.size(), e.at + t.pulse);
-        e.liftDb = t.fits.mean(e.at, stop) - base(x + double(stop - e.at - 1) / 2);
-        e.liftError = t.noiseAt(e.at) * std::sqrt(1.0 / double(stop - e.at) + 1.0 / double(w));
-        if (e.heightDb < KeepSignificance * t.noiseAt(e.at) && e.liftDb > 0)
-            e.heightDb = e.liftDb;
-        // Into the floor, the pulse's points past the reflection say nothing of it.
-        if (!backscatterAfter) {
-            e.liftDb = e.heightDb;
-            e.liftError = t.noiseAt(e.at);
-        }
+        if (measureLoss(t, e) && refine)
+            placeClearOfTransition(t, e);
+        measureHeight(t, e, x);
     }
 }
 
@@ -374,11 +409,6 @@ void endAtLastReflection(const TraceData &t,
     events.back().end = true;
 }
 
-QString decimal(double value, int decimals)
-{
-    return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
-}
-
 } // namespace
 
 void measureEvents(const TraceData &t,
@@ -422,7 +452,7 @@ void measureEvents(const TraceData &t,
             events.pop_back();
             result.endDoubt = QStringLiteral("o traço desce ao ruído com queda de %1 dB, menor "
                                              "que o limiar de fim (%2 dB)")
-                                  .arg(decimal(fall, 1), decimal(thresholds.endDb, 1));
+                                  .arg(Sor::decimal(fall, 1), Sor::decimal(thresholds.endDb, 1));
             result.warnings << QStringLiteral("fim da fibra não encontrado: ") + result.endDoubt;
         }
     }

@@ -1,6 +1,7 @@
 #include "analysis/pointloss.h"
 
 #include "analysis/linefit.h"
+#include "sor/sortext.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,11 +16,6 @@ constexpr double LargestErrorDb = 0.05;
 // Each stretch spans this many pulse lengths where it can, and at least this many points.
 constexpr double StretchPulses = 10;
 constexpr size_t FewestPoints = 20;
-
-QString decimal(double value, int decimals)
-{
-    return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
-}
 
 } // namespace
 
@@ -76,7 +72,7 @@ PointLoss lossAt(const Sor::Trace &trace, double distanceM, const Bounds &bounds
     if (!(error <= LargestErrorDb)) {
         return {std::nullopt,
                 QStringLiteral("erro do ajuste de %1 dB, acima de %2 dB")
-                    .arg(decimal(error, 3), decimal(LargestErrorDb, 2))};
+                    .arg(Sor::decimal(error, 3), Sor::decimal(LargestErrorDb, 2))};
     }
     return {before.at(at) - after.at(at), QString()};
 }

@@ -1,6 +1,7 @@
 #include "analysis/tracedata.h"
 
 #include "analysis/statistics.h"
+#include "sor/sortext.h"
 
 #include <cmath>
 
@@ -27,19 +28,6 @@ constexpr double GhostLossDb = 0.5;
 // How sure an end must be: its drop this many deviations clear of the noise before it.
 constexpr double EndSignificance = 8;
 
-struct Slope
-{
-    double fall = 0; // per point
-    double error = 0;
-};
-
-Slope slopeOf(const TraceData &t, size_t from, size_t to)
-{
-    const Line line = t.fits.line(from, to);
-    const double n = double(to - from);
-    return {-line.slope, t.fits.residual(from, to, line) * std::sqrt(12 / (n * (n * n - 1)))};
-}
-
 // The typical noise of the points [from, to), as the analysis estimated it.
 double noiseOver(const TraceData &t, size_t from, size_t to)
 {
@@ -63,11 +51,6 @@ Slope steadyFall(const TraceData &t, size_t from, size_t to)
     const double apart = std::max(1.0, std::min(double(falls.size()), double(to - from) / lag));
     // 1.2533 is a median's error against a mean's.
     return {middle, robustDeviation(std::move(falls), middle) * 1.2533 / std::sqrt(apart)};
-}
-
-QString decimal(double value, int decimals)
-{
-    return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
 }
 
 } // namespace
@@ -238,7 +221,7 @@ void checkEnd(const TraceData &t, std::vector<Measured> &events, Result &result)
         return;
     result.endDoubt = QStringLiteral("o fim cai no ruído: a queda de %1 dB não se distingue do "
                                      "ruído do traço (%2 dB)")
-                          .arg(decimal(drop, 1), decimal(noise, 2));
+                          .arg(Sor::decimal(drop, 1), Sor::decimal(noise, 2));
     result.warnings << QStringLiteral("fim da fibra não determinado: ") + result.endDoubt;
     events.pop_back();
 }

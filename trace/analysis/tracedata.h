@@ -97,21 +97,31 @@ struct PastEnd
 // No fibre loses this much (dB/km): a section that falls faster is a receiver recovering from a
 // reflection, however long a saturated one takes.
 constexpr double SteepestFibreDbKm = 5.0;
+// A step statistic this large (dB) is an event's, never the backscatter's noise.
+constexpr double StrongStepDb = 1.0;
+// How many noise deviations a step or a peak must stand above to be taken for a candidate.
+constexpr double CandidateSignificance = 5.0;
+
+// How fast the points [from, to) fall, per point, by the line through them, and the error of
+// its slope from their scatter about it.
+struct Slope
+{
+    double fall = 0;
+    double error = 0;
+};
 
 // analysis.cpp: what the analysis takes of a read trace (its first pulse width's points from
 // the front panel on); false when it has none.
 bool inputOf(const Sor::Trace &trace, Input &input);
 // The levels to analyse, "no data" marked; false when nothing can be analysed.
 bool prepare(const Input &input, TraceData &t);
-// detect.cpp
+// backscatter.cpp
 // The trace's lowest level stored at many points is where the instrument cut its floor: "no
 // data" as much as the levels a file marks so.
 void markClipped(TraceData &t);
-void estimateNoise(TraceData &t);
 void findFloor(TraceData &t);
-void scaleNoise(TraceData &t);
 void findLaunch(TraceData &t);
-void steadyNoise(TraceData &t);
+Slope slopeOf(const TraceData &t, size_t from, size_t to);
 // Where a receiver has recovered from a reflection: from a point past its top, on while the
 // trace falls faster than any fibre.
 size_t recovered(const TraceData &t, size_t from);
@@ -120,6 +130,12 @@ bool steeperThanFibre(const TraceData &t, size_t from, size_t count);
 // Whether they keep to a fibre's slope (at most the highest attenuation a fibre has, or a
 // rise), beyond their noise: backscatter.
 bool keepsFibreSlope(const TraceData &t, size_t from, size_t count);
+// noise.cpp: the levels' noise and the backscatter's slope, block by block; then the noise at
+// the detector's own scale; then made to grow along the fibre.
+void estimateNoise(TraceData &t);
+void scaleNoise(TraceData &t);
+void steadyNoise(TraceData &t);
+// detect.cpp: where the trace steps or reflects.
 std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thresholds);
 // measure.cpp
 // Past an event, the points that still carry it: the pulse, and after a reflection the

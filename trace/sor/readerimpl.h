@@ -33,6 +33,8 @@ private:
     void readData(Cursor &c);
     void digest(const uchar *p, qint32 count, int factor);
     void derive();
+    void deriveFromFixed();
+    void placePoints(double groupIndex, qint64 fixedPoints);
     void placeOnSpan(double groupIndex, qint64 fixedPoints);
     QString lastWriter() const;
 

@@ -114,6 +114,47 @@ Rewritten rewrite(const QByteArray &original, const Edits &edits, bool force)
     return rewrite(original, read(original, Detail::Check), edits, force);
 }
 
+namespace {
+
+// The checksum made again by the method that verified the original, or, where it could not be
+// verified, by the maker's usual one (with a warning); a file without one gets none.
+void storeNewChecksum(QByteArray &file, qint64 valueAt, const Trace &t, Rewritten &r)
+{
+    if (valueAt < 0) {
+        r.warnings << QStringLiteral("o arquivo não tem soma de verificação");
+        return;
+    }
+    if (t.checksum.state == ChecksumState::NotProvided)
+        return;
+    const ChecksumMethod method
+        = t.checksum.state == ChecksumState::Valid ? t.checksum.method : usualMethod(t);
+    if (t.checksum.state == ChecksumState::CannotVerify) {
+        r.warnings << QStringLiteral("a soma de verificação original não pôde ser "
+                                     "verificada; a nova segue o método %1")
+                          .arg(methodName(method));
+    }
+    Layout::storeChecksum(file, valueAt, checksumOf(file, valueAt, method));
+}
+
+// What is written must read back as asked: whole, its checksum valid (or absent as before), each
+// edited field holding its new value.
+bool readsAsAsked(const QByteArray &file, const Trace &t, const Edits &edits, qint64 valueAt)
+{
+    const Trace back = read(file, Detail::Check);
+    bool asked = back.errors.isEmpty() && back.general.has_value()
+                 && (back.checksum.state == ChecksumState::Valid
+                     || (back.checksum.state == t.checksum.state
+                         && t.checksum.state == ChecksumState::NotProvided)
+                     || valueAt < 0);
+    for (const EditableField &f : editableFields()) {
+        if (asked && edits.*f.edit)
+            asked = (*back.general).*f.current == *(edits.*f.edit);
+    }
+    return asked;
+}
+
+} // namespace
+
 Rewritten rewrite(const QByteArray &original, const Trace &t, const Edits &edits, bool force)
 {
     Rewritten r;
@@ -146,30 +187,8 @@ Rewritten rewrite(const QByteArray &original, const Trace &t, const Edits &edits
                           .arg(damageText(t, DamageWording::Command));
     }
     const qint64 valueAt = checksumOffset(blocks, t.blocks.first().size, v);
-    if (valueAt < 0) {
-        r.warnings << QStringLiteral("o arquivo não tem soma de verificação");
-    } else if (t.checksum.state != ChecksumState::NotProvided) {
-        const ChecksumMethod method
-            = t.checksum.state == ChecksumState::Valid ? t.checksum.method : usualMethod(t);
-        if (t.checksum.state == ChecksumState::CannotVerify) {
-            r.warnings << QStringLiteral("a soma de verificação original não pôde ser "
-                                         "verificada; a nova segue o método %1")
-                              .arg(methodName(method));
-        }
-        Layout::storeChecksum(file, valueAt, checksumOf(file, valueAt, method));
-    }
-    // What is written must read back as asked.
-    const Trace back = read(file, Detail::Check);
-    bool asked = back.errors.isEmpty() && back.general.has_value()
-                 && (back.checksum.state == ChecksumState::Valid
-                     || (back.checksum.state == t.checksum.state
-                         && t.checksum.state == ChecksumState::NotProvided)
-                     || valueAt < 0);
-    for (const EditableField &f : editableFields()) {
-        if (asked && edits.*f.edit)
-            asked = (*back.general).*f.current == *(edits.*f.edit);
-    }
-    if (!asked) {
+    storeNewChecksum(file, valueAt, t, r);
+    if (!readsAsAsked(file, t, edits, valueAt)) {
         r.error = QStringLiteral("o arquivo editado não se lê como pedido");
         return r;
     }

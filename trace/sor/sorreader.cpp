@@ -214,74 +214,63 @@ QString Reader::lastWriter() const
     return t.supplier ? t.supplier->supplier : QString();
 }
 
+namespace {
+
+// The metres between two points at a spacing (the time 10,000 points take, in 100 ps).
+double metresPerPoint(qint32 spacing, double groupIndex)
+{
+    return spacing * 1e-14 * LightSpeed / groupIndex;
+}
+
+// With several pulse widths, each one's points lie at its own spacing: where each width's count
+// is given, none negative, and they add up to the points.
+bool pointsPerWidth(const FixedParameters &f, qint64 fixedPoints, qint64 points)
+{
+    return f.dataSpacing.size() > 1 && fixedPoints == points
+           && f.pointsPerPulse.size() >= f.dataSpacing.size()
+           && std::all_of(
+               f.pointsPerPulse.cbegin(), f.pointsPerPulse.cend(), [](qint32 n) { return n >= 0; });
+}
+
+double groupIndexOf(const FixedParameters &f, QStringList &warnings)
+{
+    if (f.groupIndex <= 0) {
+        warnings.append(QStringLiteral("índice de grupo ausente; usado 1,468"));
+        return DefaultGroupIndex;
+    }
+    return f.groupIndex / 100000.0;
+}
+
+double wavelengthOf(const FixedParameters &f, QStringList &warnings)
+{
+    // One maker stores whole nanometres.
+    if (f.wavelength / 10.0 < 600 && f.wavelength >= 600 && f.wavelength <= 1700) {
+        warnings.append(QStringLiteral("comprimento de onda gravado em nm, não em 0,1 nm"));
+        return f.wavelength;
+    }
+    return f.wavelength / 10.0;
+}
+
+// Points counted, not converted (a check, an archive): their reach from their count.
+double
+rangeFromCount(const FixedParameters &f, double groupIndex, qint64 fixedPoints, qint64 pointCount)
+{
+    const bool counted = pointsPerWidth(f, fixedPoints, pointCount);
+    double reach = 0;
+    double last = 0;
+    for (int s = 0; s < (counted ? f.dataSpacing.size() : 1); ++s) {
+        last = metresPerPoint(f.dataSpacing.at(s), groupIndex);
+        reach += last * double(counted ? f.pointsPerPulse.at(s) : pointCount);
+    }
+    return reach - last;
+}
+
+} // namespace
+
 void Reader::derive()
 {
     if (t.fixed) {
-        const FixedParameters &f = *t.fixed;
-        double n = f.groupIndex / 100000.0;
-        if (f.groupIndex <= 0) {
-            n = DefaultGroupIndex;
-            t.warnings.append(QStringLiteral("índice de grupo ausente; usado 1,468"));
-        }
-        t.groupIndex = n;
-        double nm = f.wavelength / 10.0;
-        // One maker stores whole nanometres.
-        if (nm < 600 && f.wavelength >= 600 && f.wavelength <= 1700) {
-            nm = f.wavelength;
-            t.warnings.append(QStringLiteral("comprimento de onda gravado em nm, não em 0,1 nm"));
-        }
-        t.wavelengthNm = nm;
-        t.date = QDateTime::fromSecsSinceEpoch(qint64(f.dateTime), Qt::UTC);
-        auto metresPerPoint = [n](qint32 spacing) { return spacing * 1e-14 * LightSpeed / n; };
-        if (!f.dataSpacing.isEmpty())
-            t.spacingM = metresPerPoint(f.dataSpacing.first());
-        qint64 fixedPoints = 0;
-        for (qint32 points : f.pointsPerPulse)
-            fixedPoints += points;
-        if (t.declaredPoints && fixedPoints != pointCount) {
-            t.warnings.append(QStringLiteral("FxdParams declara %1 pontos e DataPts traz %2")
-                                  .arg(fixedPoints)
-                                  .arg(pointCount));
-        }
-        // With several pulse widths, each one's points lie at its own spacing.
-        const bool segments = f.dataSpacing.size() > 1 && fixedPoints == qint64(t.levelDb.size())
-                              && f.pointsPerPulse.size() >= f.dataSpacing.size()
-                              && std::all_of(f.pointsPerPulse.cbegin(),
-                                             f.pointsPerPulse.cend(),
-                                             [](qint32 n) { return n >= 0; });
-        t.distanceM.clear();
-        t.distanceM.reserve(t.levelDb.size());
-        double start = 0;
-        for (int s = 0; s < (segments ? f.dataSpacing.size() : 1); ++s) {
-            const double step = metresPerPoint(f.dataSpacing.value(s));
-            const size_t end
-                = segments ? t.distanceM.size() + size_t(f.pointsPerPulse.at(s)) : t.levelDb.size();
-            for (size_t k = 0; t.distanceM.size() < end; ++k)
-                t.distanceM.push_back(start + double(k) * step);
-            start = t.distanceM.empty() ? 0 : t.distanceM.back() + step;
-        }
-        if (!t.levelDb.empty()) {
-            t.rangeM = t.distanceM.back();
-        } else if (pointCount > 1 && !f.dataSpacing.isEmpty()) {
-            // Points counted, not converted (a check, an archive): their reach from their count.
-            const bool counted = f.dataSpacing.size() > 1 && fixedPoints == pointCount
-                                 && f.pointsPerPulse.size() >= f.dataSpacing.size()
-                                 && std::all_of(f.pointsPerPulse.cbegin(),
-                                                f.pointsPerPulse.cend(),
-                                                [](qint32 n) { return n >= 0; });
-            double reach = 0;
-            double last = 0;
-            for (int s = 0; s < (counted ? f.dataSpacing.size() : 1); ++s) {
-                last = metresPerPoint(f.dataSpacing.at(s));
-                reach += last * double(counted ? f.pointsPerPulse.at(s) : pointCount);
-            }
-            t.rangeM = reach - last;
-        }
-        if (t.keyEvents) {
-            for (Event &e : t.keyEvents->events)
-                e.distanceM = e.time * 1e-10 * LightSpeed / n;
-        }
-        placeOnSpan(n, fixedPoints);
+        deriveFromFixed();
     } else {
         t.distanceM.assign(t.levelDb.size(), 0.0);
         if (!t.levelDb.empty())
@@ -289,6 +278,53 @@ void Reader::derive()
     }
     if (checksumAt >= 0 && detail != Detail::Points)
         t.checksum = verify(file, checksumAt, lastWriter());
+}
+
+void Reader::deriveFromFixed()
+{
+    const FixedParameters &f = *t.fixed;
+    const double n = groupIndexOf(f, t.warnings);
+    t.groupIndex = n;
+    t.wavelengthNm = wavelengthOf(f, t.warnings);
+    t.date = QDateTime::fromSecsSinceEpoch(qint64(f.dateTime), Qt::UTC);
+    if (!f.dataSpacing.isEmpty())
+        t.spacingM = metresPerPoint(f.dataSpacing.first(), n);
+    qint64 fixedPoints = 0;
+    for (qint32 points : f.pointsPerPulse)
+        fixedPoints += points;
+    if (t.declaredPoints && fixedPoints != pointCount) {
+        t.warnings.append(QStringLiteral("FxdParams declara %1 pontos e DataPts traz %2")
+                              .arg(fixedPoints)
+                              .arg(pointCount));
+    }
+    placePoints(n, fixedPoints);
+    if (t.keyEvents) {
+        for (Event &e : t.keyEvents->events)
+            e.distanceM = e.time * 1e-10 * LightSpeed / n;
+    }
+    placeOnSpan(n, fixedPoints);
+}
+
+// Each point's distance, each pulse width's points at its own spacing, and the range they reach.
+void Reader::placePoints(double groupIndex, qint64 fixedPoints)
+{
+    const FixedParameters &f = *t.fixed;
+    const bool segments = pointsPerWidth(f, fixedPoints, qint64(t.levelDb.size()));
+    t.distanceM.clear();
+    t.distanceM.reserve(t.levelDb.size());
+    double start = 0;
+    for (int s = 0; s < (segments ? f.dataSpacing.size() : 1); ++s) {
+        const double step = metresPerPoint(f.dataSpacing.value(s), groupIndex);
+        const size_t end
+            = segments ? t.distanceM.size() + size_t(f.pointsPerPulse.at(s)) : t.levelDb.size();
+        for (size_t k = 0; t.distanceM.size() < end; ++k)
+            t.distanceM.push_back(start + double(k) * step);
+        start = t.distanceM.empty() ? 0 : t.distanceM.back() + step;
+    }
+    if (!t.levelDb.empty())
+        t.rangeM = t.distanceM.back();
+    else if (pointCount > 1 && !f.dataSpacing.isEmpty())
+        t.rangeM = rangeFromCount(f, groupIndex, fixedPoints, pointCount);
 }
 
 // The points start where the instrument started acquiring, the events at the span's start:

@@ -126,34 +126,42 @@ QString checksumText(const Checksum &checksum)
     return QString();
 }
 
+namespace {
+
+// A checksum's state in a table's brief words and in a report's plain ones.
+struct ChecksumWords
+{
+    const char *brief; // "%1": the method that verified it
+    const char *plain;
+};
+
+ChecksumWords checksumWords(ChecksumState state)
+{
+    switch (state) {
+    case ChecksumState::Valid:
+        return {"válida (%1)", "íntegro, soma conferida"};
+    case ChecksumState::NotProvided:
+        return {"não fornecida", "sem soma de verificação"};
+    case ChecksumState::CannotVerify:
+        return {"não verificável (método do fabricante desconhecido)",
+                "soma não verificável para este fabricante"};
+    case ChecksumState::Mismatch:
+        return {"a soma de verificação não confere", "a soma de verificação não confere"};
+    }
+    return {"", ""};
+}
+
+} // namespace
+
 QString checksumBrief(const Checksum &checksum)
 {
-    switch (checksum.state) {
-    case ChecksumState::Valid:
-        return QStringLiteral("válida (%1)").arg(methodName(checksum.method));
-    case ChecksumState::NotProvided:
-        return QStringLiteral("não fornecida");
-    case ChecksumState::CannotVerify:
-        return QStringLiteral("não verificável (método do fabricante desconhecido)");
-    case ChecksumState::Mismatch:
-        return QStringLiteral("a soma de verificação não confere");
-    }
-    return QString();
+    const QString words = QString::fromUtf8(checksumWords(checksum.state).brief);
+    return checksum.state == ChecksumState::Valid ? words.arg(methodName(checksum.method)) : words;
 }
 
 QString checksumPlain(const Checksum &checksum)
 {
-    switch (checksum.state) {
-    case ChecksumState::Valid:
-        return QStringLiteral("íntegro, soma conferida");
-    case ChecksumState::NotProvided:
-        return QStringLiteral("sem soma de verificação");
-    case ChecksumState::CannotVerify:
-        return QStringLiteral("soma não verificável para este fabricante");
-    case ChecksumState::Mismatch:
-        return QStringLiteral("a soma de verificação não confere");
-    }
-    return QString();
+    return QString::fromUtf8(checksumWords(checksum.state).plain);
 }
 
 QString damagedWord()
