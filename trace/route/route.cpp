@@ -7,6 +7,25 @@
 
 namespace Route {
 
+std::optional<Vertex> Route::placeAt(double routeM) const
+{
+    if (line.size() < 2 || routeM < line.first().routeM || routeM > line.last().routeM) {
+        if (line.size() == 1 && std::abs(routeM - line.first().routeM) < 1e-6)
+            return line.first();
+        return std::nullopt;
+    }
+    for (int i = 1; i < line.size(); ++i) {
+        const Vertex &a = line.at(i - 1);
+        const Vertex &b = line.at(i);
+        if (routeM > b.routeM)
+            continue;
+        const double span = b.routeM - a.routeM;
+        const double t = span > 0 ? (routeM - a.routeM) / span : 0;
+        return Vertex{routeM, a.lat + t * (b.lat - a.lat), a.lon + t * (b.lon - a.lon)};
+    }
+    return line.last();
+}
+
 double Route::cableAt(double routeM) const
 {
     double slack = 0;
@@ -32,38 +51,40 @@ Route Route::reversed() const
     return back;
 }
 
+namespace {
+
+// Each kind with the word a route file writes for it.
+const QList<QPair<Kind, QString>> &kindWords()
+{
+    static const QList<QPair<Kind, QString>> words{{Kind::Origin, QStringLiteral("origem")},
+                                                   {Kind::Splice, QStringLiteral("emenda")},
+                                                   {Kind::Pole, QStringLiteral("poste")},
+                                                   {Kind::Box, QStringLiteral("caixa")},
+                                                   {Kind::Slack, QStringLiteral("reserva")},
+                                                   {Kind::Other, QStringLiteral("outro")}};
+    return words;
+}
+
+} // namespace
+
 std::optional<Kind> kindOf(const QString &word)
 {
     const QString w = word.trimmed().toLower();
-    static const QList<QPair<QString, Kind>> words{{QStringLiteral("origem"), Kind::Origin},
-                                                   {QStringLiteral("emenda"), Kind::Splice},
-                                                   {QStringLiteral("poste"), Kind::Pole},
-                                                   {QStringLiteral("caixa"), Kind::Box},
-                                                   {QStringLiteral("reserva"), Kind::Slack},
-                                                   {QStringLiteral("outro"), Kind::Other},
-                                                   {QString(), Kind::Other}};
-    for (const auto &k : words) {
-        if (k.first == w)
-            return k.second;
+    // A point without a kind is "outro".
+    if (w.isEmpty())
+        return Kind::Other;
+    for (const auto &k : kindWords()) {
+        if (k.second == w)
+            return k.first;
     }
     return std::nullopt;
 }
 
 QString kindWord(Kind kind)
 {
-    switch (kind) {
-    case Kind::Origin:
-        return QStringLiteral("origem");
-    case Kind::Splice:
-        return QStringLiteral("emenda");
-    case Kind::Pole:
-        return QStringLiteral("poste");
-    case Kind::Box:
-        return QStringLiteral("caixa");
-    case Kind::Slack:
-        return QStringLiteral("reserva");
-    case Kind::Other:
-        break;
+    for (const auto &k : kindWords()) {
+        if (k.first == kind)
+            return k.second;
     }
     return QStringLiteral("outro");
 }
