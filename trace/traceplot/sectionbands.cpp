@@ -20,6 +20,7 @@ QColor bandColour(SectionBand::Kind kind)
                                      QColor(230, 140, 30),
                                      QColor(210, 40, 40),
                                      QColor(190, 190, 190)};
+    static_assert(std::size(colours) == size_t(SectionBand::Kind::Floor) + 1);
     const int k = int(kind);
     return k >= 0 && k < int(std::size(colours)) ? colours[k] : QColor(Qt::gray);
 }
