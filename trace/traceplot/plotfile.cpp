@@ -1,13 +1,11 @@
 #include "traceplot/plotpainter.h"
 
-#include <QFileInfo>
-#include <QGuiApplication>
-#include <QImage>
-#include <QImageWriter>
-#include <QPainter>
-#include <QSvgGenerator>
+#include "traceplot/picturefile.h"
 
-// A plot written to a file: a PNG, or an SVG by its name.
+#include <QGuiApplication>
+#include <QPainter>
+
+// A plot written to a picture file, and whether this process can draw at all.
 namespace TracePlot {
 
 QString drawingProblem()
@@ -24,46 +22,13 @@ bool save(const QString &path,
           const View *shown,
           const Markers &markers)
 {
-    const QString problem = drawingProblem();
-    if (!problem.isEmpty()) {
-        if (error)
-            *error = problem;
-        return false;
-    }
     const View view = shown ? *shown : fullView(series);
-    if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
-        QSvgGenerator svg;
-        svg.setFileName(path);
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setTitle(QStringLiteral("Traços OTDR"));
-        QPainter painter;
-        if (!painter.begin(&svg)) {
-            if (error)
-                *error = QStringLiteral("não foi possível criar o arquivo");
-            return false;
-        }
-        paint(painter, QRect(QPoint(0, 0), size), series, view, markers);
-        painter.end();
-        if (!QFileInfo::exists(path)) {
-            if (error)
-                *error = QStringLiteral("não foi possível criar o arquivo");
-            return false;
-        }
-        return true;
-    }
-    QImage image(size, QImage::Format_RGB32);
-    QPainter painter(&image);
-    paint(painter, image.rect(), series, view, markers);
-    painter.end();
-    QImageWriter writer(path, "png");
-    if (writer.write(image))
-        return true;
-    if (error)
-        *error = QFileInfo(QFileInfo(path).absolutePath()).isDir()
-                     ? QStringLiteral("não foi possível gravar a imagem (permissão ou disco cheio)")
-                     : QStringLiteral("a pasta não existe");
-    return false;
+    return savePicture(
+        path,
+        size,
+        QStringLiteral("Traços OTDR"),
+        [&](QPainter &painter, const QRect &area) { paint(painter, area, series, view, markers); },
+        error);
 }
 
 } // namespace TracePlot
