@@ -14,60 +14,42 @@ namespace {
 
 constexpr int DifferenceHeight = 300;
 
-// A pair's page: what changed, both traces overlaid, the difference of their points below.
-void comparisonPage(Page &page, const ComparedPair &pair)
+// "Comprimento 12,3456 km → 12,3460 km   Perda total … → …   ORL … → …", "—" for a value not
+// measured.
+QString beforeAfterLine(const Baseline::Comparison &c)
 {
-    const QString baseName = QFileInfo(pair.basePath).fileName();
-    const QString nowName = QFileInfo(pair.nowPath).fileName();
-    page.line(QStringLiteral("%1 desde %2").arg(nowName, baseName), 13, true);
-    if (!pair.comparison) {
-        page.line(QStringLiteral("Não comparados: %1").arg(pair.problem), 10, true, FailColour);
-        return;
-    }
-    const Sor::Trace &base = pair.base->trace;
-    const Baseline::Comparison &c = *pair.comparison;
-    if (!c.problem.isEmpty()) {
-        page.line(QStringLiteral("Não comparados: %1").arg(c.problem), 10, true, FailColour);
-        return;
-    }
-    const bool changed = c.changed();
-    page.line(QStringLiteral("Veredito: %1")
-                  .arg(c.samePoints ? QStringLiteral("sem mudança (os pontos "
-                                                     "são iguais)")
-                                    : c.verdict()),
-              11,
-              true,
-              changed ? FailColour : PassColour);
-    for (const QString &note : c.notes)
-        page.line(QStringLiteral("Medidos de outro modo: %1").arg(note));
-    if (c.samePoints)
-        return;
     const auto value = [](const std::optional<double> &v, int decimals, const QString &unit) {
         return v ? Sor::decimal(*v, decimals) + unit : QStringLiteral("—");
     };
-    page.line(QStringLiteral("Comprimento %1 → %2   Perda total %3 → %4   ORL %5 → %6")
-                  .arg(value(c.lengthBeforeM ? std::optional<double>(*c.lengthBeforeM / 1000)
-                                             : std::nullopt,
-                             4,
-                             QStringLiteral(" km")),
-                       value(c.lengthAfterM ? std::optional<double>(*c.lengthAfterM / 1000)
-                                            : std::nullopt,
-                             4,
-                             QStringLiteral(" km")),
-                       value(c.lossBeforeDb, 3, QStringLiteral(" dB")),
-                       value(c.lossAfterDb, 3, QStringLiteral(" dB")),
-                       value(c.orlBeforeDb, 2, QStringLiteral(" dB")),
-                       value(c.orlAfterDb, 2, QStringLiteral(" dB"))));
-    page.y += Row / 2;
-    // Both traces on the baseline's axis, the now trace's levels met to the baseline's.
+    const auto km = [](const std::optional<double> &m) {
+        return m ? std::optional<double>(*m / 1000) : std::nullopt;
+    };
+    return QStringLiteral("Comprimento %1 → %2   Perda total %3 → %4   ORL %5 → %6")
+        .arg(value(km(c.lengthBeforeM), 4, QStringLiteral(" km")),
+             value(km(c.lengthAfterM), 4, QStringLiteral(" km")),
+             value(c.lossBeforeDb, 3, QStringLiteral(" dB")),
+             value(c.lossAfterDb, 3, QStringLiteral(" dB")),
+             value(c.orlBeforeDb, 2, QStringLiteral(" dB")),
+             value(c.orlAfterDb, 2, QStringLiteral(" dB")));
+}
+
+// Both traces on the baseline's axis, the now trace's levels met to the baseline's; the view
+// they are shown in, for the difference under them.
+TracePlot::View bothTraces(Page &page, const ComparedPair &pair, const Baseline::Comparison &c)
+{
     Sor::Trace moved = pair.now->trace;
     for (double &x : moved.distanceM)
         x += c.shiftM;
     for (double &level : moved.levelDb)
         level += c.difference.levelShiftDb;
     const QVector<TracePlot::Series> both{
-        {&base, QStringLiteral("%1 (base)").arg(baseName), TracePlot::seriesColour(0)},
-        {&moved, QStringLiteral("%1 (agora)").arg(nowName), TracePlot::seriesColour(1), true}};
+        {&pair.base->trace,
+         QStringLiteral("%1 (base)").arg(QFileInfo(pair.basePath).fileName()),
+         TracePlot::seriesColour(0)},
+        {&moved,
+         QStringLiteral("%1 (agora)").arg(QFileInfo(pair.nowPath).fileName()),
+         TracePlot::seriesColour(1),
+         true}};
     const std::optional<double> end = c.lengthBeforeM && c.lengthAfterM
                                           ? std::max(*c.lengthBeforeM, *c.lengthAfterM)
                                           : c.lengthBeforeM;
@@ -79,26 +61,66 @@ void comparisonPage(Page &page, const ComparedPair &pair)
         both,
         view);
     page.y += PlotHeight - 80;
+    return view;
+}
+
+// The difference of the points (now − base) over the same distances, its levels within ±5 dB.
+void differencePlot(Page &page, const Baseline::Comparison &c, const TracePlot::View &over)
+{
     Sor::Trace difference;
     difference.distanceM = c.difference.distanceM;
     difference.levelDb = c.difference.deltaDb;
     const QVector<TracePlot::Series> delta{
         {&difference, QStringLiteral("diferença (agora − base), dB"), QColor(0x60, 0x60, 0x60)}};
-    TracePlot::View deltaView = TracePlot::fitLevels(delta, {view.x0, view.x1, -1, 1});
-    deltaView.y0 = std::max(deltaView.y0, -5.0);
-    deltaView.y1 = std::min(deltaView.y1, 5.0);
+    TracePlot::View view = TracePlot::fitLevels(delta, {over.x0, over.x1, -1, 1});
+    view.y0 = std::max(view.y0, -5.0);
+    view.y1 = std::min(view.y1, 5.0);
     TracePlot::paint(
         page.painter,
         QRect(page.area.left(), page.area.top() + page.y, page.area.width(), DifferenceHeight),
         delta,
-        deltaView);
+        view);
     page.y += DifferenceHeight + Row / 2;
+}
+
+// Each change in words, as many as the page holds.
+void changeLines(Page &page, const Baseline::Comparison &c)
+{
     const int room = page.rowsLeft() - 1;
     for (int i = 0; i < c.changes.size() && i < room; ++i)
         page.row({c.changes.at(i).text}, {1.0}, false, {FailColour});
     if (c.changes.size() > room)
-        page.line(QStringLiteral("… e mais %1 mudanças, que não cabem nesta página.")
-                      .arg(c.changes.size() - room));
+        notShownLine(page, c.changes.size() - room, QStringLiteral("mudanças"));
+}
+
+// A pair's page: what changed, both traces overlaid, the difference of their points below.
+void comparisonPage(Page &page, const ComparedPair &pair)
+{
+    page.line(QStringLiteral("%1 desde %2")
+                  .arg(QFileInfo(pair.nowPath).fileName(), QFileInfo(pair.basePath).fileName()),
+              13,
+              true);
+    const QString problem = pair.comparison ? pair.comparison->problem : pair.problem;
+    if (!problem.isEmpty() || !pair.comparison) {
+        page.line(QStringLiteral("Não comparados: %1").arg(problem), 10, true, FailColour);
+        return;
+    }
+    const Baseline::Comparison &c = *pair.comparison;
+    page.line(
+        QStringLiteral("Veredito: %1")
+            .arg(c.samePoints ? QStringLiteral("sem mudança (os pontos são iguais)") : c.verdict()),
+        11,
+        true,
+        c.changed() ? FailColour : PassColour);
+    for (const QString &note : c.notes)
+        page.line(QStringLiteral("Medidos de outro modo: %1").arg(note));
+    if (c.samePoints)
+        return;
+    page.line(beforeAfterLine(c));
+    page.y += Row / 2;
+    const TracePlot::View view = bothTraces(page, pair, c);
+    differencePlot(page, c, view);
+    changeLines(page, c);
 }
 
 } // namespace

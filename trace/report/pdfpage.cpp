@@ -16,6 +16,11 @@ QColor verdictColour(Acceptance::Verdict v)
                                                 : QColor(0x60, 0x60, 0x60);
 }
 
+QColor judgedColour(Acceptance::Verdict v)
+{
+    return v == Acceptance::Verdict::NoLimits ? QColor() : verdictColour(v);
+}
+
 void Page::font(double points, bool bold)
 {
     QFont f = painter.font();
@@ -39,61 +44,76 @@ void Page::line(const QString &text, double points, bool bold, const QColor &col
     y += height;
 }
 
+namespace {
+
+// A heading row's height: a heading wider than its column takes two lines, and the row the
+// height they need, never more than two rows.
+int headingHeight(const QFontMetrics &metrics,
+                  const QStringList &cells,
+                  const QVector<double> &widths,
+                  int areaWidth)
+{
+    int height = Row;
+    for (int c = 0; c < cells.size() && c < widths.size(); ++c) {
+        const int w = int(widths.at(c) * areaWidth) - 4;
+        if (metrics.horizontalAdvance(cells.at(c)) > w)
+            height = std::max(
+                height,
+                metrics.boundingRect(QRect(0, 0, w, 10 * Row), Qt::TextWordWrap, cells.at(c))
+                        .height()
+                    + 4);
+    }
+    return std::min(height, 2 * Row);
+}
+
+} // namespace
+
+void Page::cell(const QString &whole, const QRectF &box, bool bold)
+{
+    const double room = box.width();
+    const QFont kept = painter.font();
+    const double wide = painter.fontMetrics().horizontalAdvance(whole);
+    // A heading too wide for its column takes two lines at its own size.
+    if (bold && wide > room) {
+        const QRect two = painter.fontMetrics().boundingRect(
+            QRect(0, 0, int(room), 10 * Row), Qt::TextWordWrap, whole);
+        if (two.height() <= box.height() && two.width() <= room) {
+            painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, whole);
+            return;
+        }
+    }
+    // A text wider than its column is set smaller, down to a size still read on paper; past that
+    // it is cut in the middle and written whole after the table.
+    QString text = whole;
+    if (wide > room) {
+        QFont smaller = kept;
+        smaller.setPointSizeF(std::max(std::min(ReadablePoints, kept.pointSizeF()),
+                                       kept.pointSizeF() * room / wide * 0.98));
+        painter.setFont(smaller);
+        if (painter.fontMetrics().horizontalAdvance(text) > room) {
+            if (!cut.contains(text))
+                cut << text;
+            text = painter.fontMetrics().elidedText(text, Qt::ElideMiddle, int(room));
+        }
+    }
+    painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, text);
+    painter.setFont(kept);
+}
+
 void Page::row(const QStringList &cells,
                const QVector<double> &widths,
                bool bold,
                const QVector<QColor> &colours)
 {
-    // A header row is bold, in a smaller size that keeps it as narrow as its column; a heading
-    // still too wide takes two lines, and the row the height they need.
+    // A header row is bold, in a smaller size that keeps it as narrow as its column.
     font(bold ? rowPoints - 1.5 : rowPoints, bold);
-    int height = Row;
-    if (bold) {
-        for (int c = 0; c < cells.size() && c < widths.size(); ++c) {
-            const int w = int(widths.at(c) * area.width()) - 4;
-            if (painter.fontMetrics().horizontalAdvance(cells.at(c)) > w)
-                height = std::max(
-                    height,
-                    painter.fontMetrics()
-                            .boundingRect(QRect(0, 0, w, 10 * Row), Qt::TextWordWrap, cells.at(c))
-                            .height()
-                        + 4);
-        }
-        height = std::min(height, 2 * Row);
-    }
+    const int height
+        = bold ? headingHeight(painter.fontMetrics(), cells, widths, area.width()) : Row;
     double x = area.left();
     for (int c = 0; c < cells.size() && c < widths.size(); ++c) {
         const double w = widths.at(c) * area.width();
         painter.setPen(c < colours.size() && colours.at(c).isValid() ? colours.at(c) : Qt::black);
-        const QRectF cell(x + 2, area.top() + y, w - 4, height);
-        // A text wider than its column is set smaller, down to a size still read on paper;
-        // past that it is cut in the middle and written whole after the table.
-        const QFont kept = painter.font();
-        const double wide = painter.fontMetrics().horizontalAdvance(cells.at(c));
-        QString text = cells.at(c);
-        // A heading too wide for its column takes two lines at its own size.
-        if (bold && wide > w - 4) {
-            const QRect two = painter.fontMetrics().boundingRect(
-                QRect(0, 0, int(w - 4), 10 * Row), Qt::TextWordWrap, text);
-            if (two.height() <= height && two.width() <= w - 4) {
-                painter.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, text);
-                x += w;
-                continue;
-            }
-        }
-        if (wide > w - 4) {
-            QFont smaller = kept;
-            smaller.setPointSizeF(std::max(std::min(ReadablePoints, kept.pointSizeF()),
-                                           kept.pointSizeF() * (w - 4) / wide * 0.98));
-            painter.setFont(smaller);
-            if (painter.fontMetrics().horizontalAdvance(text) > w - 4) {
-                if (!cut.contains(text))
-                    cut << text;
-                text = painter.fontMetrics().elidedText(text, Qt::ElideMiddle, int(w - 4));
-            }
-        }
-        painter.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter, text);
-        painter.setFont(kept);
+        cell(cells.at(c), QRectF(x + 2, area.top() + y, w - 4, height), bold);
         x += w;
     }
     painter.setPen(QColor(0xd0, 0xd0, 0xd0));
@@ -107,6 +127,30 @@ void Page::cutTexts()
         return;
     line(QStringLiteral("Por extenso: %1").arg(cut.join(QStringLiteral("; "))), ReadablePoints + 1);
     cut.clear();
+}
+
+void notShownLine(Page &page, int more, const QString &what)
+{
+    page.line(QStringLiteral("… e mais %1 %2, que não cabem nesta página.").arg(more).arg(what));
+}
+
+int plotHeightUnder(int mapHeight)
+{
+    return mapHeight > 0 ? std::max(PlotHeight - mapHeight, MapPlotHeight) : PlotHeight;
+}
+
+void plotUnderMap(Page &page,
+                  const std::optional<LinkMerge::Link> &map,
+                  const QVector<TracePlot::Series> &series,
+                  const TracePlot::View &view)
+{
+    const int height = plotHeightUnder(map ? linkMapHeight(*map, page.area.width()) : 0);
+    if (map)
+        linkMapBlock(page, *map);
+    const QRect plot(page.area.left(), page.area.top() + page.y, page.area.width(), height);
+    page.font(BodyPoints);
+    TracePlot::paint(page.painter, plot, series, view);
+    page.y += height + Row / 2;
 }
 
 void limitsLines(Page &page, const Acceptance::Limits &limits)

@@ -2,6 +2,7 @@
 
 #include "linkmerge/linkmerge.h"
 #include "report/report.h"
+#include "traceplot/plotpainter.h"
 
 #include <QPainter>
 
@@ -25,8 +26,16 @@ inline const QColor FailColour(0xc0, 0x00, 0x00);
 inline const QColor PassColour(0x00, 0x70, 0x20);
 inline const QColor AttentionColour(0xa0, 0x60, 0x00);
 
+// A value measured on the points is marked in its cell and explained under the table, in type
+// as large as the table's.
+inline const QString MeasuredHereNote
+    = QStringLiteral("* medido aqui: o arquivo não traz o evento; a perda foi medida nos pontos do "
+                     "traço");
+
 // The colour a verdict is written in.
 QColor verdictColour(Acceptance::Verdict v);
+// The colour of a judged value's cell: none (the row's) where no limit was checked.
+QColor judgedColour(Acceptance::Verdict v);
 
 // The smallest size a cell's text is set in: a longer text is cut in its middle (a file name
 // keeps its start and its end) and written whole after its table.
@@ -52,11 +61,25 @@ struct Page
              const QVector<double> &widths,
              bool bold = false,
              const QVector<QColor> &colours = {});
+    // One cell's text in its box, set smaller or cut where it is too wide for it.
+    void cell(const QString &text, const QRectF &box, bool bold);
     // The whole texts of the cells cut since the last call, after their table.
     void cutTexts();
     // Room left on the page, in table rows.
     int rowsLeft() const { return (area.height() - y) / Row; }
 };
+
+// "… e mais 3 eventos, que não cabem nesta página.": what did not fit on a page.
+void notShownLine(Page &page, int more, const QString &what);
+
+// The plot's height under a link map of that height: the map takes its height from the
+// plot's, down to a readable plot.
+int plotHeightUnder(int mapHeight);
+// The link map's block, where there is one, then the traces' plot under it, across the page.
+void plotUnderMap(Page &page,
+                  const std::optional<LinkMerge::Link> &map,
+                  const QVector<TracePlot::Series> &series,
+                  const TracePlot::View &view);
 
 // The limits by their readable name, and each one's value.
 void limitsLines(Page &page, const Acceptance::Limits &limits);

@@ -20,13 +20,58 @@ using namespace Pdf;
 namespace {
 
 const QVector<double> SummaryWidths{0.20, 0.07, 0.10, 0.06, 0.07, 0.06, 0.10, 0.08, 0.12, 0.14};
-const QVector<double> FibreWidths{0.04, 0.09, 0.13, 0.13, 0.10, 0.09, 0.08, 0.34};
-// A value measured on the points is marked in its cell and explained under the table, in type
-// as large as the table's.
-const QString MeasuredHereNote
-    = QStringLiteral("* medido aqui: o arquivo não traz o evento; a perda foi medida nos pontos do "
-                     "traço");
 const QVector<double> EventWidths{0.04, 0.09, 0.13, 0.09, 0.09, 0.18, 0.14, 0.24};
+
+// How many traces and fibres passed, and how many traces show bends.
+void countLines(Page &page, const QVector<Entry> &entries, const QVector<Fibre> &fibres)
+{
+    QVector<Acceptance::Verdict> verdicts;
+    int watched = 0;
+    for (const Entry &e : entries) {
+        verdicts << finalVerdict(e);
+        watched += finalVerdict(e) == Acceptance::Verdict::Pass && !e.judgement.attention.isEmpty()
+                       ? 1
+                       : 0;
+    }
+    countsLine(page, QStringLiteral("traços"), verdicts, watched);
+    if (!fibres.isEmpty()) {
+        verdicts.clear();
+        for (const Fibre &f : fibres)
+            verdicts << f.judgement.verdict;
+        countsLine(
+            page, QStringLiteral("fibras medidas das duas pontas (perdas médias)"), verdicts);
+    }
+    int bent = 0;
+    for (const Entry &e : entries)
+        bent += e.bendsM.isEmpty() ? 0 : 1;
+    if (bent > 0)
+        page.line(QStringLiteral("Curvaturas: %1 traços mostram perda maior no comprimento de "
+                                 "onda longo (coluna Curvatura)")
+                      .arg(bent),
+                  BodyPoints,
+                  true,
+                  FailColour);
+}
+
+// The first page's heading: the title, who made the report, for whom, when, by which limits,
+// and how many passed.
+void summaryHeading(Page &page,
+                    const QVector<Entry> &entries,
+                    const QVector<Fibre> &fibres,
+                    const Options &o)
+{
+    page.line(o.title, 16, true);
+    page.line(QStringLiteral("Empresa: %1").arg(o.company));
+    page.line(QStringLiteral("Operador: %1").arg(o.operatorName));
+    if (!o.client.isEmpty())
+        page.line(QStringLiteral("Cliente: %1").arg(o.client));
+    page.line(QStringLiteral("Data: %1").arg(o.date.toString(QStringLiteral("dd/MM/yyyy HH:mm"))));
+    page.line(o.reanalyze ? QStringLiteral("Eventos: reanalisados por este programa")
+                          : QStringLiteral("Eventos: os de cada arquivo"));
+    limitsLines(page, o.limits);
+    countLines(page, entries, fibres);
+    page.y += Row / 2;
+}
 
 void summaryPage(Page &page,
                  const QVector<Entry> &entries,
@@ -35,46 +80,8 @@ void summaryPage(Page &page,
                  int count,
                  const Options &o)
 {
-    if (from == 0) {
-        page.line(o.title, 16, true);
-        page.line(QStringLiteral("Empresa: %1").arg(o.company));
-        page.line(QStringLiteral("Operador: %1").arg(o.operatorName));
-        if (!o.client.isEmpty())
-            page.line(QStringLiteral("Cliente: %1").arg(o.client));
-        page.line(
-            QStringLiteral("Data: %1").arg(o.date.toString(QStringLiteral("dd/MM/yyyy HH:mm"))));
-        page.line(o.reanalyze ? QStringLiteral("Eventos: reanalisados por este programa")
-                              : QStringLiteral("Eventos: os de cada arquivo"));
-        limitsLines(page, o.limits);
-        QVector<Acceptance::Verdict> verdicts;
-        int watched = 0;
-        for (const Entry &e : entries) {
-            verdicts << finalVerdict(e);
-            watched
-                += finalVerdict(e) == Acceptance::Verdict::Pass && !e.judgement.attention.isEmpty()
-                       ? 1
-                       : 0;
-        }
-        countsLine(page, QStringLiteral("traços"), verdicts, watched);
-        if (!fibres.isEmpty()) {
-            verdicts.clear();
-            for (const Fibre &f : fibres)
-                verdicts << f.judgement.verdict;
-            countsLine(
-                page, QStringLiteral("fibras medidas das duas pontas (perdas médias)"), verdicts);
-        }
-        int bent = 0;
-        for (const Entry &e : entries)
-            bent += e.bendsM.isEmpty() ? 0 : 1;
-        if (bent > 0)
-            page.line(QStringLiteral("Curvaturas: %1 traços mostram perda maior no comprimento de "
-                                     "onda longo (coluna Curvatura)")
-                          .arg(bent),
-                      BodyPoints,
-                      true,
-                      FailColour);
-        page.y += Row / 2;
-    }
+    if (from == 0)
+        summaryHeading(page, entries, fibres, o);
     page.rowPoints = SummaryPoints;
     if (from > 0 && from >= entries.size())
         return; // a page for the closing lines alone
@@ -189,8 +196,7 @@ void events(Page &page, const Entry &e, const Options &o)
                  colours);
     }
     if (all.size() > room)
-        page.line(QStringLiteral("… e mais %1 eventos, que não cabem nesta página.")
-                      .arg(all.size() - room));
+        notShownLine(page, all.size() - room, QStringLiteral("eventos"));
     if (std::any_of(all.cbegin(), all.cend(), [](const Acceptance::JudgedEvent &ev) {
             return ev.lossDb && ev.lossMeasuredHere;
         }))
@@ -269,54 +275,10 @@ void tracePage(Page &page,
     page.y += Row / 2;
     identification(page, e);
     page.y += Row / 2;
-    // The link's map takes its height from the plot's, down to a readable plot.
-    int plotHeight = PlotHeight;
-    if (map) {
-        plotHeight = std::max(PlotHeight - linkMapHeight(*map, page.area.width()), MapPlotHeight);
-        linkMapBlock(page, *map);
-    }
-    const QRect plot(page.area.left(), page.area.top() + page.y, page.area.width(), plotHeight);
     const TracePlot::Series series{
         &e.trace, QFileInfo(e.path).fileName(), TracePlot::seriesColour(0)};
-    const TracePlot::View view = TracePlot::viewToEnd({series}, e.link.lengthM);
-    page.font(BodyPoints);
-    TracePlot::paint(page.painter, plot, {series}, view);
-    page.y += plotHeight + Row / 2;
+    plotUnderMap(page, map, {series}, TracePlot::viewToEnd({series}, e.link.lengthM));
     events(page, e, o);
-}
-
-void fibreEvents(Page &page, const Fibre &f, const Options &o)
-{
-    page.row(twoEndedColumns(), FibreWidths, true);
-    const int room = (page.area.height() - page.y - 3 * Row) / Row;
-    for (int i = 0; i < f.twoWay.events.size() && i < room; ++i) {
-        const Acceptance::TwoWayEvent &e = f.twoWay.events.at(i);
-        const Acceptance::JudgedEvent &judged = f.judgement.events.at(i);
-        QVector<QColor> colours(FibreWidths.size());
-        colours.last() = verdictColour(judged.verdict);
-        page.row(
-            {QString::number(i + 1),
-             Sor::decimal(e.distanceM / 1000, 4),
-             Sor::optionalDecimal(e.lossAbDb, 3) + (e.measuredA ? QStringLiteral("*") : QString()),
-             Sor::optionalDecimal(e.lossBaDb, 3) + (e.measuredB ? QStringLiteral("*") : QString()),
-             Sor::measuredText(e.lossDb, 3),
-             Sor::optionalDecimal(e.reflectanceDb, 2),
-             e.seenFrom == Acceptance::SeenFrom::Both
-                 ? QStringLiteral("ambas")
-                 : QStringLiteral("só %1").arg(Acceptance::seenFromText(e.seenFrom)),
-             Acceptance::eventVerdictText(judged, o.limits, f.link.wavelengthNm)},
-            FibreWidths,
-            false,
-            colours);
-    }
-    if (f.twoWay.events.size() > room)
-        page.line(QStringLiteral("… e mais %1 eventos, que não cabem nesta página.")
-                      .arg(f.twoWay.events.size() - room));
-    const bool measured = std::any_of(f.twoWay.events.cbegin(),
-                                      f.twoWay.events.cend(),
-                                      [](const auto &e) { return e.measuredA || e.measuredB; });
-    if (measured)
-        page.line(MeasuredHereNote);
 }
 
 // The words and colours the report uses, then where the technician and the client sign.
@@ -363,76 +325,6 @@ void closingLines(Page &page, const Options &o)
 }
 
 } // namespace
-
-void Pdf::fibrePage(Page &page,
-                    const QVector<Entry> &entries,
-                    const Fibre &f,
-                    const Options &o,
-                    const std::optional<LinkMerge::Link> &map)
-{
-    const Entry &a = entries.at(f.a);
-    const Entry &b = entries.at(f.b);
-    const Sor::Trace &t = a.trace;
-    // "Fibra 0001 do cabo CB-1: CENTRAL ↔ POSTE", leaving out what the files do not name.
-    QString fibre = QStringLiteral("Fibra");
-    if (t.general) {
-        const Sor::GeneralParameters &g = *t.general;
-        const QString id = g.fiberId.trimmed();
-        fibre += id.isEmpty() ? QStringLiteral(" sem id") : QLatin1Char(' ') + id;
-        if (!g.cableId.trimmed().isEmpty())
-            fibre += QStringLiteral(" do cabo %1").arg(g.cableId.trimmed());
-        if (!g.locationA.trimmed().isEmpty() && !g.locationB.trimmed().isEmpty())
-            fibre += QStringLiteral(": %1 ↔ %2").arg(g.locationA.trimmed(), g.locationB.trimmed());
-    }
-    page.line(fibre, 13, true);
-    page.line(QStringLiteral("Medida das duas pontas: %1 (de A) e %2 (de B)%3")
-                  .arg(QFileInfo(a.path).fileName(),
-                       QFileInfo(b.path).fileName(),
-                       t.wavelengthNm ? QStringLiteral(", ") + Sor::wavelengthText(*t.wavelengthNm)
-                                      : QString()));
-    if (!f.problem.isEmpty()) {
-        page.line(QStringLiteral("Par recusado: %1").arg(f.problem), 10, true, FailColour);
-        return;
-    }
-    page.line(QStringLiteral("Veredito da fibra (perdas médias das duas pontas): %1")
-                  .arg(Acceptance::verdictWord(f.judgement.verdict)),
-              11,
-              true,
-              verdictColour(f.judgement.verdict));
-    // Why, as on a trace's page: each value, its limit and where.
-    for (const QString &reason : f.judgement.reasons)
-        page.line(reason, BodyPoints, false, verdictColour(f.judgement.verdict));
-    const auto value = [](const std::optional<double> &v, const QString &text) {
-        return v ? text : QStringLiteral("—");
-    };
-    page.line(
-        QStringLiteral("Comprimento: %1   Perda total (média): %2   Deslocamento comum "
-                       "removido: %3 m   Tolerância: %4 m")
-            .arg(value(f.twoWay.fiberLengthM, Sor::kilometres(f.twoWay.fiberLengthM.value_or(0))),
-                 value(f.twoWay.totalLossDb,
-                       Sor::decimal(f.twoWay.totalLossDb.value_or(0), 3) + QStringLiteral(" dB")),
-                 Sor::decimal(f.twoWay.shiftM, 1),
-                 Sor::decimal(f.twoWay.toleranceM, 1)));
-    page.y += Row / 2;
-    int plotHeight = PlotHeight;
-    if (map) {
-        plotHeight = std::max(PlotHeight - linkMapHeight(*map, page.area.width()), MapPlotHeight);
-        linkMapBlock(page, *map);
-    }
-    // B's trace mirrored onto A's axis, over A's.
-    const Sor::Trace mirrored = Acceptance::mirroredTrace(b.trace, f.twoWay);
-    const QVector<TracePlot::Series> series{
-        {&a.trace, QFileInfo(a.path).fileName(), TracePlot::seriesColour(0)},
-        {&mirrored,
-         QStringLiteral("%1 (espelhado)").arg(QFileInfo(b.path).fileName()),
-         TracePlot::seriesColour(1)}};
-    const QRect plot(page.area.left(), page.area.top() + page.y, page.area.width(), plotHeight);
-    const TracePlot::View view = TracePlot::viewToEnd(series, f.twoWay.fiberLengthM);
-    page.font(BodyPoints);
-    TracePlot::paint(page.painter, plot, series, view);
-    page.y += plotHeight + Row / 2;
-    fibreEvents(page, f, o);
-}
 
 bool writePdf(const QVector<Entry> &entries,
               const QVector<Fibre> &fibres,

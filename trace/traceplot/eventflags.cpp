@@ -1,5 +1,7 @@
 #include "traceplot/eventflags.h"
 
+#include "traceplot/clippedpainter.h"
+
 #include <QPainter>
 
 #include <algorithm>
@@ -43,21 +45,10 @@ bool overlaps(const QRectF &box, const QVector<Flag> &placed)
     });
 }
 
-} // namespace
-
-QVector<Flag> placeFlags(const QRect &area,
-                         const View &view,
-                         const QVector<Series> &series,
-                         const QFontMetrics &metrics)
+// Every event in view, on its trace: its flag's text, and its anchor on the highest point near it.
+QVector<Flag> wantedFlags(const QRect &area, const View &view, const QVector<Series> &series)
 {
-    QVector<Flag> placed;
-    if (area.width() < 10 || area.height() < 10 || view.x1 <= view.x0 || view.y1 <= view.y0)
-        return placed;
     const Mapping map(area, view);
-    const double height = metrics.height() + 2;
-    // The top line is the markers' letters'.
-    const double ceiling = area.top() + metrics.height() + 4;
-    // Every event in view, on its trace.
     QVector<Flag> wanted;
     for (int s = 0; s < series.size(); ++s) {
         const Sor::Trace &t = *series.at(s).trace;
@@ -83,8 +74,13 @@ QVector<Flag> placeFlags(const QRect &area,
             wanted.append(f);
         }
     }
-    // The selected trace's flags first, each its own; the others' grouped where they share an
-    // event (the same number within a few pixels): one flag on the highest of them.
+    return wanted;
+}
+
+// The selected trace's flags first, each its own; the others' grouped where they share an
+// event (the same number within a few pixels): one flag on the highest of them.
+QVector<Flag> grouped(QVector<Flag> wanted)
+{
     std::stable_sort(wanted.begin(), wanted.end(), [](const Flag &a, const Flag &b) {
         if (a.emphasised != b.emphasised)
             return a.emphasised;
@@ -112,29 +108,55 @@ QVector<Flag> placeFlags(const QRect &area,
         if (f.anchor.y() < group->anchor.y())
             group->anchor.setY(f.anchor.y());
     }
-    for (Flag f : flags) {
-        const double width = metrics.horizontalAdvance(f.text) + 6;
-        // Up from the trace first, one box at a time, then down below it; never so far that
-        // the number no longer reads as its trace's.
-        QVector<double> tops;
-        for (double top = f.anchor.y() - StaffPixels - height;
-             top >= ceiling && f.anchor.y() - top <= FarthestPixels;
-             top -= height)
-            tops.append(top);
-        for (double top = f.anchor.y() + StaffPixels;
-             top + height <= area.bottom() && top - f.anchor.y() <= FarthestPixels;
-             top += height)
-            tops.append(top);
-        // Inside the plot at its edges too, the staff then slanting to it.
-        const double left
-            = qBound(double(area.left()), f.anchor.x() - width / 2, double(area.right()) - width);
-        for (double top : tops) {
-            const QRectF box(left, top, width, height);
-            if (!overlaps(box, placed)) {
-                f.box = box;
-                break;
-            }
-        }
+    return flags;
+}
+
+// Where the boxes may go: inside the plot, below the markers' letters, one text line high.
+struct FlagRoom
+{
+    QRect area;
+    double ceiling = 0;
+    double height = 0;
+};
+
+// The first free place for a flag's box: up from the trace first, one box at a time, then down
+// below it; never so far that the number no longer reads as its trace's. Empty where none is free.
+QRectF freeBox(const Flag &f, double width, const FlagRoom &room, const QVector<Flag> &placed)
+{
+    QVector<double> tops;
+    for (double top = f.anchor.y() - StaffPixels - room.height;
+         top >= room.ceiling && f.anchor.y() - top <= FarthestPixels;
+         top -= room.height)
+        tops.append(top);
+    for (double top = f.anchor.y() + StaffPixels;
+         top + room.height <= room.area.bottom() && top - f.anchor.y() <= FarthestPixels;
+         top += room.height)
+        tops.append(top);
+    // Inside the plot at its edges too, the staff then slanting to it.
+    const double left = qBound(
+        double(room.area.left()), f.anchor.x() - width / 2, double(room.area.right()) - width);
+    for (double top : tops) {
+        const QRectF box(left, top, width, room.height);
+        if (!overlaps(box, placed))
+            return box;
+    }
+    return QRectF();
+}
+
+} // namespace
+
+QVector<Flag> placeFlags(const QRect &area,
+                         const View &view,
+                         const QVector<Series> &series,
+                         const QFontMetrics &metrics)
+{
+    QVector<Flag> placed;
+    if (area.width() < 10 || area.height() < 10 || view.x1 <= view.x0 || view.y1 <= view.y0)
+        return placed;
+    // The top line is the markers' letters'.
+    const FlagRoom room{area, area.top() + metrics.height() + 4.0, metrics.height() + 2.0};
+    for (Flag f : grouped(wantedFlags(area, view, series))) {
+        f.box = freeBox(f, metrics.horizontalAdvance(f.text) + 6, room, placed);
         placed.append(f);
     }
     return placed;
@@ -145,8 +167,7 @@ void paintFlags(QPainter &painter,
                 const View &view,
                 const QVector<Series> &series)
 {
-    painter.save();
-    painter.setClipRect(area);
+    const ClippedPainter clipped(painter, area);
     const QVector<Flag> flags = placeFlags(area, view, series, QFontMetrics(painter.font()));
     // All staffs first, then the boxes over them: a staff never crosses a number.
     for (bool boxes : {false, true}) {
@@ -176,7 +197,6 @@ void paintFlags(QPainter &painter,
             }
         }
     }
-    painter.restore();
 }
 
 } // namespace TracePlot

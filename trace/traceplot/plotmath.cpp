@@ -5,6 +5,11 @@
 
 namespace TracePlot {
 
+bool drawable(const QRect &area, const View &view)
+{
+    return area.width() >= 10 && area.height() >= 10 && view.x1 > view.x0 && view.y1 > view.y0;
+}
+
 QVector<Column>
 thin(const double *x, const double *y, size_t count, double x0, double x1, int columns)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QRectF>
 #include <QVector>
 
@@ -56,6 +57,9 @@ private:
     QRectF area;
     View view;
 };
+
+// An area too small, or a view without extent, shows nothing.
+bool drawable(const QRect &area, const View &view);
 
 // The lowest and highest level that fall in one pixel column; empty when none does.
 struct Column

@@ -1,16 +1,12 @@
 #include "traceplot/plotpainter.h"
 
 #include "sor/sortext.h"
+#include "traceplot/clippedpainter.h"
 #include "traceplot/eventflags.h"
 #include "traceplot/plotmath.h"
 
-#include <QFileInfo>
 #include <QFontMetrics>
-#include <QGuiApplication>
-#include <QImage>
-#include <QImageWriter>
 #include <QPainter>
-#include <QSvgGenerator>
 
 #include <algorithm>
 #include <cmath>
@@ -25,12 +21,6 @@ constexpr int TopMargin = 12;
 constexpr int BottomMargin = 44;
 // Below this span the distance axis counts metres.
 constexpr double MetresBelow = 2000.0;
-
-// An area too small, or a view without extent, shows nothing.
-bool drawable(const QRect &area, const View &view)
-{
-    return area.width() >= 10 && area.height() >= 10 && view.x1 > view.x0 && view.y1 > view.y0;
-}
 
 QString number(double value, double step)
 {
@@ -100,22 +90,6 @@ View viewToEnd(const QVector<Series> &series, const std::optional<double> &endM)
     return fitLevels(series, cut);
 }
 
-QString legendText(const Series &series)
-{
-    const Sor::Trace &t = *series.trace;
-    QString text = series.label;
-    if (t.damaged())
-        text += QStringLiteral(" (%1)").arg(Sor::damagedWord());
-    QStringList details;
-    if (t.wavelengthNm)
-        details << Sor::wavelengthText(*t.wavelengthNm);
-    if (t.fixed && !t.fixed->pulseWidthsNs.isEmpty())
-        details << QStringLiteral("%1 ns").arg(t.fixed->pulseWidthsNs.first());
-    if (!details.isEmpty())
-        text += QStringLiteral(" — ") + details.join(QStringLiteral(", "));
-    return text;
-}
-
 QRect plotArea(const QRect &bounds)
 {
     return bounds.adjusted(LeftMargin, TopMargin, -RightMargin, -BottomMargin);
@@ -152,74 +126,6 @@ double distanceDivision(const QRect &area, const View &view)
                     view.x1 / unit,
                     readableTicks(view.x0 / unit, view.x1 / unit, qMax(2, area.width() / 110)))
            * unit;
-}
-
-namespace {
-
-QSize legendSize(const QVector<Series> &series, const QFontMetrics &metrics)
-{
-    int width = 0;
-    for (const Series &s : series)
-        width = std::max(width, metrics.horizontalAdvance(legendText(s)));
-    // Room for a bold line too.
-    return QSize(width + width / 10 + 36, (metrics.height() + 2) * series.size() + 8);
-}
-
-// How many pixel columns of traces a box (with a little room around it) crosses.
-int covered(const QRect &box, const QRect &area, const View &view, const QVector<Series> &series)
-{
-    const Mapping map(area, view);
-    const double x0 = map.metres(box.left());
-    const double x1 = map.metres(box.right() + 1);
-    int count = 0;
-    for (const Series &s : series) {
-        const Sor::Trace &t = *s.trace;
-        const QVector<Column> columns
-            = thin(t.distanceM.data(), t.levelDb.data(), t.levelDb.size(), x0, x1, box.width());
-        for (const Column &c : columns) {
-            if (!c.empty && map.y(c.min) >= box.top() - 4 && map.y(c.max) <= box.bottom() + 4)
-                ++count;
-        }
-    }
-    return count;
-}
-
-} // namespace
-
-Layout layout(const QRect &bounds,
-              const QVector<Series> &series,
-              const View &view,
-              const QFontMetrics &metrics)
-{
-    Layout l{plotArea(bounds), QRect()};
-    if (series.isEmpty() || !drawable(l.area, view))
-        return l;
-    const QSize size = legendSize(series, metrics);
-    const QRect &a = l.area;
-    const int inset = 8;
-    // Top right first, where a trace that starts high at the left seldom is.
-    const QRect corners[] = {
-        QRect(QPoint(a.right() - inset - size.width(), a.top() + inset), size),
-        QRect(QPoint(a.left() + inset, a.bottom() - inset - size.height()), size),
-        QRect(QPoint(a.right() - inset - size.width(), a.bottom() - inset - size.height()), size),
-        QRect(QPoint(a.left() + inset, a.top() + inset), size)};
-    // A flag under the legend is an event the reader cannot see: its box and its staff count.
-    const QVector<Flag> flags = placeFlags(a, view, series, metrics);
-    const auto flagged = [&](const QRect &corner) {
-        return std::any_of(flags.cbegin(), flags.cend(), [&](const Flag &f) {
-            return QRectF(f.anchor, f.anchor).united(f.box).intersects(corner);
-        });
-    };
-    for (const QRect &corner : corners) {
-        if (a.contains(corner) && covered(corner, a, view, series) == 0 && !flagged(corner)) {
-            l.legend = corner;
-            return l;
-        }
-    }
-    // No free corner: the plot gives up a strip above it to the legend.
-    l.area.setTop(l.area.top() + size.height() + inset);
-    l.legend = QRect(QPoint(l.area.right() - size.width(), bounds.top() + TopMargin), size);
-    return l;
 }
 
 void paint(QPainter &painter,
@@ -304,14 +210,29 @@ void paintFrame(QPainter &painter, const QRect &bounds, const View &view)
     painter.restore();
 }
 
+namespace {
+
+// Where the user put the span's start (a launch cable's end): 0 m on the axis, a dotted line
+// named below the markers' letters.
+void paintSpanStart(QPainter &painter, const QRect &area, const Mapping &map, const QColor &colour)
+{
+    const double x = map.x(0);
+    painter.setPen(QPen(colour, 1, Qt::DotLine));
+    painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+    const QFontMetrics metrics(painter.font());
+    painter.drawText(QPointF(x + 3, area.top() + 2 * metrics.height() + 2),
+                     QStringLiteral("início do enlace"));
+}
+
+} // namespace
+
 // One pixel column at a time: a polyline down each column from its highest to its lowest
 // level and on to the next, in a one-pixel pen that takes the painter's fast path.
 void paintTrace(QPainter &painter, const QRect &area, const View &view, const Series &series)
 {
     if (!drawable(area, view))
         return;
-    painter.save();
-    painter.setClipRect(area);
+    const ClippedPainter clipped(painter, area);
     const Mapping map(area, view);
     const Sor::Trace &t = *series.trace;
     const QVector<Column> columns = thin(
@@ -334,25 +255,15 @@ void paintTrace(QPainter &painter, const QRect &area, const View &view, const Se
         line.append(QPointF(x, map.y(column.min)));
     }
     painter.drawPolyline(line);
-    // Where the user put the span's start (a launch cable's end): 0 m on the axis.
-    if (t.offsets && t.offsets->applied && t.offsets->user != 0 && view.x0 <= 0 && view.x1 >= 0) {
-        const double x = map.x(0);
-        painter.setPen(QPen(series.colour, 1, Qt::DotLine));
-        painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
-        const QFontMetrics metrics(painter.font());
-        // Below the markers' letters.
-        painter.drawText(QPointF(x + 3, area.top() + 2 * metrics.height() + 2),
-                         QStringLiteral("início do enlace"));
-    }
-    painter.restore();
+    if (t.offsets && t.offsets->applied && t.offsets->user != 0 && view.x0 <= 0 && view.x1 >= 0)
+        paintSpanStart(painter, area, map, series.colour);
 }
 
 void paintMarkers(QPainter &painter, const QRect &area, const View &view, const Markers &markers)
 {
     if (!drawable(area, view))
         return;
-    painter.save();
-    painter.setClipRect(area);
+    const ClippedPainter clipped(painter, area);
     const Mapping map(area, view);
     const QFontMetrics metrics(painter.font());
     const std::optional<double> marks[] = {markers.a, markers.b};
@@ -371,87 +282,6 @@ void paintMarkers(QPainter &painter, const QRect &area, const View &view, const 
         painter.drawText(QPointF(x + 3, area.top() + metrics.ascent() + 2),
                          m == 0 ? QStringLiteral("A") : QStringLiteral("B"));
     }
-    painter.restore();
-}
-
-void paintLegend(QPainter &painter, const QRect &box, const QVector<Series> &series)
-{
-    if (series.isEmpty())
-        return;
-    painter.save();
-    const QFontMetrics metrics(painter.font());
-    const int line = metrics.height() + 2;
-    painter.setPen(QColor(0xb0, 0xb0, 0xb0));
-    painter.setBrush(QColor(255, 255, 255, 230));
-    painter.drawRect(box);
-    for (int i = 0; i < series.size(); ++i) {
-        const int y = box.top() + 4 + i * line;
-        painter.fillRect(QRect(box.left() + 6, y + line / 2 - 2, 16, 4), series.at(i).colour);
-        QFont font = painter.font();
-        font.setBold(series.at(i).emphasised);
-        painter.setFont(font);
-        painter.setPen(Qt::black);
-        painter.drawText(QRect(box.left() + 28, y, box.width() - 30, line),
-                         Qt::AlignVCenter,
-                         legendText(series.at(i)));
-    }
-    painter.restore();
-}
-
-QString drawingProblem()
-{
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        return QString();
-    return QStringLiteral("não é possível desenhar: o programa não iniciou a parte gráfica");
-}
-
-bool save(const QString &path,
-          const QVector<Series> &series,
-          const QSize &size,
-          QString *error,
-          const View *shown,
-          const Markers &markers)
-{
-    const QString problem = drawingProblem();
-    if (!problem.isEmpty()) {
-        if (error)
-            *error = problem;
-        return false;
-    }
-    const View view = shown ? *shown : fullView(series);
-    if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
-        QSvgGenerator svg;
-        svg.setFileName(path);
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setTitle(QStringLiteral("Traços OTDR"));
-        QPainter painter;
-        if (!painter.begin(&svg)) {
-            if (error)
-                *error = QStringLiteral("não foi possível criar o arquivo");
-            return false;
-        }
-        paint(painter, QRect(QPoint(0, 0), size), series, view, markers);
-        painter.end();
-        if (!QFileInfo::exists(path)) {
-            if (error)
-                *error = QStringLiteral("não foi possível criar o arquivo");
-            return false;
-        }
-        return true;
-    }
-    QImage image(size, QImage::Format_RGB32);
-    QPainter painter(&image);
-    paint(painter, image.rect(), series, view, markers);
-    painter.end();
-    QImageWriter writer(path, "png");
-    if (writer.write(image))
-        return true;
-    if (error)
-        *error = QFileInfo(QFileInfo(path).absolutePath()).isDir()
-                     ? QStringLiteral("não foi possível gravar a imagem (permissão ou disco cheio)")
-                     : QStringLiteral("a pasta não existe");
-    return false;
 }
 
 } // namespace TracePlot

@@ -1,30 +1,28 @@
 #include "traceplot/sectionbands.h"
 
+#include "traceplot/clippedpainter.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPolygonF>
 
 #include <algorithm>
+#include <iterator>
 
 namespace TracePlot {
 
 QColor bandColour(SectionBand::Kind kind)
 {
-    switch (kind) {
-    case SectionBand::Kind::Inside:
-        return QColor(90, 90, 90);
-    case SectionBand::Kind::Launch:
-        return QColor(150, 110, 200);
-    case SectionBand::Kind::Fibre:
-        return QColor(40, 160, 80);
-    case SectionBand::Kind::Tail:
-        return QColor(230, 140, 30);
-    case SectionBand::Kind::Ghost:
-        return QColor(210, 40, 40);
-    case SectionBand::Kind::Floor:
-        return QColor(190, 190, 190);
-    }
-    return Qt::gray;
+    // In the order of SectionBand::Kind.
+    static const QColor colours[] = {QColor(90, 90, 90),
+                                     QColor(150, 110, 200),
+                                     QColor(40, 160, 80),
+                                     QColor(230, 140, 30),
+                                     QColor(210, 40, 40),
+                                     QColor(190, 190, 190)};
+    static_assert(std::size(colours) == size_t(SectionBand::Kind::Floor) + 1);
+    const int k = int(kind);
+    return k >= 0 && k < int(std::size(colours)) ? colours[k] : QColor(Qt::gray);
 }
 
 void paintSections(QPainter &painter,
@@ -34,8 +32,7 @@ void paintSections(QPainter &painter,
 {
     if (bands.isEmpty() || !(view.x1 > view.x0) || !(view.y1 > view.y0))
         return;
-    painter.save();
-    painter.setClipRect(area);
+    const ClippedPainter clipped(painter, area);
     painter.setPen(Qt::NoPen);
     const Mapping map(area, view);
     for (const SectionBand &b : bands) {
@@ -69,7 +66,6 @@ void paintSections(QPainter &painter,
              << QPointF(map.x(b.startM), map.y(*b.startDb) + half);
         painter.drawPolygon(band);
     }
-    painter.restore();
 }
 
 } // namespace TracePlot
