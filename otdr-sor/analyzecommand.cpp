@@ -4,7 +4,6 @@
 #include "analysis/pointloss.h"
 #include "command.h"
 #include "onefibre/onefibrejson.h"
-#include "sor/sorreader.h"
 #include "sor/sortext.h"
 
 #include <QCommandLineParser>
@@ -161,15 +160,16 @@ int analyzeFiles(const QStringList &files,
     std::vector<Analysed> all;
     all.reserve(size_t(files.size()));
     for (const QString &path : files) {
-        Sor::Opened opened = Sor::openTrace(path);
-        if (!opened.usable()) {
-            err << "otdr-sor: " << path << ": " << opened.problem << "\n";
+        // Here a file that cannot be read is as one that cannot be used: the others go on.
+        int refused = 0;
+        std::optional<Sor::Trace> trace = CommandLine::openTrace(path, err, refused);
+        if (!trace) {
             status = 1;
             continue;
         }
         Analysis::Result result
-            = Analysis::analyze(opened.trace, Analysis::thresholdsFor(opened.trace, thresholds));
-        all.push_back({std::move(opened.trace), path, std::move(result)});
+            = Analysis::analyze(*trace, Analysis::thresholdsFor(*trace, thresholds));
+        all.push_back({std::move(*trace), path, std::move(result)});
     }
     std::vector<OneFibre::Shot> shots;
     for (const Analysed &a : all)
@@ -291,8 +291,8 @@ private:
         QStringLiteral("Queda que marca o fim da fibra (a do arquivo; sem ela, %1 dB).")
             .arg(Analysis::Thresholds().endDb),
         QStringLiteral("DB")};
-    const QCommandLineOption json{QStringLiteral("json"),
-                                  QStringLiteral("Os eventos encontrados em JSON.")};
+    const QCommandLineOption json
+        = CommandLine::jsonOption(QStringLiteral("Os eventos encontrados em JSON."));
     const QCommandLineOption sameFibre{
         QStringLiteral("same-fibre"),
         QStringLiteral("Os traços são disparos de uma só fibra: confere um com o outro.")};

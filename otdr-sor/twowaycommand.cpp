@@ -4,7 +4,6 @@
 #include "acceptance/twowayjson.h"
 #include "analysis/analysis.h"
 #include "command.h"
-#include "sor/sorreader.h"
 #include "sor/sortext.h"
 
 #include <QCommandLineParser>
@@ -19,24 +18,18 @@ namespace {
 std::optional<Acceptance::Measurement>
 load(const QString &path, bool reanalyze, int &status, QTextStream &err)
 {
-    if (!CommandLine::readable(path, err)) {
-        status = Command::Usage;
+    // The analysis needs points; the file's own events need only a trace, however damaged.
+    const std::optional<Sor::Trace> opened = CommandLine::openTrace(
+        path, err, status, reanalyze ? CommandLine::Need::Points : CommandLine::Need::Bytes);
+    if (!opened)
         return std::nullopt;
-    }
-    const Sor::Opened opened = Sor::openTrace(path);
-    const Sor::Trace &trace = opened.trace;
+    const Sor::Trace &trace = *opened;
     const QString name = QFileInfo(path).fileName();
     if (trace.damaged()) {
-        err << "otdr-sor: " << path << ": " << Sor::damagedWord() << ": "
-            << Sor::damageText(trace, Sor::DamageWording::Command) << "\n";
+        CommandLine::fileProblem(err, path, CommandLine::damage(trace));
         status = std::max(status, int(Command::Damaged));
     }
     if (reanalyze) {
-        if (!opened.usable()) {
-            err << "otdr-sor: " << path << ": " << opened.problem << "\n";
-            status = std::max(status, int(Command::Damaged));
-            return std::nullopt;
-        }
         const Analysis::Result found = Analysis::analyze(trace);
         return Acceptance::measurementOf(name, trace, Acceptance::analysedLink(trace, found));
     }
@@ -185,20 +178,16 @@ int bendsCommand(const QString &shorter,
     return status;
 }
 
-bool twoWayOptions(const QCommandLineParser &parser,
-                   const QCommandLineOption &json,
-                   const QCommandLineOption &tolerance,
-                   const QCommandLineOption &eventsFound,
-                   TwoWayOptions &options,
-                   QTextStream &err)
+bool TwoWayChoices::read(const QCommandLineParser &parser,
+                         TwoWayOptions &options,
+                         QTextStream &err) const
 {
     options.json = parser.isSet(json);
     options.reanalyze = parser.isSet(eventsFound);
-    if (parser.isSet(tolerance)
-        && (!CommandLine::numberValue(parser.value(tolerance), options.toleranceM)
-            || options.toleranceM <= 0)) {
-        err << QStringLiteral("otdr-sor: tolerância inválida: ") << parser.value(tolerance) << "\n";
-        return false;
-    }
-    return true;
+    return CommandLine::numberOption(parser,
+                                     tolerance,
+                                     CommandLine::Least::Positive,
+                                     QStringLiteral("tolerância inválida"),
+                                     options.toleranceM,
+                                     err);
 }
