@@ -2,7 +2,7 @@
 
 #include "analysis/analysisjson.h"
 #include "analysis/pointloss.h"
-#include "command.h"
+#include "commandline.h"
 #include "onefibre/onefibrejson.h"
 #include "sor/sortext.h"
 
@@ -147,6 +147,27 @@ struct Analysed
     Analysis::Result result;
 };
 
+// Each file's result, with the shots' agreement where they were compared: one file's alone,
+// several in a list.
+void printJson(const std::vector<Analysed> &all,
+               const OneFibre::Agreement *agreement,
+               const std::vector<OneFibre::Shot> &shots,
+               bool oneFile,
+               QTextStream &out)
+{
+    QJsonArray each;
+    for (const Analysed &a : all)
+        each.append(Analysis::toJson(a.result, a.path));
+    if (agreement)
+        out << QJsonDocument(
+                   QJsonObject{{QStringLiteral("traces"), each},
+                               {QStringLiteral("agreement"), OneFibre::toJson(*agreement, shots)}})
+                   .toJson(QJsonDocument::Indented);
+    else if (!each.isEmpty())
+        out << (oneFile ? QJsonDocument(each.first().toObject()) : QJsonDocument(each))
+                   .toJson(QJsonDocument::Indented);
+}
+
 } // namespace
 
 int analyzeFiles(const QStringList &files,
@@ -185,18 +206,7 @@ int analyzeFiles(const QStringList &files,
     const OneFibre::Agreement agreement
         = compared ? OneFibre::compare(shots) : OneFibre::Agreement();
     if (json) {
-        QJsonArray each;
-        for (const Analysed &a : all)
-            each.append(Analysis::toJson(a.result, a.path));
-        if (compared)
-            out << QJsonDocument(QJsonObject{{QStringLiteral("traces"), each},
-                                             {QStringLiteral("agreement"),
-                                              OneFibre::toJson(agreement, shots)}})
-                       .toJson(QJsonDocument::Indented);
-        else if (!each.isEmpty())
-            out << (files.size() == 1 ? QJsonDocument(each.first().toObject())
-                                      : QJsonDocument(each))
-                       .toJson(QJsonDocument::Indented);
+        printJson(all, compared ? &agreement : nullptr, shots, files.size() == 1, out);
         return status;
     }
     for (size_t k = 0; k < all.size(); ++k) {

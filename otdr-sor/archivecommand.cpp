@@ -1,5 +1,5 @@
 #include "archive/archive.h"
-#include "command.h"
+#include "commandline.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>

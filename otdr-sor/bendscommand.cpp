@@ -1,4 +1,4 @@
-#include "command.h"
+#include "commandline.h"
 #include "twowaycommand.h"
 
 #include <QCommandLineParser>

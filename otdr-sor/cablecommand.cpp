@@ -1,7 +1,7 @@
 #include "baseline/baseline.h"
 #include "cable/cablejob.h"
 #include "cable/cablexlsx.h"
-#include "command.h"
+#include "commandline.h"
 #include "report/report.h"
 
 #include <QCommandLineParser>

@@ -1,4 +1,4 @@
-#include "command.h"
+#include "commandline.h"
 #include "sor/sortext.h"
 #include "verdictlines.h"
 

@@ -1,6 +1,6 @@
 #include "baseline/baselineoutput.h"
 #include "cable/cablejob.h"
-#include "command.h"
+#include "commandline.h"
 #include "report/report.h"
 #include "sor/sorreader.h"
 

@@ -1,6 +1,6 @@
 #include "editcommand.h"
 
-#include "command.h"
+#include "commandline.h"
 #include "editpatterns.h"
 #include "sor/savefile.h"
 #include "sor/soredit.h"

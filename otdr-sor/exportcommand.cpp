@@ -1,5 +1,5 @@
 #include "analysis/pointloss.h"
-#include "command.h"
+#include "commandline.h"
 #include "sor/sorexport.h"
 
 #include <QBuffer>

@@ -1,6 +1,6 @@
 #include "analysis/eventsource.h"
 #include "analyzecommand.h"
-#include "command.h"
+#include "commandline.h"
 #include "sor/sortext.h"
 #include "verdictlines.h"
 

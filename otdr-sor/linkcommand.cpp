@@ -1,4 +1,4 @@
-#include "command.h"
+#include "commandline.h"
 #include "linkmap/linkmap.h"
 #include "linkmerge/linkmerge.h"
 #include "linkmerge/linkoutput.h"

@@ -1,4 +1,4 @@
-#include "command.h"
+#include "commandline.h"
 #include "route/tracelocate.h"
 #include "sor/savefile.h"
 

@@ -1,6 +1,6 @@
 #include "reportcommand.h"
 
-#include "command.h"
+#include "commandline.h"
 #include "route/route.h"
 
 #include <QCommandLineParser>

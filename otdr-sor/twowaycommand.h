@@ -1,7 +1,7 @@
 #pragma once
 
 #include "acceptance/twoway.h"
-#include "command.h"
+#include "commandline.h"
 
 #include <QString>
 
