@@ -1,9 +1,9 @@
 #include "baselinedialog.h"
+#include "dialogbuttons.h"
 
 #include "plotwidget.h"
 #include "sor/sortext.h"
 
-#include <QDialogButtonBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QSplitter>
@@ -86,9 +86,7 @@ BaselineDialog::BaselineDialog(const Sor::Trace &baseTrace,
     plots->setStretchFactor(0, 3);
     plots->setStretchFactor(1, 2);
     plots->setStretchFactor(2, 1);
-    auto *buttons = new QDialogButtonBox;
-    buttons->addButton(QStringLiteral("Fechar"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox *buttons = closeRow(this);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(verdict);
     layout->addWidget(plots, 1);

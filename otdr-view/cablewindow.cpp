@@ -1,10 +1,10 @@
 #include "cablewindow.h"
+#include "dialogbuttons.h"
 
 #include "limitsdialog.h"
 #include "plotwidget.h"
 #include "sor/sortext.h"
 
-#include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -123,9 +123,7 @@ CableWindow::CableWindow(const QString &folderPath,
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
     split->setSizes({760, 620});
-    auto *buttons = new QDialogButtonBox;
-    buttons->addButton(QStringLiteral("Fechar"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox *buttons = closeRow(this);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(summary);

@@ -1,9 +1,9 @@
 #include "comparisondialog.h"
+#include "dialogbuttons.h"
 
 #include "plotwidget.h"
 #include "sor/sortext.h"
 
-#include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -52,9 +52,7 @@ ComparisonDialog::ComparisonDialog(Kind kind,
     splitter->addWidget(events);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
-    auto *buttons = new QDialogButtonBox;
-    buttons->addButton(QStringLiteral("Fechar"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox *buttons = closeRow(this);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(summary);
     layout->addWidget(splitter);

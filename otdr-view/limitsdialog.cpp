@@ -1,9 +1,9 @@
 #include "limitsdialog.h"
+#include "dialogbuttons.h"
 
 #include "acceptance/verdict.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -34,11 +34,7 @@ LimitsDialog::LimitsDialog(const std::optional<Acceptance::Limits> &current, QWi
     note = new QLabel;
     note->setObjectName(QStringLiteral("limitsNote"));
     note->setWordWrap(true);
-    auto *buttons = new QDialogButtonBox;
-    apply = buttons->addButton(QStringLiteral("Aplicar"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox *buttons = actionRow(this, QStringLiteral("Aplicar"), &apply);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Julgar os eventos pelos limites:")));
     layout->addWidget(presets);

@@ -1,3 +1,4 @@
+#include "dialogbuttons.h"
 #include "viewerwindow.h"
 
 #include "acceptance/pairing.h"
@@ -6,7 +7,6 @@
 #include "traceplot/markers.h"
 
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -74,11 +74,7 @@ void ViewerWindow::chooseThresholds()
     auto *loss = thresholdBox(start.lossDb, 0, 5, QStringLiteral("loss"));
     auto *reflectance = thresholdBox(start.reflectanceDb, -90, 0, QStringLiteral("reflectance"));
     auto *end = thresholdBox(start.endDb, 0.5, 30, QStringLiteral("end"));
-    auto *buttons = new QDialogButtonBox;
-    buttons->addButton(QStringLiteral("Reanalisar"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QDialogButtonBox *buttons = actionRow(&dialog, QStringLiteral("Reanalisar"));
     auto *form = new QFormLayout(&dialog);
     form->addRow(QStringLiteral("Perda mínima:"), loss);
     form->addRow(QStringLiteral("Refletância mínima:"), reflectance);

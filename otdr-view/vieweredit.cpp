@@ -1,10 +1,10 @@
+#include "dialogbuttons.h"
 #include "viewerwindow.h"
 
 #include "sor/savefile.h"
 #include "sor/sorreader.h"
 
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -53,11 +53,7 @@ void ViewerWindow::chooseIdentification()
         form->addRow(label + QLatin1Char(':'), line);
         lines << line;
     }
-    auto *buttons = new QDialogButtonBox;
-    buttons->addButton(QStringLiteral("Gravar"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QDialogButtonBox *buttons = actionRow(&dialog, QStringLiteral("Gravar"));
     form->addRow(new QLabel(QStringLiteral("Só estes campos mudam; o original fica em %1.")
                                 .arg(QFileInfo(Sor::backupPath(set.at(index).path)).fileName())));
     form->addRow(buttons);

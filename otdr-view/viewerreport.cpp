@@ -1,10 +1,10 @@
+#include "dialogbuttons.h"
 #include "viewerwindow.h"
 
 #include "limitsdialog.h"
 #include "report/report.h"
 
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -81,11 +81,7 @@ bool ViewerWindow::askReportHeading()
     auto *logoRow = new QHBoxLayout;
     logoRow->addWidget(logo);
     logoRow->addWidget(pickLogo);
-    auto *buttons = new QDialogButtonBox;
-    buttons->addButton(QStringLiteral("Continuar"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QDialogButtonBox *buttons = actionRow(&dialog, QStringLiteral("Continuar"));
     auto *form = new QFormLayout(&dialog);
     form->addRow(QStringLiteral("Título:"), title);
     form->addRow(QStringLiteral("Empresa:"), company);

@@ -8,9 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cache=${1:-${OTDR_WINDOWS_CACHE:-$HOME/.cache/otdr-windows}}
-mkdir -p "$cache"
-cache=$(cd "$cache" && pwd)
+. tools/windows-cache.sh "$@"
 prefix=$cache/libpq-mingw64
 configure_options=(--host=x86_64-w64-mingw32 --prefix="$prefix" --without-readline
     --without-zlib --without-icu --without-openssl --without-gssapi --without-ldap

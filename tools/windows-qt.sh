@@ -10,10 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cache=${1:-${OTDR_WINDOWS_CACHE:-$HOME/.cache/otdr-windows}}
-prefix=$cache/qt5-mingw64
-mkdir -p "$cache"
-cache=$(cd "$cache" && pwd)
+. tools/windows-cache.sh "$@"
 prefix=$cache/qt5-mingw64
 
 libpq=$cache/libpq-mingw64

@@ -6,9 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cache=${1:-${OTDR_WINDOWS_CACHE:-$HOME/.cache/otdr-windows}}
-mkdir -p "$cache"
-cache=$(cd "$cache" && pwd)
+. tools/windows-cache.sh "$@"
 prefix=$cache/xlsxwriter-mingw64
 if [ -f "$prefix/.complete" ]; then
     echo "$prefix"
