@@ -27,7 +27,8 @@ class QTextStream;
 namespace CommandLine {
 // "otdr-sor: PATH: WHY" on `err`: how every command names what is wrong with a file.
 void fileProblem(QTextStream &err, const QString &path, const QString &why);
-// The file is one that can be read; otherwise says why on `err`.
+// The file is one that can be read; otherwise says why on `err`, as openTrace() would: for a
+// command that checks all its inputs before it starts on any.
 bool readable(const QString &path, QTextStream &err);
 // The path names something, a folder or a file; otherwise says so on `err`.
 bool found(const QString &path, QTextStream &err);
