@@ -1,5 +1,8 @@
 #include "archivedialog.h"
 
+#include "dialogbuttons.h"
+
+#include "archive/columns.h"
 #include "sor/sortext.h"
 
 #include <QComboBox>
@@ -18,7 +21,16 @@
 
 namespace {
 
-enum Column { Date, Cable, Fibre, End, Band, Condition, Length, Loss, Verdict, Path, Columns };
+// The archive's columns the table shows.
+QVector<const Archive::Column *> shownColumns()
+{
+    QVector<const Archive::Column *> shown;
+    for (const Archive::Column &c : Archive::columns()) {
+        if (c.cell)
+            shown << &c;
+    }
+    return shown;
+}
 
 } // namespace
 
@@ -28,6 +40,26 @@ ArchiveDialog::ArchiveDialog(const QString &db, QWidget *parent)
 {
     setWindowTitle(QStringLiteral("Arquivo de traços"));
     setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint);
+    which = new QLabel;
+    which->setObjectName(QStringLiteral("archiveName"));
+    which->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QLayout *fields = searchFields();
+    makeResults();
+    state = new QLabel;
+    state->setObjectName(QStringLiteral("archiveState"));
+    state->setWordWrap(true);
+    QDialogButtonBox *buttons = actionButtons();
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(which);
+    layout->addLayout(fields);
+    layout->addWidget(results, 1);
+    layout->addWidget(state);
+    layout->addWidget(buttons);
+    resize(1100, 600);
+}
+
+QLayout *ArchiveDialog::searchFields()
+{
     text = new QLineEdit;
     text->setObjectName(QStringLiteral("archiveText"));
     text->setPlaceholderText(QStringLiteral("palavras nos rótulos, no fabricante ou no caminho"));
@@ -42,9 +74,8 @@ ArchiveDialog::ArchiveDialog(const QString &db, QWidget *parent)
     condition = new QComboBox;
     condition->addItem(QStringLiteral("todas"), QString());
     condition->addItem(QStringLiteral("BC (as-built)"), QStringLiteral("BC"));
-    condition->addItem(QStringLiteral("CC"), QStringLiteral("CC"));
-    condition->addItem(QStringLiteral("RC"), QStringLiteral("RC"));
-    condition->addItem(QStringLiteral("OT"), QStringLiteral("OT"));
+    for (const QString &c : {QStringLiteral("CC"), QStringLiteral("RC"), QStringLiteral("OT")})
+        condition->addItem(c, c);
     auto *fields = new QFormLayout;
     fields->addRow(QStringLiteral("Texto:"), text);
     auto *row = new QHBoxLayout;
@@ -60,27 +91,32 @@ ArchiveDialog::ArchiveDialog(const QString &db, QWidget *parent)
     searchButton->setDefault(true);
     row->addWidget(searchButton);
     fields->addRow(row);
-    results = new QTableWidget(0, Columns);
+    connect(searchButton, &QPushButton::clicked, this, &ArchiveDialog::search);
+    for (QLineEdit *field : {text, fibre, cable})
+        connect(field, &QLineEdit::returnPressed, this, &ArchiveDialog::search);
+    return fields;
+}
+
+void ArchiveDialog::makeResults()
+{
+    const QVector<const Archive::Column *> shown = shownColumns();
+    results = new QTableWidget(0, int(shown.size()));
     results->setObjectName(QStringLiteral("archiveResults"));
-    results->setHorizontalHeaderLabels({QStringLiteral("Data"),
-                                        QStringLiteral("Cabo"),
-                                        QStringLiteral("Fibra"),
-                                        QStringLiteral("Ponta A"),
-                                        QStringLiteral("λ (nm)"),
-                                        QStringLiteral("Condição"),
-                                        QStringLiteral("Compr. (km)"),
-                                        QStringLiteral("Perda (dB)"),
-                                        QStringLiteral("Veredito"),
-                                        QStringLiteral("Arquivo")});
+    QStringList headings;
+    for (const Archive::Column *c : shown)
+        headings << c->heading;
+    results->setHorizontalHeaderLabels(headings);
     results->setSelectionBehavior(QAbstractItemView::SelectRows);
     results->setEditTriggers(QAbstractItemView::NoEditTriggers);
     results->verticalHeader()->hide();
     results->horizontalHeader()->setStretchLastSection(true);
     results->setTextElideMode(Qt::ElideMiddle);
-    state = new QLabel;
-    state->setObjectName(QStringLiteral("archiveState"));
-    state->setWordWrap(true);
-    auto *buttons = new QDialogButtonBox;
+    connect(results, &QTableWidget::cellDoubleClicked, this, &ArchiveDialog::openSelected);
+}
+
+QDialogButtonBox *ArchiveDialog::actionButtons()
+{
+    QDialogButtonBox *buttons = closeRow(this);
     QPushButton *open = buttons->addButton(QStringLiteral("&Abrir"), QDialogButtonBox::ActionRole);
     open->setObjectName(QStringLiteral("archiveOpen"));
     QPushButton *history
@@ -91,39 +127,22 @@ ArchiveDialog::ArchiveDialog(const QString &db, QWidget *parent)
     QPushButton *other = buttons->addButton(QStringLiteral("Abrir &outro arquivo de traços…"),
                                             QDialogButtonBox::ActionRole);
     other->setObjectName(QStringLiteral("archiveOther"));
-    connect(other, &QPushButton::clicked, this, &ArchiveDialog::chooseArchive);
-    which = new QLabel;
-    which->setObjectName(QStringLiteral("archiveName"));
-    which->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    buttons->addButton(QStringLiteral("Fechar"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(searchButton, &QPushButton::clicked, this, &ArchiveDialog::search);
-    connect(text, &QLineEdit::returnPressed, this, &ArchiveDialog::search);
-    connect(fibre, &QLineEdit::returnPressed, this, &ArchiveDialog::search);
-    connect(cable, &QLineEdit::returnPressed, this, &ArchiveDialog::search);
-    connect(open, &QPushButton::clicked, this, [this] {
-        const QStringList paths = selectedPaths();
-        if (!paths.isEmpty())
-            emit openRequested(paths);
-    });
-    connect(results, &QTableWidget::cellDoubleClicked, this, [this] {
-        const QStringList paths = selectedPaths();
-        if (!paths.isEmpty())
-            emit openRequested(paths);
-    });
+    connect(open, &QPushButton::clicked, this, &ArchiveDialog::openSelected);
     connect(history, &QPushButton::clicked, this, [this] {
         const QStringList paths = historyPaths();
         if (!paths.isEmpty())
             emit historyRequested(paths);
     });
     connect(add, &QPushButton::clicked, this, &ArchiveDialog::chooseFolder);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(which);
-    layout->addLayout(fields);
-    layout->addWidget(results, 1);
-    layout->addWidget(state);
-    layout->addWidget(buttons);
-    resize(1100, 600);
+    connect(other, &QPushButton::clicked, this, &ArchiveDialog::chooseArchive);
+    return buttons;
+}
+
+void ArchiveDialog::openSelected()
+{
+    const QStringList paths = selectedPaths();
+    if (!paths.isEmpty())
+        emit openRequested(paths);
 }
 
 ArchiveDialog::~ArchiveDialog() = default;
@@ -192,28 +211,20 @@ bool ArchiveDialog::search()
     found = archive->find(q);
     results->setSortingEnabled(false);
     results->setRowCount(found.size());
+    // Dates in the user's time; an empty cell where there is nothing.
+    Archive::TableStyle viewer;
+    viewer.localTime = true;
+    viewer.countCopies = false;
+    viewer.none.clear();
+    const QVector<const Archive::Column *> shown = shownColumns();
     for (int r = 0; r < found.size(); ++r) {
         const Archive::Record &t = found.at(r);
-        const QString verdict = t.damaged ? QStringLiteral("danificado") : t.verdict;
-        QString where = t.path();
-        if (t.gone())
-            where += QStringLiteral(" (sumiu)");
-        const QStringList cells{
-            t.date ? t.date->toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QString(),
-            t.cable,
-            t.fiber,
-            t.locationA,
-            t.bandNm > 0 ? QString::number(t.bandNm) : QString(),
-            t.condition,
-            t.lengthM ? Sor::decimal(*t.lengthM / 1000, 3) : QString(),
-            Sor::optionalDecimal(t.totalLossDb, 3, QString()),
-            verdict,
-            where};
-        for (int c = 0; c < Columns; ++c) {
-            auto *item = new QTableWidgetItem(cells.at(c));
+        for (int c = 0; c < shown.size(); ++c) {
+            const QString cellText = shown.at(c)->cell(t, viewer);
+            auto *item = new QTableWidgetItem(cellText);
             item->setData(Qt::UserRole, r);
-            if (c == Path)
-                item->setToolTip(where);
+            if (shown.at(c)->key == QLatin1String("path"))
+                item->setToolTip(cellText);
             if (t.gone() || t.damaged)
                 item->setForeground(QColor(0x80, 0x80, 0x80));
             results->setItem(r, c, item);

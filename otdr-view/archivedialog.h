@@ -5,6 +5,8 @@
 #include <QDialog>
 
 class QComboBox;
+class QDialogButtonBox;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QTableWidget;
@@ -44,6 +46,12 @@ signals:
     void historyRequested(const QStringList &paths);
 
 private:
+    // The search: its text, cable, fibre, band and condition, and the button that runs it.
+    QLayout *searchFields();
+    void makeResults();
+    // Open, the fibre's history, add a folder, another archive; and close.
+    QDialogButtonBox *actionButtons();
+    void openSelected();
     bool ensureOpen();
     void chooseFolder();
     void chooseArchive();

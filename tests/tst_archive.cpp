@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -41,6 +42,7 @@ private slots:
     void twoWriters_data();
     void twoWriters();
     void migrationFromTheFirstVersion();
+    void releasedArchiveReadsTheSame();
     void badDatabases_data();
     void badDatabases();
 
@@ -106,6 +108,26 @@ void writeMany(const QString &folder, const QByteArray &cable, int n, int firstS
                         1790000000 + quint32(i),
                         quint32(firstSeed + i)));
     }
+}
+
+// An SQLite file made by these statements, as an older release left it.
+bool writeDatabase(const QString &path, const QStringList &statements, QString *why)
+{
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "older");
+        db.setDatabaseName(path);
+        QSqlQuery q(db);
+        ok = db.open();
+        for (int i = 0; ok && i < statements.size(); ++i) {
+            ok = q.exec(statements.at(i));
+            if (!ok)
+                *why = statements.at(i) + ": " + q.lastError().text();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("older");
+    return ok;
 }
 
 bool runProgram(const QString &program, const QStringList &args, QString *output = nullptr)
@@ -774,34 +796,30 @@ void TestArchive::migrationFromTheFirstVersion()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("v1.sqlite");
-    {
-        QSqlDatabase v1 = QSqlDatabase::addDatabase("QSQLITE", "v1");
-        v1.setDatabaseName(path);
-        QVERIFY(v1.open());
-        QSqlQuery q(v1);
-        // The first version's schema, as it was released.
-        for (const char *sql :
-             {"CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT)",
-              "INSERT INTO meta VALUES ('schema_version', '1')",
-              "CREATE TABLE traces (hash TEXT PRIMARY KEY, size BIGINT, maker TEXT, model TEXT, "
-              "serial TEXT, measured_at TEXT, cable TEXT, fiber TEXT, location_a TEXT, "
-              "location_b TEXT, condition TEXT, wavelength_nm DOUBLE PRECISION, pulse_ns INTEGER, "
-              "range_m DOUBLE PRECISION, length_m DOUBLE PRECISION, total_loss_db DOUBLE "
-              "PRECISION, orl_db DOUBLE PRECISION, events INTEGER, checksum TEXT, verdict TEXT, "
-              "damaged INTEGER, problem TEXT, search TEXT, added_at TEXT)",
-              "CREATE TABLE places (host TEXT, path TEXT, hash TEXT, size BIGINT, modified BIGINT, "
-              "gone INTEGER DEFAULT 0, seen_at TEXT, PRIMARY KEY (host, path))",
-              "INSERT INTO traces (hash, cable, fiber, wavelength_nm, condition, measured_at, "
-              "damaged) VALUES ('aa', 'CB', 'F1', 1548.7, 'BC', '2020-01-01T00:00:00Z', 0)",
-              "INSERT INTO traces (hash, cable, fiber, wavelength_nm, condition, measured_at, "
-              "damaged) VALUES ('bb', 'CB', 'F1', 1310.2, 'BC', '2020-01-01T00:00:00Z', 0)",
-              "INSERT INTO places VALUES ('pc', '/x/a.sor', 'aa', 1, 1, 0, '')",
-              "INSERT INTO places VALUES ('pc', '/x/b.sor', 'bb', 1, 1, 0, '')"})
-            QVERIFY2(q.exec(QString::fromUtf8(sql)), sql);
-        v1.close();
-    }
-    QSqlDatabase::removeDatabase("v1");
     QString why;
+    // The first version's schema, as it was released.
+    QVERIFY2(
+        writeDatabase(
+            path,
+
+            {"CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT)",
+             "INSERT INTO meta VALUES ('schema_version', '1')",
+             "CREATE TABLE traces (hash TEXT PRIMARY KEY, size BIGINT, maker TEXT, model TEXT, "
+             "serial TEXT, measured_at TEXT, cable TEXT, fiber TEXT, location_a TEXT, "
+             "location_b TEXT, condition TEXT, wavelength_nm DOUBLE PRECISION, pulse_ns INTEGER, "
+             "range_m DOUBLE PRECISION, length_m DOUBLE PRECISION, total_loss_db DOUBLE "
+             "PRECISION, orl_db DOUBLE PRECISION, events INTEGER, checksum TEXT, verdict TEXT, "
+             "damaged INTEGER, problem TEXT, search TEXT, added_at TEXT)",
+             "CREATE TABLE places (host TEXT, path TEXT, hash TEXT, size BIGINT, modified BIGINT, "
+             "gone INTEGER DEFAULT 0, seen_at TEXT, PRIMARY KEY (host, path))",
+             "INSERT INTO traces (hash, cable, fiber, wavelength_nm, condition, measured_at, "
+             "damaged) VALUES ('aa', 'CB', 'F1', 1548.7, 'BC', '2020-01-01T00:00:00Z', 0)",
+             "INSERT INTO traces (hash, cable, fiber, wavelength_nm, condition, measured_at, "
+             "damaged) VALUES ('bb', 'CB', 'F1', 1310.2, 'BC', '2020-01-01T00:00:00Z', 0)",
+             "INSERT INTO places VALUES ('pc', '/x/a.sor', 'aa', 1, 1, 0, '')",
+             "INSERT INTO places VALUES ('pc', '/x/b.sor', 'bb', 1, 1, 0, '')"},
+            &why),
+        qPrintable(why));
     auto archive = Archive::Archive::open(path, &why);
     QVERIFY2(archive, qPrintable(why));
     QCOMPARE(archive->schemaVersion(), 2);
@@ -817,6 +835,80 @@ void TestArchive::migrationFromTheFirstVersion()
     archive = Archive::Archive::open(path, &why);
     QVERIFY2(archive, qPrintable(why));
     QCOMPARE(archive->count(), 2);
+}
+
+// An archive as the released 1.0.0 wrote it (its columns in that release's order), read by this
+// version: every field where it stored it, none taken from a neighbour.
+void TestArchive::releasedArchiveReadsTheSame()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("lancado.sqlite");
+    QString why;
+    {
+        const QStringList sql{
+            "CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT)",
+            "INSERT INTO meta VALUES('schema_version','2')",
+            "CREATE TABLE traces (hash TEXT PRIMARY KEY, size BIGINT, maker TEXT, model TEXT, "
+            "serial TEXT, measured_at TEXT, cable TEXT, fiber TEXT, location_a TEXT, location_b "
+            "TEXT, condition TEXT, wavelength_nm DOUBLE PRECISION, pulse_ns INTEGER, range_m "
+            "DOUBLE PRECISION, length_m DOUBLE PRECISION, total_loss_db DOUBLE PRECISION, orl_db "
+            "DOUBLE PRECISION, events INTEGER, checksum TEXT, verdict TEXT, damaged INTEGER, "
+            "problem TEXT, search TEXT, added_at TEXT, band INTEGER)",
+            "INSERT INTO traces VALUES('ba97',5367,'OTDR DE TESTE','SIM-OTDR','000001',"
+            "'2026-11-20T09:00:00Z','CABO','F01','CENTRAL','CAIXA','BC',1310.0,100,"
+            "2398.999550494336745,1999.991456523978286,1.1000000000000000888,32.0,3,'mismatch',"
+            "'INDETERMINADO',1,'a soma de verificação não confere','','2026-12-10T04:40:00Z',1310)",
+            "INSERT INTO traces VALUES('b834',8395,'gerador','SIM-OTDR','000002',"
+            "'2026-11-20T09:00:00Z','CAB-X','F01','CENTRAL','POSTE','BC',1310.0,2000,"
+            "31992.002172281481763,26000.001765420056472,11.406780470486918233,"
+            "32.800183885617222756,0,'valid','REPROVADO',0,NULL,'','2026-12-10T04:40:00Z',1310)",
+            "CREATE TABLE places (host TEXT, path TEXT, hash TEXT, size BIGINT, modified BIGINT, "
+            "gone INTEGER DEFAULT 0, seen_at TEXT, PRIMARY KEY (host, path))",
+            "INSERT INTO places VALUES('h','/campo/04.sor','ba97',5367,1796877000000,0,"
+            "'2026-12-10T04:40:00Z')",
+            "INSERT INTO places VALUES('h','/campo/b/1310.sor','b834',8395,1796877000000,0,"
+            "'2026-12-10T04:40:00Z')",
+            "INSERT INTO places VALUES('h','/campo/a/1310.sor','b834',8395,1796877000000,1,"
+            "'2026-12-10T04:40:00Z')",
+            "CREATE INDEX traces_fiber ON traces (fiber, cable)",
+            "CREATE INDEX traces_cable ON traces (cable)",
+            "CREATE INDEX places_hash ON places (hash)",
+            "CREATE INDEX traces_band ON traces (fiber, band)"};
+        QVERIFY2(writeDatabase(file, sql, &why), qPrintable(why));
+    }
+    const auto archive = Archive::Archive::open(file, &why, false);
+    QVERIFY2(archive, qPrintable(why));
+    QCOMPARE(archive->schemaVersion(), 2);
+    const QVector<Archive::Record> found = archive->find({});
+    QCOMPARE(found.size(), 2);
+    // What 1.0.0's own build printed for this archive (otdr-sor archive find --csv).
+    QCOMPARE(Archive::csv(found),
+             QStringLiteral(
+                 "hash,date,cable,fiber,location_a,location_b,wavelength_nm,condition,maker,"
+                 "model,length_m,total_loss_db,orl_db,verdict,damaged,problem,gone,path\n"
+                 "b834,2026-11-20T09:00:00Z,CAB-X,F01,CENTRAL,POSTE,1310.0,BC,gerador,SIM-OTDR,"
+                 "26000.0,11.407,32.80,REPROVADO,0,,0,/campo/b/1310.sor\n"
+                 "ba97,2026-11-20T09:00:00Z,CABO,F01,CENTRAL,CAIXA,1310.0,BC,OTDR DE TESTE,"
+                 "SIM-OTDR,2000.0,1.100,32.00,INDETERMINADO,1,a soma de verificação não confere,"
+                 "0,/campo/04.sor\n"));
+    // And what only the JSON and the records say.
+    const Archive::Record &b = found.at(0);
+    QCOMPARE(b.size, 8395);
+    QCOMPARE(b.serial, QStringLiteral("000002"));
+    QCOMPARE(b.pulseNs, 2000);
+    QCOMPARE(b.bandNm, 1310);
+    QCOMPARE(b.events, 0);
+    QCOMPARE(b.checksum, QStringLiteral("valid"));
+    QVERIFY(b.rangeM && qAbs(*b.rangeM - 31992.002) < 0.001);
+    QCOMPARE(b.places.size(), 2);
+    QVERIFY(b.places.at(0).gone && !b.places.at(1).gone);
+    const Archive::Record &a = found.at(1);
+    QCOMPARE(a.size, 5367);
+    QCOMPARE(a.pulseNs, 100);
+    QCOMPARE(a.events, 3);
+    QCOMPARE(a.checksum, QStringLiteral("mismatch"));
+    QVERIFY(a.damaged);
+    QCOMPARE(archive->history("F01", "CABO").size(), 1);
 }
 
 void TestArchive::badDatabases_data()

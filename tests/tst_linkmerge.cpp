@@ -574,6 +574,13 @@ void TestLinkMerge::commandRefuses_data()
     QTest::newRow("a shot given twice")
         << QStringList{"1310_20ns.sor"} << 2 << "foi dado duas vezes";
     QTest::newRow("an image") << QStringList{"imagem.png"} << 1 << "não é um traço SOR";
+    // Said in the user's words, not the system's ("Is a directory").
+    QTest::newRow("a PNG map onto a folder")
+        << QStringList{"-o", "mapa-pasta.png"} << 2 << "mapa-pasta.png: é uma pasta";
+    QTest::newRow("an SVG map onto a folder")
+        << QStringList{"-o", "mapa-pasta.svg"} << 2 << "mapa-pasta.svg: é uma pasta";
+    QTest::newRow("a map into a folder that is not there")
+        << QStringList{"-o", "mapas/nada/mapa.png"} << 2 << "mapa.png: a pasta não existe";
 }
 
 // What cannot make a link is refused with a clear message and status, never a crash.
@@ -583,6 +590,8 @@ void TestLinkMerge::commandRefuses()
     QFETCH(int, status);
     QFETCH(QString, message);
     writeInto(*dir, "vazio.sor", QByteArray());
+    QVERIFY(QDir(dir->path()).mkpath("mapa-pasta.png"));
+    QVERIFY(QDir(dir->path()).mkpath("mapa-pasta.svg"));
     QImage picture(40, 20, QImage::Format_RGB32);
     picture.fill(Qt::white);
     picture.save(dir->filePath("imagem.png"));

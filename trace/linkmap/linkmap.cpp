@@ -2,13 +2,10 @@
 
 #include "linkmerge/splitters.h"
 #include "sor/sortext.h"
+#include "traceplot/picturefile.h"
 
-#include <QFileInfo>
-#include <QImage>
-#include <QImageWriter>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSvgGenerator>
 
 #include <algorithm>
 #include <cmath>
@@ -204,77 +201,112 @@ double heightFor(const Map &map, double width, double unit)
     return std::max(1, l.rows) * RowUnits * unit;
 }
 
+namespace {
+
+// The centre of item i's symbol in an area laid out so.
+QPointF centreOf(const QRectF &area, const Layout &l, double unit, int i)
+{
+    return QPointF(area.left() + l.x(i) * unit, area.top() + l.y(i) * unit);
+}
+
+// What a map is painted with: the painter, its area, the layout of its symbols in it and the
+// fonts of their words.
+struct Canvas
+{
+    QPainter &p;
+    QRectF area;
+    double unit = 0;
+    Layout layout;
+    QFont font;  // a symbol's name
+    QFont small; // the rest of its words, and the sections'
+
+    // The centre of item i's symbol.
+    QPointF at(int i) const { return centreOf(area, layout, unit, i); }
+    double cellWidth() const { return layout.cellUnits * unit; }
+};
+
+// The fibre from item i to the next, with the section's length above and attenuation below.
+void paintSection(const Canvas &c, const Map &map, int i)
+{
+    QPainter &p = c.p;
+    const QPointF a = c.at(i);
+    const QPointF b = c.at(i + 1);
+    const int perRow = c.layout.perRow;
+    const bool sameRow = perRow > 0 && i / perRow == (i + 1) / perRow;
+    p.setPen(QPen(QColor(0x44, 0x44, 0x44), std::max(1.0, c.unit / 8)));
+    const double r = c.unit * 1.1;
+    if (sameRow) {
+        p.drawLine(a + QPointF(r, 0), b - QPointF(r, 0));
+    } else {
+        // The row goes on in the next: a line to the edge and one from it.
+        p.drawLine(a + QPointF(r, 0), QPointF(c.area.right() - c.unit * 0.3, a.y()));
+        p.drawLine(QPointF(c.area.left() + c.unit * 0.3, b.y()), b - QPointF(r, 0));
+    }
+    if (i >= map.gaps.size())
+        return;
+    const Gap &g = map.gaps.at(i);
+    p.setFont(c.small);
+    p.setPen(QColor(0x33, 0x33, 0x33));
+    const double w = c.cellWidth();
+    const double midX = sameRow ? (a.x() + b.x()) / 2 : a.x() + w / 2;
+    p.drawText(
+        QRectF(midX - w / 2, a.y() - 2.9 * c.unit, w, c.unit * 1.1), Qt::AlignCenter, g.length);
+    p.drawText(QRectF(midX - w / 2, a.y() - 1.9 * c.unit, w, c.unit * 1.1),
+               Qt::AlignCenter,
+               g.attenuation);
+}
+
+// Item i's symbol in its verdict's colour, framed where it is the selected one, with its name,
+// distance, loss and (where it is not good) verdict under it.
+void paintItem(const Canvas &c, const Item &item, int i, bool selected)
+{
+    QPainter &p = c.p;
+    const QPointF centre = c.at(i);
+    const QColor colour = verdictColour(item.verdict);
+    const double w = c.cellWidth();
+    if (selected) {
+        p.setPen(QPen(QColor(0x19, 0x76, 0xd2), std::max(1.5, c.unit / 6)));
+        p.setBrush(QColor(0x19, 0x76, 0xd2, 40));
+        p.drawRoundedRect(QRectF(centre.x() - w / 2 + 1,
+                                 centre.y() - 1.5 * c.unit,
+                                 w - 2,
+                                 RowUnits * c.unit - 2.1 * c.unit),
+                          c.unit / 3,
+                          c.unit / 3);
+    }
+    drawSymbol(p, item.symbol, centre, c.unit * 1.8, colour);
+    const QStringList lines{item.label, item.distance, item.loss, verdictShort(item.verdict)};
+    double y = centre.y() + 1.2 * c.unit;
+    for (int k = 0; k < lines.size(); ++k) {
+        if (lines.at(k).isEmpty())
+            continue;
+        const bool strong = k == 0 || k == 3;
+        QFont f = k == 0 ? c.font : c.small;
+        f.setBold(strong);
+        p.setFont(f);
+        p.setPen(k == 3 ? colour : QColor(0x20, 0x20, 0x20));
+        p.drawText(QRectF(centre.x() - w / 2, y, w, c.unit * 1.1), Qt::AlignCenter, lines.at(k));
+        y += c.unit * 1.05;
+    }
+}
+
+} // namespace
+
 void paint(
     QPainter &p, const QRectF &area, const Map &map, double unit, std::optional<int> selected)
 {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.setClipRect(area);
-    const Layout l = layout(map.items.size(), area.width() / unit);
-    QFont font = p.font();
-    font.setBold(false);
-    font.setPixelSize(std::max(1, int(std::lround(unit * 0.9))));
-    QFont small = font;
-    small.setPixelSize(std::max(1, int(std::lround(unit * 0.8))));
-    const auto at
-        = [&](int i) { return QPointF(area.left() + l.x(i) * unit, area.top() + l.y(i) * unit); };
-    // The fibre between the symbols, with each section's length above and attenuation below.
-    for (int i = 0; i + 1 < map.items.size(); ++i) {
-        const QPointF a = at(i);
-        const QPointF b = at(i + 1);
-        const bool sameRow = l.perRow > 0 && i / l.perRow == (i + 1) / l.perRow;
-        p.setPen(QPen(QColor(0x44, 0x44, 0x44), std::max(1.0, unit / 8)));
-        const double r = unit * 1.1;
-        if (sameRow) {
-            p.drawLine(a + QPointF(r, 0), b - QPointF(r, 0));
-        } else {
-            // The row goes on in the next: a line to the edge and one from it.
-            p.drawLine(a + QPointF(r, 0), QPointF(area.right() - unit * 0.3, a.y()));
-            p.drawLine(QPointF(area.left() + unit * 0.3, b.y()), b - QPointF(r, 0));
-        }
-        if (i < map.gaps.size()) {
-            const Gap &g = map.gaps.at(i);
-            p.setFont(small);
-            p.setPen(QColor(0x33, 0x33, 0x33));
-            const double midX = sameRow ? (a.x() + b.x()) / 2 : a.x() + l.cellUnits * unit / 2;
-            const QRectF above(
-                midX - l.cellUnits * unit / 2, a.y() - 2.9 * unit, l.cellUnits * unit, unit * 1.1);
-            const QRectF below(
-                midX - l.cellUnits * unit / 2, a.y() - 1.9 * unit, l.cellUnits * unit, unit * 1.1);
-            p.drawText(above, Qt::AlignCenter, g.length);
-            p.drawText(below, Qt::AlignCenter, g.attenuation);
-        }
-    }
-    for (int i = 0; i < map.items.size(); ++i) {
-        const Item &item = map.items.at(i);
-        const QPointF c = at(i);
-        const QColor colour = verdictColour(item.verdict);
-        if (selected && *selected == i) {
-            p.setPen(QPen(QColor(0x19, 0x76, 0xd2), std::max(1.5, unit / 6)));
-            p.setBrush(QColor(0x19, 0x76, 0xd2, 40));
-            p.drawRoundedRect(QRectF(c.x() - l.cellUnits * unit / 2 + 1,
-                                     c.y() - 1.5 * unit,
-                                     l.cellUnits * unit - 2,
-                                     RowUnits * unit - 2.1 * unit),
-                              unit / 3,
-                              unit / 3);
-        }
-        drawSymbol(p, item.symbol, c, unit * 1.8, colour);
-        const double w = l.cellUnits * unit;
-        QStringList lines{item.label, item.distance, item.loss, verdictShort(item.verdict)};
-        double y = c.y() + 1.2 * unit;
-        for (int k = 0; k < lines.size(); ++k) {
-            if (lines.at(k).isEmpty())
-                continue;
-            const bool strong = k == 0 || k == 3;
-            QFont f = k == 0 ? font : small;
-            f.setBold(strong);
-            p.setFont(f);
-            p.setPen(k == 3 ? colour : QColor(0x20, 0x20, 0x20));
-            p.drawText(QRectF(c.x() - w / 2, y, w, unit * 1.1), Qt::AlignCenter, lines.at(k));
-            y += unit * 1.05;
-        }
-    }
+    Canvas c{p, area, unit, layout(map.items.size(), area.width() / unit), p.font(), QFont()};
+    c.font.setBold(false);
+    c.font.setPixelSize(std::max(1, int(std::lround(unit * 0.9))));
+    c.small = c.font;
+    c.small.setPixelSize(std::max(1, int(std::lround(unit * 0.8))));
+    for (int i = 0; i + 1 < map.items.size(); ++i)
+        paintSection(c, map, i);
+    for (int i = 0; i < map.items.size(); ++i)
+        paintItem(c, map.items.at(i), i, selected && *selected == i);
     p.restore();
 }
 
@@ -282,10 +314,9 @@ std::optional<int> itemAt(const Map &map, const QRectF &area, double unit, const
 {
     const Layout l = layout(map.items.size(), area.width() / unit);
     for (int i = 0; i < map.items.size(); ++i) {
-        const double cx = area.left() + l.x(i) * unit;
-        const double cy = area.top() + l.y(i) * unit;
-        if (std::abs(point.x() - cx) <= l.cellUnits * unit / 2 && point.y() >= cy - 1.5 * unit
-            && point.y() <= cy + (RowUnits - 3.2) * unit)
+        const QPointF c = centreOf(area, l, unit, i);
+        if (std::abs(point.x() - c.x()) <= l.cellUnits * unit / 2 && point.y() >= c.y() - 1.5 * unit
+            && point.y() <= c.y() + (RowUnits - 3.2) * unit)
             return i;
     }
     return std::nullopt;
@@ -295,39 +326,11 @@ bool save(const QString &path, const Map &map, int width, QString *error)
 {
     const double unit = 14;
     const QSize size(width, int(std::ceil(heightFor(map, width, unit))));
-    if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
-        QSvgGenerator svg;
-        svg.setFileName(path);
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setTitle(QStringLiteral("Mapa do enlace"));
-        QPainter painter;
-        if (!painter.begin(&svg)) {
-            if (error)
-                *error = QStringLiteral("não foi possível criar o arquivo");
-            return false;
-        }
-        painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-        paint(painter, QRectF(QPointF(0, 0), size), map, unit);
-        painter.end();
-        if (!QFileInfo::exists(path)) {
-            if (error)
-                *error = QStringLiteral("não foi possível criar o arquivo");
-            return false;
-        }
-        return true;
-    }
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    paint(painter, QRectF(image.rect()), map, unit);
-    painter.end();
-    QImageWriter writer(path, "png");
-    if (writer.write(image))
-        return true;
-    if (error)
-        *error = writer.errorString();
-    return false;
+    const auto draw = [&map, unit](QPainter &painter, const QRect &area) {
+        painter.fillRect(area, Qt::white);
+        paint(painter, QRectF(area), map, unit);
+    };
+    return TracePlot::savePicture(path, size, QStringLiteral("Mapa do enlace"), draw, error);
 }
 
 } // namespace LinkMap

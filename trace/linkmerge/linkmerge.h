@@ -45,6 +45,8 @@ struct Shot
 
 // The shot a trace makes with the analysis of its points.
 Shot shotOf(const QString &name, const Sor::Trace &trace, const Analysis::Result &analysis);
+// "1550_20ns.sor (20 ns)": a shot as the link's words name it.
+QString shotText(const Shot &shot);
 
 // Why the shots are not one fibre (different ids, unless the user says they are; a fibre's
 // end where another shot that reaches past it sees nothing), or why they cannot be merged
@@ -91,6 +93,8 @@ struct LinkEvent
     const BandValue *valueAt(int band) const;
     // The first band's loss that was measured; none where no band measured one.
     std::optional<double> lossDb() const;
+    // The worst reflectance that any band measured: one connector reflects alike at every band.
+    std::optional<double> reflectanceDb() const;
 };
 
 // The stretch of fibre between two events: its length, and its attenuation in each band.

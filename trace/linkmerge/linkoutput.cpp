@@ -27,9 +27,7 @@ QString sourceText(const Link &link, int shot)
 {
     if (shot < 0 || shot >= link.shots.size())
         return QStringLiteral("—");
-    return QStringLiteral("%1 (%2 ns)")
-        .arg(link.shots.at(shot).name)
-        .arg(link.shots.at(shot).pulseNs);
+    return shotText(link.shots.at(shot));
 }
 
 namespace {
@@ -40,7 +38,6 @@ QString eventLine(const Link &link, const LinkEvent &e, int i)
     QString line = QStringLiteral("  ") + QString::number(i + 1).leftJustified(4)
                    + Sor::decimal(e.distanceM / 1000.0, 4).rightJustified(14) + QStringLiteral("  ")
                    + kindText(e).leftJustified(16);
-    std::optional<double> reflectance;
     for (int band : link.bands) {
         const BandValue *v = e.valueAt(band);
         const QString loss = e.kind == Kind::Launch || e.kind == Kind::End
@@ -48,10 +45,8 @@ QString eventLine(const Link &link, const LinkEvent &e, int i)
                                  : (v ? Sor::optionalDecimal(v->lossDb) : QStringLiteral("—"));
         line += loss.rightJustified(QStringLiteral("Perda %1 (dB)").arg(band).size())
                 + QStringLiteral("  ");
-        if (v && v->reflectanceDb && (!reflectance || *v->reflectanceDb > *reflectance))
-            reflectance = v->reflectanceDb;
     }
-    line += Sor::optionalDecimal(reflectance, 2).rightJustified(16) + QStringLiteral("  ");
+    line += Sor::optionalDecimal(e.reflectanceDb(), 2).rightJustified(16) + QStringLiteral("  ");
     // The launch is judged only by a reflectance limit: without one, no verdict of its own.
     QString verdict = e.kind == Kind::Launch && e.verdict == Acceptance::Verdict::NoLimits
                           ? QStringLiteral("—")
