@@ -344,9 +344,8 @@ private:
         QStringLiteral("operator"), QStringLiteral("Operador."), QStringLiteral("TEXTO")};
     const QCommandLineOption comment{
         QStringLiteral("comment"), QStringLiteral("Comentário."), QStringLiteral("TEXTO")};
-    const QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("O arquivo a gravar (um só traço)."),
-                                    QStringLiteral("SAIDA.sor")};
+    const QCommandLineOption output = CommandLine::outputOption(
+        QStringLiteral("O arquivo a gravar (um só traço)."), QStringLiteral("SAIDA.sor"));
     const QCommandLineOption outDir{QStringLiteral("out-dir"),
                                     QStringLiteral("Grava cada traço nesta pasta."),
                                     QStringLiteral("PASTA")};
