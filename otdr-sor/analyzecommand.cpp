@@ -2,9 +2,8 @@
 
 #include "analysis/analysisjson.h"
 #include "analysis/pointloss.h"
-#include "command.h"
+#include "commandline.h"
 #include "onefibre/onefibrejson.h"
-#include "sor/sorreader.h"
 #include "sor/sortext.h"
 
 #include <QCommandLineParser>
@@ -148,6 +147,27 @@ struct Analysed
     Analysis::Result result;
 };
 
+// Each file's result, with the shots' agreement where they were compared: one file's alone,
+// several in a list.
+void printJson(const std::vector<Analysed> &all,
+               const OneFibre::Agreement *agreement,
+               const std::vector<OneFibre::Shot> &shots,
+               bool oneFile,
+               QTextStream &out)
+{
+    QJsonArray each;
+    for (const Analysed &a : all)
+        each.append(Analysis::toJson(a.result, a.path));
+    if (agreement)
+        out << QJsonDocument(
+                   QJsonObject{{QStringLiteral("traces"), each},
+                               {QStringLiteral("agreement"), OneFibre::toJson(*agreement, shots)}})
+                   .toJson(QJsonDocument::Indented);
+    else if (!each.isEmpty())
+        out << (oneFile ? QJsonDocument(each.first().toObject()) : QJsonDocument(each))
+                   .toJson(QJsonDocument::Indented);
+}
+
 } // namespace
 
 int analyzeFiles(const QStringList &files,
@@ -161,15 +181,16 @@ int analyzeFiles(const QStringList &files,
     std::vector<Analysed> all;
     all.reserve(size_t(files.size()));
     for (const QString &path : files) {
-        Sor::Opened opened = Sor::openTrace(path);
-        if (!opened.usable()) {
-            err << "otdr-sor: " << path << ": " << opened.problem << "\n";
+        // Here a file that cannot be read is as one that cannot be used: the others go on.
+        int refused = 0;
+        std::optional<Sor::Trace> trace = CommandLine::openTrace(path, err, refused);
+        if (!trace) {
             status = 1;
             continue;
         }
         Analysis::Result result
-            = Analysis::analyze(opened.trace, Analysis::thresholdsFor(opened.trace, thresholds));
-        all.push_back({std::move(opened.trace), path, std::move(result)});
+            = Analysis::analyze(*trace, Analysis::thresholdsFor(*trace, thresholds));
+        all.push_back({std::move(*trace), path, std::move(result)});
     }
     std::vector<OneFibre::Shot> shots;
     for (const Analysed &a : all)
@@ -185,18 +206,7 @@ int analyzeFiles(const QStringList &files,
     const OneFibre::Agreement agreement
         = compared ? OneFibre::compare(shots) : OneFibre::Agreement();
     if (json) {
-        QJsonArray each;
-        for (const Analysed &a : all)
-            each.append(Analysis::toJson(a.result, a.path));
-        if (compared)
-            out << QJsonDocument(QJsonObject{{QStringLiteral("traces"), each},
-                                             {QStringLiteral("agreement"),
-                                              OneFibre::toJson(agreement, shots)}})
-                       .toJson(QJsonDocument::Indented);
-        else if (!each.isEmpty())
-            out << (files.size() == 1 ? QJsonDocument(each.first().toObject())
-                                      : QJsonDocument(each))
-                       .toJson(QJsonDocument::Indented);
+        printJson(all, compared ? &agreement : nullptr, shots, files.size() == 1, out);
         return status;
     }
     for (size_t k = 0; k < all.size(); ++k) {
@@ -291,8 +301,8 @@ private:
         QStringLiteral("Queda que marca o fim da fibra (a do arquivo; sem ela, %1 dB).")
             .arg(Analysis::Thresholds().endDb),
         QStringLiteral("DB")};
-    const QCommandLineOption json{QStringLiteral("json"),
-                                  QStringLiteral("Os eventos encontrados em JSON.")};
+    const QCommandLineOption json
+        = CommandLine::jsonOption(QStringLiteral("Os eventos encontrados em JSON."));
     const QCommandLineOption sameFibre{
         QStringLiteral("same-fibre"),
         QStringLiteral("Os traços são disparos de uma só fibra: confere um com o outro.")};

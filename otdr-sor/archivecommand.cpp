@@ -1,7 +1,5 @@
 #include "archive/archive.h"
-#include "command.h"
-#include "sor/sorreader.h"
-#include "verdictlines.h"
+#include "commandline.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -33,7 +31,7 @@ public:
               Any,
               QStringLiteral("(add PASTA... | find | history FIBRA | baseline TRAÇO)")}},
             {{{db}},
-             {{limits, preset}},
+             limits.choice(),
              {{cable}},
              {{fiber}},
              {{wavelength}},
@@ -43,7 +41,7 @@ public:
              {{maker}},
              {{verdict}},
              {{text}},
-             {{json, csv}}});
+             formats.choice()});
     }
 
     std::optional<int> run(const QStringList &args,
@@ -51,7 +49,7 @@ public:
                            QTextStream &out,
                            QTextStream &err) const override
     {
-        if (parser.isSet(json) && parser.isSet(csv))
+        if (formats.both(parser))
             return std::nullopt;
         const QString action = args.first();
         const QStringList rest = args.mid(1);
@@ -69,7 +67,7 @@ public:
             return Usage;
         }
         std::optional<Acceptance::Limits> chosen;
-        if (!chosenLimits(parser, limits, preset, chosen, err))
+        if (!limits.read(parser, chosen, err))
             return Usage;
         Archive::Query query;
         query.cable = parser.value(cable);
@@ -136,14 +134,12 @@ public:
                 return Damaged;
             }
         } else {
-            if (!CommandLine::readable(rest.first(), err))
-                return Usage;
-            const Sor::Opened o = Sor::openTrace(rest.first());
-            if (!o.usable()) {
-                err << "otdr-sor: " << rest.first() << ": " << o.problem << "\n";
-                return Damaged;
-            }
-            const std::optional<Archive::Record> found = archive->baselineOf(o.trace, &why);
+            int status = Sound;
+            const std::optional<Sor::Trace> trace
+                = CommandLine::openTrace(rest.first(), err, status);
+            if (!trace)
+                return status;
+            const std::optional<Archive::Record> found = archive->baselineOf(*trace, &why);
             if (!found) {
                 err << "otdr-sor: " << rest.first() << ": " << why << "\n";
                 return Damaged;
@@ -154,7 +150,7 @@ public:
             err << QStringLiteral("otdr-sor: arquivo de traços: %1\n").arg(archive->lastError());
             return Damaged;
         }
-        if (parser.isSet(json)) {
+        if (parser.isSet(formats.json)) {
             QJsonArray list;
             for (const Archive::Record &r : records)
                 list.append(Archive::toJson(r));
@@ -162,7 +158,7 @@ public:
                                      ? list.first().toObject()
                                      : QJsonObject{{"traces", list}})
                        .toJson(QJsonDocument::Indented);
-        } else if (parser.isSet(csv)) {
+        } else if (parser.isSet(formats.csv)) {
             out << Archive::csv(records, Sor::CsvStyle::ofUser());
         } else if (action == QLatin1String("baseline")) {
             out << records.first().path() << "\n";
@@ -174,8 +170,7 @@ public:
 
 private:
     const QCommandLineOption db = CommandLine::archiveOption();
-    const QCommandLineOption limits = CommandLine::limitsOption();
-    const QCommandLineOption preset = CommandLine::presetOption();
+    const CommandLine::LimitsOption limits;
     const QCommandLineOption cable{
         QStringLiteral("cable"), QStringLiteral("Só deste cabo."), QStringLiteral("CABO")};
     const QCommandLineOption fiber{
@@ -203,8 +198,8 @@ private:
                                   QStringLiteral("Palavras nos rótulos, no fabricante ou no "
                                                  "caminho."),
                                   QStringLiteral("PALAVRAS")};
-    const QCommandLineOption json{QStringLiteral("json"), QStringLiteral("O resultado em JSON.")};
-    const QCommandLineOption csv{QStringLiteral("csv"), QStringLiteral("O resultado em CSV.")};
+    const CommandLine::Formats formats{QStringLiteral("O resultado em JSON."),
+                                       QStringLiteral("O resultado em CSV.")};
 };
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "command.h"
+#include "commandline.h"
 #include "twowaycommand.h"
 
 #include <QCommandLineParser>
@@ -22,7 +22,7 @@ public:
             parser,
             {{QStringLiteral("CURTO"), QStringLiteral("O traço no comprimento de onda menor.")},
              {QStringLiteral("LONGO"), QStringLiteral("O traço no comprimento de onda maior.")}},
-            {{{threshold}}, {{json}}, {{tolerance}}, {{eventsFound}}});
+            QList<Choice>{{{threshold}}} + twoWay.choices());
     }
 
     std::optional<int> run(const QStringList &files,
@@ -31,21 +31,15 @@ public:
                            QTextStream &err) const override
     {
         TwoWayOptions options;
-        if (!twoWayOptions(parser, json, tolerance, eventsFound, options, err))
+        if (!twoWay.read(parser, options, err)
+            || !CommandLine::bendThreshold(parser, threshold, options.thresholdDb, err))
             return Usage;
-        if (!CommandLine::numberValue(parser.value(threshold), options.thresholdDb)
-            || options.thresholdDb < 0) {
-            err << QStringLiteral("otdr-sor: limiar inválido: ") << parser.value(threshold) << "\n";
-            return Usage;
-        }
         return bendsCommand(files.at(0), files.at(1), options, out, err);
     }
 
 private:
-    const QCommandLineOption json = CommandLine::comparisonJsonOption();
     const QCommandLineOption threshold = CommandLine::bendThresholdOption();
-    const QCommandLineOption tolerance = CommandLine::toleranceOption();
-    const QCommandLineOption eventsFound = CommandLine::eventsFoundOption();
+    const TwoWayChoices twoWay;
 };
 
 } // namespace

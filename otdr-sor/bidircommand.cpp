@@ -21,7 +21,7 @@ public:
         return usage(parser,
                      {{QStringLiteral("A"), QStringLiteral("O traço medido de A.")},
                       {QStringLiteral("B"), QStringLiteral("O traço medido de B.")}},
-                     {{{json}}, {{tolerance}}, {{eventsFound}}, {{force}}});
+                     twoWay.choices() << Choice{{force}});
     }
 
     std::optional<int> run(const QStringList &files,
@@ -30,16 +30,14 @@ public:
                            QTextStream &err) const override
     {
         TwoWayOptions options;
-        if (!twoWayOptions(parser, json, tolerance, eventsFound, options, err))
+        if (!twoWay.read(parser, options, err))
             return Usage;
         options.force = parser.isSet(force);
         return bidirCommand(files.at(0), files.at(1), options, out, err);
     }
 
 private:
-    const QCommandLineOption json = CommandLine::comparisonJsonOption();
-    const QCommandLineOption tolerance = CommandLine::toleranceOption();
-    const QCommandLineOption eventsFound = CommandLine::eventsFoundOption();
+    const TwoWayChoices twoWay;
     const QCommandLineOption force{
         QStringLiteral("force"),
         QStringLiteral("Compara assim mesmo dois arquivos que parecem não ser as duas pontas "

@@ -1,10 +1,8 @@
 #include "baseline/baseline.h"
 #include "cable/cablejob.h"
 #include "cable/cablexlsx.h"
-#include "command.h"
+#include "commandline.h"
 #include "report/report.h"
-#include "sor/sorreader.h"
-#include "verdictlines.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -34,12 +32,12 @@ public:
                           {{tolerance}},
                           {{launch}},
                           {{receive}},
-                          {{limits, preset}},
+                          limits.choice(),
                           {{threshold}},
-                          {{json, csv}},
+                          formats.choice(),
                           {{xlsx}},
                           {{output}},
-                          {{route}},
+                          {{route.option}},
                           {{baseline}},
                           {{db}}}
                 + identity.choices());
@@ -50,114 +48,24 @@ public:
                            QTextStream &out,
                            QTextStream &err) const override
     {
-        std::optional<Acceptance::Limits> chosen;
-        if (!chosenLimits(parser, limits, preset, chosen, err))
-            return Usage;
-        if (parser.isSet(json) && parser.isSet(csv))
-            return std::nullopt;
         Cable::Options options;
-        options.limits = chosen.value_or(*Acceptance::preset(QStringLiteral("sem limites")));
-        if (!CommandLine::pairMarkers(parser, pairByName, options.pairMarkers, err))
+        if (!limits.read(parser, options.limits, err))
             return Usage;
-        const auto metres = [&](const QCommandLineOption &option, std::optional<double> &value) {
-            if (!parser.isSet(option))
-                return true;
-            double v = 0;
-            if (!CommandLine::numberValue(parser.value(option), v) || v < 0) {
-                err << QStringLiteral("otdr-sor: valor inválido para --%1: %2\n")
-                           .arg(option.names().first(), parser.value(option));
-                return false;
-            }
-            value = v;
-            return true;
-        };
-        std::optional<double> toleranceM;
-        if (!metres(tolerance, toleranceM) || !metres(launch, options.launchM)
-            || !metres(receive, options.receiveM))
+        if (formats.both(parser))
+            return std::nullopt;
+        if (!readOptions(parser, options, err))
             return Usage;
-        options.toleranceM = toleranceM.value_or(0);
-        if (!CommandLine::numberValue(parser.value(threshold), options.bendThresholdDb)
-            || options.bendThresholdDb < 0) {
-            err << QStringLiteral("otdr-sor: limiar inválido: ") << parser.value(threshold) << "\n";
+        const std::optional<QStringList> files = inputFiles(paths, parser, err);
+        if (!files)
             return Usage;
-        }
-        if (parser.isSet(reference)) {
-            if (!CommandLine::readable(parser.value(reference), err))
-                return Usage;
-            options.referencePath = parser.value(reference);
-        }
-        for (const QString &path : paths) {
-            // The command takes folders first: a name that is nothing is no "file" missing.
-            if (!QFileInfo::exists(path)) {
-                err << QStringLiteral("otdr-sor: %1: pasta ou arquivo não encontrado\n").arg(path);
-                return Usage;
-            }
-            if (!QFileInfo(path).isDir() && !CommandLine::readable(path, err))
-                return Usage;
-        }
-        const QStringList files = Cable::sorFiles(paths);
-        if (parser.isSet(xlsx)) {
-            if (!Cable::xlsxAvailable()) {
-                err << QStringLiteral("otdr-sor: --xlsx: esta versão foi construída sem "
-                                      "planilhas\n");
-                return Usage;
-            }
-            if (!CommandLine::outputAllowed(parser.value(xlsx), files, err))
-                return Usage;
-        }
-        if (parser.isSet(output) && !CommandLine::outputAllowed(parser.value(output), files, err))
-            return Usage;
-        if (files.isEmpty()) {
-            err << QStringLiteral("otdr-sor: nenhum arquivo .sor em %1\n")
-                       .arg(paths.join(QStringLiteral(", ")));
-            return Usage;
-        }
-        if (parser.isSet(route)) {
-            options.route = CommandLine::readRoute(parser.value(route), err);
-            if (!options.route)
-                return Usage;
-        }
         Report::Options report;
         report.title = QStringLiteral("Relatório do cabo");
-        if (!identity.read(parser, report, err))
+        if (!route.read(parser, options.route, err) || !identity.read(parser, report, err))
             return Usage;
-        QStringList baseFiles;
-        QString problem;
-        if (parser.isSet(baseline) && parser.value(baseline) == QLatin1String("auto")) {
-            // Each trace's as-built, as the archive knows it.
-            for (const QString &path : files) {
-                const Sor::Trace t = Sor::read(Sor::readBytes(path, problem), Sor::Detail::Check);
-                QString why;
-                const std::optional<QString> base
-                    = problem.isEmpty() ? CommandLine::archivedBaseline(t, parser.value(db), &why)
-                                        : std::nullopt;
-                if (base)
-                    baseFiles << *base;
-                else
-                    err << "otdr-sor: " << path << ": "
-                        << QStringLiteral("sem linha de base: %1\n")
-                               .arg(problem.isEmpty() ? why : problem);
-                problem.clear();
-            }
-            baseFiles.removeDuplicates();
-            if (baseFiles.isEmpty()) {
-                err << QStringLiteral("otdr-sor: --baseline auto: o arquivo de traços não tem a "
-                                      "linha de base de nenhum traço\n");
-                return Usage;
-            }
-        } else if (parser.isSet(baseline)) {
-            const QString base = parser.value(baseline);
-            if (!QFileInfo::exists(base)) {
-                err << QStringLiteral("otdr-sor: %1: pasta ou arquivo não encontrado\n").arg(base);
-                return Usage;
-            }
-            baseFiles = Cable::sorFiles({base});
-            if (baseFiles.isEmpty()) {
-                err << QStringLiteral("otdr-sor: nenhum arquivo .sor em %1\n").arg(base);
-                return Usage;
-            }
-        }
-        Cable::Job job = Cable::run(files, options);
+        const std::optional<QStringList> baseFiles = baselineFiles(*files, parser, err);
+        if (!baseFiles)
+            return Usage;
+        Cable::Job job = Cable::run(*files, options);
         if (!job.problem.isEmpty()) {
             err << "otdr-sor: " << job.problem << "\n";
             return Usage;
@@ -167,42 +75,146 @@ public:
             Cable::Options then = options;
             then.route.reset();
             Cable::compareWithBaseline(job,
-                                       Cable::run(baseFiles, then),
+                                       Cable::run(*baseFiles, then),
                                        parser.value(baseline),
                                        Baseline::DefaultThresholdDb);
         }
-        if (parser.isSet(json))
+        if (parser.isSet(formats.json))
             out << QJsonDocument(Cable::toJson(job)).toJson(QJsonDocument::Indented);
-        else if (parser.isSet(csv))
+        else if (parser.isSet(formats.csv))
             out << Cable::matrixCsv(job, Sor::CsvStyle::ofUser());
         else
             out << Cable::table(job);
+        if (!writeFiles(job, options, report, parser, err))
+            return Usage;
+        for (const Cable::File &f : job.files) {
+            if (!f.problem.isEmpty())
+                CommandLine::fileProblem(err, f.path, f.problem);
+        }
+        return job.status();
+    }
+
+private:
+    // How the fibres are paired, where the link starts and ends, and what is a bend.
+    bool
+    readOptions(const QCommandLineParser &parser, Cable::Options &options, QTextStream &err) const
+    {
+        const auto metres = [&](const QCommandLineOption &option, std::optional<double> &value) {
+            return CommandLine::numberOption(
+                parser,
+                option,
+                CommandLine::Least::Zero,
+                QStringLiteral("valor inválido para --%1").arg(option.names().first()),
+                value,
+                err);
+        };
+        std::optional<double> toleranceM;
+        if (!CommandLine::pairMarkers(parser, pairByName, options.pairMarkers, err)
+            || !metres(tolerance, toleranceM) || !metres(launch, options.launchM)
+            || !metres(receive, options.receiveM)
+            || !CommandLine::bendThreshold(parser, threshold, options.bendThresholdDb, err))
+            return false;
+        options.toleranceM = toleranceM.value_or(0);
+        if (parser.isSet(reference)) {
+            if (!CommandLine::readable(parser.value(reference), err))
+                return false;
+            options.referencePath = parser.value(reference);
+        }
+        return true;
+    }
+
+    // The traces of the folders and files given, none when there are none or a file to be
+    // written would replace one of them.
+    std::optional<QStringList>
+    inputFiles(const QStringList &paths, const QCommandLineParser &parser, QTextStream &err) const
+    {
+        for (const QString &path : paths) {
+            // The command takes folders first: a name that is nothing is no "file" missing.
+            if (!CommandLine::found(path, err)
+                || (!QFileInfo(path).isDir() && !CommandLine::readable(path, err)))
+                return std::nullopt;
+        }
+        const QStringList files = Cable::sorFiles(paths);
+        if (parser.isSet(xlsx) && !Cable::xlsxAvailable()) {
+            err << QStringLiteral("otdr-sor: --xlsx: esta versão foi construída sem "
+                                  "planilhas\n");
+            return std::nullopt;
+        }
+        if (!CommandLine::outputsAllowed(parser, {&xlsx, &output}, files, err)
+            || !CommandLine::someTraces(files, paths, err))
+            return std::nullopt;
+        return files;
+    }
+
+    // The as-built traces of --baseline: a folder, or each trace's as the archive knows it.
+    std::optional<QStringList> baselineFiles(const QStringList &files,
+                                             const QCommandLineParser &parser,
+                                             QTextStream &err) const
+    {
+        if (!parser.isSet(baseline))
+            return QStringList();
+        const QString base = parser.value(baseline);
+        if (base != QLatin1String("auto")) {
+            if (!CommandLine::found(base, err))
+                return std::nullopt;
+            const QStringList baseFiles = Cable::sorFiles({base});
+            if (!CommandLine::someTraces(baseFiles, {base}, err))
+                return std::nullopt;
+            return baseFiles;
+        }
+        QStringList baseFiles;
+        for (const QString &path : files) {
+            int status = Sound;
+            const std::optional<Sor::Trace> t = CommandLine::openTrace(
+                path, err, status, CommandLine::Need::Bytes, Sor::Detail::Check);
+            if (!t)
+                continue;
+            QString why;
+            const std::optional<QString> found
+                = CommandLine::archivedBaseline(*t, parser.value(db), &why);
+            if (found)
+                baseFiles << *found;
+            else
+                CommandLine::fileProblem(
+                    err, path, QStringLiteral("sem linha de base: %1").arg(why));
+        }
+        baseFiles.removeDuplicates();
+        if (baseFiles.isEmpty()) {
+            err << QStringLiteral("otdr-sor: --baseline auto: o arquivo de traços não tem a "
+                                  "linha de base de nenhum traço\n");
+            return std::nullopt;
+        }
+        return baseFiles;
+    }
+
+    // The workbook and the report, where asked for.
+    bool writeFiles(const Cable::Job &job,
+                    const Cable::Options &options,
+                    Report::Options report,
+                    const QCommandLineParser &parser,
+                    QTextStream &err) const
+    {
         QString error;
         Cable::Heading heading;
         heading.client = report.client;
         heading.company = report.company;
         heading.operatorName = report.operatorName;
         if (parser.isSet(xlsx) && !Cable::writeXlsx(job, heading, parser.value(xlsx), &error)) {
-            err << "otdr-sor: " << parser.value(xlsx) << ": " << error << "\n";
-            return Usage;
+            CommandLine::fileProblem(err, parser.value(xlsx), error);
+            return false;
         }
         if (parser.isSet(output)) {
             report.limits = options.limits;
             report.pairMarkers = options.pairMarkers;
             report.bendThresholdDb = options.bendThresholdDb;
             if (!Report::writeCablePdf(job, report, parser.value(output), &error)) {
-                err << "otdr-sor: " << parser.value(output) << ": " << error << "\n";
-                return Usage;
+                CommandLine::fileProblem(err, parser.value(output), error);
+                return false;
             }
         }
-        for (const Cable::File &f : job.files) {
-            if (!f.problem.isEmpty())
-                err << "otdr-sor: " << f.path << ": " << f.problem << "\n";
-        }
-        return job.status();
+        return true;
     }
 
-private:
     const QCommandLineOption pairByName{
         QStringLiteral("pair-by-name"),
         QStringLiteral("Os nomes dos arquivos dizem a ponta: a marca de A e a de B, p. ex. "
@@ -222,16 +234,14 @@ private:
         QStringLiteral("receive"),
         QStringLiteral("Comprimento do cordão de recepção: o enlace acaba antes dele."),
         QStringLiteral("M")};
-    const QCommandLineOption limits = CommandLine::limitsOption();
-    const QCommandLineOption preset = CommandLine::presetOption();
+    const CommandLine::LimitsOption limits;
     const QCommandLineOption threshold = CommandLine::bendThresholdOption();
-    const QCommandLineOption json{QStringLiteral("json"), QStringLiteral("O resultado em JSON.")};
-    const QCommandLineOption csv{QStringLiteral("csv"), QStringLiteral("A matriz em CSV.")};
-    const QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("Grava também o relatório (PDF)."),
-                                    QStringLiteral("RELATORIO.pdf")};
+    const CommandLine::Formats formats{QStringLiteral("O resultado em JSON."),
+                                       QStringLiteral("A matriz em CSV.")};
+    const QCommandLineOption output = CommandLine::outputOption(
+        QStringLiteral("Grava também o relatório (PDF)."), QStringLiteral("RELATORIO.pdf"));
     const CommandLine::Identity identity;
-    const QCommandLineOption route = CommandLine::routeOption();
+    const CommandLine::RouteOption route;
     const QCommandLineOption baseline{
         QStringLiteral("baseline"),
         QStringLiteral("A pasta da linha de base (o as-built), ou auto: a de cada traço no "

@@ -1,5 +1,4 @@
-#include "command.h"
-#include "sor/sorreader.h"
+#include "commandline.h"
 #include "sor/sortext.h"
 #include "verdictlines.h"
 
@@ -22,7 +21,7 @@ public:
     {
         return usage(parser,
                      {{QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), 1, Any}},
-                     {{{limits, preset}}});
+                     {limits.choice()});
     }
 
     std::optional<int> run(const QStringList &files,
@@ -31,21 +30,23 @@ public:
                            QTextStream &err) const override
     {
         std::optional<Acceptance::Limits> chosen;
-        if (!chosenLimits(parser, limits, preset, chosen, err))
+        if (!limits.read(parser, chosen, err))
             return Usage;
         int status = Sound;
         for (const QString &path : files) {
-            if (!CommandLine::readable(path, err)) {
-                status = Usage;
-                continue;
-            }
             // Telling a sound file from a damaged one needs no point converted; a verdict
             // measures on them.
-            const Sor::Trace trace
-                = Sor::readFile(path, chosen ? Sor::Detail::Full : Sor::Detail::Check);
+            const std::optional<Sor::Trace> opened
+                = CommandLine::openTrace(path,
+                                         err,
+                                         status,
+                                         CommandLine::Need::Bytes,
+                                         chosen ? Sor::Detail::Full : Sor::Detail::Check);
+            if (!opened)
+                continue;
+            const Sor::Trace &trace = *opened;
             if (trace.damaged()) {
-                out << path << ": " << Sor::damagedWord() << ": "
-                    << Sor::damageText(trace, Sor::DamageWording::Command) << "\n";
+                out << path << ": " << CommandLine::damage(trace) << "\n";
                 status = std::max(status, int(Damaged));
             } else if (!trace.warnings.isEmpty()) {
                 out << path << QStringLiteral(": íntegro, com avisos: ")
@@ -64,8 +65,7 @@ public:
     }
 
 private:
-    const QCommandLineOption limits = CommandLine::limitsOption();
-    const QCommandLineOption preset = CommandLine::presetOption();
+    const CommandLine::LimitsOption limits;
 };
 
 } // namespace

@@ -9,16 +9,6 @@
 #include <utility>
 #include <vector>
 
-namespace Sor {
-struct Trace;
-}
-namespace Route {
-struct Route;
-}
-namespace Report {
-struct Options;
-}
-
 class QCommandLineParser;
 class QTextStream;
 
@@ -118,53 +108,3 @@ std::unique_ptr<Command> makeLinkCommand();
 #ifdef OTDR_HAVE_ARCHIVE
 std::unique_ptr<Command> makeArchiveCommand();
 #endif
-
-// What several commands share.
-namespace CommandLine {
-// --db BANCO: the trace archive (SQLite file or PostgreSQL address; the user's own by default).
-QCommandLineOption archiveOption();
-// The as-built of the fibre, end and band a trace was measured on, from the archive, as a file
-// on this machine; none, with why.
-std::optional<QString> archivedBaseline(const Sor::Trace &now, const QString &db, QString *why);
-// The file is one that can be read; otherwise says why on `err`.
-bool readable(const QString &path, QTextStream &err);
-// --route ROTA: the cable's route, CSV or KML.
-QCommandLineOption routeOption();
-// The route read; none with the reason on `err`. What the user should know of how it was read
-// (a KML without a line) goes to `err` too.
-std::optional<Route::Route> readRoute(const QString &path, QTextStream &err);
-// A number as given, with a decimal point or comma; false when it is no number.
-bool numberValue(const QString &text, double &value);
-// A report, a summary or a plot never replaces a trace: false, with the reason on `err`.
-bool outputAllowed(const QString &output, const QStringList &inputs, QTextStream &err);
-// --limits FILE and --preset NAME, shared by the commands that judge.
-QCommandLineOption limitsOption();
-QCommandLineOption presetOption();
-// --threshold DB: the extra loss at the longer wavelength that is a bend.
-QCommandLineOption bendThresholdOption();
-// --tolerance M, --reanalyze and --json of the commands that compare two traces.
-QCommandLineOption toleranceOption();
-QCommandLineOption eventsFoundOption();
-QCommandLineOption comparisonJsonOption();
-// The two markers of --pair-by-name A,B (none when it is not given); false, with the reason on
-// `err`, unless they are two different non-empty texts.
-bool pairMarkers(const QCommandLineParser &parser,
-                 const QCommandLineOption &option,
-                 QStringList &markers,
-                 QTextStream &err);
-// --title, --company, --operator, --client and --logo: who writes a report, and for whom.
-struct Identity
-{
-    QCommandLineOption title;
-    QCommandLineOption company;
-    QCommandLineOption operatorName;
-    QCommandLineOption client;
-    QCommandLineOption logo;
-    Identity();
-    // Each of them, optional, for a usage line.
-    QList<Command::Choice> choices() const;
-    // What was given into a report's options (its title only where one is given); false, with
-    // the reason on `err`, when the logo cannot be read.
-    bool read(const QCommandLineParser &parser, Report::Options &report, QTextStream &err) const;
-};
-} // namespace CommandLine

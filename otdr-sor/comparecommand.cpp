@@ -1,6 +1,6 @@
 #include "baseline/baselineoutput.h"
 #include "cable/cablejob.h"
-#include "command.h"
+#include "commandline.h"
 #include "report/report.h"
 #include "sor/sorreader.h"
 
@@ -106,102 +106,145 @@ public:
     {
         QStringList args = given;
         if (parser.isSet(baseline)) {
-            // The as-built the archive knows for this trace's fibre, end and band.
-            if (parser.value(baseline) != QLatin1String("auto") || args.size() != 1) {
-                err << QStringLiteral("otdr-sor: compare --baseline auto AGORA.sor: um traço de "
-                                      "agora, e a linha de base do arquivo de traços\n");
-                return Usage;
-            }
-            if (!CommandLine::readable(args.first(), err))
-                return Usage;
-            const Sor::Opened now = Sor::openTrace(args.first());
-            if (!now.usable()) {
-                err << "otdr-sor: " << args.first() << ": " << now.problem << "\n";
-                return Damaged;
-            }
-            QString why;
-            const std::optional<QString> base
-                = CommandLine::archivedBaseline(now.trace, parser.value(db), &why);
-            if (!base) {
-                err << "otdr-sor: " << args.first() << ": " << why << "\n";
-                return Usage;
-            }
-            args.prepend(*base);
+            if (const std::optional<int> refused = prependArchivedBaseline(args, parser, err))
+                return *refused;
         }
         if (args.size() != 2)
             return std::nullopt;
         Baseline::Options options;
         options.force = parser.isSet(force);
-        if (parser.isSet(threshold)
-            && (!CommandLine::numberValue(parser.value(threshold), options.thresholdDb)
-                || options.thresholdDb <= 0)) {
-            err << QStringLiteral("otdr-sor: limiar inválido: ") << parser.value(threshold) << "\n";
+        if (!CommandLine::numberOption(parser,
+                                       threshold,
+                                       CommandLine::Least::Positive,
+                                       QStringLiteral("limiar inválido"),
+                                       options.thresholdDb,
+                                       err)
+            || !CommandLine::numberOption(parser,
+                                          tolerance,
+                                          CommandLine::Least::Positive,
+                                          QStringLiteral("tolerância inválida"),
+                                          options.toleranceM,
+                                          err))
             return Usage;
-        }
-        if (parser.isSet(tolerance)
-            && (!CommandLine::numberValue(parser.value(tolerance), options.toleranceM)
-                || options.toleranceM <= 0)) {
-            err << QStringLiteral("otdr-sor: tolerância inválida: ") << parser.value(tolerance)
-                << "\n";
-            return Usage;
-        }
         const bool folders = QFileInfo(args.at(0)).isDir() && QFileInfo(args.at(1)).isDir();
         for (const QString &path : args) {
-            if (!QFileInfo::exists(path)) {
-                err << QStringLiteral("otdr-sor: %1: pasta ou arquivo não encontrado\n").arg(path);
-                return Usage;
-            }
-            if (!folders && !CommandLine::readable(path, err))
+            if (!CommandLine::found(path, err) || (!folders && !CommandLine::readable(path, err)))
                 return Usage;
         }
-        if (parser.isSet(output) && !CommandLine::outputAllowed(parser.value(output), args, err))
+        if (!CommandLine::outputsAllowed(parser, {&output}, args, err))
             return Usage;
-        // The pairs: the two files, or each fibre, band and end of the two folders; each file
-        // opened once.
+        if (!folders && (QFileInfo(args.at(0)).isDir() || QFileInfo(args.at(1)).isDir())) {
+            err << QStringLiteral("otdr-sor: compare quer dois traços ou duas pastas\n");
+            return Usage;
+        }
+        Outcome outcome = folders ? pairFolders(args, parser.isSet(pairByName)) : pairFiles(args);
+        if (const std::optional<int> refused
+            = compareEach(outcome, folders, options, parser.isSet(json), out, err))
+            return *refused;
+        if (parser.isSet(json))
+            printJson(outcome, folders, out);
+        else if (folders)
+            printFolderSummary(outcome, out);
+        if (folders && (!outcome.unpaired.isEmpty() || !outcome.unreadable.isEmpty()))
+            outcome.status = std::max(outcome.status, int(Damaged));
+        if (parser.isSet(output)) {
+            // The result is the user's whatever becomes of the PDF.
+            out.flush();
+            if (!writePdf(outcome.pairs, parser.value(output), err))
+                return Usage;
+        }
+        return outcome.status;
+    }
+
+private:
+    // The pairs compared and what came of them.
+    struct Outcome
+    {
         QVector<Report::ComparedPair> pairs;
         QStringList unpaired;
         QStringList unreadable;
-        if (folders) {
-            const QMap<QString, Listed> base
-                = listed(args.at(0), parser.isSet(pairByName), unreadable);
-            const QMap<QString, Listed> now
-                = listed(args.at(1), parser.isSet(pairByName), unreadable);
-            for (auto it = now.cbegin(); it != now.cend(); ++it) {
-                if (base.contains(it.key())) {
-                    const Listed &b = base.value(it.key());
-                    pairs.append({b.path, it->path, b.opened, it->opened, {}, {}});
-                } else
-                    unpaired << QStringLiteral("%1: sem linha de base").arg(it->path);
-            }
-            for (auto it = base.cbegin(); it != base.cend(); ++it) {
-                if (!now.contains(it.key()))
-                    unpaired << QStringLiteral("%1: sem traço de agora").arg(it->path);
-            }
-        } else if (QFileInfo(args.at(0)).isDir() || QFileInfo(args.at(1)).isDir()) {
-            err << QStringLiteral("otdr-sor: compare quer dois traços ou duas pastas\n");
-            return Usage;
-        } else {
-            pairs.append({args.at(0),
-                          args.at(1),
-                          std::make_shared<const Sor::Opened>(Sor::openTrace(args.at(0))),
-                          std::make_shared<const Sor::Opened>(Sor::openTrace(args.at(1))),
-                          {},
-                          {}});
-        }
         int status = Sound;
         QJsonArray results;
         int changed = 0;
         int refused = 0; // not one fibre from one end: not compared
-        // Each pair compared once, for the text or JSON and for its page of the PDF.
-        for (Report::ComparedPair &pair : pairs) {
+    };
+
+    // --baseline auto: the as-built the archive knows for this trace's fibre, end and band put
+    // before it; the exit status when there is none.
+    std::optional<int> prependArchivedBaseline(QStringList &args,
+                                               const QCommandLineParser &parser,
+                                               QTextStream &err) const
+    {
+        if (parser.value(baseline) != QLatin1String("auto") || args.size() != 1) {
+            err << QStringLiteral("otdr-sor: compare --baseline auto AGORA.sor: um traço de "
+                                  "agora, e a linha de base do arquivo de traços\n");
+            return Usage;
+        }
+        int status = Sound;
+        const std::optional<Sor::Trace> now = CommandLine::openTrace(args.first(), err, status);
+        if (!now)
+            return status;
+        QString why;
+        const std::optional<QString> base
+            = CommandLine::archivedBaseline(*now, parser.value(db), &why);
+        if (!base) {
+            CommandLine::fileProblem(err, args.first(), why);
+            return Usage;
+        }
+        args.prepend(*base);
+        return std::nullopt;
+    }
+
+    // Each fibre, band and end of the two folders; each file opened once.
+    static Outcome pairFolders(const QStringList &args, bool byName)
+    {
+        Outcome o;
+        const QMap<QString, Listed> base = listed(args.at(0), byName, o.unreadable);
+        const QMap<QString, Listed> now = listed(args.at(1), byName, o.unreadable);
+        for (auto it = now.cbegin(); it != now.cend(); ++it) {
+            if (base.contains(it.key())) {
+                const Listed &b = base.value(it.key());
+                o.pairs.append({b.path, it->path, b.opened, it->opened, {}, {}});
+            } else
+                o.unpaired << QStringLiteral("%1: sem linha de base").arg(it->path);
+        }
+        for (auto it = base.cbegin(); it != base.cend(); ++it) {
+            if (!now.contains(it.key()))
+                o.unpaired << QStringLiteral("%1: sem traço de agora").arg(it->path);
+        }
+        return o;
+    }
+
+    static Outcome pairFiles(const QStringList &args)
+    {
+        Outcome o;
+        o.pairs.append({args.at(0),
+                        args.at(1),
+                        std::make_shared<const Sor::Opened>(Sor::openTrace(args.at(0))),
+                        std::make_shared<const Sor::Opened>(Sor::openTrace(args.at(1))),
+                        {},
+                        {}});
+        return o;
+    }
+
+    // Each pair compared once, for the text or JSON and for its page of the PDF; two files
+    // that cannot be compared end the run with its exit status.
+    static std::optional<int> compareEach(Outcome &o,
+                                          bool folders,
+                                          const Baseline::Options &options,
+                                          bool json,
+                                          QTextStream &out,
+                                          QTextStream &err)
+    {
+        for (Report::ComparedPair &pair : o.pairs) {
             if (!pair.base->usable() || !pair.now->usable()) {
                 const bool baseUsable = pair.base->usable();
                 pair.problem = baseUsable ? pair.now->problem : pair.base->problem;
-                err << "otdr-sor: " << (baseUsable ? pair.nowPath : pair.basePath) << ": "
-                    << pair.problem << "\n";
+                CommandLine::fileProblem(
+                    err, baseUsable ? pair.nowPath : pair.basePath, pair.problem);
                 if (!folders)
                     return Damaged;
-                status = Damaged;
+                o.status = Damaged;
                 continue;
             }
             pair.comparison = Baseline::compare(pair.base->trace, pair.now->trace, options);
@@ -210,56 +253,59 @@ public:
                 err << "otdr-sor: " << c.problem << "\n";
                 return Usage;
             }
-            refused += c.problem.isEmpty() ? 0 : 1;
+            o.refused += c.problem.isEmpty() ? 0 : 1;
             if (c.changed() || !c.problem.isEmpty()) {
-                changed += c.problem.isEmpty() ? 1 : 0;
-                status = std::max(status, int(Damaged));
+                o.changed += c.problem.isEmpty() ? 1 : 0;
+                o.status = std::max(o.status, int(Damaged));
             }
             const QString b = QFileInfo(pair.basePath).fileName();
             const QString n = QFileInfo(pair.nowPath).fileName();
-            if (parser.isSet(json))
-                results.append(Baseline::toJson(b, n, c));
+            if (json)
+                o.results.append(Baseline::toJson(b, n, c));
             else
                 out << Baseline::table(b, n, c) << (folders ? "\n" : "");
         }
-        if (parser.isSet(json)) {
-            if (folders)
-                out << QJsonDocument(
-                           QJsonObject{{"pairs", results},
-                                       {"unpaired", QJsonArray::fromStringList(unpaired)},
-                                       {"unreadable", QJsonArray::fromStringList(unreadable)}})
-                           .toJson(QJsonDocument::Indented);
-            else
-                out << QJsonDocument(results.first().toObject()).toJson(QJsonDocument::Indented);
-        } else if (folders) {
-            out << QStringLiteral("%1 pares: %2 sem mudança, %3 mudaram%4\n")
-                       .arg(pairs.size())
-                       .arg(pairs.size() - changed - refused)
-                       .arg(changed)
-                       .arg(refused > 0 ? QStringLiteral(", %1 não comparados").arg(refused)
-                                        : QString());
-            for (const QString &line : unpaired + unreadable)
-                out << QStringLiteral("  %1\n").arg(line);
-        }
-        if (folders && (!unpaired.isEmpty() || !unreadable.isEmpty()))
-            status = std::max(status, int(Damaged));
-        if (parser.isSet(output)) {
-            // The result is the user's whatever becomes of the PDF.
-            out.flush();
-            Report::Options report;
-            report.title = QStringLiteral("O que mudou desde a linha de base");
-            QString error;
-            const auto pairAt = [&pairs](int i) { return std::exchange(pairs[i], {}); };
-            if (!Report::writeBaselinePdf(
-                    int(pairs.size()), pairAt, report, parser.value(output), &error)) {
-                err << "otdr-sor: " << parser.value(output) << ": " << error << "\n";
-                return Usage;
-            }
-        }
-        return status;
+        return std::nullopt;
     }
 
-private:
+    static void printJson(const Outcome &o, bool folders, QTextStream &out)
+    {
+        if (folders)
+            out << QJsonDocument(
+                       QJsonObject{{"pairs", o.results},
+                                   {"unpaired", QJsonArray::fromStringList(o.unpaired)},
+                                   {"unreadable", QJsonArray::fromStringList(o.unreadable)}})
+                       .toJson(QJsonDocument::Indented);
+        else
+            out << QJsonDocument(o.results.first().toObject()).toJson(QJsonDocument::Indented);
+    }
+
+    static void printFolderSummary(const Outcome &o, QTextStream &out)
+    {
+        out << QStringLiteral("%1 pares: %2 sem mudança, %3 mudaram%4\n")
+                   .arg(o.pairs.size())
+                   .arg(o.pairs.size() - o.changed - o.refused)
+                   .arg(o.changed)
+                   .arg(o.refused > 0 ? QStringLiteral(", %1 não comparados").arg(o.refused)
+                                      : QString());
+        for (const QString &line : o.unpaired + o.unreadable)
+            out << QStringLiteral("  %1\n").arg(line);
+    }
+
+    // A page per pair; each pair let go once its page is drawn.
+    static bool writePdf(QVector<Report::ComparedPair> &pairs, const QString &pdf, QTextStream &err)
+    {
+        Report::Options report;
+        report.title = QStringLiteral("O que mudou desde a linha de base");
+        QString error;
+        const auto pairAt = [&pairs](int i) { return std::exchange(pairs[i], {}); };
+        if (!Report::writeBaselinePdf(int(pairs.size()), pairAt, report, pdf, &error)) {
+            CommandLine::fileProblem(err, pdf, error);
+            return false;
+        }
+        return true;
+    }
+
     const QCommandLineOption threshold{
         QStringLiteral("threshold"),
         QStringLiteral("A menor mudança de perda listada, em dB (0,1; 2 dB para a refletância)."),
@@ -276,10 +322,10 @@ private:
                                    QStringLiteral("Compara mesmo o que não parece uma fibra "
                                                   "medida da mesma ponta: outro comprimento de "
                                                   "onda, outra fibra, a outra ponta.")};
-    const QCommandLineOption json{QStringLiteral("json"), QStringLiteral("O resultado em JSON.")};
-    const QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("Grava também um PDF: uma página por fibra."),
-                                    QStringLiteral("RELATORIO.pdf")};
+    const QCommandLineOption json = CommandLine::jsonOption();
+    const QCommandLineOption output
+        = CommandLine::outputOption(QStringLiteral("Grava também um PDF: uma página por fibra."),
+                                    QStringLiteral("RELATORIO.pdf"));
     const QCommandLineOption baseline{
         QStringLiteral("baseline"),
         QStringLiteral("auto: a linha de base é a que o arquivo de traços tem para a fibra, a "

@@ -1,89 +1,18 @@
 #include "editcommand.h"
 
-#include "command.h"
+#include "commandline.h"
+#include "editpatterns.h"
 #include "sor/savefile.h"
 #include "sor/soredit.h"
-#include "sor/sorreader.h"
 #include "sor/sortext.h"
 
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QTextStream>
 
-#include <cmath>
-
 namespace {
-
-// The fields a pattern may name, for one file.
-struct Fields
-{
-    int n = 0;
-    QString name;
-    QString wavelength;
-    QString cable;
-    QString fiber;
-};
-
-// A pattern with its fields filled in; an unknown field is an error naming it.
-bool fill(const QString &pattern, const Fields &f, QString &result, QString &error)
-{
-    static const QRegularExpression field(QStringLiteral("\\{([a-z]+)(?::([0-9]+))?\\}"));
-    result.clear();
-    int from = 0;
-    auto it = field.globalMatch(pattern);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch m = it.next();
-        result += pattern.mid(from, m.capturedStart() - from);
-        from = m.capturedEnd();
-        const QString key = m.captured(1);
-        const QString width = m.captured(2);
-        if (!width.isEmpty() && key != QLatin1String("n")) {
-            error = QStringLiteral("só {n} aceita largura: %1").arg(m.captured(0));
-            return false;
-        }
-        if (key == QLatin1String("n")) {
-            result += QString::number(f.n).rightJustified(
-                width.toInt(),
-                width.startsWith(QLatin1Char('0')) ? QLatin1Char('0') : QLatin1Char(' '));
-        } else if (key == QLatin1String("name")) {
-            result += f.name;
-        } else if (key == QLatin1String("wavelength")) {
-            if (f.wavelength.isEmpty()) {
-                error = QStringLiteral("o comprimento de onda não é conhecido");
-                return false;
-            }
-            result += f.wavelength;
-        } else if (key == QLatin1String("cable")) {
-            result += f.cable;
-        } else if (key == QLatin1String("fiber")) {
-            result += f.fiber;
-        } else {
-            error = QStringLiteral("campo desconhecido no padrão: %1").arg(m.captured(0));
-            return false;
-        }
-    }
-    result += pattern.mid(from);
-    return true;
-}
-
-Fields fieldsOf(const Sor::Trace &t, const QString &path, int n)
-{
-    Fields f;
-    f.n = n;
-    f.name = QFileInfo(path).completeBaseName();
-    if (t.wavelengthNm)
-        f.wavelength = QString::number(std::lround(*t.wavelengthNm));
-    else if (t.general && t.general->nominalWavelengthNm > 0)
-        f.wavelength = QString::number(t.general->nominalWavelengthNm);
-    if (t.general) {
-        f.cable = t.general->cableId;
-        f.fiber = t.general->fiberId;
-    }
-    return f;
-}
 
 struct Plan
 {
@@ -94,33 +23,22 @@ struct Plan
     QStringList changes; // "cabo: "A" → "B""
 };
 
-// One file read and edited in memory, its output named; false with a message when it cannot be.
-bool planOne(const QString &path, int n, const EditOptions &o, Plan &plan, QTextStream &err)
+// The edits asked of a trace, their patterns filled in for it; each field that changes listed
+// in `plan`.
+bool editsOf(const Sor::Trace &trace,
+             const PatternFields &fields,
+             const EditOptions &o,
+             Sor::Edits &edits,
+             Plan &plan,
+             QString &error)
 {
-    const auto fail = [&](const QString &why) {
-        err << "otdr-sor: " << QDir::toNativeSeparators(path) << ": " << why << "\n";
-        return false;
-    };
-    const QFileInfo info(path);
-    const QString unreadable = Sor::unreadableReason(path);
-    if (!unreadable.isEmpty())
-        return fail(unreadable);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(Sor::fileErrorText(file, Sor::FileUse::Read));
-    plan.input = path;
-    plan.original = file.readAll();
-    const Sor::Trace trace = Sor::read(plan.original, Sor::Detail::Check);
-    const Fields fields = fieldsOf(trace, path, n);
-    Sor::Edits edits;
-    QString error;
     for (const Sor::EditableField &e : Sor::editableFields()) {
         const QString option = QLatin1String(e.key);
         if (!o.values.contains(option))
             continue;
         QString value;
-        if (!fill(o.values.value(option), fields, value, error))
-            return fail(error);
+        if (!fillPattern(o.values.value(option), fields, value, error))
+            return false;
         edits.*e.edit = value;
         const QString current = trace.general ? (*trace.general).*e.current : QString();
         if (value != current) {
@@ -128,33 +46,67 @@ bool planOne(const QString &path, int n, const EditOptions &o, Plan &plan, QText
                                 .arg(QString::fromUtf8(e.word), current, value);
         }
     }
-    plan.result = Sor::rewrite(plan.original, trace, edits, o.force);
-    if (!plan.result.ok()) {
-        return fail(plan.result.error
-                    + (trace.damaged() && !o.force ? QStringLiteral(" (--force edita assim mesmo)")
-                                                   : QString()));
-    }
+    return true;
+}
+
+// Where the edited file goes: -o, the same name in --out-dir or in place, or --rename's.
+bool nameOutput(Plan &plan,
+                const PatternFields &fields,
+                const Sor::Edits &edits,
+                const EditOptions &o,
+                QString &error)
+{
     if (!o.output.isEmpty()) {
         plan.output = o.output;
         return true;
     }
+    const QFileInfo info(plan.input);
     QString name = info.fileName();
     if (!o.rename.isEmpty()) {
         // The output is named by the values it will hold.
-        Fields edited = fields;
+        PatternFields edited = fields;
         edited.cable = edits.cableId.value_or(fields.cable);
         edited.fiber = edits.fiberId.value_or(fields.fiber);
-        if (!fill(o.rename, edited, name, error))
-            return fail(error);
+        if (!fillPattern(o.rename, edited, name, error))
+            return false;
         if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\'))
-            || name == QLatin1String(".") || name == QLatin1String(".."))
-            return fail(
-                QStringLiteral("--rename dá um nome de arquivo inválido: \"%1\"").arg(name));
+            || name == QLatin1String(".") || name == QLatin1String("..")) {
+            error = QStringLiteral("--rename dá um nome de arquivo inválido: \"%1\"").arg(name);
+            return false;
+        }
     }
     plan.output = o.inPlace && o.rename.isEmpty()
-                      ? path
+                      ? plan.input
                       : QDir(o.inPlace ? info.path() : o.outputDir).filePath(name);
-    return plan.output.isEmpty() ? fail(QStringLiteral("sem saída")) : true;
+    if (plan.output.isEmpty())
+        error = QStringLiteral("sem saída");
+    return !plan.output.isEmpty();
+}
+
+// One file read and edited in memory, its output named; false with a message when it cannot be.
+bool planOne(const QString &path, int n, const EditOptions &o, Plan &plan, QTextStream &err)
+{
+    int status = Command::Sound;
+    const std::optional<Sor::Trace> trace = CommandLine::openTrace(
+        path, err, status, CommandLine::Need::Bytes, Sor::Detail::Check, &plan.original);
+    if (!trace)
+        return false;
+    plan.input = path;
+    const PatternFields fields = patternFields(*trace, path, n);
+    Sor::Edits edits;
+    QString error;
+    if (editsOf(*trace, fields, o, edits, plan, error)) {
+        plan.result = Sor::rewrite(plan.original, *trace, edits, o.force);
+        error = plan.result.error;
+        // A damaged trace is edited only when asked to.
+        if (plan.result.ok())
+            nameOutput(plan, fields, edits, o, error);
+        else if (trace->damaged() && !o.force)
+            error += QStringLiteral(" (--force edita assim mesmo)");
+    }
+    if (!error.isEmpty())
+        CommandLine::fileProblem(err, QDir::toNativeSeparators(path), error);
+    return error.isEmpty();
 }
 
 QString key(const QString &path)
@@ -238,26 +190,36 @@ bool carryOut(const Plan &p, const EditOptions &o, QString &error)
     return true;
 }
 
-} // namespace
-
-int editFiles(const QStringList &files, const EditOptions &o, QTextStream &out, QTextStream &err)
+// How many of -o, --out-dir and --in-place are given: one, or none for a dry run; false, with
+// the reason on `err`, otherwise.
+bool oneOutput(const QStringList &files, const EditOptions &o, int &modes, QTextStream &err)
 {
-    const int modes = int(!o.output.isEmpty()) + int(!o.outputDir.isEmpty()) + int(o.inPlace);
+    modes = int(!o.output.isEmpty()) + int(!o.outputDir.isEmpty()) + int(o.inPlace);
     if (modes != 1 && !(o.dryRun && modes == 0)) {
         err << QStringLiteral("otdr-sor: escolha uma saída: -o ARQUIVO, --out-dir PASTA ou "
                               "--in-place\n");
-        return Command::Usage; // nothing written
+        return false;
     }
     if (!o.output.isEmpty() && (files.size() != 1 || !o.rename.isEmpty())) {
         err << QStringLiteral("otdr-sor: -o grava um só arquivo, sem --rename; para vários, use "
                               "--out-dir ou --in-place\n");
-        return Command::Usage; // nothing written
+        return false;
     }
+    return true;
+}
+
+} // namespace
+
+int editFiles(const QStringList &files, const EditOptions &o, QTextStream &out, QTextStream &err)
+{
+    int modes = 0;
+    if (!oneOutput(files, o, modes, err))
+        return Command::Usage; // nothing written
     // A dry run shows where the files would go, the folder made or not yet.
     const bool noFolder = !o.outputDir.isEmpty() && !QFileInfo(o.outputDir).isDir();
     if (noFolder && !o.dryRun) {
-        err << "otdr-sor: " << QDir::toNativeSeparators(o.outputDir)
-            << QStringLiteral(": a pasta não existe\n");
+        CommandLine::fileProblem(
+            err, QDir::toNativeSeparators(o.outputDir), QStringLiteral("a pasta não existe"));
         return Command::Usage; // nothing written
     }
     QVector<Plan> plans;
@@ -382,9 +344,8 @@ private:
         QStringLiteral("operator"), QStringLiteral("Operador."), QStringLiteral("TEXTO")};
     const QCommandLineOption comment{
         QStringLiteral("comment"), QStringLiteral("Comentário."), QStringLiteral("TEXTO")};
-    const QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("O arquivo a gravar (um só traço)."),
-                                    QStringLiteral("SAIDA.sor")};
+    const QCommandLineOption output = CommandLine::outputOption(
+        QStringLiteral("O arquivo a gravar (um só traço)."), QStringLiteral("SAIDA.sor"));
     const QCommandLineOption outDir{QStringLiteral("out-dir"),
                                     QStringLiteral("Grava cada traço nesta pasta."),
                                     QStringLiteral("PASTA")};

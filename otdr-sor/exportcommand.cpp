@@ -1,7 +1,6 @@
 #include "analysis/pointloss.h"
-#include "command.h"
+#include "commandline.h"
 #include "sor/sorexport.h"
-#include "sor/sorreader.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>
@@ -48,7 +47,7 @@ public:
     {
         return usage(parser,
                      {{QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR.")}},
-                     {{{json, csv}, true}, {{points}}});
+                     {formats.choice(true), {{points}}});
     }
 
     std::optional<int> run(const QStringList &files,
@@ -56,20 +55,23 @@ public:
                            QTextStream &out,
                            QTextStream &err) const override
     {
-        if (parser.isSet(json) && parser.isSet(csv))
+        if (formats.both(parser))
             return std::nullopt;
-        const QString &path = files.first();
-        if (!CommandLine::readable(path, err))
-            return Usage;
-        const Sor::Trace t = Sor::readFile(path);
-        if (parser.isSet(json)) {
+        // The JSON says what is wrong with any file; the CSV is of points.
+        const bool json = parser.isSet(formats.json);
+        int status = Sound;
+        const std::optional<Sor::Trace> opened
+            = CommandLine::openTrace(files.first(),
+                                     err,
+                                     status,
+                                     json ? CommandLine::Need::Bytes : CommandLine::Need::Points);
+        if (!opened)
+            return status;
+        const Sor::Trace &t = *opened;
+        if (json) {
             out << QJsonDocument(withMeasuredMarkers(Sor::toJson(t, parser.isSet(points)), t))
                        .toJson(QJsonDocument::Indented);
         } else {
-            if (t.points() == 0) {
-                err << "otdr-sor: " << path << QStringLiteral(": o traço não tem pontos\n");
-                return Damaged;
-            }
             QBuffer csvText;
             csvText.open(QIODevice::WriteOnly);
             Sor::writeCsv(t, csvText, Sor::CsvStyle::ofUser());
@@ -79,9 +81,9 @@ public:
     }
 
 private:
-    const QCommandLineOption json{QStringLiteral("json"), QStringLiteral("Exporta em JSON.")};
-    const QCommandLineOption csv{QStringLiteral("csv"),
-                                 QStringLiteral("Exporta distância e nível por ponto em CSV.")};
+    const CommandLine::Formats formats{
+        QStringLiteral("Exporta em JSON."),
+        QStringLiteral("Exporta distância e nível por ponto em CSV.")};
     const QCommandLineOption points{QStringLiteral("points"),
                                     QStringLiteral("Inclui os pontos do traço no JSON.")};
 };

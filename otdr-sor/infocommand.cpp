@@ -1,7 +1,6 @@
 #include "analysis/eventsource.h"
 #include "analyzecommand.h"
-#include "command.h"
-#include "sor/sorreader.h"
+#include "commandline.h"
 #include "sor/sortext.h"
 #include "verdictlines.h"
 
@@ -23,7 +22,7 @@ public:
     {
         return usage(parser,
                      {{QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR.")}},
-                     {{{limits, preset}}});
+                     {limits.choice()});
     }
 
     std::optional<int> run(const QStringList &files,
@@ -32,21 +31,15 @@ public:
                            QTextStream &err) const override
     {
         std::optional<Acceptance::Limits> chosen;
-        if (!chosenLimits(parser, limits, preset, chosen, err))
+        if (!limits.read(parser, chosen, err))
             return Usage;
         const QString &path = files.first();
-        if (!CommandLine::readable(path, err))
-            return Usage;
-        QString problem;
-        const QByteArray bytes = Sor::readBytes(path, problem);
-        // A file that is no trace at all has no version, points or checksum to list.
-        if (problem.isEmpty() && !Sor::looksLikeTrace(bytes))
-            problem = Sor::openTrace(bytes).problem;
-        if (!problem.isEmpty()) {
-            err << "otdr-sor: " << path << ": " << problem << "\n";
-            return Damaged;
-        }
-        Sor::Trace t = Sor::read(bytes);
+        int status = Sound;
+        std::optional<Sor::Trace> opened
+            = CommandLine::openTrace(path, err, status, CommandLine::Need::Trace);
+        if (!opened)
+            return status;
+        Sor::Trace &t = *opened;
         // A file that stores no events: the analysis' of its points, said so.
         const bool analysed = Analysis::supplyEvents(t).has_value();
         const QVector<Sor::SummaryRow> rows = Sor::summaryRows(t, path, Sor::SummaryStyle::Command);
@@ -73,8 +66,7 @@ public:
     }
 
 private:
-    const QCommandLineOption limits = CommandLine::limitsOption();
-    const QCommandLineOption preset = CommandLine::presetOption();
+    const CommandLine::LimitsOption limits;
 };
 
 } // namespace

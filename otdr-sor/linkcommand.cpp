@@ -1,10 +1,8 @@
-#include "command.h"
+#include "commandline.h"
 #include "linkmap/linkmap.h"
 #include "linkmerge/linkmerge.h"
 #include "linkmerge/linkoutput.h"
-#include "sor/sorreader.h"
 #include "sor/sortext.h"
-#include "verdictlines.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -34,7 +32,7 @@ public:
                        QStringLiteral("Traços SOR da mesma fibra, da mesma ponta."),
                        1,
                        Any}},
-                     {{{sameFibre}}, {{json, csv}}, {{output}}, {{limits, preset}}, {{threshold}}});
+                     {{{sameFibre}}, formats.choice(), {{output}}, limits.choice(), {{threshold}}});
     }
 
     std::optional<int> run(const QStringList &files,
@@ -42,30 +40,63 @@ public:
                            QTextStream &out,
                            QTextStream &err) const override
     {
-        std::optional<Acceptance::Limits> chosen;
-        if (!chosenLimits(parser, limits, preset, chosen, err))
+        Acceptance::Limits judged;
+        if (!limits.read(parser, judged, err))
             return Usage;
-        if (parser.isSet(json) && parser.isSet(csv)) {
+        if (formats.both(parser)) {
             err << QStringLiteral("otdr-sor: escolha --json ou --csv, não os dois\n");
             return Usage;
         }
         double bendDb = Acceptance::DefaultBendThresholdDb;
-        if (parser.isSet(threshold)
-            && (!CommandLine::numberValue(parser.value(threshold), bendDb) || bendDb < 0)) {
-            err << QStringLiteral("otdr-sor: limiar inválido: ") << parser.value(threshold) << "\n";
+        if (!CommandLine::bendThreshold(parser, threshold, bendDb, err)
+            || !mapAllowed(parser.value(output), files, err))
+            return Usage;
+        int status = Sound;
+        const QVector<LinkMerge::Shot> shots = shotsOf(files, status, err);
+        if (status == Usage)
+            return Usage;
+        const QString problem = LinkMerge::oneFibreProblem(shots, parser.isSet(sameFibre));
+        if (!problem.isEmpty()) {
+            err << "otdr-sor: " << problem << "\n";
+            return status == Sound ? int(Usage) : status;
+        }
+        const LinkMerge::Link link = LinkMerge::mergeShots(shots, judged, bendDb);
+        if (parser.isSet(formats.json))
+            out << QJsonDocument(LinkMerge::toJson(link)).toJson(QJsonDocument::Indented);
+        else if (parser.isSet(formats.csv))
+            out << LinkMerge::csvLines(link, Sor::CsvStyle::ofUser()).join(QLatin1Char('\n'))
+                << "\n";
+        else
+            LinkMerge::printLink(link, out);
+        const QString mapPath = parser.value(output);
+        QString why;
+        if (!mapPath.isEmpty() && !LinkMap::save(mapPath, LinkMap::mapOf(link), MapWidth, &why)) {
+            CommandLine::fileProblem(err, mapPath, why);
             return Usage;
         }
-        const QString mapPath = parser.value(output);
-        if (!mapPath.isEmpty()) {
-            const QString suffix = QFileInfo(mapPath).suffix().toLower();
-            if (suffix != QLatin1String("svg") && suffix != QLatin1String("png")) {
-                err << QStringLiteral("otdr-sor: o mapa é .svg ou .png: ") << mapPath << "\n";
-                return Usage;
-            }
-            if (!CommandLine::outputAllowed(mapPath, files, err))
-                return Usage;
+        if (link.verdict == Acceptance::Verdict::Fail
+            || link.verdict == Acceptance::Verdict::Unknown)
+            status = std::max(status, int(Damaged));
+        return status;
+    }
+
+private:
+    // The map, when one is asked for, is an SVG or a PNG that replaces no trace.
+    static bool mapAllowed(const QString &mapPath, const QStringList &files, QTextStream &err)
+    {
+        if (mapPath.isEmpty())
+            return true;
+        const QString suffix = QFileInfo(mapPath).suffix().toLower();
+        if (suffix != QLatin1String("svg") && suffix != QLatin1String("png")) {
+            err << QStringLiteral("otdr-sor: o mapa é .svg ou .png: ") << mapPath << "\n";
+            return false;
         }
-        int status = Sound;
+        return CommandLine::outputAllowed(mapPath, files, err);
+    }
+
+    // Each file's shot, analysed; what cannot be one is said, and `status` raised.
+    static QVector<LinkMerge::Shot> shotsOf(const QStringList &files, int &status, QTextStream &err)
+    {
         QVector<LinkMerge::Shot> shots;
         QStringList seen;
         for (const QString &path : files) {
@@ -81,65 +112,33 @@ public:
                 continue;
             }
             seen << canonical;
-            const Sor::Opened opened = Sor::openTrace(path);
-            if (!opened.usable()) {
-                err << "otdr-sor: " << path << ": " << opened.problem << "\n";
-                status = std::max(status, int(Damaged));
+            const std::optional<Sor::Trace> trace = CommandLine::openTrace(path, err, status);
+            if (!trace)
                 continue;
-            }
             // A damaged trace's points cannot be trusted: it does not enter the link.
-            if (opened.trace.damaged()) {
-                err << "otdr-sor: " << path << ": " << Sor::damagedWord() << ": "
-                    << Sor::damageText(opened.trace, Sor::DamageWording::Command)
-                    << QStringLiteral(" (fica fora do enlace)\n");
+            if (trace->damaged()) {
+                CommandLine::fileProblem(err,
+                                         path,
+                                         CommandLine::damage(*trace)
+                                             + QStringLiteral(" (fica fora do enlace)"));
                 status = std::max(status, int(Damaged));
                 continue;
             }
-            shots.append(LinkMerge::shotOf(
-                QFileInfo(path).fileName(), opened.trace, Analysis::analyze(opened.trace)));
+            shots.append(
+                LinkMerge::shotOf(QFileInfo(path).fileName(), *trace, Analysis::analyze(*trace)));
         }
-        if (status == Usage)
-            return Usage;
-        const QString problem = LinkMerge::oneFibreProblem(shots, parser.isSet(sameFibre));
-        if (!problem.isEmpty()) {
-            err << "otdr-sor: " << problem << "\n";
-            return status == Sound ? int(Usage) : status;
-        }
-        const Acceptance::Limits judged
-            = chosen ? *chosen : *Acceptance::preset(QStringLiteral("sem limites"));
-        const LinkMerge::Link link = LinkMerge::mergeShots(shots, judged, bendDb);
-        if (parser.isSet(json))
-            out << QJsonDocument(LinkMerge::toJson(link)).toJson(QJsonDocument::Indented);
-        else if (parser.isSet(csv))
-            out << LinkMerge::csvLines(link, Sor::CsvStyle::ofUser()).join(QLatin1Char('\n'))
-                << "\n";
-        else
-            LinkMerge::printLink(link, out);
-        if (!mapPath.isEmpty()) {
-            QString why;
-            if (!LinkMap::save(mapPath, LinkMap::mapOf(link), MapWidth, &why)) {
-                err << "otdr-sor: " << mapPath << ": " << why << "\n";
-                return Usage;
-            }
-        }
-        if (link.verdict == Acceptance::Verdict::Fail
-            || link.verdict == Acceptance::Verdict::Unknown)
-            status = std::max(status, int(Damaged));
-        return status;
+        return shots;
     }
 
-private:
     const QCommandLineOption sameFibre{
         QStringLiteral("same-fibre"),
         QStringLiteral("Junta os traços mesmo que seus ids digam fibras diferentes.")};
-    const QCommandLineOption json{QStringLiteral("json"), QStringLiteral("O enlace em JSON.")};
-    const QCommandLineOption csv{QStringLiteral("csv"),
-                                 QStringLiteral("Uma linha CSV por evento e comprimento de onda.")};
-    const QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("Grava o mapa do enlace (.svg ou .png)."),
-                                    QStringLiteral("MAPA")};
-    const QCommandLineOption limits = CommandLine::limitsOption();
-    const QCommandLineOption preset = CommandLine::presetOption();
+    const CommandLine::Formats formats{
+        QStringLiteral("O enlace em JSON."),
+        QStringLiteral("Uma linha CSV por evento e comprimento de onda.")};
+    const QCommandLineOption output = CommandLine::outputOption(
+        QStringLiteral("Grava o mapa do enlace (.svg ou .png)."), QStringLiteral("MAPA"));
+    const CommandLine::LimitsOption limits;
     const QCommandLineOption threshold = CommandLine::bendThresholdOption();
 };
 

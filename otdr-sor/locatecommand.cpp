@@ -1,7 +1,6 @@
-#include "command.h"
+#include "commandline.h"
 #include "route/tracelocate.h"
 #include "sor/savefile.h"
-#include "sor/sorreader.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -30,7 +29,7 @@ public:
               QStringLiteral("Um traço; ou dois, o segundo medido da outra ponta da rota."),
               1,
               2}},
-            {{{route}, true}, {{efl}}, {{offset}}, {{at}}, {{json}}, {{kml}}, {{geojson}}});
+            {{{route.option}, true}, {{efl}}, {{offset}}, {{at}}, {{json}}, {{kml}}, {{geojson}}});
     }
 
     std::optional<int> run(const QStringList &files,
@@ -39,6 +38,43 @@ public:
                            QTextStream &err) const override
     {
         Route::Given given;
+        QVector<double> atM;
+        if (!readDistances(parser, given, atM, err))
+            return Usage;
+        for (const QString &path : files) {
+            if (!CommandLine::readable(path, err))
+                return Usage;
+        }
+        std::optional<Route::Route> cableRoute;
+        if (!route.read(parser, cableRoute, err)
+            || !CommandLine::outputsAllowed(parser, {&kml, &geojson}, files, err))
+            return Usage;
+        QVector<Route::Located> located;
+        for (int i = 0; i < files.size(); ++i) {
+            int status = Sound;
+            const std::optional<Sor::Trace> trace
+                = CommandLine::openTrace(files.at(i), err, status);
+            if (!trace)
+                return status;
+            located << Route::locateTrace(
+                QFileInfo(files.at(i)).fileName(), *trace, *cableRoute, given, atM, i == 1);
+        }
+        const std::optional<Route::TwoEnds> ends = twoEnds(*cableRoute, located);
+        if (parser.isSet(json))
+            out << QJsonDocument(asJson(*cableRoute, located, ends))
+                       .toJson(QJsonDocument::Indented);
+        else
+            printLocated(*cableRoute, located, ends, out);
+        return writeMaps(parser, *cableRoute, located, err) ? Sound : Usage;
+    }
+
+private:
+    // --efl and --offset (numbers), and the distances of --at.
+    bool readDistances(const QCommandLineParser &parser,
+                       Route::Given &given,
+                       QVector<double> &atM,
+                       QTextStream &err) const
+    {
         for (const auto &option :
              {std::make_pair(&efl, &given.efl), std::make_pair(&offset, &given.offsetM)}) {
             if (!parser.isSet(*option.first))
@@ -47,91 +83,92 @@ public:
             if (!CommandLine::numberValue(parser.value(*option.first), v)) {
                 err << QStringLiteral("otdr-sor: --%1: \"%2\" não é um número\n")
                            .arg(option.first->names().first(), parser.value(*option.first));
-                return Usage;
+                return false;
             }
             *option.second = v;
         }
         if (given.efl)
             *given.efl /= 100; // given in percent
-        QVector<double> atM;
         for (const QString &text : parser.values(at)) {
             double v = 0;
             if (!CommandLine::numberValue(text, v)) {
                 err << QStringLiteral("otdr-sor: --at: \"%1\" não é uma distância\n").arg(text);
-                return Usage;
+                return false;
             }
             atM << v;
         }
-        for (const QString &path : files) {
-            if (!CommandLine::readable(path, err))
-                return Usage;
-        }
-        const std::optional<Route::Route> cableRoute
-            = CommandLine::readRoute(parser.value(route), err);
-        if (!cableRoute)
-            return Usage;
-        for (const QCommandLineOption *o : {&kml, &geojson}) {
-            if (parser.isSet(*o) && !CommandLine::outputAllowed(parser.value(*o), files, err))
-                return Usage;
-        }
-        QVector<Route::Located> located;
-        for (int i = 0; i < files.size(); ++i) {
-            const Sor::Opened opened = Sor::openTrace(files.at(i));
-            if (!opened.usable()) {
-                err << "otdr-sor: " << files.at(i) << ": " << opened.problem << "\n";
-                return Damaged;
-            }
-            located << Route::locateTrace(
-                QFileInfo(files.at(i)).fileName(), opened.trace, *cableRoute, given, atM, i == 1);
-        }
-        std::optional<Route::TwoEnds> ends;
+        return true;
+    }
+
+    // From both ends, where each sees the fibre end: whether they see one break.
+    static std::optional<Route::TwoEnds> twoEnds(const Route::Route &cableRoute,
+                                                 const QVector<Route::Located> &located)
+    {
         const auto endOf = [](const Route::Located &l) {
             return std::find_if(
                 l.positions.cbegin(), l.positions.cend(), [](const auto &p) { return p.end; });
         };
         if (located.size() == 2 && endOf(located.at(0)) != located.at(0).positions.cend()
             && endOf(located.at(1)) != located.at(1).positions.cend()) {
-            ends = Route::compareEnds(*cableRoute, *endOf(located.at(0)), *endOf(located.at(1)));
+            return Route::compareEnds(cableRoute, *endOf(located.at(0)), *endOf(located.at(1)));
         }
-        if (parser.isSet(json)) {
-            QJsonArray traces;
-            for (const Route::Located &l : located)
-                traces.append(Route::toJson(l));
-            QJsonObject all{{"route", cableRoute->path},
-                            {"route_read_as", cableRoute->readAs},
-                            {"route_warnings", QJsonArray::fromStringList(cableRoute->warnings)},
-                            {"traces", traces}};
-            if (ends)
-                all.insert("two_ends", Route::toJson(*ends));
-            out << QJsonDocument(all).toJson(QJsonDocument::Indented);
-        } else {
-            out << QStringLiteral("Rota: %1 (%2)\n").arg(cableRoute->path, cableRoute->readAs);
-            for (const QString &warning : cableRoute->warnings)
-                out << QStringLiteral("Aviso: %1\n").arg(warning);
-            for (const Route::Located &l : located)
-                out << Route::table(l) << "\n";
-            if (ends)
-                out << Route::twoEndsText(*ends);
-        }
+        return std::nullopt;
+    }
+
+    static QJsonObject asJson(const Route::Route &cableRoute,
+                              const QVector<Route::Located> &located,
+                              const std::optional<Route::TwoEnds> &ends)
+    {
+        QJsonArray traces;
+        for (const Route::Located &l : located)
+            traces.append(Route::toJson(l));
+        QJsonObject all{{"route", cableRoute.path},
+                        {"route_read_as", cableRoute.readAs},
+                        {"route_warnings", QJsonArray::fromStringList(cableRoute.warnings)},
+                        {"traces", traces}};
+        if (ends)
+            all.insert("two_ends", Route::toJson(*ends));
+        return all;
+    }
+
+    static void printLocated(const Route::Route &cableRoute,
+                             const QVector<Route::Located> &located,
+                             const std::optional<Route::TwoEnds> &ends,
+                             QTextStream &out)
+    {
+        out << QStringLiteral("Rota: %1 (%2)\n").arg(cableRoute.path, cableRoute.readAs);
+        for (const QString &warning : cableRoute.warnings)
+            out << QStringLiteral("Aviso: %1\n").arg(warning);
+        for (const Route::Located &l : located)
+            out << Route::table(l) << "\n";
+        if (ends)
+            out << Route::twoEndsText(*ends);
+    }
+
+    // The route and every position, as KML and GeoJSON where asked for.
+    bool writeMaps(const QCommandLineParser &parser,
+                   const Route::Route &cableRoute,
+                   const QVector<Route::Located> &located,
+                   QTextStream &err) const
+    {
         QVector<Route::Position> all;
         for (const Route::Located &l : located)
             all << l.positions;
         const QList<QPair<const QCommandLineOption *, QByteArray>> maps{
-            {&kml, parser.isSet(kml) ? Route::kml(*cableRoute, all) : QByteArray()},
-            {&geojson, parser.isSet(geojson) ? Route::geoJson(*cableRoute, all) : QByteArray()}};
+            {&kml, parser.isSet(kml) ? Route::kml(cableRoute, all) : QByteArray()},
+            {&geojson, parser.isSet(geojson) ? Route::geoJson(cableRoute, all) : QByteArray()}};
         for (const auto &map : maps) {
             QString error;
             if (parser.isSet(*map.first)
                 && !Sor::saveFile(parser.value(*map.first), map.second, &error)) {
-                err << "otdr-sor: " << parser.value(*map.first) << ": " << error << "\n";
-                return Usage;
+                CommandLine::fileProblem(err, parser.value(*map.first), error);
+                return false;
             }
         }
-        return Sound;
+        return true;
     }
 
-private:
-    const QCommandLineOption route = CommandLine::routeOption();
+    const CommandLine::RouteOption route;
     const QCommandLineOption efl{QStringLiteral("efl"),
                                  QStringLiteral("Excesso de fibra sobre o cabo, em % (usado sem "
                                                 "duas emendas da rota vistas no traço)."),
@@ -144,7 +181,7 @@ private:
                                 QStringLiteral("Uma distância da fibra a localizar também "
                                                "(repetível)."),
                                 QStringLiteral("M")};
-    const QCommandLineOption json{QStringLiteral("json"), QStringLiteral("O resultado em JSON.")};
+    const QCommandLineOption json = CommandLine::jsonOption();
     const QCommandLineOption kml{
         QStringLiteral("kml"),
         QStringLiteral("Grava a rota e as posições em KML (Google Earth)."),

@@ -1,5 +1,4 @@
-#include "command.h"
-#include "sor/sorreader.h"
+#include "commandline.h"
 #include "traceplot/plotpainter.h"
 
 #include <QCommandLineParser>
@@ -37,24 +36,21 @@ public:
             return Usage;
         }
         const QString image = parser.value(output);
-        if (!CommandLine::outputAllowed(image, files, err))
+        if (!CommandLine::outputsAllowed(parser, {&output}, files, err))
             return Usage;
         // The image is drawn as its name says: a PNG under another name would mislead.
         const QString suffix = QFileInfo(image).suffix().toLower();
         if (suffix != QLatin1String("png") && suffix != QLatin1String("svg")) {
-            err << "otdr-sor: " << image << QStringLiteral(": a imagem é .png ou .svg\n");
+            CommandLine::fileProblem(err, image, QStringLiteral("a imagem é .png ou .svg"));
             return Usage;
         }
         QList<Sor::Trace> traces;
         for (const QString &path : files) {
-            if (!CommandLine::readable(path, err))
-                return Usage;
-            traces.append(Sor::readFile(path));
-            if (traces.last().points() == 0) {
-                err << "otdr-sor: " << path
-                    << QStringLiteral(": o traço não tem pontos para desenhar\n");
-                return Damaged;
-            }
+            int status = Sound;
+            std::optional<Sor::Trace> trace = CommandLine::openTrace(path, err, status);
+            if (!trace)
+                return status;
+            traces.append(std::move(*trace));
         }
         QVector<TracePlot::Series> series;
         for (int i = 0; i < traces.size(); ++i)
@@ -62,16 +58,15 @@ public:
                 {&traces.at(i), QFileInfo(files.at(i)).fileName(), TracePlot::seriesColour(i)});
         QString error;
         if (!TracePlot::save(image, series, s, &error)) {
-            err << "otdr-sor: " << image << ": " << error << "\n";
+            CommandLine::fileProblem(err, image, error);
             return Usage;
         }
         return Sound;
     }
 
 private:
-    const QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("Imagem a gravar: .png ou .svg."),
-                                    QStringLiteral("SAIDA")};
+    const QCommandLineOption output = CommandLine::outputOption(
+        QStringLiteral("Imagem a gravar: .png ou .svg."), QStringLiteral("SAIDA"));
     const QCommandLineOption size{QStringLiteral("size"),
                                   QStringLiteral("Tamanho da imagem (1600x900)."),
                                   QStringLiteral("LxA"),

@@ -1,8 +1,7 @@
 #include "reportcommand.h"
 
-#include "command.h"
+#include "commandline.h"
 #include "route/route.h"
-#include "verdictlines.h"
 
 #include <QCommandLineParser>
 #include <QTextStream>
@@ -17,17 +16,17 @@ int writeReport(const QStringList &files,
     const QVector<Report::Fibre> fibres = Report::pairFibres(entries, options);
     QString error;
     if (!Report::writePdf(entries, fibres, options, pdf, &error)) {
-        err << "otdr-sor: " << pdf << ": " << error << "\n";
+        CommandLine::fileProblem(err, pdf, error);
         return 2;
     }
     if (!csv.isEmpty() && !Report::writeCsv(entries, csv, &error, Sor::CsvStyle::ofUser())) {
-        err << "otdr-sor: " << csv << ": " << error << "\n";
+        CommandLine::fileProblem(err, csv, error);
         return 2;
     }
     int status = 0;
     for (const Report::Entry &e : entries) {
         if (!e.readable)
-            err << "otdr-sor: " << e.path << ": " << e.problem << "\n";
+            CommandLine::fileProblem(err, e.path, e.problem);
         if (!Report::passes(Report::finalVerdict(e)))
             status = 1;
     }
@@ -59,12 +58,12 @@ public:
         return usage(parser,
                      {{QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), 1, Any}},
                      QList<Choice>{{{output}, true},
-                                   {{limits, preset}},
+                                   limits.choice(),
                                    {{reanalyze}},
                                    {{csvSummary}},
                                    {{pairByName}},
                                    {{bendThreshold}},
-                                   {{route}}}
+                                   {{route.option}}}
                          + identity.choices());
     }
 
@@ -73,41 +72,23 @@ public:
                            QTextStream &,
                            QTextStream &err) const override
     {
-        std::optional<Acceptance::Limits> chosen;
-        if (!chosenLimits(parser, limits, preset, chosen, err))
-            return Usage;
-        if (!CommandLine::outputAllowed(parser.value(output), files, err)
-            || (parser.isSet(csvSummary)
-                && !CommandLine::outputAllowed(parser.value(csvSummary), files, err)))
+        Report::Options options;
+        if (!limits.read(parser, options.limits, err)
+            || !CommandLine::outputsAllowed(parser, {&output, &csvSummary}, files, err))
             return Usage;
         // A file that cannot be read gets its own page saying why; the batch goes on.
-        Report::Options options;
-        options.limits = chosen.value_or(*Acceptance::preset(QStringLiteral("sem limites")));
         options.reanalyze = parser.isSet(reanalyze);
-        if (!identity.read(parser, options, err))
+        if (!identity.read(parser, options, err) || !route.read(parser, options.route, err)
+            || !CommandLine::pairMarkers(parser, pairByName, options.pairMarkers, err)
+            || !CommandLine::bendThreshold(parser, bendThreshold, options.bendThresholdDb, err))
             return Usage;
-        if (parser.isSet(route)) {
-            options.route = CommandLine::readRoute(parser.value(route), err);
-            if (!options.route)
-                return Usage;
-        }
-        if (!CommandLine::pairMarkers(parser, pairByName, options.pairMarkers, err))
-            return Usage;
-        if (!CommandLine::numberValue(parser.value(bendThreshold), options.bendThresholdDb)
-            || options.bendThresholdDb < 0) {
-            err << QStringLiteral("otdr-sor: limiar inválido: ") << parser.value(bendThreshold)
-                << "\n";
-            return Usage;
-        }
         return writeReport(files, options, parser.value(output), parser.value(csvSummary), err);
     }
 
 private:
-    const QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("O relatório a gravar (PDF)."),
-                                    QStringLiteral("RELATORIO.pdf")};
-    const QCommandLineOption limits = CommandLine::limitsOption();
-    const QCommandLineOption preset = CommandLine::presetOption();
+    const QCommandLineOption output = CommandLine::outputOption(
+        QStringLiteral("O relatório a gravar (PDF)."), QStringLiteral("RELATORIO.pdf"));
+    const CommandLine::LimitsOption limits;
     const QCommandLineOption reanalyze{QStringLiteral("reanalyze"),
                                        QStringLiteral("Julga os eventos achados pela análise, "
                                                       "não os do arquivo.")};
@@ -121,7 +102,7 @@ private:
                        "nestas marcas (a de A, a de B), p. ex. je,jo."),
         QStringLiteral("A,B")};
     const QCommandLineOption bendThreshold = CommandLine::bendThresholdOption();
-    const QCommandLineOption route = CommandLine::routeOption();
+    const CommandLine::RouteOption route;
 };
 
 } // namespace

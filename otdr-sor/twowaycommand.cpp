@@ -3,8 +3,7 @@
 #include "acceptance/direction.h"
 #include "acceptance/twowayjson.h"
 #include "analysis/analysis.h"
-#include "command.h"
-#include "sor/sorreader.h"
+#include "commandline.h"
 #include "sor/sortext.h"
 
 #include <QCommandLineParser>
@@ -19,24 +18,18 @@ namespace {
 std::optional<Acceptance::Measurement>
 load(const QString &path, bool reanalyze, int &status, QTextStream &err)
 {
-    if (!CommandLine::readable(path, err)) {
-        status = Command::Usage;
+    // The analysis needs points; the file's own events need only a trace, however damaged.
+    const std::optional<Sor::Trace> opened = CommandLine::openTrace(
+        path, err, status, reanalyze ? CommandLine::Need::Points : CommandLine::Need::Bytes);
+    if (!opened)
         return std::nullopt;
-    }
-    const Sor::Opened opened = Sor::openTrace(path);
-    const Sor::Trace &trace = opened.trace;
+    const Sor::Trace &trace = *opened;
     const QString name = QFileInfo(path).fileName();
     if (trace.damaged()) {
-        err << "otdr-sor: " << path << ": " << Sor::damagedWord() << ": "
-            << Sor::damageText(trace, Sor::DamageWording::Command) << "\n";
+        CommandLine::fileProblem(err, path, CommandLine::damage(trace));
         status = std::max(status, int(Command::Damaged));
     }
     if (reanalyze) {
-        if (!opened.usable()) {
-            err << "otdr-sor: " << path << ": " << opened.problem << "\n";
-            status = std::max(status, int(Command::Damaged));
-            return std::nullopt;
-        }
         const Analysis::Result found = Analysis::analyze(trace);
         return Acceptance::measurementOf(name, trace, Acceptance::analysedLink(trace, found));
     }
@@ -44,6 +37,19 @@ load(const QString &path, bool reanalyze, int &status, QTextStream &err)
     Sor::Trace withEvents = trace;
     const Acceptance::Link link = Acceptance::eventsLink(withEvents);
     return Acceptance::measurementOf(name, withEvents, link);
+}
+
+// Both files' events, each file's problem said; none when either has none to give.
+std::optional<std::pair<Acceptance::Measurement, Acceptance::Measurement>>
+loadBoth(const QString &first, const QString &second, bool reanalyze, int &status, QTextStream &err)
+{
+    auto a = load(first, reanalyze, status, err);
+    auto b = load(second, reanalyze, status, err);
+    if (!a || !b) {
+        status = std::max(status, int(Command::Damaged));
+        return std::nullopt;
+    }
+    return std::make_pair(std::move(*a), std::move(*b));
 }
 
 void printTwoWay(const Acceptance::TwoWay &t,
@@ -124,11 +130,11 @@ int bidirCommand(const QString &fileA,
                  QTextStream &err)
 {
     int status = Command::Sound;
-    const auto a = load(fileA, options.reanalyze, status, err);
-    const auto b = load(fileB, options.reanalyze, status, err);
-    if (!a || !b)
-        return std::max(status, int(Command::Damaged));
-    const QString problem = Acceptance::directionsProblem(*a, *b);
+    const auto both = loadBoth(fileA, fileB, options.reanalyze, status, err);
+    if (!both)
+        return status;
+    const auto &[a, b] = *both;
+    const QString problem = Acceptance::directionsProblem(a, b);
     if (!problem.isEmpty()) {
         err << QStringLiteral("otdr-sor: não são as duas pontas de uma fibra: ") << problem << "\n";
         return Command::Usage;
@@ -137,7 +143,7 @@ int bidirCommand(const QString &fileA,
     // themselves may be wrong (a template's places): --force pairs them anyway, saying so.
     QString identity;
     const Acceptance::EndsEvidence ends
-        = Acceptance::endsOf(fileA, *a, fileB, *b, options.toleranceM, identity);
+        = Acceptance::endsOf(fileA, a, fileB, b, options.toleranceM, identity);
     if (!identity.isEmpty() && !options.force) {
         err << QStringLiteral("otdr-sor: não são as duas pontas de uma fibra: ") << identity
             << QStringLiteral(" (--force compara assim mesmo)\n");
@@ -147,14 +153,14 @@ int bidirCommand(const QString &fileA,
         err << QStringLiteral("otdr-sor: aviso: ") << identity << "\n";
     if (!ends.warning.isEmpty())
         err << QStringLiteral("otdr-sor: aviso: ") << ends.warning << "\n";
-    const Acceptance::TwoWay t = Acceptance::averageDirections(*a, *b, options.toleranceM);
+    const Acceptance::TwoWay t = Acceptance::averageDirections(a, b, options.toleranceM);
     if (options.json) {
         QJsonObject json = Acceptance::toJson(t, fileA, fileB);
         json[QStringLiteral("pairing")] = Acceptance::toJson(ends);
         out << QJsonDocument(json).toJson(QJsonDocument::Indented);
     } else {
         out << QStringLiteral("Pontas: ") << Acceptance::endsSentence(ends) << "\n";
-        printTwoWay(t, *a, *b, out);
+        printTwoWay(t, a, b, out);
     }
     return status;
 }
@@ -166,39 +172,35 @@ int bendsCommand(const QString &shorter,
                  QTextStream &err)
 {
     int status = Command::Sound;
-    const auto s = load(shorter, options.reanalyze, status, err);
-    const auto l = load(longer, options.reanalyze, status, err);
-    if (!s || !l)
-        return std::max(status, int(Command::Damaged));
-    const QString problem = Acceptance::wavelengthsProblem(*s, *l);
+    const auto both = loadBoth(shorter, longer, options.reanalyze, status, err);
+    if (!both)
+        return status;
+    const auto &[s, l] = *both;
+    const QString problem = Acceptance::wavelengthsProblem(s, l);
     if (!problem.isEmpty()) {
         err << "otdr-sor: " << problem << "\n";
         return Command::Usage;
     }
     const Acceptance::Wavelengths w
-        = Acceptance::compareWavelengths(*s, *l, options.thresholdDb, options.toleranceM);
+        = Acceptance::compareWavelengths(s, l, options.thresholdDb, options.toleranceM);
     if (options.json)
         out << QJsonDocument(Acceptance::toJson(w, shorter, longer))
                    .toJson(QJsonDocument::Indented);
     else
-        printWavelengths(w, *s, *l, out);
+        printWavelengths(w, s, l, out);
     return status;
 }
 
-bool twoWayOptions(const QCommandLineParser &parser,
-                   const QCommandLineOption &json,
-                   const QCommandLineOption &tolerance,
-                   const QCommandLineOption &eventsFound,
-                   TwoWayOptions &options,
-                   QTextStream &err)
+bool TwoWayChoices::read(const QCommandLineParser &parser,
+                         TwoWayOptions &options,
+                         QTextStream &err) const
 {
     options.json = parser.isSet(json);
     options.reanalyze = parser.isSet(eventsFound);
-    if (parser.isSet(tolerance)
-        && (!CommandLine::numberValue(parser.value(tolerance), options.toleranceM)
-            || options.toleranceM <= 0)) {
-        err << QStringLiteral("otdr-sor: tolerância inválida: ") << parser.value(tolerance) << "\n";
-        return false;
-    }
-    return true;
+    return CommandLine::numberOption(parser,
+                                     tolerance,
+                                     CommandLine::Least::Positive,
+                                     QStringLiteral("tolerância inválida"),
+                                     options.toleranceM,
+                                     err);
 }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "acceptance/twoway.h"
+#include "commandline.h"
 
 #include <QString>
 
-class QCommandLineOption;
 class QCommandLineParser;
 class QTextStream;
 
@@ -30,11 +30,15 @@ int bendsCommand(const QString &shorter,
                  QTextStream &out,
                  QTextStream &err);
 
-// --json, --tolerance and --reanalyze as both commands take them; false, with the reason on
-// `err`, for a tolerance that is no positive number.
-bool twoWayOptions(const QCommandLineParser &parser,
-                   const QCommandLineOption &json,
-                   const QCommandLineOption &tolerance,
-                   const QCommandLineOption &eventsFound,
-                   TwoWayOptions &options,
-                   QTextStream &err);
+// --json, --tolerance and --reanalyze as both commands take them.
+struct TwoWayChoices
+{
+    QCommandLineOption json = CommandLine::jsonOption();
+    QCommandLineOption tolerance = CommandLine::toleranceOption();
+    QCommandLineOption eventsFound = CommandLine::eventsFoundOption();
+    // Each of them, optional, for a usage line.
+    QList<Command::Choice> choices() const { return {{{json}}, {{tolerance}}, {{eventsFound}}}; }
+    // What was given into `options`; false, with the reason on `err`, for a tolerance that is no
+    // positive number.
+    bool read(const QCommandLineParser &parser, TwoWayOptions &options, QTextStream &err) const;
+};

@@ -2,36 +2,7 @@
 
 #include "sor/sortext.h"
 
-#include <QCommandLineParser>
 #include <QTextStream>
-
-bool chosenLimits(const QCommandLineParser &parser,
-                  const QCommandLineOption &file,
-                  const QCommandLineOption &name,
-                  std::optional<Acceptance::Limits> &limits,
-                  QTextStream &err)
-{
-    if (parser.isSet(file) && parser.isSet(name)) {
-        err << QStringLiteral("otdr-sor: use --limits ou --preset, não os dois\n");
-        return false;
-    }
-    QString error;
-    if (parser.isSet(file)) {
-        limits = Acceptance::readLimits(parser.value(file), &error);
-    } else if (parser.isSet(name)) {
-        limits = Acceptance::preset(parser.value(name));
-        if (!limits) {
-            error = QStringLiteral("predefinição desconhecida: \"%1\" (há: %2)")
-                        .arg(parser.value(name),
-                             Acceptance::presetNames().join(QStringLiteral(", ")));
-        }
-    } else {
-        return true;
-    }
-    if (!limits)
-        err << "otdr-sor: " << error << "\n";
-    return limits.has_value();
-}
 
 void printVerdict(const Sor::Trace &trace, const Acceptance::Limits &limits, QTextStream &out)
 {

@@ -25,6 +25,8 @@ private slots:
     void usage_data();
     void infoOnNoTrace_data();
     void infoOnNoTrace();
+    void oneWordingPerProblem_data();
+    void oneWordingPerProblem();
     void usage();
     void everyCommand();
     void infoAndExport();
@@ -289,6 +291,51 @@ void TestSorTool::infoOnNoTrace()
     QVERIFY2((out + err).contains(says), qPrintable(out + err));
     QCOMPARE(out.contains(QStringLiteral("Versão:")), listed);
     QCOMPARE(out.contains(QStringLiteral("Soma de verificação:")), listed);
+}
+
+// Every command that opens a trace names a file's problem in the same words, once, with the
+// exit status of that problem.
+void TestSorTool::oneWordingPerProblem_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // "@" stands for the file
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+    const QList<QStringList> commands{{"export", "@", "--csv"},
+                                      {"plot", "@", "-o", "x.png"},
+                                      {"analyze", "@"},
+                                      {"bidir", "@", "1550-ab.sor", "--reanalyze"},
+                                      {"compare", "sound.sor", "@"},
+                                      {"link", "@"}};
+    const QList<QPair<QString, QString>> problems{{"text.sor", "não é um traço SOR"},
+                                                  {"cut.sor", "o bloco DataPts passa do fim"}};
+    for (const auto &problem : problems) {
+        for (const QStringList &command : commands) {
+            QTest::addRow("%s %s", qPrintable(command.first()), qPrintable(problem.first))
+                << command << problem.first << 1 << problem.second;
+        }
+    }
+    QTest::newRow("info text.sor")
+        << QStringList{"info", "@"} << "text.sor" << 1 << "não é um traço SOR";
+    for (const QStringList &command : commands) {
+        // analyze names a file it cannot read and goes on with the others.
+        QTest::addRow("%s a folder", qPrintable(command.first()))
+            << command << "." << (command.first() == "analyze" ? 1 : 2) << "é uma pasta";
+    }
+}
+
+void TestSorTool::oneWordingPerProblem()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, file);
+    QFETCH(QString, says);
+    for (QString &a : arguments) {
+        if (a == "@" || a.endsWith(".sor") || a.endsWith(".png"))
+            a = dir.filePath(a == "@" ? file : a);
+    }
+    QTEST(run(arguments), "status");
+    QVERIFY2(err.contains(dir.filePath(file) + ": " + says), qPrintable(err));
+    QVERIFY2(err.count(says) == 1, qPrintable(err));
 }
 
 void TestSorTool::usage()
