@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTextStream>
+#include <cmath>
 
 namespace {
 
@@ -69,6 +70,11 @@ public:
     }
 
 private:
+    // A cable's excess fibre is a few percent; an OTDR reaches a few hundred kilometres.
+    static constexpr int MostShortEflPct = -5;
+    static constexpr int MostEflPct = 20;
+    static constexpr int MostDistanceM = 500000;
+
     // --efl and --offset (numbers), and the distances of --at.
     bool readDistances(const QCommandLineParser &parser,
                        Route::Given &given,
@@ -87,12 +93,33 @@ private:
             }
             *option.second = v;
         }
+        // Past these a place on the route is nonsense (a fibre shorter than nothing, a distance
+        // beyond any cable): refused rather than printed.
+        if (given.efl && !(*given.efl >= MostShortEflPct && *given.efl <= MostEflPct)) {
+            err << QStringLiteral("otdr-sor: --efl: %1 fora do intervalo de %2 a %3 %\n")
+                       .arg(parser.value(efl))
+                       .arg(MostShortEflPct)
+                       .arg(MostEflPct);
+            return false;
+        }
+        if (given.offsetM && !(std::abs(*given.offsetM) <= MostDistanceM)) {
+            err << QStringLiteral("otdr-sor: --offset: %1 fora do intervalo de -%2 a %2 m\n")
+                       .arg(parser.value(offset))
+                       .arg(MostDistanceM);
+            return false;
+        }
         if (given.efl)
             *given.efl /= 100; // given in percent
         for (const QString &text : parser.values(at)) {
             double v = 0;
             if (!CommandLine::numberValue(text, v)) {
                 err << QStringLiteral("otdr-sor: --at: \"%1\" não é uma distância\n").arg(text);
+                return false;
+            }
+            if (!(v >= 0 && v <= MostDistanceM)) {
+                err << QStringLiteral("otdr-sor: --at: %1 fora do intervalo de 0 a %2 m\n")
+                           .arg(text)
+                           .arg(MostDistanceM);
                 return false;
             }
             atM << v;

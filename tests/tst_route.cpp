@@ -787,6 +787,24 @@ void TestRoute::command()
                           out,
                           err),
              2);
+    // Numbers no cable has: refused, where they once printed nan, inf and overflowed places.
+    for (const QStringList &wrong : {QStringList{"--efl", "-100"},
+                                     {"--efl", "1e308"},
+                                     {"--offset", "1e300"},
+                                     {"--at", "1e300"},
+                                     {"--at", "-5"}}) {
+        QCOMPARE(
+            runCapturing(QStringList{"locate", file.fileName(), "--route", csv.fileName()} + wrong,
+                         out,
+                         err),
+            2);
+        QVERIFY2(err.contains(wrong.first() + ": ") && err.contains("fora do intervalo")
+                     && !out.contains("nan") && !out.contains("inf"),
+                 qPrintable(wrong.join(' ') + ": " + err + out));
+    }
+    QCOMPARE(runCapturing(
+                 {"locate", file.fileName(), "--route", csv.fileName(), "--efl", "2,5"}, out, err),
+             0);
 }
 
 // A cable's job on its route: its closures take the route's names, a fibre that ends short is
