@@ -17,8 +17,7 @@ QString matrixText(const Cell &c)
 {
     if (!c.lossDb)
         return QStringLiteral("ausente");
-    const bool measured = c.howAb == How::Measured || c.howBa == How::Measured;
-    return Sor::decimal(*c.lossDb, 3) + (measured ? QStringLiteral("*") : QString());
+    return Sor::decimal(*c.lossDb, 3) + (measuredOnPoints(c) ? QStringLiteral("*") : QString());
 }
 
 } // namespace

@@ -190,4 +190,9 @@ Sor::TableColumns<Cell> cellColumns(const Job &job)
     return columns;
 }
 
+bool measuredOnPoints(const Cell &cell)
+{
+    return cell.howAb == How::Measured || cell.howBa == How::Measured;
+}
+
 } // namespace Cable

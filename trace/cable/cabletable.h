@@ -12,5 +12,8 @@ Sor::TableColumns<Fibre> fibreColumns(bool withBaseline);
 // A row per cell of the matrix: the CSV, the JSON's matrix and, against a baseline, the
 // workbook's sheet of changes. Its columns read the job's closures: they live no longer than it.
 Sor::TableColumns<Cell> cellColumns(const Job &job);
+// Whether either end's loss of the cell was measured on the points (the file has no event
+// there): every rendering of the matrix marks it so.
+bool measuredOnPoints(const Cell &cell);
 
 } // namespace Cable

@@ -141,11 +141,10 @@ void matrixCell(lxw_worksheet *sheet, int row, const Cell &cell, const Formats &
         text(sheet, row, first + 2, QStringLiteral("ausente"), f.absent);
         return;
     }
-    const bool measured = cell.howAb == How::Measured || cell.howBa == How::Measured;
     const Shade &shade = cell.verdict == Acceptance::Verdict::Pass   ? f.pass
                          : cell.verdict == Acceptance::Verdict::Fail ? f.fail
                                                                      : f.plain;
-    value(sheet, row, first + 2, cell.lossDb, shade.of(measured));
+    value(sheet, row, first + 2, cell.lossDb, shade.of(measuredOnPoints(cell)));
 }
 
 // A band's matrix: per closure the loss from A, from B and their mean; the header two rows and
