@@ -15,6 +15,90 @@ namespace Acceptance {
 
 namespace {
 
+// Every limit, in the order reports list them, the attenuation last: its key, label, quantity
+// and unit, the decimals of the limit and of a value, whether a value must stay at least at it,
+// and the member that holds it.
+struct LimitEntry
+{
+    const char *json;
+    const char *label;
+    const char *quantity;
+    const char *unit;
+    int limitDecimals;
+    int valueDecimals;
+    bool atLeast;
+    std::optional<double> Limits::*member;
+};
+
+// clang-format off
+constexpr LimitEntry LimitTable[] = {
+    {"splice_loss_max_db",    "perda de emenda máx.",   "perda",            "dB",    3, 3, false, &Limits::spliceLossMaxDb},
+    {"connector_loss_max_db", "perda de conector máx.", "perda",            "dB",    3, 3, false, &Limits::connectorLossMaxDb},
+    {"reflectance_max_db",    "refletância máx.",       "refletância",      "dB",    1, 2, false, &Limits::reflectanceMaxDb},
+    {"total_loss_max_db",     "perda total máx.",       "perda total",      "dB",    3, 3, false, &Limits::totalLossMaxDb},
+    {"orl_min_db",            "ORL mín.",               "ORL",              "dB",    2, 2, true,  &Limits::orlMinDb},
+    {"length_min_m",          "comprimento mín.",       "comprimento",      "m",     1, 1, true,  &Limits::lengthMinM},
+    {"length_max_m",          "comprimento máx.",       "comprimento",      "m",     1, 1, false, &Limits::lengthMaxM},
+    {"splitter_loss_max_db",  "perda de divisor máx.",  "perda do divisor", "dB",    3, 3, false, nullptr},
+    {"attenuation_max_db_km", "atenuação máx.",         "atenuação",        "dB/km", 3, 3, false, nullptr},
+};
+// clang-format on
+
+} // namespace
+
+const QVector<LimitKey> &limitKeys()
+{
+    static const QVector<LimitKey> keys = [] {
+        QVector<LimitKey> all;
+        for (const LimitEntry &e : LimitTable) {
+            all.append({QString::fromUtf8(e.json),
+                        QString::fromUtf8(e.label),
+                        QString::fromUtf8(e.quantity),
+                        QString::fromUtf8(e.unit),
+                        e.limitDecimals,
+                        e.valueDecimals,
+                        e.atLeast,
+                        e.member});
+        }
+        return all;
+    }();
+    return keys;
+}
+
+const LimitKey &limitKey(const QString &json)
+{
+    for (const LimitKey &key : limitKeys()) {
+        if (key.json == json)
+            return key;
+    }
+    Q_ASSERT_X(false, "limitKey", "no such limit");
+    return limitKeys().first();
+}
+
+std::optional<double> Limits::attenuationFor(double wavelengthNm) const
+{
+    std::optional<double> found;
+    double nearest = 30.0 + 1e-9;
+    for (auto it = attenuationMaxDbKm.cbegin(); it != attenuationMaxDbKm.cend(); ++it) {
+        const double distance = std::abs(it.key() - wavelengthNm);
+        if (distance <= nearest) {
+            nearest = distance;
+            found = it.value();
+        }
+    }
+    return found;
+}
+
+bool Limits::checksAnything() const
+{
+    return spliceLossMaxDb || connectorLossMaxDb || reflectanceMaxDb
+           || !attenuationMaxDbKm.isEmpty() || !splitterLossMaxDb.isEmpty() || totalLossMaxDb
+           || orlMinDb || lengthMinM || lengthMaxM;
+}
+
+// A client's limits from JSON: every value checked, every fault named in the user's words.
+namespace {
+
 bool number(const QJsonObject &o, const QString &key, std::optional<double> &out, QString *error)
 {
     const QJsonValue v = o.value(key);
@@ -199,89 +283,6 @@ QString meaninglessLimit(const Limits &l)
 }
 
 } // namespace
-
-namespace {
-
-// Every limit, in the order reports list them, the attenuation last: its key, label, quantity
-// and unit, the decimals of the limit and of a value, whether a value must stay at least at it,
-// and the member that holds it.
-struct LimitEntry
-{
-    const char *json;
-    const char *label;
-    const char *quantity;
-    const char *unit;
-    int limitDecimals;
-    int valueDecimals;
-    bool atLeast;
-    std::optional<double> Limits::*member;
-};
-
-// clang-format off
-constexpr LimitEntry LimitTable[] = {
-    {"splice_loss_max_db",    "perda de emenda máx.",   "perda",            "dB",    3, 3, false, &Limits::spliceLossMaxDb},
-    {"connector_loss_max_db", "perda de conector máx.", "perda",            "dB",    3, 3, false, &Limits::connectorLossMaxDb},
-    {"reflectance_max_db",    "refletância máx.",       "refletância",      "dB",    1, 2, false, &Limits::reflectanceMaxDb},
-    {"total_loss_max_db",     "perda total máx.",       "perda total",      "dB",    3, 3, false, &Limits::totalLossMaxDb},
-    {"orl_min_db",            "ORL mín.",               "ORL",              "dB",    2, 2, true,  &Limits::orlMinDb},
-    {"length_min_m",          "comprimento mín.",       "comprimento",      "m",     1, 1, true,  &Limits::lengthMinM},
-    {"length_max_m",          "comprimento máx.",       "comprimento",      "m",     1, 1, false, &Limits::lengthMaxM},
-    {"splitter_loss_max_db",  "perda de divisor máx.",  "perda do divisor", "dB",    3, 3, false, nullptr},
-    {"attenuation_max_db_km", "atenuação máx.",         "atenuação",        "dB/km", 3, 3, false, nullptr},
-};
-// clang-format on
-
-} // namespace
-
-const QVector<LimitKey> &limitKeys()
-{
-    static const QVector<LimitKey> keys = [] {
-        QVector<LimitKey> all;
-        for (const LimitEntry &e : LimitTable) {
-            all.append({QString::fromUtf8(e.json),
-                        QString::fromUtf8(e.label),
-                        QString::fromUtf8(e.quantity),
-                        QString::fromUtf8(e.unit),
-                        e.limitDecimals,
-                        e.valueDecimals,
-                        e.atLeast,
-                        e.member});
-        }
-        return all;
-    }();
-    return keys;
-}
-
-const LimitKey &limitKey(const QString &json)
-{
-    for (const LimitKey &key : limitKeys()) {
-        if (key.json == json)
-            return key;
-    }
-    Q_ASSERT_X(false, "limitKey", "no such limit");
-    return limitKeys().first();
-}
-
-std::optional<double> Limits::attenuationFor(double wavelengthNm) const
-{
-    std::optional<double> found;
-    double nearest = 30.0 + 1e-9;
-    for (auto it = attenuationMaxDbKm.cbegin(); it != attenuationMaxDbKm.cend(); ++it) {
-        const double distance = std::abs(it.key() - wavelengthNm);
-        if (distance <= nearest) {
-            nearest = distance;
-            found = it.value();
-        }
-    }
-    return found;
-}
-
-bool Limits::checksAnything() const
-{
-    return spliceLossMaxDb || connectorLossMaxDb || reflectanceMaxDb
-           || !attenuationMaxDbKm.isEmpty() || !splitterLossMaxDb.isEmpty() || totalLossMaxDb
-           || orlMinDb || lengthMinM || lengthMaxM;
-}
 
 std::optional<Limits> parseLimits(const QByteArray &json, QString *error)
 {

@@ -65,10 +65,6 @@ Analysis::Bounds backscatterAround(const Link &link, double atM, double pulseM)
     return bounds;
 }
 
-} // namespace
-
-namespace {
-
 Measurement describedBy(const QString &name, const Sor::Trace &trace, const Link &link)
 {
     Measurement m;
