@@ -6,45 +6,28 @@
 
 namespace {
 
-// otdr-sor bends: the command line of bendsCommand.
-class BendsCommand : public Command
+const QCommandLineOption threshold = CommandLine::bendThresholdOption();
+const TwoWayChoices twoWay;
+
+// otdr-sor bends: the command line of bendsFiles.
+std::optional<int>
+run(const QStringList &files, const QCommandLineParser &parser, QTextStream &out, QTextStream &err)
 {
-public:
-    BendsCommand()
-        : Command(QStringLiteral("bends"),
-                  QStringLiteral("dois comprimentos de onda de uma fibra: curvaturas"))
-    {
-    }
-
-    QString describe(QCommandLineParser &parser) const override
-    {
-        return usage(
-            parser,
-            {{QStringLiteral("CURTO"), QStringLiteral("O traço no comprimento de onda menor.")},
-             {QStringLiteral("LONGO"), QStringLiteral("O traço no comprimento de onda maior.")}},
-            QList<Choice>{{{threshold}}} + twoWay.choices());
-    }
-
-    std::optional<int> run(const QStringList &files,
-                           const QCommandLineParser &parser,
-                           QTextStream &out,
-                           QTextStream &err) const override
-    {
-        TwoWayOptions options;
-        if (!twoWay.read(parser, options, err)
-            || !CommandLine::bendThreshold(parser, threshold, options.thresholdDb, err))
-            return Usage;
-        return bendsCommand(files.at(0), files.at(1), options, out, err);
-    }
-
-private:
-    const QCommandLineOption threshold = CommandLine::bendThresholdOption();
-    const TwoWayChoices twoWay;
-};
+    TwoWayOptions options;
+    if (!twoWay.read(parser, options, err)
+        || !CommandLine::bendThreshold(parser, threshold, options.thresholdDb, err))
+        return Command::Usage;
+    return bendsFiles(files.at(0), files.at(1), options, out, err);
+}
 
 } // namespace
 
-std::unique_ptr<Command> makeBendsCommand()
+Command::Declaration bendsCommand()
 {
-    return std::make_unique<BendsCommand>();
+    return {QStringLiteral("bends"),
+            QStringLiteral("dois comprimentos de onda de uma fibra: curvaturas"),
+            {{QStringLiteral("CURTO"), QStringLiteral("O traço no comprimento de onda menor.")},
+             {QStringLiteral("LONGO"), QStringLiteral("O traço no comprimento de onda maior.")}},
+            QList<Command::Choice>{{{threshold}}} + twoWay.choices(),
+            run};
 }

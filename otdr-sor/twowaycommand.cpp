@@ -123,11 +123,11 @@ void printWavelengths(const Acceptance::Wavelengths &w,
 
 } // namespace
 
-int bidirCommand(const QString &fileA,
-                 const QString &fileB,
-                 const TwoWayOptions &options,
-                 QTextStream &out,
-                 QTextStream &err)
+int bidirFiles(const QString &fileA,
+               const QString &fileB,
+               const TwoWayOptions &options,
+               QTextStream &out,
+               QTextStream &err)
 {
     int status = Command::Sound;
     const auto both = loadBoth(fileA, fileB, options.reanalyze, status, err);
@@ -165,11 +165,11 @@ int bidirCommand(const QString &fileA,
     return status;
 }
 
-int bendsCommand(const QString &shorter,
-                 const QString &longer,
-                 const TwoWayOptions &options,
-                 QTextStream &out,
-                 QTextStream &err)
+int bendsFiles(const QString &shorter,
+               const QString &longer,
+               const TwoWayOptions &options,
+               QTextStream &out,
+               QTextStream &err)
 {
     int status = Command::Sound;
     const auto both = loadBoth(shorter, longer, options.reanalyze, status, err);

@@ -18,17 +18,17 @@ struct TwoWayOptions
 };
 
 // otdr-sor bidir: the two directions of one fibre matched and averaged, as a table or JSON.
-int bidirCommand(const QString &fileA,
-                 const QString &fileB,
-                 const TwoWayOptions &options,
-                 QTextStream &out,
-                 QTextStream &err);
+int bidirFiles(const QString &fileA,
+               const QString &fileB,
+               const TwoWayOptions &options,
+               QTextStream &out,
+               QTextStream &err);
 // otdr-sor bends: one fibre at a shorter and a longer wavelength, bends flagged.
-int bendsCommand(const QString &shorter,
-                 const QString &longer,
-                 const TwoWayOptions &options,
-                 QTextStream &out,
-                 QTextStream &err);
+int bendsFiles(const QString &shorter,
+               const QString &longer,
+               const TwoWayOptions &options,
+               QTextStream &out,
+               QTextStream &err);
 
 // --json, --tolerance and --reanalyze as both commands take them.
 struct TwoWayChoices
