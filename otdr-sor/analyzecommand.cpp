@@ -289,7 +289,7 @@ Command::Declaration analyzeCommand()
     return {
         QStringLiteral("analyze"),
         QStringLiteral("acha os eventos de cada traço (--json)"),
-        {{QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), 1, Command::Any}},
-        {{{lossThreshold}}, {{reflectanceThreshold}}, {{endThreshold}}, {{sameFibre}}, {{json}}},
+        {CommandLine::tracesArgument()},
+        Command::eachAlone({lossThreshold, reflectanceThreshold, endThreshold, sameFibre, json}),
         run};
 }

@@ -146,25 +146,23 @@ bool writeFiles(const Cable::Job &job,
                 const QCommandLineParser &parser,
                 QTextStream &err)
 {
-    QString error;
     Cable::Heading heading;
     heading.client = report.client;
     heading.company = report.company;
     heading.operatorName = report.operatorName;
-    if (parser.isSet(xlsx) && !Cable::writeXlsx(job, heading, parser.value(xlsx), &error)) {
-        CommandLine::fileProblem(err, parser.value(xlsx), error);
-        return false;
-    }
-    if (parser.isSet(output)) {
-        report.limits = options.limits;
-        report.pairMarkers = options.pairMarkers;
-        report.bendThresholdDb = options.bendThresholdDb;
-        if (!Report::writeCablePdf(job, report, parser.value(output), &error)) {
-            CommandLine::fileProblem(err, parser.value(output), error);
-            return false;
-        }
-    }
-    return true;
+    report.limits = options.limits;
+    report.pairMarkers = options.pairMarkers;
+    report.bendThresholdDb = options.bendThresholdDb;
+    const QString workbook = parser.value(xlsx);
+    const QString pdf = parser.value(output);
+    return (!parser.isSet(xlsx)
+            || CommandLine::wrote(
+                workbook,
+                err,
+                [&](QString *why) { return Cable::writeXlsx(job, heading, workbook, why); }))
+           && (!parser.isSet(output) || CommandLine::wrote(pdf, err, [&](QString *why) {
+                  return Report::writeCablePdf(job, report, pdf, why);
+              }));
 }
 
 // otdr-sor cable: every fibre of a cable from both ends, as a splice matrix with its checks.

@@ -54,7 +54,7 @@ Command::Declaration checkCommand()
 {
     return {QStringLiteral("check"),
             QStringLiteral("diz se cada traço está íntegro ou danificado"),
-            {{QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), 1, Command::Any}},
+            {CommandLine::tracesArgument()},
             {limits.choice()},
             run};
 }

@@ -38,6 +38,14 @@ QString written(const Command::Argument &argument)
 
 } // namespace
 
+QList<Command::Choice> Command::eachAlone(const QList<QCommandLineOption> &options)
+{
+    QList<Choice> choices;
+    for (const QCommandLineOption &option : options)
+        choices.append({{option}});
+    return choices;
+}
+
 QString Command::synopsis() const
 {
     QStringList parts;

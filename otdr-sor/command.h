@@ -49,6 +49,8 @@ public:
         bool required = false;
         bool runExplains = false; // the run says better than the usage line what is missing
     };
+    // Each of these options, optional.
+    static QList<Choice> eachAlone(const QList<QCommandLineOption> &options);
 
     // Runs with the arguments after the command's name; none when they make no call of it
     // (the dispatcher then prints the usage line).

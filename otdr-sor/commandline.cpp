@@ -141,6 +141,25 @@ bool numberOption(const QCommandLineParser &parser,
     return true;
 }
 
+Command::Argument tracesArgument()
+{
+    return {QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), 1, Command::Any};
+}
+
+Command::Argument traceArgument()
+{
+    return {QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR.")};
+}
+
+bool wrote(const QString &path, QTextStream &err, const std::function<bool(QString *why)> &write)
+{
+    QString why;
+    if (write(&why))
+        return true;
+    fileProblem(err, path, why);
+    return false;
+}
+
 QCommandLineOption outputOption(const QString &help, const QString &valueName)
 {
     return {{QStringLiteral("o"), QStringLiteral("output")}, help, valueName};
@@ -317,7 +336,7 @@ Identity::Identity()
 
 QList<Command::Choice> Identity::choices() const
 {
-    return {{{title}}, {{company}}, {{operatorName}}, {{client}}, {{logo}}};
+    return Command::eachAlone({title, company, operatorName, client, logo});
 }
 
 bool Identity::read(const QCommandLineParser &parser,

@@ -231,13 +231,10 @@ bool writePdf(QVector<Report::ComparedPair> &pairs, const QString &pdf, QTextStr
 {
     Report::Options report;
     report.title = QStringLiteral("O que mudou desde a linha de base");
-    QString error;
     const auto pairAt = [&pairs](int i) { return std::exchange(pairs[i], {}); };
-    if (!Report::writeBaselinePdf(int(pairs.size()), pairAt, report, pdf, &error)) {
-        CommandLine::fileProblem(err, pdf, error);
-        return false;
-    }
-    return true;
+    return CommandLine::wrote(pdf, err, [&](QString *why) {
+        return Report::writeBaselinePdf(int(pairs.size()), pairAt, report, pdf, why);
+    });
 }
 
 // otdr-sor compare: what changed on a fibre since its as-built.
@@ -308,13 +305,6 @@ Command::Declaration compareCommand()
           0,
           1},
          {QStringLiteral("AGORA"), QStringLiteral("O traço de agora, ou uma pasta.")}},
-        {{{threshold}},
-         {{tolerance}},
-         {{pairByName}},
-         {{force}},
-         {{json}},
-         {{output}},
-         {{baseline}},
-         {{db}}},
+        Command::eachAlone({threshold, tolerance, pairByName, force, json, output, baseline, db}),
         run};
 }

@@ -266,19 +266,18 @@ int editFiles(const QStringList &files, const EditOptions &o, QTextStream &out, 
 
 namespace {
 
-// The identification fields, each a text or a pattern.
-const QCommandLineOption cable{
-    QStringLiteral("cable"), QStringLiteral("Identificação do cabo."), QStringLiteral("TEXTO")};
-const QCommandLineOption fiber{
-    QStringLiteral("fiber"), QStringLiteral("Identificação da fibra."), QStringLiteral("TEXTO")};
-const QCommandLineOption locationA{
-    QStringLiteral("location-a"), QStringLiteral("Local A (origem)."), QStringLiteral("TEXTO")};
-const QCommandLineOption locationB{
-    QStringLiteral("location-b"), QStringLiteral("Local B (destino)."), QStringLiteral("TEXTO")};
-const QCommandLineOption operatorName{
-    QStringLiteral("operator"), QStringLiteral("Operador."), QStringLiteral("TEXTO")};
-const QCommandLineOption comment{
-    QStringLiteral("comment"), QStringLiteral("Comentário."), QStringLiteral("TEXTO")};
+// The identification fields, each a text or a pattern, named by its option.
+const QList<QCommandLineOption> fields = [] {
+    QList<QCommandLineOption> all;
+    for (const auto &[name, help] : {std::pair{"cable", "Identificação do cabo."},
+                                     std::pair{"fiber", "Identificação da fibra."},
+                                     std::pair{"location-a", "Local A (origem)."},
+                                     std::pair{"location-b", "Local B (destino)."},
+                                     std::pair{"operator", "Operador."},
+                                     std::pair{"comment", "Comentário."}})
+        all.append({QString::fromUtf8(name), QString::fromUtf8(help), QStringLiteral("TEXTO")});
+    return all;
+}();
 const QCommandLineOption output = CommandLine::outputOption(
     QStringLiteral("O arquivo a gravar (um só traço)."), QStringLiteral("SAIDA.sor"));
 const QCommandLineOption outDir{QStringLiteral("out-dir"),
@@ -304,16 +303,9 @@ std::optional<int>
 run(const QStringList &files, const QCommandLineParser &parser, QTextStream &out, QTextStream &err)
 {
     EditOptions edit;
-    const QList<QPair<const QCommandLineOption *, QString>> fields{
-        {&cable, QStringLiteral("cable")},
-        {&fiber, QStringLiteral("fiber")},
-        {&locationA, QStringLiteral("location-a")},
-        {&locationB, QStringLiteral("location-b")},
-        {&operatorName, QStringLiteral("operator")},
-        {&comment, QStringLiteral("comment")}};
-    for (const auto &field : fields) {
-        if (parser.isSet(*field.first))
-            edit.values.insert(field.second, parser.value(*field.first));
+    for (const QCommandLineOption &field : fields) {
+        if (parser.isSet(field))
+            edit.values.insert(field.names().first(), parser.value(field));
     }
     edit.output = parser.value(output);
     edit.outputDir = parser.value(outDir);
@@ -332,18 +324,9 @@ Command::Declaration editCommand()
     return {
         QStringLiteral("edit"),
         QStringLiteral("corrige a identificação sem tocar na medida"),
-        {{QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), 1, Command::Any}},
-        {{{cable}},
-         {{fiber}},
-         {{locationA}},
-         {{locationB}},
-         {{operatorName}},
-         {{comment}},
-         {{output, outDir, inPlace}, true, true},
-         {{noBackup}},
-         {{renameAs}},
-         {{dryRun}},
-         {{force}}},
+        {CommandLine::tracesArgument()},
+        Command::eachAlone(fields) + QList<Command::Choice>{{{output, outDir, inPlace}, true, true}}
+            + Command::eachAlone({noBackup, renameAs, dryRun, force}),
         run,
         QStringLiteral("Os textos e o --rename aceitam campos: {n} (posição na lista, desde 1; "
                        "{n:03} com três dígitos), {name} (nome do arquivo sem extensão), "

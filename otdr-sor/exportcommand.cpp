@@ -70,7 +70,7 @@ Command::Declaration exportCommand()
 {
     return {QStringLiteral("export"),
             QStringLiteral("o traço em JSON (--points inclui os pontos) ou CSV"),
-            {{QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR.")}},
+            {CommandLine::traceArgument()},
             {formats.choice(true), {{points}}},
             run};
 }

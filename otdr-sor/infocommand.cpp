@@ -56,7 +56,7 @@ Command::Declaration infoCommand()
 {
     return {QStringLiteral("info"),
             QStringLiteral("resumo do traço e tabela de eventos"),
-            {{QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR.")}},
+            {CommandLine::traceArgument()},
             {limits.choice()},
             run};
 }

@@ -104,11 +104,10 @@ run(const QStringList &files, const QCommandLineParser &parser, QTextStream &out
     else
         LinkMerge::printLink(link, out);
     const QString mapPath = parser.value(output);
-    QString why;
-    if (!mapPath.isEmpty() && !LinkMap::save(mapPath, LinkMap::mapOf(link), MapWidth, &why)) {
-        CommandLine::fileProblem(err, mapPath, why);
+    if (!mapPath.isEmpty() && !CommandLine::wrote(mapPath, err, [&](QString *why) {
+            return LinkMap::save(mapPath, LinkMap::mapOf(link), MapWidth, why);
+        }))
         return Command::Usage;
-    }
     if (link.verdict == Acceptance::Verdict::Fail || link.verdict == Acceptance::Verdict::Unknown)
         status = std::max(status, int(Command::Damaged));
     return status;

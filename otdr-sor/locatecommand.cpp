@@ -146,13 +146,12 @@ bool writeMaps(const QCommandLineParser &parser,
     const QList<QPair<const QCommandLineOption *, QByteArray>> maps{
         {&kml, parser.isSet(kml) ? Route::kml(cableRoute, all) : QByteArray()},
         {&geojson, parser.isSet(geojson) ? Route::geoJson(cableRoute, all) : QByteArray()}};
-    for (const auto &map : maps) {
-        QString error;
-        if (parser.isSet(*map.first)
-            && !Sor::saveFile(parser.value(*map.first), map.second, &error)) {
-            CommandLine::fileProblem(err, parser.value(*map.first), error);
+    for (const auto &[option, bytes] : maps) {
+        const QString path = parser.value(*option);
+        if (parser.isSet(*option) && !CommandLine::wrote(path, err, [&](QString *why) {
+                return Sor::saveFile(path, bytes, why);
+            }))
             return false;
-        }
     }
     return true;
 }

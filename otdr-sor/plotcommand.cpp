@@ -46,12 +46,10 @@ run(const QStringList &files, const QCommandLineParser &parser, QTextStream &, Q
     for (int i = 0; i < traces.size(); ++i)
         series.append(
             {&traces.at(i), QFileInfo(files.at(i)).fileName(), TracePlot::seriesColour(i)});
-    QString error;
-    if (!TracePlot::save(image, series, s, &error)) {
-        CommandLine::fileProblem(err, image, error);
-        return Command::Usage;
-    }
-    return Command::Sound;
+    return CommandLine::wrote(
+               image, err, [&](QString *why) { return TracePlot::save(image, series, s, why); })
+               ? Command::Sound
+               : Command::Usage;
 }
 
 } // namespace
@@ -60,7 +58,7 @@ Command::Declaration plotCommand()
 {
     return {QStringLiteral("plot"),
             QStringLiteral("os traços sobrepostos em PNG ou SVG"),
-            {{QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), 1, Command::Any}},
+            {CommandLine::tracesArgument()},
             {{{output}, true}, {{size}}},
             run};
 }

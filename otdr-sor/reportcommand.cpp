@@ -14,15 +14,16 @@ int writeReport(const QStringList &files,
 {
     QVector<Report::Entry> entries = Report::judgeFiles(files, options);
     const QVector<Report::Fibre> fibres = Report::pairFibres(entries, options);
-    QString error;
-    if (!Report::writePdf(entries, fibres, options, pdf, &error)) {
-        CommandLine::fileProblem(err, pdf, error);
+    const bool written
+        = CommandLine::wrote(
+              pdf,
+              err,
+              [&](QString *why) { return Report::writePdf(entries, fibres, options, pdf, why); })
+          && (csv.isEmpty() || CommandLine::wrote(csv, err, [&](QString *why) {
+                  return Report::writeCsv(entries, csv, why, Sor::CsvStyle::ofUser());
+              }));
+    if (!written)
         return 2;
-    }
-    if (!csv.isEmpty() && !Report::writeCsv(entries, csv, &error, Sor::CsvStyle::ofUser())) {
-        CommandLine::fileProblem(err, csv, error);
-        return 2;
-    }
     int status = 0;
     for (const Report::Entry &e : entries) {
         if (!e.readable)
@@ -84,7 +85,7 @@ Command::Declaration reportCommand()
 {
     return {QStringLiteral("report"),
             QStringLiteral("o relatório dos traços, julgados pelos limites"),
-            {{QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), 1, Command::Any}},
+            {CommandLine::tracesArgument()},
             QList<Command::Choice>{{{output}, true},
                                    limits.choice(),
                                    {{reanalyze}},

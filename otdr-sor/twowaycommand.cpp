@@ -39,14 +39,28 @@ load(const QString &path, bool reanalyze, int &status, QTextStream &err)
     return Acceptance::measurementOf(name, withEvents, link);
 }
 
-// Both files' events, each file's problem said; none when either has none to give.
+// Both files' events, each file's problem said; none when either has none to give, or when
+// `problemOf` finds they are not what the command compares: then `refused` and the problem on
+// `err`, and `status` Usage.
 std::optional<std::pair<Acceptance::Measurement, Acceptance::Measurement>>
-loadBoth(const QString &first, const QString &second, bool reanalyze, int &status, QTextStream &err)
+loadBoth(const QString &first,
+         const QString &second,
+         bool reanalyze,
+         QString (*problemOf)(const Acceptance::Measurement &, const Acceptance::Measurement &),
+         const QString &refused,
+         int &status,
+         QTextStream &err)
 {
     auto a = load(first, reanalyze, status, err);
     auto b = load(second, reanalyze, status, err);
     if (!a || !b) {
         status = std::max(status, int(Command::Damaged));
+        return std::nullopt;
+    }
+    const QString problem = problemOf(*a, *b);
+    if (!problem.isEmpty()) {
+        err << QStringLiteral("otdr-sor: ") << refused << problem << "\n";
+        status = Command::Usage;
         return std::nullopt;
     }
     return std::make_pair(std::move(*a), std::move(*b));
@@ -130,15 +144,16 @@ int bidirFiles(const QString &fileA,
                QTextStream &err)
 {
     int status = Command::Sound;
-    const auto both = loadBoth(fileA, fileB, options.reanalyze, status, err);
+    const auto both = loadBoth(fileA,
+                               fileB,
+                               options.reanalyze,
+                               Acceptance::directionsProblem,
+                               QStringLiteral("não são as duas pontas de uma fibra: "),
+                               status,
+                               err);
     if (!both)
         return status;
     const auto &[a, b] = *both;
-    const QString problem = Acceptance::directionsProblem(a, b);
-    if (!problem.isEmpty()) {
-        err << QStringLiteral("otdr-sor: não são as duas pontas de uma fibra: ") << problem << "\n";
-        return Command::Usage;
-    }
     // The traces say which ends they were taken from where they can; what the files say of
     // themselves may be wrong (a template's places): --force pairs them anyway, saying so.
     QString identity;
@@ -172,15 +187,11 @@ int bendsFiles(const QString &shorter,
                QTextStream &err)
 {
     int status = Command::Sound;
-    const auto both = loadBoth(shorter, longer, options.reanalyze, status, err);
+    const auto both = loadBoth(
+        shorter, longer, options.reanalyze, Acceptance::wavelengthsProblem, {}, status, err);
     if (!both)
         return status;
     const auto &[s, l] = *both;
-    const QString problem = Acceptance::wavelengthsProblem(s, l);
-    if (!problem.isEmpty()) {
-        err << "otdr-sor: " << problem << "\n";
-        return Command::Usage;
-    }
     const Acceptance::Wavelengths w
         = Acceptance::compareWavelengths(s, l, options.thresholdDb, options.toleranceM);
     if (options.json)

@@ -37,7 +37,10 @@ struct TwoWayChoices
     QCommandLineOption tolerance = CommandLine::toleranceOption();
     QCommandLineOption eventsFound = CommandLine::eventsFoundOption();
     // Each of them, optional, for a usage line.
-    QList<Command::Choice> choices() const { return {{{json}}, {{tolerance}}, {{eventsFound}}}; }
+    QList<Command::Choice> choices() const
+    {
+        return Command::eachAlone({json, tolerance, eventsFound});
+    }
     // What was given into `options`; false, with the reason on `err`, for a tolerance that is no
     // positive number.
     bool read(const QCommandLineParser &parser, TwoWayOptions &options, QTextStream &err) const;
