@@ -5,30 +5,20 @@
 
 #include <QString>
 
+#include <optional>
+#include <utility>
+
 class QCommandLineParser;
 class QTextStream;
 
+// What bidir and bends share: how the two traces of one fibre are compared, and each file's
+// events as the comparison takes them.
 struct TwoWayOptions
 {
     bool json = false;
     bool reanalyze = false; // the analysis' events, not the files'
     double toleranceM = 0;  // 0: the default
-    double thresholdDb = Acceptance::DefaultBendThresholdDb;
-    bool force = false; // pair two files whose labels say they are no pair
 };
-
-// otdr-sor bidir: the two directions of one fibre matched and averaged, as a table or JSON.
-int bidirFiles(const QString &fileA,
-               const QString &fileB,
-               const TwoWayOptions &options,
-               QTextStream &out,
-               QTextStream &err);
-// otdr-sor bends: one fibre at a shorter and a longer wavelength, bends flagged.
-int bendsFiles(const QString &shorter,
-               const QString &longer,
-               const TwoWayOptions &options,
-               QTextStream &out,
-               QTextStream &err);
 
 // --json, --tolerance and --reanalyze as both commands take them.
 struct TwoWayChoices
@@ -45,3 +35,16 @@ struct TwoWayChoices
     // positive number.
     bool read(const QCommandLineParser &parser, TwoWayOptions &options, QTextStream &err) const;
 };
+
+// Both files' events, each file's problem said; none when either has none to give (`status`
+// raised to Damaged), or when `problemOf` finds them no pair the command compares ("otdr-sor: ",
+// `refused` and the problem on `err`, `status` Usage).
+using Measurements = std::pair<Acceptance::Measurement, Acceptance::Measurement>;
+std::optional<Measurements> loadBoth(const QString &first,
+                                     const QString &second,
+                                     bool reanalyze,
+                                     QString (*problemOf)(const Acceptance::Measurement &,
+                                                          const Acceptance::Measurement &),
+                                     const QString &refused,
+                                     int &status,
+                                     QTextStream &err);
