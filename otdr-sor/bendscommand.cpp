@@ -53,8 +53,8 @@ run(const QStringList &files, const QCommandLineParser &parser, QTextStream &out
     const QString &shorter = files.at(0);
     const QString &longer = files.at(1);
     int status = Command::Sound;
-    const auto both = loadBoth(
-        shorter, longer, options.reanalyze, Acceptance::wavelengthsProblem, {}, status, err);
+    const auto both
+        = loadBoth(files, options.reanalyze, Acceptance::wavelengthsProblem, status, err);
     if (!both)
         return status;
     const auto &[s, l] = *both;

@@ -65,13 +65,13 @@ run(const QStringList &files, const QCommandLineParser &parser, QTextStream &out
     const QString &fileA = files.at(0);
     const QString &fileB = files.at(1);
     int status = Command::Sound;
-    const auto both = loadBoth(fileA,
-                               fileB,
-                               options.reanalyze,
-                               Acceptance::directionsProblem,
-                               QStringLiteral("não são as duas pontas de uma fibra: "),
-                               status,
-                               err);
+    const auto notEnds = [](const Acceptance::Measurement &a, const Acceptance::Measurement &b) {
+        const QString problem = Acceptance::directionsProblem(a, b);
+        return problem.isEmpty()
+                   ? problem
+                   : QStringLiteral("não são as duas pontas de uma fibra: ") + problem;
+    };
+    const auto both = loadBoth(files, options.reanalyze, notEnds, status, err);
     if (!both)
         return status;
     const auto &[a, b] = *both;

@@ -101,6 +101,11 @@ QString damage(const Sor::Trace &trace)
            + Sor::damageText(trace, Sor::DamageWording::Command);
 }
 
+int traceStatus(const Sor::Trace &trace)
+{
+    return trace.damaged() ? Command::Damaged : Command::Sound;
+}
+
 bool numberValue(const QString &text, double &value)
 {
     bool ok = false;

@@ -60,6 +60,8 @@ std::optional<Sor::Trace> openTrace(const QString &path,
                                     QByteArray *bytes = nullptr);
 // "danificado: WHY": how every command names a damaged trace.
 QString damage(const Sor::Trace &trace);
+// The exit status a trace calls for by itself: Damaged when it is, else Sound.
+int traceStatus(const Sor::Trace &trace);
 
 // A number as given, with a decimal point or comma; false when it is no number.
 bool numberValue(const QString &text, double &value);

@@ -61,7 +61,7 @@ run(const QStringList &files, const QCommandLineParser &parser, QTextStream &out
         Sor::writeCsv(t, csvText, Sor::CsvStyle::ofUser());
         out << QString::fromLatin1(csvText.data());
     }
-    return t.damaged() ? Command::Damaged : Command::Sound;
+    return CommandLine::traceStatus(t);
 }
 
 } // namespace

@@ -44,10 +44,9 @@ run(const QStringList &files, const QCommandLineParser &parser, QTextStream &out
     if (chosen) {
         out << "\n";
         printVerdict(t, *chosen, out);
-        return std::max(t.damaged() ? int(Command::Damaged) : int(Command::Sound),
-                        verdictStatus(t, *chosen));
+        return std::max(CommandLine::traceStatus(t), verdictStatus(t, *chosen));
     }
-    return t.damaged() ? Command::Damaged : Command::Sound;
+    return CommandLine::traceStatus(t);
 }
 
 } // namespace

@@ -36,24 +36,18 @@ load(const QString &path, bool reanalyze, int &status, QTextStream &err)
 
 } // namespace
 
-std::optional<Measurements> loadBoth(const QString &first,
-                                     const QString &second,
-                                     bool reanalyze,
-                                     QString (*problemOf)(const Acceptance::Measurement &,
-                                                          const Acceptance::Measurement &),
-                                     const QString &refused,
-                                     int &status,
-                                     QTextStream &err)
+std::optional<Measurements> loadBoth(
+    const QStringList &files, bool reanalyze, PairProblem problemOf, int &status, QTextStream &err)
 {
-    auto a = load(first, reanalyze, status, err);
-    auto b = load(second, reanalyze, status, err);
+    auto a = load(files.at(0), reanalyze, status, err);
+    auto b = load(files.at(1), reanalyze, status, err);
     if (!a || !b) {
         status = std::max(status, int(Command::Damaged));
         return std::nullopt;
     }
     const QString problem = problemOf(*a, *b);
     if (!problem.isEmpty()) {
-        err << QStringLiteral("otdr-sor: ") << refused << problem << "\n";
+        err << QStringLiteral("otdr-sor: ") << problem << "\n";
         status = Command::Usage;
         return std::nullopt;
     }

@@ -36,15 +36,10 @@ struct TwoWayChoices
     bool read(const QCommandLineParser &parser, TwoWayOptions &options, QTextStream &err) const;
 };
 
-// Both files' events, each file's problem said; none when either has none to give (`status`
-// raised to Damaged), or when `problemOf` finds them no pair the command compares ("otdr-sor: ",
-// `refused` and the problem on `err`, `status` Usage).
+// The two files' events, each file's problem said; none when either has none to give (`status`
+// raised to Damaged), or when `problemOf` finds them no pair the command compares (the problem
+// on `err`, `status` Usage).
 using Measurements = std::pair<Acceptance::Measurement, Acceptance::Measurement>;
-std::optional<Measurements> loadBoth(const QString &first,
-                                     const QString &second,
-                                     bool reanalyze,
-                                     QString (*problemOf)(const Acceptance::Measurement &,
-                                                          const Acceptance::Measurement &),
-                                     const QString &refused,
-                                     int &status,
-                                     QTextStream &err);
+using PairProblem = QString (*)(const Acceptance::Measurement &, const Acceptance::Measurement &);
+std::optional<Measurements> loadBoth(
+    const QStringList &files, bool reanalyze, PairProblem problemOf, int &status, QTextStream &err);
