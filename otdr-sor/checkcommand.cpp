@@ -41,8 +41,7 @@ run(const QStringList &files, const QCommandLineParser &parser, QTextStream &out
                 << ")\n";
         }
         if (chosen) {
-            printVerdict(trace, *chosen, out);
-            status = std::max(status, verdictStatus(trace, *chosen));
+            status = std::max(status, printVerdict(trace, *chosen, out));
         }
     }
     return status;

@@ -43,8 +43,7 @@ run(const QStringList &files, const QCommandLineParser &parser, QTextStream &out
     }
     if (chosen) {
         out << "\n";
-        printVerdict(t, *chosen, out);
-        return std::max(CommandLine::traceStatus(t), verdictStatus(t, *chosen));
+        return std::max(CommandLine::traceStatus(t), printVerdict(t, *chosen, out));
     }
     return CommandLine::traceStatus(t);
 }
