@@ -11,43 +11,33 @@
 namespace {
 
 // otdr-sor archive: every trace ever measured, indexed once and found in a moment.
-class ArchiveCommand : public Command
+class ArchiveCommand
 {
 public:
-    ArchiveCommand()
-        : Command(QStringLiteral("archive"),
-                  QStringLiteral("o arquivo de traços: indexa, procura, histórico, linha de base"))
-    {
-    }
+    // The exit statuses, as its run names them.
+    enum { Sound = Command::Sound, Damaged = Command::Damaged, Usage = Command::Usage };
 
-    QString describe(QCommandLineParser &parser) const override
+    // Its options, for its declaration.
+    QList<Command::Choice> choices() const
     {
-        return usage(
-            parser,
-            {{QStringLiteral("AÇÃO"),
-              QStringLiteral("add PASTA... indexa; find procura; history FIBRA lista a fibra no "
-                             "tempo; baseline TRAÇO diz a linha de base do traço."),
-              1,
-              Any,
-              QStringLiteral("(add PASTA... | find | history FIBRA | baseline TRAÇO)")}},
-            {{{db}},
-             limits.choice(),
-             {{cable}},
-             {{fiber}},
-             {{wavelength}},
-             {{from}},
-             {{to}},
-             {{condition}},
-             {{maker}},
-             {{verdict}},
-             {{text}},
-             formats.choice()});
+        return {{{db}},
+                limits.choice(),
+                {{cable}},
+                {{fiber}},
+                {{wavelength}},
+                {{from}},
+                {{to}},
+                {{condition}},
+                {{maker}},
+                {{verdict}},
+                {{text}},
+                formats.choice()};
     }
 
     std::optional<int> run(const QStringList &args,
                            const QCommandLineParser &parser,
                            QTextStream &out,
-                           QTextStream &err) const override
+                           QTextStream &err) const
     {
         if (formats.both(parser))
             return std::nullopt;
@@ -204,9 +194,22 @@ private:
 
 } // namespace
 
-std::unique_ptr<Command> makeArchiveCommand()
+Command::Declaration archiveCommand()
 {
-    return std::make_unique<ArchiveCommand>();
+    static const ArchiveCommand archive;
+    return {QStringLiteral("archive"),
+            QStringLiteral("o arquivo de traços: indexa, procura, histórico, linha de base"),
+            {{QStringLiteral("AÇÃO"),
+              QStringLiteral("add PASTA... indexa; find procura; history FIBRA lista a fibra no "
+                             "tempo; baseline TRAÇO diz a linha de base do traço."),
+              1,
+              Command::Any,
+              QStringLiteral("(add PASTA... | find | history FIBRA | baseline TRAÇO)")}},
+            archive.choices(),
+            [](const QStringList &args,
+               const QCommandLineParser &parser,
+               QTextStream &out,
+               QTextStream &err) { return archive.run(args, parser, out, err); }};
 }
 
 namespace CommandLine {
