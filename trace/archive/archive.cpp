@@ -141,6 +141,14 @@ bool Archive::prepare(QString *why)
     if (from < SchemaVersion && !migrate(from, why))
         return false;
     version = SchemaVersion;
+    // Labels are found in either case: indexes of them in one case keep such a find as quick as
+    // an exact one. They change nothing an earlier release reads, so they carry no version; an
+    // archive that cannot take them (read only, a user who may not make them) is searched
+    // without them.
+    q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS traces_fiber_nocase ON traces "
+                          "(LOWER(fiber), LOWER(cable))"));
+    q.exec(
+        QStringLiteral("CREATE INDEX IF NOT EXISTS traces_cable_nocase ON traces (LOWER(cable))"));
     return true;
 }
 
