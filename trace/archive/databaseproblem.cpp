@@ -103,13 +103,12 @@ QString saying(Kind kind, bool server, const QString &otherwise)
                               "daqui a pouco");
     case Kind::ReadOnly:
         return server ? QStringLiteral("este usuário não tem permissão de escrita no banco")
-                      : QStringLiteral("o arquivo de traços só pode ser lido (sem permissão de "
-                                       "escrita)");
+                      : QStringLiteral("o arquivo de traços só pode ser lido, não gravado");
     case Kind::DiskFull:
         return server ? QStringLiteral("o disco do servidor está cheio")
                       : QStringLiteral("o disco está cheio");
     case Kind::NotADatabase:
-        return QStringLiteral("não é um arquivo de traços (não é um banco de dados SQLite)");
+        return QStringLiteral("não é um arquivo de traços: não é um banco de dados SQLite");
     case Kind::Damaged:
         return QStringLiteral("o arquivo de traços está danificado");
     case Kind::Unreachable:
