@@ -27,6 +27,8 @@ private slots:
     void neverOverATrace();
     void longTracePages_data();
     void longTracePages();
+    void marginColumn_data();
+    void marginColumn();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
@@ -437,6 +439,44 @@ void TestReport::longTracePages()
                  QStringLiteral("\\n *%1 +40,0000 +fim da fibra").arg(events + 1))),
              1);
     QVERIFY2(!t.contains("e mais"), qPrintable(t));
+}
+
+void TestReport::marginColumn_data()
+{
+    QTest::addColumn<QString>("limits");
+    QTest::addColumn<QString>("row"); // the second event's row, as a reader finds it
+    QTest::newRow("far from the limits")
+        << R"({"name": "folgado", "splice_loss_max_db": 0.5, "attenuation_max_db_km": {"1550": 0.3}})"
+        << "2 +10,0000 +não reflexivo +0,300 +0,200 +0,100 dB/km +APROVADO";
+    QTest::newRow("a splice near its limit")
+        << R"({"name": "perto", "splice_loss_max_db": 0.32})"
+        << "2 +10,0000 +não reflexivo +0,300 +0,200 +0,020 dB ATENÇÃO +APROVADO";
+    QTest::newRow("a section near its limit")
+        << R"({"name": "perto", "splice_loss_max_db": 0.5, "attenuation_max_db_km": {"1550": 0.21}})"
+        << "2 +10,0000 +não reflexivo +0,300 +0,200 +0,010 dB/km ATENÇÃO +APROVADO";
+}
+
+// The events' "Margem" column says each margin whole, with its unit and its warning.
+void TestReport::marginColumn()
+{
+    QFETCH(QString, limits);
+    QFETCH(QString, row);
+    SorWriter::Fibre fibre;
+    fibre.lengthKm = 40;
+    for (int i = 0; i < 4; ++i)
+        fibre.features.append({0.5 + i * 9.5, 0.3, 0});
+    write("margem.sor", SorWriter::write(SorWriter::fibreTrace(fibre, 2.0, 25000, 1550)));
+    write("margem.json", limits.toUtf8());
+    const QString pdf = dir.filePath("margem.pdf");
+    QCOMPARE(run({"report",
+                  dir.filePath("margem.sor"),
+                  "-o",
+                  pdf,
+                  "--limits",
+                  dir.filePath("margem.json")}),
+             0);
+    const QString t = text(pdf);
+    QVERIFY2(t.contains(QRegularExpression("\\n *" + row + "\\n")), qPrintable(t));
 }
 
 QTEST_MAIN(TestReport)

@@ -88,9 +88,17 @@ void Page::cell(const QString &whole, const QRectF &box, bool bold)
     QString text = whole;
     if (wide > room) {
         QFont smaller = kept;
-        smaller.setPointSizeF(std::max(std::min(ReadablePoints, kept.pointSizeF()),
-                                       kept.pointSizeF() * room / wide * 0.98));
+        const double least = std::min(ReadablePoints, kept.pointSizeF());
+        double points = std::max(least, kept.pointSizeF() * room / wide * 0.98);
+        smaller.setPointSizeF(points);
         painter.setFont(smaller);
+        // Type falls on whole dots, so a size in proportion may still be too wide: smaller yet,
+        // down to the least.
+        while (points > least && painter.fontMetrics().horizontalAdvance(text) > room) {
+            points = std::max(least, points - 0.25);
+            smaller.setPointSizeF(points);
+            painter.setFont(smaller);
+        }
         if (painter.fontMetrics().horizontalAdvance(text) > room) {
             if (!cut.contains(text))
                 cut << text;

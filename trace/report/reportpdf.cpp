@@ -20,7 +20,7 @@ using namespace Pdf;
 namespace {
 
 const QVector<double> SummaryWidths{0.20, 0.07, 0.10, 0.06, 0.07, 0.06, 0.10, 0.08, 0.12, 0.14};
-const QVector<double> EventWidths{0.04, 0.09, 0.13, 0.09, 0.09, 0.18, 0.14, 0.24};
+const QVector<double> EventWidths{0.04, 0.09, 0.13, 0.09, 0.09, 0.18, 0.19, 0.19};
 
 // How many traces and fibres passed, and how many traces show bends.
 void countLines(Page &page, const QVector<Entry> &entries, const QVector<Fibre> &fibres)
@@ -189,7 +189,10 @@ public:
         draw(probe);
         if (probe.y <= current->area.height() || current->y == start)
             return true;
+        // The cells cut so far are written whole after their table, on whichever page it ends.
+        const QStringList cut = current->cut;
         current.emplace(nextPage());
+        current->cut = cut;
         ++count;
         traceHeading(*current, entry, true);
         start = current->y;
@@ -267,6 +270,15 @@ void events(TraceFlow &flow, const Entry &e, const Options &o)
         if (!flow.room([&](Page &p) { eventRow(p, e, ev, o); }))
             eventsHeading(flow.page());
         eventRow(flow.page(), e, ev, o);
+    }
+    // The cells cut to fit, whole, where the table ends.
+    if (!flow.page().cut.isEmpty()) {
+        const QStringList cut = flow.page().cut;
+        flow.page().cut.clear();
+        flow.put([&cut](Page &p) {
+            p.cut = cut;
+            p.cutTexts();
+        });
     }
     if (std::any_of(all.cbegin(), all.cend(), [](const Acceptance::JudgedEvent &ev) {
             return ev.lossDb && ev.lossMeasuredHere;
