@@ -57,7 +57,11 @@ public:
             return Usage;
         const QString problem = LinkMerge::oneFibreProblem(shots, parser.isSet(sameFibre));
         if (!problem.isEmpty()) {
-            err << "otdr-sor: " << problem << "\n";
+            err << "otdr-sor: " << problem
+                << (problem.startsWith(QStringLiteral("são fibras diferentes"))
+                        ? " (--same-fibre junta assim mesmo)"
+                        : "")
+                << "\n";
             return status == Sound ? int(Usage) : status;
         }
         const LinkMerge::Link link = LinkMerge::mergeShots(shots, judged, bendDb);
