@@ -393,10 +393,27 @@ void endAtLastReflection(const TraceData &t,
     // The earliest of the reflections from which the trace only falls into the floor; a
     // strong reflection's ghost tells nothing of that.
     const std::vector<bool> ghosts = ghostsAmong(t, events);
+    const auto height = [](const Measured &e) { return e.topDb - e.before.at(double(e.at)); };
+    // Whether event g lies where event k's light, gone back and forth, returns: its ghost.
+    const size_t reach = t.pulse + 2;
+    const auto echoOf = [&](const Measured &g, const Measured &k) {
+        if (k.at <= t.panel || g.at <= t.panel)
+            return false;
+        const size_t d = k.at - t.panel;
+        const size_t at = g.at - t.panel;
+        return (at + reach >= 2 * d && at <= 2 * d + reach)
+               || (at + reach >= 3 * d && at <= 3 * d + reach);
+    };
     size_t chosen = events.size();
     for (size_t k = events.size(); k-- > 0;) {
         if (!events[k].peaked || ghosts[k] || inTail(t, events, k))
             continue;
+        // A tail only falls: a reflection past this one that stands higher above its own
+        // backscatter, and is not its ghost, was lit by fibre past this one, which is then no
+        // end (a step deeper than the end threshold with a fibre after it, as past a splitter).
+        if (chosen < events.size() && height(events[chosen]) >= height(events[k])
+            && !echoOf(events[chosen], events[k]))
+            break;
         const size_t past = events[k].at + deadZone(t, true);
         if (floor ? !fallsToFloor(t, events[k], endDb) : !tailFollows(t, past, t.usable))
             break;
