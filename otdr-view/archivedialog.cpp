@@ -282,17 +282,12 @@ Archive::AddResult ArchiveDialog::addFolder(const QString &folder)
               progress.setMaximum(total);
               progress.setValue(done);
           });
-    state->setText(QStringLiteral("%1 arquivos: %2 traços novos, %3 sem mudança, %4 danificados, "
-                                  "%5 sumiram%6")
-                       .arg(r.files)
-                       .arg(r.newTraces)
-                       .arg(r.unchanged)
-                       .arg(r.damaged)
-                       .arg(r.gone)
-                       .arg(r.errors.isEmpty() ? QString()
-                                               : QStringLiteral("; %1 não lidos: %2")
-                                                     .arg(r.errors.size())
-                                                     .arg(r.errors.first())));
+    // The command line's words for the same add, singulars and files left out included.
+    state->setText(
+        Archive::summary(r)
+        + (r.errors.isEmpty()
+               ? QString()
+               : QStringLiteral("; %1 não lidos: %2").arg(r.errors.size()).arg(r.errors.first())));
     return r;
 }
 

@@ -1305,6 +1305,8 @@ void TestView::archiveSearched()
     QCOMPARE(dialog->addFolder(folder.path()).newTraces, 5);
     QVERIFY(QFile::remove(folder.filePath("f07-lost.sor")));
     QCOMPARE(dialog->addFolder(folder.path()).gone, 1);
+    // One gone file is said in the singular, in the command line's words.
+    QVERIFY2(dialog->status().contains("; 1 sumiu"), qPrintable(dialog->status()));
     dialog->fibreField()->setText("F07");
     QVERIFY(dialog->search());
     QCOMPARE(dialog->table()->rowCount(), 4);
