@@ -1,6 +1,8 @@
 #include "cable/cablejob.h"
 
 #include "acceptance/twowayjson.h"
+#include "cable/cabletable.h"
+#include "sor/sorjson.h"
 
 #include <QJsonArray>
 
@@ -9,64 +11,30 @@ namespace Cable {
 
 namespace {
 
-QJsonValue number(const std::optional<double> &v)
-{
-    return v ? QJsonValue(*v) : QJsonValue();
-}
-
 QJsonValue connectorJson(const std::optional<Connector> &c)
 {
     if (!c)
         return QJsonValue();
     return QJsonObject{{"distance_m", c->distanceM},
-                       {"loss_db", number(c->lossDb)},
-                       {"reflectance_db", number(c->reflectanceDb)},
+                       {"loss_db", Sor::jsonNumber(c->lossDb)},
+                       {"reflectance_db", Sor::jsonNumber(c->reflectanceDb)},
                        {"verdict", connectorVerdictText(*c)}};
 }
 
-QJsonObject fibreJson(const Fibre &f, bool withBaseline)
+// What the fibres' table says, and what only a program reads: the files as a list, how its
+// ends were paired, its connectors and the reasons of its verdict.
+QJsonObject fibreJson(const Sor::TableColumns<Fibre> &columns, const Fibre &f)
 {
-    QJsonObject o{{"fiber", f.fiber},
-                  {"cable", f.cable},
-                  {"files", QJsonArray::fromStringList(f.files)},
-                  {"length_m", number(f.lengthM)},
-                  {"total_loss_db", number(f.totalLossDb)},
-                  {"orl_db", number(f.orlDb)},
-                  {"bends", f.bends ? QJsonValue(*f.bends) : QJsonValue()},
-                  {"length_scale", f.lengthScale},
-                  {"pairing", Acceptance::toJson(f.pairing)},
-                  {"launch_connector", connectorJson(f.launchConnector)},
-                  {"receive_connector", connectorJson(f.receiveConnector)},
-                  {"front_connector", connectorJson(f.frontA)},
-                  {"front_connector_b", connectorJson(f.frontB)},
-                  {"verdict", Acceptance::verdictWord(f.verdict)},
-                  {"reasons", QJsonArray::fromStringList(f.reasons)}};
-    if (withBaseline) {
-        o.insert("baseline_length_m", number(f.baselineLengthM));
-        o.insert("baseline_total_loss_db", number(f.baselineLossDb));
-    }
-    return o;
-}
-
-QJsonObject cellJson(const Cell &c, bool withBaseline)
-{
-    QJsonObject o{{"fiber", c.fiber},
-                  {"wavelength_nm", c.bandNm},
-                  {"closure", c.closure},
-                  {"loss_ab_db", number(c.lossAbDb)},
-                  {"loss_ba_db", number(c.lossBaDb)},
-                  {"loss_db", number(c.lossDb)},
-                  {"reflectance_db", number(c.reflectanceDb)},
-                  {"how_ab", howKey(c.howAb)},
-                  {"how_ba", howKey(c.howBa)},
-                  {"why_ab", c.whyAb.isEmpty() ? QJsonValue() : QJsonValue(c.whyAb)},
-                  {"why_ba", c.whyBa.isEmpty() ? QJsonValue() : QJsonValue(c.whyBa)},
-                  {"verdict", Acceptance::verdictWord(c.verdict)}};
-    if (withBaseline) {
-        o.insert("baseline_db", number(c.baselineDb));
-        o.insert("change_db", number(c.changeDb));
-    }
-    return o;
+    return Sor::jsonObject(columns,
+                           f,
+                           {{"files", QJsonArray::fromStringList(f.files)},
+                            {"length_scale", f.lengthScale},
+                            {"pairing", Acceptance::toJson(f.pairing)},
+                            {"launch_connector", connectorJson(f.launchConnector)},
+                            {"receive_connector", connectorJson(f.receiveConnector)},
+                            {"front_connector", connectorJson(f.frontA)},
+                            {"front_connector_b", connectorJson(f.frontB)},
+                            {"reasons", QJsonArray::fromStringList(f.reasons)}});
 }
 
 QJsonValue baselineJson(const std::optional<SinceBaseline> &since)
@@ -121,10 +89,10 @@ QJsonObject checksJson(const Checks &checks)
 
 QJsonObject toJson(const Job &job)
 {
-    const bool withBaseline = job.baseline.has_value();
+    const Sor::TableColumns<Fibre> fibreTable = fibreColumns(job.baseline.has_value());
     QJsonArray fibres;
     for (const Fibre &f : job.fibres)
-        fibres.append(fibreJson(f, withBaseline));
+        fibres.append(fibreJson(fibreTable, f));
     QJsonArray closures;
     for (const Closure &c : job.closures)
         closures.append(QJsonObject{{"number", c.number},
@@ -132,9 +100,10 @@ QJsonObject toJson(const Job &job)
                                     {"distance_m", c.distanceM},
                                     {"kind", c.connector ? "connector" : "splice"},
                                     {"fibers_with_event", c.fibres}});
+    const Sor::TableColumns<Cell> cellTable = cellColumns(job);
     QJsonArray matrix;
     for (const Cell &c : job.matrix)
-        matrix.append(cellJson(c, withBaseline));
+        matrix.append(Sor::jsonObject(cellTable, c));
     QJsonArray unusable;
     for (const File &f : job.files) {
         if (!f.problem.isEmpty())

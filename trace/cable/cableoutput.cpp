@@ -1,6 +1,6 @@
 #include "cable/cablejob.h"
+#include "cable/cabletable.h"
 
-#include "sor/sorcsv.h"
 #include "sor/sortext.h"
 
 #include <QHash>
@@ -17,8 +17,7 @@ QString matrixText(const Cell &c)
 {
     if (!c.lossDb)
         return QStringLiteral("ausente");
-    const bool measured = c.howAb == How::Measured || c.howBa == How::Measured;
-    return Sor::decimal(*c.lossDb, 3) + (measured ? QStringLiteral("*") : QString());
+    return Sor::decimal(*c.lossDb, 3) + (measuredOnPoints(c) ? QStringLiteral("*") : QString());
 }
 
 } // namespace
@@ -30,37 +29,10 @@ QString bendsText(const Fibre &f)
 
 QString matrixCsv(const Job &job, const Sor::CsvStyle &style)
 {
-    QStringList header{QStringLiteral("fiber"),
-                       QStringLiteral("wavelength_nm"),
-                       QStringLiteral("closure"),
-                       QStringLiteral("distance_m"),
-                       QStringLiteral("loss_ab_db"),
-                       QStringLiteral("loss_ba_db"),
-                       QStringLiteral("loss_db"),
-                       QStringLiteral("how_ab"),
-                       QStringLiteral("how_ba"),
-                       QStringLiteral("verdict")};
-    if (job.baseline)
-        header << QStringLiteral("baseline_db") << QStringLiteral("change_db");
-    QString text = Sor::csvRow(header, style) + QLatin1Char('\n');
-    const auto value
-        = [&style](const std::optional<double> &v) { return Sor::csvNumber(v, 3, style); };
-    for (const Cell &c : job.matrix) {
-        const double at = job.closures.value(c.closure - 1).distanceM;
-        QStringList row{c.fiber,
-                        QString::number(c.bandNm),
-                        QString::number(c.closure),
-                        Sor::csvNumber(at, 1, style),
-                        value(c.lossAbDb),
-                        value(c.lossBaDb),
-                        value(c.lossDb),
-                        howKey(c.howAb),
-                        howKey(c.howBa),
-                        Acceptance::verdictWord(c.verdict)};
-        if (job.baseline)
-            row << value(c.baselineDb) << value(c.changeDb);
-        text += Sor::csvRow(row, style) + QLatin1Char('\n');
-    }
+    const Sor::TableColumns<Cell> columns = cellColumns(job);
+    QString text = Sor::csvHeading(columns, style) + QLatin1Char('\n');
+    for (const Cell &c : job.matrix)
+        text += Sor::csvLine(columns, c, style) + QLatin1Char('\n');
     return text;
 }
 
@@ -120,24 +92,10 @@ namespace {
 
 QString fibresText(const Job &job)
 {
-    QString text = QStringLiteral("%1 %2 %3 %4 %5 %6  %7\n")
-                       .arg(QStringLiteral("Fibra"), -12)
-                       .arg(QStringLiteral("Compr. (km)"), 12)
-                       .arg(QStringLiteral("Perda (dB)"), 11)
-                       .arg(QStringLiteral("ORL (dB)"), 9)
-                       .arg(QStringLiteral("Curv."), 6)
-                       .arg(QStringLiteral("Veredito"), -13)
-                       .arg(QStringLiteral("Arquivos"));
-    for (const Fibre &f : job.fibres) {
-        text += QStringLiteral("%1 %2 %3 %4 %5 %6  %7\n")
-                    .arg(f.fiber, -12)
-                    .arg(f.lengthM ? Sor::decimal(*f.lengthM / 1000, 3) : QStringLiteral("—"), 12)
-                    .arg(Sor::optionalDecimal(f.totalLossDb, 3, QStringLiteral("—")), 11)
-                    .arg(Sor::optionalDecimal(f.orlDb, 2, QStringLiteral("—")), 9)
-                    .arg(bendsText(f), 6)
-                    .arg(Acceptance::verdictWord(f.verdict), -13)
-                    .arg(f.files.join(QStringLiteral(", ")));
-    }
+    const Sor::TableColumns<Fibre> columns = fibreColumns(job.baseline.has_value());
+    QString text = Sor::textHeading(columns) + QLatin1Char('\n');
+    for (const Fibre &f : job.fibres)
+        text += Sor::textLine(columns, f, QStringLiteral("—")) + QLatin1Char('\n');
     return text;
 }
 

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #ifdef OTDR_HAVE_XLSX
+#include "cable/cabletable.h"
 #include "cable/xlsxcells.h"
 #endif
 
@@ -102,17 +103,6 @@ bool writeXlsx(const Job &job, const QString &path, QString *error)
 
 namespace {
 
-// A table's sheet: its columns' titles in the first row, that row and the first column frozen.
-lxw_worksheet *
-tableSheet(lxw_workbook *book, const char *name, const QStringList &titles, const Formats &f)
-{
-    lxw_worksheet *sheet = workbook_add_worksheet(book, name);
-    for (int c = 0; c < titles.size(); ++c)
-        text(sheet, 0, c, titles.at(c), f.header);
-    worksheet_freeze_panes(sheet, 1, 1);
-    return sheet;
-}
-
 // A band's two header rows: per closure its title over A→B, B→A and their mean.
 void closureHeaders(lxw_worksheet *sheet, const Job &job, const Formats &f)
 {
@@ -143,11 +133,7 @@ void matrixCell(lxw_worksheet *sheet, int row, const Cell &cell, const Formats &
     const How hows[2] = {cell.howAb, cell.howBa};
     for (int e = 0; e < 2; ++e) {
         if (ends[e])
-            value(sheet,
-                  row,
-                  first + e,
-                  ends[e],
-                  hows[e] == How::Measured ? f.plainMeasured : f.plain);
+            value(sheet, row, first + e, ends[e], f.plain.of(hows[e] == How::Measured));
         else
             text(sheet, row, first + e, QStringLiteral("ausente"), f.absent);
     }
@@ -155,12 +141,10 @@ void matrixCell(lxw_worksheet *sheet, int row, const Cell &cell, const Formats &
         text(sheet, row, first + 2, QStringLiteral("ausente"), f.absent);
         return;
     }
-    const bool measured = cell.howAb == How::Measured || cell.howBa == How::Measured;
-    lxw_format *format
-        = cell.verdict == Acceptance::Verdict::Pass   ? (measured ? f.passMeasured : f.pass)
-          : cell.verdict == Acceptance::Verdict::Fail ? (measured ? f.failMeasured : f.fail)
-                                                      : (measured ? f.plainMeasured : f.plain);
-    value(sheet, row, first + 2, cell.lossDb, format);
+    const Shade &shade = cell.verdict == Acceptance::Verdict::Pass   ? f.pass
+                         : cell.verdict == Acceptance::Verdict::Fail ? f.fail
+                                                                     : f.plain;
+    value(sheet, row, first + 2, cell.lossDb, shade.of(measuredOnPoints(cell)));
 }
 
 // A band's matrix: per closure the loss from A, from B and their mean; the header two rows and
@@ -189,37 +173,11 @@ void bandSheet(lxw_workbook *book, const Job &job, int band, const Formats &f)
 
 void fibresSheet(lxw_workbook *book, const Job &job, const Formats &f)
 {
-    lxw_worksheet *fibres = tableSheet(book,
-                                       "Fibras",
-                                       {QStringLiteral("Fibra"),
-                                        QStringLiteral("Cabo"),
-                                        QStringLiteral("Comprimento (km)"),
-                                        QStringLiteral("Perda total (dB)"),
-                                        QStringLiteral("ORL (dB)"),
-                                        QStringLiteral("Curvaturas"),
-                                        QStringLiteral("Veredito"),
-                                        QStringLiteral("Arquivos")},
-                                       f);
-    for (int r = 0; r < job.fibres.size(); ++r) {
-        const Fibre &fibre = job.fibres.at(r);
-        text(fibres, r + 1, 0, fibre.fiber);
-        text(fibres, r + 1, 1, fibre.cable);
-        value(fibres,
-              r + 1,
-              2,
-              fibre.lengthM ? std::optional<double>(*fibre.lengthM / 1000) : std::nullopt,
-              f.plain);
-        value(fibres, r + 1, 3, fibre.totalLossDb, f.plain);
-        value(fibres, r + 1, 4, fibre.orlDb, f.orl, 2);
-        // One band: no bend could be checked.
-        if (fibre.bends)
-            worksheet_write_number(fibres, lxw_row_t(r + 1), 5, *fibre.bends, nullptr);
-        else
-            text(fibres, r + 1, 5, QStringLiteral("—"));
-        text(fibres, r + 1, 6, Acceptance::verdictWord(fibre.verdict));
-        text(fibres, r + 1, 7, fibre.files.join(QStringLiteral(", ")));
-    }
-    worksheet_set_column(fibres, 0, 7, 16, nullptr);
+    const Sor::TableColumns<Fibre> columns = fibreColumns(job.baseline.has_value());
+    lxw_worksheet *sheet = tableSheet(book, "Fibras", columns, f);
+    for (int r = 0; r < job.fibres.size(); ++r)
+        tableRow(sheet, r + 1, columns, job.fibres.at(r), f);
+    worksheet_set_column(sheet, 0, 7, 16, nullptr);
 }
 
 void checksSheet(lxw_workbook *book, const Job &job, const Formats &f)
@@ -245,35 +203,12 @@ void checksSheet(lxw_workbook *book, const Job &job, const Formats &f)
 // job's lines about it below.
 void baselineSheet(lxw_workbook *book, const Job &job, const Formats &f)
 {
-    lxw_worksheet *since = tableSheet(book,
-                                      "Desde a base",
-                                      {QStringLiteral("Fibra"),
-                                       QStringLiteral("λ (nm)"),
-                                       QStringLiteral("Emenda"),
-                                       QStringLiteral("Base (dB)"),
-                                       QStringLiteral("Agora (dB)"),
-                                       QStringLiteral("Mudança (dB)")},
-                                      f);
+    const Sor::TableColumns<Cell> columns = cellColumns(job);
+    lxw_worksheet *since = tableSheet(book, "Desde a base", columns, f);
     int r = 1;
     for (const Cell &cell : job.matrix) {
-        if (!cell.baselineDb && !cell.changeDb)
-            continue;
-        const bool moved
-            = cell.changeDb && std::abs(*cell.changeDb) >= job.baseline->thresholdDb - 1e-9;
-        text(since, r, 0, cell.fiber);
-        worksheet_write_number(since, lxw_row_t(r), 1, cell.bandNm, nullptr);
-        text(since, r, 2, closureTitle(job.closures.value(cell.closure - 1)));
-        value(since, r, 3, cell.baselineDb, f.plain);
-        // The value compared: the mean, or the one end both jobs measured.
-        value(since,
-              r,
-              4,
-              cell.baselineDb && cell.changeDb
-                  ? std::optional<double>(*cell.baselineDb + *cell.changeDb)
-                  : cell.lossDb,
-              f.plain);
-        value(since, r, 5, cell.changeDb, moved ? f.fail : f.plain);
-        ++r;
+        if (cell.baselineDb || cell.changeDb)
+            tableRow(since, r++, columns, cell, f);
     }
     ++r;
     for (const QString &line : baselineLines(job))

@@ -17,6 +17,11 @@ lxw_format *number(lxw_workbook *book, uint32_t colour, bool italic)
     return f;
 }
 
+Shade shade(lxw_workbook *book, uint32_t colour)
+{
+    return {number(book, colour, false), number(book, colour, true)};
+}
+
 } // namespace
 
 Formats formats(lxw_workbook *book)
@@ -24,12 +29,9 @@ Formats formats(lxw_workbook *book)
     Formats f;
     f.header = workbook_add_format(book);
     format_set_bold(f.header);
-    f.pass = number(book, 0xC6EFCE, false);
-    f.passMeasured = number(book, 0xC6EFCE, true);
-    f.fail = number(book, 0xFFC7CE, false);
-    f.failMeasured = number(book, 0xFFC7CE, true);
-    f.plain = number(book, 0, false);
-    f.plainMeasured = number(book, 0, true);
+    f.pass = shade(book, 0xC6EFCE);
+    f.fail = shade(book, 0xFFC7CE);
+    f.plain = shade(book, 0);
     f.orl = workbook_add_format(book);
     format_set_num_format(f.orl, "0.00");
     f.absent = workbook_add_format(book);
@@ -60,6 +62,23 @@ void value(lxw_worksheet *sheet,
                                lxw_col_t(column),
                                QString::number(*v, 'f', decimals).toDouble(),
                                f);
+}
+
+void cell(lxw_worksheet *sheet, int row, int column, const Sor::TableCell &cell, const Formats &f)
+{
+    if (cell.kind == Sor::TableCell::Kind::Text) {
+        text(sheet, row, column, cell.text);
+    } else if (cell.number) {
+        // The formats the workbook has: thousandths (losses, lengths), hundredths (an ORL),
+        // whole numbers as they are.
+        lxw_format *format = cell.alarm           ? f.fail.given
+                             : cell.decimals == 3 ? f.plain.given
+                             : cell.decimals == 2 ? f.orl
+                                                  : nullptr;
+        value(sheet, row, column, cell.number, format, cell.decimals);
+    } else if (cell.none) {
+        text(sheet, row, column, *cell.none);
+    }
 }
 
 } // namespace Cable::Xlsx

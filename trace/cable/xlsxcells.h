@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sor/sortable.h"
+
 #include <QString>
 
 #include <xlsxwriter.h>
@@ -11,15 +13,22 @@
 // prints it.
 namespace Cable::Xlsx {
 
+// A loss's format in one colour: upright where the file gives it, in italics where it was
+// measured on the points.
+struct Shade
+{
+    lxw_format *given = nullptr;
+    lxw_format *measured = nullptr;
+
+    lxw_format *of(bool measuredOnPoints) const { return measuredOnPoints ? measured : given; }
+};
+
 struct Formats
 {
     lxw_format *header = nullptr;
-    lxw_format *pass = nullptr;
-    lxw_format *passMeasured = nullptr;
-    lxw_format *fail = nullptr;
-    lxw_format *failMeasured = nullptr;
-    lxw_format *plain = nullptr;
-    lxw_format *plainMeasured = nullptr;
+    Shade pass;
+    Shade fail;
+    Shade plain;
     lxw_format *absent = nullptr;
     lxw_format *orl = nullptr;
 };
@@ -37,5 +46,40 @@ void value(lxw_worksheet *sheet,
            const std::optional<double> &v,
            lxw_format *f = nullptr,
            int decimals = 3);
+// A cell of a table: a number in the format of its decimals (red where it is past what is
+// allowed), nothing where it is missing unless the cell has its own word for that.
+void cell(lxw_worksheet *sheet, int row, int column, const Sor::TableCell &cell, const Formats &f);
+
+// A table's sheet: its columns' workbook headings in the first row, that row and the first
+// column frozen.
+template<typename Row>
+lxw_worksheet *tableSheet(lxw_workbook *book,
+                          const char *name,
+                          const Sor::TableColumns<Row> &columns,
+                          const Formats &f)
+{
+    lxw_worksheet *sheet = workbook_add_worksheet(book, name);
+    int column = 0;
+    for (const Sor::TableColumn<Row> &c : columns) {
+        if (!c.sheetHeading.isEmpty())
+            text(sheet, 0, column++, c.sheetHeading, f.header);
+    }
+    worksheet_freeze_panes(sheet, 1, 1);
+    return sheet;
+}
+
+template<typename Row>
+void tableRow(lxw_worksheet *sheet,
+              int row,
+              const Sor::TableColumns<Row> &columns,
+              const Row &value,
+              const Formats &f)
+{
+    int column = 0;
+    for (const Sor::TableColumn<Row> &c : columns) {
+        if (!c.sheetHeading.isEmpty())
+            cell(sheet, row, column++, c.cell(value), f);
+    }
+}
 
 } // namespace Cable::Xlsx

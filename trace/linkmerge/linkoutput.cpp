@@ -2,6 +2,8 @@
 
 #include "acceptance/verdict.h"
 #include "linkmerge/splitters.h"
+#include "sor/sorjson.h"
+#include "sor/sortable.h"
 #include "sor/sortext.h"
 
 #include <QJsonArray>
@@ -11,14 +13,75 @@ namespace LinkMerge {
 
 namespace {
 
-QJsonValue number(const std::optional<double> &v)
-{
-    return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null);
-}
-
 QString shotName(const Link &link, int shot)
 {
     return shot >= 0 && shot < link.shots.size() ? link.shots.at(shot).name : QString();
+}
+
+// An event's value in one band: a row of the CSV, and in JSON one of the event's bands.
+struct BandRow
+{
+    const Link &link;
+    int index;
+    const LinkEvent &event;
+    const BandValue &value;
+};
+
+using Sor::TableCell;
+
+Sor::TableColumn<BandRow> column(const QString &csvKey,
+                                 const QString &jsonKey,
+                                 std::function<TableCell(const BandRow &)> cell)
+{
+    Sor::TableColumn<BandRow> c;
+    c.csvKey = csvKey;
+    c.jsonKey = jsonKey;
+    c.cell = std::move(cell);
+    return c;
+}
+
+// The CSV names its columns in Portuguese; JSON names the band's own in English and says the
+// event's once, in the event.
+const Sor::TableColumns<BandRow> &bandColumns()
+{
+    static const Sor::TableColumns<BandRow> columns{
+        column(QStringLiteral("evento"),
+               QString(),
+               [](const BandRow &r) { return TableCell::ofWhole(r.index + 1); }),
+        column(QStringLiteral("distancia_km"),
+               QString(),
+               [](const BandRow &r) { return TableCell::ofNumber(r.event.distanceM / 1000.0, 4); }),
+        column(QStringLiteral("tipo"),
+               QString(),
+               [](const BandRow &r) { return TableCell::ofText(kindName(r.event.kind)); }),
+        column(QStringLiteral("divisor"),
+               QString(),
+               [](const BandRow &r) {
+                   return TableCell::ofText(r.event.splitterWays ? ratioText(*r.event.splitterWays)
+                                                                 : QString());
+               }),
+        column(QStringLiteral("comprimento_onda_nm"),
+               QStringLiteral("band_nm"),
+               [](const BandRow &r) { return TableCell::ofWhole(r.value.band); }),
+        column(QStringLiteral("perda_db"),
+               QStringLiteral("loss_db"),
+               [](const BandRow &r) { return TableCell::ofNumber(r.value.lossDb, 3); }),
+        column(QStringLiteral("refletancia_db"),
+               QStringLiteral("reflectance_db"),
+               [](const BandRow &r) { return TableCell::ofNumber(r.value.reflectanceDb, 2); }),
+        column(QStringLiteral("medido_por"),
+               QStringLiteral("from"),
+               [](const BandRow &r) { return TableCell::ofText(shotName(r.link, r.value.shot)); }),
+        column(QStringLiteral("curvatura"),
+               QString(),
+               [](const BandRow &r) {
+                   return TableCell::ofText(r.event.bend ? QStringLiteral("sim")
+                                                         : QStringLiteral("não"));
+               }),
+        column(QStringLiteral("veredito"), QString(), [](const BandRow &r) {
+            return TableCell::ofText(Acceptance::verdictWord(r.event.verdict));
+        })};
+    return columns;
 }
 
 } // namespace
@@ -153,12 +216,8 @@ QJsonObject eventJson(const Link &link, const LinkEvent &e, int i)
     if (!e.whyNoSplitter.isEmpty())
         je[QStringLiteral("not_splitter")] = e.whyNoSplitter;
     QJsonArray values;
-    for (const BandValue &v : e.bands) {
-        values.append(QJsonObject{{QStringLiteral("band_nm"), v.band},
-                                  {QStringLiteral("from"), shotName(link, v.shot)},
-                                  {QStringLiteral("loss_db"), number(v.lossDb)},
-                                  {QStringLiteral("reflectance_db"), number(v.reflectanceDb)}});
-    }
+    for (const BandValue &v : e.bands)
+        values.append(Sor::jsonObject(bandColumns(), BandRow{link, i, e, v}));
     je[QStringLiteral("bands")] = values;
     QJsonArray seen;
     for (const Reading &r : e.readings)
@@ -174,7 +233,7 @@ QJsonObject sectionJson(const Link &link, const Section &s)
     for (int k = 0; k < s.attenuationDbKm.size(); ++k)
         att.append(QJsonObject{
             {QStringLiteral("band_nm"), s.attenuationDbKm.at(k).first},
-            {QStringLiteral("attenuation_db_km"), number(s.attenuationDbKm.at(k).second)},
+            {QStringLiteral("attenuation_db_km"), Sor::jsonNumber(s.attenuationDbKm.at(k).second)},
             {QStringLiteral("from"), shotName(link, s.shots.value(k, -1))}});
     return QJsonObject{{QStringLiteral("from_m"), s.fromM},
                        {QStringLiteral("to_m"), s.toM},
@@ -210,7 +269,7 @@ QJsonObject toJson(const Link &link)
     for (const Section &s : link.sections)
         sections.append(sectionJson(link, s));
     o[QStringLiteral("sections")] = sections;
-    o[QStringLiteral("fiber_end_m")] = number(link.endM);
+    o[QStringLiteral("fiber_end_m")] = Sor::jsonNumber(link.endM);
     o[QStringLiteral("end_from")] = link.endShot >= 0 ? QJsonValue(shotName(link, link.endShot))
                                                       : QJsonValue(QJsonValue::Null);
     QJsonArray totals;
@@ -219,8 +278,8 @@ QJsonObject toJson(const Link &link)
             {QStringLiteral("band_nm"), t.band},
             {QStringLiteral("from"),
              t.shot >= 0 ? QJsonValue(shotName(link, t.shot)) : QJsonValue(QJsonValue::Null)},
-            {QStringLiteral("total_loss_db"), number(t.totalLossDb)},
-            {QStringLiteral("orl_db"), number(t.orlDb)}});
+            {QStringLiteral("total_loss_db"), Sor::jsonNumber(t.totalLossDb)},
+            {QStringLiteral("orl_db"), Sor::jsonNumber(t.orlDb)}});
     o[QStringLiteral("totals")] = totals;
     QJsonArray splitters;
     for (int i = 0; i < link.events.size(); ++i) {
@@ -229,7 +288,7 @@ QJsonObject toJson(const Link &link)
             splitters.append(QJsonObject{{QStringLiteral("number"), i + 1},
                                          {QStringLiteral("distance_m"), e.distanceM},
                                          {QStringLiteral("ratio"), ratioText(*e.splitterWays)},
-                                         {QStringLiteral("loss_db"), number(e.lossDb())}});
+                                         {QStringLiteral("loss_db"), Sor::jsonNumber(e.lossDb())}});
     }
     o[QStringLiteral("splitters")] = splitters;
     QJsonArray disagreements;
@@ -245,32 +304,11 @@ QJsonObject toJson(const Link &link)
 
 QStringList csvLines(const Link &link, const Sor::CsvStyle &style)
 {
-    QStringList lines{Sor::csvRow({QStringLiteral("evento"),
-                                   QStringLiteral("distancia_km"),
-                                   QStringLiteral("tipo"),
-                                   QStringLiteral("divisor"),
-                                   QStringLiteral("comprimento_onda_nm"),
-                                   QStringLiteral("perda_db"),
-                                   QStringLiteral("refletancia_db"),
-                                   QStringLiteral("medido_por"),
-                                   QStringLiteral("curvatura"),
-                                   QStringLiteral("veredito")},
-                                  style)};
+    QStringList lines{Sor::csvHeading(bandColumns(), style)};
     for (int i = 0; i < link.events.size(); ++i) {
         const LinkEvent &e = link.events.at(i);
-        for (const BandValue &v : e.bands) {
-            lines << Sor::csvRow({QString::number(i + 1),
-                                  Sor::csvNumber(e.distanceM / 1000.0, 4, style),
-                                  kindName(e.kind),
-                                  e.splitterWays ? ratioText(*e.splitterWays) : QString(),
-                                  QString::number(v.band),
-                                  Sor::csvNumber(v.lossDb, 3, style),
-                                  Sor::csvNumber(v.reflectanceDb, 2, style),
-                                  shotName(link, v.shot),
-                                  e.bend ? QStringLiteral("sim") : QStringLiteral("não"),
-                                  Acceptance::verdictWord(e.verdict)},
-                                 style);
-        }
+        for (const BandValue &v : e.bands)
+            lines << Sor::csvLine(bandColumns(), BandRow{link, i, e, v}, style);
     }
     return lines;
 }
