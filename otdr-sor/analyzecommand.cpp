@@ -224,93 +224,72 @@ int analyzeFiles(const QStringList &files,
 
 namespace {
 
+// Each one given overrides the file's own (what its instrument used), then the default.
+const QCommandLineOption lossThreshold{
+    QStringLiteral("loss-threshold"),
+    QStringLiteral("Menor perda que é evento (a do arquivo; sem ela, %1 dB).")
+        .arg(Sor::decimal(Analysis::Thresholds().lossDb, 2)),
+    QStringLiteral("DB")};
+const QCommandLineOption reflectanceThreshold{
+    QStringLiteral("reflectance-threshold"),
+    QStringLiteral("Menor refletância que é evento reflexivo (a do arquivo; sem ela, %1 dB).")
+        .arg(Analysis::Thresholds().reflectanceDb),
+    QStringLiteral("DB")};
+const QCommandLineOption endThreshold{
+    QStringLiteral("end-threshold"),
+    QStringLiteral("Queda que marca o fim da fibra (a do arquivo; sem ela, %1 dB).")
+        .arg(Analysis::Thresholds().endDb),
+    QStringLiteral("DB")};
+const QCommandLineOption json
+    = CommandLine::jsonOption(QStringLiteral("Os eventos encontrados em JSON."));
+const QCommandLineOption sameFibre{
+    QStringLiteral("same-fibre"),
+    QStringLiteral("Os traços são disparos de uma só fibra: confere um com o outro.")};
+
 // otdr-sor analyze: the command line of analyzeFiles.
-class AnalyzeCommand : public Command
+std::optional<int>
+run(const QStringList &files, const QCommandLineParser &parser, QTextStream &out, QTextStream &err)
 {
-public:
-    AnalyzeCommand()
-        : Command(QStringLiteral("analyze"),
-                  QStringLiteral("acha os eventos de cada traço (--json)"))
-    {
+    Analysis::ThresholdChoice thresholds;
+    // The first option whose value is no threshold, named with that value.
+    QString invalid;
+    const auto chosen = [&](const QCommandLineOption &option,
+                            std::optional<double> &value,
+                            double lowest,
+                            bool lowestAllowed) {
+        double number = 0;
+        if (!parser.isSet(option) || !invalid.isEmpty())
+            return;
+        const QString given = parser.value(option);
+        if (!CommandLine::numberValue(given, number) || number < lowest
+            || (!lowestAllowed && number == lowest))
+            invalid = QStringLiteral("--%1 %2").arg(option.names().first(), given);
+        value = number;
+    };
+    chosen(lossThreshold, thresholds.lossDb, 0, true);
+    chosen(reflectanceThreshold, thresholds.reflectanceDb, -HUGE_VAL, true);
+    chosen(endThreshold, thresholds.endDb, 0, false);
+    if (!invalid.isEmpty()) {
+        err << QStringLiteral("otdr-sor: limiar inválido: %1 (um número em dB%2)\n")
+                   .arg(invalid,
+                        invalid.startsWith(QLatin1String("--end")) ? QStringLiteral(", maior que 0")
+                        : invalid.startsWith(QLatin1String("--loss"))
+                            ? QStringLiteral(", 0 ou mais")
+                            : QString());
+        return Command::Usage;
     }
-
-    QString describe(QCommandLineParser &parser) const override
-    {
-        return usage(parser,
-                     {{QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), 1, Any}},
-                     {{{lossThreshold}},
-                      {{reflectanceThreshold}},
-                      {{endThreshold}},
-                      {{sameFibre}},
-                      {{json}}});
-    }
-
-    std::optional<int> run(const QStringList &files,
-                           const QCommandLineParser &parser,
-                           QTextStream &out,
-                           QTextStream &err) const override
-    {
-        Analysis::ThresholdChoice thresholds;
-        // The first option whose value is no threshold, named with that value.
-        QString invalid;
-        const auto chosen = [&](const QCommandLineOption &option,
-                                std::optional<double> &value,
-                                double lowest,
-                                bool lowestAllowed) {
-            double number = 0;
-            if (!parser.isSet(option) || !invalid.isEmpty())
-                return;
-            const QString given = parser.value(option);
-            if (!CommandLine::numberValue(given, number) || number < lowest
-                || (!lowestAllowed && number == lowest))
-                invalid = QStringLiteral("--%1 %2").arg(option.names().first(), given);
-            value = number;
-        };
-        chosen(lossThreshold, thresholds.lossDb, 0, true);
-        chosen(reflectanceThreshold, thresholds.reflectanceDb, -HUGE_VAL, true);
-        chosen(endThreshold, thresholds.endDb, 0, false);
-        if (!invalid.isEmpty()) {
-            err << QStringLiteral("otdr-sor: limiar inválido: %1 (um número em dB%2)\n")
-                       .arg(invalid,
-                            invalid.startsWith(QLatin1String("--end"))
-                                ? QStringLiteral(", maior que 0")
-                            : invalid.startsWith(QLatin1String("--loss"))
-                                ? QStringLiteral(", 0 ou mais")
-                                : QString());
-            return Usage;
-        }
-        // A file that cannot be read is named, and the others analysed (exit status 1).
-        return analyzeFiles(
-            files, thresholds, parser.isSet(json), out, err, parser.isSet(sameFibre));
-    }
-
-private:
-    // Each one given overrides the file's own (what its instrument used), then the default.
-    const QCommandLineOption lossThreshold{
-        QStringLiteral("loss-threshold"),
-        QStringLiteral("Menor perda que é evento (a do arquivo; sem ela, %1 dB).")
-            .arg(Sor::decimal(Analysis::Thresholds().lossDb, 2)),
-        QStringLiteral("DB")};
-    const QCommandLineOption reflectanceThreshold{
-        QStringLiteral("reflectance-threshold"),
-        QStringLiteral("Menor refletância que é evento reflexivo (a do arquivo; sem ela, %1 dB).")
-            .arg(Analysis::Thresholds().reflectanceDb),
-        QStringLiteral("DB")};
-    const QCommandLineOption endThreshold{
-        QStringLiteral("end-threshold"),
-        QStringLiteral("Queda que marca o fim da fibra (a do arquivo; sem ela, %1 dB).")
-            .arg(Analysis::Thresholds().endDb),
-        QStringLiteral("DB")};
-    const QCommandLineOption json
-        = CommandLine::jsonOption(QStringLiteral("Os eventos encontrados em JSON."));
-    const QCommandLineOption sameFibre{
-        QStringLiteral("same-fibre"),
-        QStringLiteral("Os traços são disparos de uma só fibra: confere um com o outro.")};
-};
+    // A file that cannot be read is named, and the others analysed (exit status 1).
+    return analyzeFiles(files, thresholds, parser.isSet(json), out, err, parser.isSet(sameFibre));
+}
 
 } // namespace
 
-std::unique_ptr<Command> makeAnalyzeCommand()
+Command::Declaration analyzeCommand()
 {
-    return std::make_unique<AnalyzeCommand>();
+    return {
+        QStringLiteral("analyze"),
+        QStringLiteral("acha os eventos de cada traço (--json)"),
+        {CommandLine::tracesArgument()},
+        Command::eachAlone({lossThreshold, reflectanceThreshold, endThreshold, sameFibre, json}),
+        run};
 }

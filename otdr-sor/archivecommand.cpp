@@ -11,92 +11,47 @@
 namespace {
 
 // otdr-sor archive: every trace ever measured, indexed once and found in a moment.
-class ArchiveCommand : public Command
+class ArchiveCommand
 {
 public:
-    ArchiveCommand()
-        : Command(QStringLiteral("archive"),
-                  QStringLiteral("o arquivo de traços: indexa, procura, histórico, linha de base"))
-    {
-    }
+    // The exit statuses, as its run names them.
+    enum { Sound = Command::Sound, Damaged = Command::Damaged, Usage = Command::Usage };
 
-    QString describe(QCommandLineParser &parser) const override
+    // Its options, for its declaration.
+    QList<Command::Choice> choices() const
     {
-        return usage(
-            parser,
-            {{QStringLiteral("AÇÃO"),
-              QStringLiteral("add PASTA... indexa; find procura; history FIBRA lista a fibra no "
-                             "tempo; baseline TRAÇO diz a linha de base do traço."),
-              1,
-              Any,
-              QStringLiteral("(add PASTA... | find | history FIBRA | baseline TRAÇO)")}},
-            {{{db}},
-             limits.choice(),
-             {{cable}},
-             {{fiber}},
-             {{wavelength}},
-             {{from}},
-             {{to}},
-             {{condition}},
-             {{maker}},
-             {{verdict}},
-             {{text}},
-             formats.choice()});
+        return {{{db}},
+                limits.choice(),
+                {{cable}},
+                {{fiber}},
+                {{wavelength}},
+                {{from}},
+                {{to}},
+                {{condition}},
+                {{maker}},
+                {{verdict}},
+                {{text}},
+                formats.choice()};
     }
 
     std::optional<int> run(const QStringList &args,
                            const QCommandLineParser &parser,
                            QTextStream &out,
-                           QTextStream &err) const override
+                           QTextStream &err) const
     {
-        if (formats.both(parser))
+        if (formats.both(parser) || !isCall(args, err))
             return std::nullopt;
         const QString action = args.first();
         const QStringList rest = args.mid(1);
-        if (!QStringList{"add", "find", "history", "baseline"}.contains(action))
-            err << QStringLiteral("otdr-sor: archive: subcomando desconhecido: %1\n").arg(action);
-        if ((action == QLatin1String("add") && rest.isEmpty())
-            || (action == QLatin1String("find") && !rest.isEmpty())
-            || ((action == QLatin1String("history") || action == QLatin1String("baseline"))
-                && rest.size() != 1)
-            || !QStringList{"add", "find", "history", "baseline"}.contains(action))
-            return std::nullopt;
         if (action == QLatin1String("history") && rest.first().trimmed().isEmpty()) {
             err << QStringLiteral("otdr-sor: archive history: diga de que fibra (p. ex. archive "
                                   "history F07 --cable ELM-MIL)\n");
             return Usage;
         }
         std::optional<Acceptance::Limits> chosen;
-        if (!limits.read(parser, chosen, err))
-            return Usage;
         Archive::Query query;
-        query.cable = parser.value(cable);
-        query.fiber = parser.value(fiber);
-        query.condition = parser.value(condition);
-        query.maker = parser.value(maker);
-        query.verdict = parser.value(verdict);
-        query.text = parser.value(text);
-        if (parser.isSet(wavelength)) {
-            bool ok = false;
-            query.bandNm = parser.value(wavelength).toInt(&ok);
-            if (!ok || query.bandNm < 600 || query.bandNm > 1700) {
-                err << QStringLiteral("otdr-sor: comprimento de onda inválido: %1\n")
-                           .arg(parser.value(wavelength));
-                return Usage;
-            }
-        }
-        for (const auto &[option, date] :
-             {std::pair{&from, &query.from}, std::pair{&to, &query.to}}) {
-            if (!parser.isSet(*option))
-                continue;
-            const QDate d = QDate::fromString(parser.value(*option), Qt::ISODate);
-            if (!d.isValid()) {
-                err << QStringLiteral("otdr-sor: data inválida: %1 (AAAA-MM-DD)\n")
-                           .arg(parser.value(*option));
-                return Usage;
-            }
-            *date = d;
-        }
+        if (!limits.read(parser, chosen, err) || !readQuery(parser, query, err))
+            return Usage;
         QString why;
         const std::unique_ptr<Archive::Archive> archive
             = Archive::Archive::open(parser.value(db), &why, action == QLatin1String("add"));
@@ -104,71 +59,51 @@ public:
             err << QStringLiteral("otdr-sor: arquivo de traços: %1\n").arg(why);
             return Usage;
         }
-        if (action == QLatin1String("add")) {
-            const Archive::AddResult r = archive->add(rest, chosen);
-            out << QStringLiteral("%1 arquivos: %2 lidos, %3 sem mudança; %4 traços novos, %5 "
-                                  "cópias ou mudanças de lugar, %6 danificados; %7 sumiram\n")
-                       .arg(r.files)
-                       .arg(r.read)
-                       .arg(r.unchanged)
-                       .arg(r.newTraces)
-                       .arg(r.newPlaces)
-                       .arg(r.damaged)
-                       .arg(r.gone);
-            for (const QString &e : r.errors)
-                err << "otdr-sor: " << e << "\n";
-            return r.errors.isEmpty() ? Sound : Damaged;
-        }
+        if (action == QLatin1String("add"))
+            return add(*archive, rest, chosen, out, err);
         QVector<Archive::Record> records;
-        if (action == QLatin1String("find")) {
-            records = archive->find(query);
-        } else if (action == QLatin1String("history")) {
-            records = archive->history(rest.first(), query.cable);
-            if (records.isEmpty() && archive->lastError().isEmpty()) {
-                err << QStringLiteral("otdr-sor: archive history: nenhum traço da fibra %1%2 no "
-                                      "arquivo\n")
-                           .arg(rest.first(),
-                                query.cable.isEmpty()
-                                    ? QString()
-                                    : QStringLiteral(" do cabo %1").arg(query.cable));
-                return Damaged;
-            }
-        } else {
-            int status = Sound;
-            const std::optional<Sor::Trace> trace
-                = CommandLine::openTrace(rest.first(), err, status);
-            if (!trace)
-                return status;
-            const std::optional<Archive::Record> found = archive->baselineOf(*trace, &why);
-            if (!found) {
-                err << "otdr-sor: " << rest.first() << ": " << why << "\n";
-                return Damaged;
-            }
-            records << *found;
-        }
+        const int status = action == QLatin1String("find") ? find(*archive, query, records)
+                           : action == QLatin1String("history")
+                               ? history(*archive, rest.first(), query, records, err)
+                               : baseline(*archive, rest.first(), records, err);
+        if (status != Sound)
+            return status;
         if (!archive->lastError().isEmpty()) {
             err << QStringLiteral("otdr-sor: arquivo de traços: %1\n").arg(archive->lastError());
             return Damaged;
         }
-        if (parser.isSet(formats.json)) {
-            QJsonArray list;
-            for (const Archive::Record &r : records)
-                list.append(Archive::toJson(r));
-            out << QJsonDocument(action == QLatin1String("baseline")
-                                     ? list.first().toObject()
-                                     : QJsonObject{{"traces", list}})
-                       .toJson(QJsonDocument::Indented);
-        } else if (parser.isSet(formats.csv)) {
-            out << Archive::csv(records, Sor::CsvStyle::ofUser());
-        } else if (action == QLatin1String("baseline")) {
-            out << records.first().path() << "\n";
-        } else {
-            out << Archive::table(records);
-        }
+        print(records, action == QLatin1String("baseline"), parser, out);
         return Sound;
     }
 
 private:
+    // A subcommand with as many arguments as it takes; an unknown one is said.
+    static bool isCall(const QStringList &args, QTextStream &err);
+    // The filters of find, history's cable; false where one is wrong, said.
+    bool readQuery(const QCommandLineParser &parser, Archive::Query &query, QTextStream &err) const;
+    static int add(Archive::Archive &archive,
+                   const QStringList &paths,
+                   const std::optional<Acceptance::Limits> &limits,
+                   QTextStream &out,
+                   QTextStream &err);
+    static int find(const Archive::Archive &archive,
+                    const Archive::Query &query,
+                    QVector<Archive::Record> &records);
+    static int history(const Archive::Archive &archive,
+                       const QString &fiber,
+                       const Archive::Query &query,
+                       QVector<Archive::Record> &records,
+                       QTextStream &err);
+    static int baseline(const Archive::Archive &archive,
+                        const QString &path,
+                        QVector<Archive::Record> &records,
+                        QTextStream &err);
+    // The records as asked: JSON, CSV, a table, or the baseline's path.
+    void print(const QVector<Archive::Record> &records,
+               bool oneBaseline,
+               const QCommandLineParser &parser,
+               QTextStream &out) const;
+
     const QCommandLineOption db = CommandLine::archiveOption();
     const CommandLine::LimitsOption limits;
     const QCommandLineOption cable{
@@ -202,11 +137,159 @@ private:
                                        QStringLiteral("O resultado em CSV.")};
 };
 
+bool ArchiveCommand::isCall(const QStringList &args, QTextStream &err)
+{
+    const QString action = args.value(0);
+    const int given = args.size() - 1;
+    if (action == QLatin1String("add"))
+        return given > 0;
+    if (action == QLatin1String("find"))
+        return given == 0;
+    if (action == QLatin1String("history") || action == QLatin1String("baseline"))
+        return given == 1;
+    err << QStringLiteral("otdr-sor: archive: subcomando desconhecido: %1\n").arg(action);
+    return false;
+}
+
+bool ArchiveCommand::readQuery(const QCommandLineParser &parser,
+                               Archive::Query &query,
+                               QTextStream &err) const
+{
+    query.cable = parser.value(cable);
+    query.fiber = parser.value(fiber);
+    query.condition = parser.value(condition).trimmed();
+    static const QStringList conditions{"BC", "CC", "RC", "OT"};
+    if (parser.isSet(condition) && !conditions.contains(query.condition, Qt::CaseInsensitive)) {
+        err << QStringLiteral("otdr-sor: archive: condição desconhecida: %1 (as condições são BC, "
+                              "CC, RC e OT)\n")
+                   .arg(parser.value(condition));
+        return false;
+    }
+    query.maker = parser.value(maker);
+    query.verdict = parser.value(verdict);
+    query.text = parser.value(text);
+    if (parser.isSet(wavelength)) {
+        bool ok = false;
+        query.bandNm = parser.value(wavelength).toInt(&ok);
+        if (!ok || query.bandNm < 600 || query.bandNm > 1700) {
+            err << QStringLiteral("otdr-sor: comprimento de onda inválido: %1\n")
+                       .arg(parser.value(wavelength));
+            return false;
+        }
+    }
+    for (const auto &[option, date] : {std::pair{&from, &query.from}, std::pair{&to, &query.to}}) {
+        if (!parser.isSet(*option))
+            continue;
+        const QDate d = QDate::fromString(parser.value(*option), Qt::ISODate);
+        if (!d.isValid()) {
+            err << QStringLiteral("otdr-sor: data inválida: %1 (AAAA-MM-DD)\n")
+                       .arg(parser.value(*option));
+            return false;
+        }
+        *date = d;
+    }
+    return true;
+}
+
+int ArchiveCommand::add(Archive::Archive &archive,
+                        const QStringList &paths,
+                        const std::optional<Acceptance::Limits> &limits,
+                        QTextStream &out,
+                        QTextStream &err)
+{
+    const Archive::AddResult r = archive.add(paths, limits);
+    out << Archive::summary(r) << "\n";
+    for (const QString &path : r.notTraces)
+        err << QStringLiteral("otdr-sor: %1: não é um traço SOR; ignorado\n").arg(path);
+    for (const QString &e : r.errors)
+        err << "otdr-sor: " << e << "\n";
+    return r.errors.isEmpty() ? Sound : Damaged;
+}
+
+int ArchiveCommand::find(const Archive::Archive &archive,
+                         const Archive::Query &query,
+                         QVector<Archive::Record> &records)
+{
+    records = archive.find(query);
+    return Sound;
+}
+
+int ArchiveCommand::history(const Archive::Archive &archive,
+                            const QString &fiber,
+                            const Archive::Query &query,
+                            QVector<Archive::Record> &records,
+                            QTextStream &err)
+{
+    records = archive.history(fiber, query.cable);
+    if (records.isEmpty() && archive.lastError().isEmpty()) {
+        err << QStringLiteral("otdr-sor: archive history: nenhum traço da fibra %1%2 no "
+                              "arquivo\n")
+                   .arg(fiber,
+                        query.cable.isEmpty() ? QString()
+                                              : QStringLiteral(" do cabo %1").arg(query.cable));
+        return Damaged;
+    }
+    return Sound;
+}
+
+int ArchiveCommand::baseline(const Archive::Archive &archive,
+                             const QString &path,
+                             QVector<Archive::Record> &records,
+                             QTextStream &err)
+{
+    int status = Sound;
+    const std::optional<Sor::Trace> trace = CommandLine::openTrace(path, err, status);
+    if (!trace)
+        return status;
+    QString why;
+    const std::optional<Archive::Record> found = archive.baselineOf(*trace, &why);
+    // As compare --baseline auto: a trace with nothing to be compared with is refused.
+    if (!found) {
+        err << "otdr-sor: " << path << ": " << why << "\n";
+        return Usage;
+    }
+    records << *found;
+    return Sound;
+}
+
+void ArchiveCommand::print(const QVector<Archive::Record> &records,
+                           bool oneBaseline,
+                           const QCommandLineParser &parser,
+                           QTextStream &out) const
+{
+    if (parser.isSet(formats.json)) {
+        QJsonArray list;
+        for (const Archive::Record &r : records)
+            list.append(Archive::toJson(r));
+        out << QJsonDocument(oneBaseline ? list.first().toObject() : QJsonObject{{"traces", list}})
+                   .toJson(QJsonDocument::Indented);
+    } else if (parser.isSet(formats.csv)) {
+        out << Archive::csv(records, Sor::CsvStyle::ofUser());
+    } else if (oneBaseline) {
+        out << records.first().path() << "\n";
+    } else {
+        out << Archive::table(records);
+    }
+}
+
 } // namespace
 
-std::unique_ptr<Command> makeArchiveCommand()
+Command::Declaration archiveCommand()
 {
-    return std::make_unique<ArchiveCommand>();
+    static const ArchiveCommand archive;
+    return {QStringLiteral("archive"),
+            QStringLiteral("o arquivo de traços: indexa, procura, histórico, linha de base"),
+            {{QStringLiteral("AÇÃO"),
+              QStringLiteral("add PASTA... indexa; find procura; history FIBRA lista a fibra no "
+                             "tempo; baseline TRAÇO diz a linha de base do traço."),
+              1,
+              Command::Any,
+              QStringLiteral("(add PASTA... | find | history FIBRA | baseline TRAÇO)")}},
+            archive.choices(),
+            [](const QStringList &args,
+               const QCommandLineParser &parser,
+               QTextStream &out,
+               QTextStream &err) { return archive.run(args, parser, out, err); }};
 }
 
 namespace CommandLine {

@@ -4,9 +4,16 @@
 
 #include <algorithm>
 
-Command::Command(QString name, QString description)
-    : commandName(std::move(name))
-    , commandDescription(std::move(description))
+// Each command's own file declares it.
+Command::Declaration checkCommand(), infoCommand(), exportCommand(), plotCommand(),
+    analyzeCommand(), reportCommand(), bidirCommand(), bendsCommand(), editCommand(),
+    cableCommand(), locateCommand(), compareCommand(), linkCommand();
+#ifdef OTDR_HAVE_ARCHIVE
+Command::Declaration archiveCommand();
+#endif
+
+Command::Command(Declaration declaration)
+    : declared(std::move(declaration))
 {
 }
 
@@ -31,17 +38,23 @@ QString written(const Command::Argument &argument)
 
 } // namespace
 
+QList<Command::Choice> Command::eachAlone(const QList<QCommandLineOption> &options)
+{
+    QList<Choice> choices;
+    for (const QCommandLineOption &option : options)
+        choices.append({{option}});
+    return choices;
+}
+
 QString Command::synopsis() const
 {
-    if (declaredArguments.isEmpty() && requiredChoices.isEmpty()) {
-        QCommandLineParser scratch;
-        describe(scratch);
-    }
     QStringList parts;
-    for (const Argument &argument : declaredArguments)
+    for (const Argument &argument : declared.arguments)
         parts << written(argument);
     // A required option with its value; several to choose from by their names alone.
-    for (const Choice &choice : requiredChoices) {
+    for (const Choice &choice : declared.choices) {
+        if (!choice.required)
+            continue;
         QStringList names;
         for (const QCommandLineOption &option : choice.options)
             names << written(option, choice.options.size() == 1);
@@ -56,14 +69,14 @@ bool Command::fits(const QStringList &arguments, const QCommandLineParser &parse
 {
     int least = 0;
     int most = 0;
-    for (const Argument &argument : declaredArguments) {
+    for (const Argument &argument : declared.arguments) {
         least += argument.least;
         most = most == Any || argument.most == Any ? Any : most + argument.most;
     }
     if (arguments.size() < least || (most != Any && arguments.size() > most))
         return false;
-    for (const Choice &choice : requiredChoices) {
-        if (!choice.runExplains
+    for (const Choice &choice : declared.choices) {
+        if (choice.required && !choice.runExplains
             && std::none_of(choice.options.cbegin(),
                             choice.options.cend(),
                             [&parser](const QCommandLineOption &o) { return parser.isSet(o); }))
@@ -72,72 +85,62 @@ bool Command::fits(const QStringList &arguments, const QCommandLineParser &parse
     return true;
 }
 
-Command::~Command() = default;
-
-QString Command::usage(QCommandLineParser &parser,
-                       const QList<Argument> &arguments,
-                       const QList<Choice> &choices) const
+QString Command::describe(QCommandLineParser &parser) const
 {
-    declaredArguments = arguments;
-    requiredChoices.clear();
-    QStringList parts{QStringLiteral("otdr-sor"), commandName};
-    for (const Argument &argument : arguments) {
+    QStringList parts{QStringLiteral("otdr-sor"), declared.name};
+    for (const Argument &argument : declared.arguments) {
         parser.addPositionalArgument(argument.name, argument.help, written(argument));
         parts << written(argument);
     }
-    for (const Choice &choice : choices) {
+    for (const Choice &choice : declared.choices) {
         QStringList names;
         for (const QCommandLineOption &option : choice.options) {
             parser.addOption(option);
             names << written(option, true);
         }
-        if (choice.required)
-            requiredChoices << choice;
         const QString joined = names.join(QStringLiteral(" | "));
         parts << (!choice.required            ? QStringLiteral("[%1]")
                   : choice.options.size() > 1 ? QStringLiteral("(%1)")
                                               : QStringLiteral("%1"))
                      .arg(joined);
     }
-    return parts.join(QLatin1Char(' '));
+    const QString usage = parts.join(QLatin1Char(' '));
+    return declared.note.isEmpty() ? usage : usage + QStringLiteral("\n\n") + declared.note;
 }
 
 bool Command::draws(const QCommandLineParser &parser) const
 {
     const QStringList given = parser.optionNames();
-    return given.contains(QStringLiteral("o")) || given.contains(QStringLiteral("output"));
+    return declared.output == Output::Drawn
+           && (given.contains(QStringLiteral("o")) || given.contains(QStringLiteral("output")));
 }
 
-const std::vector<std::unique_ptr<Command>> &commands()
+const std::vector<Command> &commands()
 {
-    static const std::vector<std::unique_ptr<Command>> all = [] {
-        std::vector<std::unique_ptr<Command>> list;
-        list.push_back(makeCheckCommand());
-        list.push_back(makeInfoCommand());
-        list.push_back(makeExportCommand());
-        list.push_back(makePlotCommand());
-        list.push_back(makeAnalyzeCommand());
-        list.push_back(makeReportCommand());
-        list.push_back(makeBidirCommand());
-        list.push_back(makeBendsCommand());
-        list.push_back(makeEditCommand());
-        list.push_back(makeCableCommand());
-        list.push_back(makeLocateCommand());
-        list.push_back(makeCompareCommand());
-        list.push_back(makeLinkCommand());
+    static const std::vector<Command> all{checkCommand(),
+                                          infoCommand(),
+                                          exportCommand(),
+                                          plotCommand(),
+                                          analyzeCommand(),
+                                          reportCommand(),
+                                          bidirCommand(),
+                                          bendsCommand(),
+                                          editCommand(),
+                                          cableCommand(),
+                                          locateCommand(),
+                                          compareCommand(),
+                                          linkCommand(),
 #ifdef OTDR_HAVE_ARCHIVE
-        list.push_back(makeArchiveCommand());
+                                          archiveCommand()
 #endif
-        return list;
-    }();
+    };
     return all;
 }
 
 const Command *findCommand(const QString &name)
 {
-    for (const auto &command : commands()) {
-        if (command->name() == name)
-            return command.get();
-    }
-    return nullptr;
+    const auto found = std::find_if(commands().cbegin(),
+                                    commands().cend(),
+                                    [&name](const Command &c) { return c.name() == name; });
+    return found == commands().cend() ? nullptr : &*found;
 }

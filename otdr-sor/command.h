@@ -4,7 +4,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -12,25 +11,15 @@
 class QCommandLineParser;
 class QTextStream;
 
-// One verb of otdr-sor: its name, its line in the list of commands, its options and arguments,
-// and its run. The list of commands, each command's help, the dispatcher and the message for a
-// name that is no command all read the registry below.
+// One verb of otdr-sor, as its file declares it: its name, its line in the list of commands,
+// its arguments, its options and its run. The list of commands, each command's help and usage
+// line, the count of its arguments, the dispatcher and the message for a name that is no
+// command are all read from that declaration. A command's options are constants of its own
+// file, which its run reads.
 class Command
 {
 public:
     enum Status { Sound = 0, Damaged = 1, Usage = 2 };
-
-    Command(QString name, QString description);
-    virtual ~Command();
-
-    const QString &name() const { return commandName; }
-    // What follows the name in the list of commands, from what describe() declares: its
-    // arguments and required options ("ARQUIVO... -o PDF", "A B").
-    QString synopsis() const;
-    const QString &description() const { return commandDescription; }
-
-    // Adds the command's options and arguments to the parser; returns its usage line.
-    virtual QString describe(QCommandLineParser &parser) const = 0;
 
     // A positional argument: its name in the help, what it is, how many of it the command takes.
     static constexpr int Any = -1;
@@ -60,51 +49,58 @@ public:
         bool required = false;
         bool runExplains = false; // the run says better than the usage line what is missing
     };
-    // The usage line made from what the command declares: "otdr-sor NAME ARGUMENTS" and each
-    // choice; the arguments and options added to the parser.
-    QString usage(QCommandLineParser &parser,
-                  const QList<Argument> &arguments,
-                  const QList<Choice> &choices) const;
-    // Whether the arguments after the name and the options make a call of the command as
-    // describe() declared it: as many arguments as it takes, an option of each required choice.
-    bool fits(const QStringList &arguments, const QCommandLineParser &parser) const;
+    // Each of these options, optional.
+    static QList<Choice> eachAlone(const QList<QCommandLineOption> &options);
+
     // Runs with the arguments after the command's name; none when they make no call of it
     // (the dispatcher then prints the usage line).
-    virtual std::optional<int> run(const QStringList &arguments,
-                                   const QCommandLineParser &parser,
-                                   QTextStream &out,
-                                   QTextStream &err) const = 0;
-    // Whether a run with these options draws (a plot, a PDF): its text needs fonts, which only
-    // a GUI application gives. By default, whenever an output is named with -o: a command
-    // that writes a picture or a document never runs without them.
-    virtual bool draws(const QCommandLineParser &parser) const;
+    using Run = std::optional<int> (*)(const QStringList &arguments,
+                                       const QCommandLineParser &parser,
+                                       QTextStream &out,
+                                       QTextStream &err);
+    // What -o names: something drawn (a plot, a PDF), whose text needs fonts, which only a GUI
+    // application gives; or a file written as it is (a trace).
+    enum class Output { Drawn, Written };
+
+    struct Declaration
+    {
+        QString name;
+        QString description; // its line in the list of commands
+        QList<Argument> arguments;
+        QList<Choice> choices;
+        Run run;
+        QString note = {}; // a paragraph of the help after the usage line
+        Output output = Output::Drawn;
+    };
+
+    Command(Declaration declaration);
+
+    const QString &name() const { return declared.name; }
+    const QString &description() const { return declared.description; }
+    // What follows the name in the list of commands: its arguments and required options
+    // ("ARQUIVO... -o PDF", "A B").
+    QString synopsis() const;
+    // Adds the command's options and arguments to the parser; returns its usage line (and the
+    // note of its help, after an empty line).
+    QString describe(QCommandLineParser &parser) const;
+    // Whether the arguments after the name and the options make a call of the command as
+    // declared: as many arguments as it takes, an option of each required choice.
+    bool fits(const QStringList &arguments, const QCommandLineParser &parser) const;
+    std::optional<int> run(const QStringList &arguments,
+                           const QCommandLineParser &parser,
+                           QTextStream &out,
+                           QTextStream &err) const
+    {
+        return declared.run(arguments, parser, out, err);
+    }
+    // Whether a run with these options draws: whenever an output is named with -o, unless what
+    // it names is written as it is.
+    bool draws(const QCommandLineParser &parser) const;
 
 private:
-    QString commandName;
-    QString commandDescription;
-    // What the last describe() declared.
-    mutable QList<Argument> declaredArguments;
-    mutable QList<Choice> requiredChoices;
+    Declaration declared;
 };
 
 // Every command, in the order the list shows them.
-const std::vector<std::unique_ptr<Command>> &commands();
+const std::vector<Command> &commands();
 const Command *findCommand(const QString &name);
-
-// Each command's own file makes it.
-std::unique_ptr<Command> makeCheckCommand();
-std::unique_ptr<Command> makeInfoCommand();
-std::unique_ptr<Command> makeExportCommand();
-std::unique_ptr<Command> makePlotCommand();
-std::unique_ptr<Command> makeAnalyzeCommand();
-std::unique_ptr<Command> makeReportCommand();
-std::unique_ptr<Command> makeBidirCommand();
-std::unique_ptr<Command> makeBendsCommand();
-std::unique_ptr<Command> makeEditCommand();
-std::unique_ptr<Command> makeCableCommand();
-std::unique_ptr<Command> makeLocateCommand();
-std::unique_ptr<Command> makeCompareCommand();
-std::unique_ptr<Command> makeLinkCommand();
-#ifdef OTDR_HAVE_ARCHIVE
-std::unique_ptr<Command> makeArchiveCommand();
-#endif

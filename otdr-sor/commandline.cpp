@@ -101,6 +101,11 @@ QString damage(const Sor::Trace &trace)
            + Sor::damageText(trace, Sor::DamageWording::Command);
 }
 
+int traceStatus(const Sor::Trace &trace)
+{
+    return trace.damaged() ? Command::Damaged : Command::Sound;
+}
+
 bool numberValue(const QString &text, double &value)
 {
     bool ok = false;
@@ -139,6 +144,25 @@ bool numberOption(const QCommandLineParser &parser,
         return false;
     value = given.value_or(value);
     return true;
+}
+
+Command::Argument tracesArgument()
+{
+    return {QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), 1, Command::Any};
+}
+
+Command::Argument traceArgument()
+{
+    return {QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR.")};
+}
+
+bool wrote(const QString &path, QTextStream &err, const std::function<bool(QString *why)> &write)
+{
+    QString why;
+    if (write(&why))
+        return true;
+    fileProblem(err, path, why);
+    return false;
 }
 
 QCommandLineOption outputOption(const QString &help, const QString &valueName)
@@ -317,7 +341,7 @@ Identity::Identity()
 
 QList<Command::Choice> Identity::choices() const
 {
-    return {{{title}}, {{company}}, {{operatorName}}, {{client}}, {{logo}}};
+    return Command::eachAlone({title, company, operatorName, client, logo});
 }
 
 bool Identity::read(const QCommandLineParser &parser,

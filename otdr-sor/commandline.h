@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace Route {
@@ -34,6 +35,12 @@ bool readable(const QString &path, QTextStream &err);
 bool found(const QString &path, QTextStream &err);
 // Among the files listed from `paths` there are traces; otherwise says so on `err`.
 bool someTraces(const QStringList &files, const QStringList &paths, QTextStream &err);
+// ARQUIVO...: the traces most commands read, one or more; ARQUIVO: the one some read.
+Command::Argument tracesArgument();
+Command::Argument traceArgument();
+// Writes a file by `write` (given where to put why it cannot); false, with "otdr-sor: PATH:
+// WHY" on `err`, when it cannot be written.
+bool wrote(const QString &path, QTextStream &err, const std::function<bool(QString *why)> &write);
 // What a command needs of a file it opens.
 enum class Need {
     Bytes,  // a file it can read: the command itself says what the reader made of it
@@ -53,6 +60,8 @@ std::optional<Sor::Trace> openTrace(const QString &path,
                                     QByteArray *bytes = nullptr);
 // "danificado: WHY": how every command names a damaged trace.
 QString damage(const Sor::Trace &trace);
+// The exit status a trace calls for by itself: Damaged when it is, else Sound.
+int traceStatus(const Sor::Trace &trace);
 
 // A number as given, with a decimal point or comma; false when it is no number.
 bool numberValue(const QString &text, double &value);

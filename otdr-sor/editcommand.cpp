@@ -266,108 +266,72 @@ int editFiles(const QStringList &files, const EditOptions &o, QTextStream &out, 
 
 namespace {
 
+// The identification fields, each a text or a pattern, named by its option.
+const QList<QCommandLineOption> fields = [] {
+    QList<QCommandLineOption> all;
+    for (const auto &[name, help] : {std::pair{"cable", "Identificação do cabo."},
+                                     std::pair{"fiber", "Identificação da fibra."},
+                                     std::pair{"location-a", "Local A (origem)."},
+                                     std::pair{"location-b", "Local B (destino)."},
+                                     std::pair{"operator", "Operador."},
+                                     std::pair{"comment", "Comentário."}})
+        all.append({QString::fromUtf8(name), QString::fromUtf8(help), QStringLiteral("TEXTO")});
+    return all;
+}();
+const QCommandLineOption output = CommandLine::outputOption(
+    QStringLiteral("O arquivo a gravar (um só traço)."), QStringLiteral("SAIDA.sor"));
+const QCommandLineOption outDir{QStringLiteral("out-dir"),
+                                QStringLiteral("Grava cada traço nesta pasta."),
+                                QStringLiteral("PASTA")};
+const QCommandLineOption inPlace{
+    QStringLiteral("in-place"),
+    QStringLiteral("Grava sobre o próprio arquivo, guardando o original como ARQUIVO.orig.")};
+const QCommandLineOption noBackup{QStringLiteral("no-backup"),
+                                  QStringLiteral("Com --in-place, não guarda o original.")};
+const QCommandLineOption renameAs{
+    QStringLiteral("rename"),
+    QStringLiteral("Nomeia cada saída pelo padrão, com os valores já editados, p. ex. "
+                   "'{cable}_{fiber}_{wavelength}.sor'."),
+    QStringLiteral("PADRAO")};
+const QCommandLineOption dryRun{QStringLiteral("dry-run"),
+                                QStringLiteral("Mostra o que mudaria, sem gravar nada.")};
+const QCommandLineOption force{QStringLiteral("force"),
+                               QStringLiteral("Edita também um arquivo danificado.")};
+
 // otdr-sor edit: the command line of editFiles.
-class EditCommand : public Command
+std::optional<int>
+run(const QStringList &files, const QCommandLineParser &parser, QTextStream &out, QTextStream &err)
 {
-public:
-    EditCommand()
-        : Command(QStringLiteral("edit"),
-                  QStringLiteral("corrige a identificação sem tocar na medida"))
-    {
+    EditOptions edit;
+    for (const QCommandLineOption &field : fields) {
+        if (parser.isSet(field))
+            edit.values.insert(field.names().first(), parser.value(field));
     }
-
-    // -o names the trace it writes: nothing is drawn, no fonts are needed.
-    bool draws(const QCommandLineParser &) const override { return false; }
-
-    QString describe(QCommandLineParser &parser) const override
-    {
-        return usage(parser,
-                     {{QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), 1, Any}},
-                     {{{cable}},
-                      {{fiber}},
-                      {{locationA}},
-                      {{locationB}},
-                      {{operatorName}},
-                      {{comment}},
-                      {{output, outDir, inPlace}, true, true},
-                      {{noBackup}},
-                      {{rename}},
-                      {{dryRun}},
-                      {{force}}})
-               + QStringLiteral(
-                   "\n\nOs textos e o --rename aceitam campos: {n} (posição na lista, desde 1; "
-                   "{n:03} com três dígitos), {name} (nome do arquivo sem extensão), "
-                   "{wavelength}, {cable} e {fiber} (os valores do arquivo; no --rename, os já "
-                   "editados).");
-    }
-
-    std::optional<int> run(const QStringList &files,
-                           const QCommandLineParser &parser,
-                           QTextStream &out,
-                           QTextStream &err) const override
-    {
-        EditOptions edit;
-        const QList<QPair<const QCommandLineOption *, QString>> fields{
-            {&cable, QStringLiteral("cable")},
-            {&fiber, QStringLiteral("fiber")},
-            {&locationA, QStringLiteral("location-a")},
-            {&locationB, QStringLiteral("location-b")},
-            {&operatorName, QStringLiteral("operator")},
-            {&comment, QStringLiteral("comment")}};
-        for (const auto &field : fields) {
-            if (parser.isSet(*field.first))
-                edit.values.insert(field.second, parser.value(*field.first));
-        }
-        edit.output = parser.value(output);
-        edit.outputDir = parser.value(outDir);
-        edit.inPlace = parser.isSet(inPlace);
-        edit.backup = !parser.isSet(noBackup);
-        edit.rename = parser.value(rename);
-        edit.dryRun = parser.isSet(dryRun);
-        edit.force = parser.isSet(force);
-        return editFiles(files, edit, out, err);
-    }
-
-private:
-    // The identification fields, each a text or a pattern.
-    const QCommandLineOption cable{
-        QStringLiteral("cable"), QStringLiteral("Identificação do cabo."), QStringLiteral("TEXTO")};
-    const QCommandLineOption fiber{QStringLiteral("fiber"),
-                                   QStringLiteral("Identificação da fibra."),
-                                   QStringLiteral("TEXTO")};
-    const QCommandLineOption locationA{
-        QStringLiteral("location-a"), QStringLiteral("Local A (origem)."), QStringLiteral("TEXTO")};
-    const QCommandLineOption locationB{QStringLiteral("location-b"),
-                                       QStringLiteral("Local B (destino)."),
-                                       QStringLiteral("TEXTO")};
-    const QCommandLineOption operatorName{
-        QStringLiteral("operator"), QStringLiteral("Operador."), QStringLiteral("TEXTO")};
-    const QCommandLineOption comment{
-        QStringLiteral("comment"), QStringLiteral("Comentário."), QStringLiteral("TEXTO")};
-    const QCommandLineOption output = CommandLine::outputOption(
-        QStringLiteral("O arquivo a gravar (um só traço)."), QStringLiteral("SAIDA.sor"));
-    const QCommandLineOption outDir{QStringLiteral("out-dir"),
-                                    QStringLiteral("Grava cada traço nesta pasta."),
-                                    QStringLiteral("PASTA")};
-    const QCommandLineOption inPlace{
-        QStringLiteral("in-place"),
-        QStringLiteral("Grava sobre o próprio arquivo, guardando o original como ARQUIVO.orig.")};
-    const QCommandLineOption noBackup{QStringLiteral("no-backup"),
-                                      QStringLiteral("Com --in-place, não guarda o original.")};
-    const QCommandLineOption rename{
-        QStringLiteral("rename"),
-        QStringLiteral("Nomeia cada saída pelo padrão, com os valores já editados, p. ex. "
-                       "'{cable}_{fiber}_{wavelength}.sor'."),
-        QStringLiteral("PADRAO")};
-    const QCommandLineOption dryRun{QStringLiteral("dry-run"),
-                                    QStringLiteral("Mostra o que mudaria, sem gravar nada.")};
-    const QCommandLineOption force{QStringLiteral("force"),
-                                   QStringLiteral("Edita também um arquivo danificado.")};
-};
+    edit.output = parser.value(output);
+    edit.outputDir = parser.value(outDir);
+    edit.inPlace = parser.isSet(inPlace);
+    edit.backup = !parser.isSet(noBackup);
+    edit.rename = parser.value(renameAs);
+    edit.dryRun = parser.isSet(dryRun);
+    edit.force = parser.isSet(force);
+    return editFiles(files, edit, out, err);
+}
 
 } // namespace
 
-std::unique_ptr<Command> makeEditCommand()
+Command::Declaration editCommand()
 {
-    return std::make_unique<EditCommand>();
+    return {
+        QStringLiteral("edit"),
+        QStringLiteral("corrige a identificação sem tocar na medida"),
+        {CommandLine::tracesArgument()},
+        Command::eachAlone(fields) + QList<Command::Choice>{{{output, outDir, inPlace}, true, true}}
+            + Command::eachAlone({noBackup, renameAs, dryRun, force}),
+        run,
+        QStringLiteral("Os textos e o --rename aceitam campos: {n} (posição na lista, desde 1; "
+                       "{n:03} com três dígitos), {name} (nome do arquivo sem extensão), "
+                       "{wavelength}, {cable} e {fiber} (os valores do arquivo; no --rename, os já "
+                       "editados)."),
+        // -o names the trace it writes: nothing is drawn, no fonts are needed.
+        Command::Output::Written};
 }

@@ -33,64 +33,44 @@ QJsonObject withMeasuredMarkers(QJsonObject json, const Sor::Trace &t)
     return json;
 }
 
+const CommandLine::Formats formats{QStringLiteral("Exporta em JSON."),
+                                   QStringLiteral("Exporta distância e nível por ponto em CSV.")};
+const QCommandLineOption points{QStringLiteral("points"),
+                                QStringLiteral("Inclui os pontos do traço no JSON.")};
+
 // otdr-sor export: the trace as JSON (with its points if asked) or its points as CSV.
-class ExportCommand : public Command
+std::optional<int>
+run(const QStringList &files, const QCommandLineParser &parser, QTextStream &out, QTextStream &err)
 {
-public:
-    ExportCommand()
-        : Command(QStringLiteral("export"),
-                  QStringLiteral("o traço em JSON (--points inclui os pontos) ou CSV"))
-    {
+    if (formats.both(parser))
+        return std::nullopt;
+    // The JSON says what is wrong with any file; the CSV is of points.
+    const bool json = parser.isSet(formats.json);
+    int status = Command::Sound;
+    const std::optional<Sor::Trace> opened = CommandLine::openTrace(
+        files.first(), err, status, json ? CommandLine::Need::Bytes : CommandLine::Need::Points);
+    if (!opened)
+        return status;
+    const Sor::Trace &t = *opened;
+    if (json) {
+        out << QJsonDocument(withMeasuredMarkers(Sor::toJson(t, parser.isSet(points)), t))
+                   .toJson(QJsonDocument::Indented);
+    } else {
+        QBuffer csvText;
+        csvText.open(QIODevice::WriteOnly);
+        Sor::writeCsv(t, csvText, Sor::CsvStyle::ofUser());
+        out << QString::fromLatin1(csvText.data());
     }
-
-    QString describe(QCommandLineParser &parser) const override
-    {
-        return usage(parser,
-                     {{QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR.")}},
-                     {formats.choice(true), {{points}}});
-    }
-
-    std::optional<int> run(const QStringList &files,
-                           const QCommandLineParser &parser,
-                           QTextStream &out,
-                           QTextStream &err) const override
-    {
-        if (formats.both(parser))
-            return std::nullopt;
-        // The JSON says what is wrong with any file; the CSV is of points.
-        const bool json = parser.isSet(formats.json);
-        int status = Sound;
-        const std::optional<Sor::Trace> opened
-            = CommandLine::openTrace(files.first(),
-                                     err,
-                                     status,
-                                     json ? CommandLine::Need::Bytes : CommandLine::Need::Points);
-        if (!opened)
-            return status;
-        const Sor::Trace &t = *opened;
-        if (json) {
-            out << QJsonDocument(withMeasuredMarkers(Sor::toJson(t, parser.isSet(points)), t))
-                       .toJson(QJsonDocument::Indented);
-        } else {
-            QBuffer csvText;
-            csvText.open(QIODevice::WriteOnly);
-            Sor::writeCsv(t, csvText, Sor::CsvStyle::ofUser());
-            out << QString::fromLatin1(csvText.data());
-        }
-        return t.damaged() ? Damaged : Sound;
-    }
-
-private:
-    const CommandLine::Formats formats{
-        QStringLiteral("Exporta em JSON."),
-        QStringLiteral("Exporta distância e nível por ponto em CSV.")};
-    const QCommandLineOption points{QStringLiteral("points"),
-                                    QStringLiteral("Inclui os pontos do traço no JSON.")};
-};
+    return CommandLine::traceStatus(t);
+}
 
 } // namespace
 
-std::unique_ptr<Command> makeExportCommand()
+Command::Declaration exportCommand()
 {
-    return std::make_unique<ExportCommand>();
+    return {QStringLiteral("export"),
+            QStringLiteral("o traço em JSON (--points inclui os pontos) ou CSV"),
+            {CommandLine::traceArgument()},
+            {formats.choice(true), {{points}}},
+            run};
 }

@@ -9,69 +9,52 @@
 
 namespace {
 
+const CommandLine::LimitsOption limits;
+
 // otdr-sor info: the trace's summary and its event table, and with limits, its verdict.
-class InfoCommand : public Command
+std::optional<int>
+run(const QStringList &files, const QCommandLineParser &parser, QTextStream &out, QTextStream &err)
 {
-public:
-    InfoCommand()
-        : Command(QStringLiteral("info"), QStringLiteral("resumo do traço e tabela de eventos"))
-    {
+    std::optional<Acceptance::Limits> chosen;
+    if (!limits.read(parser, chosen, err))
+        return Command::Usage;
+    const QString &path = files.first();
+    int status = Command::Sound;
+    std::optional<Sor::Trace> opened
+        = CommandLine::openTrace(path, err, status, CommandLine::Need::Trace);
+    if (!opened)
+        return status;
+    Sor::Trace &t = *opened;
+    // A file that stores no events: the analysis' of its points, said so.
+    const bool analysed = Analysis::supplyEvents(t).has_value();
+    const QVector<Sor::SummaryRow> rows = Sor::summaryRows(t, path, Sor::SummaryStyle::Command);
+    for (const Sor::SummaryRow &row : rows)
+        out << (row.label + QLatin1Char(':')).leftJustified(22) << row.value << "\n";
+    if (t.keyEvents && !t.keyEvents->events.isEmpty()) {
+        out << (analysed ? QStringLiteral("\nEventos (da análise dos pontos: o arquivo não "
+                                          "traz eventos):\n")
+                         : QStringLiteral("\nEventos:\n"));
+        printFileEvents(t, out);
+        if (t.keyEvents->endToEndLossDb)
+            out << "  Perda total: " << Sor::decimal(*t.keyEvents->endToEndLossDb, 3) << " dB\n";
+        // A stored 0 is no ORL any link has: not given.
+        if (t.keyEvents->opticalReturnLossDb && *t.keyEvents->opticalReturnLossDb > 0)
+            out << "  ORL: " << Sor::decimal(*t.keyEvents->opticalReturnLossDb, 2) << " dB\n";
     }
-
-    QString describe(QCommandLineParser &parser) const override
-    {
-        return usage(parser,
-                     {{QStringLiteral("ARQUIVO"), QStringLiteral("Um traço SOR.")}},
-                     {limits.choice()});
+    if (chosen) {
+        out << "\n";
+        return std::max(CommandLine::traceStatus(t), printVerdict(t, *chosen, out));
     }
-
-    std::optional<int> run(const QStringList &files,
-                           const QCommandLineParser &parser,
-                           QTextStream &out,
-                           QTextStream &err) const override
-    {
-        std::optional<Acceptance::Limits> chosen;
-        if (!limits.read(parser, chosen, err))
-            return Usage;
-        const QString &path = files.first();
-        int status = Sound;
-        std::optional<Sor::Trace> opened
-            = CommandLine::openTrace(path, err, status, CommandLine::Need::Trace);
-        if (!opened)
-            return status;
-        Sor::Trace &t = *opened;
-        // A file that stores no events: the analysis' of its points, said so.
-        const bool analysed = Analysis::supplyEvents(t).has_value();
-        const QVector<Sor::SummaryRow> rows = Sor::summaryRows(t, path, Sor::SummaryStyle::Command);
-        for (const Sor::SummaryRow &row : rows)
-            out << (row.label + QLatin1Char(':')).leftJustified(22) << row.value << "\n";
-        if (t.keyEvents && !t.keyEvents->events.isEmpty()) {
-            out << (analysed ? QStringLiteral("\nEventos (da análise dos pontos: o arquivo não "
-                                              "traz eventos):\n")
-                             : QStringLiteral("\nEventos:\n"));
-            printFileEvents(t, out);
-            if (t.keyEvents->endToEndLossDb)
-                out << "  Perda total: " << Sor::decimal(*t.keyEvents->endToEndLossDb, 3)
-                    << " dB\n";
-            // A stored 0 is no ORL any link has: not given.
-            if (t.keyEvents->opticalReturnLossDb && *t.keyEvents->opticalReturnLossDb > 0)
-                out << "  ORL: " << Sor::decimal(*t.keyEvents->opticalReturnLossDb, 2) << " dB\n";
-        }
-        if (chosen) {
-            out << "\n";
-            printVerdict(t, *chosen, out);
-            return std::max(t.damaged() ? int(Damaged) : int(Sound), verdictStatus(t, *chosen));
-        }
-        return t.damaged() ? Damaged : Sound;
-    }
-
-private:
-    const CommandLine::LimitsOption limits;
-};
+    return CommandLine::traceStatus(t);
+}
 
 } // namespace
 
-std::unique_ptr<Command> makeInfoCommand()
+Command::Declaration infoCommand()
 {
-    return std::make_unique<InfoCommand>();
+    return {QStringLiteral("info"),
+            QStringLiteral("resumo do traço e tabela de eventos"),
+            {CommandLine::traceArgument()},
+            {limits.choice()},
+            run};
 }

@@ -14,15 +14,16 @@ int writeReport(const QStringList &files,
 {
     QVector<Report::Entry> entries = Report::judgeFiles(files, options);
     const QVector<Report::Fibre> fibres = Report::pairFibres(entries, options);
-    QString error;
-    if (!Report::writePdf(entries, fibres, options, pdf, &error)) {
-        CommandLine::fileProblem(err, pdf, error);
+    const bool written
+        = CommandLine::wrote(
+              pdf,
+              err,
+              [&](QString *why) { return Report::writePdf(entries, fibres, options, pdf, why); })
+          && (csv.isEmpty() || CommandLine::wrote(csv, err, [&](QString *why) {
+                  return Report::writeCsv(entries, csv, why, Sor::CsvStyle::ofUser());
+              }));
+    if (!written)
         return 2;
-    }
-    if (!csv.isEmpty() && !Report::writeCsv(entries, csv, &error, Sor::CsvStyle::ofUser())) {
-        CommandLine::fileProblem(err, csv, error);
-        return 2;
-    }
     int status = 0;
     for (const Report::Entry &e : entries) {
         if (!e.readable)
@@ -43,71 +44,55 @@ int writeReport(const QStringList &files,
 
 namespace {
 
-// otdr-sor report: the command line of writeReport.
-class ReportCommand : public Command
-{
-public:
-    ReportCommand()
-        : Command(QStringLiteral("report"),
-                  QStringLiteral("o relatório dos traços, julgados pelos limites"))
-    {
-    }
+const QCommandLineOption output = CommandLine::outputOption(
+    QStringLiteral("O relatório a gravar (PDF)."), QStringLiteral("RELATORIO.pdf"));
+const CommandLine::LimitsOption limits;
+const QCommandLineOption reanalyze{QStringLiteral("reanalyze"),
+                                   QStringLiteral("Julga os eventos achados pela análise, "
+                                                  "não os do arquivo.")};
+const CommandLine::Identity identity;
+const QCommandLineOption csvSummary{QStringLiteral("csv"),
+                                    QStringLiteral("Grava também o resumo em CSV."),
+                                    QStringLiteral("RESUMO.csv")};
+const QCommandLineOption pairByName{
+    QStringLiteral("pair-by-name"),
+    QStringLiteral("Sem cabo e fibra nos arquivos, casa as pontas pelos nomes que diferem só "
+                   "nestas marcas (a de A, a de B), p. ex. je,jo."),
+    QStringLiteral("A,B")};
+const QCommandLineOption bendThreshold = CommandLine::bendThresholdOption();
+const CommandLine::RouteOption route;
 
-    QString describe(QCommandLineParser &parser) const override
-    {
-        return usage(parser,
-                     {{QStringLiteral("ARQUIVO"), QStringLiteral("Traços SOR."), 1, Any}},
-                     QList<Choice>{{{output}, true},
+// otdr-sor report: the command line of writeReport.
+std::optional<int>
+run(const QStringList &files, const QCommandLineParser &parser, QTextStream &, QTextStream &err)
+{
+    Report::Options options;
+    if (!limits.read(parser, options.limits, err)
+        || !CommandLine::outputsAllowed(parser, {&output, &csvSummary}, files, err))
+        return Command::Usage;
+    // A file that cannot be read gets its own page saying why; the batch goes on.
+    options.reanalyze = parser.isSet(reanalyze);
+    if (!identity.read(parser, options, err) || !route.read(parser, options.route, err)
+        || !CommandLine::pairMarkers(parser, pairByName, options.pairMarkers, err)
+        || !CommandLine::bendThreshold(parser, bendThreshold, options.bendThresholdDb, err))
+        return Command::Usage;
+    return writeReport(files, options, parser.value(output), parser.value(csvSummary), err);
+}
+
+} // namespace
+
+Command::Declaration reportCommand()
+{
+    return {QStringLiteral("report"),
+            QStringLiteral("o relatório dos traços, julgados pelos limites"),
+            {CommandLine::tracesArgument()},
+            QList<Command::Choice>{{{output}, true},
                                    limits.choice(),
                                    {{reanalyze}},
                                    {{csvSummary}},
                                    {{pairByName}},
                                    {{bendThreshold}},
                                    {{route.option}}}
-                         + identity.choices());
-    }
-
-    std::optional<int> run(const QStringList &files,
-                           const QCommandLineParser &parser,
-                           QTextStream &,
-                           QTextStream &err) const override
-    {
-        Report::Options options;
-        if (!limits.read(parser, options.limits, err)
-            || !CommandLine::outputsAllowed(parser, {&output, &csvSummary}, files, err))
-            return Usage;
-        // A file that cannot be read gets its own page saying why; the batch goes on.
-        options.reanalyze = parser.isSet(reanalyze);
-        if (!identity.read(parser, options, err) || !route.read(parser, options.route, err)
-            || !CommandLine::pairMarkers(parser, pairByName, options.pairMarkers, err)
-            || !CommandLine::bendThreshold(parser, bendThreshold, options.bendThresholdDb, err))
-            return Usage;
-        return writeReport(files, options, parser.value(output), parser.value(csvSummary), err);
-    }
-
-private:
-    const QCommandLineOption output = CommandLine::outputOption(
-        QStringLiteral("O relatório a gravar (PDF)."), QStringLiteral("RELATORIO.pdf"));
-    const CommandLine::LimitsOption limits;
-    const QCommandLineOption reanalyze{QStringLiteral("reanalyze"),
-                                       QStringLiteral("Julga os eventos achados pela análise, "
-                                                      "não os do arquivo.")};
-    const CommandLine::Identity identity;
-    const QCommandLineOption csvSummary{QStringLiteral("csv"),
-                                        QStringLiteral("Grava também o resumo em CSV."),
-                                        QStringLiteral("RESUMO.csv")};
-    const QCommandLineOption pairByName{
-        QStringLiteral("pair-by-name"),
-        QStringLiteral("Sem cabo e fibra nos arquivos, casa as pontas pelos nomes que diferem só "
-                       "nestas marcas (a de A, a de B), p. ex. je,jo."),
-        QStringLiteral("A,B")};
-    const QCommandLineOption bendThreshold = CommandLine::bendThresholdOption();
-    const CommandLine::RouteOption route;
-};
-
-} // namespace
-
-std::unique_ptr<Command> makeReportCommand()
-{
-    return std::make_unique<ReportCommand>();
+                + identity.choices(),
+            run};
 }

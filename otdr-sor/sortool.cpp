@@ -18,8 +18,8 @@ QString usageText()
     // The descriptions in one column; a longer call has its own line above its description.
     constexpr int Widest = 40;
     int width = 0;
-    for (const auto &command : commands()) {
-        called << QStringLiteral("  %1 %2").arg(command->name(), command->synopsis());
+    for (const Command &command : commands()) {
+        called << QStringLiteral("  %1 %2").arg(command.name(), command.synopsis());
         if (called.last().size() <= Widest)
             width = std::max(width, int(called.last().size()));
     }
@@ -27,7 +27,7 @@ QString usageText()
         const QString &call = called.at(int(i));
         text += (call.size() <= width ? call.leftJustified(width)
                                       : call + QLatin1Char('\n') + QString(width, QLatin1Char(' ')))
-                + QStringLiteral("  ") + commands().at(i)->description() + QLatin1Char('\n');
+                + QStringLiteral("  ") + commands().at(i).description() + QLatin1Char('\n');
     }
     return text
            + QStringLiteral("\notdr-sor COMANDO --help mostra as opções de cada comando; "

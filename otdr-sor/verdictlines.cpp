@@ -4,7 +4,7 @@
 
 #include <QTextStream>
 
-void printVerdict(const Sor::Trace &trace, const Acceptance::Limits &limits, QTextStream &out)
+int printVerdict(const Sor::Trace &trace, const Acceptance::Limits &limits, QTextStream &out)
 {
     Sor::Trace withEvents = trace;
     const Acceptance::Judgement j = Acceptance::judge(Acceptance::eventsLink(withEvents), limits);
@@ -43,13 +43,7 @@ void printVerdict(const Sor::Trace &trace, const Acceptance::Limits &limits, QTe
         << (reasons.isEmpty() ? QString()
                               : QStringLiteral(": ") + reasons.join(QStringLiteral("; ")))
         << "\n";
-}
-
-int verdictStatus(const Sor::Trace &trace, const Acceptance::Limits &limits)
-{
     // Nothing asked of a trace is nothing it fails.
-    Sor::Trace withEvents = trace;
-    const Acceptance::Verdict v
-        = Acceptance::judge(Acceptance::eventsLink(withEvents), limits).verdict;
-    return v == Acceptance::Verdict::Pass || v == Acceptance::Verdict::NoLimits ? 0 : 1;
+    return j.verdict == Acceptance::Verdict::Pass || j.verdict == Acceptance::Verdict::NoLimits ? 0
+                                                                                                : 1;
 }

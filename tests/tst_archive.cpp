@@ -1,4 +1,5 @@
 #include "archive/archive.h"
+#include "archive/databaseproblem.h"
 #include "sortoolrun.h"
 #include "sorwriter.h"
 #include "tracesim.h"
@@ -45,6 +46,16 @@ private slots:
     void releasedArchiveReadsTheSame();
     void badDatabases_data();
     void badDatabases();
+    void notTraces_data();
+    void notTraces();
+    void summaryWords_data();
+    void summaryWords();
+    void noBaseline_data();
+    void noBaseline();
+    void conditions_data();
+    void conditions();
+    void databaseWords_data();
+    void databaseWords();
 
 private:
     // A database of its own for each case: a SQLite file in `dir`, or a new database on the
@@ -434,6 +445,9 @@ void TestArchive::findAndHistory()
     QCOMPARE(count({"--maker", "generator"}), 6);
     QCOMPARE(count({"--verdict", "aprovado"}), 6);
     QCOMPARE(count({"--fiber", "F99"}), 0);
+    // Labels as a technician types them.
+    QCOMPARE(count({"--cable", "elm-mil", "--fiber", "f07"}), 4);
+    QCOMPARE(count({"--cable", "Elm-Mil"}), 5);
 
     QCOMPARE(runCapturing({"archive", "history", "F07", "--cable", "ELM-MIL", "--db", db, "--csv"},
                           out,
@@ -446,6 +460,12 @@ void TestArchive::findAndHistory()
     QVERIFY2(lines.at(2).contains("ELM-F07-1310-A.sor"), qPrintable(out));
     QVERIFY2(lines.at(3).contains("ELM-F07-1550-B.sor"), qPrintable(out));
     QVERIFY2(lines.at(4).contains("ELM-F07-1550-A-2026.sor"), qPrintable(out));
+    QString typed;
+    QCOMPARE(runCapturing({"archive", "history", "f07", "--cable", "elm-mil", "--db", db, "--csv"},
+                          typed,
+                          err),
+             0);
+    QCOMPARE(typed, out);
 }
 
 // The as-built of a trace's fibre, end and band, which compare and cable then take.
@@ -571,7 +591,7 @@ void TestArchive::baselineBeforeTheTrace()
     QCOMPARE(out.trimmed(), path("2024"));
     QCOMPARE(runCapturing({"archive", "baseline", path("2025"), "--db", db}, out, err), 0);
     QCOMPARE(out.trimmed(), path("2024"));
-    QCOMPARE(runCapturing({"archive", "baseline", path("2024"), "--db", db}, out, err), 1);
+    QCOMPARE(runCapturing({"archive", "baseline", path("2024"), "--db", db}, out, err), 2);
     QVERIFY2(err.contains("medido antes deste") && err.contains("é o mais antigo"),
              qPrintable(err));
     QCOMPARE(runCapturing({"compare", "--baseline", "auto", path("2024"), "--db", db}, out, err),
@@ -927,6 +947,19 @@ void TestArchive::badDatabases_data()
                                                    << "o servidor não responde";
     QTest::newRow("an address that is no server's") << "address"
                                                     << "endereço inválido";
+    QTest::newRow("a text") << "text"
+                            << "não é um arquivo de traços (não é um banco de dados SQLite)";
+    QTest::newRow("a read-only text")
+        << "readonly text"
+        << "não é um arquivo de traços (não é um banco de dados SQLite)";
+    QTest::newRow("a trace") << "trace"
+                             << "é um traço SOR, não um arquivo de traços";
+    QTest::newRow("a read-only trace") << "readonly trace"
+                                       << "é um traço SOR, não um arquivo de traços";
+    QTest::newRow("a user the server does not know") << "user"
+                                                     << "o servidor recusou o usuário ou a senha (";
+    QTest::newRow("a database the server does not have") << "database"
+                                                         << "o banco não existe no servidor (";
 }
 
 // A --db that cannot be an archive is refused in words, with the usage status.
@@ -965,12 +998,313 @@ void TestArchive::badDatabases()
         db = QStringLiteral("postgresql://otdr@127.0.0.1:%1/arquivo").arg(port);
     } else if (what == "address") {
         db = "postgresql://";
+    } else if (what.endsWith("text")) {
+        save(db, "cabo ELM-MIL, fibras F01 a F12\n");
+    } else if (what.endsWith("trace")) {
+        db = dir.filePath("F07.sor");
+        save(db, traceBytes("ELM-MIL", "F07", "ELM", 1550, "BC", 1700000000, 1));
+    } else if (what == "user" || what == "database") {
+        if (pgPort == 0)
+            QSKIP(qPrintable(pgProblem));
+        db = what == "user"
+                 ? QStringLiteral("postgresql://ninguem@127.0.0.1:%1/postgres").arg(pgPort)
+                 : QStringLiteral("postgresql://otdr@127.0.0.1:%1/nenhum").arg(pgPort);
     }
+    if (what.startsWith("readonly "))
+        QVERIFY(QFile::setPermissions(db, QFile::ReadOwner | QFile::ReadOther));
+    // Each use of the archive, a search and an add, says the same.
+    for (const QStringList &use : {QStringList{"find"}, QStringList{"add", dir.filePath("nada")}}) {
+        QString out;
+        QString err;
+        QCOMPARE(runCapturing(QStringList{"archive"} + use + QStringList{"--db", db}, out, err), 2);
+        QVERIFY2(err.contains(says), qPrintable(err));
+        QVERIFY2(err.startsWith("otdr-sor: arquivo de traços: "), qPrintable(err));
+    }
+}
+
+void TestArchive::notTraces_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("named");
+    QTest::addColumn<int>("traces");
+    QTest::addColumn<int>("damaged");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("a note named on the line")
+        << "notas.txt"
+        << "text" << true << 1 << 0 << "; 1 ignorado (não é um traço SOR)";
+    QTest::newRow("a note under a trace's name in the folder")
+        << "falso.sor"
+        << "text" << false << 1 << 0 << "; 1 ignorado (não é um traço SOR)";
+    QTest::newRow("a picture under a trace's name in the folder")
+        << "foto.SOR"
+        << "picture" << false << 1 << 0 << "; 1 ignorado (não é um traço SOR)";
+    QTest::newRow("an empty file named on the line")
+        << "vazio.txt"
+        << "empty" << true << 1 << 0 << "; 1 ignorado (não é um traço SOR)";
+    // Traces, damaged or not, whatever their names: kept.
+    QTest::newRow("a cut trace in the folder") << "cortado.sor"
+                                               << "cut" << false << 2 << 1 << "; 2 traços novos";
+    QTest::newRow("an empty trace in the folder")
+        << "vazio.sor"
+        << "empty" << false << 2 << 1 << "; 2 traços novos";
+    QTest::newRow("a trace under another name on the line")
+        << "copia.txt"
+        << "trace" << true << 2 << 0 << "; 2 traços novos";
+}
+
+// A file that is no SOR file at all is no trace: add leaves it out, names it and counts it; a cut
+// or empty trace is still kept as damaged.
+void TestArchive::notTraces()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(bool, named);
+    QFETCH(int, traces);
+    QFETCH(int, damaged);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    const QString db = dir.filePath("arquivo.sqlite");
+    const QString folder = dir.filePath("campo");
+    save(folder + "/F01.sor", traceBytes("CB", "F01", "CENTRAL", 1550, "BC", 1790000000, 1));
+    const QByteArray other = traceBytes("CB", "F02", "CENTRAL", 1550, "BC", 1790000100, 2);
+    QByteArray bytes;
+    if (kind == "text")
+        bytes = "medições de ontem: F01 e F02, tudo certo\n";
+    else if (kind == "picture")
+        bytes = QByteArray::fromHex("89504e470d0a1a0a0000000d49484452") + QByteArray(200, '\0');
+    else if (kind == "cut")
+        bytes = other.left(other.size() / 2);
+    else if (kind == "trace")
+        bytes = other;
+    const QString path = (named ? dir.path() : folder) + "/" + name;
+    save(path, bytes);
     QString out;
     QString err;
-    QCOMPARE(runCapturing({"archive", "find", "--db", db}, out, err), 2);
+    const QStringList given = named ? QStringList{folder, path} : QStringList{folder};
+    QCOMPARE(runCapturing(QStringList{"archive", "add", "--db", db} + given, out, err), 0);
+    QVERIFY2(out.startsWith("2 arquivos: 2 lidos"), qPrintable(out));
+    QVERIFY2(out.contains(says), qPrintable(out));
+    QVERIFY2(out.contains(damaged == 1 ? "1 danificado;" : "0 danificados;"), qPrintable(out));
+    const bool skipped = traces == 1;
+    QCOMPARE(err.contains(path + ": não é um traço SOR; ignorado"), skipped);
+    QCOMPARE(runCapturing({"archive", "find", "--db", db, "--json"}, out, err), 0);
+    const QJsonArray found
+        = QJsonDocument::fromJson(out.toUtf8()).object().value("traces").toArray();
+    QCOMPARE(found.size(), traces);
+    QCOMPARE(out.contains(name), !skipped);
+}
+
+void TestArchive::summaryWords_data()
+{
+    QTest::addColumn<int>("copies");
+    QTest::addColumn<int>("cut");
+    QTest::addColumn<int>("deleted");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("again");
+    QTest::newRow("one of each")
+        << 1 << 1 << 1
+        << "1 arquivo: 1 lido, 0 sem mudança; 1 traço novo, 0 cópias ou mudanças de lugar, 0 "
+           "danificados; 0 sumiram"
+        << "3 arquivos: 2 lidos, 1 sem mudança; 1 traço novo, 1 cópia ou mudança de lugar, 1 "
+           "danificado; 1 sumiu";
+    QTest::newRow("two of each")
+        << 2 << 2 << 2
+        << "1 arquivo: 1 lido, 0 sem mudança; 1 traço novo, 0 cópias ou mudanças de lugar, 0 "
+           "danificados; 0 sumiram"
+        << "5 arquivos: 4 lidos, 1 sem mudança; 2 traços novos, 2 cópias ou mudanças de lugar, 2 "
+           "danificados; 2 sumiram";
+}
+
+// The add's line counts in Portuguese: one in the singular, others in the plural.
+void TestArchive::summaryWords()
+{
+    QFETCH(int, copies);
+    QFETCH(int, cut);
+    QFETCH(int, deleted);
+    QFETCH(QString, first);
+    QFETCH(QString, again);
+    QTemporaryDir dir;
+    const QString db = dir.filePath("arquivo.sqlite");
+    const QString folder = dir.filePath("campo");
+    const QByteArray kept = traceBytes("CB", "F01", "CENTRAL", 1550, "BC", 1790000000, 1);
+    save(folder + "/F01.sor", kept);
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"archive", "add", "--db", db, folder + "/F01.sor"}, out, err), 0);
+    QCOMPARE(out.trimmed(), first);
+    // Traces that then leave the folder; copies of the first; cut traces.
+    for (int i = 0; i < deleted; ++i)
+        save(QStringLiteral("%1/velho/G%2.sor").arg(folder).arg(i),
+             traceBytes("CB", "G", "CENTRAL", 1550, "BC", 1790000000, quint32(10 + i)));
+    QCOMPARE(runCapturing({"archive", "add", "--db", db, folder}, out, err), 0);
+    QVERIFY(QDir(folder + "/velho").removeRecursively());
+    for (int i = 0; i < copies; ++i)
+        save(QStringLiteral("%1/F01 (%2).sor").arg(folder).arg(i + 1), kept);
+    for (int i = 0; i < cut; ++i) {
+        const QByteArray whole
+            = traceBytes("CB", "F09", "CENTRAL", 1550, "BC", 1790000000 + quint32(i), 20);
+        save(QStringLiteral("%1/cortado%2.sor").arg(folder).arg(i), whole.left(whole.size() / 2));
+    }
+    QCOMPARE(runCapturing({"archive", "add", "--db", db, folder}, out, err), 0);
+    QCOMPARE(out.trimmed(), again);
+}
+
+void TestArchive::noBaseline_data()
+{
+    QTest::addColumn<QByteArray>("fiber");
+    QTest::addColumn<quint32>("when");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("a fibre the archive does not know")
+        << QByteArray("F99") << 1780000000u << "nenhum outro traço da fibra F99";
+    QTest::newRow("the fibre's first measurement")
+        << QByteArray("F07") << 1600000000u << "é o mais antigo";
+    QTest::newRow("a trace that names no fibre")
+        << QByteArray() << 1780000000u << "o traço não diz de que fibra é";
+}
+
+// A trace with no as-built in the archive: archive baseline and compare --baseline auto refuse it
+// alike, with the same words and status.
+void TestArchive::noBaseline()
+{
+    QFETCH(QByteArray, fiber);
+    QFETCH(quint32, when);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    const QString db = dir.filePath("arquivo.sqlite");
+    save(dir.filePath("traces/F07.sor"),
+         traceBytes("ELM-MIL", "F07", "ELM", 1550, "BC", 1700000000, 1));
+    const QString now = dir.filePath("agora.sor");
+    save(now, traceBytes("ELM-MIL", fiber, "ELM", 1550, "CC", when, 2));
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"archive", "add", "--db", db, dir.filePath("traces")}, out, err), 0);
+    QCOMPARE(runCapturing({"archive", "baseline", now, "--db", db}, out, err), 2);
     QVERIFY2(err.contains(says), qPrintable(err));
-    QVERIFY2(err.startsWith("otdr-sor: arquivo de traços: "), qPrintable(err));
+    const QString baselineSays = err;
+    QCOMPARE(runCapturing({"compare", "--baseline", "auto", now, "--db", db}, out, err), 2);
+    QCOMPARE(err, baselineSays);
+}
+
+void TestArchive::conditions_data()
+{
+    QTest::addColumn<QString>("condition");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("found");
+    QTest::newRow("BC") << "BC" << 0 << 1;
+    QTest::newRow("bc, as typed") << "bc" << 0 << 1;
+    QTest::newRow("Cc, as typed") << "Cc" << 0 << 1;
+    QTest::newRow("RC, none of them") << "RC" << 0 << 0;
+    QTest::newRow("OT, none of them") << "ot" << 0 << 0;
+    QTest::newRow("XX") << "XX" << 2 << 0;
+    QTest::newRow("as-built in words") << "as-built" << 2 << 0;
+    QTest::newRow("nothing") << "" << 2 << 0;
+}
+
+// Only the build conditions a trace can carry are searched for, in either case; another is
+// refused with the list.
+void TestArchive::conditions()
+{
+    QFETCH(QString, condition);
+    QFETCH(int, status);
+    QFETCH(int, found);
+    QTemporaryDir dir;
+    const QString db = dir.filePath("arquivo.sqlite");
+    save(dir.filePath("traces/F07.sor"),
+         traceBytes("ELM-MIL", "F07", "ELM", 1550, "BC", 1700000000, 1));
+    save(dir.filePath("traces/F07-2026.sor"),
+         traceBytes("ELM-MIL", "F07", "ELM", 1550, "CC", 1780000000, 2));
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"archive", "add", "--db", db, dir.filePath("traces")}, out, err), 0);
+    QCOMPARE(
+        runCapturing({"archive", "find", "--db", db, "--json", "--condition", condition}, out, err),
+        status);
+    if (status != 0) {
+        QVERIFY2(err.contains("condição desconhecida: " + condition), qPrintable(err));
+        QVERIFY2(err.contains("BC, CC, RC e OT"), qPrintable(err));
+        QVERIFY2(out.isEmpty(), qPrintable(out));
+        return;
+    }
+    QCOMPARE(QJsonDocument::fromJson(out.toUtf8()).object().value("traces").toArray().size(),
+             found);
+}
+
+void TestArchive::databaseWords_data()
+{
+    QTest::addColumn<bool>("server");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("SQLite busy") << false << "5"
+                                 << "database is locked"
+                                 << "o arquivo de traços está ocupado por outro programa";
+    QTest::newRow("SQLite busy, extended code")
+        << false << "517"
+        << "database is locked"
+        << "o arquivo de traços está ocupado por outro programa";
+    QTest::newRow("SQLite locked") << false << "6"
+                                   << "database table is locked"
+                                   << "o arquivo de traços está ocupado por outro programa";
+    QTest::newRow("SQLite read-only") << false << "8"
+                                      << "attempt to write a readonly database"
+                                      << "o arquivo de traços só pode ser lido";
+    QTest::newRow("SQLite disk full") << false << "13"
+                                      << "database or disk is full"
+                                      << "o disco está cheio";
+    QTest::newRow("SQLite cannot open") << false << "14"
+                                        << "unable to open database file"
+                                        << "não foi possível abrir o arquivo";
+    QTest::newRow("SQLite, no code") << false << ""
+                                     << "database is locked"
+                                     << "o arquivo de traços está ocupado por outro programa";
+    QTest::newRow("SQLite, another problem") << false << "1"
+                                             << "no such table: traces"
+                                             << "a consulta falhou";
+    QTest::newRow("server refused the connection")
+        << true << ""
+        << "connection to server at \"10.0.0.9\", port 5432 failed: Connection refused"
+        << "o servidor não responde";
+    QTest::newRow("server timed out") << true << ""
+                                      << "timeout expired"
+                                      << "o servidor não responde";
+    QTest::newRow("server unknown host") << true << ""
+                                         << "could not translate host name \"servidor\" to address"
+                                         << "o servidor não responde";
+    QTest::newRow("wrong password") << true << ""
+                                    << "FATAL:  password authentication failed for user \"tecnico\""
+                                    << "o servidor recusou o usuário ou a senha";
+    QTest::newRow("wrong password, by its code") << true << "28P01"
+                                                 << "FATAL: autenticação"
+                                                 << "o servidor recusou o usuário ou a senha";
+    QTest::newRow("server disk full") << true << "53100"
+                                      << "could not extend file"
+                                      << "o disco do servidor está cheio";
+    QTest::newRow("server busy") << true << "55P03"
+                                 << "could not obtain lock on row"
+                                 << "o arquivo de traços está ocupado por outro programa";
+    QTest::newRow("server read-only") << true << "25006"
+                                      << "cannot execute INSERT in a read-only transaction"
+                                      << "este usuário não tem permissão de escrita no banco";
+    QTest::newRow("server, no permission") << true << "42501"
+                                           << "permission denied for table traces"
+                                           << "este usuário não tem permissão de escrita no banco";
+    QTest::newRow("server, another problem") << true << "42P01"
+                                             << "relation \"traces\" does not exist"
+                                             << "a consulta falhou";
+}
+
+// The database's common problems said in Portuguese, the driver's words kept after them.
+void TestArchive::databaseWords()
+{
+    QFETCH(bool, server);
+    QFETCH(QString, code);
+    QFETCH(QString, text);
+    QFETCH(QString, says);
+    const QSqlError error(QString(), text, QSqlError::StatementError, code);
+    const QString said = Archive::databaseProblem(error, server, "a consulta falhou");
+    QVERIFY2(said.startsWith(says), qPrintable(said));
+    QVERIFY2(said.endsWith(" (" + text.simplified() + ")"), qPrintable(said));
 }
 
 QTEST_MAIN(TestArchive)

@@ -375,11 +375,11 @@ void TestCommands::everyCommandAndOutputListed()
 {
     const QVector<Row> rows = table();
     const QMap<QString, QStringList> wrong = wrongInputUse();
-    for (const auto &command : commands()) {
-        const QString name = command->name();
+    for (const Command &command : commands()) {
+        const QString name = command.name();
         QVERIFY2(wrong.contains(name), qPrintable(name + ": no wrong-input row"));
         QCommandLineParser parser;
-        command->describe(parser);
+        command.describe(parser);
         const QString help = parser.helpText();
         for (const QString &option : OutputOptions) {
             if (!help.contains(option + QLatin1Char(' '))

@@ -367,12 +367,12 @@ void TestSorTool::everyCommand()
 #endif
     QCOMPARE(run({}), 2);
     const QString list = err;
-    for (const auto &command : commands()) {
-        const QString name = command->name();
-        QVERIFY2(list.contains(QStringLiteral("  %1 %2").arg(name, command->synopsis())),
+    for (const Command &command : commands()) {
+        const QString name = command.name();
+        QVERIFY2(list.contains(QStringLiteral("  %1 %2").arg(name, command.synopsis())),
                  qPrintable(list));
-        QVERIFY(list.contains(command->description()));
-        QCOMPARE(findCommand(name), command.get());
+        QVERIFY(list.contains(command.description()));
+        QCOMPARE(findCommand(name), &command);
 
         QCOMPARE(run({name, "--help"}), 0);
         QVERIFY2(out.startsWith(QStringLiteral("Uso: otdr-sor %1").arg(name)), qPrintable(out));

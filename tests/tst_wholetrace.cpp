@@ -5,6 +5,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 
 using SorWriter::Simulation;
@@ -28,6 +29,8 @@ private slots:
     void repeatShots();
     void noiseIsNoReflection();
     void endInTheNoise();
+    void rangeShortOfTheEnd_data();
+    void rangeShortOfTheEnd();
 };
 
 namespace {
@@ -174,6 +177,18 @@ void TestWholeTrace::misreadTraces_data()
                 {TrueEvent::Step, 3000, 20.5, 0},
                 {TrueEvent::End, 5000, 0, -14}};
     QTest::newRow("a 1:64 splitter's 20.5 dB step") << s << none << 65000;
+    // A splitter that reflects a little and loses more than the end threshold, a drop fibre of
+    // 170 m past it, its reflecting end: the fibre past the splitter is no receiver's tail.
+    s.launchSnrDb = 30;
+    s.points = 2000;
+    s.events = {{TrueEvent::Reflection, 0, 0.2, -50},
+                {TrueEvent::Reflection, 3130, 6.8, -52},
+                {TrueEvent::End, 3300, 0, -30}};
+    for (const quint32 seed : {1, 2}) {
+        s.seed = seed;
+        QTest::addRow("a reflecting 1:4 splitter, a drop fibre of 170 m, seed %u", seed)
+            << s << none << 65000;
+    }
     // Short pulses on coarse points, noisy: a reflecting connector, then the fibre goes on to a
     // saturating end; the file's reflectance threshold is -40 dB.
     s = Simulation();
@@ -342,6 +357,56 @@ void TestWholeTrace::endInTheNoise()
         QCOMPARE(j.verdict, Acceptance::Verdict::Unknown);
         QVERIFY2(j.reasons.join(QLatin1Char(' ')).contains(r.endDoubt),
                  qPrintable(j.reasons.join(QLatin1Char('|'))));
+    }
+}
+
+void TestWholeTrace::rangeShortOfTheEnd_data()
+{
+    QTest::addColumn<int>("wavelength");
+    QTest::addColumn<double>("shiftM");
+    QTest::addColumn<quint32>("seed");
+    QTest::newRow("1310 nm, seed 150") << 1310 << 396.0 << quint32(150);
+    QTest::newRow("1550 nm, seed 153") << 1550 << 396.0 << quint32(153);
+    QTest::newRow("1310 nm, seed 160") << 1310 << 446.0 << quint32(160);
+}
+
+// A short pulse whose 8 km range stops long before the fibre's end: past a reflecting
+// connector the fibre runs on, steps on it, to the last point. Its steps bend a line through
+// each half of what follows, but it is no receiver's tail: no end, and every event kept.
+void TestWholeTrace::rangeShortOfTheEnd()
+{
+    QFETCH(int, wavelength);
+    QFETCH(double, shiftM);
+    QFETCH(quint32, seed);
+    Simulation s;
+    s.wavelengthNm = wavelength;
+    s.attenuationDbKm = wavelength == 1310 ? 0.33 : 0.19;
+    s.pulseNs = 20;
+    s.spacingM = 0.5;
+    s.points = 16000;
+    s.launchSnrDb = 13;
+    s.seed = seed;
+    QList<TrueEvent> within;
+    for (TrueEvent e : SorWriter::multiPulseTruth(wavelength)) {
+        if (e.positionM > 0)
+            e.positionM += shiftM;
+        s.events << e;
+        if (e.positionM > 0 && e.positionM < 7900)
+            within << e;
+    }
+    // A technician's own thresholds: splices of 0.05 dB are events.
+    SorWriter::Trace trace = SorWriter::simulatedTrace(s);
+    trace.lossThreshold = 50;
+    const Analysis::Result r = Analysis::analyze(Sor::read(SorWriter::write(trace)));
+    QVERIFY2(!r.fiberEndM, qPrintable(describe(r)));
+    for (const TrueEvent &e : within) {
+        QVERIFY2(std::any_of(r.events.begin(),
+                             r.events.end(),
+                             [&](const Analysis::Event &f) {
+                                 return std::abs(f.distanceM - e.positionM) <= toleranceOf(s)
+                                        && f.type != Analysis::EventType::End;
+                             }),
+                 qPrintable(QStringLiteral("%1 m: ").arg(e.positionM) + describe(r)));
     }
 }
 

@@ -9,6 +9,7 @@
 #include "sorwriter.h"
 #include "tracesim.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QTextStream>
@@ -37,12 +38,18 @@ QString slug(const QString &name)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() != 2) {
+    // A parser, so that --help is help and not a folder to write into.
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Writes the project's sample traces."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("OUTPUT_DIRECTORY"),
+                                 QStringLiteral("Where the samples are written."));
+    parser.process(app);
+    if (parser.positionalArguments().size() != 1) {
         QTextStream(stderr) << "usage: otdr-samplegen OUTPUT_DIRECTORY\n";
         return 2;
     }
-    const QDir out(args.at(1));
+    const QDir out(parser.positionalArguments().at(0));
     if (!QDir().mkpath(out.filePath(QStringLiteral("cases")))) {
         QTextStream(stderr) << "cannot create " << out.path() << "\n";
         return 1;

@@ -15,54 +15,89 @@ namespace Acceptance {
 
 namespace {
 
-const QString NoLimits = QStringLiteral("sem limites");
-const QString GenericSingleMode = QStringLiteral("monomodo-generico");
-const QString TiaUpc = QStringLiteral("tia-568.3-d-upc");
-const QString TiaApc = QStringLiteral("tia-568.3-d-apc");
-const QString GponBPlus = QStringLiteral("gpon-classe-b+");
-const QString GponCPlus = QStringLiteral("gpon-classe-c+");
-
-// A generic single-mode link: 0.3 dB a fusion splice and 0.75 dB a mated connector pair are the
-// maxima of ANSI/TIA-568.3-D; -35 dB is its single-mode connector reflectance; 0.4 dB/km at
-// 1310 nm and 1625 nm and 0.3 dB/km at 1550 nm are the cabled single-mode fibre maxima of ITU-T
-// G.652.D.
-Limits genericSingleMode()
+// Every limit, in the order reports list them, the attenuation last: its key, label, quantity
+// and unit, the decimals of the limit and of a value, whether a value must stay at least at it,
+// and the member that holds it.
+struct LimitEntry
 {
-    Limits l;
-    l.name = GenericSingleMode;
-    l.spliceLossMaxDb = 0.3;
-    l.connectorLossMaxDb = 0.75;
-    l.reflectanceMaxDb = -35;
-    l.attenuationMaxDbKm = {{1310, 0.4}, {1550, 0.3}, {1625, 0.4}};
-    return l;
+    const char *json;
+    const char *label;
+    const char *quantity;
+    const char *unit;
+    int limitDecimals;
+    int valueDecimals;
+    bool atLeast;
+    std::optional<double> Limits::*member;
+};
+
+// clang-format off
+constexpr LimitEntry LimitTable[] = {
+    {"splice_loss_max_db",    "perda de emenda máx.",   "perda",            "dB",    3, 3, false, &Limits::spliceLossMaxDb},
+    {"connector_loss_max_db", "perda de conector máx.", "perda",            "dB",    3, 3, false, &Limits::connectorLossMaxDb},
+    {"reflectance_max_db",    "refletância máx.",       "refletância",      "dB",    1, 2, false, &Limits::reflectanceMaxDb},
+    {"total_loss_max_db",     "perda total máx.",       "perda total",      "dB",    3, 3, false, &Limits::totalLossMaxDb},
+    {"orl_min_db",            "ORL mín.",               "ORL",              "dB",    2, 2, true,  &Limits::orlMinDb},
+    {"length_min_m",          "comprimento mín.",       "comprimento",      "m",     1, 1, true,  &Limits::lengthMinM},
+    {"length_max_m",          "comprimento máx.",       "comprimento",      "m",     1, 1, false, &Limits::lengthMaxM},
+    {"splitter_loss_max_db",  "perda de divisor máx.",  "perda do divisor", "dB",    3, 3, false, nullptr},
+    {"attenuation_max_db_km", "atenuação máx.",         "atenuação",        "dB/km", 3, 3, false, nullptr},
+};
+// clang-format on
+
+} // namespace
+
+const QVector<LimitKey> &limitKeys()
+{
+    static const QVector<LimitKey> keys = [] {
+        QVector<LimitKey> all;
+        for (const LimitEntry &e : LimitTable) {
+            all.append({QString::fromUtf8(e.json),
+                        QString::fromUtf8(e.label),
+                        QString::fromUtf8(e.quantity),
+                        QString::fromUtf8(e.unit),
+                        e.limitDecimals,
+                        e.valueDecimals,
+                        e.atLeast,
+                        e.member});
+        }
+        return all;
+    }();
+    return keys;
 }
 
-// ANSI/TIA-568.3-D's own figures: a splice 0.3 dB, a mated connector pair 0.75 dB, single-mode
-// outside plant cable 0.5 dB/km at 1310 and 1550 nm, and a single-mode connector's return loss
-// of at least 35 dB (UPC polish) or 55 dB (APC, angled), that is a reflectance of at most -35 or
-// -55 dB.
-Limits tia568(bool angled)
+const LimitKey &limitKey(const QString &json)
 {
-    Limits l;
-    l.name = angled ? TiaApc : TiaUpc;
-    l.spliceLossMaxDb = 0.3;
-    l.connectorLossMaxDb = 0.75;
-    l.reflectanceMaxDb = angled ? -55 : -35;
-    l.attenuationMaxDbKm = {{1310, 0.5}, {1550, 0.5}};
-    return l;
+    for (const LimitKey &key : limitKeys()) {
+        if (key.json == json)
+            return key;
+    }
+    Q_ASSERT_X(false, "limitKey", "no such limit");
+    return limitKeys().first();
 }
 
-// A GPON link's optical budget, ITU-T G.984.2: class B+ allows 28 dB from the OLT to the ONU,
-// class C+ 32 dB. Its splitters' most loss (1:2 4.0 dB to 1:64 21.0 dB) is the ideal share
-// 10·log10(N) plus the most excess loss of a planar splitter that those budgets count.
-Limits gpon(bool cPlus)
+std::optional<double> Limits::attenuationFor(double wavelengthNm) const
 {
-    Limits l;
-    l.name = cPlus ? GponCPlus : GponBPlus;
-    l.totalLossMaxDb = cPlus ? 32 : 28;
-    l.splitterLossMaxDb = {{2, 4.0}, {4, 7.4}, {8, 10.7}, {16, 13.9}, {32, 17.2}, {64, 21.0}};
-    return l;
+    std::optional<double> found;
+    double nearest = 30.0 + 1e-9;
+    for (auto it = attenuationMaxDbKm.cbegin(); it != attenuationMaxDbKm.cend(); ++it) {
+        const double distance = std::abs(it.key() - wavelengthNm);
+        if (distance <= nearest) {
+            nearest = distance;
+            found = it.value();
+        }
+    }
+    return found;
 }
+
+bool Limits::checksAnything() const
+{
+    return spliceLossMaxDb || connectorLossMaxDb || reflectanceMaxDb
+           || !attenuationMaxDbKm.isEmpty() || !splitterLossMaxDb.isEmpty() || totalLossMaxDb
+           || orlMinDb || lengthMinM || lengthMaxM;
+}
+
+// A client's limits from JSON: every value checked, every fault named in the user's words.
+namespace {
 
 bool number(const QJsonObject &o, const QString &key, std::optional<double> &out, QString *error)
 {
@@ -249,89 +284,6 @@ QString meaninglessLimit(const Limits &l)
 
 } // namespace
 
-namespace {
-
-// Every limit, in the order reports list them, the attenuation last: its key, label, quantity
-// and unit, the decimals of the limit and of a value, whether a value must stay at least at it,
-// and the member that holds it.
-struct LimitEntry
-{
-    const char *json;
-    const char *label;
-    const char *quantity;
-    const char *unit;
-    int limitDecimals;
-    int valueDecimals;
-    bool atLeast;
-    std::optional<double> Limits::*member;
-};
-
-// clang-format off
-constexpr LimitEntry LimitTable[] = {
-    {"splice_loss_max_db",    "perda de emenda máx.",   "perda",            "dB",    3, 3, false, &Limits::spliceLossMaxDb},
-    {"connector_loss_max_db", "perda de conector máx.", "perda",            "dB",    3, 3, false, &Limits::connectorLossMaxDb},
-    {"reflectance_max_db",    "refletância máx.",       "refletância",      "dB",    1, 2, false, &Limits::reflectanceMaxDb},
-    {"total_loss_max_db",     "perda total máx.",       "perda total",      "dB",    3, 3, false, &Limits::totalLossMaxDb},
-    {"orl_min_db",            "ORL mín.",               "ORL",              "dB",    2, 2, true,  &Limits::orlMinDb},
-    {"length_min_m",          "comprimento mín.",       "comprimento",      "m",     1, 1, true,  &Limits::lengthMinM},
-    {"length_max_m",          "comprimento máx.",       "comprimento",      "m",     1, 1, false, &Limits::lengthMaxM},
-    {"splitter_loss_max_db",  "perda de divisor máx.",  "perda do divisor", "dB",    3, 3, false, nullptr},
-    {"attenuation_max_db_km", "atenuação máx.",         "atenuação",        "dB/km", 3, 3, false, nullptr},
-};
-// clang-format on
-
-} // namespace
-
-const QVector<LimitKey> &limitKeys()
-{
-    static const QVector<LimitKey> keys = [] {
-        QVector<LimitKey> all;
-        for (const LimitEntry &e : LimitTable) {
-            all.append({QString::fromUtf8(e.json),
-                        QString::fromUtf8(e.label),
-                        QString::fromUtf8(e.quantity),
-                        QString::fromUtf8(e.unit),
-                        e.limitDecimals,
-                        e.valueDecimals,
-                        e.atLeast,
-                        e.member});
-        }
-        return all;
-    }();
-    return keys;
-}
-
-const LimitKey &limitKey(const QString &json)
-{
-    for (const LimitKey &key : limitKeys()) {
-        if (key.json == json)
-            return key;
-    }
-    Q_ASSERT_X(false, "limitKey", "no such limit");
-    return limitKeys().first();
-}
-
-std::optional<double> Limits::attenuationFor(double wavelengthNm) const
-{
-    std::optional<double> found;
-    double nearest = 30.0 + 1e-9;
-    for (auto it = attenuationMaxDbKm.cbegin(); it != attenuationMaxDbKm.cend(); ++it) {
-        const double distance = std::abs(it.key() - wavelengthNm);
-        if (distance <= nearest) {
-            nearest = distance;
-            found = it.value();
-        }
-    }
-    return found;
-}
-
-bool Limits::checksAnything() const
-{
-    return spliceLossMaxDb || connectorLossMaxDb || reflectanceMaxDb
-           || !attenuationMaxDbKm.isEmpty() || !splitterLossMaxDb.isEmpty() || totalLossMaxDb
-           || orlMinDb || lengthMinM || lengthMaxM;
-}
-
 std::optional<Limits> parseLimits(const QByteArray &json, QString *error)
 {
     QString ignored;
@@ -403,44 +355,6 @@ std::optional<Limits> readLimits(const QString &path, QString *error)
     if (limits && limits->name.isEmpty())
         limits->name = path;
     return limits;
-}
-
-QStringList presetNames()
-{
-    return {GenericSingleMode, TiaUpc, TiaApc, GponBPlus, GponCPlus, NoLimits};
-}
-
-QString presetTitle(const QString &name)
-{
-    if (name == GenericSingleMode)
-        return QStringLiteral("Monomodo genérico (TIA-568.3-D, ITU-T G.652.D)");
-    if (name == TiaUpc)
-        return QStringLiteral("TIA-568.3-D, conectores UPC");
-    if (name == TiaApc)
-        return QStringLiteral("TIA-568.3-D, conectores APC");
-    if (name == GponBPlus)
-        return QStringLiteral("GPON classe B+ (ITU-T G.984.2, 28 dB)");
-    if (name == GponCPlus)
-        return QStringLiteral("GPON classe C+ (ITU-T G.984.2, 32 dB)");
-    if (name == NoLimits)
-        return QStringLiteral("Sem limites");
-    return name;
-}
-
-std::optional<Limits> preset(const QString &name)
-{
-    if (name == GenericSingleMode)
-        return genericSingleMode();
-    if (name == TiaUpc || name == TiaApc)
-        return tia568(name == TiaApc);
-    if (name == GponBPlus || name == GponCPlus)
-        return gpon(name == GponCPlus);
-    if (name == NoLimits) {
-        Limits none;
-        none.name = NoLimits;
-        return none;
-    }
-    return std::nullopt;
 }
 
 } // namespace Acceptance

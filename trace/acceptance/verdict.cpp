@@ -1,11 +1,8 @@
 #include "acceptance/verdict.h"
 
-#include "analysis/eventaxis.h"
-#include "analysis/eventsource.h"
-#include "analysis/pointloss.h"
 #include "sor/sortext.h"
 
-#include <iterator>
+#include <cmath>
 
 namespace Acceptance {
 
@@ -85,107 +82,7 @@ Verdict combine(const QStringList &broken, const QStringList &unknown)
                                 : Verdict::Pass;
 }
 
-// Each section's length: from the event before (or the span's start) to this one.
-void measureSections(QVector<JudgedEvent> &events)
-{
-    double from = 0;
-    for (JudgedEvent &e : events) {
-        e.sectionM = std::max(0.0, e.distanceM - from);
-        from = std::max(from, e.distanceM);
-    }
-}
-
-// Past the fibre's end nothing is judged.
-void markPastEnd(QVector<JudgedEvent> &events)
-{
-    std::optional<double> end;
-    for (const JudgedEvent &e : events) {
-        if (e.end && !end)
-            end = e.distanceM;
-    }
-    for (JudgedEvent &e : events)
-        e.pastEnd = end && !e.end && e.distanceM > *end;
-}
-
 } // namespace
-
-Link fileLink(const Sor::Trace &trace)
-{
-    Link link;
-    link.damaged = trace.damaged();
-    link.wavelengthNm = trace.wavelengthNm;
-    if (!trace.keyEvents)
-        return link;
-    for (const Sor::Event &e : trace.keyEvents->events) {
-        const QChar mode = e.mode();
-        JudgedEvent j;
-        j.number = e.number;
-        j.distanceM = e.distanceM;
-        j.end = mode == QLatin1Char('E');
-        j.marker = e.outOfRange();
-        j.reflective = e.reflective();
-        // An out-of-range marker measures no loss at all; one the user added that stores none
-        // is measured on the points, and judged on that.
-        if (!j.marker) {
-            const Analysis::EventLoss loss = Analysis::eventLoss(trace, e);
-            j.lossDb = loss.db;
-            j.lossMeasuredHere = loss.measuredHere;
-        }
-        j.reflectanceDb = e.measuredReflectanceDb();
-        // A coefficient of 0 or below is no attenuation a fibre has: not measured.
-        if (e.attenuationDbPerKm > 0)
-            j.attenuationDbKm = e.attenuationDbPerKm;
-        link.events.append(j);
-        if (j.end && !link.lengthM)
-            link.lengthM = e.distanceM;
-    }
-    measureSections(link.events);
-    markPastEnd(link.events);
-    const std::optional<double> total = trace.keyEvents->endToEndLossDb;
-    const std::optional<double> orl = trace.keyEvents->opticalReturnLossDb;
-    if (total && *total > 0)
-        link.totalLossDb = total;
-    if (orl && *orl > 0)
-        link.orlDb = orl;
-    return link;
-}
-
-Link analysedLink(const Sor::Trace &trace, const Analysis::Result &result)
-{
-    Link link;
-    link.damaged = trace.damaged();
-    link.wavelengthNm = trace.wavelengthNm;
-    int number = 0;
-    for (const Analysis::Event &e : result.events) {
-        JudgedEvent j;
-        j.number = ++number;
-        j.distanceM = e.distanceM;
-        j.end = e.type == Analysis::EventType::End;
-        j.reflective = e.type == Analysis::EventType::Reflective;
-        if (e.lossMeasured)
-            j.lossDb = e.lossDb;
-        j.front = number == 1 && j.reflective && !e.lossMeasured
-                  && e.distanceM <= Sor::eventToleranceM(trace);
-        j.reflectanceDb = e.reflectanceDb;
-        if (e.attenuationDbKm && *e.attenuationDbKm > 0)
-            j.attenuationDbKm = e.attenuationDbKm;
-        link.events.append(j);
-    }
-    measureSections(link.events);
-    link.totalLossDb = result.totalLossDb;
-    link.orlDb = result.orlDb;
-    if (!result.fiberEndM) {
-        link.undetermined = QStringLiteral("enlace: a análise não encontrou o fim da fibra");
-        if (!result.endDoubt.isEmpty())
-            link.undetermined += QStringLiteral(" (") + result.endDoubt + QLatin1Char(')');
-    } else if (*result.fiberEndM <= 0) {
-        link.undetermined = QStringLiteral("enlace: o comprimento achado (%1 km) não é positivo")
-                                .arg(Sor::decimal(*result.fiberEndM / 1000, 3));
-    } else {
-        link.lengthM = result.fiberEndM;
-    }
-    return link;
-}
 
 QString JudgedEvent::whereText() const
 {
@@ -196,13 +93,6 @@ QString JudgedEvent::sectionText() const
 {
     return sectionWhere.isEmpty() ? QStringLiteral("trecho antes do evento %1").arg(number)
                                   : sectionWhere;
-}
-
-Link eventsLink(Sor::Trace &trace)
-{
-    if (const std::optional<Analysis::Result> found = Analysis::supplyEvents(trace))
-        return analysedLink(trace, *found);
-    return fileLink(trace);
 }
 
 namespace {
@@ -351,116 +241,6 @@ Judgement judge(const Link &link, const Limits &limits)
     refuseUnjudgeable(link, j);
     distrustDamaged(link, j);
     return j;
-}
-
-QString verdictWord(Verdict verdict)
-{
-    switch (verdict) {
-    case Verdict::Pass:
-        return QStringLiteral("APROVADO");
-    case Verdict::Fail:
-        return QStringLiteral("REPROVADO");
-    case Verdict::Unknown:
-        return QStringLiteral("INDETERMINADO");
-    case Verdict::NoLimits:
-        return QStringLiteral("SEM LIMITES");
-    }
-    return QString();
-}
-
-namespace {
-
-const QString SplitterKey = QStringLiteral("splitter_loss_max_db");
-
-// "perda de divisor 1:8 máx.": the label with the ratio before its last word.
-QString splitterLabel(const LimitKey &k, int ways)
-{
-    QString label = k.label;
-    const int last = label.lastIndexOf(QLatin1Char(' '));
-    return label.insert(last, QStringLiteral(" 1:%1").arg(ways));
-}
-
-} // namespace
-
-QString limitText(const QString &key,
-                  const Limits &l,
-                  const std::optional<double> &wavelengthNm,
-                  const std::optional<int> &splitterWays)
-{
-    const LimitKey &k = limitKey(key);
-    if (key == SplitterKey) {
-        if (!splitterWays)
-            return k.label + QLatin1Char(' ');
-        const QString label = splitterLabel(k, *splitterWays) + QLatin1Char(' ');
-        return l.splitterLossMaxDb.contains(*splitterWays)
-                   ? label + Sor::decimal(l.splitterLossMaxDb.value(*splitterWays), k.limitDecimals)
-                         + QLatin1Char(' ') + k.unit
-                   : label;
-    }
-    const std::optional<double> value = k.member       ? l.*k.member
-                                        : wavelengthNm ? l.attenuationFor(*wavelengthNm)
-                                                       : std::nullopt;
-    return k.label + QLatin1Char(' ')
-           + (value ? Sor::decimal(*value, k.limitDecimals) + QLatin1Char(' ') + k.unit
-                    : QString());
-}
-
-QVector<LimitRow> limitRows(const Limits &l)
-{
-    QVector<LimitRow> rows;
-    for (const LimitKey &k : limitKeys()) {
-        if (k.member && l.*k.member) {
-            rows.append({k.json,
-                         k.label,
-                         Sor::decimal(*(l.*k.member), k.limitDecimals) + QLatin1Char(' ') + k.unit,
-                         std::nullopt});
-        }
-    }
-    const LimitKey &attenuation = limitKey(QStringLiteral("attenuation_max_db_km"));
-    for (auto it = l.attenuationMaxDbKm.cbegin(); it != l.attenuationMaxDbKm.cend(); ++it)
-        rows.append({attenuation.json,
-                     attenuation.label,
-                     Sor::decimal(it.value(), attenuation.limitDecimals) + QLatin1Char(' ')
-                         + attenuation.unit,
-                     it.key()});
-    const LimitKey &splitter = limitKey(SplitterKey);
-    for (auto it = l.splitterLossMaxDb.cbegin(); it != l.splitterLossMaxDb.cend(); ++it)
-        rows.append(
-            {splitter.json,
-             splitterLabel(splitter, it.key()),
-             Sor::decimal(it.value(), splitter.limitDecimals) + QLatin1Char(' ') + splitter.unit,
-             std::nullopt});
-    return rows;
-}
-
-QStringList brokenLimitsText(const QStringList &keys,
-                             const Limits &limits,
-                             const std::optional<double> &wavelengthNm,
-                             const std::optional<int> &splitterWays)
-{
-    QStringList texts;
-    for (const QString &key : keys)
-        texts << limitText(key, limits, wavelengthNm, splitterWays);
-    return texts;
-}
-
-QString eventVerdictText(const JudgedEvent &event,
-                         const Limits &limits,
-                         const std::optional<double> &wavelengthNm)
-{
-    if (event.pastEnd)
-        return QStringLiteral("após o fim");
-    const QStringList broken
-        = brokenLimitsText(event.broken, limits, wavelengthNm, event.splitterWays);
-    if (!broken.isEmpty())
-        return verdictWord(event.verdict) + QStringLiteral(": ")
-               + broken.join(QStringLiteral(", "));
-    const QStringList unknown
-        = brokenLimitsText(event.unknown, limits, wavelengthNm, event.splitterWays);
-    if (event.verdict == Verdict::Unknown && !unknown.isEmpty())
-        return verdictWord(event.verdict) + QStringLiteral(": sem valor para ")
-               + unknown.join(QStringLiteral(", "));
-    return verdictWord(event.verdict);
 }
 
 } // namespace Acceptance

@@ -10,18 +10,12 @@ namespace {
 
 // A level in the trace's dB is 5 log10 of the power.
 const double PowerPerDb = std::log(10.0) / 5;
-// How many deviations of its own error a measured loss or peak must exceed to be kept.
-constexpr double KeepSignificance = 4.0;
 // At most this many measuring passes: each drops what the one before found to be no event.
 constexpr int Passes = 4;
 // A reflection has begun where the level stands this many deviations, and at least this much,
 // above the backscatter before it.
 constexpr double RiseNoise = 4.0;
 constexpr double RiseLeastDb = 0.02;
-// Whether backscatter follows a reflection is judged on stretches of this many points (or half
-// a pulse length), level with it within this much or the noise.
-constexpr size_t RecoveryPoints = 8;
-constexpr double RejoinDb = 0.5;
 // A step this many times the noise shows its transition's own width.
 constexpr double ClearStepNoise = 20;
 // A section needs this many points to be measured.
@@ -299,36 +293,6 @@ double reflectance(const TraceData &t, double heightDb)
 
 namespace {
 
-// Whether the trace past a reflection only falls into the floor: no stretch on the way back at
-// the backscatter's level before it (less its loss, at most the end threshold) that is a
-// fibre's, as after the last reflection a receiver recovers, however slowly and unevenly.
-bool fallsToFloor(const TraceData &t, const Measured &e, double endDb)
-{
-    if (!t.floorDb || t.floorAt >= t.y.size())
-        return false;
-    // Stretches long enough that their slope tells a fibre's from a recovery's: three times its
-    // error from the noise half the steepest fibre's; all there is where that is less.
-    const size_t from = e.at + deadZone(t, true);
-    if (from + RecoveryPoints > t.floorAt)
-        return true;
-    const double sigma = t.noiseAt(from);
-    const double steepest = HighestAttenuationDbKm / 1000 * t.spacing / 2;
-    size_t stretch = std::max<size_t>(RecoveryPoints, t.pulse / 2);
-    while (stretch < t.floorAt - from
-           && 3 * sigma * std::sqrt(12 / std::pow(double(stretch), 3)) > steepest)
-        stretch += stretch / 2;
-    stretch = std::min(stretch, t.floorAt - from);
-    for (size_t at = from; at + stretch <= t.floorAt; at += std::max<size_t>(1, stretch / 2)) {
-        const double level = t.fits.mean(at, at + stretch);
-        const double backscatter = e.before.at(double(at) + double(stretch) / 2);
-        const double margin = std::max(KeepSignificance * t.noiseAt(at), RejoinDb);
-        if (level > backscatter - endDb - margin && level < backscatter + margin
-            && keepsFibreSlope(t, at, stretch) && fibreFollows(t, at, at + stretch))
-            return false;
-    }
-    return true;
-}
-
 // Keeps what is an event by the thresholds, marks the fibre's end and drops all past it;
 // true when nothing was dropped.
 bool judge(const TraceData &t, std::vector<Measured> &events, const Thresholds &thresholds)
@@ -378,37 +342,6 @@ bool judge(const TraceData &t, std::vector<Measured> &events, const Thresholds &
     return stable;
 }
 
-// A saturated end's receiver recovers for long: past the last reflection, a stretch that is
-// no fibre's (falling faster than any, or flattening as no fibre does) down to the floor, or to
-// the last point where the trace never reaches it, is that recovery, and the reflection is the
-// end. Whatever was seen in the recovery goes with it.
-void endAtLastReflection(const TraceData &t,
-                         std::vector<Measured> &events,
-                         size_t end,
-                         double endDb)
-{
-    if (events.empty())
-        return;
-    const bool floor = t.floorDb && t.floorAt < t.y.size();
-    // The earliest of the reflections from which the trace only falls into the floor; a
-    // strong reflection's ghost tells nothing of that.
-    const std::vector<bool> ghosts = ghostsAmong(t, events);
-    size_t chosen = events.size();
-    for (size_t k = events.size(); k-- > 0;) {
-        if (!events[k].peaked || ghosts[k] || inTail(t, events, k))
-            continue;
-        const size_t past = events[k].at + deadZone(t, true);
-        if (floor ? !fallsToFloor(t, events[k], endDb) : !tailFollows(t, past, t.usable))
-            break;
-        chosen = k;
-    }
-    if (chosen == events.size())
-        return;
-    events.resize(chosen + 1);
-    measure(t, events, end);
-    events.back().end = true;
-}
-
 } // namespace
 
 void measureEvents(const TraceData &t,
@@ -433,29 +366,7 @@ void measureEvents(const TraceData &t,
     measure(t, events, end);
     judge(t, events, thresholds);
     endAtLastReflection(t, events, end, thresholds.endDb);
-    // Without a drop into the floor among the events, the fibre ends where the floor begins.
-    const size_t floorAt = t.floorAt < t.usable
-                               ? (t.floorAt > t.pulse ? t.floorAt - t.pulse : 0)
-                               : (t.usable > t.pulse ? t.usable - t.pulse : t.usable);
-    if (t.floorDb && (events.empty() || !events.back().end) && t.usable < t.y.size()
-        && (events.empty() || floorAt > events.back().at + t.pulse)) {
-        Measured last;
-        last.at = floorAt;
-        last.end = true;
-        events.push_back(last);
-        measure(t, events, end);
-        events.back().end = true;
-        // A fall shallower than the end threshold is the trace fading into the noise, which
-        // says nothing of where the fibre ends.
-        const double fall = events.back().before.at(double(floorAt)) - *t.floorDb;
-        if (fall < thresholds.endDb) {
-            events.pop_back();
-            result.endDoubt = QStringLiteral("o traço desce ao ruído com queda de %1 dB, menor "
-                                             "que o limiar de fim (%2 dB)")
-                                  .arg(Sor::decimal(fall, 1), Sor::decimal(thresholds.endDb, 1));
-            result.warnings << QStringLiteral("fim da fibra não encontrado: ") + result.endDoubt;
-        }
-    }
+    endWhereTheFloorBegins(t, events, end, thresholds.endDb, result);
     // With a user offset the span starts there: what lies in the launch cable is not the span's.
     if (t.spanStart > 0) {
         const size_t from = t.spanStart > t.pulse ? t.spanStart - t.pulse : 0;

@@ -17,6 +17,8 @@ constexpr size_t FewestJudged = 8;
 // short to halve keeps its points within this many deviations of their noise.
 constexpr double HalvesAgree = 4;
 constexpr double StraightNoise = 3;
+// A half too long for one line is judged by this many pieces.
+constexpr size_t Pieces = 16;
 // No fibre loses less than this over a long stretch (dB/km): a flat stretch is the floor.
 constexpr double FlattestFibreDbKm = 0.05;
 // A ghost lies within this many pulse lengths (and samples) of a multiple of its reflection's
@@ -51,6 +53,24 @@ Slope steadyFall(const TraceData &t, size_t from, size_t to)
     const double apart = std::max(1.0, std::min(double(falls.size()), double(to - from) / lag));
     // 1.2533 is a median's error against a mean's.
     return {middle, robustDeviation(std::move(falls), middle) * 1.2533 / std::sqrt(apart)};
+}
+
+// The fall per point of [from, to) from lines fitted to its pieces: their median, and its error
+// from the pieces' own errors. A line through a whole stretch takes every step on it for
+// slope; a piece holding a step is one among many.
+Slope piecewiseFall(const TraceData &t, size_t from, size_t to)
+{
+    const size_t count = std::clamp<size_t>((to - from) / FewestJudged, 1, Pieces);
+    std::vector<double> falls;
+    std::vector<double> errors;
+    for (size_t k = 0; k < count; ++k) {
+        const Slope piece
+            = slopeOf(t, from + (to - from) * k / count, from + (to - from) * (k + 1) / count);
+        falls.push_back(piece.fall);
+        errors.push_back(piece.error);
+    }
+    // 1.2533 is a median's error against a mean's.
+    return {median(falls), median(errors) * 1.2533 / std::sqrt(double(count))};
 }
 
 } // namespace
@@ -94,11 +114,12 @@ bool fibreFollows(const TraceData &t, size_t from, size_t to)
     if (early.fall - late.fall > HalvesAgree * std::hypot(early.error, late.error))
         return false;
     // Up to the last point analysed, where no floor was found, a tail flattens into noise that
-    // blurs the medians: there the halves' fitted slopes judge it.
+    // blurs the medians: there the halves' fitted slopes judge it, each the median of its
+    // pieces' lines, which the steps on a fibre bend no more than medians of differences.
     if (to < t.usable)
         return true;
-    const Slope first = slopeOf(t, from, middle);
-    const Slope second = slopeOf(t, middle, to);
+    const Slope first = piecewiseFall(t, from, middle);
+    const Slope second = piecewiseFall(t, middle, to);
     return first.fall - second.fall <= HalvesAgree * std::hypot(first.error, second.error);
 }
 

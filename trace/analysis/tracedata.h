@@ -101,6 +101,8 @@ constexpr double SteepestFibreDbKm = 5.0;
 constexpr double StrongStepDb = 1.0;
 // How many noise deviations a step or a peak must stand above to be taken for a candidate.
 constexpr double CandidateSignificance = 5.0;
+// How many deviations of its own error a measured loss or peak must exceed to be kept.
+constexpr double KeepSignificance = 4.0;
 
 // How fast the points [from, to) fall, per point, by the line through them, and the error of
 // its slope from their scatter about it.
@@ -153,6 +155,20 @@ void measureEvents(const TraceData &t,
                    std::vector<Candidate> candidates,
                    const Thresholds &thresholds,
                    Result &result);
+// fibreend.cpp: where the fibre ends. Whether the trace past a reflection only falls into the
+// floor, with no stretch on the way back that is a fibre's: a receiver recovering.
+bool fallsToFloor(const TraceData &t, const Measured &e, double endDb);
+// A saturated end's receiver recovers for long: the last
+// reflection from which the trace only falls into the floor is the end, and what was seen in
+// the recovery goes with it.
+void endAtLastReflection(const TraceData &t,
+                         std::vector<Measured> &events,
+                         size_t end,
+                         double endDb);
+// Without a drop into the floor among the events, the fibre ends where the floor begins, unless
+// the fall there is shallower than the end threshold: then no end, with the doubt said.
+void endWhereTheFloorBegins(
+    const TraceData &t, std::vector<Measured> &events, size_t end, double endDb, Result &result);
 // story.cpp: the trace as a whole. Whether the points [from, to) are a fibre's backscatter: a
 // slope a fibre can have, above the floor, straight within their noise.
 bool fibreFollows(const TraceData &t, size_t from, size_t to);

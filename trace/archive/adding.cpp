@@ -1,6 +1,8 @@
 #include "archive/archive.h"
 #include "archive/columns.h"
 #include "archive/connection.h"
+#include "archive/databaseproblem.h"
+#include "archive/entry.h"
 
 #include "sor/sorreader.h"
 
@@ -86,7 +88,8 @@ class Indexer
 {
 public:
     Indexer(const QSqlDatabase &db, bool server, QString &error, AddResult &result);
-    // Each statement prepared once: on a server every preparation is a round trip.
+    // Each statement prepared once: on a server every preparation is a round trip. False with
+    // the error, said.
     bool prepare();
     // What this machine's places say already, in one read: an unchanged folder costs nothing
     // more.
@@ -103,6 +106,7 @@ private:
     bool storeOnce(const Entry &entry, const Seen &seen);
 
     QSqlDatabase db;
+    bool server = false;
     QString &error;
     AddResult &result;
     const QString host = QSysInfo::machineHostName();
@@ -114,11 +118,12 @@ private:
     QHash<QString, Known> known;
 };
 
-Indexer::Indexer(const QSqlDatabase &database, bool server, QString &lastError, AddResult &added)
+Indexer::Indexer(const QSqlDatabase &database, bool onServer, QString &lastError, AddResult &added)
     : db(database)
+    , server(onServer)
     , error(lastError)
     , result(added)
-    , transaction(database, server)
+    , transaction(database, onServer)
     , insertTrace(database)
     , setVerdict(database)
     , insertPlace(database)
@@ -127,13 +132,22 @@ Indexer::Indexer(const QSqlDatabase &database, bool server, QString &lastError, 
 
 bool Indexer::prepare()
 {
-    return insertTrace.prepare(insertStatement())
-           && setVerdict.prepare(QStringLiteral("UPDATE traces SET verdict = ? WHERE hash = ?"))
-           && insertPlace.prepare(QStringLiteral(
-               "INSERT INTO places (host, path, hash, size, modified, gone, seen_at) VALUES (?, "
-               "?, ?, ?, ?, 0, ?) ON CONFLICT (host, path) DO UPDATE SET hash = excluded.hash, "
-               "size = excluded.size, modified = excluded.modified, gone = 0, seen_at = "
-               "excluded.seen_at"));
+    const bool ok
+        = insertTrace.prepare(insertStatement())
+          && setVerdict.prepare(QStringLiteral("UPDATE traces SET verdict = ? WHERE hash = ?"))
+          && insertPlace.prepare(QStringLiteral(
+              "INSERT INTO places (host, path, hash, size, modified, gone, seen_at) VALUES (?, "
+              "?, ?, ?, ?, 0, ?) ON CONFLICT (host, path) DO UPDATE SET hash = excluded.hash, "
+              "size = excluded.size, modified = excluded.modified, gone = 0, seen_at = "
+              "excluded.seen_at"));
+    if (!ok) {
+        const QSqlQuery &failed = insertTrace.lastError().isValid()  ? insertTrace
+                                  : setVerdict.lastError().isValid() ? setVerdict
+                                                                     : insertPlace;
+        error = databaseProblem(
+            failed.lastError(), server, QStringLiteral("o arquivo de traços não aceita gravações"));
+    }
+    return ok;
 }
 
 void Indexer::readKnown()
@@ -176,11 +190,19 @@ void Indexer::index(const QString &path, const std::optional<Acceptance::Limits>
         return;
     }
     ++result.read;
+    // A file that does not begin as a trace does (a note, a picture, a page saved under a
+    // trace's name) is not a damaged trace: it is left out, and said. An empty or nearly empty
+    // file is a cut trace only where its name says it is a trace.
+    if (!beginsLikeSor(bytes)
+        || (bytes.size() < 4 && !path.endsWith(QLatin1String(".sor"), Qt::CaseInsensitive))) {
+        result.notTraces << path;
+        return;
+    }
     Entry entry = entryOf(bytes, limits);
     entry.addedAt = now;
     if (!store(entry, seen))
         result.errors
-            << QStringLiteral("%1: não foi gravado no arquivo de traços (%2)").arg(path, error);
+            << QStringLiteral("%1: não foi gravado no arquivo de traços: %2").arg(path, error);
 }
 
 bool Indexer::store(const Entry &entry, const Seen &seen)
@@ -196,7 +218,9 @@ bool Indexer::store(const Entry &entry, const Seen &seen)
 bool Indexer::storeOnce(const Entry &entry, const Seen &seen)
 {
     if (!transaction.begin()) {
-        error = db.lastError().text();
+        error = databaseProblem(transaction.lastError(),
+                                server,
+                                QStringLiteral("o arquivo de traços não aceita gravações"));
         return false;
     }
     const Record &r = entry.record;
@@ -209,9 +233,9 @@ bool Indexer::storeOnce(const Entry &entry, const Seen &seen)
           && execute(insertPlace, {host, seen.path, r.hash, seen.size, seen.modified, now});
     if (!placeOk || !transaction.commit()) {
         const QSqlQuery &failed = !ok ? insertTrace : !verdictOk ? setVerdict : insertPlace;
-        error = failed.lastError().text().trimmed();
-        if (error.isEmpty())
-            error = db.lastError().text();
+        const QSqlError why = placeOk ? transaction.lastError() : failed.lastError();
+        error = databaseProblem(
+            why, server, QStringLiteral("o arquivo de traços recusou a gravação"));
         transaction.rollback();
         return false;
     }
@@ -259,8 +283,7 @@ AddResult Archive::add(const QStringList &paths,
     Indexer indexer(db, server, error, result);
     indexer.readKnown();
     if (!indexer.prepare()) {
-        result.errors << QStringLiteral("o arquivo de traços não aceita gravações (%1)")
-                             .arg(db.lastError().text());
+        result.errors << error;
         return result;
     }
     int done = 0;

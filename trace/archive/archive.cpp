@@ -2,6 +2,7 @@
 
 #include "archive/columns.h"
 #include "archive/connection.h"
+#include "archive/databaseproblem.h"
 #include "archive/schema.h"
 
 #include "acceptance/twoway.h"
@@ -110,8 +111,10 @@ bool Archive::prepare(QString *why)
     } else {
         // A file that is not a database says so at its first read.
         if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
-            *why = QStringLiteral("%1 não é um arquivo de traços (SQLite): %2")
-                       .arg(db.databaseName(), q.lastError().text());
+            *why = QStringLiteral("%1: %2").arg(
+                db.databaseName(),
+                databaseProblem(
+                    q.lastError(), false, QStringLiteral("não é um arquivo de traços (SQLite)")));
             return false;
         }
         q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
@@ -138,6 +141,14 @@ bool Archive::prepare(QString *why)
     if (from < SchemaVersion && !migrate(from, why))
         return false;
     version = SchemaVersion;
+    // Labels are found in either case: indexes of them in one case keep such a find as quick as
+    // an exact one. They change nothing an earlier release reads, so they carry no version; an
+    // archive that cannot take them (read only, a user who may not make them) is searched
+    // without them.
+    q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS traces_fiber_nocase ON traces "
+                          "(LOWER(fiber), LOWER(cable))"));
+    q.exec(
+        QStringLiteral("CREATE INDEX IF NOT EXISTS traces_cable_nocase ON traces (LOWER(cable))"));
     return true;
 }
 
@@ -149,7 +160,9 @@ bool Archive::migrate(int from, QString *why)
     // migrate it once; the second waits and finds it done.
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (!transaction.begin()) {
-            *why = db.lastError().text();
+            *why = databaseProblem(transaction.lastError(),
+                                   server,
+                                   QStringLiteral("a migração do arquivo de traços não começou"));
             continue;
         }
         const int now = std::max(from, storedVersion(db).value_or(0));
@@ -159,10 +172,11 @@ bool Archive::migrate(int from, QString *why)
             for (const QString &sql : schemaStep(step)) {
                 ok = q.exec(sql);
                 if (!ok) {
-                    *why = QStringLiteral("a migração do arquivo de traços para a versão %1 "
-                                          "falhou: %2")
-                               .arg(step)
-                               .arg(q.lastError().text());
+                    *why = databaseProblem(
+                        q.lastError(),
+                        server,
+                        QStringLiteral("a migração do arquivo de traços para a versão %1 falhou")
+                            .arg(step));
                     break;
                 }
             }
@@ -175,10 +189,18 @@ bool Archive::migrate(int from, QString *why)
                                                "'schema_version'"),
                      {QString::number(SchemaVersion)});
             if (!ok)
-                *why = q.lastError().text();
+                *why = databaseProblem(q.lastError(),
+                                       server,
+                                       QStringLiteral("a versão do arquivo de traços não foi "
+                                                      "gravada"));
         }
         if (ok && transaction.commit())
             return true;
+        if (ok)
+            *why = databaseProblem(transaction.lastError(),
+                                   server,
+                                   QStringLiteral("a migração do arquivo de traços não foi "
+                                                  "gravada"));
         transaction.rollback();
     }
     return false;
@@ -241,7 +263,8 @@ QVector<Record> Archive::select(const QString &where,
     if (limit > 0)
         sql += QStringLiteral(" LIMIT %1").arg(limit);
     if (!run(q, sql, values)) {
-        error = q.lastError().text();
+        error = databaseProblem(
+            q.lastError(), server, QStringLiteral("a consulta ao arquivo de traços falhou"));
         return {};
     }
     QHash<QString, int> byHash;
@@ -274,9 +297,16 @@ QVector<Record> Archive::find(const Query &query) const
         where << QStringLiteral("%1 = ?").arg(column);
         values << value;
     };
-    equal(QStringLiteral("cable"), query.cable);
-    equal(QStringLiteral("fiber"), query.fiber);
-    equal(QStringLiteral("condition"), query.condition.toUpper());
+    // A label as typed in the field: "f07" is the fibre F07.
+    const auto sameLabel = [&](const QString &column, const QString &value) {
+        if (value.isEmpty())
+            return;
+        where << QStringLiteral("LOWER(%1) = LOWER(?)").arg(column);
+        values << value;
+    };
+    sameLabel(QStringLiteral("cable"), query.cable);
+    sameLabel(QStringLiteral("fiber"), query.fiber);
+    sameLabel(QStringLiteral("condition"), query.condition);
     equal(QStringLiteral("verdict"), query.verdict.toUpper());
     if (!query.maker.isEmpty()) {
         where << QStringLiteral("(LOWER(maker) LIKE ? ESCAPE '\\' OR LOWER(model) LIKE ? "
@@ -311,14 +341,15 @@ QVector<Record> Archive::history(const QString &fiber, const QString &cable) con
 {
     if (fiber.trimmed().isEmpty())
         return {};
-    // Its other end too, where the ids name the fibre from each end, as the cable job pairs them.
+    // Its other end too, where the ids name the fibre from each end, as the cable job pairs them;
+    // in either case, as typed in the field.
     const auto either = [](const QString &column, const QString &id, QVariantList &values) {
         const QString other = Acceptance::nameFromTheOtherEnd(id.trimmed());
         values << id.trimmed();
         if (other.isEmpty())
-            return QStringLiteral("%1 = ?").arg(column);
+            return QStringLiteral("LOWER(%1) = LOWER(?)").arg(column);
         values << other;
-        return QStringLiteral("%1 IN (?, ?)").arg(column);
+        return QStringLiteral("LOWER(%1) IN (LOWER(?), LOWER(?))").arg(column);
     };
     QVariantList values;
     QString where = either(QStringLiteral("fiber"), fiber, values);

@@ -80,14 +80,15 @@ struct Query
 
 struct AddResult
 {
-    int files = 0;     // .sor files found
+    int files = 0;     // the folders' .sor files found and the files named
     int unchanged = 0; // seen before with the same size and time: not read again
     int read = 0;      // read and hashed
     int newTraces = 0; // traces the archive had not
     int newPlaces = 0; // a known trace at a new place (a copy, a moved file)
     int damaged = 0;
-    int gone = 0;       // places under the folders given that are no longer there
-    QStringList errors; // files that could not be read, with why
+    int gone = 0;          // places under the folders given that are no longer there
+    QStringList errors;    // files that could not be read, with why
+    QStringList notTraces; // files that are no SOR file at all: read, and left out
 };
 
 class Archive
@@ -108,7 +109,8 @@ public:
     bool isServer() const;
 
     using Progress = std::function<void(int done, int total, const QString &path)>;
-    // Indexes the files and the folders' .sor files (recursively), one transaction per file:
+    // Indexes the files and the folders' .sor files (recursively), one transaction per file
+    // (a file that is no SOR file at all is left out and listed):
     // an add cut short leaves every file before it indexed and nothing of it. With limits, each
     // trace's verdict under them.
     AddResult add(const QStringList &paths,
@@ -142,5 +144,7 @@ QJsonObject toJson(const Record &record);
 // A table for a terminal: date, cable, fibre, end, band, condition, length, loss, verdict, path.
 QString table(const QVector<Record> &records);
 QString csv(const QVector<Record> &records, const Sor::CsvStyle &style = Sor::CsvStyle());
+// An add's line: how many files, read, unchanged, new, moved, damaged, gone and left out.
+QString summary(const AddResult &result);
 
 } // namespace Archive

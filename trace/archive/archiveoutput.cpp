@@ -20,6 +20,12 @@ QString tableLine(const std::function<QString(const Column &)> &text)
     return line + QLatin1Char('\n');
 }
 
+// A count and its noun: one in the singular, none and many in the plural.
+QString counted(int n, const QString &one, const QString &many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(n == 1 ? one : many);
+}
+
 } // namespace
 
 QJsonObject toJson(const Record &r)
@@ -60,6 +66,28 @@ QString csv(const QVector<Record> &records, const Sor::CsvStyle &style)
         out += Sor::csvRow(fields, style) + QLatin1Char('\n');
     }
     return out;
+}
+
+QString summary(const AddResult &r)
+{
+    QString line
+        = QStringLiteral("%1: %2, %3 sem mudança; %4, %5, %6; %7")
+              .arg(counted(r.files, QStringLiteral("arquivo"), QStringLiteral("arquivos")),
+                   counted(r.read, QStringLiteral("lido"), QStringLiteral("lidos")))
+              .arg(r.unchanged)
+              .arg(counted(
+                       r.newTraces, QStringLiteral("traço novo"), QStringLiteral("traços novos")),
+                   counted(r.newPlaces,
+                           QStringLiteral("cópia ou mudança de lugar"),
+                           QStringLiteral("cópias ou mudanças de lugar")),
+                   counted(r.damaged, QStringLiteral("danificado"), QStringLiteral("danificados")),
+                   counted(r.gone, QStringLiteral("sumiu"), QStringLiteral("sumiram")));
+    if (!r.notTraces.isEmpty())
+        line += QStringLiteral("; %1").arg(
+            counted(r.notTraces.size(),
+                    QStringLiteral("ignorado (não é um traço SOR)"),
+                    QStringLiteral("ignorados (não são traços SOR)")));
+    return line;
 }
 
 } // namespace Archive

@@ -1,8 +1,11 @@
 #include "archive/connection.h"
 
 #include "archive/archive.h"
+#include "archive/databaseproblem.h"
+#include "archive/entry.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QUrl>
@@ -14,10 +17,10 @@ namespace {
 // Why a database cannot be opened, in the user's words.
 QString openProblem(const QSqlDatabase &db, bool server)
 {
-    const QString text = db.lastError().text().trimmed();
-    if (server)
-        return QStringLiteral("o servidor não responde ou recusou a conexão (%1)").arg(text);
-    return QStringLiteral("não foi possível abrir o arquivo (%1)").arg(text);
+    return databaseProblem(db.lastError(),
+                           server,
+                           server ? QStringLiteral("o servidor recusou a conexão")
+                                  : QStringLiteral("não foi possível abrir o arquivo"));
 }
 
 bool connectServer(const QString &connection, const QString &address, QString *why)
@@ -61,6 +64,24 @@ QString filePath(const QString &address, bool mayCreate)
     return path;
 }
 
+// What a file that is no SQLite database is, said; empty for a database, an empty file or one
+// that cannot be read (those are said elsewhere).
+QString whatItIs(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    const QByteArray start = file.read(16);
+    if (start.isEmpty() || start == QByteArray("SQLite format 3\0", 16))
+        return QString();
+    if (beginsLikeSor(start))
+        return QStringLiteral("%1 é um traço SOR, não um arquivo de traços (o arquivo de traços "
+                              "é um banco de dados SQLite: dê outro nome em --db)")
+            .arg(path);
+    return QStringLiteral("%1 não é um arquivo de traços (não é um banco de dados SQLite)")
+        .arg(path);
+}
+
 // Why this file cannot be the archive (a folder, no folder, no archive, not writable); empty
 // when it can.
 QString fileProblem(const QString &address, const QString &path, bool mayCreate)
@@ -77,6 +98,11 @@ QString fileProblem(const QString &address, const QString &path, bool mayCreate)
                    : QStringLiteral("%1 não existe (archive add cria o arquivo de traços)")
                          .arg(path);
     }
+    // What a file is comes before whether it may be written: a trace given by mistake is
+    // said to be a trace, whatever its permissions.
+    const QString kind = whatItIs(path);
+    if (!kind.isEmpty())
+        return kind;
     if (info.exists() && !info.isWritable())
         return QStringLiteral("%1: sem permissão de escrita").arg(path);
     if (!info.exists() && !QFileInfo(info.absolutePath()).isWritable())
@@ -145,6 +171,11 @@ void Transaction::rollback()
         db.rollback();
     else
         control.exec(QStringLiteral("ROLLBACK"));
+}
+
+QSqlError Transaction::lastError() const
+{
+    return server ? db.lastError() : control.lastError();
 }
 
 } // namespace Archive

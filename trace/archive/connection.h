@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 
@@ -25,6 +26,8 @@ public:
     bool begin();
     bool commit();
     void rollback();
+    // Why the last of these failed.
+    QSqlError lastError() const;
 
 private:
     QSqlDatabase db;

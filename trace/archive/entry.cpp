@@ -85,4 +85,15 @@ Entry entryOf(const QByteArray &bytes, const std::optional<Acceptance::Limits> &
     return e;
 }
 
+bool beginsLikeSor(const QByteArray &bytes)
+{
+    const QByteArray map("Map\0", 4);
+    if (bytes.startsWith(map) || map.startsWith(bytes))
+        return true;
+    if (bytes.size() < 2)
+        return false;
+    const int revision = quint8(bytes.at(0)) | quint8(bytes.at(1)) << 8;
+    return revision >= 100 && revision <= 199;
+}
+
 } // namespace Archive

@@ -18,4 +18,8 @@ struct Entry
 // (and why); with limits, its verdict under them.
 Entry entryOf(const QByteArray &bytes, const std::optional<Acceptance::Limits> &limits);
 
+// Whether bytes begin as a SOR file does (the map block's name, or a first version's map
+// revision), or are too few to tell: a file that does not is no trace at all, not a damaged one.
+bool beginsLikeSor(const QByteArray &bytes);
+
 } // namespace Archive

@@ -192,7 +192,7 @@ void printLink(const Link &link, QTextStream &out)
     QString header = QStringLiteral("  Nº  Distância (km)  Tipo            ");
     for (int band : link.bands)
         header += QStringLiteral("Perda %1 (dB)  ").arg(band);
-    header += QStringLiteral("Refletância (dB)  Veredito              Medido por");
+    header += QStringLiteral("Refletância (dB)  Veredito             Medido por");
     out << header << "\n";
     for (int i = 0; i < link.events.size(); ++i)
         out << eventLine(link, link.events.at(i), i) << "\n";
