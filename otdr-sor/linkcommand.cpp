@@ -93,7 +93,12 @@ run(const QStringList &files, const QCommandLineParser &parser, QTextStream &out
         return Command::Usage;
     const QString problem = LinkMerge::oneFibreProblem(shots, parser.isSet(sameFibre));
     if (!problem.isEmpty()) {
-        err << "otdr-sor: " << problem << "\n";
+        // The viewer says the same without the option, which only this command has.
+        err << "otdr-sor: " << problem
+            << (problem.startsWith(QStringLiteral("são fibras diferentes"))
+                    ? " (--same-fibre junta assim mesmo)"
+                    : "")
+            << "\n";
         return status == Command::Sound ? int(Command::Usage) : status;
     }
     const LinkMerge::Link link = LinkMerge::mergeShots(shots, judged, bendDb);

@@ -62,7 +62,7 @@ void PlotWidget::setMarker(int which, double metres)
 // Where the traces are drawn: the legend may take a strip of the widget.
 QRect PlotWidget::area() const
 {
-    return TracePlot::layout(rect(), series, current, fontMetrics()).area;
+    return TracePlot::layout(rect(), series, current, fontMetrics(), bands).area;
 }
 
 TracePlot::Mapping PlotWidget::mapping() const

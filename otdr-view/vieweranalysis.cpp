@@ -42,24 +42,24 @@ TraceSet::Pairing pairing(ComparisonDialog::Kind kind)
 
 } // namespace
 
-void ViewerWindow::reanalyze(const Analysis::Thresholds &chosen)
+void ViewerWindow::changeSelectedEvents(const std::function<void(int)> &change)
 {
     const int index = selected();
     if (!set.contains(index))
         return;
-    set.reanalyze(index, chosen);
+    change(index);
     refresh();
     select(index);
 }
 
+void ViewerWindow::reanalyze(const Analysis::Thresholds &chosen)
+{
+    changeSelectedEvents([&](int index) { set.reanalyze(index, chosen); });
+}
+
 void ViewerWindow::showFileEvents()
 {
-    const int index = selected();
-    if (!set.contains(index))
-        return;
-    set.showFileEvents(index);
-    refresh();
-    select(index);
+    changeSelectedEvents([this](int index) { set.showFileEvents(index); });
 }
 
 void ViewerWindow::chooseThresholds()

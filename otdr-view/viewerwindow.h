@@ -117,6 +117,8 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    // Changes the selected trace's events, where one is selected, and shows them, it still chosen.
+    void changeSelectedEvents(const std::function<void(int)> &change);
     QWidget *buildTraceList();
     QWidget *buildTabs();
     QWidget *buildReadout();

@@ -1,3 +1,4 @@
+#include "report/pdfpage.h"
 #include "report/report.h"
 #include "sortoolrun.h"
 #include "sorwriter.h"
@@ -24,11 +25,22 @@ private slots:
     void unreadableFilesInABatch();
     void neverOverATrace_data();
     void neverOverATrace();
+    void longTracePages_data();
+    void longTracePages();
+    void marginColumn_data();
+    void marginColumn();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
     int run(const QStringList &arguments);
     QString text(const QString &pdf);
+    struct Word
+    {
+        QRectF box;
+        QString text;
+    };
+    // Each page's words where the reader sees them (points), and the page's height.
+    QVector<QVector<Word>> words(const QString &pdf, double *pageHeight);
 
     QTemporaryDir dir;
     QString out;
@@ -317,6 +329,154 @@ void TestReport::neverOverATrace()
     QCOMPARE(a.readAll() + b.readAll(), before);
     QVERIFY(!QFileInfo::exists(dir.filePath("novo.SOR")));
     QVERIFY(!QFileInfo::exists(dir.filePath("r.pdf")));
+}
+
+QVector<QVector<TestReport::Word>> TestReport::words(const QString &pdf, double *pageHeight)
+{
+    QProcess tool;
+    tool.start(QStringLiteral("pdftotext"), {"-bbox", pdf, "-"});
+    tool.waitForFinished(30000);
+    const QString html = QString::fromUtf8(tool.readAllStandardOutput());
+    QVector<QVector<Word>> pages;
+    const QRegularExpression tag(
+        "<page width=\"([\\d.]+)\" height=\"([\\d.]+)\">|<word xMin=\"([\\d.]+)\" "
+        "yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>");
+    for (auto m = tag.globalMatch(html); m.hasNext();) {
+        const QRegularExpressionMatch w = m.next();
+        if (!w.captured(1).isEmpty()) {
+            *pageHeight = w.captured(2).toDouble();
+            pages.append(QVector<Word>());
+        } else if (!pages.isEmpty()) {
+            pages.last().append(
+                Word{QRectF(QPointF(w.captured(3).toDouble(), w.captured(4).toDouble()),
+                            QPointF(w.captured(5).toDouble(), w.captured(6).toDouble())),
+                     w.captured(7)});
+        }
+    }
+    return pages;
+}
+
+void TestReport::longTracePages_data()
+{
+    QTest::addColumn<int>("events");   // splices of 0.3 dB along 40 km, then its end
+    QTest::addColumn<bool>("failing"); // each splice over its limit: a reason apiece
+    QTest::addColumn<bool>("onePage");
+    QTest::newRow("a few events, each failing: one page") << 3 << true << true;
+    QTest::newRow("more events than its page's table holds") << 40 << false << false;
+    QTest::newRow("more reasons than a page holds") << 48 << true << false;
+    QTest::newRow("seventy reasons") << 70 << true << false;
+}
+
+// A trace with many events or many reasons why it fails: what does not fit on its page carries
+// on to the next, headed as its continuation, so that every reason and every event's row is in
+// the report once, no text runs over other text or past the page's foot, and every page counts
+// the real total.
+void TestReport::longTracePages()
+{
+    QFETCH(int, events);
+    QFETCH(bool, failing);
+    QFETCH(bool, onePage);
+    SorWriter::Fibre fibre;
+    fibre.lengthKm = 40;
+    for (int i = 0; i < events; ++i)
+        fibre.features.append({0.5 + i * 38.0 / events, 0.3, 0});
+    const QString name = QStringLiteral("longo-%1.sor").arg(events);
+    write(name, SorWriter::write(SorWriter::fibreTrace(fibre, 2.0, 25000, 1550)));
+    write("emenda.json",
+          failing ? R"({"name": "apertado", "splice_loss_max_db": 0.1})"
+                  : R"({"name": "folgado", "splice_loss_max_db": 0.5})");
+    const QString pdf = dir.filePath(QStringLiteral("longo-%1.pdf").arg(events));
+    QCOMPARE(
+        run({"report", dir.filePath(name), "-o", pdf, "--limits", dir.filePath("emenda.json")}),
+        failing ? 1 : 0);
+    // No word over another, none in the footer's band or past it.
+    double height = 0;
+    const QVector<QVector<Word>> pages = words(pdf, &height);
+    const double footer = height - (15 / 25.4 + (Report::Pdf::FooterHeight - 10.0) / 150) * 72;
+    for (int p = 0; p < pages.size(); ++p) {
+        const QVector<Word> &w = pages.at(p);
+        for (int i = 0; i < w.size(); ++i) {
+            const bool inFooter = w.at(i).box.bottom() > footer;
+            const bool footerWord = w.at(i).box.top() > footer;
+            QVERIFY2(!inFooter || footerWord,
+                     qPrintable(QStringLiteral("page %1: \"%2\" runs into the footer")
+                                    .arg(p + 1)
+                                    .arg(w.at(i).text)));
+            for (int k = i + 1; k < w.size(); ++k) {
+                const QRectF both = w.at(i).box.intersected(w.at(k).box);
+                QVERIFY2(both.width() * both.height()
+                             < 0.2
+                                   * std::min(w.at(i).box.width() * w.at(i).box.height(),
+                                              w.at(k).box.width() * w.at(k).box.height()),
+                         qPrintable(QStringLiteral("page %1: \"%2\" over \"%3\"")
+                                        .arg(p + 1)
+                                        .arg(w.at(i).text, w.at(k).text)));
+            }
+        }
+    }
+    const QString t = text(pdf);
+    const QStringList pageTexts = t.split(QChar('\f'), Qt::SkipEmptyParts);
+    QCOMPARE(pages.size(), pageTexts.size());
+    QCOMPARE(pageTexts.size() == 2, onePage);
+    for (int p = 0; p < pageTexts.size(); ++p) {
+        QVERIFY2(pageTexts.at(p).contains(
+                     QStringLiteral("página %1 de %2").arg(p + 1).arg(pageTexts.size())),
+                 qPrintable(pageTexts.at(p)));
+        // Each page after the trace's first says whose it carries on.
+        QCOMPARE(pageTexts.at(p).contains(name + " (continuação)"), p > 1);
+    }
+    // Every reason and every event's row (the end's too), each once.
+    for (int n = 1; n <= events; ++n) {
+        QCOMPARE(t.count(QRegularExpression(QStringLiteral("\\bevento %1: perda 0,300 dB acima do "
+                                                           "limite")
+                                                .arg(n))),
+                 failing ? 1 : 0);
+        QCOMPARE(t.count(QRegularExpression(
+                     QStringLiteral("\\n *%1 +[\\d,]+ +não reflexivo +0,300 ").arg(n))),
+                 1);
+    }
+    QCOMPARE(t.count(QRegularExpression(
+                 QStringLiteral("\\n *%1 +40,0000 +fim da fibra").arg(events + 1))),
+             1);
+    QVERIFY2(!t.contains("e mais"), qPrintable(t));
+}
+
+void TestReport::marginColumn_data()
+{
+    QTest::addColumn<QString>("limits");
+    QTest::addColumn<QString>("row"); // the second event's row, as a reader finds it
+    QTest::newRow("far from the limits")
+        << R"({"name": "folgado", "splice_loss_max_db": 0.5, "attenuation_max_db_km": {"1550": 0.3}})"
+        << "2 +10,0000 +não reflexivo +0,300 +0,200 +0,100 dB/km +APROVADO";
+    QTest::newRow("a splice near its limit")
+        << R"({"name": "perto", "splice_loss_max_db": 0.32})"
+        << "2 +10,0000 +não reflexivo +0,300 +0,200 +0,020 dB ATENÇÃO +APROVADO";
+    QTest::newRow("a section near its limit")
+        << R"({"name": "perto", "splice_loss_max_db": 0.5, "attenuation_max_db_km": {"1550": 0.21}})"
+        << "2 +10,0000 +não reflexivo +0,300 +0,200 +0,010 dB/km ATENÇÃO +APROVADO";
+}
+
+// The events' "Margem" column says each margin whole, with its unit and its warning.
+void TestReport::marginColumn()
+{
+    QFETCH(QString, limits);
+    QFETCH(QString, row);
+    SorWriter::Fibre fibre;
+    fibre.lengthKm = 40;
+    for (int i = 0; i < 4; ++i)
+        fibre.features.append({0.5 + i * 9.5, 0.3, 0});
+    write("margem.sor", SorWriter::write(SorWriter::fibreTrace(fibre, 2.0, 25000, 1550)));
+    write("margem.json", limits.toUtf8());
+    const QString pdf = dir.filePath("margem.pdf");
+    QCOMPARE(run({"report",
+                  dir.filePath("margem.sor"),
+                  "-o",
+                  pdf,
+                  "--limits",
+                  dir.filePath("margem.json")}),
+             0);
+    const QString t = text(pdf);
+    QVERIFY2(t.contains(QRegularExpression("\\n *" + row + "\\n")), qPrintable(t));
 }
 
 QTEST_MAIN(TestReport)

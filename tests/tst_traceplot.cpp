@@ -33,6 +33,10 @@ private slots:
     void endInView();
     void legendClearOfFlags_data();
     void legendClearOfFlags();
+    void flagsClearOfTheirTrace_data();
+    void flagsClearOfTheirTrace();
+    void legendClearOfSectionWords_data();
+    void legendClearOfSectionWords();
 };
 
 void TestTracePlot::thinning_data()
@@ -440,6 +444,125 @@ void TestTracePlot::legendClearOfFlags()
     for (const TracePlot::Flag &f : flags)
         QVERIFY2(!QRectF(f.anchor, f.anchor).united(f.box).intersects(l.legend),
                  qPrintable(QStringLiteral("flag %1 under the legend").arg(f.text)));
+}
+
+namespace {
+// A PON link through splitters of 1:4 and 1:8: its launch and its connector reflect near the
+// top of the plot.
+std::vector<Sor::Trace> ponTraces()
+{
+    return {Sor::read(
+        SorWriter::write(SorWriter::simulatedTrace(SorWriter::ponLink({6.6, 9.9}), true)))};
+}
+} // namespace
+
+void TestTracePlot::flagsClearOfTheirTrace_data()
+{
+    QTest::addColumn<bool>("pon");
+    QTest::addColumn<double>("from"); // the distances shown; none: the whole
+    QTest::addColumn<double>("to");
+    QTest::addColumn<int>("width");
+    // Where the launch rises at the plot's very edge, over the whole height, its flag has no
+    // room clear of it and near it: a tick.
+    QTest::addColumn<int>("ticks");
+    QTest::newRow("a PON link, the whole of it") << true << 0.0 << 0.0 << 1200 << 0;
+    QTest::newRow("a PON link, narrow") << true << 0.0 << 0.0 << 700 << 0;
+    QTest::newRow("a PON link, zoomed on its connector") << true << 0.0 << 1000.0 << 1200 << 1;
+    QTest::newRow("six traces of a cable") << false << 0.0 << 0.0 << 1200 << 0;
+}
+
+// A flag's box hides no part of the traces it marks: no point and no stretch between two
+// points (a reflection's rise, its peak, its foot) is drawn under it.
+void TestTracePlot::flagsClearOfTheirTrace()
+{
+    QFETCH(bool, pon);
+    QFETCH(double, from);
+    QFETCH(double, to);
+    QFETCH(int, width);
+    QFETCH(int, ticks);
+    const std::vector<Sor::Trace> traces = pon ? ponTraces() : cableTraces(6);
+    const QVector<TracePlot::Series> series = seriesOf(traces, int(traces.size()) - 1);
+    const TracePlot::View view
+        = to > from ? TracePlot::fitLevels(series, {from, to, 0, 0}) : TracePlot::fullView(series);
+    const QRect area = TracePlot::plotArea(QRect(0, 0, width, 420));
+    const TracePlot::Mapping map(area, view);
+    const QFont font;
+    const QVector<TracePlot::Flag> flags
+        = TracePlot::placeFlags(area, view, series, QFontMetrics(font));
+    QVERIFY(flags.size() >= 2);
+    QCOMPARE(std::count_if(flags.cbegin(),
+                           flags.cend(),
+                           [](const TracePlot::Flag &f) { return f.box.isEmpty(); }),
+             ticks);
+    for (const TracePlot::Flag &f : flags) {
+        if (f.box.isEmpty())
+            continue;
+        const QRectF inside = f.box.adjusted(1, 1, -1, -1);
+        QVector<int> marked{f.series};
+        for (const auto &other : f.shared)
+            marked << other.first;
+        for (int s : marked) {
+            const Sor::Trace &t = traces[size_t(s)];
+            for (size_t i = 1; i < t.distanceM.size(); ++i) {
+                const double x0 = map.x(t.distanceM[i - 1]);
+                const double x1 = map.x(t.distanceM[i]);
+                if (x1 < inside.left() || x0 > inside.right())
+                    continue;
+                const double y0 = map.y(t.levelDb[i - 1]);
+                const double y1 = map.y(t.levelDb[i]);
+                QVERIFY2(std::max(y0, y1) <= inside.top() || std::min(y0, y1) >= inside.bottom(),
+                         qPrintable(QStringLiteral("flag %1 hides its trace at %2 m")
+                                        .arg(f.text)
+                                        .arg(t.distanceM[i])));
+            }
+        }
+    }
+}
+
+void TestTracePlot::legendClearOfSectionWords_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::newRow("wide") << 1200;
+    QTest::newRow("narrow") << 700;
+}
+
+// The sections' words along the plot's foot are never under the legend.
+void TestTracePlot::legendClearOfSectionWords()
+{
+    QFETCH(int, width);
+    std::vector<Sor::Trace> traces = ponTraces();
+    // Noise over the whole height past the end: the right corners are taken, the launch takes
+    // the top left one; only the bottom left is free of the trace, where the words are.
+    Sor::Trace &t = traces.front();
+    for (size_t i = 0; i < t.levelDb.size(); ++i) {
+        if (t.distanceM[i] > 5200)
+            t.levelDb[i] = i % 2 ? 0 : -60;
+    }
+    const QVector<TracePlot::Series> series = seriesOf(traces, 0);
+    const TracePlot::View view = TracePlot::fullView(series);
+    using Kind = TracePlot::SectionBand::Kind;
+    QVector<TracePlot::SectionBand> bands;
+    const double end = traces.front().distanceM.back();
+    const double edges[] = {0, 300, 2000, 3500, 5000, end};
+    const Kind kinds[] = {Kind::Launch, Kind::Fibre, Kind::Fibre, Kind::Fibre, Kind::Floor};
+    for (int i = 0; i < 5; ++i) {
+        TracePlot::SectionBand b;
+        b.kind = kinds[i];
+        b.startM = edges[i];
+        b.endM = edges[i + 1];
+        b.label = b.kind == Kind::Fibre ? QStringLiteral("fibra") : QStringLiteral("ruído");
+        bands << b;
+    }
+    const QRect bounds(0, 0, width, 420);
+    const QFont font;
+    const QFontMetrics metrics(font);
+    const TracePlot::Layout l = TracePlot::layout(bounds, series, view, metrics, bands);
+    QVERIFY(!l.legend.isEmpty());
+    const auto labels = TracePlot::sectionLabels(l.area, view, bands, metrics);
+    QVERIFY(labels.size() >= 3);
+    for (const auto &label : labels)
+        QVERIFY2(!label.second.intersects(l.legend),
+                 qPrintable(QStringLiteral("\"%1\" under the legend").arg(label.first)));
 }
 
 QTEST_MAIN(TestTracePlot)

@@ -19,6 +19,7 @@ private slots:
     void initTestCase();
     void clickChoosesEvent_data();
     void clickChoosesEvent();
+    void twoFibresSayWhy_data();
     void twoFibresSayWhy();
 
 private:
@@ -85,18 +86,61 @@ void TestViewLinkMap::clickChoosesEvent()
                                 .arg(window.plot()->geometry().top())));
 }
 
-// Another fibre's trace among them: no map, the reason in its place; closed, the map is back.
+void TestViewLinkMap::twoFibresSayWhy_data()
+{
+    QTest::addColumn<QString>("cable"); // the first two shots' ids
+    QTest::addColumn<QString>("fibre");
+    QTest::addColumn<QString>("otherCable"); // the third's
+    QTest::addColumn<QString>("otherFibre");
+    QTest::addColumn<QString>("ids"); // how the reason names the first shot's and the third's
+    QTest::newRow("another fibre of the cable") << "CABO"
+                                                << "F01"
+                                                << "CABO"
+                                                << "F07"
+                                                << "CABO / F01 em %1, CABO / F07 em outra.sor";
+    QTest::newRow("no cable ids") << ""
+                                  << "F01"
+                                  << ""
+                                  << "F07"
+                                  << "fibra F01 em %1, fibra F07 em outra.sor";
+    QTest::newRow("no fibre ids") << "CB-1"
+                                  << ""
+                                  << "CB-2"
+                                  << ""
+                                  << "cabo CB-1 em %1, cabo CB-2 em outra.sor";
+    QTest::newRow("one without its cable id") << "CABO"
+                                              << "F01"
+                                              << ""
+                                              << "F07"
+                                              << "CABO / F01 em %1, fibra F07 em outra.sor";
+}
+
+// Another fibre's trace among them: no map, the reason in its place, naming only the ids the
+// files have (no command-line option: the viewer has none); closed, the map is back.
 void TestViewLinkMap::twoFibresSayWhy()
 {
+    QFETCH(QString, cable);
+    QFETCH(QString, fibre);
+    QFETCH(QString, otherCable);
+    QFETCH(QString, otherFibre);
+    QFETCH(QString, ids);
+    QStringList files;
+    for (int i = 0; i < 3; ++i) {
+        SorWriter::PulseShot s = SorWriter::multiPulseShots().at(i);
+        s.trace.cableId = (i < 2 ? cable : otherCable).toUtf8();
+        s.trace.fiberId = (i < 2 ? fibre : otherFibre).toUtf8();
+        files << save(i < 2 ? QStringLiteral("ids-") + s.name : QStringLiteral("outra.sor"),
+                      s.trace);
+    }
     ViewerWindow window;
     window.show();
-    SorWriter::Trace other = SorWriter::multiPulseShots().at(1).trace;
-    other.fiberId = "F07";
-    QCOMPARE(window.openFiles(shots.mid(0, 2) + QStringList{save("outra.sor", other)}), 3);
+    QCOMPARE(window.openFiles(files), 3);
     auto *map = window.findChild<LinkMapWidget *>("linkMap");
     QVERIFY(map->isVisible());
     QVERIFY(!map->map());
-    QVERIFY2(map->why().contains("são fibras diferentes"), qPrintable(map->why()));
+    QCOMPARE(map->why(),
+             QStringLiteral("são fibras diferentes: ")
+                 + ids.arg(QStringLiteral("ids-") + SorWriter::multiPulseShots().at(0).name));
     window.removeTrace(2);
     QVERIFY(map->map());
     QVERIFY(map->why().isEmpty());

@@ -78,6 +78,15 @@ double fadeM(const Sor::Trace &t, const Shot &s)
     return x.back();
 }
 
+// A shot's ids as its file gives them: both, or the one it has.
+QString idsText(const Shot &s)
+{
+    if (!s.cableId.isEmpty() && !s.fiberId.isEmpty())
+        return QStringLiteral("%1 / %2").arg(s.cableId, s.fiberId);
+    return s.fiberId.isEmpty() ? QStringLiteral("cabo %1").arg(s.cableId)
+                               : QStringLiteral("fibra %1").arg(s.fiberId);
+}
+
 // Two shots whose cable or fibre ids differ (where both have one): why they are no one fibre.
 QString idsProblem(const QVector<Shot> &shots)
 {
@@ -88,9 +97,8 @@ QString idsProblem(const QVector<Shot> &shots)
             const Shot &a = shots.at(i);
             const Shot &b = shots.at(j);
             if (differ(a.cableId, b.cableId) || differ(a.fiberId, b.fiberId)) {
-                return QStringLiteral("são fibras diferentes: %1 / %2 em %3, %4 / %5 em %6 "
-                                      "(--same-fibre junta assim mesmo)")
-                    .arg(a.cableId, a.fiberId, a.name, b.cableId, b.fiberId, b.name);
+                return QStringLiteral("são fibras diferentes: %1 em %2, %3 em %4")
+                    .arg(idsText(a), a.name, idsText(b), b.name);
             }
         }
     }

@@ -114,7 +114,8 @@ void linkMapBlock(Page &page, const LinkMerge::Link &link)
     const LinkMap::Map map = LinkMap::mapOf(link);
     const double height = LinkMap::heightFor(map, page.area.width(), mapUnit());
     const QRectF area(page.area.left(), page.area.top() + page.y, page.area.width(), height);
-    LinkMap::paint(page.painter, area, map, mapUnit());
+    if (!page.dry)
+        LinkMap::paint(page.painter, area, map, mapUnit());
     page.y += int(std::ceil(height));
     if (!link.disagreements.isEmpty())
         page.line(QStringLiteral("Divergências entre os traços: %1").arg(link.disagreements.size()),

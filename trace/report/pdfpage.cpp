@@ -38,9 +38,10 @@ void Page::line(const QString &text, double points, bool bold, const QColor &col
     const QRect bounds = painter.fontMetrics().boundingRect(
         QRect(area.left(), area.top() + y, area.width(), area.height()), Qt::TextWordWrap, text);
     const int height = bounds.height() + 4;
-    painter.drawText(QRect(area.left(), area.top() + y, area.width(), height),
-                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
-                     text);
+    if (!dry)
+        painter.drawText(QRect(area.left(), area.top() + y, area.width(), height),
+                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
+                         text);
     y += height;
 }
 
@@ -87,9 +88,17 @@ void Page::cell(const QString &whole, const QRectF &box, bool bold)
     QString text = whole;
     if (wide > room) {
         QFont smaller = kept;
-        smaller.setPointSizeF(std::max(std::min(ReadablePoints, kept.pointSizeF()),
-                                       kept.pointSizeF() * room / wide * 0.98));
+        const double least = std::min(ReadablePoints, kept.pointSizeF());
+        double points = std::max(least, kept.pointSizeF() * room / wide * 0.98);
+        smaller.setPointSizeF(points);
         painter.setFont(smaller);
+        // Type falls on whole dots, so a size in proportion may still be too wide: smaller yet,
+        // down to the least.
+        while (points > least && painter.fontMetrics().horizontalAdvance(text) > room) {
+            points = std::max(least, points - 0.25);
+            smaller.setPointSizeF(points);
+            painter.setFont(smaller);
+        }
         if (painter.fontMetrics().horizontalAdvance(text) > room) {
             if (!cut.contains(text))
                 cut << text;
@@ -109,6 +118,10 @@ void Page::row(const QStringList &cells,
     font(bold ? rowPoints - 1.5 : rowPoints, bold);
     const int height
         = bold ? headingHeight(painter.fontMetrics(), cells, widths, area.width()) : Row;
+    if (dry) {
+        y += height;
+        return;
+    }
     double x = area.left();
     for (int c = 0; c < cells.size() && c < widths.size(); ++c) {
         const double w = widths.at(c) * area.width();
@@ -149,7 +162,8 @@ void plotUnderMap(Page &page,
         linkMapBlock(page, *map);
     const QRect plot(page.area.left(), page.area.top() + page.y, page.area.width(), height);
     page.font(BodyPoints);
-    TracePlot::paint(page.painter, plot, series, view);
+    if (!page.dry)
+        TracePlot::paint(page.painter, plot, series, view);
     page.y += height + Row / 2;
 }
 
@@ -271,6 +285,16 @@ bool writeDocument(const QString &path,
                    const std::function<void(const std::function<Page()> &)> &draw,
                    QString *error)
 {
+    return writeDocument(
+        path, options, [total](const Page &) { return total; }, draw, error);
+}
+
+bool writeDocument(const QString &path,
+                   const Options &options,
+                   const std::function<int(const Page &)> &count,
+                   const std::function<void(const std::function<Page()> &)> &draw,
+                   QString *error)
+{
     const QString problem = TracePlot::drawingProblem();
     if (!problem.isEmpty()) {
         if (error)
@@ -289,6 +313,8 @@ bool writeDocument(const QString &path,
             QPainter painter(&pdf);
             const QRect whole(QPoint(0, 0), pdf.pageLayout().paintRectPixels(Resolution).size());
             const QRect area = whole.adjusted(0, HeaderHeight, 0, -FooterHeight);
+            Page probe{painter, area, 0, BodyPoints, {}, true};
+            const int total = count(probe);
             int number = 0;
             draw([&] {
                 if (number > 0)

@@ -49,6 +49,8 @@ struct Page
     int y = 0;
     double rowPoints = BodyPoints; // a table's body text
     QStringList cut;               // the cells cut to fit, whole, until written out
+    // Lays out without drawing: how far down the page its lines and rows would go.
+    bool dry = false;
 
     void font(double points, bool bold = false);
     // A line of text; long lines wrap at words.
@@ -96,6 +98,13 @@ void signatureLines(Page &page, const Options &o);
 bool writeDocument(const QString &path,
                    const Options &options,
                    int total,
+                   const std::function<void(const std::function<Page()> &)> &draw,
+                   QString *error);
+// The same, where the pages' number depends on how their text falls: `count` lays them out on a
+// dry page of the document's own painter first.
+bool writeDocument(const QString &path,
+                   const Options &options,
+                   const std::function<int(const Page &)> &count,
                    const std::function<void(const std::function<Page()> &)> &draw,
                    QString *error);
 

@@ -20,7 +20,7 @@ using namespace Pdf;
 namespace {
 
 const QVector<double> SummaryWidths{0.20, 0.07, 0.10, 0.06, 0.07, 0.06, 0.10, 0.08, 0.12, 0.14};
-const QVector<double> EventWidths{0.04, 0.09, 0.13, 0.09, 0.09, 0.18, 0.14, 0.24};
+const QVector<double> EventWidths{0.04, 0.09, 0.13, 0.09, 0.09, 0.18, 0.19, 0.19};
 
 // How many traces and fibres passed, and how many traces show bends.
 void countLines(Page &page, const QVector<Entry> &entries, const QVector<Fibre> &fibres)
@@ -151,7 +151,7 @@ QString attenuationCell(const Acceptance::JudgedEvent &e)
     return e.shortSection() ? value + QStringLiteral(" (trecho curto)") : value;
 }
 
-void events(Page &page, const Entry &e, const Options &o)
+void eventsHeading(Page &page)
 {
     page.row({QStringLiteral("Nº"),
               QStringLiteral("Dist. (km)"),
@@ -163,44 +163,127 @@ void events(Page &page, const Entry &e, const Options &o)
               QStringLiteral("Veredito")},
              EventWidths,
              true);
-    const int room = (page.area.height() - page.y - 3 * Row) / Row;
-    const QVector<Acceptance::JudgedEvent> &all = e.judgement.events;
-    for (int i = 0; i < all.size() && i < room; ++i) {
-        const Acceptance::JudgedEvent &ev = all.at(i);
-        const QString kind = Sor::eventKindText(ev.end          ? Sor::EventKind::End
-                                                : ev.reflective ? Sor::EventKind::Reflective
-                                                                : Sor::EventKind::NonReflective);
-        // The word only: the reasons above the table say the value, the limit and where.
-        const QString verdict
-            = ev.end && !ev.pastEnd ? QString()
-              : ev.pastEnd ? Acceptance::eventVerdictText(ev, o.limits, e.link.wavelengthNm)
-                           : Acceptance::verdictWord(ev.verdict);
-        QVector<QColor> colours(EventWidths.size());
-        colours.last() = verdictColour(ev.verdict);
-        colours[colours.size() - 2] = ev.attention() ? AttentionColour : QColor();
-        page.row({QString::number(ev.number),
-                  Sor::decimal(ev.distanceM / 1000, 4),
-                  kind,
-                  ev.end
-                      ? QString()
-                      : Sor::measuredText(ev.lossDb, 3)
-                            + (ev.lossDb && ev.lossMeasuredHere ? QStringLiteral("*") : QString()),
-                  (ev.reflective || ev.end) ? Sor::measuredText(ev.reflectanceDb, 2) : QString(),
-                  attenuationCell(ev),
-                  ev.marginText.isEmpty() || ev.verdict != Acceptance::Verdict::Pass
-                      ? QString()
-                      : ev.marginText + (ev.attention() ? QStringLiteral(" ATENÇÃO") : QString()),
-                  verdict},
-                 EventWidths,
-                 false,
-                 colours);
+}
+
+// A trace's pages, filled block after block (a line, a table row, the plot): a block that does
+// not fit under the ones before it starts a new page, headed as carrying on the trace's page.
+class TraceFlow
+{
+public:
+    TraceFlow(const std::function<Page()> &nextPage, const Entry &e)
+        : nextPage(nextPage)
+        , entry(e)
+    {
+        current.emplace(nextPage());
+        traceHeading(*current, entry, false);
     }
-    if (all.size() > room)
-        notShownLine(page, all.size() - room, QStringLiteral("eventos"));
+
+    Page &page() { return *current; }
+    int pages() const { return count; }
+
+    // Room for a block that `draw` would lay out; false where it had to start a new page.
+    bool room(const std::function<void(Page &)> &draw)
+    {
+        Page probe = *current;
+        probe.dry = true;
+        draw(probe);
+        if (probe.y <= current->area.height() || current->y == start)
+            return true;
+        // The cells cut so far are written whole after their table, on whichever page it ends.
+        const QStringList cut = current->cut;
+        current.emplace(nextPage());
+        current->cut = cut;
+        ++count;
+        traceHeading(*current, entry, true);
+        start = current->y;
+        return false;
+    }
+    // The block laid out on the page where it fits.
+    void put(const std::function<void(Page &)> &draw)
+    {
+        room(draw);
+        draw(*current);
+    }
+
+private:
+    // Its name, with "(continuação)" on the pages after the first, and its verdict.
+    static void traceHeading(Page &page, const Entry &e, bool continued)
+    {
+        const Acceptance::Verdict v = e.judgement.verdict;
+        const QString name = QFileInfo(e.path).fileName();
+        page.line(continued ? QStringLiteral("%1 (continuação)").arg(name) : name, 13, true);
+        page.line(QStringLiteral("Veredito do traço: %1").arg(Acceptance::verdictWord(v)),
+                  11,
+                  true,
+                  verdictColour(v));
+    }
+
+    std::function<Page()> nextPage;
+    const Entry &entry;
+    std::optional<Page> current;
+    int count = 1;
+    int start = -1; // how far down a continued page's heading goes
+};
+
+void eventRow(Page &page, const Entry &e, const Acceptance::JudgedEvent &ev, const Options &o)
+{
+    const QString kind = Sor::eventKindText(ev.end          ? Sor::EventKind::End
+                                            : ev.reflective ? Sor::EventKind::Reflective
+                                                            : Sor::EventKind::NonReflective);
+    // The word only: the reasons above the table say the value, the limit and where.
+    const QString verdict = ev.end && !ev.pastEnd ? QString()
+                            : ev.pastEnd
+                                ? Acceptance::eventVerdictText(ev, o.limits, e.link.wavelengthNm)
+                                : Acceptance::verdictWord(ev.verdict);
+    QVector<QColor> colours(EventWidths.size());
+    colours.last() = verdictColour(ev.verdict);
+    colours[colours.size() - 2] = ev.attention() ? AttentionColour : QColor();
+    page.row({QString::number(ev.number),
+              Sor::decimal(ev.distanceM / 1000, 4),
+              kind,
+              ev.end ? QString()
+                     : Sor::measuredText(ev.lossDb, 3)
+                           + (ev.lossDb && ev.lossMeasuredHere ? QStringLiteral("*") : QString()),
+              (ev.reflective || ev.end) ? Sor::measuredText(ev.reflectanceDb, 2) : QString(),
+              attenuationCell(ev),
+              ev.marginText.isEmpty() || ev.verdict != Acceptance::Verdict::Pass
+                  ? QString()
+                  : ev.marginText + (ev.attention() ? QStringLiteral(" ATENÇÃO") : QString()),
+              verdict},
+             EventWidths,
+             false,
+             colours);
+}
+
+// Every event's row; the table goes on, under its heading again, on the pages that follow.
+void events(TraceFlow &flow, const Entry &e, const Options &o)
+{
+    const QVector<Acceptance::JudgedEvent> &all = e.judgement.events;
+    // The heading with the first row under it, never alone at a page's foot.
+    flow.room([&](Page &p) {
+        eventsHeading(p);
+        if (!all.isEmpty())
+            eventRow(p, e, all.first(), o);
+    });
+    eventsHeading(flow.page());
+    for (const Acceptance::JudgedEvent &ev : all) {
+        if (!flow.room([&](Page &p) { eventRow(p, e, ev, o); }))
+            eventsHeading(flow.page());
+        eventRow(flow.page(), e, ev, o);
+    }
+    // The cells cut to fit, whole, where the table ends.
+    if (!flow.page().cut.isEmpty()) {
+        const QStringList cut = flow.page().cut;
+        flow.page().cut.clear();
+        flow.put([&cut](Page &p) {
+            p.cut = cut;
+            p.cutTexts();
+        });
+    }
     if (std::any_of(all.cbegin(), all.cend(), [](const Acceptance::JudgedEvent &ev) {
             return ev.lossDb && ev.lossMeasuredHere;
         }))
-        page.line(MeasuredHereNote);
+        flow.put([](Page &p) { p.line(MeasuredHereNote); });
 }
 
 // Where the fibre's end and each failing event lie in the street, as the route and the trace's
@@ -235,50 +318,56 @@ void routeLines(Page &page, const Entry &e, const Route::Route &route)
         page.line(QStringLiteral("Rota: %1").arg(warning), ReadablePoints + 1);
 }
 
-void tracePage(Page &page,
+// A trace's pages: its verdict and why, its identification, its plot and its events; how many
+// pages they took.
+int tracePages(const std::function<Page()> &nextPage,
                const Entry &e,
                const Options &o,
-               const std::optional<LinkMerge::Link> &map = std::nullopt)
+               const std::optional<LinkMerge::Link> &map)
 {
+    TraceFlow flow(nextPage, e);
     const Acceptance::Judgement &j = e.judgement;
-    page.line(QFileInfo(e.path).fileName(), 13, true);
-    page.line(QStringLiteral("Veredito do traço: %1").arg(Acceptance::verdictWord(j.verdict)),
-              11,
-              true,
-              verdictColour(j.verdict));
+    const auto line = [&flow](const QString &text, double points, bool bold, const QColor &colour) {
+        flow.put([&](Page &p) { p.line(text, points, bold, colour); });
+    };
     // Why it fails or cannot be judged: each value, its limit and where.
     for (const QString &reason : j.reasons)
-        page.line(reason, BodyPoints, false, verdictColour(j.verdict));
+        line(reason, BodyPoints, false, verdictColour(j.verdict));
     // A pass that came within a tenth of a limit is one to watch.
     if (j.verdict == Acceptance::Verdict::Pass && !j.attention.isEmpty()) {
-        page.line(QStringLiteral("ATENÇÃO, perto do limite: %1")
-                      .arg(j.attention.join(QStringLiteral("; "))),
-                  BodyPoints,
-                  false,
-                  AttentionColour);
+        line(QStringLiteral("ATENÇÃO, perto do limite: %1")
+                 .arg(j.attention.join(QStringLiteral("; "))),
+             BodyPoints,
+             false,
+             AttentionColour);
     }
     if (!e.readable) {
-        page.line(QStringLiteral("Este arquivo não pôde ser lido: %1").arg(e.problem),
-                  10,
-                  true,
-                  FailColour);
-        return;
+        line(QStringLiteral("Este arquivo não pôde ser lido: %1").arg(e.problem),
+             10,
+             true,
+             FailColour);
+        return flow.pages();
     }
     if (e.trace.damaged()) {
-        page.line(QStringLiteral("Traço %1: %2").arg(Sor::damagedWord(), e.problem),
-                  BodyPoints,
-                  true,
-                  FailColour);
+        line(QStringLiteral("Traço %1: %2").arg(Sor::damagedWord(), e.problem),
+             BodyPoints,
+             true,
+             FailColour);
     }
     if (o.route)
-        routeLines(page, e, *o.route);
-    page.y += Row / 2;
-    identification(page, e);
-    page.y += Row / 2;
+        flow.put([&](Page &p) { routeLines(p, e, *o.route); });
+    flow.put([&](Page &p) {
+        p.y += Row / 2;
+        identification(p, e);
+        p.y += Row / 2;
+    });
     const TracePlot::Series series{
         &e.trace, QFileInfo(e.path).fileName(), TracePlot::seriesColour(0)};
-    plotUnderMap(page, map, {series}, TracePlot::viewToEnd({series}, e.link.lengthM));
-    events(page, e, o);
+    flow.put([&](Page &p) {
+        plotUnderMap(p, map, {series}, TracePlot::viewToEnd({series}, e.link.lengthM));
+    });
+    events(flow, e, o);
+    return flow.pages();
 }
 
 // The words and colours the report uses, then where the technician and the client sign.
@@ -334,10 +423,17 @@ bool writePdf(const QVector<Entry> &entries,
 {
     const int summary = summaryPages(entries.size());
     const QVector<std::optional<LinkMerge::Link>> maps = linksOf(entries, options.limits);
+    // Each trace's pages laid out first, dry, for the pages' count in every footer.
+    const auto count = [&](const Page &probe) {
+        int total = pageCount(entries.size(), fibres.size());
+        for (int i = 0; i < entries.size(); ++i)
+            total += tracePages([&probe] { return probe; }, entries.at(i), options, maps.at(i)) - 1;
+        return total;
+    };
     return writeDocument(
         path,
         options,
-        pageCount(entries.size(), fibres.size()),
+        count,
         [&](const std::function<Page()> &nextPage) {
             int from = 0;
             for (int p = 0; p < summary; ++p) {
@@ -352,10 +448,8 @@ bool writePdf(const QVector<Entry> &entries,
                 Page page = nextPage();
                 fibrePage(page, entries, f, options, maps.value(f.a));
             }
-            for (int i = 0; i < entries.size(); ++i) {
-                Page page = nextPage();
-                tracePage(page, entries.at(i), options, maps.at(i));
-            }
+            for (int i = 0; i < entries.size(); ++i)
+                tracePages(nextPage, entries.at(i), options, maps.at(i));
         },
         error);
 }

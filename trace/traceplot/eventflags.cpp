@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace TracePlot {
 
@@ -36,6 +37,42 @@ double peakNear(const Sor::Trace &t, const Mapping &map, double metres)
             best = t.levelDb[i];
     }
     return best;
+}
+
+// The highest and lowest pixel rows the flag's traces reach in [left, right]: a box above them or
+// below them hides no part of the event it marks, a reflection's foot and its peak alike.
+struct Span
+{
+    double top = std::numeric_limits<double>::infinity();
+    double bottom = -std::numeric_limits<double>::infinity();
+};
+
+Span traceSpan(
+    const Flag &f, double left, double right, const Mapping &map, const QVector<Series> &series)
+{
+    Span span;
+    QVector<int> traces{f.series};
+    for (const QPair<int, int> &other : f.shared)
+        traces << other.first;
+    const int columns = std::max(1, int(std::ceil(right - left)));
+    for (int s : traces) {
+        const Sor::Trace &t = *series.at(s).trace;
+        for (const Column &c : thin(t.distanceM.data(),
+                                    t.levelDb.data(),
+                                    t.levelDb.size(),
+                                    map.metres(left),
+                                    map.metres(right),
+                                    columns)) {
+            if (c.empty)
+                continue;
+            span.top = std::min(span.top, map.y(c.max));
+            span.bottom = std::max(span.bottom, map.y(c.min));
+        }
+    }
+    // No point there (past the trace's end): the event's own place.
+    if (span.top > span.bottom)
+        span = {f.anchor.y(), f.anchor.y()};
+    return span;
 }
 
 bool overlaps(const QRectF &box, const QVector<Flag> &placed)
@@ -121,24 +158,35 @@ struct FlagRoom
 
 // The first free place for a flag's box: up from the trace first, one box at a time, then down
 // below it; never so far that the number no longer reads as its trace's. Empty where none is free.
-QRectF freeBox(const Flag &f, double width, const FlagRoom &room, const QVector<Flag> &placed)
+QRectF freeBox(const Flag &f,
+               double width,
+               const FlagRoom &room,
+               const QVector<Flag> &placed,
+               const Mapping &map,
+               const QVector<Series> &series)
 {
-    QVector<double> tops;
-    for (double top = f.anchor.y() - StaffPixels - room.height;
-         top >= room.ceiling && f.anchor.y() - top <= FarthestPixels;
-         top -= room.height)
-        tops.append(top);
-    for (double top = f.anchor.y() + StaffPixels;
-         top + room.height <= room.area.bottom() && top - f.anchor.y() <= FarthestPixels;
-         top += room.height)
-        tops.append(top);
-    // Inside the plot at its edges too, the staff then slanting to it.
-    const double left = qBound(
-        double(room.area.left()), f.anchor.x() - width / 2, double(room.area.right()) - width);
-    for (double top : tops) {
-        const QRectF box(left, top, width, room.height);
-        if (!overlaps(box, placed))
-            return box;
+    // Over the event first, then beside it (where a reflection leaves no room above or below
+    // it), inside the plot at its edges too: the staff then slants to the box.
+    const double x = f.anchor.x();
+    for (double wanted : {x - width / 2, x - 3 - width, x + 3}) {
+        const double left
+            = qBound(double(room.area.left()), wanted, double(room.area.right()) - width);
+        // Clear of its traces under the whole box, not only at the event's own column.
+        const Span span = traceSpan(f, left - 2, left + width + 2, map, series);
+        QVector<double> tops;
+        for (double top = span.top - StaffPixels - room.height;
+             top >= room.ceiling && f.anchor.y() - top <= FarthestPixels;
+             top -= room.height)
+            tops.append(top);
+        for (double top = span.bottom + StaffPixels;
+             top + room.height <= room.area.bottom() && top - f.anchor.y() <= FarthestPixels;
+             top += room.height)
+            tops.append(top);
+        for (double top : tops) {
+            const QRectF box(left, top, width, room.height);
+            if (!overlaps(box, placed))
+                return box;
+        }
     }
     return QRectF();
 }
@@ -155,8 +203,9 @@ QVector<Flag> placeFlags(const QRect &area,
         return placed;
     // The top line is the markers' letters'.
     const FlagRoom room{area, area.top() + metrics.height() + 4.0, metrics.height() + 2.0};
+    const Mapping map(area, view);
     for (Flag f : grouped(wantedFlags(area, view, series))) {
-        f.box = freeBox(f, metrics.horizontalAdvance(f.text) + 6, room, placed);
+        f.box = freeBox(f, metrics.horizontalAdvance(f.text) + 6, room, placed, map, series);
         placed.append(f);
     }
     return placed;

@@ -62,7 +62,8 @@ int covered(const QRect &box, const QRect &area, const View &view, const QVector
 Layout layout(const QRect &bounds,
               const QVector<Series> &series,
               const View &view,
-              const QFontMetrics &metrics)
+              const QFontMetrics &metrics,
+              const QVector<SectionBand> &sections)
 {
     Layout l{plotArea(bounds), QRect()};
     if (series.isEmpty() || !drawable(l.area, view))
@@ -83,8 +84,16 @@ Layout layout(const QRect &bounds,
             return QRectF(f.anchor, f.anchor).united(f.box).intersects(corner);
         });
     };
+    // A section's word under the legend is one the reader cannot read.
+    const QVector<QPair<QString, QRectF>> labels = sectionLabels(a, view, sections, metrics);
+    const auto labelled = [&](const QRect &corner) {
+        return std::any_of(labels.cbegin(), labels.cend(), [&](const QPair<QString, QRectF> &l) {
+            return l.second.intersects(corner);
+        });
+    };
     for (const QRect &corner : corners) {
-        if (a.contains(corner) && covered(corner, a, view, series) == 0 && !flagged(corner)) {
+        if (a.contains(corner) && covered(corner, a, view, series) == 0 && !flagged(corner)
+            && !labelled(corner)) {
             l.legend = corner;
             return l;
         }

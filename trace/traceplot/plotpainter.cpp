@@ -136,7 +136,7 @@ void paint(QPainter &painter,
            const QVector<SectionBand> &sections)
 {
     painter.save();
-    const Layout l = layout(bounds, series, view, QFontMetrics(painter.font()));
+    const Layout l = layout(bounds, series, view, QFontMetrics(painter.font()), sections);
     painter.fillRect(bounds, Qt::white);
     paintFrame(painter, l.area.adjusted(-LeftMargin, -TopMargin, RightMargin, BottomMargin), view);
     if (drawable(l.area, view)) {

@@ -57,10 +57,12 @@ QString legendText(const Series &series);
 View fitLevels(const QVector<Series> &series, const View &view);
 // Where the traces are drawn inside a widget or image of this size, before any legend.
 QRect plotArea(const QRect &bounds);
+// The legend's corner leaves free the sections' words along the plot's foot, where they are shown.
 Layout layout(const QRect &bounds,
               const QVector<Series> &series,
               const View &view,
-              const QFontMetrics &metrics);
+              const QFontMetrics &metrics,
+              const QVector<SectionBand> &sections = {});
 // The distance between two grid lines of the distance axis, in metres.
 double distanceDivision(const QRect &area, const View &view);
 

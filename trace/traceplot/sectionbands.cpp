@@ -25,6 +25,31 @@ QColor bandColour(SectionBand::Kind kind)
     return k >= 0 && k < int(std::size(colours)) ? colours[k] : QColor(Qt::gray);
 }
 
+QVector<QPair<QString, QRectF>> sectionLabels(const QRect &area,
+                                              const View &view,
+                                              const QVector<SectionBand> &bands,
+                                              const QFontMetrics &metrics)
+{
+    QVector<QPair<QString, QRectF>> labels;
+    if (!(view.x1 > view.x0) || !(view.y1 > view.y0))
+        return labels;
+    const Mapping map(area, view);
+    for (const SectionBand &b : bands) {
+        const double left = std::max(map.x(b.startM), double(area.left()));
+        const double right = std::min(map.x(b.endM), double(area.right()));
+        const int width = metrics.horizontalAdvance(b.label);
+        if (b.label.isEmpty() || right <= left || width + 8 >= right - left)
+            continue;
+        const double baseline = area.bottom() - SectionStrip - 3;
+        labels.append({b.label,
+                       QRectF(left + 4,
+                              baseline - metrics.ascent(),
+                              width,
+                              metrics.ascent() + metrics.descent())});
+    }
+    return labels;
+}
+
 void paintSections(QPainter &painter,
                    const QRect &area,
                    const View &view,
@@ -46,9 +71,10 @@ void paintSections(QPainter &painter,
                                 map.x(b.endM) - map.x(b.startM),
                                 SectionStrip));
         const QFontMetrics metrics(painter.font());
-        if (!b.label.isEmpty() && metrics.horizontalAdvance(b.label) + 8 < right - left) {
+        for (const auto &label : sectionLabels(area, view, {b}, metrics)) {
             painter.setPen(bandColour(b.kind).darker(130));
-            painter.drawText(QPointF(left + 4, area.bottom() - SectionStrip - 3), b.label);
+            painter.drawText(QPointF(label.second.left(), area.bottom() - SectionStrip - 3),
+                             label.first);
             painter.setPen(Qt::NoPen);
         }
         if (b.kind != SectionBand::Kind::Fibre || !b.startDb || !b.endDb)

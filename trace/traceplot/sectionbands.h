@@ -3,6 +3,8 @@
 #include "traceplot/plotmath.h"
 
 #include <QColor>
+#include <QFontMetrics>
+#include <QPair>
 #include <QRect>
 #include <QString>
 #include <QVector>
@@ -33,6 +35,11 @@ constexpr int SectionStrip = 6;
 constexpr double ThinnestBand = 8;
 
 QColor bandColour(SectionBand::Kind kind);
+// Where each band's word is written over its strip, where it has room: its text and box.
+QVector<QPair<QString, QRectF>> sectionLabels(const QRect &area,
+                                              const View &view,
+                                              const QVector<SectionBand> &bands,
+                                              const QFontMetrics &metrics);
 void paintSections(QPainter &painter,
                    const QRect &area,
                    const View &view,
