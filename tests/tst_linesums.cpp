@@ -5,7 +5,8 @@
 #include <cmath>
 
 // The sums of a line through a trace's levels, on a trace whose levels lie on a known line:
-// which points they take (both ends in, "no data" out) and the slope in dB per km.
+// which points they take (both ends in, "no data" out), the slope in dB per km and where the
+// line crosses the stretch's origin.
 class TestLineSums : public QObject
 {
     Q_OBJECT
@@ -60,8 +61,13 @@ void TestLineSums::levelSums()
     QVERIFY2(std::abs(sums.sx - sumOfKm) < 1e-9, qPrintable(QString::number(sums.sx)));
     // Points at distinct places make a line from two on.
     QCOMPARE(sums.determinant() > 0, points >= 2);
-    if (points >= 2)
-        QVERIFY2(std::abs(sums.slope() + 0.25) < 1e-9, qPrintable(QString::number(sums.slope())));
+    if (points < 2)
+        return;
+    QVERIFY2(std::abs(sums.slope() + 0.25) < 1e-9, qPrintable(QString::number(sums.slope())));
+    // The line crosses the stretch's origin at the level the trace has there.
+    const double atOrigin = 3 - 0.25 * originM / 1000;
+    QVERIFY2(std::abs(sums.intercept(sums.slope()) - atOrigin) < 1e-9,
+             qPrintable(QString::number(sums.intercept(sums.slope()))));
 }
 
 QTEST_GUILESS_MAIN(TestLineSums)

@@ -1,5 +1,7 @@
 #include "acceptance/direction.h"
 
+#include "sor/linesums.h"
+#include "sor/samepoints.h"
 #include "sor/sortext.h"
 
 #include <algorithm>
@@ -49,21 +51,13 @@ Laying lay(const QVector<double> &a, const QVector<double> &b, double toleranceM
     result.matched = pairs.size();
     if (pairs.isEmpty())
         return result;
-    double sx = 0, sy = 0, sxx = 0, sxy = 0;
-    for (const auto &p : pairs) {
-        sx += p.first;
-        sy += p.second;
-        sxx += p.first * p.first;
-        sxy += p.first * p.second;
-    }
-    const double n = double(pairs.size());
-    const double denominator = n * sxx - sx * sx;
-    double slope = 1;
-    double intercept = (sy - sx) / n;
-    if (pairs.size() >= 2 && std::abs(denominator) > 1e-9) {
-        slope = (n * sxy - sx * sy) / denominator;
-        intercept = (sy - slope * sx) / n;
-    }
+    Sor::LineSums sums;
+    for (const auto &p : pairs)
+        sums.add(p.first, p.second);
+    const double n = sums.n;
+    const double slope
+        = pairs.size() >= 2 && std::abs(sums.determinant()) > 1e-9 ? sums.slope() : 1.0;
+    const double intercept = sums.intercept(slope);
     double squares = 0;
     for (const auto &p : pairs) {
         const double r = p.second - (slope * p.first + intercept);
@@ -174,17 +168,9 @@ bool sameMeasurement(const Sor::Trace &a, const Sor::Trace &b)
 {
     if (!a.fixed || !b.fixed || !a.supplier || !b.supplier)
         return false;
-    if (a.fixed->dateTime != b.fixed->dateTime
-        || a.supplier->mainframeSerial.trimmed() != b.supplier->mainframeSerial.trimmed()
-        || a.levelDb.size() != b.levelDb.size() || a.levelDb.empty())
-        return false;
-    for (size_t i = 0; i < a.levelDb.size(); ++i) {
-        const double x = a.levelDb[i];
-        const double y = b.levelDb[i];
-        if (!((std::isnan(x) && std::isnan(y)) || std::abs(x - y) <= SamePointsDb))
-            return false;
-    }
-    return true;
+    return a.fixed->dateTime == b.fixed->dateTime
+           && a.supplier->mainframeSerial.trimmed() == b.supplier->mainframeSerial.trimmed()
+           && Sor::samePoints(a, b, SamePointsDb);
 }
 
 QString endsSentence(const EndsEvidence &e)

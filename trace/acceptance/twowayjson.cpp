@@ -1,15 +1,12 @@
 #include "acceptance/twowayjson.h"
 
+#include "sor/sorjson.h"
+
 #include <QJsonArray>
 
 namespace Acceptance {
 
 namespace {
-QJsonValue orNull(const std::optional<double> &value)
-{
-    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
-}
-
 QString seenName(SeenFrom seen)
 {
     return seen == SeenFrom::Both ? QStringLiteral("both")
@@ -32,20 +29,21 @@ QJsonObject toJson(const TwoWay &t, const QString &fileA, const QString &fileB)
 {
     QJsonArray events;
     for (const TwoWayEvent &e : t.events) {
-        events.append(QJsonObject{{QStringLiteral("distance_m"), e.distanceM},
-                                  {QStringLiteral("loss_ab_db"), orNull(e.lossAbDb)},
-                                  {QStringLiteral("loss_ba_db"), orNull(e.lossBaDb)},
-                                  {QStringLiteral("loss_db"), orNull(e.lossDb)},
-                                  {QStringLiteral("reflectance_db"), orNull(e.reflectanceDb)},
-                                  {QStringLiteral("reflective"), e.reflective},
-                                  {QStringLiteral("seen_from"), seenName(e.seenFrom)},
-                                  {QStringLiteral("how_ab"), how(e.lossAbDb, e.measuredA)},
-                                  {QStringLiteral("how_ba"), how(e.lossBaDb, e.measuredB)}});
+        events.append(
+            QJsonObject{{QStringLiteral("distance_m"), e.distanceM},
+                        {QStringLiteral("loss_ab_db"), Sor::jsonNumber(e.lossAbDb)},
+                        {QStringLiteral("loss_ba_db"), Sor::jsonNumber(e.lossBaDb)},
+                        {QStringLiteral("loss_db"), Sor::jsonNumber(e.lossDb)},
+                        {QStringLiteral("reflectance_db"), Sor::jsonNumber(e.reflectanceDb)},
+                        {QStringLiteral("reflective"), e.reflective},
+                        {QStringLiteral("seen_from"), seenName(e.seenFrom)},
+                        {QStringLiteral("how_ab"), how(e.lossAbDb, e.measuredA)},
+                        {QStringLiteral("how_ba"), how(e.lossBaDb, e.measuredB)}});
     }
     return QJsonObject{{QStringLiteral("file_a"), fileA},
                        {QStringLiteral("file_b"), fileB},
-                       {QStringLiteral("fiber_length_m"), orNull(t.fiberLengthM)},
-                       {QStringLiteral("total_loss_db"), orNull(t.totalLossDb)},
+                       {QStringLiteral("fiber_length_m"), Sor::jsonNumber(t.fiberLengthM)},
+                       {QStringLiteral("total_loss_db"), Sor::jsonNumber(t.totalLossDb)},
                        {QStringLiteral("shift_m"), t.shiftM},
                        {QStringLiteral("tolerance_m"), t.toleranceM},
                        {QStringLiteral("events"), events}};
@@ -57,10 +55,9 @@ QJsonObject toJson(const EndsEvidence &e)
                          : e.ends == Ends::Same ? QStringLiteral("same")
                                                 : QStringLiteral("unknown");
     QJsonObject json{{QStringLiteral("ends"), ends},
-                     {QStringLiteral("decided_by"),
-                      e.decidedBy.isEmpty() ? QJsonValue() : QJsonValue(e.decidedBy)},
-                     {QStringLiteral("direct_fit_m"), orNull(e.directFitM)},
-                     {QStringLiteral("mirrored_fit_m"), orNull(e.mirroredFitM)},
+                     {QStringLiteral("decided_by"), Sor::jsonText(e.decidedBy)},
+                     {QStringLiteral("direct_fit_m"), Sor::jsonNumber(e.directFitM)},
+                     {QStringLiteral("mirrored_fit_m"), Sor::jsonNumber(e.mirroredFitM)},
                      {QStringLiteral("direct_matched"), e.directMatched},
                      {QStringLiteral("mirrored_matched"), e.mirroredMatched},
                      {QStringLiteral("matched"), e.matched()},
@@ -74,14 +71,14 @@ QJsonObject toJson(const Wavelengths &w, const QString &shorterFile, const QStri
 {
     QJsonArray events;
     for (const WavelengthEvent &e : w.events) {
-        events.append(
-            QJsonObject{{QStringLiteral("distance_m"), e.distanceM},
-                        {QStringLiteral("loss_short_db"), orNull(e.lossShortDb)},
-                        {QStringLiteral("loss_long_db"), orNull(e.lossLongDb)},
-                        {QStringLiteral("attenuation_short_db_km"), orNull(e.attenuationShortDbKm)},
-                        {QStringLiteral("attenuation_long_db_km"), orNull(e.attenuationLongDbKm)},
-                        {QStringLiteral("bend"), e.bend},
-                        {QStringLiteral("section_bend"), e.sectionBend}});
+        events.append(QJsonObject{
+            {QStringLiteral("distance_m"), e.distanceM},
+            {QStringLiteral("loss_short_db"), Sor::jsonNumber(e.lossShortDb)},
+            {QStringLiteral("loss_long_db"), Sor::jsonNumber(e.lossLongDb)},
+            {QStringLiteral("attenuation_short_db_km"), Sor::jsonNumber(e.attenuationShortDbKm)},
+            {QStringLiteral("attenuation_long_db_km"), Sor::jsonNumber(e.attenuationLongDbKm)},
+            {QStringLiteral("bend"), e.bend},
+            {QStringLiteral("section_bend"), e.sectionBend}});
     }
     return QJsonObject{{QStringLiteral("file_short"), shorterFile},
                        {QStringLiteral("file_long"), longerFile},

@@ -1,15 +1,12 @@
 #include "analysis/analysisjson.h"
 
+#include "sor/sorjson.h"
+
 #include <QJsonArray>
 
 namespace Analysis {
 
 namespace {
-QJsonValue orNull(const std::optional<double> &value)
-{
-    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
-}
-
 QJsonObject confidenceJson(const Confidence &c)
 {
     return QJsonObject{{QStringLiteral("sigmas"), c.sigmas},
@@ -24,10 +21,10 @@ QJsonArray sectionsJson(const std::vector<Section> &sections)
         all.append(QJsonObject{{QStringLiteral("kind"), sectionName(s.kind)},
                                {QStringLiteral("start_m"), s.startM},
                                {QStringLiteral("end_m"), s.endM},
-                               {QStringLiteral("slope_db_km"), orNull(s.attenuationDbKm)},
-                               {QStringLiteral("start_level_db"), orNull(s.startLevelDb)},
-                               {QStringLiteral("end_level_db"), orNull(s.endLevelDb)},
-                               {QStringLiteral("noise_db"), orNull(s.noiseDb)}});
+                               {QStringLiteral("slope_db_km"), Sor::jsonNumber(s.attenuationDbKm)},
+                               {QStringLiteral("start_level_db"), Sor::jsonNumber(s.startLevelDb)},
+                               {QStringLiteral("end_level_db"), Sor::jsonNumber(s.endLevelDb)},
+                               {QStringLiteral("noise_db"), Sor::jsonNumber(s.noiseDb)}});
     }
     return all;
 }
@@ -44,28 +41,26 @@ QJsonObject toJson(const Result &result, const QString &file)
                         {QStringLiteral("type"), typeName(e.type)},
                         {QStringLiteral("loss_db"),
                          e.lossMeasured ? QJsonValue(e.lossDb) : QJsonValue(QJsonValue::Null)},
-                        {QStringLiteral("reflectance_db"), orNull(e.reflectanceDb)},
-                        {QStringLiteral("attenuation_db_km"), orNull(e.attenuationDbKm)},
+                        {QStringLiteral("reflectance_db"), Sor::jsonNumber(e.reflectanceDb)},
+                        {QStringLiteral("attenuation_db_km"), Sor::jsonNumber(e.attenuationDbKm)},
                         {QStringLiteral("confidence"), confidenceJson(e.confidence)}});
     }
     const QJsonObject thresholds{
         {QStringLiteral("loss_db"), result.thresholds.lossDb},
         {QStringLiteral("reflectance_db"), result.thresholds.reflectanceDb},
         {QStringLiteral("end_db"), result.thresholds.endDb}};
-    return QJsonObject{
-        {QStringLiteral("file"), file},
-        {QStringLiteral("fiber_end_m"), orNull(result.fiberEndM)},
-        {QStringLiteral("total_loss_db"), orNull(result.totalLossDb)},
-        {QStringLiteral("orl_db"), orNull(result.orlDb)},
-        {QStringLiteral("thresholds"), thresholds},
-        {QStringLiteral("events"), events},
-        {QStringLiteral("fiber_end_confidence"),
-         result.endConfidence ? QJsonValue(confidenceJson(*result.endConfidence))
-                              : QJsonValue(QJsonValue::Null)},
-        {QStringLiteral("fiber_end_doubt"),
-         result.endDoubt.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(result.endDoubt)},
-        {QStringLiteral("sections"), sectionsJson(result.sections)},
-        {QStringLiteral("warnings"), QJsonArray::fromStringList(result.warnings)}};
+    return QJsonObject{{QStringLiteral("file"), file},
+                       {QStringLiteral("fiber_end_m"), Sor::jsonNumber(result.fiberEndM)},
+                       {QStringLiteral("total_loss_db"), Sor::jsonNumber(result.totalLossDb)},
+                       {QStringLiteral("orl_db"), Sor::jsonNumber(result.orlDb)},
+                       {QStringLiteral("thresholds"), thresholds},
+                       {QStringLiteral("events"), events},
+                       {QStringLiteral("fiber_end_confidence"),
+                        result.endConfidence ? QJsonValue(confidenceJson(*result.endConfidence))
+                                             : QJsonValue(QJsonValue::Null)},
+                       {QStringLiteral("fiber_end_doubt"), Sor::jsonText(result.endDoubt)},
+                       {QStringLiteral("sections"), sectionsJson(result.sections)},
+                       {QStringLiteral("warnings"), QJsonArray::fromStringList(result.warnings)}};
 }
 
 } // namespace Analysis

@@ -7,6 +7,7 @@
 #include "baseline/pointdifference.h"
 #include "baseline/samefibre.h"
 #include "baseline/stepmeter.h"
+#include "sor/samepoints.h"
 #include "sor/sortext.h"
 
 #include <algorithm>
@@ -18,6 +19,9 @@ namespace {
 
 // A stretch whose attenuation is compared is a kilometre at least.
 constexpr double SectionM = 1000;
+// Two traces whose levels agree within this (dB) at every point are one measurement, whatever
+// their event tables and axes say.
+constexpr double SamePointsDb = 0.01;
 
 // The trace's own events, or the analysis' where it stores none.
 Acceptance::Link linkOf(const Sor::Trace &t)
@@ -305,19 +309,6 @@ QString Comparison::verdict() const
     return changed() ? QStringLiteral("mudou") : QStringLiteral("sem mudança");
 }
 
-bool samePoints(const Sor::Trace &a, const Sor::Trace &b, double withinDb)
-{
-    if (a.levelDb.size() != b.levelDb.size() || a.levelDb.empty())
-        return false;
-    for (size_t k = 0; k < a.levelDb.size(); ++k) {
-        const double x = a.levelDb[k];
-        const double y = b.levelDb[k];
-        if (!((std::isnan(x) && std::isnan(y)) || std::abs(x - y) <= withinDb))
-            return false;
-    }
-    return true;
-}
-
 Comparison compare(const Sor::Trace &base, const Sor::Trace &now, const Options &o)
 {
     Comparison c;
@@ -332,7 +323,7 @@ Comparison compare(const Sor::Trace &base, const Sor::Trace &now, const Options 
     // what are two fibres' differences.
     if (refused(c, labelProblem(base, now), o.force))
         return c;
-    if (samePoints(base, now)) {
+    if (Sor::samePoints(base, now, SamePointsDb)) {
         c.samePoints = true;
         return c;
     }

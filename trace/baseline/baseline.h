@@ -67,10 +67,6 @@ struct Comparison
     QString verdict() const; // "sem mudança", "mudou", "os pontos são iguais"
 };
 
-// Two traces' levels agree within withinDb at every point: one measurement, whatever their
-// event tables and axes say.
-bool samePoints(const Sor::Trace &a, const Sor::Trace &b, double withinDb = 0.01);
-
 Comparison compare(const Sor::Trace &base, const Sor::Trace &now, const Options &options);
 
 } // namespace Baseline

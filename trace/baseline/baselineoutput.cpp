@@ -1,5 +1,7 @@
 #include "baseline/baselineoutput.h"
 
+#include "sor/sorjson.h"
+
 #include "sor/sortext.h"
 
 #include <QJsonArray>
@@ -7,11 +9,6 @@
 namespace Baseline {
 
 namespace {
-
-QJsonValue number(const std::optional<double> &v)
-{
-    return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null);
-}
 
 QString pair(const std::optional<double> &before,
              const std::optional<double> &after,
@@ -63,26 +60,26 @@ QJsonObject toJson(const QString &baseName, const QString &nowName, const Compar
     for (const Change &change : c.changes)
         changes.append(QJsonObject{{"distance_m", change.distanceM},
                                    {"kind", kindKey(change.kind)},
-                                   {"before", number(change.before)},
-                                   {"after", number(change.after)},
-                                   {"delta", number(change.delta)},
+                                   {"before", Sor::jsonNumber(change.before)},
+                                   {"after", Sor::jsonNumber(change.after)},
+                                   {"delta", Sor::jsonNumber(change.delta)},
                                    {"text", change.text}});
     return QJsonObject{
         {"baseline", baseName},
         {"now", nowName},
-        {"problem", c.problem.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(c.problem)},
+        {"problem", Sor::jsonText(c.problem)},
         {"notes", QJsonArray::fromStringList(c.notes)},
         {"same_points", c.samePoints},
         {"verdict", c.problem.isEmpty() ? c.verdict() : QStringLiteral("não comparados")},
         {"tolerance_m", c.toleranceM},
         {"shift_m", c.shiftM},
         {"level_shift_db", c.difference.levelShiftDb},
-        {"length_before_m", number(c.lengthBeforeM)},
-        {"length_after_m", number(c.lengthAfterM)},
-        {"total_loss_before_db", number(c.lossBeforeDb)},
-        {"total_loss_after_db", number(c.lossAfterDb)},
-        {"orl_before_db", number(c.orlBeforeDb)},
-        {"orl_after_db", number(c.orlAfterDb)},
+        {"length_before_m", Sor::jsonNumber(c.lengthBeforeM)},
+        {"length_after_m", Sor::jsonNumber(c.lengthAfterM)},
+        {"total_loss_before_db", Sor::jsonNumber(c.lossBeforeDb)},
+        {"total_loss_after_db", Sor::jsonNumber(c.lossAfterDb)},
+        {"orl_before_db", Sor::jsonNumber(c.orlBeforeDb)},
+        {"orl_after_db", Sor::jsonNumber(c.orlAfterDb)},
         {"changes", changes}};
 }
 

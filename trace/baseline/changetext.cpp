@@ -13,11 +13,6 @@ QString km(double m)
     return Sor::kilometres(m);
 }
 
-QString signedDb(double v, int decimals = 3)
-{
-    return (v >= 0 ? QStringLiteral("+") : QString()) + Sor::decimal(v, decimals);
-}
-
 // An event's value before and after: its loss or its reflectance.
 Change valueChanged(Kind kind,
                     double atM,
@@ -36,7 +31,7 @@ Change valueChanged(Kind kind,
                      what,
                      Sor::decimal(*before, decimals),
                      Sor::decimal(*after, decimals),
-                     signedDb(*after - *before, decimals))};
+                     Sor::signedDecimal(*after - *before, decimals))};
 }
 
 } // namespace
@@ -69,7 +64,7 @@ Change attenuationChanged(const Acceptance::JudgedEvent &eb, const Acceptance::J
                 .arg(km(eb.distanceM),
                      Sor::decimal(*eb.attenuationDbKm, 3),
                      Sor::decimal(*en.attenuationDbKm, 3),
-                     signedDb(delta * *eb.sectionM / 1000))};
+                     Sor::signedDecimal(delta * *eb.sectionM / 1000, 3))};
 }
 
 Change eventNew(const Acceptance::JudgedEvent &en, double at)
@@ -119,7 +114,7 @@ Change pointsStep(double x, double added)
             QStringLiteral("a %1, só nos pontos: %2 %3 dB")
                 .arg(km(x),
                      added > 0 ? QStringLiteral("perda") : QStringLiteral("ganho"),
-                     signedDb(added, 2))};
+                     Sor::signedDecimal(added, 2))};
 }
 
 } // namespace Baseline

@@ -10,11 +10,6 @@ namespace Cable {
 
 namespace {
 
-QString signedDb(double v)
-{
-    return (v >= 0 ? QStringLiteral("+") : QString()) + Sor::decimal(v, 3);
-}
-
 QString closureName(const Closure &c)
 {
     return QStringLiteral("%1 %2 (%3)")
@@ -104,7 +99,7 @@ void cellsSince(SinceBaseline &since, Job &job, const Job &base)
                                       Sor::decimal(*loss.was, 3),
                                       Sor::decimal(*loss.is, 3),
                                       loss.end,
-                                      signedDb(*c.changeDb));
+                                      Sor::signedDecimal(*c.changeDb, 3));
     }
 }
 
@@ -135,7 +130,7 @@ void fibresSince(SinceBaseline &since, Job &job, const Job &base, double toleran
                                  .arg(f.fiber,
                                       Sor::decimal(*then->totalLossDb, 3),
                                       Sor::decimal(*f.totalLossDb, 3),
-                                      signedDb(*f.totalLossDb - *then->totalLossDb));
+                                      Sor::signedDecimal(*f.totalLossDb - *then->totalLossDb, 3));
     }
 }
 

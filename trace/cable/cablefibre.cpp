@@ -1,5 +1,7 @@
 #include "cable/cableparts.h"
 
+#include "acceptance/verdictorder.h"
+
 #include "sor/sortext.h"
 
 #include <cmath>
@@ -47,22 +49,6 @@ Connector frontConnector(const Acceptance::JudgedEvent &e, double atM)
     return c;
 }
 
-// How bad a verdict is, to keep a fibre's worst band's.
-int badness(Acceptance::Verdict v)
-{
-    switch (v) {
-    case Acceptance::Verdict::NoLimits:
-        return 0;
-    case Acceptance::Verdict::Pass:
-        return 1;
-    case Acceptance::Verdict::Unknown:
-        return 2;
-    case Acceptance::Verdict::Fail:
-        return 3;
-    }
-    return 0;
-}
-
 // A fibre's end as the comparisons take it: its name, its points and the events it stores.
 Acceptance::Measurement measurementOf(const File *file,
                                       const std::shared_ptr<const Sor::Trace> &points)
@@ -85,8 +71,7 @@ int pageBandOf(const QMap<int, Measured> &byBand)
 void worstVerdict(Fibre &summary, const QMap<int, Acceptance::Judgement> &judged)
 {
     for (auto band = judged.cbegin(); band != judged.cend(); ++band) {
-        if (badness(band.value().verdict) > badness(summary.verdict))
-            summary.verdict = band.value().verdict;
+        summary.verdict = Acceptance::worse(summary.verdict, band.value().verdict);
         for (const QString &reason : band.value().reasons)
             summary.reasons << (judged.size() > 1
                                     ? QStringLiteral("%1 nm: %2").arg(band.key()).arg(reason)

@@ -1,15 +1,12 @@
 #include "onefibre/onefibrejson.h"
 
+#include "sor/sorjson.h"
+
 #include <QJsonArray>
 
 namespace OneFibre {
 
 namespace {
-
-QJsonValue orNull(const std::optional<double> &value)
-{
-    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
-}
 
 QString seenName(Seen seen)
 {
@@ -31,18 +28,17 @@ QJsonObject toJson(const Agreement &a, const std::vector<Shot> &shots)
     QJsonArray ends;
     for (size_t k = 0; k < shots.size(); ++k)
         ends.append(QJsonObject{{QStringLiteral("file"), shots[k].name},
-                                {QStringLiteral("fiber_end_m"), orNull(a.endsM.at(k))}});
+                                {QStringLiteral("fiber_end_m"), Sor::jsonNumber(a.endsM.at(k))}});
     QJsonArray events;
     for (const Feature &f : a.features) {
         QJsonArray seen;
         for (size_t k = 0; k < shots.size(); ++k) {
             const Sighting &s = f.shots.at(k);
-            seen.append(QJsonObject{
-                {QStringLiteral("file"), shots[k].name},
-                {QStringLiteral("seen"), seenName(s.seen)},
-                {QStringLiteral("distance_m"), orNull(s.distanceM)},
-                {QStringLiteral("loss_db"), orNull(s.lossDb)},
-                {QStringLiteral("why"), s.why.isEmpty() ? QJsonValue(QJsonValue::Null) : s.why}});
+            seen.append(QJsonObject{{QStringLiteral("file"), shots[k].name},
+                                    {QStringLiteral("seen"), seenName(s.seen)},
+                                    {QStringLiteral("distance_m"), Sor::jsonNumber(s.distanceM)},
+                                    {QStringLiteral("loss_db"), Sor::jsonNumber(s.lossDb)},
+                                    {QStringLiteral("why"), Sor::jsonText(s.why)}});
         }
         events.append(QJsonObject{{QStringLiteral("distance_m"), f.distanceM},
                                   {QStringLiteral("reflective"), f.reflective},

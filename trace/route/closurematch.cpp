@@ -1,5 +1,7 @@
 #include "route/closurematch.h"
 
+#include "sor/linesums.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -51,25 +53,17 @@ Model Evidence::fitted(const QVector<Match> &matches, bool both, double efl) con
 {
     Model m;
     m.efl = efl;
-    const double n = matches.size();
-    if (n == 0)
+    if (matches.isEmpty())
         return m;
-    double sx = 0, sy = 0, sxx = 0, sxy = 0;
-    for (const Match &x : matches) {
-        const double cx = cableOf(x);
-        const double cy = eventOf(x);
-        sx += cx;
-        sy += cy;
-        sxx += cx * cx;
-        sxy += cx * cy;
-    }
-    const double det = n * sxx - sx * sx;
-    if (both && n >= 2 && det > 1e-9) {
-        const double slope = (n * sxy - sx * sy) / det;
+    Sor::LineSums sums;
+    for (const Match &x : matches)
+        sums.add(cableOf(x), eventOf(x));
+    if (both && sums.n >= 2 && sums.determinant() > 1e-9) {
+        const double slope = sums.slope();
         m.efl = slope - 1;
-        m.offsetM = (sy - slope * sx) / n;
+        m.offsetM = sums.intercept(slope);
     } else {
-        m.offsetM = (sy - (1 + efl) * sx) / n;
+        m.offsetM = sums.intercept(1 + efl);
     }
     return m;
 }

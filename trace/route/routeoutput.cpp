@@ -1,5 +1,8 @@
 #include "route/routeoutput.h"
 
+#include "sor/sorjson.h"
+#include "sor/sortext.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QXmlStreamWriter>
@@ -9,16 +12,6 @@
 namespace Route {
 
 namespace {
-
-QString decimal(double v, int decimals)
-{
-    return QString::number(v, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
-}
-
-QJsonValue optional(const std::optional<double> &v)
-{
-    return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null);
-}
 
 QJsonValue neighbour(const std::optional<Neighbour> &n)
 {
@@ -36,12 +29,12 @@ QJsonObject positionJson(const Position &p)
         {"route_m", p.routeM},
         {"after", neighbour(p.after)},
         {"before", neighbour(p.before)},
-        {"in_slack", p.inSlack.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(p.inSlack)},
+        {"in_slack", Sor::jsonText(p.inSlack)},
         {"before_origin", p.beforeOrigin},
         {"past_end", p.pastEnd},
         {"where", whereText(p)},
-        {"lat", optional(p.place ? std::optional<double>(p.place->lat) : std::nullopt)},
-        {"lon", optional(p.place ? std::optional<double>(p.place->lon) : std::nullopt)},
+        {"lat", Sor::jsonNumber(p.place ? std::optional<double>(p.place->lat) : std::nullopt)},
+        {"lon", Sor::jsonNumber(p.place ? std::optional<double>(p.place->lon) : std::nullopt)},
         {"uncertainty_m", p.uncertaintyM}};
 }
 
@@ -52,12 +45,12 @@ QString table(const Located &l)
     const Calibration &c = l.calibration;
     QString text = QStringLiteral("%1\n").arg(l.name);
     text += QStringLiteral("Calibração: EFL %1 %, deslocamento %2 m (%3)")
-                .arg(decimal(100 * c.model.efl, 3), decimal(c.model.offsetM, 1))
+                .arg(Sor::decimal(100 * c.model.efl, 3), Sor::decimal(c.model.offsetM, 1))
                 .arg(c.fitted == 2   ? QStringLiteral("ajustados às emendas")
                      : c.fitted == 1 ? QStringLiteral("deslocamento ajustado a uma emenda")
                                      : QStringLiteral("como dados"));
     if (c.rmsM)
-        text += QStringLiteral("; RMS %1 m").arg(decimal(*c.rmsM, 1));
+        text += QStringLiteral("; RMS %1 m").arg(Sor::decimal(*c.rmsM, 1));
     text += QLatin1Char('\n');
     if (!c.anchors.isEmpty()) {
         text += QStringLiteral("  %1 %2 %3 %4\n")
@@ -68,9 +61,9 @@ QString table(const Located &l)
         for (const Anchor &a : c.anchors)
             text += QStringLiteral("  %1 %2 %3 %4%5\n")
                         .arg(a.name, -14)
-                        .arg(decimal(a.routeM, 1), 10)
-                        .arg(decimal(a.otdrM, 1), 10)
-                        .arg(decimal(a.residualM, 1), 12)
+                        .arg(Sor::decimal(a.routeM, 1), 10)
+                        .arg(Sor::decimal(a.otdrM, 1), 10)
+                        .arg(Sor::decimal(a.residualM, 1), 12)
                         .arg(a.flagged ? QStringLiteral("  FORA") : QString());
     }
     for (const QString &w : c.warnings)
@@ -89,9 +82,9 @@ QString table(const Located &l)
                               QString::number(p.place->lon, 'f', 6));
         text += QStringLiteral("  %1 %2 %3 %4  %5\n")
                     .arg(p.label, -18)
-                    .arg(decimal(p.otdrM, 1), 10)
-                    .arg(decimal(p.routeM, 1), 10)
-                    .arg(decimal(p.uncertaintyM, 1), 6)
+                    .arg(Sor::decimal(p.otdrM, 1), 10)
+                    .arg(Sor::decimal(p.routeM, 1), 10)
+                    .arg(Sor::decimal(p.uncertaintyM, 1), 6)
                     .arg(where);
     }
     return text;
@@ -102,9 +95,9 @@ QString twoEndsText(const TwoEnds &ends)
     return QStringLiteral("Das duas pontas: %1\n  de A: %2 (± %3 m)\n  de B: %4 (± %5 m)\n")
         .arg(ends.sentence,
              whereText(ends.fromA),
-             decimal(ends.fromA.uncertaintyM, 1),
+             Sor::decimal(ends.fromA.uncertaintyM, 1),
              whereText(ends.fromB),
-             decimal(ends.fromB.uncertaintyM, 1));
+             Sor::decimal(ends.fromB.uncertaintyM, 1));
 }
 
 QJsonObject toJson(const Located &l)
@@ -126,7 +119,7 @@ QJsonObject toJson(const Located &l)
                                     {"offset_m", c.model.offsetM},
                                     {"fitted", c.fitted},
                                     {"anchors", anchors},
-                                    {"rms_m", optional(c.rmsM)},
+                                    {"rms_m", Sor::jsonNumber(c.rmsM)},
                                     {"warnings", QJsonArray::fromStringList(c.warnings)}}},
                        {"positions", positions}};
 }

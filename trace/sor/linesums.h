@@ -23,6 +23,8 @@ struct LineSums
     double determinant() const { return n * sxx - sx * sx; }
     // The line's slope; only where determinant() is not zero.
     double slope() const { return (n * sxy - sx * sy) / determinant(); }
+    // Where the line of that slope through the points' centre crosses x = 0; only where n > 0.
+    double intercept(double slope) const { return (sy - slope * sx) / n; }
 };
 
 // The sums of a trace's levels between fromM and toM (both included; "no data" left out), x in

@@ -1,5 +1,7 @@
 #include "sor/sorexport.h"
 
+#include "sor/sorjson.h"
+
 #include <QIODevice>
 #include <QJsonArray>
 
@@ -8,12 +10,6 @@
 namespace Sor {
 
 namespace {
-
-template<typename T>
-QJsonValue orNull(const std::optional<T> &value)
-{
-    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
-}
 
 QJsonValue textOrNull(bool present, const QString &text)
 {
@@ -39,7 +35,7 @@ QJsonObject toJson(const Trace &trace, bool withPoints)
     const bool gen = trace.general.has_value();
     json[QStringLiteral("cable_id")] = textOrNull(gen, gen ? trace.general->cableId : QString());
     json[QStringLiteral("fiber_id")] = textOrNull(gen, gen ? trace.general->fiberId : QString());
-    json[QStringLiteral("wavelength_nm")] = orNull(trace.wavelengthNm);
+    json[QStringLiteral("wavelength_nm")] = jsonNumber(trace.wavelengthNm);
     QJsonArray pulses;
     if (trace.fixed) {
         for (int ns : trace.fixed->pulseWidthsNs)
@@ -47,18 +43,16 @@ QJsonObject toJson(const Trace &trace, bool withPoints)
     }
     json[QStringLiteral("pulse_widths_ns")] = pulses;
     json[QStringLiteral("points")] = trace.points();
-    json[QStringLiteral("spacing_m")] = orNull(trace.spacingM);
-    json[QStringLiteral("range_m")] = orNull(trace.rangeM);
-    json[QStringLiteral("group_index")] = orNull(trace.groupIndex);
+    json[QStringLiteral("spacing_m")] = jsonNumber(trace.spacingM);
+    json[QStringLiteral("range_m")] = jsonNumber(trace.rangeM);
+    json[QStringLiteral("group_index")] = jsonNumber(trace.groupIndex);
     offsetsJson(trace, json);
     json[QStringLiteral("date")]
         = trace.date ? QJsonValue(trace.date->toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null);
 
     QJsonObject checksum;
     checksum[QStringLiteral("state")] = stateName(trace.checksum.state);
-    const QString method = methodName(trace.checksum.method);
-    checksum[QStringLiteral("method")]
-        = method.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(method);
+    checksum[QStringLiteral("method")] = jsonText(methodName(trace.checksum.method));
     checksum[QStringLiteral("stored")] = trace.checksum.stored
                                              ? QJsonValue(int(*trace.checksum.stored))
                                              : QJsonValue(QJsonValue::Null);
@@ -115,12 +109,13 @@ QJsonArray eventsJson(const Trace &trace)
     QJsonArray events;
     if (trace.keyEvents) {
         for (const Event &e : trace.keyEvents->events) {
-            events.append(QJsonObject{{QStringLiteral("number"), e.number},
-                                      {QStringLiteral("distance_m"), e.distanceM},
-                                      {QStringLiteral("loss_db"), e.lossDb},
-                                      {QStringLiteral("reflectance_db"), orNull(e.reflectanceDb)},
-                                      {QStringLiteral("attenuation_db_km"), e.attenuationDbPerKm},
-                                      {QStringLiteral("code"), e.code}});
+            events.append(
+                QJsonObject{{QStringLiteral("number"), e.number},
+                            {QStringLiteral("distance_m"), e.distanceM},
+                            {QStringLiteral("loss_db"), e.lossDb},
+                            {QStringLiteral("reflectance_db"), jsonNumber(e.reflectanceDb)},
+                            {QStringLiteral("attenuation_db_km"), e.attenuationDbPerKm},
+                            {QStringLiteral("code"), e.code}});
         }
     }
     return events;

@@ -14,6 +14,11 @@ QString decimal(double value, int decimals)
     return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
 }
 
+QString signedDecimal(double value, int decimals)
+{
+    return (value >= 0 ? QStringLiteral("+") : QString()) + decimal(value, decimals);
+}
+
 QString thresholdsText(const FixedParameters &f)
 {
     // Thousandths of a dB, a reflectance's sign left out.

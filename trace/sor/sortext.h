@@ -13,6 +13,8 @@ namespace Sor {
 
 // "1,250"; "sem dados" for a level that has none (NaN).
 QString decimal(double value, int decimals);
+// A change, its sign always shown: "+0,125", "-0,040".
+QString signedDecimal(double value, int decimals);
 // A value that may not have been measured: "0,125", or "não medido".
 QString measuredText(const std::optional<double> &value, int decimals);
 // A value that may not be given: its decimals, or the text given for none (empty by default).
