@@ -194,10 +194,7 @@ void ViewerWindow::showAround(const QStringList &paths,
     select(index);
     // Some pulse lengths either side of the closure, the levels fitted to what is shown.
     const Sor::Trace &t = set.at(index).trace;
-    const double pulseM = t.fixed && !t.fixed->pulseWidthsNs.isEmpty()
-                              ? Sor::pulseLengthM(t.fixed->pulseWidthsNs.first(),
-                                                  t.groupIndex.value_or(Sor::DefaultGroupIndex))
-                              : 100;
+    const double pulseM = t.fixed && !t.fixed->pulseWidthsNs.isEmpty() ? Sor::pulseLengthM(t) : 100;
     const double half = std::max(200.0, 8 * pulseM);
     plotWidget->setView(
         TracePlot::fitLevels(series(), {distanceM - half, distanceM + half, -60, 0}));

@@ -27,11 +27,7 @@ PointLoss lossAt(const Sor::Trace &trace, double distanceM, const Bounds &bounds
     const double dx = *trace.spacingM;
     const double x0 = trace.distanceM.front();
     const double x = (distanceM - x0) / dx;
-    const double pulse
-        = std::max(1.0,
-                   Sor::pulseLengthM(trace.fixed->pulseWidthsNs.first(),
-                                     trace.groupIndex.value_or(Sor::DefaultGroupIndex))
-                       / dx);
+    const double pulse = std::max(1.0, Sor::pulseLengthM(trace) / dx);
     const double n = double(trace.levelDb.size());
     // The place is known to a pulse: the stretches stay a pulse clear of it before, and clear
     // of its smear and that pulse after; and within the bounds and the trace.

@@ -75,7 +75,7 @@ Entry entryOf(const QByteArray &bytes, const std::optional<Acceptance::Limits> &
     r.date = t.date;
     r.wavelengthNm = t.wavelengthNm;
     r.bandNm = t.wavelengthNm ? Sor::bandOf(*t.wavelengthNm) : 0;
-    r.pulseNs = t.fixed && !t.fixed->pulseWidthsNs.isEmpty() ? t.fixed->pulseWidthsNs.first() : 0;
+    r.pulseNs = Sor::firstPulseNs(t);
     r.rangeM = t.rangeM;
     r.lengthM = link.lengthM;
     r.totalLossDb = link.totalLossDb;

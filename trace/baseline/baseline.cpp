@@ -85,8 +85,10 @@ QString instrumentOf(const Sor::Trace &t)
 QStringList measurementNotes(const Sor::Trace &base, const Sor::Trace &now)
 {
     QStringList notes;
-    if (pulseOf(base) != pulseOf(now))
-        notes << QStringLiteral("pulso %1 ns e %2 ns").arg(pulseOf(base)).arg(pulseOf(now));
+    if (Sor::firstPulseNs(base) != Sor::firstPulseNs(now))
+        notes << QStringLiteral("pulso %1 ns e %2 ns")
+                     .arg(Sor::firstPulseNs(base))
+                     .arg(Sor::firstPulseNs(now));
     const double sb = base.spacingM.value_or(0);
     const double sn = now.spacingM.value_or(0);
     if (std::abs(sb - sn) > 1e-3)
@@ -124,9 +126,10 @@ QString wavelengthProblem(const Sor::Trace &base, const Sor::Trace &now)
 double toleranceOf(const Sor::Trace &base, const Sor::Trace &now, const Options &o)
 {
     const double spacing = std::max(base.spacingM.value_or(0), now.spacingM.value_or(0));
-    const double tolerance = o.toleranceM > 0
-                                 ? o.toleranceM
-                                 : std::max(pulseLengthOf(base), pulseLengthOf(now)) + 2 * spacing;
+    const double tolerance
+        = o.toleranceM > 0
+              ? o.toleranceM
+              : std::max(Sor::pulseLengthM(base), Sor::pulseLengthM(now)) + 2 * spacing;
     return std::max(tolerance, 3.0);
 }
 
@@ -153,7 +156,7 @@ Scope scopeOf(const Sor::Trace &base,
     Scope s;
     s.thresholdDb = thresholdDb;
     s.toleranceM = c.toleranceM;
-    const double pulse = std::max(pulseLengthOf(base), pulseLengthOf(now));
+    const double pulse = std::max(Sor::pulseLengthM(base), Sor::pulseLengthM(now));
     s.spacingM = std::max(base.spacingM.value_or(0), 1e-3);
     s.window = std::max(StepPoints, int(std::lround(StepPulses * pulse / s.spacingM)));
     // Where the now trace's fibre ends first, nothing after is compared event by event.

@@ -96,16 +96,6 @@ std::vector<double> offsetsWithin(const Difference &d, double fromM, double toM)
 
 } // namespace
 
-int pulseOf(const Sor::Trace &t)
-{
-    return t.fixed && !t.fixed->pulseWidthsNs.isEmpty() ? t.fixed->pulseWidthsNs.first() : 0;
-}
-
-double pulseLengthOf(const Sor::Trace &t)
-{
-    return Sor::pulseLengthM(pulseOf(t), t.groupIndex.value_or(Sor::DefaultGroupIndex));
-}
-
 // Past the last stretch near the start whose mean stands above the backscatter's line (a
 // receiver's tail, the front connector's dead zone) by half the threshold, or by what that
 // mean's noise could give, and never by more than half a dB. A tail a longer pulse drags out

@@ -12,9 +12,6 @@ constexpr int StepPoints = 20;
 // A step in the difference must stand this many of its own noise's deviations above it.
 constexpr double StepDeviations = 5;
 
-int pulseOf(const Sor::Trace &t);
-double pulseLengthOf(const Sor::Trace &t);
-
 // Where and how finely the points are compared.
 struct Scope
 {

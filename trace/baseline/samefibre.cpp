@@ -39,7 +39,7 @@ Acceptance::Measurement measured(const Sor::Trace &t, const Acceptance::Link &li
 {
     Acceptance::Measurement m;
     m.link = link;
-    m.pulseNs = pulseOf(t);
+    m.pulseNs = Sor::firstPulseNs(t);
     m.spacingM = t.spacingM.value_or(0);
     m.groupIndex = t.groupIndex.value_or(Sor::DefaultGroupIndex);
     return m;

@@ -54,13 +54,8 @@ Grouped grouped(const QVector<File> &files, const Options &o)
         auto &ends = g.byFibre[f.fiber][f.bandNm];
         (f.end == QLatin1Char('A') ? ends.first : ends.second) = &f;
         if (o.toleranceM <= 0) {
-            const int pulse = f.trace.fixed && !f.trace.fixed->pulseWidthsNs.isEmpty()
-                                  ? f.trace.fixed->pulseWidthsNs.first()
-                                  : 0;
             g.toleranceM = std::max(
-                {g.toleranceM,
-                 Sor::pulseLengthM(pulse, f.trace.groupIndex.value_or(Sor::DefaultGroupIndex)),
-                 3 * f.trace.spacingM.value_or(0)});
+                {g.toleranceM, Sor::pulseLengthM(f.trace), 3 * f.trace.spacingM.value_or(0)});
         }
     }
     g.bands = QVector<int>(bands.cbegin(), bands.cend());

@@ -25,13 +25,6 @@ std::optional<double> levelOver(const Sor::Trace &t, double from, double to)
     return Analysis::median(levels);
 }
 
-double pulseLengthOf(const Sor::Trace &t)
-{
-    const int pulse
-        = t.fixed && !t.fixed->pulseWidthsNs.isEmpty() ? t.fixed->pulseWidthsNs.first() : 0;
-    return Sor::pulseLengthM(pulse, t.groupIndex.value_or(Sor::DefaultGroupIndex));
-}
-
 } // namespace
 
 QStringList eventFlags(const Job &job, const Fibre &fibre, const Sor::Trace &onA, bool fromB)
@@ -134,7 +127,7 @@ ClosureTraces closureTraces(
     c.b = std::move(traces.b);
     c.flagsA = traces.flagsA;
     c.flagsB = traces.flagsB;
-    const double pulse = std::max(pulseLengthOf(c.a ? *c.a : *c.b), 1.0);
+    const double pulse = std::max(Sor::pulseLengthM(c.a ? *c.a : *c.b), 1.0);
     c.halfWidthM = std::max(200.0, 8 * pulse);
     // B meets A just before the closure, past the step's own smear.
     if (c.a && c.b) {

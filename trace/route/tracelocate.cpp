@@ -27,10 +27,7 @@ TraceEvents eventsOf(const Sor::Trace &trace)
     }
     t.endM = link.lengthM;
     t.spacingM = trace.spacingM.value_or(0);
-    const int pulse = trace.fixed && !trace.fixed->pulseWidthsNs.isEmpty()
-                          ? trace.fixed->pulseWidthsNs.first()
-                          : 0;
-    t.pulseM = Sor::pulseLengthM(pulse, trace.groupIndex.value_or(Sor::DefaultGroupIndex));
+    t.pulseM = Sor::pulseLengthM(trace);
     // A closure's event may lie a sample further than an event from its own feature.
     t.toleranceM = std::max(Sor::eventToleranceM(trace) + t.spacingM, 10.0);
     return t;

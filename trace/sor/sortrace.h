@@ -208,13 +208,23 @@ inline double pulseLengthM(int pulseNs, double groupIndex)
     return LightSpeed * pulseNs * 1e-9 / (2.0 * groupIndex);
 }
 
+// The trace's first pulse (ns); 0 where the file names none.
+inline int firstPulseNs(const Trace &trace)
+{
+    return trace.fixed ? trace.fixed->pulseWidthsNs.value(0) : 0;
+}
+
+// The length of fibre the trace's first pulse fills, at the trace's own group index.
+inline double pulseLengthM(const Trace &trace)
+{
+    return pulseLengthM(firstPulseNs(trace), trace.groupIndex.value_or(DefaultGroupIndex));
+}
+
 // How far an event may lie from the feature it stands for and still be that feature: the
 // trace's first pulse's length in the fibre and two samples.
 inline double eventToleranceM(const Trace &trace)
 {
-    const int pulseNs = trace.fixed ? trace.fixed->pulseWidthsNs.value(0) : 0;
-    return pulseLengthM(pulseNs, trace.groupIndex.value_or(DefaultGroupIndex))
-           + 2 * trace.spacingM.value_or(0);
+    return pulseLengthM(trace) + 2 * trace.spacingM.value_or(0);
 }
 
 QString methodName(ChecksumMethod method); // "ccitt-false-whole", ...; empty for None
