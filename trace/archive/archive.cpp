@@ -31,17 +31,6 @@ bool run(QSqlQuery &q, const QString &sql, const QVariantList &values = {})
     return q.exec();
 }
 
-// The schema version the archive says it has; none where it says nothing (a new archive).
-std::optional<int> storedVersion(const QSqlDatabase &db)
-{
-    QSqlQuery q(db);
-    if (!db.tables().contains(QStringLiteral("meta"))
-        || !run(q, QStringLiteral("SELECT value FROM meta WHERE key = 'schema_version'"))
-        || !q.next())
-        return std::nullopt;
-    return q.value(0).toInt();
-}
-
 } // namespace
 
 bool Record::gone() const
@@ -97,113 +86,6 @@ int Archive::schemaVersion() const
 bool Archive::isServer() const
 {
     return server;
-}
-
-bool Archive::prepare(QString *why)
-{
-    QSqlDatabase db = QSqlDatabase::database(connection, false);
-    QSqlQuery q(db);
-    if (server) {
-        // A commit need not wait for the server's disk: a server that crashes loses at most
-        // the last moment's files whole (each is one transaction), and the next add reads them
-        // again; the archive stays consistent.
-        q.exec(QStringLiteral("SET synchronous_commit = off"));
-    } else {
-        // A file that is not a database says so at its first read.
-        if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
-            *why = QStringLiteral("%1: %2").arg(
-                db.databaseName(),
-                databaseProblem(
-                    q.lastError(), false, QStringLiteral("não é um arquivo de traços (SQLite)")));
-            return false;
-        }
-        q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-    }
-    const bool hasMeta = db.tables().contains(QStringLiteral("meta"));
-    if (!hasMeta && !db.tables().isEmpty()) {
-        *why = QStringLiteral("%1 não é um arquivo de traços: tem outras tabelas")
-                   .arg(server ? QStringLiteral("o banco") : db.databaseName());
-        return false;
-    }
-    const std::optional<int> stored = storedVersion(db);
-    if (hasMeta && !stored) {
-        *why = QStringLiteral("o arquivo de traços não diz sua versão");
-        return false;
-    }
-    const int from = stored.value_or(0);
-    if (from > SchemaVersion) {
-        *why = QStringLiteral("o arquivo de traços é da versão %1, mais nova que esta (%2): "
-                              "atualize o programa")
-                   .arg(from)
-                   .arg(SchemaVersion);
-        return false;
-    }
-    if (from < SchemaVersion && !migrate(from, why))
-        return false;
-    version = SchemaVersion;
-    // Labels are found in either case: indexes of them in one case keep such a find as quick as
-    // an exact one. They change nothing an earlier release reads, so they carry no version; an
-    // archive that cannot take them (read only, a user who may not make them) is searched
-    // without them.
-    q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS traces_fiber_nocase ON traces "
-                          "(LOWER(fiber), LOWER(cable))"));
-    q.exec(
-        QStringLiteral("CREATE INDEX IF NOT EXISTS traces_cable_nocase ON traces (LOWER(cable))"));
-    return true;
-}
-
-bool Archive::migrate(int from, QString *why)
-{
-    QSqlDatabase db = QSqlDatabase::database(connection, false);
-    Transaction transaction(db, server);
-    // One transaction for the whole migration: two programs opening an old archive at once
-    // migrate it once; the second waits and finds it done.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (!transaction.begin()) {
-            *why = databaseProblem(transaction.lastError(),
-                                   server,
-                                   QStringLiteral("a migração do arquivo de traços não começou"));
-            continue;
-        }
-        const int now = std::max(from, storedVersion(db).value_or(0));
-        QSqlQuery q(db);
-        bool ok = true;
-        for (int step = now + 1; ok && step <= SchemaVersion; ++step) {
-            for (const QString &sql : schemaStep(step)) {
-                ok = q.exec(sql);
-                if (!ok) {
-                    *why = databaseProblem(
-                        q.lastError(),
-                        server,
-                        QStringLiteral("a migração do arquivo de traços para a versão %1 falhou")
-                            .arg(step));
-                    break;
-                }
-            }
-        }
-        if (ok && now < SchemaVersion) {
-            ok = run(q,
-                     now == 0 ? QStringLiteral("INSERT INTO meta (key, value) VALUES "
-                                               "('schema_version', ?)")
-                              : QStringLiteral("UPDATE meta SET value = ? WHERE key = "
-                                               "'schema_version'"),
-                     {QString::number(SchemaVersion)});
-            if (!ok)
-                *why = databaseProblem(q.lastError(),
-                                       server,
-                                       QStringLiteral("a versão do arquivo de traços não foi "
-                                                      "gravada"));
-        }
-        if (ok && transaction.commit())
-            return true;
-        if (ok)
-            *why = databaseProblem(transaction.lastError(),
-                                   server,
-                                   QStringLiteral("a migração do arquivo de traços não foi "
-                                                  "gravada"));
-        transaction.rollback();
-    }
-    return false;
 }
 
 namespace {
