@@ -178,9 +178,7 @@ QString baselineTables(const Job &job)
                                "que a base não tem):\n")
                     .arg(band);
         const auto change = [](const Cell &m) {
-            return m.changeDb ? (*m.changeDb >= 0 ? QStringLiteral("+") : QString())
-                                    + Sor::decimal(*m.changeDb, 3)
-                              : QString();
+            return m.changeDb ? Sor::signedDecimal(*m.changeDb, 3) : QString();
         };
         const auto none = [&b](const Closure &c) {
             return b.closureOf.value(c.number - 1) == 0 ? QStringLiteral("nova")
