@@ -19,9 +19,14 @@ namespace {
 // A name without the band it often carries ("ELMMIL0001_1550" → "ELMMIL0001").
 QString withoutBand(QString name)
 {
-    static const QRegularExpression band(
-        QStringLiteral("[_\\-. ]?(1310|1383|1490|1550|1625)(nm|NM|Nm)?$|^(1310|1383|1490|1550|1625)"
-                       "(nm|NM|Nm)?[_\\-. ]?"));
+    static const QRegularExpression band = [] {
+        QStringList bands;
+        for (const int b : Sor::Bands)
+            bands << QString::number(b);
+        const QString any = bands.join(QLatin1Char('|'));
+        return QRegularExpression(
+            QStringLiteral("[_\\-. ]?(%1)(nm|NM|Nm)?$|^(%1)(nm|NM|Nm)?[_\\-. ]?").arg(any));
+    }();
     name.remove(band);
     return name;
 }
