@@ -33,6 +33,7 @@ private slots:
     void pointsPerPulse();
     void pointsDigest_data();
     void pointsDigest();
+    void folderWalk();
 };
 
 namespace {
@@ -430,6 +431,24 @@ void TestSorReader::pointsDigest()
     const Sor::Trace t = Sor::read(SorWriter::write(written), Sor::Detail::Check);
     QVERIFY(t.levelDb.empty());
     QCOMPARE(t.pointsDigest == digest, same);
+}
+
+// A folder's traces: in name order, in its folders too, either case of the suffix; a hidden
+// shadow ("._x.sor", as another system leaves on a card) and other files left out.
+void TestSorReader::folderWalk()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QDir root(dir.path());
+    QVERIFY(root.mkpath("sub"));
+    for (const char *name : {"b.sor", "A.SOR", "sub/c.sor", "._b.sor", "notes.txt", "d.sor.bak"}) {
+        QFile f(root.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QStringList names;
+    for (const QString &path : Sor::sorFilesIn(dir.path()))
+        names << root.relativeFilePath(path);
+    QCOMPARE(names, (QStringList{"A.SOR", "b.sor", "sub/c.sor"}));
 }
 
 QTEST_GUILESS_MAIN(TestSorReader)

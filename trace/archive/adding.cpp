@@ -7,7 +7,6 @@
 #include "sor/sorreader.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -36,19 +35,6 @@ struct Walk
     QStringList folders;
 };
 
-QStringList sorFilesUnder(const QString &folder)
-{
-    QDirIterator it(folder,
-                    {QStringLiteral("*.sor"), QStringLiteral("*.SOR")},
-                    QDir::Files | QDir::Readable | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    QStringList found;
-    while (it.hasNext())
-        found << QDir::cleanPath(it.next());
-    std::sort(found.begin(), found.end());
-    return found;
-}
-
 Walk walk(const QStringList &paths, QStringList &errors)
 {
     Walk w;
@@ -57,7 +43,7 @@ Walk walk(const QStringList &paths, QStringList &errors)
         if (info.isDir()) {
             const QString folder = QDir::cleanPath(info.absoluteFilePath());
             w.folders << folder;
-            w.files << sorFilesUnder(folder);
+            w.files << Sor::sorFilesIn(folder);
         } else if (info.exists()) {
             w.files << QDir::cleanPath(info.absoluteFilePath());
         } else {

@@ -4,7 +4,6 @@
 #include "sor/sortext.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QMap>
 #include <QSet>
@@ -257,15 +256,7 @@ QStringList sorFiles(const QStringList &filesOrFolders)
             found << path;
             continue;
         }
-        QStringList inside;
-        QDirIterator it(path,
-                        {QStringLiteral("*.sor"), QStringLiteral("*.SOR")},
-                        QDir::Files,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext())
-            inside << it.next();
-        inside.sort();
-        found << inside;
+        found << Sor::sorFilesIn(path);
     }
     return found;
 }

@@ -4,6 +4,7 @@
 #include "sor/readerimpl.h"
 #include "sor/sortext.h"
 
+#include <QDirIterator>
 #include <QFile>
 
 namespace Sor {
@@ -292,6 +293,19 @@ Trace readFile(const QString &path, Detail detail)
         return trace;
     }
     return read(file.readAll(), detail);
+}
+
+QStringList sorFilesIn(const QString &folder)
+{
+    QDirIterator it(folder,
+                    {QStringLiteral("*.sor"), QStringLiteral("*.SOR")},
+                    QDir::Files,
+                    QDirIterator::Subdirectories);
+    QStringList found;
+    while (it.hasNext())
+        found << it.next();
+    found.sort();
+    return found;
 }
 
 } // namespace Sor

@@ -36,5 +36,9 @@ Opened openTrace(const QString &path);
 Opened openTrace(const QByteArray &bytes, Detail detail = Detail::Full);
 // The file's bytes, or why it cannot be read.
 QByteArray readBytes(const QString &path, QString &problem);
+// The .sor files in a folder and the folders under it, in name order. Hidden ones are left out
+// (a card written on another system carries "._name.sor" shadows that are no traces);
+// unreadable ones are kept, so that whoever opens them says why they cannot be read.
+QStringList sorFilesIn(const QString &folder);
 
 } // namespace Sor
