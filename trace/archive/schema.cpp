@@ -79,6 +79,9 @@ bool Archive::prepare(QString *why)
         // the last moment's files whole (each is one transaction), and the next add reads them
         // again; the archive stays consistent.
         q.exec(QStringLiteral("SET synchronous_commit = off"));
+        // The server's notices ("already exists, skipping") are no news to a user, and would
+        // land in the middle of a JSON or CSV read from the terminal.
+        q.exec(QStringLiteral("SET client_min_messages = warning"));
     } else {
         // A file that is not a database says so at its first read.
         if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
