@@ -398,19 +398,22 @@ void TestReport::longTracePages()
         for (int i = 0; i < w.size(); ++i) {
             const bool inFooter = w.at(i).box.bottom() > footer;
             const bool footerWord = w.at(i).box.top() > footer;
-            QVERIFY2(!inFooter || footerWord,
-                     qPrintable(QStringLiteral("page %1: \"%2\" runs into the footer")
-                                    .arg(p + 1)
-                                    .arg(w.at(i).text)));
+            // The messages are made only for a word at fault: Qt 5's QVERIFY2 builds its message
+            // on every call, and thousands of pairs of words made this test crawl under the
+            // sanitizers.
+            if (inFooter && !footerWord)
+                QFAIL(qPrintable(QStringLiteral("page %1: \"%2\" runs into the footer")
+                                     .arg(p + 1)
+                                     .arg(w.at(i).text)));
             for (int k = i + 1; k < w.size(); ++k) {
                 const QRectF both = w.at(i).box.intersected(w.at(k).box);
-                QVERIFY2(both.width() * both.height()
-                             < 0.2
-                                   * std::min(w.at(i).box.width() * w.at(i).box.height(),
-                                              w.at(k).box.width() * w.at(k).box.height()),
-                         qPrintable(QStringLiteral("page %1: \"%2\" over \"%3\"")
-                                        .arg(p + 1)
-                                        .arg(w.at(i).text, w.at(k).text)));
+                if (both.width() * both.height()
+                    >= 0.2
+                           * std::min(w.at(i).box.width() * w.at(i).box.height(),
+                                      w.at(k).box.width() * w.at(k).box.height()))
+                    QFAIL(qPrintable(QStringLiteral("page %1: \"%2\" over \"%3\"")
+                                         .arg(p + 1)
+                                         .arg(w.at(i).text, w.at(k).text)));
             }
         }
     }
