@@ -186,6 +186,14 @@ bool Formats::both(const QCommandLineParser &parser) const
     return parser.isSet(json) && parser.isSet(csv);
 }
 
+bool Formats::oneAtMost(const QCommandLineParser &parser, QTextStream &err) const
+{
+    if (!both(parser))
+        return true;
+    err << QStringLiteral("otdr-sor: escolha uma saída: --json ou --csv\n");
+    return false;
+}
+
 bool outputAllowed(const QString &output, const QStringList &inputs, QTextStream &err)
 {
     const QString problem = Sor::outputProblem(output, inputs);
