@@ -233,7 +233,10 @@ bool LimitsOption::read(const QCommandLineParser &parser,
         return false;
     }
     QString error;
-    if (parser.isSet(file)) {
+    if (parser.isSet(file) && parser.value(file).isEmpty()) {
+        // "--limits=" names no file.
+        error = QStringLiteral("a opção --limits precisa de um valor");
+    } else if (parser.isSet(file)) {
         limits = Acceptance::readLimits(parser.value(file), &error);
     } else if (parser.isSet(name)) {
         limits = Acceptance::preset(parser.value(name));

@@ -55,8 +55,12 @@ QString optionProblem(const QStringList &arguments, const QList<QCommandLineOpti
         }
         return nullptr;
     };
-    const auto unknown
-        = [](const QString &typed) { return QStringLiteral("opção desconhecida: %1").arg(typed); };
+    // As typed, without a value given after "=" (unless that leaves only dashes).
+    const auto unknown = [](const QString &argument) {
+        const QString typed = argument.section(QLatin1Char('='), 0, 0);
+        return QStringLiteral("opção desconhecida: %1")
+            .arg(typed.count(QLatin1Char('-')) == typed.size() ? argument : typed);
+    };
     const auto missing = [](const QString &typed) {
         return QStringLiteral("a opção %1 precisa de um valor").arg(typed);
     };
@@ -72,7 +76,7 @@ QString optionProblem(const QStringList &arguments, const QList<QCommandLineOpti
             const QCommandLineOption *o = option(typed.mid(2));
             const bool assigned = argument.contains(QLatin1Char('='));
             if (!o)
-                return unknown(typed);
+                return unknown(argument);
             if (!o->valueName().isEmpty() && !assigned && ++i == arguments.size())
                 return missing(typed);
             if (o->valueName().isEmpty() && assigned)
@@ -82,7 +86,7 @@ QString optionProblem(const QStringList &arguments, const QList<QCommandLineOpti
                 const QString letter = QStringLiteral("-") + argument.at(pos);
                 const QCommandLineOption *o = option(argument.mid(pos, 1));
                 if (!o)
-                    return unknown(argument.section(QLatin1Char('='), 0, 0));
+                    return unknown(argument);
                 const bool last = pos + 1 == argument.size();
                 if (!o->valueName().isEmpty()) {
                     if (last && ++i == arguments.size())

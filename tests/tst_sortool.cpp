@@ -385,6 +385,13 @@ void TestSorTool::optionProblems_data()
         << "Uso: otdr-sor COMANDO [opções] ARQUIVO...";
     QTest::newRow("a value missing") << QStringList{"check", "sound.sor", "--limits"}
                                      << "a opção --limits precisa de um valor" << check;
+    QTest::newRow("an empty value after =")
+        << QStringList{"check", "sound.sor", "--limits="} << "a opção --limits precisa de um valor"
+        << "";
+    QTest::newRow("no name after the dashes")
+        << QStringList{"check", "--=x", "sound.sor"} << "opção desconhecida: --=x" << check;
+    QTest::newRow("no letter after the dash")
+        << QStringList{"check", "-=", "sound.sor"} << "opção desconhecida: -=" << check;
     QTest::newRow("a letter's value missing")
         << QStringList{"plot", "sound.sor", "-o"} << "a opção -o precisa de um valor"
         << "Uso: otdr-sor plot ARQUIVO... -o SAIDA";
