@@ -35,12 +35,18 @@ void Page::line(const QString &text, double points, bool bold, const QColor &col
 {
     font(points, bold);
     painter.setPen(colour);
-    const QRect bounds = painter.fontMetrics().boundingRect(
-        QRect(area.left(), area.top() + y, area.width(), area.height()), Qt::TextWordWrap, text);
+    const QRect room(area.left(), area.top() + y, area.width(), area.height());
+    int wrap = Qt::TextWordWrap;
+    QRect bounds = painter.fontMetrics().boundingRect(room, wrap, text);
+    // A word longer than the page's width (a name without spaces) is broken where it must be.
+    if (bounds.width() > area.width()) {
+        wrap = Qt::TextWrapAnywhere;
+        bounds = painter.fontMetrics().boundingRect(room, wrap, text);
+    }
     const int height = bounds.height() + 4;
     if (!dry)
         painter.drawText(QRect(area.left(), area.top() + y, area.width(), height),
-                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
+                         Qt::AlignLeft | Qt::AlignVCenter | wrap,
                          text);
     y += height;
 }
