@@ -87,13 +87,25 @@ void differencePlot(Page &page, const Baseline::Comparison &c, const TracePlot::
     page.y += DifferenceHeight + Row / 2;
 }
 
-// Its two files, with "(continuação)" on the pages after the first.
+void verdictLine(Page &page, const Baseline::Comparison &c)
+{
+    page.line(
+        QStringLiteral("Veredito: %1")
+            .arg(c.samePoints ? QStringLiteral("sem mudança (os pontos são iguais)") : c.verdict()),
+        11,
+        true,
+        c.changed() ? FailColour : PassColour);
+}
+
+// Its two files, with "(continuação)" and the verdict again on the pages after the first.
 void pairHeading(Page &page, const ComparedPair &pair, bool continued)
 {
     const QString title
         = QStringLiteral("%1 desde %2")
               .arg(QFileInfo(pair.nowPath).fileName(), QFileInfo(pair.basePath).fileName());
     page.line(continued ? QStringLiteral("%1 (continuação)").arg(title) : title, 13, true);
+    if (continued && pair.comparison)
+        verdictLine(page, *pair.comparison);
 }
 
 // A pair's pages: what changed, both traces overlaid, the difference of their points below, each
@@ -109,14 +121,7 @@ int comparisonPages(const std::function<Page()> &nextPage, const ComparedPair &p
         return flow.pages();
     }
     const Baseline::Comparison &c = *pair.comparison;
-    flow.put([&](Page &p) {
-        p.line(QStringLiteral("Veredito: %1")
-                   .arg(c.samePoints ? QStringLiteral("sem mudança (os pontos são iguais)")
-                                     : c.verdict()),
-               11,
-               true,
-               c.changed() ? FailColour : PassColour);
-    });
+    flow.put([&](Page &p) { verdictLine(p, c); });
     for (const QString &note : c.notes)
         flow.put([&](Page &p) { p.line(QStringLiteral("Medidos de outro modo: %1").arg(note)); });
     if (c.samePoints)

@@ -142,11 +142,6 @@ void Page::cutTexts()
     cut.clear();
 }
 
-void notShownLine(Page &page, int more, const QString &what)
-{
-    page.line(QStringLiteral("… e mais %1 %2, que não cabem nesta página.").arg(more).arg(what));
-}
-
 Flow::Flow(const std::function<Page()> &nextPage, const std::function<void(Page &, bool)> &heading)
     : nextPage(nextPage)
     , heading(heading)

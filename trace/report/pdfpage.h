@@ -68,12 +68,7 @@ struct Page
     void cell(const QString &text, const QRectF &box, bool bold);
     // The whole texts of the cells cut since the last call, after their table.
     void cutTexts();
-    // Room left on the page, in table rows.
-    int rowsLeft() const { return (area.height() - y) / Row; }
 };
-
-// "… e mais 3 eventos, que não cabem nesta página.": what did not fit on a page.
-void notShownLine(Page &page, int more, const QString &what);
 
 // The most a continued page's heading takes: a block laid out to fit a page fits under it.
 constexpr int ContinuedHeadingHeight = 4 * Row;
