@@ -32,18 +32,23 @@ QString fibreTitle(const Sor::Trace &t)
     return fibre;
 }
 
-// Its title, with "(continuação)" on the pages after the first, and its verdict.
+void verdictLine(Page &page, const Fibre &f)
+{
+    page.line(QStringLiteral("Veredito da fibra (perdas médias das duas pontas): %1")
+                  .arg(Acceptance::verdictWord(f.judgement.verdict)),
+              11,
+              true,
+              verdictColour(f.judgement.verdict));
+}
+
+// Its title, with "(continuação)" and its verdict again on the pages after the first.
 void fibreHeading(Page &page, const Fibre &f, const Sor::Trace &t, bool continued)
 {
     page.line(continued ? QStringLiteral("%1 (continuação)").arg(fibreTitle(t)) : fibreTitle(t),
               13,
               true);
     if (continued && f.problem.isEmpty())
-        page.line(QStringLiteral("Veredito da fibra (perdas médias das duas pontas): %1")
-                      .arg(Acceptance::verdictWord(f.judgement.verdict)),
-                  11,
-                  true,
-                  verdictColour(f.judgement.verdict));
+        verdictLine(page, f);
 }
 
 // The fibre's verdict, why (as on a trace's page: each value, its limit and where) and its
@@ -51,13 +56,7 @@ void fibreHeading(Page &page, const Fibre &f, const Sor::Trace &t, bool continue
 void verdictLines(Flow &flow, const Fibre &f)
 {
     const QColor colour = verdictColour(f.judgement.verdict);
-    flow.put([&](Page &p) {
-        p.line(QStringLiteral("Veredito da fibra (perdas médias das duas pontas): %1")
-                   .arg(Acceptance::verdictWord(f.judgement.verdict)),
-               11,
-               true,
-               colour);
-    });
+    flow.put([&](Page &p) { verdictLine(p, f); });
     for (const QString &reason : f.judgement.reasons)
         flow.put([&](Page &p) { p.line(reason, BodyPoints, false, colour); });
     const auto value = [](const std::optional<double> &v, const QString &text) {
