@@ -29,6 +29,16 @@ private slots:
     void longTracePages();
     void marginColumn_data();
     void marginColumn();
+    void longNames_data();
+    void longNames();
+    void refusedPairs_data();
+    void refusedPairs();
+    void csvNumbers_data();
+    void csvNumbers();
+    void longFibrePages_data();
+    void longFibrePages();
+    void longChangeLists_data();
+    void longChangeLists();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
@@ -41,6 +51,10 @@ private:
     };
     // Each page's words where the reader sees them (points), and the page's height.
     QVector<QVector<Word>> words(const QString &pdf, double *pageHeight);
+    // A word over another or in the footer's band, on any page of the PDF; empty where none is.
+    QString laidOutBadly(const QString &pdf, int *pages);
+    // A pair of a fibre's ends with a 0.3 dB splice every 38 km / splices, over 40 km.
+    void writeSplicedPair(const QString &name, int splices);
 
     QTemporaryDir dir;
     QString out;
@@ -262,8 +276,8 @@ void TestReport::bothEnds()
              1);
     t = text(pdf);
     // Without limits nothing passes or fails: the refused pair is undetermined.
-    QVERIFY2(t.simplified().contains("2 fibras medidas das duas pontas (perdas médias): 0 "
-                                     "APROVADO, 0 REPROVADO, 1 INDETERMINADO, 1 SEM LIMITES"),
+    QVERIFY2(t.simplified().contains("1 fibra medida das duas pontas (perdas médias): 0 "
+                                     "APROVADO, 0 REPROVADO, 0 INDETERMINADO, 1 SEM LIMITES"),
              qPrintable(t));
     QVERIFY2(t.simplified().contains("Par recusado: os comprimentos de onda diferem: 1310 nm"),
              qPrintable(t));
@@ -356,6 +370,65 @@ QVector<QVector<TestReport::Word>> TestReport::words(const QString &pdf, double 
     return pages;
 }
 
+QString TestReport::laidOutBadly(const QString &pdf, int *count)
+{
+    double height = 0;
+    const QVector<QVector<Word>> pages = words(pdf, &height);
+    *count = pages.size();
+    const double footer = height - (15 / 25.4 + (Report::Pdf::FooterHeight - 10.0) / 150) * 72;
+    for (int p = 0; p < pages.size(); ++p) {
+        const QVector<Word> &w = pages.at(p);
+        for (int i = 0; i < w.size(); ++i) {
+            const bool inFooter = w.at(i).box.bottom() > footer;
+            const bool footerWord = w.at(i).box.top() > footer;
+            // The messages are made only for a word at fault: Qt 5's QVERIFY2 builds its message
+            // on every call, and thousands of pairs of words made the tests crawl under the
+            // sanitizers.
+            if ((inFooter && !footerWord) || w.at(i).box.bottom() > height)
+                return QStringLiteral("page %1: \"%2\" runs into the footer")
+                    .arg(p + 1)
+                    .arg(w.at(i).text);
+            for (int k = i + 1; k < w.size(); ++k) {
+                const QRectF both = w.at(i).box.intersected(w.at(k).box);
+                if (both.width() * both.height()
+                    >= 0.2
+                           * std::min(w.at(i).box.width() * w.at(i).box.height(),
+                                      w.at(k).box.width() * w.at(k).box.height()))
+                    return QStringLiteral("page %1: \"%2\" over \"%3\"")
+                        .arg(p + 1)
+                        .arg(w.at(i).text, w.at(k).text);
+            }
+        }
+    }
+    return QString();
+}
+
+void TestReport::writeSplicedPair(const QString &name, int splices)
+{
+    SorWriter::Simulation s;
+    s.spacingM = 2;
+    s.points = 25000;
+    s.pulseNs = 300;
+    s.attenuationDbKm = 0.19;
+    s.launchSnrDb = 34;
+    s.seed = quint32(splices);
+    for (int i = 0; i < splices; ++i)
+        s.events.append({SorWriter::TrueEvent::Step, 500.0 + i * 38000.0 / splices, 0.3});
+    s.events.append({SorWriter::TrueEvent::End, 40000, 0, -14});
+    SorWriter::Simulation back = SorWriter::fromOtherEnd(s);
+    // The far end puts the fibre's end a sample further.
+    for (SorWriter::TrueEvent &e : back.events)
+        e.positionM += s.spacingM;
+    for (const SorWriter::Simulation *one : {&s, &back}) {
+        SorWriter::Trace t = SorWriter::simulatedTrace(*one, true);
+        t.cableId = "CB-9";
+        t.fiberId = "03";
+        t.locationA = one == &s ? "CENTRAL" : "POSTE 9";
+        t.locationB = one == &s ? "POSTE 9" : "CENTRAL";
+        write(QStringLiteral("%1-%2.sor").arg(name, one == &s ? "ab" : "ba"), SorWriter::write(t));
+    }
+}
+
 void TestReport::longTracePages_data()
 {
     QTest::addColumn<int>("events");   // splices of 0.3 dB along 40 km, then its end
@@ -390,36 +463,13 @@ void TestReport::longTracePages()
         run({"report", dir.filePath(name), "-o", pdf, "--limits", dir.filePath("emenda.json")}),
         failing ? 1 : 0);
     // No word over another, none in the footer's band or past it.
-    double height = 0;
-    const QVector<QVector<Word>> pages = words(pdf, &height);
-    const double footer = height - (15 / 25.4 + (Report::Pdf::FooterHeight - 10.0) / 150) * 72;
-    for (int p = 0; p < pages.size(); ++p) {
-        const QVector<Word> &w = pages.at(p);
-        for (int i = 0; i < w.size(); ++i) {
-            const bool inFooter = w.at(i).box.bottom() > footer;
-            const bool footerWord = w.at(i).box.top() > footer;
-            // The messages are made only for a word at fault: Qt 5's QVERIFY2 builds its message
-            // on every call, and thousands of pairs of words made this test crawl under the
-            // sanitizers.
-            if (inFooter && !footerWord)
-                QFAIL(qPrintable(QStringLiteral("page %1: \"%2\" runs into the footer")
-                                     .arg(p + 1)
-                                     .arg(w.at(i).text)));
-            for (int k = i + 1; k < w.size(); ++k) {
-                const QRectF both = w.at(i).box.intersected(w.at(k).box);
-                if (both.width() * both.height()
-                    >= 0.2
-                           * std::min(w.at(i).box.width() * w.at(i).box.height(),
-                                      w.at(k).box.width() * w.at(k).box.height()))
-                    QFAIL(qPrintable(QStringLiteral("page %1: \"%2\" over \"%3\"")
-                                         .arg(p + 1)
-                                         .arg(w.at(i).text, w.at(k).text)));
-            }
-        }
-    }
+    int pages = 0;
+    const QString bad = laidOutBadly(pdf, &pages);
+    if (!bad.isEmpty())
+        QFAIL(qPrintable(bad));
     const QString t = text(pdf);
     const QStringList pageTexts = t.split(QChar('\f'), Qt::SkipEmptyParts);
-    QCOMPARE(pages.size(), pageTexts.size());
+    QCOMPARE(pages, pageTexts.size());
     QCOMPARE(pageTexts.size() == 2, onePage);
     for (int p = 0; p < pageTexts.size(); ++p) {
         QVERIFY2(pageTexts.at(p).contains(
@@ -480,6 +530,331 @@ void TestReport::marginColumn()
              0);
     const QString t = text(pdf);
     QVERIFY2(t.contains(QRegularExpression("\\n *" + row + "\\n")), qPrintable(t));
+}
+
+void TestReport::longNames_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("client");
+    const QString name = QString::fromUtf8(
+        "Companhia Estadual de Telecomunicações do Vale do Rio Grande do Sul — Regional Serra");
+    QTest::newRow("the report's summary") << "report" << name;
+    QTest::newRow("the cable's cover") << "cable" << name;
+    QTest::newRow("a name of one word longer than the page") << "report" << QString(300, 'X');
+}
+
+// A long client, company, operator and title are written whole where they are signed and in
+// every page's header: no word past the page's margins or over another, none set smaller than
+// a readable size.
+void TestReport::longNames()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, client);
+    QStringList arguments{command};
+    if (command == "report") {
+        arguments << dir.filePath("a.sor") << dir.filePath("b.sor");
+    } else {
+        const QString cable = dir.filePath("cabo-longo");
+        QVERIFY(QDir().mkpath(cable));
+        for (int i = 1; i <= 2; ++i) {
+            const SorWriter::CableEnds ends = SorWriter::cableFibre(i);
+            write(QStringLiteral("cabo-longo/F0%1-a.sor").arg(i), SorWriter::write(ends.a));
+            write(QStringLiteral("cabo-longo/F0%1-b.sor").arg(i), SorWriter::write(ends.b));
+        }
+        arguments << cable;
+    }
+    const QString pdf = dir.filePath(command + "-nomes-longos.pdf");
+    arguments << QStringList{"-o",
+                             pdf,
+                             "--preset",
+                             "monomodo-generico",
+                             "--client",
+                             client,
+                             "--company",
+                             client,
+                             "--operator",
+                             QString::fromUtf8("José Carlos de Albuquerque Nascimento Filho, "
+                                               "técnico de campo da regional"),
+                             "--title",
+                             QString::fromUtf8("Relatório de certificação OTDR — ") + client};
+    QVERIFY2(run(arguments) <= 1, qPrintable(err));
+    double height = 0;
+    const QVector<QVector<Word>> pages = words(pdf, &height);
+    QVERIFY(!pages.isEmpty());
+    const double margin = 15 / 25.4 * 72 - 0.5;
+    const double width = 595 - margin;
+    // The first page holds the signatures; every page the header.
+    const QVector<Word> &w = pages.first();
+    for (int i = 0; i < w.size(); ++i) {
+        const QRectF box = w.at(i).box;
+        if (box.left() < margin || box.right() > width || box.top() < margin
+            || box.bottom() > height - margin)
+            QFAIL(qPrintable(QStringLiteral("\"%1\" past the page's margins").arg(w.at(i).text)));
+        if (box.height() < Report::Pdf::ReadablePoints)
+            QFAIL(qPrintable(QStringLiteral("\"%1\" smaller than readable").arg(w.at(i).text)));
+        for (int k = i + 1; k < w.size(); ++k) {
+            const QRectF both = box.intersected(w.at(k).box);
+            if (both.width() * both.height()
+                >= 0.2
+                       * std::min(box.width() * box.height(),
+                                  w.at(k).box.width() * w.at(k).box.height()))
+                QFAIL(qPrintable(
+                    QStringLiteral("\"%1\" over \"%2\"").arg(w.at(i).text, w.at(k).text)));
+        }
+    }
+    for (int p = 1; p < pages.size(); ++p) {
+        for (const Word &word : pages.at(p)) {
+            if (word.box.right() > width)
+                QFAIL(qPrintable(QStringLiteral("page %1: \"%2\" past the page's margin")
+                                     .arg(p + 1)
+                                     .arg(word.text)));
+        }
+    }
+    // The client's name whole under its signature line: each word, in order, in the right
+    // column.
+    QStringList signed_;
+    for (const Word &word : w) {
+        if (word.box.left() > 595 / 2.0 && word.box.top() > height / 3)
+            signed_ << word.text;
+    }
+    // A word broken over lines reads as its pieces.
+    const QString said = signed_.join(' ');
+    QVERIFY2(said.contains("Cliente: " + client)
+                 || QString(said).remove(' ').contains("Cliente:" + client),
+             qPrintable(said));
+}
+
+void TestReport::refusedPairs_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("counted"); // the fibres' line, or none
+    QTest::addColumn<QString>("refused"); // the refused pairs' line, or none
+    QTest::newRow("two sound fibres")
+        << QStringList{"1310-ab.sor", "1310-ba.sor", "1550-ab.sor", "1550-ba.sor"}
+        << QStringList{"--preset", "monomodo-generico"}
+        << "2 fibras medidas das duas pontas (perdas médias): 1 APROVADO, 1 REPROVADO, 0 "
+           "INDETERMINADO"
+        << "";
+    QTest::newRow("a sound fibre and a pair of two wavelengths")
+        << QStringList{"1550-je.sor", "1550-jo.sor", "mixed-je.sor", "mixed-jo.sor"}
+        << QStringList{"--pair-by-name", "je,jo", "--preset", "monomodo-generico"}
+        << "1 fibra medida das duas pontas (perdas médias): 0 APROVADO, 1 REPROVADO, 0 "
+           "INDETERMINADO"
+        << "1 par recusado: não são as duas pontas de uma fibra";
+    QTest::newRow("no pair but a refused one")
+        << QStringList{"mixed-je.sor", "mixed-jo.sor"} << QStringList{"--pair-by-name", "je,jo"}
+        << ""
+        << "1 par recusado: não são as duas pontas de uma fibra";
+}
+
+// A pair refused as no one fibre's two ends is no fibre measured from both: the summary counts
+// it apart, and counts only the fibres it could judge.
+void TestReport::refusedPairs()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, counted);
+    QFETCH(QString, refused);
+    const QString pdf = dir.filePath("pares.pdf");
+    QStringList paths;
+    for (const QString &f : files)
+        paths << dir.filePath(f);
+    QCOMPARE(run(QStringList{"report"} + paths + QStringList{"-o", pdf} + arguments), 1);
+    const QString t = text(pdf);
+    const QString summary = t.left(t.indexOf(QChar('\f'))).simplified();
+    if (counted.isEmpty())
+        QVERIFY2(!summary.contains("das duas pontas (perdas médias)"), qPrintable(summary));
+    else
+        QVERIFY2(summary.contains(counted), qPrintable(summary));
+    QCOMPARE(summary.contains("recusado"), !refused.isEmpty());
+    if (!refused.isEmpty())
+        QVERIFY2(summary.contains(refused), qPrintable(summary));
+}
+
+namespace {
+
+// The fields of a CSV whose numbers take the decimal mark the separator does not go with.
+QString numbersMarkedOtherwise(const QString &csv, QChar separator)
+{
+    const QRegularExpression other(separator == ',' ? "[0-9],[0-9]" : "[0-9][.][0-9]");
+    QStringList wrong;
+    QString field;
+    bool quoted = false;
+    for (const QChar c : csv + '\n') {
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && (c == separator || c == '\n')) {
+            if (other.match(field).hasMatch())
+                wrong << field;
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    return wrong.join(" | ");
+}
+
+} // namespace
+
+void TestReport::csvNumbers_data()
+{
+    QTest::addColumn<QChar>("separator");
+    QTest::addColumn<QString>("row"); // 1310-ab.sor's row
+    QTest::newRow("decimal point") << QChar(',')
+                                   << "1310-ab.sor,CB-12,07,1310,24.000,8.580,2: 0.450 dB,"
+                                      "19.000 km,APROVADO,APROVADO";
+    QTest::newRow("decimal comma") << QChar(';')
+                                   << "1310-ab.sor;CB-12;07;1310;24,000;8,580;2: 0,450 dB;"
+                                      "19,000 km;APROVADO;APROVADO";
+}
+
+// The summary's CSV writes every number with one decimal mark, the one its separator goes with,
+// those within a text (the worst event, the bends) too; its columns keep their names.
+void TestReport::csvNumbers()
+{
+    QFETCH(QChar, separator);
+    QFETCH(QString, row);
+    QStringList files;
+    for (const char *name : {"1310-ab.sor", "1310-ba.sor", "1550-ab.sor", "1550-ba.sor"})
+        files << dir.filePath(name);
+    Report::Options options;
+    options.limits = *Acceptance::preset("monomodo-generico");
+    QVector<Report::Entry> entries = Report::judgeFiles(files, options);
+    Report::pairFibres(entries, options);
+    Sor::CsvStyle style;
+    if (separator == ';')
+        style = Sor::CsvStyle::of(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    const QString csv = dir.filePath("resumo.csv");
+    QVERIFY(Report::writeCsv(entries, csv, nullptr, style));
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines.first(), Report::summaryHeader().join(separator));
+    QVERIFY2(lines.contains(row), qPrintable(lines.join('\n')));
+    // No number with the other mark anywhere.
+    QString wrong = numbersMarkedOtherwise(lines.join('\n'), separator);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+
+    // The command writes it in the user's way, one mark throughout.
+    QCOMPARE(run(QStringList{"report"} + files
+                 + QStringList{"-o", dir.filePath("resumo.pdf"), "--csv", csv}),
+             0);
+    file.close();
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString written = QString::fromUtf8(file.readAll());
+    const bool comma = written.startsWith(Report::summaryHeader().join(';'));
+    QVERIFY2(comma || written.startsWith(Report::summaryHeader().join(',')), qPrintable(written));
+    wrong = numbersMarkedOtherwise(written, comma ? ';' : ',');
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+}
+
+void TestReport::longFibrePages_data()
+{
+    QTest::addColumn<int>("splices");  // of 0.3 dB along 40 km, each over a 0.1 dB limit
+    QTest::addColumn<bool>("onePage"); // the fibre's
+    QTest::newRow("a few splices: one page") << 3 << true;
+    QTest::newRow("twenty: the events' table carries on") << 20 << false;
+    QTest::newRow("fifty reasons, the link map on a page of its own") << 50 << false;
+    QTest::newRow("a link map taller than a page") << 150 << false;
+}
+
+// A fibre measured from both ends with many reasons why it fails: its page carries on to the
+// pages after it, headed as its continuation (as a trace's page does), so that every reason and
+// every event's row is in the report once, the link map stays inside its page, no text runs over
+// other text or into the footer, and every page counts the real total.
+void TestReport::longFibrePages()
+{
+    QFETCH(int, splices);
+    QFETCH(bool, onePage);
+    const QString name = QStringLiteral("emendas-%1").arg(splices);
+    writeSplicedPair(name, splices);
+    write("emenda.json", R"({"name": "apertado", "splice_loss_max_db": 0.1})");
+    const QString pdf = dir.filePath(name + ".pdf");
+    QCOMPARE(run({"report",
+                  dir.filePath(name + "-ab.sor"),
+                  dir.filePath(name + "-ba.sor"),
+                  "-o",
+                  pdf,
+                  "--limits",
+                  dir.filePath("emenda.json")}),
+             1);
+    int count = 0;
+    const QString bad = laidOutBadly(pdf, &count);
+    if (!bad.isEmpty())
+        QFAIL(qPrintable(bad));
+    const QString t = text(pdf);
+    const QStringList pageTexts = t.split(QChar('\f'), Qt::SkipEmptyParts);
+    QCOMPARE(count, pageTexts.size());
+    const QString title = QString::fromUtf8("Fibra 03 do cabo CB-9: CENTRAL ↔ POSTE 9");
+    // The summary's page, then the fibre's: the first under its title, the others carrying it on.
+    int continued = 0;
+    for (int p = 0; p < pageTexts.size(); ++p) {
+        QVERIFY2(pageTexts.at(p).contains(
+                     QStringLiteral("página %1 de %2").arg(p + 1).arg(pageTexts.size())),
+                 qPrintable(pageTexts.at(p)));
+        QCOMPARE(pageTexts.at(p).contains(QRegularExpression(title + " *\\n")), p == 1);
+        if (pageTexts.at(p).contains(title + " (continuação)")) {
+            QCOMPARE(p, 2 + continued);
+            ++continued;
+        }
+    }
+    QCOMPARE(continued == 0, onePage);
+    QCOMPARE(t.count("Mapa do enlace"), 3);
+    // Every reason (on the fibre's page and on each end's) and every event's row, each once.
+    for (int n = 1; n <= splices; ++n) {
+        QCOMPARE(t.count(QRegularExpression(
+                     QStringLiteral("\\bevento %1: perda 0,300 dB acima do limite").arg(n))),
+                 3);
+        QCOMPARE(
+            t.count(QRegularExpression(
+                QStringLiteral("\\n *%1 +[\\d,]+ +0,300 +0,300 +0,300 +ambas +REPROVADO").arg(n))),
+            1);
+    }
+    QVERIFY2(!t.contains("e mais"), qPrintable(t));
+}
+
+void TestReport::longChangeLists_data()
+{
+    QTest::addColumn<int>("splices"); // new since the baseline's three
+    QTest::addColumn<bool>("onePage");
+    QTest::newRow("a few changes: one page") << 6 << true;
+    QTest::newRow("fifty: the list carries on") << 50 << false;
+    QTest::newRow("a hundred and fifty") << 150 << false;
+}
+
+// What changed on a fibre where many splices appeared since its baseline: every change in words
+// once, the list carried on to the pages after the pair's, headed as its continuation.
+void TestReport::longChangeLists()
+{
+    QFETCH(int, splices);
+    QFETCH(bool, onePage);
+    writeSplicedPair(QStringLiteral("base"), 3);
+    writeSplicedPair(QStringLiteral("agora"), splices);
+    const QString pdf = dir.filePath(QStringLiteral("mudancas-%1.pdf").arg(splices));
+    QCOMPARE(run({"compare", dir.filePath("base-ab.sor"), dir.filePath("agora-ab.sor")}), 1);
+    const QStringList said = out.split('\n').filter(QRegularExpression("^  evento"));
+    QVERIFY(!said.isEmpty());
+    QCOMPARE(run({"compare", dir.filePath("base-ab.sor"), dir.filePath("agora-ab.sor"), "-o", pdf}),
+             1);
+    int count = 0;
+    const QString bad = laidOutBadly(pdf, &count);
+    if (!bad.isEmpty())
+        QFAIL(qPrintable(bad));
+    const QString t = text(pdf);
+    const QStringList pageTexts = t.split(QChar('\f'), Qt::SkipEmptyParts);
+    QCOMPARE(pageTexts.size() == 1, onePage);
+    for (int p = 0; p < pageTexts.size(); ++p) {
+        QVERIFY2(pageTexts.at(p).contains(
+                     QStringLiteral("página %1 de %2").arg(p + 1).arg(pageTexts.size())),
+                 qPrintable(pageTexts.at(p)));
+        QCOMPARE(pageTexts.at(p).contains("agora-ab.sor desde base-ab.sor (continuação)"), p > 0);
+    }
+    // Each change the table names, once in the PDF.
+    for (const QString &change : said)
+        QCOMPARE(t.count(change.trimmed()), 1);
+    QVERIFY2(!t.contains("e mais"), qPrintable(t));
 }
 
 QTEST_MAIN(TestReport)
