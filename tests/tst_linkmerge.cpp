@@ -413,7 +413,10 @@ void TestLinkMerge::unvouchedShots()
         b.locationA = placeB.toUtf8();
     if (!serialB.isEmpty())
         b.mainframeSerial = serialB.toUtf8();
-    const QStringList files{save("1310_200ns.sor", a), save("outra.sor", b)};
+    // Apart from the set's own files, which other tests read.
+    QTemporaryDir here;
+    const QStringList files{writeInto(here, "1310_200ns.sor", SorWriter::write(a)),
+                            writeInto(here, "outra.sor", SorWriter::write(b))};
     const QString doubt
         = QString::fromUtf8("não há identificação comum: confira que é a mesma fibra");
     for (const QStringList &format : {QStringList(), QStringList{"--json"}}) {
