@@ -1,3 +1,4 @@
+#include "acceptance/verdict.h"
 #include "archive/archive.h"
 #include "commandline.h"
 
@@ -39,7 +40,9 @@ public:
                            QTextStream &out,
                            QTextStream &err) const
     {
-        if (formats.both(parser) || !isCall(args, err))
+        if (!formats.oneAtMost(parser, err))
+            return Usage;
+        if (!isCall(args, err))
             return std::nullopt;
         const QString action = args.first();
         const QStringList rest = args.mid(1);
@@ -126,8 +129,8 @@ private:
                                    QStringLiteral("Só deste fabricante ou modelo."),
                                    QStringLiteral("NOME")};
     const QCommandLineOption verdict{QStringLiteral("verdict"),
-                                     QStringLiteral("Só com este veredito (APROVADO, "
-                                                    "REPROVADO, …)."),
+                                     QStringLiteral("Só com este veredito: APROVADO, "
+                                                    "REPROVADO, INDETERMINADO, SEM LIMITES."),
                                      QStringLiteral("V")};
     const QCommandLineOption text{QStringLiteral("text"),
                                   QStringLiteral("Palavras nos rótulos, no fabricante ou no "
@@ -166,7 +169,20 @@ bool ArchiveCommand::readQuery(const QCommandLineParser &parser,
         return false;
     }
     query.maker = parser.value(maker);
-    query.verdict = parser.value(verdict);
+    query.verdict = parser.value(verdict).trimmed();
+    // The words add stores; "danificado" in the table is no verdict, but the trace's state.
+    static const QStringList verdicts{Acceptance::verdictWord(Acceptance::Verdict::Pass),
+                                      Acceptance::verdictWord(Acceptance::Verdict::Fail),
+                                      Acceptance::verdictWord(Acceptance::Verdict::Unknown),
+                                      Acceptance::verdictWord(Acceptance::Verdict::NoLimits)};
+    if (parser.isSet(verdict) && !verdicts.contains(query.verdict, Qt::CaseInsensitive)) {
+        err << QStringLiteral("otdr-sor: archive: veredito desconhecido: %1 (os vereditos são "
+                              "%2 e %3)\n")
+                   .arg(parser.value(verdict),
+                        verdicts.mid(0, verdicts.size() - 1).join(QStringLiteral(", ")),
+                        verdicts.last());
+        return false;
+    }
     query.text = parser.value(text);
     if (parser.isSet(wavelength)) {
         bool ok = false;
@@ -222,12 +238,13 @@ int ArchiveCommand::history(const Archive::Archive &archive,
 {
     records = archive.history(fiber, query.cable);
     if (records.isEmpty() && archive.lastError().isEmpty()) {
+        // Nothing found is no fault, as a find that matches nothing: its empty answer is
+        // printed, and why it is empty said.
         err << QStringLiteral("otdr-sor: archive history: nenhum traço da fibra %1%2 no "
                               "arquivo\n")
                    .arg(fiber,
                         query.cable.isEmpty() ? QString()
                                               : QStringLiteral(" do cabo %1").arg(query.cable));
-        return Damaged;
     }
     return Sound;
 }

@@ -172,8 +172,8 @@ run(const QStringList &paths, const QCommandLineParser &parser, QTextStream &out
     Cable::Options options;
     if (!limits.read(parser, options.limits, err))
         return Command::Usage;
-    if (formats.both(parser))
-        return std::nullopt;
+    if (!formats.oneAtMost(parser, err))
+        return Command::Usage;
     if (!readOptions(parser, options, err))
         return Command::Usage;
     const std::optional<QStringList> files = inputFiles(paths, parser, err);

@@ -108,6 +108,14 @@ QString Command::describe(QCommandLineParser &parser) const
     return declared.note.isEmpty() ? usage : usage + QStringLiteral("\n\n") + declared.note;
 }
 
+QList<QCommandLineOption> Command::options() const
+{
+    QList<QCommandLineOption> all;
+    for (const Choice &choice : declared.choices)
+        all += choice.options;
+    return all;
+}
+
 bool Command::draws(const QCommandLineParser &parser) const
 {
     const QStringList given = parser.optionNames();

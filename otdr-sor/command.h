@@ -83,6 +83,8 @@ public:
     // Adds the command's options and arguments to the parser; returns its usage line (and the
     // note of its help, after an empty line).
     QString describe(QCommandLineParser &parser) const;
+    // Every option it takes, as describe() gives them to the parser.
+    QList<QCommandLineOption> options() const;
     // Whether the arguments after the name and the options make a call of the command as
     // declared: as many arguments as it takes, an option of each required choice.
     bool fits(const QStringList &arguments, const QCommandLineParser &parser) const;

@@ -186,6 +186,14 @@ bool Formats::both(const QCommandLineParser &parser) const
     return parser.isSet(json) && parser.isSet(csv);
 }
 
+bool Formats::oneAtMost(const QCommandLineParser &parser, QTextStream &err) const
+{
+    if (!both(parser))
+        return true;
+    err << QStringLiteral("otdr-sor: escolha uma saída: --json ou --csv\n");
+    return false;
+}
+
 bool outputAllowed(const QString &output, const QStringList &inputs, QTextStream &err)
 {
     const QString problem = Sor::outputProblem(output, inputs);
@@ -225,7 +233,10 @@ bool LimitsOption::read(const QCommandLineParser &parser,
         return false;
     }
     QString error;
-    if (parser.isSet(file)) {
+    if (parser.isSet(file) && parser.value(file).isEmpty()) {
+        // "--limits=" names no file.
+        error = QStringLiteral("a opção --limits precisa de um valor");
+    } else if (parser.isSet(file)) {
         limits = Acceptance::readLimits(parser.value(file), &error);
     } else if (parser.isSet(name)) {
         limits = Acceptance::preset(parser.value(name));

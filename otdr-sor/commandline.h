@@ -96,6 +96,8 @@ struct Formats
     // The two, which exclude each other, for a usage line.
     Command::Choice choice(bool required = false) const { return {{json, csv}, required}; }
     bool both(const QCommandLineParser &parser) const;
+    // At most one of them is given; otherwise, false, with why on `err`.
+    bool oneAtMost(const QCommandLineParser &parser, QTextStream &err) const;
 };
 // A report, a summary or a plot never replaces a trace: false, with the reason on `err`.
 bool outputAllowed(const QString &output, const QStringList &inputs, QTextStream &err);

@@ -42,8 +42,8 @@ const QCommandLineOption points{QStringLiteral("points"),
 std::optional<int>
 run(const QStringList &files, const QCommandLineParser &parser, QTextStream &out, QTextStream &err)
 {
-    if (formats.both(parser))
-        return std::nullopt;
+    if (!formats.oneAtMost(parser, err))
+        return Command::Usage;
     // The JSON says what is wrong with any file; the CSV is of points.
     const bool json = parser.isSet(formats.json);
     int status = Command::Sound;

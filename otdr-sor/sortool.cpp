@@ -42,6 +42,65 @@ QString commandHelp(const QCommandLineParser &parser, const QString &usage)
     return QStringLiteral("Uso: %1\n").arg(usage) + text;
 }
 
+// What is wrong with the options, said as the user typed them, where the parser refused them: it
+// names an unknown option without its dashes, and in its own words. The arguments are walked as
+// the parser walks them (a value-taking option takes the next argument, whatever it is; "-abc"
+// is -a -b -c; "--" ends the options).
+QString optionProblem(const QStringList &arguments, const QList<QCommandLineOption> &options)
+{
+    const auto option = [&options](const QString &name) -> const QCommandLineOption * {
+        for (const QCommandLineOption &o : options) {
+            if (o.names().contains(name))
+                return &o;
+        }
+        return nullptr;
+    };
+    // As typed, without a value given after "=" (unless that leaves only dashes).
+    const auto unknown = [](const QString &argument) {
+        const QString typed = argument.section(QLatin1Char('='), 0, 0);
+        return QStringLiteral("opção desconhecida: %1")
+            .arg(typed.count(QLatin1Char('-')) == typed.size() ? argument : typed);
+    };
+    const auto missing = [](const QString &typed) {
+        return QStringLiteral("a opção %1 precisa de um valor").arg(typed);
+    };
+    const auto unexpected = [](const QString &typed) {
+        return QStringLiteral("a opção %1 não leva valor").arg(typed);
+    };
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("--"))
+            break;
+        if (argument.startsWith(QLatin1String("--"))) {
+            const QString typed = argument.section(QLatin1Char('='), 0, 0);
+            const QCommandLineOption *o = option(typed.mid(2));
+            const bool assigned = argument.contains(QLatin1Char('='));
+            if (!o)
+                return unknown(argument);
+            if (!o->valueName().isEmpty() && !assigned && ++i == arguments.size())
+                return missing(typed);
+            if (o->valueName().isEmpty() && assigned)
+                return unexpected(typed);
+        } else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
+            for (int pos = 1; pos < argument.size(); ++pos) {
+                const QString letter = QStringLiteral("-") + argument.at(pos);
+                const QCommandLineOption *o = option(argument.mid(pos, 1));
+                if (!o)
+                    return unknown(argument);
+                const bool last = pos + 1 == argument.size();
+                if (!o->valueName().isEmpty()) {
+                    if (last && ++i == arguments.size())
+                        return missing(letter);
+                    break;
+                }
+                if (!last && argument.at(pos + 1) == QLatin1Char('='))
+                    return unexpected(letter);
+            }
+        }
+    }
+    return QString();
+}
+
 } // namespace
 
 bool sorToolDraws(const QStringList &arguments)
@@ -73,23 +132,31 @@ int runSorTool(const QStringList &arguments, QTextStream &out, QTextStream &err)
     const Command *command = findCommand(name);
     const QString usage = command ? command->describe(parser) : QString();
     const bool parsed = parser.parse(arguments);
-    if (parser.isSet(help)) {
+    // Options no command takes are named before the list of commands; an option wrongly given
+    // is said even beside --help (which the parser then counts as given).
+    const QString problem
+        = parsed
+              ? QString()
+              : optionProblem(arguments,
+                              QList<QCommandLineOption>{help}
+                                  + (command ? command->options() : QList<QCommandLineOption>()));
+    if (parsed && parser.isSet(help)) {
         out << (command ? commandHelp(parser, usage) : usageText());
         return Command::Sound;
     }
     if (!command) {
-        err << (name.isEmpty() ? usageText()
-                               : QStringLiteral("otdr-sor: comando desconhecido: %1\n\n%2")
-                                     .arg(name, usageText()));
+        err << (!name.isEmpty() ? QStringLiteral("otdr-sor: comando desconhecido: %1\n\n").arg(name)
+                : !problem.isEmpty() ? QStringLiteral("otdr-sor: %1\n\n").arg(problem)
+                                     : QString())
+            << usageText();
         return Command::Usage;
     }
-    if (!parsed) {
-        err << "otdr-sor: " << parser.errorText() << "\n";
-        return Command::Usage;
-    }
+    if (!parsed)
+        err << "otdr-sor: " << (problem.isEmpty() ? parser.errorText() : problem) << "\n\n";
     const QStringList given = parser.positionalArguments().mid(1);
-    const std::optional<int> status
-        = command->fits(given, parser) ? command->run(given, parser, out, err) : std::nullopt;
+    const std::optional<int> status = parsed && command->fits(given, parser)
+                                          ? command->run(given, parser, out, err)
+                                          : std::nullopt;
     if (status)
         return *status;
     err << QStringLiteral("Uso: %1\n\notdr-sor %2 --help mostra as opções do comando.\n")

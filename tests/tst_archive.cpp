@@ -56,6 +56,12 @@ private slots:
     void conditions();
     void databaseWords_data();
     void databaseWords();
+    void verdicts_data();
+    void verdicts();
+    void tableAligned_data();
+    void tableAligned();
+    void copiesStillThere_data();
+    void copiesStillThere();
 
 private:
     // A database of its own for each case: a SQLite file in `dir`, or a new database on the
@@ -542,7 +548,7 @@ void TestArchive::judgedOnItsPoints()
 }
 
 // find, history and baseline never make an archive, not even the default one; a history of a
-// fibre the archive does not hold says so.
+// fibre the archive does not hold says so, and finds nothing as find does (no fault: status 0).
 void TestArchive::onlyAddMakesAnArchive()
 {
     QTemporaryDir dir;
@@ -561,8 +567,17 @@ void TestArchive::onlyAddMakesAnArchive()
     QVERIFY(!QFileInfo::exists(dir.filePath("dados")));
     const QString db = dir.filePath("arquivo.sqlite");
     QCOMPARE(runCapturing({"archive", "add", "--db", db, trace}, out, err), 0);
-    QCOMPARE(runCapturing({"archive", "history", "F99", "--db", db}, out, err), 1);
-    QVERIFY2(err.contains("nenhum traço da fibra F99"), qPrintable(err));
+    QCOMPARE(runCapturing({"archive", "history", "F99", "--db", db}, out, err), 0);
+    QCOMPARE(err,
+             QStringLiteral("otdr-sor: archive history: nenhum traço da fibra F99 no arquivo\n"));
+    QVERIFY2(out.endsWith("\n0 traços\n"), qPrintable(out));
+    QString found;
+    QCOMPARE(runCapturing({"archive", "find", "--fiber", "F99", "--db", db}, found, err), 0);
+    QCOMPARE(out, found);
+    QCOMPARE(runCapturing({"archive", "history", "F99", "--db", db, "--json"}, out, err), 0);
+    QVERIFY2(QJsonDocument::fromJson(out.toUtf8()).object().value("traces").isArray(),
+             qPrintable(out));
+    QCOMPARE(QJsonDocument::fromJson(out.toUtf8()).object().value("traces").toArray().size(), 0);
     QCOMPARE(runCapturing({"archive", "history", "F07", "--db", db}, out, err), 0);
     if (dataHome.isNull())
         qunsetenv("XDG_DATA_HOME");
@@ -1305,6 +1320,168 @@ void TestArchive::databaseWords()
     const QString said = Archive::databaseProblem(error, server, "a consulta falhou");
     QVERIFY2(said.startsWith(says), qPrintable(said));
     QVERIFY2(said.endsWith(" (" + text.simplified() + ")"), qPrintable(said));
+}
+
+void TestArchive::verdicts_data()
+{
+    QTest::addColumn<QString>("verdict");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("found");
+    QTest::newRow("APROVADO") << "APROVADO" << 0 << 1;
+    QTest::newRow("reprovado, as typed") << "reprovado" << 0 << 1;
+    QTest::newRow("INDETERMINADO, none of them") << "Indeterminado" << 0 << 0;
+    QTest::newRow("sem limites, none of them") << "sem limites" << 0 << 0;
+    QTest::newRow("XYZ") << "XYZ" << 2 << 0;
+    QTest::newRow("the table's danificado is no verdict") << "danificado" << 2 << 0;
+    QTest::newRow("in English") << "PASS" << 2 << 0;
+    QTest::newRow("nothing") << "" << 2 << 0;
+}
+
+// Only the verdicts add stores are searched for, in either case; another is refused with the
+// list rather than finding nothing.
+void TestArchive::verdicts()
+{
+    QFETCH(QString, verdict);
+    QFETCH(int, status);
+    QFETCH(int, found);
+    QTemporaryDir dir;
+    const QString db = dir.filePath("arquivo.sqlite");
+    // One trace passes the generic limits; the other, added under a splice limit below its
+    // 0,1 dB step, fails.
+    save(dir.filePath("passes/F07.sor"),
+         traceBytes("ELM-MIL", "F07", "ELM", 1550, "BC", 1700000000, 1));
+    save(dir.filePath("fails/F08.sor"),
+         traceBytes("ELM-MIL", "F08", "ELM", 1550, "BC", 1700000000, 2));
+    save(dir.filePath("strict.json"), R"({"name": "rigoroso", "splice_loss_max_db": 0.05})");
+    QString out;
+    QString err;
+    QCOMPARE(
+        runCapturing(
+            {"archive", "add", "--db", db, dir.filePath("passes"), "--preset", "monomodo-generico"},
+            out,
+            err),
+        0);
+    QCOMPARE(runCapturing({"archive",
+                           "add",
+                           "--db",
+                           db,
+                           dir.filePath("fails"),
+                           "--limits",
+                           dir.filePath("strict.json")},
+                          out,
+                          err),
+             0);
+    QCOMPARE(
+        runCapturing({"archive", "find", "--db", db, "--json", "--verdict", verdict}, out, err),
+        status);
+    if (status != 0) {
+        QCOMPARE(err,
+                 QStringLiteral("otdr-sor: archive: veredito desconhecido: %1 (os vereditos são "
+                                "APROVADO, REPROVADO, INDETERMINADO e SEM LIMITES)\n")
+                     .arg(verdict));
+        QVERIFY2(out.isEmpty(), qPrintable(out));
+        return;
+    }
+    QCOMPARE(QJsonDocument::fromJson(out.toUtf8()).object().value("traces").toArray().size(),
+             found);
+}
+
+void TestArchive::tableAligned_data()
+{
+    QTest::addColumn<QByteArray>("cable");
+    QTest::addColumn<QByteArray>("fiber");
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("short labels") << QByteArray("CB-1") << QByteArray("F01")
+                                  << QByteArray("CENTRAL") << "t";
+    QTest::newRow("a long cable id") << QByteArray("BACKBONE-NORTE-ESTACAO-CENTRAL-2024")
+                                     << QByteArray("F01") << QByteArray("CENTRAL") << "t";
+    QTest::newRow("a long fibre id")
+        << QByteArray("CB-1") << QByteArray("FIBRA-0001-TUBO-AZUL") << QByteArray("CENTRAL") << "t";
+    QTest::newRow("a long end") << QByteArray("CB-1") << QByteArray("F01")
+                                << QByteArray("ESTACAO-TELEFONICA-CENTRO") << "t";
+    QTest::newRow("a long path") << QByteArray("CB-1") << QByteArray("F01") << QByteArray("CENTRAL")
+                                 << "uma pasta de nome muito comprido/e outra mais";
+}
+
+// Every line of the terminal's table has its columns where the heading has them, however long
+// a label: a band right-aligned under "λ (nm)", the path under "Arquivo".
+void TestArchive::tableAligned()
+{
+    QFETCH(QByteArray, cable);
+    QFETCH(QByteArray, fiber);
+    QFETCH(QByteArray, from);
+    QFETCH(QString, folder);
+    QTemporaryDir dir;
+    const QString db = dir.filePath("arquivo.sqlite");
+    // The long labels on one trace, short ones on the other, so that each column's width differs
+    // from one line to the next unless the table widens it for all.
+    save(dir.filePath(folder + "/a.sor"),
+         traceBytes(cable, fiber, from, 1550, "BC", 1700000000, 1));
+    save(dir.filePath("t/b.sor"), traceBytes("C", "F", "X", 1310, "CC", 1700000100, 2));
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"archive", "add", "--db", db, dir.path()}, out, err), 0);
+    QCOMPARE(runCapturing({"archive", "find", "--db", db}, out, err), 0);
+    const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines.last(), QStringLiteral("2 traços"));
+    const QString heading = lines.first();
+    const int bandEnd = int(heading.indexOf(QStringLiteral("λ (nm)")) + 6);
+    const int pathAt = int(heading.indexOf(QStringLiteral("Arquivo")));
+    const int cableAt = int(heading.indexOf(QStringLiteral("Cabo")));
+    const int fiberAt = int(heading.indexOf(QStringLiteral("Fibra")));
+    QVERIFY(bandEnd > 6 && pathAt > bandEnd && fiberAt > cableAt);
+    for (const QString &line : lines.mid(1, 2)) {
+        const bool longOne = line.contains(QString::fromLatin1(cable));
+        QVERIFY2(line.mid(bandEnd - 4, 4) == (longOne ? "1550" : "1310"),
+                 qPrintable(heading + "\n" + line));
+        QVERIFY2(line.mid(pathAt).startsWith(dir.path()), qPrintable(heading + "\n" + line));
+        QVERIFY2(line.mid(cableAt).startsWith(longOne ? QString::fromLatin1(cable) : "C "),
+                 qPrintable(heading + "\n" + line));
+        QVERIFY2(line.mid(fiberAt).startsWith(longOne ? QString::fromLatin1(fiber) : "F "),
+                 qPrintable(heading + "\n" + line));
+        // A column is apart from the next by a space at least.
+        QCOMPARE(line.at(fiberAt - 1), QLatin1Char(' '));
+    }
+}
+
+void TestArchive::copiesStillThere_data()
+{
+    QTest::addColumn<int>("copies");
+    QTest::addColumn<int>("deleted");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("two, one deleted") << 2 << 1 << "";
+    QTest::newRow("three, one deleted") << 3 << 1 << " (+1 cópia)";
+    QTest::newRow("three, none deleted") << 3 << 0 << " (+2 cópias)";
+    QTest::newRow("two, both deleted") << 2 << 2 << " (sumiu)";
+}
+
+// The table counts the copies of a trace that add still finds, not those it found gone.
+void TestArchive::copiesStillThere()
+{
+    QFETCH(int, copies);
+    QFETCH(int, deleted);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    const QString db = dir.filePath("arquivo.sqlite");
+    const QByteArray bytes = traceBytes("CB-1", "F01", "CENTRAL", 1550, "BC", 1700000000, 1);
+    const QString folder = dir.filePath("traces");
+    for (int i = 0; i < copies; ++i)
+        save(QStringLiteral("%1/copia%2.sor").arg(folder).arg(i), bytes);
+    QString out;
+    QString err;
+    QCOMPARE(runCapturing({"archive", "add", "--db", db, folder}, out, err), 0);
+    for (int i = 0; i < deleted; ++i)
+        QVERIFY(QFile::remove(QStringLiteral("%1/copia%2.sor").arg(folder).arg(copies - 1 - i)));
+    QCOMPARE(runCapturing({"archive", "add", "--db", db, folder}, out, err), 0);
+    QVERIFY2(
+        out.endsWith(QStringLiteral("; %1\n").arg(
+            deleted == 1 ? QStringLiteral("1 sumiu") : QStringLiteral("%1 sumiram").arg(deleted))),
+        qPrintable(out));
+    QCOMPARE(runCapturing({"archive", "find", "--db", db}, out, err), 0);
+    const QString row = out.section('\n', 1, 1);
+    QVERIFY2(row.endsWith(folder + "/copia0.sor" + says), qPrintable(out));
 }
 
 QTEST_MAIN(TestArchive)

@@ -31,6 +31,8 @@ private slots:
     void outputs();
     void wrongInput_data();
     void wrongInput();
+    void wrongOptions_data();
+    void wrongOptions();
     void csvFollowsLocale_data();
     void csvFollowsLocale();
 
@@ -553,6 +555,73 @@ void TestCommands::wrongInput()
     // Said on standard error, or as the result itself: "danificado", JSON's "errors".
     QVERIFY2(!(r.out + r.err).trimmed().isEmpty(), qPrintable(said));
     QVERIFY2(r.err.isEmpty() || r.err.startsWith(QStringLiteral("otdr-sor: ")), qPrintable(said));
+}
+
+void TestCommands::wrongOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<QString>("usage"); // empty: nothing after the line
+    for (const Command &command : commands()) {
+        const QString usage = QStringLiteral("Uso: otdr-sor ") + command.name();
+        QTest::addRow("%s --bogus", qPrintable(command.name()))
+            << QStringList{command.name(), "--bogus", "@/ruim/vazio.sor"}
+            << "opção desconhecida: --bogus" << usage;
+        QTest::addRow("%s -Z", qPrintable(command.name()))
+            << QStringList{command.name(), "@/ruim/vazio.sor", "-Z"} << "opção desconhecida: -Z"
+            << usage;
+        QTest::addRow("%s --help=x", qPrintable(command.name()))
+            << QStringList{command.name(), "@/ruim/vazio.sor", "--help=x"}
+            << "a opção --help não leva valor" << usage;
+    }
+    QTest::newRow("no command") << QStringList{"--bogus"} << "opção desconhecida: --bogus"
+                                << "Uso: otdr-sor COMANDO";
+    QTest::newRow("check --limits without its value")
+        << QStringList{"check", "@/ruim/vazio.sor", "--limits"}
+        << "a opção --limits precisa de um valor"
+        << "Uso: otdr-sor check";
+    QTest::newRow("export --json=sim") << QStringList{"export", "@/ruim/vazio.sor", "--json=sim"}
+                                       << "a opção --json não leva valor"
+                                       << "Uso: otdr-sor export";
+    QTest::newRow("link --json --csv") << QStringList{"link", "@/ruim/vazio.sor", "--json", "--csv"}
+                                       << "escolha --json ou --csv, não os dois"
+                                       << "";
+    QTest::newRow("cable --json --csv")
+        << QStringList{"cable", "@/ruim", "--json", "--csv"} << "escolha uma saída: --json ou --csv"
+        << "";
+    QTest::newRow("export --json --csv")
+        << QStringList{"export", "@/ruim/vazio.sor", "--json", "--csv"}
+        << "escolha uma saída: --json ou --csv"
+        << "";
+#ifdef OTDR_HAVE_ARCHIVE
+    QTest::newRow("archive find --json --csv")
+        << QStringList{"archive", "find", "--db", "@/nenhum.sqlite", "--json", "--csv"}
+        << "escolha uma saída: --json ou --csv"
+        << "";
+    QTest::newRow("archive find --verdict XYZ")
+        << QStringList{"archive", "find", "--db", "@/nenhum.sqlite", "--verdict", "XYZ"}
+        << "archive: veredito desconhecido: XYZ (os vereditos são APROVADO, REPROVADO, "
+           "INDETERMINADO e SEM LIMITES)"
+        << "";
+#endif
+}
+
+// An option wrongly given is named in Portuguese as it was typed, with the command's usage;
+// exit 2, whatever the translation of the library's own words says.
+void TestCommands::wrongOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, says);
+    QFETCH(QString, usage);
+    const Result r = run(placed(arguments, dir.path()), QStringLiteral("pt_BR.UTF-8"));
+    QVERIFY2(r.status == QProcess::NormalExit, qPrintable(r.err));
+    QCOMPARE(r.exit, 2);
+    QVERIFY2(r.out.isEmpty(), qPrintable(r.out));
+    const QString first = QStringLiteral("otdr-sor: %1\n").arg(says);
+    if (usage.isEmpty())
+        QCOMPARE(r.err, first);
+    else
+        QVERIFY2(r.err.startsWith(first + QLatin1Char('\n') + usage), qPrintable(r.err));
 }
 
 // Every CSV in the user's locale's way: a comma and decimal points, or, where decimals take a

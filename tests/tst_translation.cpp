@@ -129,7 +129,7 @@ void TestTranslation::programs_data()
     QTest::addColumn<QString>("says");
     QTest::newRow("otdr-sor help") << OTDR_SOR << QStringList{"plot", "--help"} << "Argumentos:";
     QTest::newRow("otdr-sor mistyped option")
-        << OTDR_SOR << QStringList{"check", "--limitz", "x.sor"} << "Opção desconhecida";
+        << OTDR_SOR << QStringList{"check", "--limitz", "x.sor"} << "opção desconhecida: --limitz";
     QTest::newRow("otdr-view help") << OTDR_VIEW << QStringList{"--help"} << "Opções:";
 }
 

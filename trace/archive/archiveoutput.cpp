@@ -1,23 +1,53 @@
 #include "archive/archive.h"
 #include "archive/columns.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace Archive {
 
 namespace {
 
-// A line of the terminal's table: each column in its width; the path, free, stands two spaces
-// apart, past a verdict longer than its column.
-QString tableLine(const std::function<QString(const Column &)> &text)
+// The terminal's table: each column as wide as its widest text (its heading, a cell, or the
+// width it asks for), so that a long label moves the columns after it on every line alike; the
+// path, free, stands two spaces apart.
+QString tableOf(const QVector<QStringList> &lines)
 {
-    QString line;
+    QVector<const Column *> shown;
     for (const Column &c : columns()) {
-        if (!c.cell)
-            continue;
-        if (!line.isEmpty())
-            line += c.width == 0 ? QStringLiteral("  ") : QStringLiteral(" ");
-        line += QStringLiteral("%1").arg(text(c), c.width);
+        if (c.cell)
+            shown << &c;
     }
-    return line + QLatin1Char('\n');
+    QVector<int> widths;
+    for (int i = 0; i < shown.size(); ++i) {
+        int widest = std::abs(shown.at(i)->width);
+        for (const QStringList &line : lines)
+            widest = std::max(widest, int(line.at(i).size()));
+        widths << (shown.at(i)->width < 0 ? -widest : widest);
+    }
+    QString out;
+    for (const QStringList &line : lines) {
+        QString text;
+        for (int i = 0; i < shown.size(); ++i) {
+            if (i > 0)
+                text += shown.at(i)->width == 0 ? QStringLiteral("  ") : QStringLiteral(" ");
+            text += shown.at(i)->width == 0 ? line.at(i)
+                                            : QStringLiteral("%1").arg(line.at(i), widths.at(i));
+        }
+        out += text + QLatin1Char('\n');
+    }
+    return out;
+}
+
+// The texts of a line of the terminal's table, column by column.
+QStringList tableTexts(const std::function<QString(const Column &)> &text)
+{
+    QStringList texts;
+    for (const Column &c : columns()) {
+        if (c.cell)
+            texts << text(c);
+    }
+    return texts;
 }
 
 // A count and its noun: one in the singular, none and many in the plural.
@@ -40,11 +70,12 @@ QJsonObject toJson(const Record &r)
 
 QString table(const QVector<Record> &records)
 {
-    QString out = tableLine(
-        [](const Column &c) { return c.shortHeading.isEmpty() ? c.heading : c.shortHeading; });
+    QVector<QStringList> lines{tableTexts(
+        [](const Column &c) { return c.shortHeading.isEmpty() ? c.heading : c.shortHeading; })};
     const TableStyle terminal;
     for (const Record &r : records)
-        out += tableLine([&](const Column &c) { return c.cell(r, terminal); });
+        lines << tableTexts([&](const Column &c) { return c.cell(r, terminal); });
+    QString out = tableOf(lines);
     out += QStringLiteral("%1 traço%2\n").arg(records.size()).arg(records.size() == 1 ? "" : "s");
     return out;
 }

@@ -6,6 +6,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <algorithm>
+
 namespace Archive {
 
 namespace {
@@ -239,7 +241,9 @@ Column path()
         QString where = r.path();
         if (r.gone())
             where += QStringLiteral(" (sumiu)");
-        const int copies = int(r.places.size());
+        // Only the copies still there: a place add found gone is no copy to open.
+        const int copies = int(std::count_if(
+            r.places.cbegin(), r.places.cend(), [](const Place &p) { return !p.gone; }));
         if (s.countCopies && copies > 1)
             where += QStringLiteral(" (+%1 cópia%2)").arg(copies - 1).arg(copies > 2 ? "s" : "");
         return where;
