@@ -77,24 +77,27 @@ bool recovering(const TraceData &t, size_t from, size_t count)
 }
 
 // Where a reflection rises in [from, to), past the launch's own pulse: the first point where
-// the trace, and the mean of the next few points, stand clear above the lowest level since
-// `from` (the launch's fall and recovery only fall); where that rise begins. 0: none.
+// the trace, and the mean of the next few points, stand clear above every level since `from`
+// (the launch's fall and a receiver's recovery, however it rings, only sink); where that rise
+// leaves the level before it. 0: none.
 size_t riseAfterLaunch(const TraceData &t, size_t from, size_t to)
 {
     const size_t few = std::max<size_t>(2, t.pulse / 4);
     if (from + 1 >= to || to + few > t.usable)
         return 0;
-    double low = t.y[from];
+    double high = t.y[from];
     for (size_t j = from + 1; j < to; ++j) {
         const double clear = std::max(LeastLaunchDb, CandidateSignificance * 2 * t.noiseAt(j));
-        if (t.y[j] - low >= clear && t.fits.mean(j, j + few) - low >= clear) {
+        if (t.y[j] - high >= clear && t.fits.mean(j, j + few) - high >= clear) {
+            const double low = *std::min_element(t.y.begin() + long(std::max(from, j - few)),
+                                                 t.y.begin() + long(j));
             const double begun = low + std::max(RiseNoise * t.noiseAt(j), RiseLeastDb);
             size_t begins = j;
             while (begins > from + 1 && t.y[begins - 1] > begun)
                 --begins;
             return begins;
         }
-        low = std::min(low, t.y[j]);
+        high = std::max(high, t.y[j]);
     }
     return 0;
 }
