@@ -29,6 +29,12 @@ private slots:
     void longTracePages();
     void marginColumn_data();
     void marginColumn();
+    void longNames_data();
+    void longNames();
+    void refusedPairs_data();
+    void refusedPairs();
+    void csvNumbers_data();
+    void csvNumbers();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
@@ -262,8 +268,8 @@ void TestReport::bothEnds()
              1);
     t = text(pdf);
     // Without limits nothing passes or fails: the refused pair is undetermined.
-    QVERIFY2(t.simplified().contains("2 fibras medidas das duas pontas (perdas médias): 0 "
-                                     "APROVADO, 0 REPROVADO, 1 INDETERMINADO, 1 SEM LIMITES"),
+    QVERIFY2(t.simplified().contains("1 fibra medida das duas pontas (perdas médias): 0 "
+                                     "APROVADO, 0 REPROVADO, 0 INDETERMINADO, 1 SEM LIMITES"),
              qPrintable(t));
     QVERIFY2(t.simplified().contains("Par recusado: os comprimentos de onda diferem: 1310 nm"),
              qPrintable(t));
@@ -480,6 +486,224 @@ void TestReport::marginColumn()
              0);
     const QString t = text(pdf);
     QVERIFY2(t.contains(QRegularExpression("\\n *" + row + "\\n")), qPrintable(t));
+}
+
+void TestReport::longNames_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("client");
+    const QString name = QString::fromUtf8(
+        "Companhia Estadual de Telecomunicações do Vale do Rio Grande do Sul — Regional Serra");
+    QTest::newRow("the report's summary") << "report" << name;
+    QTest::newRow("the cable's cover") << "cable" << name;
+    QTest::newRow("a name of one word longer than the page") << "report" << QString(300, 'X');
+}
+
+// A long client, company, operator and title are written whole where they are signed and in
+// every page's header: no word past the page's margins or over another, none set smaller than
+// a readable size.
+void TestReport::longNames()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, client);
+    QStringList arguments{command};
+    if (command == "report") {
+        arguments << dir.filePath("a.sor") << dir.filePath("b.sor");
+    } else {
+        const QString cable = dir.filePath("cabo-longo");
+        QVERIFY(QDir().mkpath(cable));
+        for (int i = 1; i <= 2; ++i) {
+            const SorWriter::CableEnds ends = SorWriter::cableFibre(i);
+            write(QStringLiteral("cabo-longo/F0%1-a.sor").arg(i), SorWriter::write(ends.a));
+            write(QStringLiteral("cabo-longo/F0%1-b.sor").arg(i), SorWriter::write(ends.b));
+        }
+        arguments << cable;
+    }
+    const QString pdf = dir.filePath(command + "-nomes-longos.pdf");
+    arguments << QStringList{"-o",
+                             pdf,
+                             "--preset",
+                             "monomodo-generico",
+                             "--client",
+                             client,
+                             "--company",
+                             client,
+                             "--operator",
+                             QString::fromUtf8("José Carlos de Albuquerque Nascimento Filho, "
+                                               "técnico de campo da regional"),
+                             "--title",
+                             QString::fromUtf8("Relatório de certificação OTDR — ") + client};
+    QVERIFY2(run(arguments) <= 1, qPrintable(err));
+    double height = 0;
+    const QVector<QVector<Word>> pages = words(pdf, &height);
+    QVERIFY(!pages.isEmpty());
+    const double margin = 15 / 25.4 * 72 - 0.5;
+    const double width = 595 - margin;
+    // The first page holds the signatures; every page the header.
+    const QVector<Word> &w = pages.first();
+    for (int i = 0; i < w.size(); ++i) {
+        const QRectF box = w.at(i).box;
+        if (box.left() < margin || box.right() > width || box.top() < margin
+            || box.bottom() > height - margin)
+            QFAIL(qPrintable(QStringLiteral("\"%1\" past the page's margins").arg(w.at(i).text)));
+        if (box.height() < Report::Pdf::ReadablePoints)
+            QFAIL(qPrintable(QStringLiteral("\"%1\" smaller than readable").arg(w.at(i).text)));
+        for (int k = i + 1; k < w.size(); ++k) {
+            const QRectF both = box.intersected(w.at(k).box);
+            if (both.width() * both.height()
+                >= 0.2
+                       * std::min(box.width() * box.height(),
+                                  w.at(k).box.width() * w.at(k).box.height()))
+                QFAIL(qPrintable(
+                    QStringLiteral("\"%1\" over \"%2\"").arg(w.at(i).text, w.at(k).text)));
+        }
+    }
+    for (int p = 1; p < pages.size(); ++p) {
+        for (const Word &word : pages.at(p)) {
+            if (word.box.right() > width)
+                QFAIL(qPrintable(QStringLiteral("page %1: \"%2\" past the page's margin")
+                                     .arg(p + 1)
+                                     .arg(word.text)));
+        }
+    }
+    // The client's name whole under its signature line: each word, in order, in the right
+    // column.
+    QStringList signed_;
+    for (const Word &word : w) {
+        if (word.box.left() > 595 / 2.0 && word.box.top() > height / 3)
+            signed_ << word.text;
+    }
+    // A word broken over lines reads as its pieces.
+    const QString said = signed_.join(' ');
+    QVERIFY2(said.contains("Cliente: " + client)
+                 || QString(said).remove(' ').contains("Cliente:" + client),
+             qPrintable(said));
+}
+
+void TestReport::refusedPairs_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("counted"); // the fibres' line, or none
+    QTest::addColumn<QString>("refused"); // the refused pairs' line, or none
+    QTest::newRow("two sound fibres")
+        << QStringList{"1310-ab.sor", "1310-ba.sor", "1550-ab.sor", "1550-ba.sor"}
+        << QStringList{"--preset", "monomodo-generico"}
+        << "2 fibras medidas das duas pontas (perdas médias): 1 APROVADO, 1 REPROVADO, 0 "
+           "INDETERMINADO"
+        << "";
+    QTest::newRow("a sound fibre and a pair of two wavelengths")
+        << QStringList{"1550-je.sor", "1550-jo.sor", "mixed-je.sor", "mixed-jo.sor"}
+        << QStringList{"--pair-by-name", "je,jo", "--preset", "monomodo-generico"}
+        << "1 fibra medida das duas pontas (perdas médias): 0 APROVADO, 1 REPROVADO, 0 "
+           "INDETERMINADO"
+        << "1 par recusado: não são as duas pontas de uma fibra";
+    QTest::newRow("no pair but a refused one")
+        << QStringList{"mixed-je.sor", "mixed-jo.sor"} << QStringList{"--pair-by-name", "je,jo"}
+        << ""
+        << "1 par recusado: não são as duas pontas de uma fibra";
+}
+
+// A pair refused as no one fibre's two ends is no fibre measured from both: the summary counts
+// it apart, and counts only the fibres it could judge.
+void TestReport::refusedPairs()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, counted);
+    QFETCH(QString, refused);
+    const QString pdf = dir.filePath("pares.pdf");
+    QStringList paths;
+    for (const QString &f : files)
+        paths << dir.filePath(f);
+    QCOMPARE(run(QStringList{"report"} + paths + QStringList{"-o", pdf} + arguments), 1);
+    const QString t = text(pdf);
+    const QString summary = t.left(t.indexOf(QChar('\f'))).simplified();
+    if (counted.isEmpty())
+        QVERIFY2(!summary.contains("das duas pontas (perdas médias)"), qPrintable(summary));
+    else
+        QVERIFY2(summary.contains(counted), qPrintable(summary));
+    QCOMPARE(summary.contains("recusado"), !refused.isEmpty());
+    if (!refused.isEmpty())
+        QVERIFY2(summary.contains(refused), qPrintable(summary));
+}
+
+namespace {
+
+// The fields of a CSV whose numbers take the decimal mark the separator does not go with.
+QString numbersMarkedOtherwise(const QString &csv, QChar separator)
+{
+    const QRegularExpression other(separator == ',' ? "[0-9],[0-9]" : "[0-9][.][0-9]");
+    QStringList wrong;
+    QString field;
+    bool quoted = false;
+    for (const QChar c : csv + '\n') {
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && (c == separator || c == '\n')) {
+            if (other.match(field).hasMatch())
+                wrong << field;
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    return wrong.join(" | ");
+}
+
+} // namespace
+
+void TestReport::csvNumbers_data()
+{
+    QTest::addColumn<QChar>("separator");
+    QTest::addColumn<QString>("row"); // 1310-ab.sor's row
+    QTest::newRow("decimal point") << QChar(',')
+                                   << "1310-ab.sor,CB-12,07,1310,24.000,8.580,2: 0.450 dB,"
+                                      "19.000 km,APROVADO,APROVADO";
+    QTest::newRow("decimal comma") << QChar(';')
+                                   << "1310-ab.sor;CB-12;07;1310;24,000;8,580;2: 0,450 dB;"
+                                      "19,000 km;APROVADO;APROVADO";
+}
+
+// The summary's CSV writes every number with one decimal mark, the one its separator goes with,
+// those within a text (the worst event, the bends) too; its columns keep their names.
+void TestReport::csvNumbers()
+{
+    QFETCH(QChar, separator);
+    QFETCH(QString, row);
+    QStringList files;
+    for (const char *name : {"1310-ab.sor", "1310-ba.sor", "1550-ab.sor", "1550-ba.sor"})
+        files << dir.filePath(name);
+    Report::Options options;
+    options.limits = *Acceptance::preset("monomodo-generico");
+    QVector<Report::Entry> entries = Report::judgeFiles(files, options);
+    Report::pairFibres(entries, options);
+    Sor::CsvStyle style;
+    if (separator == ';')
+        style = Sor::CsvStyle::of(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    const QString csv = dir.filePath("resumo.csv");
+    QVERIFY(Report::writeCsv(entries, csv, nullptr, style));
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines.first(), Report::summaryHeader().join(separator));
+    QVERIFY2(lines.contains(row), qPrintable(lines.join('\n')));
+    // No number with the other mark anywhere.
+    QString wrong = numbersMarkedOtherwise(lines.join('\n'), separator);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+
+    // The command writes it in the user's way, one mark throughout.
+    QCOMPARE(run(QStringList{"report"} + files
+                 + QStringList{"-o", dir.filePath("resumo.pdf"), "--csv", csv}),
+             0);
+    file.close();
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString written = QString::fromUtf8(file.readAll());
+    const bool comma = written.startsWith(Report::summaryHeader().join(';'));
+    QVERIFY2(comma || written.startsWith(Report::summaryHeader().join(',')), qPrintable(written));
+    wrong = numbersMarkedOtherwise(written, comma ? ';' : ',');
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
 }
 
 QTEST_MAIN(TestReport)

@@ -35,12 +35,18 @@ void Page::line(const QString &text, double points, bool bold, const QColor &col
 {
     font(points, bold);
     painter.setPen(colour);
-    const QRect bounds = painter.fontMetrics().boundingRect(
-        QRect(area.left(), area.top() + y, area.width(), area.height()), Qt::TextWordWrap, text);
+    const QRect room(area.left(), area.top() + y, area.width(), area.height());
+    int wrap = Qt::TextWordWrap;
+    QRect bounds = painter.fontMetrics().boundingRect(room, wrap, text);
+    // A word longer than the page's width (a name without spaces) is broken where it must be.
+    if (bounds.width() > area.width()) {
+        wrap = Qt::TextWrapAnywhere;
+        bounds = painter.fontMetrics().boundingRect(room, wrap, text);
+    }
     const int height = bounds.height() + 4;
     if (!dry)
         painter.drawText(QRect(area.left(), area.top() + y, area.width(), height),
-                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
+                         Qt::AlignLeft | Qt::AlignVCenter | wrap,
                          text);
     y += height;
 }
@@ -206,10 +212,55 @@ void countsLine(Page &page,
     page.line(line, 10, true);
 }
 
+namespace {
+
+// A name set whole in its box's width: wrapped at words, smaller where it would take more than
+// two lines, never below a size still read on paper; the height it took.
+int wholeText(QPainter &painter, const QRect &box, const QString &text, double points)
+{
+    QFont f = painter.font();
+    int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+    QRect bounds;
+    for (;; points = std::max(ReadablePoints, points - 0.25)) {
+        f.setPointSizeF(points);
+        painter.setFont(f);
+        const QFontMetrics metrics = painter.fontMetrics();
+        bounds = metrics.boundingRect(QRect(0, 0, box.width(), 100 * Row), flags, text);
+        const bool fits
+            = bounds.width() <= box.width() && bounds.height() <= 2 * metrics.lineSpacing() + 1;
+        if (fits || points <= ReadablePoints)
+            break;
+    }
+    // A word longer than the whole width is broken where it must be.
+    if (bounds.width() > box.width()) {
+        flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere;
+        bounds
+            = painter.fontMetrics().boundingRect(QRect(0, 0, box.width(), 100 * Row), flags, text);
+    }
+    painter.drawText(QRect(box.left(), box.top(), box.width(), bounds.height()), flags, text);
+    return bounds.height();
+}
+
+// One line of a running head set smaller where it is too long for the page's width, never below
+// a readable size; past that it is cut at its end (the first page says it whole).
+void headText(QPainter &painter, const QRect &box, int align, const QString &text)
+{
+    QFont f = painter.font();
+    double points = f.pointSizeF();
+    while (points > ReadablePoints && painter.fontMetrics().horizontalAdvance(text) > box.width()) {
+        points = std::max(ReadablePoints, points - 0.25);
+        f.setPointSizeF(points);
+        painter.setFont(f);
+    }
+    painter.drawText(
+        box, align, painter.fontMetrics().elidedText(text, Qt::ElideRight, box.width()));
+}
+
+} // namespace
+
 void signatureLines(Page &page, const Options &o)
 {
     page.y += Row * 2;
-    page.font(BodyPoints);
     page.painter.setPen(Qt::black);
     const int half = page.area.width() / 2;
     const int lineY = page.area.top() + page.y;
@@ -218,16 +269,22 @@ void signatureLines(Page &page, const Options &o)
                                     : QStringLiteral("Técnico responsável: %1").arg(o.operatorName),
            o.client.isEmpty() ? QStringLiteral("Cliente")
                               : QStringLiteral("Cliente: %1").arg(o.client)};
+    // A long name takes the lines it needs, and the date goes under it.
+    int tallest = Row;
     for (int i = 0; i < 2; ++i) {
         const int left = page.area.left() + i * half + 20;
         page.painter.drawLine(left, lineY, left + half - 80, lineY);
-        page.painter.drawText(
-            QRect(left, lineY + 4, half - 80, Row), Qt::AlignLeft | Qt::AlignTop, who[i]);
-        page.painter.drawText(QRect(left, lineY + 4 + Row, half - 80, Row),
+        page.font(BodyPoints);
+        const int name = std::max(
+            Row,
+            wholeText(page.painter, QRect(left, lineY + 4, half - 80, Row), who[i], BodyPoints));
+        tallest = std::max(tallest, name);
+        page.font(BodyPoints);
+        page.painter.drawText(QRect(left, lineY + 4 + name, half - 80, Row),
                               Qt::AlignLeft | Qt::AlignTop,
                               QStringLiteral("Data: ____/____/________"));
     }
-    page.y += 3 * Row;
+    page.y += 3 * Row + tallest - Row;
 }
 
 namespace {
@@ -252,10 +309,11 @@ void pageFrame(QPainter &painter, const QRect &whole, const Options &o, int numb
     const QRect text(left, whole.top(), whole.right() - left, HeaderHeight - 12);
     f.setBold(true);
     painter.setFont(f);
-    painter.drawText(text, Qt::AlignLeft | Qt::AlignTop, o.company);
+    headText(painter, text, Qt::AlignLeft | Qt::AlignTop, o.company);
     f.setBold(false);
     painter.setFont(f);
-    painter.drawText(text, Qt::AlignLeft | Qt::AlignBottom, o.title);
+    headText(painter, text, Qt::AlignLeft | Qt::AlignBottom, o.title);
+    painter.setFont(f);
     painter.setPen(QColor(0x90, 0x90, 0x90));
     painter.drawLine(whole.left(),
                      whole.top() + HeaderHeight - 6,

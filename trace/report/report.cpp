@@ -17,8 +17,14 @@ constexpr int PageRows = 52;
 // The rows the legend and the signature lines take at the end of the summary.
 constexpr int ClosingRows = 15;
 
+// A number as the table writes it, with this decimal mark.
+QString number(double value, int decimals, QChar decimalPoint)
+{
+    return Sor::decimal(value, decimals).replace(QLatin1Char(','), decimalPoint);
+}
+
 // The event that most needs the reader's eye: the worst failing one, else the lossiest.
-QString worstEvent(const Entry &e)
+QString worstEvent(const Entry &e, QChar decimalPoint)
 {
     const Acceptance::JudgedEvent *worst = nullptr;
     for (const Acceptance::JudgedEvent &event : e.judgement.events) {
@@ -33,7 +39,9 @@ QString worstEvent(const Entry &e)
     }
     if (!worst || !worst->lossDb)
         return QString();
-    return QStringLiteral("%1: %2 dB").arg(worst->number).arg(Sor::decimal(*worst->lossDb, 3));
+    return QStringLiteral("%1: %2 dB")
+        .arg(worst->number)
+        .arg(number(*worst->lossDb, 3, decimalPoint));
 }
 
 QVector<const Sor::Trace *> readTraces(const QVector<Entry> &entries)
@@ -67,11 +75,11 @@ void markBends(QVector<Entry> &entries, const Options &options)
     }
 }
 
-QString bendsText(const QVector<double> &bends)
+QString bendsText(const QVector<double> &bends, QChar decimalPoint)
 {
     if (bends.isEmpty())
         return QString();
-    const QString first = Sor::decimal(bends.first() / 1000.0, 3) + QStringLiteral(" km");
+    const QString first = number(bends.first() / 1000.0, 3, decimalPoint) + QStringLiteral(" km");
     return bends.size() == 1 ? first : QStringLiteral("%1 +%2").arg(first).arg(bends.size() - 1);
 }
 
@@ -175,20 +183,23 @@ QStringList summaryHeader()
             QStringLiteral("Veredito")};
 }
 
-QStringList summaryRow(const Entry &e)
+QStringList summaryRow(const Entry &e, QChar decimalPoint)
 {
     const Sor::Trace &t = e.trace;
-    const auto optional = [](const std::optional<double> &v, double scale, int decimals) {
-        return v ? Sor::decimal(*v * scale, decimals) : QString();
-    };
+    const auto optional
+        = [decimalPoint](const std::optional<double> &v, double scale, int decimals) {
+              return v ? number(*v * scale, decimals, decimalPoint) : QString();
+          };
     return {QFileInfo(e.path).fileName(),
             t.general ? t.general->cableId : QString(),
             t.general ? t.general->fiberId : QString(),
-            t.wavelengthNm ? Sor::wavelengthNumber(*t.wavelengthNm) : QString(),
+            t.wavelengthNm
+                ? Sor::wavelengthNumber(*t.wavelengthNm).replace(QLatin1Char(','), decimalPoint)
+                : QString(),
             optional(e.link.lengthM, 0.001, 3),
             optional(e.link.totalLossDb, 1, 3),
-            worstEvent(e),
-            bendsText(e.bendsM),
+            worstEvent(e, decimalPoint),
+            bendsText(e.bendsM, decimalPoint),
             e.fibreVerdict ? Acceptance::verdictWord(*e.fibreVerdict) : QString(),
             // One end of a fibre measured from both answers to the fibre's verdict.
             Acceptance::verdictWord(finalVerdict(e))};
@@ -224,13 +235,10 @@ bool writeCsv(const QVector<Entry> &entries,
               const Sor::CsvStyle &style)
 {
     QString text = Sor::csvRow(summaryHeader(), style) + QLatin1Char('\n');
-    for (const Entry &e : entries) {
-        // The summary's numbers as the table writes them, in the CSV's own way.
-        QStringList fields;
-        for (const QString &field : summaryRow(e))
-            fields << Sor::csvDecimalText(field, style);
-        text += Sor::csvRow(fields, style) + QLatin1Char('\n');
-    }
+    // Every number with the CSV's own decimal mark, those within a text ("3: 0.225 dB") too;
+    // the ids a file gives are written as they are.
+    for (const Entry &e : entries)
+        text += Sor::csvRow(summaryRow(e, style.decimalPoint), style) + QLatin1Char('\n');
     return Sor::saveFile(path, text.toUtf8(), error);
 }
 

@@ -87,9 +87,10 @@ inline bool passes(Acceptance::Verdict v)
 }
 
 // The summary's columns and one entry's row: file, cable, fibre, wavelength, length, total
-// loss, worst event, bends, the fibre's verdict from both ends, the trace's verdict.
+// loss, worst event, bends, the fibre's verdict from both ends, the trace's verdict; its numbers
+// with this decimal mark (a CSV's may be a point).
 QStringList summaryHeader();
-QStringList summaryRow(const Entry &entry);
+QStringList summaryRow(const Entry &entry, QChar decimalPoint = QLatin1Char(','));
 
 // Pages: the summary (as many as its rows need, its legend and signature lines at the end of
 // the last), then one per fibre measured from both ends, then one per entry; an entry whose

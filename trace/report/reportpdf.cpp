@@ -34,13 +34,30 @@ void countLines(Page &page, const QVector<Entry> &entries, const QVector<Fibre> 
                        : 0;
     }
     countsLine(page, QStringLiteral("traços"), verdicts, watched);
-    if (!fibres.isEmpty()) {
-        verdicts.clear();
-        for (const Fibre &f : fibres)
+    // A pair refused as no one fibre's two ends is no fibre measured: it is counted apart.
+    verdicts.clear();
+    int refused = 0;
+    for (const Fibre &f : fibres) {
+        if (f.problem.isEmpty())
             verdicts << f.judgement.verdict;
-        countsLine(
-            page, QStringLiteral("fibras medidas das duas pontas (perdas médias)"), verdicts);
+        else
+            ++refused;
     }
+    if (!verdicts.isEmpty())
+        countsLine(page,
+                   verdicts.size() == 1
+                       ? QStringLiteral("fibra medida das duas pontas (perdas médias)")
+                       : QStringLiteral("fibras medidas das duas pontas (perdas médias)"),
+                   verdicts);
+    if (refused > 0)
+        page.line(refused == 1 ? QStringLiteral("1 par recusado: não são as duas pontas de uma "
+                                                "fibra (ver a página do par)")
+                               : QStringLiteral("%1 pares recusados: não são as duas pontas de "
+                                                "uma fibra (ver a página de cada par)")
+                                     .arg(refused),
+                  BodyPoints,
+                  true,
+                  AttentionColour);
     int bent = 0;
     for (const Entry &e : entries)
         bent += e.bendsM.isEmpty() ? 0 : 1;
