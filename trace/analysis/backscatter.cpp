@@ -87,6 +87,11 @@ size_t riseAfterLaunch(const TraceData &t, size_t from, size_t to)
         return 0;
     double high = t.y[from];
     for (size_t j = from + 1; j < to; ++j) {
+        // A receiver climbing back from the floor (or "no data") after a blinding launch
+        // rises too: no reflection rises from where no light is seen.
+        const bool dark = t.noData[j - 1] || (t.floorDb && t.y[j - 1] < *t.floorDb + t.floorRiseDb);
+        if (dark)
+            return 0;
         const double clear = std::max(LeastLaunchDb, CandidateSignificance * 2 * t.noiseAt(j));
         if (t.y[j] - high >= clear && t.fits.mean(j, j + few) - high >= clear) {
             const double low = *std::min_element(t.y.begin() + long(std::max(from, j - few)),
@@ -215,12 +220,13 @@ void findLaunch(TraceData &t)
     // ends where its own pulse has passed.
     const size_t rise = riseAfterLaunch(t, top + t.pulse + 1, std::min(t.usable, after + w));
     size_t stop = after + w;
-    if (rise > 0) {
+    if (rise > 0 && rise < after) {
         t.launchReflection = rise;
         after = launchFallEnds(t, top + t.pulse + 1, rise);
         t.launchEnd = after;
-        stop = std::max(rise, after + 1);
     }
+    if (rise > 0)
+        stop = std::max(rise, after + 1);
     // Its height above the backscatter carried back to its top.
     const double above = t.y[top] - t.fits.mean(after, stop);
     const double fall = -t.slopeAt(after) * (double(after - top) + double(stop - after) / 2);
