@@ -101,7 +101,8 @@ run(const QStringList &files, const QCommandLineParser &parser, QTextStream &out
             << "\n";
         return status == Command::Sound ? int(Command::Usage) : status;
     }
-    const LinkMerge::Link link = LinkMerge::mergeShots(shots, judged, bendDb);
+    const LinkMerge::Link link
+        = LinkMerge::mergeShots(shots, judged, bendDb, parser.isSet(sameFibre));
     if (parser.isSet(formats.json))
         out << QJsonDocument(LinkMerge::toJson(link)).toJson(QJsonDocument::Indented);
     else if (parser.isSet(formats.csv))

@@ -290,6 +290,15 @@ void TestAcceptance::storedValues_data()
         << withEvents({stored(1, 1200, 0.1, 0, "0F9999"), end})
         << QByteArray(R"({"length_min_m": 2500})") << int(Acceptance::Verdict::Fail)
         << "enlace: comprimento 2000,0 m abaixo do limite";
+    // Each limit's word with its own gender: "comprimento não medido", "perda … não medida".
+    QTest::newRow("a length not measured")
+        << withEvents({stored(1, 1200, 0.1, 0, "0F9999")})
+        << QByteArray(R"({"length_max_m": 5000})") << int(Acceptance::Verdict::Unknown)
+        << "enlace: comprimento não medido (comprimento máx. 5000,0 m)";
+    QTest::newRow("a total loss not measured")
+        << withEvents({stored(1, 1200, 0.1, 0, "0F9999"), end}, 0)
+        << QByteArray(R"({"total_loss_max_db": 10})") << int(Acceptance::Verdict::Unknown)
+        << "enlace: perda total não medida (perda total máx. 10,000 dB)";
     QTest::newRow("without limits, neither pass nor fail")
         << withEvents({stored(1, 1200, 3.0, 0, "0F9999"), end}) << QByteArray("{}")
         << int(Acceptance::Verdict::NoLimits) << QString();

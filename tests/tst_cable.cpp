@@ -46,6 +46,8 @@ private slots:
     void marksNoFileHolds();
     void settingsInTheirUnits();
     void csvQuoted();
+    void matrixColumnsAligned_data();
+    void matrixColumnsAligned();
 };
 
 namespace {
@@ -1233,6 +1235,58 @@ void TestCable::csvQuoted()
     QVERIFY(reader.waitForFinished(30000));
     QCOMPARE(QString::fromUtf8(reader.readAllStandardOutput()),
              QStringLiteral("F\"03\nF,02\nF;01\n10 10\n"));
+}
+
+void TestCable::matrixColumnsAligned_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("marked"); // a cell is measured on the points: "*"
+    QTest::newRow("a splice one end does not store") << "unseen" << true;
+    QTest::newRow("a clean cable") << "" << false;
+    QTest::newRow("a fibre broken before the last closures") << "broken" << false;
+}
+
+// In the text matrix each cell, marked or not, ends where its column's heading ends (the mark
+// hanging after it): a reader follows a column straight down.
+void TestCable::matrixColumnsAligned()
+{
+    QFETCH(QString, fault);
+    QFETCH(bool, marked);
+    QTemporaryDir dir;
+    writeCable(dir.path());
+    if (fault == "unseen") {
+        Written w = ends(2);
+        w.b.events.removeAt(w.b.events.size() - 3);
+        save(dir.filePath("F02-b.sor"), w.b);
+    } else if (fault == "broken") {
+        saveEnds(dir.path(), 4, ends(4, 18000));
+    }
+    QString out;
+    QString err;
+    runCapturing({"cable", dir.path()}, out, err);
+    const QStringList lines = out.split('\n');
+    const int heading = int(lines.indexOf(QRegularExpression("^Fibra +C?1@.*")));
+    QVERIFY2(heading > 0, qPrintable(out));
+    const QRegularExpression word("\\S+");
+    QVector<int> ends;
+    for (auto it = word.globalMatch(lines.at(heading)); it.hasNext();)
+        ends << int(it.next().capturedEnd());
+    QCOMPARE(ends.size(), 4); // "Fibra" and three closures
+    int rows = 0;
+    bool sawMark = false;
+    for (int i = heading + 1; i < lines.size() && lines.at(i).startsWith('F'); ++i, ++rows) {
+        QVector<int> cells;
+        for (auto it = word.globalMatch(lines.at(i)); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            const bool mark = m.captured().endsWith('*');
+            sawMark = sawMark || mark;
+            cells << int(m.capturedEnd()) - (mark ? 1 : 0);
+        }
+        QCOMPARE(cells.mid(1), ends.mid(1));
+        QVERIFY2(!lines.at(i).endsWith(' '), qPrintable(lines.at(i)));
+    }
+    QCOMPARE(rows, Fibres);
+    QCOMPARE(sawMark, marked);
 }
 
 QTEST_MAIN(TestCable)

@@ -39,6 +39,8 @@ private slots:
     void ponSplitters();
     void notOneFibre_data();
     void notOneFibre();
+    void unvouchedShots_data();
+    void unvouchedShots();
     void disagreementSaid();
     void mapLayout_data();
     void mapLayout();
@@ -341,6 +343,102 @@ void TestLinkMerge::notOneFibre()
     const QVector<LinkMerge::Shot> shots = shotsOf({set.at(2), other});
     const QString said = LinkMerge::oneFibreProblem(shots, sameFibre);
     QVERIFY2(problem.isEmpty() ? said.isEmpty() : said.contains(problem), qPrintable(said));
+}
+
+void TestLinkMerge::unvouchedShots_data()
+{
+    QTest::addColumn<QStringList>("idsA"); // cable, fibre
+    QTest::addColumn<QStringList>("idsB");
+    QTest::addColumn<QString>("placeB");  // the other fibre's place A; empty: the same as A's
+    QTest::addColumn<QString>("serialB"); // its instrument's serial; empty: the same
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("refused"); // part of the message; empty: merged
+    QTest::addColumn<bool>("doubted");    // merged with a note that asks the user to make sure
+    const QStringList cable{"CB-50", ""};
+    const QStringList fibre{"", "F06"};
+    const QStringList none{"", ""};
+    QTest::newRow("a cable id against a fibre id") << cable << fibre << ""
+                                                   << "" << QStringList() << 0 << "" << true;
+    QTest::newRow("a cable id against a fibre id, taken from elsewhere")
+        << cable << fibre << "POSTE 12"
+        << "" << QStringList() << 2
+        << "são fibras diferentes: não há identificação comum (cabo CB-50 em 1310_200ns.sor, "
+           "fibra F06 em outra.sor) e os locais diferem (CENTRAL–CAIXA em 1310_200ns.sor, "
+           "POSTE 12–CAIXA em outra.sor) (--same-fibre junta assim mesmo)"
+        << false;
+    QTest::newRow("a cable id against a fibre id, by another instrument")
+        << cable << fibre << ""
+        << "000777" << QStringList() << 2 << "os instrumentos diferem" << false;
+    QTest::newRow("both ids against none")
+        << QStringList{"CB-50", "F05"} << none << "POSTE 12"
+        << "" << QStringList() << 2 << "os locais diferem" << false;
+    QTest::newRow("--same-fibre joins them all the same")
+        << cable << fibre << "POSTE 12"
+        << "000777" << QStringList{"--same-fibre"} << 0 << "" << false;
+    // As before: files that name nothing are the user's word; a shared id vouches.
+    QTest::newRow("no ids at all") << none << none << "POSTE 12"
+                                   << "" << QStringList() << 0 << "" << false;
+    QTest::newRow("a cable id in both") << cable << QStringList{"CB-50", "F06"} << "POSTE 12"
+                                        << "" << QStringList() << 0 << "" << false;
+}
+
+// Two fibres of one length, whose files each name only one kind of id: nothing compares them,
+// so the places and the instrument must agree, and where they do the link says to make sure.
+void TestLinkMerge::unvouchedShots()
+{
+    QFETCH(QStringList, idsA);
+    QFETCH(QStringList, idsB);
+    QFETCH(QString, placeB);
+    QFETCH(QString, serialB);
+    QFETCH(QStringList, options);
+    QFETCH(int, status);
+    QFETCH(QString, refused);
+    QFETCH(bool, doubted);
+    const QList<SorWriter::PulseShot> set = SorWriter::multiPulseShots();
+    SorWriter::Trace a = set.at(1).trace; // 1310 nm, 200 ns: 26 km
+    a.cableId = idsA.at(0).toUtf8();
+    a.fiberId = idsA.at(1).toUtf8();
+    // Another fibre of the cable: its own splices, its end 10 m from the first one's.
+    SorWriter::Simulation otherFibre = set.at(2).simulation; // 1310 nm, 2000 ns
+    otherFibre.events = {{TrueEvent::Reflection, 0, 0, -45},
+                         {TrueEvent::Step, 7000, 0.30},
+                         {TrueEvent::Step, 18000, 0.20},
+                         {TrueEvent::End, 26010, 0, -14}};
+    SorWriter::Trace b = SorWriter::simulatedTrace(otherFibre);
+    b.lossThreshold = 50;
+    b.cableId = idsB.at(0).toUtf8();
+    b.fiberId = idsB.at(1).toUtf8();
+    if (!placeB.isEmpty())
+        b.locationA = placeB.toUtf8();
+    if (!serialB.isEmpty())
+        b.mainframeSerial = serialB.toUtf8();
+    // Apart from the set's own files, which other tests read.
+    QTemporaryDir here;
+    const QStringList files{writeInto(here, "1310_200ns.sor", SorWriter::write(a)),
+                            writeInto(here, "outra.sor", SorWriter::write(b))};
+    const QString doubt
+        = QString::fromUtf8("não há identificação comum: confira que é a mesma fibra");
+    for (const QStringList &format : {QStringList(), QStringList{"--json"}}) {
+        QString out, err;
+        QCOMPARE(runCapturing(QStringList{"link"} + options + format + files, out, err), status);
+        if (!refused.isEmpty()) {
+            QVERIFY2(err.contains(refused), qPrintable(err));
+            QVERIFY(out.isEmpty());
+            continue;
+        }
+        QVERIFY2(err.isEmpty(), qPrintable(err));
+        if (format.isEmpty()) {
+            QCOMPARE(out.contains("Nota: " + doubt), doubted);
+        } else {
+            const QStringList notes = QJsonDocument::fromJson(out.toUtf8())
+                                          .object()
+                                          .value("notes")
+                                          .toVariant()
+                                          .toStringList();
+            QCOMPARE(notes.filter(doubt).size(), doubted ? 1 : 0);
+        }
+    }
 }
 
 // A shot that reads a step no other shot reaching it sees is a disagreement, not a silent choice.

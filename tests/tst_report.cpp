@@ -35,6 +35,10 @@ private slots:
     void refusedPairs();
     void csvNumbers_data();
     void csvNumbers();
+    void longFibrePages_data();
+    void longFibrePages();
+    void longChangeLists_data();
+    void longChangeLists();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
@@ -47,6 +51,10 @@ private:
     };
     // Each page's words where the reader sees them (points), and the page's height.
     QVector<QVector<Word>> words(const QString &pdf, double *pageHeight);
+    // A word over another or in the footer's band, on any page of the PDF; empty where none is.
+    QString laidOutBadly(const QString &pdf, int *pages);
+    // A pair of a fibre's ends with a 0.3 dB splice every 38 km / splices, over 40 km.
+    void writeSplicedPair(const QString &name, int splices);
 
     QTemporaryDir dir;
     QString out;
@@ -362,6 +370,65 @@ QVector<QVector<TestReport::Word>> TestReport::words(const QString &pdf, double 
     return pages;
 }
 
+QString TestReport::laidOutBadly(const QString &pdf, int *count)
+{
+    double height = 0;
+    const QVector<QVector<Word>> pages = words(pdf, &height);
+    *count = pages.size();
+    const double footer = height - (15 / 25.4 + (Report::Pdf::FooterHeight - 10.0) / 150) * 72;
+    for (int p = 0; p < pages.size(); ++p) {
+        const QVector<Word> &w = pages.at(p);
+        for (int i = 0; i < w.size(); ++i) {
+            const bool inFooter = w.at(i).box.bottom() > footer;
+            const bool footerWord = w.at(i).box.top() > footer;
+            // The messages are made only for a word at fault: Qt 5's QVERIFY2 builds its message
+            // on every call, and thousands of pairs of words made the tests crawl under the
+            // sanitizers.
+            if ((inFooter && !footerWord) || w.at(i).box.bottom() > height)
+                return QStringLiteral("page %1: \"%2\" runs into the footer")
+                    .arg(p + 1)
+                    .arg(w.at(i).text);
+            for (int k = i + 1; k < w.size(); ++k) {
+                const QRectF both = w.at(i).box.intersected(w.at(k).box);
+                if (both.width() * both.height()
+                    >= 0.2
+                           * std::min(w.at(i).box.width() * w.at(i).box.height(),
+                                      w.at(k).box.width() * w.at(k).box.height()))
+                    return QStringLiteral("page %1: \"%2\" over \"%3\"")
+                        .arg(p + 1)
+                        .arg(w.at(i).text, w.at(k).text);
+            }
+        }
+    }
+    return QString();
+}
+
+void TestReport::writeSplicedPair(const QString &name, int splices)
+{
+    SorWriter::Simulation s;
+    s.spacingM = 2;
+    s.points = 25000;
+    s.pulseNs = 300;
+    s.attenuationDbKm = 0.19;
+    s.launchSnrDb = 34;
+    s.seed = quint32(splices);
+    for (int i = 0; i < splices; ++i)
+        s.events.append({SorWriter::TrueEvent::Step, 500.0 + i * 38000.0 / splices, 0.3});
+    s.events.append({SorWriter::TrueEvent::End, 40000, 0, -14});
+    SorWriter::Simulation back = SorWriter::fromOtherEnd(s);
+    // The far end puts the fibre's end a sample further.
+    for (SorWriter::TrueEvent &e : back.events)
+        e.positionM += s.spacingM;
+    for (const SorWriter::Simulation *one : {&s, &back}) {
+        SorWriter::Trace t = SorWriter::simulatedTrace(*one, true);
+        t.cableId = "CB-9";
+        t.fiberId = "03";
+        t.locationA = one == &s ? "CENTRAL" : "POSTE 9";
+        t.locationB = one == &s ? "POSTE 9" : "CENTRAL";
+        write(QStringLiteral("%1-%2.sor").arg(name, one == &s ? "ab" : "ba"), SorWriter::write(t));
+    }
+}
+
 void TestReport::longTracePages_data()
 {
     QTest::addColumn<int>("events");   // splices of 0.3 dB along 40 km, then its end
@@ -396,36 +463,13 @@ void TestReport::longTracePages()
         run({"report", dir.filePath(name), "-o", pdf, "--limits", dir.filePath("emenda.json")}),
         failing ? 1 : 0);
     // No word over another, none in the footer's band or past it.
-    double height = 0;
-    const QVector<QVector<Word>> pages = words(pdf, &height);
-    const double footer = height - (15 / 25.4 + (Report::Pdf::FooterHeight - 10.0) / 150) * 72;
-    for (int p = 0; p < pages.size(); ++p) {
-        const QVector<Word> &w = pages.at(p);
-        for (int i = 0; i < w.size(); ++i) {
-            const bool inFooter = w.at(i).box.bottom() > footer;
-            const bool footerWord = w.at(i).box.top() > footer;
-            // The messages are made only for a word at fault: Qt 5's QVERIFY2 builds its message
-            // on every call, and thousands of pairs of words made this test crawl under the
-            // sanitizers.
-            if (inFooter && !footerWord)
-                QFAIL(qPrintable(QStringLiteral("page %1: \"%2\" runs into the footer")
-                                     .arg(p + 1)
-                                     .arg(w.at(i).text)));
-            for (int k = i + 1; k < w.size(); ++k) {
-                const QRectF both = w.at(i).box.intersected(w.at(k).box);
-                if (both.width() * both.height()
-                    >= 0.2
-                           * std::min(w.at(i).box.width() * w.at(i).box.height(),
-                                      w.at(k).box.width() * w.at(k).box.height()))
-                    QFAIL(qPrintable(QStringLiteral("page %1: \"%2\" over \"%3\"")
-                                         .arg(p + 1)
-                                         .arg(w.at(i).text, w.at(k).text)));
-            }
-        }
-    }
+    int pages = 0;
+    const QString bad = laidOutBadly(pdf, &pages);
+    if (!bad.isEmpty())
+        QFAIL(qPrintable(bad));
     const QString t = text(pdf);
     const QStringList pageTexts = t.split(QChar('\f'), Qt::SkipEmptyParts);
-    QCOMPARE(pages.size(), pageTexts.size());
+    QCOMPARE(pages, pageTexts.size());
     QCOMPARE(pageTexts.size() == 2, onePage);
     for (int p = 0; p < pageTexts.size(); ++p) {
         QVERIFY2(pageTexts.at(p).contains(
@@ -704,6 +748,113 @@ void TestReport::csvNumbers()
     QVERIFY2(comma || written.startsWith(Report::summaryHeader().join(',')), qPrintable(written));
     wrong = numbersMarkedOtherwise(written, comma ? ';' : ',');
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+}
+
+void TestReport::longFibrePages_data()
+{
+    QTest::addColumn<int>("splices");  // of 0.3 dB along 40 km, each over a 0.1 dB limit
+    QTest::addColumn<bool>("onePage"); // the fibre's
+    QTest::newRow("a few splices: one page") << 3 << true;
+    QTest::newRow("twenty: the events' table carries on") << 20 << false;
+    QTest::newRow("fifty reasons, the link map on a page of its own") << 50 << false;
+    QTest::newRow("a link map taller than a page") << 150 << false;
+}
+
+// A fibre measured from both ends with many reasons why it fails: its page carries on to the
+// pages after it, headed as its continuation (as a trace's page does), so that every reason and
+// every event's row is in the report once, the link map stays inside its page, no text runs over
+// other text or into the footer, and every page counts the real total.
+void TestReport::longFibrePages()
+{
+    QFETCH(int, splices);
+    QFETCH(bool, onePage);
+    const QString name = QStringLiteral("emendas-%1").arg(splices);
+    writeSplicedPair(name, splices);
+    write("emenda.json", R"({"name": "apertado", "splice_loss_max_db": 0.1})");
+    const QString pdf = dir.filePath(name + ".pdf");
+    QCOMPARE(run({"report",
+                  dir.filePath(name + "-ab.sor"),
+                  dir.filePath(name + "-ba.sor"),
+                  "-o",
+                  pdf,
+                  "--limits",
+                  dir.filePath("emenda.json")}),
+             1);
+    int count = 0;
+    const QString bad = laidOutBadly(pdf, &count);
+    if (!bad.isEmpty())
+        QFAIL(qPrintable(bad));
+    const QString t = text(pdf);
+    const QStringList pageTexts = t.split(QChar('\f'), Qt::SkipEmptyParts);
+    QCOMPARE(count, pageTexts.size());
+    const QString title = QString::fromUtf8("Fibra 03 do cabo CB-9: CENTRAL ↔ POSTE 9");
+    // The summary's page, then the fibre's: the first under its title, the others carrying it on.
+    int continued = 0;
+    for (int p = 0; p < pageTexts.size(); ++p) {
+        QVERIFY2(pageTexts.at(p).contains(
+                     QStringLiteral("página %1 de %2").arg(p + 1).arg(pageTexts.size())),
+                 qPrintable(pageTexts.at(p)));
+        QCOMPARE(pageTexts.at(p).contains(QRegularExpression(title + " *\\n")), p == 1);
+        if (pageTexts.at(p).contains(title + " (continuação)")) {
+            QCOMPARE(p, 2 + continued);
+            ++continued;
+        }
+    }
+    QCOMPARE(continued == 0, onePage);
+    QCOMPARE(t.count("Mapa do enlace"), 3);
+    // Every reason (on the fibre's page and on each end's) and every event's row, each once.
+    for (int n = 1; n <= splices; ++n) {
+        QCOMPARE(t.count(QRegularExpression(
+                     QStringLiteral("\\bevento %1: perda 0,300 dB acima do limite").arg(n))),
+                 3);
+        QCOMPARE(
+            t.count(QRegularExpression(
+                QStringLiteral("\\n *%1 +[\\d,]+ +0,300 +0,300 +0,300 +ambas +REPROVADO").arg(n))),
+            1);
+    }
+    QVERIFY2(!t.contains("e mais"), qPrintable(t));
+}
+
+void TestReport::longChangeLists_data()
+{
+    QTest::addColumn<int>("splices"); // new since the baseline's three
+    QTest::addColumn<bool>("onePage");
+    QTest::newRow("a few changes: one page") << 6 << true;
+    QTest::newRow("fifty: the list carries on") << 50 << false;
+    QTest::newRow("a hundred and fifty") << 150 << false;
+}
+
+// What changed on a fibre where many splices appeared since its baseline: every change in words
+// once, the list carried on to the pages after the pair's, headed as its continuation.
+void TestReport::longChangeLists()
+{
+    QFETCH(int, splices);
+    QFETCH(bool, onePage);
+    writeSplicedPair(QStringLiteral("base"), 3);
+    writeSplicedPair(QStringLiteral("agora"), splices);
+    const QString pdf = dir.filePath(QStringLiteral("mudancas-%1.pdf").arg(splices));
+    QCOMPARE(run({"compare", dir.filePath("base-ab.sor"), dir.filePath("agora-ab.sor")}), 1);
+    const QStringList said = out.split('\n').filter(QRegularExpression("^  evento"));
+    QVERIFY(!said.isEmpty());
+    QCOMPARE(run({"compare", dir.filePath("base-ab.sor"), dir.filePath("agora-ab.sor"), "-o", pdf}),
+             1);
+    int count = 0;
+    const QString bad = laidOutBadly(pdf, &count);
+    if (!bad.isEmpty())
+        QFAIL(qPrintable(bad));
+    const QString t = text(pdf);
+    const QStringList pageTexts = t.split(QChar('\f'), Qt::SkipEmptyParts);
+    QCOMPARE(pageTexts.size() == 1, onePage);
+    for (int p = 0; p < pageTexts.size(); ++p) {
+        QVERIFY2(pageTexts.at(p).contains(
+                     QStringLiteral("página %1 de %2").arg(p + 1).arg(pageTexts.size())),
+                 qPrintable(pageTexts.at(p)));
+        QCOMPARE(pageTexts.at(p).contains("agora-ab.sor desde base-ab.sor (continuação)"), p > 0);
+    }
+    // Each change the table names, once in the PDF.
+    for (const QString &change : said)
+        QCOMPARE(t.count(change.trimmed()), 1);
+    QVERIFY2(!t.contains("e mais"), qPrintable(t));
 }
 
 QTEST_MAIN(TestReport)

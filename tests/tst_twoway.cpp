@@ -22,6 +22,8 @@ private slots:
     void sectionsAveraged();
     void refusedPairs_data();
     void refusedPairs();
+    void differentFibresNamed_data();
+    void differentFibresNamed();
     void bends();
     void pairsInABatch();
     void mirroredTrace();
@@ -230,6 +232,41 @@ void TestTwoWay::refusedPairs()
     const Acceptance::Measurement a = handMade("A.sor", {1000}, 5000);
     const Acceptance::Measurement b = handMade("B.sor", {4000}, 5000, pulseB, wavelengthB);
     QCOMPARE(Acceptance::directionsProblem(a, b), problem);
+}
+
+void TestTwoWay::differentFibresNamed_data()
+{
+    QTest::addColumn<QStringList>("idsA"); // cable, fibre
+    QTest::addColumn<QStringList>("idsB");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("both ids in both files")
+        << QStringList{"CB-12", "07"} << QStringList{"CB-12", "08"}
+        << "são fibras diferentes: CB-12 / 07 em A.sor, CB-12 / 08 em B.sor";
+    QTest::newRow("no fibre id in one file")
+        << QStringList{"CB-12", ""} << QStringList{"CB-13", "07"}
+        << "são fibras diferentes: cabo CB-12 em A.sor, CB-13 / 07 em B.sor";
+    QTest::newRow("no cable id in either file")
+        << QStringList{"", "07"} << QStringList{"", "08"}
+        << "são fibras diferentes: fibra 07 em A.sor, fibra 08 em B.sor";
+    QTest::newRow("ids named from the other end")
+        << QStringList{"", "ELMMIL0007"} << QStringList{"", "MILELM0007"} << QString();
+}
+
+// Two fibres are named by the ids each file has: an id a file lacks is no empty side of a "/".
+void TestTwoWay::differentFibresNamed()
+{
+    QFETCH(QStringList, idsA);
+    QFETCH(QStringList, idsB);
+    QFETCH(QString, problem);
+    Acceptance::Measurement a = handMade("A.sor", {1000}, 5000);
+    Acceptance::Measurement b = handMade("B.sor", {4000}, 5000);
+    a.cableId = idsA.at(0);
+    a.fiberId = idsA.at(1);
+    b.cableId = idsB.at(0);
+    b.fiberId = idsB.at(1);
+    a.locationA = "CENTRAL";
+    b.locationA = "CAIXA";
+    QCOMPARE(Acceptance::identityProblem("A.sor", a, "B.sor", b), problem);
 }
 
 // 1310 and 1550 nm of one fibre, a bend adding 1.2 dB at 1550 nm to the second of three

@@ -16,13 +16,15 @@ namespace Acceptance {
 namespace {
 
 // Every limit, in the order reports list them, the attenuation last: its key, label, quantity
-// and unit, the decimals of the limit and of a value, whether a value must stay at least at it,
-// and the member that holds it.
+// and its words where no value was measured (the adjective agrees with the quantity's gender),
+// unit, the decimals of the limit and of a value, whether a value must stay at least at it, and
+// the member that holds it.
 struct LimitEntry
 {
     const char *json;
     const char *label;
     const char *quantity;
+    const char *unmeasured;
     const char *unit;
     int limitDecimals;
     int valueDecimals;
@@ -32,15 +34,15 @@ struct LimitEntry
 
 // clang-format off
 constexpr LimitEntry LimitTable[] = {
-    {"splice_loss_max_db",    "perda de emenda máx.",   "perda",            "dB",    3, 3, false, &Limits::spliceLossMaxDb},
-    {"connector_loss_max_db", "perda de conector máx.", "perda",            "dB",    3, 3, false, &Limits::connectorLossMaxDb},
-    {"reflectance_max_db",    "refletância máx.",       "refletância",      "dB",    1, 2, false, &Limits::reflectanceMaxDb},
-    {"total_loss_max_db",     "perda total máx.",       "perda total",      "dB",    3, 3, false, &Limits::totalLossMaxDb},
-    {"orl_min_db",            "ORL mín.",               "ORL",              "dB",    2, 2, true,  &Limits::orlMinDb},
-    {"length_min_m",          "comprimento mín.",       "comprimento",      "m",     1, 1, true,  &Limits::lengthMinM},
-    {"length_max_m",          "comprimento máx.",       "comprimento",      "m",     1, 1, false, &Limits::lengthMaxM},
-    {"splitter_loss_max_db",  "perda de divisor máx.",  "perda do divisor", "dB",    3, 3, false, nullptr},
-    {"attenuation_max_db_km", "atenuação máx.",         "atenuação",        "dB/km", 3, 3, false, nullptr},
+    {"splice_loss_max_db",    "perda de emenda máx.",   "perda",            "perda não medida",            "dB",    3, 3, false, &Limits::spliceLossMaxDb},
+    {"connector_loss_max_db", "perda de conector máx.", "perda",            "perda não medida",            "dB",    3, 3, false, &Limits::connectorLossMaxDb},
+    {"reflectance_max_db",    "refletância máx.",       "refletância",      "refletância não medida",      "dB",    1, 2, false, &Limits::reflectanceMaxDb},
+    {"total_loss_max_db",     "perda total máx.",       "perda total",      "perda total não medida",      "dB",    3, 3, false, &Limits::totalLossMaxDb},
+    {"orl_min_db",            "ORL mín.",               "ORL",              "ORL não medida",              "dB",    2, 2, true,  &Limits::orlMinDb},
+    {"length_min_m",          "comprimento mín.",       "comprimento",      "comprimento não medido",      "m",     1, 1, true,  &Limits::lengthMinM},
+    {"length_max_m",          "comprimento máx.",       "comprimento",      "comprimento não medido",      "m",     1, 1, false, &Limits::lengthMaxM},
+    {"splitter_loss_max_db",  "perda de divisor máx.",  "perda do divisor", "perda do divisor não medida", "dB",    3, 3, false, nullptr},
+    {"attenuation_max_db_km", "atenuação máx.",         "atenuação",        "atenuação não medida",        "dB/km", 3, 3, false, nullptr},
 };
 // clang-format on
 
@@ -54,6 +56,7 @@ const QVector<LimitKey> &limitKeys()
             all.append({QString::fromUtf8(e.json),
                         QString::fromUtf8(e.label),
                         QString::fromUtf8(e.quantity),
+                        QString::fromUtf8(e.unmeasured),
                         QString::fromUtf8(e.unit),
                         e.limitDecimals,
                         e.valueDecimals,

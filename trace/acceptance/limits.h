@@ -31,7 +31,8 @@ struct Limits
 
 // One limit a client can set, as every part of the program names it: its key in the limits'
 // JSON, its words in a report ("perda de emenda máx. 0,300 dB"), what it checks in a reason
-// ("perda"), its unit, the decimals of the limit and of a measured value, and whether a value
+// ("perda") and how a reason says it was not measured ("perda não medida", "comprimento não
+// medido"), its unit, the decimals of the limit and of a measured value, and whether a value
 // must stay at most or at least at it. The attenuation is set per wavelength: its entry has no
 // member (attenuationMaxDbKm holds it), nor has the splitter's (splitterLossMaxDb, by ratio).
 struct LimitKey
@@ -39,6 +40,7 @@ struct LimitKey
     QString json;
     QString label;
     QString quantity;
+    QString unmeasured;
     QString unit;
     int limitDecimals = 3;
     int valueDecimals = 3;

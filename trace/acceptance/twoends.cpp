@@ -1,5 +1,7 @@
 #include "acceptance/twoway.h"
 
+#include "acceptance/fibreids.h"
+
 #include "sor/sortext.h"
 
 #include <QFileInfo>
@@ -53,8 +55,8 @@ QString identityProblem(const QString &pathA,
         return !x.isEmpty() && !y.isEmpty() && x != y && !namedFromTheOtherEnd(x, y);
     };
     if (differ(a.cableId, b.cableId) || differ(a.fiberId, b.fiberId)) {
-        return QStringLiteral("são fibras diferentes: %1 / %2 em %3, %4 / %5 em %6")
-            .arg(a.cableId, a.fiberId, a.name, b.cableId, b.fiberId, b.name);
+        return QStringLiteral("são fibras diferentes: %1 em %2, %3 em %4")
+            .arg(idsText(a.cableId, a.fiberId), a.name, idsText(b.cableId, b.fiberId), b.name);
     }
     // Ids that name the fibre from each end prove two ends, whatever places a template kept.
     const bool namedFromBothEnds

@@ -11,9 +11,10 @@ namespace {
 // One checked value: what it is and where, in the words of a report.
 struct Checked
 {
-    QString key;   // the limit's key
-    QString what;  // "perda", "refletância", …
-    QString where; // "evento 3", "trecho antes do evento 3", "enlace"
+    QString key;        // the limit's key
+    QString what;       // "perda", "refletância", …
+    QString unmeasured; // "perda não medida", "comprimento não medido", …
+    QString where;      // "evento 3", "trecho antes do evento 3", "enlace"
     int decimals = 3;
     QString unit;
     std::optional<int> splitterWays; // the splitter's ratio a limit is for
@@ -23,7 +24,7 @@ struct Checked
 Checked checkedAt(const QString &key, const QString &where)
 {
     const LimitKey &k = limitKey(key);
-    return {k.json, k.quantity, where, k.valueDecimals, k.unit, std::nullopt};
+    return {k.json, k.quantity, k.unmeasured, where, k.valueDecimals, k.unit, std::nullopt};
 }
 
 // How close a passing value came to its limit: kept where it is the closest yet.
@@ -51,7 +52,7 @@ void check(const std::optional<double> &limit,
     const QString limitWords = limitText(c.key, limits, wavelengthNm, c.splitterWays);
     if (!value) {
         unknown << c.key;
-        reasons << QStringLiteral("%1: %2 não medida (%3)").arg(c.where, c.what, limitWords);
+        reasons << QStringLiteral("%1: %2 (%3)").arg(c.where, c.unmeasured, limitWords);
         return;
     }
     const double room = atLeast ? *value - *limit : *limit - *value;

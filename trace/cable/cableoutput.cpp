@@ -6,18 +6,23 @@
 #include <QHash>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <functional>
 
 namespace Cable {
 
 namespace {
 
-// A loss in the table, marked where it was measured on the points rather than found.
+// A loss in the table; its mark is matrixMark's.
 QString matrixText(const Cell &c)
 {
-    if (!c.lossDb)
-        return QStringLiteral("ausente");
-    return Sor::decimal(*c.lossDb, 3) + (measuredOnPoints(c) ? QStringLiteral("*") : QString());
+    return c.lossDb ? Sor::decimal(*c.lossDb, 3) : QStringLiteral("ausente");
+}
+
+// "*" where the loss was measured on the points rather than found.
+QString matrixMark(const Cell &c)
+{
+    return c.lossDb && measuredOnPoints(c) ? QStringLiteral("*") : QString();
 }
 
 } // namespace
@@ -120,30 +125,48 @@ QString cordsText(const Job &job)
 }
 
 // One band's grid, a row per fibre and a column per closure; `cell` writes a cell that is
-// there, `none` one that is not.
+// there, `none` one that is not. Where `mark` is given, each column keeps a place for a mark
+// after its values, so that a marked value stands under its heading as an unmarked one does.
 QString gridText(const Job &job,
                  int band,
                  const QStringList &columns,
                  const std::function<QString(const Cell &)> &cell,
-                 const std::function<QString(const Closure &)> &none)
+                 const std::function<QString(const Closure &)> &none,
+                 const std::function<QString(const Cell &)> &mark = nullptr)
 {
+    constexpr int CellWidth = 10;
+    const int markWidth = mark ? 1 : 0;
     QHash<QString, const Cell *> cells;
     for (const Cell &m : job.matrix) {
         if (m.bandNm == band)
             cells.insert(m.fiber + QLatin1Char('\n') + QString::number(m.closure), &m);
     }
-    QString text = QStringLiteral("%1").arg(QStringLiteral("Fibra"), -12);
+    QVector<int> widths;
     for (const QString &column : columns)
-        text += QStringLiteral(" %1").arg(column, 10);
-    text += QLatin1Char('\n');
+        widths << std::max(CellWidth - markWidth, int(column.size()));
+    QStringList lines{QStringLiteral("%1").arg(QStringLiteral("Fibra"), -12)};
+    for (int i = 0; i < columns.size(); ++i)
+        lines.last()
+            += QStringLiteral(" %1%2").arg(columns.at(i), widths.at(i)).arg(QString(), -markWidth);
     for (const Fibre &f : job.fibres) {
-        text += QStringLiteral("%1").arg(f.fiber, -12);
-        for (const Closure &c : job.closures) {
+        QString line = QStringLiteral("%1").arg(f.fiber, -12);
+        for (int i = 0; i < job.closures.size(); ++i) {
+            const Closure &c = job.closures.at(i);
             const Cell *m = cells.value(f.fiber + QLatin1Char('\n') + QString::number(c.number));
             const QString value = m ? cell(*m) : QString();
-            text += QStringLiteral(" %1").arg(value.isEmpty() ? none(c) : value, 10);
+            const QString marked = m && mark ? mark(*m) : QString();
+            line += QStringLiteral(" %1%2")
+                        .arg(value.isEmpty() ? none(c) : value, widths.value(i, CellWidth))
+                        .arg(marked, -markWidth);
         }
-        text += QLatin1Char('\n');
+        lines << line;
+    }
+    QString text;
+    for (const QString &line : std::as_const(lines)) {
+        QString trimmed = line;
+        while (trimmed.endsWith(QLatin1Char(' ')))
+            trimmed.chop(1);
+        text += trimmed + QLatin1Char('\n');
     }
     return text;
 }
@@ -161,7 +184,12 @@ QString matrixTables(const Job &job)
                                "conector):\n")
                     .arg(band);
         text += gridText(
-            job, band, columns, matrixText, [](const Closure &) { return QStringLiteral("—"); });
+            job,
+            band,
+            columns,
+            matrixText,
+            [](const Closure &) { return QStringLiteral("—"); },
+            matrixMark);
     }
     return text;
 }

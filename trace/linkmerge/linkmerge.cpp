@@ -282,11 +282,14 @@ int Link::bends() const
 
 Link mergeShots(const QVector<Shot> &shots,
                 const Acceptance::Limits &limits,
-                double bendThresholdDb)
+                double bendThresholdDb,
+                bool sameFibre)
 {
     Link link;
     link.shots = shots;
     link.bendThresholdDb = bendThresholdDb;
+    if (const QString doubt = sameFibre ? QString() : oneFibreDoubt(shots); !doubt.isEmpty())
+        link.notes << doubt;
     link.bands = bandsOf(shots);
     const QVector<BandLink> bandLinks = mergeBands(link);
     placeLaunch(link, bandLinks);

@@ -52,7 +52,13 @@ QString shotText(const Shot &shot);
 // end where another shot that reaches past it sees nothing), or why they cannot be merged
 // (none, no wavelength, no points). One shot alone is a link too: its splitters named. Empty when
 // they may be.
+// Where ids name the shots but none is in two files alike, the places and the instrument, where
+// both files give them, must agree too.
 QString oneFibreProblem(const QVector<Shot> &shots, bool sameFibre);
+// Shots that ids name but that no id shared by two files vouches for, and no other evidence
+// refuses: the note that asks the reader to make sure. Empty where the ids agree, or where no
+// shot has any id (the user gave them as one fibre's).
+QString oneFibreDoubt(const QVector<Shot> &shots);
 
 enum class Kind { Launch, Connector, Splice, Gainer, Splitter, End };
 
@@ -144,10 +150,12 @@ struct Link
 double lossAgreementDb(double lossDb);
 
 // The shots of one fibre made one link and judged against the limits (a splitter against its
-// ratio's limit). oneFibreProblem() must be empty.
+// ratio's limit). oneFibreProblem() must be empty. Unless the user vouches for one fibre
+// (sameFibre), oneFibreDoubt() is among its notes.
 Link mergeShots(const QVector<Shot> &shots,
                 const Acceptance::Limits &limits,
-                double bendThresholdDb = Acceptance::DefaultBendThresholdDb);
+                double bendThresholdDb = Acceptance::DefaultBendThresholdDb,
+                bool sameFibre = false);
 
 // "lançamento", "conector", "emenda", "ganho", "divisor 1:8", "fim"
 QString kindText(const LinkEvent &event);

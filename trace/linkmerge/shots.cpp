@@ -1,5 +1,6 @@
 #include "linkmerge/shots.h"
 
+#include "acceptance/fibreids.h"
 #include "sor/linesums.h"
 #include "sor/sortext.h"
 
@@ -78,13 +79,21 @@ double fadeM(const Sor::Trace &t, const Shot &s)
     return x.back();
 }
 
-// A shot's ids as its file gives them: both, or the one it has.
 QString idsText(const Shot &s)
 {
-    if (!s.cableId.isEmpty() && !s.fiberId.isEmpty())
-        return QStringLiteral("%1 / %2").arg(s.cableId, s.fiberId);
-    return s.fiberId.isEmpty() ? QStringLiteral("cabo %1").arg(s.cableId)
-                               : QStringLiteral("fibra %1").arg(s.fiberId);
+    return Acceptance::idsText(s.cableId, s.fiberId);
+}
+
+bool hasIds(const Shot &s)
+{
+    return !s.cableId.isEmpty() || !s.fiberId.isEmpty();
+}
+
+// Two shots' ids vouch for one fibre where one kind of id is in both files and agrees.
+bool idsVouch(const Shot &a, const Shot &b)
+{
+    const auto same = [](const QString &x, const QString &y) { return !x.isEmpty() && x == y; };
+    return same(a.cableId, b.cableId) || same(a.fiberId, b.fiberId);
 }
 
 // Two shots whose cable or fibre ids differ (where both have one): why they are no one fibre.
@@ -99,6 +108,56 @@ QString idsProblem(const QVector<Shot> &shots)
             if (differ(a.cableId, b.cableId) || differ(a.fiberId, b.fiberId)) {
                 return QStringLiteral("são fibras diferentes: %1 em %2, %3 em %4")
                     .arg(idsText(a), a.name, idsText(b), b.name);
+            }
+        }
+    }
+    return QString();
+}
+
+// "CENTRAL–CAIXA": where a shot was taken from and towards; empty where the file says neither.
+QString placesText(const Shot &s)
+{
+    if (!s.trace || !s.trace->general)
+        return QString();
+    const Sor::GeneralParameters &g = *s.trace->general;
+    const QString a = g.locationA.trimmed();
+    const QString b = g.locationB.trimmed();
+    return a.isEmpty() && b.isEmpty() ? QString() : QStringLiteral("%1–%2").arg(a, b);
+}
+
+// The instrument by its maker, model and serial number; empty where the file gives no serial.
+QString instrumentText(const Shot &s)
+{
+    if (!s.trace || !s.trace->supplier || s.trace->supplier->mainframeSerial.trimmed().isEmpty())
+        return QString();
+    const Sor::SupplierParameters &p = *s.trace->supplier;
+    return QStringList{p.supplier.trimmed(), p.mainframe.trimmed(), p.mainframeSerial.trimmed()}
+        .join(QLatin1Char(' '))
+        .trimmed();
+}
+
+// Where ids name each shot but no kind of id is in both files, nothing vouches for one fibre:
+// then the places and the instrument, where both files give them, must agree, since one
+// fibre's shots from one end are taken there, one after another, by one instrument.
+QString unvouchedProblem(const QVector<Shot> &shots)
+{
+    for (int i = 0; i < shots.size(); ++i) {
+        for (int j = i + 1; j < shots.size(); ++j) {
+            const Shot &a = shots.at(i);
+            const Shot &b = shots.at(j);
+            if (idsVouch(a, b) || (!hasIds(a) && !hasIds(b)))
+                continue;
+            const QList<std::pair<QString, std::pair<QString, QString>>> evidence{
+                {QStringLiteral("os locais"), {placesText(a), placesText(b)}},
+                {QStringLiteral("os instrumentos"), {instrumentText(a), instrumentText(b)}}};
+            for (const auto &e : evidence) {
+                const QString &x = e.second.first;
+                const QString &y = e.second.second;
+                if (x.isEmpty() || y.isEmpty() || x == y)
+                    continue;
+                return QStringLiteral("são fibras diferentes: não há identificação comum (%1 em "
+                                      "%2, %3 em %4) e %5 diferem (%6 em %2, %7 em %4)")
+                    .arg(idsText(a), a.name, idsText(b), b.name, e.first, x, y);
             }
         }
     }
@@ -182,8 +241,29 @@ QString oneFibreProblem(const QVector<Shot> &shots, bool sameFibre)
         if (s.band <= 0)
             return QStringLiteral("o comprimento de onda de %1 não é conhecido").arg(s.name);
     }
-    const QString ids = sameFibre ? QString() : idsProblem(shots);
-    return ids.isEmpty() ? endsProblem(shots) : ids;
+    if (!sameFibre) {
+        for (const QString &why : {idsProblem(shots), unvouchedProblem(shots)}) {
+            if (!why.isEmpty())
+                return why;
+        }
+    }
+    return endsProblem(shots);
+}
+
+QString oneFibreDoubt(const QVector<Shot> &shots)
+{
+    for (int i = 0; i < shots.size(); ++i) {
+        for (int j = i + 1; j < shots.size(); ++j) {
+            const Shot &a = shots.at(i);
+            const Shot &b = shots.at(j);
+            if (!idsVouch(a, b) && (hasIds(a) || hasIds(b))) {
+                return QStringLiteral("não há identificação comum: confira que é a mesma fibra "
+                                      "(%1 em %2, %3 em %4)")
+                    .arg(idsText(a), a.name, idsText(b), b.name);
+            }
+        }
+    }
+    return QString();
 }
 
 } // namespace LinkMerge

@@ -6,6 +6,8 @@
 
 #include <QFileInfo>
 
+#include <utility>
+
 namespace Report {
 
 using namespace Pdf;
@@ -55,11 +57,12 @@ TracePlot::View bothTraces(Page &page, const ComparedPair &pair, const Baseline:
                                           : c.lengthBeforeM;
     const TracePlot::View view = TracePlot::viewToEnd(both, end);
     page.font(BodyPoints);
-    TracePlot::paint(
-        page.painter,
-        QRect(page.area.left(), page.area.top() + page.y, page.area.width(), PlotHeight - 80),
-        both,
-        view);
+    if (!page.dry)
+        TracePlot::paint(
+            page.painter,
+            QRect(page.area.left(), page.area.top() + page.y, page.area.width(), PlotHeight - 80),
+            both,
+            view);
     page.y += PlotHeight - 80;
     return view;
 }
@@ -75,52 +78,67 @@ void differencePlot(Page &page, const Baseline::Comparison &c, const TracePlot::
     TracePlot::View view = TracePlot::fitLevels(delta, {over.x0, over.x1, -1, 1});
     view.y0 = std::max(view.y0, -5.0);
     view.y1 = std::min(view.y1, 5.0);
-    TracePlot::paint(
-        page.painter,
-        QRect(page.area.left(), page.area.top() + page.y, page.area.width(), DifferenceHeight),
-        delta,
-        view);
+    if (!page.dry)
+        TracePlot::paint(
+            page.painter,
+            QRect(page.area.left(), page.area.top() + page.y, page.area.width(), DifferenceHeight),
+            delta,
+            view);
     page.y += DifferenceHeight + Row / 2;
 }
 
-// Each change in words, as many as the page holds.
-void changeLines(Page &page, const Baseline::Comparison &c)
+void verdictLine(Page &page, const Baseline::Comparison &c)
 {
-    const int room = page.rowsLeft() - 1;
-    for (int i = 0; i < c.changes.size() && i < room; ++i)
-        page.row({c.changes.at(i).text}, {1.0}, false, {FailColour});
-    if (c.changes.size() > room)
-        notShownLine(page, c.changes.size() - room, QStringLiteral("mudanças"));
-}
-
-// A pair's page: what changed, both traces overlaid, the difference of their points below.
-void comparisonPage(Page &page, const ComparedPair &pair)
-{
-    page.line(QStringLiteral("%1 desde %2")
-                  .arg(QFileInfo(pair.nowPath).fileName(), QFileInfo(pair.basePath).fileName()),
-              13,
-              true);
-    const QString problem = pair.comparison ? pair.comparison->problem : pair.problem;
-    if (!problem.isEmpty() || !pair.comparison) {
-        page.line(QStringLiteral("Não comparados: %1").arg(problem), 10, true, FailColour);
-        return;
-    }
-    const Baseline::Comparison &c = *pair.comparison;
     page.line(
         QStringLiteral("Veredito: %1")
             .arg(c.samePoints ? QStringLiteral("sem mudança (os pontos são iguais)") : c.verdict()),
         11,
         true,
         c.changed() ? FailColour : PassColour);
+}
+
+// Its two files, with "(continuação)" and the verdict again on the pages after the first.
+void pairHeading(Page &page, const ComparedPair &pair, bool continued)
+{
+    const QString title
+        = QStringLiteral("%1 desde %2")
+              .arg(QFileInfo(pair.nowPath).fileName(), QFileInfo(pair.basePath).fileName());
+    page.line(continued ? QStringLiteral("%1 (continuação)").arg(title) : title, 13, true);
+    if (continued && pair.comparison)
+        verdictLine(page, *pair.comparison);
+}
+
+// A pair's pages: what changed, both traces overlaid, the difference of their points below, each
+// change in words, carried on to the pages that follow where they do not fit; how many pages.
+int comparisonPages(const std::function<Page()> &nextPage, const ComparedPair &pair)
+{
+    Flow flow(nextPage, [&pair](Page &p, bool continued) { pairHeading(p, pair, continued); });
+    const QString problem = pair.comparison ? pair.comparison->problem : pair.problem;
+    if (!problem.isEmpty() || !pair.comparison) {
+        flow.put([&](Page &p) {
+            p.line(QStringLiteral("Não comparados: %1").arg(problem), 10, true, FailColour);
+        });
+        return flow.pages();
+    }
+    const Baseline::Comparison &c = *pair.comparison;
+    flow.put([&](Page &p) { verdictLine(p, c); });
     for (const QString &note : c.notes)
-        page.line(QStringLiteral("Medidos de outro modo: %1").arg(note));
+        flow.put([&](Page &p) { p.line(QStringLiteral("Medidos de outro modo: %1").arg(note)); });
     if (c.samePoints)
-        return;
-    page.line(beforeAfterLine(c));
-    page.y += Row / 2;
-    const TracePlot::View view = bothTraces(page, pair, c);
-    differencePlot(page, c, view);
-    changeLines(page, c);
+        return flow.pages();
+    flow.put([&](Page &p) {
+        p.line(beforeAfterLine(c));
+        p.y += Row / 2;
+    });
+    flow.put([&](Page &p) {
+        const TracePlot::View view = bothTraces(p, pair, c);
+        differencePlot(p, c, view);
+    });
+    flow.table(
+        int(c.changes.size()),
+        [](Page &) {},
+        [&c](Page &p, int i) { p.row({c.changes.at(i).text}, {1.0}, false, {FailColour}); });
+    return flow.pages();
 }
 
 } // namespace
@@ -131,21 +149,28 @@ bool writeBaselinePdf(int pairs,
                       const QString &path,
                       QString *error)
 {
+    // Each pair laid out first, dry, for the pages' count in every footer; then drawn and let go
+    // in turn.
+    QVector<ComparedPair> taken(pairs);
+    const auto count = [&](const Page &probe) {
+        int total = 0;
+        for (int i = 0; i < pairs; ++i) {
+            taken[i] = pairAt(i);
+            total += comparisonPages([&probe] { return probe; }, taken.at(i));
+        }
+        return std::max(1, total);
+    };
     return writeDocument(
         path,
         options,
-        std::max(1, pairs),
+        count,
         [&](const std::function<Page()> &nextPage) {
             if (pairs == 0) {
                 Page page = nextPage();
                 page.line(QStringLiteral("Nenhum par de traços a comparar."), 11, true);
             }
-            // Each pair compared, drawn and let go in turn.
-            for (int i = 0; i < pairs; ++i) {
-                const ComparedPair pair = pairAt(i);
-                Page page = nextPage();
-                comparisonPage(page, pair);
-            }
+            for (int i = 0; i < pairs; ++i)
+                comparisonPages(nextPage, std::exchange(taken[i], {}));
         },
         error);
 }

@@ -95,9 +95,29 @@ std::optional<LinkMerge::Link> linkOfFiles(const QStringList &paths,
     return LinkMerge::mergeShots(shots, limits);
 }
 
-int linkMapHeight(const LinkMerge::Link &link, int width)
+namespace {
+
+// The map's text height: a reader's size, smaller where the map, its caption and the least plot
+// under it would not fit on a page `pageHeight` high (none: no page to fit), so that a link of
+// many events stays inside its page.
+double unitOnPage(const LinkMap::Map &map, int width, int pageHeight)
 {
-    return int(std::ceil(LinkMap::heightFor(LinkMap::mapOf(link), width, mapUnit()))) + 2 * Row;
+    double unit = mapUnit();
+    if (pageHeight <= 0)
+        return unit;
+    const int room = pageHeight - ContinuedHeadingHeight - MapPlotHeight - 5 * Row;
+    while (unit > 1 && LinkMap::heightFor(map, width, unit) > room)
+        unit *= 0.95;
+    return unit;
+}
+
+} // namespace
+
+int linkMapHeight(const LinkMerge::Link &link, int width, int pageHeight)
+{
+    const LinkMap::Map map = LinkMap::mapOf(link);
+    return int(std::ceil(LinkMap::heightFor(map, width, unitOnPage(map, width, pageHeight))))
+           + 2 * Row;
 }
 
 void linkMapBlock(Page &page, const LinkMerge::Link &link)
@@ -112,10 +132,11 @@ void linkMapBlock(Page &page, const LinkMerge::Link &link)
               BodyPoints,
               true);
     const LinkMap::Map map = LinkMap::mapOf(link);
-    const double height = LinkMap::heightFor(map, page.area.width(), mapUnit());
+    const double unit = unitOnPage(map, page.area.width(), page.area.height());
+    const double height = LinkMap::heightFor(map, page.area.width(), unit);
     const QRectF area(page.area.left(), page.area.top() + page.y, page.area.width(), height);
     if (!page.dry)
-        LinkMap::paint(page.painter, area, map, mapUnit());
+        LinkMap::paint(page.painter, area, map, unit);
     page.y += int(std::ceil(height));
     if (!link.disagreements.isEmpty())
         page.line(QStringLiteral("Divergências entre os traços: %1").arg(link.disagreements.size()),

@@ -148,9 +148,60 @@ void Page::cutTexts()
     cut.clear();
 }
 
-void notShownLine(Page &page, int more, const QString &what)
+Flow::Flow(const std::function<Page()> &nextPage, const std::function<void(Page &, bool)> &heading)
+    : nextPage(nextPage)
+    , heading(heading)
 {
-    page.line(QStringLiteral("… e mais %1 %2, que não cabem nesta página.").arg(more).arg(what));
+    current.emplace(nextPage());
+    heading(*current, false);
+}
+
+bool Flow::room(const std::function<void(Page &)> &draw)
+{
+    Page probe = *current;
+    probe.dry = true;
+    draw(probe);
+    if (probe.y <= current->area.height() || current->y == start)
+        return true;
+    // The cells cut so far are written whole after their table, on whichever page it ends.
+    const QStringList cut = current->cut;
+    current.emplace(nextPage());
+    current->cut = cut;
+    ++count;
+    heading(*current, true);
+    start = current->y;
+    return false;
+}
+
+void Flow::put(const std::function<void(Page &)> &draw)
+{
+    room(draw);
+    draw(*current);
+}
+
+void Flow::table(int rows,
+                 const std::function<void(Page &)> &heading,
+                 const std::function<void(Page &, int)> &row)
+{
+    room([&](Page &p) {
+        heading(p);
+        if (rows > 0)
+            row(p, 0);
+    });
+    heading(page());
+    for (int i = 0; i < rows; ++i) {
+        if (!room([&](Page &p) { row(p, i); }))
+            heading(page());
+        row(page(), i);
+    }
+    if (!page().cut.isEmpty()) {
+        const QStringList cut = page().cut;
+        page().cut.clear();
+        put([&cut](Page &p) {
+            p.cut = cut;
+            p.cutTexts();
+        });
+    }
 }
 
 int plotHeightUnder(int mapHeight)
@@ -163,7 +214,8 @@ void plotUnderMap(Page &page,
                   const QVector<TracePlot::Series> &series,
                   const TracePlot::View &view)
 {
-    const int height = plotHeightUnder(map ? linkMapHeight(*map, page.area.width()) : 0);
+    const int height
+        = plotHeightUnder(map ? linkMapHeight(*map, page.area.width(), page.area.height()) : 0);
     if (map)
         linkMapBlock(page, *map);
     const QRect plot(page.area.left(), page.area.top() + page.y, page.area.width(), height);

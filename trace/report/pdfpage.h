@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include <functional>
+#include <optional>
 
 // What the report's documents share: their pages (a painter, the printable area and how far
 // down it is filled, lines and table rows), the header and footer every page carries, and the
@@ -67,12 +68,41 @@ struct Page
     void cell(const QString &text, const QRectF &box, bool bold);
     // The whole texts of the cells cut since the last call, after their table.
     void cutTexts();
-    // Room left on the page, in table rows.
-    int rowsLeft() const { return (area.height() - y) / Row; }
 };
 
-// "… e mais 3 eventos, que não cabem nesta página.": what did not fit on a page.
-void notShownLine(Page &page, int more, const QString &what);
+// The most a continued page's heading takes: a block laid out to fit a page fits under it.
+constexpr int ContinuedHeadingHeight = 4 * Row;
+
+// A subject's pages (a trace's, a fibre's, a pair's), filled block after block (a line, a table
+// row, a plot): a block that does not fit under the ones before it starts a new page, headed as
+// carrying on the subject's page.
+class Flow
+{
+public:
+    // `heading` heads each page, told whether it carries on the one before.
+    Flow(const std::function<Page()> &nextPage,
+         const std::function<void(Page &, bool continued)> &heading);
+
+    Page &page() { return *current; }
+    int pages() const { return count; }
+
+    // Room for a block that `draw` would lay out; false where it had to start a new page.
+    bool room(const std::function<void(Page &)> &draw);
+    // The block laid out on the page where it fits.
+    void put(const std::function<void(Page &)> &draw);
+    // A table's rows, its heading again at the top of each page it carries on to; the heading
+    // never alone at a page's foot, and the cells cut to fit written whole where it ends.
+    void table(int rows,
+               const std::function<void(Page &)> &heading,
+               const std::function<void(Page &, int)> &row);
+
+private:
+    std::function<Page()> nextPage;
+    std::function<void(Page &, bool)> heading;
+    std::optional<Page> current;
+    int count = 1;
+    int start = -1; // how far down a continued page's heading goes
+};
 
 // The plot's height under a link map of that height: the map takes its height from the
 // plot's, down to a readable plot.
@@ -113,12 +143,13 @@ bool writeDocument(const QString &path,
 QStringList twoEndedColumns();
 
 // A fibre measured from both ends: its two traces, its averaged events and its verdict; the
-// link map of its A end's shots where one is given.
-void fibrePage(Page &page,
-               const QVector<Entry> &entries,
-               const Fibre &f,
-               const Options &o,
-               const std::optional<LinkMerge::Link> &map = std::nullopt);
+// link map of its A end's shots where one is given. What does not fit on its page carries on to
+// the pages that follow, each from `nextPage`; how many pages it took.
+int twoEndedPages(const std::function<Page()> &nextPage,
+                  const QVector<Entry> &entries,
+                  const Fibre &f,
+                  const Options &o,
+                  const std::optional<LinkMerge::Link> &map = std::nullopt);
 
 // The link of an entry's fibre from its end: the readable shots with its cable, fibre and place
 // merged (itself alone where they are no one fibre's); none for a trace that cannot be read.
@@ -131,10 +162,11 @@ std::optional<LinkMerge::Link> linkOfFiles(const QStringList &paths,
 // The same for every entry, each fibre's shots merged once.
 QVector<std::optional<LinkMerge::Link>> linksOf(const QVector<Entry> &entries,
                                                 const Acceptance::Limits &limits);
-// The height (in the page's dots) that the link map's block takes at a width.
-int linkMapHeight(const LinkMerge::Link &link, int width);
+// The height (in the page's dots) that the link map's block takes at a width, on a page of that
+// height (where given, the map is set smaller so that it fits on one with a plot under it).
+int linkMapHeight(const LinkMerge::Link &link, int width, int pageHeight = 0);
 // The link map as a block of its own: a caption naming its shots, the symbols, and how many
-// disagreements the shots have.
+// disagreements the shots have; set smaller where it would not fit on the page with a plot.
 void linkMapBlock(Page &page, const LinkMerge::Link &link);
 
 } // namespace Report::Pdf

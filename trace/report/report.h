@@ -93,8 +93,8 @@ QStringList summaryHeader();
 QStringList summaryRow(const Entry &entry, QChar decimalPoint = QLatin1Char(','));
 
 // Pages: the summary (as many as its rows need, its legend and signature lines at the end of
-// the last), then one per fibre measured from both ends, then one per entry; an entry whose
-// reasons or events do not fit on its page takes more, which this count leaves out.
+// the last), then one per fibre measured from both ends, then one per entry; a fibre or an entry
+// whose reasons or events do not fit on its page takes more, which this count leaves out.
 int summaryRowsOnFirstPage();
 int summaryRowsPerPage();
 int summaryPages(int entries);

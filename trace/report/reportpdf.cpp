@@ -171,6 +171,9 @@ bool writePdf(const QVector<Entry> &entries,
     // Each trace's pages laid out first, dry, for the pages' count in every footer.
     const auto count = [&](const Page &probe) {
         int total = pageCount(entries.size(), fibres.size());
+        for (const Fibre &f : fibres)
+            total += twoEndedPages([&probe] { return probe; }, entries, f, options, maps.value(f.a))
+                     - 1;
         for (int i = 0; i < entries.size(); ++i)
             total += tracePages([&probe] { return probe; }, entries.at(i), options, maps.at(i)) - 1;
         return total;
@@ -189,10 +192,8 @@ bool writePdf(const QVector<Entry> &entries,
                 if (p == summary - 1)
                     closingLines(page, options);
             }
-            for (const Fibre &f : fibres) {
-                Page page = nextPage();
-                fibrePage(page, entries, f, options, maps.value(f.a));
-            }
+            for (const Fibre &f : fibres)
+                twoEndedPages(nextPage, entries, f, options, maps.value(f.a));
             for (int i = 0; i < entries.size(); ++i)
                 tracePages(nextPage, entries.at(i), options, maps.at(i));
         },

@@ -87,65 +87,17 @@ void eventsHeading(Page &page)
              true);
 }
 
-// A trace's pages, filled block after block (a line, a table row, the plot): a block that does
-// not fit under the ones before it starts a new page, headed as carrying on the trace's page.
-class TraceFlow
+// Its name, with "(continuação)" on the pages after the first, and its verdict.
+void traceHeading(Page &page, const Entry &e, bool continued)
 {
-public:
-    TraceFlow(const std::function<Page()> &nextPage, const Entry &e)
-        : nextPage(nextPage)
-        , entry(e)
-    {
-        current.emplace(nextPage());
-        traceHeading(*current, entry, false);
-    }
-
-    Page &page() { return *current; }
-    int pages() const { return count; }
-
-    // Room for a block that `draw` would lay out; false where it had to start a new page.
-    bool room(const std::function<void(Page &)> &draw)
-    {
-        Page probe = *current;
-        probe.dry = true;
-        draw(probe);
-        if (probe.y <= current->area.height() || current->y == start)
-            return true;
-        // The cells cut so far are written whole after their table, on whichever page it ends.
-        const QStringList cut = current->cut;
-        current.emplace(nextPage());
-        current->cut = cut;
-        ++count;
-        traceHeading(*current, entry, true);
-        start = current->y;
-        return false;
-    }
-    // The block laid out on the page where it fits.
-    void put(const std::function<void(Page &)> &draw)
-    {
-        room(draw);
-        draw(*current);
-    }
-
-private:
-    // Its name, with "(continuação)" on the pages after the first, and its verdict.
-    static void traceHeading(Page &page, const Entry &e, bool continued)
-    {
-        const Acceptance::Verdict v = e.judgement.verdict;
-        const QString name = QFileInfo(e.path).fileName();
-        page.line(continued ? QStringLiteral("%1 (continuação)").arg(name) : name, 13, true);
-        page.line(QStringLiteral("Veredito do traço: %1").arg(Acceptance::verdictWord(v)),
-                  11,
-                  true,
-                  verdictColour(v));
-    }
-
-    std::function<Page()> nextPage;
-    const Entry &entry;
-    std::optional<Page> current;
-    int count = 1;
-    int start = -1; // how far down a continued page's heading goes
-};
+    const Acceptance::Verdict v = e.judgement.verdict;
+    const QString name = QFileInfo(e.path).fileName();
+    page.line(continued ? QStringLiteral("%1 (continuação)").arg(name) : name, 13, true);
+    page.line(QStringLiteral("Veredito do traço: %1").arg(Acceptance::verdictWord(v)),
+              11,
+              true,
+              verdictColour(v));
+}
 
 void eventRow(Page &page, const Entry &e, const Acceptance::JudgedEvent &ev, const Options &o)
 {
@@ -178,30 +130,11 @@ void eventRow(Page &page, const Entry &e, const Acceptance::JudgedEvent &ev, con
 }
 
 // Every event's row; the table goes on, under its heading again, on the pages that follow.
-void events(TraceFlow &flow, const Entry &e, const Options &o)
+void events(Flow &flow, const Entry &e, const Options &o)
 {
     const QVector<Acceptance::JudgedEvent> &all = e.judgement.events;
-    // The heading with the first row under it, never alone at a page's foot.
-    flow.room([&](Page &p) {
-        eventsHeading(p);
-        if (!all.isEmpty())
-            eventRow(p, e, all.first(), o);
-    });
-    eventsHeading(flow.page());
-    for (const Acceptance::JudgedEvent &ev : all) {
-        if (!flow.room([&](Page &p) { eventRow(p, e, ev, o); }))
-            eventsHeading(flow.page());
-        eventRow(flow.page(), e, ev, o);
-    }
-    // The cells cut to fit, whole, where the table ends.
-    if (!flow.page().cut.isEmpty()) {
-        const QStringList cut = flow.page().cut;
-        flow.page().cut.clear();
-        flow.put([&cut](Page &p) {
-            p.cut = cut;
-            p.cutTexts();
-        });
-    }
+    flow.table(
+        int(all.size()), eventsHeading, [&](Page &p, int i) { eventRow(p, e, all.at(i), o); });
     if (std::any_of(all.cbegin(), all.cend(), [](const Acceptance::JudgedEvent &ev) {
             return ev.lossDb && ev.lossMeasuredHere;
         }))
@@ -249,7 +182,7 @@ int tracePages(const std::function<Page()> &nextPage,
                const Options &o,
                const std::optional<LinkMerge::Link> &map)
 {
-    TraceFlow flow(nextPage, e);
+    Flow flow(nextPage, [&e](Page &p, bool continued) { traceHeading(p, e, continued); });
     const Acceptance::Judgement &j = e.judgement;
     const auto line = [&flow](const QString &text, double points, bool bold, const QColor &colour) {
         flow.put([&](Page &p) { p.line(text, points, bold, colour); });

@@ -32,86 +32,109 @@ QString fibreTitle(const Sor::Trace &t)
     return fibre;
 }
 
-// The fibre's verdict, why (as on a trace's page: each value, its limit and where) and its
-// figures.
-void verdictLines(Page &page, const Fibre &f)
+void verdictLine(Page &page, const Fibre &f)
 {
     page.line(QStringLiteral("Veredito da fibra (perdas médias das duas pontas): %1")
                   .arg(Acceptance::verdictWord(f.judgement.verdict)),
               11,
               true,
               verdictColour(f.judgement.verdict));
+}
+
+// Its title, with "(continuação)" and its verdict again on the pages after the first.
+void fibreHeading(Page &page, const Fibre &f, const Sor::Trace &t, bool continued)
+{
+    page.line(continued ? QStringLiteral("%1 (continuação)").arg(fibreTitle(t)) : fibreTitle(t),
+              13,
+              true);
+    if (continued && f.problem.isEmpty())
+        verdictLine(page, f);
+}
+
+// The fibre's verdict, why (as on a trace's page: each value, its limit and where) and its
+// figures, each line where it fits.
+void verdictLines(Flow &flow, const Fibre &f)
+{
+    const QColor colour = verdictColour(f.judgement.verdict);
+    flow.put([&](Page &p) { verdictLine(p, f); });
     for (const QString &reason : f.judgement.reasons)
-        page.line(reason, BodyPoints, false, verdictColour(f.judgement.verdict));
+        flow.put([&](Page &p) { p.line(reason, BodyPoints, false, colour); });
     const auto value = [](const std::optional<double> &v, const QString &text) {
         return v ? text : QStringLiteral("—");
     };
-    page.line(
-        QStringLiteral("Comprimento: %1   Perda total (média): %2   Deslocamento comum "
-                       "removido: %3 m   Tolerância: %4 m")
-            .arg(value(f.twoWay.fiberLengthM, Sor::kilometres(f.twoWay.fiberLengthM.value_or(0))),
-                 value(f.twoWay.totalLossDb,
-                       Sor::decimal(f.twoWay.totalLossDb.value_or(0), 3) + QStringLiteral(" dB")),
-                 Sor::decimal(f.twoWay.shiftM, 1),
-                 Sor::decimal(f.twoWay.toleranceM, 1)));
+    const QString figures
+        = QStringLiteral("Comprimento: %1   Perda total (média): %2   Deslocamento comum "
+                         "removido: %3 m   Tolerância: %4 m")
+              .arg(value(f.twoWay.fiberLengthM, Sor::kilometres(f.twoWay.fiberLengthM.value_or(0))),
+                   value(f.twoWay.totalLossDb,
+                         Sor::decimal(f.twoWay.totalLossDb.value_or(0), 3) + QStringLiteral(" dB")),
+                   Sor::decimal(f.twoWay.shiftM, 1),
+                   Sor::decimal(f.twoWay.toleranceM, 1));
+    flow.put([&](Page &p) { p.line(figures); });
 }
 
-void fibreEvents(Page &page, const Fibre &f, const Options &o)
+void eventRow(Page &page, const Fibre &f, int i, const Options &o)
 {
-    page.row(twoEndedColumns(), FibreWidths, true);
-    const int room = (page.area.height() - page.y - 3 * Row) / Row;
-    for (int i = 0; i < f.twoWay.events.size() && i < room; ++i) {
-        const Acceptance::TwoWayEvent &e = f.twoWay.events.at(i);
-        const Acceptance::JudgedEvent &judged = f.judgement.events.at(i);
-        QVector<QColor> colours(FibreWidths.size());
-        colours.last() = verdictColour(judged.verdict);
-        page.row(
-            {QString::number(i + 1),
-             Sor::decimal(e.distanceM / 1000, 4),
-             Sor::optionalDecimal(e.lossAbDb, 3) + (e.measuredA ? QStringLiteral("*") : QString()),
-             Sor::optionalDecimal(e.lossBaDb, 3) + (e.measuredB ? QStringLiteral("*") : QString()),
-             Sor::measuredText(e.lossDb, 3),
-             Sor::optionalDecimal(e.reflectanceDb, 2),
-             e.seenFrom == Acceptance::SeenFrom::Both
-                 ? QStringLiteral("ambas")
-                 : QStringLiteral("só %1").arg(Acceptance::seenFromText(e.seenFrom)),
-             Acceptance::eventVerdictText(judged, o.limits, f.link.wavelengthNm)},
-            FibreWidths,
-            false,
-            colours);
-    }
-    if (f.twoWay.events.size() > room)
-        notShownLine(page, f.twoWay.events.size() - room, QStringLiteral("eventos"));
+    const Acceptance::TwoWayEvent &e = f.twoWay.events.at(i);
+    const Acceptance::JudgedEvent &judged = f.judgement.events.at(i);
+    QVector<QColor> colours(FibreWidths.size());
+    colours.last() = verdictColour(judged.verdict);
+    page.row({QString::number(i + 1),
+              Sor::decimal(e.distanceM / 1000, 4),
+              Sor::optionalDecimal(e.lossAbDb, 3) + (e.measuredA ? QStringLiteral("*") : QString()),
+              Sor::optionalDecimal(e.lossBaDb, 3) + (e.measuredB ? QStringLiteral("*") : QString()),
+              Sor::measuredText(e.lossDb, 3),
+              Sor::optionalDecimal(e.reflectanceDb, 2),
+              e.seenFrom == Acceptance::SeenFrom::Both
+                  ? QStringLiteral("ambas")
+                  : QStringLiteral("só %1").arg(Acceptance::seenFromText(e.seenFrom)),
+              Acceptance::eventVerdictText(judged, o.limits, f.link.wavelengthNm)},
+             FibreWidths,
+             false,
+             colours);
+}
+
+// Every event's row; the table goes on, under its heading again, on the pages that follow.
+void fibreEvents(Flow &flow, const Fibre &f, const Options &o)
+{
+    const int rows = int(std::min(f.twoWay.events.size(), f.judgement.events.size()));
+    flow.table(
+        rows,
+        [](Page &p) { p.row(twoEndedColumns(), FibreWidths, true); },
+        [&](Page &p, int i) { eventRow(p, f, i, o); });
     const bool measured = std::any_of(f.twoWay.events.cbegin(),
                                       f.twoWay.events.cend(),
                                       [](const auto &e) { return e.measuredA || e.measuredB; });
     if (measured)
-        page.line(MeasuredHereNote);
+        flow.put([](Page &p) { p.line(MeasuredHereNote); });
 }
 
 } // namespace
 
-void Pdf::fibrePage(Page &page,
-                    const QVector<Entry> &entries,
-                    const Fibre &f,
-                    const Options &o,
-                    const std::optional<LinkMerge::Link> &map)
+int Pdf::twoEndedPages(const std::function<Page()> &nextPage,
+                       const QVector<Entry> &entries,
+                       const Fibre &f,
+                       const Options &o,
+                       const std::optional<LinkMerge::Link> &map)
 {
     const Entry &a = entries.at(f.a);
     const Entry &b = entries.at(f.b);
     const Sor::Trace &t = a.trace;
-    page.line(fibreTitle(t), 13, true);
-    page.line(QStringLiteral("Medida das duas pontas: %1 (de A) e %2 (de B)%3")
-                  .arg(QFileInfo(a.path).fileName(),
-                       QFileInfo(b.path).fileName(),
-                       t.wavelengthNm ? QStringLiteral(", ") + Sor::wavelengthText(*t.wavelengthNm)
-                                      : QString()));
+    Flow flow(nextPage, [&](Page &p, bool continued) { fibreHeading(p, f, t, continued); });
+    const QString files
+        = QStringLiteral("Medida das duas pontas: %1 (de A) e %2 (de B)%3")
+              .arg(QFileInfo(a.path).fileName(),
+                   QFileInfo(b.path).fileName(),
+                   t.wavelengthNm ? QStringLiteral(", ") + Sor::wavelengthText(*t.wavelengthNm)
+                                  : QString());
+    flow.put([&](Page &p) { p.line(files); });
     if (!f.problem.isEmpty()) {
-        page.line(QStringLiteral("Par recusado: %1").arg(f.problem), 10, true, FailColour);
-        return;
+        flow.put([&](Page &p) {
+            p.line(QStringLiteral("Par recusado: %1").arg(f.problem), 10, true, FailColour);
+        });
+        return flow.pages();
     }
-    verdictLines(page, f);
-    page.y += Row / 2;
+    verdictLines(flow, f);
     // B's trace mirrored onto A's axis, over A's.
     const Sor::Trace mirrored = Acceptance::mirroredTrace(b.trace, f.twoWay);
     const QVector<TracePlot::Series> series{
@@ -119,8 +142,13 @@ void Pdf::fibrePage(Page &page,
         {&mirrored,
          QStringLiteral("%1 (espelhado)").arg(QFileInfo(b.path).fileName()),
          TracePlot::seriesColour(1)}};
-    plotUnderMap(page, map, series, TracePlot::viewToEnd(series, f.twoWay.fiberLengthM));
-    fibreEvents(page, f, o);
+    const TracePlot::View view = TracePlot::viewToEnd(series, f.twoWay.fiberLengthM);
+    flow.put([&](Page &p) {
+        p.y += Row / 2;
+        plotUnderMap(p, map, series, view);
+    });
+    fibreEvents(flow, f, o);
+    return flow.pages();
 }
 
 } // namespace Report
