@@ -1,12 +1,17 @@
 #include "acceptance/direction.h"
 #include "acceptance/twowayjson.h"
+#include "analysis/unfound.h"
 #include "sor/sortext.h"
 #include "twowaycommand.h"
 
 #include <QCommandLineParser>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -15,6 +20,67 @@ const QCommandLineOption force{
     QStringLiteral("force"),
     QStringLiteral("Compara assim mesmo dois arquivos que parecem não ser as duas pontas "
                    "de uma fibra (o mesmo arquivo, fibras diferentes, o mesmo local A).")};
+
+// Whether the two-way table holds an event at an end's distance (B's mirrored onto A's axis).
+bool inTable(const Acceptance::TwoWay &t, bool fromB, double distanceM)
+{
+    double x = distanceM;
+    if (fromB) {
+        if (!t.lengthAM || !t.lengthBM || !(*t.lengthBM > 0))
+            return false;
+        x = (*t.lengthBM - distanceM) * (*t.lengthAM / *t.lengthBM) - t.shiftM;
+    }
+    return std::any_of(t.events.begin(), t.events.end(), [&](const Acceptance::TwoWayEvent &e) {
+        return std::abs(e.distanceM - x) <= t.toleranceM;
+    });
+}
+
+// With the analysis' events, the files' own that it left out and the table does not hold, each
+// end's on its own axis and why: a splice under the loss threshold from both ends is not
+// dropped in silence.
+QJsonArray storedNotFound(const Acceptance::TwoWay &t,
+                          const Acceptance::Measurement &a,
+                          const Acceptance::Measurement &b)
+{
+    QJsonArray left;
+    for (const auto *m : {&a, &b}) {
+        if (!m->trace)
+            continue;
+        const Sor::Trace &trace = *m->trace;
+        for (const Analysis::Unfound &u :
+             Analysis::storedNotFound(trace, Analysis::analyze(trace))) {
+            if (inTable(t, m == &b, u.distanceM))
+                continue;
+            left.append(QJsonObject{
+                {QStringLiteral("end"), m == &a ? QStringLiteral("A") : QStringLiteral("B")},
+                {QStringLiteral("file"), m->name},
+                {QStringLiteral("distance_m"), u.distanceM},
+                {QStringLiteral("loss_db"), u.lossDb ? QJsonValue(*u.lossDb) : QJsonValue()},
+                {QStringLiteral("why"), u.why}});
+        }
+    }
+    return left;
+}
+
+void printStoredNotFound(const QJsonArray &left, QTextStream &out)
+{
+    if (left.isEmpty())
+        return;
+    out << QStringLiteral("Eventos gravados que a análise deixou de fora (na distância de cada "
+                          "ponta):\n");
+    for (const QJsonValue &v : left) {
+        const QJsonObject o = v.toObject();
+        const QJsonValue loss = o.value(QStringLiteral("loss_db"));
+        out << QStringLiteral("  %1 (%2) %3 km: %4%5\n")
+                   .arg(o.value(QStringLiteral("end")).toString(),
+                        o.value(QStringLiteral("file")).toString(),
+                        Sor::decimal(o.value(QStringLiteral("distance_m")).toDouble() / 1000, 4),
+                        loss.isNull() ? QString()
+                                      : QStringLiteral("%1 dB medidos aqui, ")
+                                            .arg(Sor::decimal(loss.toDouble(), 3)),
+                        o.value(QStringLiteral("why")).toString());
+    }
+}
 
 void printTwoWay(const Acceptance::TwoWay &t,
                  const Acceptance::Measurement &a,
@@ -93,10 +159,14 @@ run(const QStringList &files, const QCommandLineParser &parser, QTextStream &out
     if (options.json) {
         QJsonObject json = Acceptance::toJson(t, fileA, fileB);
         json[QStringLiteral("pairing")] = Acceptance::toJson(ends);
+        if (options.reanalyze)
+            json[QStringLiteral("stored_not_found")] = storedNotFound(t, a, b);
         out << QJsonDocument(json).toJson(QJsonDocument::Indented);
     } else {
         out << QStringLiteral("Pontas: ") << Acceptance::endsSentence(ends) << "\n";
         printTwoWay(t, a, b, out);
+        if (options.reanalyze)
+            printStoredNotFound(storedNotFound(t, a, b), out);
     }
     return status;
 }

@@ -1,4 +1,5 @@
 #include "analysis/analysis.h"
+#include "analysis/unfound.h"
 #include "sor/sorreader.h"
 #include "tracesim.h"
 
@@ -30,6 +31,8 @@ private slots:
     void everyInstrument_data();
     void everyInstrument();
     void fileThresholds();
+    void storedNotFound_data();
+    void storedNotFound();
     void impossibleEvents_data();
     void impossibleEvents();
     void frontConnector();
@@ -440,6 +443,56 @@ void TestAnalysis::fileThresholds()
         = Analysis::analyze(trace, Analysis::thresholdsFor(trace, choice));
     QVERIFY2(chosen.events.size() == 3, qPrintable(describe(chosen)));
     QVERIFY(std::abs(chosen.events.front().distanceM - 8000) <= s.spacingM);
+}
+
+void TestAnalysis::storedNotFound_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<double>("lossThresholdDb"); // 0: the file's own (0.2 dB)
+    QTest::addColumn<QList<double>>("left");
+    QTest::newRow("1550 nm from A") << "1550-ab.sor" << 0.0 << QList<double>{4000, 15000};
+    QTest::newRow("1550 nm from B") << "1550-ba.sor" << 0.0 << QList<double>{9002};
+    QTest::newRow("1310 nm from A") << "1310-ab.sor" << 0.0 << QList<double>{4000, 15000, 19000};
+    QTest::newRow("1550 nm from A, a 0.1 dB threshold")
+        << "1550-ab.sor" << 0.1 << QList<double>{4000};
+}
+
+// Both ends' files store their splices (0.14 dB from A and 0.08 dB from B at 15 km) under the
+// 0.2 dB loss threshold they also store: the analysis honours the threshold, and says which of
+// the file's events it left out, with the loss the points give there and why.
+void TestAnalysis::storedNotFound()
+{
+    QFETCH(QString, file);
+    QFETCH(double, lossThresholdDb);
+    QFETCH(QList<double>, left);
+    Sor::Trace trace;
+    for (const SorWriter::Case &c : SorWriter::twoEndedSamples()) {
+        if (c.name == file)
+            trace = Sor::read(SorWriter::write(c.trace));
+    }
+    QVERIFY(trace.keyEvents);
+    Analysis::ThresholdChoice choice;
+    if (lossThresholdDb > 0)
+        choice.lossDb = lossThresholdDb;
+    const Analysis::Result r = Analysis::analyze(trace, Analysis::thresholdsFor(trace, choice));
+    const std::vector<Analysis::Unfound> found = Analysis::storedNotFound(trace, r);
+    QStringList said;
+    for (const Analysis::Unfound &u : found)
+        said << QStringLiteral("%1 m %2 %3").arg(u.distanceM).arg(u.lossDb.value_or(99)).arg(u.why);
+    QVERIFY2(int(found.size()) == left.size(), qPrintable(said.join("; ") + " | " + describe(r)));
+    for (int i = 0; i < left.size(); ++i) {
+        const Analysis::Unfound &u = found.at(size_t(i));
+        QVERIFY2(std::abs(u.distanceM - left.at(i)) < 1, qPrintable(said.join("; ")));
+        const auto stored = std::find_if(
+            trace.keyEvents->events.begin(),
+            trace.keyEvents->events.end(),
+            [&](const Sor::Event &e) { return std::abs(e.distanceM - u.distanceM) < 1; });
+        QVERIFY(stored != trace.keyEvents->events.end());
+        QVERIFY2(u.lossDb && std::abs(*u.lossDb - stored->lossDb) <= 0.02,
+                 qPrintable(said.join("; ")));
+        QVERIFY2(u.why.startsWith(QStringLiteral("abaixo do limiar de perda")),
+                 qPrintable(said.join("; ")));
+    }
 }
 
 void TestAnalysis::impossibleEvents_data()

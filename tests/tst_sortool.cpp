@@ -209,6 +209,10 @@ void TestSorTool::usage_data()
     QTest::newRow("both ends' table")
         << QStringList{"bidir", "1550-ab.sor", "1550-ba.sor"} << 0
         << "  1                4,0000          -0,050           0,250       0,100";
+    QTest::newRow("both ends reanalysed: a stored splice under the threshold is said")
+        << QStringList{"bidir", "1550-ab.sor", "1550-ba.sor", "--reanalyze"} << 0
+        << "  A (1550-ab.sor) 15,0000 km: 0,140 dB medidos aqui, abaixo do limiar de perda "
+           "(0,200 dB)\n  B (1550-ba.sor) 9,0020 km: 0,080 dB medidos aqui";
     QTest::newRow("both ends at two wavelengths")
         << QStringList{"bidir", "1310-ab.sor", "1550-ba.sor"} << 2
         << "os comprimentos de onda diferem: 1310 nm em 1310-ab.sor, 1550 nm em 1550-ba.sor";
@@ -731,6 +735,27 @@ void TestSorTool::bothEnds()
     QCOMPARE(events.at(1).toObject().value("reflectance_db").toDouble(), -48.0);
     QVERIFY(std::abs(o.value("fiber_length_m").toDouble() - 24002) < 1);
     QVERIFY(o.value("total_loss_db").toDouble() > 6);
+    QVERIFY(!o.contains("stored_not_found"));
+    // Reanalysed, the files' 0.14 and 0.08 dB readings of the 15 km splice lie under their
+    // 0.2 dB threshold from both ends: said, each on its end's axis, with its loss there.
+    QCOMPARE(run({"bidir",
+                  dir.filePath("1550-ab.sor"),
+                  dir.filePath("1550-ba.sor"),
+                  "--json",
+                  "--reanalyze"}),
+             0);
+    const QJsonArray left
+        = QJsonDocument::fromJson(out.toUtf8()).object().value("stored_not_found").toArray();
+    QCOMPARE(left.size(), 2);
+    const QVector<double> places{15000, 9002};
+    const QVector<double> readings{0.14, 0.08};
+    for (int i = 0; i < left.size(); ++i) {
+        const QJsonObject e = left.at(i).toObject();
+        QCOMPARE(e.value("end").toString(), QString(i == 0 ? "A" : "B"));
+        QVERIFY(std::abs(e.value("distance_m").toDouble() - places.at(i)) < 1);
+        QVERIFY(std::abs(e.value("loss_db").toDouble() - readings.at(i)) < 0.01);
+        QCOMPARE(e.value("why").toString(), QStringLiteral("abaixo do limiar de perda (0,200 dB)"));
+    }
 }
 
 // 1310 and 1550 nm from one end: the bend at 19 km, and nothing else, is flagged; a higher

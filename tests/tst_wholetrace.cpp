@@ -31,6 +31,8 @@ private slots:
     void endInTheNoise();
     void rangeShortOfTheEnd_data();
     void rangeShortOfTheEnd();
+    void connectorInTheLaunchsDeadZone_data();
+    void connectorInTheLaunchsDeadZone();
 };
 
 namespace {
@@ -408,6 +410,58 @@ void TestWholeTrace::rangeShortOfTheEnd()
                              }),
                  qPrintable(QStringLiteral("%1 m: ").arg(e.positionM) + describe(r)));
     }
+}
+
+void TestWholeTrace::connectorInTheLaunchsDeadZone_data()
+{
+    QTest::addColumn<Simulation>("simulation");
+    for (const SorWriter::PulseShot &shot : SorWriter::multiPulseShots()) {
+        if (shot.simulation.pulseNs == 2000)
+            QTest::newRow(qPrintable(QStringLiteral("the generated ") + shot.name))
+                << shot.simulation;
+    }
+    // The same fibre, its connector elsewhere within two pulse lengths of the launch.
+    Simulation s = SorWriter::multiPulseShots().at(2).simulation;
+    for (const double atM : {300.0, 480.0}) {
+        s.events[1].positionM = atM;
+        QTest::addRow("2000 ns, a connector at %d m", int(atM)) << s;
+    }
+}
+
+// A long pulse smears the launch and a connector a few hundred metres past it, and the
+// connector's reflection hides the section after it: the connector is seen where it begins,
+// reflecting, and its loss read between the backscatter before it and past its dead zone, not
+// across its smear; the front connector's reflectance from the backscatter before the
+// connector rises; the slope of that backscatter, still the launch's recovery, is no
+// attenuation.
+void TestWholeTrace::connectorInTheLaunchsDeadZone()
+{
+    QFETCH(Simulation, simulation);
+    const Analysis::Result r = Analysis::analyze(written(simulation));
+    const TrueEvent connector = simulation.events.at(1);
+    const double tolerance = toleranceOf(simulation);
+    std::vector<Analysis::Event> near;
+    for (const Analysis::Event &e : r.events) {
+        if (e.distanceM > 100 && e.distanceM < connector.positionM + 2 * tolerance)
+            near.push_back(e);
+    }
+    QVERIFY2(near.size() == 1, qPrintable(describe(r)));
+    QVERIFY2(std::abs(near.front().distanceM - connector.positionM) <= tolerance,
+             qPrintable(describe(r)));
+    QCOMPARE(near.front().type, Analysis::EventType::Reflective);
+    // Before it the receiver still recovers from the launch: no fibre's attenuation (a bend
+    // would be read there between two wavelengths).
+    if (connector.positionM < 2 * Sor::pulseLengthM(simulation.pulseNs, simulation.groupIndex))
+        QVERIFY2(!near.front().attenuationDbKm, qPrintable(describe(r)));
+    QVERIFY2(std::abs(near.front().lossDb - connector.lossDb) <= 0.05, qPrintable(describe(r)));
+    QVERIFY2(near.front().reflectanceDb
+                 && std::abs(*near.front().reflectanceDb - connector.reflectanceDb) <= 1,
+             qPrintable(describe(r)));
+    QVERIFY2(
+        r.events.front().distanceM < 1 && r.events.front().reflectanceDb
+            && std::abs(*r.events.front().reflectanceDb - simulation.events.at(0).reflectanceDb)
+                   <= 1,
+        qPrintable(describe(r)));
 }
 
 QTEST_APPLESS_MAIN(TestWholeTrace)

@@ -76,6 +76,48 @@ bool recovering(const TraceData &t, size_t from, size_t count)
     return steeperThanFibre(t, from, count) && !dropsSuddenly(t, from, count);
 }
 
+// Where a reflection rises in [from, to), past the launch's own pulse: the first point where
+// the trace, and the mean of the next few points, stand clear above every level since `from`
+// (the launch's fall and a receiver's recovery, however it rings, only sink); where that rise
+// leaves the level before it. 0: none.
+size_t riseAfterLaunch(const TraceData &t, size_t from, size_t to)
+{
+    const size_t few = std::max<size_t>(2, t.pulse / 4);
+    if (from + 1 >= to || to + few > t.usable)
+        return 0;
+    double high = t.y[from];
+    for (size_t j = from + 1; j < to; ++j) {
+        // A receiver climbing back from the floor (or "no data") after a blinding launch
+        // rises too: no reflection rises from where no light is seen.
+        const bool dark = t.noData[j - 1] || (t.floorDb && t.y[j - 1] < *t.floorDb + t.floorRiseDb);
+        if (dark)
+            return 0;
+        const double clear = std::max(LeastLaunchDb, CandidateSignificance * 2 * t.noiseAt(j));
+        if (t.y[j] - high >= clear && t.fits.mean(j, j + few) - high >= clear) {
+            const double low = *std::min_element(t.y.begin() + long(std::max(from, j - few)),
+                                                 t.y.begin() + long(j));
+            const double begun = low + std::max(RiseNoise * t.noiseAt(j), RiseLeastDb);
+            size_t begins = j;
+            while (begins > from + 1 && t.y[begins - 1] > begun)
+                --begins;
+            return begins;
+        }
+        high = std::max(high, t.y[j]);
+    }
+    return 0;
+}
+
+// Where the launch's own fall ends, past its pulse and before a reflection that rises at
+// `rise`: on while the trace drops from point to point by more than its noise can.
+size_t launchFallEnds(const TraceData &t, size_t from, size_t rise)
+{
+    size_t at = from;
+    while (at + 1 < rise
+           && t.y[at] - t.y[at + 1] > std::max(RiseLeastDb, RiseNoise * t.noiseAt(at)))
+        ++at;
+    return std::min(at, rise > 0 ? rise - 1 : 0);
+}
+
 } // namespace
 
 // Judged at every scale from two pulse lengths up, as a tail falls steeply at first and ever
@@ -173,9 +215,21 @@ void findLaunch(TraceData &t)
     after = recovered(t, after);
     t.launchEnd = after;
     t.launchTop = top;
+    // A reflection rising where the detector's windows would still lie in the launch's dead
+    // zone is an event of its own: the backscatter before it is the fibre's, and the launch
+    // ends where its own pulse has passed.
+    const size_t rise = riseAfterLaunch(t, top + t.pulse + 1, std::min(t.usable, after + w));
+    size_t stop = after + w;
+    if (rise > 0 && rise < after) {
+        t.launchReflection = rise;
+        after = launchFallEnds(t, top + t.pulse + 1, rise);
+        t.launchEnd = after;
+    }
+    if (rise > 0)
+        stop = std::max(rise, after + 1);
     // Its height above the backscatter carried back to its top.
-    const double above = t.y[top] - t.fits.mean(after, after + w);
-    const double fall = -t.slopeAt(after) * (double(after - top) + double(w) / 2);
+    const double above = t.y[top] - t.fits.mean(after, stop);
+    const double fall = -t.slopeAt(after) * (double(after - top) + double(stop - after) / 2);
     if (above - std::max(0.0, fall)
         >= std::max(CandidateSignificance * t.noiseAt(after) * 2, LeastLaunchDb))
         t.launchHeightDb = above - std::max(0.0, fall);

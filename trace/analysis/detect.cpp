@@ -228,6 +228,12 @@ std::vector<Candidate> findCandidates(const TraceData &t, const Thresholds &thre
 {
     const size_t w = std::max<size_t>(4, t.pulse);
     std::vector<Candidate> found = candidatesAt(t, thresholds, w);
+    // A reflection rising in the launch's dead zone lies before the windows can look.
+    if (t.launchReflection > 0) {
+        Candidate c{t.launchReflection, true, true};
+        c.placed = true;
+        found.insert(found.begin(), c);
+    }
     if (w >= WidestWindow)
         return found;
     const std::vector<Candidate> coarse = candidatesAt(t, thresholds, WidestWindow);

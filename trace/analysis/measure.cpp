@@ -12,10 +12,6 @@ namespace {
 const double PowerPerDb = std::log(10.0) / 5;
 // At most this many measuring passes: each drops what the one before found to be no event.
 constexpr int Passes = 4;
-// A reflection has begun where the level stands this many deviations, and at least this much,
-// above the backscatter before it.
-constexpr double RiseNoise = 4.0;
-constexpr double RiseLeastDb = 0.02;
 // A step this many times the noise shows its transition's own width.
 constexpr double ClearStepNoise = 20;
 // A section needs this many points to be measured.
@@ -50,7 +46,7 @@ namespace {
 // candidate's windows saw it.
 size_t locate(const TraceData &t, const Candidate &c)
 {
-    if (!c.reflective)
+    if (!c.reflective || c.placed)
         return c.at;
     const size_t from = c.at > t.pulse ? c.at - t.pulse : 0;
     const size_t to = std::min(t.y.size(), c.at + 3 * t.pulse + 2);

@@ -231,7 +231,10 @@ void report(const TraceData &t,
         out.lossDb = e.end && t.floorDb ? e.before.at(double(e.at)) - *t.floorDb : e.lossDb;
         if (e.reflective)
             out.reflectanceDb = reflectance(t, e.end ? endHeight(e) : e.heightDb);
-        out.attenuationDbKm = -e.before.slope / t.spacing * 1000;
+        // Before a reflection in the launch's dead zone the receiver still recovers from the
+        // launch: the level there gives the loss, its slope no fibre's attenuation.
+        if (&e != &events.front() || t.launchReflection == 0 || e.at > t.launchReflection)
+            out.attenuationDbKm = -e.before.slope / t.spacing * 1000;
         out.confidence = confidenceOf(t, e);
         result.events.push_back(out);
     }

@@ -29,6 +29,9 @@ struct TraceData
     std::optional<double> launchHeightDb;
     size_t launchTop = 0;
     size_t launchEnd = 0;
+    // A reflection that rises inside the launch's dead zone (a long pulse's, a connector a few
+    // hundred metres on): where it begins (0: none). The launch ends before it.
+    size_t launchReflection = 0;
     std::optional<double> floorDb;
     double floorRiseDb = 0;  // how far above the floor's level a level still lies in it
     size_t floorWindow = 16; // over this many points
@@ -59,7 +62,8 @@ struct Candidate
 {
     size_t at = 0;
     bool reflective = false;
-    bool loses = true; // the step it was seen by loses (else gains, or a reflection's front)
+    bool loses = true;   // the step it was seen by loses (else gains, or a reflection's front)
+    bool placed = false; // where it begins is already known
 };
 
 // An event as it is measured: where it begins, what it is, and the lines of the backscatter on
@@ -103,6 +107,10 @@ constexpr double StrongStepDb = 1.0;
 constexpr double CandidateSignificance = 5.0;
 // How many deviations of its own error a measured loss or peak must exceed to be kept.
 constexpr double KeepSignificance = 4.0;
+// A reflection has begun where the level stands this many deviations, and at least this much,
+// above the backscatter before it.
+constexpr double RiseNoise = 4.0;
+constexpr double RiseLeastDb = 0.02;
 
 // How fast the points [from, to) fall, per point, by the line through them, and the error of
 // its slope from their scatter about it.
