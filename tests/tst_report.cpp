@@ -78,6 +78,14 @@ void TestReport::initTestCase()
     write("typo.json", R"({"splice_loss_max": 0.3})");
     for (SorWriter::Case c : SorWriter::twoEndedSamples()) {
         write(c.name, SorWriter::write(c.trace));
+        // Two ends named as one fibre's whose ids say they are two fibres.
+        if (c.name == "1550-ab.sor")
+            write("outra-je.sor", SorWriter::write(c.trace));
+        if (c.name == "1550-ba.sor") {
+            SorWriter::Trace other = c.trace;
+            other.fiberId = "08";
+            write("outra-jo.sor", SorWriter::write(other));
+        }
         // Without ids, only the names can pair them.
         c.trace.cableId.clear();
         c.trace.fiberId.clear();
@@ -638,6 +646,12 @@ void TestReport::refusedPairs_data()
         << "";
     QTest::newRow("a sound fibre and a pair of two wavelengths")
         << QStringList{"1550-je.sor", "1550-jo.sor", "mixed-je.sor", "mixed-jo.sor"}
+        << QStringList{"--pair-by-name", "je,jo", "--preset", "monomodo-generico"}
+        << "1 fibra medida das duas pontas (perdas médias): 0 APROVADO, 1 REPROVADO, 0 "
+           "INDETERMINADO"
+        << "1 par recusado: não são as duas pontas de uma fibra";
+    QTest::newRow("paired by name, two fibres by their ids")
+        << QStringList{"1550-je.sor", "1550-jo.sor", "outra-je.sor", "outra-jo.sor"}
         << QStringList{"--pair-by-name", "je,jo", "--preset", "monomodo-generico"}
         << "1 fibra medida das duas pontas (perdas médias): 0 APROVADO, 1 REPROVADO, 0 "
            "INDETERMINADO"

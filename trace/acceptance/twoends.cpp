@@ -42,10 +42,8 @@ QString nameFromTheOtherEnd(const QString &id)
     return other == id ? QString() : other;
 }
 
-QString identityProblem(const QString &pathA,
-                        const Measurement &a,
-                        const QString &pathB,
-                        const Measurement &b)
+QString
+idsProblem(const QString &pathA, const Measurement &a, const QString &pathB, const Measurement &b)
 {
     const QFileInfo fa(pathA);
     const QFileInfo fb(pathB);
@@ -58,6 +56,17 @@ QString identityProblem(const QString &pathA,
         return QStringLiteral("são fibras diferentes: %1 em %2, %3 em %4")
             .arg(idsText(a.cableId, a.fiberId), a.name, idsText(b.cableId, b.fiberId), b.name);
     }
+    return QString();
+}
+
+QString identityProblem(const QString &pathA,
+                        const Measurement &a,
+                        const QString &pathB,
+                        const Measurement &b)
+{
+    const QString ids = idsProblem(pathA, a, pathB, b);
+    if (!ids.isEmpty())
+        return ids;
     // Ids that name the fibre from each end prove two ends, whatever places a template kept.
     const bool namedFromBothEnds
         = namedFromTheOtherEnd(a.fiberId, b.fiberId) || namedFromTheOtherEnd(a.cableId, b.cableId);

@@ -90,6 +90,10 @@ constexpr double SameBandNm = 30;
 // Why two traces are not the two directions of one fibre; empty when they may be. Wavelengths
 // are compared by band (within 30 nm, as limits are): two lasers of one band differ by a few nm.
 QString directionsProblem(const Measurement &a, const Measurement &b);
+// Why two files cannot be one fibre's two ends whatever their traces show: the same file twice,
+// or two fibres (their ids differ). Empty when nothing says so.
+QString
+idsProblem(const QString &pathA, const Measurement &a, const QString &pathB, const Measurement &b);
 // Why two files given as one fibre's two ends look like something else: the same file twice,
 // two fibres (their ids differ), or two measurements from the same place. Empty when nothing
 // says so; a user may pair them anyway.

@@ -96,10 +96,13 @@ Fibre fibreOf(const QVector<Entry> &entries, int first, int second, const Option
         = Acceptance::measurementOf(QFileInfo(a.path).fileName(), a.trace, a.link);
     const Acceptance::Measurement mb
         = Acceptance::measurementOf(QFileInfo(b.path).fileName(), b.trace, b.link);
+    // Paired by their names, two files whose ids name different fibres are still two fibres.
     f.problem = !a.readable || !b.readable
                     ? QStringLiteral("%1 não pôde ser lido")
                           .arg(QFileInfo(a.readable ? b.path : a.path).fileName())
-                    : Acceptance::directionsProblem(ma, mb);
+                    : Acceptance::idsProblem(a.path, ma, b.path, mb);
+    if (f.problem.isEmpty())
+        f.problem = Acceptance::directionsProblem(ma, mb);
     if (f.problem.isEmpty()) {
         f.twoWay = Acceptance::averageDirections(ma, mb);
         f.link = Acceptance::averagedLink(f.twoWay, a.link, b.link);
