@@ -65,24 +65,38 @@ QString Command::synopsis() const
     return parts.join(QLatin1Char(' '));
 }
 
-bool Command::fits(const QStringList &arguments, const QCommandLineParser &parser) const
+QString Command::misfit(const QStringList &arguments, const QCommandLineParser &parser) const
 {
     int least = 0;
     int most = 0;
     for (const Argument &argument : declared.arguments) {
         least += argument.least;
+        if (arguments.size() < least)
+            return QStringLiteral("falta o argumento %1").arg(argument.name);
         most = most == Any || argument.most == Any ? Any : most + argument.most;
     }
-    if (arguments.size() < least || (most != Any && arguments.size() > most))
-        return false;
-    for (const Choice &choice : declared.choices) {
-        if (choice.required && !choice.runExplains
-            && std::none_of(choice.options.cbegin(),
-                            choice.options.cend(),
-                            [&parser](const QCommandLineOption &o) { return parser.isSet(o); }))
-            return false;
+    if (most != Any && arguments.size() > most) {
+        const QStringList extra = arguments.mid(most);
+        return (extra.size() == 1 ? QStringLiteral("argumento a mais: %1")
+                                  : QStringLiteral("argumentos a mais: %1"))
+            .arg(extra.join(QStringLiteral(", ")));
     }
-    return true;
+    for (const Choice &choice : declared.choices) {
+        if (!choice.required || choice.runExplains
+            || std::any_of(choice.options.cbegin(),
+                           choice.options.cend(),
+                           [&parser](const QCommandLineOption &o) { return parser.isSet(o); }))
+            continue;
+        QStringList names;
+        for (const QCommandLineOption &option : choice.options)
+            names << written(option, false);
+        if (names.size() == 1)
+            return QStringLiteral("falta a opção %1").arg(names.first());
+        const QString last = names.takeLast();
+        return QStringLiteral("escolha uma das opções: %1 ou %2")
+            .arg(names.join(QStringLiteral(", ")), last);
+    }
+    return QString();
 }
 
 QString Command::describe(QCommandLineParser &parser) const

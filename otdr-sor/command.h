@@ -85,9 +85,10 @@ public:
     QString describe(QCommandLineParser &parser) const;
     // Every option it takes, as describe() gives them to the parser.
     QList<QCommandLineOption> options() const;
-    // Whether the arguments after the name and the options make a call of the command as
-    // declared: as many arguments as it takes, an option of each required choice.
-    bool fits(const QStringList &arguments, const QCommandLineParser &parser) const;
+    // Why the arguments after the name and the options make no call of the command as
+    // declared (too few or too many arguments, no option of a required choice); empty when
+    // they do.
+    QString misfit(const QStringList &arguments, const QCommandLineParser &parser) const;
     std::optional<int> run(const QStringList &arguments,
                            const QCommandLineParser &parser,
                            QTextStream &out,

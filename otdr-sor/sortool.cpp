@@ -154,11 +154,13 @@ int runSorTool(const QStringList &arguments, QTextStream &out, QTextStream &err)
     if (!parsed)
         err << "otdr-sor: " << (problem.isEmpty() ? parser.errorText() : problem) << "\n\n";
     const QStringList given = parser.positionalArguments().mid(1);
-    const std::optional<int> status = parsed && command->fits(given, parser)
-                                          ? command->run(given, parser, out, err)
-                                          : std::nullopt;
+    const QString misfit = parsed ? command->misfit(given, parser) : QString();
+    const std::optional<int> status
+        = parsed && misfit.isEmpty() ? command->run(given, parser, out, err) : std::nullopt;
     if (status)
         return *status;
+    if (!misfit.isEmpty())
+        err << "otdr-sor: " << misfit << "\n\n";
     err << QStringLiteral("Uso: %1\n\notdr-sor %2 --help mostra as opções do comando.\n")
                .arg(usage.section(QLatin1Char('\n'), 0, 0), command->name());
     return Command::Usage;

@@ -177,8 +177,14 @@ void TestSorTool::usage_data()
     QTest::newRow("no command") << QStringList{} << 2 << "Uso:";
     QTest::newRow("unknown command") << QStringList{"fix", "a.sor"} << 2 << "desconhecido";
     QTest::newRow("unknown option") << QStringList{"check", "--fast", "a.sor"} << 2 << "fast";
-    QTest::newRow("export without a format") << QStringList{"export", "sound.sor"} << 2 << "Uso:";
-    QTest::newRow("plot without output") << QStringList{"plot", "sound.sor"} << 2 << "Uso:";
+    QTest::newRow("export without a format")
+        << QStringList{"export", "sound.sor"} << 2
+        << "otdr-sor: escolha uma das opções: --json ou --csv\n\nUso: otdr-sor export";
+    QTest::newRow("plot without output") << QStringList{"plot", "sound.sor"} << 2
+                                         << "otdr-sor: falta a opção -o\n\nUso: otdr-sor plot";
+    QTest::newRow("bidir with one trace")
+        << QStringList{"bidir", "1550-ab.sor"} << 2
+        << "otdr-sor: falta o argumento B\n\nUso: otdr-sor bidir A B";
     // The number of arguments is checked as each command declares it.
     QTest::newRow("bidir with three traces")
         << QStringList{"bidir", "1550-ab.sor", "1550-ba.sor", "sound.sor"} << 2
@@ -187,7 +193,8 @@ void TestSorTool::usage_data()
         << QStringList{"locate", "sound.sor", "sound.sor", "sound.sor", "--route", "r.csv"} << 2
         << "Uso: otdr-sor locate ARQUIVO... --route ROTA";
     QTest::newRow("info with two traces")
-        << QStringList{"info", "sound.sor", "sound.sor"} << 2 << "Uso: otdr-sor info ARQUIVO";
+        << QStringList{"info", "sound.sor", "outro"} << 2
+        << "otdr-sor: argumento a mais: outro\n\nUso: otdr-sor info ARQUIVO";
     QTest::newRow("compare with three traces")
         << QStringList{"compare", "sound.sor", "sound.sor", "sound.sor"} << 2
         << "Uso: otdr-sor compare [BASE] AGORA";
@@ -483,8 +490,14 @@ void TestSorTool::everyCommand()
                                     .arg(name)),
                  qPrintable(err));
 
+        // Without its arguments: what is missing, then how it is called.
         QCOMPARE(run({name}), 2);
-        QVERIFY2(err.startsWith(QStringLiteral("Uso: otdr-sor %1").arg(name)), qPrintable(err));
+        QVERIFY2(QRegularExpression(QStringLiteral("^otdr-sor: falta o argumento [A-ZÇÃ]+\n\n"
+                                                   "Uso: otdr-sor %1 ")
+                                        .arg(name))
+                     .match(err)
+                     .hasMatch(),
+                 qPrintable(err));
         QVERIFY2(!err.contains("desconhecido"), qPrintable(err));
     }
     QCOMPARE(run({"--version"}), 0);
