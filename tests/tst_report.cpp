@@ -479,6 +479,10 @@ void TestReport::longTracePages()
     const QStringList pageTexts = t.split(QChar('\f'), Qt::SkipEmptyParts);
     QCOMPARE(pages, pageTexts.size());
     QCOMPARE(pageTexts.size() == 2, onePage);
+    // One trace is counted in the singular.
+    QVERIFY2(pageTexts.first().contains(failing ? "1 traço: 0 APROVADO, 1 REPROVADO"
+                                                : "1 traço: 1 APROVADO, 0 REPROVADO"),
+             qPrintable(pageTexts.first()));
     for (int p = 0; p < pageTexts.size(); ++p) {
         QVERIFY2(pageTexts.at(p).contains(
                      QStringLiteral("página %1 de %2").arg(p + 1).arg(pageTexts.size())),

@@ -33,7 +33,10 @@ void countLines(Page &page, const QVector<Entry> &entries, const QVector<Fibre> 
                        ? 1
                        : 0;
     }
-    countsLine(page, QStringLiteral("traços"), verdicts, watched);
+    countsLine(page,
+               verdicts.size() == 1 ? QStringLiteral("traço") : QStringLiteral("traços"),
+               verdicts,
+               watched);
     // A pair refused as no one fibre's two ends is no fibre measured: it is counted apart.
     verdicts.clear();
     int refused = 0;
@@ -62,9 +65,11 @@ void countLines(Page &page, const QVector<Entry> &entries, const QVector<Fibre> 
     for (const Entry &e : entries)
         bent += e.bendsM.isEmpty() ? 0 : 1;
     if (bent > 0)
-        page.line(QStringLiteral("Curvaturas: %1 traços mostram perda maior no comprimento de "
-                                 "onda longo (coluna Curvatura)")
-                      .arg(bent),
+        page.line((bent == 1 ? QStringLiteral("Curvaturas: 1 traço mostra perda maior no "
+                                              "comprimento de onda longo (coluna Curvatura)")
+                             : QStringLiteral("Curvaturas: %1 traços mostram perda maior no "
+                                              "comprimento de onda longo (coluna Curvatura)")
+                                   .arg(bent)),
                   BodyPoints,
                   true,
                   FailColour);
